@@ -1,0 +1,18 @@
+# One library target per folder: every .cpp but the tests. Tests beside the code
+# (*_test.cpp) form one executable per folder, each test case its own ctest process.
+function(zestrel_library name)
+  cmake_parse_arguments(ARG "" "" "DEPENDS;TEST_DEPENDS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  if(tests)
+    list(REMOVE_ITEM sources ${tests})
+  endif()
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
+  if(tests)
+    add_executable(${name}_tests ${tests})
+    target_link_libraries(${name}_tests PRIVATE ${name} ${ARG_TEST_DEPENDS} GTest::gtest GTest::gmock GTest::gtest_main)
+    gtest_discover_tests(${name}_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+  endif()
+endfunction()

@@ -1,0 +1,131 @@
+#include "platform/testing/TestEnvironment.h"
+
+#include "platform/ProcessLocal.h"
+#include "platform/ReportSink.h"
+#include "platform/StandardStreams.h"
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace zestrel::platform::testing {
+
+struct TestEnvironment::Captures {
+    mutable std::mutex mutex;
+    std::vector<LogRecord> logRecords;
+    std::vector<Error> reports;
+    std::string standardOutput;
+};
+
+namespace {
+
+class CapturingSink final : public LogSink {
+public:
+    explicit CapturingSink(std::function<void(const LogRecord&)> append) : append_(std::move(append)) {}
+    void write(const LogRecord& record) override { append_(record); }
+
+private:
+    std::function<void(const LogRecord&)> append_;
+};
+
+std::optional<std::string> environmentValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::optional<std::string>(value) : std::nullopt;
+}
+
+} // namespace
+
+TestEnvironment::TestEnvironment()
+    : captures_(std::make_shared<Captures>()),
+      clock_(std::make_shared<VirtualClock>(Date::fromTimeIntervalSince1970(kFixedDateSince1970))) {
+    resetProcess();
+    installClock(clock_);
+
+    std::string pattern = (std::filesystem::temp_directory_path() / "zestrel-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary folder for the test");
+    }
+    root_ = pattern;
+    home_ = root_ / "home";
+    configHome_ = home_ / ".config";
+    const std::vector<std::pair<const char*, std::filesystem::path>> folders = {
+        {"HOME", home_},
+        {"XDG_CONFIG_HOME", configHome_},
+        {"XDG_DATA_HOME", home_ / ".local" / "share"},
+        {"XDG_CACHE_HOME", home_ / ".cache"},
+        {"XDG_STATE_HOME", home_ / ".local" / "state"},
+        {"TMPDIR", root_ / "tmp"},
+    };
+    for (const auto& [name, folder] : folders) {
+        savedEnvironment_.emplace_back(name, environmentValue(name));
+        std::filesystem::create_directories(folder);
+        setenv(name, folder.c_str(), 1);
+    }
+    for (const char* name : {"ZESTREL_LOG_STDERR", "APP_SANDBOX_CONTAINER_ID"}) {
+        savedEnvironment_.emplace_back(name, environmentValue(name));
+        unsetenv(name);
+    }
+
+    auto captures = captures_;
+    setLogSink(std::make_shared<CapturingSink>([captures](const LogRecord& record) {
+        std::lock_guard lock(captures->mutex);
+        captures->logRecords.push_back(record);
+    }));
+    setReportObserver([captures](const Error& report) {
+        std::lock_guard lock(captures->mutex);
+        captures->reports.push_back(report);
+    });
+    setStandardOutputWriter([captures](std::string_view text) {
+        std::lock_guard lock(captures->mutex);
+        captures->standardOutput.append(text);
+    });
+}
+
+TestEnvironment::~TestEnvironment() {
+    resetProcess();
+    setStandardOutputWriter({});
+    setReportObserver({});
+    setLogSink(nullptr);
+    installClock(nullptr);
+    for (auto it = savedEnvironment_.rbegin(); it != savedEnvironment_.rend(); ++it) {
+        if (it->second) {
+            setenv(it->first.c_str(), it->second->c_str(), 1);
+        } else {
+            unsetenv(it->first.c_str());
+        }
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+}
+
+std::vector<std::string> TestEnvironment::logLines() const {
+    std::lock_guard lock(captures_->mutex);
+    std::vector<std::string> lines;
+    for (const auto& record : captures_->logRecords) {
+        lines.push_back(record.message);
+    }
+    return lines;
+}
+
+std::vector<LogRecord> TestEnvironment::logRecords() const {
+    std::lock_guard lock(captures_->mutex);
+    return captures_->logRecords;
+}
+
+std::vector<Error> TestEnvironment::reports() const {
+    std::lock_guard lock(captures_->mutex);
+    return captures_->reports;
+}
+
+std::string TestEnvironment::standardOutput() const {
+    std::lock_guard lock(captures_->mutex);
+    return captures_->standardOutput;
+}
+
+void TestEnvironment::clearCaptures() {
+    std::lock_guard lock(captures_->mutex);
+    captures_->logRecords.clear();
+    captures_->reports.clear();
+    captures_->standardOutput.clear();
+}
+
+} // namespace zestrel::platform::testing

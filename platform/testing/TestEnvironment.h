@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/Error.h"
+#include "platform/UnifiedLog.h"
+
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace zestrel::platform::testing {
+
+// 2026-01-15 10:00:00 UTC, the date every test starts at.
+inline constexpr double kFixedDateSince1970 = 1768471200.0;
+
+// Held by every test that touches the platform: a fresh process state on a virtual
+// clock at a fixed date, temporary HOME and XDG folders, and captured log lines,
+// reports and standard output. Everything is reset when it ends. Test support of
+// higher layers derives from it or holds one.
+class TestEnvironment {
+public:
+    TestEnvironment();
+    virtual ~TestEnvironment();
+    TestEnvironment(const TestEnvironment&) = delete;
+    TestEnvironment& operator=(const TestEnvironment&) = delete;
+
+    VirtualClock& clock() { return *clock_; }
+    const std::filesystem::path& home() const { return home_; }
+    const std::filesystem::path& configHome() const { return configHome_; }
+
+    // Messages written to the unified log, in order.
+    std::vector<std::string> logLines() const;
+    std::vector<LogRecord> logRecords() const;
+    // Reports that reached the end of the error reporter's road.
+    std::vector<Error> reports() const;
+    // Everything written to standard output.
+    std::string standardOutput() const;
+    void clearCaptures();
+
+private:
+    struct Captures;
+    std::shared_ptr<Captures> captures_;
+    std::shared_ptr<VirtualClock> clock_;
+    std::filesystem::path root_;
+    std::filesystem::path home_;
+    std::filesystem::path configHome_;
+    std::vector<std::pair<std::string, std::optional<std::string>>> savedEnvironment_;
+};
+
+} // namespace zestrel::platform::testing
