@@ -56,6 +56,8 @@ void installClock(std::shared_ptr<Clock> clock);
 // The installed clock when it is virtual.
 std::shared_ptr<VirtualClock> virtualClock();
 
-inline Date currentDate() { return clock().now(); }
+inline Date currentDate() {
+    return clock().now();
+}
 
 } // namespace zestrel::platform

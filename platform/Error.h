@@ -18,7 +18,8 @@ class NSError;
 inline constexpr const char* NSLocalizedDescriptionKey = "NSLocalizedDescription";
 inline constexpr const char* NSLocalizedFailureReasonErrorKey = "NSLocalizedFailureReason";
 inline constexpr const char* NSLocalizedFailureErrorKey = "NSLocalizedFailure";
-inline constexpr const char* NSLocalizedRecoverySuggestionErrorKey = "NSLocalizedRecoverySuggestion";
+inline constexpr const char* NSLocalizedRecoverySuggestionErrorKey =
+    "NSLocalizedRecoverySuggestion";
 inline constexpr const char* NSLocalizedRecoveryOptionsErrorKey = "NSLocalizedRecoveryOptions";
 inline constexpr const char* NSRecoveryAttempterErrorKey = "NSRecoveryAttempter";
 inline constexpr const char* NSHelpAnchorErrorKey = "NSHelpAnchor";

@@ -27,11 +27,16 @@ public:
 private:
     static int priority(OSLogType type) {
         switch (type) {
-        case OSLogType::debug: return LOG_DEBUG;
-        case OSLogType::info: return LOG_INFO;
-        case OSLogType::error: return LOG_ERR;
-        case OSLogType::fault: return LOG_CRIT;
-        case OSLogType::defaultLevel: break;
+        case OSLogType::debug:
+            return LOG_DEBUG;
+        case OSLogType::info:
+            return LOG_INFO;
+        case OSLogType::error:
+            return LOG_ERR;
+        case OSLogType::fault:
+            return LOG_CRIT;
+        case OSLogType::defaultLevel:
+            break;
         }
         return LOG_NOTICE;
     }

@@ -141,10 +141,9 @@ public:
     Value(const Error& v);
     Value(std::shared_ptr<NSObject> v);
     template <class T>
-        requires std::is_base_of_v<NSObject, T>
-    Value(std::shared_ptr<T> v) : Value(std::static_pointer_cast<NSObject>(std::move(v))) {}
-    template <class T>
-    Value(const std::optional<T>& v) : Value(v ? some(Value(*v)) : Value()) {}
+    requires std::is_base_of_v<NSObject, T> Value(std::shared_ptr<T> v)
+        : Value(std::static_pointer_cast<NSObject>(std::move(v))) {}
+    template <class T> Value(const std::optional<T>& v) : Value(v ? some(Value(*v)) : Value()) {}
 
     static Value null() { return Value(NullTag{}); }
     // A present optional around `inner`: printed as `Optional(inner)`.
@@ -190,12 +189,16 @@ public:
     friend bool operator==(const Value& a, const Value& b);
 
 private:
-    struct NullTag {};
+    struct NullTag {
+        bool operator==(const NullTag&) const = default;
+    };
     struct OptionalBox {
         std::shared_ptr<const Value> inner;
+        bool operator==(const OptionalBox&) const = default;
     };
     struct ErrorBox {
         std::shared_ptr<const ErrorBody> body;
+        bool operator==(const ErrorBox&) const = default;
     };
     explicit Value(NullTag t) : storage_(t) {}
 

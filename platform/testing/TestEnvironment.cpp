@@ -20,7 +20,8 @@ namespace {
 
 class CapturingSink final : public LogSink {
 public:
-    explicit CapturingSink(std::function<void(const LogRecord&)> append) : append_(std::move(append)) {}
+    explicit CapturingSink(std::function<void(const LogRecord&)> append)
+        : append_(std::move(append)) {}
     void write(const LogRecord& record) override { append_(record); }
 
 private:
