@@ -8,7 +8,6 @@
 #include <initializer_list>
 #include <mutex>
 #include <optional>
-#include <source_location>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,11 +18,13 @@ namespace zestrel {
 // "general") and, with the date, to the log buffer. Items are rendered as
 // `String(reflecting:)` and joined by a space. Where the function's text is part of what
 // users see, pass it as a literal ("setUpListener()"). Callable from any thread.
+//
+// The call site comes from the builtins `std::source_location` is made of: clang 14 cannot
+// compile libstdc++'s `<source_location>`, and the bare function name is what we want.
 void logMessage(std::initializer_list<platform::Value> items,
                 platform::OSLogType type = platform::OSLogType::defaultLevel,
-                std::string_view function = std::source_location::current().function_name(),
-                std::string_view file = std::source_location::current().file_name(),
-                std::int64_t line = std::source_location::current().line());
+                std::string_view function = __builtin_FUNCTION(),
+                std::string_view file = __builtin_FILE(), std::int64_t line = __builtin_LINE());
 
 // Logs "[BREADCRUMB]", the message and the data, only in debug mode and never in a safe
 // launch.
