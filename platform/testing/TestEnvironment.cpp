@@ -1,5 +1,7 @@
 #include "platform/testing/TestEnvironment.h"
 
+#include "platform/Bundle.h"
+#include "platform/NSEvent.h"
 #include "platform/ProcessLocal.h"
 #include "platform/ReportSink.h"
 #include "platform/StandardStreams.h"
@@ -40,6 +42,9 @@ TestEnvironment::TestEnvironment()
       clock_(std::make_shared<VirtualClock>(Date::fromTimeIntervalSince1970(kFixedDateSince1970))) {
     resetProcess();
     installClock(clock_);
+    // Held keys and the bundle outlive a process, so a test starts from none and the real one.
+    NSEvent::setHeldModifierFlags(NSEvent::ModifierFlags{});
+    Bundle::setMainForTesting(nullptr);
 
     std::string pattern = (std::filesystem::temp_directory_path() / "zestrel-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
@@ -83,6 +88,8 @@ TestEnvironment::TestEnvironment()
 
 TestEnvironment::~TestEnvironment() {
     resetProcess();
+    NSEvent::setHeldModifierFlags(NSEvent::ModifierFlags{});
+    Bundle::setMainForTesting(nullptr);
     setStandardOutputWriter({});
     setReportObserver({});
     setLogSink(nullptr);
