@@ -23,14 +23,6 @@ struct Recorder {
     }};
 };
 
-TEST(ErrorRecoveryAttempter, RunsTheChosenOptionAndAnswersItsResult) {
-    Recorder recorder;
-    const pf::Error error = pf::NSError::make("D", 1);
-    EXPECT_TRUE(recorder.attempter.attemptRecoveryFromError(error, 0));
-    EXPECT_FALSE(recorder.attempter.attemptRecoveryFromError(error, 1));
-    EXPECT_EQ(recorder.ran, (std::vector<int>{0, 1}));
-}
-
 TEST(ErrorRecoveryAttempter, IndexOutOfRangeRunsNothing) {
     Recorder recorder;
     const pf::Error error = pf::NSError::make("D", 1);

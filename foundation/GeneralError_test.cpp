@@ -50,8 +50,6 @@ TEST(GeneralError, EveryPartGoesUnderItsKey) {
         info.at(pf::NSRecoveryAttempterErrorKey).asObject<ErrorRecoveryAttempter>();
     ASSERT_TRUE(attempter);
     EXPECT_EQ(attempter->recoveryOptions().size(), 2u);
-    EXPECT_TRUE(attempter->attemptRecoveryFromError(pf::Error::make<GeneralError>("x"), 0));
-    EXPECT_FALSE(attempter->attemptRecoveryFromError(pf::Error::make<GeneralError>("x"), 2));
     const auto* errors = info.at(pf::NSMultipleUnderlyingErrorsKey).asArray();
     ASSERT_TRUE(errors && errors->size() == 1);
     EXPECT_TRUE(errors->front().asError()->isSameObject(underlying));
