@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <utility>
 #include <map>
+#include <utility>
 #include <vector>
 
 namespace zestrel::platform {
