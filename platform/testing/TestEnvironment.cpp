@@ -4,6 +4,7 @@
 #include "platform/NSEvent.h"
 #include "platform/ProcessLocal.h"
 #include "platform/ReportSink.h"
+#include "platform/RunLoop.h"
 #include "platform/StandardStreams.h"
 
 #include <cstdlib>
@@ -45,6 +46,7 @@ TestEnvironment::TestEnvironment()
     // Held keys and the bundle outlive a process, so a test starts from none and the real one.
     NSEvent::setHeldModifierFlags(NSEvent::ModifierFlags{});
     Bundle::setMainForTesting(nullptr);
+    RunLoop::main(); // the test's thread is the main thread
 
     std::string pattern = (std::filesystem::temp_directory_path() / "zestrel-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
@@ -103,6 +105,14 @@ TestEnvironment::~TestEnvironment() {
     }
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);
+}
+
+void TestEnvironment::runUntilIdle() {
+    RunLoop::main().runUntilIdle();
+}
+
+void TestEnvironment::advance(Nanoseconds duration) {
+    RunLoop::main().advance(duration);
 }
 
 std::vector<std::string> TestEnvironment::logLines() const {
