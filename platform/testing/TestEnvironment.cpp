@@ -2,6 +2,7 @@
 
 #include "platform/ProcessLocal.h"
 #include "platform/ReportSink.h"
+#include "platform/RunLoop.h"
 #include "platform/StandardStreams.h"
 
 #include <cstdlib>
@@ -40,6 +41,7 @@ TestEnvironment::TestEnvironment()
       clock_(std::make_shared<VirtualClock>(Date::fromTimeIntervalSince1970(kFixedDateSince1970))) {
     resetProcess();
     installClock(clock_);
+    RunLoop::main(); // the test's thread is the main thread
 
     std::string pattern = (std::filesystem::temp_directory_path() / "zestrel-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
@@ -96,6 +98,14 @@ TestEnvironment::~TestEnvironment() {
     }
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);
+}
+
+void TestEnvironment::runUntilIdle() {
+    RunLoop::main().runUntilIdle();
+}
+
+void TestEnvironment::advance(Nanoseconds duration) {
+    RunLoop::main().advance(duration);
 }
 
 std::vector<std::string> TestEnvironment::logLines() const {
