@@ -1,7 +1,9 @@
 #include "platform/UserDefaults.h"
 
 #include "platform/Clock.h"
+#include "platform/DispatchQueue.h"
 #include "platform/Error.h"
+#include "platform/NotificationCenter.h"
 #include "platform/ProcessLocal.h"
 #include "platform/PropertyList.h"
 #include "platform/UnifiedLog.h"
@@ -445,7 +447,12 @@ private:
 };
 
 void DefaultsDatabase::scheduleFlush() {
-    // Until the process has a main queue to defer to, changes wait for `synchronize()`.
+    // One write at the end of the run-loop turn serves every change made until then.
+    DispatchQueue::main().async([weak = weak_from_this()] {
+        if (const auto database = weak.lock()) {
+            database->flush();
+        }
+    });
 }
 
 } // namespace detail
@@ -650,7 +657,8 @@ std::optional<URL> UserDefaults::url(std::string_view key) const {
 void UserDefaults::change(const std::vector<std::string>& keys,
                           const std::function<void()>& mutate) {
     observers_.performChange(keys, mutate);
-    // The did-change notification is posted once the process has a notification centre.
+    NotificationCenter::defaultCenter()->post(UserDefaultsDidChangeNotification,
+                                              Value(shared_from_this()));
 }
 
 void UserDefaults::setObject(const Value& input, std::string_view key) {

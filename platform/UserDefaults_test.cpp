@@ -1,7 +1,9 @@
 #include "platform/UserDefaults.h"
 
+#include "platform/NotificationCenter.h"
 #include "platform/ProcessLocal.h"
 #include "platform/PropertyList.h"
+#include "platform/RunLoop.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gmock/gmock.h>
@@ -11,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <thread>
 
 namespace zestrel::platform {
 namespace {
@@ -253,6 +256,84 @@ TEST_F(UserDefaultsTest, WritesLeaveNoTemporaryFiles) {
     }
     EXPECT_EQ(names, (std::vector<std::string>{"com.quorvik.Zestrel.plist"}));
     EXPECT_EQ(UserDefaults::fileWriteCount(), 2u);
+}
+
+TEST_F(UserDefaultsTest, ABurstOfWritesCostsOneFileWriteAtTheEndOfTheTurn) {
+    auto defaults = UserDefaults::standard();
+    for (int i = 0; i < 100; ++i) {
+        defaults->setObject(i, "counter");
+    }
+    EXPECT_EQ(UserDefaults::fileWriteCount(), 0u);
+    EXPECT_FALSE(fs::exists(fileOf("com.quorvik.Zestrel")));
+
+    RunLoop::main().runUntilIdle();
+    EXPECT_EQ(UserDefaults::fileWriteCount(), 1u);
+    EXPECT_EQ(PropertyList::decode(readFile(fileOf("com.quorvik.Zestrel"))),
+              Value(Value::Dictionary{{"counter", 99}}));
+
+    RunLoop::main().runUntilIdle();
+    EXPECT_EQ(UserDefaults::fileWriteCount(), 1u); // nothing new: no write
+
+    defaults->removeObject("counter");
+    RunLoop::main().runUntilIdle();
+    EXPECT_EQ(UserDefaults::fileWriteCount(), 2u);
+    EXPECT_EQ(PropertyList::decode(readFile(fileOf("com.quorvik.Zestrel"))),
+              Value(Value::Dictionary{}));
+}
+
+TEST_F(UserDefaultsTest, SynchronizeWritesAtOnceAndTheScheduledTurnThenHasNothingToDo) {
+    auto defaults = UserDefaults::standard();
+    defaults->setObject("now", "k");
+    EXPECT_TRUE(defaults->synchronize());
+    EXPECT_EQ(UserDefaults::fileWriteCount(), 1u);
+    RunLoop::main().runUntilIdle();
+    EXPECT_EQ(UserDefaults::fileWriteCount(), 1u);
+}
+
+TEST_F(UserDefaultsTest, EveryChangePostsTheDidChangeNotificationOnTheWritingThread) {
+    auto defaults = UserDefaults::standard();
+    std::vector<std::thread::id> threads;
+    auto token = NotificationCenter::defaultCenter()->addObserver(
+        std::string(UserDefaultsDidChangeNotification), Value(),
+        [&](const Notification& notification) {
+            EXPECT_EQ(notification.object.asObject(), defaults);
+            threads.push_back(std::this_thread::get_id());
+        });
+    defaults->setObject(1, "a");
+    defaults->setObject(1, "a");
+    defaults->removeObject("a");
+    defaults->removeObject("a");            // nothing to remove
+    defaults->registerDefaults({{"b", 2}}); // the effective value changes
+    defaults->registerDefaults({{"b", 2}}); // it does not
+    EXPECT_EQ(threads.size(), 4u);
+
+    std::thread writer([&] { defaults->setObject(3, "c"); });
+    const auto writerId = writer.get_id();
+    writer.join();
+    ASSERT_EQ(threads.size(), 5u);
+    EXPECT_EQ(threads.back(), writerId);
+    NotificationCenter::defaultCenter()->removeObserver(token);
+}
+
+TEST_F(UserDefaultsTest, WritersOnSeveralThreadsLoseNothing) {
+    auto defaults = UserDefaults::standard();
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; ++t) {
+        writers.emplace_back([&, t] {
+            for (int i = 0; i < 50; ++i) {
+                defaults->setObject(i, "t" + std::to_string(t) + "-" + std::to_string(i));
+                if (i % 10 == 0) {
+                    defaults->synchronize();
+                }
+            }
+        });
+    }
+    for (auto& writer : writers) {
+        writer.join();
+    }
+    EXPECT_TRUE(defaults->synchronize());
+    const Value stored = PropertyList::decode(readFile(fileOf("com.quorvik.Zestrel")));
+    EXPECT_EQ(stored.asDictionary()->size(), 200u);
 }
 
 // MARK: Observation
