@@ -480,10 +480,18 @@ ProcessLocal<DefaultsProcess>& defaultsProcess() {
 
 std::shared_ptr<UserDefaults> UserDefaults::make(std::string domainName) {
     DefaultsProcess& process = defaultsProcess().get();
+    {
+        std::lock_guard lock(process.mutex);
+        if (const auto found = process.suites.find(domainName); found != process.suites.end()) {
+            return found->second;
+        }
+    }
+    // Made outside the lock: making one reads its files and may log.
+    auto made = std::make_shared<UserDefaults>(Passkey{}, domainName, process.database);
     std::lock_guard lock(process.mutex);
     auto& slot = process.suites[domainName];
     if (!slot) {
-        slot = std::make_shared<UserDefaults>(Passkey{}, std::move(domainName), process.database);
+        slot = std::move(made);
     }
     return slot;
 }

@@ -211,6 +211,28 @@ TEST_F(UserDefaultsTest, RemoveAllKeepsRegisteredDefaults) {
     EXPECT_EQ(defaults->persistentDomain("com.quorvik.Zestrel"), std::nullopt);
 }
 
+TEST_F(UserDefaultsTest, ReplacingTheAppDomainReportsTheKeysThatChange) {
+    auto defaults = UserDefaults::standard();
+    defaults->setObject(1, "same");
+    defaults->setObject(1, "changed");
+    defaults->setObject(1, "dropped");
+    std::vector<std::string> reported;
+    for (const char* key : {"same", "changed", "dropped", "added"}) {
+        defaults->addObserver(
+            key, 0, [&](const KeyValueNotification& n) { reported.push_back(n.keyPath); });
+    }
+    defaults->setPersistentDomain({{"same", 1}, {"changed", 2}, {"added", 3}},
+                                  "com.quorvik.Zestrel");
+    EXPECT_EQ(reported, (std::vector<std::string>{"added", "changed", "dropped"}));
+    EXPECT_EQ(defaults->object("changed"), Value(2));
+    EXPECT_TRUE(defaults->object("dropped").isAbsent());
+
+    defaults->setPersistentDomain({{"k", "v"}}, "group.other");
+    EXPECT_EQ(UserDefaults::suite("group.other")->object("k"), Value("v"));
+    defaults->removePersistentDomain("group.other");
+    EXPECT_EQ(defaults->persistentDomain("group.other"), std::nullopt);
+}
+
 TEST_F(UserDefaultsTest, ADamagedFileIsMovedAsideWithItsBytesAndTheDomainStartsEmpty) {
     const Data garbage = {'b', 'p', 'l', 'i', 's', 't', '0', '0', 0xde, 0xad};
     writeFile(fileOf("com.quorvik.Zestrel"), garbage);
