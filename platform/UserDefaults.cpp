@@ -1,8 +1,10 @@
 #include "platform/UserDefaults.h"
 
+#include "platform/Bundle.h"
 #include "platform/Clock.h"
 #include "platform/DispatchQueue.h"
 #include "platform/Error.h"
+#include "platform/FileSafety.h"
 #include "platform/NotificationCenter.h"
 #include "platform/ProcessLocal.h"
 #include "platform/PropertyList.h"
@@ -31,8 +33,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The main bundle's identifier, until the bundle's information is read from one place.
-constexpr const char* kMainBundleIdentifier = "com.quorvik.Zestrel";
+std::string mainBundleIdentifier() {
+    return Bundle::main()->bundleIdentifier().value_or("com.quorvik.Zestrel");
+}
 
 void logError(const std::string& message) {
     osLog(OSLog{"com.quorvik.Zestrel", "general"}, OSLogType::error, message);
@@ -55,114 +58,6 @@ fs::path preferencesFolder() {
 bool isValidDomainName(std::string_view name) {
     return !name.empty() && name != "." && name != ".." &&
            name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
-}
-
-std::string compactTimestamp(Date date) {
-    const auto seconds = static_cast<std::time_t>(std::floor(date.timeIntervalSince1970()));
-    std::tm parts{};
-    gmtime_r(&seconds, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &parts);
-    return text;
-}
-
-// An open file descriptor, closed by its owner.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    int get() const { return fd_; }
-    // Closes now, reporting the failure that a close can reveal.
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
-
-std::string errnoText(int error) {
-    return std::strerror(error);
-}
-
-// Replaces `path` with `bytes` so that a reader sees either the old file or the new one:
-// a temporary file in the same folder, flushed to the disk, then renamed over it.
-std::optional<std::string> writeAtomically(const fs::path& path, const Data& bytes) {
-    std::error_code error;
-    fs::create_directories(path.parent_path(), error);
-    if (error) {
-        return "cannot create " + path.parent_path().string() + ": " + error.message();
-    }
-    std::string temporary = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX"));
-    FileDescriptor file(::mkstemp(temporary.data()));
-    if (file.get() < 0) {
-        return "cannot create a temporary file in " + path.parent_path().string() + ": " +
-               errnoText(errno);
-    }
-    const auto fail = [&](std::string what) {
-        const int saved = errno;
-        ::unlink(temporary.c_str());
-        return what + " " + temporary + ": " + errnoText(saved);
-    };
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t count = ::write(file.get(), bytes.data() + written, bytes.size() - written);
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return fail("cannot write");
-        }
-        written += static_cast<std::size_t>(count);
-    }
-    if (::fsync(file.get()) != 0) {
-        return fail("cannot flush");
-    }
-    if (!file.close()) {
-        return fail("cannot close");
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        return fail("cannot rename");
-    }
-    // Make the rename itself durable; a failure here loses nothing already written.
-    FileDescriptor folder(::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY));
-    if (folder.get() >= 0) {
-        ::fsync(folder.get());
-    }
-    return std::nullopt;
-}
-
-// Moves an unreadable file aside without replacing anything already there.
-std::optional<fs::path> moveAside(const fs::path& path) {
-    const std::string base = path.string() + ".corrupt-" + compactTimestamp(currentDate());
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        const std::string target = attempt == 0 ? base : base + "-" + std::to_string(attempt);
-        if (::link(path.c_str(), target.c_str()) == 0) {
-            ::unlink(path.c_str());
-            return fs::path(target);
-        }
-        if (errno == EEXIST) {
-            continue;
-        }
-        // File systems without hard links: rename after a check.
-        std::error_code error;
-        if (fs::exists(target, error)) {
-            continue;
-        }
-        if (::rename(path.c_str(), target.c_str()) == 0) {
-            return fs::path(target);
-        }
-        return std::nullopt;
-    }
-    return std::nullopt;
 }
 
 // MARK: Conversions
@@ -353,7 +248,7 @@ public:
         for (const auto& [name, values] : pending) {
             std::optional<std::string> failure;
             try {
-                failure = writeAtomically(fileFor(name), PropertyList::encodeBinary(values));
+                failure = writeFileAtomically(fileFor(name), PropertyList::encodeBinary(values));
             } catch (const Error& error) {
                 failure = error.localizedDescription();
             }
@@ -422,7 +317,7 @@ private:
             }
         } catch (const Error&) {
         }
-        const auto aside = moveAside(path);
+        const auto aside = moveFileAside(path);
         if (!aside) {
             warning = fmt::format("The preferences file {} is damaged and could not be moved "
                                   "aside; its values are not used and it will not be replaced",
@@ -497,11 +392,11 @@ std::shared_ptr<UserDefaults> UserDefaults::make(std::string domainName) {
 }
 
 std::shared_ptr<UserDefaults> UserDefaults::standard() {
-    return make(kMainBundleIdentifier);
+    return make(mainBundleIdentifier());
 }
 
 std::shared_ptr<UserDefaults> UserDefaults::suite(std::string_view name) {
-    if (!isValidDomainName(name) || name == NSGlobalDomain || name == kMainBundleIdentifier) {
+    if (!isValidDomainName(name) || name == NSGlobalDomain || name == mainBundleIdentifier()) {
         return nullptr;
     }
     return make(std::string(name));
