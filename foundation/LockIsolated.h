@@ -1,5 +1,6 @@
 #pragma once
 
+#include <concepts>
 #include <functional>
 #include <mutex>
 #include <type_traits>
@@ -10,16 +11,19 @@ namespace zestrel {
 // A value whose every access goes through one recursive lock, so an operation may call
 // back into the same object from inside its closure. Errors of the caller's closures pass
 // through after the lock is released.
-template <class Value> class LockIsolated final {
-    template <class F>
-    static constexpr bool isMaker = std::is_invocable_v<F&> && !std::is_convertible_v<F, Value> &&
-                                    std::is_convertible_v<std::invoke_result_t<F&>, Value>;
+namespace detail {
+// A closure producing the value (as opposed to the value itself).
+template <class F, class Value>
+concept ValueMaker = std::invocable<F&> && !std::convertible_to<F, Value> &&
+                     std::convertible_to<std::invoke_result_t<F&>, Value>;
+} // namespace detail
 
+template <class Value> class LockIsolated final {
 public:
     explicit LockIsolated(Value value) : _value(std::move(value)) {}
     // The lock exists before `make` runs; when it throws, nothing is left behind.
     template <class F>
-    requires isMaker<F>
+    requires detail::ValueMaker<F, Value>
     explicit LockIsolated(F&& make) : _value(make()) {}
     LockIsolated(const LockIsolated&) = delete;
     LockIsolated& operator=(const LockIsolated&) = delete;
@@ -55,7 +59,7 @@ public:
     }
     // `make` runs under the lock; when it throws, the value stays as it was.
     template <class F>
-    requires isMaker<F>
+    requires detail::ValueMaker<F, Value>
     void setValue(F&& make) {
         withLock([&] { _value = make(); });
     }
