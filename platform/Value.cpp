@@ -601,23 +601,31 @@ std::string describeDouble(double value) {
             digits.push_back(c);
     }
     std::string out = negative ? "-" : "";
+    // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) on chained string sums here.
     if (exponent < -4 || exponent >= 16) {
-        out += digits.substr(0, 1);
+        out.append(digits, 0, 1);
         if (digits.size() > 1) {
-            out += "." + digits.substr(1);
+            out.push_back('.');
+            out.append(digits, 1);
         }
         out += fmt::format("e{}{:02}", exponent < 0 ? '-' : '+', std::abs(exponent));
         return out;
     }
     if (exponent < 0) {
-        out += "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+        out.append("0.");
+        out.append(static_cast<std::size_t>(-exponent - 1), '0');
+        out.append(digits);
         return out;
     }
     const auto integerDigits = static_cast<std::size_t>(exponent + 1);
     if (digits.size() <= integerDigits) {
-        out += digits + std::string(integerDigits - digits.size(), '0') + ".0";
+        out.append(digits);
+        out.append(integerDigits - digits.size(), '0');
+        out.append(".0");
     } else {
-        out += digits.substr(0, integerDigits) + "." + digits.substr(integerDigits);
+        out.append(digits, 0, integerDigits);
+        out.push_back('.');
+        out.append(digits, integerDigits);
     }
     return out;
 }

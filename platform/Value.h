@@ -75,6 +75,8 @@ struct UUID {
     std::array<std::uint8_t, 16> bytes{};
 
     static UUID random();
+    // The 36-character 8-4-4-4-12 hexadecimal form, in either case; nothing for anything else.
+    static std::optional<UUID> parse(std::string_view text);
     // Upper-case 8-4-4-4-12 text.
     std::string uuidString() const;
     bool operator==(const UUID&) const = default;

@@ -1,7 +1,10 @@
 #include "platform/testing/TestEnvironment.h"
 
+#include "platform/Bundle.h"
+#include "platform/NSEvent.h"
 #include "platform/ProcessLocal.h"
 #include "platform/ReportSink.h"
+#include "platform/RunLoop.h"
 #include "platform/StandardStreams.h"
 
 #include <cstdlib>
@@ -40,6 +43,10 @@ TestEnvironment::TestEnvironment()
       clock_(std::make_shared<VirtualClock>(Date::fromTimeIntervalSince1970(kFixedDateSince1970))) {
     resetProcess();
     installClock(clock_);
+    // Held keys and the bundle outlive a process, so a test starts from none and the real one.
+    NSEvent::setHeldModifierFlags(NSEvent::ModifierFlags{});
+    Bundle::setMainForTesting(nullptr);
+    RunLoop::main(); // the test's thread is the main thread
 
     std::string pattern = (std::filesystem::temp_directory_path() / "zestrel-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
@@ -83,6 +90,8 @@ TestEnvironment::TestEnvironment()
 
 TestEnvironment::~TestEnvironment() {
     resetProcess();
+    NSEvent::setHeldModifierFlags(NSEvent::ModifierFlags{});
+    Bundle::setMainForTesting(nullptr);
     setStandardOutputWriter({});
     setReportObserver({});
     setLogSink(nullptr);
@@ -96,6 +105,14 @@ TestEnvironment::~TestEnvironment() {
     }
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);
+}
+
+void TestEnvironment::runUntilIdle() {
+    RunLoop::main().runUntilIdle();
+}
+
+void TestEnvironment::advance(Nanoseconds duration) {
+    RunLoop::main().advance(duration);
 }
 
 std::vector<std::string> TestEnvironment::logLines() const {

@@ -30,6 +30,11 @@ public:
     const std::filesystem::path& home() const { return home_; }
     const std::filesystem::path& configHome() const { return configHome_; }
 
+    // Drivers of the main run loop: run what is runnable now; move the virtual clock
+    // forward, running what falls due on the way.
+    void runUntilIdle();
+    void advance(Nanoseconds duration);
+
     // Messages written to the unified log, in order.
     std::vector<std::string> logLines() const;
     std::vector<LogRecord> logRecords() const;

@@ -1,0 +1,108 @@
+#include "foundation/Logger.h"
+
+#include "foundation/LaunchModes.h"
+#include "foundation/QVApp.h"
+#include "platform/Clock.h"
+#include "platform/ProcessLocal.h"
+
+#include <memory>
+#include <utility>
+
+namespace zestrel {
+namespace {
+
+const platform::OSLog& logObject() {
+    static auto* const local = new platform::ProcessLocal<platform::OSLog>([] {
+        return std::make_unique<platform::OSLog>(platform::OSLog{QVApp::id(), "general"});
+    });
+    return **local;
+}
+
+} // namespace
+
+std::string logFileBaseName(std::string_view file) {
+    if (const auto slash = file.rfind('/'); slash != std::string_view::npos) {
+        file.remove_prefix(slash + 1);
+    }
+    for (const std::string_view extension : {std::string_view(".cpp"), std::string_view(".h")}) {
+        if (file.size() > extension.size() && file.ends_with(extension)) {
+            file.remove_suffix(extension.size());
+            break;
+        }
+    }
+    return std::string(file);
+}
+
+void logMessage(std::initializer_list<platform::Value> items, platform::OSLogType type,
+                std::string_view function, std::string_view file, std::int64_t line) {
+    std::string text;
+    for (const auto& item : items) {
+        if (&item != items.begin()) {
+            text += ' ';
+        }
+        text += item.debugDescribe();
+    }
+    text += "\n\t[";
+    text += function;
+    text += " in ";
+    text += logFileBaseName(file);
+    text += ':';
+    text += std::to_string(line);
+    text += "]\n";
+
+    platform::osLog(logObject(), type, text);
+
+    text += '\t';
+    text += platform::currentDate().description();
+    text += '\n';
+    logBuffer().append(std::move(text));
+}
+
+void addBreadcrumb(std::string_view message,
+                   const std::optional<platform::Value::Dictionary>& data) {
+    if (QVApp::isSafeLaunch()) {
+        return;
+    }
+    if (!isDebugModeLaunch()) {
+        return;
+    }
+    logMessage({"[BREADCRUMB]", message, data}, platform::OSLogType::defaultLevel,
+               "addBreadcrumb(_:data:)", "Zestrel/QVKit.cpp");
+}
+
+LogBuffer::LogBuffer() {
+    ring_.reserve(capacity);
+}
+
+void LogBuffer::append(std::string entry) {
+    std::lock_guard lock(lock_);
+    if (ring_.size() < static_cast<std::size_t>(capacity)) {
+        ring_.push_back(std::move(entry));
+        return;
+    }
+    // The pushed-out entry is freed after the lock is released, when `entry` goes.
+    std::swap(ring_[head_], entry);
+    head_ = (head_ + 1) % ring_.size();
+}
+
+std::vector<std::string> LogBuffer::entries() const {
+    std::lock_guard lock(lock_);
+    std::vector<std::string> copy;
+    copy.reserve(ring_.size());
+    copy.insert(copy.end(), ring_.begin() + static_cast<std::ptrdiff_t>(head_), ring_.end());
+    copy.insert(copy.end(), ring_.begin(), ring_.begin() + static_cast<std::ptrdiff_t>(head_));
+    return copy;
+}
+
+void LogBuffer::clear() {
+    std::lock_guard lock(lock_);
+    ring_.clear(); // keeps the reserved storage
+    head_ = 0;
+}
+
+LogBuffer& logBuffer() {
+    static auto* const local = new platform::ProcessLocal<LogBuffer>();
+    return **local;
+}
+
+} // namespace zestrel

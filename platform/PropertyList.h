@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/Value.h"
+
+namespace zestrel::platform {
+
+// Property lists: booleans, integers (signed, and unsigned above the signed range),
+// reals, strings, data, dates, arrays and dictionaries of them. Nothing else (no URL,
+// UUID, error, object or null) can be kept in one.
+struct PropertyList {
+    // Present optionals count as their content.
+    static bool isValid(const Value& value);
+
+    // The binary form. Throws an NSCocoaErrorDomain error (3851) naming the first value
+    // that a property list cannot hold.
+    static Data encodeBinary(const Value& value);
+
+    // Reads a binary or XML property list. Throws an NSCocoaErrorDomain error (3840)
+    // when the bytes are not one. A date keeps its exact seconds; a boolean stays a boolean.
+    static Value decode(const Data& bytes);
+};
+
+} // namespace zestrel::platform

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zestrel::platform {
+
+inline constexpr std::int64_t NSNotFound = std::numeric_limits<std::int64_t>::max();
+
+// A range of UTF-16 code units, as the platform's text APIs count.
+struct NSRange {
+    std::int64_t location = NSNotFound;
+    std::int64_t length = 0;
+    bool operator==(const NSRange&) const = default;
+};
+
+// One match: range 0 is the whole match, range n the capture group n (location
+// `NSNotFound` for a group that took no part).
+class NSTextCheckingResult {
+public:
+    NSRange range() const { return ranges_.front(); }
+    std::size_t numberOfRanges() const { return ranges_.size(); }
+    NSRange rangeAtIndex(std::size_t index) const;
+    // The range of a named capture group; `NSNotFound` for an unknown name.
+    NSRange rangeWithName(std::string_view name) const;
+
+private:
+    friend class NSRegularExpression;
+    struct Pattern;
+    std::shared_ptr<const Pattern> pattern_;
+    std::vector<NSRange> ranges_;
+};
+
+// The platform's regular-expression engine (ICU syntax and semantics). Immutable and
+// safe to share between threads. Every search runs over the whole text.
+class NSRegularExpression {
+public:
+    enum Option : std::uint32_t {
+        caseInsensitive = 1U << 0,
+        allowCommentsAndWhitespace = 1U << 1,
+        ignoreMetacharacters = 1U << 2,
+        dotMatchesLineSeparators = 1U << 3,
+        anchorsMatchLines = 1U << 4,
+        useUnixLineSeparators = 1U << 5,
+        useUnicodeWordBoundaries = 1U << 6,
+    };
+
+    // Throws the engine's error (NSCocoaErrorDomain, code 2048) when the pattern does
+    // not compile.
+    explicit NSRegularExpression(std::string_view pattern, std::uint32_t options = 0);
+
+    const std::string& pattern() const;
+    std::uint32_t options() const;
+
+    std::vector<NSTextCheckingResult> matches(std::string_view text) const;
+    std::optional<NSTextCheckingResult> firstMatch(std::string_view text) const;
+    // Every match replaced by the template's expansion ("$1", "${name}", "\$" escapes).
+    std::string stringByReplacingMatches(std::string_view text, std::string_view templ) const;
+
+    // Same pattern and options.
+    bool operator==(const NSRegularExpression& other) const;
+
+private:
+    std::vector<NSTextCheckingResult> search(std::string_view text, std::size_t limit) const;
+
+    std::shared_ptr<const NSTextCheckingResult::Pattern> pattern_;
+};
+
+} // namespace zestrel::platform
