@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/UnfairLock.h"
 #include "platform/UnifiedLog.h"
 #include "platform/Value.h"
 
@@ -49,8 +50,7 @@ public:
 
 private:
     // A ring over storage reserved once: `head_` is the oldest entry once it is full.
-    // TODO: guard with the kit's UnfairLock when it lands.
-    mutable std::mutex lock_;
+    mutable UnfairLock lock_;
     std::vector<std::string> ring_;
     std::size_t head_ = 0;
 };
