@@ -45,8 +45,9 @@ public:
     double nanosecondsPerIteration(const benchmark::State& state) const {
         const auto elapsed = std::chrono::steady_clock::now() - start_;
         const double iterations = static_cast<double>(state.iterations()) * state.threads();
-        return iterations > 0 ? std::chrono::duration<double, std::nano>(elapsed).count() / iterations
-                              : 0;
+        return iterations > 0
+                   ? std::chrono::duration<double, std::nano>(elapsed).count() / iterations
+                   : 0;
     }
 
 private:

@@ -34,7 +34,8 @@ void BM_DefaultsRead(benchmark::State& state) {
     for (auto _ : state) {
         benchmark::DoNotOptimize(defaults->boolValue("playSoundEffects"));
     }
-    Baselines::reportRatio(state, "mapLookup", "vs_map_lookup", timer.nanosecondsPerIteration(state));
+    Baselines::reportRatio(state, "mapLookup", "vs_map_lookup",
+                           timer.nanosecondsPerIteration(state));
     defaults->removeObject("playSoundEffects");
     UserDefaults::flushAll();
     std::filesystem::remove_all(folder);

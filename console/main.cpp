@@ -33,7 +33,8 @@ std::filesystem::path makeScratchConfigHome() {
 void showIdentity() {
     namespace QVApp = zestrel::QVApp;
     print(fmt::format("{} {} — {}", QVApp::name(), QVApp::versionWithBuild(), QVApp::id()));
-    print(fmt::format("safe launch: {}, sandboxed: {}", QVApp::isSafeLaunch(), QVApp::isSandboxed()));
+    print(
+        fmt::format("safe launch: {}, sandboxed: {}", QVApp::isSafeLaunch(), QVApp::isSandboxed()));
 }
 
 void runTheCutChecks() {
@@ -45,7 +46,8 @@ void runTheCutChecks() {
         DispatchQueue::main().asyncAfter(delay, [delay, start] {
             const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
                 std::chrono::steady_clock::now() - start);
-            zestrel::logMessage({"cut check", static_cast<int>(delay.count())}, zestrel::platform::OSLogType::defaultLevel, "checkCut()");
+            zestrel::logMessage({"cut check", static_cast<int>(delay.count())},
+                                zestrel::platform::OSLogType::defaultLevel, "checkCut()");
             print(fmt::format("  check due at {} ms ran at {} ms", delay.count(), elapsed.count()));
             if (delay == 600ms) {
                 RunLoop::main().stop();
@@ -73,11 +75,13 @@ void roundTripDefaults(const std::filesystem::path& configHome) {
 
     zestrel::platform::resetProcess(); // a relaunch: process state gone, files kept
     defaults = UserDefaults::standard();
-    print(fmt::format("  playSoundEffects = {}", defaults->object("playSoundEffects").debugDescribe()));
+    print(fmt::format("  playSoundEffects = {}",
+                      defaults->object("playSoundEffects").debugDescribe()));
     print(fmt::format("  _ignoreList = {}", defaults->object("_ignoreList").debugDescribe()));
     for (const auto& entry : std::filesystem::recursive_directory_iterator(configHome)) {
         if (entry.is_regular_file()) {
-            print(fmt::format("  stored in {} ({} bytes)", entry.path().string(), entry.file_size()));
+            print(
+                fmt::format("  stored in {} ({} bytes)", entry.path().string(), entry.file_size()));
         }
     }
 }
@@ -87,7 +91,8 @@ void roundTripDefaults(const std::filesystem::path& configHome) {
 int main() {
     const std::filesystem::path configHome = makeScratchConfigHome();
     showIdentity();
-    zestrel::logMessage({"Zestrel started", zestrel::QVApp::versionWithBuild()}, zestrel::platform::OSLogType::defaultLevel, "main()");
+    zestrel::logMessage({"Zestrel started", zestrel::QVApp::versionWithBuild()},
+                        zestrel::platform::OSLogType::defaultLevel, "main()");
     runTheCutChecks();
     showLogBuffer();
     roundTripDefaults(configHome);
