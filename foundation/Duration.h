@@ -4,6 +4,7 @@
 #include "platform/Timer.h"
 #include "platform/Value.h"
 
+#include <algorithm>
 #include <cmath>
 #include <compare>
 #include <concepts>

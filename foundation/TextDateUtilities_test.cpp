@@ -56,13 +56,6 @@ TEST(TextChecks, HumanizedCamelCaseSplitsBeforeEveryCapital) {
     EXPECT_EQ(humanizedCamelCase("été"), "été");
 }
 
-TEST(TextChecks, TitleCaseMinorWords) {
-    const auto& words = titleCaseMinorWords();
-    EXPECT_EQ(words.size(), 17u);
-    EXPECT_TRUE(words.contains(std::string_view("nor")));
-    EXPECT_FALSE(words.contains(std::string_view("with")));
-}
-
 TEST(TextChecks, EmailAddressIsTheWholeTextAndNothingElse) {
     EXPECT_TRUE(isValidEmailAddress("ada@example.com"));
     EXPECT_FALSE(isValidEmailAddress(" ada@example.com"));
