@@ -1,0 +1,161 @@
+#include "foundation/TextDateUtilities.h"
+
+#include "foundation/ErrorUserInfo.h"
+#include "platform/Clock.h"
+#include "platform/DataDetector.h"
+#include "platform/JSON.h"
+#include "platform/RegularExpression.h"
+
+#include <fmt/format.h>
+#include <unicode/brkiter.h>
+#include <unicode/locid.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+#include <unicode/utf8.h>
+
+#include <cmath>
+#include <memory>
+
+namespace zestrel {
+
+namespace {
+
+// Whether every character of the text satisfies `test`, which gets the character's first
+// scalar and its count of scalars.
+template <class Test> bool allCharacters(std::string_view text, Test&& test) {
+    const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(
+        icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::BreakIterator> characters(
+        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    if (U_FAILURE(status)) {
+        platform::fatal("The character break rules are missing");
+    }
+    characters->setText(unicode);
+    for (int32_t start = characters->first(), end = characters->next();
+         end != icu::BreakIterator::DONE; start = end, end = characters->next()) {
+        if (!test(unicode.char32At(start), unicode.countChar32(start, end - start))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool isWhiteSpace(UChar32 scalar) {
+    return u_hasBinaryProperty(scalar, UCHAR_WHITE_SPACE);
+}
+
+bool isLineBreak(UChar32 scalar) {
+    return (scalar >= 0x0A && scalar <= 0x0D) || scalar == 0x85 || scalar == 0x2028 ||
+           scalar == 0x2029;
+}
+
+bool isValidUTF8(const platform::Data& bytes) {
+    const auto length = static_cast<int32_t>(bytes.size());
+    for (int32_t index = 0; index < length;) {
+        UChar32 scalar = 0;
+        U8_NEXT(bytes.data(), index, length, scalar);
+        if (scalar < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+HoursMinutesSeconds hoursMinutesSeconds(double seconds) {
+    const double whole = std::trunc(seconds);
+    // 2^63: the first whole count beyond 64 bits.
+    constexpr double kBeyondInt64 = 9223372036854775808.0;
+    if (!std::isfinite(whole) || whole >= kBeyondInt64 || whole < -kBeyondInt64) {
+        platform::fatal("A count of seconds must be finite and within 64 bits to be split");
+    }
+    const auto total = static_cast<std::int64_t>(whole);
+    const std::int64_t hours = total / 3600;
+    const std::int64_t withinHour = total - hours * 3600;
+    const std::int64_t minutes = withinHour / 60;
+    return {hours, minutes, withinHour - minutes * 60};
+}
+
+std::string formatDuration(double seconds, bool alwaysShowsHours, bool showsSeconds,
+                           bool showsHoursOnlyWhenNeeded) {
+    const auto split = hoursMinutesSeconds(seconds);
+    const bool showsHours =
+        showsHoursOnlyWhenNeeded ? std::trunc(seconds) >= 3600 : alwaysShowsHours;
+    if (showsHours) {
+        return showsSeconds
+                   ? fmt::format("{:02}:{:02}:{:02}", split.hours, split.minutes, split.seconds)
+                   : fmt::format("{:02}:{:02}", split.hours, split.minutes);
+    }
+    return showsSeconds ? fmt::format("{:02}:{:02}", split.minutes, split.seconds)
+                        : fmt::format("{:02}", split.minutes);
+}
+
+bool isBlank(std::string_view text) {
+    return allCharacters(text, [](UChar32 first, int32_t) { return isWhiteSpace(first); });
+}
+
+bool isBlankOrNewline(std::string_view text) {
+    return allCharacters(text, [](UChar32 first, int32_t scalars) {
+        return isWhiteSpace(first) || (scalars == 1 && isLineBreak(first));
+    });
+}
+
+std::optional<std::string> nilIfBlank(std::string text) {
+    if (isBlank(text)) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+std::string humanizedCamelCase(std::string_view text) {
+    static const platform::NSRegularExpression capital("([A-Z])");
+    return detail::trimmingWhitespaceAndNewlines(capital.stringByReplacingMatches(text, " $1"));
+}
+
+const std::set<std::string, std::less<>>& titleCaseMinorWords() {
+    static const std::set<std::string, std::less<>> words{
+        "a",  "an", "and", "at", "but", "by", "for", "in",  "nor",
+        "of", "on", "or",  "so", "the", "to", "up",  "yet",
+    };
+    return words;
+}
+
+bool isInFuture(platform::Date date) {
+    return date > platform::currentDate();
+}
+
+bool isInPast(platform::Date date) {
+    return date < platform::currentDate();
+}
+
+bool isWithin(platform::Date date, Duration duration) {
+    const platform::Date now = platform::currentDate();
+    return ClosedRange<platform::Date>::unordered(now,
+                                                  now.addingTimeInterval(duration.timeInterval()))
+        .contains(date);
+}
+
+bool isValidEmailAddress(std::string_view text) {
+    return platform::isSingleEmailAddress(text);
+}
+
+std::string reformattedJSON(const platform::Data& json) {
+    const platform::Data pretty = platform::JSONSerialization::data(
+        platform::JSONSerialization::jsonObject(json), {.prettyPrinted = true});
+    if (!isValidUTF8(pretty)) {
+        return {};
+    }
+    return std::string(pretty.begin(), pretty.end());
+}
+
+platform::URL urlFromStaticString(std::string_view literal) {
+    auto url = platform::URL::parse(literal);
+    if (!url) {
+        platform::fatal(fmt::format("Invalid static URL string: {}", literal));
+    }
+    return *url;
+}
+
+} // namespace zestrel
