@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/DispatchQueue.h"
+
+#include <functional>
+#include <memory>
+#include <mutex>
+
+namespace zestrel {
+
+// Runs only the last of a burst of actions, `delay` after it was given, on the main queue.
+class Debouncer final {
+public:
+    explicit Debouncer(platform::Nanoseconds delay) : delay_(delay) {}
+    Debouncer(const Debouncer&) = delete;
+    Debouncer& operator=(const Debouncer&) = delete;
+
+    platform::Nanoseconds delay() const { return delay_; }
+
+    // Cancels the pending action, if any, and schedules `action` in its place.
+    void operator()(std::function<void()> action);
+
+private:
+    platform::Nanoseconds delay_;
+    std::mutex mutex_;
+    std::shared_ptr<platform::DispatchWorkItem> workItem_;
+};
+
+} // namespace zestrel

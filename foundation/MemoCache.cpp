@@ -1,0 +1,146 @@
+#include "foundation/MemoCache.h"
+
+#include "platform/ProcessLocal.h"
+
+#include <chrono>
+#include <limits>
+#include <memory>
+#include <mutex>
+
+namespace zestrel {
+namespace {
+
+namespace pf = platform;
+
+// 0001-01-01 00:00:00 UTC, the platform's distant past.
+constexpr pf::Date kDistantPast{-63114076800.0};
+
+constexpr double kFullPassInterval = 60;
+constexpr double kScheduleInterval = 2;
+constexpr std::chrono::seconds kDeferredPassDelay{10};
+
+struct MemoState {
+    MemoCache cache;
+    // Guards everything below: lookups and the deferred pass meet here.
+    std::mutex mutex;
+    pf::Date lastPruneDate = kDistantPast;
+    pf::Date lastScheduleDate = kDistantPast;
+    std::shared_ptr<pf::DispatchWorkItem> pruneTask;
+    bool maintenanceToggle = false;
+    std::optional<pf::DispatchQueue> pruneQueue;
+};
+
+MemoState& state() {
+    static auto* const local = new pf::ProcessLocal<MemoState>;
+    return local->get();
+}
+
+// Seconds of a lifetime through whole nanoseconds; beyond 64 bits of them, the largest.
+double lifetimeSeconds(Duration lifetime) {
+    const Duration::Attoseconds nanoseconds = lifetime.attoseconds() / 1'000'000'000;
+    if (nanoseconds > std::numeric_limits<std::int64_t>::max() ||
+        nanoseconds < std::numeric_limits<std::int64_t>::min()) {
+        return 9223372036.854776;
+    }
+    return static_cast<double>(static_cast<std::int64_t>(nanoseconds)) / 1e9;
+}
+
+// Whether `date` lies between `seconds` ago and now, both ends included.
+bool isWithinLast(const pf::Date& date, double seconds, const pf::Date& now) {
+    return date >= now.addingTimeInterval(-seconds) && date <= now;
+}
+
+std::string fileName(std::string_view path) {
+    const auto slash = path.find_last_of('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+} // namespace
+
+MemoCache& memoCache() {
+    return state().cache;
+}
+
+AggregateHashable memoKey(std::string_view file, std::string_view function, std::int64_t line,
+                          std::vector<AnyHashable> keyValues) {
+    std::vector<AnyHashable> elements;
+    elements.reserve(keyValues.size() + 3);
+    elements.emplace_back("Zestrel/" + fileName(file));
+    elements.emplace_back(std::string(function));
+    elements.emplace_back(line);
+    for (AnyHashable& value : keyValues) {
+        elements.push_back(std::move(value));
+    }
+    return AggregateHashable(std::move(elements));
+}
+
+bool isMemoEntryFresh(const pf::Date& date, Duration lifetime) {
+    return date.addingTimeInterval(lifetimeSeconds(lifetime)) > pf::currentDate();
+}
+
+void maintainMemoCache(Duration lifetime) {
+    MemoState& memo = state();
+    std::unique_lock lock(memo.mutex);
+    const bool skip = memo.maintenanceToggle;
+    memo.maintenanceToggle = !memo.maintenanceToggle;
+    if (skip) {
+        return;
+    }
+    const pf::Date now = pf::currentDate();
+    if (!isWithinLast(memo.lastPruneDate, kFullPassInterval, now)) {
+        lock.unlock();
+        pruneMemoCache(lifetime);
+        return;
+    }
+    if (!isWithinLast(memo.lastScheduleDate, kScheduleInterval, now)) {
+        lock.unlock();
+        scheduleMemoCachePrune(lifetime);
+    }
+}
+
+void scheduleMemoCachePrune(Duration lifetime) {
+    MemoState& memo = state();
+    // A cancelled pass never starts; one that has started finishes its pruning.
+    auto task = std::make_shared<pf::DispatchWorkItem>([lifetime] { pruneMemoCache(lifetime); });
+    // Deferred passes run on the shared utility queue until tasks take them over.
+    pf::DispatchQueue queue = pf::DispatchQueue::global(pf::DispatchQoS::utility);
+    {
+        std::lock_guard lock(memo.mutex);
+        if (memo.pruneTask) {
+            memo.pruneTask->cancel();
+        }
+        memo.pruneTask = task;
+        memo.lastScheduleDate = pf::currentDate();
+        if (memo.pruneQueue) {
+            queue = *memo.pruneQueue;
+        }
+    }
+    queue.asyncAfter(pf::DispatchTime::now() + kDeferredPassDelay, task);
+}
+
+void pruneMemoCache(Duration lifetime) {
+    MemoState& memo = state();
+    const double seconds = lifetimeSeconds(lifetime);
+    for (const auto& [key, entry] : memo.cache.snapshot()) {
+        if (entry.date.addingTimeInterval(seconds) < pf::currentDate()) {
+            memo.cache.removeValue(key);
+        }
+    }
+    std::lock_guard lock(memo.mutex);
+    memo.lastPruneDate = pf::currentDate();
+}
+
+MemoMaintenanceState memoMaintenanceState() {
+    MemoState& memo = state();
+    std::lock_guard lock(memo.mutex);
+    return MemoMaintenanceState{memo.lastPruneDate, memo.lastScheduleDate,
+                                memo.pruneTask != nullptr, memo.maintenanceToggle};
+}
+
+void setMemoPruneQueueForTesting(std::optional<pf::DispatchQueue> queue) {
+    MemoState& memo = state();
+    std::lock_guard lock(memo.mutex);
+    memo.pruneQueue = std::move(queue);
+}
+
+} // namespace zestrel
