@@ -1,5 +1,6 @@
 #include "foundation/MemoCache.h"
 
+#include "foundation/TextDateUtilities.h"
 #include "platform/ProcessLocal.h"
 
 #include <chrono>
@@ -45,11 +46,6 @@ double lifetimeSeconds(Duration lifetime) {
     return static_cast<double>(static_cast<std::int64_t>(nanoseconds)) / 1e9;
 }
 
-// Whether `date` lies between `seconds` ago and now, both ends included.
-bool isWithinLast(const pf::Date& date, double seconds, const pf::Date& now) {
-    return date >= now.addingTimeInterval(-seconds) && date <= now;
-}
-
 std::string fileName(std::string_view path) {
     const auto slash = path.find_last_of('/');
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
@@ -86,13 +82,12 @@ void maintainMemoCache(Duration lifetime) {
     if (skip) {
         return;
     }
-    const pf::Date now = pf::currentDate();
-    if (!isWithinLast(memo.lastPruneDate, kFullPassInterval, now)) {
+    if (!isWithin(memo.lastPruneDate, Duration::seconds(-kFullPassInterval))) {
         lock.unlock();
         pruneMemoCache(lifetime);
         return;
     }
-    if (!isWithinLast(memo.lastScheduleDate, kScheduleInterval, now)) {
+    if (!isWithin(memo.lastScheduleDate, Duration::seconds(-kScheduleInterval))) {
         lock.unlock();
         scheduleMemoCachePrune(lifetime);
     }
