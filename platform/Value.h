@@ -92,6 +92,8 @@ public:
     // `String(describing:)` of the object.
     virtual std::string describe() const;
     virtual bool isEqual(const NSObject& other) const { return this == &other; }
+    // Objects that are `isEqual` must answer the same hash.
+    virtual std::size_t hash() const { return std::hash<const void*>{}(this); }
 };
 
 // A dynamically typed value: what `Any`, property lists and user-info dictionaries

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <type_traits>
+#include <utility>
+
+namespace zestrel {
+
+// A value whose every access goes through one recursive lock, so an operation may call
+// back into the same object from inside its closure. Errors of the caller's closures pass
+// through after the lock is released.
+template <class Value> class LockIsolated final {
+    template <class F>
+    static constexpr bool isMaker = std::is_invocable_v<F&> && !std::is_convertible_v<F, Value> &&
+                                    std::is_convertible_v<std::invoke_result_t<F&>, Value>;
+
+public:
+    explicit LockIsolated(Value value) : _value(std::move(value)) {}
+    // The lock exists before `make` runs; when it throws, nothing is left behind.
+    template <class F>
+    requires isMaker<F>
+    explicit LockIsolated(F&& make) : _value(make()) {}
+    LockIsolated(const LockIsolated&) = delete;
+    LockIsolated& operator=(const LockIsolated&) = delete;
+
+    Value value() const {
+        return withLock([&] { return _value; });
+    }
+
+    // Reads a member (a pointer to member) or any projection of the value under the lock.
+    template <class KeyPath> auto operator[](KeyPath&& keyPath) const {
+        return withLock([&]() -> std::decay_t<std::invoke_result_t<KeyPath&, const Value&>> {
+            return std::invoke(keyPath, _value);
+        });
+    }
+
+    // Runs `operation` on a copy of the value and writes the copy back, even when the
+    // operation throws, so changes made before the throw remain.
+    template <class Operation>
+    std::invoke_result_t<Operation&, Value&> withValue(Operation&& operation) {
+        return withLock([&]() -> std::invoke_result_t<Operation&, Value&> {
+            Value copy = _value;
+            struct WriteBack {
+                Value& target;
+                Value& source;
+                ~WriteBack() { target = std::move(source); }
+            } writeBack{_value, copy};
+            return operation(copy);
+        });
+    }
+
+    void setValue(Value newValue) {
+        withLock([&] { _value = std::move(newValue); });
+    }
+    // `make` runs under the lock; when it throws, the value stays as it was.
+    template <class F>
+    requires isMaker<F>
+    void setValue(F&& make) {
+        withLock([&] { _value = make(); });
+    }
+
+private:
+    template <class Body> decltype(auto) withLock(Body&& body) const {
+        std::lock_guard guard(lock);
+        return body();
+    }
+
+    mutable std::recursive_mutex lock;
+    Value _value;
+};
+
+} // namespace zestrel
