@@ -1,9 +1,7 @@
 // A read from the defaults database against a plain map lookup of the same value.
 #include "bench/Baseline.h"
-#include "platform/UserDefaults.h"
+#include "bench/ScratchDefaults.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <string>
 
@@ -11,7 +9,6 @@ namespace {
 
 using zestrel::bench::Baselines;
 using zestrel::bench::LoopTimer;
-using zestrel::platform::UserDefaults;
 using zestrel::platform::Value;
 
 void BM_PlainMapLookup(benchmark::State& state) {
@@ -25,10 +22,7 @@ void BM_PlainMapLookup(benchmark::State& state) {
 BENCHMARK(BM_PlainMapLookup);
 
 void BM_DefaultsRead(benchmark::State& state) {
-    // A scratch folder, so the benchmark never touches the user's preferences.
-    const auto folder = std::filesystem::temp_directory_path() / "zestrel-bench-defaults";
-    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
-    const auto defaults = UserDefaults::standard();
+    const auto defaults = zestrel::bench::scratchDefaults();
     defaults->set(Value(true), "playSoundEffects");
     const LoopTimer timer;
     for (auto _ : state) {
@@ -36,9 +30,6 @@ void BM_DefaultsRead(benchmark::State& state) {
     }
     Baselines::reportRatio(state, "mapLookup", "vs_map_lookup",
                            timer.nanosecondsPerIteration(state));
-    defaults->removeObject("playSoundEffects");
-    UserDefaults::flushAll();
-    std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_DefaultsRead);
 
