@@ -142,7 +142,7 @@ public:
         CGEventMask eventsOfInterest = 0;
         bool enabled = true;
         CGEventTapPlacement placement = CGEventTapPlacement::tail;
-        CGEventTapCallBack callback; // optional: without one it only shows in the list
+        CGEventTapCallBack callback{}; // optional: without one it only shows in the list
     };
     std::uint32_t addForeignTap(ForeignTap tap);
     void removeForeignTap(std::uint32_t eventTapID);
