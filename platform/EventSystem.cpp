@@ -123,7 +123,7 @@ CGEventRef EventSystem::runTaps(const TapList& taps, CGEventRef event, Matches m
 }
 
 void EventSystem::post(CGEventTapLocation location, const CGEventRef& event) {
-    if (!event) {
+    if (!event || static_cast<std::uint32_t>(location) > 2) {
         return;
     }
     std::shared_ptr<const TapList> taps;
