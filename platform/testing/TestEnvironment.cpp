@@ -1,6 +1,9 @@
 #include "platform/testing/TestEnvironment.h"
 
+#include "platform/Accessibility.h"
 #include "platform/Bundle.h"
+#include "platform/EventSystem.h"
+#include "platform/InputSource.h"
 #include "platform/NSEvent.h"
 #include "platform/ProcessLocal.h"
 #include "platform/ReportSink.h"
@@ -31,6 +34,14 @@ private:
     std::function<void(const LogRecord&)> append_;
 };
 
+// Without a desktop of its own a test gets fresh default keyboard, event path and privacy
+// settings: US layout, no taps, trusted.
+void resetDesktopInput() {
+    EventSystem::setCurrent(nullptr);
+    InputSources::setCurrent(nullptr);
+    Accessibility::setCurrent(nullptr);
+}
+
 std::optional<std::string> environmentValue(const char* name) {
     const char* value = std::getenv(name);
     return value ? std::optional<std::string>(value) : std::nullopt;
@@ -46,6 +57,7 @@ TestEnvironment::TestEnvironment()
     // Held keys and the bundle outlive a process, so a test starts from none and the real one.
     NSEvent::setHeldModifierFlags(NSEvent::ModifierFlags{});
     Bundle::setMainForTesting(nullptr);
+    resetDesktopInput();
     RunLoop::main(); // the test's thread is the main thread
 
     std::string pattern = (std::filesystem::temp_directory_path() / "zestrel-test-XXXXXX").string();
@@ -92,6 +104,7 @@ TestEnvironment::~TestEnvironment() {
     resetProcess();
     NSEvent::setHeldModifierFlags(NSEvent::ModifierFlags{});
     Bundle::setMainForTesting(nullptr);
+    resetDesktopInput();
     setStandardOutputWriter({});
     setReportObserver({});
     setLogSink(nullptr);
