@@ -1,6 +1,7 @@
 #include "platform/testing/TestEnvironment.h"
 
 #include "platform/Bundle.h"
+#include "platform/Desktop.h"
 #include "platform/NSEvent.h"
 #include "platform/ProcessLocal.h"
 #include "platform/ReportSink.h"
@@ -42,6 +43,7 @@ TestEnvironment::TestEnvironment()
     : captures_(std::make_shared<Captures>()),
       clock_(std::make_shared<VirtualClock>(Date::fromTimeIntervalSince1970(kFixedDateSince1970))) {
     resetProcess();
+    Desktop::setCurrent(nullptr); // a test that needs one gets a fresh desktop
     installClock(clock_);
     // Held keys and the bundle outlive a process, so a test starts from none and the real one.
     NSEvent::setHeldModifierFlags(NSEvent::ModifierFlags{});
@@ -90,6 +92,7 @@ TestEnvironment::TestEnvironment()
 
 TestEnvironment::~TestEnvironment() {
     resetProcess();
+    Desktop::setCurrent(nullptr);
     NSEvent::setHeldModifierFlags(NSEvent::ModifierFlags{});
     Bundle::setMainForTesting(nullptr);
     setStandardOutputWriter({});
