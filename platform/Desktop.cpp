@@ -2,7 +2,9 @@
 
 #include "platform/Bundle.h"
 #include "platform/Error.h"
+#include "platform/EventSystem.h"
 #include "platform/FileManagerApp.h"
+#include "platform/InputSource.h"
 #include "platform/NSWorkspace.h"
 #include "platform/NotificationCenter.h"
 #include "platform/ProcessLocal.h"
@@ -110,6 +112,10 @@ std::shared_ptr<Desktop> Desktop::current() {
         lock.lock();
         if (!holder.desktop) {
             holder.desktop = std::move(made);
+            lock.unlock();
+            made = holder.desktop;
+            made->connectEventSystem();
+            return made;
         }
     }
     return holder.desktop;
@@ -118,8 +124,13 @@ std::shared_ptr<Desktop> Desktop::current() {
 void Desktop::setCurrent(std::shared_ptr<Desktop> desktop) {
     auto& holder = currentDesktop();
     std::shared_ptr<Desktop> old;
-    std::lock_guard lock(holder.mutex);
-    old = std::exchange(holder.desktop, std::move(desktop));
+    {
+        std::lock_guard lock(holder.mutex);
+        old = std::exchange(holder.desktop, desktop);
+    }
+    if (desktop) {
+        desktop->connectEventSystem();
+    }
 }
 
 bool Desktop::isCurrent() const {
@@ -463,6 +474,9 @@ std::shared_ptr<NSRunningApplication> Desktop::launchOwnApplication(OwnLaunch la
         ownLaunchEvent_ = event;
     }
     auto running = start(own, false);
+    if (isCurrent()) {
+        EventSystem::current()->setOwnProcessIdentifier(running->processIdentifier());
+    }
     std::lock_guard lock(mutex_);
     ownLaunchEvent_ = event; // kept even if a launch observer quit the program again
     return running;
@@ -535,6 +549,35 @@ std::optional<Value::Dictionary> Desktop::signingInformation(int processIdentifi
 int Desktop::keyboardFocusProcessIdentifier() const {
     auto front = frontmostApplication();
     return front ? front->processIdentifier() : -1;
+}
+
+void Desktop::connectEventSystem() {
+    auto events = EventSystem::current();
+    std::weak_ptr<Desktop> weak = weak_from_this();
+    events->setApplicationDelivery([weak](int pid, const std::shared_ptr<CGEvent>& event) {
+        if (auto desktop = weak.lock()) {
+            desktop->deliverEvent(pid, event);
+        }
+    });
+    events->setKeyboardFocusProvider([weak] {
+        auto desktop = weak.lock();
+        return desktop ? desktop->keyboardFocusProcessIdentifier() : -1;
+    });
+    if (auto own = ownApplication()) {
+        events->setOwnProcessIdentifier(own->processIdentifier());
+    }
+}
+
+void Desktop::deliverEvent(int processIdentifier, const std::shared_ptr<CGEvent>& event) {
+    if (!event || event->type() != CGEventType::keyDown) {
+        return;
+    }
+    // Made here rather than through the conversion the app's taps use, so a conversion
+    // fault set for a test never keeps a key from its application.
+    const NSEvent converted(*event, InputSources::current()->currentLayout());
+    deliverKeyEvent(processIdentifier, event->keyCode(),
+                    NSEvent::ModifierFlags{event->flags().rawValue},
+                    converted.charactersIgnoringModifiers().value_or(""));
 }
 
 bool Desktop::deliverKeyEvent(int processIdentifier, std::uint16_t keyCode,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/AppleEvent.h"
+#include "platform/CGEvent.h"
 #include "platform/Clock.h"
 #include "platform/NSEvent.h"
 #include "platform/NSPasteboard.h"
@@ -157,6 +158,13 @@ public:
     // --- Keys
     // The process with keyboard focus: the frontmost application's; -1 when none.
     int keyboardFocusProcessIdentifier() const;
+    // Takes the key events that reach the end of the current event system's pipeline and
+    // answers it which process has keyboard focus. Done when the desktop becomes current;
+    // a holder that replaces the event system afterwards calls it again.
+    void connectEventSystem();
+    // A key-down event at the end of the pipeline, handed to its process with the
+    // characters of the current layout; other event types reach no application here.
+    void deliverEvent(int processIdentifier, const std::shared_ptr<CGEvent>& event);
     // Hands a key-down event to a process; events for this program go to the handler set
     // for it. False when no such process runs.
     bool deliverKeyEvent(int processIdentifier, std::uint16_t keyCode,

@@ -1,6 +1,9 @@
 #include "platform/Desktop.h"
 
+#include "platform/CGEvent.h"
 #include "platform/CodeSigning.h"
+#include "platform/EventSystem.h"
+#include "platform/InputSource.h"
 #include "platform/NSWorkspace.h"
 #include "platform/ProcessLocal.h"
 #include "platform/testing/DesktopEnvironment.h"
@@ -287,6 +290,41 @@ TEST_F(DesktopTest, TheLaunchEventNamesTheLauncherAndALoginItemLaunch) {
     ASSERT_NE(kernel, nullptr);
     EXPECT_EQ(kernel->int32Value(), 88);
     EXPECT_EQ(address->coerceToDescriptorType(typeEnumerated), nullptr);
+}
+
+void postChord(std::uint16_t keyCode, CGEventFlags flags) {
+    for (bool down : {true, false}) {
+        auto event = CGEventCreateKeyboardEvent(nullptr, keyCode, down);
+        CGEventSetFlags(event, flags);
+        CGEventPost(CGEventTapLocation::hid, event);
+    }
+}
+
+TEST_F(DesktopTest, PostedKeysReachTheApplicationWithKeyboardFocus) {
+    auto finder = env.finder();
+    postChord(testing::kVKC, kCGEventFlagMaskCommand);
+    EXPECT_EQ(
+        finder->receivedEvents(),
+        (std::vector<ReceivedKeyEvent>{{testing::kVKC, NSEvent::ModifierFlags::command, "c"}}));
+
+    // The characters come from the layout current when the key arrives.
+    ASSERT_EQ(InputSources::current()->select("com.apple.keylayout.German"), 0);
+    postChord(16, kCGEventFlagMaskCommand); // the key right of T: Z on a German keyboard
+    EXPECT_EQ(finder->receivedEvents().back().characters, "z");
+
+    auto editor = env.launch<TextEditorApplication>(kTextEditBundleIdentifier, true);
+    postChord(16, kCGEventFlagMaskShift);
+    EXPECT_EQ(editor->text(), "Z");
+    EXPECT_EQ(finder->receivedEvents().size(), 2u);
+
+    std::vector<std::uint16_t> ownKeys;
+    env.desktop().setOwnKeyEventHandler([&](std::uint16_t keyCode, NSEvent::ModifierFlags,
+                                            const std::string&) { ownKeys.push_back(keyCode); });
+    NSRunningApplication::current()->activate();
+    postChord(testing::kVKV, kCGEventFlagMaskCommand);
+    EXPECT_EQ(ownKeys, std::vector<std::uint16_t>{testing::kVKV});
+    EXPECT_EQ(EventSystem::current()->ownProcessIdentifier(),
+              NSRunningApplication::current()->processIdentifier());
 }
 
 } // namespace

@@ -55,6 +55,11 @@ public:
     // Removes the source from its loop for good.
     void invalidate();
     bool isValid() const { return valid_.load(); }
+    // Whether it is valid and added to a run loop in some mode.
+    bool isScheduled() const {
+        std::lock_guard lock(mutex_);
+        return isValid() && !loop_.expired();
+    }
 
 private:
     friend class RunLoop;

@@ -1,7 +1,10 @@
 #include "platform/testing/TestEnvironment.h"
 
+#include "platform/Accessibility.h"
 #include "platform/Bundle.h"
 #include "platform/Desktop.h"
+#include "platform/EventSystem.h"
+#include "platform/InputSource.h"
 #include "platform/NSEvent.h"
 #include "platform/ProcessLocal.h"
 #include "platform/ReportSink.h"
@@ -32,6 +35,14 @@ private:
     std::function<void(const LogRecord&)> append_;
 };
 
+// Without a desktop of its own a test gets fresh default keyboard, event path and privacy
+// settings: US layout, no taps, trusted.
+void resetDesktopInput() {
+    EventSystem::setCurrent(nullptr);
+    InputSources::setCurrent(nullptr);
+    Accessibility::setCurrent(nullptr);
+}
+
 std::optional<std::string> environmentValue(const char* name) {
     const char* value = std::getenv(name);
     return value ? std::optional<std::string>(value) : std::nullopt;
@@ -48,6 +59,7 @@ TestEnvironment::TestEnvironment()
     // Held keys and the bundle outlive a process, so a test starts from none and the real one.
     NSEvent::setHeldModifierFlags(NSEvent::ModifierFlags{});
     Bundle::setMainForTesting(nullptr);
+    resetDesktopInput();
     RunLoop::main(); // the test's thread is the main thread
 
     std::string pattern = (std::filesystem::temp_directory_path() / "zestrel-test-XXXXXX").string();
@@ -95,6 +107,7 @@ TestEnvironment::~TestEnvironment() {
     Desktop::setCurrent(nullptr);
     NSEvent::setHeldModifierFlags(NSEvent::ModifierFlags{});
     Bundle::setMainForTesting(nullptr);
+    resetDesktopInput();
     setStandardOutputWriter({});
     setReportObserver({});
     setLogSink(nullptr);
