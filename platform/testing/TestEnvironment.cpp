@@ -2,6 +2,7 @@
 
 #include "platform/Accessibility.h"
 #include "platform/Bundle.h"
+#include "platform/Desktop.h"
 #include "platform/EventSystem.h"
 #include "platform/InputSource.h"
 #include "platform/NSEvent.h"
@@ -53,6 +54,7 @@ TestEnvironment::TestEnvironment()
     : captures_(std::make_shared<Captures>()),
       clock_(std::make_shared<VirtualClock>(Date::fromTimeIntervalSince1970(kFixedDateSince1970))) {
     resetProcess();
+    Desktop::setCurrent(nullptr); // a test that needs one gets a fresh desktop
     installClock(clock_);
     // Held keys and the bundle outlive a process, so a test starts from none and the real one.
     NSEvent::setHeldModifierFlags(NSEvent::ModifierFlags{});
@@ -102,6 +104,7 @@ TestEnvironment::TestEnvironment()
 
 TestEnvironment::~TestEnvironment() {
     resetProcess();
+    Desktop::setCurrent(nullptr);
     NSEvent::setHeldModifierFlags(NSEvent::ModifierFlags{});
     Bundle::setMainForTesting(nullptr);
     resetDesktopInput();
