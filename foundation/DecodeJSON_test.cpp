@@ -7,7 +7,9 @@
 namespace zestrel {
 namespace {
 
-platform::Data bytes(std::string_view text) { return platform::Data(text.begin(), text.end()); }
+platform::Data bytes(std::string_view text) {
+    return platform::Data(text.begin(), text.end());
+}
 
 TEST(DecodeJSON, DecodesFragmentsAndPassesTheDecodersErrorOn) {
     EXPECT_EQ(decodeJSON<int>(bytes("42")), 42);

@@ -50,9 +50,7 @@ URL InstalledApplication::executableURL() const {
         .appendingPathComponent(name);
 }
 
-Desktop::Desktop() : generalPasteboard_(std::make_shared<NSPasteboard>(NSPasteboardNameGeneral)) {
-    windowServer_.setScreens({Screen{1, "Built-in Retina Display", CGRect(0, 0, 1512, 982), 2.0}});
-}
+Desktop::Desktop() : generalPasteboard_(std::make_shared<NSPasteboard>(NSPasteboardNameGeneral)) {}
 
 Desktop::~Desktop() = default;
 

@@ -207,7 +207,7 @@ TEST(SimulatedApplicationTest, TheOverlayCoversTheScreenAboveNormalWindows) {
     EXPECT_EQ(running->activationPolicy(), NSApplicationActivationPolicy::accessory);
     auto window = env.desktop().windowServer().window(overlay->overlayWindow());
     ASSERT_TRUE(window.has_value());
-    EXPECT_EQ(window->bounds, env.desktop().windowServer().mainScreenFrame());
+    EXPECT_EQ(window->bounds, WindowServer::mainScreenFrame());
     EXPECT_GT(window->layer, kCGMainMenuWindowLevel);
     EXPECT_EQ(env.desktop().windowServer().windows().front().number, overlay->overlayWindow());
 }

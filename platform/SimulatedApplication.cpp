@@ -80,9 +80,8 @@ void TextEditorApplication::keyDown(const ReceivedKeyEvent& event) {
 // --- OverlayApplication
 
 void OverlayApplication::didLaunch() {
-    auto desktop = this->desktop();
     ServerWindow window;
-    window.bounds = desktop ? desktop->windowServer().mainScreenFrame() : CGRectZero;
+    window.bounds = WindowServer::mainScreenFrame();
     window.layer = kCGStatusWindowLevel;
     window.alpha = 0.5;
     window_ = openWindow(window);

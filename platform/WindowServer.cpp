@@ -1,6 +1,7 @@
 #include "platform/WindowServer.h"
 
 #include "platform/Desktop.h"
+#include "platform/NSScreen.h"
 
 #include <algorithm>
 
@@ -146,19 +147,10 @@ Value::Array WindowServer::copyWindowInfo(CGWindowListOption options,
     return list;
 }
 
-std::vector<Screen> WindowServer::screens() const {
-    std::lock_guard lock(mutex_);
-    return screens_;
-}
-
-void WindowServer::setScreens(std::vector<Screen> screens) {
-    std::lock_guard lock(mutex_);
-    screens_ = std::move(screens);
-}
-
-CGRect WindowServer::mainScreenFrame() const {
-    std::lock_guard lock(mutex_);
-    return screens_.empty() ? CGRectZero : screens_.front().frame;
+CGRect WindowServer::mainScreenFrame() {
+    const auto screen = NSScreen::main();
+    return screen ? CGRect(0, 0, screen->frame().size.width, screen->frame().size.height)
+                  : CGRectZero;
 }
 
 Value CGWindowListCopyWindowInfo(CGWindowListOption options, CGWindowID relativeToWindow) {

@@ -67,14 +67,6 @@ struct ServerWindow {
     Value::Dictionary dictionary() const;
 };
 
-// One display, its frame in the window server's coordinates.
-struct Screen {
-    std::uint32_t displayID = 0;
-    std::string name;
-    CGRect frame;
-    double backingScaleFactor = 1.0;
-};
-
 // The windows of every application, front to back: a higher layer is always in front of
 // a lower one; within a layer the window ordered front last is in front. Thread-safe.
 class WindowServer {
@@ -104,10 +96,9 @@ public:
     // desktop elements; other options are not served (the reference window is ignored).
     Value::Array copyWindowInfo(CGWindowListOption options, CGWindowID relativeToWindow) const;
 
-    std::vector<Screen> screens() const;
-    void setScreens(std::vector<Screen> screens);
-    // The main screen's frame; a zero rectangle when there is no screen.
-    CGRect mainScreenFrame() const;
+    // The main screen's frame in window-server coordinates (its origin is the top left of
+    // that screen); a zero rectangle when there is no screen. Screens are `NSScreen`'s.
+    static CGRect mainScreenFrame();
 
 private:
     void insertInFront(ServerWindow window);
@@ -115,7 +106,6 @@ private:
     mutable std::mutex mutex_;
     std::vector<ServerWindow> windows_; // front to back
     CGWindowID nextNumber_ = 101;
-    std::vector<Screen> screens_;
 };
 
 // The platform's window list of the current desktop: an array of window dictionaries,
