@@ -389,6 +389,12 @@ public:
 // return is a handle that can be copied, cancelled and awaited (`co_await task` or
 // `co_await task.value()`, which rethrows the task's error). Dropping every handle leaves
 // the task running, and a task dropped by everything that could resume it ends.
+//
+// g++ 12 destroys a class temporary that is an argument inside a `co_await` expression twice.
+// Name such arguments first (a lambda capturing a `shared_ptr` or a string, a string):
+//     auto operation = [shared]() -> Task<void> { ... };
+//     co_await withTaskCancellationHandler(std::move(operation), onCancel);
+// Lambdas capturing only references and pointers are safe as temporaries.
 template <class T> class Task : public TaskStatics {
 public:
     using Value = T;
