@@ -1,6 +1,7 @@
 #include "platform/testing/TestEnvironment.h"
 
 #include "platform/Bundle.h"
+#include "platform/Executor.h"
 #include "platform/NSEvent.h"
 #include "platform/ProcessLocal.h"
 #include "platform/ReportSink.h"
@@ -47,6 +48,8 @@ TestEnvironment::TestEnvironment()
     NSEvent::setHeldModifierFlags(NSEvent::ModifierFlags{});
     Bundle::setMainForTesting(nullptr);
     RunLoop::main(); // the test's thread is the main thread
+    // Tasks bound to no actor queue on the main run loop, so the test's driver runs them.
+    setGlobalExecutorMode(GlobalExecutorMode::mainRunLoop);
 
     std::string pattern = (std::filesystem::temp_directory_path() / "zestrel-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
@@ -90,6 +93,7 @@ TestEnvironment::TestEnvironment()
 
 TestEnvironment::~TestEnvironment() {
     resetProcess();
+    setGlobalExecutorMode(GlobalExecutorMode::threadPool);
     NSEvent::setHeldModifierFlags(NSEvent::ModifierFlags{});
     Bundle::setMainForTesting(nullptr);
     setStandardOutputWriter({});
