@@ -83,6 +83,20 @@ struct UUID {
     auto operator<=>(const UUID&) const = default;
 };
 
+namespace detail {
+// Where the runtime keeps an object's associated objects (AssociatedObjects.h): made on
+// the first association, released with the object, never copied with it.
+struct AssociationSlot {
+    AssociationSlot() = default;
+    AssociationSlot(const AssociationSlot&) {}
+    AssociationSlot& operator=(const AssociationSlot&) { return *this; }
+    // Emptied before the values are released, so none of them finds a half-released table.
+    ~AssociationSlot() { std::shared_ptr<void> released = std::move(table); }
+    std::shared_ptr<void> table;
+};
+struct AssociationAccess;
+} // namespace detail
+
 // Base of platform objects held by reference (`NSObject`). `Any` values that are
 // objects are kept in a `Value` through this base.
 class NSObject : public std::enable_shared_from_this<NSObject> {
@@ -94,6 +108,10 @@ public:
     virtual bool isEqual(const NSObject& other) const { return this == &other; }
     // Objects that are `isEqual` must answer the same hash.
     virtual std::size_t hash() const { return std::hash<const void*>{}(this); }
+
+private:
+    friend struct detail::AssociationAccess;
+    mutable detail::AssociationSlot associations_;
 };
 
 // A dynamically typed value: what `Any`, property lists and user-info dictionaries

@@ -4,6 +4,7 @@
 #include "platform/Bundle.h"
 #include "platform/Desktop.h"
 #include "platform/EventSystem.h"
+#include "platform/Executor.h"
 #include "platform/InputSource.h"
 #include "platform/NSEvent.h"
 #include "platform/ProcessLocal.h"
@@ -61,6 +62,8 @@ TestEnvironment::TestEnvironment()
     Bundle::setMainForTesting(nullptr);
     resetDesktopInput();
     RunLoop::main(); // the test's thread is the main thread
+    // Tasks bound to no actor queue on the main run loop, so the test's driver runs them.
+    setGlobalExecutorMode(GlobalExecutorMode::mainRunLoop);
 
     std::string pattern = (std::filesystem::temp_directory_path() / "zestrel-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
@@ -105,6 +108,7 @@ TestEnvironment::TestEnvironment()
 TestEnvironment::~TestEnvironment() {
     resetProcess();
     Desktop::setCurrent(nullptr);
+    setGlobalExecutorMode(GlobalExecutorMode::threadPool);
     NSEvent::setHeldModifierFlags(NSEvent::ModifierFlags{});
     Bundle::setMainForTesting(nullptr);
     resetDesktopInput();

@@ -31,7 +31,8 @@ public:
     const std::filesystem::path& configHome() const { return configHome_; }
 
     // Drivers of the main run loop: run what is runnable now; move the virtual clock
-    // forward, running what falls due on the way.
+    // forward, running what falls due on the way. Jobs of tasks on the global executor are
+    // queued there too, so they run in order on the test's thread.
     void runUntilIdle();
     void advance(Nanoseconds duration);
 

@@ -1,0 +1,172 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/Error.h"
+#include "platform/Task.h"
+#include "platform/TaskGroup.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace zestrel {
+
+// What `withTimeout` throws when the deadline passes first. It has no text of its own.
+class TimeoutError final : public platform::ErrorBody {
+public:
+    std::string typeName() const override { return "Zestrel.TimeoutError"; }
+    std::string describe() const override { return "TimeoutError()"; }
+    friend bool operator==(const TimeoutError&, const TimeoutError&) { return true; }
+};
+
+// Owns a task and cancels it when cancelled or released (the cancellable of a loop started
+// by `forEachInTask`). Copies share the one task.
+class TaskCancellable {
+public:
+    explicit TaskCancellable(platform::Task<void> task)
+        : owner_(std::make_shared<Owner>(std::move(task))) {}
+    void cancel() const { owner_->task.cancel(); }
+
+private:
+    struct Owner {
+        explicit Owner(platform::Task<void> task) : task(std::move(task)) {}
+        Owner(const Owner&) = delete;
+        Owner& operator=(const Owner&) = delete;
+        ~Owner() { task.cancel(); }
+        platform::Task<void> task;
+    };
+    std::shared_ptr<Owner> owner_;
+};
+
+namespace detail {
+// Reports an unexpected error of an element loop; a cancellation ends it silently.
+void reportStreamError(const platform::Error& error, std::string_view file, std::int64_t line);
+} // namespace detail
+
+// Awaits `body` for each element of `stream` in turn. A cancellation error of the iteration
+// ends the loop silently; any other error is reported ("Async stream should not throw: ")
+// and ends it. It never throws, and does not look at its task's cancellation itself.
+template <class Stream, class Body>
+platform::Task<void> forEachAsyncStreamElement(Stream stream, Body body,
+                                               std::string_view file = __builtin_FILE(),
+                                               std::int64_t line = __builtin_LINE()) {
+    auto iterator = stream.makeAsyncIterator();
+    for (;;) {
+        std::optional<typename Stream::Element> element;
+        try {
+            element = co_await iterator.next();
+        } catch (const platform::Error& error) {
+            detail::reportStreamError(error, file, line);
+            co_return;
+        }
+        if (!element) {
+            co_return;
+        }
+        co_await body(std::move(*element));
+    }
+}
+
+// The same for any asynchronous sequence, but the loop also ends, silently, after a body
+// during which its task was cancelled.
+template <class Sequence, class Body>
+platform::Task<void> forEach(Sequence sequence, Body body, std::string_view file = __builtin_FILE(),
+                             std::int64_t line = __builtin_LINE()) {
+    auto iterator = sequence.makeAsyncIterator();
+    for (;;) {
+        std::optional<typename Sequence::Element> element;
+        try {
+            element = co_await iterator.next();
+        } catch (const platform::Error& error) {
+            detail::reportStreamError(error, file, line);
+            co_return;
+        }
+        if (!element) {
+            co_return;
+        }
+        co_await body(std::move(*element));
+        if (platform::Task<>::isCurrentCancelled()) {
+            co_return;
+        }
+    }
+}
+
+// Runs `forEach` over a copy of the sequence in a task of its own (bound to no actor), with
+// the given priority or the inherited one. Releasing the result cancels the loop.
+template <class Sequence, class Body>
+TaskCancellable forEachInTask(Sequence sequence, Body body,
+                              std::optional<platform::TaskPriority> priority = std::nullopt,
+                              std::string_view file = __builtin_FILE(),
+                              std::int64_t line = __builtin_LINE()) {
+    return TaskCancellable(platform::Task<void>::run(
+        [sequence = std::move(sequence), body = std::move(body), file,
+         line]() -> platform::Task<void> {
+            auto loopBody = body;
+            co_await forEach(sequence, std::move(loopBody), file, line);
+        },
+        priority));
+}
+
+// The operation's result, unless `limit` passes first on the continuous clock: then the
+// operation is cancelled and awaited, and `TimeoutError` is thrown. An error of the operation
+// that comes first is passed on.
+template <class F>
+platform::Task<platform::detail::OperationResult<F>> withTimeout(platform::Nanoseconds limit,
+                                                                 F operation) {
+    using T = platform::detail::OperationResult<F>;
+    const platform::Nanoseconds deadline = platform::clock().uptime() + limit;
+    auto body = [&operation, deadline](platform::ThrowingTaskGroup<T>& group) -> platform::Task<T> {
+        group.addTask(std::move(operation));
+        group.addTask(
+            [deadline]() -> platform::Task<T> {
+                co_await platform::Task<>::sleepUntil(deadline);
+                throw platform::Error::make<TimeoutError>();
+            },
+            platform::TaskPriority::high);
+        auto first = co_await group.next();
+        group.cancelAll();
+        if constexpr (!std::is_void_v<T>) {
+            co_return std::move(*first);
+        }
+    };
+    if constexpr (std::is_void_v<T>) {
+        co_await platform::withThrowingTaskGroup<T>(body);
+    } else {
+        co_return co_await platform::withThrowingTaskGroup<T>(body);
+    }
+}
+
+// The result of whichever operation finishes first (or its error); the other is cancelled
+// and awaited. Throws `CancellationError` when the calling task is already cancelled.
+template <class F1, class F2>
+platform::Task<platform::detail::OperationResult<F1>> race(F1 first, F2 second) {
+    using T = platform::detail::OperationResult<F1>;
+    platform::Task<>::checkCancellation();
+    auto body = [&first, &second](platform::ThrowingTaskGroup<T>& group) -> platform::Task<T> {
+        if (!group.addTaskUnlessCancelled(std::move(first)) ||
+            !group.addTaskUnlessCancelled(std::move(second))) {
+            throw platform::Error::make<platform::CancellationError>();
+        }
+        auto winner = co_await group.next();
+        group.cancelAll();
+        if constexpr (!std::is_void_v<T>) {
+            co_return std::move(*winner);
+        }
+    };
+    if constexpr (std::is_void_v<T>) {
+        co_await platform::withThrowingTaskGroup<T>(body);
+    } else {
+        co_return co_await platform::withThrowingTaskGroup<T>(body);
+    }
+}
+
+// The sequence's next element, once; nothing when it ends first. Its error is passed on.
+template <class Sequence>
+platform::Task<std::optional<typename Sequence::Element>> first(Sequence sequence) {
+    auto iterator = sequence.makeAsyncIterator();
+    co_return co_await iterator.next();
+}
+
+} // namespace zestrel

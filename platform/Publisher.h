@@ -1,0 +1,316 @@
+#pragma once
+
+#include "platform/AnyCancellable.h"
+#include "platform/Clock.h"
+
+#include <concepts>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <type_traits>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace zestrel::platform {
+class DispatchQueue;
+}
+
+// A small publisher library in the manner of the platform's Combine. Every subscriber asks
+// for unlimited values (there is no demand), and a publisher calls one subscriber from one
+// thread at a time, in order: the subscription first, then values, then at most one
+// completion.
+namespace zestrel::platform::combine {
+
+// The output of publishers that only signal ("no value").
+using Void = std::monostate;
+
+// The failure type of publishers that cannot fail.
+struct Never {
+    Never() = delete;
+};
+
+template <class Failure> class Completion {
+public:
+    static Completion finished() { return Completion(); }
+    static Completion failure(Failure error) requires(!std::is_same_v<Failure, Never>) {
+        Completion completion;
+        completion.error_.emplace(std::move(error));
+        return completion;
+    }
+
+    bool isFinished() const { return !error_.has_value(); }
+    // The failure, or nothing for `finished`.
+    const Failure* error() const { return error_ ? &*error_ : nullptr; }
+
+private:
+    Completion() = default;
+    std::optional<Failure> error_;
+};
+
+// What a subscriber holds to stop its publisher.
+class Subscription : public Cancellable {};
+
+template <class Output, class Failure> class Subscriber {
+public:
+    virtual ~Subscriber() = default;
+    virtual void receive(std::shared_ptr<Subscription> subscription) = 0;
+    virtual void receive(const Output& value) = 0;
+    virtual void receive(const Completion<Failure>& completion) = 0;
+};
+
+template <class Output, class Failure>
+using SubscriberPtr = std::shared_ptr<Subscriber<Output, Failure>>;
+
+namespace detail {
+
+// A subscription that stops nothing (a publisher with nothing to stop).
+class EmptySubscription final : public Subscription {
+public:
+    void cancel() override {}
+};
+
+// The upstream subscription an intermediate subscriber holds. A cancel that comes before the
+// subscription arrives (it can, when the upstream delivers synchronously) cancels it on
+// arrival.
+class UpstreamSlot {
+public:
+    // Whether the subscription was taken; a second one, or one after cancel, is cancelled.
+    bool set(std::shared_ptr<Subscription> subscription) {
+        {
+            std::lock_guard lock(mutex_);
+            if (!cancelled_ && !subscription_) {
+                subscription_ = std::move(subscription);
+                return true;
+            }
+        }
+        subscription->cancel();
+        return false;
+    }
+    void cancel() {
+        std::shared_ptr<Subscription> taken;
+        {
+            std::lock_guard lock(mutex_);
+            cancelled_ = true;
+            taken = std::move(subscription_);
+        }
+        if (taken) {
+            taken->cancel();
+        }
+    }
+    // After the upstream completed: nothing left to cancel.
+    void release() {
+        std::shared_ptr<Subscription> taken;
+        std::lock_guard lock(mutex_);
+        cancelled_ = true;
+        taken.swap(subscription_);
+    }
+
+private:
+    std::mutex mutex_;
+    std::shared_ptr<Subscription> subscription_;
+    bool cancelled_ = false;
+};
+
+// Hands events to one downstream subscriber one at a time, in the order they were posted,
+// without holding a lock while the subscriber runs. Events posted while another thread (or
+// an outer call on this thread) is delivering are queued and delivered by that caller
+// before it returns. Holds events back until start(), which the owner calls once the
+// downstream has its subscription.
+template <class Output, class Failure> class SerialDelivery {
+public:
+    explicit SerialDelivery(SubscriberPtr<Output, Failure> downstream)
+        : downstream_(std::move(downstream)) {}
+
+    void start() { drain(); }
+    void send(const Output& value) { post(Event(std::in_place_index<0>, value)); }
+    void complete(const Completion<Failure>& completion) {
+        post(Event(std::in_place_index<1>, completion));
+    }
+    // Drops the downstream and whatever was not yet delivered (cancellation).
+    void terminate() {
+        SubscriberPtr<Output, Failure> released;
+        std::deque<Event> dropped;
+        std::lock_guard lock(mutex_);
+        released = std::move(downstream_);
+        dropped.swap(pending_);
+    }
+    bool isTerminated() const {
+        std::lock_guard lock(mutex_);
+        return !downstream_;
+    }
+
+private:
+    using Event = std::variant<Output, Completion<Failure>>;
+
+    void post(Event event) {
+        {
+            std::lock_guard lock(mutex_);
+            if (!downstream_) {
+                return;
+            }
+            pending_.push_back(std::move(event));
+            if (busy_) {
+                return;
+            }
+            busy_ = true;
+        }
+        drain();
+    }
+
+    void drain() {
+        for (;;) {
+            std::unique_lock lock(mutex_);
+            if (pending_.empty() || !downstream_) {
+                busy_ = false;
+                return;
+            }
+            Event event = std::move(pending_.front());
+            pending_.pop_front();
+            auto downstream = downstream_;
+            if (event.index() == 1) {
+                downstream_.reset();
+                pending_.clear();
+            }
+            lock.unlock();
+            if (event.index() == 0) {
+                downstream->receive(std::get<0>(event));
+            } else {
+                downstream->receive(std::get<1>(event));
+            }
+        }
+    }
+
+    mutable std::mutex mutex_;
+    SubscriberPtr<Output, Failure> downstream_;
+    std::deque<Event> pending_;
+    bool busy_ = true; // held until start()
+};
+
+// The subscriber behind sink(): calls the closures until cancelled or completed, then lets
+// go of them (and so of what they captured).
+template <class Output, class Failure>
+class Sink final : public Subscriber<Output, Failure>, public Cancellable {
+public:
+    using ReceiveValue = std::function<void(const Output&)>;
+    using ReceiveCompletion = std::function<void(const Completion<Failure>&)>;
+
+    Sink(ReceiveCompletion receiveCompletion, ReceiveValue receiveValue)
+        : receiveValue_(std::make_shared<const ReceiveValue>(std::move(receiveValue))),
+          receiveCompletion_(
+              std::make_shared<const ReceiveCompletion>(std::move(receiveCompletion))) {}
+
+    void receive(std::shared_ptr<Subscription> subscription) override {
+        upstream_.set(std::move(subscription));
+    }
+    void receive(const Output& value) override {
+        std::shared_ptr<const ReceiveValue> receiveValue;
+        {
+            std::lock_guard lock(mutex_);
+            receiveValue = receiveValue_;
+        }
+        if (receiveValue && *receiveValue) {
+            (*receiveValue)(value);
+        }
+    }
+    void receive(const Completion<Failure>& completion) override {
+        upstream_.release();
+        std::shared_ptr<const ReceiveValue> receiveValue;
+        std::shared_ptr<const ReceiveCompletion> receiveCompletion;
+        {
+            std::lock_guard lock(mutex_);
+            receiveValue = std::move(receiveValue_);
+            receiveCompletion = std::move(receiveCompletion_);
+        }
+        if (receiveCompletion && *receiveCompletion) {
+            (*receiveCompletion)(completion);
+        }
+    }
+    void cancel() override {
+        std::shared_ptr<const ReceiveValue> receiveValue;
+        std::shared_ptr<const ReceiveCompletion> receiveCompletion;
+        {
+            std::lock_guard lock(mutex_);
+            receiveValue = std::move(receiveValue_);
+            receiveCompletion = std::move(receiveCompletion_);
+        }
+        upstream_.cancel();
+    }
+
+private:
+    std::mutex mutex_;
+    UpstreamSlot upstream_;
+    std::shared_ptr<const ReceiveValue> receiveValue_;
+    std::shared_ptr<const ReceiveCompletion> receiveCompletion_;
+};
+
+} // namespace detail
+
+template <class Output, class Failure = Never> class AnyPublisher;
+
+// Anything that attaches subscribers of its output and failure.
+template <class P, class Output, class Failure>
+concept PublisherOf = requires(const P& publisher, SubscriberPtr<Output, Failure> subscriber) {
+    publisher.receive(subscriber);
+};
+
+// A publisher with its type erased: a handle, copies of which publish the same way. Each
+// subscription is independent unless the underlying publisher shares (subjects do).
+template <class Output, class Failure> class AnyPublisher {
+public:
+    using OutputType = Output;
+    using FailureType = Failure;
+    using Subscribe = std::function<void(const SubscriberPtr<Output, Failure>&)>;
+
+    explicit AnyPublisher(Subscribe subscribe)
+        : subscribe_(std::make_shared<const Subscribe>(std::move(subscribe))) {}
+    template <class P>
+    requires(!std::is_same_v<std::decay_t<P>, AnyPublisher> &&
+             PublisherOf<std::decay_t<P>, Output, Failure>) explicit AnyPublisher(P publisher)
+        : AnyPublisher([publisher = std::move(publisher)](const SubscriberPtr<Output, Failure>& s) {
+              publisher.receive(s);
+          }) {}
+
+    // Attaches a subscriber: it receives its subscription before this returns, and may
+    // receive values and a completion before this returns too.
+    void receive(const SubscriberPtr<Output, Failure>& subscriber) const {
+        (*subscribe_)(subscriber);
+    }
+    const AnyPublisher& eraseToAnyPublisher() const { return *this; }
+
+    [[nodiscard]] AnyCancellable
+    sink(std::function<void(const Completion<Failure>&)> receiveCompletion,
+         std::function<void(const Output&)> receiveValue) const {
+        auto sink = std::make_shared<detail::Sink<Output, Failure>>(std::move(receiveCompletion),
+                                                                    std::move(receiveValue));
+        AnyCancellable cancellable(std::static_pointer_cast<Cancellable>(sink));
+        receive(sink);
+        return cancellable;
+    }
+    [[nodiscard]] AnyCancellable sink(std::function<void(const Output&)> receiveValue)
+        const requires std::is_same_v<Failure, Never> {
+        return sink(nullptr, std::move(receiveValue));
+    }
+
+    // Operators; see PublisherOperators.h.
+    template <class Transform>
+    AnyPublisher<std::decay_t<std::invoke_result_t<Transform&, const Output&>>, Failure>
+    map(Transform transform) const;
+    AnyPublisher filter(std::function<bool(const Output&)> isIncluded) const;
+    AnyPublisher removeDuplicates() const requires std::equality_comparable<Output>;
+    AnyPublisher removeDuplicates(std::function<bool(const Output&, const Output&)> same) const;
+    AnyPublisher merge(const AnyPublisher& other) const;
+    AnyPublisher debounce(Nanoseconds dueTime, DispatchQueue scheduler) const;
+    // `receive(on:)`: values and completion hop to `scheduler` (a serial queue), never
+    // inline, even when they are sent on it.
+    AnyPublisher receiveOn(DispatchQueue scheduler) const;
+
+private:
+    std::shared_ptr<const Subscribe> subscribe_;
+};
+
+} // namespace zestrel::platform::combine
+
+#include "platform/PublisherOperators.h"
