@@ -55,36 +55,40 @@ public:
         }
     }
 
-    // What the consumer finds without waiting: an element, the end (nullopt inside), or
-    // nothing yet (nullopt outside).
-    std::optional<std::optional<T>> poll() {
+    // What the consumer finds without waiting: an element or the end (`ready`), or nothing
+    // yet.
+    struct Poll {
+        bool ready = false;
+        std::optional<T> element;
+    };
+    Poll poll() {
         std::lock_guard lock(mutex_);
         return pollLocked();
     }
     // The same, or registers `waiting` to be fired by the next change.
-    std::optional<std::optional<T>> pollOrWait(std::shared_ptr<OneShot> waiting) {
+    Poll pollOrWait(std::shared_ptr<OneShot> waiting) {
         std::lock_guard lock(mutex_);
-        auto found = pollLocked();
-        if (!found) {
+        Poll found = pollLocked();
+        if (!found.ready) {
             waiting_ = std::move(waiting);
         }
         return found;
     }
 
 private:
-    std::optional<std::optional<T>> pollLocked() {
+    Poll pollLocked() {
+        Poll found;
         if (!buffer_.empty()) {
-            std::optional<T> value(std::move(buffer_.front()));
+            found.ready = true;
+            found.element.emplace(std::move(buffer_.front()));
             buffer_.pop_front();
-            return value;
-        }
-        if (terminal_) {
+        } else if (terminal_) {
             if (error_) {
                 std::rethrow_exception(std::exchange(error_, nullptr));
             }
-            return std::optional<T>();
+            found.ready = true;
         }
-        return std::nullopt;
+        return found;
     }
 
     void terminate(Termination termination, std::exception_ptr error) {
@@ -139,7 +143,7 @@ public:
 
     bool await_ready() const noexcept { return false; }
     bool await_suspend(std::coroutine_handle<> handle) {
-        if ((found_ = storage_->poll())) {
+        if ((found_ = storage_->poll()).ready) {
             return false;
         }
         // A cancelled consumer ends the stream; buffered elements are still read.
@@ -150,23 +154,22 @@ public:
                 }
             });
         auto waiting = std::make_shared<OneShot>();
-        if ((found_ = storage_->pollOrWait(waiting))) {
+        if ((found_ = storage_->pollOrWait(waiting)).ready) {
             return false;
         }
         return waiting->arm(Resumer::forCurrent(handle));
     }
     std::optional<T> await_resume() {
         registration_.reset();
-        if (found_) {
-            return std::move(*found_);
+        if (!found_.ready) {
+            found_ = storage_->poll();
         }
-        auto found = storage_->poll();
-        return found ? std::move(*found) : std::nullopt;
+        return std::move(found_.element);
     }
 
 private:
     std::shared_ptr<StreamStorage<T>> storage_;
-    std::optional<std::optional<T>> found_;
+    typename StreamStorage<T>::Poll found_;
     CancellationRegistration registration_;
 };
 

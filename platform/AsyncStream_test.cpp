@@ -101,7 +101,7 @@ TEST_F(AsyncStreamTest, ThrowingStreamThrowsItsErrorAfterTheBufferedElementsThen
     continuation.yield(1);
     continuation.finish(Error::make<CancellationError>());
     std::vector<std::string> seen;
-    Task<void>::run([stream, &seen]() -> Task<void> {
+    Task<void>::run([stream = stream, &seen]() -> Task<void> {
         seen.push_back(std::to_string(*co_await stream.next()));
         try {
             co_await stream.next();
@@ -120,7 +120,7 @@ TEST_F(AsyncStreamTest, YieldsFromManyThreadsAreAllDelivered) {
     setGlobalExecutorMode(GlobalExecutorMode::threadPool);
     auto [stream, continuation] = AsyncStream<int>::makeStream();
     std::promise<long> total;
-    Task<void>::run([stream, &total]() -> Task<void> {
+    Task<void>::run([stream = stream, &total]() -> Task<void> {
         long sum = 0;
         while (auto element = co_await stream.next()) {
             sum += *element;
