@@ -11,12 +11,12 @@ namespace zestrel {
 // what this menu-bar app runs as). Set once per process; later settings replace earlier ones.
 struct ApplicationHooks {
     // NSApplication.activationPolicy: 0 regular, 1 accessory, 2 prohibited.
-    std::function<int()> activationPolicy;
+    std::function<int()> activationPolicy{};
     std::function<void(const std::string& bundleIdentifier)>
-        yieldActivationToApplicationWithBundleIdentifier;
-    std::function<void()> activate;
+        yieldActivationToApplicationWithBundleIdentifier{};
+    std::function<void()> activate{};
     // NSApplication.showSettingsWindow().
-    std::function<void()> showSettingsWindow;
+    std::function<void()> showSettingsWindow{};
 };
 
 const ApplicationHooks& applicationHooks();
