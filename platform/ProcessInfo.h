@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+
+namespace zestrel::platform {
+
+struct OperatingSystemVersion {
+    std::int64_t majorVersion = 0;
+    std::int64_t minorVersion = 0;
+    std::int64_t patchVersion = 0;
+};
+
+// `NSProcessInfo` as far as the program asks it.
+class NSProcessInfo {
+public:
+    // The kernel's release numbers ("6.1.0-18-amd64" is 6.1.0); missing parts are zero.
+    static OperatingSystemVersion operatingSystemVersion();
+};
+
+} // namespace zestrel::platform

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "foundation/AtomicArray.h"
+#include "foundation/AtomicDictionary.h"
+#include "foundation/Bytes.h"
+#include "foundation/QVApp.h"
+#include "platform/Formatters.h"
+#include "platform/Value.h"
+#include "preferences/Prefs.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The app's launch history and launch event, and the registries of debug information.
+// Each fact is computed on first read and constant for the rest of the process; reading
+// one may change the stored bookkeeping, so the app forces them in a fixed order at launch
+// (`forceLaunchBookkeeping`).
+namespace zestrel::QVApp {
+
+// "QV_launchCount" plus one, stored; the count of this launch.
+std::int64_t launchCount();
+bool isFirstLaunch();
+bool isSecondLaunch();
+// "QV_firstLaunchDate", stored as now when there was none.
+platform::Date firstLaunchDate();
+// "QV_previousLaunchedVersion" as it was (this version when none), then set to this version.
+const std::string& previousVersion();
+platform::Date launchDate();
+Bytes availableMemoryAtLaunch();
+// "QVApp_wasRelaunched" as it was; the key is removed, so it is true for one launch.
+bool wasRelaunched();
+
+// What the launch facts read of the launch Apple event.
+struct LaunchAppleEvent {
+    std::shared_ptr<platform::NSObject> event;
+    std::uint32_t eventID = 0;
+    // The enumerated value of the 'prdt' (property data) parameter, when there is one.
+    std::optional<std::uint32_t> propertyData;
+};
+// The event the app was launched with, when there was one.
+const std::optional<LaunchAppleEvent>& launchAppleEvent();
+// Launched with 'oapp' whose 'prdt' is 'lgit'.
+bool wasLaunchedAsLoginItem();
+
+// Where the launch facts come from until the application kit and the workspace hand them
+// in: the current Apple event, and the forcing of the launching process's facts. Set per
+// process before `initializeAppStatics()`.
+void setLaunchAppleEventSource(std::function<std::optional<LaunchAppleEvent>()> source);
+void setLaunchingProcessInitializer(std::function<void()> initializer);
+
+// The preference keys of the relaunch hand-over.
+Prefs::Key<bool> wasRelaunchedKey();
+Prefs::Key<bool> isShowingSettingsAfterRelaunchKey();
+
+// Formats the time since launch for the debug report.
+const platform::DateComponentsFormatter& durationFormatter();
+
+// Launch bookkeeping at start-up, in order: launch count, launch date, first launch date,
+// previous version, memory at launch, relaunch flag. Nothing in a safe launch.
+void forceLaunchBookkeeping();
+// Forces the launch event, the launching process and the login-item fact, in that order,
+// while the launch event is still current.
+void initializeAppStatics();
+// When the relaunched app should show its settings: clears the flag and posts the opening
+// of the Settings window to the main queue.
+void showSettingsIfRelaunched();
+
+using DebugInfoValueProvider = std::function<platform::Value()>;
+using DebugInfoProvider = std::function<platform::Value::Dictionary()>;
+AtomicDictionary<std::string, platform::Value>& debugInfoValues();
+AtomicDictionary<std::string, DebugInfoValueProvider>& debugInfoValueProviders();
+AtomicArray<DebugInfoProvider>& debugInfoProviders();
+
+// Run once each, in order, when the app has finished launching.
+std::vector<std::function<void()>>& didFinishLaunchingHandlers();
+void runDidFinishLaunchingHandlers();
+
+} // namespace zestrel::QVApp

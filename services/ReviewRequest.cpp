@@ -1,0 +1,43 @@
+#include "services/ReviewRequest.h"
+
+#include "foundation/Duration.h"
+#include "platform/Clock.h"
+#include "platform/DispatchQueue.h"
+#include "platform/SKStoreReviewController.h"
+#include "preferences/Prefs.h"
+#include "services/ApplicationHooks.h"
+#include "services/QVAppLaunch.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace zestrel::QVApp {
+
+void requestReviewIfAppropriate(const std::vector<std::int64_t>& onCounts) {
+    if (isFirstLaunch() || isSecondLaunch()) {
+        return;
+    }
+    const double elapsed = platform::currentDate().timeIntervalSinceReferenceDate -
+                           firstLaunchDate().timeIntervalSinceReferenceDate;
+    if (!(Duration::seconds(elapsed) > Duration::days(7))) {
+        return;
+    }
+    const Prefs::Key<std::int64_t> counter("QVApp_requestReview", 0);
+    const std::int64_t stored = Prefs::value(counter);
+    // Saturates: a stored count at the limit must not stop the app on every launch.
+    const std::int64_t count =
+        stored == std::numeric_limits<std::int64_t>::max() ? stored : stored + 1;
+    Prefs::set(counter, count);
+    if (std::find(onCounts.begin(), onCounts.end(), count) == onCounts.end()) {
+        return;
+    }
+    platform::DispatchQueue::main().async([] {
+        if (const auto yield =
+                applicationHooks().yieldActivationToApplicationWithBundleIdentifier) {
+            yield("com.apple.storeuid");
+        }
+        platform::SKStoreReviewController::requestReview();
+    });
+}
+
+} // namespace zestrel::QVApp

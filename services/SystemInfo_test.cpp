@@ -1,0 +1,92 @@
+#include "services/SystemInfo.h"
+
+#include "platform/IOKit.h"
+#include "platform/ProcessLocal.h"
+#include "platform/URLOpener.h"
+#include "platform/UserDefaults.h"
+#include "platform/testing/TestEnvironment.h"
+#include "services/ApplicationHooks.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace zestrel {
+namespace {
+
+class SystemInfoTest : public ::testing::Test {
+protected:
+    platform::testing::TestEnvironment environment;
+};
+
+TEST_F(SystemInfoTest, ModelTextDropsOneTrailingZero) {
+    EXPECT_EQ(SystemInfo::modelText(
+                  platform::Value(platform::Data{'M', 'a', 'c', '1', '4', ',', '2', 0})),
+              "Mac14,2");
+    EXPECT_EQ(SystemInfo::modelText(platform::Value(platform::Data{'M', 'a', 'c'})), "Mac");
+    EXPECT_EQ(SystemInfo::modelText(platform::Value(platform::Data{0xFF, 0})), std::nullopt);
+    EXPECT_EQ(SystemInfo::modelText(platform::Value("Mac14,2")), std::nullopt);
+
+    platform::IORegistrySetPropertyForTesting("IOPlatformExpertDevice", "model", {});
+    platform::IORegistrySetPropertyForTesting("IORegistryRoot", "OS Build Version",
+                                              platform::Value(42));
+    EXPECT_EQ(SystemInfo::modelIdentifier(), "<Unknown model>");
+    EXPECT_EQ(SystemInfo::osBuild(), "<Unknown build>");
+    EXPECT_EQ(SystemInfo::osVersionDescription(),
+              "macOS " + SystemInfo::osVersion() + " (<Unknown build>)");
+}
+
+TEST_F(SystemInfoTest, SimulatedRealityDevice) {
+    setenv("SIMULATOR_MODEL_IDENTIFIER", "RealityDevice14,1", 1);
+    EXPECT_EQ(SystemInfo::hardwareMachineIdentifier(), "RealityDevice14,1");
+    EXPECT_TRUE(SystemInfo::isRealityDevice());
+    unsetenv("SIMULATOR_MODEL_IDENTIFIER");
+    platform::resetProcess();
+    EXPECT_EQ(SystemInfo::hardwareMachineIdentifier(), SystemInfo::machineArchitecture());
+}
+
+TEST_F(SystemInfoTest, InterfaceSoundFlagIsTrueUnlessFalse) {
+    auto defaults = platform::UserDefaults::standard();
+    EXPECT_TRUE(isSystemUserInterfaceSoundEnabled());
+    defaults->setObject(platform::Value("no"), "com.apple.sound.uiaudio.enabled");
+    EXPECT_TRUE(isSystemUserInterfaceSoundEnabled());
+    defaults->setObject(platform::Value(false), "com.apple.sound.uiaudio.enabled");
+    EXPECT_FALSE(isSystemUserInterfaceSoundEnabled());
+}
+
+TEST_F(SystemInfoTest, PanesOpenTheirSettingsURLs) {
+    std::vector<std::string> yielded;
+    setApplicationHooks({.yieldActivationToApplicationWithBundleIdentifier =
+                             [&](const std::string& id) { yielded.push_back(id); }});
+    open(AppNotificationsPane{"com.example.app"});
+    open(SystemSettingsPaneCase::accessibility);
+    openSystemSettings(SystemSettingsPaneCase::extensionsSharing);
+    const auto opened = platform::URLOpener::openedURLs();
+    ASSERT_EQ(opened.size(), 3u);
+    EXPECT_EQ(opened[0].absoluteString(), "x-apple.systempreferences:com.apple.Notifications-"
+                                          "Settings.extension?id=com.example.app");
+    EXPECT_EQ(opened[1].absoluteString(),
+              "x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility");
+    EXPECT_EQ(opened[2].absoluteString(),
+              "x-apple.systempreferences:com.apple.ExtensionsPreferences?Sharing");
+    EXPECT_EQ(yielded, (std::vector<std::string>(2, "com.apple.systempreferences")));
+    EXPECT_EQ(identifier(SystemSettingsPaneCase::controlCenter),
+              "com.apple.ControlCenter-Settings.extension");
+}
+
+TEST_F(SystemInfoTest, ForceActivateOnlyAsAnAccessory) {
+    int policy = 0;
+    std::vector<std::string> calls;
+    setApplicationHooks({.activationPolicy = [&] { return policy; },
+                         .yieldActivationToApplicationWithBundleIdentifier =
+                             [&](const std::string& id) { calls.push_back("yield " + id); },
+                         .activate = [&] { calls.push_back("activate"); }});
+    forceActivate();
+    EXPECT_TRUE(calls.empty());
+    policy = 1;
+    forceActivate();
+    EXPECT_EQ(calls, (std::vector<std::string>{"yield com.quorvik.Zestrel", "activate"}));
+}
+
+} // namespace
+} // namespace zestrel

@@ -1,0 +1,124 @@
+#include "services/TemporaryFileTracker.h"
+
+#include "foundation/FileOperations.h"
+#include "platform/NSFileManager.h"
+#include "platform/ProcessLocal.h"
+#include "services/FileSystem.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+namespace zestrel {
+namespace {
+
+constexpr const char* kWillTerminateNotification = "NSApplicationWillTerminateNotification";
+
+} // namespace
+
+std::shared_ptr<TemporaryFileTracker> TemporaryFileTracker::shared() {
+    static auto* const instance =
+        new platform::ProcessLocal<std::shared_ptr<TemporaryFileTracker>>([] {
+            std::shared_ptr<TemporaryFileTracker> tracker(new TemporaryFileTracker());
+            tracker->subscribe();
+            return std::make_unique<std::shared_ptr<TemporaryFileTracker>>(std::move(tracker));
+        });
+    return **instance;
+}
+
+TemporaryFileTracker::TemporaryFileTracker() = default;
+
+TemporaryFileTracker::~TemporaryFileTracker() {
+    if (auto center = center_.lock(); center && cancellable_) {
+        center->removeObserver(cancellable_);
+    }
+}
+
+void TemporaryFileTracker::subscribe() {
+    const auto center = platform::NotificationCenter::defaultCenter();
+    center_ = center;
+    std::weak_ptr<TemporaryFileTracker> weakSelf = weak_from_this();
+    cancellable_ = center->addObserver(kWillTerminateNotification, platform::Value(),
+                                       [weakSelf](const platform::Notification&) {
+                                           if (auto self = weakSelf.lock()) {
+                                               self->deleteTrackedFiles();
+                                           }
+                                       });
+}
+
+void TemporaryFileTracker::track(const platform::URL& url) {
+    std::weak_ptr<TemporaryFileTracker> weakSelf = weak_from_this();
+    queue_.async([weakSelf, url] {
+        if (auto self = weakSelf.lock()) {
+            self->urls_.insert(url);
+        }
+    });
+}
+
+std::set<platform::URL> TemporaryFileTracker::trackedURLs() const {
+    // Read on the queue: it waits for pending insertions and never races one.
+    return queue_.sync([this] { return urls_; });
+}
+
+void TemporaryFileTracker::deleteTrackedFiles() {
+    auto& manager = platform::NSFileManager::defaultManager();
+    for (const auto& url : trackedURLs()) {
+        try {
+            manager.removeItemAtURL(url);
+        } catch (const platform::Error&) {
+            // Already gone, or not ours to remove: the next one still goes.
+        }
+    }
+}
+
+TemporaryDirectory::~TemporaryDirectory() {
+    try {
+        platform::NSFileManager::defaultManager().removeItemAtURL(url_);
+    } catch (const platform::Error&) {
+    }
+}
+
+platform::URL createUniqueTemporaryDirectory(const std::optional<platform::URL>& appropriateFor) {
+    auto& manager = platform::NSFileManager::defaultManager();
+    const platform::URL reference = appropriateFor.value_or(manager.temporaryDirectory());
+    try {
+        return manager.URLForDirectory(platform::NSSearchPathDirectory::itemReplacementDirectory,
+                                       platform::NSSearchPathDomainMask::userDomainMask, reference,
+                                       true);
+    } catch (const platform::Error& error) {
+        reportTypedError(error, {{"url", platform::Value(reference)}});
+        return makeFallbackTemporaryDirectory();
+    }
+}
+
+platform::URL makeFallbackTemporaryDirectory() {
+    const platform::URL url =
+        platform::NSFileManager::defaultManager().temporaryDirectory().appendingPathComponent(
+            platform::UUID::random().uuidString(), true);
+    createDirectory(url, true);
+    return url;
+}
+
+platform::URL writeToUniqueTemporaryFile(const std::string& text,
+                                         const std::optional<std::string>& filename,
+                                         const platform::UTType& contentType) {
+    const platform::URL directory = createUniqueTemporaryDirectory();
+    const platform::URL file =
+        platform::appendingPathComponent(directory, filename.value_or("file"), contentType);
+    std::ofstream stream(file.path(), std::ios::binary | std::ios::trunc);
+    if (stream) {
+        stream.write(text.data(), static_cast<std::streamsize>(text.size()));
+    }
+    if (!stream) {
+        const int code = errno != 0 ? errno : EIO;
+        throw platform::NSError::make(
+            platform::NSCocoaErrorDomain, platform::NSFileWriteUnknownError,
+            {{platform::NSFilePathErrorKey, platform::Value(file.path())},
+             {platform::NSURLErrorKey, platform::Value(file)},
+             {platform::NSUnderlyingErrorKey,
+              platform::NSError::make(platform::NSPOSIXErrorDomain, code)}});
+    }
+    return file;
+}
+
+} // namespace zestrel
