@@ -83,7 +83,9 @@ std::uint16_t keyCodeNamed(const std::string& name, std::string_view chord) {
             return key.keyCode;
         }
     }
-    if (name.size() == 1) {
+    const auto lead = name.empty() ? 0 : static_cast<unsigned char>(name.front());
+    const std::size_t characterLength = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    if (name.size() == characterLength) {
         if (auto code = usKeyTyping(name)) {
             return *code;
         }
