@@ -1,0 +1,714 @@
+#include "console/Console.h"
+
+#include "console/KeyChord.h"
+#include "console/StandInTap.h"
+#include "foundation/Logger.h"
+#include "platform/Bundle.h"
+#include "platform/Desktop.h"
+#include "platform/Error.h"
+#include "platform/EventSystem.h"
+#include "platform/FileManagerApp.h"
+#include "platform/InputSource.h"
+#include "platform/RunLoop.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <fstream>
+#include <functional>
+#include <istream>
+#include <mutex>
+#include <optional>
+#include <ostream>
+#include <sstream>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace zestrel::console {
+
+namespace fs = std::filesystem;
+using namespace zestrel::platform;
+
+namespace {
+
+// Short names of the applications a standard desktop has installed.
+std::string bundleIdentifierOf(const std::string& name) {
+    const std::pair<std::string_view, const char*> shortNames[] = {
+        {"finder", kFinderBundleIdentifier},
+        {"forklift", kForkLiftBundleIdentifier},
+        {"forklift-setapp", kForkLiftSetappBundleIdentifier},
+        {"textedit", kTextEditBundleIdentifier},
+        {"overlay", kOverlayBundleIdentifier},
+    };
+    for (const auto& [shortName, identifier] : shortNames) {
+        if (shortName == name) {
+            return identifier;
+        }
+    }
+    if (name == "zestrel") {
+        return Bundle::main()->bundleIdentifier().value_or("");
+    }
+    if (name.find('.') != std::string::npos) {
+        return name;
+    }
+    throw CommandError("unknown application “" + name +
+                       "” (finder, forklift, forklift-setapp, textedit, overlay, zestrel, or a "
+                       "bundle identifier)");
+}
+
+std::string nameOf(const NSRunningApplication& app) {
+    return app.localizedName().value_or(app.bundleIdentifier().value_or("?"));
+}
+
+std::string withPid(const NSRunningApplication& app) {
+    return nameOf(app) + " (pid " + std::to_string(app.processIdentifier()) + ")";
+}
+
+std::string inQuotes(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+// The characters of one UTF-8 text, each as its own string.
+std::vector<std::string> characters(const std::string& text) {
+    std::vector<std::string> list;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+        list.push_back(text.substr(i, length));
+        i += length;
+    }
+    return list;
+}
+
+// The key of the current layout that types `character`, and whether it needs Shift.
+std::optional<std::pair<std::uint16_t, bool>> keyTyping(const KeyboardLayout& layout,
+                                                        const std::string& character) {
+    constexpr std::uint16_t kReturn = 36;
+    if (character == "\n") {
+        return std::pair{kReturn, false};
+    }
+    for (const bool shift : {false, true}) {
+        for (std::uint16_t code = 0; code < 128; ++code) {
+            if (!KeyboardLayout::modifierFlag(code) &&
+                layout.characters(code, shift) == character) {
+                return std::pair{code, shift};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+void postKey(std::uint16_t keyCode, CGEventFlags flags) {
+    // A person at the keyboard: the events enter the stream at the hardware's end, where
+    // every tap sees them.
+    for (const bool down : {true, false}) {
+        auto event = CGEventCreateKeyboardEvent(nullptr, keyCode, down);
+        if (!event) {
+            throw CommandError("the desktop made no key event");
+        }
+        CGEventSetFlags(event, flags);
+        EventSystem::current()->post(kCGHIDEventTap, event);
+    }
+}
+
+std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
+    std::string out;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        out += i == 0 ? "" : std::string(separator);
+        out += parts[i];
+    }
+    return out;
+}
+
+std::string describeMask(CGEventMask mask) {
+    if (mask == kCGEventMaskForAllEvents) {
+        return "all events";
+    }
+    const std::pair<CGEventType, const char*> names[] = {{CGEventType::keyDown, "key down"},
+                                                         {CGEventType::keyUp, "key up"},
+                                                         {CGEventType::flagsChanged, "flags"}};
+    std::vector<std::string> parts;
+    for (const auto& [type, name] : names) {
+        if (mask & CGEventMaskBit(type)) {
+            parts.emplace_back(name);
+            mask &= ~CGEventMaskBit(type);
+        }
+    }
+    if (mask != 0) {
+        std::ostringstream rest;
+        rest << "mask 0x" << std::hex << mask;
+        parts.push_back(rest.str());
+    }
+    return parts.empty() ? "no events" : joined(parts, ", ");
+}
+
+// Text of a pasteboard representation: as written when it reads as text, else its size.
+std::string describeData(const std::string& bytes) {
+    const bool text = std::all_of(bytes.begin(), bytes.end(), [](char c) {
+        return static_cast<unsigned char>(c) >= 0x20 || c == '\n' || c == '\t';
+    });
+    return text ? bytes : "<" + std::to_string(bytes.size()) + " bytes>";
+}
+
+std::string messageOf(const std::exception& error) {
+    if (const auto* platformError = dynamic_cast<const Error*>(&error)) {
+        return platformError->localizedDescription();
+    }
+    return error.what();
+}
+
+// Reads the terminal on a thread of its own, one line when asked, and hands it to the main
+// run loop: the main thread never blocks on input, so timers fire between commands.
+class LineReader {
+public:
+    using Deliver = std::function<void(std::optional<std::string>)>;
+
+    explicit LineReader(std::istream& input) : input_(input), thread_([this] { read(); }) {}
+    ~LineReader() {
+        {
+            std::lock_guard lock(mutex_);
+            finished_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+
+    // `deliver` runs on `loop` with the next line, or with nothing at the end of input. The
+    // loop must stay until then.
+    void request(RunLoop& loop, Deliver deliver) {
+        {
+            std::lock_guard lock(mutex_);
+            loop_ = &loop;
+            deliver_ = std::move(deliver);
+        }
+        wake_.notify_all();
+    }
+
+private:
+    void read() {
+        for (;;) {
+            RunLoop* loop = nullptr;
+            Deliver deliver;
+            {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [this] { return finished_ || deliver_; });
+                if (finished_) {
+                    return;
+                }
+                loop = std::exchange(loop_, nullptr);
+                deliver = std::exchange(deliver_, nullptr);
+            }
+            std::string line;
+            std::optional<std::string> got;
+            if (std::getline(input_, line)) {
+                got = std::move(line);
+            }
+            loop->async([deliver = std::move(deliver), got = std::move(got)] { deliver(got); });
+        }
+    }
+
+    std::istream& input_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool finished_ = false;
+    RunLoop* loop_ = nullptr;
+    Deliver deliver_;
+    std::thread thread_; // last: it starts reading once everything above exists
+};
+
+} // namespace
+
+Console::Console(fs::path temporaryFolder, std::ostream& out, std::ostream& errors)
+    : temporaryFolder_(fs::absolute(temporaryFolder).lexically_normal()), out_(out),
+      errors_(errors), desktop_(Desktop::make()) {
+    Desktop::setCurrent(desktop_);
+}
+
+Console::~Console() {
+    standInTap_.reset();
+    Desktop::setCurrent(nullptr);
+}
+
+int Console::runScript(std::istream& script, std::string_view name) {
+    struct Line {
+        int number;
+        std::string text;
+        Command command;
+    };
+    std::vector<Line> lines;
+    std::string text;
+    for (int number = 1; std::getline(script, text); ++number) {
+        try {
+            if (auto command = parseCommand(text)) {
+                lines.push_back({number, text, std::move(*command)});
+            }
+        } catch (const CommandError& error) {
+            errors_ << name << ":" << number << ": " << error.what() << std::endl;
+            return 1;
+        }
+    }
+    for (const auto& line : lines) {
+        if (line.command.kind != CommandKind::echo) {
+            const auto start = line.text.find_first_not_of(" \t");
+            const auto end = line.text.find_last_not_of(" \t\r");
+            say("> " + line.text.substr(start, end - start + 1));
+        }
+        try {
+            if (!run(line.command)) {
+                break;
+            }
+            RunLoop::main().runUntilIdle();
+        } catch (const std::exception& error) {
+            errors_ << name << ":" << line.number << ": " << shown(messageOf(error)) << std::endl;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int Console::runTerminal(std::istream& input) {
+    LineReader reader(input);
+    Next next = Next::proceed;
+    std::function<void()> ask = [&] {
+        out_ << "zestrel> " << std::flush;
+        reader.request(RunLoop::main(), [&](std::optional<std::string> line) {
+            if (!line) {
+                out_ << std::endl;
+                next = Next::end;
+            } else {
+                try {
+                    if (auto command = parseCommand(*line)) {
+                        next = perform(*command);
+                    }
+                } catch (const std::exception& error) {
+                    failed(messageOf(error));
+                }
+            }
+            if (next == Next::proceed) {
+                ask();
+            } else {
+                RunLoop::main().stop();
+            }
+        });
+    };
+    ask();
+    for (;;) {
+        RunLoop::main().run();
+        if (next == Next::end) {
+            return 0;
+        }
+        if (next == Next::relaunch) {
+            // Outside the loop's turn: the relaunch ends this process's run loop.
+            try {
+                relaunch();
+            } catch (const std::exception& error) {
+                failed(messageOf(error));
+            }
+            next = Next::proceed;
+            ask();
+        }
+    }
+}
+
+bool Console::run(const Command& command) {
+    const Next next = perform(command);
+    if (next == Next::relaunch) {
+        relaunch();
+    }
+    return next != Next::end;
+}
+
+Console::Next Console::perform(const Command& command) {
+    const auto& arguments = command.arguments;
+    switch (command.kind) {
+    case CommandKind::open: {
+        const auto identifier = bundleIdentifierOf(arguments[0]);
+        const auto folder = path(arguments[1]);
+        const bool wasRunning = !desktop_->runningApplications(identifier).empty();
+        const auto running = desktop_->launch(identifier, true);
+        if (!wasRunning) {
+            say("launched " + withPid(*running));
+        }
+        auto manager = std::dynamic_pointer_cast<FileManagerApplication>(
+            desktop_->application(running->processIdentifier()));
+        manager->openFolder(folder);
+        say(nameOf(*running) + " shows " + manager->currentFolder().string());
+        return Next::proceed;
+    }
+    case CommandKind::select: {
+        const auto front = desktop_->frontmostApplication();
+        auto manager = front ? std::dynamic_pointer_cast<FileManagerApplication>(
+                                   desktop_->application(front->processIdentifier()))
+                             : nullptr;
+        if (!manager) {
+            throw CommandError("the frontmost application" +
+                               (front ? ", " + nameOf(*front) + "," : std::string()) +
+                               " is not a file manager");
+        }
+        manager->select(arguments);
+        say(nameOf(*front) + " selected " + joined(arguments, ", "));
+        return Next::proceed;
+    }
+    case CommandKind::launch: {
+        const auto identifier = bundleIdentifierOf(arguments[0]);
+        const bool own = identifier == Bundle::main()->bundleIdentifier();
+        const auto running = desktop_->runningApplications(identifier);
+        if (!running.empty()) {
+            say(nameOf(*running.front()) + " already runs (pid " +
+                std::to_string(running.front()->processIdentifier()) + ")");
+            return Next::proceed;
+        }
+        if (!own && !desktop_->installedApplication(identifier)) {
+            throw CommandError("“" + identifier + "” is not installed");
+        }
+        const auto launched =
+            own ? desktop_->launchOwnApplication() : desktop_->launch(identifier, true);
+        say("launched " + withPid(*launched));
+        return Next::proceed;
+    }
+    case CommandKind::activate:
+    case CommandKind::quitApp: {
+        const auto identifier = bundleIdentifierOf(arguments[0]);
+        const auto running = desktop_->runningApplications(identifier);
+        if (running.empty()) {
+            throw CommandError("“" + arguments[0] + "” is not running");
+        }
+        const auto& app = *running.front();
+        if (command.kind == CommandKind::activate) {
+            if (!desktop_->activate(app.processIdentifier())) {
+                throw CommandError(nameOf(app) + " cannot come to the front");
+            }
+            say(nameOf(app) + " is frontmost");
+        } else {
+            desktop_->terminate(app.processIdentifier());
+            say("quit " + withPid(app));
+        }
+        return Next::proceed;
+    }
+    case CommandKind::end:
+        return Next::end;
+    case CommandKind::press:
+        press(arguments[0]);
+        return Next::proceed;
+    case CommandKind::type:
+        type(arguments[0]);
+        return Next::proceed;
+    case CommandKind::layout: {
+        const std::pair<std::string_view, const char*> layouts[] = {
+            {"us", "com.apple.keylayout.US"},
+            {"german", "com.apple.keylayout.German"},
+            {"russian", "com.apple.keylayout.Russian"}};
+        const auto* chosen =
+            std::find_if(std::begin(layouts), std::end(layouts),
+                         [&](const auto& layout) { return layout.first == arguments[0]; });
+        if (InputSources::current()->select(chosen->second) != noErr) {
+            throw CommandError("the layout “" + arguments[0] + "” is not enabled");
+        }
+        say("layout: " + InputSources::current()->currentLayout()->localizedName());
+        return Next::proceed;
+    }
+    case CommandKind::wait:
+        wait(std::stod(arguments[0]));
+        return Next::proceed;
+    case CommandKind::show:
+        show(command);
+        return Next::proceed;
+    case CommandKind::mkdir: {
+        const auto folder = path(arguments[0]);
+        fs::create_directories(folder);
+        say("made " + folder.string());
+        return Next::proceed;
+    }
+    case CommandKind::write: {
+        const auto file = path(arguments[0]);
+        if (file.has_parent_path()) {
+            fs::create_directories(file.parent_path());
+        }
+        const std::string contents = arguments[1].empty() ? "" : arguments[1] + "\n";
+        std::ofstream stream(file, std::ios::binary | std::ios::trunc);
+        stream << contents;
+        stream.close();
+        if (!stream) {
+            throw CommandError("cannot write " + file.string());
+        }
+        say("wrote " + file.string() + " (" + std::to_string(contents.size()) + " bytes)");
+        return Next::proceed;
+    }
+    case CommandKind::echo:
+        say(expand(arguments[0]));
+        return Next::proceed;
+    case CommandKind::relaunch:
+        return Next::relaunch;
+    case CommandKind::tap:
+        if (arguments[1] == "off") {
+            standInTap_.reset();
+            say("rewrite-cut tap off");
+            return Next::proceed;
+        }
+        if (!standInTap_) {
+            auto tap = std::make_unique<StandInTap>(*desktop_);
+            if (tap->tappedProcesses().empty()) {
+                throw CommandError("no Finder or ForkLift is running to tap");
+            }
+            standInTap_ = std::move(tap);
+        }
+        {
+            std::vector<std::string> tapped;
+            for (const int pid : standInTap_->tappedProcesses()) {
+                if (auto app = desktop_->runningApplication(pid)) {
+                    tapped.push_back(withPid(*app));
+                }
+            }
+            say("rewrite-cut tap on " + joined(tapped, ", "));
+        }
+        return Next::proceed;
+    }
+    return Next::proceed;
+}
+
+void Console::relaunch() {
+    // The taps belong to the process that ends.
+    standInTap_.reset();
+    const auto running = desktop_->relaunchOwnApplication();
+    say(nameOf(*running) + " relaunched (pid " + std::to_string(running->processIdentifier()) +
+        ")");
+}
+
+void Console::press(const std::string& text) {
+    const KeyChord chord = parseKeyChord(text);
+    const int pid = desktop_->keyboardFocusProcessIdentifier();
+    const auto target = desktop_->runningApplication(pid);
+    const auto app = desktop_->application(pid);
+    const std::size_t before = app ? app->receivedEvents().size() : 0;
+    postKey(chord.keyCode, chord.flags);
+    if (!target) {
+        say(text + " → no application has keyboard focus");
+        return;
+    }
+    if (!app) {
+        say(text + " → " + nameOf(*target));
+        return;
+    }
+    const auto& received = app->receivedEvents();
+    std::vector<std::string> keys;
+    for (std::size_t i = before; i < received.size(); ++i) {
+        keys.push_back(
+            describeKey(received[i].keyCode, received[i].modifierFlags, received[i].characters));
+    }
+    say(text + " → " + nameOf(*target) +
+        (keys.empty() ? " received nothing" : " received " + joined(keys, ", ")));
+}
+
+void Console::type(const std::string& text) {
+    const auto layout = InputSources::current()->currentLayout();
+    std::vector<std::pair<std::uint16_t, bool>> keys;
+    for (const auto& character : characters(text)) {
+        const auto key = keyTyping(*layout, character);
+        if (!key) {
+            throw CommandError("“" + character + "” cannot be typed on the " +
+                               layout->localizedName() + " layout");
+        }
+        keys.push_back(*key);
+    }
+    const int pid = desktop_->keyboardFocusProcessIdentifier();
+    const auto target = desktop_->runningApplication(pid);
+    const auto app = desktop_->application(pid);
+    const std::size_t before = app ? app->receivedEvents().size() : 0;
+    for (const auto& [code, shift] : keys) {
+        postKey(code, shift ? CGEventFlags::maskShift : CGEventFlags{});
+    }
+    if (!target) {
+        say(inQuotes(text) + " → no application has keyboard focus");
+        return;
+    }
+    std::string received;
+    if (app) {
+        for (std::size_t i = before; i < app->receivedEvents().size(); ++i) {
+            received += app->receivedEvents()[i].characters;
+        }
+    }
+    say(inQuotes(text) + " → " + nameOf(*target) + (app ? " received " + inQuotes(received) : ""));
+}
+
+void Console::wait(double seconds) {
+    // On the virtual clock the nested run moves the clock on through each deadline; on the
+    // real one it sleeps until then, serving the main queue and timers.
+    const auto duration =
+        std::chrono::duration_cast<Nanoseconds>(std::chrono::duration<double>(seconds));
+    RunLoop::main().runInMode(
+        RunLoopMode::defaultMode, [] { return false; }, duration);
+}
+
+void Console::show(const Command& command) {
+    const auto& what = command.arguments[0];
+    if (what == "folder") {
+        const auto folder = path(command.arguments[1]);
+        if (!fs::is_directory(folder)) {
+            throw CommandError(folder.string() + " is not a folder");
+        }
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            names.push_back(entry.path().filename().string() + (entry.is_directory() ? "/" : ""));
+        }
+        std::sort(names.begin(), names.end());
+        say(folder.string() + (names.empty() ? ": empty" : ":"));
+        for (const auto& name : names) {
+            say("  " + name);
+        }
+    } else if (what == "pasteboard") {
+        const auto pasteboard = desktop_->generalPasteboard();
+        const auto items = pasteboard->pasteboardItems();
+        say("pasteboard (change count " + std::to_string(pasteboard->changeCount()) +
+            "): " + (items.empty() ? "empty" : std::to_string(items.size()) + " items"));
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            say("  item " + std::to_string(i + 1));
+            for (const auto& type : items[i]->types()) {
+                say("    " + type.rawValue + ": " +
+                    describeData(items[i]->stringForType(type).value_or("")));
+            }
+        }
+    } else if (what == "apps") {
+        const auto front = desktop_->frontmostApplication();
+        say("running applications:");
+        for (const auto& app : desktop_->runningApplications()) {
+            std::string line = "  " + std::to_string(app->processIdentifier()) + " " +
+                               nameOf(*app) + " (" + app->bundleIdentifier().value_or("") + ")";
+            if (app->activationPolicy() == NSApplicationActivationPolicy::accessory) {
+                line += " accessory";
+            }
+            if (app == front) {
+                line += " frontmost";
+            }
+            say(line);
+        }
+    } else if (what == "frontmost") {
+        const auto front = desktop_->frontmostApplication();
+        say("frontmost: " + (front ? withPid(*front) : std::string("none")));
+    } else if (what == "taps") {
+        std::uint32_t count = 0;
+        CGGetEventTapList(0, nullptr, &count);
+        std::vector<CGEventTapInformation> taps(count);
+        CGGetEventTapList(count, taps.data(), &count);
+        taps.resize(count);
+        say(taps.empty() ? "event taps: none" : "event taps:");
+        const auto process = [this](int pid) {
+            auto app = desktop_->runningApplication(pid);
+            return app ? withPid(*app) : "pid " + std::to_string(pid);
+        };
+        for (const auto& tap : taps) {
+            const char* locations[] = {"HID", "session", "annotated session"};
+            std::string line = "  " + std::to_string(tap.eventTapID) + ". ";
+            line += tap.processBeingTapped != 0
+                        ? "on " + process(tap.processBeingTapped)
+                        : std::string("at the ") +
+                              locations[std::min<std::uint32_t>(
+                                  static_cast<std::uint32_t>(tap.tapPoint), 2)] +
+                              " location";
+            line += ", by " + process(tap.tappingProcess);
+            line += tap.options == kCGEventTapOptionDefault ? ", filter" : ", listener";
+            line += ", " + describeMask(tap.eventsOfInterest);
+            line += tap.enabled ? "" : ", disabled";
+            say(line);
+        }
+    } else if (what == "windows") {
+        say("windows, front to back:");
+        for (const auto& window : desktop_->windowServer().windows()) {
+            if (!window.isOnScreen) {
+                continue;
+            }
+            std::ostringstream line;
+            line << "  " << window.number << " " << window.ownerName;
+            if (window.name) {
+                line << " " << inQuotes(*window.name);
+            }
+            line << " layer " << window.layer << " at " << window.bounds.origin.x << ","
+                 << window.bounds.origin.y << " size " << window.bounds.size.width << "x"
+                 << window.bounds.size.height;
+            say(line.str());
+        }
+    } else if (what == "log") {
+        const auto desktopLines = desktop_->logLines();
+        say(desktopLines.empty() ? "desktop log: empty" : "desktop log:");
+        for (const auto& line : desktopLines) {
+            say("  " + line);
+        }
+        const auto entries = logBuffer().entries();
+        say(entries.empty() ? "app log: empty" : "app log:");
+        for (const auto& entry : entries) {
+            std::istringstream lines(entry);
+            for (std::string line; std::getline(lines, line);) {
+                say("  " + line);
+            }
+        }
+    } else if (what == "keys") {
+        const auto identifier = bundleIdentifierOf(command.arguments[1]);
+        const auto running = desktop_->runningApplications(identifier);
+        if (running.empty()) {
+            throw CommandError("“" + command.arguments[1] + "” is not running");
+        }
+        const auto app = desktop_->application(running.front()->processIdentifier());
+        if (!app) {
+            throw CommandError(nameOf(*running.front()) + " keeps no record of its keys");
+        }
+        std::vector<std::string> keys;
+        for (const auto& event : app->receivedEvents()) {
+            keys.push_back(describeKey(event.keyCode, event.modifierFlags, event.characters));
+        }
+        say(app->name() + " received " +
+            (keys.empty() ? std::string("no keys") : joined(keys, ", ")));
+        if (auto editor = std::dynamic_pointer_cast<TextEditorApplication>(app)) {
+            say(app->name() + "'s text: " + inQuotes(editor->text()));
+        }
+    }
+}
+
+std::string Console::expand(const std::string& argument) const {
+    std::string out = argument;
+    const std::string folder = temporaryFolder_.string();
+    for (auto at = out.find("$TMP"); at != std::string::npos; at = out.find("$TMP", at)) {
+        out.replace(at, 4, folder);
+        at += folder.size();
+    }
+    return out;
+}
+
+fs::path Console::path(const std::string& argument) const {
+    return fs::path(expand(argument)).lexically_normal();
+}
+
+std::string Console::shown(std::string text) const {
+    // Paths in the session's folder read as they were written.
+    const std::string folder = temporaryFolder_.string();
+    for (auto at = text.find(folder); at != std::string::npos; at = text.find(folder, at)) {
+        text.replace(at, folder.size(), "$TMP");
+    }
+    return text;
+}
+
+void Console::say(const std::string& text) {
+    out_ << shown(text) << std::endl;
+}
+
+void Console::failed(const std::string& message) {
+    errors_ << "error: " << shown(message) << std::endl;
+}
+
+} // namespace zestrel::console

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "console/ScriptCommand.h"
+
+#include <filesystem>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace zestrel::platform {
+class Desktop;
+}
+
+namespace zestrel::console {
+
+class StandInTap;
+
+// The simulated desktop driven by commands: it makes a standard desktop (the Finder
+// frontmost, this program running), makes it current, and runs commands on it, writing
+// each one's result as text. `$TMP` in a command stands for the session's temporary
+// folder, and paths in the output are written back with it.
+//
+// Time is the process clock's: on a virtual clock (scripts) `wait` moves it on, on the real
+// clock (the terminal) `wait` sleeps with the main run loop running.
+class Console {
+public:
+    Console(std::filesystem::path temporaryFolder, std::ostream& out, std::ostream& errors);
+    ~Console();
+    Console(const Console&) = delete;
+    Console& operator=(const Console&) = delete;
+
+    platform::Desktop& desktop() { return *desktop_; }
+
+    // Runs a whole script: every line is parsed first, so a script with a mistake runs
+    // nothing; then each command is written ("> press cmd+x") and run, with what falls
+    // due run after it. Stops at the first failing command or at `quit`. Answers the
+    // exit status: 0, or 1 after an error (written as "NAME:LINE: message").
+    int runScript(std::istream& script, std::string_view name);
+
+    // Reads commands from the terminal after the prompt "zestrel> " until `quit` or the end
+    // of input, with the main run loop running between them so timers fire. Errors are
+    // written and the session goes on. Answers 0.
+    int runTerminal(std::istream& input);
+
+    // Runs one parsed command, as the drivers do (a relaunch here happens at once, so call
+    // it from outside a run-loop turn). Throws `CommandError` or a platform error when it
+    // fails; answers false for `quit`.
+    bool run(const Command& command);
+
+private:
+    enum class Next { proceed, relaunch, end };
+
+    Next perform(const Command& command);
+    void relaunch();
+    void show(const Command& command);
+    void press(const std::string& chord);
+    void type(const std::string& text);
+    void wait(double seconds);
+    std::string expand(const std::string& argument) const;
+    std::filesystem::path path(const std::string& argument) const;
+    std::string shown(std::string text) const;
+    void say(const std::string& text);
+    void failed(const std::string& message);
+
+    std::filesystem::path temporaryFolder_;
+    std::ostream& out_;
+    std::ostream& errors_;
+    std::shared_ptr<platform::Desktop> desktop_;
+    std::unique_ptr<StandInTap> standInTap_;
+};
+
+} // namespace zestrel::console

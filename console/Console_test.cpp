@@ -1,0 +1,196 @@
+#include "console/Console.h"
+
+#include "platform/Clock.h"
+#include "platform/Desktop.h"
+#include "platform/FileManagerApp.h"
+#include "platform/RunLoop.h"
+#include "platform/testing/TestEnvironment.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace zestrel::console {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+class ConsoleTest : public ::testing::Test {
+protected:
+    ConsoleTest() : tmp_(madeFolder(env_.home() / "tmp")), console_(tmp_, out_, errors_) {}
+
+    static fs::path madeFolder(fs::path folder) {
+        fs::create_directories(folder);
+        return folder;
+    }
+
+    int runScript(const std::string& script) {
+        std::istringstream in(script);
+        return console_.runScript(in, "test.zestrel");
+    }
+
+    int runExample(const std::string& name) {
+        std::ifstream in(fs::path(ZESTREL_EXAMPLES_DIR) / name);
+        EXPECT_TRUE(in.is_open()) << name;
+        return console_.runScript(in, name);
+    }
+
+    int runTerminal(const std::string& input) {
+        std::istringstream in(input);
+        return console_.runTerminal(in);
+    }
+
+    std::vector<std::string> namesIn(const fs::path& folder) const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    static std::string contentsOf(const fs::path& file) {
+        std::ifstream in(file);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    platform::testing::TestEnvironment env_;
+    fs::path tmp_;
+    std::ostringstream out_;
+    std::ostringstream errors_;
+    Console console_;
+};
+
+TEST_F(ConsoleTest, CutAndPasteExampleMovesTheFiles) {
+    ASSERT_EQ(runExample("cut-and-paste.zestrel"), 0) << errors_.str();
+    EXPECT_EQ(errors_.str(), "");
+    EXPECT_THAT(namesIn(tmp_ / "Inbox"), ElementsAre("todo.txt"));
+    EXPECT_THAT(namesIn(tmp_ / "Archive"), ElementsAre("invoice.pdf", "notes.txt"));
+    EXPECT_EQ(contentsOf(tmp_ / "Archive" / "notes.txt"), "Call the bank on Monday\n");
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+x → Finder received cmd+c"));
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+v → Finder received opt+cmd+v"));
+    // Paths read as the script wrote them.
+    EXPECT_THAT(out_.str(), HasSubstr("Finder shows $TMP/Archive"));
+    EXPECT_THAT(out_.str(), Not(HasSubstr(tmp_.string())));
+}
+
+TEST_F(ConsoleTest, PlainCopyExampleCopiesAndCutDoesNothing) {
+    ASSERT_EQ(runExample("plain-copy.zestrel"), 0) << errors_.str();
+    EXPECT_THAT(namesIn(tmp_ / "Photos"), ElementsAre("beach.jpg", "hills.jpg"));
+    EXPECT_THAT(namesIn(tmp_ / "Backup"), ElementsAre("beach.jpg", "hills.jpg"));
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+x → Finder received cmd+x"));
+}
+
+TEST_F(ConsoleTest, LayoutsExampleTypesEachLayoutsCharacters) {
+    ASSERT_EQ(runExample("layouts.zestrel"), 0) << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("y → TextEdit received z"));
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+x → TextEdit received cmd+ч"));
+    EXPECT_THAT(out_.str(), HasSubstr("TextEdit's text: \"zyGrüßeчмир ok\""));
+}
+
+TEST_F(ConsoleTest, ScriptWithAnUnknownCommandRunsNothing) {
+    EXPECT_EQ(runScript("mkdir $TMP/made\n# a comment\n\nfrobnicate\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("test.zestrel:4: unknown command “frobnicate”"));
+    EXPECT_FALSE(fs::exists(tmp_ / "made"));
+    EXPECT_EQ(out_.str(), "");
+}
+
+TEST_F(ConsoleTest, ScriptStopsAtTheFirstFailingCommand) {
+    EXPECT_EQ(runScript("mkdir $TMP/a\nopen finder $TMP/missing\nmkdir $TMP/b\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("test.zestrel:2: "));
+    EXPECT_THAT(errors_.str(), HasSubstr("$TMP/missing"));
+    EXPECT_TRUE(fs::exists(tmp_ / "a"));
+    EXPECT_FALSE(fs::exists(tmp_ / "b"));
+}
+
+TEST_F(ConsoleTest, QuitEndsAScriptWithSuccess) {
+    EXPECT_EQ(runScript("echo one\nquit\necho two\n"), 0);
+    EXPECT_EQ(out_.str(), "one\n> quit\n");
+}
+
+TEST_F(ConsoleTest, CommandsNeedTheRightApplication) {
+    EXPECT_EQ(runScript("launch textedit\nselect a.txt\n"), 1);
+    EXPECT_THAT(errors_.str(),
+                HasSubstr("the frontmost application, TextEdit, is not a file manager"));
+}
+
+TEST_F(ConsoleTest, TextThatTheLayoutCannotTypeIsAnError) {
+    EXPECT_EQ(runScript("launch textedit\nlayout russian\ntype xyz\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("“x” cannot be typed on the Russian layout"));
+}
+
+TEST_F(ConsoleTest, WaitMovesTheVirtualClock) {
+    const auto start = platform::clock().uptime();
+    ASSERT_EQ(runScript("wait 2.5\n"), 0);
+    EXPECT_EQ(platform::clock().uptime() - start, std::chrono::milliseconds(2500));
+}
+
+// The cut is only taken as the file manager's copy once its checks have seen the copy land.
+TEST_F(ConsoleTest, StandInTapPasteBeforeTheCutSettlesIsAPlainPaste) {
+    ASSERT_EQ(runScript("mkdir $TMP/to\nwrite $TMP/from/a.txt A\nopen finder $TMP/from\n"
+                        "select a.txt\ntap rewrite-cut on\npress cmd+x\nwait 0.1\n"
+                        "open finder $TMP/to\npress cmd+v\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+v → Finder received cmd+v"));
+    EXPECT_THAT(namesIn(tmp_ / "from"), ElementsAre("a.txt"));
+    EXPECT_THAT(namesIn(tmp_ / "to"), ElementsAre("a.txt"));
+}
+
+TEST_F(ConsoleTest, StandInTapCopyForgetsTheCutAndOffRemovesTheTap) {
+    ASSERT_EQ(runScript("mkdir $TMP/to\nwrite $TMP/from/a.txt A\nopen finder $TMP/from\n"
+                        "select a.txt\ntap rewrite-cut on\npress cmd+x\nwait 1\npress cmd+c\n"
+                        "wait 1\nopen finder $TMP/to\npress cmd+v\ntap rewrite-cut off\n"
+                        "press cmd+x\nshow taps\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+v → Finder received cmd+v"));
+    EXPECT_THAT(namesIn(tmp_ / "from"), ElementsAre("a.txt"));
+    EXPECT_THAT(out_.str(), HasSubstr("event taps: none"));
+    EXPECT_THAT(out_.str(), HasSubstr("> press cmd+x\ncmd+x → Finder received cmd+x"));
+}
+
+TEST_F(ConsoleTest, RelaunchEndsTheTapsAndKeepsTheDesktop) {
+    ASSERT_EQ(runScript("open finder $TMP\ntap rewrite-cut on\nrelaunch\nshow taps\n"
+                        "show frontmost\nwait 1\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("Zestrel relaunched (pid "));
+    EXPECT_THAT(out_.str(), HasSubstr("event taps: none"));
+    EXPECT_THAT(out_.str(), HasSubstr("frontmost: Finder"));
+    EXPECT_EQ(console_.desktop()
+                  .application<platform::FileManagerApplication>(platform::kFinderBundleIdentifier)
+                  ->currentFolder(),
+              fs::absolute(tmp_).lexically_normal());
+}
+
+TEST_F(ConsoleTest, TerminalPromptsRunsEachLineAndGoesOnAfterErrors) {
+    EXPECT_EQ(runTerminal("echo hello\nfrobnicate\n\nshow frontmost\nquit\necho never\n"), 0);
+    EXPECT_EQ(out_.str(), "zestrel> hello\nzestrel> zestrel> zestrel> frontmost: Finder (pid 301)\n"
+                          "zestrel> ");
+    EXPECT_THAT(errors_.str(), HasSubstr("error: unknown command “frobnicate”"));
+}
+
+TEST_F(ConsoleTest, TerminalFiresTimersBetweenCommandsAndSurvivesARelaunch) {
+    EXPECT_EQ(runTerminal("write $TMP/a.txt A\nopen finder $TMP\nselect a.txt\npress cmd+c\n"
+                          "wait 0.5\nshow pasteboard\nrelaunch\nwait 0.5\necho done\n"),
+              0);
+    EXPECT_EQ(errors_.str(), "");
+    EXPECT_THAT(out_.str(), HasSubstr("public.file-url: file://$TMP/a.txt"));
+    EXPECT_THAT(out_.str(), HasSubstr("relaunched"));
+    // The end of input ends the session like `quit`.
+    EXPECT_THAT(out_.str(), HasSubstr("zestrel> done\nzestrel> \n"));
+}
+
+} // namespace
+} // namespace zestrel::console

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/CGEvent.h"
+#include "platform/NSEvent.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zestrel::console {
+
+// A key with the modifier keys held with it, as `press` takes it: `cmd+x`, `cmd+opt+v`,
+// `shift+cmd+x`, `ctrl+c`, `esc`, `f1`. A character key is named by its cap on a US
+// keyboard, so on another layout the same physical key types that layout's character
+// (`press y` types "z" on the German layout).
+struct KeyChord {
+    std::uint16_t keyCode = 0;
+    platform::CGEventFlags flags;
+    bool operator==(const KeyChord&) const = default;
+};
+
+// Modifiers: cmd/command, opt/option/alt, ctrl/control, shift, fn, caps; keys: a US key
+// cap's character, esc, return, enter, tab, space, delete, forward-delete, left, right,
+// up, down, home, end, page-up, page-down, help, f1 to f20. Case does not matter. Throws
+// `CommandError` for anything else.
+KeyChord parseKeyChord(std::string_view text);
+
+// How a key event reads in the console's output: the modifiers in the platform's order
+// (ctrl, opt, shift, cmd) and the key, by its characters when it types some, else by
+// name ("cmd+c", "shift+cmd+X", "esc", "f1", "cmd+ч").
+std::string describeKey(std::uint16_t keyCode, platform::NSEvent::ModifierFlags flags,
+                        std::string_view characters);
+
+} // namespace zestrel::console

@@ -1,0 +1,266 @@
+#include "console/ScriptCommand.h"
+
+#include "console/KeyChord.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace zestrel::console {
+
+namespace {
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && isSpace(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isSpace(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// Reads one word from the front of `text` and removes it with the spaces after it.
+std::string takeWord(std::string_view& text) {
+    std::string word;
+    if (!text.empty() && text.front() == '"') {
+        text.remove_prefix(1);
+        for (;;) {
+            if (text.empty()) {
+                throw CommandError("a quoted word has no closing quote");
+            }
+            const char c = text.front();
+            text.remove_prefix(1);
+            if (c == '"') {
+                break;
+            }
+            if (c != '\\') {
+                word += c;
+                continue;
+            }
+            if (text.empty()) {
+                throw CommandError("a quoted word ends in a backslash");
+            }
+            const char escaped = text.front();
+            text.remove_prefix(1);
+            switch (escaped) {
+            case 'n':
+                word += '\n';
+                break;
+            case 't':
+                word += '\t';
+                break;
+            case '"':
+            case '\\':
+                word += escaped;
+                break;
+            default:
+                throw CommandError(std::string("unknown escape “\\") + escaped +
+                                   "” in a quoted word");
+            }
+        }
+        if (!text.empty() && !isSpace(text.front())) {
+            throw CommandError("a quoted word must be followed by a space");
+        }
+    } else {
+        while (!text.empty() && !isSpace(text.front())) {
+            word += text.front();
+            text.remove_prefix(1);
+        }
+    }
+    text = trimmed(text);
+    return word;
+}
+
+std::vector<std::string> words(std::string_view text) {
+    std::vector<std::string> list;
+    text = trimmed(text);
+    while (!text.empty()) {
+        list.push_back(takeWord(text));
+    }
+    return list;
+}
+
+// A text argument: the rest of the line as written, or the word it holds when it is one
+// quoted word (so leading spaces and line breaks can be written).
+std::string text(std::string_view rest) {
+    rest = trimmed(rest);
+    if (!rest.empty() && rest.front() == '"') {
+        std::string_view probe = rest;
+        try {
+            auto word = takeWord(probe);
+            if (probe.empty()) {
+                return word;
+            }
+        } catch (const CommandError&) {
+            // Not one quoted word: the quotes are part of the text.
+        }
+    }
+    return std::string(rest);
+}
+
+struct Syntax {
+    std::string_view word;
+    CommandKind kind;
+    std::string_view usage;
+};
+
+constexpr std::array kSyntax = {
+    Syntax{"open", CommandKind::open, "open finder|forklift|forklift-setapp FOLDER"},
+    Syntax{"select", CommandKind::select, "select NAME..."},
+    Syntax{"launch", CommandKind::launch, "launch APP"},
+    Syntax{"activate", CommandKind::activate, "activate APP"},
+    Syntax{"quit", CommandKind::quitApp, "quit [APP]"},
+    Syntax{"press", CommandKind::press, "press CHORD"},
+    Syntax{"type", CommandKind::type, "type TEXT"},
+    Syntax{"layout", CommandKind::layout, "layout us|german|russian"},
+    Syntax{"wait", CommandKind::wait, "wait SECONDS"},
+    Syntax{"show", CommandKind::show,
+           "show pasteboard|folder PATH|apps|taps|windows|log|frontmost|keys APP"},
+    Syntax{"mkdir", CommandKind::mkdir, "mkdir PATH"},
+    Syntax{"write", CommandKind::write, "write PATH TEXT"},
+    Syntax{"echo", CommandKind::echo, "echo TEXT"},
+    Syntax{"relaunch", CommandKind::relaunch, "relaunch"},
+    Syntax{"tap", CommandKind::tap, "tap rewrite-cut on|off"},
+};
+
+std::string knownCommands() {
+    std::string list;
+    for (const auto& syntax : kSyntax) {
+        list += list.empty() ? "" : ", ";
+        list += syntax.word;
+    }
+    return list;
+}
+
+void expectCount(const Syntax& syntax, const std::vector<std::string>& arguments, std::size_t least,
+                 std::size_t most) {
+    if (arguments.size() < least || arguments.size() > most) {
+        throw CommandError("usage: " + std::string(syntax.usage));
+    }
+}
+
+void expectOneOf(const Syntax& syntax, const std::string& value,
+                 std::initializer_list<std::string_view> allowed) {
+    if (std::find(allowed.begin(), allowed.end(), value) == allowed.end()) {
+        throw CommandError("“" + value +
+                           "” is not understood; usage: " + std::string(syntax.usage));
+    }
+}
+
+void checkSeconds(const std::string& value) {
+    double seconds = 0;
+    const auto* end = value.data() + value.size();
+    const auto [at, error] = std::from_chars(value.data(), end, seconds);
+    if (error != std::errc() || at != end || !std::isfinite(seconds) || seconds < 0) {
+        throw CommandError("“" + value + "” is not a number of seconds");
+    }
+}
+
+} // namespace
+
+std::optional<Command> parseCommand(std::string_view line) {
+    std::string_view rest = trimmed(line);
+    if (rest.empty() || rest.front() == '#') {
+        return std::nullopt;
+    }
+    std::string word;
+    while (!rest.empty() && !isSpace(rest.front())) {
+        word += rest.front();
+        rest.remove_prefix(1);
+    }
+    const auto syntax = std::find_if(kSyntax.begin(), kSyntax.end(),
+                                     [&](const Syntax& s) { return s.word == word; });
+    if (syntax == kSyntax.end()) {
+        throw CommandError("unknown command “" + word + "” (commands: " + knownCommands() + ")");
+    }
+
+    Command command{syntax->kind, {}};
+    auto& arguments = command.arguments;
+    switch (syntax->kind) {
+    case CommandKind::type:
+        arguments = {text(rest)};
+        if (arguments.front().empty()) {
+            throw CommandError("usage: " + std::string(syntax->usage));
+        }
+        return command;
+    case CommandKind::echo:
+        arguments = {text(rest)};
+        return command;
+    case CommandKind::write: {
+        rest = trimmed(rest);
+        if (rest.empty()) {
+            throw CommandError("usage: " + std::string(syntax->usage));
+        }
+        auto path = takeWord(rest);
+        arguments = {std::move(path), text(rest)};
+        return command;
+    }
+    default:
+        arguments = words(rest);
+        break;
+    }
+
+    switch (syntax->kind) {
+    case CommandKind::open:
+        expectCount(*syntax, arguments, 2, 2);
+        expectOneOf(*syntax, arguments[0], {"finder", "forklift", "forklift-setapp"});
+        break;
+    case CommandKind::select:
+        expectCount(*syntax, arguments, 1, std::numeric_limits<std::size_t>::max());
+        break;
+    case CommandKind::launch:
+    case CommandKind::activate:
+    case CommandKind::mkdir:
+        expectCount(*syntax, arguments, 1, 1);
+        break;
+    case CommandKind::quitApp:
+        expectCount(*syntax, arguments, 0, 1);
+        if (arguments.empty()) {
+            command.kind = CommandKind::end;
+        }
+        break;
+    case CommandKind::press:
+        expectCount(*syntax, arguments, 1, 1);
+        parseKeyChord(arguments[0]);
+        break;
+    case CommandKind::layout:
+        expectCount(*syntax, arguments, 1, 1);
+        expectOneOf(*syntax, arguments[0], {"us", "german", "russian"});
+        break;
+    case CommandKind::wait:
+        expectCount(*syntax, arguments, 1, 1);
+        checkSeconds(arguments[0]);
+        break;
+    case CommandKind::show:
+        expectCount(*syntax, arguments, 1, 2);
+        if (arguments[0] == "folder" || arguments[0] == "keys") {
+            expectCount(*syntax, arguments, 2, 2);
+        } else {
+            expectCount(*syntax, arguments, 1, 1);
+            expectOneOf(*syntax, arguments[0],
+                        {"pasteboard", "apps", "taps", "windows", "log", "frontmost"});
+        }
+        break;
+    case CommandKind::relaunch:
+        expectCount(*syntax, arguments, 0, 0);
+        break;
+    case CommandKind::tap:
+        expectCount(*syntax, arguments, 2, 2);
+        expectOneOf(*syntax, arguments[0], {"rewrite-cut"});
+        expectOneOf(*syntax, arguments[1], {"on", "off"});
+        break;
+    default:
+        break;
+    }
+    return command;
+}
+
+} // namespace zestrel::console

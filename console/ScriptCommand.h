@@ -1,0 +1,52 @@
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zestrel::console {
+
+// A line the console cannot run: an unknown command, missing or extra words, a value it
+// does not understand. The message is written for the person who typed the line.
+class CommandError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The desktop commands of the console and of scripts.
+enum class CommandKind {
+    open,     // open APP FOLDER
+    select,   // select NAME...
+    launch,   // launch APP
+    activate, // activate APP
+    quitApp,  // quit APP
+    end,      // quit
+    press,    // press CHORD
+    type,     // type TEXT
+    layout,   // layout us|german|russian
+    wait,     // wait SECONDS
+    show,     // show WHAT [ARGUMENT]
+    mkdir,    // mkdir PATH
+    write,    // write PATH TEXT
+    echo,     // echo TEXT
+    relaunch, // relaunch
+    tap,      // tap rewrite-cut on|off
+};
+
+// One parsed line: its kind and its words as written (quotes removed, `$TMP` not yet
+// expanded). Text arguments (`type`, `write`, `echo`) are the rest of the line as one word.
+struct Command {
+    CommandKind kind = CommandKind::echo;
+    std::vector<std::string> arguments;
+    bool operator==(const Command&) const = default;
+};
+
+// Parses one line. Blank lines and lines starting with `#` give nothing. Words are
+// separated by spaces; a word in double quotes may hold spaces and the escapes `\"`, `\\`,
+// `\n` and `\t`. A text argument is the rest of the line, unquoted when it is one quoted
+// word. Throws `CommandError` for anything it cannot run.
+std::optional<Command> parseCommand(std::string_view line);
+
+} // namespace zestrel::console
