@@ -145,6 +145,11 @@ void Desktop::install(InstalledApplication application) {
     installed_[key] = std::move(application);
 }
 
+void Desktop::uninstall(const std::string& bundleIdentifier) {
+    std::lock_guard lock(mutex_);
+    installed_.erase(bundleIdentifier);
+}
+
 std::optional<InstalledApplication>
 Desktop::installedApplication(const std::string& bundleIdentifier) const {
     std::lock_guard lock(mutex_);

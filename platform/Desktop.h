@@ -86,6 +86,8 @@ public:
 
     // --- Installed applications
     void install(InstalledApplication application);
+    // Deletes an application from the disk; its running processes go on.
+    void uninstall(const std::string& bundleIdentifier);
     std::optional<InstalledApplication>
     installedApplication(const std::string& bundleIdentifier) const;
     std::optional<InstalledApplication> installedApplicationAt(const URL& bundleURL) const;
