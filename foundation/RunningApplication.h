@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Error.h"
+#include "platform/NSRunningApplication.h"
 #include "platform/NotificationCenter.h"
 
 #include <memory>
@@ -8,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-// Lookups over the running applications of the workspace. They are written against any
-// application type that answers as the platform's does:
+// Lookups over the running applications of the workspace, for the platform's
+// `NSRunningApplication` unless another application type that answers as it does is named:
 //     static std::vector<std::shared_ptr<App>> runningApplicationsWithBundleIdentifier(
 //         const std::string&);
 //     ProcessId processIdentifier() const;
@@ -22,7 +23,7 @@ inline constexpr const char* NSWorkspaceApplicationKey = "NSWorkspaceApplication
 
 // The process identifier of the first application the platform lists for the bundle
 // identifier; nothing when none runs.
-template <class Application>
+template <class Application = platform::NSRunningApplication>
 auto processIdentifiers(std::string_view bundleIdentifier)
     -> std::optional<decltype(std::declval<const Application&>().processIdentifier())> {
     const auto applications =
@@ -35,7 +36,7 @@ auto processIdentifiers(std::string_view bundleIdentifier)
 
 // The application a workspace notification names. Only notifications that always carry
 // one are asked, so a missing or foreign value is a programming error.
-template <class Application>
+template <class Application = platform::NSRunningApplication>
 std::shared_ptr<Application> runningApplication(const platform::Notification& notification) {
     auto found = notification.userInfo.find(NSWorkspaceApplicationKey);
     if (found == notification.userInfo.end()) {

@@ -1,5 +1,9 @@
 #include "foundation/RunningApplication.h"
 
+#include "platform/Desktop.h"
+#include "platform/NSWorkspace.h"
+#include "platform/testing/DesktopEnvironment.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -38,6 +42,26 @@ TEST(RunningApplicationTest, NotificationNamesItsApplication) {
     pf::Notification notification{"launch", {}, {{NSWorkspaceApplicationKey, application}}};
     EXPECT_EQ(runningApplication<FakeApplication>(notification), application);
     EXPECT_FALSE(setFalse(notification));
+}
+
+TEST(RunningApplicationTest, OnTheDesktopTheFirstLaunchedInstanceIsAnswered) {
+    pf::testing::DesktopEnvironment env;
+    EXPECT_EQ(processIdentifiers(pf::kForkLiftBundleIdentifier), std::nullopt);
+    const auto first = env.desktop().launch(pf::kForkLiftBundleIdentifier, false);
+    const auto second = env.desktop().launch(pf::kForkLiftBundleIdentifier, false, true);
+    ASSERT_NE(first->processIdentifier(), second->processIdentifier());
+    EXPECT_EQ(processIdentifiers(pf::kForkLiftBundleIdentifier), first->processIdentifier());
+}
+
+TEST(RunningApplicationTest, AWorkspaceLaunchNotificationNamesTheLaunchedApplication) {
+    pf::testing::DesktopEnvironment env;
+    std::shared_ptr<pf::NSRunningApplication> named;
+    auto token = pf::NSWorkspace::shared()->notificationCenter()->addObserver(
+        pf::NSWorkspaceDidLaunchApplicationNotification, pf::Value(),
+        [&](const pf::Notification& notification) { named = runningApplication(notification); });
+    const auto launched = env.desktop().launch(pf::kTextEditBundleIdentifier, false);
+    EXPECT_EQ(named, launched);
+    pf::NSWorkspace::shared()->notificationCenter()->removeObserver(token);
 }
 
 using RunningApplicationDeathTest = ::testing::Test;

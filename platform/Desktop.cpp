@@ -145,6 +145,11 @@ void Desktop::install(InstalledApplication application) {
     installed_[key] = std::move(application);
 }
 
+void Desktop::uninstall(const std::string& bundleIdentifier) {
+    std::lock_guard lock(mutex_);
+    installed_.erase(bundleIdentifier);
+}
+
 std::optional<InstalledApplication>
 Desktop::installedApplication(const std::string& bundleIdentifier) const {
     std::lock_guard lock(mutex_);
@@ -164,15 +169,21 @@ std::optional<InstalledApplication> Desktop::installedApplicationAt(const URL& b
 }
 
 std::optional<InstalledApplication> Desktop::applicationToOpen(const URL& url) const {
+    auto applications = applicationsToOpen(url);
+    return applications.empty() ? std::nullopt : std::optional(std::move(applications.front()));
+}
+
+std::vector<InstalledApplication> Desktop::applicationsToOpen(const URL& url) const {
     const auto scheme = url.scheme();
     std::lock_guard lock(mutex_);
+    std::vector<InstalledApplication> applications;
     for (const auto& [identifier, app] : installed_) {
         if (std::find(app.urlSchemes.begin(), app.urlSchemes.end(), scheme) !=
             app.urlSchemes.end()) {
-            return app;
+            applications.push_back(app);
         }
     }
-    return std::nullopt;
+    return applications;
 }
 
 // --- Running applications
@@ -294,6 +305,7 @@ bool Desktop::terminate(int processIdentifier) {
         }
         ended = std::move(*it);
         processes_.erase(it);
+        parents_.erase(processIdentifier);
         std::erase(activationOrder_, processIdentifier);
         wasFrontmost = frontmost_ == ended.running;
         if (wasFrontmost) {
@@ -409,6 +421,24 @@ void Desktop::postWorkspaceNotification(const std::string& name,
     }
     NotificationCenter::workspaceCenter()->post(
         name, Value(), Value::Dictionary{{NSWorkspaceApplicationKey, Value(app)}});
+}
+
+// --- Process records
+
+void Desktop::setParentProcessIdentifier(int processIdentifier, int parentProcessIdentifier) {
+    std::lock_guard lock(mutex_);
+    parents_[processIdentifier] = parentProcessIdentifier;
+}
+
+std::optional<int> Desktop::parentProcessIdentifier(int processIdentifier) const {
+    {
+        std::lock_guard lock(mutex_);
+        if (auto it = parents_.find(processIdentifier); it != parents_.end()) {
+            return it->second;
+        }
+    }
+    // Applications are started by launchd.
+    return runningApplication(processIdentifier) ? std::optional(1) : std::nullopt;
 }
 
 // --- This program

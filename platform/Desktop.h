@@ -86,11 +86,15 @@ public:
 
     // --- Installed applications
     void install(InstalledApplication application);
+    // Deletes an application from the disk; its running processes go on.
+    void uninstall(const std::string& bundleIdentifier);
     std::optional<InstalledApplication>
     installedApplication(const std::string& bundleIdentifier) const;
     std::optional<InstalledApplication> installedApplicationAt(const URL& bundleURL) const;
     // The installed application that opens URLs of the scheme of `url`.
     std::optional<InstalledApplication> applicationToOpen(const URL& url) const;
+    // Every installed application that opens them, the one above first.
+    std::vector<InstalledApplication> applicationsToOpen(const URL& url) const;
 
     // --- Running applications
     // In launch order.
@@ -127,6 +131,15 @@ public:
         }
         return nullptr;
     }
+
+    // --- Process records (the kernel's process table as far as the desktop knows it)
+    // Gives a process a parent other than launchd (1). A process that is not an application
+    // (a helper that launched another one) gets a record this way too; records go when
+    // their process is terminated.
+    void setParentProcessIdentifier(int processIdentifier, int parentProcessIdentifier);
+    // The parent of a running application (1 unless set) or of a recorded helper; nothing
+    // for a process the desktop does not know.
+    std::optional<int> parentProcessIdentifier(int processIdentifier) const;
 
     // --- This program
     // Its running application; none while it does not run.
@@ -217,6 +230,7 @@ private:
     bool relaunchRequested_ = false;
     std::map<std::string, Value::Dictionary> signingByPath_;
     std::map<int, Value::Dictionary> signingByProcess_;
+    std::map<int, int> parents_;
     std::function<void(std::uint16_t, NSEvent::ModifierFlags, const std::string&)> ownKeyHandler_;
     std::vector<PendingWork> pending_;
     std::uint64_t nextSequence_ = 0;

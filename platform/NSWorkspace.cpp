@@ -54,6 +54,14 @@ std::optional<URL> NSWorkspace::urlForApplicationToOpenURL(const URL& url) const
     return installed ? std::optional(installed->bundleURL) : std::nullopt;
 }
 
+std::vector<URL> NSWorkspace::urlsForApplicationsToOpenURL(const URL& url) const {
+    std::vector<URL> urls;
+    for (const auto& installed : Desktop::current()->applicationsToOpen(url)) {
+        urls.push_back(installed.bundleURL);
+    }
+    return urls;
+}
+
 void NSWorkspace::openApplicationAtURL(const URL& applicationURL,
                                        const NSWorkspaceOpenConfiguration& configuration,
                                        OpenCompletion completion) {

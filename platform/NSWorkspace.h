@@ -49,6 +49,8 @@ public:
     urlForApplicationWithBundleIdentifier(const std::string& bundleIdentifier) const;
     // The application that opens the URL (by its scheme).
     std::optional<URL> urlForApplicationToOpenURL(const URL& url) const;
+    // Every application that can open the URL, the default one first.
+    std::vector<URL> urlsForApplicationsToOpenURL(const URL& url) const;
 
     using OpenCompletion =
         std::function<void(std::shared_ptr<NSRunningApplication>, std::optional<Error>)>;
