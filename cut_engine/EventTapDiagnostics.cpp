@@ -4,10 +4,9 @@
 #include "foundation/GeneralError.h"
 #include "foundation/RunningApplication.h"
 #include "foundation/TextUtilities.h"
-#include "platform/Bundle.h"
-#include "platform/CodeSigning.h"
 #include "platform/EventTap.h"
 #include "platform/NSRunningApplication.h"
+#include "services/QVProcessID.h"
 
 #include <array>
 #include <string_view>
@@ -47,58 +46,23 @@ Value bundleInfo(std::int32_t pid) {
     if (pid <= 0 || !platform::NSRunningApplication::runningApplicationWithProcessIdentifier(pid)) {
         return Value();
     }
-    platform::SecCodeRef guest;
-    if (platform::SecCodeCopyGuestWithAttributes(nullptr, {{platform::kSecGuestAttributePid, pid}},
-                                                 platform::kSecCSDefaultFlags,
-                                                 guest) != platform::errSecSuccess) {
+    std::optional<QVProcessID::BundleInfo> info;
+    try {
+        info = QVProcessID{pid}.bundleInfo();
+    } catch (const platform::Error&) {
         return Value();
     }
-    platform::SecStaticCodeRef staticCode;
-    if (platform::SecCodeCopyStaticCode(guest, platform::kSecCSDefaultFlags, staticCode) !=
-        platform::errSecSuccess) {
+    if (!info) {
         return Value();
     }
-    Value information;
-    if (platform::SecCodeCopySigningInformation(staticCode, platform::kSecCSDefaultFlags,
-                                                information) != platform::errSecSuccess) {
-        return Value();
-    }
-    const Value::Dictionary* dictionary = information.asDictionary();
-    if (dictionary == nullptr) {
-        return Value();
-    }
-    const auto entry = [](const Value::Dictionary& from, const char* key) -> const Value* {
-        const auto found = from.find(key);
-        return found == from.end() ? nullptr : &found->second;
-    };
-    const Value* plist = entry(*dictionary, platform::kSecCodeInfoPList);
-    const Value* executable = entry(*dictionary, platform::kSecCodeInfoMainExecutable);
-    if (plist == nullptr || plist->asDictionary() == nullptr || executable == nullptr ||
-        !executable->asURL()) {
-        return Value();
-    }
-    const Value::Dictionary& info = *plist->asDictionary();
-    const auto text = [&](const char* key) -> const std::string* {
-        const Value* value = entry(info, key);
-        return value == nullptr ? nullptr : value->asString();
-    };
-    const std::string* identifier = text(platform::kCFBundleIdentifierKey);
-    const std::string* name = text(platform::kCFBundleNameKey);
-    const std::string* version = text(platform::kCFBundleVersionKey);
-    if (identifier == nullptr || name == nullptr || version == nullptr) {
-        return Value();
-    }
-    const std::string* displayName = text("CFBundleDisplayName");
-    const Value* signedIdentifier = entry(*dictionary, platform::kSecCodeInfoIdentifier);
     Value::Dictionary result{
-        {"identifier", Value(*identifier)},
-        {"name", Value(*name)},
-        {"version", Value(*version)},
-        {"displayName", Value(displayName != nullptr ? *displayName : *name)},
-        {"url", *executable},
-        {"signedIdentifier", signedIdentifier != nullptr && signedIdentifier->asString()
-                                 ? Value::some(*signedIdentifier)
-                                 : Value::null()},
+        {"identifier", Value(info->identifier)},
+        {"name", Value(info->name)},
+        {"version", Value(info->version)},
+        {"displayName", Value(info->displayName)},
+        {"url", Value(info->url)},
+        {"signedIdentifier",
+         info->signedIdentifier ? Value::some(*info->signedIdentifier) : Value::null()},
     };
     return Value::some(Value(std::move(result)));
 }

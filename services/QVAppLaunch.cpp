@@ -4,6 +4,7 @@
 #include "platform/DispatchQueue.h"
 #include "platform/ProcessLocal.h"
 #include "services/ApplicationHooks.h"
+#include "services/RunningApps.h"
 
 #include <limits>
 
@@ -12,28 +13,9 @@ namespace {
 
 using platform::ProcessLocal;
 
-constexpr std::uint32_t fourCharCode(const char (&code)[5]) {
-    return (std::uint32_t{static_cast<unsigned char>(code[0])} << 24) |
-           (std::uint32_t{static_cast<unsigned char>(code[1])} << 16) |
-           (std::uint32_t{static_cast<unsigned char>(code[2])} << 8) |
-           std::uint32_t{static_cast<unsigned char>(code[3])};
-}
-constexpr std::uint32_t kAEOpenApplication = fourCharCode("oapp");
-constexpr std::uint32_t keyAELaunchedAsLogInItem = fourCharCode("lgit");
-
 template <class T> ProcessLocal<T>* fact(std::function<T()> compute) {
     return new ProcessLocal<T>(
         [compute = std::move(compute)] { return std::make_unique<T>(compute()); });
-}
-
-struct LaunchSeams {
-    std::function<std::optional<LaunchAppleEvent>()> appleEventSource;
-    std::function<void()> launchingProcessInitializer;
-};
-
-ProcessLocal<LaunchSeams>& seams() {
-    static auto* const instance = new ProcessLocal<LaunchSeams>();
-    return *instance;
 }
 
 } // namespace
@@ -110,10 +92,9 @@ bool wasRelaunched() {
     return **value;
 }
 
-const std::optional<LaunchAppleEvent>& launchAppleEvent() {
-    static auto* const value = fact<std::optional<LaunchAppleEvent>>([] {
-        const auto source = seams()->appleEventSource;
-        return source ? source() : std::nullopt;
+const std::shared_ptr<platform::NSAppleEventDescriptor>& launchAppleEvent() {
+    static auto* const value = fact<std::shared_ptr<platform::NSAppleEventDescriptor>>([] {
+        return platform::NSAppleEventManager::sharedAppleEventManager().currentAppleEvent();
     });
     return **value;
 }
@@ -121,18 +102,13 @@ const std::optional<LaunchAppleEvent>& launchAppleEvent() {
 bool wasLaunchedAsLoginItem() {
     static auto* const value = fact<bool>([] {
         const auto& event = launchAppleEvent();
-        return event && event->eventID == kAEOpenApplication &&
-               event->propertyData == keyAELaunchedAsLogInItem;
+        if (!event || event->eventID() != platform::kAEOpenApplication) {
+            return false;
+        }
+        const auto propertyData = event->paramDescriptorForKeyword(platform::keyAEPropData);
+        return propertyData && propertyData->enumCodeValue() == platform::keyAELaunchedAsLogInItem;
     });
     return **value;
-}
-
-void setLaunchAppleEventSource(std::function<std::optional<LaunchAppleEvent>()> source) {
-    seams()->appleEventSource = std::move(source);
-}
-
-void setLaunchingProcessInitializer(std::function<void()> initializer) {
-    seams()->launchingProcessInitializer = std::move(initializer);
 }
 
 const platform::DateComponentsFormatter& durationFormatter() {
@@ -154,9 +130,7 @@ void forceLaunchBookkeeping() {
 
 void initializeAppStatics() {
     launchAppleEvent();
-    if (const auto initializer = seams()->launchingProcessInitializer) {
-        initializer();
-    }
+    launchingProcessID();
     wasLaunchedAsLoginItem();
 }
 

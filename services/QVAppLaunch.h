@@ -4,6 +4,7 @@
 #include "foundation/AtomicDictionary.h"
 #include "foundation/Bytes.h"
 #include "foundation/QVApp.h"
+#include "platform/AppleEvent.h"
 #include "platform/Formatters.h"
 #include "platform/Value.h"
 #include "preferences/Prefs.h"
@@ -34,23 +35,10 @@ Bytes availableMemoryAtLaunch();
 // "QVApp_wasRelaunched" as it was; the key is removed, so it is true for one launch.
 bool wasRelaunched();
 
-// What the launch facts read of the launch Apple event.
-struct LaunchAppleEvent {
-    std::shared_ptr<platform::NSObject> event;
-    std::uint32_t eventID = 0;
-    // The enumerated value of the 'prdt' (property data) parameter, when there is one.
-    std::optional<std::uint32_t> propertyData;
-};
-// The event the app was launched with, when there was one.
-const std::optional<LaunchAppleEvent>& launchAppleEvent();
+// The Apple event the app was launched with, when there was one.
+const std::shared_ptr<platform::NSAppleEventDescriptor>& launchAppleEvent();
 // Launched with 'oapp' whose 'prdt' is 'lgit'.
 bool wasLaunchedAsLoginItem();
-
-// Where the launch facts come from until the application kit and the workspace hand them
-// in: the current Apple event, and the forcing of the launching process's facts. Set per
-// process before `initializeAppStatics()`.
-void setLaunchAppleEventSource(std::function<std::optional<LaunchAppleEvent>()> source);
-void setLaunchingProcessInitializer(std::function<void()> initializer);
 
 // The preference keys of the relaunch hand-over.
 Prefs::Key<bool> wasRelaunchedKey();

@@ -1,10 +1,12 @@
 #include "services/QVAppLaunch.h"
 
+#include "platform/Desktop.h"
 #include "platform/NSEvent.h"
 #include "platform/ProcessLocal.h"
 #include "platform/UserDefaults.h"
 #include "platform/testing/TestEnvironment.h"
 #include "services/ApplicationHooks.h"
+#include "services/RunningApps.h"
 
 #include <gtest/gtest.h>
 
@@ -99,26 +101,16 @@ TEST_F(QVAppLaunchTest, LaunchHistoryAcrossRelaunches) {
 }
 
 TEST_F(QVAppLaunchTest, LoginItemLaunchNeedsOpenApplicationWithLoginItemData) {
-    constexpr std::uint32_t oapp = 0x6F617070, lgit = 0x6C676974, odoc = 0x6F646F63;
-    std::vector<std::string> steps;
-    auto event = std::make_shared<platform::NSObject>();
-    QVApp::setLaunchAppleEventSource([&] {
-        steps.push_back("event");
-        return std::optional<QVApp::LaunchAppleEvent>({event, oapp, lgit});
-    });
-    QVApp::setLaunchingProcessInitializer([&] { steps.push_back("process"); });
+    const auto desktop = platform::Desktop::current();
     QVApp::initializeAppStatics();
-    EXPECT_EQ(steps, (std::vector<std::string>{"event", "process"}));
-    EXPECT_EQ(QVApp::launchAppleEvent()->event, event);
-    EXPECT_TRUE(QVApp::wasLaunchedAsLoginItem());
+    ASSERT_TRUE(QVApp::launchAppleEvent()); // opened from the Finder
+    EXPECT_EQ(QVApp::launchAppleEvent()->eventID(), platform::kAEOpenApplication);
+    EXPECT_FALSE(QVApp::wasLaunchedAsLoginItem());
 
-    for (const auto& launch : {std::optional<QVApp::LaunchAppleEvent>({event, oapp, {}}),
-                               std::optional<QVApp::LaunchAppleEvent>({event, odoc, lgit}),
-                               std::optional<QVApp::LaunchAppleEvent>()}) {
-        platform::resetProcess();
-        QVApp::setLaunchAppleEventSource([launch] { return launch; });
-        EXPECT_FALSE(QVApp::wasLaunchedAsLoginItem());
-    }
+    desktop->relaunchOwnApplication({.asLoginItem = true});
+    QVApp::initializeAppStatics();
+    EXPECT_TRUE(QVApp::wasLaunchedAsLoginItem());
+    EXPECT_EQ(QVApp::launchingApplication()->bundleIdentifier(), "com.apple.finder");
 }
 
 TEST_F(QVAppLaunchTest, SettingsReappearOnceAfterARelaunch) {

@@ -5,6 +5,7 @@
 #include "platform/AppleEvent.h"
 #include "platform/Desktop.h"
 #include "platform/ProcessLocal.h"
+#include "services/QVAppLaunch.h"
 
 #include <cerrno>
 #include <set>
@@ -48,7 +49,7 @@ std::string fileNameWithoutExtension(const pf::URL& url) {
 }
 
 std::optional<int> computeLaunchingProcessID() {
-    const auto event = pf::NSAppleEventManager::sharedAppleEventManager().currentAppleEvent();
+    const auto& event = QVApp::launchAppleEvent();
     if (!event) {
         return std::nullopt;
     }
