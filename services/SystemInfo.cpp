@@ -180,12 +180,12 @@ bool isSystemUserInterfaceSoundEnabled() {
     return stored.asBool().value_or(true);
 }
 
-std::optional<std::string> stringProperty(const InputSourcePropertyReader& source,
+std::optional<std::string> stringProperty(const platform::TISInputSourceRef& source,
                                           std::string_view key) {
     if (!source) {
         return std::nullopt;
     }
-    const platform::Value value = source(key);
+    const platform::Value value = platform::TISGetInputSourceProperty(source, key);
     const std::string* text = value.asString();
     return text ? std::optional<std::string>(*text) : std::nullopt;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/InputSource.h"
 #include "platform/Value.h"
 
 #include <functional>
@@ -36,10 +37,8 @@ std::optional<std::string> modelText(const platform::Value& model);
 // Read on each call.
 bool isSystemUserInterfaceSoundEnabled();
 
-// A property of an input source when it is text. The source is read through a function
-// from property key to value until the desktop's input sources are at hand.
-using InputSourcePropertyReader = std::function<platform::Value(std::string_view key)>;
-std::optional<std::string> stringProperty(const InputSourcePropertyReader& source,
+// A property of an input source when it is text.
+std::optional<std::string> stringProperty(const platform::TISInputSourceRef& source,
                                           std::string_view key);
 
 // The panes of System Settings this app opens.

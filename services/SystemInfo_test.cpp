@@ -54,6 +54,15 @@ TEST_F(SystemInfoTest, InterfaceSoundFlagIsTrueUnlessFalse) {
     EXPECT_FALSE(isSystemUserInterfaceSoundEnabled());
 }
 
+TEST_F(SystemInfoTest, InputSourceTextPropertiesOnly) {
+    const auto source = platform::TISCopyCurrentKeyboardLayoutInputSource();
+    EXPECT_EQ(stringProperty(source, platform::kTISPropertyLocalizedName), "U.S.");
+    EXPECT_EQ(stringProperty(source, platform::kTISPropertyInputSourceID),
+              "com.apple.keylayout.US");
+    EXPECT_EQ(stringProperty(source, "TISPropertyUnicodeKeyLayoutData"), std::nullopt);
+    EXPECT_EQ(stringProperty(nullptr, platform::kTISPropertyLocalizedName), std::nullopt);
+}
+
 TEST_F(SystemInfoTest, PanesOpenTheirSettingsURLs) {
     std::vector<std::string> yielded;
     setApplicationHooks({.yieldActivationToApplicationWithBundleIdentifier =
