@@ -1,5 +1,7 @@
 #include "platform/Coding.h"
 
+#include "platform/CocoaError.h"
+
 #include <fmt/format.h>
 
 #include <cmath>
@@ -42,16 +44,32 @@ Error DecodingError::dataCorrupted(Context context) {
                                       std::move(context));
 }
 
-std::string DecodingError::describe() const {
+std::string CodingErrorContext::describe(std::string_view errorType) const {
     std::string path;
-    for (const CodingKey& key : context_.codingPath) {
+    for (const CodingKey& key : codingPath) {
         path += (path.empty() ? "" : ", ") + key.description();
     }
-    const std::string context = fmt::format(
-        "Swift.DecodingError.Context(codingPath: [{}], debugDescription: {}, underlyingError: {})",
-        path, debugQuoted(context_.debugDescription),
-        context_.underlyingError ? "Optional(" + context_.underlyingError->debugDescribe() + ")"
-                                 : "nil");
+    return fmt::format("{}.Context(codingPath: [{}], debugDescription: {}, underlyingError: {})",
+                       errorType, path, debugQuoted(debugDescription),
+                       underlyingError ? "Optional(" + underlyingError->debugDescribe() + ")"
+                                       : "nil");
+}
+
+Value::Dictionary CodingErrorContext::userInfo() const {
+    Value::Array path;
+    for (const CodingKey& key : codingPath) {
+        path.emplace_back(key.stringValue);
+    }
+    Value::Dictionary userInfo{{"NSCodingPath", Value(std::move(path))},
+                               {NSDebugDescriptionErrorKey, Value(debugDescription)}};
+    if (underlyingError) {
+        userInfo.emplace(NSUnderlyingErrorKey, Value(*underlyingError));
+    }
+    return userInfo;
+}
+
+std::string DecodingError::describe() const {
+    const std::string context = context_.describe("Swift.DecodingError");
     switch (case_) {
     case Case::typeMismatch:
         return fmt::format("typeMismatch({}, {})", type_, context);
@@ -66,23 +84,12 @@ std::string DecodingError::describe() const {
 }
 
 std::int64_t DecodingError::errorCode() const {
-    constexpr std::int64_t kCoderReadCorrupt = 4864;
-    constexpr std::int64_t kCoderValueNotFound = 4865;
-    return case_ == Case::valueNotFound || case_ == Case::keyNotFound ? kCoderValueNotFound
-                                                                      : kCoderReadCorrupt;
+    return case_ == Case::valueNotFound || case_ == Case::keyNotFound ? NSCoderValueNotFoundError
+                                                                      : NSCoderReadCorruptError;
 }
 
 Value::Dictionary DecodingError::errorUserInfo() const {
-    Value::Array path;
-    for (const CodingKey& key : context_.codingPath) {
-        path.emplace_back(key.stringValue);
-    }
-    Value::Dictionary userInfo{{"NSCodingPath", Value(std::move(path))},
-                               {NSDebugDescriptionErrorKey, Value(context_.debugDescription)}};
-    if (context_.underlyingError) {
-        userInfo.emplace(NSUnderlyingErrorKey, Value(*context_.underlyingError));
-    }
-    return userInfo;
+    return context_.userInfo();
 }
 
 // MARK: Encoding

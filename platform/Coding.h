@@ -39,14 +39,23 @@ struct CodingKey {
 
 using CodingPath = std::vector<CodingKey>;
 
+// Where a coding error happened and why: the context of decoding and encoding errors.
+struct CodingErrorContext {
+    CodingPath codingPath;
+    std::string debugDescription;
+    std::optional<Error> underlyingError;
+
+    // "<errorType>.Context(codingPath: [...], debugDescription: "...", underlyingError: nil)".
+    std::string describe(std::string_view errorType) const;
+    // "NSCodingPath", the debug description and the underlying error, as the bridged error
+    // object carries them.
+    Value::Dictionary userInfo() const;
+};
+
 // Why decoding failed, with where and what.
 class DecodingError final : public ErrorBody {
 public:
-    struct Context {
-        CodingPath codingPath;
-        std::string debugDescription;
-        std::optional<Error> underlyingError;
-    };
+    using Context = CodingErrorContext;
     enum class Case { typeMismatch, valueNotFound, keyNotFound, dataCorrupted };
 
     static Error typeMismatch(std::string type, Context context);

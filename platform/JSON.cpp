@@ -1,5 +1,6 @@
 #include "platform/JSON.h"
 
+#include "platform/CocoaError.h"
 #include "platform/Error.h"
 
 #include <cmath>
@@ -12,21 +13,8 @@ namespace zestrel::platform {
 
 namespace {
 
-constexpr std::int64_t kPropertyListReadCorruptError = 3840;
-constexpr std::int64_t kCoderInvalidValueError = 4866;
-
 Error readError(std::string debugDescription) {
-    return NSError::make(NSCocoaErrorDomain, kPropertyListReadCorruptError,
-                         {{NSLocalizedDescriptionKey,
-                           "The data couldn’t be read because it isn’t in the correct format."},
-                          {NSDebugDescriptionErrorKey, std::move(debugDescription)}});
-}
-
-Error writeError(std::string debugDescription) {
-    return NSError::make(NSCocoaErrorDomain, kCoderInvalidValueError,
-                         {{NSLocalizedDescriptionKey,
-                           "The data couldn’t be written because it isn’t in the correct format."},
-                          {NSDebugDescriptionErrorKey, std::move(debugDescription)}});
+    return dataReadCorruptError(NSPropertyListReadCorruptError, std::move(debugDescription));
 }
 
 Value toValue(const nlohmann::json& json, int depth) {
@@ -108,7 +96,8 @@ public:
             write(*value.unwrapped(), indent);
             return;
         default:
-            throw writeError(fmt::format("Invalid type in JSON write ({}).", value.typeName()));
+            throw dataWriteInvalidError(
+                fmt::format("Invalid type in JSON write ({}).", value.typeName()));
         }
     }
 
@@ -117,11 +106,12 @@ public:
 private:
     void writeDouble(double number) {
         if (std::isnan(number)) {
-            throw writeError("Unable to encode Double.nan directly in JSON.");
+            throw dataWriteInvalidError("Unable to encode Double.nan directly in JSON.");
         }
         if (std::isinf(number)) {
-            throw writeError(number < 0 ? "Unable to encode -Double.infinity directly in JSON."
-                                        : "Unable to encode Double.infinity directly in JSON.");
+            throw dataWriteInvalidError(number < 0
+                                            ? "Unable to encode -Double.infinity directly in JSON."
+                                            : "Unable to encode Double.infinity directly in JSON.");
         }
         std::string text = describeDouble(number);
         if (text.ends_with(".0")) {

@@ -17,29 +17,12 @@ Error EncodingError::invalidValue(Value value, Context context) {
 }
 
 std::string EncodingError::describe() const {
-    std::string path;
-    for (const CodingKey& key : context_.codingPath) {
-        path += (path.empty() ? "" : ", ") + key.description();
-    }
-    return fmt::format(
-        "invalidValue({}, Swift.EncodingError.Context(codingPath: [{}], debugDescription: {}, "
-        "underlyingError: {}))",
-        value_.debugDescribe(), path, debugQuoted(context_.debugDescription),
-        context_.underlyingError ? "Optional(" + context_.underlyingError->debugDescribe() + ")"
-                                 : "nil");
+    return fmt::format("invalidValue({}, {})", value_.debugDescribe(),
+                       context_.describe("Swift.EncodingError"));
 }
 
 Value::Dictionary EncodingError::errorUserInfo() const {
-    Value::Array path;
-    for (const CodingKey& key : context_.codingPath) {
-        path.emplace_back(key.stringValue);
-    }
-    Value::Dictionary userInfo{{"NSCodingPath", Value(std::move(path))},
-                               {NSDebugDescriptionErrorKey, Value(context_.debugDescription)}};
-    if (context_.underlyingError) {
-        userInfo.emplace(NSUnderlyingErrorKey, Value(*context_.underlyingError));
-    }
-    return userInfo;
+    return context_.userInfo();
 }
 
 // MARK: Base64

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/CocoaError.h"
 #include "platform/Coding.h"
 #include "platform/Error.h"
 #include "platform/JSON.h"
@@ -18,11 +19,7 @@ namespace zestrel::platform {
 // Why encoding failed: the value that could not be written and where it was.
 class EncodingError final : public ErrorBody {
 public:
-    struct Context {
-        CodingPath codingPath;
-        std::string debugDescription;
-        std::optional<Error> underlyingError;
-    };
+    using Context = CodingErrorContext;
 
     static Error invalidValue(Value value, Context context);
 
@@ -35,7 +32,7 @@ public:
     std::string debugDescribe() const override { return "Swift.EncodingError." + describe(); }
     std::string errorDomain() const override { return NSCocoaErrorDomain; }
     // NSCoderInvalidValueError.
-    std::int64_t errorCode() const override { return 4866; }
+    std::int64_t errorCode() const override { return NSCoderInvalidValueError; }
     Value::Dictionary errorUserInfo() const override;
 
     EncodingError(Value value, Context context);

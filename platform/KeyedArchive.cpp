@@ -1,5 +1,6 @@
 #include "platform/KeyedArchive.h"
 
+#include "platform/CocoaError.h"
 #include "platform/Error.h"
 
 #include <cstdlib>
@@ -11,23 +12,11 @@ namespace zestrel::platform {
 
 namespace {
 
-constexpr std::int64_t kCoderReadCorruptError = 4864;
-constexpr std::int64_t kCoderInvalidValueError = 4866;
 constexpr int kMaximumDepth = 512;
 constexpr const char* kClassKey = "$class";
 
 Error readError(std::string debugDescription) {
-    return NSError::make(NSCocoaErrorDomain, kCoderReadCorruptError,
-                         {{NSLocalizedDescriptionKey,
-                           "The data couldn’t be read because it isn’t in the correct format."},
-                          {NSDebugDescriptionErrorKey, std::move(debugDescription)}});
-}
-
-Error writeError(std::string debugDescription) {
-    return NSError::make(NSCocoaErrorDomain, kCoderInvalidValueError,
-                         {{NSLocalizedDescriptionKey,
-                           "The data couldn’t be written because it isn’t in the correct format."},
-                          {NSDebugDescriptionErrorKey, std::move(debugDescription)}});
+    return dataReadCorruptError(NSCoderReadCorruptError, std::move(debugDescription));
 }
 
 struct PlistDeleter {
@@ -124,7 +113,8 @@ public:
         case Value::Kind::optional:
             return node(*value.unwrapped());
         default:
-            throw writeError(fmt::format("Cannot archive a value of type {}.", value.typeName()));
+            throw dataWriteInvalidError(
+                fmt::format("Cannot archive a value of type {}.", value.typeName()));
         }
     }
 
@@ -140,13 +130,14 @@ private:
     Plist objectNode(const NSObject& object) {
         const auto* coding = dynamic_cast<const NSCoding*>(&object);
         if (coding == nullptr) {
-            throw writeError(
+            throw dataWriteInvalidError(
                 fmt::format("Class '{}' does not adopt NSCoding.", object.className()));
         }
         if (requiringSecureCoding_ && !coding->supportsSecureCoding()) {
-            throw writeError(fmt::format("This coder requires that encoded objects conform to "
-                                         "NSSecureCoding. Class '{}' does not adopt it.",
-                                         object.className()));
+            throw dataWriteInvalidError(
+                fmt::format("This coder requires that encoded objects conform to "
+                            "NSSecureCoding. Class '{}' does not adopt it.",
+                            object.className()));
         }
         Plist node = classNode(object.className().c_str());
         setItem(node, "NS.fields", entries(coding->encodedFields()));
@@ -350,7 +341,7 @@ Data NSKeyedArchiver::archivedData(const Value& rootObject, bool requiringSecure
     plist_to_bin(archive.get(), &bytes, &length);
     const std::unique_ptr<char, decltype(&plist_to_bin_free)> owner(bytes, &plist_to_bin_free);
     if (bytes == nullptr) {
-        throw writeError("The archive could not be written.");
+        throw dataWriteInvalidError("The archive could not be written.");
     }
     const auto* begin = reinterpret_cast<const std::uint8_t*>(bytes);
     return Data(begin, begin + length);

@@ -1,5 +1,6 @@
 #include "platform/PropertyList.h"
 
+#include "platform/CocoaError.h"
 #include "platform/Error.h"
 
 #include <plist/plist.h>
@@ -25,16 +26,13 @@ struct BufferDeleter {
 };
 using Buffer = std::unique_ptr<char, BufferDeleter>;
 
-constexpr std::int64_t kPropertyListWriteInvalidError = 3851;
-constexpr std::int64_t kPropertyListReadCorruptError = 3840;
-
 // The binary format's marker of an 8-byte real date, and where the only object of a
 // one-object binary list starts (right after the "bplist00" header).
 constexpr unsigned char kDateMarker = 0x33;
 constexpr std::size_t kFirstObjectOffset = 8;
 
 [[noreturn]] void throwWriteInvalid(const Value& value) {
-    throw NSError::make(NSCocoaErrorDomain, kPropertyListWriteInvalidError,
+    throw NSError::make(NSCocoaErrorDomain, NSPropertyListWriteInvalidError,
                         {{NSDebugDescriptionErrorKey,
                           "Property list invalid for format: 200 (property lists cannot contain "
                           "objects of type '" +
@@ -42,7 +40,7 @@ constexpr std::size_t kFirstObjectOffset = 8;
 }
 
 [[noreturn]] void throwCorrupt(std::string_view reason) {
-    throw NSError::make(NSCocoaErrorDomain, kPropertyListReadCorruptError,
+    throw NSError::make(NSCocoaErrorDomain, NSPropertyListReadCorruptError,
                         {{NSDebugDescriptionErrorKey, std::string(reason)}});
 }
 

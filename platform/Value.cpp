@@ -226,6 +226,31 @@ std::string UUID::uuidString() const {
     return text;
 }
 
+std::optional<UUID> UUID::parse(std::string_view text) {
+    if (text.size() != 36) {
+        return std::nullopt;
+    }
+    UUID uuid;
+    std::size_t byte = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            if (text[i] != '-') {
+                return std::nullopt;
+            }
+            ++i;
+            continue;
+        }
+        const int high = hexValue(text[i]);
+        const int low = hexValue(text[i + 1]);
+        if (high < 0 || low < 0) {
+            return std::nullopt;
+        }
+        uuid.bytes[byte++] = static_cast<std::uint8_t>(high << 4 | low);
+        i += 2;
+    }
+    return uuid;
+}
+
 // MARK: NSObject
 
 NSObject::~NSObject() = default;
