@@ -1,36 +1,25 @@
 #include "platform/Accessibility.h"
 
+#include "platform/MachineLocal.h"
+
 #include <utility>
 
 namespace zestrel::platform {
 namespace {
 
-std::mutex& currentMutex() {
-    static auto* const mutex = new std::mutex; // never destroyed: used until the very end
-    return *mutex;
-}
-
-std::shared_ptr<Accessibility>& currentSlot() {
-    static auto* const slot = new std::shared_ptr<Accessibility>;
-    return *slot;
+MachineLocal<Accessibility>& machineLocal() {
+    static auto* const local = new MachineLocal<Accessibility>; // used until the very end
+    return *local;
 }
 
 } // namespace
 
 std::shared_ptr<Accessibility> Accessibility::current() {
-    std::lock_guard lock(currentMutex());
-    auto& slot = currentSlot();
-    if (!slot) {
-        slot = std::make_shared<Accessibility>();
-    }
-    return slot;
+    return machineLocal().current();
 }
 
 void Accessibility::setCurrent(std::shared_ptr<Accessibility> accessibility) {
-    std::shared_ptr<Accessibility> old; // released outside the lock
-    std::lock_guard lock(currentMutex());
-    old = std::exchange(currentSlot(), accessibility ? std::move(accessibility)
-                                                     : std::make_shared<Accessibility>());
+    machineLocal().setCurrent(std::move(accessibility));
 }
 
 bool Accessibility::isTrusted() const {

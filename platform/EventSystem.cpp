@@ -1,5 +1,7 @@
 #include "platform/EventSystem.h"
 
+#include "platform/MachineLocal.h"
+
 #include "platform/RunLoop.h"
 
 #include <algorithm>
@@ -9,14 +11,9 @@
 namespace zestrel::platform {
 namespace {
 
-std::mutex& currentMutex() {
-    static auto* const mutex = new std::mutex; // never destroyed: used until the very end
-    return *mutex;
-}
-
-std::shared_ptr<EventSystem>& currentSlot() {
-    static auto* const slot = new std::shared_ptr<EventSystem>;
-    return *slot;
+MachineLocal<EventSystem>& machineLocal() {
+    static auto* const local = new MachineLocal<EventSystem>; // used until the very end
+    return *local;
 }
 
 // A tap that throws cannot lose the key: the event goes on as it came.
@@ -59,19 +56,11 @@ EventSystem::EventSystem()
     : taps_(std::make_shared<const TapList>()), ownPid_(static_cast<int>(::getpid())) {}
 
 std::shared_ptr<EventSystem> EventSystem::current() {
-    std::lock_guard lock(currentMutex());
-    auto& slot = currentSlot();
-    if (!slot) {
-        slot = std::make_shared<EventSystem>();
-    }
-    return slot;
+    return machineLocal().current();
 }
 
 void EventSystem::setCurrent(std::shared_ptr<EventSystem> system) {
-    std::shared_ptr<EventSystem> old; // released outside the lock
-    std::lock_guard lock(currentMutex());
-    old =
-        std::exchange(currentSlot(), system ? std::move(system) : std::make_shared<EventSystem>());
+    machineLocal().setCurrent(std::move(system));
 }
 
 void EventSystem::setApplicationDelivery(ApplicationDelivery delivery) {

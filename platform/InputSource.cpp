@@ -1,5 +1,7 @@
 #include "platform/InputSource.h"
 
+#include "platform/MachineLocal.h"
+
 #include "platform/NotificationCenter.h"
 
 #include <algorithm>
@@ -8,14 +10,9 @@
 namespace zestrel::platform {
 namespace {
 
-std::mutex& currentMutex() {
-    static auto* const mutex = new std::mutex; // never destroyed: used until the very end
-    return *mutex;
-}
-
-std::shared_ptr<InputSources>& currentSlot() {
-    static auto* const slot = new std::shared_ptr<InputSources>;
-    return *slot;
+MachineLocal<InputSources>& machineLocal() {
+    static auto* const local = new MachineLocal<InputSources>; // used until the very end
+    return *local;
 }
 
 void announce(const char* name) {
@@ -35,19 +32,11 @@ InputSources::InputSources() {
 }
 
 std::shared_ptr<InputSources> InputSources::current() {
-    std::lock_guard lock(currentMutex());
-    auto& slot = currentSlot();
-    if (!slot) {
-        slot = std::make_shared<InputSources>();
-    }
-    return slot;
+    return machineLocal().current();
 }
 
 void InputSources::setCurrent(std::shared_ptr<InputSources> sources) {
-    std::shared_ptr<InputSources> old; // released outside the lock
-    std::lock_guard lock(currentMutex());
-    old = std::exchange(currentSlot(),
-                        sources ? std::move(sources) : std::make_shared<InputSources>());
+    machineLocal().setCurrent(std::move(sources));
 }
 
 std::vector<TISInputSourceRef> InputSources::installed() const {
