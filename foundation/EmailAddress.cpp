@@ -1,13 +1,14 @@
 #include "foundation/EmailAddress.h"
 
 #include "foundation/ErrorUserInfo.h"
+#include "foundation/TextUtilities.h"
 #include "platform/DataDetector.h"
 #include "platform/Error.h"
 
 namespace zestrel {
 
 std::optional<EmailAddress> EmailAddress::fromRawValue(std::string_view text) {
-    std::string trimmed = detail::trimmingWhitespaceAndNewlines(text);
+    std::string trimmed = trimmingWhitespaceAndNewlines(text);
     if (!platform::isSingleEmailAddress(trimmed)) {
         return std::nullopt;
     }

@@ -2,6 +2,7 @@
 
 #include "foundation/ErrorUserInfo.h"
 #include "foundation/StableHash.h"
+#include "foundation/TextUtilities.h"
 #include "platform/ProcessLocal.h"
 #include "platform/RegularExpression.h"
 #include "platform/ReportSink.h"
@@ -113,7 +114,7 @@ pf::Error reportableNSError(const pf::Error& error, const pf::Value::Dictionary&
 
     const std::string description = error.localizedDescription();
     mergedUserInfo[pf::NSLocalizedDescriptionKey] = description;
-    const std::string typeText = detail::trimmingWhitespaceAndNewlines(
+    const std::string typeText = trimmingWhitespaceAndNewlines(
         typeSuffixPattern().stringByReplacingMatches(error.describe(), ""));
     const std::string codeText = typeText + " " + description;
     const std::string domain = object->domain() + "." + codeText;

@@ -87,38 +87,4 @@ std::string typeName(const pf::NSError& object) {
     return object.className();
 }
 
-namespace detail {
-
-std::string trimmingWhitespaceAndNewlines(std::string_view text) {
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-    const auto length = static_cast<std::int32_t>(text.size());
-    auto isBlank = [](UChar32 c) { return c >= 0 && u_isUWhiteSpace(c); };
-
-    std::int32_t start = 0;
-    while (start < length) {
-        std::int32_t next = start;
-        UChar32 c;
-        U8_NEXT(bytes, next, length, c);
-        if (!isBlank(c)) {
-            break;
-        }
-        start = next;
-    }
-    std::int32_t end = length;
-    while (end > start) {
-        std::int32_t previous = end;
-        UChar32 c;
-        U8_PREV(bytes, start, previous, c);
-        if (isBlank(c)) {
-            end = previous;
-        } else {
-            break;
-        }
-    }
-    return std::string(
-        text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
-}
-
-} // namespace detail
-
 } // namespace zestrel

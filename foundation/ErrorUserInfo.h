@@ -51,9 +51,4 @@ bool errorsAreEqual(const platform::Error& a, const platform::Error& b);
 std::string typeName(const platform::NSObject& object);
 std::string typeName(const platform::NSError& object);
 
-namespace detail {
-// Trims Unicode white space and line breaks at both ends.
-std::string trimmingWhitespaceAndNewlines(std::string_view text);
-} // namespace detail
-
 } // namespace zestrel

@@ -1,4 +1,5 @@
 #include "foundation/GeneralError.h"
+#include "foundation/TextUtilities.h"
 
 #include <memory>
 
@@ -20,11 +21,10 @@ pf::Error GeneralError::make(std::string description, const ErrorUserInfoParts& 
 
 std::string GeneralError::localizedStringResource() const {
     const pf::Error error(std::make_shared<const GeneralError>(*this));
-    const std::string description =
-        detail::trimmingWhitespaceAndNewlines(error.localizedDescription());
+    const std::string description = trimmingWhitespaceAndNewlines(error.localizedDescription());
     const auto suggestion = error.nsError()->localizedRecoverySuggestion();
     const std::string trimmedSuggestion =
-        suggestion ? detail::trimmingWhitespaceAndNewlines(*suggestion) : std::string();
+        suggestion ? trimmingWhitespaceAndNewlines(*suggestion) : std::string();
     // A blank suggestion would leave a dangling "." behind the description.
     if (trimmedSuggestion.empty()) {
         return description;

@@ -1,4 +1,5 @@
 #include "foundation/GeneralError.h"
+#include "foundation/TextUtilities.h"
 
 #include "foundation/ErrorRecoveryAttempter.h"
 
@@ -85,9 +86,9 @@ TEST(GeneralErrorResource, BlankSuggestionCountsAsNone) {
 }
 
 TEST(TrimmingWhitespace, TrimsUnicodeBlanksAtBothEndsOnly) {
-    EXPECT_EQ(detail::trimmingWhitespaceAndNewlines("\u3000\t a b\u00a0\r\n"), "a b");
-    EXPECT_EQ(detail::trimmingWhitespaceAndNewlines(" \n "), "");
-    EXPECT_EQ(detail::trimmingWhitespaceAndNewlines("é"), "é");
+    EXPECT_EQ(trimmingWhitespaceAndNewlines("\u3000\t a b\u00a0\r\n"), "a b");
+    EXPECT_EQ(trimmingWhitespaceAndNewlines(" \n "), "");
+    EXPECT_EQ(trimmingWhitespaceAndNewlines("é"), "é");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "foundation/TextDateUtilities.h"
 
 #include "foundation/ErrorUserInfo.h"
+#include "foundation/TextUtilities.h"
 #include "platform/Clock.h"
 #include "platform/DataDetector.h"
 #include "platform/JSON.h"
@@ -111,7 +112,7 @@ std::optional<std::string> nilIfBlank(std::string text) {
 
 std::string humanizedCamelCase(std::string_view text) {
     static const platform::NSRegularExpression capital("([A-Z])");
-    return detail::trimmingWhitespaceAndNewlines(capital.stringByReplacingMatches(text, " $1"));
+    return trimmingWhitespaceAndNewlines(capital.stringByReplacingMatches(text, " $1"));
 }
 
 const std::set<std::string, std::less<>>& titleCaseMinorWords() {

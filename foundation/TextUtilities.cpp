@@ -1,6 +1,8 @@
 #include "foundation/TextUtilities.h"
 
 #include <fmt/format.h>
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
 
 #include <cmath>
 
@@ -79,6 +81,36 @@ double rounded(double value, int places, FloatingPointRoundingRule rule) {
         scale *= 10;
     }
     return roundedByRule(value * scale, rule) / scale;
+}
+
+std::string trimmingWhitespaceAndNewlines(std::string_view text) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    const auto length = static_cast<std::int32_t>(text.size());
+    auto isBlank = [](UChar32 c) { return c >= 0 && u_isUWhiteSpace(c); };
+
+    std::int32_t start = 0;
+    while (start < length) {
+        std::int32_t next = start;
+        UChar32 c;
+        U8_NEXT(bytes, next, length, c);
+        if (!isBlank(c)) {
+            break;
+        }
+        start = next;
+    }
+    std::int32_t end = length;
+    while (end > start) {
+        std::int32_t previous = end;
+        UChar32 c;
+        U8_PREV(bytes, start, previous, c);
+        if (isBlank(c)) {
+            end = previous;
+        } else {
+            break;
+        }
+    }
+    return std::string(
+        text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
 }
 
 } // namespace zestrel

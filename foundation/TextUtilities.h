@@ -52,4 +52,7 @@ inline platform::Date epoch() {
     return platform::Date::fromTimeIntervalSince1970(0);
 }
 
+// Trims Unicode white space and line breaks at both ends.
+std::string trimmingWhitespaceAndNewlines(std::string_view text);
+
 } // namespace zestrel
