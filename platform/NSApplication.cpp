@@ -52,7 +52,6 @@ void NSApplication::postAppNotification(const char* name) {
 }
 
 void NSApplication::activate(bool /*ignoringOtherApps*/) {
-    yieldedTo_.reset();
     if (active_ || terminated_) {
         return;
     }

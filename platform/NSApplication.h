@@ -70,8 +70,8 @@ public:
     void activate(bool ignoringOtherApps);
     void activate() { activate(false); }
     void deactivate();
-    // Lets the named application take activation from this one when it asks; remembered
-    // until this application is activated again.
+    // Lets the named application take activation from this one when it asks; the desktop
+    // reads the most recent yield.
     void yieldActivation(std::string toApplicationWithBundleIdentifier);
     const std::optional<std::string>& activationYieldedTo() const { return yieldedTo_; }
 
