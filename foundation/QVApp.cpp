@@ -3,7 +3,9 @@
 #include "foundation/LaunchModes.h"
 #include "platform/Bundle.h"
 #include "platform/Error.h"
+#include "platform/NSApplication.h"
 #include "platform/NSEvent.h"
+#include "platform/NSMenu.h"
 #include "platform/ProcessLocal.h"
 
 #include <charconv>
@@ -111,6 +113,10 @@ bool isTranslocated() {
 
 bool isiOSAppOnMac() {
     return false;
+}
+
+std::shared_ptr<platform::NSMenu> initialMainMenu() {
+    return fact<std::shared_ptr<platform::NSMenu>>([] { return platform::NSApp().mainMenu(); });
 }
 
 bool isSafeLaunch() {

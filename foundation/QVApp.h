@@ -3,12 +3,17 @@
 #include "platform/Value.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // Facts about the running app: its identity, where it runs and how it was started.
 // Each is computed on first read and constant for the rest of the process (until
 // `platform::resetProcess()`); references stay valid until then. A missing or malformed
 // identity value in the main bundle is a build fault and stops the process.
+namespace zestrel::platform {
+class NSMenu;
+}
+
 namespace zestrel::QVApp {
 
 // The main bundle's identifier ("com.quorvik.Zestrel").
@@ -32,6 +37,7 @@ bool isiOSAppOnMac();
 // the launch bookkeeping.
 bool isSafeLaunch();
 
-// `initialMainMenu` belongs with the application object and comes with it.
+// The application's main menu as it stood when first read; may be absent.
+std::shared_ptr<platform::NSMenu> initialMainMenu();
 
 } // namespace zestrel::QVApp
