@@ -2,6 +2,7 @@
 
 #include "platform/Error.h"
 #include "platform/NSResponder.h"
+#include "platform/NSRunningApplication.h"
 #include "platform/NSWindow.h"
 
 #include <cstdint>
@@ -53,8 +54,9 @@ public:
 // thread.
 class NSApplication final : public NSResponder {
 public:
-    // How the application takes part in the user interface (`NSApplication.ActivationPolicy`).
-    enum class ActivationPolicy : std::int64_t { regular = 0, accessory = 1, prohibited = 2 };
+    // How the application takes part in the user interface: the same policy the workspace
+    // reports for a running application.
+    using ActivationPolicy = NSApplicationActivationPolicy;
 
     NSApplication();
     ~NSApplication() override;

@@ -1,9 +1,9 @@
 #include "services/QVAppLaunch.h"
 
+#include "foundation/ApplicationActivation.h"
 #include "foundation/SystemMemory.h"
 #include "platform/DispatchQueue.h"
 #include "platform/ProcessLocal.h"
-#include "services/ApplicationHooks.h"
 #include "services/RunningApps.h"
 
 #include <limits>
@@ -140,11 +140,7 @@ void showSettingsIfRelaunched() {
         return;
     }
     key.reset();
-    platform::DispatchQueue::main().async([] {
-        if (const auto show = applicationHooks().showSettingsWindow) {
-            show();
-        }
-    });
+    platform::DispatchQueue::main().async([] { showSettingsWindow(); });
 }
 
 AtomicDictionary<std::string, platform::Value>& debugInfoValues() {

@@ -1,11 +1,12 @@
 #include "services/QVAppLaunch.h"
 
 #include "platform/Desktop.h"
+#include "platform/NSApplication.h"
 #include "platform/NSEvent.h"
+#include "platform/NSMenu.h"
 #include "platform/ProcessLocal.h"
 #include "platform/UserDefaults.h"
 #include "platform/testing/TestEnvironment.h"
-#include "services/ApplicationHooks.h"
 #include "services/RunningApps.h"
 
 #include <gtest/gtest.h>
@@ -115,7 +116,11 @@ TEST_F(QVAppLaunchTest, LoginItemLaunchNeedsOpenApplicationWithLoginItemData) {
 
 TEST_F(QVAppLaunchTest, SettingsReappearOnceAfterARelaunch) {
     int shown = 0;
-    setApplicationHooks({.showSettingsWindow = [&] { ++shown; }});
+    auto applicationMenu = std::make_shared<platform::NSMenu>();
+    applicationMenu->addItem("Settings…", [&](platform::NSMenuItem&) { ++shown; }, ",");
+    auto mainMenu = std::make_shared<platform::NSMenu>();
+    mainMenu->addItem("Zestrel", {}, "")->setSubmenu(applicationMenu);
+    platform::NSApp().setMainMenu(mainMenu);
     QVApp::showSettingsIfRelaunched();
     environment.runUntilIdle();
     EXPECT_EQ(shown, 0);

@@ -3,9 +3,9 @@
 #include "foundation/Duration.h"
 #include "platform/Clock.h"
 #include "platform/DispatchQueue.h"
+#include "platform/NSApplication.h"
 #include "platform/SKStoreReviewController.h"
 #include "preferences/Prefs.h"
-#include "services/ApplicationHooks.h"
 #include "services/QVAppLaunch.h"
 
 #include <algorithm>
@@ -32,10 +32,7 @@ void requestReviewIfAppropriate(const std::vector<std::int64_t>& onCounts) {
         return;
     }
     platform::DispatchQueue::main().async([] {
-        if (const auto yield =
-                applicationHooks().yieldActivationToApplicationWithBundleIdentifier) {
-            yield("com.apple.storeuid");
-        }
+        platform::NSApp().yieldActivation("com.apple.storeuid");
         platform::SKStoreReviewController::requestReview();
     });
 }

@@ -1,10 +1,10 @@
 #include "services/ReviewRequest.h"
 
+#include "platform/NSApplication.h"
 #include "platform/ProcessLocal.h"
 #include "platform/SKStoreReviewController.h"
 #include "platform/UserDefaults.h"
 #include "platform/testing/TestEnvironment.h"
-#include "services/ApplicationHooks.h"
 #include "services/QVAppLaunch.h"
 
 #include <gtest/gtest.h>
@@ -28,8 +28,6 @@ protected:
         defaults()->setObject(Value(launch - 1), "QV_launchCount");
         defaults()->setObject(Value(platform::currentDate().addingTimeInterval(-daysAgo * kDay)),
                               "QV_firstLaunchDate");
-        setApplicationHooks({.yieldActivationToApplicationWithBundleIdentifier =
-                                 [this](const std::string& id) { yielded.push_back(id); }});
         QVApp::forceLaunchBookkeeping();
     }
     static std::shared_ptr<UserDefaults> defaults() { return UserDefaults::standard(); }
@@ -39,7 +37,6 @@ protected:
     }
 
     platform::testing::TestEnvironment environment;
-    std::vector<std::string> yielded;
 };
 
 TEST_F(ReviewRequestTest, FirstAndSecondLaunchesCountNothing) {
@@ -70,7 +67,7 @@ TEST_F(ReviewRequestTest, AsksOnTheListedCountsOnly) {
     EXPECT_EQ(platform::SKStoreReviewController::requestCount(), 0u); // on the main queue
     environment.runUntilIdle();
     EXPECT_EQ(platform::SKStoreReviewController::requestCount(), 1u);
-    EXPECT_EQ(yielded, (std::vector<std::string>{"com.apple.storeuid"}));
+    EXPECT_EQ(platform::NSApp().activationYieldedTo(), "com.apple.storeuid");
 
     launch(11, 9);
     requestAndRun();

@@ -2,11 +2,11 @@
 
 #include "foundation/QVApp.h"
 #include "platform/IOKit.h"
+#include "platform/NSApplication.h"
 #include "platform/ProcessInfo.h"
 #include "platform/ProcessLocal.h"
 #include "platform/URLOpener.h"
 #include "platform/UserDefaults.h"
-#include "services/ApplicationHooks.h"
 #include "services/FileSystem.h"
 
 #include <array>
@@ -202,24 +202,8 @@ void openSystemSettings(const SystemSettingsPane& pane) {
 }
 
 void open(const SystemSettingsPane& pane) {
-    if (const auto yield = applicationHooks().yieldActivationToApplicationWithBundleIdentifier) {
-        yield("com.apple.systempreferences");
-    }
+    platform::NSApp().yieldActivation("com.apple.systempreferences");
     openSystemSettings(pane);
-}
-
-void forceActivate() {
-    const auto& hooks = applicationHooks();
-    const int policy = hooks.activationPolicy ? hooks.activationPolicy() : 1;
-    if (policy != 1) {
-        return;
-    }
-    if (hooks.yieldActivationToApplicationWithBundleIdentifier) {
-        hooks.yieldActivationToApplicationWithBundleIdentifier(QVApp::id());
-    }
-    if (hooks.activate) {
-        hooks.activate();
-    }
 }
 
 } // namespace zestrel

@@ -94,7 +94,4 @@ void openSystemSettings(const SystemSettingsPane& pane);
 // Lets System Settings come to the front, then opens the pane.
 void open(const SystemSettingsPane& pane);
 
-// Brings this accessory app to the front; with any other activation policy does nothing.
-void forceActivate();
-
 } // namespace zestrel

@@ -1,11 +1,11 @@
 #include "services/SystemInfo.h"
 
 #include "platform/IOKit.h"
+#include "platform/NSApplication.h"
 #include "platform/ProcessLocal.h"
 #include "platform/URLOpener.h"
 #include "platform/UserDefaults.h"
 #include "platform/testing/TestEnvironment.h"
-#include "services/ApplicationHooks.h"
 
 #include <gtest/gtest.h>
 
@@ -64,9 +64,6 @@ TEST_F(SystemInfoTest, InputSourceTextPropertiesOnly) {
 }
 
 TEST_F(SystemInfoTest, PanesOpenTheirSettingsURLs) {
-    std::vector<std::string> yielded;
-    setApplicationHooks({.yieldActivationToApplicationWithBundleIdentifier =
-                             [&](const std::string& id) { yielded.push_back(id); }});
     open(AppNotificationsPane{"com.example.app"});
     open(SystemSettingsPaneCase::accessibility);
     openSystemSettings(SystemSettingsPaneCase::extensionsSharing);
@@ -78,23 +75,9 @@ TEST_F(SystemInfoTest, PanesOpenTheirSettingsURLs) {
               "x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility");
     EXPECT_EQ(opened[2].absoluteString(),
               "x-apple.systempreferences:com.apple.ExtensionsPreferences?Sharing");
-    EXPECT_EQ(yielded, (std::vector<std::string>(2, "com.apple.systempreferences")));
+    EXPECT_EQ(platform::NSApp().activationYieldedTo(), "com.apple.systempreferences");
     EXPECT_EQ(identifier(SystemSettingsPaneCase::controlCenter),
               "com.apple.ControlCenter-Settings.extension");
-}
-
-TEST_F(SystemInfoTest, ForceActivateOnlyAsAnAccessory) {
-    int policy = 0;
-    std::vector<std::string> calls;
-    setApplicationHooks({.activationPolicy = [&] { return policy; },
-                         .yieldActivationToApplicationWithBundleIdentifier =
-                             [&](const std::string& id) { calls.push_back("yield " + id); },
-                         .activate = [&] { calls.push_back("activate"); }});
-    forceActivate();
-    EXPECT_TRUE(calls.empty());
-    policy = 1;
-    forceActivate();
-    EXPECT_EQ(calls, (std::vector<std::string>{"yield com.quorvik.Zestrel", "activate"}));
 }
 
 } // namespace
