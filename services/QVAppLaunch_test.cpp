@@ -117,7 +117,8 @@ TEST_F(QVAppLaunchTest, LoginItemLaunchNeedsOpenApplicationWithLoginItemData) {
 TEST_F(QVAppLaunchTest, SettingsReappearOnceAfterARelaunch) {
     int shown = 0;
     auto applicationMenu = std::make_shared<platform::NSMenu>();
-    applicationMenu->addItem("Settings…", [&](platform::NSMenuItem&) { ++shown; }, ",");
+    applicationMenu->addItem(
+        "Settings…", [&](platform::NSMenuItem&) { ++shown; }, ",");
     auto mainMenu = std::make_shared<platform::NSMenu>();
     mainMenu->addItem("Zestrel", {}, "")->setSubmenu(applicationMenu);
     platform::NSApp().setMainMenu(mainMenu);
