@@ -2,6 +2,7 @@
 
 #include "foundation/Duration.h"
 #include "platform/Error.h"
+#include "platform/Subjects.h"
 #include "platform/Value.h"
 
 #include <algorithm>
@@ -143,6 +144,15 @@ T unwrapOrThrow(std::optional<T> value, MakeError&& makeError) {
 template <std::equality_comparable T, class Value> void assignIfChanged(T& target, Value&& value) {
     if (!(target == value)) {
         target = std::forward<Value>(value);
+    }
+}
+
+// Sends `value` only when it differs from the subject's current value.
+template <std::equality_comparable Output, class Failure>
+void sendIfChanged(const platform::combine::CurrentValueSubject<Output, Failure>& subject,
+                   const Output& value) {
+    if (!(subject.value() == value)) {
+        subject.send(value);
     }
 }
 

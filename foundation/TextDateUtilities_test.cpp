@@ -174,6 +174,16 @@ TEST(Values, AssignIfChangedWritesOnlyADifferentValue) {
     EXPECT_EQ(target.value, 4);
 }
 
+TEST(Values, SendIfChangedSendsOnlyADifferentValue) {
+    platform::combine::CurrentValueSubject<int> subject(3);
+    std::vector<int> received;
+    auto subscription = subject.sink([&](int value) { received.push_back(value); });
+    sendIfChanged(subject, 3);
+    sendIfChanged(subject, 4);
+    sendIfChanged(subject, 4);
+    EXPECT_EQ(received, (std::vector<int>{3, 4})); // the current value on subscribing, then 4
+}
+
 TEST(Values, URLFromStaticString) {
     EXPECT_EQ(urlFromStaticString("https://example.com/a").absoluteString(),
               "https://example.com/a");
