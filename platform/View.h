@@ -163,8 +163,9 @@ public:
                            action = std::move(action)](ViewContext& context, Nodes& into) {
             ViewContext inner = context.child("onChange");
             content.build(inner, into);
+            // A name no view property can have.
             auto previous = context.slot<std::optional<V>>(
-                "onChange", [] { return std::make_shared<std::optional<V>>(); });
+                ".onChange", [] { return std::make_shared<std::optional<V>>(); });
             if (*previous && !(**previous == value)) {
                 context.afterUpdate([action, value] { action(value); });
             }
