@@ -61,9 +61,9 @@ TEST_F(ViewHostTest, OutlineShowsOneNodeALineWithPlainLabelsFoldedIntoTheSwitch)
 
     struct TwoLines {
         View body(ViewContext&) const {
-            return Toggle(Binding<bool>::constant(false), StateSwitchLabel());
+            return Toggle(Binding<bool>::constant(false), twoLineLabel());
         }
-        static View StateSwitchLabel() {
+        static View twoLineLabel() {
             return View(View::Build([](ViewContext& context, Nodes& into) {
                 Text("First").build(context, into);
                 Text("Second \"quoted\"").build(context, into);
