@@ -108,7 +108,9 @@ TEST_F(QVAppLaunchTest, LoginItemLaunchNeedsOpenApplicationWithLoginItemData) {
     EXPECT_EQ(QVApp::launchAppleEvent()->eventID(), platform::kAEOpenApplication);
     EXPECT_FALSE(QVApp::wasLaunchedAsLoginItem());
 
-    desktop->relaunchOwnApplication({.asLoginItem = true});
+    platform::OwnLaunch asLoginItem;
+    asLoginItem.asLoginItem = true;
+    desktop->relaunchOwnApplication(asLoginItem);
     QVApp::initializeAppStatics();
     EXPECT_TRUE(QVApp::wasLaunchedAsLoginItem());
     EXPECT_EQ(QVApp::launchingApplication()->bundleIdentifier(), "com.apple.finder");
