@@ -423,6 +423,15 @@ void Desktop::postWorkspaceNotification(const std::string& name,
         name, Value(), Value::Dictionary{{NSWorkspaceApplicationKey, Value(app)}});
 }
 
+// --- Login session
+
+void Desktop::setScreenLocked(bool locked) {
+    if (session_.setScreenLocked(locked) && isCurrent()) {
+        NotificationCenter::distributedCenter()->post(locked ? kScreenIsLockedNotification
+                                                             : kScreenIsUnlockedNotification);
+    }
+}
+
 // --- Process records
 
 void Desktop::setParentProcessIdentifier(int processIdentifier, int parentProcessIdentifier) {

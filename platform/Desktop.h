@@ -6,6 +6,8 @@
 #include "platform/NSEvent.h"
 #include "platform/NSPasteboard.h"
 #include "platform/NSRunningApplication.h"
+#include "platform/PowerAssertions.h"
+#include "platform/SessionInfo.h"
 #include "platform/SimulatedApplication.h"
 #include "platform/WindowServer.h"
 
@@ -55,7 +57,8 @@ struct OwnLaunch {
 };
 
 // One simulated machine: its installed and running applications, the window server, the
-// pasteboards, the code signatures, and the key delivery to applications.
+// pasteboards, the code signatures, the login session, the power assertions, and the key
+// delivery to applications.
 //
 // The desktop outlives the program's process: a relaunch (`relaunchOwnApplication`)
 // ends the process state with `resetProcess()` and keeps the desktop, its running
@@ -161,6 +164,14 @@ public:
     const WindowServer& windowServer() const { return windowServer_; }
     std::shared_ptr<NSPasteboard> generalPasteboard() const { return generalPasteboard_; }
 
+    // --- Login session and power management
+    SessionInfo& session() { return session_; }
+    PowerAssertions& powerAssertions() { return powerAssertions_; }
+    // Locks or unlocks the screen: the session's flag changes and then, on the current
+    // desktop, "com.apple.screenIsLocked" or "com.apple.screenIsUnlocked" is posted on the
+    // distributed centre. Nothing happens when the screen already is in that state.
+    void setScreenLocked(bool locked);
+
     // --- Code signatures: unsigned unless set. A process's own information wins over its
     // bundle's.
     void setSigningInformation(const URL& bundleURL, Value::Dictionary information);
@@ -238,6 +249,8 @@ private:
 
     WindowServer windowServer_;
     std::shared_ptr<NSPasteboard> generalPasteboard_;
+    SessionInfo session_;
+    PowerAssertions powerAssertions_;
 };
 
 } // namespace zestrel::platform
