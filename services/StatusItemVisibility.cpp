@@ -132,7 +132,6 @@ pf::Task<void> ensureVisibility(std::shared_ptr<NSStatusItem> statusItem,
     const bool menuBarHidden = isMenuBarHidden();
     const auto alert = makeAlert(
         alertOptions(menuBarHidden, extraMessage, offersOpenSettings, showsSuppressionButton));
-    // Held weakly: the alert must not keep an item the app has let go of.
     std::function<bool()> shouldDismiss = [weakItem = std::weak_ptr<NSStatusItem>(statusItem)] {
         const auto item = weakItem.lock();
         const auto window = item ? windowOf(*item) : nullptr;
