@@ -112,15 +112,10 @@ private:
 
 } // namespace detail
 
-// A subject that passes each sent value to the subscribers it has at that moment. A handle:
-// copies are the same subject. Sending and subscribing are safe from any thread; each
-// subscriber gets the values one at a time in the order they were sent. A subscriber that
-// comes after the completion gets the completion alone.
-template <class Output, class Failure = Never> class PassthroughSubject {
+namespace detail {
+// What both subjects offer over their shared core: sending, subscribing and erasing.
+template <class Output, class Failure> class SubjectHandle {
 public:
-    PassthroughSubject()
-        : core_(std::make_shared<detail::SubjectCore<Output, Failure>>(std::nullopt)) {}
-
     void send(const Output& value) const { core_->send(value); }
     void send(const Completion<Failure>& completion) const { core_->send(completion); }
 
@@ -141,43 +136,35 @@ public:
         return eraseToAnyPublisher().sink(std::move(receiveCompletion), std::move(receiveValue));
     }
 
-private:
-    std::shared_ptr<detail::SubjectCore<Output, Failure>> core_;
+protected:
+    explicit SubjectHandle(std::optional<Output> current)
+        : core_(std::make_shared<SubjectCore<Output, Failure>>(std::move(current))) {}
+
+    std::shared_ptr<SubjectCore<Output, Failure>> core_;
+};
+} // namespace detail
+
+// A subject that passes each sent value to the subscribers it has at that moment. A handle:
+// copies are the same subject. Sending and subscribing are safe from any thread; each
+// subscriber gets the values one at a time in the order they were sent. A subscriber that
+// comes after the completion gets the completion alone.
+template <class Output, class Failure = Never>
+class PassthroughSubject : public detail::SubjectHandle<Output, Failure> {
+public:
+    PassthroughSubject() : detail::SubjectHandle<Output, Failure>(std::nullopt) {}
 };
 
 // A subject with a current value: a new subscriber gets the current value first, then every
 // value sent. Sending stores the value before passing it on. A handle, like
 // PassthroughSubject, and as thread-safe.
-template <class Output, class Failure = Never> class CurrentValueSubject {
+template <class Output, class Failure = Never>
+class CurrentValueSubject : public detail::SubjectHandle<Output, Failure> {
 public:
     explicit CurrentValueSubject(Output value)
-        : core_(std::make_shared<detail::SubjectCore<Output, Failure>>(std::move(value))) {}
+        : detail::SubjectHandle<Output, Failure>(std::move(value)) {}
 
-    Output value() const { return core_->value(); }
-    void setValue(const Output& value) const { core_->send(value); }
-
-    void send(const Output& value) const { core_->send(value); }
-    void send(const Completion<Failure>& completion) const { core_->send(completion); }
-
-    void receive(const SubscriberPtr<Output, Failure>& subscriber) const {
-        core_->subscribe(subscriber);
-    }
-    AnyPublisher<Output, Failure> eraseToAnyPublisher() const {
-        return AnyPublisher<Output, Failure>(
-            [core = core_](const SubscriberPtr<Output, Failure>& s) { core->subscribe(s); });
-    }
-    [[nodiscard]] AnyCancellable sink(std::function<void(const Output&)> receiveValue)
-        const requires std::is_same_v<Failure, Never> {
-        return eraseToAnyPublisher().sink(std::move(receiveValue));
-    }
-    [[nodiscard]] AnyCancellable
-    sink(std::function<void(const Completion<Failure>&)> receiveCompletion,
-         std::function<void(const Output&)> receiveValue) const {
-        return eraseToAnyPublisher().sink(std::move(receiveCompletion), std::move(receiveValue));
-    }
-
-private:
-    std::shared_ptr<detail::SubjectCore<Output, Failure>> core_;
+    Output value() const { return this->core_->value(); }
+    void setValue(const Output& value) const { this->core_->send(value); }
 };
 
 } // namespace zestrel::platform::combine

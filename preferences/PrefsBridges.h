@@ -434,29 +434,24 @@ template <class C> struct CollectionBridge {
 
 // MARK: Helper bases for opting in
 
-template <class T> struct CodableSerializable {
-    using Bridge = TopLevelCodableBridge<T>;
+// Opting in through a bridge: the type is kept in the bridge's stored form.
+template <class BridgeType> struct SerializableThrough {
+    using Bridge = BridgeType;
     static constexpr bool isNativelySupportedType = false;
 };
+
+template <class T> struct CodableSerializable : SerializableThrough<TopLevelCodableBridge<T>> {};
 // Kept by raw value even when the type is also coded (the platform's "prefer raw value").
-template <class T> struct RawRepresentableSerializable {
-    using Bridge = RawRepresentableBridge<T>;
-    static constexpr bool isNativelySupportedType = false;
-};
+template <class T>
+struct RawRepresentableSerializable : SerializableThrough<RawRepresentableBridge<T>> {};
 // Kept as the JSON text of its coded form, which for a raw-value type is its raw value.
-template <class T> struct RawRepresentableCodableSerializable {
-    using Bridge = RawRepresentableCodableBridge<T>;
-    static constexpr bool isNativelySupportedType = false;
+template <class T>
+struct RawRepresentableCodableSerializable : SerializableThrough<RawRepresentableCodableBridge<T>> {
 };
 // `std::shared_ptr<X>` kept as a keyed archive (the platform's "prefer secure coding").
-template <class X> struct SecureCodingSerializable {
-    using Bridge = NSSecureCodingBridge<X>;
-    static constexpr bool isNativelySupportedType = false;
-};
-template <class C> struct CollectionSerializable {
-    using Bridge = CollectionBridge<C>;
-    static constexpr bool isNativelySupportedType = false;
-};
+template <class X>
+struct SecureCodingSerializable : SerializableThrough<NSSecureCodingBridge<X>> {};
+template <class C> struct CollectionSerializable : SerializableThrough<CollectionBridge<C>> {};
 
 // MARK: The standard types
 
