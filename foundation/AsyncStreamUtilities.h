@@ -44,6 +44,30 @@ private:
 namespace detail {
 // Reports an unexpected error of an element loop; a cancellation ends it silently.
 void reportStreamError(const platform::Error& error, std::string_view file, std::int64_t line);
+
+// The loop of both: `endsAfterCancelledBody` also ends it after a body during which its task
+// was cancelled.
+template <class Sequence, class Body>
+platform::Task<void> forEachElement(Sequence sequence, Body body, std::string_view file,
+                                    std::int64_t line, bool endsAfterCancelledBody) {
+    auto iterator = sequence.makeAsyncIterator();
+    for (;;) {
+        std::optional<typename Sequence::Element> element;
+        try {
+            element = co_await iterator.next();
+        } catch (const platform::Error& error) {
+            reportStreamError(error, file, line);
+            co_return;
+        }
+        if (!element) {
+            co_return;
+        }
+        co_await body(std::move(*element));
+        if (endsAfterCancelledBody && platform::Task<>::isCurrentCancelled()) {
+            co_return;
+        }
+    }
+}
 } // namespace detail
 
 // Awaits `body` for each element of `stream` in turn. A cancellation error of the iteration
@@ -53,20 +77,7 @@ template <class Stream, class Body>
 platform::Task<void> forEachAsyncStreamElement(Stream stream, Body body,
                                                std::string_view file = __builtin_FILE(),
                                                std::int64_t line = __builtin_LINE()) {
-    auto iterator = stream.makeAsyncIterator();
-    for (;;) {
-        std::optional<typename Stream::Element> element;
-        try {
-            element = co_await iterator.next();
-        } catch (const platform::Error& error) {
-            detail::reportStreamError(error, file, line);
-            co_return;
-        }
-        if (!element) {
-            co_return;
-        }
-        co_await body(std::move(*element));
-    }
+    return detail::forEachElement(std::move(stream), std::move(body), file, line, false);
 }
 
 // The same for any asynchronous sequence, but the loop also ends, silently, after a body
@@ -74,23 +85,7 @@ platform::Task<void> forEachAsyncStreamElement(Stream stream, Body body,
 template <class Sequence, class Body>
 platform::Task<void> forEach(Sequence sequence, Body body, std::string_view file = __builtin_FILE(),
                              std::int64_t line = __builtin_LINE()) {
-    auto iterator = sequence.makeAsyncIterator();
-    for (;;) {
-        std::optional<typename Sequence::Element> element;
-        try {
-            element = co_await iterator.next();
-        } catch (const platform::Error& error) {
-            detail::reportStreamError(error, file, line);
-            co_return;
-        }
-        if (!element) {
-            co_return;
-        }
-        co_await body(std::move(*element));
-        if (platform::Task<>::isCurrentCancelled()) {
-            co_return;
-        }
-    }
+    return detail::forEachElement(std::move(sequence), std::move(body), file, line, true);
 }
 
 // Runs `forEach` over a copy of the sequence in a task of its own (bound to no actor), with
