@@ -2,6 +2,7 @@
 
 #include "foundation/TextDateUtilities.h"
 #include "platform/ProcessLocal.h"
+#include "platform/Task.h"
 
 #include <chrono>
 #include <limits>
@@ -26,9 +27,8 @@ struct MemoState {
     std::mutex mutex;
     pf::Date lastPruneDate = kDistantPast;
     pf::Date lastScheduleDate = kDistantPast;
-    std::shared_ptr<pf::DispatchWorkItem> pruneTask;
+    std::optional<pf::Task<void>> pruneTask;
     bool maintenanceToggle = false;
-    std::optional<pf::DispatchQueue> pruneQueue;
 };
 
 MemoState& state() {
@@ -95,22 +95,19 @@ void maintainMemoCache(Duration lifetime) {
 
 void scheduleMemoCachePrune(Duration lifetime) {
     MemoState& memo = state();
-    // A cancelled pass never starts; one that has started finishes its pruning.
-    auto task = std::make_shared<pf::DispatchWorkItem>([lifetime] { pruneMemoCache(lifetime); });
-    // Deferred passes run on the shared utility queue until tasks take them over.
-    pf::DispatchQueue queue = pf::DispatchQueue::global(pf::DispatchQoS::utility);
-    {
-        std::lock_guard lock(memo.mutex);
-        if (memo.pruneTask) {
-            memo.pruneTask->cancel();
-        }
-        memo.pruneTask = task;
-        memo.lastScheduleDate = pf::currentDate();
-        if (memo.pruneQueue) {
-            queue = *memo.pruneQueue;
-        }
+    // A pass cancelled while it waits never prunes (its sleep ends with a cancellation error);
+    // one that has started finishes its pruning.
+    auto pass = [lifetime]() -> pf::Task<void> {
+        co_await pf::Task<>::sleep(kDeferredPassDelay);
+        pruneMemoCache(lifetime);
+    };
+    std::lock_guard lock(memo.mutex);
+    if (memo.pruneTask) {
+        memo.pruneTask->cancel();
     }
-    queue.asyncAfter(pf::DispatchTime::now() + kDeferredPassDelay, task);
+    memo.lastScheduleDate = pf::currentDate();
+    // A task never starts inline, so it cannot wait for the lock held here.
+    memo.pruneTask = pf::Task<void>::run(std::move(pass), pf::TaskPriority::utility);
 }
 
 void pruneMemoCache(Duration lifetime) {
@@ -129,13 +126,7 @@ MemoMaintenanceState memoMaintenanceState() {
     MemoState& memo = state();
     std::lock_guard lock(memo.mutex);
     return MemoMaintenanceState{memo.lastPruneDate, memo.lastScheduleDate,
-                                memo.pruneTask != nullptr, memo.maintenanceToggle};
-}
-
-void setMemoPruneQueueForTesting(std::optional<pf::DispatchQueue> queue) {
-    MemoState& memo = state();
-    std::lock_guard lock(memo.mutex);
-    memo.pruneQueue = std::move(queue);
+                                memo.pruneTask.has_value(), memo.maintenanceToggle};
 }
 
 } // namespace zestrel

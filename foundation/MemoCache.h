@@ -4,7 +4,6 @@
 #include "foundation/AnyHashable.h"
 #include "foundation/AtomicDictionary.h"
 #include "foundation/Duration.h"
-#include "platform/DispatchQueue.h"
 #include "platform/Value.h"
 
 #include <any>
@@ -76,9 +75,5 @@ std::invoke_result_t<Compute&> memoized(Duration lifetime, std::vector<AnyHashab
     maintainMemoCache(lifetime);
     return result;
 }
-
-// Runs the deferred passes on `queue` instead of the shared utility queue (a serial queue
-// lets a test wait for them); nothing restores the shared queue.
-void setMemoPruneQueueForTesting(std::optional<platform::DispatchQueue> queue);
 
 } // namespace zestrel

@@ -15,13 +15,8 @@ using namespace std::chrono_literals;
 
 class MemoCacheTest : public ::testing::Test {
 protected:
-    MemoCacheTest() { setMemoPruneQueueForTesting(pruneQueue); }
-
-    // Lets the deferred passes that have fallen due finish.
-    void advance(pf::Nanoseconds duration) {
-        environment.advance(duration);
-        pruneQueue.sync([] {});
-    }
+    // Deferred passes are tasks, run by the test's run loop as time passes.
+    void advance(pf::Nanoseconds duration) { environment.advance(duration); }
     pf::Date now() { return environment.clock().now(); }
 
     int lookUp(const std::string& name, Duration lifetime = Duration::seconds(1)) {
@@ -29,7 +24,6 @@ protected:
     }
 
     pf::testing::TestEnvironment environment;
-    pf::DispatchQueue pruneQueue{"memo-prune-test"};
     int computed = 0;
 };
 
