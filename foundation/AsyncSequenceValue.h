@@ -44,8 +44,7 @@ public:
                 };
                 co_await platform::MainActor::run(std::move(assign));
             };
-            auto task = forEachInTask(std::move(*sequence), std::move(body));
-            cancellable.emplace([task] { task.cancel(); });
+            cancellable = forEachInTask(std::move(*sequence), std::move(body));
         }
 
         std::optional<platform::combine::AnyCancellable> cancellable;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/AnyCancellable.h"
 #include "platform/Clock.h"
 #include "platform/Error.h"
 #include "platform/Task.h"
@@ -20,25 +21,6 @@ public:
     std::string typeName() const override { return "Zestrel.TimeoutError"; }
     std::string describe() const override { return "TimeoutError()"; }
     friend bool operator==(const TimeoutError&, const TimeoutError&) { return true; }
-};
-
-// Owns a task and cancels it when cancelled or released (the cancellable of a loop started
-// by `forEachInTask`). Copies share the one task.
-class TaskCancellable {
-public:
-    explicit TaskCancellable(platform::Task<void> task)
-        : owner_(std::make_shared<Owner>(std::move(task))) {}
-    void cancel() const { owner_->task.cancel(); }
-
-private:
-    struct Owner {
-        explicit Owner(platform::Task<void> task) : task(std::move(task)) {}
-        Owner(const Owner&) = delete;
-        Owner& operator=(const Owner&) = delete;
-        ~Owner() { task.cancel(); }
-        platform::Task<void> task;
-    };
-    std::shared_ptr<Owner> owner_;
 };
 
 namespace detail {
@@ -89,19 +71,21 @@ platform::Task<void> forEach(Sequence sequence, Body body, std::string_view file
 }
 
 // Runs `forEach` over a copy of the sequence in a task of its own (bound to no actor), with
-// the given priority or the inherited one. Releasing the result cancels the loop.
+// the given priority or the inherited one. Cancelling or releasing the result (its last copy)
+// cancels the loop.
 template <class Sequence, class Body>
-TaskCancellable forEachInTask(Sequence sequence, Body body,
-                              std::optional<platform::TaskPriority> priority = std::nullopt,
-                              std::string_view file = __builtin_FILE(),
-                              std::int64_t line = __builtin_LINE()) {
-    return TaskCancellable(platform::Task<void>::run(
+platform::combine::AnyCancellable
+forEachInTask(Sequence sequence, Body body,
+              std::optional<platform::TaskPriority> priority = std::nullopt,
+              std::string_view file = __builtin_FILE(), std::int64_t line = __builtin_LINE()) {
+    auto task = platform::Task<void>::run(
         [sequence = std::move(sequence), body = std::move(body), file,
          line]() -> platform::Task<void> {
             auto loopBody = body;
             co_await forEach(sequence, std::move(loopBody), file, line);
         },
-        priority));
+        priority);
+    return platform::combine::AnyCancellable([task] { task.cancel(); });
 }
 
 // The operation's result, unless `limit` passes first on the continuous clock: then the
