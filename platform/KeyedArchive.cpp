@@ -1,4 +1,5 @@
 #include "platform/KeyedArchive.h"
+#include "platform/PropertyList.h"
 
 #include "platform/CocoaError.h"
 #include "platform/Error.h"
@@ -350,7 +351,8 @@ Data NSKeyedArchiver::archivedData(const Value& rootObject, bool requiringSecure
 Value NSKeyedUnarchiver::unarchivedObject(const std::vector<ArchivableClass>& classes,
                                           const Data& data) {
     plist_t parsed = nullptr;
-    if (data.size() <= std::numeric_limits<std::uint32_t>::max()) {
+    if (data.size() <= std::numeric_limits<std::uint32_t>::max() &&
+        !detail::binaryPropertyListHasKeyWithNUL(data)) {
         plist_from_bin(reinterpret_cast<const char*>(data.data()),
                        static_cast<std::uint32_t>(data.size()), &parsed);
     }

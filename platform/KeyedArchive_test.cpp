@@ -208,6 +208,12 @@ TEST_F(KeyedArchiveTest, GarbageIsRefused) {
     plist_to_bin_free(bytes);
     plist_free(dictionary);
     EXPECT_EQ(debugDescription(unarchiveFailure(classes, plain)), "incomprehensible archive");
+    // Found by fuzzing: a dictionary key holding a NUL aborted inside the library.
+    const Data keyWithNUL{'b', 'p', 'l',  'i', 's', 't', '0', '0', 0xD1, 1, 2, 0x53, 'a',
+                          0,   'b', 0x10, 1,   8,   11,  15,  0,   0,    0, 0, 0,    0,
+                          1,   1,   0,    0,   0,   0,   0,   0,   0,    3, 0, 0,    0,
+                          0,   0,   0,    0,   0,   0,   0,   0,   0,    0, 0, 0,    17};
+    EXPECT_EQ(unarchiveFailure(classes, keyWithNUL).code(), 4864);
     // A truncated archive.
     Data truncated = NSKeyedArchiver::archivedData(Value(Value::Array{Value("x")}), true);
     truncated.resize(truncated.size() / 2);

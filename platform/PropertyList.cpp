@@ -5,13 +5,17 @@
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace zestrel::platform {
 namespace {
@@ -171,6 +175,47 @@ Node encode(const Value& input) {
     }
 }
 
+// An "ASCII" string object may hold any bytes; text is kept as UTF-8 only.
+bool isValidUTF8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t extra = 0;
+        std::uint32_t point = 0;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            extra = 1;
+            point = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            extra = 2;
+            point = lead & 0x0F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            extra = 3;
+            point = lead & 0x07;
+        } else {
+            return false;
+        }
+        if (text.size() - i <= extra) {
+            return false;
+        }
+        for (std::size_t k = 1; k <= extra; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) {
+                return false;
+            }
+            point = (point << 6) | (next & 0x3F);
+        }
+        const bool overlong = (extra == 2 && point < 0x800) || (extra == 3 && point < 0x10000);
+        if (overlong || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
+            return false;
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
 Value decodeNode(void* node) {
     switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
@@ -186,10 +231,14 @@ Value decodeNode(void* node) {
         return Value(real);
     }
     case PLIST_STRING: {
-        char* text = nullptr;
-        plist_get_string_val(node, &text);
-        const Buffer owned(text);
-        return Value(std::string(text ? text : ""));
+        // By pointer and length: the library aborts when asked to copy text holding a NUL.
+        std::uint64_t length = 0;
+        const char* text = plist_get_string_ptr(node, &length);
+        std::string string = text ? std::string(text, length) : std::string();
+        if (!isValidUTF8(string)) {
+            throwCorrupt("The property list holds a string that is not valid text.");
+        }
+        return Value(std::move(string));
     }
     case PLIST_DATA: {
         std::uint64_t length = 0;
@@ -231,6 +280,101 @@ Value decodeNode(void* node) {
 }
 
 } // namespace
+
+bool detail::binaryPropertyListHasKeyWithNUL(const Data& bytes) {
+    constexpr std::size_t kTrailerSize = 32;
+    const std::size_t size = bytes.size();
+    if (size < 8 + kTrailerSize || std::memcmp(bytes.data(), "bplist", 6) != 0) {
+        return false;
+    }
+    // A big-endian unsigned number of `width` bytes at `offset`; nothing when out of bounds.
+    const auto number = [&](std::size_t offset, std::size_t width) -> std::optional<std::uint64_t> {
+        if (width == 0 || width > 8 || offset > size || size - offset < width) {
+            return std::nullopt;
+        }
+        std::uint64_t value = 0;
+        for (std::size_t k = 0; k < width; ++k) {
+            value = (value << 8) | bytes[offset + k];
+        }
+        return value;
+    };
+    const std::size_t trailer = size - kTrailerSize;
+    const std::size_t offsetSize = bytes[trailer + 6];
+    const std::size_t referenceSize = bytes[trailer + 7];
+    const std::uint64_t objectCount = *number(trailer + 8, 8);
+    const std::uint64_t tableOffset = *number(trailer + 24, 8);
+    if (offsetSize == 0 || offsetSize > 8 || referenceSize == 0 || referenceSize > 8 ||
+        tableOffset >= trailer || objectCount > (trailer - tableOffset) / offsetSize) {
+        return false; // not a list the library reads either
+    }
+    const auto objectOffset = [&](std::uint64_t index) {
+        return index < objectCount ? number(tableOffset + index * offsetSize, offsetSize)
+                                   : std::nullopt;
+    };
+    // An object's element count and where its contents start: a low nibble of 15 means the
+    // count follows as an integer object.
+    const auto countAndStart =
+        [&](std::uint64_t offset) -> std::optional<std::pair<std::uint64_t, std::uint64_t>> {
+        if (offset >= trailer) {
+            return std::nullopt;
+        }
+        const std::uint64_t nibble = bytes[offset] & 0x0F;
+        if (nibble != 0x0F) {
+            return std::pair{nibble, offset + 1};
+        }
+        if (offset + 1 >= trailer || (bytes[offset + 1] & 0xF0) != 0x10) {
+            return std::nullopt;
+        }
+        const std::size_t width = std::size_t{1} << (bytes[offset + 1] & 0x0F);
+        const auto count = number(offset + 2, width);
+        if (!count) {
+            return std::nullopt;
+        }
+        return std::pair{*count, offset + 2 + width};
+    };
+    const auto holdsNUL = [&](std::uint64_t offset) {
+        const auto found = countAndStart(offset);
+        if (!found) {
+            return false;
+        }
+        const auto [count, start] = *found;
+        const unsigned type = bytes[offset] >> 4;
+        const std::uint64_t unit = type == 0x6 ? 2 : 1; // UTF-16 or single bytes
+        if (type != 0x5 && type != 0x6 && type != 0x7) {
+            return false;
+        }
+        const std::uint64_t end = std::min<std::uint64_t>(
+            trailer, count > (trailer - start) / unit ? trailer : start + count * unit);
+        for (std::uint64_t at = start; at + unit <= end; at += unit) {
+            if (bytes[at] == 0 && (unit == 1 || bytes[at + 1] == 0)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    for (std::uint64_t index = 0; index < objectCount; ++index) {
+        const auto offset = objectOffset(index);
+        if (!offset || *offset >= trailer || (bytes[*offset] >> 4) != 0xD) {
+            continue;
+        }
+        const auto found = countAndStart(*offset);
+        if (!found) {
+            continue;
+        }
+        const auto [count, start] = *found;
+        for (std::uint64_t k = 0; k < count; ++k) {
+            const auto reference = number(start + k * referenceSize, referenceSize);
+            if (!reference) {
+                break;
+            }
+            if (const auto keyOffset = objectOffset(*reference);
+                keyOffset && holdsNUL(*keyOffset)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
 
 bool PropertyList::isValid(const Value& input) {
     const Value& value = input.flattened();
@@ -277,6 +421,9 @@ Value PropertyList::decode(const Data& bytes) {
     }
     if (bytes.size() > std::numeric_limits<std::uint32_t>::max()) {
         throwCorrupt("The property list is too large.");
+    }
+    if (detail::binaryPropertyListHasKeyWithNUL(bytes)) {
+        throwCorrupt("The property list holds a dictionary key that is not valid text.");
     }
     plist_t root = nullptr;
     plist_from_memory(reinterpret_cast<const char*>(bytes.data()),

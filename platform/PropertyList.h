@@ -20,4 +20,11 @@ struct PropertyList {
     static Value decode(const Data& bytes);
 };
 
+namespace detail {
+// Whether a binary property list has a dictionary key holding a NUL character. The
+// property-list library aborts the process when it meets one, so such lists are refused
+// before it reads them.
+bool binaryPropertyListHasKeyWithNUL(const Data& bytes);
+} // namespace detail
+
 } // namespace zestrel::platform

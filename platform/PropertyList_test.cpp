@@ -6,6 +6,7 @@
 
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace zestrel::platform {
 namespace {
@@ -91,6 +92,45 @@ TEST(PropertyList, GarbageIsACorruptList) {
             EXPECT_EQ(error.code(), 3840);
         }
     }
+}
+
+// A binary list of the given objects (object 0 is the top), one-byte offsets and references.
+Data binaryList(const std::vector<Data>& objects) {
+    Data bytes{'b', 'p', 'l', 'i', 's', 't', '0', '0'};
+    Data offsets;
+    for (const Data& object : objects) {
+        offsets.push_back(static_cast<std::uint8_t>(bytes.size()));
+        bytes.insert(bytes.end(), object.begin(), object.end());
+    }
+    const auto tableOffset = static_cast<std::uint8_t>(bytes.size());
+    bytes.insert(bytes.end(), offsets.begin(), offsets.end());
+    const Data trailer{
+        0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(objects.size()),
+        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, tableOffset};
+    bytes.insert(bytes.end(), trailer.begin(), trailer.end());
+    return bytes;
+}
+
+// Found by fuzzing: such lists aborted the process inside the property-list library, or
+// read as text our own writer could not write back.
+TEST(PropertyList, MalformedTextIsACorruptList) {
+    const Data keyWithNUL = binaryList({{0xD1, 1, 2}, {0x53, 'a', 0, 'b'}, {0x10, 1}});
+    const Data utf16KeyWithNUL = binaryList({{0xD1, 1, 2}, {0x61, 0, 0}, {0x10, 1}});
+    const Data notUTF8 = binaryList({{0xA1, 1}, {0x51, 0xEC}});
+    for (const Data& bytes : {keyWithNUL, utf16KeyWithNUL, notUTF8}) {
+        try {
+            PropertyList::decode(bytes);
+            FAIL() << "malformed text was decoded";
+        } catch (const Error& error) {
+            EXPECT_EQ(error.code(), 3840);
+        }
+    }
+    // A string value holding a NUL (here in UTF-16) reads as text; the library may stop
+    // it at the NUL.
+    const Value decoded = PropertyList::decode(binaryList({{0xA1, 1}, {0x62, 0, 'a', 0, 0}}));
+    ASSERT_NE(decoded.asArray(), nullptr);
+    ASSERT_NE(decoded.asArray()->at(0).asString(), nullptr);
+    EXPECT_EQ(decoded.asArray()->at(0).asString()->substr(0, 1), "a");
 }
 
 TEST(PropertyList, ReadsTheTextForm) {
