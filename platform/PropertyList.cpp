@@ -270,6 +270,9 @@ Value decodeNode(void* node) {
             if (element == nullptr) {
                 break;
             }
+            if (key != nullptr && !isValidUTF8(key)) {
+                throwCorrupt("The property list holds a dictionary key that is not valid text.");
+            }
             dictionary.insert_or_assign(key ? key : "", decodeNode(element));
         }
         return Value(std::move(dictionary));

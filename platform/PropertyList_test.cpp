@@ -117,7 +117,8 @@ TEST(PropertyList, MalformedTextIsACorruptList) {
     const Data keyWithNUL = binaryList({{0xD1, 1, 2}, {0x53, 'a', 0, 'b'}, {0x10, 1}});
     const Data utf16KeyWithNUL = binaryList({{0xD1, 1, 2}, {0x61, 0, 0}, {0x10, 1}});
     const Data notUTF8 = binaryList({{0xA1, 1}, {0x51, 0xEC}});
-    for (const Data& bytes : {keyWithNUL, utf16KeyWithNUL, notUTF8}) {
+    const Data keyNotUTF8 = binaryList({{0xD1, 1, 2}, {0x51, 0x81}, {0x10, 1}});
+    for (const Data& bytes : {keyWithNUL, utf16KeyWithNUL, notUTF8, keyNotUTF8}) {
         try {
             PropertyList::decode(bytes);
             FAIL() << "malformed text was decoded";
