@@ -394,27 +394,9 @@ std::optional<std::vector<E>> deserializeElements(const std::optional<platform::
 
 } // namespace detail
 
-// A set (ordered or hashed): an array in the set's iteration order; duplicates collapse on
-// reading.
-template <class C> struct SetBridge {
-    using ValueType = C;
-    using Serializable = platform::Value;
-    using Element = typename C::value_type;
-
-    static std::optional<platform::Value> serialize(const std::optional<C>& values) {
-        return detail::serializeElements<Element>(values);
-    }
-    static std::optional<C> deserialize(const std::optional<platform::Value>& object) {
-        auto elements = detail::deserializeElements<Element>(object);
-        if (!elements) {
-            return std::nullopt;
-        }
-        return C(std::make_move_iterator(elements->begin()),
-                 std::make_move_iterator(elements->end()));
-    }
-};
-
-// A collection made from an array of its elements (`C(std::vector<Element>)`).
+// A collection kept as an array of its elements in its iteration order, and made again from
+// that array: by `C(std::vector<Element>)` where the collection has it, else from the
+// elements in turn (so duplicates collapse on reading into a set, ordered or hashed).
 template <class C> struct CollectionBridge {
     using ValueType = C;
     using Serializable = platform::Value;
@@ -428,9 +410,15 @@ template <class C> struct CollectionBridge {
         if (!elements) {
             return std::nullopt;
         }
-        return C(std::move(*elements));
+        if constexpr (std::is_constructible_v<C, std::vector<Element>>) {
+            return C(std::move(*elements));
+        } else {
+            return C(std::make_move_iterator(elements->begin()),
+                     std::make_move_iterator(elements->end()));
+        }
     }
 };
+template <class C> using SetBridge = CollectionBridge<C>;
 
 // MARK: Helper bases for opting in
 
