@@ -45,7 +45,7 @@ void AppEventTap::addTap(const BundleIdentifier& bundleIdentifier,
                          const std::vector<platform::CGEventType>& events,
                          platform::CGEventTapPlacement place, platform::CGEventTapOptions options,
                          const SystemEventTap::Action& action) {
-    const auto pid = processIdentifiers<platform::NSRunningApplication>(bundleIdentifier.rawValue);
+    const auto pid = processIdentifiers(bundleIdentifier.rawValue);
     if (!pid) {
         log({"Skipped setting up app as it's not running: " + bundleIdentifier.rawValue},
             "addTap(for:events:place:options:action:)");
@@ -67,8 +67,7 @@ void AppEventTap::subscribeToLaunches(Arguments arguments) {
             if (!self) {
                 return;
             }
-            const auto application =
-                runningApplication<platform::NSRunningApplication>(notification);
+            const auto application = runningApplication(notification);
             const auto& launched = application->bundleIdentifier();
             if (!launched) {
                 return;

@@ -204,7 +204,7 @@ OrderedDictionary<std::string, Value> debugDescription(const platform::CGEventTa
         }
         events += debugName(type);
     }
-    const auto finder = processIdentifiers<platform::NSRunningApplication>("com.apple.finder");
+    const auto finder = processIdentifiers("com.apple.finder");
     OrderedDictionary<std::string, Value> description;
     description.set("id", Value(tap.eventTapID));
     description.set("isEnabled", Value(tap.enabled));
