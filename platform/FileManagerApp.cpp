@@ -3,6 +3,7 @@
 #include "platform/Desktop.h"
 #include "platform/Error.h"
 #include "platform/NSPasteboard.h"
+#include "platform/UserDirectories.h"
 
 #include <algorithm>
 #include <cctype>
@@ -27,11 +28,6 @@ std::string lowercased(std::string text) {
     return text;
 }
 
-fs::path startFolder() {
-    const char* home = std::getenv("HOME");
-    return home && *home ? fs::path(home) : fs::path("/");
-}
-
 // The last component of a path, also when it ends with a separator (a folder's URL).
 fs::path itemName(const fs::path& path) {
     auto normal = path.lexically_normal();
@@ -48,7 +44,7 @@ void FileManagerApplication::didLaunch() {
         background.layer = kCGDesktopIconWindowLevel;
         openWindow(background);
     }
-    folder_ = startFolder();
+    folder_ = homeDirectory();
     ServerWindow browser;
     browser.name = itemName(folder_).string();
     browser.bounds = CGRect(180, 120, 920, 560);

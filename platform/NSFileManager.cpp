@@ -3,6 +3,7 @@
 #include "platform/Bundle.h"
 #include "platform/Clock.h"
 #include "platform/ProcessLocal.h"
+#include "platform/UserDirectories.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -27,23 +28,6 @@ struct Failures {
 ProcessLocal<Failures>& failures() {
     static auto* const instance = new ProcessLocal<Failures>();
     return *instance;
-}
-
-fs::path environmentFolder(const char* name, const fs::path& fallback) {
-    const char* value = std::getenv(name);
-    if (value != nullptr && *value == '/') {
-        return value;
-    }
-    return fallback;
-}
-
-fs::path homeFolder() {
-    const char* home = std::getenv("HOME");
-    return home != nullptr && *home != '\0' ? fs::path(home) : fs::path("/");
-}
-
-fs::path dataHome() {
-    return environmentFolder("XDG_DATA_HOME", homeFolder() / ".local" / "share");
 }
 
 std::int64_t writeCode(int posixCode) {
@@ -140,13 +124,13 @@ URL NSFileManager::URLForDirectory(NSSearchPathDirectory directory,
     fs::path path;
     switch (directory) {
     case NSSearchPathDirectory::documentDirectory:
-        path = homeFolder() / "Documents";
+        path = homeDirectory() / "Documents";
         break;
     case NSSearchPathDirectory::cachesDirectory:
-        path = environmentFolder("XDG_CACHE_HOME", homeFolder() / ".cache");
+        path = xdgCacheHome();
         break;
     case NSSearchPathDirectory::applicationSupportDirectory:
-        path = dataHome();
+        path = xdgDataHome();
         break;
     case NSSearchPathDirectory::itemReplacementDirectory: {
         const fs::path parent = fs::path(temporaryDirectory().path()) / "TemporaryItems";
@@ -176,7 +160,7 @@ URL NSFileManager::URLForDirectory(NSSearchPathDirectory directory,
 }
 
 URL NSFileManager::temporaryDirectory() const {
-    return URL::fileURL(environmentFolder("TMPDIR", "/tmp").string(), true);
+    return URL::fileURL(platform::temporaryDirectory().string(), true);
 }
 
 bool NSFileManager::fileExistsAtPath(std::string_view path) const {
@@ -209,7 +193,7 @@ URL NSFileManager::trashItemAtURL(const URL& url) {
     if (!fs::exists(fs::symlink_status(original, error))) {
         throwFileError(NSFileNoSuchFileError, url, ENOENT);
     }
-    const fs::path trash = dataHome() / "Trash";
+    const fs::path trash = xdgDataHome() / "Trash";
     fs::create_directories(trash / "files", error);
     fs::create_directories(trash / "info", error);
     if (error) {

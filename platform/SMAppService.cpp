@@ -3,6 +3,7 @@
 #include "platform/Bundle.h"
 #include "platform/FileSafety.h"
 #include "platform/ProcessLocal.h"
+#include "platform/UserDirectories.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -43,15 +44,6 @@ Error serviceError(std::int64_t code, std::optional<int> posixCode = std::nullop
     return NSError::make(SMAppServiceErrorDomain, code, std::move(userInfo));
 }
 
-fs::path configHome() {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config != nullptr && *config == '/') {
-        return config;
-    }
-    const char* home = std::getenv("HOME");
-    return fs::path(home != nullptr ? home : "/") / ".config";
-}
-
 // A desktop entry's Exec argument, quoted as the entry format asks.
 std::string quotedArgument(const std::string& argument) {
     std::string quoted = "\"";
@@ -73,7 +65,7 @@ SMAppService SMAppService::mainAppService() {
 fs::path SMAppService::autostartEntryPath() const {
     const std::string identifier =
         Bundle::main()->bundleIdentifier().value_or("com.quorvik.Zestrel");
-    return configHome() / "autostart" / (identifier + ".desktop");
+    return xdgConfigHome() / "autostart" / (identifier + ".desktop");
 }
 
 SMAppService::Status SMAppService::status() const {

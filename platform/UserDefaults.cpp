@@ -9,6 +9,7 @@
 #include "platform/ProcessLocal.h"
 #include "platform/PropertyList.h"
 #include "platform/UnifiedLog.h"
+#include "platform/UserDirectories.h"
 
 #include <fmt/format.h>
 
@@ -42,16 +43,7 @@ void logError(const std::string& message) {
 }
 
 fs::path preferencesFolder() {
-    // Relative values are ignored, as the base directory rules ask.
-    const char* configHome = std::getenv("XDG_CONFIG_HOME");
-    fs::path base;
-    if (configHome != nullptr && *configHome == '/') {
-        base = configHome;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = fs::path(home != nullptr ? home : "") / ".config";
-    }
-    return base / "zestrel" / "Preferences";
+    return xdgConfigHome() / "zestrel" / "Preferences";
 }
 
 // A domain name becomes a file name, so it must be a plain one.
@@ -549,8 +541,7 @@ std::optional<URL> UserDefaults::url(std::string_view key) const {
     }
     std::string path = *text;
     if (path == "~" || path.starts_with("~/")) {
-        const char* home = std::getenv("HOME");
-        path = std::string(home != nullptr ? home : "") + path.substr(1);
+        path = homeDirectory().string() + path.substr(1);
     }
     return URL::fileURL(path);
 }

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <filesystem>
+
+namespace zestrel::platform {
+
+// The user's home folder: $HOME, or "/" when it is unset or empty.
+std::filesystem::path homeDirectory();
+// The XDG base directories: the variable when it holds an absolute path (relative values are
+// ignored, as the base-directory rules ask), else the default under the home folder.
+std::filesystem::path xdgConfigHome(); // ~/.config
+std::filesystem::path xdgDataHome();   // ~/.local/share
+std::filesystem::path xdgCacheHome();  // ~/.cache
+// $TMPDIR when it holds an absolute path, else /tmp.
+std::filesystem::path temporaryDirectory();
+
+} // namespace zestrel::platform
