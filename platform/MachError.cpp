@@ -1,7 +1,5 @@
 #include "platform/MachError.h"
 
-#include "platform/PowerAssertions.h"
-
 namespace zestrel::platform {
 
 const char* mach_error_string(kern_return_t code) {

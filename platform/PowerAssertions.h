@@ -8,15 +8,6 @@
 
 namespace zestrel::platform {
 
-using IOReturn = kern_return_t;
-
-inline constexpr IOReturn kIOReturnSuccess = 0;
-inline constexpr IOReturn kIOReturnError = static_cast<IOReturn>(0xe00002bc);
-inline constexpr IOReturn kIOReturnNoMemory = static_cast<IOReturn>(0xe00002bd);
-inline constexpr IOReturn kIOReturnNotPrivileged = static_cast<IOReturn>(0xe00002c1);
-inline constexpr IOReturn kIOReturnBadArgument = static_cast<IOReturn>(0xe00002c2);
-inline constexpr IOReturn kIOReturnUnsupported = static_cast<IOReturn>(0xe00002c7);
-
 // Keys of an assertion dictionary. Some assertions the system makes for itself carry their
 // type under "AssertionTrueType" only.
 inline constexpr const char* kIOPMAssertionTypeKey = "AssertType";
