@@ -80,5 +80,15 @@ TEST_F(SystemInfoTest, PanesOpenTheirSettingsURLs) {
               "com.apple.ControlCenter-Settings.extension");
 }
 
+TEST_F(SystemInfoTest, AnAppPaneThatFormsNoURLIsReportedAndNothingOpens) {
+    open(AppNotificationsPane{"com.example.my app"});
+    EXPECT_TRUE(platform::URLOpener::openedURLs().empty());
+    const auto reports = environment.reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].nsError()->userInfo().at("url"),
+              platform::Value("x-apple.systempreferences:com.apple.Notifications-Settings."
+                              "extension?id=com.example.my app"));
+}
+
 } // namespace
 } // namespace zestrel
