@@ -93,8 +93,10 @@ private:
     std::thread thread_;
 };
 
+// The counters of the threaded tests are relaxed, so that the test orders nothing between
+// the threads: only the observation may.
 void waitUntilCalled(const std::atomic<int>& calls) {
-    while (calls.load() == 0) {
+    while (calls.load(std::memory_order_relaxed) == 0) {
         std::this_thread::yield();
     }
 }
@@ -198,11 +200,11 @@ TEST_F(PrefsObservationTest, AnEndedObservationNeverCallsBackFromAWritersThread)
     };
     std::atomic<int> lateCalls{0};
     const auto record = [&lateCalls](Round* round, std::int64_t value) {
-        if (round->ended.load()) {
+        if (round->ended.load(std::memory_order_relaxed)) {
             ++lateCalls;
         }
         round->values.push_back(value);
-        ++round->calls;
+        round->calls.fetch_add(1, std::memory_order_relaxed);
     };
     const BackgroundWriter writer(count);
     for (int index = 0; index < 100; ++index) {
@@ -250,7 +252,7 @@ TEST_F(PrefsObservationTest, AnEndedObservationNeverCallsBackFromAWritersThread)
             break;
         }
         }
-        data->ended.store(true);
+        data->ended.store(true, std::memory_order_relaxed);
         EXPECT_FALSE(data->values.empty());
         round.reset();
     }
@@ -265,7 +267,7 @@ TEST_F(PrefsObservationTest, AnObservationEndsItselfFromItsCallbackWhileTheMainT
         auto self = std::make_shared<std::weak_ptr<Prefs::UserDefaultsKeyObservation>>();
         auto observation = std::make_shared<Prefs::UserDefaultsKeyObservation>(
             defaults, count.name(), [&calls, self](const Prefs::BaseChange&) {
-                ++calls;
+                calls.fetch_add(1, std::memory_order_relaxed);
                 if (auto observation = self->lock()) {
                     observation->invalidate();
                 }
