@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace zestrel {
 namespace {
@@ -82,12 +85,28 @@ TEST_F(CGKeyCodeUtilitiesTest, AChangedInputSourceRebuildsTheTables) {
     EXPECT_EQ(tableLogCount(), 2u);
 }
 
-TEST_F(CGKeyCodeUtilitiesTest, LettersALayoutLacksFallBackToTheANSIPositions) {
+TEST_F(CGKeyCodeUtilitiesTest, EveryFallbackKeyTypesItsCharacterOnTheUSLayout) {
+    for (const auto& [character, code] : Keys::ansiKeyCodes()) {
+        EXPECT_EQ(keyDown(code)->charactersIgnoringModifiers(), std::string(character))
+            << character << " " << code;
+    }
+}
+
+TEST_F(CGKeyCodeUtilitiesTest, LettersALayoutLacksFallBackToTheKeysThatTypeThemOnUS) {
     selectLayout("com.apple.keylayout.Russian");
     EXPECT_FALSE(Keys::Initializers::shared()->characterKeys.contains("x"));
-    EXPECT_EQ(Keys::keyCode("x"), 7);
-    EXPECT_EQ(Keys::keyCode("c"), 8);
+    EXPECT_EQ(Keys::keyCode("v"), 9); // Command+V still pastes
+    std::vector<std::pair<std::string, Keys::CGKeyCode>> fallbacks;
+    for (char letter = 'a'; letter <= 'z'; ++letter) {
+        const std::string character(1, letter);
+        fallbacks.emplace_back(character, Keys::keyCode(character));
+    }
     EXPECT_TRUE(env.reports().empty());
+
+    selectLayout("com.apple.keylayout.US");
+    for (const auto& [character, code] : fallbacks) {
+        EXPECT_EQ(keyDown(code)->charactersIgnoringModifiers(), character);
+    }
 }
 
 TEST_F(CGKeyCodeUtilitiesTest, ACharacterNoKeyTypesIsReportedAndGivesZero) {

@@ -133,6 +133,17 @@ TEST_F(SystemEventTapTest, ReleaseDisablesAndRemovesTheTap) {
     EXPECT_EQ(finder->receivedEvents().size(), 1u);
 }
 
+TEST_F(SystemEventTapTest, ReleaseDisablesTheTapEvenWhileItsPortIsStillHeld) {
+    auto tap = tapFinder();
+    const platform::CFMachPortRef port = tap->port();
+    tap.reset();
+    // The port still names the tap, but nothing may call the released object back.
+    ASSERT_FALSE(platform::CGEventTapIsEnabled(port));
+    pressCommandX();
+    EXPECT_TRUE(seen.empty());
+    EXPECT_EQ(finder->receivedEvents(), std::vector<ReceivedKeyEvent>{commandX});
+}
+
 TEST_F(SystemEventTapTest, AnEmptyEventListMakesATapThatSeesNothing) {
     const auto tap = tapFinder({});
     platform::CGEventTapInformation info;

@@ -52,6 +52,15 @@ TEST_F(RunLoopTest, ItemsDueAtTheSameTimeRunInSubmissionOrder) {
     EXPECT_EQ(ran, (std::vector<std::string>{"d", "e", "b", "a", "c"}));
 }
 
+TEST_F(RunLoopTest, ABlockWhoseDeadlineHasPassedRunsAfterTheBlocksQueuedBeforeIt) {
+    env.advance(1s);
+    loop.async(record("queued"));
+    loop.asyncAt(clock().uptime() - 500ms, record("overdue"));
+    loop.async(record("queued after"));
+    env.runUntilIdle();
+    EXPECT_EQ(ran, (std::vector<std::string>{"queued", "overdue", "queued after"}));
+}
+
 TEST_F(RunLoopTest, DelayedBlocksRunInOrderAtTheirVirtualTimes) {
     std::vector<Nanoseconds> times;
     for (auto delay : {600ms, 200ms, 400ms}) {

@@ -2,6 +2,9 @@
 
 #include "platform/Error.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <thread>
 #include <utility>
 
 namespace zestrel::Prefs {
@@ -82,60 +85,195 @@ namespace zestrel {
 void detail::PrefsLifetimeTie::tie(const std::shared_ptr<platform::NSObject>& owner,
                                    const std::shared_ptr<PrefsObservation>& observation) {
     cancel();
-    association_ = std::make_unique<LifetimeAssociation>(
+    auto association = std::make_unique<LifetimeAssociation>(
         owner, observation, [weak = std::weak_ptr<PrefsObservation>(observation)] {
             if (auto observation = weak.lock()) {
                 observation->invalidate();
             }
         });
+    std::lock_guard lock(mutex_);
+    association_ = std::move(association);
 }
 
 void detail::PrefsLifetimeTie::cancel() {
-    if (auto association = std::move(association_)) {
+    std::unique_ptr<LifetimeAssociation> association;
+    {
+        std::lock_guard lock(mutex_);
+        association = std::move(association_);
+    }
+    // Outside the lock: letting go of the tie may release the observation, and with it
+    // this tie.
+    if (association) {
         association->cancel();
     }
 }
 
+namespace detail {
+
+class PrefsObservationCore : public std::enable_shared_from_this<PrefsObservationCore> {
+public:
+    using Callback = std::function<void(const Prefs::BaseChange&)>;
+    // Decides what a platform notification means for the observation.
+    using Receive = void (*)(PrefsObservationCore&, const platform::KeyValueNotification&);
+
+    struct Registration {
+        std::weak_ptr<platform::UserDefaults> suite;
+        std::string key;
+        std::optional<platform::KeyValueObservationToken> token;
+    };
+
+    PrefsObservationCore(std::vector<Registration> registrations, Callback callback)
+        : registrations_(std::move(registrations)), callback_(std::move(callback)) {}
+
+    // Registers with every suite still there. An end during an initial notification takes
+    // back the registration that caused it and stops there.
+    void start(const Prefs::ObservationOptions& options, Receive receive, const void* context) {
+        const std::weak_ptr<PrefsObservationCore> weak = weak_from_this();
+        for (std::size_t index = 0;; ++index) {
+            std::shared_ptr<platform::UserDefaults> suite;
+            std::string key;
+            {
+                std::lock_guard lock(mutex_);
+                if (ended_ || index >= registrations_.size()) {
+                    return;
+                }
+                suite = registrations_[index].suite.lock();
+                key = registrations_[index].key;
+            }
+            if (!suite) {
+                continue;
+            }
+            const platform::KeyValueObservationToken token = suite->addObserver(
+                key, options.keyValueObservingOptions(),
+                [weak, receive](const platform::KeyValueNotification& notification) {
+                    if (auto core = weak.lock()) {
+                        receive(*core, notification);
+                    }
+                },
+                context);
+            {
+                std::lock_guard lock(mutex_);
+                if (!ended_) {
+                    registrations_[index].token = token;
+                    continue;
+                }
+            }
+            suite->removeObserver(token);
+            return;
+        }
+    }
+
+    // The suite of the first registration; nothing once ended.
+    std::shared_ptr<platform::UserDefaults> firstSuite() const {
+        std::lock_guard lock(mutex_);
+        return registrations_.empty() ? nullptr : registrations_.front().suite.lock();
+    }
+
+    // Calls the callback unless the observation has ended; an end on another thread waits
+    // for the call to return.
+    void deliver(const Prefs::BaseChange& change) {
+        const std::thread::id self = std::this_thread::get_id();
+        {
+            std::lock_guard lock(mutex_);
+            if (ended_) {
+                return;
+            }
+            delivering_.push_back(self);
+        }
+        struct Leave {
+            PrefsObservationCore& core;
+            std::thread::id self;
+            ~Leave() {
+                std::lock_guard lock(core.mutex_);
+                core.delivering_.erase(
+                    std::find(core.delivering_.begin(), core.delivering_.end(), self));
+                core.deliveryEnded_.notify_all();
+            }
+        } leave{*this, self};
+        // Not moved out by end() while a delivery is under way, so no lock is needed here.
+        callback_(change);
+    }
+
+    // Nothing is delivered from now on. Waits for the deliveries running on other threads
+    // (not for those of this thread: the end may come from inside the callback), then removes
+    // the observers and, when no delivery is left, lets go of the callback here.
+    void end() {
+        const std::thread::id self = std::this_thread::get_id();
+        std::vector<Registration> registrations;
+        Callback callback;
+        {
+            std::unique_lock lock(mutex_);
+            ended_ = true;
+            deliveryEnded_.wait(lock, [&] {
+                return std::all_of(delivering_.begin(), delivering_.end(),
+                                   [&](std::thread::id thread) { return thread == self; });
+            });
+            registrations.swap(registrations_);
+            if (delivering_.empty()) {
+                callback = std::move(callback_);
+                callback_ = nullptr;
+            }
+        }
+        for (const Registration& registration : registrations) {
+            if (auto suite = registration.suite.lock(); suite && registration.token) {
+                suite->removeObserver(*registration.token);
+            }
+        }
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::condition_variable deliveryEnded_;
+    bool ended_ = false;                      // guarded by mutex_
+    std::vector<std::thread::id> delivering_; // guarded by mutex_
+    std::vector<Registration> registrations_; // guarded by mutex_
+    Callback callback_;
+};
+
+} // namespace detail
 } // namespace zestrel
 
 namespace zestrel::Prefs {
+namespace {
+
+void receiveKeyChange(zestrel::detail::PrefsObservationCore& core,
+                      const platform::KeyValueNotification& notification) {
+    const auto suite = core.firstSuite();
+    if (!suite) {
+        core.end();
+        return;
+    }
+    if (!notification.object || !notification.object->isEqual(*suite)) {
+        return;
+    }
+    if (detail::isUpdatingValues()) {
+        return;
+    }
+    core.deliver(BaseChange::fromChangeDictionary(notification.change));
+}
+
+} // namespace
 
 UserDefaultsKeyObservation::UserDefaultsKeyObservation(
     const std::shared_ptr<platform::UserDefaults>& object, std::string key, Callback callback)
-    : object_(object), key_(std::move(key)), callback_(std::move(callback)) {}
+    : key_(std::move(key)),
+      core_(std::make_shared<zestrel::detail::PrefsObservationCore>(
+          std::vector<zestrel::detail::PrefsObservationCore::Registration>{{object, key_, {}}},
+          std::move(callback))) {}
 
 UserDefaultsKeyObservation::~UserDefaultsKeyObservation() {
-    removeObserver();
+    core_->end();
     lifetimeTie_.cancel();
 }
 
 void UserDefaultsKeyObservation::start(const ObservationOptions& options) {
-    auto suite = object_.lock();
-    if (!suite) {
-        return;
-    }
-    std::weak_ptr<UserDefaultsKeyObservation> weak =
-        std::static_pointer_cast<UserDefaultsKeyObservation>(shared_from_this());
-    token_ = suite->addObserver(key_, options.keyValueObservingOptions(),
-                                [weak](const platform::KeyValueNotification& notification) {
-                                    if (auto self = weak.lock()) {
-                                        self->observeValue(notification);
-                                    }
-                                });
-}
-
-void UserDefaultsKeyObservation::removeObserver() {
-    if (auto suite = object_.lock(); suite && token_) {
-        suite->removeObserver(*token_);
-    }
-    token_.reset();
-    object_.reset();
+    core_->start(options, receiveKeyChange, nullptr);
 }
 
 void UserDefaultsKeyObservation::invalidate() {
     // Cancelling the tie may let go of the last reference to this observation.
     const auto keepAlive = weak_from_this().lock();
-    removeObserver();
+    core_->end();
     lifetimeTie_.cancel();
 }
 
@@ -152,18 +290,7 @@ void UserDefaultsKeyObservation::removeLifetimeTie() {
 }
 
 void UserDefaultsKeyObservation::observeValue(const platform::KeyValueNotification& notification) {
-    const auto suite = object_.lock();
-    if (!suite) {
-        invalidate();
-        return;
-    }
-    if (!notification.object || !notification.object->isEqual(*suite)) {
-        return;
-    }
-    if (detail::isUpdatingValues()) {
-        return;
-    }
-    callback_(BaseChange::fromChangeDictionary(notification.change));
+    receiveKeyChange(*core_, notification);
 }
 
 std::shared_ptr<CompositeUserDefaultsKeyObservation>
@@ -183,13 +310,42 @@ observeKeys(const std::vector<std::reference_wrapper<const Keys>>& keys,
 } // namespace zestrel::Prefs
 
 namespace zestrel {
+namespace {
+
+void receiveKeysChange(detail::PrefsObservationCore& core,
+                       const platform::KeyValueNotification& notification) {
+    if (notification.context != CompositeUserDefaultsKeyObservation::context()) {
+        return;
+    }
+    // Any suite this observation registered with is accepted, without comparing it.
+    if (!std::dynamic_pointer_cast<platform::UserDefaults>(notification.object)) {
+        return;
+    }
+    if (Prefs::detail::isUpdatingValues()) {
+        return;
+    }
+    core.deliver(Prefs::BaseChange::fromChangeDictionary(notification.change));
+}
+
+std::vector<detail::PrefsObservationCore::Registration>
+registrations(std::vector<CompositeUserDefaultsKeyObservation::SuiteKeyPair> observables) {
+    std::vector<detail::PrefsObservationCore::Registration> result;
+    result.reserve(observables.size());
+    for (auto& pair : observables) {
+        result.push_back({std::move(pair.suite), std::move(pair.key), {}});
+    }
+    return result;
+}
+
+} // namespace
 
 CompositeUserDefaultsKeyObservation::CompositeUserDefaultsKeyObservation(
     std::vector<SuiteKeyPair> observables, Callback callback)
-    : observables_(std::move(observables)), callback_(std::move(callback)) {}
+    : core_(std::make_shared<detail::PrefsObservationCore>(registrations(std::move(observables)),
+                                                           std::move(callback))) {}
 
 CompositeUserDefaultsKeyObservation::~CompositeUserDefaultsKeyObservation() {
-    removeObservers();
+    core_->end();
     lifetimeTie_.cancel();
 }
 
@@ -199,35 +355,12 @@ const void* CompositeUserDefaultsKeyObservation::context() {
 }
 
 void CompositeUserDefaultsKeyObservation::start(const Prefs::ObservationOptions& options) {
-    std::weak_ptr<CompositeUserDefaultsKeyObservation> weak =
-        std::static_pointer_cast<CompositeUserDefaultsKeyObservation>(shared_from_this());
-    for (SuiteKeyPair& pair : observables_) {
-        if (auto suite = pair.suite.lock()) {
-            pair.token = suite->addObserver(
-                pair.key, options.keyValueObservingOptions(),
-                [weak](const platform::KeyValueNotification& notification) {
-                    if (auto self = weak.lock()) {
-                        self->observeValue(notification);
-                    }
-                },
-                context());
-        }
-    }
-}
-
-void CompositeUserDefaultsKeyObservation::removeObservers() {
-    for (SuiteKeyPair& pair : observables_) {
-        if (auto suite = pair.suite.lock(); suite && pair.token) {
-            suite->removeObserver(*pair.token);
-        }
-        pair.token.reset();
-        pair.suite.reset();
-    }
+    core_->start(options, receiveKeysChange, context());
 }
 
 void CompositeUserDefaultsKeyObservation::invalidate() {
     const auto keepAlive = weak_from_this().lock();
-    removeObservers();
+    core_->end();
     lifetimeTie_.cancel();
 }
 
@@ -245,17 +378,7 @@ void CompositeUserDefaultsKeyObservation::removeLifetimeTie() {
 
 void CompositeUserDefaultsKeyObservation::observeValue(
     const platform::KeyValueNotification& notification) {
-    if (notification.context != context()) {
-        return;
-    }
-    // Any suite this observation registered with is accepted, without comparing it.
-    if (!std::dynamic_pointer_cast<platform::UserDefaults>(notification.object)) {
-        return;
-    }
-    if (Prefs::detail::isUpdatingValues()) {
-        return;
-    }
-    callback_(Prefs::BaseChange::fromChangeDictionary(notification.change));
+    receiveKeysChange(*core_, notification);
 }
 
 } // namespace zestrel

@@ -11,6 +11,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -118,7 +119,8 @@ public:
 
 namespace detail {
 
-// The lifetime tie shared by both observations.
+// The lifetime tie shared by both observations. Ties are made on the main thread, but an
+// observation may be invalidated from a writer's thread too, so the handle is locked.
 class PrefsLifetimeTie {
 public:
     // Cancels a tie already made first: releasing it uncancelled would run its handler and
@@ -128,8 +130,14 @@ public:
     void cancel();
 
 private:
-    std::unique_ptr<LifetimeAssociation> association_;
+    std::mutex mutex_;
+    std::unique_ptr<LifetimeAssociation> association_; // guarded by mutex_
 };
+
+// What the platform's observers reach: the registrations, the callback, and the ordering of
+// an observation's end against deliveries on other threads. The observers hold it weakly and
+// never hold the observation, so its release ends it on the releasing thread.
+class PrefsObservationCore;
 
 } // namespace detail
 
@@ -139,7 +147,10 @@ class CompositeUserDefaultsKeyObservation;
 
 namespace zestrel::Prefs {
 
-// One key of one suite; the suite is held weakly.
+// One key of one suite; the suite is held weakly. Notifications come on the writing thread;
+// once invalidate() or the destructor returns, the callback is neither running on another
+// thread nor called again, so what it uses may go. Ending it from inside its own callback is
+// allowed; a callback that waits for the thread ending it deadlocks.
 class UserDefaultsKeyObservation final : public platform::NSObject, public PrefsObservation {
 public:
     using Callback = std::function<void(const BaseChange&)>;
@@ -164,12 +175,8 @@ public:
     const std::string& key() const { return key_; }
 
 private:
-    void removeObserver();
-
-    std::weak_ptr<platform::UserDefaults> object_;
     const std::string key_;
-    const Callback callback_;
-    std::optional<platform::KeyValueObservationToken> token_;
+    const std::shared_ptr<zestrel::detail::PrefsObservationCore> core_;
     zestrel::detail::PrefsLifetimeTie lifetimeTie_;
 };
 
@@ -195,7 +202,8 @@ observeKeys(const std::vector<std::reference_wrapper<const Keys>>& keys,
 
 namespace zestrel {
 
-// One callback for several keys, possibly of several suites.
+// One callback for several keys, possibly of several suites. Ends as the single-key
+// observation does.
 class CompositeUserDefaultsKeyObservation final : public platform::NSObject,
                                                   public PrefsObservation {
 public:
@@ -205,7 +213,6 @@ public:
             : suite(suite), key(std::move(key)) {}
         std::weak_ptr<platform::UserDefaults> suite;
         std::string key;
-        std::optional<platform::KeyValueObservationToken> token;
     };
     using Callback = std::function<void(const Prefs::BaseChange&)>;
 
@@ -226,11 +233,8 @@ public:
     static const void* context();
 
 private:
-    void removeObservers();
-
-    std::vector<SuiteKeyPair> observables_;
+    const std::shared_ptr<zestrel::detail::PrefsObservationCore> core_;
     zestrel::detail::PrefsLifetimeTie lifetimeTie_;
-    const Callback callback_;
 };
 
 } // namespace zestrel

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -72,6 +73,33 @@ protected:
     }
     platform::Task<void> consumer{std::shared_ptr<platform::detail::TaskState<void>>()};
 };
+
+// Writes `key` on a thread of its own, over and over, until destroyed.
+class BackgroundWriter {
+public:
+    explicit BackgroundWriter(const Prefs::Key<std::int64_t>& key)
+        : thread_([this, key] {
+              for (std::int64_t value = 0; !stop_.load(); ++value) {
+                  Prefs::set(key, value);
+              }
+          }) {}
+    ~BackgroundWriter() {
+        stop_.store(true);
+        thread_.join();
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// The counters of the threaded tests are relaxed, so that the test orders nothing between
+// the threads: only the observation may.
+void waitUntilCalled(const std::atomic<int>& calls) {
+    while (calls.load(std::memory_order_relaxed) == 0) {
+        std::this_thread::yield();
+    }
+}
 
 TEST_F(PrefsObservationTest, OptionsAskThePlatformForNewAndOldWithInitialWinningOverPrior) {
     EXPECT_EQ(Prefs::ObservationOptions{}.keyValueObservingOptions(), 3u);
@@ -158,6 +186,119 @@ TEST_F(PrefsObservationTest, ReleasedOrInvalidatedObservationsCallNothing) {
     auto released = Prefs::observe<bool>(flag, {}, [&](const auto&) { ++calls; });
     released.reset();
     Prefs::set(flag, false);
+    EXPECT_EQ(calls, 1);
+}
+
+// Whatever way an observation ends on the main thread while another thread keeps writing
+// its key, its callback is neither running nor called any more once the end returns, so
+// what the callback uses may be freed at once.
+TEST_F(PrefsObservationTest, AnEndedObservationNeverCallsBackFromAWritersThread) {
+    struct Round {
+        std::atomic<int> calls{0};
+        std::atomic<bool> ended{false};
+        std::vector<std::int64_t> values; // touched by the writer's callbacks only
+    };
+    std::atomic<int> lateCalls{0};
+    const auto record = [&lateCalls](Round* round, std::int64_t value) {
+        if (round->ended.load(std::memory_order_relaxed)) {
+            ++lateCalls;
+        }
+        round->values.push_back(value);
+        round->calls.fetch_add(1, std::memory_order_relaxed);
+    };
+    const BackgroundWriter writer(count);
+    for (int index = 0; index < 100; ++index) {
+        auto round = std::make_unique<Round>();
+        Round* const data = round.get();
+        switch (index % 5) {
+        case 0: {
+            auto observation = Prefs::observe<std::int64_t>(
+                count, {}, [&, data](const auto& change) { record(data, change.newValue); });
+            waitUntilCalled(data->calls);
+            observation->invalidate();
+            break;
+        }
+        case 1: {
+            auto observation = Prefs::observe<std::int64_t>(
+                count, {}, [&, data](const auto& change) { record(data, change.newValue); });
+            waitUntilCalled(data->calls);
+            observation.reset();
+            break;
+        }
+        case 2: {
+            auto observation = Prefs::observeKeys({count}, {}, [&, data](const auto& change) {
+                record(data, change.newValue.asInt64().value_or(-1));
+            });
+            waitUntilCalled(data->calls);
+            observation.reset();
+            break;
+        }
+        case 3: {
+            auto owner = std::make_shared<platform::NSObject>();
+            Prefs::observe<std::int64_t>(count, {}, [&, data](const auto& change) {
+                record(data, change.newValue);
+            })->tieToLifetime(owner);
+            waitUntilCalled(data->calls);
+            owner.reset();
+            break;
+        }
+        case 4: {
+            AnyCancellable subscription = Prefs::publisher(count).sink(
+                [&, data](const Prefs::KeyChange<std::int64_t>& change) {
+                    record(data, change.newValue);
+                });
+            waitUntilCalled(data->calls);
+            subscription.cancel();
+            break;
+        }
+        }
+        data->ended.store(true, std::memory_order_relaxed);
+        EXPECT_FALSE(data->values.empty());
+        round.reset();
+    }
+    EXPECT_EQ(lateCalls.load(), 0);
+}
+
+// The writer's callback ends its own observation while the main thread ends it too: neither
+// waits for the other, and nothing is called after the first end.
+TEST_F(PrefsObservationTest, AnObservationEndsItselfFromItsCallbackWhileTheMainThreadEndsIt) {
+    for (int round = 0; round < 50; ++round) {
+        std::atomic<int> calls{0};
+        auto self = std::make_shared<std::weak_ptr<Prefs::UserDefaultsKeyObservation>>();
+        auto observation = std::make_shared<Prefs::UserDefaultsKeyObservation>(
+            defaults, count.name(), [&calls, self](const Prefs::BaseChange&) {
+                calls.fetch_add(1, std::memory_order_relaxed);
+                if (auto observation = self->lock()) {
+                    observation->invalidate();
+                }
+            });
+        *self = observation;
+        observation->start({});
+        std::thread writer([&] {
+            Prefs::set(count, 1);
+            Prefs::set(count, 2);
+        });
+        if (round % 2 == 0) {
+            waitUntilCalled(calls);
+        }
+        observation->invalidate();
+        writer.join();
+        EXPECT_LE(calls.load(), 1);
+    }
+
+    // On one thread, too.
+    int calls = 0;
+    auto self = std::make_shared<std::weak_ptr<Prefs::UserDefaultsKeyObservation>>();
+    auto observation = std::make_shared<Prefs::UserDefaultsKeyObservation>(
+        defaults, count.name(), [&calls, self](const Prefs::BaseChange&) {
+            ++calls;
+            if (auto observation = self->lock()) {
+                observation->invalidate();
+            }
+        });
+    *self = observation;
+    observation->start({ObservationOption::initial});
+    Prefs::set(count, 3);
     EXPECT_EQ(calls, 1);
 }
 

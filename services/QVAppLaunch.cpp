@@ -131,6 +131,8 @@ void forceLaunchBookkeeping() {
 void initializeAppStatics() {
     launchAppleEvent();
     launchingProcessID();
+    // Looked up now, while the launcher still runs: asked later it could be gone.
+    launchingApplication();
     wasLaunchedAsLoginItem();
 }
 

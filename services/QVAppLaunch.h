@@ -50,8 +50,8 @@ const platform::DateComponentsFormatter& durationFormatter();
 // Launch bookkeeping at start-up, in order: launch count, launch date, first launch date,
 // previous version, memory at launch, relaunch flag. Nothing in a safe launch.
 void forceLaunchBookkeeping();
-// Forces the launch event, the launching process and the login-item fact, in that order,
-// while the launch event is still current.
+// Forces the launch event, the launching process, its running application and the
+// login-item fact, in that order, while the launch event is still current.
 void initializeAppStatics();
 // When the relaunched app should show its settings: clears the flag and posts the opening
 // of the Settings window to the main queue.

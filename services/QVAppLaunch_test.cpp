@@ -116,6 +116,17 @@ TEST_F(QVAppLaunchTest, LoginItemLaunchNeedsOpenApplicationWithLoginItemData) {
     EXPECT_EQ(QVApp::launchingApplication()->bundleIdentifier(), "com.apple.finder");
 }
 
+TEST_F(QVAppLaunchTest, TheLaunchingApplicationStaysKnownAfterItQuits) {
+    QVApp::initializeAppStatics();
+    const auto launcher = QVApp::launchingProcessID();
+    ASSERT_TRUE(launcher);
+    ASSERT_TRUE(platform::Desktop::current()->terminate(*launcher));
+    const auto application = QVApp::launchingApplication();
+    ASSERT_NE(application, nullptr);
+    EXPECT_EQ(application->processIdentifier(), *launcher);
+    EXPECT_EQ(application->bundleIdentifier(), "com.apple.finder");
+}
+
 TEST_F(QVAppLaunchTest, SettingsReappearOnceAfterARelaunch) {
     int shown = 0;
     auto applicationMenu = std::make_shared<platform::NSMenu>();

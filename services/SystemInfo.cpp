@@ -1,5 +1,7 @@
 #include "services/SystemInfo.h"
 
+#include "foundation/ErrorReporter.h"
+#include "foundation/GeneralError.h"
 #include "foundation/QVApp.h"
 #include "platform/IOKit.h"
 #include "platform/NSApplication.h"
@@ -7,7 +9,6 @@
 #include "platform/ProcessLocal.h"
 #include "platform/URLOpener.h"
 #include "platform/UserDefaults.h"
-#include "services/FileSystem.h"
 
 #include <array>
 #include <cstdlib>
@@ -198,7 +199,14 @@ std::string identifier(const SystemSettingsPane& pane) {
 }
 
 void openSystemSettings(const SystemSettingsPane& pane) {
-    platform::URLOpener::open(urlLiteral("x-apple.systempreferences:" + identifier(pane)));
+    const std::string text = "x-apple.systempreferences:" + identifier(pane);
+    // Every pane of the table forms a URL, but an app's bundle identifier comes from outside.
+    if (const auto url = platform::URL::parse(text)) {
+        platform::URLOpener::open(*url);
+        return;
+    }
+    reportError(GeneralError::make("Invalid System Settings URL"),
+                {{"url", platform::Value(text)}});
 }
 
 void open(const SystemSettingsPane& pane) {

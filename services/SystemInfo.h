@@ -89,7 +89,8 @@ using SystemSettingsPane = std::variant<SystemSettingsPaneCase, AppNotifications
 
 // "com.apple.preference.security?Privacy_Accessibility".
 std::string identifier(const SystemSettingsPane& pane);
-// Opens "x-apple.systempreferences:" followed by the pane's identifier.
+// Opens "x-apple.systempreferences:" followed by the pane's identifier. When that forms no
+// URL (an app's bundle identifier with a space), it is reported and nothing opens.
 void openSystemSettings(const SystemSettingsPane& pane);
 // Lets System Settings come to the front, then opens the pane.
 void open(const SystemSettingsPane& pane);

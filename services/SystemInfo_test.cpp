@@ -80,5 +80,22 @@ TEST_F(SystemInfoTest, PanesOpenTheirSettingsURLs) {
               "com.apple.ControlCenter-Settings.extension");
 }
 
+TEST_F(SystemInfoTest, EveryTablePaneOpensButAnAppPaneThatFormsNoURLIsReported) {
+    const auto last = static_cast<int>(SystemSettingsPaneCase::controlCenter);
+    for (int pane = 0; pane <= last; ++pane) {
+        openSystemSettings(static_cast<SystemSettingsPaneCase>(pane));
+    }
+    EXPECT_EQ(platform::URLOpener::openedURLs().size(), static_cast<std::size_t>(last + 1));
+    EXPECT_TRUE(environment.reports().empty());
+
+    open(AppNotificationsPane{"com.example.my app"});
+    EXPECT_EQ(platform::URLOpener::openedURLs().size(), static_cast<std::size_t>(last + 1));
+    const auto reports = environment.reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].nsError()->userInfo().at("url"),
+              platform::Value("x-apple.systempreferences:com.apple.Notifications-Settings."
+                              "extension?id=com.example.my app"));
+}
+
 } // namespace
 } // namespace zestrel

@@ -7,7 +7,6 @@
 #include "platform/UTType.h"
 #include "services/TemporaryFileTracker.h"
 
-#include <fstream>
 #include <map>
 #include <mutex>
 
@@ -31,19 +30,6 @@ struct SoundDirectories {
 platform::ProcessLocal<SoundDirectories>& soundDirectories() {
     static auto* const instance = new platform::ProcessLocal<SoundDirectories>();
     return *instance;
-}
-
-void writeData(const platform::URL& file, const platform::Data& data) {
-    std::ofstream stream(file.path(), std::ios::binary | std::ios::trunc);
-    if (stream) {
-        stream.write(reinterpret_cast<const char*>(data.data()),
-                     static_cast<std::streamsize>(data.size()));
-    }
-    if (!stream) {
-        throw platform::NSError::make(platform::NSCocoaErrorDomain, 512,
-                                      {{platform::NSFilePathErrorKey, platform::Value(file.path())},
-                                       {platform::NSURLErrorKey, platform::Value(file)}});
-    }
 }
 
 } // namespace
@@ -71,7 +57,8 @@ platform::SystemSoundID createSound(const platform::Data& data, const std::strin
         platform::UTType::withIdentifier(typeIdentifier).value_or(platform::UTType::data());
     auto directory = std::make_shared<TemporaryDirectory>(createUniqueTemporaryDirectory());
     const platform::URL file = platform::appendingPathComponent(directory->url(), "file", type);
-    writeData(file, data);
+    writeFileContents(file,
+                      std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
     TemporaryFileTracker::shared()->track(file);
 
     platform::SystemSoundID sound = 0;

@@ -1,6 +1,7 @@
 #include "services/SystemSounds.h"
 
 #include "platform/Bundle.h"
+#include "platform/NSFileManager.h"
 #include "platform/SystemSound.h"
 #include "platform/testing/TestEnvironment.h"
 #include "services/TemporaryFileTracker.h"
@@ -8,13 +9,37 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <sys/resource.h>
 
 namespace zestrel {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+
+// While held, this process may not make any file larger than `bytes`, as if the disk were
+// full; a write that fits in the stream's buffer fails only when the file is closed.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : previousHandler_(std::signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previousHandler_)(int);
+};
 
 class SystemSoundsTest : public ::testing::Test {
 protected:
@@ -57,6 +82,30 @@ TEST_F(SystemSoundsTest, FailedRegistrationIsReportedAndThrown) {
         EXPECT_EQ(error.localizedDescription(), "Failed to create system sound.");
     }
     ASSERT_EQ(environment.reports().size(), 1u);
+}
+
+TEST_F(SystemSoundsTest, ASoundFileTheDiskCannotHoldMakesNoSound) {
+    // Short enough to wait in the stream's buffer (a longer write fails at once).
+    const platform::Data sound = cutSoundData();
+    const platform::Data data(sound.begin(), sound.begin() + 512);
+    try {
+        const FileSizeLimit limit(0);
+        createSystemSound(data, "com.microsoft.waveform-audio");
+        ADD_FAILURE() << "no error";
+    } catch (const platform::Error& error) {
+        EXPECT_EQ(error.domain(), platform::NSCocoaErrorDomain);
+        EXPECT_EQ(error.code(), platform::NSFileWriteUnknownError);
+    }
+
+    bool completed = false;
+    {
+        const FileSizeLimit limit(0);
+        playDataAssetSound("CutSound", platform::Bundle::main(), false, [&] { completed = true; });
+    }
+    EXPECT_TRUE(completed); // at once: nothing plays
+    ASSERT_EQ(environment.reports().size(), 1u);
+    EXPECT_EQ(environment.reports()[0].code(), platform::NSFileWriteUnknownError);
+    EXPECT_TRUE(TemporaryFileTracker::shared()->trackedURLs().empty());
 }
 
 TEST_F(SystemSoundsTest, PlayCompletesAfterTheSoundsDurationOnTheClock) {

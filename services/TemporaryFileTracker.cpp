@@ -99,15 +99,16 @@ platform::URL makeFallbackTemporaryDirectory() {
     return url;
 }
 
-platform::URL writeToUniqueTemporaryFile(const std::string& text,
-                                         const std::optional<std::string>& filename,
-                                         const platform::UTType& contentType) {
-    const platform::URL directory = createUniqueTemporaryDirectory();
-    const platform::URL file =
-        platform::appendingPathComponent(directory, filename.value_or("file"), contentType);
+void writeFileContents(const platform::URL& file, std::string_view bytes) {
+    errno = 0;
     std::ofstream stream(file.path(), std::ios::binary | std::ios::trunc);
     if (stream) {
-        stream.write(text.data(), static_cast<std::streamsize>(text.size()));
+        stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    // The bytes may wait in the stream's buffer until the close, so only a clean close says
+    // they reached the file: a full disk shows there.
+    if (stream.is_open()) {
+        stream.close();
     }
     if (!stream) {
         const int code = errno != 0 ? errno : EIO;
@@ -118,6 +119,15 @@ platform::URL writeToUniqueTemporaryFile(const std::string& text,
              {platform::NSUnderlyingErrorKey,
               platform::NSError::make(platform::NSPOSIXErrorDomain, code)}});
     }
+}
+
+platform::URL writeToUniqueTemporaryFile(const std::string& text,
+                                         const std::optional<std::string>& filename,
+                                         const platform::UTType& contentType) {
+    const platform::URL directory = createUniqueTemporaryDirectory();
+    const platform::URL file =
+        platform::appendingPathComponent(directory, filename.value_or("file"), contentType);
+    writeFileContents(file, text);
     return file;
 }
 

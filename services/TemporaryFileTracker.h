@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 
 namespace zestrel {
 
@@ -61,8 +62,11 @@ platform::URL
 createUniqueTemporaryDirectory(const std::optional<platform::URL>& appropriateFor = std::nullopt);
 // The temporary directory with a new upper-case UUID component, created.
 platform::URL makeFallbackTemporaryDirectory();
+// Writes `bytes` to the file, replacing what it held. Throws NSFileWriteUnknownError (the
+// path, the URL and the POSIX error under it) unless every byte reached the file.
+void writeFileContents(const platform::URL& file, std::string_view bytes);
 // Writes the text as UTF-8 to "<filename or file>.<type's extension>" in a new temporary
-// directory and answers its URL. The file is not tracked.
+// directory and answers its URL. The file is not tracked. Throws as writeFileContents.
 platform::URL writeToUniqueTemporaryFile(const std::string& text,
                                          const std::optional<std::string>& filename,
                                          const platform::UTType& contentType);

@@ -7,14 +7,51 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <sys/resource.h>
 
 namespace zestrel {
 namespace {
 
 namespace fs = std::filesystem;
 using platform::URL;
+
+// While held, this process may not make any file larger than `bytes`: a write beyond fails
+// with EFBIG as one fails on a full disk. A short text waits in the stream's buffer, so its
+// failure shows only when the file is closed.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : previousHandler_(std::signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previousHandler_)(int);
+};
+
+// The POSIX code under a file-writing error, or nothing.
+std::optional<std::int64_t> posixCode(const platform::Error& error) {
+    EXPECT_EQ(error.domain(), platform::NSCocoaErrorDomain);
+    EXPECT_EQ(error.code(), platform::NSFileWriteUnknownError);
+    const auto underlying = error.nsError()->underlyingError();
+    if (!underlying || underlying->domain() != platform::NSPOSIXErrorDomain) {
+        return std::nullopt;
+    }
+    return underlying->code();
+}
 
 class TemporaryFileTrackerTest : public ::testing::Test {
 protected:
@@ -81,6 +118,34 @@ TEST_F(TemporaryFileTrackerTest, UniqueDirectoriesAndTextFiles) {
         writeToUniqueTemporaryFile("{}", "report", platform::UTType::json()).lastPathComponent(),
         "report.json");
     EXPECT_TRUE(TemporaryFileTracker::shared()->trackedURLs().empty());
+}
+
+TEST_F(TemporaryFileTrackerTest, ATextTheDiskCannotHoldIsAnErrorNotATruncatedFile) {
+    try {
+        const FileSizeLimit limit(0);
+        const URL file = writeToUniqueTemporaryFile("hello", "note", platform::UTType::plainText());
+        ADD_FAILURE() << "no error; the file holds " << fs::file_size(file.path()) << " bytes";
+    } catch (const platform::Error& error) {
+        EXPECT_EQ(posixCode(error), EFBIG) << error.describe();
+        const auto* path = error.nsError()->userInfo().at(platform::NSFilePathErrorKey).asString();
+        ASSERT_NE(path, nullptr);
+        EXPECT_TRUE(path->ends_with("/note.txt")) << *path;
+    }
+}
+
+TEST_F(TemporaryFileTrackerTest, WritingToAFullDeviceThrowsWhatTheSystemSaid) {
+    try {
+        writeFileContents(URL::fileURL("/dev/full"), "a few bytes that stay in the buffer");
+        ADD_FAILURE() << "no error";
+    } catch (const platform::Error& error) {
+        EXPECT_EQ(posixCode(error), ENOSPC) << error.describe();
+    }
+    try {
+        writeFileContents(URL::fileURL((environment.home() / "missing" / "file").string()), "x");
+        ADD_FAILURE() << "no error";
+    } catch (const platform::Error& error) {
+        EXPECT_EQ(posixCode(error), ENOENT) << error.describe();
+    }
 }
 
 TEST_F(TemporaryFileTrackerTest, FailedItemReplacementDirectoryFallsBackAfterReporting) {
