@@ -65,8 +65,8 @@ private:
     Value value_;
 };
 
-// A bare value behind an actor.
-template <class Value> class AsyncValueBox {
+// A bare value behind an actor: every read and write is serialised and awaited.
+template <class Value> class AsyncValueBox final {
 public:
     explicit AsyncValueBox(Value value) : value_(std::move(value)) {}
     AsyncValueBox(const AsyncValueBox&) = delete;

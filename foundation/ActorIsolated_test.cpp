@@ -1,10 +1,13 @@
 #include "foundation/ActorIsolated.h"
 
+#include "foundation/Box.h"
 #include "foundation/GeneralError.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace zestrel {
@@ -69,16 +72,23 @@ TEST_F(ActorIsolatedTest, AThrowingProducerMakesNoActor) {
         Error);
 }
 
+// The box of the actor family is the one box of that name, usable beside the kit's other
+// boxes.
 TEST_F(ActorIsolatedTest, AsyncValueBoxReadsWhatWasWritten) {
-    AsyncValueBox<std::string> box("a");
+    AsyncValueBox<std::string> text("a");
+    AsyncValueBox<MutableBox<int>> boxed(MutableBox<int>(1));
     std::string read;
+    std::optional<MutableBox<int>> readBox;
     Task<void>::run([&]() -> Task<void> {
         const std::string written = "a text longer than the small-string buffer";
-        co_await box.setValue(written);
-        read = co_await box.value();
+        co_await text.setValue(written);
+        read = co_await text.value();
+        co_await boxed.setValue(MutableBox<int>(2));
+        readBox = co_await boxed.value();
     });
     env.runUntilIdle();
     EXPECT_EQ(read, "a text longer than the small-string buffer");
+    EXPECT_EQ(readBox, MutableBox<int>(2));
 }
 
 } // namespace

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
+#include <stdexcept>
 #include <vector>
 
 namespace zestrel {
@@ -165,6 +167,43 @@ TEST_F(AsyncSequenceAdaptersTest, MergeEndsNormallyWhenTheFirstBaseFails) {
     EXPECT_EQ(collect(merged), (std::vector<int>{1, 2}));
     // The second base was cancelled and awaited.
     EXPECT_EQ(secondEnded.size(), 1u);
+}
+
+// A base that throws something other than a platform error still ends the merged
+// sequence, at once when it is the first, and the fault is reported.
+TEST_F(AsyncSequenceAdaptersTest, MergeFinishesWhenABaseThrowsAForeignException) {
+    struct Base {
+        using Element = int;
+        AsyncStream<int> stream;
+        bool throwsAtEnd = false;
+
+        Base makeAsyncIterator() const { return *this; }
+        Task<std::optional<int>> next() const {
+            auto element = co_await stream.next();
+            if (!element && throwsAtEnd) {
+                throw std::runtime_error("Wire cut.");
+            }
+            co_return element;
+        }
+    };
+    auto [a, feedA] = AsyncStream<int>::makeStream();
+    auto [b, feedB] = AsyncStream<int>::makeStream();
+    feedA.yield(1);
+    feedA.finish();
+    auto merged = merge(Base{a, true}, Base{b, false});
+    auto seen = std::make_shared<std::vector<int>>();
+    Task<void>::run([merged, seen]() -> Task<void> {
+        auto iterator = merged.makeAsyncIterator();
+        while (auto element = co_await iterator.next()) {
+            seen->push_back(*element);
+        }
+        seen->push_back(0);
+    });
+    env.runUntilIdle();
+    EXPECT_EQ(*seen, (std::vector<int>{1, 0}));
+    const auto reports = env.reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].localizedDescription(), "Async stream should not throw: Wire cut.");
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "platform/TaskGroup.h"
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,6 +27,9 @@ public:
 namespace detail {
 // Reports an unexpected error of an element loop; a cancellation ends it silently.
 void reportStreamError(const platform::Error& error, std::string_view file, std::int64_t line);
+// The same for whatever was thrown: an exception that is no platform error is reported by
+// its text.
+void reportStreamError(const std::exception_ptr& thrown, std::string_view file, std::int64_t line);
 
 // The loop of both: `endsAfterCancelledBody` also ends it after a body during which its task
 // was cancelled.
@@ -37,8 +41,8 @@ platform::Task<void> forEachElement(Sequence sequence, Body body, std::string_vi
         std::optional<typename Sequence::Element> element;
         try {
             element = co_await iterator.next();
-        } catch (const platform::Error& error) {
-            reportStreamError(error, file, line);
+        } catch (...) {
+            reportStreamError(std::current_exception(), file, line);
             co_return;
         }
         if (!element) {

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,21 @@ using platform::AsyncStream;
 using platform::AsyncThrowingStream;
 using platform::Error;
 using platform::Task;
+
+// A stream whose end is an exception of no platform kind rather than a finish.
+struct ForeignThrowingSequence {
+    using Element = int;
+    AsyncStream<int> stream;
+
+    ForeignThrowingSequence makeAsyncIterator() const { return *this; }
+    Task<std::optional<int>> next() const {
+        auto element = co_await stream.next();
+        if (!element) {
+            throw std::runtime_error("Wire cut.");
+        }
+        co_return element;
+    }
+};
 
 class AsyncStreamUtilitiesTest : public ::testing::Test {
 protected:
@@ -84,6 +101,35 @@ TEST_F(AsyncStreamUtilitiesTest, AnErrorOfTheIterationIsReportedOnceAndEndsTheLo
     const auto reports = env.reports();
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].localizedDescription(), "Async stream should not throw: Disk gone.");
+}
+
+TEST_F(AsyncStreamUtilitiesTest, AForeignExceptionOfTheIterationIsReportedAndEndsTheLoop) {
+    for (const bool sequenceLoop : {true, false}) {
+        seen.clear();
+        auto [stream, continuation] = AsyncStream<int>::makeStream();
+        continuation.yield(1);
+        continuation.finish();
+        const ForeignThrowingSequence sequence{stream};
+        bool ended = false;
+        Task<void>::run([&, sequence]() -> Task<void> {
+            auto body = [this](int value) -> Task<void> {
+                seen.push_back(value);
+                co_return;
+            };
+            if (sequenceLoop) {
+                co_await forEach(sequence, body);
+            } else {
+                co_await forEachAsyncStreamElement(sequence, body);
+            }
+            ended = true;
+        });
+        env.runUntilIdle();
+        EXPECT_TRUE(ended);
+        EXPECT_EQ(seen, (std::vector<int>{1}));
+    }
+    const auto reports = env.reports();
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0].localizedDescription(), "Async stream should not throw: Wire cut.");
 }
 
 TEST_F(AsyncStreamUtilitiesTest, ACancellationErrorOfTheIterationEndsTheLoopSilently) {

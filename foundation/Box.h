@@ -6,7 +6,6 @@
 #include <concepts>
 #include <cstddef>
 #include <functional>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -88,27 +87,6 @@ public:
         return std::hash<Value>{}(wrappedValue);
     }
     auto id() const requires detail::HasIdentity<Value> { return wrappedValue.id(); }
-};
-
-// A value isolated for use from any thread (an actor's state): every access is serialized.
-template <class Value> class AsyncValueBox final {
-public:
-    explicit AsyncValueBox(Value value) : value_(std::move(value)) {}
-    AsyncValueBox(const AsyncValueBox&) = delete;
-    AsyncValueBox& operator=(const AsyncValueBox&) = delete;
-
-    Value value() const {
-        std::lock_guard lock(mutex_);
-        return value_;
-    }
-    void setValue(Value value) {
-        std::lock_guard lock(mutex_);
-        value_ = std::move(value);
-    }
-
-private:
-    mutable std::mutex mutex_;
-    Value value_;
 };
 
 } // namespace zestrel

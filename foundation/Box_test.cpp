@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 #include <unordered_set>
 #include <vector>
 
@@ -36,22 +35,6 @@ TEST(Box, ComparesHashesAndIdentifiesThroughItsValue) {
     box.wrappedValue = 3;
     EXPECT_GT(box, MutableBox<int>(2));
     EXPECT_EQ(box.hash(), std::hash<int>{}(3));
-}
-
-TEST(AsyncValueBox, AccessFromSeveralThreadsIsSerialized) {
-    AsyncValueBox<std::vector<int>> box({});
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&box, t] {
-            for (int i = 0; i < 100; ++i) {
-                box.setValue({t, i});
-                EXPECT_EQ(box.value().size(), 2u);
-            }
-        });
-    }
-    for (auto& thread : threads) {
-        thread.join();
-    }
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 #include "platform/Task.h"
 
 #include <chrono>
-#include <limits>
 #include <memory>
 #include <mutex>
 
@@ -36,16 +35,6 @@ MemoState& state() {
     return local->get();
 }
 
-// Seconds of a lifetime through whole nanoseconds; beyond 64 bits of them, the largest.
-double lifetimeSeconds(Duration lifetime) {
-    const Duration::Attoseconds nanoseconds = lifetime.attoseconds() / 1'000'000'000;
-    if (nanoseconds > std::numeric_limits<std::int64_t>::max() ||
-        nanoseconds < std::numeric_limits<std::int64_t>::min()) {
-        return 9223372036.854776;
-    }
-    return static_cast<double>(static_cast<std::int64_t>(nanoseconds)) / 1e9;
-}
-
 std::string fileName(std::string_view path) {
     const auto slash = path.find_last_of('/');
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
@@ -71,7 +60,7 @@ AggregateHashable memoKey(std::string_view file, std::string_view function, std:
 }
 
 bool isMemoEntryFresh(const pf::Date& date, Duration lifetime) {
-    return date.addingTimeInterval(lifetimeSeconds(lifetime)) > pf::currentDate();
+    return date.addingTimeInterval(lifetime.timeInterval()) > pf::currentDate();
 }
 
 void maintainMemoCache(Duration lifetime) {
@@ -112,7 +101,7 @@ void scheduleMemoCachePrune(Duration lifetime) {
 
 void pruneMemoCache(Duration lifetime) {
     MemoState& memo = state();
-    const double seconds = lifetimeSeconds(lifetime);
+    const double seconds = lifetime.timeInterval();
     for (const auto& [key, entry] : memo.cache.snapshot()) {
         if (entry.date.addingTimeInterval(seconds) < pf::currentDate()) {
             memo.cache.removeValue(key);

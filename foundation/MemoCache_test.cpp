@@ -64,6 +64,21 @@ TEST_F(MemoCacheTest, PruneKeepsWhatExpiresExactlyNow) {
     EXPECT_EQ(memoMaintenanceState().lastPruneDate, now());
 }
 
+// A lifetime too long to count in nanoseconds saturates toward its own sign, as durations
+// convert everywhere: a vast negative lifetime never keeps a result, a vast positive one
+// keeps it.
+TEST_F(MemoCacheTest, LifetimesBeyondTheNanosecondRangeKeepTheirSign) {
+    const Duration vast{9'223'372'036, 900'000'000'000'000'000};
+    EXPECT_EQ(lookUp("Finder", vast.negated()), 1);
+    EXPECT_EQ(lookUp("Finder", vast.negated()), 2);
+    pruneMemoCache(vast.negated());
+    EXPECT_EQ(memoCache().count(), 0u);
+
+    EXPECT_EQ(lookUp("Mail", vast), 3);
+    environment.advance(std::chrono::hours(24 * 365));
+    EXPECT_EQ(lookUp("Mail", vast), 3);
+}
+
 TEST_F(MemoCacheTest, MaintenanceActsOnEveryOtherCall) {
     const pf::Date start = now();
     maintainMemoCache(Duration::seconds(1)); // 1: full pass

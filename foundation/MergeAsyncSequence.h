@@ -1,9 +1,11 @@
 #pragma once
 
+#include "foundation/AsyncStreamUtilities.h"
 #include "platform/AsyncStream.h"
 #include "platform/Task.h"
 #include "platform/TaskGroup.h"
 
+#include <exception>
 #include <optional>
 #include <utility>
 
@@ -11,8 +13,9 @@ namespace zestrel {
 
 // The elements of two sequences of one type, in the order they arrive. It never throws: an
 // error of the first base ends it at once (the second is cancelled and awaited); an error of
-// the second is seen only once the first has ended, and ends it too. Ending the iteration
-// does not stop the merging task, which runs until both bases end.
+// the second is seen only once the first has ended, and ends it too. A base that throws
+// anything but a platform error is reported as well. Ending the iteration does not stop the
+// merging task, which runs until both bases end.
 template <class Base> class MergeAsyncSequence {
 public:
     using Element = typename Base::Element;
@@ -40,6 +43,11 @@ private:
                 continuation.yield(std::move(*element));
             }
         } catch (const platform::Error&) {
+            co_return false;
+        } catch (...) {
+            // Anything else is a fault of the base: reported, then it ends the base as an
+            // error does, so the merged stream still finishes.
+            detail::reportStreamError(std::current_exception(), __builtin_FILE(), __builtin_LINE());
             co_return false;
         }
         co_return true;

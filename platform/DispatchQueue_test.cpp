@@ -81,9 +81,12 @@ TEST_F(DispatchQueueTest, BackgroundAsyncRunsOnAnotherThreadAndNeverInline) {
     {
         std::lock_guard lock(gate); // the block cannot finish before async returns
         queue.async([&] {
-            std::lock_guard wait(gate);
-            onMain = isMainThread();
-            ran = true;
+            {
+                std::lock_guard wait(gate);
+                onMain = isMainThread();
+                ran = true;
+            }
+            // Not under the gate: once the test has seen the flag, it destroys the gate.
             done.set();
         });
         EXPECT_FALSE(ran.load());
@@ -103,12 +106,16 @@ TEST_F(DispatchQueueTest, ConcurrentQueueRunsReadersSideBySide) {
     std::atomic<int> left{2};
     for (int i = 0; i < 2; ++i) {
         queue.async([&] {
-            std::unique_lock lock(mutex);
-            ++arrived;
-            changed.notify_all();
-            if (changed.wait_for(lock, 10s, [&] { return arrived == 2; })) {
-                ++bothSeen;
+            {
+                std::unique_lock lock(mutex);
+                ++arrived;
+                changed.notify_all();
+                if (changed.wait_for(lock, 10s, [&] { return arrived == 2; })) {
+                    ++bothSeen;
+                }
             }
+            // The last to leave signals after letting go of the mutex, which the test
+            // destroys as soon as it sees the flag.
             if (--left == 0) {
                 finished.set();
             }

@@ -4,11 +4,14 @@
 #include "platform/Clock.h"
 
 #include <concepts>
+#include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -115,27 +118,39 @@ private:
 };
 
 // Hands events to one downstream subscriber one at a time, in the order they were posted,
-// without holding a lock while the subscriber runs. Events posted while another thread (or
-// an outer call on this thread) is delivering are queued and delivered by that caller
-// before it returns. Holds events back until start(), which the owner calls once the
-// downstream has its subscription.
+// without holding a lock while the subscriber runs. Whoever posts an event delivers it: a
+// post made while another thread delivers waits its turn, then delivers what was queued up
+// to its own event; a post from inside a delivery (the same thread) is queued and delivered
+// by that outer call before it returns. So no thread delivers more than what was queued
+// ahead of its own events, however fast others post. Events are held back until start(),
+// which the owner calls once the downstream has its subscription and which delivers what
+// was posted before it. A subscriber must therefore not wait, inside a delivery, for
+// another thread that posts to it.
 template <class Output, class Failure> class SerialDelivery {
 public:
     explicit SerialDelivery(SubscriberPtr<Output, Failure> downstream)
         : downstream_(std::move(downstream)) {}
 
-    void start() { drain(); }
+    void start() {
+        std::unique_lock lock(mutex_);
+        started_ = true;
+        deliverUpTo(lastPosted_, lock);
+    }
     void send(const Output& value) { post(Event(std::in_place_index<0>, value)); }
     void complete(const Completion<Failure>& completion) {
         post(Event(std::in_place_index<1>, completion));
     }
-    // Drops the downstream and whatever was not yet delivered (cancellation).
+    // Drops the downstream and whatever was not yet delivered (cancellation). A call already
+    // under way on another thread runs to its end; no other begins.
     void terminate() {
         SubscriberPtr<Output, Failure> released;
-        std::deque<Event> dropped;
-        std::lock_guard lock(mutex_);
-        released = std::move(downstream_);
-        dropped.swap(pending_);
+        std::deque<Pending> dropped;
+        {
+            std::lock_guard lock(mutex_);
+            released = std::move(downstream_);
+            dropped.swap(pending_);
+        }
+        turn_.notify_all();
     }
     bool isTerminated() const {
         std::lock_guard lock(mutex_);
@@ -144,49 +159,86 @@ public:
 
 private:
     using Event = std::variant<Output, Completion<Failure>>;
+    using Ticket = std::uint64_t;
+    struct Pending {
+        Ticket ticket;
+        Event event;
+    };
 
     void post(Event event) {
-        {
-            std::lock_guard lock(mutex_);
-            if (!downstream_) {
-                return;
-            }
-            pending_.push_back(std::move(event));
-            if (busy_) {
-                return;
-            }
-            busy_ = true;
+        std::unique_lock lock(mutex_);
+        if (!downstream_) {
+            return;
         }
-        drain();
+        const Ticket ticket = ++lastPosted_;
+        pending_.push_back(Pending{ticket, std::move(event)});
+        if (!started_) {
+            return; // start() delivers it
+        }
+        if (deliverer_ == std::this_thread::get_id()) {
+            bound_ = ticket; // the delivery this post comes from delivers it next
+            return;
+        }
+        turn_.wait(lock, [&] {
+            return !downstream_ || delivered_ >= ticket || deliverer_ == std::thread::id();
+        });
+        if (downstream_ && delivered_ < ticket) {
+            deliverUpTo(ticket, lock);
+        }
     }
 
-    void drain() {
-        for (;;) {
-            std::unique_lock lock(mutex_);
-            if (pending_.empty() || !downstream_) {
-                busy_ = false;
-                return;
-            }
-            Event event = std::move(pending_.front());
+    // Delivers the queued events up to `bound` (raised by posts made from inside them), then
+    // lets the next waiting poster take its turn. Called with the lock held and no deliverer.
+    void deliverUpTo(Ticket bound, std::unique_lock<std::mutex>& lock) {
+        deliverer_ = std::this_thread::get_id();
+        bound_ = bound;
+        while (downstream_ && !pending_.empty() && pending_.front().ticket <= bound_) {
+            Pending next = std::move(pending_.front());
             pending_.pop_front();
             auto downstream = downstream_;
-            if (event.index() == 1) {
+            if (next.event.index() == 1) {
                 downstream_.reset();
                 pending_.clear();
             }
             lock.unlock();
-            if (event.index() == 0) {
-                downstream->receive(std::get<0>(event));
-            } else {
-                downstream->receive(std::get<1>(event));
+            try {
+                deliver(std::move(downstream), next.event);
+            } catch (...) {
+                lock.lock();
+                releaseTurn(lock);
+                throw;
             }
+            lock.lock();
+            delivered_ = next.ticket;
+        }
+        releaseTurn(lock);
+    }
+
+    void releaseTurn(std::unique_lock<std::mutex>& lock) {
+        deliverer_ = std::thread::id();
+        lock.unlock();
+        turn_.notify_all();
+    }
+
+    // Takes the downstream by value so that the last reference, after a cancel, goes here,
+    // outside the lock.
+    static void deliver(SubscriberPtr<Output, Failure> downstream, const Event& event) {
+        if (event.index() == 0) {
+            downstream->receive(std::get<0>(event));
+        } else {
+            downstream->receive(std::get<1>(event));
         }
     }
 
     mutable std::mutex mutex_;
+    std::condition_variable turn_;
     SubscriberPtr<Output, Failure> downstream_;
-    std::deque<Event> pending_;
-    bool busy_ = true; // held until start()
+    std::deque<Pending> pending_;
+    Ticket lastPosted_ = 0;
+    Ticket delivered_ = 0; // the last event whose delivery has ended
+    Ticket bound_ = 0;     // the last event the current deliverer delivers
+    std::thread::id deliverer_;
+    bool started_ = false;
 };
 
 // The subscriber behind sink(): calls the closures until cancelled or completed, then lets

@@ -146,8 +146,10 @@ protected:
 
 // A subject that passes each sent value to the subscribers it has at that moment. A handle:
 // copies are the same subject. Sending and subscribing are safe from any thread; each
-// subscriber gets the values one at a time in the order they were sent. A subscriber that
-// comes after the completion gets the completion alone.
+// subscriber gets the values one at a time in the order they were sent. A send waits while
+// another thread is calling the same subscriber, then makes its own call, so no thread is
+// kept delivering what others send. A subscriber that comes after the completion gets the
+// completion alone.
 template <class Output, class Failure = Never>
 class PassthroughSubject : public detail::SubjectHandle<Output, Failure> {
 public:
