@@ -32,29 +32,8 @@ using namespace zestrel::platform;
 
 namespace {
 
-// Short names of the applications a standard desktop has installed.
 std::string bundleIdentifierOf(const std::string& name) {
-    const std::pair<std::string_view, const char*> shortNames[] = {
-        {"finder", kFinderBundleIdentifier},
-        {"forklift", kForkLiftBundleIdentifier},
-        {"forklift-setapp", kForkLiftSetappBundleIdentifier},
-        {"textedit", kTextEditBundleIdentifier},
-        {"overlay", kOverlayBundleIdentifier},
-    };
-    for (const auto& [shortName, identifier] : shortNames) {
-        if (shortName == name) {
-            return identifier;
-        }
-    }
-    if (name == "zestrel") {
-        return Bundle::main()->bundleIdentifier().value_or("");
-    }
-    if (name.find('.') != std::string::npos) {
-        return name;
-    }
-    throw CommandError("unknown application “" + name +
-                       "” (finder, forklift, forklift-setapp, textedit, overlay, zestrel, or a "
-                       "bundle identifier)");
+    return applicationNamed(name).value_or(Bundle::main()->bundleIdentifier().value_or(""));
 }
 
 std::string nameOf(const NSRunningApplication& app) {
@@ -426,7 +405,7 @@ Console::Next Console::perform(const Command& command) {
         return Next::proceed;
     }
     case CommandKind::wait:
-        wait(std::stod(arguments[0]));
+        wait(parseSeconds(arguments[0]));
         return Next::proceed;
     case CommandKind::show:
         show(command);
@@ -548,11 +527,9 @@ void Console::type(const std::string& text) {
     say(inQuotes(text) + " → " + nameOf(*target) + (app ? " received " + inQuotes(received) : ""));
 }
 
-void Console::wait(double seconds) {
+void Console::wait(Nanoseconds duration) {
     // On the virtual clock the nested run moves the clock on through each deadline; on the
     // real one it sleeps until then, serving the main queue and timers.
-    const auto duration =
-        std::chrono::duration_cast<Nanoseconds>(std::chrono::duration<double>(seconds));
     RunLoop::main().runInMode(
         RunLoopMode::defaultMode, [] { return false; }, duration);
 }

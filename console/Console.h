@@ -1,6 +1,7 @@
 #pragma once
 
 #include "console/ScriptCommand.h"
+#include "platform/Clock.h"
 
 #include <filesystem>
 #include <iosfwd>
@@ -56,7 +57,7 @@ private:
     void show(const Command& command);
     void press(const std::string& chord);
     void type(const std::string& text);
-    void wait(double seconds);
+    void wait(platform::Nanoseconds duration);
     std::string expand(const std::string& argument) const;
     std::filesystem::path path(const std::string& argument) const;
     std::string shown(std::string text) const;
