@@ -205,7 +205,10 @@ TEST_F(ConsoleTest, ScriptWithAnUnknownApplicationRunsNothing) {
 }
 
 TEST_F(ConsoleTest, AByteOrderMarkIsSkipped) {
-    EXPECT_EQ(runScript("\xEF\xBB\xBF" "echo hi\n"), 0) << errors_.str();
+    EXPECT_EQ(runScript("\xEF\xBB\xBF"
+                        "echo hi\n"),
+              0)
+        << errors_.str();
     EXPECT_EQ(out_.str(), "hi\n");
 }
 
