@@ -8,13 +8,16 @@
 #include "platform/Error.h"
 #include "platform/EventSystem.h"
 #include "platform/FileManagerApp.h"
+#include "platform/FileSafety.h"
 #include "platform/InputSource.h"
 #include "platform/RunLoop.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <fstream>
+#include <cstdio>
+#include <fcntl.h>
 #include <functional>
 #include <istream>
 #include <mutex>
@@ -32,29 +35,8 @@ using namespace zestrel::platform;
 
 namespace {
 
-// Short names of the applications a standard desktop has installed.
 std::string bundleIdentifierOf(const std::string& name) {
-    const std::pair<std::string_view, const char*> shortNames[] = {
-        {"finder", kFinderBundleIdentifier},
-        {"forklift", kForkLiftBundleIdentifier},
-        {"forklift-setapp", kForkLiftSetappBundleIdentifier},
-        {"textedit", kTextEditBundleIdentifier},
-        {"overlay", kOverlayBundleIdentifier},
-    };
-    for (const auto& [shortName, identifier] : shortNames) {
-        if (shortName == name) {
-            return identifier;
-        }
-    }
-    if (name == "zestrel") {
-        return Bundle::main()->bundleIdentifier().value_or("");
-    }
-    if (name.find('.') != std::string::npos) {
-        return name;
-    }
-    throw CommandError("unknown application “" + name +
-                       "” (finder, forklift, forklift-setapp, textedit, overlay, zestrel, or a "
-                       "bundle identifier)");
+    return applicationNamed(name).value_or(Bundle::main()->bundleIdentifier().value_or(""));
 }
 
 std::string nameOf(const NSRunningApplication& app) {
@@ -173,73 +155,171 @@ std::string messageOf(const std::exception& error) {
     return error.what();
 }
 
+// Every character below a space (and DEL) written as an escape, so that one line of output
+// stays one line whatever a name holds.
+std::string escapedControls(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string counted(std::size_t count, const std::string& noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 // Reads the terminal on a thread of its own, one line when asked, and hands it to the main
 // run loop: the main thread never blocks on input, so timers fire between commands.
 class LineReader {
 public:
     using Deliver = std::function<void(std::optional<std::string>)>;
 
-    explicit LineReader(std::istream& input) : input_(input), thread_([this] { read(); }) {}
+    explicit LineReader(std::istream& input)
+        : state_(std::make_shared<State>(input)), thread_([state = state_] { read(*state); }) {}
     ~LineReader() {
+        bool reading = false;
         {
-            std::lock_guard lock(mutex_);
-            finished_ = true;
+            std::lock_guard lock(state_->mutex);
+            state_->finished = true;
+            reading = state_->reading;
         }
-        wake_.notify_all();
-        thread_.join();
+        state_->wake.notify_all();
+        // A session ended by a signal may be waiting for a line that never comes: the thread
+        // is left to end with the process, and delivers nothing.
+        if (reading) {
+            thread_.detach();
+        } else {
+            thread_.join();
+        }
     }
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
 
     // `deliver` runs on `loop` with the next line, or with nothing at the end of input. The
-    // loop must stay until then.
+    // loop must stay until then or until the reader goes.
     void request(RunLoop& loop, Deliver deliver) {
         {
-            std::lock_guard lock(mutex_);
-            loop_ = &loop;
-            deliver_ = std::move(deliver);
+            std::lock_guard lock(state_->mutex);
+            state_->loop = &loop;
+            state_->deliver = std::move(deliver);
         }
-        wake_.notify_all();
+        state_->wake.notify_all();
     }
 
 private:
-    void read() {
+    // Shared with the thread, which may outlive the reader.
+    struct State {
+        explicit State(std::istream& input) : input(input) {}
+        std::istream& input;
+        std::mutex mutex;
+        std::condition_variable wake;
+        bool finished = false; // guarded by mutex
+        bool reading = false;  // guarded by mutex
+        RunLoop* loop = nullptr;
+        Deliver deliver;
+    };
+
+    static void read(State& state) {
         for (;;) {
             RunLoop* loop = nullptr;
             Deliver deliver;
             {
-                std::unique_lock lock(mutex_);
-                wake_.wait(lock, [this] { return finished_ || deliver_; });
-                if (finished_) {
+                std::unique_lock lock(state.mutex);
+                state.wake.wait(lock, [&] { return state.finished || state.deliver; });
+                if (state.finished) {
                     return;
                 }
-                loop = std::exchange(loop_, nullptr);
-                deliver = std::exchange(deliver_, nullptr);
+                loop = std::exchange(state.loop, nullptr);
+                deliver = std::exchange(state.deliver, nullptr);
+                state.reading = true;
             }
             std::string line;
             std::optional<std::string> got;
-            if (std::getline(input_, line)) {
+            if (std::getline(state.input, line)) {
                 got = std::move(line);
+            }
+            std::lock_guard lock(state.mutex);
+            state.reading = false;
+            if (state.finished) {
+                return;
             }
             loop->async([deliver = std::move(deliver), got = std::move(got)] { deliver(got); });
         }
     }
 
-    std::istream& input_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool finished_ = false;
-    RunLoop* loop_ = nullptr;
-    Deliver deliver_;
-    std::thread thread_; // last: it starts reading once everything above exists
+    std::shared_ptr<State> state_;
+    std::thread thread_;
 };
 
 } // namespace
 
 Console::Console(fs::path temporaryFolder, std::ostream& out, std::ostream& errors)
-    : temporaryFolder_(fs::absolute(temporaryFolder).lexically_normal()), out_(out),
-      errors_(errors), desktop_(Desktop::make()) {
+    : temporaryFolder_(realPath(temporaryFolder)), out_(out), errors_(errors),
+      desktop_(Desktop::make()) {
+    if (!fs::is_directory(temporaryFolder_)) {
+        throw CommandError(temporaryFolder.string() + " is not a folder");
+    }
     Desktop::setCurrent(desktop_);
+    confineFileManagers();
+}
+
+void Console::confineFileManagers() {
+    // The running ones now, and every one launched later through its installed maker.
+    for (const char* identifier :
+         {kFinderBundleIdentifier, kForkLiftBundleIdentifier, kForkLiftSetappBundleIdentifier}) {
+        auto installed = desktop_->installedApplication(identifier);
+        if (installed && installed->makeApplication) {
+            installed->makeApplication = [make = std::move(installed->makeApplication),
+                                          root = temporaryFolder_] {
+                auto app = make();
+                if (auto manager = std::dynamic_pointer_cast<FileManagerApplication>(app)) {
+                    manager->confine(root);
+                }
+                return app;
+            };
+            desktop_->install(std::move(*installed));
+        }
+        for (const auto& running : desktop_->runningApplications(identifier)) {
+            if (auto manager = std::dynamic_pointer_cast<FileManagerApplication>(
+                    desktop_->application(running->processIdentifier()))) {
+                manager->confine(temporaryFolder_);
+            }
+        }
+    }
+}
+
+void Console::interrupt(int signal) {
+    interruption_.store(signal);
+    std::lock_guard lock(loopMutex_);
+    if (loop_ != nullptr) {
+        loop_->stop();
+    }
+}
+
+int Console::interruption() const {
+    return interruption_.load();
+}
+
+void Console::setRunningLoop(RunLoop* loop) {
+    std::lock_guard lock(loopMutex_);
+    loop_ = loop;
 }
 
 Console::~Console() {
@@ -256,16 +336,27 @@ int Console::runScript(std::istream& script, std::string_view name) {
     std::vector<Line> lines;
     std::string text;
     for (int number = 1; std::getline(script, text); ++number) {
+        if (number == 1 && text.starts_with(kByteOrderMark)) {
+            text.erase(0, kByteOrderMark.size());
+        }
         try {
             if (auto command = parseCommand(text)) {
                 lines.push_back({number, text, std::move(*command)});
             }
         } catch (const CommandError& error) {
-            errors_ << name << ":" << number << ": " << error.what() << std::endl;
+            errors_ << name << ":" << number << ": " << escapedControls(error.what()) << std::endl;
             return 1;
         }
     }
+    if (script.bad()) {
+        errors_ << name << ": the script could not be read to its end" << std::endl;
+        return 1;
+    }
+    setRunningLoop(&RunLoop::main());
     for (const auto& line : lines) {
+        if (interruption() != 0) {
+            break;
+        }
         if (line.command.kind != CommandKind::echo) {
             const auto start = line.text.find_first_not_of(" \t");
             const auto end = line.text.find_last_not_of(" \t\r");
@@ -277,16 +368,20 @@ int Console::runScript(std::istream& script, std::string_view name) {
             }
             RunLoop::main().runUntilIdle();
         } catch (const std::exception& error) {
-            errors_ << name << ":" << line.number << ": " << shown(messageOf(error)) << std::endl;
+            setRunningLoop(nullptr);
+            errors_ << name << ":" << line.number << ": "
+                    << shown(escapedControls(messageOf(error))) << std::endl;
             return 1;
         }
     }
-    return 0;
+    setRunningLoop(nullptr);
+    return interruption() != 0 ? 128 + interruption() : 0;
 }
 
 int Console::runTerminal(std::istream& input) {
     LineReader reader(input);
     Next next = Next::proceed;
+    setRunningLoop(&RunLoop::main());
     std::function<void()> ask = [&] {
         out_ << "zestrel> " << std::flush;
         reader.request(RunLoop::main(), [&](std::optional<std::string> line) {
@@ -302,6 +397,9 @@ int Console::runTerminal(std::istream& input) {
                     failed(messageOf(error));
                 }
             }
+            if (interruption() != 0) {
+                next = Next::end;
+            }
             if (next == Next::proceed) {
                 ask();
             } else {
@@ -311,8 +409,17 @@ int Console::runTerminal(std::istream& input) {
     };
     ask();
     for (;;) {
-        RunLoop::main().run();
+        if (interruption() == 0) {
+            RunLoop::main().run();
+        }
+        if (interruption() != 0) {
+            // The prompt waits on its line: the shell's own starts on the next.
+            out_ << std::endl;
+            setRunningLoop(nullptr);
+            return 128 + interruption();
+        }
         if (next == Next::end) {
+            setRunningLoop(nullptr);
             return 0;
         }
         if (next == Next::relaunch) {
@@ -426,34 +533,34 @@ Console::Next Console::perform(const Command& command) {
         return Next::proceed;
     }
     case CommandKind::wait:
-        wait(std::stod(arguments[0]));
+        wait(parseSeconds(arguments[0]));
         return Next::proceed;
     case CommandKind::show:
         show(command);
         return Next::proceed;
     case CommandKind::mkdir: {
         const auto folder = path(arguments[0]);
-        fs::create_directories(folder);
+        std::error_code error;
+        fs::create_directories(folder, error);
+        if (!error && !fs::is_directory(folder, error)) {
+            error = std::make_error_code(std::errc::file_exists);
+        }
+        if (error) {
+            throw CommandError("cannot make " + folder.string() + ": " + error.message());
+        }
         say("made " + folder.string());
         return Next::proceed;
     }
     case CommandKind::write: {
         const auto file = path(arguments[0]);
-        if (file.has_parent_path()) {
-            fs::create_directories(file.parent_path());
-        }
         const std::string contents = arguments[1].empty() ? "" : arguments[1] + "\n";
-        std::ofstream stream(file, std::ios::binary | std::ios::trunc);
-        stream << contents;
-        stream.close();
-        if (!stream) {
-            throw CommandError("cannot write " + file.string());
-        }
-        say("wrote " + file.string() + " (" + std::to_string(contents.size()) + " bytes)");
+        writeFile(file, contents);
+        say("wrote " + file.string() + " (" + counted(contents.size(), "byte") + ")");
         return Next::proceed;
     }
     case CommandKind::echo:
-        say(expand(arguments[0]));
+        // The script's own text, line breaks and all.
+        out_ << shown(expand(arguments[0])) << std::endl;
         return Next::proceed;
     case CommandKind::relaunch:
         return Next::relaunch;
@@ -484,12 +591,46 @@ Console::Next Console::perform(const Command& command) {
     return Next::proceed;
 }
 
+void Console::writeFile(const fs::path& file, const std::string& contents) {
+    const auto fail = [&](int error) {
+        return CommandError("cannot write " + file.string() + ": " + errnoText(error));
+    };
+    std::error_code error;
+    fs::create_directories(file.parent_path(), error);
+    if (error) {
+        throw CommandError("cannot write " + file.string() + ": " + error.message());
+    }
+    // The path was resolved link by link: a link put in its place since is not followed.
+    FileDescriptor fd(
+        ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (fd.get() < 0) {
+        throw fail(errno);
+    }
+    for (std::size_t written = 0; written < contents.size();) {
+        const auto count = ::write(fd.get(), contents.data() + written, contents.size() - written);
+        if (count < 0 && errno != EINTR) {
+            throw fail(errno);
+        }
+        written += count < 0 ? 0 : static_cast<std::size_t>(count);
+    }
+    if (!fd.close()) {
+        throw fail(errno);
+    }
+}
+
 void Console::relaunch() {
-    // The taps belong to the process that ends.
+    // The taps belong to the process that ends, and so does its main run loop.
     standInTap_.reset();
-    const auto running = desktop_->relaunchOwnApplication();
-    say(nameOf(*running) + " relaunched (pid " + std::to_string(running->processIdentifier()) +
-        ")");
+    std::unique_lock lock(loopMutex_);
+    const bool running = loop_ != nullptr;
+    loop_ = nullptr;
+    lock.unlock();
+    const auto relaunched = desktop_->relaunchOwnApplication();
+    if (running) {
+        setRunningLoop(&RunLoop::main());
+    }
+    say(nameOf(*relaunched) + " relaunched (pid " +
+        std::to_string(relaunched->processIdentifier()) + ")");
 }
 
 void Console::press(const std::string& text) {
@@ -548,11 +689,9 @@ void Console::type(const std::string& text) {
     say(inQuotes(text) + " → " + nameOf(*target) + (app ? " received " + inQuotes(received) : ""));
 }
 
-void Console::wait(double seconds) {
+void Console::wait(Nanoseconds duration) {
     // On the virtual clock the nested run moves the clock on through each deadline; on the
     // real one it sleeps until then, serving the main queue and timers.
-    const auto duration =
-        std::chrono::duration_cast<Nanoseconds>(std::chrono::duration<double>(seconds));
     RunLoop::main().runInMode(
         RunLoopMode::defaultMode, [] { return false; }, duration);
 }
@@ -577,7 +716,7 @@ void Console::show(const Command& command) {
         const auto pasteboard = desktop_->generalPasteboard();
         const auto items = pasteboard->pasteboardItems();
         say("pasteboard (change count " + std::to_string(pasteboard->changeCount()) +
-            "): " + (items.empty() ? "empty" : std::to_string(items.size()) + " items"));
+            "): " + (items.empty() ? "empty" : counted(items.size(), "item")));
         for (std::size_t i = 0; i < items.size(); ++i) {
             say("  item " + std::to_string(i + 1));
             for (const auto& type : items[i]->types()) {
@@ -691,7 +830,16 @@ std::string Console::expand(const std::string& argument) const {
 }
 
 fs::path Console::path(const std::string& argument) const {
-    return fs::path(expand(argument)).lexically_normal();
+    if (!isSessionPath(argument)) {
+        throw CommandError("“" + argument + "” is not in $TMP: paths start with $TMP/");
+    }
+    const auto written =
+        fs::path(temporaryFolder_.string() + argument.substr(kSessionFolder.size()));
+    auto real = realPath(written);
+    if (!isWithin(real, temporaryFolder_)) {
+        throw CommandError("“" + argument + "” leads outside $TMP");
+    }
+    return real;
 }
 
 std::string Console::shown(std::string text) const {
@@ -704,11 +852,11 @@ std::string Console::shown(std::string text) const {
 }
 
 void Console::say(const std::string& text) {
-    out_ << shown(text) << std::endl;
+    out_ << shown(escapedControls(text)) << std::endl;
 }
 
 void Console::failed(const std::string& message) {
-    errors_ << "error: " << shown(message) << std::endl;
+    errors_ << "error: " << shown(escapedControls(message)) << std::endl;
 }
 
 } // namespace zestrel::console

@@ -1,16 +1,20 @@
 #pragma once
 
 #include "console/ScriptCommand.h"
+#include "platform/Clock.h"
 
+#include <atomic>
 #include <filesystem>
 #include <iosfwd>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
 namespace zestrel::platform {
 class Desktop;
-}
+class RunLoop;
+} // namespace zestrel::platform
 
 namespace zestrel::console {
 
@@ -18,13 +22,20 @@ class StandInTap;
 
 // The simulated desktop driven by commands: it makes a standard desktop (the Finder
 // frontmost, this program running), makes it current, and runs commands on it, writing
-// each one's result as text. `$TMP` in a command stands for the session's temporary
-// folder, and paths in the output are written back with it.
+// each one's result as text (control characters escaped, so a name is one line). `$TMP` in
+// a command stands for the session's folder, and paths in the output are written back
+// with it.
+//
+// Nothing outside that folder is reachable: every path a command names must lead into it
+// after `..` and symbolic links are followed, or the command fails and changes nothing;
+// the file managers start in it and are confined to it (see `FileManagerApplication`).
 //
 // Time is the process clock's: on a virtual clock (scripts) `wait` moves it on, on the real
 // clock (the terminal) `wait` sleeps with the main run loop running.
 class Console {
 public:
+    // `temporaryFolder` is the session's folder, `$TMP`; it must exist. Throws when it is not
+    // a folder.
     Console(std::filesystem::path temporaryFolder, std::ostream& out, std::ostream& errors);
     ~Console();
     Console(const Console&) = delete;
@@ -34,14 +45,22 @@ public:
 
     // Runs a whole script: every line is parsed first, so a script with a mistake runs
     // nothing; then each command is written ("> press cmd+x") and run, with what falls
-    // due run after it. Stops at the first failing command or at `quit`. Answers the
-    // exit status: 0, or 1 after an error (written as "NAME:LINE: message").
+    // due run after it. Stops at the first failing command, at `quit` or when interrupted.
+    // A UTF-8 byte-order mark at the start is skipped. Answers the exit status: 0, 1 after
+    // an error (written as "NAME:LINE: message"), or 128 + the signal when interrupted.
     int runScript(std::istream& script, std::string_view name);
 
-    // Reads commands from the terminal after the prompt "zestrel> " until `quit` or the end
-    // of input, with the main run loop running between them so timers fire. Errors are
-    // written and the session goes on. Answers 0.
+    // Reads commands from the terminal after the prompt "zestrel> " until `quit`, the end
+    // of input or an interruption, with the main run loop running between them so timers
+    // fire. Errors are written and the session goes on. Answers 0, or 128 + the signal when
+    // interrupted.
     int runTerminal(std::istream& input);
+
+    // Ends the session as `quit` does, from any thread (the program's signal watch): a
+    // `wait` or the prompt ends at once, a script runs no further command.
+    void interrupt(int signal);
+    // The signal that interrupted the session, or 0.
+    int interruption() const;
 
     // Runs one parsed command, as the drivers do (a relaunch here happens at once, so call
     // it from outside a run-loop turn). Throws `CommandError` or a platform error when it
@@ -52,11 +71,14 @@ private:
     enum class Next { proceed, relaunch, end };
 
     Next perform(const Command& command);
+    void confineFileManagers();
+    void setRunningLoop(platform::RunLoop* loop);
+    void writeFile(const std::filesystem::path& file, const std::string& contents);
     void relaunch();
     void show(const Command& command);
     void press(const std::string& chord);
     void type(const std::string& text);
-    void wait(double seconds);
+    void wait(platform::Nanoseconds duration);
     std::string expand(const std::string& argument) const;
     std::filesystem::path path(const std::string& argument) const;
     std::string shown(std::string text) const;
@@ -68,6 +90,9 @@ private:
     std::ostream& errors_;
     std::shared_ptr<platform::Desktop> desktop_;
     std::unique_ptr<StandInTap> standInTap_;
+    std::atomic<int> interruption_{0};
+    std::mutex loopMutex_;
+    platform::RunLoop* loop_ = nullptr; // guarded by loopMutex_: the loop a driver runs
 };
 
 } // namespace zestrel::console

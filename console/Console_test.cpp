@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/FileManagerApp.h"
+#include "platform/NSPasteboard.h"
 #include "platform/RunLoop.h"
 #include "platform/testing/TestEnvironment.h"
 
@@ -10,10 +11,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <mutex>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -190,6 +196,187 @@ TEST_F(ConsoleTest, TerminalFiresTimersBetweenCommandsAndSurvivesARelaunch) {
     EXPECT_THAT(out_.str(), HasSubstr("relaunched"));
     // The end of input ends the session like `quit`.
     EXPECT_THAT(out_.str(), HasSubstr("zestrel> done\nzestrel> \n"));
+}
+
+TEST_F(ConsoleTest, ScriptWithAnUnknownApplicationRunsNothing) {
+    EXPECT_EQ(runScript("mkdir $TMP/made\nlaunch safari\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("test.zestrel:2: unknown application “safari”"));
+    EXPECT_FALSE(fs::exists(tmp_ / "made"));
+}
+
+TEST_F(ConsoleTest, AByteOrderMarkIsSkipped) {
+    EXPECT_EQ(runScript("\xEF\xBB\xBF"
+                        "echo hi\n"),
+              0)
+        << errors_.str();
+    EXPECT_EQ(out_.str(), "hi\n");
+}
+
+TEST_F(ConsoleTest, NamesAreShownOnOneLine) {
+    ASSERT_EQ(runScript(R"(write "$TMP/two\tparts" x
+write "$TMP/line\nbreak"
+open finder $TMP
+select "line\nbreak"
+press cmd+c
+wait 1
+show pasteboard
+show folder $TMP
+echo "a\nb"
+)"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("wrote $TMP/two\\tparts (2 bytes)\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("wrote $TMP/line\\nbreak (0 bytes)\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("Finder selected line\\nbreak\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("): 1 item\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("public.utf8-plain-text: line\\nbreak\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("$TMP:\n  line\\nbreak\n  two\\tparts\n"));
+    // What a script echoes is its own text.
+    EXPECT_THAT(out_.str(), HasSubstr("\na\nb\n"));
+}
+
+TEST_F(ConsoleTest, AFailedWriteSaysWhy) {
+    fs::create_directory(tmp_ / "folder");
+    EXPECT_EQ(runScript("write $TMP/folder x\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("cannot write $TMP/folder: Is a directory"));
+    EXPECT_EQ(runScript("write $TMP/one.txt 1\nwrite $TMP/one.txt/two.txt 2\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("cannot write $TMP/one.txt/two.txt: Not a directory"));
+}
+
+// A person's own files beside the session's folder, and ways a script could reach them.
+class ConsoleConfinementTest : public ConsoleTest {
+protected:
+    ConsoleConfinementTest() {
+        outside_ = madeFolder(env_.home() / "outside");
+        write(env_.home() / "notes.txt", "home notes");
+        write(outside_ / "notes.txt", "outside notes");
+        madeFolder(env_.home() / "tmpx");
+        fs::create_directory_symlink(outside_, tmp_ / "out-link");
+        fs::create_symlink(outside_ / "notes.txt", tmp_ / "notes-link");
+        fs::create_symlink(outside_ / "new.txt", tmp_ / "new-link");
+        before_ = filesOutside();
+    }
+
+    static void write(const fs::path& file, const std::string& contents) {
+        std::ofstream(file) << contents;
+    }
+
+    // Every item outside the session's folder with what it holds.
+    std::map<std::string, std::string> filesOutside() const {
+        std::map<std::string, std::string> files;
+        for (auto at = fs::recursive_directory_iterator(env_.home());
+             at != fs::recursive_directory_iterator(); ++at) {
+            if (at->path() == tmp_) {
+                at.disable_recursion_pending();
+                continue;
+            }
+            files[at->path().string()] = at->is_regular_file() ? contentsOf(at->path()) : "";
+        }
+        return files;
+    }
+
+    fs::path outside_;
+    std::map<std::string, std::string> before_;
+};
+
+TEST_F(ConsoleConfinementTest, NoCommandReachesOutsideTheFolder) {
+    const char* attempts[] = {
+        "select /outside/notes.txt",
+        "select ../notes.txt",
+        "select notes.txt",
+        "open finder $TMP/..",
+        "open finder $TMP/../outside",
+        "open finder $TMP/out-link",
+        "open forklift $TMP/missing/../../outside",
+        "mkdir $TMP/../made",
+        "mkdir $TMP/out-link/made",
+        "mkdir made",
+        "write notes.txt overwritten",
+        "write $TMP/../notes.txt overwritten",
+        "write $TMP/out-link/notes.txt overwritten",
+        "write $TMP/notes-link overwritten",
+        "write $TMP/new-link made",
+        "write $TMPx/a.txt made",
+        "show folder $TMP/out-link",
+        "open finder $TMP\nselect notes-link",
+        "open finder $TMP\nselect out-link",
+        "quit finder\nlaunch finder\nselect notes.txt",
+    };
+    for (const char* script : attempts) {
+        errors_.str("");
+        EXPECT_EQ(runScript(script), 1) << script;
+        EXPECT_THAT(errors_.str(), HasSubstr("test.zestrel:")) << script;
+    }
+    EXPECT_THAT(errors_.str(), Not(HasSubstr(env_.home().string())));
+    EXPECT_EQ(filesOutside(), before_);
+}
+
+TEST_F(ConsoleConfinementTest, FileManagersStartInTheFolderAndPasteNothingFromOutside) {
+    const auto finder = console_.desktop().application<platform::FileManagerApplication>(
+        platform::kFinderBundleIdentifier);
+    EXPECT_EQ(finder->currentFolder(), tmp_);
+    ASSERT_EQ(runScript("launch forklift\nactivate forklift\n"), 0) << errors_.str();
+    EXPECT_EQ(
+        console_.desktop()
+            .application<platform::FileManagerApplication>(platform::kForkLiftBundleIdentifier)
+            ->currentFolder(),
+        tmp_);
+
+    // Outside files on the pasteboard, as another program could put them there.
+    auto item = std::make_shared<platform::NSPasteboardItem>();
+    item->setString(platform::URL::fileURL((outside_ / "notes.txt").string()).absoluteString(),
+                    platform::NSPasteboardType::fileURL);
+    console_.desktop().generalPasteboard()->clearContents();
+    console_.desktop().generalPasteboard()->writeObjects({item});
+    ASSERT_EQ(runScript("open finder $TMP\npress cmd+opt+v\nopen forklift $TMP\npress cmd+v\n"), 0)
+        << errors_.str();
+    EXPECT_FALSE(fs::exists(tmp_ / "notes.txt"));
+    EXPECT_EQ(filesOutside(), before_);
+}
+
+// Lines from a terminal where nobody types after the given ones: asking for more calls
+// `waiting`, and blocks until the test lets go.
+class SilentTerminal : public std::streambuf {
+public:
+    SilentTerminal(std::string lines, std::function<void()> waiting)
+        : lines_(std::move(lines)), waiting_(std::move(waiting)) {
+        setg(lines_.data(), lines_.data(), lines_.data() + lines_.size());
+    }
+    void letGo() {
+        std::lock_guard lock(mutex_);
+        released_ = true;
+        wake_.notify_all();
+    }
+
+protected:
+    int_type underflow() override {
+        waiting_();
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [this] { return released_; });
+        return traits_type::eof();
+    }
+
+private:
+    std::string lines_;
+    std::function<void()> waiting_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool released_ = false;
+};
+
+TEST_F(ConsoleTest, AnInterruptionEndsThePromptAsQuitDoes) {
+    // The reader may be left waiting for its line; it must outlive the test.
+    static SilentTerminal terminal("echo one\n", [this] { console_.interrupt(SIGINT); });
+    static std::istream input(&terminal);
+    EXPECT_EQ(console_.runTerminal(input), 128 + SIGINT);
+    terminal.letGo();
+    EXPECT_EQ(out_.str(), "zestrel> one\nzestrel> \n");
+}
+
+TEST_F(ConsoleTest, AnInterruptedScriptRunsNoFurtherCommand) {
+    console_.interrupt(SIGTERM);
+    EXPECT_EQ(runScript("mkdir $TMP/made\n"), 128 + SIGTERM);
+    EXPECT_FALSE(fs::exists(tmp_ / "made"));
 }
 
 } // namespace

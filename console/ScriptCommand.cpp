@@ -1,12 +1,12 @@
 #include "console/ScriptCommand.h"
 
 #include "console/KeyChord.h"
+#include "platform/Desktop.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <charconv>
-#include <cmath>
 #include <limits>
 
 namespace zestrel::console {
@@ -155,16 +155,82 @@ void expectOneOf(const Syntax& syntax, const std::string& value,
     }
 }
 
-void checkSeconds(const std::string& value) {
-    double seconds = 0;
-    const auto* end = value.data() + value.size();
-    const auto [at, error] = std::from_chars(value.data(), end, seconds);
-    if (error != std::errc() || at != end || !std::isfinite(seconds) || seconds < 0) {
-        throw CommandError("“" + value + "” is not a number of seconds");
+// A path is written from the session's folder, so a mistake is caught before anything runs;
+// where it really leads is checked when it runs.
+void expectPath(const std::string& word) {
+    if (!isSessionPath(word)) {
+        throw CommandError("“" + word + "” is not in $TMP: paths start with $TMP/");
     }
 }
 
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 } // namespace
+
+bool isSessionPath(std::string_view word) {
+    return word.starts_with(kSessionFolder) &&
+           (word.size() == kSessionFolder.size() || word[kSessionFolder.size()] == '/');
+}
+
+std::chrono::nanoseconds parseSeconds(std::string_view text) {
+    const auto refuse = [&](const std::string& why) {
+        return CommandError("“" + std::string(text) + "” is not a number of seconds: " + why);
+    };
+    const auto point = text.find('.');
+    const auto whole = text.substr(0, point);
+    const auto fraction =
+        point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+    // Digits only, counted exactly: no exponent, sign, infinity or rounding to deal with.
+    if (whole.empty() || !std::all_of(whole.begin(), whole.end(), isDigit) ||
+        (point != std::string_view::npos &&
+         (fraction.empty() || !std::all_of(fraction.begin(), fraction.end(), isDigit)))) {
+        throw refuse("write digits, with a decimal point if need be (2, 0.25)");
+    }
+    if (fraction.size() > 9) {
+        throw refuse("the clock counts no finer than nanoseconds (nine decimals)");
+    }
+    const auto significant = whole.substr(std::min(whole.find_first_not_of('0'), whole.size()));
+    std::int64_t seconds = 0;
+    if (significant.size() > 7) {
+        throw refuse("the longest wait is " + std::to_string(kLongestWaitSeconds) + " seconds");
+    }
+    std::from_chars(significant.data(), significant.data() + significant.size(), seconds);
+    std::int64_t nanoseconds = 0;
+    std::from_chars(fraction.data(), fraction.data() + fraction.size(), nanoseconds);
+    for (auto digits = fraction.size(); digits < 9; ++digits) {
+        nanoseconds *= 10;
+    }
+    if (seconds > kLongestWaitSeconds || (seconds == kLongestWaitSeconds && nanoseconds > 0)) {
+        throw refuse("the longest wait is " + std::to_string(kLongestWaitSeconds) + " seconds");
+    }
+    return std::chrono::seconds(seconds) + std::chrono::nanoseconds(nanoseconds);
+}
+
+std::optional<std::string> applicationNamed(std::string_view word) {
+    const std::pair<std::string_view, const char*> shortNames[] = {
+        {"finder", platform::kFinderBundleIdentifier},
+        {"forklift", platform::kForkLiftBundleIdentifier},
+        {"forklift-setapp", platform::kForkLiftSetappBundleIdentifier},
+        {"textedit", platform::kTextEditBundleIdentifier},
+        {"overlay", platform::kOverlayBundleIdentifier},
+    };
+    for (const auto& [shortName, identifier] : shortNames) {
+        if (shortName == word) {
+            return identifier;
+        }
+    }
+    if (word == "zestrel") {
+        return std::nullopt;
+    }
+    if (word.find('.') != std::string_view::npos) {
+        return std::string(word);
+    }
+    throw CommandError("unknown application “" + std::string(word) +
+                       "” (finder, forklift, forklift-setapp, textedit, overlay, zestrel, or a "
+                       "bundle identifier)");
+}
 
 std::optional<Command> parseCommand(std::string_view line) {
     std::string_view rest = trimmed(line);
@@ -200,6 +266,7 @@ std::optional<Command> parseCommand(std::string_view line) {
             throw CommandError("usage: " + std::string(syntax->usage));
         }
         auto path = takeWord(rest);
+        expectPath(path);
         arguments = {std::move(path), text(rest)};
         return command;
     }
@@ -212,19 +279,34 @@ std::optional<Command> parseCommand(std::string_view line) {
     case CommandKind::open:
         expectCount(*syntax, arguments, 2, 2);
         expectOneOf(*syntax, arguments[0], {"finder", "forklift", "forklift-setapp"});
+        expectPath(arguments[1]);
         break;
     case CommandKind::select:
         expectCount(*syntax, arguments, 1, std::numeric_limits<std::size_t>::max());
+        for (const auto& name : arguments) {
+            if (name.empty() || name == "." || name == ".." ||
+                name.find('/') != std::string::npos) {
+                throw CommandError("“" + name +
+                                   "” is not a name: select takes names of items in the "
+                                   "file manager's folder (no “/”, “.” or “..”)");
+            }
+        }
         break;
     case CommandKind::launch:
     case CommandKind::activate:
+        expectCount(*syntax, arguments, 1, 1);
+        applicationNamed(arguments[0]);
+        break;
     case CommandKind::mkdir:
         expectCount(*syntax, arguments, 1, 1);
+        expectPath(arguments[0]);
         break;
     case CommandKind::quitApp:
         expectCount(*syntax, arguments, 0, 1);
         if (arguments.empty()) {
             command.kind = CommandKind::end;
+        } else {
+            applicationNamed(arguments[0]);
         }
         break;
     case CommandKind::press:
@@ -237,12 +319,17 @@ std::optional<Command> parseCommand(std::string_view line) {
         break;
     case CommandKind::wait:
         expectCount(*syntax, arguments, 1, 1);
-        checkSeconds(arguments[0]);
+        parseSeconds(arguments[0]);
         break;
     case CommandKind::show:
         expectCount(*syntax, arguments, 1, 2);
         if (arguments[0] == "folder" || arguments[0] == "keys") {
             expectCount(*syntax, arguments, 2, 2);
+            if (arguments[0] == "keys") {
+                applicationNamed(arguments[1]);
+            } else {
+                expectPath(arguments[1]);
+            }
         } else {
             expectCount(*syntax, arguments, 1, 1);
             expectOneOf(*syntax, arguments[0],

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -48,5 +50,23 @@ struct Command {
 // `\n` and `\t`. A text argument is the rest of the line, unquoted when it is one quoted
 // word. Throws `CommandError` for anything it cannot run.
 std::optional<Command> parseCommand(std::string_view line);
+
+// What paths in commands start with: it stands for the session's folder.
+inline constexpr std::string_view kSessionFolder = "$TMP";
+// Whether a path word is written from the session's folder (`$TMP` or `$TMP/...`).
+bool isSessionPath(std::string_view word);
+
+// The longest `wait`, about eleven days: far inside what the clock counts in nanoseconds.
+inline constexpr std::int64_t kLongestWaitSeconds = 1'000'000;
+
+// A `wait` argument as exact nanoseconds: digits with at most nine decimals ("2", "0.25"),
+// from 0 to `kLongestWaitSeconds`. Throws `CommandError` for anything else.
+std::chrono::nanoseconds parseSeconds(std::string_view text);
+
+// The bundle identifier an APP word names: the short name of an application a standard
+// desktop has installed, or a bundle identifier as written (a word with a dot). The word
+// "zestrel" answers nothing: this program's identifier is its bundle's. Throws
+// `CommandError` for any other word.
+std::optional<std::string> applicationNamed(std::string_view word);
 
 } // namespace zestrel::console

@@ -36,7 +36,8 @@ TEST(ScriptCommand, WordsAreSplitOnSpacesAndQuotesKeepThemTogether) {
               (Command{CommandKind::select, {"My File.txt", R"(say "hi")", R"(back\slash)"}}));
     EXPECT_EQ(parsed("  open finder \"$TMP/two words\"  "),
               (Command{CommandKind::open, {"finder", "$TMP/two words"}}));
-    EXPECT_EQ(parsed("open finder a\"b"), (Command{CommandKind::open, {"finder", "a\"b"}}));
+    EXPECT_EQ(parsed("open finder $TMP/a\"b"),
+              (Command{CommandKind::open, {"finder", "$TMP/a\"b"}}));
 }
 
 TEST(ScriptCommand, TextArgumentsAreTheRestOfTheLine) {
@@ -116,14 +117,45 @@ TEST(ScriptCommand, WrongWordsGiveTheUsage) {
     }
 }
 
-TEST(ScriptCommand, WaitTakesANonNegativeNumberOfSeconds) {
-    for (const auto* value : {"-1", "abc", "1s", "", "inf", "nan", "1e999"}) {
-        const std::string line = std::string("wait ") + value;
-        if (*value == '\0') {
-            EXPECT_THAT(errorOf(line), HasSubstr("usage: wait"));
-        } else {
-            EXPECT_THAT(errorOf(line), HasSubstr("is not a number of seconds")) << line;
-        }
+TEST(ScriptCommand, WaitTakesExactSecondsWithinTheClocksRange) {
+    using std::chrono::nanoseconds;
+    EXPECT_EQ(parseSeconds("0"), nanoseconds(0));
+    EXPECT_EQ(parseSeconds("0.1"), nanoseconds(100'000'000));
+    EXPECT_EQ(parseSeconds("2.000000001"), nanoseconds(2'000'000'001));
+    EXPECT_EQ(parseSeconds("0001000000"), std::chrono::seconds(kLongestWaitSeconds));
+    EXPECT_THAT(errorOf("wait"), HasSubstr("usage: wait"));
+    // Everything a floating-point reader would take, and what does not fit the clock.
+    for (const auto* value :
+         {"-1", "+1", "abc", "1s", "inf", "nan", "1e999", "1e10", "5e-324", "0x10", ".5", "5.",
+          "9223372035", "1000000.000000001", "0.0000000001", "1,5"}) {
+        EXPECT_THAT(errorOf(std::string("wait ") + value), HasSubstr("is not a number of seconds"))
+            << value;
+    }
+    EXPECT_THAT(errorOf("wait 1000001"), HasSubstr("the longest wait is 1000000 seconds"));
+}
+
+TEST(ScriptCommand, ApplicationsAreCheckedWhenParsed) {
+    for (const auto* line : {"launch safari", "activate Finder", "quit textedit2", "show keys x"}) {
+        EXPECT_THAT(errorOf(line), HasSubstr("unknown application")) << line;
+    }
+    EXPECT_EQ(applicationNamed("forklift-setapp"), "com.binarynights.forklift-setapp");
+    EXPECT_EQ(applicationNamed("org.example.Tool"), "org.example.Tool");
+    EXPECT_EQ(applicationNamed("zestrel"), std::nullopt);
+}
+
+TEST(ScriptCommand, PathsStartInTheSessionFolder) {
+    for (const auto* line :
+         {"open finder /home", "open finder ~", "mkdir made", "mkdir ./made", "write notes.txt hi",
+          "write /etc/motd hi", "show folder /", "write $TMPx/a hi", "mkdir ../$TMP/a"}) {
+        EXPECT_THAT(errorOf(line), HasSubstr("paths start with $TMP/")) << line;
+    }
+    EXPECT_EQ(parsed("mkdir $TMP").arguments, std::vector<std::string>{"$TMP"});
+}
+
+TEST(ScriptCommand, SelectTakesPlainNames) {
+    for (const auto* line : {"select /etc/passwd", "select a.txt ../b.txt", "select ..",
+                             "select sub/a.txt", "select .", "select \"\""}) {
+        EXPECT_THAT(errorOf(line), HasSubstr("is not a name")) << line;
     }
 }
 

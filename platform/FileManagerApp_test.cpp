@@ -144,6 +144,106 @@ TEST_F(FileManagerTest, AFolderIsNeverPastedInsideItself) {
     EXPECT_EQ(env.desktop().logLines().size(), 1u);
 }
 
+// The check compares where things really are: through a link the folder is its own child.
+TEST_F(FileManagerTest, AFolderIsNeverPastedInsideItselfThroughALink) {
+    fs::create_directory_symlink(source / "Folder", target / "way-in");
+    for (const auto chord : {kCommand, kCommand | kOption}) {
+        copy(finder, {"Folder"});
+        finder->openFolder(target / "way-in");
+        env.press(*finder, kVKV, chord, "v");
+        EXPECT_FALSE(fs::exists(source / "Folder" / "Folder"));
+        EXPECT_EQ(DesktopEnvironment::readFile(source / "Folder" / "inner.txt"), "inner");
+    }
+    ASSERT_EQ(env.desktop().logLines().size(), 2u);
+    EXPECT_EQ(env.desktop().logLines()[0],
+              "Finder: did not paste “Folder”: a folder cannot go inside itself");
+
+    // A link to the folder is only a link: it may go inside what it points to.
+    fs::create_directory_symlink(source / "Folder", source / "link");
+    copy(finder, {"link"});
+    finder->openFolder(source / "Folder");
+    env.press(*finder, kVKV, kCommand, "v");
+    EXPECT_TRUE(fs::is_symlink(source / "Folder" / "link"));
+}
+
+TEST_F(FileManagerTest, SelectTakesOnlyNamesOfTheCurrentFolder) {
+    finder->select({"a.txt"});
+    for (const char* name : {"../Target", "/etc", "Folder/inner.txt", ".", "..", ""}) {
+        EXPECT_THROW(finder->select({"Folder", name}), Error) << name;
+    }
+    EXPECT_EQ(finder->selection(), (std::vector<fs::path>{source / "a.txt"}));
+}
+
+TEST(RealPathTest, ResolvesEveryLinkAlongThePath) {
+    DesktopEnvironment env;
+    const auto home = fs::canonical(env.home());
+    const auto inside = env.makeFolder("inside");
+    env.makeFolder("outside/deep");
+    fs::create_directory_symlink(home / "outside" / "deep", inside / "deep-link");
+    fs::create_symlink("../nowhere.txt", inside / "dangling");
+    fs::create_symlink("loop-b", inside / "loop-a");
+    fs::create_symlink("loop-a", inside / "loop-b");
+
+    EXPECT_EQ(realPath(inside / "deep-link" / ".." / "x"), home / "outside" / "x");
+    EXPECT_EQ(realPath(inside / "dangling"), home / "nowhere.txt");
+    EXPECT_EQ(realPath(inside / "not-yet" / ".." / ".." / "x"), home / "x");
+    EXPECT_EQ(realPath(inside / "." / "new" / ""), inside / "new");
+    EXPECT_THROW(realPath(inside / "loop-a"), Error);
+    EXPECT_THROW(realPath(std::string("/tmp/a\0b", 8)), Error);
+
+    EXPECT_TRUE(isWithin(inside / "a", inside));
+    EXPECT_TRUE(isWithin(inside, inside));
+    EXPECT_FALSE(isWithin(home / "inside2", inside));
+    EXPECT_FALSE(isWithin(home, inside));
+}
+
+// A confined file manager: the source folder is its whole world.
+class ConfinedFileManagerTest : public FileManagerTest {
+protected:
+    ConfinedFileManagerTest() {
+        outsideFile = env.writeFile(target / "private.txt", "keep me");
+        finder->confine(source);
+    }
+    fs::path outsideFile;
+};
+
+TEST_F(ConfinedFileManagerTest, StartsInItsFolderAndStaysThere) {
+    EXPECT_EQ(finder->currentFolder(), fs::canonical(source));
+    EXPECT_EQ(env.desktop().windowServer().window(finder->browserWindow())->name, "Source");
+    fs::create_directory_symlink(target, source / "way-out");
+    EXPECT_THROW(finder->openFolder(target), Error);
+    EXPECT_THROW(finder->openFolder(source / "way-out"), Error);
+    EXPECT_THROW(finder->openFolder(source / ".."), Error);
+    EXPECT_EQ(finder->currentFolder(), fs::canonical(source));
+    finder->openFolder(source / "Folder");
+}
+
+TEST_F(ConfinedFileManagerTest, SelectsNothingThatLeadsOutside) {
+    fs::create_symlink(outsideFile, source / "private-link");
+    EXPECT_THROW(finder->select({"private-link"}), Error);
+    EXPECT_THROW(finder->select({"../Target"}), Error);
+    EXPECT_TRUE(finder->selection().empty());
+}
+
+TEST_F(ConfinedFileManagerTest, PastesNothingFromOutside) {
+    auto forkLift = env.launch<FileManagerApplication>(kForkLiftBundleIdentifier, true);
+    forkLift->openFolder(target);
+    forkLift->select({"private.txt"});
+    env.press(*forkLift, kVKC, kCommand, "c");
+    env.advance(forkLift->copyLatency());
+    ASSERT_EQ(pasteboard->readFileURLs().size(), 1u);
+
+    env.desktop().activate(
+        env.desktop().runningApplications(kFinderBundleIdentifier)[0]->processIdentifier());
+    env.press(*finder, kVKV, kCommand | kOption, "v");
+    EXPECT_EQ(DesktopEnvironment::readFile(outsideFile), "keep me");
+    EXPECT_FALSE(fs::exists(source / "private.txt"));
+    ASSERT_EQ(env.desktop().logLines().size(), 1u);
+    EXPECT_EQ(env.desktop().logLines()[0],
+              "Finder: did not paste “private.txt”: it lies outside “" +
+                  fs::canonical(source).string() + "”");
+}
+
 TEST_F(FileManagerTest, BothForkLiftEditionsAreFileManagers) {
     for (const char* id : {kForkLiftBundleIdentifier, kForkLiftSetappBundleIdentifier}) {
         auto forkLift = env.launch<FileManagerApplication>(id, true);

@@ -1,17 +1,21 @@
 // The zestrel program: a simulated desktop driven by a script or from the terminal. The
-// command line is the desktop's: `zestrel [--keep] [SCRIPT]`.
+// command line is the desktop's: `zestrel [--keep | --root DIR] [SCRIPT]`.
 #include "console/Console.h"
+#include "console/ScriptFile.h"
+#include "console/TerminationSignals.h"
 #include "platform/Clock.h"
 #include "platform/ProcessLocal.h"
 #include "platform/RunLoop.h"
 #include "platform/UserDefaults.h"
 
+#include <csignal>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -20,19 +24,24 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kUsage = "usage: zestrel [--keep] [SCRIPT]\n"
-                                    "  SCRIPT  desktop commands, one a line; without it they "
-                                    "are read from the terminal\n"
-                                    "  --keep  keep the temporary folder ($TMP) at the end\n";
+constexpr std::string_view kUsage =
+    "usage: zestrel [--keep | --root DIR] [SCRIPT]\n"
+    "  SCRIPT      desktop commands, one a line; without it they are read from the terminal\n"
+    "  --keep      keep the temporary folder ($TMP) at the end\n"
+    "  --root DIR  use the existing folder DIR as $TMP instead of a temporary one; nothing\n"
+    "              is removed at the end\n"
+    "Commands reach only what is inside $TMP. Ctrl+C ends the session as `quit` does.\n";
 
-// The session's folder: $TMP for the commands, and the simulated machine's defaults
-// database, so nothing is written into the user's own. Removed at the end unless kept.
+// The session's own folder: $TMP for the commands (unless a folder is named), and the
+// simulated machine's defaults database, so nothing is written into the user's own.
+// Removed at the end unless kept.
 class ScratchFolder {
 public:
     ScratchFolder() {
         std::string pattern = (fs::temp_directory_path() / "zestrel-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("cannot create a temporary folder");
+            throw std::system_error(errno, std::generic_category(),
+                                    "cannot create a temporary folder");
         }
         root_ = pattern;
         fs::create_directories(files());
@@ -57,41 +66,57 @@ private:
     bool keep_ = false;
 };
 
-} // namespace
-
-int main(int argc, char** argv) {
+struct Options {
     bool keep = false;
+    std::optional<fs::path> root;
     std::optional<std::string> scriptPath;
+};
+
+// The options, or an exit status when the program ends here.
+std::optional<int> parseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
-        if (argument == "--keep") {
-            keep = true;
+        if (argument == "--keep" && !options.root) {
+            options.keep = true;
+        } else if (argument == "--root" && i + 1 < argc && !options.keep && !options.root) {
+            options.root = argv[++i];
         } else if (argument == "--help" || argument == "-h") {
             std::cout << kUsage;
             return 0;
-        } else if (!argument.starts_with("-") && !scriptPath) {
-            scriptPath = std::string(argument);
+        } else if (!argument.starts_with("-") && !options.scriptPath) {
+            options.scriptPath = std::string(argument);
         } else {
             std::cerr << kUsage;
             return 2;
         }
     }
-    std::ifstream script;
-    if (scriptPath) {
-        script.open(*scriptPath);
-        if (!script) {
-            std::cerr << "zestrel: cannot read " << *scriptPath << "\n";
-            return 2;
-        }
-    }
+    return std::nullopt;
+}
 
+const char* nameOfSignal(int signal) {
+    return signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "a signal";
+}
+
+int run(const Options& options, zestrel::console::TerminationSignals& signals) {
     using namespace zestrel::platform;
+    std::istringstream script;
+    if (options.scriptPath) {
+        script.str(zestrel::console::readScriptFile(*options.scriptPath));
+    }
+    std::optional<fs::path> root;
+    if (options.root) {
+        std::error_code error;
+        if (!fs::is_directory(*options.root, error)) {
+            throw std::runtime_error("--root " + options.root->string() + " is not a folder");
+        }
+        root = fs::canonical(*options.root);
+    }
     ScratchFolder scratch;
-    if (keep) {
+    if (options.keep) {
         scratch.keep();
     }
     setenv("XDG_CONFIG_HOME", scratch.defaults().c_str(), 1);
-    if (scriptPath) {
+    if (options.scriptPath) {
         // Scripts run on a virtual clock starting now, so `wait` takes no real time.
         installClock(std::make_shared<VirtualClock>(RealClock().now()));
     }
@@ -99,12 +124,38 @@ int main(int argc, char** argv) {
 
     int status = 0;
     {
-        zestrel::console::Console console(scratch.files(), std::cout, std::cerr);
-        status =
-            scriptPath ? console.runScript(script, *scriptPath) : console.runTerminal(std::cin);
+        zestrel::console::Console console(root.value_or(scratch.files()), std::cout, std::cerr);
+        signals.onSignal([&console](int signal) { console.interrupt(signal); });
+        // The console goes first whichever way this scope ends.
+        const std::shared_ptr<void> forwarding(nullptr,
+                                               [&signals](void*) { signals.onSignal(nullptr); });
+        status = options.scriptPath ? console.runScript(script, *options.scriptPath)
+                                    : console.runTerminal(std::cin);
     }
     UserDefaults::flushAll();
     resetProcess();
     installClock(nullptr);
+    // Also one that came while the session was ending on its own: the caller asked for it.
+    if (const int signal = signals.received(); signal != 0) {
+        std::cerr << "zestrel: ended by " << nameOfSignal(signal) << "\n";
+        return 128 + signal;
+    }
     return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (const auto status = parseOptions(argc, argv, options)) {
+        return *status;
+    }
+    try {
+        // From the start: a signal before the session runs ends it before its first command.
+        zestrel::console::TerminationSignals signals;
+        return run(options, signals);
+    } catch (const std::exception& error) {
+        std::cerr << "zestrel: " << error.what() << "\n";
+        return 2;
+    }
 }

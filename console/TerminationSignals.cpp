@@ -1,0 +1,91 @@
+#include "console/TerminationSignals.h"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace zestrel::console {
+
+namespace {
+
+constexpr int kSignals[] = {SIGINT, SIGTERM};
+struct sigaction previousActions[std::size(kSignals)];
+
+// The pipe the handler writes to; -1 while no watch is installed.
+std::atomic<int> signalPipe{-1};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+void handleSignal(int signal) {
+    const int savedErrno = errno;
+    const int fd = signalPipe.load();
+    if (fd >= 0) {
+        const auto byte = static_cast<unsigned char>(signal);
+        [[maybe_unused]] const auto ignored = ::write(fd, &byte, 1);
+    }
+    errno = savedErrno;
+}
+
+} // namespace
+
+TerminationSignals::TerminationSignals() {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        throw std::system_error(errno, std::generic_category(), "cannot watch for signals");
+    }
+    readEnd_ = ends[0];
+    writeEnd_ = ends[1];
+    signalPipe.store(writeEnd_);
+    thread_ = std::thread([this] { watch(); });
+    struct sigaction action = {};
+    action.sa_handler = handleSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+        sigaction(kSignals[i], &action, &previousActions[i]);
+    }
+}
+
+TerminationSignals::~TerminationSignals() {
+    for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+        sigaction(kSignals[i], &previousActions[i], nullptr);
+    }
+    signalPipe.store(-1);
+    const unsigned char stop = 0;
+    while (::write(writeEnd_, &stop, 1) < 0 && errno == EINTR) {
+    }
+    thread_.join();
+    ::close(readEnd_);
+    ::close(writeEnd_);
+}
+
+void TerminationSignals::onSignal(std::function<void(int)> handler) {
+    std::lock_guard lock(mutex_);
+    handler_ = std::move(handler);
+    if (handler_ && received_.load() != 0 && !delivered_) {
+        delivered_ = true;
+        handler_(received_.load());
+    }
+}
+
+void TerminationSignals::watch() {
+    for (;;) {
+        unsigned char signal = 0;
+        const auto count = ::read(readEnd_, &signal, 1);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count != 1 || signal == 0) {
+            return;
+        }
+        std::lock_guard lock(mutex_);
+        received_.store(signal);
+        delivered_ = static_cast<bool>(handler_);
+        if (handler_) {
+            handler_(signal);
+        }
+    }
+}
+
+} // namespace zestrel::console

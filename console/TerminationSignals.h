@@ -1,0 +1,46 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace zestrel::console {
+
+// Turns SIGINT and SIGTERM into a call on a thread of its own, so the program ends the way
+// `quit` ends it rather than wherever the signal found it. The signal handler only writes
+// the signal's number to a pipe, which is all it may safely do; the thread reads it and
+// calls the handler given to `onSignal`. Each signal is caught once: a second one acts as
+// it would without this, so a program stuck on its way out can still be stopped.
+//
+// One at a time in a process; made and destroyed on the main thread.
+class TerminationSignals {
+public:
+    // Installs the handlers. Throws `std::system_error` when the pipe cannot be made.
+    TerminationSignals();
+    // Restores the handling there was before and ends the thread.
+    ~TerminationSignals();
+    TerminationSignals(const TerminationSignals&) = delete;
+    TerminationSignals& operator=(const TerminationSignals&) = delete;
+
+    // Calls `handler` with the signal's number for each signal from now on (on the
+    // watching thread), and at once for one that came before. Once this answers, the
+    // previous handler is no longer running and is never called again: an empty handler
+    // ends the calls before what they reach goes away.
+    void onSignal(std::function<void(int)> handler);
+    // The last signal received, or 0.
+    int received() const { return received_.load(); }
+
+private:
+    void watch();
+
+    int readEnd_ = -1;
+    int writeEnd_ = -1;
+    std::atomic<int> received_{0};
+    std::mutex mutex_;
+    std::function<void(int)> handler_; // guarded by mutex_, and called under it
+    bool delivered_ = false;           // guarded by mutex_: received_ was handled
+    std::thread thread_;
+};
+
+} // namespace zestrel::console

@@ -1,0 +1,255 @@
+// The program as a person runs it: the built `zestrel`, in a child process whose temporary
+// folder (TMPDIR) and HOME are the test's own.
+#include "platform/testing/TestEnvironment.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <poll.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace zestrel::console {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+// One run of the program, with pipes for its standard streams.
+class ProgramRun {
+public:
+    ProgramRun(const std::vector<std::string>& arguments,
+               const std::map<std::string, std::string>& environment) {
+        std::vector<std::string> words{ZESTREL_PROGRAM};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        std::vector<std::string> variables;
+        for (char** at = environ; *at != nullptr; ++at) {
+            const std::string variable = *at;
+            if (!environment.contains(variable.substr(0, variable.find('=')))) {
+                variables.push_back(variable);
+            }
+        }
+        for (const auto& [name, value] : environment) {
+            variables.push_back(name + "=" + value);
+        }
+        int in[2], out[2], err[2];
+        EXPECT_EQ(::pipe2(in, O_CLOEXEC) | ::pipe2(out, O_CLOEXEC) | ::pipe2(err, O_CLOEXEC), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+        const auto argv = pointers(words);
+        const auto envp = pointers(variables);
+        EXPECT_EQ(posix_spawn(&pid_, words[0].c_str(), &actions, nullptr, argv.data(), envp.data()),
+                  0);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(in[0]);
+        ::close(out[1]);
+        ::close(err[1]);
+        input_ = in[1];
+        output_ = out[0];
+        errors_ = err[0];
+    }
+    ~ProgramRun() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            finish();
+        }
+    }
+
+    void write(const std::string& text) {
+        ASSERT_EQ(::write(input_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    }
+    // Reads until the standard output holds `text`, or the program ends, or a long while.
+    bool awaitOutput(const std::string& text) {
+        const auto deadline = std::chrono::steady_clock::now() + 60s;
+        while (out.find(text) == std::string::npos) {
+            if (std::chrono::steady_clock::now() > deadline || !readSome()) {
+                return false;
+            }
+        }
+        return true;
+    }
+    void signal(int number) { ::kill(pid_, number); }
+    // Ends the input (or, when the program is to end by itself, waits for that first), reads
+    // everything and answers the exit status (minus the signal when one ended the program
+    // unhandled).
+    int finish(bool endInput = true) {
+        if (endInput && input_ >= 0) {
+            ::close(std::exchange(input_, -1));
+        }
+        while (readSome()) {
+        }
+        if (input_ >= 0) {
+            ::close(std::exchange(input_, -1));
+        }
+        int status = 0;
+        ::waitpid(std::exchange(pid_, -1), &status, 0);
+        ::close(output_);
+        ::close(errors_);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+    }
+
+    std::string out;
+    std::string err;
+
+private:
+    static std::vector<char*> pointers(std::vector<std::string>& words) {
+        std::vector<char*> list;
+        for (auto& word : words) {
+            list.push_back(word.data());
+        }
+        list.push_back(nullptr);
+        return list;
+    }
+    // False once both outputs have ended.
+    bool readSome() {
+        pollfd fds[] = {{output_, POLLIN, 0}, {errors_, POLLIN, 0}};
+        std::string* into[] = {&out, &err};
+        if (done_[0] && done_[1]) {
+            return false;
+        }
+        if (::poll(fds, 2, 60'000) <= 0) {
+            return false;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (!done_[i] && (fds[i].revents & (POLLIN | POLLHUP)) != 0) {
+                char buffer[4096];
+                const auto count = ::read(fds[i].fd, buffer, sizeof buffer);
+                if (count > 0) {
+                    into[i]->append(buffer, static_cast<std::size_t>(count));
+                } else if (count == 0 || errno != EINTR) {
+                    done_[i] = true;
+                    fds[i].fd = -1;
+                }
+            }
+        }
+        return true;
+    }
+
+    pid_t pid_ = -1;
+    int input_ = -1;
+    int output_ = -1;
+    int errors_ = -1;
+    bool done_[2] = {false, false};
+};
+
+class ZestrelProgramTest : public ::testing::Test {
+protected:
+    ZestrelProgramTest()
+        : temporary_(made(env_.home() / "temporary")), neighbour_(made(env_.home() / "mine")) {
+        std::ofstream(neighbour_ / "letter.txt") << "Dear Sir";
+    }
+
+    static fs::path made(const fs::path& folder) {
+        fs::create_directories(folder);
+        return folder;
+    }
+
+    fs::path script(const std::string& text) {
+        const auto path = env_.home() / "script.zestrel";
+        std::ofstream(path, std::ios::binary) << text;
+        return path;
+    }
+
+    std::unique_ptr<ProgramRun> start(const std::vector<std::string>& arguments) {
+        return std::make_unique<ProgramRun>(
+            arguments, std::map<std::string, std::string>{{"TMPDIR", temporary_.string()},
+                                                          {"HOME", neighbour_.string()}});
+    }
+
+    int run(const std::vector<std::string>& arguments) {
+        run_ = start(arguments);
+        return run_->finish();
+    }
+
+    std::vector<std::string> namesIn(const fs::path& folder) const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+            names.push_back(fs::relative(entry.path(), folder).string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    platform::testing::TestEnvironment env_;
+    fs::path temporary_;
+    fs::path neighbour_;
+    std::unique_ptr<ProgramRun> run_;
+};
+
+TEST_F(ZestrelProgramTest, TheTemporaryFolderGoesAtTheEndUnlessKept) {
+    const auto path = script("write $TMP/a.txt x\nselect letter.txt\n");
+    EXPECT_EQ(run({path.string()}), 1);
+    EXPECT_THAT(run_->err, HasSubstr("“letter.txt” is not in “$TMP”"));
+    EXPECT_THAT(namesIn(temporary_), IsEmpty());
+
+    EXPECT_EQ(run({"--keep", path.string()}), 1);
+    EXPECT_THAT(run_->err, HasSubstr("zestrel: kept the temporary folder "));
+    const auto kept = namesIn(temporary_);
+    EXPECT_EQ(std::count_if(kept.begin(), kept.end(),
+                            [](const std::string& name) { return name.ends_with("/tmp/a.txt"); }),
+              1);
+    EXPECT_EQ(namesIn(neighbour_), std::vector<std::string>{"letter.txt"});
+}
+
+TEST_F(ZestrelProgramTest, ANamedRootIsUsedAndLeftAsItIs) {
+    const auto root = made(env_.home() / "work");
+    EXPECT_EQ(run({"--root", root.string(),
+                   script("write $TMP/a.txt x\nshow folder $TMP\nwrite $TMP/../mine/letter.txt x\n")
+                       .string()}),
+              1);
+    EXPECT_THAT(run_->out, HasSubstr("wrote $TMP/a.txt (2 bytes)\n> show folder $TMP\n$TMP:\n"));
+    EXPECT_THAT(run_->err, HasSubstr(":3: “$TMP/../mine/letter.txt” leads outside $TMP"));
+    EXPECT_EQ(namesIn(root), std::vector<std::string>{"a.txt"});
+    EXPECT_THAT(namesIn(temporary_), IsEmpty());
+    EXPECT_EQ(namesIn(neighbour_), std::vector<std::string>{"letter.txt"});
+
+    EXPECT_EQ(run({"--root", (root / "a.txt").string(), script("echo hi\n").string()}), 2);
+    EXPECT_THAT(run_->err, HasSubstr("is not a folder"));
+    EXPECT_EQ(run({"--help"}), 0);
+    EXPECT_THAT(run_->out, HasSubstr("--root DIR"));
+}
+
+TEST_F(ZestrelProgramTest, AScriptThatIsNoScriptIsAnErrorAndABomIsNot) {
+    EXPECT_EQ(run({env_.home().string()}), 2);
+    EXPECT_THAT(run_->err, HasSubstr("is a folder, not a script"));
+    EXPECT_EQ(run({"/proc/self/mem"}), 2);
+    EXPECT_THAT(run_->err, HasSubstr("cannot read /proc/self/mem: Input/output error"));
+    EXPECT_EQ(run({script("\xEF\xBB\xBF"
+                          "echo hello\n")
+                       .string()}),
+              0);
+    EXPECT_EQ(run_->out, "hello\n");
+}
+
+TEST_F(ZestrelProgramTest, SignalsEndTheSessionAsQuitDoes) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        auto program = start({});
+        program->write("write $TMP/a.txt x\n");
+        ASSERT_TRUE(program->awaitOutput("wrote $TMP/a.txt")) << program->err;
+        program->signal(signal);
+        EXPECT_EQ(program->finish(false), 128 + signal);
+        EXPECT_THAT(program->err, HasSubstr("zestrel: ended by SIG"));
+        EXPECT_THAT(namesIn(temporary_), IsEmpty());
+    }
+}
+
+} // namespace
+} // namespace zestrel::console
