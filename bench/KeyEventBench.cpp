@@ -4,7 +4,7 @@
 #include "bench/Baseline.h"
 #include "cut_engine/CGKeyCodeUtilities.h"
 #include "cut_engine/SystemEventTap.h"
-#include "platform/EventSystem.h"
+#include "platform/desktop/EventSystem.h"
 
 #include <memory>
 

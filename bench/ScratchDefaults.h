@@ -2,7 +2,7 @@
 
 // Benchmarks must not touch the user's own preferences: the defaults database of a run
 // lives in a scratch folder, removed when the run ends.
-#include "platform/UserDefaults.h"
+#include "platform/data/UserDefaults.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -3,14 +3,14 @@
 #include "console/KeyChord.h"
 #include "console/StandInTap.h"
 #include "foundation/Logger.h"
-#include "platform/Bundle.h"
-#include "platform/Desktop.h"
-#include "platform/Error.h"
-#include "platform/EventSystem.h"
-#include "platform/FileManagerApp.h"
-#include "platform/FileSafety.h"
-#include "platform/InputSource.h"
-#include "platform/RunLoop.h"
+#include "platform/base/Bundle.h"
+#include "platform/base/Error.h"
+#include "platform/base/RunLoop.h"
+#include "platform/data/FileSafety.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/EventSystem.h"
+#include "platform/desktop/FileManagerApp.h"
+#include "platform/desktop/InputSource.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "console/ScriptCommand.h"
-#include "platform/Clock.h"
+#include "platform/base/Clock.h"
 
 #include <atomic>
 #include <filesystem>

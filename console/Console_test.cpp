@@ -1,10 +1,10 @@
 #include "console/Console.h"
 
-#include "platform/Clock.h"
-#include "platform/Desktop.h"
-#include "platform/FileManagerApp.h"
-#include "platform/NSPasteboard.h"
-#include "platform/RunLoop.h"
+#include "platform/base/Clock.h"
+#include "platform/base/RunLoop.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/FileManagerApp.h"
+#include "platform/desktop/NSPasteboard.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gmock/gmock.h>

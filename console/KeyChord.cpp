@@ -1,7 +1,7 @@
 #include "console/KeyChord.h"
 
 #include "console/ScriptCommand.h"
-#include "platform/KeyboardLayout.h"
+#include "platform/desktop/KeyboardLayout.h"
 
 #include <algorithm>
 #include <array>

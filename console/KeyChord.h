@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/CGEvent.h"
-#include "platform/NSEvent.h"
+#include "platform/desktop/CGEvent.h"
+#include "platform/desktop/NSEvent.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
 #include "console/ScriptCommand.h"
 
 #include "console/KeyChord.h"
-#include "platform/Desktop.h"
+#include "platform/desktop/Desktop.h"
 
 #include <algorithm>
 #include <array>

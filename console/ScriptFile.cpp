@@ -1,7 +1,7 @@
 #include "console/ScriptFile.h"
 
 #include "console/ScriptCommand.h"
-#include "platform/FileSafety.h"
+#include "platform/data/FileSafety.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,9 +1,9 @@
 #include "console/StandInTap.h"
 
-#include "platform/DispatchQueue.h"
-#include "platform/Error.h"
-#include "platform/NSEvent.h"
-#include "platform/NSPasteboard.h"
+#include "platform/base/DispatchQueue.h"
+#include "platform/base/Error.h"
+#include "platform/desktop/NSEvent.h"
+#include "platform/desktop/NSPasteboard.h"
 
 #include <algorithm>
 #include <chrono>

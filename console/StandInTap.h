@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Desktop.h"
-#include "platform/EventTap.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/EventTap.h"
 
 #include <memory>
 #include <vector>

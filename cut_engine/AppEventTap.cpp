@@ -3,10 +3,10 @@
 #include "foundation/ErrorReporter.h"
 #include "foundation/Logger.h"
 #include "foundation/RunningApplication.h"
-#include "platform/Accessibility.h"
-#include "platform/NSRunningApplication.h"
-#include "platform/NSWorkspace.h"
-#include "platform/StandardStreams.h"
+#include "platform/base/StandardStreams.h"
+#include "platform/desktop/Accessibility.h"
+#include "platform/desktop/NSRunningApplication.h"
+#include "platform/desktop/NSWorkspace.h"
 
 #include <algorithm>
 #include <string>

@@ -1,7 +1,7 @@
 #include "cut_engine/AppEventTap.h"
 
-#include "platform/Accessibility.h"
-#include "platform/NSRunningApplication.h"
+#include "platform/desktop/Accessibility.h"
+#include "platform/desktop/NSRunningApplication.h"
 #include "platform/testing/DesktopEnvironment.h"
 
 #include <gmock/gmock.h>

@@ -1,6 +1,6 @@
 #include "cut_engine/AppPreferenceKeys.h"
 
-#include "platform/ProcessLocal.h"
+#include "platform/base/ProcessLocal.h"
 
 #include <memory>
 #include <string>

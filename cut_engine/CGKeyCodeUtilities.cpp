@@ -5,10 +5,10 @@
 #include "foundation/Logger.h"
 #include "foundation/SmallUtilities.h"
 #include "foundation/UnfairLock.h"
-#include "platform/DispatchQueue.h"
-#include "platform/InputSource.h"
-#include "platform/NotificationCenter.h"
-#include "platform/ProcessLocal.h"
+#include "platform/base/DispatchQueue.h"
+#include "platform/base/NotificationCenter.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/desktop/InputSource.h"
 
 #include <mutex>
 

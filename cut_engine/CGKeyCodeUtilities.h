@@ -1,8 +1,8 @@
 #pragma once
 
 #include "foundation/NotificationTokens.h"
-#include "platform/CGEvent.h"
-#include "platform/NSEvent.h"
+#include "platform/desktop/CGEvent.h"
+#include "platform/desktop/NSEvent.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "cut_engine/CGKeyCodeUtilities.h"
 
-#include "platform/EventSystem.h"
-#include "platform/InputSource.h"
+#include "platform/desktop/EventSystem.h"
+#include "platform/desktop/InputSource.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gmock/gmock.h>

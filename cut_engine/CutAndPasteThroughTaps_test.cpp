@@ -4,8 +4,8 @@
 #include "cut_engine/AppEventTap.h"
 #include "cut_engine/AppPreferenceKeys.h"
 #include "cut_engine/CGKeyCodeUtilities.h"
-#include "platform/DispatchQueue.h"
-#include "platform/NSPasteboard.h"
+#include "platform/base/DispatchQueue.h"
+#include "platform/desktop/NSPasteboard.h"
 #include "platform/testing/DesktopEnvironment.h"
 
 #include <gtest/gtest.h>

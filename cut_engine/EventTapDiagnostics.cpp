@@ -4,8 +4,8 @@
 #include "foundation/GeneralError.h"
 #include "foundation/RunningApplication.h"
 #include "foundation/TextUtilities.h"
-#include "platform/EventTap.h"
-#include "platform/NSRunningApplication.h"
+#include "platform/desktop/EventTap.h"
+#include "platform/desktop/NSRunningApplication.h"
 #include "services/QVProcessID.h"
 
 #include <array>

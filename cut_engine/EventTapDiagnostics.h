@@ -1,9 +1,9 @@
 #pragma once
 
 #include "foundation/OrderedDictionary.h"
-#include "platform/Error.h"
-#include "platform/EventSystem.h"
-#include "platform/Value.h"
+#include "platform/base/Error.h"
+#include "platform/base/Value.h"
+#include "platform/desktop/EventSystem.h"
 
 #include <cstdint>
 #include <set>

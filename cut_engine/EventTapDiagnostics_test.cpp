@@ -1,8 +1,8 @@
 #include "cut_engine/EventTapDiagnostics.h"
 
 #include "foundation/TextUtilities.h"
-#include "platform/Bundle.h"
-#include "platform/CodeSigning.h"
+#include "platform/base/Bundle.h"
+#include "platform/desktop/CodeSigning.h"
 #include "platform/testing/DesktopEnvironment.h"
 
 #include <gmock/gmock.h>

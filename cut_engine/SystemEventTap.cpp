@@ -3,7 +3,7 @@
 #include "foundation/ErrorReporter.h"
 #include "foundation/GeneralError.h"
 #include "foundation/Logger.h"
-#include "platform/Accessibility.h"
+#include "platform/desktop/Accessibility.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/CGEvent.h"
-#include "platform/EventTap.h"
-#include "platform/NSEvent.h"
+#include "platform/desktop/CGEvent.h"
+#include "platform/desktop/EventTap.h"
+#include "platform/desktop/NSEvent.h"
 
 #include <cstdint>
 #include <functional>

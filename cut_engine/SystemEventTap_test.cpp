@@ -1,7 +1,7 @@
 #include "cut_engine/SystemEventTap.h"
 
-#include "platform/Accessibility.h"
-#include "platform/FileManagerApp.h"
+#include "platform/desktop/Accessibility.h"
+#include "platform/desktop/FileManagerApp.h"
 #include "platform/testing/DesktopEnvironment.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/NSView.h"
+#include "platform/appkit/NSView.h"
 
 #include <functional>
 

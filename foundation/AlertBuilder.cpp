@@ -5,9 +5,9 @@
 #include "foundation/GeneralError.h"
 #include "foundation/MainQueue.h"
 #include "foundation/QVApp.h"
-#include "platform/DispatchQueue.h"
-#include "platform/NSApplication.h"
-#include "platform/NSColor.h"
+#include "platform/appkit/NSApplication.h"
+#include "platform/appkit/NSColor.h"
+#include "platform/base/DispatchQueue.h"
 
 namespace zestrel {
 namespace {

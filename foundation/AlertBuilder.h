@@ -1,8 +1,8 @@
 #pragma once
 
 #include "foundation/Duration.h"
-#include "platform/NSAlert.h"
-#include "platform/NSWindow.h"
+#include "platform/appkit/NSAlert.h"
+#include "platform/appkit/NSWindow.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,8 +1,8 @@
 #include "foundation/AlertBuilder.h"
 
 #include "foundation/AddedToSuperviewObserverView.h"
-#include "platform/DispatchQueue.h"
-#include "platform/NSApplication.h"
+#include "platform/appkit/NSApplication.h"
+#include "platform/base/DispatchQueue.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gmock/gmock.h>

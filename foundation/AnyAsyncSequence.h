@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Task.h"
+#include "platform/concurrency/Task.h"
 
 #include <functional>
 #include <memory>

@@ -1,8 +1,8 @@
 #include "foundation/ApplicationActivation.h"
 
 #include "foundation/QVApp.h"
-#include "platform/NSApplication.h"
-#include "platform/NSMenu.h"
+#include "platform/appkit/NSApplication.h"
+#include "platform/appkit/NSMenu.h"
 
 namespace zestrel {
 

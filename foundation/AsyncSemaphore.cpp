@@ -1,6 +1,6 @@
 #include "foundation/AsyncSemaphore.h"
 
-#include "platform/Error.h"
+#include "platform/base/Error.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Continuation.h"
-#include "platform/Task.h"
+#include "platform/concurrency/Continuation.h"
+#include "platform/concurrency/Task.h"
 
 #include <cstddef>
 #include <memory>

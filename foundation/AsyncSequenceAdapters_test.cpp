@@ -4,7 +4,7 @@
 #include "foundation/RemoveDuplicatesAsyncSequence.h"
 
 #include "foundation/GeneralError.h"
-#include "platform/AsyncStream.h"
+#include "platform/concurrency/AsyncStream.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>

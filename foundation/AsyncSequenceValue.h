@@ -1,9 +1,9 @@
 #pragma once
 
 #include "foundation/AsyncStreamUtilities.h"
-#include "platform/AnyCancellable.h"
-#include "platform/ObservableObject.h"
-#include "platform/Task.h"
+#include "platform/concurrency/AnyCancellable.h"
+#include "platform/concurrency/ObservableObject.h"
+#include "platform/concurrency/Task.h"
 
 #include <memory>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "foundation/AsyncSequenceValue.h"
 
-#include "platform/AsyncStream.h"
+#include "platform/concurrency/AsyncStream.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>

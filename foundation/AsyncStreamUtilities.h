@@ -1,10 +1,10 @@
 #pragma once
 
-#include "platform/AnyCancellable.h"
-#include "platform/Clock.h"
-#include "platform/Error.h"
-#include "platform/Task.h"
-#include "platform/TaskGroup.h"
+#include "platform/base/Clock.h"
+#include "platform/base/Error.h"
+#include "platform/concurrency/AnyCancellable.h"
+#include "platform/concurrency/Task.h"
+#include "platform/concurrency/TaskGroup.h"
 
 #include <cstdint>
 #include <exception>

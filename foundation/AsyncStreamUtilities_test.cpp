@@ -1,7 +1,7 @@
 #include "foundation/AsyncStreamUtilities.h"
 
 #include "foundation/GeneralError.h"
-#include "platform/AsyncStream.h"
+#include "platform/concurrency/AsyncStream.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>

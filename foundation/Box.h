@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Value.h"
+#include "platform/base/Value.h"
 
 #include <compare>
 #include <concepts>

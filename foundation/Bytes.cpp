@@ -1,7 +1,7 @@
 #include "foundation/Bytes.h"
 
-#include "platform/Error.h"
-#include "platform/Formatters.h"
+#include "platform/base/Error.h"
+#include "platform/data/Formatters.h"
 
 #include <array>
 #include <cmath>

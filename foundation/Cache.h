@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/NSCache.h"
+#include "platform/base/NSCache.h"
 
 #include <functional>
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Clock.h"
-#include "platform/DispatchQueue.h"
+#include "platform/base/Clock.h"
+#include "platform/base/DispatchQueue.h"
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/JSONCoder.h"
+#include "platform/data/JSONCoder.h"
 
 namespace zestrel {
 

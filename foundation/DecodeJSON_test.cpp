@@ -1,6 +1,6 @@
 #include "foundation/DecodeJSON.h"
 
-#include "platform/Coding.h"
+#include "platform/data/Coding.h"
 
 #include <gtest/gtest.h>
 

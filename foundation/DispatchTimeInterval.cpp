@@ -1,6 +1,6 @@
 #include "foundation/DispatchTimeInterval.h"
 
-#include "platform/Error.h"
+#include "platform/base/Error.h"
 
 #include <cstdint>
 

@@ -2,8 +2,8 @@
 
 #include "foundation/ErrorReporter.h"
 #include "foundation/GeneralError.h"
-#include "platform/Clock.h"
-#include "platform/Error.h"
+#include "platform/base/Clock.h"
+#include "platform/base/Error.h"
 
 #include <cmath>
 #include <limits>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "foundation/DispatchTimeInterval.h"
-#include "platform/Timer.h"
-#include "platform/Value.h"
+#include "platform/base/Timer.h"
+#include "platform/base/Value.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "foundation/Duration.h"
 
-#include "platform/Error.h"
-#include "platform/RunLoop.h"
+#include "platform/base/Error.h"
+#include "platform/base/RunLoop.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 
 #include "foundation/ErrorUserInfo.h"
 #include "foundation/TextUtilities.h"
-#include "platform/DataDetector.h"
-#include "platform/Error.h"
+#include "platform/base/Error.h"
+#include "platform/data/DataDetector.h"
 
 namespace zestrel {
 

@@ -2,8 +2,8 @@
 
 #include "foundation/ApplicationActivation.h"
 #include "foundation/Logger.h"
-#include "platform/DispatchQueue.h"
-#include "platform/NSApplication.h"
+#include "platform/appkit/NSApplication.h"
+#include "platform/base/DispatchQueue.h"
 
 #include <cerrno>
 #include <utility>

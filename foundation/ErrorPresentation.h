@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Error.h"
-#include "platform/NSWindow.h"
+#include "platform/appkit/NSWindow.h"
+#include "platform/base/Error.h"
 
 #include <functional>
 #include <memory>

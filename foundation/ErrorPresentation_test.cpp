@@ -1,8 +1,8 @@
 #include "foundation/ErrorPresentation.h"
 
 #include "foundation/GeneralError.h"
-#include "platform/NSAlert.h"
-#include "platform/NSApplication.h"
+#include "platform/appkit/NSAlert.h"
+#include "platform/appkit/NSApplication.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gmock/gmock.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Error.h"
-#include "platform/Value.h"
+#include "platform/base/Error.h"
+#include "platform/base/Value.h"
 
 #include <cstdint>
 #include <functional>

@@ -3,9 +3,9 @@
 #include "foundation/ErrorUserInfo.h"
 #include "foundation/StableHash.h"
 #include "foundation/TextUtilities.h"
-#include "platform/ProcessLocal.h"
-#include "platform/RegularExpression.h"
-#include "platform/ReportSink.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/base/ReportSink.h"
+#include "platform/data/RegularExpression.h"
 
 #include <bit>
 

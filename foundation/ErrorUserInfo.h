@@ -1,8 +1,8 @@
 #pragma once
 
 #include "foundation/ErrorRecoveryAttempter.h"
-#include "platform/Error.h"
-#include "platform/Value.h"
+#include "platform/base/Error.h"
+#include "platform/base/Value.h"
 
 #include <optional>
 #include <string>

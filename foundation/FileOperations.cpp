@@ -1,6 +1,6 @@
 #include "foundation/FileOperations.h"
 
-#include "platform/Error.h"
+#include "platform/base/Error.h"
 
 #include <cerrno>
 #include <filesystem>

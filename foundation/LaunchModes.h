@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/NSEvent.h"
+#include "platform/desktop/NSEvent.h"
 
 namespace zestrel {
 

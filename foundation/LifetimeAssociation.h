@@ -1,7 +1,7 @@
 #pragma once
 
 #include "foundation/ObjectAssociation.h"
-#include "platform/Value.h"
+#include "platform/base/Value.h"
 
 #include <functional>
 #include <memory>

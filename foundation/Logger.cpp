@@ -2,8 +2,8 @@
 
 #include "foundation/LaunchModes.h"
 #include "foundation/QVApp.h"
-#include "platform/Clock.h"
-#include "platform/ProcessLocal.h"
+#include "platform/base/Clock.h"
+#include "platform/base/ProcessLocal.h"
 
 #include <memory>
 #include <utility>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "foundation/UnfairLock.h"
-#include "platform/UnifiedLog.h"
-#include "platform/Value.h"
+#include "platform/base/UnifiedLog.h"
+#include "platform/base/Value.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,8 +2,8 @@
 
 #include "foundation/LaunchModes.h"
 #include "foundation/QVApp.h"
-#include "platform/NSEvent.h"
-#include "platform/ProcessLocal.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/desktop/NSEvent.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gmock/gmock.h>

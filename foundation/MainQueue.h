@@ -1,8 +1,8 @@
 #pragma once
 
 #include "foundation/Duration.h"
-#include "platform/DispatchQueue.h"
-#include "platform/Timer.h"
+#include "platform/base/DispatchQueue.h"
+#include "platform/base/Timer.h"
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "foundation/MainQueue.h"
 
-#include "platform/RunLoop.h"
+#include "platform/base/RunLoop.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #include "foundation/MemoCache.h"
 
 #include "foundation/TextDateUtilities.h"
-#include "platform/ProcessLocal.h"
-#include "platform/Task.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/concurrency/Task.h"
 
 #include <chrono>
 #include <memory>

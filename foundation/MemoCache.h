@@ -4,7 +4,7 @@
 #include "foundation/AnyHashable.h"
 #include "foundation/AtomicDictionary.h"
 #include "foundation/Duration.h"
-#include "platform/Value.h"
+#include "platform/base/Value.h"
 
 #include <any>
 #include <cstdint>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "foundation/AsyncStreamUtilities.h"
-#include "platform/AsyncStream.h"
-#include "platform/Task.h"
-#include "platform/TaskGroup.h"
+#include "platform/concurrency/AsyncStream.h"
+#include "platform/concurrency/Task.h"
+#include "platform/concurrency/TaskGroup.h"
 
 #include <exception>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "foundation/NSCacheCategory.h"
 
-#include "platform/ProcessLocal.h"
+#include "platform/base/ProcessLocal.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "foundation/NotificationTokens.h"
 
-#include "platform/DispatchQueue.h"
-#include "platform/Error.h"
+#include "platform/base/DispatchQueue.h"
+#include "platform/base/Error.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/NotificationCenter.h"
-#include "platform/Value.h"
+#include "platform/base/NotificationCenter.h"
+#include "platform/base/Value.h"
 
 #include <functional>
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/AssociatedObjects.h"
-#include "platform/Value.h"
+#include "platform/base/AssociatedObjects.h"
+#include "platform/base/Value.h"
 
 #include <cstdint>
 #include <memory>

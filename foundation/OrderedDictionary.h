@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/Coding.h"
-#include "platform/Error.h"
-#include "platform/Value.h"
+#include "platform/base/Error.h"
+#include "platform/base/Value.h"
+#include "platform/data/Coding.h"
 
 #include <algorithm>
 #include <compare>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AsyncStream.h"
+#include "platform/concurrency/AsyncStream.h"
 
 #include <optional>
 #include <utility>

@@ -2,9 +2,9 @@
 
 // Small extensions of platform types: the responder chain, the shared timing functions and
 // the defaults' Boolean read with a fallback.
-#include "platform/CAMediaTimingFunction.h"
-#include "platform/NSResponder.h"
-#include "platform/UserDefaults.h"
+#include "platform/appkit/CAMediaTimingFunction.h"
+#include "platform/appkit/NSResponder.h"
+#include "platform/data/UserDefaults.h"
 
 #include <memory>
 #include <string_view>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/ObservableObject.h"
-#include "platform/Subjects.h"
+#include "platform/concurrency/ObservableObject.h"
+#include "platform/concurrency/Subjects.h"
 
 #include <concepts>
 #include <functional>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/AsyncStream.h"
-#include "platform/Publisher.h"
+#include "platform/concurrency/AsyncStream.h"
+#include "platform/concurrency/Publisher.h"
 
 namespace zestrel {
 

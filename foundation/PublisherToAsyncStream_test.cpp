@@ -1,8 +1,8 @@
 #include "foundation/PublisherToAsyncStream.h"
 
-#include "platform/KeyValuePublisher.h"
-#include "platform/Subjects.h"
-#include "platform/UserDefaults.h"
+#include "platform/concurrency/KeyValuePublisher.h"
+#include "platform/concurrency/Subjects.h"
+#include "platform/data/UserDefaults.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>

@@ -1,12 +1,12 @@
 #include "foundation/QVApp.h"
 
 #include "foundation/LaunchModes.h"
-#include "platform/Bundle.h"
-#include "platform/Error.h"
-#include "platform/NSApplication.h"
-#include "platform/NSEvent.h"
-#include "platform/NSMenu.h"
-#include "platform/ProcessLocal.h"
+#include "platform/appkit/NSApplication.h"
+#include "platform/appkit/NSMenu.h"
+#include "platform/base/Bundle.h"
+#include "platform/base/Error.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/desktop/NSEvent.h"
 
 #include <charconv>
 #include <cstdlib>

@@ -1,9 +1,9 @@
 #include "foundation/QVApp.h"
 
 #include "foundation/LaunchModes.h"
-#include "platform/Bundle.h"
-#include "platform/NSEvent.h"
-#include "platform/ProcessLocal.h"
+#include "platform/base/Bundle.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/desktop/NSEvent.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>

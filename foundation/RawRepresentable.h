@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Coding.h"
+#include "platform/data/Coding.h"
 
 #include <concepts>
 #include <cstddef>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Continuation.h"
-#include "platform/Error.h"
+#include "platform/base/Error.h"
+#include "platform/concurrency/Continuation.h"
 
 #include <optional>
 #include <utility>

@@ -1,7 +1,7 @@
 #include "foundation/RunningApplication.h"
 
-#include "platform/Error.h"
-#include "platform/NSWorkspace.h"
+#include "platform/base/Error.h"
+#include "platform/desktop/NSWorkspace.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/NSRunningApplication.h"
-#include "platform/NotificationCenter.h"
+#include "platform/base/NotificationCenter.h"
+#include "platform/desktop/NSRunningApplication.h"
 
 #include <memory>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "foundation/ScreenGeometry.h"
 
-#include "platform/NSScreen.h"
+#include "platform/desktop/NSScreen.h"
 
 namespace zestrel {
 namespace {

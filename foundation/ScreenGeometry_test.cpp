@@ -1,7 +1,7 @@
 #include "foundation/ScreenGeometry.h"
 
-#include "platform/NSScreen.h"
-#include "platform/ProcessLocal.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/desktop/NSScreen.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "foundation/SingletonControllerRegistry.h"
 
-#include "platform/ProcessLocal.h"
+#include "platform/base/ProcessLocal.h"
 
 namespace zestrel {
 

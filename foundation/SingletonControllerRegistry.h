@@ -1,7 +1,7 @@
 #pragma once
 
 #include "foundation/AggregateHashable.h"
-#include "platform/Value.h"
+#include "platform/base/Value.h"
 
 #include <memory>
 #include <mutex>

@@ -1,6 +1,6 @@
 #include "foundation/SmallUtilities.h"
 
-#include "platform/Error.h"
+#include "platform/base/Error.h"
 
 #include <unicode/brkiter.h>
 #include <unicode/utext.h>

@@ -1,8 +1,8 @@
 #include "foundation/SystemMemory.h"
 
 #include "foundation/ErrorReporter.h"
-#include "platform/Error.h"
-#include "platform/HostMemory.h"
+#include "platform/base/Error.h"
+#include "platform/system/HostMemory.h"
 
 namespace zestrel {
 

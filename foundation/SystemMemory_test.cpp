@@ -1,7 +1,7 @@
 #include "foundation/SystemMemory.h"
 
-#include "platform/Error.h"
-#include "platform/HostMemory.h"
+#include "platform/base/Error.h"
+#include "platform/system/HostMemory.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 
 #include "foundation/GeneralError.h"
 #include "foundation/ResumeThrowing.h"
-#include "platform/MainThread.h"
+#include "platform/base/MainThread.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>

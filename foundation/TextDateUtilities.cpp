@@ -2,10 +2,10 @@
 
 #include "foundation/ErrorUserInfo.h"
 #include "foundation/TextUtilities.h"
-#include "platform/Clock.h"
-#include "platform/DataDetector.h"
-#include "platform/JSON.h"
-#include "platform/RegularExpression.h"
+#include "platform/base/Clock.h"
+#include "platform/data/DataDetector.h"
+#include "platform/data/JSON.h"
+#include "platform/data/RegularExpression.h"
 
 #include <fmt/format.h>
 #include <unicode/brkiter.h>

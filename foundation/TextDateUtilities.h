@@ -1,9 +1,9 @@
 #pragma once
 
 #include "foundation/Duration.h"
-#include "platform/Error.h"
-#include "platform/Subjects.h"
-#include "platform/Value.h"
+#include "platform/base/Error.h"
+#include "platform/base/Value.h"
+#include "platform/concurrency/Subjects.h"
 
 #include <algorithm>
 #include <concepts>

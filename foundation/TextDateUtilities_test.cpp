@@ -1,6 +1,6 @@
 #include "foundation/TextDateUtilities.h"
 
-#include "platform/Error.h"
+#include "platform/base/Error.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "foundation/OrderedDictionary.h"
-#include "platform/Geometry.h"
-#include "platform/Value.h"
+#include "platform/base/Geometry.h"
+#include "platform/base/Value.h"
 
 #include <map>
 #include <string>

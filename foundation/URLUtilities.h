@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/URLComponents.h"
-#include "platform/Value.h"
+#include "platform/base/Value.h"
+#include "platform/data/URLComponents.h"
 
 #include <functional>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "foundation/UnexpectedNilError.h"
 
-#include "platform/Value.h"
+#include "platform/base/Value.h"
 
 namespace zestrel {
 

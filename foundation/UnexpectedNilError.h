@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Error.h"
+#include "platform/base/Error.h"
 
 #include <cstdint>
 #include <optional>

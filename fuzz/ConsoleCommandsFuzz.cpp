@@ -5,9 +5,9 @@
 // after every input.
 #include "console/Console.h"
 #include "fuzz/FuzzInput.h"
-#include "platform/Clock.h"
-#include "platform/ProcessLocal.h"
-#include "platform/RunLoop.h"
+#include "platform/base/Clock.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/base/RunLoop.h"
 
 #include <cstdio>
 #include <cstdlib>

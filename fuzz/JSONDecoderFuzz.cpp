@@ -1,7 +1,7 @@
 // The Codable JSON decoder on arbitrary text, into the shapes preferences keep as JSON.
 #include "fuzz/FuzzInput.h"
-#include "platform/Error.h"
-#include "platform/JSONCoder.h"
+#include "platform/base/Error.h"
+#include "platform/data/JSONCoder.h"
 
 #include <map>
 #include <optional>

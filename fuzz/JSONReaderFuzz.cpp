@@ -1,7 +1,7 @@
 // The JSON reader on arbitrary text, and the writer on whatever it read.
 #include "fuzz/FuzzInput.h"
-#include "platform/Error.h"
-#include "platform/JSON.h"
+#include "platform/base/Error.h"
+#include "platform/data/JSON.h"
 
 using namespace zestrel;
 using platform::JSONSerialization;

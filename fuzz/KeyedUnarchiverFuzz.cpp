@@ -1,9 +1,9 @@
 // The keyed unarchiver on arbitrary bytes, allowing every value class and the one object
 // class the preferences keep (colours).
 #include "fuzz/FuzzInput.h"
-#include "platform/Error.h"
-#include "platform/KeyedArchive.h"
-#include "platform/NSColor.h"
+#include "platform/appkit/NSColor.h"
+#include "platform/base/Error.h"
+#include "platform/data/KeyedArchive.h"
 
 #include <vector>
 

@@ -3,9 +3,9 @@
 // (as a corrupt JSON-coded entry would be). Reading answers nothing for what does not fit:
 // neither a crash nor an exception is allowed here.
 #include "fuzz/FuzzInput.h"
-#include "platform/Error.h"
-#include "platform/NSColor.h"
-#include "platform/PropertyList.h"
+#include "platform/appkit/NSColor.h"
+#include "platform/base/Error.h"
+#include "platform/data/PropertyList.h"
 #include "preferences/BundleIdentifier.h"
 #include "preferences/PrefsBridges.h"
 

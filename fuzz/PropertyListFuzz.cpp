@@ -1,7 +1,7 @@
 // The property-list reader (binary and XML) on arbitrary bytes; what it reads must write back.
 #include "fuzz/FuzzInput.h"
-#include "platform/Error.h"
-#include "platform/PropertyList.h"
+#include "platform/base/Error.h"
+#include "platform/data/PropertyList.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 // URL and URLComponents parsing on arbitrary text, and the accessors on what they accept.
 #include "fuzz/FuzzInput.h"
-#include "platform/URLComponents.h"
+#include "platform/data/URLComponents.h"
 
 using namespace zestrel;
 using platform::URL;

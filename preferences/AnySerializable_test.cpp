@@ -1,7 +1,7 @@
 #include "preferences/AnySerializable.h"
 
-#include "platform/ProcessLocal.h"
-#include "platform/UserDefaults.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/data/UserDefaults.h"
 #include "platform/testing/TestEnvironment.h"
 #include "preferences/Prefs.h"
 

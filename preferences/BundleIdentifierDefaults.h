@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/UserDefaults.h"
+#include "platform/data/UserDefaults.h"
 #include "preferences/BundleIdentifier.h"
 #include "preferences/Prefs.h"
 

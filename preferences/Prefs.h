@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/UserDefaults.h"
-#include "platform/Value.h"
+#include "platform/base/Value.h"
+#include "platform/data/UserDefaults.h"
 #include "preferences/AnySerializable.h"
 #include "preferences/PrefsBridges.h"
 #include "preferences/PrefsSerializable.h"

@@ -1,7 +1,7 @@
 #include "preferences/PrefsBridges.h"
 
 #include "foundation/Logger.h"
-#include "platform/StandardStreams.h"
+#include "platform/base/StandardStreams.h"
 
 namespace zestrel::Prefs::detail {
 

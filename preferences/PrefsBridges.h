@@ -1,10 +1,10 @@
 #pragma once
 
-#include "platform/Error.h"
-#include "platform/JSONCoder.h"
-#include "platform/KeyedArchive.h"
-#include "platform/NSColor.h"
-#include "platform/Value.h"
+#include "platform/appkit/NSColor.h"
+#include "platform/base/Error.h"
+#include "platform/base/Value.h"
+#include "platform/data/JSONCoder.h"
+#include "platform/data/KeyedArchive.h"
 #include "preferences/PrefsSerializable.h"
 
 #include <array>

@@ -1,8 +1,8 @@
 #include "preferences/PrefsBridges.h"
 
-#include "platform/NSColor.h"
-#include "platform/ProcessLocal.h"
-#include "platform/UserDefaults.h"
+#include "platform/appkit/NSColor.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/data/UserDefaults.h"
 #include "platform/testing/TestEnvironment.h"
 #include "preferences/BundleIdentifier.h"
 #include "preferences/Prefs.h"

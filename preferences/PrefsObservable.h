@@ -1,10 +1,10 @@
 #pragma once
 
-#include "platform/Binding.h"
-#include "platform/ObservableObject.h"
-#include "platform/Task.h"
-#include "platform/UserDefaults.h"
-#include "platform/View.h"
+#include "platform/concurrency/ObservableObject.h"
+#include "platform/concurrency/Task.h"
+#include "platform/data/UserDefaults.h"
+#include "platform/swiftui/Binding.h"
+#include "platform/swiftui/View.h"
 #include "preferences/Prefs.h"
 #include "preferences/PrefsPublisher.h"
 

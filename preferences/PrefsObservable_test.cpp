@@ -1,7 +1,7 @@
 #include "preferences/PrefsObservable.h"
 
-#include "platform/Text.h"
-#include "platform/ViewHost.h"
+#include "platform/swiftui/Text.h"
+#include "platform/swiftui/ViewHost.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>

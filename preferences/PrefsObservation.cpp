@@ -1,6 +1,6 @@
 #include "preferences/PrefsObservation.h"
 
-#include "platform/Error.h"
+#include "platform/base/Error.h"
 
 #include <algorithm>
 #include <condition_variable>

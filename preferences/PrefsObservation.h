@@ -1,9 +1,9 @@
 #pragma once
 
 #include "foundation/LifetimeAssociation.h"
-#include "platform/KeyValueObserving.h"
-#include "platform/UserDefaults.h"
-#include "platform/Value.h"
+#include "platform/base/KeyValueObserving.h"
+#include "platform/base/Value.h"
+#include "platform/data/UserDefaults.h"
 #include "preferences/Prefs.h"
 
 #include <concepts>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/AsyncStream.h"
-#include "platform/DispatchQueue.h"
-#include "platform/Publisher.h"
+#include "platform/base/DispatchQueue.h"
+#include "platform/concurrency/AsyncStream.h"
+#include "platform/concurrency/Publisher.h"
 #include "preferences/PrefsObservation.h"
 
 #include <functional>

@@ -1,7 +1,7 @@
 #include "preferences/PrefsToggle.h"
 
-#include "platform/Text.h"
-#include "platform/Toggle.h"
+#include "platform/swiftui/Text.h"
+#include "platform/swiftui/Toggle.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/View.h"
-#include "platform/ViewState.h"
+#include "platform/swiftui/View.h"
+#include "platform/swiftui/ViewState.h"
 #include "preferences/Prefs.h"
 #include "preferences/PrefsObservable.h"
 

@@ -1,6 +1,6 @@
 #include "preferences/PrefsToggle.h"
 
-#include "platform/ViewHost.h"
+#include "platform/swiftui/ViewHost.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>

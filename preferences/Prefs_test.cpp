@@ -1,6 +1,6 @@
 #include "preferences/Prefs.h"
 
-#include "platform/UserDefaults.h"
+#include "platform/data/UserDefaults.h"
 #include "platform/testing/TestEnvironment.h"
 #include "preferences/BundleIdentifier.h"
 

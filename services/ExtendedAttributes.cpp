@@ -1,9 +1,9 @@
 #include "services/ExtendedAttributes.h"
 
-#include "platform/Error.h"
-#include "platform/NSFileManager.h"
-#include "platform/PropertyList.h"
-#include "platform/XAttr.h"
+#include "platform/base/Error.h"
+#include "platform/data/NSFileManager.h"
+#include "platform/data/PropertyList.h"
+#include "platform/data/XAttr.h"
 
 #include <cerrno>
 

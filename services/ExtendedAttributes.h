@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/MDItem.h"
-#include "platform/Value.h"
+#include "platform/base/Value.h"
+#include "platform/data/MDItem.h"
 
 #include <optional>
 #include <string>

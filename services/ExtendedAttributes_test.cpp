@@ -1,8 +1,8 @@
 #include "services/ExtendedAttributes.h"
 
-#include "platform/MDItem.h"
-#include "platform/PropertyList.h"
-#include "platform/XAttr.h"
+#include "platform/data/MDItem.h"
+#include "platform/data/PropertyList.h"
+#include "platform/data/XAttr.h"
 #include "platform/testing/TestEnvironment.h"
 #include "services/FileSystem.h"
 

@@ -5,8 +5,8 @@
 #include "foundation/FileOperations.h"
 #include "foundation/QVApp.h"
 #include "foundation/TextDateUtilities.h"
-#include "platform/MDItem.h"
-#include "platform/ProcessLocal.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/data/MDItem.h"
 #include "services/ExtendedAttributes.h"
 
 #include <filesystem>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/Error.h"
-#include "platform/NSFileManager.h"
-#include "platform/Value.h"
+#include "platform/base/Error.h"
+#include "platform/base/Value.h"
+#include "platform/data/NSFileManager.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "services/FileSystem.h"
 
 #include "foundation/QVApp.h"
-#include "platform/NSFileManager.h"
+#include "platform/data/NSFileManager.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "foundation/Duration.h"
 #include "foundation/MemoCache.h"
 #include "foundation/SmallUtilities.h"
-#include "platform/Desktop.h"
+#include "platform/desktop/Desktop.h"
 
 #include <algorithm>
 #include <utility>

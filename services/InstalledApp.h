@@ -1,8 +1,8 @@
 #pragma once
 
 #include "foundation/SimpleOnce.h"
-#include "platform/NSWorkspace.h"
-#include "platform/Value.h"
+#include "platform/base/Value.h"
+#include "platform/desktop/NSWorkspace.h"
 
 #include <cstddef>
 #include <functional>

@@ -2,11 +2,11 @@
 
 #include "foundation/ErrorPresentation.h"
 #include "foundation/ErrorReporter.h"
-#include "platform/Binding.h"
-#include "platform/ProcessLocal.h"
-#include "platform/SMAppService.h"
-#include "platform/Text.h"
-#include "platform/Toggle.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/swiftui/Binding.h"
+#include "platform/swiftui/Text.h"
+#include "platform/swiftui/Toggle.h"
+#include "platform/system/SMAppService.h"
 
 #include <utility>
 

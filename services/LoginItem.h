@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/ObservableObject.h"
-#include "platform/View.h"
+#include "platform/concurrency/ObservableObject.h"
+#include "platform/swiftui/View.h"
 
 #include <functional>
 #include <memory>

@@ -1,10 +1,10 @@
 #include "services/LoginItem.h"
 
-#include "platform/ModalResponder.h"
-#include "platform/NSAlert.h"
-#include "platform/SMAppService.h"
-#include "platform/Text.h"
-#include "platform/ViewHost.h"
+#include "platform/appkit/ModalResponder.h"
+#include "platform/appkit/NSAlert.h"
+#include "platform/swiftui/Text.h"
+#include "platform/swiftui/ViewHost.h"
+#include "platform/system/SMAppService.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gmock/gmock.h>

@@ -2,8 +2,8 @@
 
 #include "foundation/ApplicationActivation.h"
 #include "foundation/SystemMemory.h"
-#include "platform/DispatchQueue.h"
-#include "platform/ProcessLocal.h"
+#include "platform/base/DispatchQueue.h"
+#include "platform/base/ProcessLocal.h"
 #include "services/RunningApps.h"
 
 #include <limits>

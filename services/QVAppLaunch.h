@@ -4,9 +4,9 @@
 #include "foundation/AtomicDictionary.h"
 #include "foundation/Bytes.h"
 #include "foundation/QVApp.h"
-#include "platform/AppleEvent.h"
-#include "platform/Formatters.h"
-#include "platform/Value.h"
+#include "platform/base/Value.h"
+#include "platform/data/Formatters.h"
+#include "platform/desktop/AppleEvent.h"
 #include "preferences/Prefs.h"
 
 #include <cstdint>

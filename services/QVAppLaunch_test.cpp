@@ -1,11 +1,11 @@
 #include "services/QVAppLaunch.h"
 
-#include "platform/Desktop.h"
-#include "platform/NSApplication.h"
-#include "platform/NSEvent.h"
-#include "platform/NSMenu.h"
-#include "platform/ProcessLocal.h"
-#include "platform/UserDefaults.h"
+#include "platform/appkit/NSApplication.h"
+#include "platform/appkit/NSMenu.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/data/UserDefaults.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/NSEvent.h"
 #include "platform/testing/TestEnvironment.h"
 #include "services/RunningApps.h"
 

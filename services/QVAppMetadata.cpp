@@ -1,7 +1,7 @@
 #include "services/QVAppMetadata.h"
 
-#include "platform/Error.h"
-#include "platform/ProcessLocal.h"
+#include "platform/base/Error.h"
+#include "platform/base/ProcessLocal.h"
 
 namespace zestrel::QVApp {
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "foundation/QVApp.h"
-#include "platform/Value.h"
+#include "platform/base/Value.h"
 
 #include <optional>
 #include <string>

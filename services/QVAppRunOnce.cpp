@@ -1,8 +1,8 @@
 #include "services/QVAppRunOnce.h"
 
-#include "platform/Error.h"
-#include "platform/ProcessLocal.h"
-#include "platform/UserDefaults.h"
+#include "platform/base/Error.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/data/UserDefaults.h"
 #include "preferences/Prefs.h"
 
 #include <limits>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/Bundle.h"
-#include "platform/CodeSigning.h"
-#include "platform/Error.h"
-#include "platform/Value.h"
+#include "platform/base/Bundle.h"
+#include "platform/base/Error.h"
+#include "platform/base/Value.h"
+#include "platform/desktop/CodeSigning.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "services/QVProcessID.h"
 
-#include "platform/Desktop.h"
+#include "platform/desktop/Desktop.h"
 #include "platform/testing/DesktopEnvironment.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 #include "services/ReviewRequest.h"
 
 #include "foundation/Duration.h"
-#include "platform/Clock.h"
-#include "platform/DispatchQueue.h"
-#include "platform/NSApplication.h"
-#include "platform/SKStoreReviewController.h"
+#include "platform/appkit/NSApplication.h"
+#include "platform/base/Clock.h"
+#include "platform/base/DispatchQueue.h"
+#include "platform/system/SKStoreReviewController.h"
 #include "preferences/Prefs.h"
 #include "services/QVAppLaunch.h"
 

@@ -1,9 +1,9 @@
 #include "services/ReviewRequest.h"
 
-#include "platform/NSApplication.h"
-#include "platform/ProcessLocal.h"
-#include "platform/SKStoreReviewController.h"
-#include "platform/UserDefaults.h"
+#include "platform/appkit/NSApplication.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/data/UserDefaults.h"
+#include "platform/system/SKStoreReviewController.h"
 #include "platform/testing/TestEnvironment.h"
 #include "services/QVAppLaunch.h"
 

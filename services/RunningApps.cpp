@@ -2,9 +2,9 @@
 
 #include "foundation/ErrorReporter.h"
 #include "foundation/GeneralError.h"
-#include "platform/AppleEvent.h"
-#include "platform/Desktop.h"
-#include "platform/ProcessLocal.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/desktop/AppleEvent.h"
+#include "platform/desktop/Desktop.h"
 #include "services/QVAppLaunch.h"
 
 #include <cerrno>

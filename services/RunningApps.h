@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/NSRunningApplication.h"
-#include "platform/NSWorkspace.h"
+#include "platform/desktop/NSRunningApplication.h"
+#include "platform/desktop/NSWorkspace.h"
 
 #include <memory>
 #include <optional>

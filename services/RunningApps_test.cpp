@@ -1,7 +1,7 @@
 #include "services/RunningApps.h"
 
-#include "platform/Desktop.h"
-#include "platform/NSWorkspace.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/NSWorkspace.h"
 #include "platform/testing/DesktopEnvironment.h"
 
 #include <gtest/gtest.h>

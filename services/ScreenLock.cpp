@@ -5,11 +5,11 @@
 #include "foundation/GeneralError.h"
 #include "foundation/IOKitError.h"
 #include "foundation/PublisherToAsyncStream.h"
-#include "platform/NotificationPublisher.h"
-#include "platform/PowerAssertions.h"
-#include "platform/ProcessLocal.h"
-#include "platform/PublisherOperators.h"
-#include "platform/SessionInfo.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/concurrency/NotificationPublisher.h"
+#include "platform/concurrency/PublisherOperators.h"
+#include "platform/desktop/PowerAssertions.h"
+#include "platform/desktop/SessionInfo.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/Publisher.h"
-#include "platform/Task.h"
-#include "platform/Value.h"
+#include "platform/base/Value.h"
+#include "platform/concurrency/Publisher.h"
+#include "platform/concurrency/Task.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,10 +1,10 @@
 #include "services/ScreenLock.h"
 
 #include "foundation/IOKitError.h"
-#include "platform/Desktop.h"
-#include "platform/NotificationCenter.h"
-#include "platform/PowerAssertions.h"
-#include "platform/SessionInfo.h"
+#include "platform/base/NotificationCenter.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/PowerAssertions.h"
+#include "platform/desktop/SessionInfo.h"
 #include "platform/testing/DesktopEnvironment.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/NSStatusBar.h"
-#include "platform/NSWindow.h"
-#include "platform/Task.h"
+#include "platform/appkit/NSStatusBar.h"
+#include "platform/appkit/NSWindow.h"
+#include "platform/concurrency/Task.h"
 #include "preferences/Prefs.h"
 
 #include <memory>

@@ -1,12 +1,12 @@
 #include "services/StatusItemVisibility.h"
 
 #include "foundation/QVApp.h"
-#include "platform/Desktop.h"
-#include "platform/DispatchQueue.h"
-#include "platform/NSAlert.h"
-#include "platform/NSApplication.h"
-#include "platform/NSMenu.h"
-#include "platform/NSScreen.h"
+#include "platform/appkit/NSAlert.h"
+#include "platform/appkit/NSApplication.h"
+#include "platform/appkit/NSMenu.h"
+#include "platform/base/DispatchQueue.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/NSScreen.h"
 #include "platform/testing/DesktopEnvironment.h"
 #include "services/QVAppLaunch.h"
 

@@ -3,12 +3,12 @@
 #include "foundation/ErrorReporter.h"
 #include "foundation/GeneralError.h"
 #include "foundation/QVApp.h"
-#include "platform/IOKit.h"
-#include "platform/NSApplication.h"
-#include "platform/ProcessInfo.h"
-#include "platform/ProcessLocal.h"
-#include "platform/URLOpener.h"
-#include "platform/UserDefaults.h"
+#include "platform/appkit/NSApplication.h"
+#include "platform/base/ProcessInfo.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/data/UserDefaults.h"
+#include "platform/system/IOKit.h"
+#include "platform/system/URLOpener.h"
 
 #include <array>
 #include <cstdlib>

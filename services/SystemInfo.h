@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/InputSource.h"
-#include "platform/Value.h"
+#include "platform/base/Value.h"
+#include "platform/desktop/InputSource.h"
 
 #include <functional>
 #include <optional>

@@ -1,10 +1,10 @@
 #include "services/SystemInfo.h"
 
-#include "platform/IOKit.h"
-#include "platform/NSApplication.h"
-#include "platform/ProcessLocal.h"
-#include "platform/URLOpener.h"
-#include "platform/UserDefaults.h"
+#include "platform/appkit/NSApplication.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/data/UserDefaults.h"
+#include "platform/system/IOKit.h"
+#include "platform/system/URLOpener.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 
 #include "foundation/ErrorReporter.h"
 #include "foundation/ErrorUserInfo.h"
-#include "platform/NSDataAsset.h"
-#include "platform/ProcessLocal.h"
-#include "platform/UTType.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/data/UTType.h"
+#include "platform/system/NSDataAsset.h"
 #include "services/TemporaryFileTracker.h"
 
 #include <map>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/Bundle.h"
-#include "platform/SystemSound.h"
-#include "platform/Value.h"
+#include "platform/base/Bundle.h"
+#include "platform/base/Value.h"
+#include "platform/system/SystemSound.h"
 
 #include <array>
 #include <functional>

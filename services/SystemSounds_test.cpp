@@ -1,8 +1,8 @@
 #include "services/SystemSounds.h"
 
-#include "platform/Bundle.h"
-#include "platform/NSFileManager.h"
-#include "platform/SystemSound.h"
+#include "platform/base/Bundle.h"
+#include "platform/data/NSFileManager.h"
+#include "platform/system/SystemSound.h"
 #include "platform/testing/TestEnvironment.h"
 #include "services/TemporaryFileTracker.h"
 

@@ -1,8 +1,8 @@
 #include "services/TemporaryFileTracker.h"
 
 #include "foundation/FileOperations.h"
-#include "platform/NSFileManager.h"
-#include "platform/ProcessLocal.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/data/NSFileManager.h"
 #include "services/FileSystem.h"
 
 #include <cerrno>

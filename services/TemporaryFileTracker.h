@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/DispatchQueue.h"
-#include "platform/NotificationCenter.h"
-#include "platform/UTType.h"
-#include "platform/Value.h"
+#include "platform/base/DispatchQueue.h"
+#include "platform/base/NotificationCenter.h"
+#include "platform/base/Value.h"
+#include "platform/data/UTType.h"
 
 #include <memory>
 #include <optional>

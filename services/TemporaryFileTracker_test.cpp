@@ -1,8 +1,8 @@
 #include "services/TemporaryFileTracker.h"
 
-#include "platform/NSFileManager.h"
-#include "platform/NotificationCenter.h"
-#include "platform/ProcessLocal.h"
+#include "platform/base/NotificationCenter.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/data/NSFileManager.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 #include "services/WindowInfo.h"
 
 #include "foundation/QVApp.h"
-#include "platform/NSScreen.h"
-#include "platform/NSWorkspace.h"
-#include "platform/ProcessLocal.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/desktop/NSScreen.h"
+#include "platform/desktop/NSWorkspace.h"
 #include "services/InstalledApp.h"
 #include "services/RunningApps.h"
 

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "foundation/Bytes.h"
-#include "platform/Geometry.h"
-#include "platform/NSRunningApplication.h"
-#include "platform/Value.h"
-#include "platform/WindowServer.h"
+#include "platform/base/Geometry.h"
+#include "platform/base/Value.h"
+#include "platform/desktop/NSRunningApplication.h"
+#include "platform/desktop/WindowServer.h"
 #include "preferences/BundleIdentifier.h"
 
 #include <cstddef>

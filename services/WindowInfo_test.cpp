@@ -1,8 +1,8 @@
 #include "services/WindowInfo.h"
 
-#include "platform/Desktop.h"
-#include "platform/NSScreen.h"
-#include "platform/NSWorkspace.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/NSScreen.h"
+#include "platform/desktop/NSWorkspace.h"
 #include "platform/testing/DesktopEnvironment.h"
 
 #include <gtest/gtest.h>

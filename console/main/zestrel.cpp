@@ -3,10 +3,10 @@
 #include "console/Console.h"
 #include "console/ScriptFile.h"
 #include "console/TerminationSignals.h"
-#include "platform/Clock.h"
-#include "platform/ProcessLocal.h"
-#include "platform/RunLoop.h"
-#include "platform/UserDefaults.h"
+#include "platform/base/Clock.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/base/RunLoop.h"
+#include "platform/data/UserDefaults.h"
 
 #include <csignal>
 #include <cstdlib>

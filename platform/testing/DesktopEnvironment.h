@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Desktop.h"
-#include "platform/FileManagerApp.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/FileManagerApp.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <cstdint>

@@ -1,16 +1,16 @@
 #include "platform/testing/TestEnvironment.h"
 
-#include "platform/Accessibility.h"
-#include "platform/Bundle.h"
-#include "platform/Desktop.h"
-#include "platform/EventSystem.h"
-#include "platform/Executor.h"
-#include "platform/InputSource.h"
-#include "platform/NSEvent.h"
-#include "platform/ProcessLocal.h"
-#include "platform/ReportSink.h"
-#include "platform/RunLoop.h"
-#include "platform/StandardStreams.h"
+#include "platform/base/Bundle.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/base/ReportSink.h"
+#include "platform/base/RunLoop.h"
+#include "platform/base/StandardStreams.h"
+#include "platform/concurrency/Executor.h"
+#include "platform/desktop/Accessibility.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/EventSystem.h"
+#include "platform/desktop/InputSource.h"
+#include "platform/desktop/NSEvent.h"
 
 #include <cstdlib>
 #include <stdexcept>

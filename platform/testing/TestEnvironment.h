@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/Clock.h"
-#include "platform/Error.h"
-#include "platform/UnifiedLog.h"
+#include "platform/base/Clock.h"
+#include "platform/base/Error.h"
+#include "platform/base/UnifiedLog.h"
 
 #include <filesystem>
 #include <memory>

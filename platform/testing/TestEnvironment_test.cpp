@@ -1,7 +1,7 @@
 #include "platform/testing/TestEnvironment.h"
 
-#include "platform/ReportSink.h"
-#include "platform/StandardStreams.h"
+#include "platform/base/ReportSink.h"
+#include "platform/base/StandardStreams.h"
 
 #include <gtest/gtest.h>
 

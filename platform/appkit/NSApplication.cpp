@@ -1,0 +1,307 @@
+#include "platform/appkit/NSApplication.h"
+
+#include "platform/appkit/NSAlert.h"
+#include "platform/appkit/NSMenu.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/base/RunLoop.h"
+
+#include <algorithm>
+
+namespace zestrel::platform {
+namespace {
+
+// The recovery attempter of the option the response stands for, with the option's index.
+struct Recovery {
+    std::shared_ptr<NSErrorRecoveryAttempting> attempter;
+    std::int64_t optionIndex = -1;
+};
+
+std::optional<Recovery> recoveryFor(const Error& error, NSModalResponse response) {
+    const auto nsError = error.nsError();
+    const auto options = nsError->localizedRecoveryOptions();
+    const std::int64_t index = response - NSAlertFirstButtonReturn;
+    if (!options || index < 0 || index >= static_cast<std::int64_t>(options->size())) {
+        return std::nullopt;
+    }
+    auto attempter =
+        std::dynamic_pointer_cast<NSErrorRecoveryAttempting>(nsError->recoveryAttempter());
+    if (!attempter) {
+        return std::nullopt;
+    }
+    return Recovery{std::move(attempter), index};
+}
+
+} // namespace
+
+NSApplication::NSApplication() = default;
+
+NSApplication::~NSApplication() = default;
+
+NSApplication& NSApplication::shared() {
+    static auto* const local = new ProcessLocal<NSApplication>();
+    return local->get();
+}
+
+bool NSApplication::setActivationPolicy(ActivationPolicy policy) {
+    activationPolicy_ = policy;
+    return true;
+}
+
+void NSApplication::postAppNotification(const char* name) {
+    NotificationCenter::defaultCenter()->post(name);
+}
+
+void NSApplication::activate(bool /*ignoringOtherApps*/) {
+    if (active_ || terminated_) {
+        return;
+    }
+    active_ = true;
+    const Notification notification{NSApplicationDidBecomeActiveNotification, {}, {}};
+    if (auto delegate = this->delegate()) {
+        delegate->applicationDidBecomeActive(notification);
+    }
+    NotificationCenter::defaultCenter()->post(notification);
+}
+
+void NSApplication::deactivate() {
+    if (!active_) {
+        return;
+    }
+    active_ = false;
+    const Notification notification{NSApplicationDidResignActiveNotification, {}, {}};
+    if (auto delegate = this->delegate()) {
+        delegate->applicationDidResignActive(notification);
+    }
+    NotificationCenter::defaultCenter()->post(notification);
+}
+
+void NSApplication::yieldActivation(std::string toApplicationWithBundleIdentifier) {
+    yieldedTo_ = std::move(toApplicationWithBundleIdentifier);
+}
+
+void NSApplication::finishLaunching() {
+    if (finishedLaunching_) {
+        return;
+    }
+    finishedLaunching_ = true;
+    const Notification will{NSApplicationWillFinishLaunchingNotification, {}, {}};
+    if (auto delegate = this->delegate()) {
+        delegate->applicationWillFinishLaunching(will);
+    }
+    NotificationCenter::defaultCenter()->post(will);
+    const Notification did{NSApplicationDidFinishLaunchingNotification, {}, {}};
+    if (auto delegate = this->delegate()) {
+        delegate->applicationDidFinishLaunching(did);
+    }
+    NotificationCenter::defaultCenter()->post(did);
+}
+
+void NSApplication::run() {
+    finishLaunching();
+    if (terminated_) {
+        return;
+    }
+    running_ = true;
+    RunLoop::main().run();
+    running_ = false;
+}
+
+void NSApplication::terminate() {
+    if (terminated_ || terminationPending_) {
+        return;
+    }
+    using Reply = NSApplicationDelegate::TerminateReply;
+    const Reply reply =
+        delegate() ? delegate()->applicationShouldTerminate(*this) : Reply::terminateNow;
+    switch (reply) {
+    case Reply::terminateCancel:
+        return;
+    case Reply::terminateLater:
+        terminationPending_ = true;
+        return;
+    case Reply::terminateNow:
+        finishTermination();
+        return;
+    }
+}
+
+void NSApplication::replyToApplicationShouldTerminate(bool shouldTerminate) {
+    if (!terminationPending_) {
+        return;
+    }
+    terminationPending_ = false;
+    if (shouldTerminate) {
+        finishTermination();
+    }
+}
+
+void NSApplication::finishTermination() {
+    const Notification notification{NSApplicationWillTerminateNotification, {}, {}};
+    if (auto delegate = this->delegate()) {
+        delegate->applicationWillTerminate(notification);
+    }
+    NotificationCenter::defaultCenter()->post(notification);
+    terminated_ = true;
+    for (const auto& session : modalSessions_) {
+        if (!session->response) {
+            session->response = NSModalResponseAbort;
+        }
+    }
+    // The process ends: its windows go away without asking anyone.
+    const auto windows = onScreen_;
+    for (const auto& window : windows) {
+        window->orderOut();
+    }
+    active_ = false;
+    RunLoop::main().stop();
+}
+
+void NSApplication::registerWindow(const std::shared_ptr<NSWindow>& window) {
+    const bool known = std::any_of(windows_.begin(), windows_.end(),
+                                   [&](const auto& entry) { return entry.lock() == window; });
+    if (!known) {
+        std::erase_if(windows_, [](const auto& entry) { return entry.expired(); });
+        windows_.push_back(window);
+    }
+    if (window->windowNumber_ == 0) {
+        window->windowNumber_ = nextWindowNumber();
+    }
+}
+
+void NSApplication::windowDidAppear(const std::shared_ptr<NSWindow>& window) {
+    registerWindow(window);
+    std::erase(onScreen_, window);
+    onScreen_.push_back(window);
+}
+
+void NSApplication::windowDidDisappear(NSWindow& window) {
+    std::erase_if(onScreen_, [&](const auto& entry) { return entry.get() == &window; });
+}
+
+void NSApplication::windowWillBecomeKey(NSWindow& window) {
+    if (auto old = keyWindow_.lock(); old && old.get() != &window) {
+        old->resignKey();
+    }
+    keyWindow_ = window.self();
+}
+
+void NSApplication::windowWillBecomeMain(NSWindow& window) {
+    if (auto old = mainWindow_.lock(); old && old.get() != &window) {
+        old->resignMain();
+    }
+    mainWindow_ = window.self();
+}
+
+void NSApplication::windowDidClose(NSWindow& window) {
+    std::erase_if(windows_, [&](const auto& entry) {
+        auto alive = entry.lock();
+        return !alive || alive.get() == &window;
+    });
+}
+
+std::vector<std::shared_ptr<NSWindow>> NSApplication::windows() const {
+    std::vector<std::shared_ptr<NSWindow>> result;
+    for (const auto& entry : windows_) {
+        if (auto window = entry.lock()) {
+            result.push_back(window);
+        }
+    }
+    return result;
+}
+
+std::vector<std::shared_ptr<NSWindow>> NSApplication::orderedWindows() const {
+    std::vector<std::shared_ptr<NSWindow>> result(onScreen_.rbegin(), onScreen_.rend());
+    // A higher level is always in front; within a level the last ordered front leads.
+    std::stable_sort(result.begin(), result.end(),
+                     [](const auto& a, const auto& b) { return a->level() > b->level(); });
+    return result;
+}
+
+std::shared_ptr<NSWindow> NSApplication::windowWithWindowNumber(std::int64_t number) const {
+    for (const auto& window : windows()) {
+        if (window->windowNumber() == number) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+NSModalResponse NSApplication::runModal(const std::shared_ptr<NSWindow>& window) {
+    if (terminated_) {
+        return NSModalResponseAbort;
+    }
+    auto session = std::make_shared<ModalSession>();
+    session->window = window;
+    modalSessions_.push_back(session);
+    if (window) {
+        window->makeKeyAndOrderFront();
+    }
+    const auto result = RunLoop::main().runInMode(
+        RunLoopMode::modalPanel, [&] { return session->response.has_value() || terminated_; });
+    std::erase(modalSessions_, session);
+    if (!session->response) {
+        session->response = NSModalResponseAbort;
+    }
+    // A stop meant for the run this one interrupted, or the end of the process, goes on to it.
+    if (result == RunLoop::RunResult::stopped || terminated_) {
+        RunLoop::main().stop();
+    }
+    return *session->response;
+}
+
+void NSApplication::stopModal(NSModalResponse code) {
+    if (modalSessions_.empty() || modalSessions_.back()->response) {
+        return;
+    }
+    modalSessions_.back()->response = code;
+}
+
+std::shared_ptr<NSWindow> NSApplication::modalWindow() const {
+    for (auto it = modalSessions_.rbegin(); it != modalSessions_.rend(); ++it) {
+        if (!(*it)->response) {
+            return (*it)->window;
+        }
+    }
+    return nullptr;
+}
+
+bool NSApplication::presentError(const Error& error) {
+    const auto alert = NSAlert::withError(error);
+    const NSModalResponse response = alert->runModal();
+    const auto recovery = recoveryFor(error, response);
+    if (!recovery) {
+        return false;
+    }
+    bool recovered = false;
+    recovery->attempter->attemptRecoveryFromError(
+        error, recovery->optionIndex,
+        [&recovered](bool didRecover, const Value&) { recovered = didRecover; }, Value());
+    return recovered;
+}
+
+void NSApplication::presentError(
+    const Error& error, const std::shared_ptr<NSWindow>& window,
+    std::function<void(bool didRecover, const Value& contextInfo)> didPresent, Value contextInfo) {
+    const auto alert = NSAlert::withError(error);
+    alert->beginSheetModal(window,
+                           [alert, error, didPresent = std::move(didPresent),
+                            contextInfo = std::move(contextInfo)](NSModalResponse response) {
+                               const auto recovery = recoveryFor(error, response);
+                               if (!recovery) {
+                                   if (didPresent) {
+                                       didPresent(false, contextInfo);
+                                   }
+                                   return;
+                               }
+                               recovery->attempter->attemptRecoveryFromError(
+                                   error, recovery->optionIndex,
+                                   [didPresent](bool didRecover, const Value& context) {
+                                       if (didPresent) {
+                                           didPresent(didRecover, context);
+                                       }
+                                   },
+                                   contextInfo);
+                           });
+}
+
+} // namespace zestrel::platform

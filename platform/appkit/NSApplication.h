@@ -1,0 +1,174 @@
+#pragma once
+
+#include "platform/appkit/NSResponder.h"
+#include "platform/appkit/NSWindow.h"
+#include "platform/base/Error.h"
+#include "platform/desktop/NSRunningApplication.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zestrel::platform {
+
+class NSApplication;
+class NSMenu;
+
+inline constexpr const char* NSApplicationWillFinishLaunchingNotification =
+    "NSApplicationWillFinishLaunchingNotification";
+inline constexpr const char* NSApplicationDidFinishLaunchingNotification =
+    "NSApplicationDidFinishLaunchingNotification";
+inline constexpr const char* NSApplicationDidBecomeActiveNotification =
+    "NSApplicationDidBecomeActiveNotification";
+inline constexpr const char* NSApplicationDidResignActiveNotification =
+    "NSApplicationDidResignActiveNotification";
+inline constexpr const char* NSApplicationWillTerminateNotification =
+    "NSApplicationWillTerminateNotification";
+
+// What the application's delegate is asked and told; each member has the platform's
+// default.
+class NSApplicationDelegate {
+public:
+    enum class TerminateReply : std::uint64_t {
+        terminateCancel = 0,
+        terminateNow = 1,
+        terminateLater = 2
+    };
+
+    virtual ~NSApplicationDelegate() = default;
+    virtual void applicationWillFinishLaunching(const Notification& /*notification*/) {}
+    virtual void applicationDidFinishLaunching(const Notification& /*notification*/) {}
+    virtual void applicationDidBecomeActive(const Notification& /*notification*/) {}
+    virtual void applicationDidResignActive(const Notification& /*notification*/) {}
+    virtual TerminateReply applicationShouldTerminate(NSApplication& /*sender*/) {
+        return TerminateReply::terminateNow;
+    }
+    virtual void applicationWillTerminate(const Notification& /*notification*/) {}
+};
+
+// The application object of this process: activation, windows, the main menu, modal runs
+// and termination. It belongs to the process (a relaunch makes a new one) and to the main
+// thread.
+class NSApplication final : public NSResponder {
+public:
+    // How the application takes part in the user interface: the same policy the workspace
+    // reports for a running application.
+    using ActivationPolicy = NSApplicationActivationPolicy;
+
+    NSApplication();
+    ~NSApplication() override;
+
+    static NSApplication& shared();
+    std::string className() const override { return "NSApplication"; }
+
+    // --- Activation
+    ActivationPolicy activationPolicy() const { return activationPolicy_; }
+    bool setActivationPolicy(ActivationPolicy policy);
+    bool isActive() const { return active_; }
+    // Becomes the active application (the did-become-active notification when it was not).
+    void activate(bool ignoringOtherApps);
+    void activate() { activate(false); }
+    void deactivate();
+    // Lets the named application take activation from this one when it asks; the desktop
+    // reads the most recent yield.
+    void yieldActivation(std::string toApplicationWithBundleIdentifier);
+    const std::optional<std::string>& activationYieldedTo() const { return yieldedTo_; }
+
+    // --- Launch and termination
+    std::shared_ptr<NSApplicationDelegate> delegate() const { return delegate_.lock(); }
+    void setDelegate(const std::shared_ptr<NSApplicationDelegate>& delegate) {
+        delegate_ = delegate;
+    }
+    // Will-finish then did-finish launching (delegate, then notification); once.
+    void finishLaunching();
+    bool isFinishedLaunching() const { return finishedLaunching_; }
+    // Finishes launching and runs the main run loop until the application terminates.
+    void run();
+    bool isRunning() const { return running_; }
+    // Asks the delegate, then posts the will-terminate notification, closes the windows and
+    // ends the process: the main run loop is stopped and `isTerminated` tells its holder.
+    void terminate();
+    // The answer to a delegate that said terminateLater.
+    void replyToApplicationShouldTerminate(bool shouldTerminate);
+    bool isTerminated() const { return terminated_; }
+
+    // --- Windows
+    // Every window of the application that is still alive, in the order they were first used.
+    std::vector<std::shared_ptr<NSWindow>> windows() const;
+    // The windows on screen, front to back.
+    std::vector<std::shared_ptr<NSWindow>> orderedWindows() const;
+    std::shared_ptr<NSWindow> keyWindow() const { return keyWindow_.lock(); }
+    std::shared_ptr<NSWindow> mainWindow() const { return mainWindow_.lock(); }
+    std::shared_ptr<NSWindow> windowWithWindowNumber(std::int64_t number) const;
+
+    // --- Menus
+    std::shared_ptr<NSMenu> mainMenu() const { return mainMenu_; }
+    void setMainMenu(std::shared_ptr<NSMenu> menu) { mainMenu_ = std::move(menu); }
+
+    // --- Modal runs
+    // Shows the window and runs the main run loop in the modal-panel mode (the main queue
+    // and common-mode timers keep being served) until stopModal or abortModal. On the
+    // virtual clock a run that nothing can end any more ends with NSModalResponseAbort.
+    NSModalResponse runModal(const std::shared_ptr<NSWindow>& window);
+    // Ends the innermost modal run with the code (NSModalResponseStop by default).
+    void stopModal() { stopModal(NSModalResponseStop); }
+    void stopModal(NSModalResponse code);
+    // Ends the innermost modal run with NSModalResponseAbort.
+    void abortModal() { stopModal(NSModalResponseAbort); }
+    // The window of the innermost modal run; nothing when none runs.
+    std::shared_ptr<NSWindow> modalWindow() const;
+
+    // --- Errors
+    // The standard error alert, application-modally. The button of a recovery option calls
+    // the error's recovery attempter; true when it recovered.
+    bool presentError(const Error& error);
+    // The same as a sheet on the window; `didPresent` hears whether it recovered and the
+    // context it was given.
+    void presentError(const Error& error, const std::shared_ptr<NSWindow>& window,
+                      std::function<void(bool didRecover, const Value& contextInfo)> didPresent,
+                      Value contextInfo = {});
+
+private:
+    friend class NSWindow;
+    // Window bookkeeping told by the windows.
+    void windowDidAppear(const std::shared_ptr<NSWindow>& window);
+    void windowDidDisappear(NSWindow& window);
+    void windowWillBecomeKey(NSWindow& window);
+    void windowWillBecomeMain(NSWindow& window);
+    void windowDidClose(NSWindow& window);
+    void registerWindow(const std::shared_ptr<NSWindow>& window);
+    std::int64_t nextWindowNumber() { return nextWindowNumber_++; }
+    void postAppNotification(const char* name);
+    void finishTermination();
+
+    struct ModalSession {
+        std::shared_ptr<NSWindow> window;
+        std::optional<NSModalResponse> response;
+    };
+
+    ActivationPolicy activationPolicy_ = ActivationPolicy::regular;
+    bool active_ = false;
+    std::optional<std::string> yieldedTo_;
+    std::weak_ptr<NSApplicationDelegate> delegate_;
+    bool finishedLaunching_ = false;
+    bool running_ = false;
+    bool terminated_ = false;
+    bool terminationPending_ = false;
+    std::vector<std::weak_ptr<NSWindow>> windows_;
+    std::vector<std::shared_ptr<NSWindow>> onScreen_; // back to front
+    std::weak_ptr<NSWindow> keyWindow_;
+    std::weak_ptr<NSWindow> mainWindow_;
+    std::int64_t nextWindowNumber_ = 1;
+    std::shared_ptr<NSMenu> mainMenu_;
+    std::vector<std::shared_ptr<ModalSession>> modalSessions_;
+};
+
+// The platform's global `NSApp`.
+inline NSApplication& NSApp() {
+    return NSApplication::shared();
+}
+
+} // namespace zestrel::platform

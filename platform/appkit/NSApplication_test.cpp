@@ -1,0 +1,149 @@
+#include "platform/appkit/NSApplication.h"
+
+#include "platform/appkit/NSMenu.h"
+#include "platform/base/DispatchQueue.h"
+#include "platform/base/RunLoop.h"
+#include "platform/base/Timer.h"
+#include "platform/testing/TestEnvironment.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace zestrel::platform {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::ElementsAre;
+
+std::vector<std::string> recordAppNotifications(std::vector<ObserverToken>& tokens,
+                                                std::vector<std::string>& names) {
+    for (const char* name :
+         {NSApplicationDidBecomeActiveNotification, NSApplicationDidResignActiveNotification,
+          NSApplicationWillTerminateNotification, NSApplicationDidFinishLaunchingNotification,
+          NSApplicationWillFinishLaunchingNotification}) {
+        tokens.push_back(NotificationCenter::defaultCenter()->addObserver(
+            name, Value(), [&names](const Notification& note) { names.push_back(note.name); }));
+    }
+    return names;
+}
+
+TEST(NSApplicationTest, ActivationAndYielding) {
+    testing::TestEnvironment env;
+    std::vector<ObserverToken> tokens;
+    std::vector<std::string> names;
+    recordAppNotifications(tokens, names);
+    auto& app = NSApp();
+    EXPECT_FALSE(app.isActive());
+    app.yieldActivation("com.apple.systempreferences");
+    EXPECT_EQ(app.activationYieldedTo(), "com.apple.systempreferences");
+    app.activate(true);
+    app.activate();
+    EXPECT_TRUE(app.isActive());
+    app.deactivate();
+    EXPECT_THAT(names, ElementsAre(NSApplicationDidBecomeActiveNotification,
+                                   NSApplicationDidResignActiveNotification));
+}
+
+class TerminationDelegate final : public NSApplicationDelegate {
+public:
+    TerminateReply applicationShouldTerminate(NSApplication&) override { return reply; }
+    void applicationWillTerminate(const Notification&) override { ++willTerminate; }
+    void applicationDidFinishLaunching(const Notification&) override { ++didFinish; }
+    TerminateReply reply = TerminateReply::terminateNow;
+    int willTerminate = 0;
+    int didFinish = 0;
+};
+
+TEST(NSApplicationTest, TerminateEndsTheRunAndLetsTheHolderSeeIt) {
+    testing::TestEnvironment env;
+    std::vector<ObserverToken> tokens;
+    std::vector<std::string> names;
+    recordAppNotifications(tokens, names);
+    auto delegate = std::make_shared<TerminationDelegate>();
+    auto& app = NSApp();
+    app.setDelegate(delegate);
+    // On the virtual clock the main run moves on by posts only.
+    DispatchQueue::main().async([&] { app.terminate(); });
+    app.run(); // returns because the app terminated: the test goes on
+    EXPECT_TRUE(app.isTerminated());
+    EXPECT_FALSE(app.isRunning());
+    EXPECT_EQ(delegate->didFinish, 1);
+    EXPECT_EQ(delegate->willTerminate, 1);
+    EXPECT_THAT(names, ElementsAre(NSApplicationWillFinishLaunchingNotification,
+                                   NSApplicationDidFinishLaunchingNotification,
+                                   NSApplicationWillTerminateNotification));
+}
+
+TEST(NSApplicationTest, TheDelegateCanCancelOrDeferTermination) {
+    testing::TestEnvironment env;
+    auto delegate = std::make_shared<TerminationDelegate>();
+    auto& app = NSApp();
+    app.setDelegate(delegate);
+    delegate->reply = NSApplicationDelegate::TerminateReply::terminateCancel;
+    app.terminate();
+    EXPECT_FALSE(app.isTerminated());
+
+    delegate->reply = NSApplicationDelegate::TerminateReply::terminateLater;
+    app.terminate();
+    EXPECT_FALSE(app.isTerminated());
+    app.replyToApplicationShouldTerminate(true);
+    EXPECT_TRUE(app.isTerminated());
+    EXPECT_EQ(delegate->willTerminate, 1);
+}
+
+TEST(NSApplicationTest, ModalRunsServeTheMainQueueAndCommonTimersUntilStopped) {
+    testing::TestEnvironment env;
+    auto window = std::make_shared<NSPanel>(CGRect(0, 0, 100, 100), NSWindow::StyleMask::titled);
+    int commonTicks = 0;
+    int defaultTicks = 0;
+    auto common = Timer::make(1.0, true, [&](Timer&) { ++commonTicks; });
+    RunLoop::main().add(common, RunLoopMode::common);
+    auto plain = Timer::scheduledTimer(1.0, true, [&](Timer&) { ++defaultTicks; });
+    DispatchQueue::main().asyncAfter(5500ms, [] { NSApp().stopModal(42); });
+
+    EXPECT_EQ(NSApp().runModal(window), 42);
+    EXPECT_EQ(commonTicks, 5);
+    EXPECT_EQ(defaultTicks, 0) << "default-mode timers wait while a modal panel runs";
+    EXPECT_TRUE(window->isKeyWindow());
+    EXPECT_EQ(NSApp().modalWindow(), nullptr);
+    common->invalidate();
+    plain->invalidate();
+}
+
+TEST(NSApplicationTest, StopAndAbortEndTheInnermostRun) {
+    testing::TestEnvironment env;
+    auto outer = std::make_shared<NSPanel>(CGRect(0, 0, 100, 100), NSWindow::StyleMask::titled);
+    auto inner = std::make_shared<NSPanel>(CGRect(0, 0, 100, 100), NSWindow::StyleMask::titled);
+    NSModalResponse innerResponse = 0;
+    DispatchQueue::main().async([&] {
+        EXPECT_EQ(NSApp().modalWindow(), outer);
+        DispatchQueue::main().async([] { NSApp().abortModal(); });
+        innerResponse = NSApp().runModal(inner);
+        NSApp().stopModal();
+    });
+    EXPECT_EQ(NSApp().runModal(outer), NSModalResponseStop);
+    EXPECT_EQ(innerResponse, NSModalResponseAbort);
+}
+
+TEST(NSApplicationTest, AModalRunNothingCanEndAbortsOnTheVirtualClock) {
+    testing::TestEnvironment env;
+    auto window = std::make_shared<NSPanel>(CGRect(0, 0, 100, 100), NSWindow::StyleMask::titled);
+    EXPECT_EQ(NSApp().runModal(window), NSModalResponseAbort);
+}
+
+TEST(NSApplicationTest, TerminatingDuringAModalRunEndsItAndTheMainRun) {
+    testing::TestEnvironment env;
+    auto window = std::make_shared<NSPanel>(CGRect(0, 0, 100, 100), NSWindow::StyleMask::titled);
+    NSModalResponse response = 0;
+    DispatchQueue::main().async([&] {
+        DispatchQueue::main().asyncAfter(1s, [] { NSApp().terminate(); });
+        response = NSApp().runModal(window);
+    });
+    NSApp().run();
+    EXPECT_EQ(response, NSModalResponseAbort);
+    EXPECT_TRUE(NSApp().isTerminated());
+    EXPECT_FALSE(window->isVisible());
+}
+
+} // namespace
+} // namespace zestrel::platform

@@ -1,0 +1,283 @@
+#pragma once
+
+#include "platform/appkit/NSResponder.h"
+#include "platform/base/Geometry.h"
+#include "platform/base/NotificationCenter.h"
+#include "platform/desktop/NSScreen.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zestrel::platform {
+
+class NSColor;
+class NSView;
+class NSWindow;
+
+// How a modal run or a sheet ended.
+using NSModalResponse = std::int64_t;
+inline constexpr NSModalResponse NSModalResponseOK = 1;
+inline constexpr NSModalResponse NSModalResponseCancel = 0;
+inline constexpr NSModalResponse NSModalResponseStop = -1000;
+inline constexpr NSModalResponse NSModalResponseAbort = -1001;
+inline constexpr NSModalResponse NSModalResponseContinue = -1002;
+inline constexpr NSModalResponse NSAlertFirstButtonReturn = 1000;
+inline constexpr NSModalResponse NSAlertSecondButtonReturn = 1001;
+inline constexpr NSModalResponse NSAlertThirdButtonReturn = 1002;
+
+// Notifications a window posts to the default centre, with itself as the object.
+inline constexpr const char* NSWindowDidBecomeKeyNotification = "NSWindowDidBecomeKeyNotification";
+inline constexpr const char* NSWindowDidResignKeyNotification = "NSWindowDidResignKeyNotification";
+inline constexpr const char* NSWindowDidBecomeMainNotification =
+    "NSWindowDidBecomeMainNotification";
+inline constexpr const char* NSWindowDidResignMainNotification =
+    "NSWindowDidResignMainNotification";
+inline constexpr const char* NSWindowWillCloseNotification = "NSWindowWillCloseNotification";
+inline constexpr const char* NSWindowDidResizeNotification = "NSWindowDidResizeNotification";
+inline constexpr const char* NSWindowDidMoveNotification = "NSWindowDidMoveNotification";
+inline constexpr const char* NSWindowDidChangeOcclusionStateNotification =
+    "NSWindowDidChangeOcclusionStateNotification";
+inline constexpr const char* NSWindowDidEnterFullScreenNotification =
+    "NSWindowDidEnterFullScreenNotification";
+
+// What a window's delegate is asked and told. Every member has the platform's default.
+class NSWindowDelegate {
+public:
+    virtual ~NSWindowDelegate() = default;
+    virtual bool windowShouldClose(NSWindow& /*sender*/) { return true; }
+    virtual void windowWillClose(const Notification& /*notification*/) {}
+    virtual void windowDidBecomeKey(const Notification& /*notification*/) {}
+    virtual void windowDidResignKey(const Notification& /*notification*/) {}
+    virtual void windowDidResize(const Notification& /*notification*/) {}
+};
+
+// A window of this application. Frames are in screen coordinates with the origin at the
+// bottom left of the main screen. A window is held by a shared pointer; while it is on
+// screen the application keeps it alive, as the window server does.
+class NSWindow : public NSResponder {
+public:
+    struct StyleMask {
+        std::uint64_t rawValue = 0;
+        static const StyleMask borderless;
+        static const StyleMask titled;
+        static const StyleMask closable;
+        static const StyleMask miniaturizable;
+        static const StyleMask resizable;
+        static const StyleMask utilityWindow;
+        static const StyleMask docModalWindow;
+        static const StyleMask nonactivatingPanel;
+        static const StyleMask hudWindow;
+        static const StyleMask fullSizeContentView;
+        constexpr bool contains(StyleMask other) const {
+            return (rawValue & other.rawValue) == other.rawValue;
+        }
+        constexpr StyleMask operator|(StyleMask other) const {
+            return StyleMask{rawValue | other.rawValue};
+        }
+        constexpr bool operator==(const StyleMask&) const = default;
+    };
+
+    enum class BackingStoreType : std::uint64_t { retained = 0, nonretained = 1, buffered = 2 };
+
+    struct Level {
+        std::int64_t rawValue = 0;
+        static const Level normal;
+        static const Level floating;
+        static const Level modalPanel;
+        static const Level mainMenu;
+        static const Level statusBar;
+        static const Level popUpMenu;
+        static const Level screenSaver;
+        constexpr auto operator<=>(const Level&) const = default;
+    };
+
+    struct OcclusionState {
+        std::uint64_t rawValue = 0;
+        static const OcclusionState visible;
+        constexpr bool contains(OcclusionState other) const {
+            return (rawValue & other.rawValue) == other.rawValue;
+        }
+        constexpr bool operator==(const OcclusionState&) const = default;
+    };
+
+    // The height of a title bar, which a titled window adds above its content.
+    static constexpr CGFloat kTitleBarHeight = 28;
+
+    NSWindow(CGRect contentRect, StyleMask styleMask,
+             BackingStoreType backing = BackingStoreType::buffered, bool defer = true);
+    ~NSWindow() override;
+
+    std::string className() const override { return "NSWindow"; }
+
+    const std::string& title() const { return title_; }
+    void setTitle(std::string title) { title_ = std::move(title); }
+    const std::string& identifier() const { return identifier_; }
+    void setIdentifier(std::string identifier) { identifier_ = std::move(identifier); }
+    // The window server's number, given on first showing; 0 before.
+    std::int64_t windowNumber() const { return windowNumber_; }
+
+    StyleMask styleMask() const { return styleMask_; }
+    void setStyleMask(StyleMask mask) { styleMask_ = mask; }
+    Level level() const { return level_; }
+    void setLevel(Level level) { level_ = level; }
+
+    const CGRect& frame() const { return frame_; }
+    // Posts the did-resize notification when the size changes, did-move when the origin does.
+    void setFrame(const CGRect& frame, bool display = true);
+    void setFrameOrigin(CGPoint origin);
+    CGRect frameRectForContentRect(const CGRect& contentRect) const;
+    CGRect contentRectForFrameRect(const CGRect& frameRect) const;
+    // Where the window may go on a screen: by default moved down so that its top stays
+    // under the menu bar. Applied when a titled window comes on screen.
+    virtual CGRect constrainFrameRect(const CGRect& frame,
+                                      const std::shared_ptr<NSScreen>& screen) const;
+    // Centred horizontally and vertically in the main screen's visible frame.
+    void center();
+    // The main screen while on screen; nothing while hidden.
+    std::shared_ptr<NSScreen> screen() const;
+
+    std::shared_ptr<NSView> contentView() const { return contentView_; }
+    // The view fills the content rectangle and moves into this window.
+    void setContentView(const std::shared_ptr<NSView>& view);
+
+    std::shared_ptr<NSWindowDelegate> delegate() const { return delegate_.lock(); }
+    void setDelegate(const std::shared_ptr<NSWindowDelegate>& delegate) { delegate_ = delegate; }
+
+    bool isVisible() const { return visible_; }
+    bool isKeyWindow() const { return key_; }
+    bool isMainWindow() const { return main_; }
+    // Borderless windows cannot become key or main unless a subclass says so.
+    virtual bool canBecomeKeyWindow() const;
+    virtual bool canBecomeMainWindow() const;
+
+    void makeKeyAndOrderFront();
+    void orderFront();
+    void orderFrontRegardless() { orderFront(); }
+    void orderOut();
+    void makeKeyWindow();
+    void makeMainWindow();
+    // Closes at once: will-close (delegate and notification), then off screen. A window
+    // released when closed leaves the application's list.
+    virtual void close();
+    // The close button: asks the delegate first; a window without a close button cannot
+    // be closed this way.
+    virtual void performClose();
+
+    bool isReleasedWhenClosed() const { return releasedWhenClosed_; }
+    void setReleasedWhenClosed(bool released) { releasedWhenClosed_ = released; }
+    const std::shared_ptr<NSColor>& backgroundColor() const { return backgroundColor_; }
+    void setBackgroundColor(std::shared_ptr<NSColor> color) { backgroundColor_ = std::move(color); }
+    bool isOpaque() const { return opaque_; }
+    void setOpaque(bool opaque) { opaque_ = opaque; }
+    bool hasShadow() const { return hasShadow_; }
+    void setHasShadow(bool hasShadow) { hasShadow_ = hasShadow; }
+    double alphaValue() const { return alphaValue_; }
+    void setAlphaValue(double alpha) { alphaValue_ = alpha; }
+    bool ignoresMouseEvents() const { return ignoresMouseEvents_; }
+    void setIgnoresMouseEvents(bool ignores) { ignoresMouseEvents_ = ignores; }
+
+    // Visible while on screen and not hidden behind something; what hides it is the
+    // window server's business, so the desktop (or a test) says so with setOccluded.
+    OcclusionState occlusionState() const;
+    void setOccluded(bool occluded);
+
+    // Sheets: the sheet shows attached to this window until endSheet, which runs the
+    // handler with the code (NSModalResponseStop without one).
+    void beginSheet(const std::shared_ptr<NSWindow>& sheet,
+                    std::function<void(NSModalResponse)> completionHandler = {});
+    void endSheet(const std::shared_ptr<NSWindow>& sheet,
+                  NSModalResponse returnCode = NSModalResponseStop);
+    std::shared_ptr<NSWindow> attachedSheet() const;
+    std::vector<std::shared_ptr<NSWindow>> sheets() const;
+    std::shared_ptr<NSWindow> sheetParent() const { return sheetParent_.lock(); }
+    bool isSheet() const { return !sheetParent_.expired(); }
+
+    // Keyboard focus inside the window.
+    std::shared_ptr<NSResponder> firstResponder() const { return firstResponder_.lock(); }
+    bool makeFirstResponder(const std::shared_ptr<NSResponder>& responder);
+
+protected:
+    // The shared pointer that owns this window.
+    std::shared_ptr<NSWindow> self();
+
+private:
+    friend class NSApplication;
+    void post(const char* name);
+    void resignKey();
+    void resignMain();
+
+    std::string title_;
+    std::string identifier_;
+    std::int64_t windowNumber_ = 0;
+    StyleMask styleMask_;
+    Level level_;
+    CGRect frame_;
+    std::shared_ptr<NSView> contentView_;
+    std::weak_ptr<NSWindowDelegate> delegate_;
+    bool visible_ = false;
+    bool key_ = false;
+    bool main_ = false;
+    bool releasedWhenClosed_ = true;
+    std::shared_ptr<NSColor> backgroundColor_;
+    bool opaque_ = true;
+    bool hasShadow_ = true;
+    double alphaValue_ = 1.0;
+    bool ignoresMouseEvents_ = false;
+    bool occluded_ = false;
+    struct Sheet {
+        std::shared_ptr<NSWindow> window;
+        std::function<void(NSModalResponse)> completion;
+    };
+    std::vector<Sheet> sheets_;
+    std::weak_ptr<NSWindow> sheetParent_;
+    std::weak_ptr<NSResponder> firstResponder_;
+};
+
+inline constexpr NSWindow::StyleMask NSWindow::StyleMask::borderless{0};
+inline constexpr NSWindow::StyleMask NSWindow::StyleMask::titled{1};
+inline constexpr NSWindow::StyleMask NSWindow::StyleMask::closable{2};
+inline constexpr NSWindow::StyleMask NSWindow::StyleMask::miniaturizable{4};
+inline constexpr NSWindow::StyleMask NSWindow::StyleMask::resizable{8};
+inline constexpr NSWindow::StyleMask NSWindow::StyleMask::utilityWindow{1u << 4};
+inline constexpr NSWindow::StyleMask NSWindow::StyleMask::docModalWindow{1u << 6};
+inline constexpr NSWindow::StyleMask NSWindow::StyleMask::nonactivatingPanel{1u << 7};
+inline constexpr NSWindow::StyleMask NSWindow::StyleMask::hudWindow{1u << 13};
+inline constexpr NSWindow::StyleMask NSWindow::StyleMask::fullSizeContentView{1u << 15};
+
+inline constexpr NSWindow::Level NSWindow::Level::normal{0};
+inline constexpr NSWindow::Level NSWindow::Level::floating{3};
+inline constexpr NSWindow::Level NSWindow::Level::modalPanel{8};
+inline constexpr NSWindow::Level NSWindow::Level::mainMenu{24};
+inline constexpr NSWindow::Level NSWindow::Level::statusBar{25};
+inline constexpr NSWindow::Level NSWindow::Level::popUpMenu{101};
+inline constexpr NSWindow::Level NSWindow::Level::screenSaver{1000};
+
+inline constexpr NSWindow::OcclusionState NSWindow::OcclusionState::visible{2};
+
+// A window for auxiliary content: palettes, alerts, the About panel.
+class NSPanel : public NSWindow {
+public:
+    using NSWindow::NSWindow;
+    std::string className() const override { return "NSPanel"; }
+
+    bool isFloatingPanel() const { return floatingPanel_; }
+    // A floating panel sits at the floating level.
+    void setFloatingPanel(bool floating);
+    bool becomesKeyOnlyIfNeeded() const { return becomesKeyOnlyIfNeeded_; }
+    void setBecomesKeyOnlyIfNeeded(bool value) { becomesKeyOnlyIfNeeded_ = value; }
+    bool worksWhenModal() const { return worksWhenModal_; }
+    void setWorksWhenModal(bool value) { worksWhenModal_ = value; }
+
+    bool canBecomeMainWindow() const override { return false; }
+
+private:
+    bool floatingPanel_ = false;
+    bool becomesKeyOnlyIfNeeded_ = false;
+    bool worksWhenModal_ = false;
+};
+
+} // namespace zestrel::platform

@@ -1,0 +1,367 @@
+#include "platform/base/DispatchQueue.h"
+
+#include "platform/base/Error.h"
+#include "platform/base/MainThread.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/base/RunLoop.h"
+
+#include <fmt/format.h>
+
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace zestrel::platform {
+namespace {
+
+constexpr std::string_view kSyncDeadlock =
+    "BUG IN CLIENT OF LIBDISPATCH: dispatch_sync called on queue already owned by current thread";
+
+// Threads shared by every queue but the main one. A thread is added whenever a task finds
+// no idle one, so a block that waits on another queue cannot starve the pool; idle threads
+// sleep on a condition variable until the process state is reset.
+class WorkerPool {
+public:
+    WorkerPool() = default;
+    WorkerPool(const WorkerPool&) = delete;
+    WorkerPool& operator=(const WorkerPool&) = delete;
+    ~WorkerPool() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        for (auto& thread : threads_) {
+            thread.join(); // the queued tasks are run first
+        }
+    }
+
+    void submit(std::function<void()> task) {
+        std::lock_guard lock(mutex_);
+        tasks_.push_back(std::move(task));
+        if (tasks_.size() > idle_ && threads_.size() < kMaximumThreads) {
+            threads_.emplace_back([this] { work(); });
+        } else {
+            wake_.notify_one();
+        }
+    }
+
+private:
+    static constexpr std::size_t kMaximumThreads = 64;
+
+    void work() {
+        for (;;) {
+            std::function<void()> task;
+            {
+                std::unique_lock lock(mutex_);
+                ++idle_;
+                wake_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
+                --idle_;
+                if (tasks_.empty()) {
+                    return;
+                }
+                task = std::move(tasks_.front());
+                tasks_.pop_front();
+            }
+            task();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::function<void()>> tasks_;
+    std::vector<std::thread> threads_;
+    std::size_t idle_ = 0;
+    bool stopping_ = false;
+};
+
+WorkerPool& workerPool() {
+    static auto* const instance = new ProcessLocal<WorkerPool>;
+    return instance->get();
+}
+
+std::string_view globalLabel(DispatchQoS qos) {
+    switch (qos) {
+    case DispatchQoS::background:
+        return "com.apple.root.background-qos";
+    case DispatchQoS::utility:
+        return "com.apple.root.utility-qos";
+    case DispatchQoS::userInitiated:
+        return "com.apple.root.user-initiated-qos";
+    case DispatchQoS::userInteractive:
+        return "com.apple.root.user-interactive-qos";
+    case DispatchQoS::unspecified:
+    case DispatchQoS::defaultQoS:
+        break;
+    }
+    return "com.apple.root.default-qos";
+}
+
+} // namespace
+
+struct DispatchQueue::Impl {
+    struct Waiter {
+        std::mutex mutex;
+        std::condition_variable granted;
+        bool isGranted = false;
+    };
+    struct Pending {
+        std::function<void()> block;
+        bool exclusive;
+        std::shared_ptr<Waiter> waiter; // a sync call waiting for its turn
+    };
+
+    std::string label;
+    Attributes attributes = Attributes::serial;
+    DispatchQoS qos = DispatchQoS::unspecified;
+    bool isMain = false;
+    bool isGlobal = false;
+
+    std::mutex mutex;
+    std::deque<Pending> pending;
+    int running = 0;
+    bool exclusiveRunning = false;
+
+    // Global queues ignore barriers, as the platform's do.
+    bool exclusive(DispatchWorkItemFlags flags) const {
+        return attributes == Attributes::serial ||
+               (!isGlobal && flags == DispatchWorkItemFlags::barrier);
+    }
+};
+
+namespace {
+
+using Impl = DispatchQueue::Impl;
+
+// The queues whose blocks run on this thread now, innermost last, and whether exclusively.
+thread_local std::vector<std::pair<const Impl*, bool>> runningHere;
+
+class RunningScope {
+public:
+    RunningScope(const Impl* queue, bool exclusive) { runningHere.emplace_back(queue, exclusive); }
+    ~RunningScope() { runningHere.pop_back(); }
+    RunningScope(const RunningScope&) = delete;
+    RunningScope& operator=(const RunningScope&) = delete;
+};
+
+void finish(const std::shared_ptr<Impl>& queue, bool exclusive);
+
+void runBlock(const std::shared_ptr<Impl>& queue, std::function<void()>& block, bool exclusive) {
+    {
+        RunningScope scope(queue.get(), exclusive);
+        try {
+            block();
+        } catch (const std::exception& error) {
+            fatal(fmt::format("Uncaught exception in a block on queue \"{}\": {}", queue->label,
+                              error.what()));
+        } catch (...) {
+            fatal(fmt::format("Uncaught exception in a block on queue \"{}\"", queue->label));
+        }
+    }
+    block = nullptr; // what it captured goes before the next block starts
+    finish(queue, exclusive);
+}
+
+// Starts what may start now: the blocks at the head of the queue up to the first one that
+// must wait for the running ones to finish.
+void pump(const std::shared_ptr<Impl>& queue) {
+    std::vector<Impl::Pending> starting;
+    {
+        std::lock_guard lock(queue->mutex);
+        while (!queue->pending.empty() && !queue->exclusiveRunning) {
+            Impl::Pending& next = queue->pending.front();
+            if (next.exclusive && queue->running > 0) {
+                break;
+            }
+            ++queue->running;
+            queue->exclusiveRunning = next.exclusive;
+            starting.push_back(std::move(next));
+            queue->pending.pop_front();
+        }
+    }
+    for (auto& item : starting) {
+        if (item.waiter) {
+            std::lock_guard lock(item.waiter->mutex);
+            item.waiter->isGranted = true;
+            item.waiter->granted.notify_one();
+        } else {
+            workerPool().submit(
+                [queue, block = std::move(item.block), exclusive = item.exclusive]() mutable {
+                    runBlock(queue, block, exclusive);
+                });
+        }
+    }
+}
+
+void finish(const std::shared_ptr<Impl>& queue, bool exclusive) {
+    {
+        std::lock_guard lock(queue->mutex);
+        --queue->running;
+        if (exclusive) {
+            queue->exclusiveRunning = false;
+        }
+    }
+    pump(queue);
+}
+
+const std::shared_ptr<Impl>& mainImpl() {
+    static auto* const instance = new std::shared_ptr<Impl>([] {
+        auto impl = std::make_shared<Impl>();
+        impl->label = "com.apple.main-thread";
+        impl->isMain = true;
+        return impl;
+    }());
+    return *instance;
+}
+
+struct GlobalQueues {
+    std::mutex mutex;
+    std::map<DispatchQoS, DispatchQueue> queues;
+};
+
+} // namespace
+
+DispatchQueue::DispatchQueue(std::string label, Attributes attributes, DispatchQoS qos)
+    : impl_(std::make_shared<Impl>()) {
+    impl_->label = std::move(label);
+    impl_->attributes = attributes;
+    impl_->qos = qos;
+}
+
+DispatchQueue DispatchQueue::main() {
+    return DispatchQueue(mainImpl());
+}
+
+DispatchQueue DispatchQueue::global(DispatchQoS qos) {
+    static auto* const globals = new ProcessLocal<GlobalQueues>;
+    if (qos == DispatchQoS::unspecified) {
+        qos = DispatchQoS::defaultQoS;
+    }
+    GlobalQueues& state = globals->get();
+    std::lock_guard lock(state.mutex);
+    auto it = state.queues.find(qos);
+    if (it == state.queues.end()) {
+        DispatchQueue queue(std::string(globalLabel(qos)), Attributes::concurrent, qos);
+        queue.impl_->isGlobal = true;
+        it = state.queues.emplace(qos, std::move(queue)).first;
+    }
+    return it->second;
+}
+
+const std::string& DispatchQueue::label() const {
+    return impl_->label;
+}
+DispatchQoS DispatchQueue::qos() const {
+    return impl_->qos;
+}
+bool DispatchQueue::isMain() const {
+    return impl_->isMain;
+}
+
+void DispatchQueue::async(std::function<void()> block, DispatchWorkItemFlags flags) {
+    if (!block) {
+        return;
+    }
+    if (impl_->isMain) {
+        RunLoop::main().async(std::move(block));
+        return;
+    }
+    {
+        std::lock_guard lock(impl_->mutex);
+        impl_->pending.push_back({std::move(block), impl_->exclusive(flags), nullptr});
+    }
+    pump(impl_);
+}
+
+void DispatchQueue::async(const std::shared_ptr<DispatchWorkItem>& item) {
+    if (item) {
+        async([item] { item->perform(); }, item->flags());
+    }
+}
+
+void DispatchQueue::asyncAfter(DispatchTime deadline, std::function<void()> block) {
+    if (!block) {
+        return;
+    }
+    if (impl_->isMain) {
+        RunLoop::main().asyncAt(deadline.uptime, std::move(block));
+        return;
+    }
+    RunLoop::main().asyncAt(deadline.uptime, [queue = *this, block = std::move(block)]() mutable {
+        queue.async(std::move(block));
+    });
+}
+
+void DispatchQueue::asyncAfter(DispatchTime deadline,
+                               const std::shared_ptr<DispatchWorkItem>& item) {
+    if (!item) {
+        return;
+    }
+    if (impl_->isMain) {
+        asyncAfter(deadline, [item] { item->perform(); });
+        return;
+    }
+    RunLoop::main().asyncAt(deadline.uptime,
+                            [queue = *this, item]() mutable { queue.async(item); });
+}
+
+void DispatchQueue::syncBlock(const std::function<void()>& block, DispatchWorkItemFlags flags) {
+    if (impl_->isMain) {
+        if (isMainThread()) {
+            fatal(kSyncDeadlock);
+        }
+        struct State {
+            std::mutex mutex;
+            std::condition_variable doneChanged;
+            bool done = false;
+            std::exception_ptr error;
+        };
+        auto state = std::make_shared<State>();
+        RunLoop::main().async([state, &block] {
+            try {
+                block();
+            } catch (...) {
+                state->error = std::current_exception();
+            }
+            std::lock_guard lock(state->mutex);
+            state->done = true;
+            state->doneChanged.notify_one();
+        });
+        std::unique_lock lock(state->mutex);
+        state->doneChanged.wait(lock, [&state] { return state->done; });
+        if (state->error) {
+            std::rethrow_exception(state->error);
+        }
+        return;
+    }
+
+    const bool exclusive = impl_->exclusive(flags);
+    for (const auto& [queue, runningExclusively] : runningHere) {
+        if (queue == impl_.get() && (exclusive || runningExclusively)) {
+            fatal(kSyncDeadlock);
+        }
+    }
+    auto waiter = std::make_shared<Impl::Waiter>();
+    {
+        std::lock_guard lock(impl_->mutex);
+        impl_->pending.push_back({nullptr, exclusive, waiter});
+    }
+    pump(impl_);
+    {
+        std::unique_lock lock(waiter->mutex);
+        waiter->granted.wait(lock, [&waiter] { return waiter->isGranted; });
+    }
+    // The block runs here, on the caller's thread, holding the queue as its own block would.
+    struct Finish {
+        const std::shared_ptr<Impl>& queue;
+        bool exclusive;
+        ~Finish() { finish(queue, exclusive); }
+    } finishAfterwards{impl_, exclusive};
+    RunningScope scope(impl_.get(), exclusive);
+    block();
+}
+
+} // namespace zestrel::platform

@@ -1,0 +1,43 @@
+#include "platform/base/ProcessLocal.h"
+
+#include <vector>
+
+namespace zestrel::platform {
+namespace {
+
+struct Registry {
+    std::mutex mutex;
+    std::vector<std::function<void()>> resets;
+};
+
+Registry& registry() {
+    static Registry* const instance = new Registry; // never destroyed: locals may outlive main
+    return *instance;
+}
+
+} // namespace
+
+void detail::registerProcessLocalReset(std::function<void()> reset) {
+    std::lock_guard lock(registry().mutex);
+    registry().resets.push_back(std::move(reset));
+}
+
+void resetProcess() {
+    // A destructor may create or reset other locals, so take the list out first and
+    // repeat until nothing new was created.
+    for (;;) {
+        std::vector<std::function<void()>> resets;
+        {
+            std::lock_guard lock(registry().mutex);
+            resets.swap(registry().resets);
+        }
+        if (resets.empty()) {
+            return;
+        }
+        for (auto it = resets.rbegin(); it != resets.rend(); ++it) {
+            (*it)();
+        }
+    }
+}
+
+} // namespace zestrel::platform

@@ -1,0 +1,663 @@
+#include "platform/base/RunLoop.h"
+
+#include "platform/base/Error.h"
+#include "platform/base/MainThread.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/base/Timer.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <map>
+#include <utility>
+#include <vector>
+
+namespace zestrel::platform {
+namespace {
+
+using Key = detail::ScheduleKey;
+
+constexpr unsigned kCommonModes = 0b111;
+
+constexpr unsigned maskOf(RunLoopMode mode) {
+    switch (mode) {
+    case RunLoopMode::defaultMode:
+        return 0b001;
+    case RunLoopMode::eventTracking:
+        return 0b010;
+    case RunLoopMode::modalPanel:
+        return 0b100;
+    case RunLoopMode::common:
+        return kCommonModes;
+    }
+    return 0;
+}
+
+ProcessLocal<RunLoop>& mainLoop() {
+    static auto* const instance = new ProcessLocal<RunLoop>([] {
+        auto loop = std::make_unique<RunLoop>();
+        detail::setMainThread(loop->thread());
+        return loop;
+    });
+    return *instance;
+}
+
+} // namespace
+
+struct RunLoop::Core {
+    mutable std::mutex mutex;
+    std::condition_variable wake;
+    std::uint64_t nextSequence = 0;
+    std::map<Key, std::function<void()>> blocks;
+    std::map<Key, std::shared_ptr<Timer>> timers;
+    std::map<Key, std::shared_ptr<RunLoopSource>> signalled;
+    std::vector<std::shared_ptr<RunLoopSource>> sources;
+    struct ObserverEntry {
+        std::shared_ptr<RunLoopObserver> observer;
+        unsigned modes;
+    };
+    std::vector<ObserverEntry> observers;
+    RunLoopMode mode = RunLoopMode::defaultMode;
+    bool stopRequested = false;
+    bool wakePending = false;
+
+    Key nextKey(Nanoseconds deadline) { return Key{deadline, nextSequence++}; }
+
+    void wakeLocked() {
+        wakePending = true;
+        wake.notify_all();
+    }
+
+    // The first timer due by `now` that fires in `mask`.
+    std::map<Key, std::shared_ptr<Timer>>::iterator dueTimer(Nanoseconds now, unsigned mask) {
+        for (auto it = timers.begin(); it != timers.end() && it->first.deadline <= now; ++it) {
+            if (it->second->modes_ & mask) {
+                return it;
+            }
+        }
+        return timers.end();
+    }
+
+    std::map<Key, std::shared_ptr<RunLoopSource>>::iterator signalledSource(unsigned mask) {
+        return std::find_if(signalled.begin(), signalled.end(),
+                            [mask](const auto& entry) { return entry.second->modes_ & mask; });
+    }
+
+    bool runnableNow(Nanoseconds now) {
+        const unsigned mask = maskOf(mode);
+        return (!blocks.empty() && blocks.begin()->first.deadline <= now) ||
+               dueTimer(now, mask) != timers.end() || signalledSource(mask) != signalled.end();
+    }
+
+    std::optional<Nanoseconds> nextDeadline(Nanoseconds now) {
+        const unsigned mask = maskOf(mode);
+        std::optional<Nanoseconds> next;
+        auto consider = [&next](Nanoseconds deadline) {
+            if (!next || deadline < *next) {
+                next = deadline;
+            }
+        };
+        if (!blocks.empty()) {
+            consider(blocks.begin()->first.deadline);
+        }
+        for (const auto& [key, timer] : timers) {
+            if (timer->modes_ & mask) {
+                consider(key.deadline);
+                break;
+            }
+        }
+        if (signalledSource(mask) != signalled.end()) {
+            consider(now);
+        }
+        return next;
+    }
+};
+
+struct RunLoop::Item {
+    std::function<void()> block;
+    std::shared_ptr<Timer> timer;
+    std::shared_ptr<RunLoopSource> source;
+};
+
+namespace {
+
+// The mode of a run, restored when it ends (also by an exception from a callback).
+class ModeScope {
+public:
+    ModeScope(std::mutex& mutex, RunLoopMode& mode, RunLoopMode newMode)
+        : mutex_(mutex), mode_(mode) {
+        std::lock_guard lock(mutex_);
+        saved_ = mode_;
+        mode_ = newMode;
+    }
+    ~ModeScope() {
+        std::lock_guard lock(mutex_);
+        mode_ = saved_;
+    }
+    ModeScope(const ModeScope&) = delete;
+    ModeScope& operator=(const ModeScope&) = delete;
+
+private:
+    std::mutex& mutex_;
+    RunLoopMode& mode_;
+    RunLoopMode saved_;
+};
+
+} // namespace
+
+RunLoop::RunLoop() : core_(std::make_shared<Core>()), thread_(std::this_thread::get_id()) {}
+
+RunLoop::~RunLoop() {
+    // Whatever is still queued dies outside the lock: its destructors may post.
+    std::map<Key, std::function<void()>> blocks;
+    std::map<Key, std::shared_ptr<Timer>> timers;
+    std::map<Key, std::shared_ptr<RunLoopSource>> signalled;
+    std::vector<std::shared_ptr<RunLoopSource>> sources;
+    std::vector<Core::ObserverEntry> observers;
+    {
+        std::lock_guard lock(core_->mutex);
+        blocks.swap(core_->blocks);
+        timers.swap(core_->timers);
+        signalled.swap(core_->signalled);
+        sources.swap(core_->sources);
+        observers.swap(core_->observers);
+        for (auto& [key, timer] : timers) {
+            timer->scheduled_ = false;
+            timer->valid_ = false;
+        }
+    }
+}
+
+RunLoop& RunLoop::main() {
+    return mainLoop().get();
+}
+
+void RunLoop::async(std::function<void()> block) {
+    if (!block) {
+        return;
+    }
+    const Nanoseconds now = clock().uptime();
+    std::lock_guard lock(core_->mutex);
+    core_->blocks.emplace(core_->nextKey(now), std::move(block));
+    core_->wakeLocked();
+}
+
+void RunLoop::asyncAt(Nanoseconds deadline, std::function<void()> block) {
+    if (!block) {
+        return;
+    }
+    const Nanoseconds now = clock().uptime();
+    std::lock_guard lock(core_->mutex);
+    core_->blocks.emplace(core_->nextKey(std::max(deadline, now)), std::move(block));
+    core_->wakeLocked();
+}
+
+void RunLoop::add(const std::shared_ptr<Timer>& timer, RunLoopMode mode) {
+    if (!timer || !timer->valid_) {
+        return;
+    }
+    std::lock_guard lock(core_->mutex);
+    if (timer->scheduled_ && timer->loop_.lock() != core_) {
+        fatal("A timer cannot be added to a second run loop.");
+    }
+    timer->modes_ |= maskOf(mode);
+    if (!timer->scheduled_) {
+        timer->scheduled_ = true;
+        timer->loop_ = core_;
+        timer->key_ = core_->nextKey(timer->deadline_);
+        core_->timers.emplace(timer->key_, timer);
+    }
+    core_->wakeLocked();
+}
+
+void RunLoop::removeTimer(const std::shared_ptr<Core>& core, Timer& timer) {
+    std::shared_ptr<Timer> removed; // released outside the lock
+    std::lock_guard lock(core->mutex);
+    if (timer.scheduled_) {
+        auto it = core->timers.find(timer.key_);
+        if (it != core->timers.end()) {
+            removed = std::move(it->second);
+            core->timers.erase(it);
+        }
+        timer.scheduled_ = false;
+    }
+}
+
+void RunLoop::add(const std::shared_ptr<RunLoopSource>& source, RunLoopMode mode) {
+    if (!source || !source->isValid()) {
+        return;
+    }
+    std::lock_guard sourceLock(source->mutex_);
+    std::lock_guard lock(core_->mutex);
+    if (auto other = source->loop_.lock(); other && other != core_) {
+        fatal("A run-loop source cannot be added to a second run loop.");
+    }
+    if (source->modes_ == 0) {
+        core_->sources.push_back(source);
+    }
+    source->loop_ = core_;
+    source->modes_ |= maskOf(mode);
+    if (source->pendingSignal_) {
+        source->pendingSignal_ = false;
+        if (!source->signalled_) {
+            source->signalled_ = true;
+            source->signalKey_ = core_->nextKey(clock().uptime());
+            core_->signalled.emplace(source->signalKey_, source);
+        }
+        core_->wakeLocked();
+    }
+}
+
+void RunLoop::remove(const std::shared_ptr<RunLoopSource>& source, RunLoopMode mode) {
+    if (!source) {
+        return;
+    }
+    std::shared_ptr<RunLoopSource> removed; // released outside the locks
+    std::lock_guard sourceLock(source->mutex_);
+    std::lock_guard lock(core_->mutex);
+    if (source->loop_.lock() != core_ || source->modes_ == 0) {
+        return;
+    }
+    source->modes_ &= ~maskOf(mode);
+    if (source->modes_ != 0) {
+        return;
+    }
+    if (source->signalled_) {
+        core_->signalled.erase(source->signalKey_);
+        source->signalled_ = false;
+    }
+    auto it = std::find(core_->sources.begin(), core_->sources.end(), source);
+    if (it != core_->sources.end()) {
+        removed = std::move(*it);
+        core_->sources.erase(it);
+    }
+    source->loop_.reset();
+}
+
+void RunLoop::signalSource(const std::shared_ptr<Core>& core,
+                           const std::shared_ptr<RunLoopSource>& source) {
+    const Nanoseconds now = clock().uptime();
+    std::lock_guard lock(core->mutex);
+    if (source->modes_ == 0) {
+        return; // removed meanwhile
+    }
+    if (!source->signalled_) {
+        source->signalled_ = true;
+        source->signalKey_ = core->nextKey(now);
+        core->signalled.emplace(source->signalKey_, source);
+    }
+    core->wakeLocked();
+}
+
+void RunLoopSource::signal() {
+    if (!isValid()) {
+        return;
+    }
+    std::shared_ptr<void> loop;
+    {
+        std::lock_guard lock(mutex_);
+        loop = loop_.lock();
+        if (!loop) {
+            pendingSignal_ = true;
+            return;
+        }
+    }
+    RunLoop::signalSource(std::static_pointer_cast<RunLoop::Core>(loop), shared_from_this());
+}
+
+void RunLoopSource::invalidate() {
+    valid_.store(false);
+    std::shared_ptr<void> loop;
+    {
+        std::lock_guard lock(mutex_);
+        loop = loop_.lock();
+        pendingSignal_ = false;
+    }
+    if (!loop) {
+        return;
+    }
+    auto core = std::static_pointer_cast<RunLoop::Core>(loop);
+    std::shared_ptr<RunLoopSource> removed;
+    std::lock_guard sourceLock(mutex_);
+    std::lock_guard lock(core->mutex);
+    if (signalled_) {
+        core->signalled.erase(signalKey_);
+        signalled_ = false;
+    }
+    auto it = std::find_if(core->sources.begin(), core->sources.end(),
+                           [this](const auto& source) { return source.get() == this; });
+    if (it != core->sources.end()) {
+        removed = std::move(*it);
+        core->sources.erase(it);
+    }
+    modes_ = 0;
+    loop_.reset();
+}
+
+void RunLoop::add(const std::shared_ptr<RunLoopObserver>& observer, RunLoopMode mode) {
+    if (!observer) {
+        return;
+    }
+    std::lock_guard lock(core_->mutex);
+    for (auto& entry : core_->observers) {
+        if (entry.observer == observer) {
+            entry.modes |= maskOf(mode);
+            return;
+        }
+    }
+    core_->observers.push_back({observer, maskOf(mode)});
+}
+
+void RunLoop::remove(const std::shared_ptr<RunLoopObserver>& observer, RunLoopMode mode) {
+    std::shared_ptr<RunLoopObserver> removed;
+    std::lock_guard lock(core_->mutex);
+    auto& observers = core_->observers;
+    auto it = std::find_if(observers.begin(), observers.end(),
+                           [&](const auto& entry) { return entry.observer == observer; });
+    if (it == observers.end()) {
+        return;
+    }
+    it->modes &= ~maskOf(mode);
+    if (it->modes == 0) {
+        removed = std::move(it->observer);
+        observers.erase(it);
+    }
+}
+
+RunLoopMode RunLoop::currentMode() const {
+    std::lock_guard lock(core_->mutex);
+    return core_->mode;
+}
+
+void RunLoop::notify(RunLoopActivity activity) {
+    const auto bit = static_cast<unsigned>(activity);
+    std::vector<std::shared_ptr<RunLoopObserver>> toCall;
+    std::vector<Core::ObserverEntry> dropped;
+    {
+        std::lock_guard lock(core_->mutex);
+        const unsigned mask = maskOf(core_->mode);
+        auto& observers = core_->observers;
+        for (auto it = observers.begin(); it != observers.end();) {
+            auto& observer = *it->observer;
+            if (observer.isValid() && (it->modes & mask) && (observer.activities_ & bit)) {
+                toCall.push_back(it->observer);
+                if (!observer.repeats_) {
+                    observer.invalidate();
+                }
+            }
+            if (!observer.isValid()) {
+                dropped.push_back(std::move(*it));
+                it = observers.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (const auto& observer : toCall) {
+        // An observer invalidated by an earlier one in this round is not called.
+        if (observer->repeats_ && !observer->isValid()) {
+            continue;
+        }
+        observer->callback_(activity);
+    }
+}
+
+std::optional<RunLoop::Item> RunLoop::takeNext(std::uint64_t sequenceLimit) {
+    const Nanoseconds now = clock().uptime();
+    std::lock_guard lock(core_->mutex);
+    const unsigned mask = maskOf(core_->mode);
+
+    std::optional<Key> best;
+    enum class Kind { block, timer, source } kind = Kind::block;
+    auto consider = [&](const Key& key, Kind candidate) {
+        if (key.sequence < sequenceLimit && (!best || key < *best)) {
+            best = key;
+            kind = candidate;
+        }
+    };
+    if (!core_->blocks.empty() && core_->blocks.begin()->first.deadline <= now) {
+        consider(core_->blocks.begin()->first, Kind::block);
+    }
+    const auto timer = core_->dueTimer(now, mask);
+    if (timer != core_->timers.end()) {
+        consider(timer->first, Kind::timer);
+    }
+    const auto source = core_->signalledSource(mask);
+    if (source != core_->signalled.end()) {
+        consider(source->first, Kind::source);
+    }
+    if (!best) {
+        return std::nullopt;
+    }
+
+    Item item;
+    switch (kind) {
+    case Kind::block:
+        item.block = std::move(core_->blocks.begin()->second);
+        core_->blocks.erase(core_->blocks.begin());
+        break;
+    case Kind::timer: {
+        item.timer = timer->second;
+        core_->timers.erase(timer);
+        Timer& t = *item.timer;
+        if (t.repeats_) {
+            // From the scheduled time, skipping the intervals already missed.
+            Nanoseconds next = t.deadline_ + t.interval_;
+            if (next <= now) {
+                next = t.deadline_ + t.interval_ * ((now - t.deadline_) / t.interval_ + 1);
+            }
+            t.deadline_ = next;
+            t.key_ = core_->nextKey(next);
+            core_->timers.emplace(t.key_, item.timer);
+        } else {
+            t.scheduled_ = false;
+        }
+        break;
+    }
+    case Kind::source:
+        item.source = std::move(source->second);
+        item.source->signalled_ = false;
+        core_->signalled.erase(source);
+        break;
+    }
+    return item;
+}
+
+void RunLoop::perform(Item& item) {
+    if (item.block) {
+        item.block();
+    } else if (item.timer) {
+        if (!item.timer->valid_) {
+            return;
+        }
+        item.timer->callBlock();
+        if (!item.timer->repeats_) {
+            item.timer->invalidate();
+        }
+    } else if (item.source && item.source->isValid()) {
+        item.source->perform_();
+    }
+}
+
+bool RunLoop::runnableNow() const {
+    const Nanoseconds now = clock().uptime();
+    std::lock_guard lock(core_->mutex);
+    return core_->runnableNow(now);
+}
+
+std::optional<Nanoseconds> RunLoop::nextDeadline() const {
+    const Nanoseconds now = clock().uptime();
+    std::lock_guard lock(core_->mutex);
+    return core_->nextDeadline(now);
+}
+
+bool RunLoop::takeStop() {
+    std::lock_guard lock(core_->mutex);
+    return std::exchange(core_->stopRequested, false);
+}
+
+bool RunLoop::drain(const std::function<bool()>& done, bool honourStop) {
+    auto finished = [&] {
+        if (done && done()) {
+            return true;
+        }
+        if (honourStop) {
+            std::lock_guard lock(core_->mutex);
+            return core_->stopRequested;
+        }
+        return false;
+    };
+    for (;;) {
+        if (finished()) {
+            return true;
+        }
+        notify(RunLoopActivity::beforeTimers);
+        notify(RunLoopActivity::beforeSources);
+        // What is posted during this turn runs in the next one.
+        std::uint64_t limit;
+        {
+            std::lock_guard lock(core_->mutex);
+            limit = core_->nextSequence;
+        }
+        bool ran = false;
+        while (auto item = takeNext(limit)) {
+            perform(*item);
+            ran = true;
+            if (finished()) {
+                return true;
+            }
+        }
+        if (!ran) {
+            notify(RunLoopActivity::beforeWaiting);
+            if (!runnableNow()) {
+                return false;
+            }
+            // An observer posted work: the loop does not sleep after all.
+            notify(RunLoopActivity::afterWaiting);
+        }
+    }
+}
+
+void RunLoop::runUntilIdle() {
+    notify(RunLoopActivity::entry);
+    drain({}, false);
+    notify(RunLoopActivity::exit);
+}
+
+void RunLoop::advance(Nanoseconds duration) {
+    const std::shared_ptr<VirtualClock> virtualTime = virtualClock();
+    if (!virtualTime) {
+        fatal("RunLoop::advance needs the virtual clock.");
+    }
+    const Nanoseconds end = virtualTime->uptime() + duration;
+    notify(RunLoopActivity::entry);
+    for (;;) {
+        drain({}, false);
+        const std::optional<Nanoseconds> next = nextDeadline();
+        const Nanoseconds now = virtualTime->uptime();
+        const bool reachesEnd = !next || *next >= end;
+        const Nanoseconds target = reachesEnd ? end : *next;
+        if (target > now) {
+            virtualTime->advance(target - now);
+        }
+        notify(RunLoopActivity::afterWaiting);
+        if (reachesEnd) {
+            break;
+        }
+    }
+    drain({}, false);
+    notify(RunLoopActivity::exit);
+}
+
+void RunLoop::run() {
+    ModeScope scope(core_->mutex, core_->mode, RunLoopMode::defaultMode);
+    notify(RunLoopActivity::entry);
+    for (;;) {
+        if (drain({}, true) && takeStop()) {
+            break;
+        }
+        {
+            std::unique_lock lock(core_->mutex);
+            if (!core_->wakePending && !core_->stopRequested) {
+                const Nanoseconds now = clock().uptime();
+                if (!core_->runnableNow(now)) {
+                    const auto next = core_->nextDeadline(now);
+                    auto woken = [this] { return core_->wakePending || core_->stopRequested; };
+                    if (next && !clock().isVirtual()) {
+                        core_->wake.wait_for(lock, *next - now, woken);
+                    } else {
+                        core_->wake.wait(lock, woken);
+                    }
+                }
+            }
+            core_->wakePending = false;
+        }
+        notify(RunLoopActivity::afterWaiting);
+    }
+    notify(RunLoopActivity::exit);
+}
+
+void RunLoop::stop() {
+    std::lock_guard lock(core_->mutex);
+    core_->stopRequested = true;
+    core_->wakeLocked();
+}
+
+RunLoop::RunResult RunLoop::runInMode(RunLoopMode mode, const std::function<bool()>& done,
+                                      std::optional<Nanoseconds> timeout) {
+    if (mode == RunLoopMode::common) {
+        fatal("A run loop cannot run in the common modes, only in one of them.");
+    }
+    ModeScope scope(core_->mutex, core_->mode, mode);
+    const std::shared_ptr<VirtualClock> virtualTime = virtualClock();
+    std::optional<Nanoseconds> limit;
+    if (timeout) {
+        limit = clock().uptime() + *timeout;
+    }
+    notify(RunLoopActivity::entry);
+    RunResult result;
+    for (;;) {
+        if (drain(done, true)) {
+            result = (done && done()) ? RunResult::finished
+                     : takeStop()     ? RunResult::stopped
+                                      : RunResult::finished;
+            break;
+        }
+        const Nanoseconds now = clock().uptime();
+        if (limit && now >= *limit) {
+            result = RunResult::timedOut;
+            break;
+        }
+        if (virtualTime) {
+            // Nothing else can happen on a virtual clock, so move it on rather than hang.
+            std::optional<Nanoseconds> target = nextDeadline();
+            if (limit && (!target || *target > *limit)) {
+                target = limit;
+            }
+            if (!target) {
+                result = RunResult::idle;
+                break;
+            }
+            virtualTime->advance(*target - now);
+        } else {
+            std::unique_lock lock(core_->mutex);
+            if (!core_->wakePending && !core_->stopRequested && !core_->runnableNow(now)) {
+                std::optional<Nanoseconds> until = core_->nextDeadline(now);
+                if (limit && (!until || *limit < *until)) {
+                    until = limit;
+                }
+                auto woken = [this] { return core_->wakePending || core_->stopRequested; };
+                if (until) {
+                    core_->wake.wait_for(lock, *until - now, woken);
+                } else {
+                    core_->wake.wait(lock, woken);
+                }
+            }
+            core_->wakePending = false;
+        }
+        notify(RunLoopActivity::afterWaiting);
+    }
+    notify(RunLoopActivity::exit);
+    return result;
+}
+
+} // namespace zestrel::platform

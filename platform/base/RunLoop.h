@@ -1,0 +1,184 @@
+#pragma once
+
+#include "platform/base/Clock.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace zestrel::platform {
+
+class Timer;
+
+namespace detail {
+// Where an item stands in a loop's order: by due time, then by submission.
+struct ScheduleKey {
+    Nanoseconds deadline{0};
+    std::uint64_t sequence = 0;
+    auto operator<=>(const ScheduleKey&) const = default;
+};
+} // namespace detail
+
+// The modes a run loop runs in. `common` is not a mode of its own: registering a timer,
+// source or observer for it registers it for all three.
+enum class RunLoopMode { defaultMode, eventTracking, modalPanel, common };
+
+// What a run-loop observer is told about, as a bit set.
+enum class RunLoopActivity : unsigned {
+    entry = 1u << 0,
+    beforeTimers = 1u << 1,
+    beforeSources = 1u << 2,
+    beforeWaiting = 1u << 5,
+    afterWaiting = 1u << 6,
+    exit = 1u << 7,
+    allActivities = 0x0FFFFFFFu,
+};
+constexpr RunLoopActivity operator|(RunLoopActivity a, RunLoopActivity b) {
+    return static_cast<RunLoopActivity>(static_cast<unsigned>(a) | static_cast<unsigned>(b));
+}
+
+// Something outside the loop (an event-tap port) that wants its callback run on the loop:
+// signalled from any thread, performed on the loop's thread in one of its modes.
+class RunLoopSource : public std::enable_shared_from_this<RunLoopSource> {
+public:
+    explicit RunLoopSource(std::function<void()> perform) : perform_(std::move(perform)) {}
+    RunLoopSource(const RunLoopSource&) = delete;
+    RunLoopSource& operator=(const RunLoopSource&) = delete;
+
+    // Marks the source ready and wakes its loop; performed once however often it is
+    // signalled before it runs. A source not yet added keeps the signal until it is.
+    void signal();
+    // Removes the source from its loop for good.
+    void invalidate();
+    bool isValid() const { return valid_.load(); }
+    // Whether it is valid and added to a run loop in some mode.
+    bool isScheduled() const {
+        std::lock_guard lock(mutex_);
+        return isValid() && !loop_.expired();
+    }
+
+private:
+    friend class RunLoop;
+    std::function<void()> perform_;
+    std::atomic<bool> valid_{true};
+    mutable std::mutex mutex_; // guards loop_ and pendingSignal_
+    std::weak_ptr<void> loop_; // the loop's core, once added
+    unsigned modes_ = 0;       // guarded by the loop
+    bool signalled_ = false;   // guarded by the loop
+    detail::ScheduleKey signalKey_;
+    bool pendingSignal_ = false;
+};
+
+// A callback told about the loop's activities while it runs in one of the observer's modes.
+class RunLoopObserver {
+public:
+    RunLoopObserver(RunLoopActivity activities, bool repeats,
+                    std::function<void(RunLoopActivity)> callback)
+        : activities_(static_cast<unsigned>(activities)), repeats_(repeats),
+          callback_(std::move(callback)) {}
+    RunLoopObserver(const RunLoopObserver&) = delete;
+    RunLoopObserver& operator=(const RunLoopObserver&) = delete;
+
+    void invalidate() { valid_.store(false); }
+    bool isValid() const { return valid_.load(); }
+
+private:
+    friend class RunLoop;
+    unsigned activities_;
+    bool repeats_;
+    std::function<void(RunLoopActivity)> callback_;
+    std::atomic<bool> valid_{true};
+};
+
+// The main run loop: the main queue (blocks, run in every mode, in the order they fall
+// due and then in submission order), timers, sources and observers. Blocks are posted from
+// any thread; everything else belongs to the loop's thread. Nothing posted ever runs
+// inline: it runs when a driver turns the loop.
+class RunLoop {
+public:
+    enum class RunResult {
+        finished, // the predicate became true
+        stopped,  // stop() was called
+        timedOut, // the time limit passed
+        idle,     // on the virtual clock: nothing left that could ever run in the mode
+    };
+
+    RunLoop();
+    ~RunLoop();
+    RunLoop(const RunLoop&) = delete;
+    RunLoop& operator=(const RunLoop&) = delete;
+
+    // The process's main run loop, created on first use; its thread is the main thread.
+    static RunLoop& main();
+    // The run loop of the calling thread: only the main thread has one here.
+    static RunLoop& current() { return main(); }
+
+    // Main queue: runs `block` in a later turn, after everything already due.
+    void async(std::function<void()> block);
+    // Main queue: runs `block` when the clock's uptime reaches `deadline` (a past deadline
+    // counts as now).
+    void asyncAt(Nanoseconds deadline, std::function<void()> block);
+
+    // The loop keeps a timer until it is invalidated or, when not repeating, has fired.
+    // Adding in more modes widens the set of modes it fires in.
+    void add(const std::shared_ptr<Timer>& timer, RunLoopMode mode);
+    void add(const std::shared_ptr<RunLoopSource>& source, RunLoopMode mode);
+    void remove(const std::shared_ptr<RunLoopSource>& source, RunLoopMode mode);
+    void add(const std::shared_ptr<RunLoopObserver>& observer, RunLoopMode mode);
+    void remove(const std::shared_ptr<RunLoopObserver>& observer, RunLoopMode mode);
+
+    // The mode of the innermost run; the default mode when the loop is not running.
+    RunLoopMode currentMode() const;
+    std::thread::id thread() const { return thread_; }
+
+    // Runs everything runnable now, including what that posts, and timers already due.
+    // Does not move the clock.
+    void runUntilIdle();
+    // Virtual clock only: moves the clock to each deadline that falls within `duration`
+    // in turn, running what falls due there, then to the end, then runs until idle.
+    void advance(Nanoseconds duration);
+    // Runs in the default mode until stop(), sleeping until the next deadline, a post, a
+    // source signal or stop(). On the virtual clock only a post moves it on.
+    void run();
+    // Ends the innermost run()/runInMode() (from any thread); remembered when none runs.
+    void stop();
+
+    // A nested run in `mode` (alerts, menu tracking) until `done` is true, checked before
+    // the first and after every callback. On the virtual clock an idle loop moves the
+    // clock to the next deadline of the mode, never beyond `timeout`.
+    RunResult runInMode(RunLoopMode mode, const std::function<bool()>& done,
+                        std::optional<Nanoseconds> timeout = std::nullopt);
+    // runInMode with no time limit: whether `done` became true.
+    bool runModal(RunLoopMode mode, const std::function<bool()>& done) {
+        return runInMode(mode, done) == RunResult::finished;
+    }
+
+private:
+    friend class Timer;
+    friend class RunLoopSource;
+    struct Core;
+    struct Item;
+
+    static void removeTimer(const std::shared_ptr<Core>& core, Timer& timer);
+    static void signalSource(const std::shared_ptr<Core>& core,
+                             const std::shared_ptr<RunLoopSource>& source);
+
+    void notify(RunLoopActivity activity);
+    std::optional<Item> takeNext(std::uint64_t sequenceLimit);
+    void perform(Item& item);
+    // Runs turns until nothing is runnable now (or until `done`/stop); returns whether it
+    // ended because of `done` or stop().
+    bool drain(const std::function<bool()>& done, bool honourStop);
+    bool runnableNow() const;
+    std::optional<Nanoseconds> nextDeadline() const;
+    bool takeStop();
+
+    std::shared_ptr<Core> core_;
+    std::thread::id thread_;
+};
+
+} // namespace zestrel::platform

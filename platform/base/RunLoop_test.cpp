@@ -1,0 +1,313 @@
+#include "platform/base/RunLoop.h"
+
+#include "platform/base/DispatchQueue.h"
+#include "platform/base/MainThread.h"
+#include "platform/base/Timer.h"
+#include "platform/testing/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zestrel::platform {
+namespace {
+
+using namespace std::chrono_literals;
+
+class RunLoopTest : public ::testing::Test {
+protected:
+    testing::TestEnvironment env;
+    RunLoop& loop = RunLoop::main();
+    std::vector<std::string> ran;
+
+    std::function<void()> record(std::string name) {
+        return [this, name] { ran.push_back(name); };
+    }
+    // Virtual time since the test began.
+    Nanoseconds elapsed() const { return clock().uptime() - start_; }
+
+private:
+    Nanoseconds start_ = clock().uptime();
+};
+
+TEST_F(RunLoopTest, AsyncNeverRunsInlineNotEvenAtZeroDelay) {
+    DispatchQueue::main().async(record("async"));
+    DispatchQueue::main().asyncAfter(0ns, record("after zero"));
+    EXPECT_TRUE(ran.empty());
+    env.runUntilIdle();
+    EXPECT_EQ(ran, (std::vector<std::string>{"async", "after zero"}));
+}
+
+TEST_F(RunLoopTest, ItemsDueAtTheSameTimeRunInSubmissionOrder) {
+    DispatchQueue::main().asyncAfter(200ms, record("a"));
+    DispatchQueue::main().asyncAfter(100ms, record("b"));
+    DispatchQueue::main().asyncAfter(200ms, record("c"));
+    DispatchQueue::main().asyncAfter(0ms, record("d"));
+    DispatchQueue::main().async(record("e"));
+    env.advance(200ms);
+    EXPECT_EQ(ran, (std::vector<std::string>{"d", "e", "b", "a", "c"}));
+}
+
+TEST_F(RunLoopTest, ABlockWhoseDeadlineHasPassedRunsAfterTheBlocksQueuedBeforeIt) {
+    env.advance(1s);
+    loop.async(record("queued"));
+    loop.asyncAt(clock().uptime() - 500ms, record("overdue"));
+    loop.async(record("queued after"));
+    env.runUntilIdle();
+    EXPECT_EQ(ran, (std::vector<std::string>{"queued", "overdue", "queued after"}));
+}
+
+TEST_F(RunLoopTest, DelayedBlocksRunInOrderAtTheirVirtualTimes) {
+    std::vector<Nanoseconds> times;
+    for (auto delay : {600ms, 200ms, 400ms}) {
+        DispatchQueue::main().asyncAfter(delay, [&] { times.push_back(elapsed()); });
+    }
+    env.advance(300ms);
+    EXPECT_EQ(times, (std::vector<Nanoseconds>{200ms}));
+    env.advance(700ms);
+    EXPECT_EQ(times, (std::vector<Nanoseconds>{200ms, 400ms, 600ms}));
+    EXPECT_EQ(elapsed(), 1000ms);
+}
+
+TEST_F(RunLoopTest, RunUntilIdleRunsWhatBlocksPostButNotWhatIsNotYetDue) {
+    DispatchQueue::main().async([&] {
+        ran.push_back("outer");
+        DispatchQueue::main().async(record("inner"));
+        DispatchQueue::main().asyncAfter(1ms, record("later"));
+    });
+    env.runUntilIdle();
+    EXPECT_EQ(ran, (std::vector<std::string>{"outer", "inner"}));
+    EXPECT_EQ(elapsed(), 0ns);
+    env.advance(1ms);
+    EXPECT_EQ(ran.back(), "later");
+}
+
+TEST_F(RunLoopTest, DelayedBlockPostedDuringAdvanceRunsWithinIt) {
+    DispatchQueue::main().asyncAfter(100ms, [&] {
+        DispatchQueue::main().asyncAfter(100ms,
+                                         [&] { ran.push_back(std::to_string(elapsed() / 1ms)); });
+    });
+    env.advance(250ms);
+    EXPECT_EQ(ran, (std::vector<std::string>{"200"}));
+}
+
+TEST_F(RunLoopTest, BlocksPostedFromAnotherThreadRunOnTheMainThread) {
+    bool onMain = false;
+    std::thread poster([&] {
+        EXPECT_FALSE(isMainThread());
+        DispatchQueue::main().async([&] { onMain = isMainThread(); });
+    });
+    poster.join();
+    EXPECT_TRUE(isMainThread());
+    env.runUntilIdle();
+    EXPECT_TRUE(onMain);
+}
+
+TEST_F(RunLoopTest, CommonModeTimerFiresDuringNestedEventTrackingRunAndDefaultOneWaits) {
+    std::vector<std::string> fired;
+    auto common = Timer::make(0.1, false, [&](Timer&) {
+        fired.push_back("common in " + std::to_string(static_cast<int>(loop.currentMode())));
+    });
+    loop.add(common, RunLoopMode::common);
+    Timer::scheduledTimer(0.1, false, [&](Timer&) {
+        fired.push_back("default at " + std::to_string(elapsed() / 1ms));
+    });
+    bool menuClosed = false;
+    DispatchQueue::main().asyncAfter(300ms, [&] { menuClosed = true; });
+    RunLoop::RunResult result{};
+    DispatchQueue::main().async([&] {
+        result = loop.runInMode(RunLoopMode::eventTracking, [&] { return menuClosed; });
+        fired.push_back("menu closed at " + std::to_string(elapsed() / 1ms));
+    });
+    env.runUntilIdle();
+    EXPECT_EQ(result, RunLoop::RunResult::finished);
+    EXPECT_EQ(fired,
+              (std::vector<std::string>{"common in 1", "menu closed at 300", "default at 300"}));
+    EXPECT_EQ(loop.currentMode(), RunLoopMode::defaultMode);
+}
+
+TEST_F(RunLoopTest, NestedRunOnTheVirtualClockEndsByTimeoutOrWhenNothingCanHappen) {
+    int ticks = 0;
+    loop.add(Timer::make(0.25, true, [&](Timer&) { ++ticks; }), RunLoopMode::modalPanel);
+    EXPECT_EQ(loop.runInMode(
+                  RunLoopMode::modalPanel, [] { return false; }, 1s),
+              RunLoop::RunResult::timedOut);
+    EXPECT_EQ(ticks, 4);
+    EXPECT_EQ(elapsed(), 1s);
+    // In the event-tracking mode the timer does not count: nothing is left to wait for.
+    EXPECT_FALSE(loop.runModal(RunLoopMode::eventTracking, [] { return false; }));
+    EXPECT_EQ(elapsed(), 1s);
+}
+
+TEST_F(RunLoopTest, StopEndsTheInnermostNestedRun) {
+    DispatchQueue::main().asyncAfter(50ms, [&] { loop.stop(); });
+    DispatchQueue::main().asyncAfter(60ms, record("after the nested run"));
+    EXPECT_EQ(loop.runInMode(RunLoopMode::modalPanel, [] { return false; }),
+              RunLoop::RunResult::stopped);
+    EXPECT_EQ(elapsed(), 50ms);
+    EXPECT_TRUE(ran.empty());
+    env.advance(10ms);
+    EXPECT_EQ(ran, (std::vector<std::string>{"after the nested run"}));
+}
+
+TEST_F(RunLoopTest, ObserversSeeTheTurnsOfTheirModes) {
+    std::vector<std::string> seen;
+    auto name = [](RunLoopActivity activity) -> std::string {
+        switch (activity) {
+        case RunLoopActivity::entry:
+            return "entry";
+        case RunLoopActivity::beforeTimers:
+            return "timers";
+        case RunLoopActivity::beforeSources:
+            return "sources";
+        case RunLoopActivity::beforeWaiting:
+            return "waiting";
+        case RunLoopActivity::afterWaiting:
+            return "woken";
+        case RunLoopActivity::exit:
+            return "exit";
+        default:
+            return "?";
+        }
+    };
+    auto all = std::make_shared<RunLoopObserver>(
+        RunLoopActivity::allActivities, true, [&](RunLoopActivity a) { seen.push_back(name(a)); });
+    loop.add(all, RunLoopMode::defaultMode);
+    int onceCalls = 0;
+    loop.add(std::make_shared<RunLoopObserver>(RunLoopActivity::beforeWaiting, false,
+                                               [&](RunLoopActivity) { ++onceCalls; }),
+             RunLoopMode::common);
+    int trackingCalls = 0;
+    loop.add(std::make_shared<RunLoopObserver>(RunLoopActivity::allActivities, true,
+                                               [&](RunLoopActivity) { ++trackingCalls; }),
+             RunLoopMode::eventTracking);
+
+    DispatchQueue::main().async([&] { seen.push_back("block"); });
+    env.runUntilIdle();
+    EXPECT_EQ(seen, (std::vector<std::string>{"entry", "timers", "sources", "block", "timers",
+                                              "sources", "waiting", "exit"}));
+    seen.clear();
+    DispatchQueue::main().asyncAfter(10ms, [&] { seen.push_back("block"); });
+    env.advance(10ms);
+    EXPECT_EQ(seen, (std::vector<std::string>{"entry", "timers", "sources", "waiting", "woken",
+                                              "timers", "sources", "block", "timers", "sources",
+                                              "waiting", "exit"}));
+    EXPECT_EQ(onceCalls, 1);
+    EXPECT_EQ(trackingCalls, 0);
+    all->invalidate();
+    seen.clear();
+    env.runUntilIdle();
+    EXPECT_TRUE(seen.empty());
+}
+
+TEST_F(RunLoopTest, WorkPostedBeforeWaitingRunsBeforeTheLoopSleeps) {
+    int flushes = 0;
+    bool dirty = false;
+    loop.add(std::make_shared<RunLoopObserver>(RunLoopActivity::beforeWaiting, true,
+                                               [&](RunLoopActivity) {
+                                                   if (dirty) {
+                                                       dirty = false;
+                                                       DispatchQueue::main().async(
+                                                           [&] { ++flushes; });
+                                                   }
+                                               }),
+             RunLoopMode::common);
+    DispatchQueue::main().async([&] { dirty = true; });
+    DispatchQueue::main().async([&] { dirty = true; });
+    env.runUntilIdle();
+    EXPECT_EQ(flushes, 1); // one flush for the burst, run before runUntilIdle returns
+}
+
+TEST_F(RunLoopTest, SourcesArePerformedOnceOnTheLoopInTheirModes) {
+    int performed = 0;
+    auto source = std::make_shared<RunLoopSource>([&] { ++performed; });
+    source->signal(); // kept until the source is added
+    loop.add(source, RunLoopMode::defaultMode);
+    std::thread signaller([&] {
+        source->signal();
+        source->signal();
+    });
+    signaller.join();
+    EXPECT_EQ(performed, 0);
+    env.runUntilIdle();
+    EXPECT_EQ(performed, 1);
+
+    source->signal();
+    loop.runInMode(RunLoopMode::eventTracking, [] { return false; });
+    EXPECT_EQ(performed, 1); // not in the tracking mode
+    loop.remove(source, RunLoopMode::defaultMode);
+    env.runUntilIdle();
+    EXPECT_EQ(performed, 1);
+
+    loop.add(source, RunLoopMode::common);
+    source->signal();
+    source->invalidate();
+    env.runUntilIdle();
+    EXPECT_EQ(performed, 1);
+}
+
+class RealRunLoopTest : public RunLoopTest {
+protected:
+    RealRunLoopTest() { installClock(nullptr); }
+};
+
+TEST_F(RealRunLoopTest, RunSleepsUntilACrossThreadPostThenStops) {
+    std::promise<void> sleeping;
+    bool sleepingSet = false;
+    loop.add(std::make_shared<RunLoopObserver>(RunLoopActivity::beforeWaiting, true,
+                                               [&](RunLoopActivity) {
+                                                   if (!std::exchange(sleepingSet, true)) {
+                                                       sleeping.set_value();
+                                                   }
+                                               }),
+             RunLoopMode::defaultMode);
+    std::thread poster([&] {
+        sleeping.get_future().wait();
+        DispatchQueue::main().async([&] {
+            ran.push_back("posted");
+            loop.stop();
+        });
+    });
+    loop.run();
+    poster.join();
+    EXPECT_EQ(ran, (std::vector<std::string>{"posted"}));
+}
+
+TEST_F(RealRunLoopTest, RunWakesForADeadlineAndForASourceSignal) {
+    auto source = std::make_shared<RunLoopSource>([&] {
+        ran.push_back("source");
+        DispatchQueue::main().asyncAfter(20ms, [&] {
+            ran.push_back("deadline");
+            loop.stop();
+        });
+    });
+    loop.add(source, RunLoopMode::common);
+    std::thread signaller([&] { source->signal(); });
+    const auto before = std::chrono::steady_clock::now();
+    loop.run();
+    signaller.join();
+    EXPECT_GE(std::chrono::steady_clock::now() - before, 20ms);
+    EXPECT_EQ(ran, (std::vector<std::string>{"source", "deadline"}));
+}
+
+TEST_F(RealRunLoopTest, StopBeforeRunIsRemembered) {
+    std::thread([&] { loop.stop(); }).join();
+    loop.run(); // returns at once
+    SUCCEED();
+}
+
+using RunLoopDeathTest = RunLoopTest;
+
+TEST_F(RunLoopDeathTest, ProgrammingErrorsStopTheProcess) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(loop.runInMode(RunLoopMode::common, [] { return true; }), "common modes");
+    installClock(nullptr);
+    EXPECT_DEATH(loop.advance(1s), "virtual clock");
+}
+
+} // namespace
+} // namespace zestrel::platform

@@ -1,0 +1,76 @@
+#include "platform/base/Timer.h"
+
+#include <chrono>
+#include <cmath>
+
+namespace zestrel::platform {
+namespace {
+
+// The platform's floor for a timer interval: zero or less would fire without end.
+constexpr Nanoseconds kMinimumInterval = std::chrono::microseconds(100);
+
+Nanoseconds toNanoseconds(TimeInterval seconds) {
+    if (!(seconds > 0)) {
+        return kMinimumInterval;
+    }
+    const double nanoseconds = std::round(seconds * 1e9);
+    constexpr double kLargest = 9.2e18; // about 292 years: beyond it, the same as never
+    return std::max(kMinimumInterval,
+                    Nanoseconds(static_cast<std::int64_t>(std::min(nanoseconds, kLargest))));
+}
+
+} // namespace
+
+Timer::Timer(TimeInterval interval, bool repeats, Block block)
+    : interval_(toNanoseconds(interval)), repeats_(repeats),
+      block_(std::make_shared<Block>(std::move(block))), deadline_(clock().uptime() + interval_) {}
+
+std::shared_ptr<Timer> Timer::make(TimeInterval interval, bool repeats, Block block) {
+    return std::make_shared<Timer>(interval, repeats, std::move(block));
+}
+
+std::shared_ptr<Timer> Timer::scheduledTimer(TimeInterval interval, bool repeats, Block block) {
+    auto timer = make(interval, repeats, std::move(block));
+    RunLoop::current().add(timer, RunLoopMode::defaultMode);
+    return timer;
+}
+
+void Timer::invalidate() {
+    if (!valid_) {
+        return;
+    }
+    valid_ = false;
+    if (auto loop = loop_.lock()) {
+        RunLoop::removeTimer(std::static_pointer_cast<RunLoop::Core>(loop), *this);
+    }
+    loop_.reset();
+    block_.reset(); // a running block holds its own reference
+}
+
+Date Timer::fireDate() const {
+    const Nanoseconds remaining = deadline_ - clock().uptime();
+    return clock().now().addingTimeInterval(std::chrono::duration<double>(remaining).count());
+}
+
+TimeInterval Timer::interval() const {
+    return repeats_ ? std::chrono::duration<double>(interval_).count() : 0.0;
+}
+
+void Timer::fire() {
+    if (!valid_) {
+        return;
+    }
+    callBlock();
+    if (!repeats_) {
+        invalidate();
+    }
+}
+
+void Timer::callBlock() {
+    const std::shared_ptr<Block> block = block_;
+    if (block && *block) {
+        (*block)(*this);
+    }
+}
+
+} // namespace zestrel::platform

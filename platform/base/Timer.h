@@ -1,0 +1,61 @@
+#pragma once
+
+#include "platform/base/Clock.h"
+#include "platform/base/RunLoop.h"
+#include "platform/base/Value.h"
+
+#include <functional>
+#include <memory>
+
+namespace zestrel::platform {
+
+// Seconds, as dates and timers count them.
+using TimeInterval = double;
+
+// A run-loop timer (NSTimer). It fires only while its loop runs in one of its modes. A
+// repeating timer is rescheduled from its scheduled fire date, skipping the intervals it
+// missed, so a late loop does not fire it in a burst. A timer belongs to the thread of its
+// loop.
+class Timer : public std::enable_shared_from_this<Timer> {
+public:
+    using Block = std::function<void(Timer&)>;
+
+    // Use make() or scheduledTimer(); public only for make_shared.
+    Timer(TimeInterval interval, bool repeats, Block block);
+    Timer(const Timer&) = delete;
+    Timer& operator=(const Timer&) = delete;
+
+    // An unscheduled timer first due `interval` seconds from now; add it with RunLoop::add.
+    // An interval of zero or less is taken as 0.1 milliseconds.
+    static std::shared_ptr<Timer> make(TimeInterval interval, bool repeats, Block block);
+    // Made and added to the current run loop in the default mode.
+    static std::shared_ptr<Timer> scheduledTimer(TimeInterval interval, bool repeats, Block block);
+
+    // Stops the timer for good and lets go of its block.
+    void invalidate();
+    bool isValid() const { return valid_; }
+    // The date it fires next.
+    Date fireDate() const;
+    // The repeat interval; 0 for a timer that does not repeat.
+    TimeInterval interval() const;
+    // Runs the block now; a timer that does not repeat is then invalidated, a repeating one
+    // keeps its schedule.
+    void fire();
+
+private:
+    friend class RunLoop;
+    void callBlock();
+
+    Nanoseconds interval_;
+    bool repeats_;
+    std::shared_ptr<Block> block_;
+    bool valid_ = true;
+    Nanoseconds deadline_;
+    // Set while the timer is in a loop (all guarded by that loop).
+    std::weak_ptr<void> loop_;
+    unsigned modes_ = 0;
+    bool scheduled_ = false;
+    detail::ScheduleKey key_;
+};
+
+} // namespace zestrel::platform

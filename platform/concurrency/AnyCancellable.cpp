@@ -1,0 +1,44 @@
+#include "platform/concurrency/AnyCancellable.h"
+
+namespace zestrel::platform::combine {
+
+struct AnyCancellable::Core {
+    explicit Core(std::function<void()> cancel) : cancel_(std::move(cancel)) {}
+    ~Core() { cancel(); }
+    Core(const Core&) = delete;
+    Core& operator=(const Core&) = delete;
+
+    void cancel() {
+        std::function<void()> taken;
+        {
+            std::lock_guard lock(mutex_);
+            taken.swap(cancel_);
+        }
+        // Run and release outside the lock: cancelling may release the last reference to
+        // whatever owns this cancellable.
+        if (taken) {
+            taken();
+        }
+    }
+
+    std::mutex mutex_;
+    std::function<void()> cancel_;
+};
+
+AnyCancellable::AnyCancellable(std::function<void()> cancel)
+    : core_(std::make_shared<Core>(std::move(cancel))) {}
+
+AnyCancellable::AnyCancellable(std::shared_ptr<Cancellable> cancellable)
+    : AnyCancellable([cancellable = std::move(cancellable)] {
+          if (cancellable) {
+              cancellable->cancel();
+          }
+      }) {}
+
+void AnyCancellable::cancel() const {
+    if (core_) {
+        core_->cancel();
+    }
+}
+
+} // namespace zestrel::platform::combine

@@ -1,0 +1,144 @@
+#include "platform/concurrency/Executor.h"
+
+#include "platform/base/Error.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/base/RunLoop.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <queue>
+#include <thread>
+#include <vector>
+
+namespace zestrel::platform {
+namespace {
+
+// Jobs must not throw: a task keeps its errors in its own result.
+void runJob(const Executor::Job& job) {
+    try {
+        job();
+    } catch (const std::exception& error) {
+        fatal(std::string("Uncaught exception in a task job: ") + error.what());
+    } catch (...) {
+        fatal("Uncaught exception in a task job");
+    }
+}
+
+class MainExecutor final : public Executor {
+public:
+    void enqueue(Job job, TaskPriority) override {
+        RunLoop::main().async([job = std::move(job)] { runJob(job); });
+    }
+    bool isMain() const override { return true; }
+};
+
+// A few threads taking jobs by priority, then in submission order. Destroying the pool runs
+// what is still queued, then joins the threads.
+class TaskThreadPool {
+public:
+    TaskThreadPool() {
+        const unsigned count = std::clamp(std::thread::hardware_concurrency(), 2u, 4u);
+        for (unsigned i = 0; i < count; ++i) {
+            threads_.emplace_back([this] { work(); });
+        }
+    }
+    TaskThreadPool(const TaskThreadPool&) = delete;
+    TaskThreadPool& operator=(const TaskThreadPool&) = delete;
+    ~TaskThreadPool() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        for (auto& thread : threads_) {
+            thread.join();
+        }
+    }
+
+    void submit(Executor::Job job, TaskPriority priority) {
+        {
+            std::lock_guard lock(mutex_);
+            jobs_.push(Entry{static_cast<int>(priority), next_++, std::move(job)});
+        }
+        wake_.notify_one();
+    }
+
+private:
+    struct Entry {
+        int priority;
+        std::uint64_t sequence;
+        Executor::Job job;
+        // The queue's top is the greatest: highest priority, then earliest.
+        bool operator<(const Entry& other) const {
+            return priority != other.priority ? priority < other.priority
+                                              : sequence > other.sequence;
+        }
+    };
+
+    void work() {
+        for (;;) {
+            Executor::Job job;
+            {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+                if (jobs_.empty()) {
+                    return;
+                }
+                job = std::move(const_cast<Entry&>(jobs_.top()).job);
+                jobs_.pop();
+            }
+            runJob(job);
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::priority_queue<Entry> jobs_;
+    std::uint64_t next_ = 0;
+    bool stopping_ = false;
+    std::vector<std::thread> threads_;
+};
+
+TaskThreadPool& threadPool() {
+    static auto* const instance = new ProcessLocal<TaskThreadPool>;
+    return instance->get();
+}
+
+std::atomic<GlobalExecutorMode> mode{GlobalExecutorMode::threadPool};
+
+class GlobalExecutor final : public Executor {
+public:
+    void enqueue(Job job, TaskPriority priority) override {
+        if (mode.load(std::memory_order_acquire) == GlobalExecutorMode::mainRunLoop) {
+            RunLoop::main().async([job = std::move(job)] { runJob(job); });
+        } else {
+            threadPool().submit(std::move(job), priority);
+        }
+    }
+    bool isMain() const override { return false; }
+};
+
+} // namespace
+
+Executor& Executor::main() {
+    static auto* const instance = new MainExecutor;
+    return *instance;
+}
+
+Executor& Executor::global() {
+    static auto* const instance = new GlobalExecutor;
+    return *instance;
+}
+
+void setGlobalExecutorMode(GlobalExecutorMode newMode) {
+    mode.store(newMode, std::memory_order_release);
+}
+
+GlobalExecutorMode globalExecutorMode() {
+    return mode.load(std::memory_order_acquire);
+}
+
+} // namespace zestrel::platform

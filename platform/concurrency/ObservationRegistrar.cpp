@@ -1,0 +1,138 @@
+#include "platform/concurrency/ObservationRegistrar.h"
+
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+namespace zestrel::platform {
+
+namespace {
+
+// One armed tracking: fires once, then leaves every registrar it was armed in.
+struct Observation {
+    std::atomic<bool> fired{false};
+    std::function<void()> onChange;
+    std::vector<std::pair<std::weak_ptr<ObservationRegistrar::Core>, std::string>> armedIn;
+};
+
+} // namespace
+
+struct ObservationRegistrar::Core {
+    std::mutex mutex;
+    std::map<std::string, std::vector<std::shared_ptr<Observation>>, std::less<>> observations;
+
+    void remove(const std::string& keyPath, const Observation* observation) {
+        std::lock_guard lock(mutex);
+        auto found = observations.find(keyPath);
+        if (found == observations.end()) {
+            return;
+        }
+        auto& list = found->second;
+        list.erase(std::remove_if(list.begin(), list.end(),
+                                  [observation](const auto& o) { return o.get() == observation; }),
+                   list.end());
+        if (list.empty()) {
+            observations.erase(found);
+        }
+    }
+};
+
+struct detail::ObservationTracking::Accesses {
+    std::vector<std::pair<std::weak_ptr<ObservationRegistrar::Core>, std::string>> entries;
+    Accesses* outer = nullptr;
+
+    void add(const std::shared_ptr<ObservationRegistrar::Core>& core, std::string_view keyPath) {
+        const bool known = std::any_of(entries.begin(), entries.end(), [&](const auto& e) {
+            return e.second == keyPath && !e.first.owner_before(core) &&
+                   !core.owner_before(e.first);
+        });
+        if (!known) {
+            entries.emplace_back(core, std::string(keyPath));
+        }
+    }
+};
+
+namespace {
+thread_local detail::ObservationTracking::Accesses* currentTracking = nullptr;
+} // namespace
+
+ObservationRegistrar::ObservationRegistrar() : core_(std::make_shared<Core>()) {}
+
+ObservationRegistrar::~ObservationRegistrar() = default;
+
+void ObservationRegistrar::access(std::string_view keyPath) const {
+    if (currentTracking) {
+        currentTracking->add(core_, keyPath);
+    }
+}
+
+void ObservationRegistrar::willSet(std::string_view keyPath) const {
+    std::vector<std::shared_ptr<Observation>> armed;
+    {
+        std::lock_guard lock(core_->mutex);
+        auto found = core_->observations.find(keyPath);
+        if (found == core_->observations.end()) {
+            return;
+        }
+        armed = found->second;
+    }
+    for (const auto& observation : armed) {
+        if (observation->fired.exchange(true)) {
+            continue;
+        }
+        for (const auto& [weakCore, path] : observation->armedIn) {
+            if (auto core = weakCore.lock()) {
+                core->remove(path, observation.get());
+            }
+        }
+        // Run outside every lock: the change handler may read or write observed objects.
+        auto onChange = std::move(observation->onChange);
+        if (onChange) {
+            onChange();
+        }
+    }
+}
+
+void ObservationRegistrar::didSet(std::string_view) const {}
+
+detail::ObservationTracking::ObservationTracking() : accesses_(std::make_unique<Accesses>()) {
+    accesses_->outer = currentTracking;
+    currentTracking = accesses_.get();
+}
+
+detail::ObservationTracking::~ObservationTracking() {
+    end();
+}
+
+void detail::ObservationTracking::end() {
+    if (ended_) {
+        return;
+    }
+    ended_ = true;
+    currentTracking = accesses_->outer;
+    if (auto* outer = accesses_->outer) {
+        for (const auto& [weakCore, path] : accesses_->entries) {
+            if (auto core = weakCore.lock()) {
+                outer->add(core, path);
+            }
+        }
+    }
+}
+
+void detail::ObservationTracking::install(std::function<void()> onChange) {
+    end();
+    auto observation = std::make_shared<Observation>();
+    observation->onChange = std::move(onChange);
+    observation->armedIn = accesses_->entries;
+    for (const auto& [weakCore, path] : observation->armedIn) {
+        if (auto core = weakCore.lock()) {
+            std::lock_guard lock(core->mutex);
+            core->observations[path].push_back(observation);
+        }
+    }
+}
+
+} // namespace zestrel::platform

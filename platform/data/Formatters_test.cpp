@@ -1,0 +1,97 @@
+#include "platform/data/Formatters.h"
+
+#include <cmath>
+#include <cstdint>
+#include <gtest/gtest.h>
+#include <limits>
+
+namespace zestrel::platform {
+namespace {
+
+TEST(ByteCountFormatter, FileStyleDecimalUnits) {
+    struct Case {
+        std::int64_t bytes;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0, "Zero KB"},
+        {1, "1 byte"},
+        {2, "2 bytes"},
+        {999, "999 bytes"},
+        {1000, "1 KB"},
+        {1499, "1 KB"},
+        {1500, "2 KB"}, // a tie goes to the even count
+        {2500, "2 KB"},
+        {2501, "3 KB"},
+        {999'499, "999 KB"},
+        {999'500, "1 MB"}, // 1000 KB after rounding moves up a unit
+        {999'999, "1 MB"},
+        {1'000'000, "1 MB"},
+        {1'049'999, "1 MB"},
+        {1'050'001, "1.1 MB"},
+        {1'500'000, "1.5 MB"},
+        {12'345'678, "12.3 MB"},
+        {999'949'999, "999.9 MB"},
+        {999'950'001, "1 GB"},
+        {1'000'000'000, "1 GB"},
+        {1'010'000'000, "1.01 GB"},
+        {1'100'000'000, "1.1 GB"},
+        {1'234'567'890, "1.23 GB"},
+        {12'345'678'901, "12.35 GB"},
+        {1'500'000'000'000, "1.5 TB"},
+        {2'000'000'000'000'000, "2 PB"},
+        {INT64_MAX, "9.22 EB"},
+        {-1, "-1 byte"},
+        {-999, "-999 bytes"},
+        {-1'500'000, "-1.5 MB"},
+        {INT64_MIN, "-9.22 EB"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ByteCountFormatter::string(c.bytes), c.text) << c.bytes;
+    }
+}
+
+TEST(DateComponentsFormatter, AbbreviatedHoursMinutesSeconds) {
+    struct Case {
+        double seconds;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0, "0s"},       {0.9, "0s"},    {-0.5, "0s"},         {1, "1s"},       {59.9, "59s"},
+        {60, "1m"},      {61, "1m 1s"},  {3600, "1h"},         {3605, "1h 5s"}, {3725, "1h 2m 5s"},
+        {3720, "1h 2m"}, {90000, "25h"}, {-3725, "-1h 2m 5s"}, {-61, "-1m 1s"},
+    };
+    const DateComponentsFormatter formatter;
+    for (const Case& c : cases) {
+        EXPECT_EQ(formatter.string(c.seconds), c.text) << c.seconds;
+    }
+}
+
+TEST(DateComponentsFormatter, DaysWhenAllowed) {
+    DateComponentsFormatter formatter;
+    formatter.setAllowedUnits(
+        {DateComponentsFormatter::Unit::day, DateComponentsFormatter::Unit::hour,
+         DateComponentsFormatter::Unit::minute, DateComponentsFormatter::Unit::second});
+    EXPECT_EQ(formatter.string(90000), "1d 1h");
+    EXPECT_EQ(formatter.string(86400 * 3 + 7), "3d 7s");
+    EXPECT_EQ(formatter.string(59), "59s");
+
+    formatter.setAllowedUnits(
+        {DateComponentsFormatter::Unit::hour, DateComponentsFormatter::Unit::minute});
+    EXPECT_EQ(formatter.string(3725), "1h 2m");
+    EXPECT_EQ(formatter.string(59), "0m");
+
+    formatter.setAllowedUnits({});
+    EXPECT_EQ(formatter.string(3725), "1h 2m 5s");
+}
+
+TEST(DateComponentsFormatter, NonFiniteOrHugeIntervalsGiveNothing) {
+    const DateComponentsFormatter formatter;
+    EXPECT_FALSE(formatter.string(std::numeric_limits<double>::infinity()));
+    EXPECT_FALSE(formatter.string(std::nan("")));
+    EXPECT_FALSE(formatter.string(-1e300));
+    EXPECT_TRUE(formatter.string(1e18));
+}
+
+} // namespace
+} // namespace zestrel::platform

@@ -1,0 +1,274 @@
+#include "platform/data/NSFileManager.h"
+
+#include "platform/base/Bundle.h"
+#include "platform/base/Clock.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/data/UserDirectories.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zestrel::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Failures {
+    std::mutex mutex;
+    std::map<NSSearchPathDirectory, std::pair<Error, int>> next;
+};
+
+ProcessLocal<Failures>& failures() {
+    static auto* const instance = new ProcessLocal<Failures>();
+    return *instance;
+}
+
+std::int64_t writeCode(int posixCode) {
+    switch (posixCode) {
+    case ENOENT:
+    case ENOTDIR:
+        return NSFileNoSuchFileError;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return NSFileWriteNoPermissionError;
+    default:
+        return NSFileWriteUnknownError;
+    }
+}
+
+[[noreturn]] void throwFileError(std::int64_t code, const URL& url, int posixCode) {
+    throw NSError::make(NSCocoaErrorDomain, code,
+                        {{NSFilePathErrorKey, Value(url.path())},
+                         {NSURLErrorKey, Value(url)},
+                         {NSUnderlyingErrorKey, NSError::make(NSPOSIXErrorDomain, posixCode)}});
+}
+
+// "2026-01-15T11:00:00" in local time, as trash information files keep it.
+std::string deletionDate() {
+    const std::time_t seconds = static_cast<std::time_t>(currentDate().timeIntervalSince1970());
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    return text;
+}
+
+// Reserves a free name in the Trash by creating its information file exclusively.
+std::pair<fs::path, fs::path> reserveTrashName(const fs::path& trash, const fs::path& original) {
+    const std::string stem = original.stem().string();
+    const std::string extension = original.extension().string();
+    for (int number = 1;; ++number) {
+        const std::string name = number == 1 ? original.filename().string()
+                                             : stem + " " + std::to_string(number) + extension;
+        const fs::path info = trash / "info" / (name + ".trashinfo");
+        std::error_code error;
+        if (fs::exists(trash / "files" / name, error)) {
+            continue;
+        }
+        const int fd = ::open(info.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            return {trash / "files" / name, info};
+        }
+        if (errno != EEXIST) {
+            return {};
+        }
+    }
+}
+
+} // namespace
+
+std::string describe(NSSearchPathDirectory directory) {
+    switch (directory) {
+    case NSSearchPathDirectory::documentDirectory:
+        return "documentDirectory";
+    case NSSearchPathDirectory::cachesDirectory:
+        return "cachesDirectory";
+    case NSSearchPathDirectory::applicationSupportDirectory:
+        return "applicationSupportDirectory";
+    case NSSearchPathDirectory::itemReplacementDirectory:
+        return "itemReplacementDirectory";
+    }
+    return "NSSearchPathDirectory(rawValue: " + std::to_string(static_cast<unsigned>(directory)) +
+           ")";
+}
+
+NSFileManager& NSFileManager::defaultManager() {
+    static auto* const instance = new NSFileManager();
+    return *instance;
+}
+
+URL NSFileManager::URLForDirectory(NSSearchPathDirectory directory,
+                                   NSSearchPathDomainMask /*domain*/,
+                                   const std::optional<URL>& /*appropriateForURL*/, bool create) {
+    {
+        auto& state = *failures();
+        std::lock_guard lock(state.mutex);
+        const auto found = state.next.find(directory);
+        if (found != state.next.end()) {
+            const Error error = found->second.first;
+            if (--found->second.second <= 0) {
+                state.next.erase(found);
+            }
+            throw error;
+        }
+    }
+    fs::path path;
+    switch (directory) {
+    case NSSearchPathDirectory::documentDirectory:
+        path = homeDirectory() / "Documents";
+        break;
+    case NSSearchPathDirectory::cachesDirectory:
+        path = xdgCacheHome();
+        break;
+    case NSSearchPathDirectory::applicationSupportDirectory:
+        path = xdgDataHome();
+        break;
+    case NSSearchPathDirectory::itemReplacementDirectory: {
+        const fs::path parent = fs::path(temporaryDirectory().path()) / "TemporaryItems";
+        std::error_code error;
+        fs::create_directories(parent, error);
+        const auto name = Bundle::main()->infoDictionary().find(kCFBundleNameKey);
+        const std::string appName =
+            name != Bundle::main()->infoDictionary().end() && name->second.asString() != nullptr
+                ? *name->second.asString()
+                : std::string("app");
+        std::string pattern = (parent / ("NSIRD_" + appName + "_XXXXXX")).string();
+        if (mkdtemp(pattern.data()) == nullptr) {
+            throwFileError(writeCode(errno), URL::fileURL(parent.string(), true), errno);
+        }
+        return URL::fileURL(pattern, true);
+    }
+    }
+    const URL url = URL::fileURL(path.string(), true);
+    if (create) {
+        std::error_code error;
+        fs::create_directories(path, error);
+        if (error) {
+            throwFileError(writeCode(error.value()), url, error.value());
+        }
+    }
+    return url;
+}
+
+URL NSFileManager::temporaryDirectory() const {
+    return URL::fileURL(platform::temporaryDirectory().string(), true);
+}
+
+bool NSFileManager::fileExistsAtPath(std::string_view path) const {
+    struct stat status {};
+    return ::stat(std::string(path).c_str(), &status) == 0;
+}
+
+void NSFileManager::removeItemAtURL(const URL& url) {
+    std::error_code error;
+    const fs::path path = url.path();
+    if (!fs::exists(fs::symlink_status(path, error))) {
+        throwFileError(NSFileNoSuchFileError, url, ENOENT);
+    }
+    fs::remove_all(path, error);
+    if (error) {
+        throwFileError(writeCode(error.value()), url, error.value());
+    }
+}
+
+URL NSFileManager::trashItemAtURL(const URL& url) {
+    if (!url.isFileURL()) {
+        throwFileError(NSFileNoSuchFileError, url, ENOENT);
+    }
+    std::string pathText = url.path();
+    while (pathText.size() > 1 && pathText.back() == '/') {
+        pathText.pop_back();
+    }
+    const fs::path original = pathText;
+    std::error_code error;
+    if (!fs::exists(fs::symlink_status(original, error))) {
+        throwFileError(NSFileNoSuchFileError, url, ENOENT);
+    }
+    const fs::path trash = xdgDataHome() / "Trash";
+    fs::create_directories(trash / "files", error);
+    fs::create_directories(trash / "info", error);
+    if (error) {
+        throwFileError(writeCode(error.value()), url, error.value());
+    }
+    const auto [target, info] = reserveTrashName(trash, original);
+    if (target.empty()) {
+        throwFileError(writeCode(errno), url, errno);
+    }
+    const std::string contents = "[Trash Info]\nPath=" + percentEncodePath(original.string()) +
+                                 "\nDeletionDate=" + deletionDate() + "\n";
+    if (FILE* file = std::fopen(info.c_str(), "w")) {
+        std::fputs(contents.c_str(), file);
+        std::fclose(file);
+    }
+    fs::rename(original, target, error);
+    if (error == std::errc::cross_device_link) {
+        error.clear();
+        fs::copy(original, target, fs::copy_options::recursive | fs::copy_options::copy_symlinks,
+                 error);
+        if (!error) {
+            fs::remove_all(original, error);
+        }
+    }
+    if (error) {
+        std::error_code ignored;
+        fs::remove(info, ignored);
+        throwFileError(writeCode(error.value()), url, error.value());
+    }
+    return URL::fileURL(target.string(), fs::is_directory(target, error));
+}
+
+Value::Dictionary NSFileManager::resourceValuesForKeys(const URL& url,
+                                                       const std::vector<std::string>& keys) {
+    if (!url.isFileURL()) {
+        throw NSError::make(NSCocoaErrorDomain, NSFileReadUnsupportedSchemeError,
+                            {{NSURLErrorKey, Value(url)}});
+    }
+    struct stat linkStatus {};
+    if (::lstat(url.path().c_str(), &linkStatus) != 0) {
+        throwFileError(errno == ENOENT ? NSFileReadNoSuchFileError : NSFileReadUnknownError, url,
+                       errno);
+    }
+    struct stat status = linkStatus;
+    const bool isLink = S_ISLNK(linkStatus.st_mode);
+    Value::Dictionary values;
+    for (const auto& key : keys) {
+        if (key == NSURLIsDirectoryKey) {
+            values[key] = Value(S_ISDIR(status.st_mode));
+        } else if (key == NSURLIsRegularFileKey) {
+            values[key] = Value(S_ISREG(status.st_mode));
+        } else if (key == NSURLIsSymbolicLinkKey) {
+            values[key] = Value(isLink);
+        } else if (key == NSURLIsApplicationKey) {
+            values[key] = Value(S_ISDIR(status.st_mode) && url.pathExtension() == "app");
+        } else if (key == NSURLNameKey) {
+            values[key] = Value(url.lastPathComponent());
+        } else if (key == NSURLFileSizeKey) {
+            if (S_ISREG(status.st_mode)) {
+                values[key] = Value(static_cast<std::int64_t>(status.st_size));
+            }
+        } else if (key == NSURLContentModificationDateKey) {
+            values[key] = Value(
+                Date::fromTimeIntervalSince1970(static_cast<double>(status.st_mtim.tv_sec) +
+                                                static_cast<double>(status.st_mtim.tv_nsec) / 1e9));
+        }
+    }
+    return values;
+}
+
+void NSFileManager::failNextDirectoryLookups(NSSearchPathDirectory directory, Error error,
+                                             int count) {
+    auto& state = *failures();
+    std::lock_guard lock(state.mutex);
+    state.next.insert_or_assign(directory, std::make_pair(std::move(error), count));
+}
+
+} // namespace zestrel::platform

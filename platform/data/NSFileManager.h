@@ -1,0 +1,69 @@
+#pragma once
+
+#include "platform/base/Error.h"
+#include "platform/base/Value.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zestrel::platform {
+
+// The platform's search-path directories, by their raw values.
+enum class NSSearchPathDirectory : unsigned {
+    documentDirectory = 9,
+    cachesDirectory = 13,
+    applicationSupportDirectory = 14,
+    itemReplacementDirectory = 99,
+};
+// "applicationSupportDirectory".
+std::string describe(NSSearchPathDirectory directory);
+
+enum class NSSearchPathDomainMask : unsigned { userDomainMask = 1 };
+
+// Resource-value keys.
+inline constexpr const char* NSURLIsDirectoryKey = "NSURLIsDirectoryKey";
+inline constexpr const char* NSURLIsRegularFileKey = "NSURLIsRegularFileKey";
+inline constexpr const char* NSURLIsSymbolicLinkKey = "NSURLIsSymbolicLinkKey";
+inline constexpr const char* NSURLIsApplicationKey = "NSURLIsApplicationKey";
+inline constexpr const char* NSURLNameKey = "NSURLNameKey";
+inline constexpr const char* NSURLFileSizeKey = "NSURLFileSizeKey";
+inline constexpr const char* NSURLContentModificationDateKey = "NSURLContentModificationDateKey";
+
+// Cocoa file error codes.
+inline constexpr std::int64_t NSFileNoSuchFileError = 4;
+inline constexpr std::int64_t NSFileReadUnknownError = 256;
+inline constexpr std::int64_t NSFileReadNoSuchFileError = 260;
+inline constexpr std::int64_t NSFileReadUnsupportedSchemeError = 262;
+inline constexpr std::int64_t NSFileWriteUnknownError = 512;
+inline constexpr std::int64_t NSFileWriteNoPermissionError = 513;
+
+// The file manager over the real file system, with the freedesktop layout for the user's
+// places: Application Support is `$XDG_DATA_HOME`, Caches `$XDG_CACHE_HOME`, Documents
+// `~/Documents`, the Trash `$XDG_DATA_HOME/Trash` (files/ and info/*.trashinfo), and
+// item-replacement directories are made under `$TMPDIR/TemporaryItems`.
+class NSFileManager {
+public:
+    static NSFileManager& defaultManager();
+
+    // With `create`, the directory is made when missing (an item-replacement directory is
+    // always new). Throws the Cocoa file error when it cannot.
+    URL URLForDirectory(NSSearchPathDirectory directory, NSSearchPathDomainMask domain,
+                        const std::optional<URL>& appropriateForURL, bool create);
+    // `$TMPDIR`, else /tmp, as a directory URL.
+    URL temporaryDirectory() const;
+    bool fileExistsAtPath(std::string_view path) const;
+    // Removes a file, or a directory with everything in it.
+    void removeItemAtURL(const URL& url);
+    // Moves the item into the Trash with its restore information; answers its new URL.
+    URL trashItemAtURL(const URL& url);
+    // The asked values that apply; a missing item throws 260, a URL that is not a file
+    // URL 262.
+    Value::Dictionary resourceValuesForKeys(const URL& url, const std::vector<std::string>& keys);
+
+    // The next `count` calls of `URLForDirectory` for `directory` throw `error`.
+    void failNextDirectoryLookups(NSSearchPathDirectory directory, Error error, int count = 1);
+};
+
+} // namespace zestrel::platform

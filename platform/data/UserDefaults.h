@@ -1,0 +1,125 @@
+#pragma once
+
+#include "platform/base/KeyValueObserving.h"
+#include "platform/base/Value.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zestrel::platform {
+
+inline constexpr const char* NSGlobalDomain = "NSGlobalDomain";
+inline constexpr const char* NSRegistrationDomain = "NSRegistrationDomain";
+inline constexpr const char* UserDefaultsDidChangeNotification =
+    "NSUserDefaultsDidChangeNotification";
+
+namespace detail {
+class DefaultsDatabase;
+}
+
+// The defaults database of one suite (`NSUserDefaults`). A value is searched for in the
+// suite's own persistent domain (the app domain), then in the global domain, then in
+// the registration domain. Persistent domains are kept one binary property list each
+// under `${XDG_CONFIG_HOME:-~/.config}/zestrel/Preferences/<domain>.plist`; changes are
+// written at the end of the run-loop turn, at `synchronize()` and at `flushAll()`.
+//
+// Every change made through an object is reported synchronously on the writing thread:
+// to key-value observers of the changed keys and by posting
+// "NSUserDefaultsDidChangeNotification" (object: the defaults) on the default centre.
+// Safe to use from any thread.
+class UserDefaults final : public NSObject {
+    struct Passkey {};
+
+public:
+    // The app's own suite; its persistent domain is named after the main bundle.
+    static std::shared_ptr<UserDefaults> standard();
+    // The shared object of a named suite, or nothing for a name that cannot be one
+    // (the global domain, the main bundle's identifier, an empty name or one that is
+    // not a plain file name).
+    static std::shared_ptr<UserDefaults> suite(std::string_view name);
+    // Writes every pending change now; the app calls it when it terminates.
+    static void flushAll();
+    // How many preference files this process has written.
+    static std::uint64_t fileWriteCount();
+
+    UserDefaults(Passkey, std::string domainName,
+                 std::shared_ptr<detail::DefaultsDatabase> database);
+    ~UserDefaults() override;
+
+    std::string className() const override { return "NSUserDefaults"; }
+    // The name of the suite's persistent domain.
+    const std::string& domainName() const { return domainName_; }
+
+    // MARK: Reading, with the platform's conversions.
+
+    // The stored value, or absent.
+    Value object(std::string_view key) const;
+    // A string, or a number's text.
+    std::optional<std::string> string(std::string_view key) const;
+    // A number truncated, a Boolean as 0 or 1, a string's leading integer; else 0.
+    std::int64_t integer(std::string_view key) const;
+    // A number, a Boolean as 0 or 1, a string's leading number; else 0.
+    double doubleValue(std::string_view key) const;
+    // A number that is not zero; a string that starts, after white space, a sign and
+    // zeros, with Y, y, T, t or a digit 1 to 9; else false.
+    bool boolValue(std::string_view key) const;
+    std::optional<Data> data(std::string_view key) const;
+    std::optional<Value::Array> array(std::string_view key) const;
+    std::optional<Value::Dictionary> dictionary(std::string_view key) const;
+    // An array made of strings only.
+    std::optional<std::vector<std::string>> stringArray(std::string_view key) const;
+    // A stored URL text, or a file URL for a stored path ("~" is the home folder).
+    std::optional<URL> url(std::string_view key) const;
+
+    // MARK: Writing (the app domain).
+
+    // An absent value removes the key. A value that a property list cannot hold stops
+    // the process ("Attempt to insert non-property list object ...").
+    void setObject(const Value& value, std::string_view key);
+    // As `setObject`, except that a URL is kept as its absolute text.
+    void set(const Value& value, std::string_view key);
+    // Registered defaults stay readable.
+    void removeObject(std::string_view key);
+    // Removes, one by one, every key that `dictionaryRepresentation()` lists.
+    void removeAll();
+    // Adds to the registration domain; the latest registration of a key wins.
+    void registerDefaults(const Value::Dictionary& defaults);
+
+    // MARK: Domains.
+
+    // Every domain merged in search order.
+    Value::Dictionary dictionaryRepresentation() const;
+    // Nothing when the domain holds nothing.
+    std::optional<Value::Dictionary> persistentDomain(std::string_view name) const;
+    void setPersistentDomain(const Value::Dictionary& domain, std::string_view name);
+    void removePersistentDomain(std::string_view name);
+    // The registration domain under NSRegistrationDomain; empty for any other name.
+    Value::Dictionary volatileDomain(std::string_view name) const;
+    // Writes pending changes now; false when a file could not be written.
+    bool synchronize();
+
+    // MARK: Key-value observation of keys.
+
+    KeyValueObservationToken addObserver(std::string keyPath, NSKeyValueObservingOptions options,
+                                         KeyValueObserver observer, const void* context = nullptr);
+    void removeObserver(KeyValueObservationToken token);
+
+private:
+    static std::shared_ptr<UserDefaults> make(std::string domainName);
+    Value registered(const std::string& key) const;
+    // Applies `mutate`, reporting `keys` to their observers, then posts the notification.
+    void change(const std::vector<std::string>& keys, const std::function<void()>& mutate);
+
+    const std::string domainName_;
+    const std::shared_ptr<detail::DefaultsDatabase> database_;
+    mutable std::mutex registrationMutex_;
+    Value::Dictionary registration_;
+    KeyValueObserverRegistry observers_;
+};
+
+} // namespace zestrel::platform

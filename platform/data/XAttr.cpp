@@ -1,0 +1,40 @@
+#include "platform/data/XAttr.h"
+
+#include <string>
+#include <sys/xattr.h>
+
+namespace zestrel::platform {
+namespace {
+
+std::string storedName(const char* name) {
+    return std::string("user.") + name;
+}
+
+} // namespace
+
+ssize_t getxattr(const char* path, const char* name, void* value, std::size_t size,
+                 std::uint32_t position, int options) {
+    if (position != 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    const std::string stored = storedName(name);
+    if (value == nullptr) {
+        size = 0;
+    }
+    return (options & XATTR_NOFOLLOW) != 0 ? ::lgetxattr(path, stored.c_str(), value, size)
+                                           : ::getxattr(path, stored.c_str(), value, size);
+}
+
+int setxattr(const char* path, const char* name, const void* value, std::size_t size,
+             std::uint32_t position, int options) {
+    if (position != 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    const std::string stored = storedName(name);
+    return (options & XATTR_NOFOLLOW) != 0 ? ::lsetxattr(path, stored.c_str(), value, size, 0)
+                                           : ::setxattr(path, stored.c_str(), value, size, 0);
+}
+
+} // namespace zestrel::platform

@@ -1,0 +1,184 @@
+#pragma once
+
+#include "platform/desktop/CGEvent.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace zestrel::platform {
+
+class RunLoopSource;
+
+// The platform's error codes of Quartz calls; other values may be carried too.
+enum class CGError : std::int32_t {
+    success = 0,
+    failure = 1000,
+    illegalArgument = 1001,
+    invalidConnection = 1002,
+    invalidContext = 1003,
+    cannotComplete = 1004,
+    notImplemented = 1006,
+    rangeCheck = 1007,
+    typeCheck = 1008,
+    invalidOperation = 1010,
+    noneAvailable = 1011,
+};
+
+// The platform's record of one installed tap.
+struct CGEventTapInformation {
+    std::uint32_t eventTapID = 0;
+    CGEventTapLocation tapPoint = CGEventTapLocation::hid;
+    CGEventTapOptions options = CGEventTapOptions::defaultTap;
+    CGEventMask eventsOfInterest = 0;
+    std::int32_t tappingProcess = 0;
+    std::int32_t processBeingTapped = 0; // 0: not a tap on one process
+    bool enabled = false;
+    float minUsecLatency = 0;
+    float avgUsecLatency = 0;
+    float maxUsecLatency = 0;
+};
+
+// Opaque to callbacks; it names the tap that is calling.
+using CGEventTapProxy = const void*;
+// Answers the event to pass on (the same one, a changed one, another one) or nothing to
+// drop it. `userInfo` is what the tap was created with.
+using CGEventTapCallBack =
+    std::function<CGEventRef(CGEventTapProxy, CGEventType, const CGEventRef&, void* userInfo)>;
+
+// One installed tap, ours or another process's. Settings are fixed at creation.
+class EventTapEntry {
+public:
+    std::uint32_t id = 0;
+    std::int32_t tappingProcess = 0;
+    std::int32_t processBeingTapped = 0;
+    CGEventTapLocation location = CGEventTapLocation::hid;
+    CGEventTapPlacement placement = CGEventTapPlacement::head;
+    CGEventTapOptions options = CGEventTapOptions::defaultTap;
+    CGEventMask mask = 0;
+    CGEventTapCallBack callback;
+    void* userInfo = nullptr;
+    // Another process's tap: listed, and run when it has a callback, but not ours to own.
+    bool foreign = false;
+
+    std::atomic<bool> enabled{true};
+    std::atomic<bool> installed{true}; // false once removed; a removed tap is never called
+
+    // Our taps call back on the main run loop only: through their run-loop source.
+    void setSource(const std::shared_ptr<RunLoopSource>& source);
+    std::shared_ptr<RunLoopSource> source() const;
+    bool isSourceScheduled() const;
+    // Disable notices waiting for the run-loop source to perform.
+    void addNotice(CGEventType type);
+    std::vector<CGEventType> takeNotices();
+
+private:
+    mutable std::mutex mutex_;
+    std::weak_ptr<RunLoopSource> source_;
+    std::vector<CGEventType> notices_;
+};
+
+// The desktop's event path. Keyboard events enter at a tap location and pass, in order,
+// the HID taps, the session taps, the annotated-session taps, the hot-key stage, the taps on
+// the target process (the one with keyboard focus), and reach that application.
+//
+// Taps are called synchronously while an event is posted, on the posting thread (the main
+// thread: where our taps' run-loop sources are scheduled). A tap of ours is called only
+// while its run-loop source is valid and added to a run loop; disable notices go through
+// that source and so arrive when the run loop next turns.
+//
+// A desktop-level object: it outlives the app process. The desktop that owns it makes it
+// current; without one, a default instance serves.
+class EventSystem : public std::enable_shared_from_this<EventSystem> {
+public:
+    using ApplicationDelivery = std::function<void(int pid, const CGEventRef& event)>;
+    using KeyboardFocusProvider = std::function<int()>;
+    // Answers true when a registered hot key consumed the event.
+    using HotKeyStage = std::function<bool(const CGEvent& event)>;
+
+    // Switches that make event conversions and creations fail, for tests.
+    struct Faults {
+        bool nsEventFromCGEvent = false;
+        bool cgEventFromNSEvent = false;
+        bool keyboardEventCreation = false;
+        bool eventSourceCreation = false;
+        bool runLoopSourceCreation = false;
+    };
+
+    EventSystem();
+    EventSystem(const EventSystem&) = delete;
+    EventSystem& operator=(const EventSystem&) = delete;
+
+    static std::shared_ptr<EventSystem> current();
+    // nullptr installs a fresh default instance.
+    static void setCurrent(std::shared_ptr<EventSystem> system);
+
+    void setApplicationDelivery(ApplicationDelivery delivery);
+    void setKeyboardFocusProvider(KeyboardFocusProvider provider);
+    void setHotKeyStage(HotKeyStage stage);
+
+    // Runs the pipeline for `event` from `location` on, at once.
+    void post(CGEventTapLocation location, const CGEventRef& event);
+
+    // The process the app runs as: the tapping process of our taps.
+    int ownProcessIdentifier() const { return ownPid_.load(); }
+    void setOwnProcessIdentifier(int pid) { ownPid_.store(pid); }
+
+    // Installs a tap: at the head or the tail of the taps of its place. `processBeingTapped`
+    // 0 makes a tap at `location`, any other a tap on that process.
+    std::shared_ptr<EventTapEntry> install(std::shared_ptr<EventTapEntry> tap);
+    void uninstall(const std::shared_ptr<EventTapEntry>& tap);
+
+    // Another process's tap, as tests describe it.
+    struct ForeignTap {
+        std::int32_t tappingProcess = 0;
+        std::int32_t processBeingTapped = 0;
+        CGEventTapLocation location = CGEventTapLocation::session;
+        CGEventTapOptions options = CGEventTapOptions::listenOnly;
+        CGEventMask eventsOfInterest = 0;
+        bool enabled = true;
+        CGEventTapPlacement placement = CGEventTapPlacement::tail;
+        CGEventTapCallBack callback{}; // optional: without one it only shows in the list
+    };
+    std::uint32_t addForeignTap(ForeignTap tap);
+    void removeForeignTap(std::uint32_t eventTapID);
+
+    // CGGetEventTapList: every installed tap in pipeline order, at most `maxNumberOfTaps`;
+    // with no room given, the count of all of them. A set error is answered instead.
+    CGError tapList(std::uint32_t maxNumberOfTaps, CGEventTapInformation* tapList,
+                    std::uint32_t* eventTapCount) const;
+    void setTapListError(std::optional<CGError> error);
+
+    // The system switching a tap off; its callback is told once, through its source.
+    void disableTapByTimeout(std::uint32_t eventTapID);
+    void disableTapByUserInput(std::uint32_t eventTapID);
+
+    Faults faults() const;
+    void setFaults(Faults faults);
+
+private:
+    using TapList = std::vector<std::shared_ptr<EventTapEntry>>;
+
+    std::shared_ptr<const TapList> taps() const;
+    std::shared_ptr<EventTapEntry> find(std::uint32_t eventTapID) const;
+    void disable(std::uint32_t eventTapID, CGEventType notice);
+    // Passes `event` through the enabled taps that `matches`; nothing when one dropped it.
+    template <class Matches>
+    static CGEventRef runTaps(const TapList& taps, CGEventRef event, Matches matches);
+
+    mutable std::mutex mutex_;
+    std::shared_ptr<const TapList> taps_; // replaced whole, so a post reads a stable list
+    std::shared_ptr<const ApplicationDelivery> delivery_;
+    std::shared_ptr<const KeyboardFocusProvider> focus_;
+    std::shared_ptr<const HotKeyStage> hotKeyStage_;
+    std::optional<CGError> tapListError_;
+    Faults faults_;
+    std::uint32_t nextTapID_ = 1;
+    std::atomic<int> ownPid_;
+};
+
+} // namespace zestrel::platform

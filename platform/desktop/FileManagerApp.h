@@ -1,0 +1,87 @@
+#pragma once
+
+#include "platform/base/Clock.h"
+#include "platform/desktop/SimulatedApplication.h"
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zestrel::platform {
+
+// Where `path` really is: absolute, with every symbolic link along it resolved (a last one
+// that leads nowhere too) and `.` and `..` taken as the system takes them, after the link
+// they follow. Parts that do not exist are kept as written. Throws an error for a path that
+// holds a NUL byte, a loop of links, or a part that cannot be examined.
+std::filesystem::path realPath(const std::filesystem::path& path);
+
+// Whether `path` is `folder` or lies inside it, component by component (both real paths).
+bool isWithin(const std::filesystem::path& path, const std::filesystem::path& folder);
+
+// A file manager (the Finder, ForkLift) over real folders: one browser window showing a
+// current folder, and a selection of items in it.
+//
+// Command+C puts the selection's file URLs on the general pasteboard after the copy
+// latency, as the real ones do a moment after the key. Command+V copies the pasteboard's
+// files into the current folder and Command+Option+V moves them; the pasted items become
+// the selection. A name that already exists in the folder is never overwritten, and a folder
+// never goes inside itself (also not through a symbolic link): that item is skipped and the
+// reason written to the desktop's log.
+//
+// A confined file manager (`confine`) stays inside one folder, as the console's sandbox
+// needs: it starts there, and refuses to show, select or paste anything whose real path
+// leads out of it.
+class FileManagerApplication final : public SimulatedApplication {
+public:
+    // The Finder also draws the desktop: a desktop-icons window over the main screen.
+    explicit FileManagerApplication(bool drawsDesktop = false) : drawsDesktop_(drawsDesktop) {}
+
+    static constexpr Nanoseconds kDefaultCopyLatency = std::chrono::milliseconds(50);
+
+    // Keeps it inside `root` from now on and shows `root` (at launch, when it does not run
+    // yet). Throws an error when `root` is not a folder.
+    void confine(const std::filesystem::path& root);
+    // The real path of the folder it is kept in, if any.
+    const std::optional<std::filesystem::path>& confinement() const { return root_; }
+
+    const std::filesystem::path& currentFolder() const { return folder_; }
+    // Shows a folder (and names the window after it); the selection is emptied. Throws an
+    // error when the path is not a folder or leads out of the confinement.
+    void openFolder(const std::filesystem::path& folder);
+    // Selects items of the current folder by name. Throws an error for a name not there, for
+    // anything but a plain name (a `/`, `.` or `..`), and for an item that leads out of the
+    // confinement; the selection is then unchanged.
+    void select(const std::vector<std::string>& names);
+    void selectAll();
+    // Full paths, in the order selected.
+    const std::vector<std::filesystem::path>& selection() const { return selection_; }
+
+    Nanoseconds copyLatency() const { return latency_; }
+    void setCopyLatency(Nanoseconds latency) { latency_ = latency; }
+
+    CGWindowID browserWindow() const { return window_; }
+
+    // What the keys do, callable directly.
+    void copySelection();
+    void paste(bool move);
+
+protected:
+    void didLaunch() override;
+    void keyDown(const ReceivedKeyEvent& event) override;
+
+private:
+    void log(const std::string& message) const;
+    // Why `source` must not be pasted into the current folder, if it must not.
+    std::optional<std::string> refusal(const std::filesystem::path& source) const;
+
+    const bool drawsDesktop_;
+    std::optional<std::filesystem::path> root_;
+    std::filesystem::path folder_;
+    std::vector<std::filesystem::path> selection_;
+    Nanoseconds latency_ = kDefaultCopyLatency;
+    CGWindowID window_ = kCGNullWindowID;
+};
+
+} // namespace zestrel::platform

@@ -1,0 +1,316 @@
+#include "platform/desktop/FileManagerApp.h"
+
+#include "platform/desktop/NSWorkspace.h"
+#include "platform/testing/DesktopEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace zestrel::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using testing::DesktopEnvironment;
+using testing::kVKC;
+using testing::kVKV;
+using testing::kVKX;
+
+constexpr auto kCommand = NSEvent::ModifierFlags::command;
+constexpr auto kOption = NSEvent::ModifierFlags::option;
+
+class FileManagerTest : public ::testing::Test {
+protected:
+    FileManagerTest() {
+        source = env.makeFolder("Source");
+        target = env.makeFolder("Target");
+        env.writeFile(source / "a.txt", "alpha");
+        env.writeFile(source / "Folder" / "inner.txt", "inner");
+        finder = env.finder();
+        finder->openFolder(source);
+        pasteboard = NSPasteboard::general();
+    }
+
+    // Command+C on the selection, with the copy given its time.
+    void copy(const std::shared_ptr<FileManagerApplication>& app, std::vector<std::string> names) {
+        app->openFolder(source);
+        app->select(names);
+        env.press(*app, kVKC, kCommand, "c");
+        env.advance(app->copyLatency());
+    }
+
+    DesktopEnvironment env;
+    fs::path source;
+    fs::path target;
+    std::shared_ptr<FileManagerApplication> finder;
+    std::shared_ptr<NSPasteboard> pasteboard;
+};
+
+TEST_F(FileManagerTest, CommandCPutsTheSelectionOnThePasteboardAfterTheLatency) {
+    finder->select({"a.txt", "Folder"});
+    const auto count = pasteboard->changeCount();
+    env.press(*finder, kVKC, kCommand, "c");
+
+    env.advance(49ms);
+    EXPECT_EQ(pasteboard->changeCount(), count);
+    env.advance(1ms);
+    EXPECT_EQ(pasteboard->changeCount(), count + 1);
+    EXPECT_EQ(pasteboard->readFileURLs(),
+              (std::vector<URL>{URL::fileURL((source / "a.txt").string()),
+                                URL::fileURL((source / "Folder").string(), true)}));
+    EXPECT_EQ(pasteboard->types(),
+              (std::vector<NSPasteboardType>{NSPasteboardType::fileURL, NSPasteboardType::string}));
+    EXPECT_EQ(finder->receivedEvents(), (std::vector<ReceivedKeyEvent>{{kVKC, kCommand, "c"}}));
+}
+
+TEST_F(FileManagerTest, TheCopyLatencyCanBeChanged) {
+    finder->setCopyLatency(300ms);
+    finder->select({"a.txt"});
+    const auto count = pasteboard->changeCount();
+    env.press(*finder, kVKC, kCommand | NSEvent::ModifierFlags::capsLock, "c");
+    env.advance(299ms);
+    EXPECT_EQ(pasteboard->changeCount(), count);
+    env.advance(1ms);
+    EXPECT_EQ(pasteboard->changeCount(), count + 1);
+}
+
+TEST_F(FileManagerTest, NothingSelectedOrAnotherChordLeavesThePasteboardAlone) {
+    const auto count = pasteboard->changeCount();
+    env.press(*finder, kVKC, kCommand, "c"); // nothing selected
+    finder->select({"a.txt"});
+    env.press(*finder, kVKC, kCommand | NSEvent::ModifierFlags::shift, "C");
+    env.press(*finder, kVKX, kCommand, "x");
+    env.press(*finder, kVKC, {}, "c");
+    env.advance(1s);
+    EXPECT_EQ(pasteboard->changeCount(), count);
+    EXPECT_EQ(finder->receivedEvents().size(), 4u);
+    EXPECT_EQ(finder->receivedEvents()[2], (ReceivedKeyEvent{kVKX, kCommand, "x"}));
+    EXPECT_TRUE(fs::exists(source / "a.txt")); // Command+X is only recorded
+}
+
+TEST_F(FileManagerTest, CommandVCopiesFilesAndFoldersIntoTheCurrentFolder) {
+    copy(finder, {"a.txt", "Folder"});
+    finder->openFolder(target);
+    env.press(*finder, kVKV, kCommand, "v");
+    EXPECT_EQ(DesktopEnvironment::readFile(target / "a.txt"), "alpha");
+    EXPECT_EQ(DesktopEnvironment::readFile(target / "Folder" / "inner.txt"), "inner");
+    EXPECT_TRUE(fs::exists(source / "a.txt"));
+    EXPECT_TRUE(fs::exists(source / "Folder" / "inner.txt"));
+    EXPECT_EQ(finder->selection(), (std::vector<fs::path>{target / "a.txt", target / "Folder"}));
+}
+
+TEST_F(FileManagerTest, CommandOptionVMovesThem) {
+    copy(finder, {"a.txt", "Folder"});
+    finder->openFolder(target);
+    env.press(*finder, kVKV, kCommand | kOption, "v");
+    EXPECT_EQ(DesktopEnvironment::readFile(target / "a.txt"), "alpha");
+    EXPECT_EQ(DesktopEnvironment::readFile(target / "Folder" / "inner.txt"), "inner");
+    EXPECT_FALSE(fs::exists(source / "a.txt"));
+    EXPECT_FALSE(fs::exists(source / "Folder"));
+}
+
+TEST_F(FileManagerTest, ANameClashSkipsThatItemAndIsLogged) {
+    env.writeFile(target / "a.txt", "already here");
+    copy(finder, {"a.txt", "Folder"});
+    finder->openFolder(target);
+    env.press(*finder, kVKV, kCommand | kOption, "v");
+    EXPECT_EQ(DesktopEnvironment::readFile(target / "a.txt"), "already here");
+    EXPECT_EQ(DesktopEnvironment::readFile(source / "a.txt"), "alpha");
+    EXPECT_TRUE(fs::exists(target / "Folder" / "inner.txt"));
+    ASSERT_EQ(env.desktop().logLines().size(), 1u);
+    EXPECT_EQ(env.desktop().logLines()[0],
+              "Finder: did not paste “a.txt”: an item with that name already exists in “" +
+                  target.string() + "”");
+
+    // Pasting into the folder the items came from clashes with the items themselves; the
+    // folder that was moved away is missing.
+    finder->openFolder(source);
+    env.press(*finder, kVKV, kCommand, "v");
+    EXPECT_EQ(DesktopEnvironment::readFile(source / "a.txt"), "alpha");
+    ASSERT_EQ(env.desktop().logLines().size(), 3u);
+    EXPECT_EQ(env.desktop().logLines()[1],
+              "Finder: did not paste “a.txt”: an item with that name already exists in “" +
+                  source.string() + "”");
+    EXPECT_EQ(env.desktop().logLines()[2],
+              "Finder: did not paste “" + (source / "Folder").string() + "”: it no longer exists");
+}
+
+TEST_F(FileManagerTest, AFolderIsNeverPastedInsideItself) {
+    copy(finder, {"Folder"});
+    finder->openFolder(source / "Folder");
+    env.press(*finder, kVKV, kCommand, "v");
+    EXPECT_FALSE(fs::exists(source / "Folder" / "Folder"));
+    EXPECT_EQ(env.desktop().logLines().size(), 1u);
+}
+
+// The check compares where things really are: through a link the folder is its own child.
+TEST_F(FileManagerTest, AFolderIsNeverPastedInsideItselfThroughALink) {
+    fs::create_directory_symlink(source / "Folder", target / "way-in");
+    for (const auto chord : {kCommand, kCommand | kOption}) {
+        copy(finder, {"Folder"});
+        finder->openFolder(target / "way-in");
+        env.press(*finder, kVKV, chord, "v");
+        EXPECT_FALSE(fs::exists(source / "Folder" / "Folder"));
+        EXPECT_EQ(DesktopEnvironment::readFile(source / "Folder" / "inner.txt"), "inner");
+    }
+    ASSERT_EQ(env.desktop().logLines().size(), 2u);
+    EXPECT_EQ(env.desktop().logLines()[0],
+              "Finder: did not paste “Folder”: a folder cannot go inside itself");
+
+    // A link to the folder is only a link: it may go inside what it points to.
+    fs::create_directory_symlink(source / "Folder", source / "link");
+    copy(finder, {"link"});
+    finder->openFolder(source / "Folder");
+    env.press(*finder, kVKV, kCommand, "v");
+    EXPECT_TRUE(fs::is_symlink(source / "Folder" / "link"));
+}
+
+TEST_F(FileManagerTest, SelectTakesOnlyNamesOfTheCurrentFolder) {
+    finder->select({"a.txt"});
+    for (const char* name : {"../Target", "/etc", "Folder/inner.txt", ".", "..", ""}) {
+        EXPECT_THROW(finder->select({"Folder", name}), Error) << name;
+    }
+    EXPECT_EQ(finder->selection(), (std::vector<fs::path>{source / "a.txt"}));
+}
+
+TEST(RealPathTest, ResolvesEveryLinkAlongThePath) {
+    DesktopEnvironment env;
+    const auto home = fs::canonical(env.home());
+    const auto inside = env.makeFolder("inside");
+    env.makeFolder("outside/deep");
+    fs::create_directory_symlink(home / "outside" / "deep", inside / "deep-link");
+    fs::create_symlink("../nowhere.txt", inside / "dangling");
+    fs::create_symlink("loop-b", inside / "loop-a");
+    fs::create_symlink("loop-a", inside / "loop-b");
+
+    EXPECT_EQ(realPath(inside / "deep-link" / ".." / "x"), home / "outside" / "x");
+    EXPECT_EQ(realPath(inside / "dangling"), home / "nowhere.txt");
+    EXPECT_EQ(realPath(inside / "not-yet" / ".." / ".." / "x"), home / "x");
+    EXPECT_EQ(realPath(inside / "." / "new" / ""), inside / "new");
+    EXPECT_THROW(realPath(inside / "loop-a"), Error);
+    EXPECT_THROW(realPath(std::string("/tmp/a\0b", 8)), Error);
+
+    EXPECT_TRUE(isWithin(inside / "a", inside));
+    EXPECT_TRUE(isWithin(inside, inside));
+    EXPECT_FALSE(isWithin(home / "inside2", inside));
+    EXPECT_FALSE(isWithin(home, inside));
+}
+
+// A confined file manager: the source folder is its whole world.
+class ConfinedFileManagerTest : public FileManagerTest {
+protected:
+    ConfinedFileManagerTest() {
+        outsideFile = env.writeFile(target / "private.txt", "keep me");
+        finder->confine(source);
+    }
+    fs::path outsideFile;
+};
+
+TEST_F(ConfinedFileManagerTest, StartsInItsFolderAndStaysThere) {
+    EXPECT_EQ(finder->currentFolder(), fs::canonical(source));
+    EXPECT_EQ(env.desktop().windowServer().window(finder->browserWindow())->name, "Source");
+    fs::create_directory_symlink(target, source / "way-out");
+    EXPECT_THROW(finder->openFolder(target), Error);
+    EXPECT_THROW(finder->openFolder(source / "way-out"), Error);
+    EXPECT_THROW(finder->openFolder(source / ".."), Error);
+    EXPECT_EQ(finder->currentFolder(), fs::canonical(source));
+    finder->openFolder(source / "Folder");
+}
+
+TEST_F(ConfinedFileManagerTest, SelectsNothingThatLeadsOutside) {
+    fs::create_symlink(outsideFile, source / "private-link");
+    EXPECT_THROW(finder->select({"private-link"}), Error);
+    EXPECT_THROW(finder->select({"../Target"}), Error);
+    EXPECT_TRUE(finder->selection().empty());
+}
+
+TEST_F(ConfinedFileManagerTest, PastesNothingFromOutside) {
+    auto forkLift = env.launch<FileManagerApplication>(kForkLiftBundleIdentifier, true);
+    forkLift->openFolder(target);
+    forkLift->select({"private.txt"});
+    env.press(*forkLift, kVKC, kCommand, "c");
+    env.advance(forkLift->copyLatency());
+    ASSERT_EQ(pasteboard->readFileURLs().size(), 1u);
+
+    env.desktop().activate(
+        env.desktop().runningApplications(kFinderBundleIdentifier)[0]->processIdentifier());
+    env.press(*finder, kVKV, kCommand | kOption, "v");
+    EXPECT_EQ(DesktopEnvironment::readFile(outsideFile), "keep me");
+    EXPECT_FALSE(fs::exists(source / "private.txt"));
+    ASSERT_EQ(env.desktop().logLines().size(), 1u);
+    EXPECT_EQ(env.desktop().logLines()[0],
+              "Finder: did not paste “private.txt”: it lies outside “" +
+                  fs::canonical(source).string() + "”");
+}
+
+TEST_F(FileManagerTest, BothForkLiftEditionsAreFileManagers) {
+    for (const char* id : {kForkLiftBundleIdentifier, kForkLiftSetappBundleIdentifier}) {
+        auto forkLift = env.launch<FileManagerApplication>(id, true);
+        ASSERT_NE(forkLift, nullptr) << id;
+        copy(forkLift, {"a.txt"});
+        forkLift->openFolder(target);
+        env.press(*forkLift, kVKV, kCommand | kOption, "v");
+        EXPECT_TRUE(fs::exists(target / "a.txt")) << id;
+        fs::rename(target / "a.txt", source / "a.txt");
+    }
+}
+
+TEST_F(FileManagerTest, ACopyPendingWhenTheFileManagerQuitsIsLost) {
+    finder->select({"a.txt"});
+    const auto count = pasteboard->changeCount();
+    env.press(*finder, kVKC, kCommand, "c");
+    NSWorkspace::shared()->frontmostApplication()->terminate();
+    env.advance(1s);
+    EXPECT_EQ(pasteboard->changeCount(), count);
+    EXPECT_FALSE(finder->isRunning());
+}
+
+TEST_F(FileManagerTest, ACopyPendingAcrossARelaunchOfThisProgramStillHappens) {
+    finder->select({"a.txt"});
+    env.press(*finder, kVKC, kCommand, "c");
+    env.advance(20ms);
+    env.desktop().relaunchOwnApplication();
+    env.advance(30ms);
+    EXPECT_EQ(pasteboard->readFileURLs(),
+              (std::vector<URL>{URL::fileURL((source / "a.txt").string())}));
+}
+
+TEST_F(FileManagerTest, TheBrowserWindowIsNamedAfterTheFolder) {
+    auto window = env.desktop().windowServer().window(finder->browserWindow());
+    ASSERT_TRUE(window.has_value());
+    EXPECT_EQ(window->name, "Source");
+    EXPECT_EQ(window->ownerName, "Finder");
+    EXPECT_THROW(finder->openFolder(source / "a.txt"), Error);
+    EXPECT_THROW(finder->select({"missing"}), Error);
+}
+
+TEST(SimulatedApplicationTest, TheTextEditorRecordsTypedText) {
+    DesktopEnvironment env;
+    auto editor = env.launch<TextEditorApplication>(kTextEditBundleIdentifier, true);
+    ASSERT_NE(editor, nullptr);
+    env.press(*editor, 4, NSEvent::ModifierFlags::shift, "H");
+    env.press(*editor, 34, {}, "i");
+    env.press(*editor, 18, {}, "é");
+    env.press(*editor, 51, {}, "\x7f");
+    env.press(*editor, 36, {}, "\r");
+    env.press(*editor, kVKV, kCommand, "v");
+    EXPECT_EQ(editor->text(), "Hi\n");
+    EXPECT_EQ(editor->receivedEvents().size(), 6u);
+}
+
+TEST(SimulatedApplicationTest, TheOverlayCoversTheScreenAboveNormalWindows) {
+    DesktopEnvironment env;
+    auto overlay = env.launch<OverlayApplication>(kOverlayBundleIdentifier);
+    ASSERT_NE(overlay, nullptr);
+    auto running = env.desktop().runningApplication(overlay->processIdentifier());
+    EXPECT_EQ(running->activationPolicy(), NSApplicationActivationPolicy::accessory);
+    auto window = env.desktop().windowServer().window(overlay->overlayWindow());
+    ASSERT_TRUE(window.has_value());
+    EXPECT_EQ(window->bounds, WindowServer::mainScreenFrame());
+    EXPECT_GT(window->layer, kCGMainMenuWindowLevel);
+    EXPECT_EQ(env.desktop().windowServer().windows().front().number, overlay->overlayWindow());
+}
+
+} // namespace
+} // namespace zestrel::platform

@@ -1,0 +1,51 @@
+#include "platform/desktop/NSScreen.h"
+
+#include "platform/base/ProcessLocal.h"
+
+#include <mutex>
+
+namespace zestrel::platform {
+namespace {
+
+struct ScreenList {
+    std::mutex mutex;
+    // The menu bar's 24 points and the line under it are outside the visible frame.
+    std::vector<std::shared_ptr<NSScreen>> screens{
+        std::make_shared<NSScreen>(CGRect(0, 0, 1920, 1080), CGRect(0, 0, 1920, 1055), 1.0, 1)};
+};
+
+ScreenList& screenList() {
+    static auto* const local = new ProcessLocal<ScreenList>;
+    return local->get();
+}
+
+} // namespace
+
+NSScreen::NSScreen(CGRect frame, CGRect visibleFrame, CGFloat backingScaleFactor,
+                   std::uint32_t screenNumber, std::optional<CGRect> auxiliaryTopRightArea)
+    : frame_(frame), visibleFrame_(visibleFrame), backingScaleFactor_(backingScaleFactor),
+      screenNumber_(screenNumber), auxiliaryTopRightArea_(auxiliaryTopRightArea) {}
+
+Value::Dictionary NSScreen::deviceDescription() const {
+    return {{"NSScreenNumber", Value(screenNumber_)}};
+}
+
+std::vector<std::shared_ptr<NSScreen>> NSScreen::screens() {
+    ScreenList& list = screenList();
+    std::lock_guard lock(list.mutex);
+    return list.screens;
+}
+
+std::shared_ptr<NSScreen> NSScreen::main() {
+    ScreenList& list = screenList();
+    std::lock_guard lock(list.mutex);
+    return list.screens.empty() ? nullptr : list.screens.front();
+}
+
+void NSScreen::setScreens(std::vector<std::shared_ptr<NSScreen>> screens) {
+    ScreenList& list = screenList();
+    std::lock_guard lock(list.mutex);
+    list.screens = std::move(screens);
+}
+
+} // namespace zestrel::platform

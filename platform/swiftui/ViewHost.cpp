@@ -1,0 +1,197 @@
+#include "platform/swiftui/ViewHost.h"
+
+#include "platform/base/DispatchQueue.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace zestrel::platform::swiftui {
+
+namespace {
+
+bool isInside(const std::string& key, const std::string& identity) {
+    return key.size() > identity.size() && key.compare(0, identity.size(), identity) == 0 &&
+           (key[identity.size()] == '/' || key[identity.size()] == '#');
+}
+
+} // namespace
+
+std::shared_ptr<ViewHost> ViewHost::make(View root) {
+    auto host = std::make_shared<ViewHost>(Passkey{}, std::move(root));
+    Component& component = host->components_.at(kRootIdentity);
+    host->evaluate(kRootIdentity, component);
+    host->runAfterUpdate();
+    return host;
+}
+
+ViewHost::ViewHost(Passkey, View root) : root_(std::make_shared<Node>()) {
+    root_->identity = kRootIdentity;
+    Component component;
+    component.body = [root = std::move(root)](ViewContext&) { return root; };
+    component.node = root_;
+    components_.emplace(kRootIdentity, std::move(component));
+}
+
+ViewHost::~ViewHost() = default;
+
+bool ViewHost::toggle(std::string_view label) {
+    const auto node = find(label);
+    if (!node || !node->isOn) {
+        return false;
+    }
+    node->isOn->set(!node->isOn->get());
+    return true;
+}
+
+bool ViewHost::click(std::string_view label) {
+    const auto node = find(label);
+    if (!node) {
+        return false;
+    }
+    if (node->action) {
+        node->action();
+        return true;
+    }
+    return toggle(label);
+}
+
+void ViewHost::update() {
+    std::set<std::string> dirty;
+    {
+        std::lock_guard lock(mutex_);
+        dirty.swap(dirty_);
+        scheduled_ = false;
+    }
+    // In key order an outer view comes before the views inside it, which it rebuilds.
+    std::vector<std::string> rebuilt;
+    for (const std::string& identity : dirty) {
+        const bool insideRebuilt = std::any_of(
+            rebuilt.begin(), rebuilt.end(), [&](const auto& r) { return isInside(identity, r); });
+        const auto found = components_.find(identity);
+        if (insideRebuilt || found == components_.end()) {
+            continue;
+        }
+        touched_.clear();
+        evaluate(identity, found->second);
+        dropUntouched(identity);
+        rebuilt.push_back(identity);
+    }
+    runAfterUpdate();
+}
+
+void ViewHost::evaluate(const std::string& identity, Component& component) {
+    ++bodyEvaluations_;
+    touched_.insert(identity);
+    component.observed.clear();
+    ViewContext context(*this, identity, identity);
+    const View body = component.body(context);
+    Nodes children;
+    body.build(context, children);
+    component.node->children = std::move(children);
+
+    std::vector<combine::AnyCancellable> subscriptions;
+    for (const auto& object : component.observed) {
+        subscriptions.push_back(object->objectWillChange().sink(
+            [weak = weak_from_this(), identity](const combine::Void&) {
+                if (auto host = weak.lock()) {
+                    host->invalidate(identity);
+                }
+            }));
+    }
+    component.subscriptions = std::move(subscriptions);
+}
+
+void ViewHost::dropUntouched(const std::string& identity) {
+    // Released after the maps are consistent: a released value may run code of its own.
+    std::vector<std::shared_ptr<void>> releasedSlots;
+    std::vector<Component> releasedComponents;
+    for (auto it = slots_.begin(); it != slots_.end();) {
+        if (isInside(it->first, identity) && !touched_.count(it->first)) {
+            releasedSlots.push_back(std::move(it->second.value));
+            it = slots_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (auto it = components_.begin(); it != components_.end();) {
+        if (isInside(it->first, identity) && !touched_.count(it->first)) {
+            releasedComponents.push_back(std::move(it->second));
+            it = components_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void ViewHost::runAfterUpdate() {
+    const auto actions = std::exchange(afterUpdate_, {});
+    for (const auto& action : actions) {
+        action();
+    }
+}
+
+std::shared_ptr<void> ViewHost::slot(const std::string& key, std::type_index type,
+                                     const std::function<std::shared_ptr<void>()>& make) {
+    touched_.insert(key);
+    const auto found = slots_.find(key);
+    if (found != slots_.end() && found->second.type == type) {
+        return found->second.value;
+    }
+    auto value = make();
+    slots_.insert_or_assign(key, Slot{type, value});
+    return value;
+}
+
+void ViewHost::observe(const std::string& component,
+                       std::shared_ptr<combine::ObservableObject> object) {
+    const auto found = components_.find(component);
+    if (found == components_.end()) {
+        return;
+    }
+    auto& observed = found->second.observed;
+    if (std::find(observed.begin(), observed.end(), object) == observed.end()) {
+        observed.push_back(std::move(object));
+    }
+}
+
+std::function<void()> ViewHost::invalidator(const std::string& component) {
+    return [weak = weak_from_this(), component] {
+        if (auto host = weak.lock()) {
+            host->invalidate(component);
+        }
+    };
+}
+
+void ViewHost::afterUpdate(std::function<void()> action) {
+    afterUpdate_.push_back(std::move(action));
+}
+
+void ViewHost::buildComponent(const std::string& identity, std::function<View(ViewContext&)> body,
+                              Nodes& into) {
+    Component& component = components_[identity];
+    component.body = std::move(body);
+    if (!component.node) {
+        component.node = std::make_shared<Node>();
+        component.node->identity = identity;
+    }
+    evaluate(identity, component);
+    into.push_back(component.node);
+}
+
+void ViewHost::invalidate(const std::string& component) {
+    {
+        std::lock_guard lock(mutex_);
+        dirty_.insert(component);
+        if (scheduled_) {
+            return;
+        }
+        scheduled_ = true;
+    }
+    DispatchQueue::main().async([weak = weak_from_this()] {
+        if (auto host = weak.lock()) {
+            host->update();
+        }
+    });
+}
+
+} // namespace zestrel::platform::swiftui

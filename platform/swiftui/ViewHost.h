@@ -1,0 +1,86 @@
+#pragma once
+
+#include "platform/concurrency/AnyCancellable.h"
+#include "platform/swiftui/View.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zestrel::platform::swiftui {
+
+// Keeps the node tree of a root view. Built at once; afterwards a custom view's body is
+// evaluated again when its state is set or an object it observes announces a change. Such
+// changes are coalesced: the views they touch are re-evaluated together on the next turn of
+// the main queue, outer views first (an outer view rebuilds the views inside it). State,
+// state objects and change observers are kept by identity (the place in the tree) and
+// dropped with the views that no longer appear. Main thread only, except that changes may
+// be announced from any thread.
+class ViewHost final : public std::enable_shared_from_this<ViewHost>, private detail::ViewGraph {
+    struct Passkey {};
+
+public:
+    static std::shared_ptr<ViewHost> make(View root);
+    ViewHost(Passkey, View root);
+    ~ViewHost() override;
+
+    // The top of the tree (custom views' invisible nodes included).
+    const Nodes& nodes() const { return root_->children; }
+    std::string outline() const { return swiftui::outline(nodes()); }
+    std::shared_ptr<Node> find(std::string_view label) const { return findNode(nodes(), label); }
+
+    // Acting as the user would; false when no node has the label or it cannot do that.
+    bool toggle(std::string_view label);
+    bool click(std::string_view label);
+
+    // Re-evaluates what changed now, instead of on the next main-queue turn.
+    void update();
+    // How many custom-view bodies have been evaluated.
+    std::uint64_t bodyEvaluations() const { return bodyEvaluations_; }
+
+private:
+    struct Component {
+        std::function<View(ViewContext&)> body;
+        std::shared_ptr<Node> node;
+        std::vector<std::shared_ptr<combine::ObservableObject>> observed;
+        std::vector<combine::AnyCancellable> subscriptions;
+    };
+    struct Slot {
+        std::type_index type;
+        std::shared_ptr<void> value;
+    };
+
+    std::shared_ptr<void> slot(const std::string& key, std::type_index type,
+                               const std::function<std::shared_ptr<void>()>& make) override;
+    void observe(const std::string& component,
+                 std::shared_ptr<combine::ObservableObject> object) override;
+    std::function<void()> invalidator(const std::string& component) override;
+    void afterUpdate(std::function<void()> action) override;
+    void buildComponent(const std::string& identity, std::function<View(ViewContext&)> body,
+                        Nodes& into) override;
+
+    void invalidate(const std::string& component);
+    void evaluate(const std::string& identity, Component& component);
+    void dropUntouched(const std::string& identity);
+    void runAfterUpdate();
+
+    static constexpr const char* kRootIdentity = "root";
+
+    std::shared_ptr<Node> root_;
+    std::map<std::string, Component> components_;
+    std::map<std::string, Slot> slots_;
+    std::set<std::string> touched_;
+    std::vector<std::function<void()>> afterUpdate_;
+    std::uint64_t bodyEvaluations_ = 0;
+
+    std::mutex mutex_; // guards what other threads may touch: the pending invalidations
+    std::set<std::string> dirty_;
+    bool scheduled_ = false;
+};
+
+} // namespace zestrel::platform::swiftui

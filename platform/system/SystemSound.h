@@ -1,0 +1,59 @@
+#pragma once
+
+#include "platform/base/Clock.h"
+#include "platform/base/Value.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace zestrel::platform {
+
+// The audio system's system sounds: a sound is registered from a sound file and played
+// with a completion. Here a sound is "played" by recording the play; its completion runs on
+// the main run loop once the sound's duration has passed on the process's clock. Sound
+// identifiers belong to the process.
+using SystemSoundID = std::uint32_t;
+using OSStatus = std::int32_t;
+using AudioServicesSystemSoundCompletion = std::function<void()>;
+
+inline constexpr OSStatus kAudioServicesNoError = 0;
+inline constexpr OSStatus kAudioServicesSystemSoundUnspecifiedError = -1500;
+inline constexpr OSStatus kAudioFileFileNotFoundError = -43;
+inline constexpr OSStatus kAudioFileUnsupportedFileTypeError = 0x7479703f; // 'typ?'
+
+// Registers the sound file at the URL. Sound files are read when registered: WAV (PCM) is
+// understood, other contents are 'typ?' and a missing or unreadable file is -43.
+OSStatus AudioServicesCreateSystemSoundID(const URL& fileURL, SystemSoundID& outSystemSoundID);
+// Forgets the sound; a play already started still completes.
+OSStatus AudioServicesDisposeSystemSoundID(SystemSoundID sound);
+// An empty completion plays without one. An unknown sound plays nothing; its completion
+// still runs on the main run loop, so nobody waits for ever.
+void AudioServicesPlaySystemSoundWithCompletion(SystemSoundID sound,
+                                                AudioServicesSystemSoundCompletion completion);
+void AudioServicesPlayAlertSoundWithCompletion(SystemSoundID sound,
+                                               AudioServicesSystemSoundCompletion completion);
+
+// The audio system's side, for tests and the console.
+struct SystemSoundPlay {
+    SystemSoundID sound = 0;
+    URL file;
+    bool alert = false;
+    // The clock's uptime when the play started.
+    Nanoseconds startedAt{0};
+    Nanoseconds duration{0};
+};
+
+class SystemSoundServer {
+public:
+    // Every play so far in this process, oldest first.
+    static std::vector<SystemSoundPlay> plays();
+    // The sounds registered and not yet disposed of.
+    static std::vector<SystemSoundID> registeredSounds();
+    static std::optional<URL> fileOfSound(SystemSoundID sound);
+    // The next `count` registrations fail with `status`, whatever the file.
+    static void failNextCreations(OSStatus status, int count = 1);
+};
+
+} // namespace zestrel::platform

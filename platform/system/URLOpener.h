@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/base/Value.h"
+
+#include <functional>
+#include <vector>
+
+namespace zestrel::platform {
+
+// Where `NSWorkspace.open(url)` goes: every URL is recorded, then handed to the handler
+// when one is set (the program prints it, or passes it on to the desktop when asked).
+class URLOpener {
+public:
+    using Handler = std::function<bool(const URL&)>;
+
+    // Whether the URL was opened: the handler's answer, true without one.
+    static bool open(const URL& url);
+    // URLs opened in this process, in order.
+    static std::vector<URL> openedURLs();
+    // Set for the machine: it survives `resetProcess()`. An empty handler removes it.
+    static void setHandler(Handler handler);
+};
+
+} // namespace zestrel::platform
