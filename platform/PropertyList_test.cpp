@@ -199,11 +199,17 @@ TEST(PropertyList, ACraftedListOfSharedLongKeysIsReadOnce) {
     constexpr std::size_t kDictionaries = 300;
     Data bytes{'b', 'p', 'l', 'i', 's', 't', '0', '0'};
     const std::size_t keyOffset = bytes.size();
-    bytes.insert(bytes.end(), {0x5F, 0x11, kKeyLength >> 8, kKeyLength & 0xFF});
-    bytes.insert(bytes.end(), kKeyLength, 'k');
+    for (const std::size_t byte :
+         {std::size_t{0x5F}, std::size_t{0x11}, kKeyLength >> 8, kKeyLength & 0xFF}) {
+        bytes.push_back(static_cast<std::uint8_t>(byte));
+    }
+    bytes.resize(bytes.size() + kKeyLength, 'k');
     const std::size_t dictionaryOffset = bytes.size();
-    bytes.insert(bytes.end(), {0xDF, 0x11, kKeys >> 8, kKeys & 0xFF});
-    bytes.insert(bytes.end(), 2 * kKeys * 2, 0); // every key and value is object 0
+    for (const std::size_t byte :
+         {std::size_t{0xDF}, std::size_t{0x11}, kKeys >> 8, kKeys & 0xFF}) {
+        bytes.push_back(static_cast<std::uint8_t>(byte));
+    }
+    bytes.resize(bytes.size() + 2 * kKeys * 2, 0); // every key and value is object 0
     const std::size_t tableOffset = bytes.size();
     for (std::size_t i = 0; i <= kDictionaries; ++i) {
         const std::size_t offset = i == 0 ? keyOffset : dictionaryOffset;
