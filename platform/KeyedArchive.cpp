@@ -113,9 +113,13 @@ public:
             return node;
         }
         case Value::Kind::url: {
+            const std::string text = value.asURL()->absoluteString();
+            if (!isPlainText(text)) {
+                throw dataWriteInvalidError("Cannot archive a URL whose text is not valid "
+                                            "UTF-8 or that holds a NUL character.");
+            }
             Plist node = classNode("NSURL");
-            setItem(node, "NS.relative",
-                    Plist(plist_new_string(value.asURL()->absoluteString().c_str())));
+            setItem(node, "NS.relative", Plist(plist_new_string(text.c_str())));
             return node;
         }
         case Value::Kind::object:
@@ -227,6 +231,10 @@ private:
         if (className == "NSNumber") {
             std::uint64_t number = 0;
             plist_get_uint_val(member(node, "NS.unsigned", PLIST_UINT), &number);
+            // Within the signed range a number is a signed one, as the archiver writes it.
+            if (number <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+                return Value(static_cast<std::int64_t>(number));
+            }
             return Value(number);
         }
         if (className == "NSDate") {

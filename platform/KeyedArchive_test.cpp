@@ -248,8 +248,10 @@ TEST_F(KeyedArchiveTest, TextThatIsNotUTF8IsRefusedBothWays) {
     }
 
     const std::string notUTF8 = "caf\xE9";
+    const auto url = URL::parse("u:%\xFFNS"); // found by fuzzing: the URL text is kept as it is
+    ASSERT_TRUE(url);
     for (const Value& value :
-         {Value(notUTF8), Value(Value::Dictionary{{notUTF8, 1}}),
+         {Value(notUTF8), Value(Value::Dictionary{{notUTF8, 1}}), Value(*url),
           Value(Value::Dictionary{{std::string("k\0a", 3), 1}, {std::string("k\0b", 3), 2}})}) {
         try {
             NSKeyedArchiver::archivedData(value, true);
@@ -258,6 +260,16 @@ TEST_F(KeyedArchiveTest, TextThatIsNotUTF8IsRefusedBothWays) {
             EXPECT_EQ(error.code(), 4866);
         }
     }
+}
+
+// Found by fuzzing: an unsigned number within the signed range read as unsigned, and archived
+// again as a signed one.
+TEST_F(KeyedArchiveTest, ASmallUnsignedNumberReadsAsTheSignedOneItArchivesAs) {
+    const Data archive = patchedArchive(Value(UINT64_MAX), std::string(8, '\xFF'),
+                                        std::string("\0\0\0\0\0\0\0\5", 8));
+    const Value read = NSKeyedUnarchiver::unarchivedObject(valueClasses(), archive);
+    EXPECT_EQ(read.kind(), Value::Kind::integer);
+    EXPECT_EQ(read, Value(5));
 }
 
 TEST_F(KeyedArchiveTest, WhatCannotBeArchivedThrows) {
