@@ -17,7 +17,6 @@
 #include <atomic>
 #include <cerrno>
 #include <charconv>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -231,16 +230,14 @@ public:
         return flushWhileWriting();
     }
 
-    // The last write, as the process ends or dies: it does not wait long for another
-    // thread's write, nor start one inside a write of its own thread (a `fatal()` there).
+    // The last write, as the process ends or dies: it waits for another thread's write,
+    // but does not start one inside a write of its own thread (a `fatal()` there).
     void flushBeforeDying() {
         if (writingThread_.load() == std::this_thread::get_id()) {
             return;
         }
-        std::unique_lock writing(writeMutex_, std::defer_lock);
-        if (writing.try_lock_for(std::chrono::seconds(2))) {
-            flushWhileWriting();
-        }
+        std::lock_guard writing(writeMutex_);
+        flushWhileWriting();
     }
 
     std::uint64_t writes() const { return writes_; }
@@ -373,7 +370,7 @@ private:
 
     const fs::path folder_;
     std::mutex loadMutex_;
-    std::timed_mutex writeMutex_;
+    std::mutex writeMutex_;
     std::atomic<std::thread::id> writingThread_;
     mutable std::mutex mutex_;
     std::map<std::string, Domain, std::less<>> domains_;
