@@ -239,6 +239,13 @@ TEST_F(PrefsStoredFormsTest, Dictionaries) {
               (std::map<std::int64_t, UUID>{{7, a}}));
     EXPECT_EQ((read<std::map<std::string, bool>>(Value(Value::Dictionary{{"a", 1}}))),
               std::nullopt);
+    // Integer keys are whole numbers of the key's type and nothing more.
+    Value::Dictionary stored;
+    for (const char* text : {"7", "+9", "8x", "9 ", " 9", "1.5", "", "+", "1e2"}) {
+        stored.emplace(text, a.uuidString());
+    }
+    EXPECT_EQ((read<std::map<std::int64_t, UUID>>(Value(stored))),
+              (std::map<std::int64_t, UUID>{{7, a}, {9, a}}));
 }
 
 TEST_F(PrefsStoredFormsTest, OptionalsStoreTheirValueAndNeverTheAbsentOne) {

@@ -2,6 +2,9 @@
 
 #include "platform/base/UnifiedLog.h"
 
+#include <algorithm>
+#include <array>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fmt/format.h>
@@ -203,11 +206,37 @@ std::string NSError::describe() const {
 
 // MARK: fatal
 
+namespace {
+
+// A fixed table, so that dying allocates nothing and takes no lock.
+constexpr std::size_t kMaximumFatalHooks = 8;
+std::array<std::atomic<void (*)()>, kMaximumFatalHooks> fatalHooks{};
+std::atomic<std::size_t> fatalHookCount{0};
+std::atomic<bool> runningFatalHooks{false};
+
+} // namespace
+
+void addFatalHook(void (*hook)()) {
+    const std::size_t slot = fatalHookCount.fetch_add(1);
+    if (slot >= kMaximumFatalHooks) {
+        fatal("Too many hooks for fatal errors.");
+    }
+    fatalHooks[slot].store(hook);
+}
+
 [[noreturn]] void fatal(std::string_view message) {
     const std::string text = "Fatal error: " + std::string(message);
     osLog(OSLog{"com.quorvik.Zestrel", "general"}, OSLogType::fault, text);
     std::fprintf(stderr, "%s\n", text.c_str());
     std::fflush(stderr);
+    if (!runningFatalHooks.exchange(true)) {
+        const std::size_t count = std::min(fatalHookCount.load(), kMaximumFatalHooks);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (const auto hook = fatalHooks[i].load()) {
+                hook();
+            }
+        }
+    }
     std::abort();
 }
 

@@ -164,4 +164,8 @@ public:
 // standard error and aborts.
 [[noreturn]] void fatal(std::string_view message);
 
+// Adds work that `fatal()` does before it aborts, such as writing what would otherwise be
+// lost. Hooks run in the order added; a `fatal()` reached from a hook aborts at once.
+void addFatalHook(void (*hook)());
+
 } // namespace zestrel::platform

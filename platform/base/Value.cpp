@@ -2,6 +2,7 @@
 
 #include "platform/base/Error.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -16,8 +17,14 @@ namespace zestrel::platform {
 // MARK: Date
 
 std::string Date::description() const {
-    const double since1970 = std::floor(timeIntervalSince1970());
-    const auto seconds = static_cast<std::time_t>(since1970);
+    // Beyond about a billion years the year no longer fits the calendar's fields (nor the
+    // seconds a time_t), so such dates show the nearest one that does; NaN shows the
+    // reference date.
+    constexpr double kLimit = 36028797018963968.0; // 2^55 seconds
+    const double interval = std::isnan(timeIntervalSinceReferenceDate)
+                                ? kSecondsFrom1970To2001
+                                : std::clamp(timeIntervalSince1970(), -kLimit, kLimit);
+    const auto seconds = static_cast<std::time_t>(std::floor(interval));
     std::tm parts{};
     gmtime_r(&seconds, &parts);
     return fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02} +0000", parts.tm_year + 1900,

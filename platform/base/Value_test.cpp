@@ -113,5 +113,16 @@ TEST(UUIDValue, TextIsUpperCase) {
     EXPECT_NE(uuid, UUID::random());
 }
 
+TEST(DateDescription, DatesBeyondTheCalendarShowTheNearestOneItHas) {
+    EXPECT_EQ(Date{0}.description(), "2001-01-01 00:00:00 +0000");
+    const std::string latest = Date{1e300}.description();
+    EXPECT_EQ(Date{std::numeric_limits<double>::infinity()}.description(), latest);
+    EXPECT_GT(latest.size(), Date{1e15}.description().size()) << latest;
+    const std::string earliest = Date{-1e300}.description();
+    EXPECT_EQ(earliest.front(), '-');
+    EXPECT_EQ(Date{-std::numeric_limits<double>::infinity()}.description(), earliest);
+    EXPECT_EQ(Date{std::nan("")}.description(), "2001-01-01 00:00:00 +0000");
+}
+
 } // namespace
 } // namespace zestrel::platform

@@ -33,9 +33,18 @@ private:
 };
 
 // Replaces `path` with `bytes` so that a reader sees either the old file or the new one.
-// Returns the failure's text, or nothing on success.
+// A symbolic link at `path` stays: the file it leads to is the one replaced. Returns the
+// failure's text, or nothing on success.
 std::optional<std::string> writeFileAtomically(const std::filesystem::path& path,
                                                const Data& bytes);
+
+// The file a path leads to once its symbolic links are followed (the path itself when it is
+// none, or when the links go round in a circle).
+std::filesystem::path resolvedFilePath(const std::filesystem::path& path);
+
+// Removes the temporary files that writes of `path` left behind when the process died in the
+// middle of one. Call it before anything in this process writes `path`.
+void removeStaleTemporaryFiles(const std::filesystem::path& path);
 
 // Moves an unreadable file aside to "<path>.corrupt-<timestamp>" without replacing anything
 // already there: the user's bytes are never destroyed. Returns the new path.

@@ -114,7 +114,8 @@ private:
                                             : "Unable to encode Double.infinity directly in JSON.");
         }
         std::string text = describeDouble(number);
-        if (text.ends_with(".0")) {
+        // "-0" would read back as the integer 0, so negative zero keeps its fraction.
+        if (text.ends_with(".0") && text != "-0.0") {
             text.resize(text.size() - 2);
         }
         out_ += text;

@@ -33,7 +33,8 @@ struct JSONWritingOptions {
 //
 // Writing: any value may be the top level (as the Codable encoder needs). Integers are
 // written plainly; doubles in their shortest round-trip form without a trailing ".0"
-// (2.0 → "2", 0.1 → "0.1", 1e16 → "1e+16", 1e-5 → "1e-05"). Strings escape `"`, `\`, `/`
+// (2.0 → "2", 0.1 → "0.1", 1e16 → "1e+16", 1e-5 → "1e-05"), except that negative zero is
+// "-0.0", so that it reads back as itself and not as the integer 0. Strings escape `"`, `\`, `/`
 // (unless asked not to) and control characters (\b \f \n \r \t, the rest \u00xx); other
 // text is kept as UTF-8. A present optional is written as what it holds. A non-finite
 // double, or a value JSON cannot hold (absent, data, date, URL, UUID, error, object),

@@ -135,7 +135,6 @@ TEST_F(JSONTest, WritesCompactTextByDefault) {
         {Value(INT64_MIN), "-9223372036854775808"},
         {Value(UINT64_MAX), "18446744073709551615"},
         {Value(2.0), "2"},
-        {Value(-0.0), "-0"},
         {Value(0.1), "0.1"},
         {Value(1.5), "1.5"},
         {Value(-2.25), "-2.25"},
@@ -163,6 +162,16 @@ TEST_F(JSONTest, WritesCompactTextByDefault) {
     for (const Case& c : cases) {
         EXPECT_EQ(JSONSerialization::string(c.value), c.text) << c.value.debugDescribe();
     }
+}
+
+TEST_F(JSONTest, NegativeZeroReadsBackAsItself) {
+    const std::string text = JSONSerialization::string(Value(Value::Array{-0.0, 0.0}));
+    EXPECT_EQ(text, "[-0.0,0]");
+    const Value read = JSONSerialization::jsonObject(text);
+    const Value& zero = read.asArray()->at(0);
+    ASSERT_EQ(zero.kind(), Value::Kind::real);
+    EXPECT_TRUE(std::signbit(*zero.asDouble()));
+    EXPECT_EQ(JSONSerialization::string(read), text);
 }
 
 TEST_F(JSONTest, SortedKeysFollowCodePointOrder) {

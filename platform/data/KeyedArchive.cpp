@@ -20,6 +20,12 @@ Error readError(std::string debugDescription) {
     return dataReadCorruptError(NSCoderReadCorruptError, std::move(debugDescription));
 }
 
+// The property-list library garbles text that is not UTF-8 and cuts keys at a NUL, so such
+// text is refused both ways rather than read back as something else.
+bool isPlainText(std::string_view text) {
+    return text.find('\0') == std::string_view::npos && detail::isValidUTF8(text);
+}
+
 struct PlistDeleter {
     void operator()(void* node) const { plist_free(node); }
 };
@@ -46,6 +52,9 @@ public:
         switch (value.kind()) {
         case Value::Kind::string: {
             const std::string& text = *value.asString();
+            if (!detail::isValidUTF8(text)) {
+                throw dataWriteInvalidError("Cannot archive text that is not valid UTF-8.");
+            }
             if (text.find('\0') == std::string::npos) {
                 return Plist(plist_new_string(text.c_str()));
             }
@@ -104,9 +113,13 @@ public:
             return node;
         }
         case Value::Kind::url: {
+            const std::string text = value.asURL()->absoluteString();
+            if (!isPlainText(text)) {
+                throw dataWriteInvalidError("Cannot archive a URL whose text is not valid "
+                                            "UTF-8 or that holds a NUL character.");
+            }
             Plist node = classNode("NSURL");
-            setItem(node, "NS.relative",
-                    Plist(plist_new_string(value.asURL()->absoluteString().c_str())));
+            setItem(node, "NS.relative", Plist(plist_new_string(text.c_str())));
             return node;
         }
         case Value::Kind::object:
@@ -123,6 +136,10 @@ private:
     Plist entries(const Value::Dictionary& dictionary) {
         Plist entries(plist_new_dict());
         for (const auto& [key, element] : dictionary) {
+            if (!isPlainText(key)) {
+                throw dataWriteInvalidError("Cannot archive a dictionary key that is not valid "
+                                            "UTF-8 or that holds a NUL character.");
+            }
             setItem(entries, key, node(element));
         }
         return entries;
@@ -163,7 +180,11 @@ public:
             allow("NSString", key);
             std::uint64_t length = 0;
             const char* text = plist_get_string_ptr(node, &length);
-            return Value(std::string(text, length));
+            std::string string(text, length);
+            if (!isPlainText(string)) {
+                throw readError(fmt::format("The text for key '{}' is not valid UTF-8.", key));
+            }
+            return Value(std::move(string));
         }
         case PLIST_BOOLEAN: {
             allow("NSNumber", key);
@@ -201,11 +222,19 @@ private:
         const ArchivableClass& cls = allow(className, key);
         if (className == "NSString") {
             const Data bytes = dataOf(member(node, "NS.bytes", PLIST_DATA));
-            return Value(std::string(bytes.begin(), bytes.end()));
+            std::string text(bytes.begin(), bytes.end());
+            if (!detail::isValidUTF8(text)) {
+                throw readError(fmt::format("The text for key '{}' is not valid UTF-8.", key));
+            }
+            return Value(std::move(text));
         }
         if (className == "NSNumber") {
             std::uint64_t number = 0;
             plist_get_uint_val(member(node, "NS.unsigned", PLIST_UINT), &number);
+            // Within the signed range a number is a signed one, as the archiver writes it.
+            if (number <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+                return Value(static_cast<std::int64_t>(number));
+            }
             return Value(number);
         }
         if (className == "NSDate") {
@@ -273,6 +302,9 @@ private:
             if (item == nullptr) {
                 break;
             }
+            if (!detail::isValidUTF8(rawKey)) {
+                throw readError(fmt::format("A key in '{}' is not valid UTF-8.", key));
+            }
             dictionary.insert_or_assign(rawKey, value(item, key, depth + 1));
         }
         return dictionary;
@@ -307,7 +339,11 @@ private:
         }
         std::uint64_t length = 0;
         const char* text = plist_get_string_ptr(node, &length);
-        return std::string(text, length);
+        std::string string(text, length);
+        if (!isPlainText(string)) {
+            throw readError(fmt::format("The text for key '{}' is not valid UTF-8.", key));
+        }
+        return string;
     }
 
     static Data dataOf(plist_t node) {
@@ -352,7 +388,7 @@ Value NSKeyedUnarchiver::unarchivedObject(const std::vector<ArchivableClass>& cl
                                           const Data& data) {
     plist_t parsed = nullptr;
     if (data.size() <= std::numeric_limits<std::uint32_t>::max() &&
-        !detail::binaryPropertyListHasKeyWithNUL(data)) {
+        !detail::binaryPropertyListHasTextWithNUL(data)) {
         plist_from_bin(reinterpret_cast<const char*>(data.data()),
                        static_cast<std::uint32_t>(data.size()), &parsed);
     }

@@ -45,11 +45,13 @@ struct ArchivableClass {
 //   URL → { "$class": "NSURL", "NS.relative": absolute text };
 //   object → { "$class": class name, "NS.fields": { field: node, ... } }.
 // A string that holds a NUL character is kept as { "$class": "NSString", "NS.bytes": data }.
+// Text must be valid UTF-8, and dictionary keys and field names hold no NUL character.
 class NSKeyedArchiver {
 public:
     // Throws an error object in NSCocoaErrorDomain, code 4866, for what cannot be archived:
     // an error value, an absent value inside a collection, an object that does not adopt
-    // `NSCoding`, or (when secure coding is required) one that does not support it.
+    // `NSCoding`, (when secure coding is required) one that does not support it, or text
+    // that is not valid UTF-8 or a key holding a NUL character.
     static Data archivedData(const Value& rootObject, bool requiringSecureCoding);
 };
 
@@ -58,8 +60,8 @@ public:
     // The root object (absent when the archive holds none). Every class met on the way,
     // the root's and those inside it, must be among `classes`. Data that is not such an
     // archive, a class not allowed, or an object whose class does not make it throws an
-    // error object in NSCocoaErrorDomain, code 4864. Nesting deeper than 512 levels is
-    // refused.
+    // error object in NSCocoaErrorDomain, code 4864, as does text that is not valid UTF-8.
+    // Nesting deeper than 512 levels is refused.
     static Value unarchivedObject(const std::vector<ArchivableClass>& classes, const Data& data);
     static Value unarchivedObject(const ArchivableClass& cls, const Data& data) {
         return unarchivedObject(std::vector<ArchivableClass>{cls}, data);

@@ -4,6 +4,8 @@
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <limits>
 #include <plist/plist.h>
 
@@ -218,6 +220,56 @@ TEST_F(KeyedArchiveTest, GarbageIsRefused) {
     Data truncated = NSKeyedArchiver::archivedData(Value(Value::Array{Value("x")}), true);
     truncated.resize(truncated.size() / 2);
     EXPECT_EQ(unarchiveFailure(classes, truncated).code(), 4864);
+}
+
+// An archive of `value` with the text `from` of one string object replaced by `to`, byte for
+// byte: the library would not write such text itself.
+Data patchedArchive(const Value& value, const std::string& from, const std::string& to) {
+    Data archive = NSKeyedArchiver::archivedData(value, true);
+    const Data pattern(from.begin(), from.end());
+    const auto found = std::search(archive.begin(), archive.end(), pattern.begin(), pattern.end());
+    if (found == archive.end()) {
+        ADD_FAILURE() << "no " << Value(from).debugDescribe() << " in the archive";
+        return archive;
+    }
+    std::copy(to.begin(), to.end(), found);
+    return archive;
+}
+
+TEST_F(KeyedArchiveTest, TextThatIsNotUTF8IsRefusedBothWays) {
+    const std::vector<ArchivableClass> classes = valueClasses();
+    const Data archives[] = {
+        patchedArchive(Value("XY"), "XY", "\xC3\x28"),
+        patchedArchive(Value(Value::Dictionary{{"KQ", 1}}), "KQ", "\xED\xA0"),
+        patchedArchive(Value(std::string("a\0\xC3\xA9", 4)), "\xC3\xA9", "\xC0\xA9"),
+    };
+    for (const Data& archive : archives) {
+        EXPECT_EQ(unarchiveFailure(classes, archive).code(), 4864);
+    }
+
+    const std::string notUTF8 = "caf\xE9";
+    const auto url = URL::parse("u:%\xFFNS"); // found by fuzzing: the URL text is kept as it is
+    ASSERT_TRUE(url);
+    for (const Value& value :
+         {Value(notUTF8), Value(Value::Dictionary{{notUTF8, 1}}), Value(*url),
+          Value(Value::Dictionary{{std::string("k\0a", 3), 1}, {std::string("k\0b", 3), 2}})}) {
+        try {
+            NSKeyedArchiver::archivedData(value, true);
+            ADD_FAILURE() << "archived " << value.debugDescribe();
+        } catch (const Error& error) {
+            EXPECT_EQ(error.code(), 4866);
+        }
+    }
+}
+
+// Found by fuzzing: an unsigned number within the signed range read as unsigned, and archived
+// again as a signed one.
+TEST_F(KeyedArchiveTest, ASmallUnsignedNumberReadsAsTheSignedOneItArchivesAs) {
+    const Data archive = patchedArchive(Value(UINT64_MAX), std::string(8, '\xFF'),
+                                        std::string("\0\0\0\0\0\0\0\5", 8));
+    const Value read = NSKeyedUnarchiver::unarchivedObject(valueClasses(), archive);
+    EXPECT_EQ(read.kind(), Value::Kind::integer);
+    EXPECT_EQ(read, Value(5));
 }
 
 TEST_F(KeyedArchiveTest, WhatCannotBeArchivedThrows) {

@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace zestrel::platform {
 namespace {
@@ -137,6 +138,19 @@ Value readInteger(void* node) {
     return Value(raw);
 }
 
+// Text that a list keeps as it is: valid UTF-8 without NUL characters (the library cuts
+// text at a NUL, and writes other invalid text garbled).
+bool isKeepableText(std::string_view text) {
+    return text.find('\0') == std::string_view::npos && detail::isValidUTF8(text);
+}
+
+[[noreturn]] void throwTextInvalid() {
+    throw NSError::make(NSCocoaErrorDomain, NSPropertyListWriteInvalidError,
+                        {{NSDebugDescriptionErrorKey,
+                          "Property list invalid for format: 200 (property lists cannot contain "
+                          "text that is not valid UTF-8 or that holds a NUL character)"}});
+}
+
 Node encode(const Value& input) {
     const Value& value = input.flattened();
     switch (value.kind()) {
@@ -149,6 +163,9 @@ Node encode(const Value& input) {
     case Value::Kind::real:
         return Node(plist_new_real(*value.asDouble()));
     case Value::Kind::string:
+        if (!isKeepableText(*value.asString())) {
+            throwTextInvalid();
+        }
         return Node(plist_new_string(value.asString()->c_str()));
     case Value::Kind::data: {
         const Data& data = *value.asData();
@@ -166,6 +183,9 @@ Node encode(const Value& input) {
     case Value::Kind::dictionary: {
         Node dictionary(plist_new_dict());
         for (const auto& [key, element] : *value.asDictionary()) {
+            if (!isKeepableText(key)) {
+                throwTextInvalid();
+            }
             plist_dict_set_item(dictionary.get(), key.c_str(), encode(element).release());
         }
         return dictionary;
@@ -175,8 +195,75 @@ Node encode(const Value& input) {
     }
 }
 
-// An "ASCII" string object may hold any bytes; text is kept as UTF-8 only.
-bool isValidUTF8(std::string_view text) {
+Value decodeNode(void* node) {
+    switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+        std::uint8_t flag = 0;
+        plist_get_bool_val(node, &flag);
+        return Value(flag != 0);
+    }
+    case PLIST_UINT:
+        return readInteger(node);
+    case PLIST_REAL: {
+        double real = 0;
+        plist_get_real_val(node, &real);
+        return Value(real);
+    }
+    case PLIST_STRING: {
+        // By pointer and length: the library aborts when asked to copy text holding a NUL.
+        std::uint64_t length = 0;
+        const char* text = plist_get_string_ptr(node, &length);
+        std::string string = text ? std::string(text, length) : std::string();
+        if (!isKeepableText(string)) {
+            throwCorrupt("The property list holds a string that is not valid text.");
+        }
+        return Value(std::move(string));
+    }
+    case PLIST_DATA: {
+        std::uint64_t length = 0;
+        const char* bytes = plist_get_data_ptr(node, &length);
+        const auto* begin = reinterpret_cast<const std::uint8_t*>(bytes);
+        return Value(bytes ? Data(begin, begin + length) : Data{});
+    }
+    case PLIST_DATE:
+        return Value(readDate(node));
+    case PLIST_ARRAY: {
+        Value::Array array;
+        const std::uint32_t count = plist_array_get_size(node);
+        array.reserve(count);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            array.push_back(decodeNode(plist_array_get_item(node, i)));
+        }
+        return Value(std::move(array));
+    }
+    case PLIST_DICT: {
+        Value::Dictionary dictionary;
+        plist_dict_iter rawIterator = nullptr;
+        plist_dict_new_iter(node, &rawIterator);
+        const std::unique_ptr<void, void (*)(void*)> iterator(rawIterator, std::free);
+        for (;;) {
+            char* key = nullptr;
+            plist_t element = nullptr;
+            plist_dict_next_item(node, iterator.get(), &key, &element);
+            const Buffer ownedKey(key);
+            if (element == nullptr) {
+                break;
+            }
+            if (key != nullptr && !detail::isValidUTF8(key)) {
+                throwCorrupt("The property list holds a dictionary key that is not valid text.");
+            }
+            dictionary.insert_or_assign(key ? key : "", decodeNode(element));
+        }
+        return Value(std::move(dictionary));
+    }
+    default:
+        throwCorrupt("The property list holds an object of an unsupported type.");
+    }
+}
+
+} // namespace
+
+bool detail::isValidUTF8(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
         const auto lead = static_cast<unsigned char>(text[i]);
@@ -216,82 +303,16 @@ bool isValidUTF8(std::string_view text) {
     return true;
 }
 
-Value decodeNode(void* node) {
-    switch (plist_get_node_type(node)) {
-    case PLIST_BOOLEAN: {
-        std::uint8_t flag = 0;
-        plist_get_bool_val(node, &flag);
-        return Value(flag != 0);
-    }
-    case PLIST_UINT:
-        return readInteger(node);
-    case PLIST_REAL: {
-        double real = 0;
-        plist_get_real_val(node, &real);
-        return Value(real);
-    }
-    case PLIST_STRING: {
-        // By pointer and length: the library aborts when asked to copy text holding a NUL.
-        std::uint64_t length = 0;
-        const char* text = plist_get_string_ptr(node, &length);
-        std::string string = text ? std::string(text, length) : std::string();
-        if (!isValidUTF8(string)) {
-            throwCorrupt("The property list holds a string that is not valid text.");
-        }
-        return Value(std::move(string));
-    }
-    case PLIST_DATA: {
-        std::uint64_t length = 0;
-        const char* bytes = plist_get_data_ptr(node, &length);
-        const auto* begin = reinterpret_cast<const std::uint8_t*>(bytes);
-        return Value(bytes ? Data(begin, begin + length) : Data{});
-    }
-    case PLIST_DATE:
-        return Value(readDate(node));
-    case PLIST_ARRAY: {
-        Value::Array array;
-        const std::uint32_t count = plist_array_get_size(node);
-        array.reserve(count);
-        for (std::uint32_t i = 0; i < count; ++i) {
-            array.push_back(decodeNode(plist_array_get_item(node, i)));
-        }
-        return Value(std::move(array));
-    }
-    case PLIST_DICT: {
-        Value::Dictionary dictionary;
-        plist_dict_iter rawIterator = nullptr;
-        plist_dict_new_iter(node, &rawIterator);
-        const std::unique_ptr<void, void (*)(void*)> iterator(rawIterator, std::free);
-        for (;;) {
-            char* key = nullptr;
-            plist_t element = nullptr;
-            plist_dict_next_item(node, iterator.get(), &key, &element);
-            const Buffer ownedKey(key);
-            if (element == nullptr) {
-                break;
-            }
-            if (key != nullptr && !isValidUTF8(key)) {
-                throwCorrupt("The property list holds a dictionary key that is not valid text.");
-            }
-            dictionary.insert_or_assign(key ? key : "", decodeNode(element));
-        }
-        return Value(std::move(dictionary));
-    }
-    default:
-        throwCorrupt("The property list holds an object of an unsupported type.");
-    }
-}
-
-} // namespace
-
-bool detail::binaryPropertyListHasKeyWithNUL(const Data& bytes) {
+bool detail::binaryPropertyListHasTextWithNUL(const Data& bytes) {
     constexpr std::size_t kTrailerSize = 32;
     const std::size_t size = bytes.size();
-    if (size < 8 + kTrailerSize || std::memcmp(bytes.data(), "bplist", 6) != 0) {
+    if (size < 8 + kTrailerSize || size > std::numeric_limits<std::uint32_t>::max() ||
+        std::memcmp(bytes.data(), "bplist", 6) != 0) {
         return false;
     }
     // A big-endian unsigned number of `width` bytes at `offset`; nothing when out of bounds.
-    const auto number = [&](std::size_t offset, std::size_t width) -> std::optional<std::uint64_t> {
+    const auto number = [&](std::uint64_t offset,
+                            std::size_t width) -> std::optional<std::uint64_t> {
         if (width == 0 || width > 8 || offset > size || size - offset < width) {
             return std::nullopt;
         }
@@ -303,77 +324,56 @@ bool detail::binaryPropertyListHasKeyWithNUL(const Data& bytes) {
     };
     const std::size_t trailer = size - kTrailerSize;
     const std::size_t offsetSize = bytes[trailer + 6];
-    const std::size_t referenceSize = bytes[trailer + 7];
     const std::uint64_t objectCount = *number(trailer + 8, 8);
     const std::uint64_t tableOffset = *number(trailer + 24, 8);
-    if (offsetSize == 0 || offsetSize > 8 || referenceSize == 0 || referenceSize > 8 ||
-        tableOffset >= trailer || objectCount > (trailer - tableOffset) / offsetSize) {
+    if (offsetSize == 0 || offsetSize > 8 || tableOffset >= trailer ||
+        objectCount > (trailer - tableOffset) / offsetSize) {
         return false; // not a list the library reads either
     }
-    const auto objectOffset = [&](std::uint64_t index) {
-        return index < objectCount ? number(tableOffset + index * offsetSize, offsetSize)
-                                   : std::nullopt;
-    };
-    // An object's element count and where its contents start: a low nibble of 15 means the
-    // count follows as an integer object.
-    const auto countAndStart =
-        [&](std::uint64_t offset) -> std::optional<std::pair<std::uint64_t, std::uint64_t>> {
-        if (offset >= trailer) {
-            return std::nullopt;
-        }
-        const std::uint64_t nibble = bytes[offset] & 0x0F;
-        if (nibble != 0x0F) {
-            return std::pair{nibble, offset + 1};
-        }
-        if (offset + 1 >= trailer || (bytes[offset + 1] & 0xF0) != 0x10) {
-            return std::nullopt;
-        }
-        const std::size_t width = std::size_t{1} << (bytes[offset + 1] & 0x0F);
-        const auto count = number(offset + 2, width);
-        if (!count) {
-            return std::nullopt;
-        }
-        return std::pair{*count, offset + 2 + width};
-    };
-    const auto holdsNUL = [&](std::uint64_t offset) {
-        const auto found = countAndStart(offset);
-        if (!found) {
-            return false;
-        }
-        const auto [count, start] = *found;
-        const unsigned type = bytes[offset] >> 4;
-        const std::uint64_t unit = type == 0x6 ? 2 : 1; // UTF-16 or single bytes
-        if (type != 0x5 && type != 0x6 && type != 0x7) {
-            return false;
-        }
-        const std::uint64_t end = std::min<std::uint64_t>(
-            trailer, count > (trailer - start) / unit ? trailer : start + count * unit);
-        for (std::uint64_t at = start; at + unit <= end; at += unit) {
-            if (bytes[at] == 0 && (unit == 1 || bytes[at + 1] == 0)) {
-                return true;
-            }
-        }
-        return false;
-    };
+    // Objects may overlap, and a crafted list makes every one of them a long string over the
+    // same bytes: counts of NUL bytes and of NUL UTF-16 units before each position answer for
+    // any string at once, so the whole scan stays linear in the size of the list.
+    std::vector<std::uint32_t> zeroBytes(trailer + 1, 0); // NUL bytes in [0, i)
+    std::vector<std::uint32_t> zeroUnits(trailer + 2, 0); // NUL pairs at i - 2, i - 4, ...
+    for (std::size_t i = 0; i < trailer; ++i) {
+        zeroBytes[i + 1] = zeroBytes[i] + (bytes[i] == 0 ? 1 : 0);
+        const bool unit = i + 1 < trailer && bytes[i] == 0 && bytes[i + 1] == 0;
+        zeroUnits[i + 2] = zeroUnits[i] + (unit ? 1 : 0);
+    }
     for (std::uint64_t index = 0; index < objectCount; ++index) {
-        const auto offset = objectOffset(index);
-        if (!offset || *offset >= trailer || (bytes[*offset] >> 4) != 0xD) {
+        const auto offset = number(tableOffset + index * offsetSize, offsetSize);
+        if (!offset || *offset >= trailer) {
             continue;
         }
-        const auto found = countAndStart(*offset);
-        if (!found) {
+        const unsigned type = bytes[*offset] >> 4;
+        if (type != 0x5 && type != 0x6 && type != 0x7) { // ASCII, UTF-16 or UTF-8 text
             continue;
         }
-        const auto [count, start] = *found;
-        for (std::uint64_t k = 0; k < count; ++k) {
-            const auto reference = number(start + k * referenceSize, referenceSize);
-            if (!reference) {
-                break;
+        // The length: a low nibble of 15 means it follows as an integer object.
+        std::uint64_t count = bytes[*offset] & 0x0F;
+        std::uint64_t start = *offset + 1;
+        if (count == 0x0F) {
+            if (start >= trailer || (bytes[start] & 0xF0) != 0x10) {
+                continue;
             }
-            if (const auto keyOffset = objectOffset(*reference);
-                keyOffset && holdsNUL(*keyOffset)) {
-                return true;
+            const std::size_t width = std::size_t{1} << (bytes[start] & 0x0F);
+            const auto length = number(start + 1, width);
+            if (!length) {
+                continue;
             }
+            count = *length;
+            start += 1 + width;
+        }
+        if (start >= trailer) {
+            continue;
+        }
+        const std::uint64_t unit = type == 0x6 ? 2 : 1;
+        const std::uint64_t units = std::min(count, (trailer - start) / unit);
+        const std::uint64_t end = start + units * unit;
+        const bool holdsNUL =
+            unit == 1 ? zeroBytes[end] != zeroBytes[start] : zeroUnits[end] != zeroUnits[start];
+        if (holdsNUL) {
+            return true;
         }
     }
     return false;
@@ -386,10 +386,11 @@ bool PropertyList::isValid(const Value& input) {
     case Value::Kind::integer:
     case Value::Kind::unsignedInteger:
     case Value::Kind::real:
-    case Value::Kind::string:
     case Value::Kind::data:
     case Value::Kind::date:
         return true;
+    case Value::Kind::string:
+        return isKeepableText(*value.asString());
     case Value::Kind::array:
         for (const Value& element : *value.asArray()) {
             if (!isValid(element)) {
@@ -399,7 +400,7 @@ bool PropertyList::isValid(const Value& input) {
         return true;
     case Value::Kind::dictionary:
         for (const auto& [key, element] : *value.asDictionary()) {
-            if (!isValid(element)) {
+            if (!isKeepableText(key) || !isValid(element)) {
                 return false;
             }
         }
@@ -425,8 +426,8 @@ Value PropertyList::decode(const Data& bytes) {
     if (bytes.size() > std::numeric_limits<std::uint32_t>::max()) {
         throwCorrupt("The property list is too large.");
     }
-    if (detail::binaryPropertyListHasKeyWithNUL(bytes)) {
-        throwCorrupt("The property list holds a dictionary key that is not valid text.");
+    if (detail::binaryPropertyListHasTextWithNUL(bytes)) {
+        throwCorrupt("The property list holds text with a NUL character.");
     }
     plist_t root = nullptr;
     plist_from_memory(reinterpret_cast<const char*>(bytes.data()),

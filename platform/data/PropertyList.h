@@ -2,11 +2,15 @@
 
 #include "platform/base/Value.h"
 
+#include <string_view>
+
 namespace zestrel::platform {
 
 // Property lists: booleans, integers (signed, and unsigned above the signed range),
 // reals, strings, data, dates, arrays and dictionaries of them. Nothing else (no URL,
-// UUID, error, object or null) can be kept in one.
+// UUID, error, object or null) can be kept in one, and text (strings and dictionary keys)
+// must be valid UTF-8 without NUL characters: the property-list library cuts text at a NUL
+// and garbles invalid text, so such text is neither written nor read.
 struct PropertyList {
     // Present optionals count as their content.
     static bool isValid(const Value& value);
@@ -21,10 +25,13 @@ struct PropertyList {
 };
 
 namespace detail {
-// Whether a binary property list has a dictionary key holding a NUL character. The
-// property-list library aborts the process when it meets one, so such lists are refused
-// before it reads them.
-bool binaryPropertyListHasKeyWithNUL(const Data& bytes);
+// Whether a binary property list has a string or a dictionary key holding a NUL character.
+// The property-list library aborts the process when it meets such a key and cuts such a
+// string, so these lists are refused before it reads them. Linear in the list's size.
+bool binaryPropertyListHasTextWithNUL(const Data& bytes);
+
+// Well-formed UTF-8: no overlong forms, surrogates or code points above U+10FFFF.
+bool isValidUTF8(std::string_view text);
 } // namespace detail
 
 } // namespace zestrel::platform

@@ -111,27 +111,128 @@ Data binaryList(const std::vector<Data>& objects) {
     return bytes;
 }
 
+Error decodeFailure(const Data& bytes) {
+    try {
+        PropertyList::decode(bytes);
+    } catch (const Error& error) {
+        return error;
+    }
+    ADD_FAILURE() << "decoded";
+    return NSError::make("none", 0);
+}
+
+Error encodeFailure(const Value& value) {
+    try {
+        PropertyList::encodeBinary(value);
+    } catch (const Error& error) {
+        return error;
+    }
+    ADD_FAILURE() << "encoded " << value.debugDescribe();
+    return NSError::make("none", 0);
+}
+
+// A list of one string, as single bytes, and of a dictionary with that string as its key.
+Data listWithString(const std::string& text) {
+    Data string{static_cast<std::uint8_t>(0x50 | text.size())};
+    string.insert(string.end(), text.begin(), text.end());
+    return binaryList({{0xA1, 1}, string});
+}
+Data listWithKey(const std::string& text) {
+    Data key{static_cast<std::uint8_t>(0x50 | text.size())};
+    key.insert(key.end(), text.begin(), text.end());
+    return binaryList({{0xD1, 1, 2}, key, {0x10, 1}});
+}
+
 // Found by fuzzing: such lists aborted the process inside the property-list library, or
 // read as text our own writer could not write back.
-TEST(PropertyList, MalformedTextIsACorruptList) {
-    const Data keyWithNUL = binaryList({{0xD1, 1, 2}, {0x53, 'a', 0, 'b'}, {0x10, 1}});
-    const Data utf16KeyWithNUL = binaryList({{0xD1, 1, 2}, {0x61, 0, 0}, {0x10, 1}});
-    const Data notUTF8 = binaryList({{0xA1, 1}, {0x51, 0xEC}});
-    const Data keyNotUTF8 = binaryList({{0xD1, 1, 2}, {0x51, 0x81}, {0x10, 1}});
-    for (const Data& bytes : {keyWithNUL, utf16KeyWithNUL, notUTF8, keyNotUTF8}) {
-        try {
-            PropertyList::decode(bytes);
-            FAIL() << "malformed text was decoded";
-        } catch (const Error& error) {
-            EXPECT_EQ(error.code(), 3840);
-        }
+TEST(PropertyList, TextWithNULIsNeitherReadNorWritten) {
+    const Data lists[] = {
+        listWithKey(std::string("a\0b", 3)),
+        binaryList({{0xD1, 1, 2}, {0x61, 0, 0}, {0x10, 1}}), // UTF-16 key
+        listWithString(std::string("a\0b", 3)),
+        binaryList({{0xA1, 1}, {0x62, 0, 'a', 0, 0}}), // UTF-16 string
+    };
+    for (const Data& bytes : lists) {
+        EXPECT_EQ(decodeFailure(bytes).code(), 3840);
     }
-    // A string value holding a NUL (here in UTF-16) reads as text; the library may stop
-    // it at the NUL.
-    const Value decoded = PropertyList::decode(binaryList({{0xA1, 1}, {0x62, 0, 'a', 0, 0}}));
-    ASSERT_NE(decoded.asArray(), nullptr);
-    ASSERT_NE(decoded.asArray()->at(0).asString(), nullptr);
-    EXPECT_EQ(decoded.asArray()->at(0).asString()->substr(0, 1), "a");
+    const std::string withNUL("a\0b", 3);
+    for (const Value& value : {Value(withNUL), Value(Value::Array{withNUL}),
+                               Value(Value::Dictionary{{withNUL, 1}, {"a", 2}})}) {
+        EXPECT_FALSE(PropertyList::isValid(value)) << value.debugDescribe();
+        EXPECT_EQ(encodeFailure(value).code(), 3851);
+    }
+}
+
+TEST(PropertyList, TextMustBeWellFormedUTF8) {
+    const std::string refused[] = {
+        "\xC0\x80",
+        "\xC1\xBF", // overlong two-byte forms
+        "\xE0\x80\x80",
+        "\xE0\x9F\xBF", // overlong three-byte forms
+        "\xF0\x80\x80\x80",
+        "\xF0\x8F\xBF\xBF", // overlong four-byte forms
+        "\xED\xA0\x80",
+        "\xED\xBF\xBF", // surrogates
+        "\xF4\x90\x80\x80",
+        "\xF5\x80\x80\x80", // beyond U+10FFFF
+        "\x81",
+        "a\xC3", // a stray continuation, a cut sequence
+    };
+    for (const std::string& text : refused) {
+        EXPECT_EQ(decodeFailure(listWithString(text)).code(), 3840);
+        EXPECT_EQ(decodeFailure(listWithKey(text)).code(), 3840);
+        EXPECT_EQ(encodeFailure(Value::Dictionary{{"k", text}}).code(), 3851);
+        EXPECT_EQ(encodeFailure(Value::Dictionary{{text, 1}}).code(), 3851);
+    }
+    // The smallest and largest of each length read as they are.
+    for (const std::string text : {"\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF",
+                                   "\xEE\x80\x80", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF"}) {
+        EXPECT_EQ(PropertyList::decode(listWithString(text)), Value(Value::Array{text}));
+        EXPECT_EQ(PropertyList::decode(listWithKey(text)), Value(Value::Dictionary{{text, 1}}));
+    }
+}
+
+// Many dictionaries over one long key: every key was scanned again for each dictionary.
+TEST(PropertyList, ACraftedListOfSharedLongKeysIsReadOnce) {
+    constexpr std::size_t kKeyLength = 1000;
+    constexpr std::size_t kKeys = 300;
+    constexpr std::size_t kDictionaries = 300;
+    Data bytes{'b', 'p', 'l', 'i', 's', 't', '0', '0'};
+    const std::size_t keyOffset = bytes.size();
+    for (const std::size_t byte :
+         {std::size_t{0x5F}, std::size_t{0x11}, kKeyLength >> 8, kKeyLength & 0xFF}) {
+        bytes.push_back(static_cast<std::uint8_t>(byte));
+    }
+    bytes.resize(bytes.size() + kKeyLength, 'k');
+    const std::size_t dictionaryOffset = bytes.size();
+    for (const std::size_t byte :
+         {std::size_t{0xDF}, std::size_t{0x11}, kKeys >> 8, kKeys & 0xFF}) {
+        bytes.push_back(static_cast<std::uint8_t>(byte));
+    }
+    bytes.resize(bytes.size() + 2 * kKeys * 2, 0); // every key and value is object 0
+    const std::size_t tableOffset = bytes.size();
+    for (std::size_t i = 0; i <= kDictionaries; ++i) {
+        const std::size_t offset = i == 0 ? keyOffset : dictionaryOffset;
+        bytes.insert(bytes.end(),
+                     {static_cast<std::uint8_t>(offset >> 16),
+                      static_cast<std::uint8_t>(offset >> 8), static_cast<std::uint8_t>(offset)});
+    }
+    Data trailer(32, 0);
+    trailer[6] = 3; // offset size
+    trailer[7] = 2; // reference size
+    for (int k = 0; k < 8; ++k) {
+        trailer[15 - k] = static_cast<std::uint8_t>(std::uint64_t{kDictionaries + 1} >> (8 * k));
+        trailer[23 - k] =
+            static_cast<std::uint8_t>(std::uint64_t{1} >> (8 * k)); // the top is a dictionary
+        trailer[31 - k] = static_cast<std::uint8_t>(std::uint64_t{tableOffset} >> (8 * k));
+    }
+    bytes.insert(bytes.end(), trailer.begin(), trailer.end());
+
+    EXPECT_FALSE(detail::binaryPropertyListHasTextWithNUL(bytes));
+    const Value decoded = PropertyList::decode(bytes);
+    ASSERT_NE(decoded.asDictionary(), nullptr);
+    EXPECT_EQ(decoded.asDictionary()->size(), 1u);
+    EXPECT_EQ(decoded.asDictionary()->begin()->first, std::string(kKeyLength, 'k'));
 }
 
 TEST(PropertyList, ReadsTheTextForm) {

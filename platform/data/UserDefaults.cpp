@@ -27,7 +27,9 @@
 #include <map>
 #include <set>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace zestrel::platform {
 namespace {
@@ -225,37 +227,17 @@ public:
     // Writes every changed domain; false when one could not be written (it stays pending).
     bool flush() {
         std::lock_guard writing(writeMutex_);
-        std::vector<std::pair<std::string, Value::Dictionary>> pending;
-        {
-            std::lock_guard lock(mutex_);
-            flushScheduled_ = false;
-            for (auto& [name, domain] : domains_) {
-                if (domain.dirty && domain.writable) {
-                    pending.emplace_back(name, domain.values);
-                    domain.dirty = false;
-                }
-            }
+        return flushWhileWriting();
+    }
+
+    // The last write, as the process ends or dies: it waits for another thread's write,
+    // but does not start one inside a write of its own thread (a `fatal()` there).
+    void flushBeforeDying() {
+        if (writingThread_.load() == std::this_thread::get_id()) {
+            return;
         }
-        bool succeeded = true;
-        for (const auto& [name, values] : pending) {
-            std::optional<std::string> failure;
-            try {
-                failure = writeFileAtomically(fileFor(name), PropertyList::encodeBinary(values));
-            } catch (const Error& error) {
-                failure = error.localizedDescription();
-            }
-            if (failure) {
-                succeeded = false;
-                {
-                    std::lock_guard lock(mutex_);
-                    domains_[name].dirty = true;
-                }
-                logError(fmt::format("Could not write the preferences of {}: {}", name, *failure));
-            } else {
-                ++writes_;
-            }
-        }
-        return succeeded;
+        std::lock_guard writing(writeMutex_);
+        flushWhileWriting();
     }
 
     std::uint64_t writes() const { return writes_; }
@@ -266,10 +248,72 @@ private:
         bool dirty = false;
         // False when a file is there that could not be read: it is never replaced.
         bool writable = true;
+        // A domain that keeps failing says so once, not at every attempt.
+        bool failureReported = false;
     };
+
+    bool flushWhileWriting() {
+        writingThread_.store(std::this_thread::get_id());
+        const struct Done {
+            std::atomic<std::thread::id>& thread;
+            ~Done() { thread.store(std::thread::id()); }
+        } done{writingThread_};
+
+        std::vector<std::pair<std::string, Value::Dictionary>> pending;
+        std::vector<std::string> failures;
+        bool succeeded = true;
+        {
+            std::lock_guard lock(mutex_);
+            flushScheduled_ = false;
+            for (auto& [name, domain] : domains_) {
+                if (!domain.dirty) {
+                    continue;
+                }
+                if (domain.writable) {
+                    pending.emplace_back(name, domain.values);
+                    domain.dirty = false;
+                    continue;
+                }
+                succeeded = false;
+                if (!std::exchange(domain.failureReported, true)) {
+                    failures.push_back(fmt::format(
+                        "Could not write the preferences of {}: the file {} could not be read, "
+                        "so it is kept as it is",
+                        name, fileFor(name).string()));
+                }
+            }
+        }
+        for (const auto& [name, values] : pending) {
+            std::optional<std::string> failure;
+            try {
+                failure = writeFileAtomically(fileFor(name), PropertyList::encodeBinary(values));
+            } catch (const Error& error) {
+                failure = error.localizedDescription();
+            }
+            std::lock_guard lock(mutex_);
+            Domain& domain = domains_[name];
+            if (!failure) {
+                domain.failureReported = false;
+                ++writes_;
+                continue;
+            }
+            succeeded = false;
+            domain.dirty = true;
+            if (!std::exchange(domain.failureReported, true)) {
+                failures.push_back(
+                    fmt::format("Could not write the preferences of {}: {}", name, *failure));
+            }
+        }
+        for (const std::string& failure : failures) {
+            logError(failure);
+        }
+        return succeeded;
+    }
 
     Domain load(const std::string& name, std::string& warning) const {
         const fs::path path = fileFor(name);
+        // Nothing of this process writes the domain yet, so temporaries are a dead write's.
+        removeStaleTemporaryFiles(path);
         std::error_code error;
         const auto size = fs::file_size(path, error);
         if (error) {
@@ -327,6 +371,7 @@ private:
     const fs::path folder_;
     std::mutex loadMutex_;
     std::mutex writeMutex_;
+    std::atomic<std::thread::id> writingThread_;
     mutable std::mutex mutex_;
     std::map<std::string, Domain, std::less<>> domains_;
     bool flushScheduled_ = false;
@@ -346,19 +391,36 @@ void DefaultsDatabase::scheduleFlush() {
 
 namespace {
 
-// The suites of the process. Ending the process writes what is pending.
+void flushBeforeProcessEnds();
+
+// The suites of the process. Ending the process, by an exit, a `fatal()` or a simulated
+// relaunch, writes what is pending.
 struct DefaultsProcess {
+    DefaultsProcess() {
+        static const bool hooked = [] {
+            std::atexit(flushBeforeProcessEnds);
+            addFatalHook(flushBeforeProcessEnds);
+            return true;
+        }();
+        (void)hooked;
+    }
+    ~DefaultsProcess() { database->flush(); }
+
     std::shared_ptr<detail::DefaultsDatabase> database =
         std::make_shared<detail::DefaultsDatabase>(preferencesFolder());
     std::mutex mutex;
     std::map<std::string, std::shared_ptr<UserDefaults>, std::less<>> suites;
-
-    ~DefaultsProcess() { database->flush(); }
 };
 
 ProcessLocal<DefaultsProcess>& defaultsProcess() {
     static auto* const local = new ProcessLocal<DefaultsProcess>(); // lives as long as the process
     return *local;
+}
+
+void flushBeforeProcessEnds() {
+    if (defaultsProcess().exists()) {
+        defaultsProcess()->database->flushBeforeDying();
+    }
 }
 
 } // namespace

@@ -26,7 +26,10 @@ class DefaultsDatabase;
 // suite's own persistent domain (the app domain), then in the global domain, then in
 // the registration domain. Persistent domains are kept one binary property list each
 // under `${XDG_CONFIG_HOME:-~/.config}/zestrel/Preferences/<domain>.plist`; changes are
-// written at the end of the run-loop turn, at `synchronize()` and at `flushAll()`.
+// written at the end of the run-loop turn, at `synchronize()` and at `flushAll()`, and
+// whatever is still pending when the process exits or stops in `fatal()`. A write replaces
+// the file atomically (through a symbolic link, the file it leads to); loading a domain
+// removes the temporary files of writes that died half-way.
 //
 // Every change made through an object is reported synchronously on the writing thread:
 // to key-value observers of the changed keys and by posting
@@ -100,7 +103,9 @@ public:
     void removePersistentDomain(std::string_view name);
     // The registration domain under NSRegistrationDomain; empty for any other name.
     Value::Dictionary volatileDomain(std::string_view name) const;
-    // Writes pending changes now; false when a file could not be written.
+    // Writes pending changes now; false when a file could not be written, or a domain has
+    // changes that cannot be kept because its file could not be read. Each failing domain
+    // logs one warning until it is written again.
     bool synchronize();
 
     // MARK: Key-value observation of keys.

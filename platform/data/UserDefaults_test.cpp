@@ -9,11 +9,20 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <random>
 #include <thread>
+
+extern char** environ;
 
 namespace zestrel::platform {
 namespace {
@@ -356,6 +365,187 @@ TEST_F(UserDefaultsTest, WritersOnSeveralThreadsLoseNothing) {
     EXPECT_TRUE(defaults->synchronize());
     const Value stored = PropertyList::decode(readFile(fileOf("com.quorvik.Zestrel")));
     EXPECT_EQ(stored.asDictionary()->size(), 200u);
+}
+
+// MARK: Keeping every write
+
+TEST_F(UserDefaultsTest, AWriteIsKeptWhenTheProcessExitsBeforeTheTurnEnds) {
+    auto defaults = UserDefaults::standard();
+    defaults->setObject(5, "counter");
+    RunLoop::main().runUntilIdle();
+    EXPECT_EXIT(
+        {
+            defaults->setObject(77, "counter");
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(PropertyList::decode(readFile(fileOf("com.quorvik.Zestrel"))),
+              Value(Value::Dictionary{{"counter", 77}}));
+}
+
+TEST_F(UserDefaultsTest, AWriteIsKeptWhenTheProcessStopsInFatal) {
+    auto defaults = UserDefaults::standard();
+    EXPECT_DEATH(
+        {
+            defaults->setObject(77, "counter");
+            fatal("stopping with a write pending");
+        },
+        "stopping with a write pending");
+    EXPECT_EQ(PropertyList::decode(readFile(fileOf("com.quorvik.Zestrel"))),
+              Value(Value::Dictionary{{"counter", 77}}));
+}
+
+TEST_F(UserDefaultsTest, ADomainWhoseFileCannotBeReadIsNotSynchronizedAndSaysSoOnce) {
+    fs::create_directories(fileOf("com.quorvik.Zestrel")); // a folder where the file goes
+    auto defaults = UserDefaults::standard();
+    environment.clearCaptures();
+    defaults->setObject(1, "a");
+    EXPECT_FALSE(defaults->synchronize());
+    defaults->setObject(2, "a");
+    RunLoop::main().runUntilIdle();
+    EXPECT_FALSE(defaults->synchronize());
+    EXPECT_EQ(environment.logLines().size(), 1u);
+    EXPECT_THAT(environment.logLines().at(0),
+                HasSubstr("Could not write the preferences of com.quorvik.Zestrel"));
+    EXPECT_TRUE(fs::is_directory(fileOf("com.quorvik.Zestrel")));
+    EXPECT_EQ(UserDefaults::fileWriteCount(), 0u);
+}
+
+TEST_F(UserDefaultsTest, AFailedWriteStaysPendingUntilTheFolderCanBeMade) {
+    auto defaults = UserDefaults::standard();
+    const fs::path blocker = environment.configHome() / "zestrel";
+    std::ofstream(blocker) << "a file where the folder goes";
+    defaults->setObject("kept", "k");
+    EXPECT_FALSE(defaults->synchronize());
+    EXPECT_FALSE(defaults->synchronize());
+    EXPECT_EQ(environment.logLines().size(), 1u) << "a failing domain says so once";
+
+    fs::remove(blocker);
+    EXPECT_TRUE(defaults->synchronize());
+    EXPECT_EQ(PropertyList::decode(readFile(fileOf("com.quorvik.Zestrel"))),
+              Value(Value::Dictionary{{"k", "kept"}}));
+}
+
+TEST_F(UserDefaultsTest, TemporaryFilesOfDeadWritesAreRemovedWhenTheDomainLoads) {
+    writeFile(fileOf("com.quorvik.Zestrel"), PropertyList::encodeBinary(Value::Dictionary{}));
+    const std::vector<std::string> others = {".group.a.plist.Ab12Cd", ".com.quorvik.Zestrel.plist",
+                                             "com.quorvik.Zestrel.plist.Ab12Cd", "notes.txt"};
+    for (const std::string& name : others) {
+        writeFile(preferences() / name, Data{1});
+    }
+    writeFile(preferences() / ".com.quorvik.Zestrel.plist.Ab12Cd", Data(1 << 20, 7));
+    writeFile(preferences() / ".com.quorvik.Zestrel.plist.x9Y8z7", Data{1});
+
+    UserDefaults::standard();
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(preferences())) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::vector<std::string> expected = others;
+    expected.push_back("com.quorvik.Zestrel.plist");
+    EXPECT_THAT(names, ::testing::UnorderedElementsAreArray(expected));
+}
+
+TEST_F(UserDefaultsTest, AWriteGoesThroughASymbolicLinkToTheFileItLeadsTo) {
+    const fs::path target = environment.home() / "dotfiles" / "zestrel.plist";
+    writeFile(target, PropertyList::encodeBinary(Value::Dictionary{{"old", 1}}));
+    fs::create_directories(preferences());
+    fs::create_symlink("../../../dotfiles/zestrel.plist", fileOf("com.quorvik.Zestrel"));
+
+    auto defaults = UserDefaults::standard();
+    EXPECT_EQ(defaults->object("old"), Value(1));
+    defaults->setObject(2, "new");
+    EXPECT_TRUE(defaults->synchronize());
+
+    EXPECT_TRUE(fs::is_symlink(fileOf("com.quorvik.Zestrel")));
+    EXPECT_EQ(PropertyList::decode(readFile(target)),
+              Value(Value::Dictionary{{"old", 1}, {"new", 2}}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(target.parent_path()), {}), 1);
+}
+
+// A writer process killed at random moments: each run goes on from the counter the last one
+// left. It signals on descriptor 3 just before each write, so the kill lands inside one.
+constexpr const char* kKilledWriterVariable = "ZESTREL_KILLED_WRITER";
+
+class KilledWriter : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (std::getenv(kKilledWriterVariable) == nullptr) {
+            return;
+        }
+        auto defaults = UserDefaults::standard();
+        for (std::int64_t counter = defaults->integer("counter") + 1;; ++counter) {
+            defaults->setObject(counter, "counter");
+            // A payload that grows with the counter, so a torn file cannot pass for a whole one.
+            defaults->setObject(Data(static_cast<std::size_t>(counter % 64) * 512,
+                                     static_cast<std::uint8_t>(counter)),
+                                "payload");
+            const char tick = 't';
+            if (::write(3, &tick, 1) != 1) {
+                std::_Exit(1);
+            }
+            defaults->synchronize();
+        }
+    }
+};
+[[maybe_unused]] ::testing::Environment* const killedWriter =
+    ::testing::AddGlobalTestEnvironment(new KilledWriter);
+
+TEST_F(UserDefaultsTest, AWriterKilledAtAnyMomentLeavesAWholeFileThatNeverGoesBack) {
+    std::mt19937 random(20260115);
+    std::string filter = "--gtest_filter=UserDefaultsTest."
+                         "AWriterKilledAtAnyMomentLeavesAWholeFileThatNeverGoesBack";
+    std::string program = "/proc/self/exe";
+    char* argv[] = {program.data(), filter.data(), nullptr};
+    std::vector<std::string> variables = {std::string(kKilledWriterVariable) + "=1"};
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        variables.emplace_back(*entry);
+    }
+    std::vector<char*> envp;
+    for (auto& variable : variables) {
+        envp.push_back(variable.data());
+    }
+    envp.push_back(nullptr);
+
+    std::int64_t last = 0;
+    for (int run = 0; run < 50; ++run) {
+        int ticks[2];
+        ASSERT_EQ(::pipe2(ticks, O_CLOEXEC), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, ticks[1], 3);
+        pid_t child = 0;
+        ASSERT_EQ(posix_spawn(&child, argv[0], &actions, nullptr, argv, envp.data()), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(ticks[1]);
+        // Between one and three writes begun, then the kill.
+        const int writes = std::uniform_int_distribution(1, 3)(random);
+        char tick = 0;
+        for (int i = 0; i < writes; ++i) {
+            ASSERT_EQ(::read(ticks[0], &tick, 1), 1) << "the writer stopped on its own";
+        }
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ::close(ticks[0]);
+        ASSERT_TRUE(WIFSIGNALED(status));
+
+        if (!fs::exists(fileOf("com.quorvik.Zestrel"))) {
+            continue; // killed inside its first write
+        }
+        const Value stored = PropertyList::decode(readFile(fileOf("com.quorvik.Zestrel")));
+        const auto& values = *stored.asDictionary();
+        const std::int64_t counter = *values.at("counter").asInt64();
+        EXPECT_GE(counter, last) << "run " << run;
+        EXPECT_EQ(values.at("payload").asData()->size(),
+                  static_cast<std::size_t>(counter % 64) * 512);
+        last = counter;
+    }
+    EXPECT_GE(last, 25) << "the writers made progress";
+
+    UserDefaults::standard();
+    EXPECT_EQ(std::distance(fs::directory_iterator(preferences()), {}), 1)
+        << "no temporary file outlives the next load";
 }
 
 // MARK: Observation
