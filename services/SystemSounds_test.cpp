@@ -3,43 +3,21 @@
 #include "platform/base/Bundle.h"
 #include "platform/data/NSFileManager.h"
 #include "platform/system/SystemSound.h"
+#include "platform/testing/FileSizeLimit.h"
 #include "platform/testing/TestEnvironment.h"
 #include "services/TemporaryFileTracker.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
 #include <filesystem>
-#include <sys/resource.h>
 
 namespace zestrel {
 namespace {
 
+using platform::testing::FileSizeLimit;
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-// While held, this process may not make any file larger than `bytes`, as if the disk were
-// full; a write that fits in the stream's buffer fails only when the file is closed.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) : previousHandler_(std::signal(SIGXFSZ, SIG_IGN)) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit saved_{};
-    void (*previousHandler_)(int);
-};
 
 class SystemSoundsTest : public ::testing::Test {
 protected:

@@ -3,44 +3,21 @@
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/data/NSFileManager.h"
+#include "platform/testing/FileSizeLimit.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <sys/resource.h>
 
 namespace zestrel {
 namespace {
 
+using platform::testing::FileSizeLimit;
 namespace fs = std::filesystem;
 using platform::URL;
-
-// While held, this process may not make any file larger than `bytes`: a write beyond fails
-// with EFBIG as one fails on a full disk. A short text waits in the stream's buffer, so its
-// failure shows only when the file is closed.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) : previousHandler_(std::signal(SIGXFSZ, SIG_IGN)) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit saved_{};
-    void (*previousHandler_)(int);
-};
 
 // The POSIX code under a file-writing error, or nothing.
 std::optional<std::int64_t> posixCode(const platform::Error& error) {

@@ -1,6 +1,7 @@
 #include "platform/data/PropertyList.h"
 
 #include "platform/base/Error.h"
+#include "platform/testing/CraftedPropertyList.h"
 
 #include <gtest/gtest.h>
 
@@ -195,38 +196,7 @@ TEST(PropertyList, TextMustBeWellFormedUTF8) {
 // Many dictionaries over one long key: every key was scanned again for each dictionary.
 TEST(PropertyList, ACraftedListOfSharedLongKeysIsReadOnce) {
     constexpr std::size_t kKeyLength = 1000;
-    constexpr std::size_t kKeys = 300;
-    constexpr std::size_t kDictionaries = 300;
-    Data bytes{'b', 'p', 'l', 'i', 's', 't', '0', '0'};
-    const std::size_t keyOffset = bytes.size();
-    for (const std::size_t byte :
-         {std::size_t{0x5F}, std::size_t{0x11}, kKeyLength >> 8, kKeyLength & 0xFF}) {
-        bytes.push_back(static_cast<std::uint8_t>(byte));
-    }
-    bytes.resize(bytes.size() + kKeyLength, 'k');
-    const std::size_t dictionaryOffset = bytes.size();
-    for (const std::size_t byte :
-         {std::size_t{0xDF}, std::size_t{0x11}, kKeys >> 8, kKeys & 0xFF}) {
-        bytes.push_back(static_cast<std::uint8_t>(byte));
-    }
-    bytes.resize(bytes.size() + 2 * kKeys * 2, 0); // every key and value is object 0
-    const std::size_t tableOffset = bytes.size();
-    for (std::size_t i = 0; i <= kDictionaries; ++i) {
-        const std::size_t offset = i == 0 ? keyOffset : dictionaryOffset;
-        bytes.insert(bytes.end(),
-                     {static_cast<std::uint8_t>(offset >> 16),
-                      static_cast<std::uint8_t>(offset >> 8), static_cast<std::uint8_t>(offset)});
-    }
-    Data trailer(32, 0);
-    trailer[6] = 3; // offset size
-    trailer[7] = 2; // reference size
-    for (int k = 0; k < 8; ++k) {
-        trailer[15 - k] = static_cast<std::uint8_t>(std::uint64_t{kDictionaries + 1} >> (8 * k));
-        trailer[23 - k] =
-            static_cast<std::uint8_t>(std::uint64_t{1} >> (8 * k)); // the top is a dictionary
-        trailer[31 - k] = static_cast<std::uint8_t>(std::uint64_t{tableOffset} >> (8 * k));
-    }
-    bytes.insert(bytes.end(), trailer.begin(), trailer.end());
+    const Data bytes = testing::sharedLongKeyList(kKeyLength, 300, 300);
 
     EXPECT_FALSE(detail::binaryPropertyListHasTextWithNUL(bytes));
     const Value decoded = PropertyList::decode(bytes);
