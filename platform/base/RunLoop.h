@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/base/Clock.h"
+#include "platform/base/ThreadChecker.h"
 
 #include <atomic>
 #include <cstdint>
@@ -95,9 +96,11 @@ private:
 };
 
 // The main run loop: the main queue (blocks, run in every mode, in the order they fall
-// due and then in submission order), timers, sources and observers. Blocks are posted from
-// any thread; everything else belongs to the loop's thread. Nothing posted ever runs
-// inline: it runs when a driver turns the loop.
+// due and then in submission order), timers, sources and observers. Blocks are posted, and
+// sources signalled, from any thread, and stop() is called from any thread; adding and
+// removing timers, sources and observers and running the loop belong to the loop's thread,
+// and stop the process when called from another. Nothing posted ever runs inline: it runs
+// when a driver turns the loop.
 class RunLoop {
 public:
     enum class RunResult {
@@ -179,6 +182,7 @@ private:
 
     std::shared_ptr<Core> core_;
     std::thread::id thread_;
+    ThreadChecker threadChecker_{"RunLoop", thread_};
 };
 
 } // namespace zestrel::platform

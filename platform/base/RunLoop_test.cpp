@@ -309,5 +309,25 @@ TEST_F(RunLoopDeathTest, ProgrammingErrorsStopTheProcess) {
     EXPECT_DEATH(loop.advance(1s), "virtual clock");
 }
 
+TEST_F(RunLoopDeathTest, RunningOrAddingFromAnotherThreadStopsTheProcess) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(std::thread([this] { loop.runUntilIdle(); }).join(),
+                 "RunLoop used on thread .*, but it belongs to thread ");
+    auto source = std::make_shared<RunLoopSource>([] {});
+    EXPECT_DEATH(std::thread([&] { loop.add(source, RunLoopMode::defaultMode); }).join(),
+                 "RunLoop used on thread .*, but it belongs to thread ");
+}
+
+TEST_F(RunLoopTest, SourcesAreSignalledAndLoopsStoppedFromAnyThread) {
+    auto source = std::make_shared<RunLoopSource>(record("source"));
+    loop.add(source, RunLoopMode::defaultMode);
+    std::thread([&] {
+        source->signal();
+        loop.async(record("block"));
+    }).join();
+    env.runUntilIdle();
+    EXPECT_EQ(ran, (std::vector<std::string>{"source", "block"}));
+}
+
 } // namespace
 } // namespace zestrel::platform
