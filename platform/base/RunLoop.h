@@ -45,8 +45,16 @@ constexpr RunLoopActivity operator|(RunLoopActivity a, RunLoopActivity b) {
 // Something outside the loop (an event-tap port) that wants its callback run on the loop:
 // signalled from any thread, performed on the loop's thread in one of its modes.
 class RunLoopSource : public std::enable_shared_from_this<RunLoopSource> {
+    struct Key {
+        explicit Key() = default;
+    };
+
 public:
-    explicit RunLoopSource(std::function<void()> perform) : perform_(std::move(perform)) {}
+    static std::shared_ptr<RunLoopSource> make(std::function<void()> perform) {
+        return std::make_shared<RunLoopSource>(Key(), std::move(perform));
+    }
+    // Made only by make(): signal() needs the shared pointer that owns it.
+    RunLoopSource(Key, std::function<void()> perform) : perform_(std::move(perform)) {}
     RunLoopSource(const RunLoopSource&) = delete;
     RunLoopSource& operator=(const RunLoopSource&) = delete;
 

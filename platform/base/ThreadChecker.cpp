@@ -1,6 +1,7 @@
 #include "platform/base/ThreadChecker.h"
 
 #include "platform/base/Error.h"
+#include "platform/base/MainThread.h"
 
 #include <sstream>
 
@@ -23,6 +24,10 @@ void ThreadChecker::check() const {
         return;
     }
     fail(owner);
+}
+
+void ThreadChecker::checkMainThread(const char* kind) {
+    ThreadChecker(kind, mainThreadID()).check();
 }
 
 bool ThreadChecker::isCurrent() const {

@@ -25,6 +25,9 @@ public:
     bool isCurrent() const;
     std::thread::id owner() const { return owner_.load(std::memory_order_relaxed); }
 
+    // For what is promised to the main thread without an object to hold a checker.
+    static void checkMainThread(const char* kind);
+
     // Lets the object move: the next check() binds to the thread it runs on.
     void detach() { owner_.store(std::thread::id(), std::memory_order_relaxed); }
     // Binds to `owner` now, whatever it was bound to.

@@ -1,5 +1,6 @@
 #include "platform/base/ThreadChecker.h"
 
+#include "platform/base/MainThread.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -37,6 +38,11 @@ TEST_F(ThreadCheckerTest, DetachedCheckerIsTakenByTheFirstThreadThatChecksIt) {
     checker.check();
 }
 
+TEST_F(ThreadCheckerTest, MainThreadIsTheThreadOfTheMainRunLoop) {
+    ThreadChecker::checkMainThread("Widget");
+    EXPECT_EQ(mainThreadID(), std::this_thread::get_id());
+}
+
 using ThreadCheckerDeathTest = ThreadCheckerTest;
 
 TEST_F(ThreadCheckerDeathTest, UseOnAnotherThreadNamesTheKindAndBothThreads) {
@@ -44,6 +50,8 @@ TEST_F(ThreadCheckerDeathTest, UseOnAnotherThreadNamesTheKindAndBothThreads) {
     ThreadChecker checker("Widget");
     EXPECT_DEATH(std::thread([&] { checker.check(); }).join(),
                  "Widget used on thread [0-9]+, but it belongs to thread [0-9]+\\.");
+    EXPECT_DEATH(std::thread([] { ThreadChecker::checkMainThread("Gadget"); }).join(),
+                 "Gadget used on thread [0-9]+, but it belongs to thread [0-9]+\\.");
 }
 
 } // namespace
