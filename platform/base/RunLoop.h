@@ -1,5 +1,26 @@
 #pragma once
 
+// Everything the program does later ends up as an item of the main run loop, run on the main
+// thread when a driver (`run()`, a modal run, or a test's `TestEnvironment::advance`) turns
+// it. Five ways in:
+//
+//   1. A block on the main queue:      DispatchQueue::main().async([] { ... });
+//                                      RunLoop::main().asyncAt(deadline, [] { ... });
+//   2. A timer:                        auto timer = Timer::scheduledTimer(500ms, false,
+//                                          [](Timer&) { ... });  // keep `timer` to cancel
+//   3. A run-loop source, signalled    auto source = RunLoopSource::make([] { ... });
+//      from any thread:                RunLoop::main().add(source, RunLoopMode::common);
+//                                      source->signal();         // from a tap, a worker
+//   4. A task on the main executor:    Task<void>::runOnMain(...); co_await MainActor::run(...);
+//                                      (its jobs are blocks on the main queue)
+//   5. A dispatch queue posting back:  DispatchQueue("work").async([] {
+//                                          ...                   // on a pool thread
+//                                          DispatchQueue::main().async([] { ... });
+//                                      });
+//
+// Posting (1, 4, 5) and signalling (3) are open to every thread; adding timers and sources,
+// and running the loop, belong to the main thread and stop the process elsewhere.
+
 #include "platform/base/Clock.h"
 #include "platform/base/ThreadChecker.h"
 
