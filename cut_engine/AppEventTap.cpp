@@ -28,7 +28,7 @@ std::shared_ptr<AppEventTap> AppEventTap::make(std::vector<BundleIdentifier> bun
                                                platform::CGEventTapPlacement place,
                                                platform::CGEventTapOptions options,
                                                SystemEventTap::Action action) {
-    auto appEventTap = std::make_shared<AppEventTap>();
+    auto appEventTap = std::make_shared<AppEventTap>(Key());
     for (const BundleIdentifier& bundleIdentifier : bundleIdentifiers) {
         appEventTap->addTap(bundleIdentifier, events, place, options, action);
     }
@@ -38,6 +38,7 @@ std::shared_ptr<AppEventTap> AppEventTap::make(std::vector<BundleIdentifier> bun
 }
 
 AppEventTap::~AppEventTap() {
+    threadChecker_.check();
     platform::print("DEINIT - AppEventTap");
 }
 
@@ -45,6 +46,7 @@ void AppEventTap::addTap(const BundleIdentifier& bundleIdentifier,
                          const std::vector<platform::CGEventType>& events,
                          platform::CGEventTapPlacement place, platform::CGEventTapOptions options,
                          const SystemEventTap::Action& action) {
+    threadChecker_.check();
     const auto pid = processIdentifiers(bundleIdentifier.rawValue);
     if (!pid) {
         log({"Skipped setting up app as it's not running: " + bundleIdentifier.rawValue},

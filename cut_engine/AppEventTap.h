@@ -12,8 +12,13 @@ namespace zestrel {
 
 // One per-process tap on each served application that runs, keyed by bundle identifier.
 // When a served application is launched (again), its tap is made anew on the new process
-// and the earlier one is released. Made and used on the main thread.
+// and the earlier one is released. Made and used on the main thread: adding a tap or
+// releasing it on another stops the process.
 class AppEventTap : public std::enable_shared_from_this<AppEventTap> {
+    struct Key {
+        explicit Key() = default;
+    };
+
 public:
     // Taps every running application of `bundleIdentifiers`, in order; throws the first
     // tap's failure (the taps made so far are released).
@@ -22,7 +27,8 @@ public:
                                              platform::CGEventTapPlacement place,
                                              platform::CGEventTapOptions options,
                                              SystemEventTap::Action action);
-    AppEventTap() = default;
+    // Made only by `make`: it watches launches through a weak reference to itself.
+    explicit AppEventTap(Key) {}
     ~AppEventTap();
     AppEventTap(const AppEventTap&) = delete;
     AppEventTap& operator=(const AppEventTap&) = delete;
@@ -50,6 +56,7 @@ private:
 
     std::unordered_map<BundleIdentifier, std::shared_ptr<SystemEventTap>> eventTaps_;
     std::unique_ptr<NotificationToken> cancellable_;
+    platform::ThreadChecker threadChecker_{"AppEventTap"};
 };
 
 } // namespace zestrel

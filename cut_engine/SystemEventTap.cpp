@@ -34,10 +34,11 @@ std::shared_ptr<SystemEventTap>
 SystemEventTap::make(const std::vector<CGEventType>& events, std::optional<std::int32_t> pid,
                      platform::CGEventTapLocation tap, platform::CGEventTapPlacement place,
                      platform::CGEventTapOptions options, Action action) {
-    return std::make_shared<SystemEventTap>(events, pid, tap, place, options, std::move(action));
+    return std::make_shared<SystemEventTap>(Key(), events, pid, tap, place, options,
+                                            std::move(action));
 }
 
-SystemEventTap::SystemEventTap(const std::vector<CGEventType>& events,
+SystemEventTap::SystemEventTap(Key, const std::vector<CGEventType>& events,
                                std::optional<std::int32_t> pid, platform::CGEventTapLocation tap,
                                platform::CGEventTapPlacement place,
                                platform::CGEventTapOptions options, Action action) {
@@ -68,6 +69,7 @@ SystemEventTap::SystemEventTap(const std::vector<CGEventType>& events,
 }
 
 SystemEventTap::~SystemEventTap() {
+    threadChecker_.check();
     log({"DEINIT - SystemEventTap"}, "deinit");
     platform::CGEventTapEnable(port_, false);
     if (runLoopSource_) {
@@ -81,6 +83,7 @@ platform::CGEventRef SystemEventTap::callback(platform::CGEventTapProxy /*proxy*
 }
 
 platform::CGEventRef SystemEventTap::handle(CGEventType type, const platform::CGEventRef& event) {
+    threadChecker_.check();
     if (type == CGEventType::tapDisabledByTimeout || type == CGEventType::tapDisabledByUserInput) {
         log({"Tap disabled, enabling it again.",
              type == CGEventType::tapDisabledByTimeout ? "timeout" : "userInput"});

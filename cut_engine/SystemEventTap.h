@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/base/ThreadChecker.h"
 #include "platform/desktop/CGEvent.h"
 #include "platform/desktop/EventTap.h"
 #include "platform/desktop/NSEvent.h"
@@ -18,8 +19,13 @@ platform::CGEventMask eventMask(const std::vector<platform::CGEventType>& events
 // One Quartz event tap, on one process or at one location of the event stream. Each event
 // goes to the action as an NSEvent; the action's answer replaces the event, and no answer
 // drops it. The tap is enabled from creation until the object is released, which disables
-// it and removes its run-loop source. Made and used on the main thread.
+// it and removes its run-loop source. Made and used on the main thread: called back or
+// released on another, it stops the process.
 class SystemEventTap {
+    struct Key {
+        explicit Key() = default;
+    };
+
 public:
     using Action = std::function<std::shared_ptr<platform::NSEvent>(
         const std::shared_ptr<platform::NSEvent>&)>;
@@ -33,8 +39,8 @@ public:
                                                 platform::CGEventTapPlacement place,
                                                 platform::CGEventTapOptions options, Action action);
 
-    // Use `make`; the object is the tap's context, so it never moves.
-    SystemEventTap(const std::vector<platform::CGEventType>& events,
+    // Made only by `make`: the object is the tap's context, so it never moves.
+    SystemEventTap(Key, const std::vector<platform::CGEventType>& events,
                    std::optional<std::int32_t> pid, platform::CGEventTapLocation tap,
                    platform::CGEventTapPlacement place, platform::CGEventTapOptions options,
                    Action action);
@@ -54,6 +60,7 @@ private:
     platform::CFMachPortRef port_;
     platform::CFRunLoopSourceRef runLoopSource_;
     Action action_;
+    platform::ThreadChecker threadChecker_{"SystemEventTap"};
 };
 
 } // namespace zestrel

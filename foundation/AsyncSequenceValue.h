@@ -22,12 +22,18 @@ public:
     // written on the main actor only.
     class Observable final : public platform::combine::ObservableObject,
                              public std::enable_shared_from_this<Observable> {
+        struct Key {
+            explicit Key() = default;
+        };
+
     public:
         static std::shared_ptr<Observable> make(std::optional<Sequence> sequence) {
-            auto observable = std::make_shared<Observable>();
+            auto observable = std::make_shared<Observable>(Key());
             observable->restart(std::move(sequence));
             return observable;
         }
+        // Made only by make(): the task consuming the sequence holds it weakly.
+        explicit Observable(Key) {}
 
         // Stops consuming the previous sequence (its task is cancelled as its cancellable
         // goes) and starts on the new one, if any.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/base/ThreadChecker.h"
 #include "platform/concurrency/ObservableObject.h"
 #include "platform/concurrency/Task.h"
 #include "platform/data/UserDefaults.h"
@@ -54,11 +55,13 @@ void reset(const std::vector<std::string>& names,
 
 // An observable object over one key: it announces (objectWillChange) once right after it is
 // made and again for every notification of the key, whether or not the value differs. The
-// announcements come from a task on the main actor; writes announce at once as well.
+// announcements come from a task on the main actor (checked); writes announce at once as well.
 template <Storable T>
 class Observable final : public platform::combine::ObservableObject,
                          public std::enable_shared_from_this<Observable<T>> {
-    struct Passkey {};
+    struct Passkey {
+        explicit Passkey() = default;
+    };
 
 public:
     static std::shared_ptr<Observable> make(const Key<T>& key) {
@@ -97,6 +100,7 @@ private:
                 if (!self) {
                     co_return;
                 }
+                platform::ThreadChecker::checkMainThread("Prefs::Observable");
                 self->objectWillChange().send();
             }
         };

@@ -1,6 +1,7 @@
 #include "preferences/PrefsObservation.h"
 
 #include "platform/base/Error.h"
+#include "platform/base/ThreadChecker.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -84,6 +85,7 @@ namespace zestrel {
 
 void detail::PrefsLifetimeTie::tie(const std::shared_ptr<platform::NSObject>& owner,
                                    const std::shared_ptr<PrefsObservation>& observation) {
+    platform::ThreadChecker::checkMainThread("Prefs lifetime tie");
     cancel();
     auto association = std::make_unique<LifetimeAssociation>(
         owner, observation, [weak = std::weak_ptr<PrefsObservation>(observation)] {

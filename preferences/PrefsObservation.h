@@ -119,7 +119,7 @@ public:
 
 namespace detail {
 
-// The lifetime tie shared by both observations. Ties are made on the main thread, but an
+// The lifetime tie shared by both observations. Ties are made on the main thread (checked), but an
 // observation may be invalidated from a writer's thread too, so the handle is locked.
 class PrefsLifetimeTie {
 public:

@@ -39,8 +39,7 @@ CGFloat textHeight(const std::string& text, CGFloat lineHeight) {
 }
 
 std::shared_ptr<Timer> scheduleCommonTimer(Nanoseconds delay, std::function<void()> block) {
-    const double seconds = std::chrono::duration<double>(delay).count();
-    auto timer = Timer::make(seconds, false, [block = std::move(block)](Timer&) { block(); });
+    auto timer = Timer::make(delay, false, [block = std::move(block)](Timer&) { block(); });
     RunLoop::main().add(timer, RunLoopMode::common);
     return timer;
 }

@@ -33,7 +33,7 @@ std::optional<Recovery> recoveryFor(const Error& error, NSModalResponse response
 
 } // namespace
 
-NSApplication::NSApplication() = default;
+NSApplication::NSApplication() : threadChecker_("NSApplication", RunLoop::main().thread()) {}
 
 NSApplication::~NSApplication() = default;
 
@@ -43,6 +43,7 @@ NSApplication& NSApplication::shared() {
 }
 
 bool NSApplication::setActivationPolicy(ActivationPolicy policy) {
+    threadChecker_.check();
     activationPolicy_ = policy;
     return true;
 }
@@ -52,6 +53,7 @@ void NSApplication::postAppNotification(const char* name) {
 }
 
 void NSApplication::activate(bool /*ignoringOtherApps*/) {
+    threadChecker_.check();
     if (active_ || terminated_) {
         return;
     }
@@ -64,6 +66,7 @@ void NSApplication::activate(bool /*ignoringOtherApps*/) {
 }
 
 void NSApplication::deactivate() {
+    threadChecker_.check();
     if (!active_) {
         return;
     }
@@ -80,6 +83,7 @@ void NSApplication::yieldActivation(std::string toApplicationWithBundleIdentifie
 }
 
 void NSApplication::finishLaunching() {
+    threadChecker_.check();
     if (finishedLaunching_) {
         return;
     }
@@ -97,6 +101,7 @@ void NSApplication::finishLaunching() {
 }
 
 void NSApplication::run() {
+    threadChecker_.check();
     finishLaunching();
     if (terminated_) {
         return;
@@ -107,6 +112,7 @@ void NSApplication::run() {
 }
 
 void NSApplication::terminate() {
+    threadChecker_.check();
     if (terminated_ || terminationPending_) {
         return;
     }
@@ -126,6 +132,7 @@ void NSApplication::terminate() {
 }
 
 void NSApplication::replyToApplicationShouldTerminate(bool shouldTerminate) {
+    threadChecker_.check();
     if (!terminationPending_) {
         return;
     }
@@ -157,6 +164,7 @@ void NSApplication::finishTermination() {
 }
 
 void NSApplication::registerWindow(const std::shared_ptr<NSWindow>& window) {
+    threadChecker_.check();
     const bool known = std::any_of(windows_.begin(), windows_.end(),
                                    [&](const auto& entry) { return entry.lock() == window; });
     if (!known) {
@@ -169,16 +177,19 @@ void NSApplication::registerWindow(const std::shared_ptr<NSWindow>& window) {
 }
 
 void NSApplication::windowDidAppear(const std::shared_ptr<NSWindow>& window) {
+    threadChecker_.check();
     registerWindow(window);
     std::erase(onScreen_, window);
     onScreen_.push_back(window);
 }
 
 void NSApplication::windowDidDisappear(NSWindow& window) {
+    threadChecker_.check();
     std::erase_if(onScreen_, [&](const auto& entry) { return entry.get() == &window; });
 }
 
 void NSApplication::windowWillBecomeKey(NSWindow& window) {
+    threadChecker_.check();
     if (auto old = keyWindow_.lock(); old && old.get() != &window) {
         old->resignKey();
     }
@@ -186,6 +197,7 @@ void NSApplication::windowWillBecomeKey(NSWindow& window) {
 }
 
 void NSApplication::windowWillBecomeMain(NSWindow& window) {
+    threadChecker_.check();
     if (auto old = mainWindow_.lock(); old && old.get() != &window) {
         old->resignMain();
     }
@@ -193,6 +205,7 @@ void NSApplication::windowWillBecomeMain(NSWindow& window) {
 }
 
 void NSApplication::windowDidClose(NSWindow& window) {
+    threadChecker_.check();
     std::erase_if(windows_, [&](const auto& entry) {
         auto alive = entry.lock();
         return !alive || alive.get() == &window;
@@ -227,6 +240,7 @@ std::shared_ptr<NSWindow> NSApplication::windowWithWindowNumber(std::int64_t num
 }
 
 NSModalResponse NSApplication::runModal(const std::shared_ptr<NSWindow>& window) {
+    threadChecker_.check();
     if (terminated_) {
         return NSModalResponseAbort;
     }
@@ -250,6 +264,7 @@ NSModalResponse NSApplication::runModal(const std::shared_ptr<NSWindow>& window)
 }
 
 void NSApplication::stopModal(NSModalResponse code) {
+    threadChecker_.check();
     if (modalSessions_.empty() || modalSessions_.back()->response) {
         return;
     }

@@ -3,6 +3,7 @@
 #include "platform/appkit/NSResponder.h"
 #include "platform/appkit/NSWindow.h"
 #include "platform/base/Error.h"
+#include "platform/base/ThreadChecker.h"
 #include "platform/desktop/NSRunningApplication.h"
 
 #include <cstdint>
@@ -51,7 +52,8 @@ public:
 
 // The application object of this process: activation, windows, the main menu, modal runs
 // and termination. It belongs to the process (a relaunch makes a new one) and to the main
-// thread.
+// thread: changing it, or showing, ordering or closing a window, from another thread stops
+// the process.
 class NSApplication final : public NSResponder {
 public:
     // How the application takes part in the user interface: the same policy the workspace
@@ -164,6 +166,7 @@ private:
     std::int64_t nextWindowNumber_ = 1;
     std::shared_ptr<NSMenu> mainMenu_;
     std::vector<std::shared_ptr<ModalSession>> modalSessions_;
+    ThreadChecker threadChecker_;
 };
 
 // The platform's global `NSApp`.

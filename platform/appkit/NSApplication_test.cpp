@@ -9,6 +9,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace zestrel::platform {
 namespace {
 
@@ -143,6 +145,17 @@ TEST(NSApplicationTest, TerminatingDuringAModalRunEndsItAndTheMainRun) {
     EXPECT_EQ(response, NSModalResponseAbort);
     EXPECT_TRUE(NSApp().isTerminated());
     EXPECT_FALSE(window->isVisible());
+}
+
+TEST(NSApplicationDeathTest, ActivatingOrShowingAWindowOffTheMainThreadStopsTheProcess) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    testing::TestEnvironment env;
+    auto& app = NSApp(); // made on the main thread, as the program does
+    EXPECT_DEATH(std::thread([&app] { app.activate(); }).join(),
+                 "NSApplication used on thread .*, but it belongs to thread ");
+    auto window = std::make_shared<NSWindow>(CGRect(0, 0, 100, 100), NSWindow::StyleMask::titled);
+    EXPECT_DEATH(std::thread([&window] { window->orderFront(); }).join(),
+                 "NSApplication used on thread .*, but it belongs to thread ");
 }
 
 } // namespace

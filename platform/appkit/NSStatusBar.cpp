@@ -52,7 +52,7 @@ void NSStatusBarButton::describeOutline(OutlineNode& node) const {
     }
 }
 
-NSStatusItem::NSStatusItem(std::weak_ptr<NSStatusBar> statusBar, CGFloat length)
+NSStatusItem::NSStatusItem(Key, std::weak_ptr<NSStatusBar> statusBar, CGFloat length)
     : statusBar_(std::move(statusBar)), length_(length),
       observers_(*this, [this](const std::string& key) -> Value {
           if (key == "isVisible" || key == "visible") {
@@ -128,7 +128,7 @@ std::shared_ptr<NSStatusBar> NSStatusBar::system() {
 
 std::shared_ptr<NSStatusItem> NSStatusBar::statusItem(CGFloat withLength) {
     auto item = std::make_shared<NSStatusItem>(
-        std::static_pointer_cast<NSStatusBar>(shared_from_this()), withLength);
+        NSStatusItem::Key(), std::static_pointer_cast<NSStatusBar>(shared_from_this()), withLength);
     std::erase_if(items_, [](const auto& entry) { return entry.expired(); });
     items_.insert(items_.begin(), item);
     relayout();

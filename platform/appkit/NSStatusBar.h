@@ -42,8 +42,12 @@ private:
 // an item released by the application leaves the menu bar.
 class NSStatusItem final : public NSObject {
 public:
-    // Made by NSStatusBar::statusItem; public only for make_shared.
-    NSStatusItem(std::weak_ptr<NSStatusBar> statusBar, CGFloat length);
+    // What only the status bar can make, so items come from NSStatusBar::statusItem alone.
+    class Key {
+        friend class NSStatusBar;
+        explicit Key() = default;
+    };
+    NSStatusItem(Key, std::weak_ptr<NSStatusBar> statusBar, CGFloat length);
     ~NSStatusItem() override;
 
     std::string className() const override { return "NSStatusItem"; }

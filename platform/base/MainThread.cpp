@@ -14,6 +14,10 @@ bool isMainThread() {
     return std::this_thread::get_id() == mainThreadId.load();
 }
 
+std::thread::id mainThreadID() {
+    return mainThreadId.load();
+}
+
 void detail::setMainThread(std::thread::id id) {
     mainThreadId.store(id);
 }

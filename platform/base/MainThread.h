@@ -13,6 +13,9 @@ struct Thread {
     static bool isMainThread() { return platform::isMainThread(); }
 };
 
+// The main thread's id.
+std::thread::id mainThreadID();
+
 namespace detail {
 void setMainThread(std::thread::id id);
 } // namespace detail

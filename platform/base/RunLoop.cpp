@@ -192,6 +192,7 @@ void RunLoop::asyncAt(Nanoseconds deadline, std::function<void()> block) {
 }
 
 void RunLoop::add(const std::shared_ptr<Timer>& timer, RunLoopMode mode) {
+    threadChecker_.check();
     if (!timer || !timer->valid_) {
         return;
     }
@@ -204,6 +205,7 @@ void RunLoop::add(const std::shared_ptr<Timer>& timer, RunLoopMode mode) {
         timer->scheduled_ = true;
         timer->loop_ = core_;
         timer->key_ = core_->nextKey(timer->deadline_);
+        timer->threadChecker_.bind(thread_); // from now on it belongs to this loop's thread
         core_->timers.emplace(timer->key_, timer);
     }
     core_->wakeLocked();
@@ -223,6 +225,7 @@ void RunLoop::removeTimer(const std::shared_ptr<Core>& core, Timer& timer) {
 }
 
 void RunLoop::add(const std::shared_ptr<RunLoopSource>& source, RunLoopMode mode) {
+    threadChecker_.check();
     if (!source || !source->isValid()) {
         return;
     }
@@ -248,6 +251,7 @@ void RunLoop::add(const std::shared_ptr<RunLoopSource>& source, RunLoopMode mode
 }
 
 void RunLoop::remove(const std::shared_ptr<RunLoopSource>& source, RunLoopMode mode) {
+    threadChecker_.check();
     if (!source) {
         return;
     }
@@ -334,6 +338,7 @@ void RunLoopSource::invalidate() {
 }
 
 void RunLoop::add(const std::shared_ptr<RunLoopObserver>& observer, RunLoopMode mode) {
+    threadChecker_.check();
     if (!observer) {
         return;
     }
@@ -348,6 +353,7 @@ void RunLoop::add(const std::shared_ptr<RunLoopObserver>& observer, RunLoopMode 
 }
 
 void RunLoop::remove(const std::shared_ptr<RunLoopObserver>& observer, RunLoopMode mode) {
+    threadChecker_.check();
     std::shared_ptr<RunLoopObserver> removed;
     std::lock_guard lock(core_->mutex);
     auto& observers = core_->observers;
@@ -538,12 +544,14 @@ bool RunLoop::drain(const std::function<bool()>& done, bool honourStop) {
 }
 
 void RunLoop::runUntilIdle() {
+    threadChecker_.check();
     notify(RunLoopActivity::entry);
     drain({}, false);
     notify(RunLoopActivity::exit);
 }
 
 void RunLoop::advance(Nanoseconds duration) {
+    threadChecker_.check();
     const std::shared_ptr<VirtualClock> virtualTime = virtualClock();
     if (!virtualTime) {
         fatal("RunLoop::advance needs the virtual clock.");
@@ -569,6 +577,7 @@ void RunLoop::advance(Nanoseconds duration) {
 }
 
 void RunLoop::run() {
+    threadChecker_.check();
     ModeScope scope(core_->mutex, core_->mode, RunLoopMode::defaultMode);
     notify(RunLoopActivity::entry);
     for (;;) {
@@ -604,6 +613,7 @@ void RunLoop::stop() {
 
 RunLoop::RunResult RunLoop::runInMode(RunLoopMode mode, const std::function<bool()>& done,
                                       std::optional<Nanoseconds> timeout) {
+    threadChecker_.check();
     if (mode == RunLoopMode::common) {
         fatal("A run loop cannot run in the common modes, only in one of them.");
     }

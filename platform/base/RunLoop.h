@@ -1,6 +1,28 @@
 #pragma once
 
+// Everything the program does later ends up as an item of the main run loop, run on the main
+// thread when a driver (`run()`, a modal run, or a test's `TestEnvironment::advance`) turns
+// it. Five ways in:
+//
+//   1. A block on the main queue:      DispatchQueue::main().async([] { ... });
+//                                      RunLoop::main().asyncAt(deadline, [] { ... });
+//   2. A timer:                        auto timer = Timer::scheduledTimer(500ms, false,
+//                                          [](Timer&) { ... });  // keep `timer` to cancel
+//   3. A run-loop source, signalled    auto source = RunLoopSource::make([] { ... });
+//      from any thread:                RunLoop::main().add(source, RunLoopMode::common);
+//                                      source->signal();         // from a tap, a worker
+//   4. A task on the main executor:    Task<void>::runOnMain(...); co_await MainActor::run(...);
+//                                      (its jobs are blocks on the main queue)
+//   5. A dispatch queue posting back:  DispatchQueue("work").async([] {
+//                                          ...                   // on a pool thread
+//                                          DispatchQueue::main().async([] { ... });
+//                                      });
+//
+// Posting (1, 4, 5) and signalling (3) are open to every thread; adding timers and sources,
+// and running the loop, belong to the main thread and stop the process elsewhere.
+
 #include "platform/base/Clock.h"
+#include "platform/base/ThreadChecker.h"
 
 #include <atomic>
 #include <cstdint>
@@ -44,8 +66,16 @@ constexpr RunLoopActivity operator|(RunLoopActivity a, RunLoopActivity b) {
 // Something outside the loop (an event-tap port) that wants its callback run on the loop:
 // signalled from any thread, performed on the loop's thread in one of its modes.
 class RunLoopSource : public std::enable_shared_from_this<RunLoopSource> {
+    struct Key {
+        explicit Key() = default;
+    };
+
 public:
-    explicit RunLoopSource(std::function<void()> perform) : perform_(std::move(perform)) {}
+    static std::shared_ptr<RunLoopSource> make(std::function<void()> perform) {
+        return std::make_shared<RunLoopSource>(Key(), std::move(perform));
+    }
+    // Made only by make(): signal() needs the shared pointer that owns it.
+    RunLoopSource(Key, std::function<void()> perform) : perform_(std::move(perform)) {}
     RunLoopSource(const RunLoopSource&) = delete;
     RunLoopSource& operator=(const RunLoopSource&) = delete;
 
@@ -95,9 +125,11 @@ private:
 };
 
 // The main run loop: the main queue (blocks, run in every mode, in the order they fall
-// due and then in submission order), timers, sources and observers. Blocks are posted from
-// any thread; everything else belongs to the loop's thread. Nothing posted ever runs
-// inline: it runs when a driver turns the loop.
+// due and then in submission order), timers, sources and observers. Blocks are posted, and
+// sources signalled, from any thread, and stop() is called from any thread; adding and
+// removing timers, sources and observers and running the loop belong to the loop's thread,
+// and stop the process when called from another. Nothing posted ever runs inline: it runs
+// when a driver turns the loop.
 class RunLoop {
 public:
     enum class RunResult {
@@ -179,6 +211,7 @@ private:
 
     std::shared_ptr<Core> core_;
     std::thread::id thread_;
+    ThreadChecker threadChecker_{"RunLoop", thread_};
 };
 
 } // namespace zestrel::platform

@@ -224,7 +224,7 @@ TEST_F(RunLoopTest, WorkPostedBeforeWaitingRunsBeforeTheLoopSleeps) {
 
 TEST_F(RunLoopTest, SourcesArePerformedOnceOnTheLoopInTheirModes) {
     int performed = 0;
-    auto source = std::make_shared<RunLoopSource>([&] { ++performed; });
+    auto source = RunLoopSource::make([&] { ++performed; });
     source->signal(); // kept until the source is added
     loop.add(source, RunLoopMode::defaultMode);
     std::thread signaller([&] {
@@ -278,7 +278,7 @@ TEST_F(RealRunLoopTest, RunSleepsUntilACrossThreadPostThenStops) {
 }
 
 TEST_F(RealRunLoopTest, RunWakesForADeadlineAndForASourceSignal) {
-    auto source = std::make_shared<RunLoopSource>([&] {
+    auto source = RunLoopSource::make([&] {
         ran.push_back("source");
         DispatchQueue::main().asyncAfter(20ms, [&] {
             ran.push_back("deadline");
@@ -307,6 +307,26 @@ TEST_F(RunLoopDeathTest, ProgrammingErrorsStopTheProcess) {
     EXPECT_DEATH(loop.runInMode(RunLoopMode::common, [] { return true; }), "common modes");
     installClock(nullptr);
     EXPECT_DEATH(loop.advance(1s), "virtual clock");
+}
+
+TEST_F(RunLoopDeathTest, RunningOrAddingFromAnotherThreadStopsTheProcess) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(std::thread([this] { loop.runUntilIdle(); }).join(),
+                 "RunLoop used on thread .*, but it belongs to thread ");
+    auto source = RunLoopSource::make([] {});
+    EXPECT_DEATH(std::thread([&] { loop.add(source, RunLoopMode::defaultMode); }).join(),
+                 "RunLoop used on thread .*, but it belongs to thread ");
+}
+
+TEST_F(RunLoopTest, SourcesAreSignalledAndLoopsStoppedFromAnyThread) {
+    auto source = RunLoopSource::make(record("source"));
+    loop.add(source, RunLoopMode::defaultMode);
+    std::thread([&] {
+        source->signal();
+        loop.async(record("block"));
+    }).join();
+    env.runUntilIdle();
+    EXPECT_EQ(ran, (std::vector<std::string>{"source", "block"}));
 }
 
 } // namespace

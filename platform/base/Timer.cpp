@@ -9,33 +9,45 @@ namespace {
 // The platform's floor for a timer interval: zero or less would fire without end.
 constexpr Nanoseconds kMinimumInterval = std::chrono::microseconds(100);
 
+Nanoseconds atLeastMinimum(Nanoseconds interval) {
+    return std::max(kMinimumInterval, interval);
+}
+
 Nanoseconds toNanoseconds(TimeInterval seconds) {
     if (!(seconds > 0)) {
         return kMinimumInterval;
     }
     const double nanoseconds = std::round(seconds * 1e9);
     constexpr double kLargest = 9.2e18; // about 292 years: beyond it, the same as never
-    return std::max(kMinimumInterval,
-                    Nanoseconds(static_cast<std::int64_t>(std::min(nanoseconds, kLargest))));
+    return atLeastMinimum(Nanoseconds(static_cast<std::int64_t>(std::min(nanoseconds, kLargest))));
 }
 
 } // namespace
 
-Timer::Timer(TimeInterval interval, bool repeats, Block block)
-    : interval_(toNanoseconds(interval)), repeats_(repeats),
+Timer::Timer(Key, Nanoseconds interval, bool repeats, Block block)
+    : interval_(atLeastMinimum(interval)), repeats_(repeats),
       block_(std::make_shared<Block>(std::move(block))), deadline_(clock().uptime() + interval_) {}
 
-std::shared_ptr<Timer> Timer::make(TimeInterval interval, bool repeats, Block block) {
-    return std::make_shared<Timer>(interval, repeats, std::move(block));
+std::shared_ptr<Timer> Timer::make(Nanoseconds interval, bool repeats, Block block) {
+    return std::make_shared<Timer>(Key(), interval, repeats, std::move(block));
 }
 
-std::shared_ptr<Timer> Timer::scheduledTimer(TimeInterval interval, bool repeats, Block block) {
+std::shared_ptr<Timer> Timer::make(TimeInterval interval, bool repeats, Block block) {
+    return make(toNanoseconds(interval), repeats, std::move(block));
+}
+
+std::shared_ptr<Timer> Timer::scheduledTimer(Nanoseconds interval, bool repeats, Block block) {
     auto timer = make(interval, repeats, std::move(block));
     RunLoop::current().add(timer, RunLoopMode::defaultMode);
     return timer;
 }
 
+std::shared_ptr<Timer> Timer::scheduledTimer(TimeInterval interval, bool repeats, Block block) {
+    return scheduledTimer(toNanoseconds(interval), repeats, std::move(block));
+}
+
 void Timer::invalidate() {
+    threadChecker_.check();
     if (!valid_) {
         return;
     }
@@ -57,6 +69,7 @@ TimeInterval Timer::interval() const {
 }
 
 void Timer::fire() {
+    threadChecker_.check();
     if (!valid_) {
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "platform/base/Clock.h"
 #include "platform/base/RunLoop.h"
+#include "platform/base/ThreadChecker.h"
 #include "platform/base/Value.h"
 
 #include <functional>
@@ -15,20 +16,29 @@ using TimeInterval = double;
 // A run-loop timer (NSTimer). It fires only while its loop runs in one of its modes. A
 // repeating timer is rescheduled from its scheduled fire date, skipping the intervals it
 // missed, so a late loop does not fire it in a burst. A timer belongs to the thread of its
-// loop.
+// loop once added to it (before that, to the first thread that uses it); invalidating or
+// firing it from another thread stops the process.
 class Timer : public std::enable_shared_from_this<Timer> {
 public:
     using Block = std::function<void(Timer&)>;
 
-    // Use make() or scheduledTimer(); public only for make_shared.
-    Timer(TimeInterval interval, bool repeats, Block block);
+private:
+    struct Key {
+        explicit Key() = default;
+    };
+
+public:
+    // Made only by make() and scheduledTimer(): the key is theirs.
+    Timer(Key, Nanoseconds interval, bool repeats, Block block);
     Timer(const Timer&) = delete;
     Timer& operator=(const Timer&) = delete;
 
-    // An unscheduled timer first due `interval` seconds from now; add it with RunLoop::add.
-    // An interval of zero or less is taken as 0.1 milliseconds.
+    // An unscheduled timer first due `interval` from now; add it with RunLoop::add. An
+    // interval of zero or less is taken as 0.1 milliseconds.
+    static std::shared_ptr<Timer> make(Nanoseconds interval, bool repeats, Block block);
     static std::shared_ptr<Timer> make(TimeInterval interval, bool repeats, Block block);
     // Made and added to the current run loop in the default mode.
+    static std::shared_ptr<Timer> scheduledTimer(Nanoseconds interval, bool repeats, Block block);
     static std::shared_ptr<Timer> scheduledTimer(TimeInterval interval, bool repeats, Block block);
 
     // Stops the timer for good and lets go of its block.
@@ -56,6 +66,7 @@ private:
     unsigned modes_ = 0;
     bool scheduled_ = false;
     detail::ScheduleKey key_;
+    ThreadChecker threadChecker_{"Timer", std::thread::id()};
 };
 
 } // namespace zestrel::platform

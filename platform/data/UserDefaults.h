@@ -36,7 +36,9 @@ class DefaultsDatabase;
 // "NSUserDefaultsDidChangeNotification" (object: the defaults) on the default centre.
 // Safe to use from any thread.
 class UserDefaults final : public NSObject {
-    struct Passkey {};
+    struct Passkey {
+        explicit Passkey() = default;
+    };
 
 public:
     // The app's own suite; its persistent domain is named after the main bundle.

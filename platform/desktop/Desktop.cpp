@@ -140,12 +140,14 @@ bool Desktop::isCurrent() const {
 // --- Installed applications
 
 void Desktop::install(InstalledApplication application) {
+    threadChecker_.check();
     std::lock_guard lock(mutex_);
     auto key = application.bundleIdentifier;
     installed_[key] = std::move(application);
 }
 
 void Desktop::uninstall(const std::string& bundleIdentifier) {
+    threadChecker_.check();
     std::lock_guard lock(mutex_);
     installed_.erase(bundleIdentifier);
 }
@@ -231,6 +233,7 @@ std::shared_ptr<SimulatedApplication> Desktop::application(int processIdentifier
 
 std::shared_ptr<NSRunningApplication> Desktop::launch(const std::string& bundleIdentifier,
                                                       bool activates, bool newInstance) {
+    threadChecker_.check();
     auto installed = installedApplication(bundleIdentifier);
     if (!installed) {
         throw applicationNotFound(bundleIdentifier);
@@ -292,6 +295,7 @@ std::shared_ptr<NSRunningApplication> Desktop::start(const InstalledApplication&
 }
 
 bool Desktop::terminate(int processIdentifier) {
+    threadChecker_.check();
     Process ended;
     std::shared_ptr<NSRunningApplication> next;
     bool wasFrontmost = false;
@@ -343,6 +347,7 @@ bool Desktop::terminate(int processIdentifier) {
 }
 
 bool Desktop::activate(int processIdentifier) {
+    threadChecker_.check();
     auto app = runningApplication(processIdentifier);
     if (!app || app->activationPolicy() == NSApplicationActivationPolicy::prohibited) {
         return false;
@@ -357,6 +362,7 @@ bool Desktop::activate(int processIdentifier) {
 }
 
 void Desktop::setActivationPolicy(int processIdentifier, NSApplicationActivationPolicy policy) {
+    threadChecker_.check();
     if (auto app = runningApplication(processIdentifier)) {
         app->policy_ = policy;
     }
@@ -426,6 +432,7 @@ void Desktop::postWorkspaceNotification(const std::string& name,
 // --- Login session
 
 void Desktop::setScreenLocked(bool locked) {
+    threadChecker_.check();
     if (session_.setScreenLocked(locked) && isCurrent()) {
         NotificationCenter::distributedCenter()->post(locked ? kScreenIsLockedNotification
                                                              : kScreenIsUnlockedNotification);
@@ -466,6 +473,7 @@ std::shared_ptr<NSRunningApplication> Desktop::ownApplication() const {
 }
 
 std::shared_ptr<NSRunningApplication> Desktop::launchOwnApplication(OwnLaunch launch) {
+    threadChecker_.check();
     if (auto running = ownApplication()) {
         return running;
     }
@@ -520,6 +528,7 @@ std::shared_ptr<NSRunningApplication> Desktop::launchOwnApplication(OwnLaunch la
 }
 
 std::shared_ptr<NSRunningApplication> Desktop::relaunchOwnApplication(OwnLaunch launch) {
+    threadChecker_.check();
     if (auto running = ownApplication()) {
         terminate(running->processIdentifier());
     }
@@ -543,6 +552,7 @@ bool Desktop::relaunchRequested() const {
 }
 
 void Desktop::requestRelaunch() {
+    threadChecker_.check();
     std::lock_guard lock(mutex_);
     relaunchRequested_ = true;
 }
@@ -589,6 +599,7 @@ int Desktop::keyboardFocusProcessIdentifier() const {
 }
 
 void Desktop::connectEventSystem() {
+    threadChecker_.check();
     auto events = EventSystem::current();
     std::weak_ptr<Desktop> weak = weak_from_this();
     events->setApplicationDelivery([weak](int pid, const std::shared_ptr<CGEvent>& event) {
@@ -606,6 +617,7 @@ void Desktop::connectEventSystem() {
 }
 
 void Desktop::deliverEvent(int processIdentifier, const std::shared_ptr<CGEvent>& event) {
+    threadChecker_.check();
     if (!event || event->type() != CGEventType::keyDown) {
         return;
     }
@@ -649,6 +661,7 @@ void Desktop::setOwnKeyEventHandler(
 // --- Time
 
 void Desktop::after(Nanoseconds delay, std::function<void()> work) {
+    threadChecker_.check();
     const Nanoseconds deadline = clock().uptime() + std::max(delay, Nanoseconds(0));
     {
         std::lock_guard lock(mutex_);

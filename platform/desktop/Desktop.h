@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/base/Clock.h"
+#include "platform/base/ThreadChecker.h"
 #include "platform/desktop/AppleEvent.h"
 #include "platform/desktop/CGEvent.h"
 #include "platform/desktop/NSEvent.h"
@@ -68,7 +69,8 @@ struct OwnLaunch {
 // happens, and only while it is the current desktop.
 //
 // The desktop is driven from the main thread; the window server and the pasteboards may
-// be read from any thread.
+// be read from any thread. The first thread that changes it (installs, launches, quits,
+// delivers events, schedules work) owns it; changing it from another stops the process.
 class Desktop : public std::enable_shared_from_this<Desktop> {
 public:
     // A standard machine: one screen; the Finder, ForkLift (both editions), TextEdit, Mail,
@@ -251,6 +253,8 @@ private:
     std::shared_ptr<NSPasteboard> generalPasteboard_;
     SessionInfo session_;
     PowerAssertions powerAssertions_;
+    // Unbound until first driven: a reader thread may be the one that made it.
+    ThreadChecker threadChecker_{"Desktop", std::thread::id()};
 };
 
 } // namespace zestrel::platform

@@ -112,6 +112,7 @@ CGEventRef EventSystem::runTaps(const TapList& taps, CGEventRef event, Matches m
 }
 
 void EventSystem::post(CGEventTapLocation location, const CGEventRef& event) {
+    threadChecker_.check();
     if (!event || static_cast<std::uint32_t>(location) > 2) {
         return;
     }
@@ -158,6 +159,7 @@ void EventSystem::post(CGEventTapLocation location, const CGEventRef& event) {
 }
 
 std::shared_ptr<EventTapEntry> EventSystem::install(std::shared_ptr<EventTapEntry> tap) {
+    threadChecker_.check();
     std::lock_guard lock(mutex_);
     tap->id = nextTapID_++;
     auto list = std::make_shared<TapList>(*taps_);
@@ -171,6 +173,7 @@ std::shared_ptr<EventTapEntry> EventSystem::install(std::shared_ptr<EventTapEntr
 }
 
 void EventSystem::uninstall(const std::shared_ptr<EventTapEntry>& tap) {
+    threadChecker_.check();
     if (!tap) {
         return;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/base/ThreadChecker.h"
 #include "platform/desktop/CGEvent.h"
 
 #include <atomic>
@@ -87,9 +88,10 @@ private:
 // the target process (the one with keyboard focus), and reach that application.
 //
 // Taps are called synchronously while an event is posted, on the posting thread (the main
-// thread: where our taps' run-loop sources are scheduled). A tap of ours is called only
-// while its run-loop source is valid and added to a run loop; disable notices go through
-// that source and so arrive when the run loop next turns.
+// thread: where our taps' run-loop sources are scheduled). Posting, installing and
+// uninstalling belong to the first thread that does one of them; another stops the process. A tap
+// of ours is called only while its run-loop source is valid and added to a run loop; disable
+// notices go through that source and so arrive when the run loop next turns.
 //
 // A desktop-level object: it outlives the app process. The desktop that owns it makes it
 // current; without one, a default instance serves.
@@ -179,6 +181,8 @@ private:
     Faults faults_;
     std::uint32_t nextTapID_ = 1;
     std::atomic<int> ownPid_;
+    // Unbound until first used: the system may be made on another thread than the main one.
+    ThreadChecker threadChecker_{"EventSystem", std::thread::id()};
 };
 
 } // namespace zestrel::platform

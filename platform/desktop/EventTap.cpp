@@ -140,7 +140,7 @@ CFRunLoopSourceRef CFMachPortCreateRunLoopSource(const void* /*allocator*/,
         return existing;
     }
     std::weak_ptr<EventTapEntry> weakTap = tap;
-    auto source = std::make_shared<RunLoopSource>([weakTap] {
+    auto source = RunLoopSource::make([weakTap] {
         const auto tap = weakTap.lock();
         if (!tap) {
             return;

@@ -22,7 +22,9 @@ namespace zestrel::platform::swiftui {
 // dropped with the views that no longer appear. Main thread only, except that changes may
 // be announced from any thread.
 class ViewHost final : public std::enable_shared_from_this<ViewHost>, private detail::ViewGraph {
-    struct Passkey {};
+    struct Passkey {
+        explicit Passkey() = default;
+    };
 
 public:
     static std::shared_ptr<ViewHost> make(View root);

@@ -1,5 +1,9 @@
 #pragma once
 
+// A fixture holds one; time moves only when the test says so:
+//   class ClipTest : public ::testing::Test { protected: testing::TestEnvironment env; };
+//   TEST_F(ClipTest, FiresLater) { Timer::scheduledTimer(1s, false, fire); env.advance(1s); }
+
 #include "platform/base/Clock.h"
 #include "platform/base/Error.h"
 #include "platform/base/UnifiedLog.h"
