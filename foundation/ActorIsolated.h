@@ -1,10 +1,10 @@
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/concurrency/Continuation.h"
 #include "platform/concurrency/Task.h"
 
 #include <memory>
-#include <mutex>
 #include <type_traits>
 #include <utility>
 
@@ -31,7 +31,7 @@ public:
     // on its error.
     template <class Operation>
     platform::Task<std::invoke_result_t<Operation&, Value&>> withValue(Operation operation) {
-        std::lock_guard lock(mutex_);
+        platform::RecursiveMutexLock lock(mutex_);
         Value copy = value_;
         struct WriteBack {
             ActorIsolated& actor;
@@ -43,13 +43,13 @@ public:
 
     // Replaces the value with what `produce` gives; when it throws, the value is unchanged.
     template <class Produce> platform::Task<void> setValue(Produce produce) {
-        std::lock_guard lock(mutex_);
+        platform::RecursiveMutexLock lock(mutex_);
         replace(produce());
         co_return;
     }
 
     platform::Task<Value> value() {
-        std::lock_guard lock(mutex_);
+        platform::RecursiveMutexLock lock(mutex_);
         co_return value_;
     }
 
@@ -59,10 +59,10 @@ public:
     ActorIsolated& operator=(const ActorIsolated&) = delete;
 
 private:
-    void replace(Value value) { value_ = std::move(value); }
+    void replace(Value value) REQUIRES(mutex_) { value_ = std::move(value); }
 
-    std::recursive_mutex mutex_;
-    Value value_;
+    platform::RecursiveMutex mutex_;
+    Value value_ GUARDED_BY(mutex_);
 };
 
 // A bare value behind an actor: every read and write is serialised and awaited.
@@ -73,18 +73,18 @@ public:
     AsyncValueBox& operator=(const AsyncValueBox&) = delete;
 
     platform::Task<Value> value() {
-        std::lock_guard lock(mutex_);
+        platform::MutexLock lock(mutex_);
         co_return value_;
     }
     platform::Task<void> setValue(Value value) {
-        std::lock_guard lock(mutex_);
+        platform::MutexLock lock(mutex_);
         value_ = std::move(value);
         co_return;
     }
 
 private:
-    std::mutex mutex_;
-    Value value_;
+    platform::Mutex mutex_;
+    Value value_ GUARDED_BY(mutex_);
 };
 
 // The state of a continuation reached from several racing paths, behind an actor so that

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/concurrency/Continuation.h"
 #include "platform/concurrency/Task.h"
 
 #include <cstddef>
 #include <memory>
-#include <mutex>
 #include <variant>
 #include <vector>
 
@@ -55,12 +55,12 @@ public:
 private:
     void cancelWaiter(const std::shared_ptr<Suspension>& suspension);
 
-    std::ptrdiff_t value_;
+    std::ptrdiff_t value_ GUARDED_BY(lock_);
     // Newest first; `signal()` takes from the back.
-    std::vector<std::shared_ptr<Suspension>> suspensions_;
+    std::vector<std::shared_ptr<Suspension>> suspensions_ GUARDED_BY(lock_);
     // Recursive: the cancellation handler of an already cancelled task runs on the waiting
     // thread while it holds the lock.
-    mutable std::recursive_mutex lock_;
+    mutable platform::RecursiveMutex lock_;
 };
 
 } // namespace zestrel

@@ -5,7 +5,7 @@ namespace zestrel {
 void Debouncer::operator()(std::function<void()> action) {
     auto item = std::make_shared<platform::DispatchWorkItem>(std::move(action));
     {
-        std::lock_guard lock(mutex_);
+        platform::MutexLock lock(mutex_);
         if (workItem_) {
             workItem_->cancel();
         }

@@ -2,10 +2,10 @@
 
 #include "platform/base/Clock.h"
 #include "platform/base/DispatchQueue.h"
+#include "platform/base/Mutex.h"
 
 #include <functional>
 #include <memory>
-#include <mutex>
 
 namespace zestrel {
 
@@ -23,8 +23,8 @@ public:
 
 private:
     platform::Nanoseconds delay_;
-    std::mutex mutex_;
-    std::shared_ptr<platform::DispatchWorkItem> workItem_;
+    platform::Mutex mutex_;
+    std::shared_ptr<platform::DispatchWorkItem> workItem_ GUARDED_BY(mutex_);
 };
 
 } // namespace zestrel

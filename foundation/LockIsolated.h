@@ -1,8 +1,9 @@
 #pragma once
 
+#include "platform/base/Mutex.h"
+
 #include <concepts>
 #include <functional>
-#include <mutex>
 #include <type_traits>
 #include <utility>
 
@@ -66,11 +67,11 @@ public:
 
 private:
     template <class Body> decltype(auto) withLock(Body&& body) const {
-        std::lock_guard guard(lock);
+        platform::RecursiveMutexLock guard(lock);
         return body();
     }
 
-    mutable std::recursive_mutex lock;
+    mutable platform::RecursiveMutex lock;
     Value _value;
 };
 

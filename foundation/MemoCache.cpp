@@ -1,12 +1,12 @@
 #include "foundation/MemoCache.h"
 
 #include "foundation/TextDateUtilities.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/concurrency/Task.h"
 
 #include <chrono>
 #include <memory>
-#include <mutex>
 
 namespace zestrel {
 namespace {
@@ -23,11 +23,11 @@ constexpr std::chrono::seconds kDeferredPassDelay{10};
 struct MemoState {
     MemoCache cache;
     // Guards everything below: lookups and the deferred pass meet here.
-    std::mutex mutex;
-    pf::Date lastPruneDate = kDistantPast;
-    pf::Date lastScheduleDate = kDistantPast;
-    std::optional<pf::Task<void>> pruneTask;
-    bool maintenanceToggle = false;
+    platform::Mutex mutex;
+    pf::Date lastPruneDate GUARDED_BY(mutex) = kDistantPast;
+    pf::Date lastScheduleDate GUARDED_BY(mutex) = kDistantPast;
+    std::optional<pf::Task<void>> pruneTask GUARDED_BY(mutex);
+    bool maintenanceToggle GUARDED_BY(mutex) = false;
 };
 
 MemoState& state() {
@@ -65,7 +65,7 @@ bool isMemoEntryFresh(const pf::Date& date, Duration lifetime) {
 
 void maintainMemoCache(Duration lifetime) {
     MemoState& memo = state();
-    std::unique_lock lock(memo.mutex);
+    platform::MutexLock lock(memo.mutex);
     const bool skip = memo.maintenanceToggle;
     memo.maintenanceToggle = !memo.maintenanceToggle;
     if (skip) {
@@ -90,7 +90,7 @@ void scheduleMemoCachePrune(Duration lifetime) {
         co_await pf::Task<>::sleep(kDeferredPassDelay);
         pruneMemoCache(lifetime);
     };
-    std::lock_guard lock(memo.mutex);
+    platform::MutexLock lock(memo.mutex);
     if (memo.pruneTask) {
         memo.pruneTask->cancel();
     }
@@ -107,13 +107,13 @@ void pruneMemoCache(Duration lifetime) {
             memo.cache.removeValue(key);
         }
     }
-    std::lock_guard lock(memo.mutex);
+    platform::MutexLock lock(memo.mutex);
     memo.lastPruneDate = pf::currentDate();
 }
 
 MemoMaintenanceState memoMaintenanceState() {
     MemoState& memo = state();
-    std::lock_guard lock(memo.mutex);
+    platform::MutexLock lock(memo.mutex);
     return MemoMaintenanceState{memo.lastPruneDate, memo.lastScheduleDate,
                                 memo.pruneTask.has_value(), memo.maintenanceToggle};
 }

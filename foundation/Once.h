@@ -1,10 +1,10 @@
 #pragma once
 
 #include "platform/base/Error.h"
+#include "platform/base/Mutex.h"
 
 #include <any>
 #include <functional>
-#include <mutex>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -22,7 +22,7 @@ public:
 
     template <class F> std::invoke_result_t<F&> run(F&& closure) {
         using Result = std::invoke_result_t<F&>;
-        std::lock_guard guard(lock);
+        platform::MutexLock guard(lock);
         if (!hasRun) {
             // Marked first: a closure that fails cannot be run again, and leaving no value
             // behind would break every later call, so a throw stops the process.
@@ -54,9 +54,9 @@ public:
     }
 
 private:
-    std::mutex lock;
-    bool hasRun = false;
-    std::any value;
+    platform::Mutex lock;
+    bool hasRun GUARDED_BY(lock) = false;
+    std::any value GUARDED_BY(lock);
 };
 
 // A closure that is queued until it is run once, and then gone.
@@ -75,7 +75,7 @@ public:
     // Runs the queued closure on the first call; later calls do nothing. A concurrent
     // caller waits until the first run has finished.
     void run() {
-        std::lock_guard guard(lock);
+        platform::MutexLock guard(lock);
         if (auto* queued = std::get_if<Queued>(&state)) {
             std::function<void()> closure = std::move(queued->closure);
             state = Executed{};
@@ -84,13 +84,13 @@ public:
     }
 
     bool isExecuted() const {
-        std::lock_guard guard(lock);
+        platform::MutexLock guard(lock);
         return std::holds_alternative<Executed>(state);
     }
 
 private:
-    mutable std::mutex lock;
-    State state;
+    mutable platform::Mutex lock;
+    State state GUARDED_BY(lock);
 };
 
 } // namespace zestrel

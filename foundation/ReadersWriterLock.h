@@ -1,11 +1,10 @@
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/Value.h"
 
 #include <concepts>
 #include <functional>
-#include <mutex>
-#include <shared_mutex>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -24,18 +23,18 @@ public:
     const std::string& label() const { return label_; }
 
     template <std::invocable F> std::invoke_result_t<F&> read(F&& body) const {
-        std::shared_lock lock(mutex_);
+        platform::ReaderLock lock(mutex_);
         return body();
     }
 
     template <std::invocable F> void write(F&& body) {
-        std::unique_lock lock(mutex_);
+        platform::WriterLock lock(mutex_);
         body();
     }
 
 private:
     std::string label_;
-    mutable std::shared_mutex mutex_;
+    mutable platform::SharedMutex mutex_;
 };
 
 namespace detail {

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "platform/base/Mutex.h"
+
 #include <cstddef>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <utility>
 
@@ -18,7 +19,7 @@ public:
 
     // The kept value, or the closure's result for this input (then kept).
     Value value(const Input& input) {
-        std::lock_guard guard(lock);
+        platform::MutexLock guard(lock);
         if (!cache) {
             cache = closure(input);
         }
@@ -29,8 +30,8 @@ public:
 
 private:
     std::function<Value(const Input&)> closure;
-    std::optional<Value> cache;
-    std::mutex lock;
+    std::optional<Value> cache GUARDED_BY(lock);
+    platform::Mutex lock;
 };
 
 } // namespace zestrel

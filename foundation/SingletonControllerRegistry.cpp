@@ -6,19 +6,19 @@ namespace zestrel {
 
 std::shared_ptr<platform::NSObject>
 SingletonControllerRegistry::controller(const HashableType& type) const {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     auto found = controllers_.find(type);
     return found == controllers_.end() ? nullptr : found->second;
 }
 
 void SingletonControllerRegistry::set(const HashableType& type,
                                       std::shared_ptr<platform::NSObject> controller) {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     controllers_.insert_or_assign(type, std::move(controller));
 }
 
 void SingletonControllerRegistry::remove(const HashableType& type) {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     controllers_.erase(type);
 }
 

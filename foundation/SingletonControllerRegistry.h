@@ -1,10 +1,10 @@
 #pragma once
 
 #include "foundation/AggregateHashable.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/Value.h"
 
 #include <memory>
-#include <mutex>
 #include <unordered_map>
 
 namespace zestrel {
@@ -20,8 +20,9 @@ public:
     static SingletonControllerRegistry& shared();
 
 private:
-    mutable std::mutex mutex_;
-    std::unordered_map<HashableType, std::shared_ptr<platform::NSObject>> controllers_;
+    mutable platform::Mutex mutex_;
+    std::unordered_map<HashableType, std::shared_ptr<platform::NSObject>>
+        controllers_ GUARDED_BY(mutex_);
 };
 
 } // namespace zestrel

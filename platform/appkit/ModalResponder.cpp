@@ -1,4 +1,5 @@
 #include "platform/appkit/ModalResponder.h"
+#include "platform/base/Mutex.h"
 
 #include "platform/base/ProcessLocal.h"
 
@@ -6,7 +7,7 @@ namespace zestrel::platform {
 namespace {
 
 struct ResponderSlot {
-    std::mutex mutex;
+    Mutex mutex;
     std::shared_ptr<ModalResponder> responder;
 };
 
@@ -20,28 +21,28 @@ ResponderSlot& slot() {
 
 std::shared_ptr<ModalResponder> ModalResponder::current() {
     auto& s = slot();
-    std::lock_guard lock(s.mutex);
+    MutexLock lock(s.mutex);
     return s.responder;
 }
 
 void ModalResponder::setCurrent(std::shared_ptr<ModalResponder> responder) {
     auto& s = slot();
-    std::lock_guard lock(s.mutex);
+    MutexLock lock(s.mutex);
     s.responder = std::move(responder);
 }
 
 void ScriptedModalResponder::enqueue(ModalAnswer answer) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     answers_.push_back(std::move(answer));
 }
 
 std::size_t ScriptedModalResponder::pendingAnswers() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return answers_.size();
 }
 
 std::optional<ModalAnswer> ScriptedModalResponder::answer(const NSAlert& /*alert*/) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     if (answers_.empty()) {
         return std::nullopt;
     }
@@ -51,17 +52,17 @@ std::optional<ModalAnswer> ScriptedModalResponder::answer(const NSAlert& /*alert
 }
 
 void ScriptedModalResponder::enqueue(MenuPick pick) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     picks_.push_back(std::move(pick));
 }
 
 std::size_t ScriptedModalResponder::pendingPicks() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return picks_.size();
 }
 
 std::optional<MenuPick> ScriptedModalResponder::pick(const NSMenu& /*menu*/) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     if (picks_.empty()) {
         return std::nullopt;
     }

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "platform/base/Clock.h"
+#include "platform/base/Mutex.h"
 
 #include <chrono>
 #include <cstddef>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <variant>
@@ -83,9 +83,9 @@ public:
     static std::shared_ptr<ScriptedModalResponder> install();
 
 private:
-    mutable std::mutex mutex_;
-    std::deque<ModalAnswer> answers_;
-    std::deque<MenuPick> picks_;
+    mutable Mutex mutex_;
+    std::deque<ModalAnswer> answers_ GUARDED_BY(mutex_);
+    std::deque<MenuPick> picks_ GUARDED_BY(mutex_);
 };
 
 // On a virtual clock nobody sits at the screen: an alert nobody answers gives up after this

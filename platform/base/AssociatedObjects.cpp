@@ -1,10 +1,10 @@
 #include "platform/base/AssociatedObjects.h"
 
 #include "platform/base/Error.h"
+#include "platform/base/Mutex.h"
 
 #include <fmt/format.h>
 
-#include <mutex>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -31,12 +31,12 @@ struct Association {
 using AssociationTable = std::unordered_map<const void*, Association>;
 
 // One lock for every object's table, as the platform's runtime has.
-std::mutex& runtimeMutex() {
-    static auto* mutex = new std::mutex; // deliberately leaked: used by destructors at exit
+Mutex& runtimeMutex() {
+    static auto* mutex = new Mutex; // deliberately leaked: used by destructors at exit
     return *mutex;
 }
 
-AssociationTable* tableOf(const NSObject& object, bool create) {
+AssociationTable* tableOf(const NSObject& object, bool create) REQUIRES(runtimeMutex()) {
     auto& slot = detail::AssociationAccess::slot(object);
     if (!slot.table && create) {
         slot.table = std::make_shared<AssociationTable>();
@@ -75,7 +75,7 @@ void objc_setAssociatedObject(const NSObject& object, const void* key,
         association = makeAssociation(std::move(value), policy);
     }
     Association released;
-    std::lock_guard lock(runtimeMutex());
+    MutexLock lock(runtimeMutex());
     auto* table = tableOf(object, association.has_value());
     if (!table) {
         return;
@@ -94,7 +94,7 @@ void objc_setAssociatedObject(const NSObject& object, const void* key,
 }
 
 std::shared_ptr<NSObject> objc_getAssociatedObject(const NSObject& object, const void* key) {
-    std::lock_guard lock(runtimeMutex());
+    MutexLock lock(runtimeMutex());
     const auto* table = tableOf(object, false);
     if (!table) {
         return nullptr;
@@ -105,7 +105,7 @@ std::shared_ptr<NSObject> objc_getAssociatedObject(const NSObject& object, const
 
 void objc_removeAssociatedObjects(const NSObject& object) {
     AssociationTable released;
-    std::lock_guard lock(runtimeMutex());
+    MutexLock lock(runtimeMutex());
     if (auto* table = tableOf(object, false)) {
         released.swap(*table);
     }

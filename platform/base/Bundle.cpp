@@ -1,12 +1,12 @@
 #include "platform/base/Bundle.h"
 
+#include "platform/base/Mutex.h"
 #include "platform/base/ProcessLocal.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <mutex>
 #include <system_error>
 #include <vector>
 
@@ -55,8 +55,8 @@ ProcessLocal<std::shared_ptr<const Bundle>>& ownBundle() {
     return *instance;
 }
 
-std::mutex overrideMutex;
-std::shared_ptr<const Bundle> mainOverride;
+Mutex overrideMutex;
+std::shared_ptr<const Bundle> mainOverride GUARDED_BY(overrideMutex);
 
 std::optional<Data> readFile(const std::filesystem::path& path) {
     std::ifstream stream(path, std::ios::binary);
@@ -79,7 +79,7 @@ Bundle::Bundle(Value::Dictionary infoDictionary, URL bundleURL,
 
 std::shared_ptr<const Bundle> Bundle::main() {
     {
-        std::lock_guard lock(overrideMutex);
+        MutexLock lock(overrideMutex);
         if (mainOverride) {
             return mainOverride;
         }
@@ -88,7 +88,7 @@ std::shared_ptr<const Bundle> Bundle::main() {
 }
 
 void Bundle::setMainForTesting(std::shared_ptr<const Bundle> bundle) {
-    std::lock_guard lock(overrideMutex);
+    MutexLock lock(overrideMutex);
     mainOverride = std::move(bundle);
 }
 

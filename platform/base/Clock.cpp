@@ -1,4 +1,5 @@
 #include "platform/base/Clock.h"
+#include "platform/base/Mutex.h"
 
 #include <atomic>
 #include <time.h>
@@ -19,12 +20,12 @@ Date RealClock::now() const {
 VirtualClock::VirtualClock(Date start) : date_(start) {}
 
 Nanoseconds VirtualClock::uptime() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return uptime_;
 }
 
 Date VirtualClock::now() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return date_;
 }
 
@@ -32,20 +33,20 @@ void VirtualClock::advance(Nanoseconds duration) {
     if (duration.count() <= 0) {
         return;
     }
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     uptime_ += duration;
     date_ = date_.addingTimeInterval(std::chrono::duration<double>(duration).count());
 }
 
 void VirtualClock::setDate(Date date) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     date_ = date;
 }
 
 namespace {
 
-std::mutex installMutex;
-std::shared_ptr<Clock> installed;
+Mutex installMutex;
+std::shared_ptr<Clock> installed GUARDED_BY(installMutex);
 std::atomic<Clock*> current{nullptr};
 
 RealClock& realClock() {
@@ -61,13 +62,13 @@ Clock& clock() {
 }
 
 void installClock(std::shared_ptr<Clock> clock) {
-    std::lock_guard lock(installMutex);
+    MutexLock lock(installMutex);
     installed = std::move(clock);
     current.store(installed.get(), std::memory_order_release);
 }
 
 std::shared_ptr<VirtualClock> virtualClock() {
-    std::lock_guard lock(installMutex);
+    MutexLock lock(installMutex);
     return std::dynamic_pointer_cast<VirtualClock>(installed);
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/Value.h"
 
 #include <chrono>
 #include <memory>
-#include <mutex>
 
 namespace zestrel::platform {
 
@@ -44,9 +44,9 @@ public:
     void setDate(Date date);
 
 private:
-    mutable std::mutex mutex_;
-    Nanoseconds uptime_{std::chrono::hours(1)};
-    Date date_;
+    mutable Mutex mutex_;
+    Nanoseconds uptime_ GUARDED_BY(mutex_){std::chrono::hours(1)};
+    Date date_ GUARDED_BY(mutex_);
 };
 
 // The process's clock: a `RealClock` unless another was installed.

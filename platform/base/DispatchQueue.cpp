@@ -2,6 +2,7 @@
 
 #include "platform/base/Error.h"
 #include "platform/base/MainThread.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/base/RunLoop.h"
 
@@ -10,7 +11,6 @@
 #include <condition_variable>
 #include <deque>
 #include <map>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -30,7 +30,7 @@ public:
     WorkerPool& operator=(const WorkerPool&) = delete;
     ~WorkerPool() {
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             stopping_ = true;
         }
         wake_.notify_all();
@@ -40,7 +40,7 @@ public:
     }
 
     void submit(std::function<void()> task) {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         tasks_.push_back(std::move(task));
         if (tasks_.size() > idle_ && threads_.size() < kMaximumThreads) {
             threads_.emplace_back([this] { work(); });
@@ -56,9 +56,11 @@ private:
         for (;;) {
             std::function<void()> task;
             {
-                std::unique_lock lock(mutex_);
+                MutexLock lock(mutex_);
                 ++idle_;
-                wake_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
+                while (!(stopping_ || !tasks_.empty())) {
+                    lock.wait(wake_);
+                }
                 --idle_;
                 if (tasks_.empty()) {
                     return;
@@ -70,12 +72,12 @@ private:
         }
     }
 
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<std::function<void()>> tasks_;
-    std::vector<std::thread> threads_;
-    std::size_t idle_ = 0;
-    bool stopping_ = false;
+    Mutex mutex_;
+    std::condition_variable_any wake_;
+    std::deque<std::function<void()>> tasks_ GUARDED_BY(mutex_);
+    std::vector<std::thread> threads_ GUARDED_BY(mutex_);
+    std::size_t idle_ GUARDED_BY(mutex_) = 0;
+    bool stopping_ GUARDED_BY(mutex_) = false;
 };
 
 WorkerPool& workerPool() {
@@ -104,9 +106,9 @@ std::string_view globalLabel(DispatchQoS qos) {
 
 struct DispatchQueue::Impl {
     struct Waiter {
-        std::mutex mutex;
-        std::condition_variable granted;
-        bool isGranted = false;
+        Mutex mutex;
+        std::condition_variable_any granted;
+        bool isGranted GUARDED_BY(mutex) = false;
     };
     struct Pending {
         std::function<void()> block;
@@ -120,10 +122,10 @@ struct DispatchQueue::Impl {
     bool isMain = false;
     bool isGlobal = false;
 
-    std::mutex mutex;
-    std::deque<Pending> pending;
-    int running = 0;
-    bool exclusiveRunning = false;
+    Mutex mutex;
+    std::deque<Pending> pending GUARDED_BY(mutex);
+    int running GUARDED_BY(mutex) = 0;
+    bool exclusiveRunning GUARDED_BY(mutex) = false;
 
     // Global queues ignore barriers, as the platform's do.
     bool exclusive(DispatchWorkItemFlags flags) const {
@@ -170,7 +172,7 @@ void runBlock(const std::shared_ptr<Impl>& queue, std::function<void()>& block, 
 void pump(const std::shared_ptr<Impl>& queue) {
     std::vector<Impl::Pending> starting;
     {
-        std::lock_guard lock(queue->mutex);
+        MutexLock lock(queue->mutex);
         while (!queue->pending.empty() && !queue->exclusiveRunning) {
             Impl::Pending& next = queue->pending.front();
             if (next.exclusive && queue->running > 0) {
@@ -184,7 +186,7 @@ void pump(const std::shared_ptr<Impl>& queue) {
     }
     for (auto& item : starting) {
         if (item.waiter) {
-            std::lock_guard lock(item.waiter->mutex);
+            MutexLock lock(item.waiter->mutex);
             item.waiter->isGranted = true;
             item.waiter->granted.notify_one();
         } else {
@@ -198,7 +200,7 @@ void pump(const std::shared_ptr<Impl>& queue) {
 
 void finish(const std::shared_ptr<Impl>& queue, bool exclusive) {
     {
-        std::lock_guard lock(queue->mutex);
+        MutexLock lock(queue->mutex);
         --queue->running;
         if (exclusive) {
             queue->exclusiveRunning = false;
@@ -218,8 +220,8 @@ const std::shared_ptr<Impl>& mainImpl() {
 }
 
 struct GlobalQueues {
-    std::mutex mutex;
-    std::map<DispatchQoS, DispatchQueue> queues;
+    Mutex mutex;
+    std::map<DispatchQoS, DispatchQueue> queues GUARDED_BY(mutex);
 };
 
 } // namespace
@@ -241,7 +243,7 @@ DispatchQueue DispatchQueue::global(DispatchQoS qos) {
         qos = DispatchQoS::defaultQoS;
     }
     GlobalQueues& state = globals->get();
-    std::lock_guard lock(state.mutex);
+    MutexLock lock(state.mutex);
     auto it = state.queues.find(qos);
     if (it == state.queues.end()) {
         DispatchQueue queue(std::string(globalLabel(qos)), Attributes::concurrent, qos);
@@ -270,7 +272,7 @@ void DispatchQueue::async(std::function<void()> block, DispatchWorkItemFlags fla
         return;
     }
     {
-        std::lock_guard lock(impl_->mutex);
+        MutexLock lock(impl_->mutex);
         impl_->pending.push_back({std::move(block), impl_->exclusive(flags), nullptr});
     }
     pump(impl_);
@@ -314,9 +316,9 @@ void DispatchQueue::syncBlock(const std::function<void()>& block, DispatchWorkIt
             fatal(kSyncDeadlock);
         }
         struct State {
-            std::mutex mutex;
-            std::condition_variable doneChanged;
-            bool done = false;
+            Mutex mutex;
+            std::condition_variable_any doneChanged;
+            bool done GUARDED_BY(mutex) = false;
             std::exception_ptr error;
         };
         auto state = std::make_shared<State>();
@@ -326,12 +328,14 @@ void DispatchQueue::syncBlock(const std::function<void()>& block, DispatchWorkIt
             } catch (...) {
                 state->error = std::current_exception();
             }
-            std::lock_guard lock(state->mutex);
+            MutexLock lock(state->mutex);
             state->done = true;
             state->doneChanged.notify_one();
         });
-        std::unique_lock lock(state->mutex);
-        state->doneChanged.wait(lock, [&state] { return state->done; });
+        MutexLock lock(state->mutex);
+        while (!(state->done)) {
+            lock.wait(state->doneChanged);
+        }
         if (state->error) {
             std::rethrow_exception(state->error);
         }
@@ -346,13 +350,15 @@ void DispatchQueue::syncBlock(const std::function<void()>& block, DispatchWorkIt
     }
     auto waiter = std::make_shared<Impl::Waiter>();
     {
-        std::lock_guard lock(impl_->mutex);
+        MutexLock lock(impl_->mutex);
         impl_->pending.push_back({nullptr, exclusive, waiter});
     }
     pump(impl_);
     {
-        std::unique_lock lock(waiter->mutex);
-        waiter->granted.wait(lock, [&waiter] { return waiter->isGranted; });
+        MutexLock lock(waiter->mutex);
+        while (!(waiter->isGranted)) {
+            lock.wait(waiter->granted);
+        }
     }
     // The block runs here, on the caller's thread, holding the queue as its own block would.
     struct Finish {

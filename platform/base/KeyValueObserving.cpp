@@ -1,4 +1,5 @@
 #include "platform/base/KeyValueObserving.h"
+#include "platform/base/Mutex.h"
 
 #include <algorithm>
 #include <atomic>
@@ -37,7 +38,7 @@ KeyValueObservationToken KeyValueObserverRegistry::addObserver(std::string keyPa
     entry->observer = std::move(observer);
     entry->context = context;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         entry->id = nextId_++;
         entries_.push_back(entry);
     }
@@ -52,7 +53,7 @@ KeyValueObservationToken KeyValueObserverRegistry::addObserver(std::string keyPa
 }
 
 void KeyValueObserverRegistry::removeObserver(KeyValueObservationToken token) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     const auto found = std::find_if(entries_.begin(), entries_.end(),
                                     [&](const auto& entry) { return entry->id == token.id; });
     if (found != entries_.end()) {
@@ -62,19 +63,19 @@ void KeyValueObserverRegistry::removeObserver(KeyValueObservationToken token) {
 }
 
 bool KeyValueObserverRegistry::hasObservers(std::string_view keyPath) const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return std::any_of(entries_.begin(), entries_.end(),
                        [&](const auto& entry) { return entry->keyPath == keyPath; });
 }
 
 std::size_t KeyValueObserverRegistry::observerCount() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return entries_.size();
 }
 
 std::vector<std::shared_ptr<KeyValueObserverRegistry::Entry>>
 KeyValueObserverRegistry::entriesFor(const std::string& key) const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     std::vector<std::shared_ptr<Entry>> found;
     for (const auto& entry : entries_) {
         if (entry->keyPath == key) {

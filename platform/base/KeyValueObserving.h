@@ -1,11 +1,11 @@
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/Value.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -85,9 +85,9 @@ private:
 
     const NSObject& owner_;
     ValueForKey valueForKey_;
-    mutable std::mutex mutex_;
-    std::vector<std::shared_ptr<Entry>> entries_;
-    std::uint64_t nextId_ = 1;
+    mutable Mutex mutex_;
+    std::vector<std::shared_ptr<Entry>> entries_ GUARDED_BY(mutex_);
+    std::uint64_t nextId_ GUARDED_BY(mutex_) = 1;
 };
 
 } // namespace zestrel::platform

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "platform/base/Mutex.h"
+
 #include <memory>
-#include <mutex>
 #include <utility>
 
 namespace zestrel::platform {
@@ -12,7 +13,7 @@ namespace zestrel::platform {
 template <class T> class MachineLocal {
 public:
     std::shared_ptr<T> current() {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         if (!instance_) {
             instance_ = std::make_shared<T>();
         }
@@ -21,13 +22,13 @@ public:
     // Nothing installs a fresh default.
     void setCurrent(std::shared_ptr<T> instance) {
         std::shared_ptr<T> old; // released outside the lock
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         old = std::exchange(instance_, instance ? std::move(instance) : std::make_shared<T>());
     }
 
 private:
-    std::mutex mutex_;
-    std::shared_ptr<T> instance_;
+    Mutex mutex_;
+    std::shared_ptr<T> instance_ GUARDED_BY(mutex_);
 };
 
 } // namespace zestrel::platform

@@ -1,37 +1,38 @@
 #include "platform/base/NSCache.h"
+#include "platform/base/Mutex.h"
 
 namespace zestrel::platform {
 
 std::string NSCache::name() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return name_;
 }
 
 void NSCache::setName(std::string name) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     name_ = std::move(name);
 }
 
 std::int64_t NSCache::totalCostLimit() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return totalCostLimit_;
 }
 
 void NSCache::setTotalCostLimit(std::int64_t limit) {
     std::vector<Entry> released;
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     totalCostLimit_ = limit;
     evictLocked(released);
 }
 
 std::int64_t NSCache::countLimit() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return countLimit_;
 }
 
 void NSCache::setCountLimit(std::int64_t limit) {
     std::vector<Entry> released;
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     countLimit_ = limit;
     evictLocked(released);
 }
@@ -62,13 +63,13 @@ void NSCache::eraseLocked(Entries::iterator entry, std::vector<Entry>& released)
 }
 
 void NSCache::evictLocked(std::vector<Entry>& released) {
-    const auto overLimit = [this] {
+    while (!entries_.empty()) {
         const bool overCount =
             countLimit_ > 0 && static_cast<std::int64_t>(entries_.size()) > countLimit_;
         const bool overCost = totalCostLimit_ > 0 && totalCost_ > totalCostLimit_;
-        return overCount || overCost;
-    };
-    while (!entries_.empty() && overLimit()) {
+        if (!overCount && !overCost) {
+            return;
+        }
         eraseLocked(entries_.begin(), released);
     }
 }
@@ -77,7 +78,7 @@ std::shared_ptr<NSObject> NSCache::objectForKey(const std::shared_ptr<NSObject>&
     if (!key) {
         return nullptr;
     }
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     auto entry = findLocked(*key);
     return entry == entries_.end() ? nullptr : entry->object;
 }
@@ -92,7 +93,7 @@ void NSCache::setObject(std::shared_ptr<NSObject> object, std::shared_ptr<NSObje
         return;
     }
     std::vector<Entry> released;
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     if (auto existing = findLocked(*key); existing != entries_.end()) {
         eraseLocked(existing, released);
     }
@@ -108,7 +109,7 @@ void NSCache::removeObjectForKey(const std::shared_ptr<NSObject>& key) {
         return;
     }
     std::vector<Entry> released;
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     if (auto existing = findLocked(*key); existing != entries_.end()) {
         eraseLocked(existing, released);
     }
@@ -116,7 +117,7 @@ void NSCache::removeObjectForKey(const std::shared_ptr<NSObject>& key) {
 
 void NSCache::removeAllObjects() {
     Entries released;
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     index_.clear();
     totalCost_ = 0;
     released.swap(entries_);

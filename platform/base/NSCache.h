@@ -1,12 +1,12 @@
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/Value.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <list>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -42,18 +42,18 @@ private:
     };
     using Entries = std::list<Entry>;
 
-    Entries::iterator findLocked(const NSObject& key) const;
-    void eraseLocked(Entries::iterator entry, std::vector<Entry>& released);
-    void evictLocked(std::vector<Entry>& released);
+    Entries::iterator findLocked(const NSObject& key) const REQUIRES(mutex_);
+    void eraseLocked(Entries::iterator entry, std::vector<Entry>& released) REQUIRES(mutex_);
+    void evictLocked(std::vector<Entry>& released) REQUIRES(mutex_);
 
-    mutable std::mutex mutex_;
-    std::string name_;
-    std::int64_t totalCostLimit_ = 0;
-    std::int64_t countLimit_ = 0;
-    std::int64_t totalCost_ = 0;
+    mutable Mutex mutex_;
+    std::string name_ GUARDED_BY(mutex_);
+    std::int64_t totalCostLimit_ GUARDED_BY(mutex_) = 0;
+    std::int64_t countLimit_ GUARDED_BY(mutex_) = 0;
+    std::int64_t totalCost_ GUARDED_BY(mutex_) = 0;
     // Oldest first; the index finds entries by key hash.
-    mutable Entries entries_;
-    std::unordered_multimap<std::size_t, Entries::iterator> index_;
+    mutable Entries entries_ GUARDED_BY(mutex_);
+    std::unordered_multimap<std::size_t, Entries::iterator> index_ GUARDED_BY(mutex_);
 };
 
 } // namespace zestrel::platform

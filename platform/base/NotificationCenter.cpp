@@ -1,4 +1,5 @@
 #include "platform/base/NotificationCenter.h"
+#include "platform/base/Mutex.h"
 
 #include "platform/base/ProcessLocal.h"
 
@@ -76,7 +77,7 @@ ObserverToken NotificationCenter::add(std::optional<std::string> name, Value obj
                                       std::optional<DispatchQueue> queue, Block block) {
     auto observer = std::make_shared<NotificationObserver>(std::move(name), std::move(object),
                                                            std::move(queue), std::move(block));
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     observers_.push_back(observer);
     return observer;
 }
@@ -86,7 +87,7 @@ void NotificationCenter::removeObserver(const ObserverToken& token) {
         return;
     }
     ObserverToken removed; // its block is released outside the lock
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     token->active.store(false);
     auto it = std::find(observers_.begin(), observers_.end(), token);
     if (it != observers_.end()) {
@@ -98,7 +99,7 @@ void NotificationCenter::removeObserver(const ObserverToken& token) {
 void NotificationCenter::post(const Notification& notification) {
     std::vector<ObserverToken> observers;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         observers = observers_;
     }
     for (const auto& observer : observers) {

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "platform/base/DispatchQueue.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/Value.h"
 
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,8 +56,8 @@ private:
     ObserverToken add(std::optional<std::string> name, Value object,
                       std::optional<DispatchQueue> queue, Block block);
 
-    std::mutex mutex_;
-    std::vector<ObserverToken> observers_;
+    Mutex mutex_;
+    std::vector<ObserverToken> observers_ GUARDED_BY(mutex_);
 };
 
 } // namespace zestrel::platform

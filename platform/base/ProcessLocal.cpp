@@ -1,4 +1,5 @@
 #include "platform/base/ProcessLocal.h"
+#include "platform/base/Mutex.h"
 
 #include <vector>
 
@@ -6,8 +7,8 @@ namespace zestrel::platform {
 namespace {
 
 struct Registry {
-    std::mutex mutex;
-    std::vector<std::function<void()>> resets;
+    Mutex mutex;
+    std::vector<std::function<void()>> resets GUARDED_BY(mutex);
 };
 
 Registry& registry() {
@@ -18,7 +19,7 @@ Registry& registry() {
 } // namespace
 
 void detail::registerProcessLocalReset(std::function<void()> reset) {
-    std::lock_guard lock(registry().mutex);
+    MutexLock lock(registry().mutex);
     registry().resets.push_back(std::move(reset));
 }
 
@@ -28,7 +29,7 @@ void resetProcess() {
     for (;;) {
         std::vector<std::function<void()>> resets;
         {
-            std::lock_guard lock(registry().mutex);
+            MutexLock lock(registry().mutex);
             resets.swap(registry().resets);
         }
         if (resets.empty()) {

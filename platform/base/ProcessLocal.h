@@ -1,9 +1,10 @@
 #pragma once
 
+#include "platform/base/Mutex.h"
+
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 
 namespace zestrel::platform {
 
@@ -27,7 +28,7 @@ public:
         if (T* existing = instance_.load(std::memory_order_acquire)) {
             return *existing;
         }
-        std::unique_lock lock(mutex_);
+        MutexLock lock(mutex_);
         if (T* existing = instance_.load(std::memory_order_relaxed)) {
             return *existing;
         }
@@ -47,7 +48,7 @@ public:
     void reset() {
         std::unique_ptr<T> old;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             old.reset(instance_.exchange(nullptr, std::memory_order_acq_rel));
         }
     }
@@ -55,7 +56,7 @@ public:
 private:
     std::function<std::unique_ptr<T>()> make_;
     std::atomic<T*> instance_{nullptr};
-    std::mutex mutex_;
+    Mutex mutex_;
 };
 
 // Destroys every process-local in reverse order of creation, as if the process ended:

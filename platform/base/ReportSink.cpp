@@ -2,12 +2,12 @@
 
 #include "platform/base/Error.h"
 
-#include <mutex>
+#include "platform/base/Mutex.h"
 
 namespace zestrel::platform {
 namespace {
-std::mutex observerMutex;
-std::function<void(const Error&)>& observer() {
+Mutex observerMutex;
+std::function<void(const Error&)>& observer() REQUIRES(observerMutex) {
     static auto* instance = new std::function<void(const Error&)>;
     return *instance;
 }
@@ -16,7 +16,7 @@ std::function<void(const Error&)>& observer() {
 void deliverReport(const Error& report) {
     std::function<void(const Error&)> current;
     {
-        std::lock_guard lock(observerMutex);
+        MutexLock lock(observerMutex);
         current = observer();
     }
     if (current) {
@@ -25,7 +25,7 @@ void deliverReport(const Error& report) {
 }
 
 void setReportObserver(std::function<void(const Error&)> newObserver) {
-    std::lock_guard lock(observerMutex);
+    MutexLock lock(observerMutex);
     observer() = std::move(newObserver);
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/base/Error.h"
 #include "platform/base/MainThread.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/base/Timer.h"
 
@@ -44,51 +45,104 @@ ProcessLocal<RunLoop>& mainLoop() {
 } // namespace
 
 struct RunLoop::Core {
-    mutable std::mutex mutex;
-    std::condition_variable wake;
-    std::uint64_t nextSequence = 0;
-    std::map<Key, std::function<void()>> blocks;
-    std::map<Key, std::shared_ptr<Timer>> timers;
-    std::map<Key, std::shared_ptr<RunLoopSource>> signalled;
-    std::vector<std::shared_ptr<RunLoopSource>> sources;
+    // Where a scheduled timer stands in this loop.
+    struct TimerEntry {
+        unsigned modes = 0;
+        Key key;
+    };
+    // A source added to this loop: its modes, and its place in `signalled` while signalled.
+    struct SourceEntry {
+        std::shared_ptr<RunLoopSource> source;
+        unsigned modes = 0;
+        std::optional<Key> signalKey;
+    };
     struct ObserverEntry {
         std::shared_ptr<RunLoopObserver> observer;
         unsigned modes;
     };
-    std::vector<ObserverEntry> observers;
-    RunLoopMode mode = RunLoopMode::defaultMode;
-    bool stopRequested = false;
-    bool wakePending = false;
 
-    Key nextKey(Nanoseconds deadline) { return Key{deadline, nextSequence++}; }
+    mutable Mutex mutex;
+    std::condition_variable_any wake;
+    std::uint64_t nextSequence GUARDED_BY(mutex) = 0;
+    std::map<Key, std::function<void()>> blocks GUARDED_BY(mutex);
+    std::map<Key, std::shared_ptr<Timer>> timers GUARDED_BY(mutex);
+    std::map<const Timer*, TimerEntry> timerEntries GUARDED_BY(mutex);
+    std::map<Key, std::shared_ptr<RunLoopSource>> signalled GUARDED_BY(mutex);
+    std::map<const RunLoopSource*, SourceEntry> sources GUARDED_BY(mutex);
+    std::vector<ObserverEntry> observers GUARDED_BY(mutex);
+    RunLoopMode mode GUARDED_BY(mutex) = RunLoopMode::defaultMode;
+    bool stopRequested GUARDED_BY(mutex) = false;
+    bool wakePending GUARDED_BY(mutex) = false;
 
-    void wakeLocked() {
+    Key nextKey(Nanoseconds deadline) REQUIRES(mutex) { return Key{deadline, nextSequence++}; }
+
+    void wakeLocked() REQUIRES(mutex) {
         wakePending = true;
         wake.notify_all();
     }
 
+    // Sleeps until woken or stopped, or until `timeout` has passed.
+    void sleepLocked(MutexLock& lock, std::optional<Nanoseconds> timeout) REQUIRES(mutex) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout.value_or(Nanoseconds{0});
+        while (!wakePending && !stopRequested) {
+            if (!timeout) {
+                lock.wait(wake);
+            } else if (lock.waitUntil(wake, deadline) == std::cv_status::timeout) {
+                return;
+            }
+        }
+    }
+
+    unsigned timerModes(const Timer& timer) const REQUIRES(mutex) {
+        const auto found = timerEntries.find(&timer);
+        return found == timerEntries.end() ? 0 : found->second.modes;
+    }
+
+    // Takes a source off the signalled list.
+    void unsignal(SourceEntry& entry) REQUIRES(mutex) {
+        if (entry.signalKey) {
+            signalled.erase(*entry.signalKey);
+            entry.signalKey.reset();
+        }
+    }
+
+    // Puts an added source on the signalled list unless it is there already.
+    void markSignalled(SourceEntry& entry, Nanoseconds now) REQUIRES(mutex) {
+        if (!entry.signalKey) {
+            entry.signalKey = nextKey(now);
+            signalled.emplace(*entry.signalKey, entry.source);
+        }
+    }
+
     // The first timer due by `now` that fires in `mask`.
-    std::map<Key, std::shared_ptr<Timer>>::iterator dueTimer(Nanoseconds now, unsigned mask) {
+    std::map<Key, std::shared_ptr<Timer>>::iterator dueTimer(Nanoseconds now, unsigned mask)
+        REQUIRES(mutex) {
         for (auto it = timers.begin(); it != timers.end() && it->first.deadline <= now; ++it) {
-            if (it->second->modes_ & mask) {
+            if (timerModes(*it->second) & mask) {
                 return it;
             }
         }
         return timers.end();
     }
 
-    std::map<Key, std::shared_ptr<RunLoopSource>>::iterator signalledSource(unsigned mask) {
-        return std::find_if(signalled.begin(), signalled.end(),
-                            [mask](const auto& entry) { return entry.second->modes_ & mask; });
+    std::map<Key, std::shared_ptr<RunLoopSource>>::iterator signalledSource(unsigned mask)
+        REQUIRES(mutex) {
+        for (auto it = signalled.begin(); it != signalled.end(); ++it) {
+            const auto entry = sources.find(it->second.get());
+            if (entry != sources.end() && (entry->second.modes & mask)) {
+                return it;
+            }
+        }
+        return signalled.end();
     }
 
-    bool runnableNow(Nanoseconds now) {
+    bool runnableNow(Nanoseconds now) REQUIRES(mutex) {
         const unsigned mask = maskOf(mode);
         return (!blocks.empty() && blocks.begin()->first.deadline <= now) ||
                dueTimer(now, mask) != timers.end() || signalledSource(mask) != signalled.end();
     }
 
-    std::optional<Nanoseconds> nextDeadline(Nanoseconds now) {
+    std::optional<Nanoseconds> nextDeadline(Nanoseconds now) REQUIRES(mutex) {
         const unsigned mask = maskOf(mode);
         std::optional<Nanoseconds> next;
         auto consider = [&next](Nanoseconds deadline) {
@@ -100,7 +154,7 @@ struct RunLoop::Core {
             consider(blocks.begin()->first.deadline);
         }
         for (const auto& [key, timer] : timers) {
-            if (timer->modes_ & mask) {
+            if (timerModes(*timer) & mask) {
                 consider(key.deadline);
                 break;
             }
@@ -123,22 +177,21 @@ namespace {
 // The mode of a run, restored when it ends (also by an exception from a callback).
 class ModeScope {
 public:
-    ModeScope(std::mutex& mutex, RunLoopMode& mode, RunLoopMode newMode)
-        : mutex_(mutex), mode_(mode) {
-        std::lock_guard lock(mutex_);
-        saved_ = mode_;
-        mode_ = newMode;
+    ModeScope(Mutex& mutex, RunLoopMode* mode, RunLoopMode newMode) : mutex_(mutex), mode_(mode) {
+        MutexLock lock(mutex_);
+        saved_ = *mode_;
+        *mode_ = newMode;
     }
     ~ModeScope() {
-        std::lock_guard lock(mutex_);
-        mode_ = saved_;
+        MutexLock lock(mutex_);
+        *mode_ = saved_;
     }
     ModeScope(const ModeScope&) = delete;
     ModeScope& operator=(const ModeScope&) = delete;
 
 private:
-    std::mutex& mutex_;
-    RunLoopMode& mode_;
+    Mutex& mutex_;
+    RunLoopMode* mode_ PT_GUARDED_BY(mutex_);
     RunLoopMode saved_;
 };
 
@@ -151,17 +204,17 @@ RunLoop::~RunLoop() {
     std::map<Key, std::function<void()>> blocks;
     std::map<Key, std::shared_ptr<Timer>> timers;
     std::map<Key, std::shared_ptr<RunLoopSource>> signalled;
-    std::vector<std::shared_ptr<RunLoopSource>> sources;
+    std::map<const RunLoopSource*, Core::SourceEntry> sources;
     std::vector<Core::ObserverEntry> observers;
     {
-        std::lock_guard lock(core_->mutex);
+        MutexLock lock(core_->mutex);
         blocks.swap(core_->blocks);
         timers.swap(core_->timers);
+        core_->timerEntries.clear();
         signalled.swap(core_->signalled);
         sources.swap(core_->sources);
         observers.swap(core_->observers);
         for (auto& [key, timer] : timers) {
-            timer->scheduled_ = false;
             timer->valid_ = false;
         }
     }
@@ -176,7 +229,7 @@ void RunLoop::async(std::function<void()> block) {
         return;
     }
     const Nanoseconds now = clock().uptime();
-    std::lock_guard lock(core_->mutex);
+    MutexLock lock(core_->mutex);
     core_->blocks.emplace(core_->nextKey(now), std::move(block));
     core_->wakeLocked();
 }
@@ -186,7 +239,7 @@ void RunLoop::asyncAt(Nanoseconds deadline, std::function<void()> block) {
         return;
     }
     const Nanoseconds now = clock().uptime();
-    std::lock_guard lock(core_->mutex);
+    MutexLock lock(core_->mutex);
     core_->blocks.emplace(core_->nextKey(std::max(deadline, now)), std::move(block));
     core_->wakeLocked();
 }
@@ -196,31 +249,32 @@ void RunLoop::add(const std::shared_ptr<Timer>& timer, RunLoopMode mode) {
     if (!timer || !timer->valid_) {
         return;
     }
-    std::lock_guard lock(core_->mutex);
-    if (timer->scheduled_ && timer->loop_.lock() != core_) {
+    MutexLock lock(core_->mutex);
+    if (auto other = timer->loop_.lock(); other && other != core_) {
         fatal("A timer cannot be added to a second run loop.");
     }
-    timer->modes_ |= maskOf(mode);
-    if (!timer->scheduled_) {
-        timer->scheduled_ = true;
+    auto [entry, added] = core_->timerEntries.try_emplace(timer.get());
+    entry->second.modes |= maskOf(mode);
+    if (added) {
         timer->loop_ = core_;
-        timer->key_ = core_->nextKey(timer->deadline_);
+        entry->second.key = core_->nextKey(timer->deadline_);
         timer->threadChecker_.bind(thread_); // from now on it belongs to this loop's thread
-        core_->timers.emplace(timer->key_, timer);
+        core_->timers.emplace(entry->second.key, timer);
     }
     core_->wakeLocked();
 }
 
 void RunLoop::removeTimer(const std::shared_ptr<Core>& core, Timer& timer) {
     std::shared_ptr<Timer> removed; // released outside the lock
-    std::lock_guard lock(core->mutex);
-    if (timer.scheduled_) {
-        auto it = core->timers.find(timer.key_);
+    MutexLock lock(core->mutex);
+    const auto entry = core->timerEntries.find(&timer);
+    if (entry != core->timerEntries.end()) {
+        auto it = core->timers.find(entry->second.key);
         if (it != core->timers.end()) {
             removed = std::move(it->second);
             core->timers.erase(it);
         }
-        timer.scheduled_ = false;
+        core->timerEntries.erase(entry);
     }
 }
 
@@ -229,23 +283,18 @@ void RunLoop::add(const std::shared_ptr<RunLoopSource>& source, RunLoopMode mode
     if (!source || !source->isValid()) {
         return;
     }
-    std::lock_guard sourceLock(source->mutex_);
-    std::lock_guard lock(core_->mutex);
+    MutexLock sourceLock(source->mutex_);
+    MutexLock lock(core_->mutex);
     if (auto other = source->loop_.lock(); other && other != core_) {
         fatal("A run-loop source cannot be added to a second run loop.");
     }
-    if (source->modes_ == 0) {
-        core_->sources.push_back(source);
-    }
+    Core::SourceEntry& entry = core_->sources[source.get()];
+    entry.source = source;
     source->loop_ = core_;
-    source->modes_ |= maskOf(mode);
+    entry.modes |= maskOf(mode);
     if (source->pendingSignal_) {
         source->pendingSignal_ = false;
-        if (!source->signalled_) {
-            source->signalled_ = true;
-            source->signalKey_ = core_->nextKey(clock().uptime());
-            core_->signalled.emplace(source->signalKey_, source);
-        }
+        core_->markSignalled(entry, clock().uptime());
         core_->wakeLocked();
     }
 }
@@ -256,39 +305,31 @@ void RunLoop::remove(const std::shared_ptr<RunLoopSource>& source, RunLoopMode m
         return;
     }
     std::shared_ptr<RunLoopSource> removed; // released outside the locks
-    std::lock_guard sourceLock(source->mutex_);
-    std::lock_guard lock(core_->mutex);
-    if (source->loop_.lock() != core_ || source->modes_ == 0) {
+    MutexLock sourceLock(source->mutex_);
+    MutexLock lock(core_->mutex);
+    const auto entry = core_->sources.find(source.get());
+    if (entry == core_->sources.end()) {
         return;
     }
-    source->modes_ &= ~maskOf(mode);
-    if (source->modes_ != 0) {
+    entry->second.modes &= ~maskOf(mode);
+    if (entry->second.modes != 0) {
         return;
     }
-    if (source->signalled_) {
-        core_->signalled.erase(source->signalKey_);
-        source->signalled_ = false;
-    }
-    auto it = std::find(core_->sources.begin(), core_->sources.end(), source);
-    if (it != core_->sources.end()) {
-        removed = std::move(*it);
-        core_->sources.erase(it);
-    }
+    core_->unsignal(entry->second);
+    removed = std::move(entry->second.source);
+    core_->sources.erase(entry);
     source->loop_.reset();
 }
 
 void RunLoop::signalSource(const std::shared_ptr<Core>& core,
                            const std::shared_ptr<RunLoopSource>& source) {
     const Nanoseconds now = clock().uptime();
-    std::lock_guard lock(core->mutex);
-    if (source->modes_ == 0) {
+    MutexLock lock(core->mutex);
+    const auto entry = core->sources.find(source.get());
+    if (entry == core->sources.end()) {
         return; // removed meanwhile
     }
-    if (!source->signalled_) {
-        source->signalled_ = true;
-        source->signalKey_ = core->nextKey(now);
-        core->signalled.emplace(source->signalKey_, source);
-    }
+    core->markSignalled(entry->second, now);
     core->wakeLocked();
 }
 
@@ -298,7 +339,7 @@ void RunLoopSource::signal() {
     }
     std::shared_ptr<void> loop;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         loop = loop_.lock();
         if (!loop) {
             pendingSignal_ = true;
@@ -312,7 +353,7 @@ void RunLoopSource::invalidate() {
     valid_.store(false);
     std::shared_ptr<void> loop;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         loop = loop_.lock();
         pendingSignal_ = false;
     }
@@ -321,19 +362,14 @@ void RunLoopSource::invalidate() {
     }
     auto core = std::static_pointer_cast<RunLoop::Core>(loop);
     std::shared_ptr<RunLoopSource> removed;
-    std::lock_guard sourceLock(mutex_);
-    std::lock_guard lock(core->mutex);
-    if (signalled_) {
-        core->signalled.erase(signalKey_);
-        signalled_ = false;
+    MutexLock sourceLock(mutex_);
+    MutexLock lock(core->mutex);
+    const auto entry = core->sources.find(this);
+    if (entry != core->sources.end()) {
+        core->unsignal(entry->second);
+        removed = std::move(entry->second.source);
+        core->sources.erase(entry);
     }
-    auto it = std::find_if(core->sources.begin(), core->sources.end(),
-                           [this](const auto& source) { return source.get() == this; });
-    if (it != core->sources.end()) {
-        removed = std::move(*it);
-        core->sources.erase(it);
-    }
-    modes_ = 0;
     loop_.reset();
 }
 
@@ -342,7 +378,7 @@ void RunLoop::add(const std::shared_ptr<RunLoopObserver>& observer, RunLoopMode 
     if (!observer) {
         return;
     }
-    std::lock_guard lock(core_->mutex);
+    MutexLock lock(core_->mutex);
     for (auto& entry : core_->observers) {
         if (entry.observer == observer) {
             entry.modes |= maskOf(mode);
@@ -355,7 +391,7 @@ void RunLoop::add(const std::shared_ptr<RunLoopObserver>& observer, RunLoopMode 
 void RunLoop::remove(const std::shared_ptr<RunLoopObserver>& observer, RunLoopMode mode) {
     threadChecker_.check();
     std::shared_ptr<RunLoopObserver> removed;
-    std::lock_guard lock(core_->mutex);
+    MutexLock lock(core_->mutex);
     auto& observers = core_->observers;
     auto it = std::find_if(observers.begin(), observers.end(),
                            [&](const auto& entry) { return entry.observer == observer; });
@@ -370,7 +406,7 @@ void RunLoop::remove(const std::shared_ptr<RunLoopObserver>& observer, RunLoopMo
 }
 
 RunLoopMode RunLoop::currentMode() const {
-    std::lock_guard lock(core_->mutex);
+    MutexLock lock(core_->mutex);
     return core_->mode;
 }
 
@@ -379,7 +415,7 @@ void RunLoop::notify(RunLoopActivity activity) {
     std::vector<std::shared_ptr<RunLoopObserver>> toCall;
     std::vector<Core::ObserverEntry> dropped;
     {
-        std::lock_guard lock(core_->mutex);
+        MutexLock lock(core_->mutex);
         const unsigned mask = maskOf(core_->mode);
         auto& observers = core_->observers;
         for (auto it = observers.begin(); it != observers.end();) {
@@ -409,7 +445,7 @@ void RunLoop::notify(RunLoopActivity activity) {
 
 std::optional<RunLoop::Item> RunLoop::takeNext(std::uint64_t sequenceLimit) {
     const Nanoseconds now = clock().uptime();
-    std::lock_guard lock(core_->mutex);
+    MutexLock lock(core_->mutex);
     const unsigned mask = maskOf(core_->mode);
 
     std::optional<Key> best;
@@ -452,17 +488,18 @@ std::optional<RunLoop::Item> RunLoop::takeNext(std::uint64_t sequenceLimit) {
                 next = t.deadline_ + t.interval_ * ((now - t.deadline_) / t.interval_ + 1);
             }
             t.deadline_ = next;
-            t.key_ = core_->nextKey(next);
-            core_->timers.emplace(t.key_, item.timer);
+            Key& key = core_->timerEntries[&t].key;
+            key = core_->nextKey(next);
+            core_->timers.emplace(key, item.timer);
         } else {
-            t.scheduled_ = false;
+            core_->timerEntries.erase(&t);
         }
         break;
     }
     case Kind::source:
         item.source = std::move(source->second);
-        item.source->signalled_ = false;
         core_->signalled.erase(source);
+        core_->sources.at(item.source.get()).signalKey.reset();
         break;
     }
     return item;
@@ -486,18 +523,18 @@ void RunLoop::perform(Item& item) {
 
 bool RunLoop::runnableNow() const {
     const Nanoseconds now = clock().uptime();
-    std::lock_guard lock(core_->mutex);
+    MutexLock lock(core_->mutex);
     return core_->runnableNow(now);
 }
 
 std::optional<Nanoseconds> RunLoop::nextDeadline() const {
     const Nanoseconds now = clock().uptime();
-    std::lock_guard lock(core_->mutex);
+    MutexLock lock(core_->mutex);
     return core_->nextDeadline(now);
 }
 
 bool RunLoop::takeStop() {
-    std::lock_guard lock(core_->mutex);
+    MutexLock lock(core_->mutex);
     return std::exchange(core_->stopRequested, false);
 }
 
@@ -507,7 +544,7 @@ bool RunLoop::drain(const std::function<bool()>& done, bool honourStop) {
             return true;
         }
         if (honourStop) {
-            std::lock_guard lock(core_->mutex);
+            MutexLock lock(core_->mutex);
             return core_->stopRequested;
         }
         return false;
@@ -521,7 +558,7 @@ bool RunLoop::drain(const std::function<bool()>& done, bool honourStop) {
         // What is posted during this turn runs in the next one.
         std::uint64_t limit;
         {
-            std::lock_guard lock(core_->mutex);
+            MutexLock lock(core_->mutex);
             limit = core_->nextSequence;
         }
         bool ran = false;
@@ -578,24 +615,22 @@ void RunLoop::advance(Nanoseconds duration) {
 
 void RunLoop::run() {
     threadChecker_.check();
-    ModeScope scope(core_->mutex, core_->mode, RunLoopMode::defaultMode);
+    ModeScope scope(core_->mutex, &core_->mode, RunLoopMode::defaultMode);
     notify(RunLoopActivity::entry);
     for (;;) {
         if (drain({}, true) && takeStop()) {
             break;
         }
         {
-            std::unique_lock lock(core_->mutex);
+            MutexLock lock(core_->mutex);
             if (!core_->wakePending && !core_->stopRequested) {
                 const Nanoseconds now = clock().uptime();
                 if (!core_->runnableNow(now)) {
-                    const auto next = core_->nextDeadline(now);
-                    auto woken = [this] { return core_->wakePending || core_->stopRequested; };
-                    if (next && !clock().isVirtual()) {
-                        core_->wake.wait_for(lock, *next - now, woken);
-                    } else {
-                        core_->wake.wait(lock, woken);
+                    auto next = core_->nextDeadline(now);
+                    if (next && clock().isVirtual()) {
+                        next.reset();
                     }
+                    core_->sleepLocked(lock, next ? std::optional(*next - now) : std::nullopt);
                 }
             }
             core_->wakePending = false;
@@ -606,7 +641,7 @@ void RunLoop::run() {
 }
 
 void RunLoop::stop() {
-    std::lock_guard lock(core_->mutex);
+    MutexLock lock(core_->mutex);
     core_->stopRequested = true;
     core_->wakeLocked();
 }
@@ -617,7 +652,7 @@ RunLoop::RunResult RunLoop::runInMode(RunLoopMode mode, const std::function<bool
     if (mode == RunLoopMode::common) {
         fatal("A run loop cannot run in the common modes, only in one of them.");
     }
-    ModeScope scope(core_->mutex, core_->mode, mode);
+    ModeScope scope(core_->mutex, &core_->mode, mode);
     const std::shared_ptr<VirtualClock> virtualTime = virtualClock();
     std::optional<Nanoseconds> limit;
     if (timeout) {
@@ -649,18 +684,13 @@ RunLoop::RunResult RunLoop::runInMode(RunLoopMode mode, const std::function<bool
             }
             virtualTime->advance(*target - now);
         } else {
-            std::unique_lock lock(core_->mutex);
+            MutexLock lock(core_->mutex);
             if (!core_->wakePending && !core_->stopRequested && !core_->runnableNow(now)) {
                 std::optional<Nanoseconds> until = core_->nextDeadline(now);
                 if (limit && (!until || *limit < *until)) {
                     until = limit;
                 }
-                auto woken = [this] { return core_->wakePending || core_->stopRequested; };
-                if (until) {
-                    core_->wake.wait_for(lock, *until - now, woken);
-                } else {
-                    core_->wake.wait(lock, woken);
-                }
+                core_->sleepLocked(lock, until ? std::optional(*until - now) : std::nullopt);
             }
             core_->wakePending = false;
         }

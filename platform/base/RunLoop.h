@@ -22,13 +22,13 @@
 // and running the loop, belong to the main thread and stop the process elsewhere.
 
 #include "platform/base/Clock.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/ThreadChecker.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -87,7 +87,7 @@ public:
     bool isValid() const { return valid_.load(); }
     // Whether it is valid and added to a run loop in some mode.
     bool isScheduled() const {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         return isValid() && !loop_.expired();
     }
 
@@ -95,12 +95,9 @@ private:
     friend class RunLoop;
     std::function<void()> perform_;
     std::atomic<bool> valid_{true};
-    mutable std::mutex mutex_; // guards loop_ and pendingSignal_
-    std::weak_ptr<void> loop_; // the loop's core, once added
-    unsigned modes_ = 0;       // guarded by the loop
-    bool signalled_ = false;   // guarded by the loop
-    detail::ScheduleKey signalKey_;
-    bool pendingSignal_ = false;
+    mutable Mutex mutex_;
+    std::weak_ptr<void> loop_ GUARDED_BY(mutex_); // the loop's core, once added
+    bool pendingSignal_ GUARDED_BY(mutex_) = false;
 };
 
 // A callback told about the loop's activities while it runs in one of the observer's modes.

@@ -250,6 +250,49 @@ TEST_F(RunLoopTest, SourcesArePerformedOnceOnTheLoopInTheirModes) {
     EXPECT_EQ(performed, 1);
 }
 
+TEST_F(RunLoopTest, ASourceTakenOffTheLoopForgetsItsSignalAndModes) {
+    int performed = 0;
+    auto source = std::make_shared<RunLoopSource>([&] { ++performed; });
+    loop.add(source, RunLoopMode::defaultMode);
+    loop.add(source, RunLoopMode::eventTracking);
+    source->signal();
+    loop.remove(source, RunLoopMode::defaultMode); // still in the tracking mode, still signalled
+    EXPECT_TRUE(source->isScheduled());
+    env.runUntilIdle();
+    EXPECT_EQ(performed, 0);
+    loop.runInMode(RunLoopMode::eventTracking, [&] { return performed > 0; });
+    EXPECT_EQ(performed, 1);
+
+    source->signal();
+    loop.remove(source, RunLoopMode::eventTracking); // the last mode: the signal goes with it
+    EXPECT_FALSE(source->isScheduled());
+    loop.add(source, RunLoopMode::defaultMode);
+    env.runUntilIdle();
+    EXPECT_EQ(performed, 1);
+    loop.runInMode(
+        RunLoopMode::eventTracking, [] { return false; }, 1s);
+    EXPECT_EQ(performed, 1) << "the tracking mode was not kept";
+    source->signal();
+    env.runUntilIdle();
+    EXPECT_EQ(performed, 2);
+}
+
+TEST_F(RunLoopTest, ATimerAddedInASecondModeKeepsItsScheduleAndFiresInBoth) {
+    int fired = 0;
+    auto timer = Timer::make(1.0, true, [&](Timer&) { ++fired; });
+    loop.add(timer, RunLoopMode::defaultMode);
+    loop.advance(500ms);
+    loop.add(timer, RunLoopMode::eventTracking); // does not restart the interval
+    loop.runInMode(RunLoopMode::eventTracking, [&] { return fired == 1; });
+    EXPECT_EQ(fired, 1);
+    EXPECT_EQ(elapsed(), 1s);
+    loop.advance(1s);
+    EXPECT_EQ(fired, 2);
+    timer->invalidate();
+    loop.advance(5s);
+    EXPECT_EQ(fired, 2);
+}
+
 class RealRunLoopTest : public RunLoopTest {
 protected:
     RealRunLoopTest() { installClock(nullptr); }

@@ -1,19 +1,20 @@
 #include "platform/base/StandardStreams.h"
 
+#include "platform/base/Mutex.h"
+
 #include <cstdio>
-#include <mutex>
 
 namespace zestrel::platform {
 namespace {
-std::mutex writerMutex;
-std::function<void(std::string_view)>& writer() {
+Mutex writerMutex;
+std::function<void(std::string_view)>& writer() REQUIRES(writerMutex) {
     static auto* instance = new std::function<void(std::string_view)>;
     return *instance;
 }
 } // namespace
 
 void writeStandardOutput(std::string_view text) {
-    std::lock_guard lock(writerMutex);
+    MutexLock lock(writerMutex);
     if (writer()) {
         writer()(text);
         return;
@@ -23,7 +24,7 @@ void writeStandardOutput(std::string_view text) {
 }
 
 void setStandardOutputWriter(std::function<void(std::string_view)> newWriter) {
-    std::lock_guard lock(writerMutex);
+    MutexLock lock(writerMutex);
     writer() = std::move(newWriter);
 }
 

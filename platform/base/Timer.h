@@ -61,11 +61,8 @@ private:
     std::shared_ptr<Block> block_;
     bool valid_ = true;
     Nanoseconds deadline_;
-    // Set while the timer is in a loop (all guarded by that loop).
+    // The loop it was added to; its modes and place there are that loop's own.
     std::weak_ptr<void> loop_;
-    unsigned modes_ = 0;
-    bool scheduled_ = false;
-    detail::ScheduleKey key_;
     ThreadChecker threadChecker_{"Timer", std::thread::id()};
 };
 

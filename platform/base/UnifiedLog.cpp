@@ -1,8 +1,9 @@
 #include "platform/base/UnifiedLog.h"
 
+#include "platform/base/Mutex.h"
+
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <syslog.h>
 
 namespace zestrel::platform {
@@ -16,7 +17,7 @@ public:
                          record.message.c_str());
             return;
         }
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         if (identifier_ != record.subsystem) {
             identifier_ = record.subsystem; // openlog keeps the pointer, so it must stay alive
             openlog(identifier_.c_str(), LOG_PID, LOG_USER);
@@ -40,26 +41,26 @@ private:
         }
         return LOG_NOTICE;
     }
-    std::mutex mutex_;
-    std::string identifier_;
+    Mutex mutex_;
+    std::string identifier_ GUARDED_BY(mutex_);
 };
 
-std::mutex sinkMutex;
+Mutex sinkMutex;
 
-std::shared_ptr<LogSink>& installedSink() {
+std::shared_ptr<LogSink>& installedSink() REQUIRES(sinkMutex) {
     static auto* sink = new std::shared_ptr<LogSink>(std::make_shared<DefaultSink>());
     return *sink;
 }
 
 std::shared_ptr<LogSink> currentSink() {
-    std::lock_guard lock(sinkMutex);
+    MutexLock lock(sinkMutex);
     return installedSink();
 }
 
 } // namespace
 
 void setLogSink(std::shared_ptr<LogSink> sink) {
-    std::lock_guard lock(sinkMutex);
+    MutexLock lock(sinkMutex);
     installedSink() = sink ? std::move(sink) : std::make_shared<DefaultSink>();
 }
 

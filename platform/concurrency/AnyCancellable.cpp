@@ -1,4 +1,5 @@
 #include "platform/concurrency/AnyCancellable.h"
+#include "platform/base/Mutex.h"
 
 namespace zestrel::platform::combine {
 
@@ -11,7 +12,7 @@ struct AnyCancellable::Core {
     void cancel() {
         std::function<void()> taken;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             taken.swap(cancel_);
         }
         // Run and release outside the lock: cancelling may release the last reference to
@@ -21,8 +22,8 @@ struct AnyCancellable::Core {
         }
     }
 
-    std::mutex mutex_;
-    std::function<void()> cancel_;
+    Mutex mutex_;
+    std::function<void()> cancel_ GUARDED_BY(mutex_);
 };
 
 AnyCancellable::AnyCancellable(std::function<void()> cancel)

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/concurrency/Task.h"
 
 #include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <utility>
 
@@ -23,7 +23,7 @@ public:
     YieldResult yield(T value) {
         std::shared_ptr<OneShot> waiting;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             if (terminal_) {
                 return YieldResult::terminated;
             }
@@ -44,7 +44,7 @@ public:
     void setOnTermination(std::function<void(Termination)> handler) {
         std::optional<Termination> ended;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             ended = termination_;
             if (!ended) {
                 onTermination_ = std::move(handler);
@@ -62,12 +62,12 @@ public:
         std::optional<T> element;
     };
     Poll poll() {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         return pollLocked();
     }
     // The same, or registers `waiting` to be fired by the next change.
     Poll pollOrWait(std::shared_ptr<OneShot> waiting) {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         Poll found = pollLocked();
         if (!found.ready) {
             waiting_ = std::move(waiting);
@@ -76,7 +76,7 @@ public:
     }
 
 private:
-    Poll pollLocked() {
+    Poll pollLocked() REQUIRES(mutex_) {
         Poll found;
         if (!buffer_.empty()) {
             found.ready = true;
@@ -95,7 +95,7 @@ private:
         std::function<void(Termination)> handler;
         std::shared_ptr<OneShot> waiting;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             if (terminal_) {
                 return;
             }
@@ -114,13 +114,13 @@ private:
         }
     }
 
-    std::mutex mutex_;
-    std::deque<T> buffer_;
-    bool terminal_ = false;
-    std::optional<Termination> termination_;
-    std::exception_ptr error_;
-    std::function<void(Termination)> onTermination_;
-    std::shared_ptr<OneShot> waiting_;
+    Mutex mutex_;
+    std::deque<T> buffer_ GUARDED_BY(mutex_);
+    bool terminal_ GUARDED_BY(mutex_) = false;
+    std::optional<Termination> termination_ GUARDED_BY(mutex_);
+    std::exception_ptr error_ GUARDED_BY(mutex_);
+    std::function<void(Termination)> onTermination_ GUARDED_BY(mutex_);
+    std::shared_ptr<OneShot> waiting_ GUARDED_BY(mutex_);
 };
 
 // Cancels the stream when the last consumer handle goes.

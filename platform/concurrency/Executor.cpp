@@ -1,6 +1,7 @@
 #include "platform/concurrency/Executor.h"
 
 #include "platform/base/Error.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/base/RunLoop.h"
 
@@ -8,7 +9,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <exception>
-#include <mutex>
 #include <queue>
 #include <thread>
 #include <vector>
@@ -49,7 +49,7 @@ public:
     TaskThreadPool& operator=(const TaskThreadPool&) = delete;
     ~TaskThreadPool() {
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             stopping_ = true;
         }
         wake_.notify_all();
@@ -60,7 +60,7 @@ public:
 
     void submit(Executor::Job job, TaskPriority priority) {
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             jobs_.push(Entry{static_cast<int>(priority), next_++, std::move(job)});
         }
         wake_.notify_one();
@@ -82,8 +82,10 @@ private:
         for (;;) {
             Executor::Job job;
             {
-                std::unique_lock lock(mutex_);
-                wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+                MutexLock lock(mutex_);
+                while (!(stopping_ || !jobs_.empty())) {
+                    lock.wait(wake_);
+                }
                 if (jobs_.empty()) {
                     return;
                 }
@@ -94,12 +96,12 @@ private:
         }
     }
 
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::priority_queue<Entry> jobs_;
-    std::uint64_t next_ = 0;
-    bool stopping_ = false;
-    std::vector<std::thread> threads_;
+    Mutex mutex_;
+    std::condition_variable_any wake_;
+    std::priority_queue<Entry> jobs_ GUARDED_BY(mutex_);
+    std::uint64_t next_ GUARDED_BY(mutex_) = 0;
+    bool stopping_ GUARDED_BY(mutex_) = false;
+    std::vector<std::thread> threads_ GUARDED_BY(mutex_);
 };
 
 TaskThreadPool& threadPool() {

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "platform/base/KeyValueObserving.h"
+#include "platform/base/Mutex.h"
 #include "platform/concurrency/Publisher.h"
 
 #include <concepts>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -52,7 +52,7 @@ public:
             });
         bool cancelled = false;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             cancelled = cancelled_;
             if (!cancelled) {
                 token_ = token;
@@ -67,7 +67,7 @@ public:
         delivery.terminate();
         std::optional<KeyValueObservationToken> token;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             cancelled_ = true;
             token = std::exchange(token_, std::nullopt);
         }
@@ -81,9 +81,9 @@ public:
 
 private:
     std::weak_ptr<Object> object_;
-    std::mutex mutex_;
-    std::optional<KeyValueObservationToken> token_;
-    bool cancelled_ = false;
+    Mutex mutex_;
+    std::optional<KeyValueObservationToken> token_ GUARDED_BY(mutex_);
+    bool cancelled_ GUARDED_BY(mutex_) = false;
 };
 
 } // namespace detail

@@ -1,6 +1,6 @@
 #include "platform/concurrency/NotificationPublisher.h"
 
-#include <mutex>
+#include "platform/base/Mutex.h"
 
 namespace zestrel::platform::combine {
 
@@ -21,7 +21,7 @@ public:
                                                   subscription->delivery.send(n);
                                               }
                                           });
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         token_ = std::move(token);
     }
 
@@ -29,7 +29,7 @@ public:
         delivery.terminate();
         ObserverToken token;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             token = std::move(token_);
         }
         if (token) {
@@ -41,8 +41,8 @@ public:
 
 private:
     std::shared_ptr<NotificationCenter> center_;
-    std::mutex mutex_;
-    ObserverToken token_;
+    Mutex mutex_;
+    ObserverToken token_ GUARDED_BY(mutex_);
 };
 
 } // namespace

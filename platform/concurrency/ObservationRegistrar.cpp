@@ -1,9 +1,10 @@
 #include "platform/concurrency/ObservationRegistrar.h"
 
+#include "platform/base/Mutex.h"
+
 #include <algorithm>
 #include <atomic>
 #include <map>
-#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -21,11 +22,12 @@ struct Observation {
 } // namespace
 
 struct ObservationRegistrar::Core {
-    std::mutex mutex;
-    std::map<std::string, std::vector<std::shared_ptr<Observation>>, std::less<>> observations;
+    Mutex mutex;
+    std::map<std::string, std::vector<std::shared_ptr<Observation>>, std::less<>>
+        observations GUARDED_BY(mutex);
 
     void remove(const std::string& keyPath, const Observation* observation) {
-        std::lock_guard lock(mutex);
+        MutexLock lock(mutex);
         auto found = observations.find(keyPath);
         if (found == observations.end()) {
             return;
@@ -72,7 +74,7 @@ void ObservationRegistrar::access(std::string_view keyPath) const {
 void ObservationRegistrar::willSet(std::string_view keyPath) const {
     std::vector<std::shared_ptr<Observation>> armed;
     {
-        std::lock_guard lock(core_->mutex);
+        MutexLock lock(core_->mutex);
         auto found = core_->observations.find(keyPath);
         if (found == core_->observations.end()) {
             return;
@@ -129,7 +131,7 @@ void detail::ObservationTracking::install(std::function<void()> onChange) {
     observation->armedIn = accesses_->entries;
     for (const auto& [weakCore, path] : observation->armedIn) {
         if (auto core = weakCore.lock()) {
-            std::lock_guard lock(core->mutex);
+            MutexLock lock(core->mutex);
             core->observations[path].push_back(observation);
         }
     }

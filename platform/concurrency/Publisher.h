@@ -9,7 +9,6 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <thread>
 #include <type_traits>
@@ -83,7 +82,7 @@ public:
     // Whether the subscription was taken; a second one, or one after cancel, is cancelled.
     bool set(std::shared_ptr<Subscription> subscription) {
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             if (!cancelled_ && !subscription_) {
                 subscription_ = std::move(subscription);
                 return true;
@@ -95,7 +94,7 @@ public:
     void cancel() {
         std::shared_ptr<Subscription> taken;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             cancelled_ = true;
             taken = std::move(subscription_);
         }
@@ -106,15 +105,15 @@ public:
     // After the upstream completed: nothing left to cancel.
     void release() {
         std::shared_ptr<Subscription> taken;
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         cancelled_ = true;
         taken.swap(subscription_);
     }
 
 private:
-    std::mutex mutex_;
-    std::shared_ptr<Subscription> subscription_;
-    bool cancelled_ = false;
+    Mutex mutex_;
+    std::shared_ptr<Subscription> subscription_ GUARDED_BY(mutex_);
+    bool cancelled_ GUARDED_BY(mutex_) = false;
 };
 
 // Hands events to one downstream subscriber one at a time, in the order they were posted,
@@ -132,7 +131,7 @@ public:
         : downstream_(std::move(downstream)) {}
 
     void start() {
-        std::unique_lock lock(mutex_);
+        MutexLock lock(mutex_);
         started_ = true;
         deliverUpTo(lastPosted_, lock);
     }
@@ -146,14 +145,14 @@ public:
         SubscriberPtr<Output, Failure> released;
         std::deque<Pending> dropped;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             released = std::move(downstream_);
             dropped.swap(pending_);
         }
         turn_.notify_all();
     }
     bool isTerminated() const {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         return !downstream_;
     }
 
@@ -166,7 +165,7 @@ private:
     };
 
     void post(Event event) {
-        std::unique_lock lock(mutex_);
+        MutexLock lock(mutex_);
         if (!downstream_) {
             return;
         }
@@ -179,17 +178,19 @@ private:
             bound_ = ticket; // the delivery this post comes from delivers it next
             return;
         }
-        turn_.wait(lock, [&] {
-            return !downstream_ || delivered_ >= ticket || deliverer_ == std::thread::id();
-        });
+        while (downstream_ && delivered_ < ticket && deliverer_ != std::thread::id()) {
+            lock.wait(turn_);
+        }
         if (downstream_ && delivered_ < ticket) {
             deliverUpTo(ticket, lock);
         }
     }
 
     // Delivers the queued events up to `bound` (raised by posts made from inside them), then
-    // lets the next waiting poster take its turn. Called with the lock held and no deliverer.
-    void deliverUpTo(Ticket bound, std::unique_lock<std::mutex>& lock) {
+    // lets the next waiting poster take its turn. Called with the lock held and no deliverer;
+    // returns with it released. (It lets go of the lock and takes it again through `lock`,
+    // which the analysis cannot follow.)
+    void deliverUpTo(Ticket bound, MutexLock& lock) REQUIRES(mutex_) NO_THREAD_SAFETY_ANALYSIS {
         deliverer_ = std::this_thread::get_id();
         bound_ = bound;
         while (downstream_ && !pending_.empty() && pending_.front().ticket <= bound_) {
@@ -214,7 +215,7 @@ private:
         releaseTurn(lock);
     }
 
-    void releaseTurn(std::unique_lock<std::mutex>& lock) {
+    void releaseTurn(MutexLock& lock) REQUIRES(mutex_) NO_THREAD_SAFETY_ANALYSIS {
         deliverer_ = std::thread::id();
         lock.unlock();
         turn_.notify_all();
@@ -230,15 +231,15 @@ private:
         }
     }
 
-    mutable std::mutex mutex_;
-    std::condition_variable turn_;
-    SubscriberPtr<Output, Failure> downstream_;
-    std::deque<Pending> pending_;
-    Ticket lastPosted_ = 0;
-    Ticket delivered_ = 0; // the last event whose delivery has ended
-    Ticket bound_ = 0;     // the last event the current deliverer delivers
-    std::thread::id deliverer_;
-    bool started_ = false;
+    mutable Mutex mutex_;
+    std::condition_variable_any turn_;
+    SubscriberPtr<Output, Failure> downstream_ GUARDED_BY(mutex_);
+    std::deque<Pending> pending_ GUARDED_BY(mutex_);
+    Ticket lastPosted_ GUARDED_BY(mutex_) = 0;
+    Ticket delivered_ GUARDED_BY(mutex_) = 0; // the last event whose delivery has ended
+    Ticket bound_ GUARDED_BY(mutex_) = 0;     // the last event the current deliverer delivers
+    std::thread::id deliverer_ GUARDED_BY(mutex_);
+    bool started_ GUARDED_BY(mutex_) = false;
 };
 
 // The subscriber behind sink(): calls the closures until cancelled or completed, then lets
@@ -260,7 +261,7 @@ public:
     void receive(const Output& value) override {
         std::shared_ptr<const ReceiveValue> receiveValue;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             receiveValue = receiveValue_;
         }
         if (receiveValue && *receiveValue) {
@@ -272,7 +273,7 @@ public:
         std::shared_ptr<const ReceiveValue> receiveValue;
         std::shared_ptr<const ReceiveCompletion> receiveCompletion;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             receiveValue = std::move(receiveValue_);
             receiveCompletion = std::move(receiveCompletion_);
         }
@@ -284,7 +285,7 @@ public:
         std::shared_ptr<const ReceiveValue> receiveValue;
         std::shared_ptr<const ReceiveCompletion> receiveCompletion;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             receiveValue = std::move(receiveValue_);
             receiveCompletion = std::move(receiveCompletion_);
         }
@@ -292,10 +293,10 @@ public:
     }
 
 private:
-    std::mutex mutex_;
+    Mutex mutex_;
     UpstreamSlot upstream_;
-    std::shared_ptr<const ReceiveValue> receiveValue_;
-    std::shared_ptr<const ReceiveCompletion> receiveCompletion_;
+    std::shared_ptr<const ReceiveValue> receiveValue_ GUARDED_BY(mutex_);
+    std::shared_ptr<const ReceiveCompletion> receiveCompletion_ GUARDED_BY(mutex_);
 };
 
 } // namespace detail
@@ -365,4 +366,5 @@ private:
 
 } // namespace zestrel::platform::combine
 
+#include "platform/base/Mutex.h"
 #include "platform/concurrency/PublisherOperators.h"

@@ -4,13 +4,13 @@
 // by Publisher.h.
 
 #include "platform/base/DispatchQueue.h"
+#include "platform/base/Mutex.h"
 #include "platform/concurrency/Publisher.h"
 
 #include <atomic>
 #include <cstddef>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -154,8 +154,17 @@ public:
         : downstream_(std::move(downstream)), dueTime_(dueTime), queue_(std::move(queue)) {}
 
     void receive(std::shared_ptr<Subscription> subscription) override {
-        if (upstream_.set(std::move(subscription))) {
-            downstream_->receive(this->shared_from_this());
+        if (!upstream_.set(std::move(subscription))) {
+            return;
+        }
+        SubscriberPtr<Output, Failure> downstream;
+        {
+            // A cancel on another thread may be taking the downstream away.
+            MutexLock lock(mutex_);
+            downstream = downstream_;
+        }
+        if (downstream) {
+            downstream->receive(this->shared_from_this());
         }
     }
     void receive(const Output& value) override {
@@ -166,7 +175,7 @@ public:
         });
         std::shared_ptr<DispatchWorkItem> previous;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             if (cancelled_) {
                 return;
             }
@@ -182,7 +191,7 @@ public:
         upstream_.release();
         std::shared_ptr<DispatchWorkItem> previous;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             previous = std::move(timer_);
         }
         if (previous) {
@@ -192,7 +201,7 @@ public:
             std::optional<Output> value;
             SubscriberPtr<Output, Failure> downstream;
             {
-                std::lock_guard lock(self->mutex_);
+                MutexLock lock(self->mutex_);
                 if (self->cancelled_) {
                     return;
                 }
@@ -210,7 +219,7 @@ public:
         std::shared_ptr<DispatchWorkItem> previous;
         SubscriberPtr<Output, Failure> released;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             cancelled_ = true;
             previous = std::move(timer_);
             released = std::move(downstream_);
@@ -227,7 +236,7 @@ private:
         std::optional<Output> value;
         SubscriberPtr<Output, Failure> downstream;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             if (cancelled_ || !pending_) {
                 return;
             }
@@ -238,14 +247,14 @@ private:
         downstream->receive(*value);
     }
 
-    std::mutex mutex_;
-    SubscriberPtr<Output, Failure> downstream_;
+    Mutex mutex_;
+    SubscriberPtr<Output, Failure> downstream_ GUARDED_BY(mutex_);
     Nanoseconds dueTime_;
     DispatchQueue queue_;
     UpstreamSlot upstream_;
-    std::optional<Output> pending_;
-    std::shared_ptr<DispatchWorkItem> timer_;
-    bool cancelled_ = false;
+    std::optional<Output> pending_ GUARDED_BY(mutex_);
+    std::shared_ptr<DispatchWorkItem> timer_ GUARDED_BY(mutex_);
+    bool cancelled_ GUARDED_BY(mutex_) = false;
 };
 
 // Values of all upstreams in the order they arrive; finishes when every upstream has

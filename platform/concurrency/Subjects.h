@@ -1,10 +1,10 @@
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/concurrency/Publisher.h"
 
 #include <algorithm>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -24,7 +24,7 @@ public:
         auto conduit = std::make_shared<Conduit>(this->weak_from_this(), subscriber);
         std::optional<Completion<Failure>> completion;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             if (completion_) {
                 completion = completion_;
             } else {
@@ -45,7 +45,7 @@ public:
     void send(const Output& value) {
         std::vector<std::shared_ptr<Conduit>> conduits;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             if (completion_) {
                 return;
             }
@@ -62,7 +62,7 @@ public:
     void send(const Completion<Failure>& completion) {
         std::vector<std::shared_ptr<Conduit>> conduits;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             if (completion_) {
                 return;
             }
@@ -75,7 +75,7 @@ public:
     }
 
     Output value() const {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         return *current_;
     }
 
@@ -95,7 +95,7 @@ private:
 
     void remove(const Conduit* conduit) {
         std::shared_ptr<Conduit> removed; // released outside the lock
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         auto found = std::find_if(conduits_.begin(), conduits_.end(),
                                   [conduit](const auto& c) { return c.get() == conduit; });
         if (found != conduits_.end()) {
@@ -104,10 +104,10 @@ private:
         }
     }
 
-    mutable std::mutex mutex_;
-    std::vector<std::shared_ptr<Conduit>> conduits_;
-    std::optional<Completion<Failure>> completion_;
-    std::optional<Output> current_;
+    mutable Mutex mutex_;
+    std::vector<std::shared_ptr<Conduit>> conduits_ GUARDED_BY(mutex_);
+    std::optional<Completion<Failure>> completion_ GUARDED_BY(mutex_);
+    std::optional<Output> current_ GUARDED_BY(mutex_);
 };
 
 } // namespace detail

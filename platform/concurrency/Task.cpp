@@ -1,4 +1,5 @@
 #include "platform/concurrency/Task.h"
+#include "platform/base/Mutex.h"
 
 #include "platform/base/MainThread.h"
 #include "platform/base/ProcessLocal.h"
@@ -34,8 +35,8 @@ private:
 // Every started task that has not ended, so that resetting the process state ends the
 // tasks still suspended (their frames would otherwise keep each other alive for ever).
 struct RegistryCore {
-    std::mutex mutex;
-    std::unordered_map<TaskRun*, std::weak_ptr<TaskRun>> runs;
+    Mutex mutex;
+    std::unordered_map<TaskRun*, std::weak_ptr<TaskRun>> runs GUARDED_BY(mutex);
 };
 
 class TaskRegistry {
@@ -47,7 +48,7 @@ public:
         for (;;) {
             std::vector<std::shared_ptr<TaskRun>> alive;
             {
-                std::lock_guard lock(core_->mutex);
+                MutexLock lock(core_->mutex);
                 for (auto& [run, weak] : core_->runs) {
                     if (auto strong = weak.lock()) {
                         alive.push_back(std::move(strong));
@@ -66,7 +67,7 @@ public:
     }
 
     std::weak_ptr<void> add(const std::shared_ptr<TaskRun>& run) {
-        std::lock_guard lock(core_->mutex);
+        MutexLock lock(core_->mutex);
         core_->runs.emplace(run.get(), run);
         return core_;
     }
@@ -90,10 +91,15 @@ TaskRun::~TaskRun() {
 
 void TaskRun::start(std::coroutine_handle<> root) {
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         root_ = root;
     }
-    registry_ = registry().add(shared_from_this());
+    std::weak_ptr<void> registration = registry().add(shared_from_this());
+    {
+        // A process reset may already be ending the task on another thread.
+        MutexLock lock(mutex_);
+        registry_ = std::move(registration);
+    }
     schedule(root);
 }
 
@@ -108,7 +114,7 @@ void TaskRun::scheduleOn(Executor& executor, std::coroutine_handle<> leaf) {
 
 void TaskRun::resume(Executor& executor, std::coroutine_handle<> leaf) {
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         if (!root_) {
             return; // ended while the job was queued
         }
@@ -119,12 +125,14 @@ void TaskRun::resume(Executor& executor, std::coroutine_handle<> leaf) {
 
 void TaskRun::destroyFrame() {
     std::coroutine_handle<> root;
+    std::shared_ptr<void> registration;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         root = std::exchange(root_, nullptr);
+        registration = registry_.lock();
     }
-    if (auto core = std::static_pointer_cast<RegistryCore>(registry_.lock())) {
-        std::lock_guard lock(core->mutex);
+    if (auto core = std::static_pointer_cast<RegistryCore>(registration)) {
+        MutexLock lock(core->mutex);
         core->runs.erase(this);
     }
     if (root) {
@@ -151,7 +159,7 @@ Resumer Resumer::forCurrent(std::coroutine_handle<> leaf) {
 void TaskContext::cancel() {
     std::map<HandlerId, std::function<void()>> handlers;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         if (cancelled_.exchange(true, std::memory_order_acq_rel)) {
             return;
         }
@@ -163,7 +171,7 @@ void TaskContext::cancel() {
     }
     for (auto& [id, handler] : handlers) {
         handler();
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         running_.erase(std::find(running_.begin(), running_.end(), id));
         handlerDone_.notify_all();
     }
@@ -172,7 +180,7 @@ void TaskContext::cancel() {
 std::optional<TaskContext::HandlerId>
 TaskContext::addCancellationHandler(std::function<void()> handler) {
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         if (!isCancelled()) {
             const HandlerId id = nextHandler_++;
             handlers_.emplace(id, std::move(handler));
@@ -185,7 +193,7 @@ TaskContext::addCancellationHandler(std::function<void()> handler) {
 
 void TaskContext::removeCancellationHandler(HandlerId id) {
     std::function<void()> removed; // released outside the lock
-    std::unique_lock lock(mutex_);
+    MutexLock lock(mutex_);
     if (auto it = handlers_.find(id); it != handlers_.end()) {
         removed = std::move(it->second);
         handlers_.erase(it);
@@ -194,23 +202,24 @@ void TaskContext::removeCancellationHandler(HandlerId id) {
     if (cancellingThread_ == std::this_thread::get_id()) {
         return; // removed from inside a handler of the same cancellation
     }
-    handlerDone_.wait(
-        lock, [&] { return std::find(running_.begin(), running_.end(), id) == running_.end(); });
+    while (std::find(running_.begin(), running_.end(), id) != running_.end()) {
+        lock.wait(handlerDone_);
+    }
 }
 
 void TaskContext::clearCancellationHandlers() {
     std::map<HandlerId, std::function<void()>> handlers;
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     handlers.swap(handlers_);
 }
 
 bool TaskContext::isFinished() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return finished_;
 }
 
 bool TaskContext::awaitCompletion(Resumer resumer) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     if (finished_) {
         return false;
     }
@@ -221,7 +230,7 @@ bool TaskContext::awaitCompletion(Resumer resumer) {
 void TaskContext::markFinished() {
     std::vector<Resumer> waiters;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         finished_ = true;
         waiters.swap(waiters_);
         handlers_.clear();

@@ -2,6 +2,7 @@
 
 #include "platform/base/Clock.h"
 #include "platform/base/Error.h"
+#include "platform/base/Mutex.h"
 #include "platform/concurrency/Executor.h"
 
 #include <atomic>
@@ -12,7 +13,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <thread>
 #include <type_traits>
@@ -61,9 +61,9 @@ private:
     void resume(Executor& executor, std::coroutine_handle<> leaf);
 
     std::shared_ptr<TaskContext> context_;
-    std::mutex mutex_;
-    std::coroutine_handle<> root_;
-    std::weak_ptr<void> registry_;
+    Mutex mutex_;
+    std::coroutine_handle<> root_ GUARDED_BY(mutex_);
+    std::weak_ptr<void> registry_ GUARDED_BY(mutex_);
 };
 
 // Resumes one suspended coroutine of a task through the task's executor.
@@ -86,7 +86,7 @@ public:
     bool fire() {
         std::optional<Resumer> resumer;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             if (fired_) {
                 return false;
             }
@@ -100,7 +100,7 @@ public:
     }
     // Whether the coroutine stays suspended.
     bool arm(Resumer resumer) {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         if (fired_) {
             return false;
         }
@@ -113,7 +113,7 @@ public:
     // holds it.
     void abandon() {
         std::optional<Resumer> dropped;
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         if (!fired_) {
             abandoned_ = true;
             dropped = std::move(resumer_);
@@ -121,15 +121,15 @@ public:
         }
     }
     bool hasFired() const {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         return fired_;
     }
 
 private:
-    mutable std::mutex mutex_;
-    bool fired_ = false;
-    bool abandoned_ = false;
-    std::optional<Resumer> resumer_;
+    mutable Mutex mutex_;
+    bool fired_ GUARDED_BY(mutex_) = false;
+    bool abandoned_ GUARDED_BY(mutex_) = false;
+    std::optional<Resumer> resumer_ GUARDED_BY(mutex_);
 };
 
 // Cancellation, priority, executor and completion of one task (a task handle's state).
@@ -168,14 +168,14 @@ private:
     const TaskPriority priority_;
     Executor* const executor_;
     std::atomic<bool> cancelled_{false};
-    mutable std::mutex mutex_;
-    std::condition_variable handlerDone_;
-    std::map<HandlerId, std::function<void()>> handlers_;
-    HandlerId nextHandler_ = 0;
-    std::vector<HandlerId> running_;
-    std::thread::id cancellingThread_;
-    bool finished_ = false;
-    std::vector<Resumer> waiters_;
+    mutable Mutex mutex_;
+    std::condition_variable_any handlerDone_;
+    std::map<HandlerId, std::function<void()>> handlers_ GUARDED_BY(mutex_);
+    HandlerId nextHandler_ GUARDED_BY(mutex_) = 0;
+    std::vector<HandlerId> running_ GUARDED_BY(mutex_);
+    std::thread::id cancellingThread_ GUARDED_BY(mutex_);
+    bool finished_ GUARDED_BY(mutex_) = false;
+    std::vector<Resumer> waiters_ GUARDED_BY(mutex_);
 };
 
 // A cancellation handler registered for a scope.

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/concurrency/Task.h"
 
 #include <deque>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -20,17 +20,17 @@ template <class T> struct GroupShared {
         std::exception_ptr error;
     };
 
-    std::mutex mutex;
-    std::deque<Outcome> finished;
-    std::size_t running = 0;
-    bool cancelled = false;
-    std::vector<std::shared_ptr<TaskContext>> children;
-    std::shared_ptr<OneShot> waiting;
+    Mutex mutex;
+    std::deque<Outcome> finished GUARDED_BY(mutex);
+    std::size_t running GUARDED_BY(mutex) = 0;
+    bool cancelled GUARDED_BY(mutex) = false;
+    std::vector<std::shared_ptr<TaskContext>> children GUARDED_BY(mutex);
+    std::shared_ptr<OneShot> waiting GUARDED_BY(mutex);
 
     void childFinished(Outcome outcome) {
         std::shared_ptr<OneShot> toFire;
         {
-            std::lock_guard lock(mutex);
+            MutexLock lock(mutex);
             finished.push_back(std::move(outcome));
             --running;
             toFire = std::move(waiting);
@@ -43,7 +43,7 @@ template <class T> struct GroupShared {
     void cancelAll() {
         std::vector<std::shared_ptr<TaskContext>> toCancel;
         {
-            std::lock_guard lock(mutex);
+            MutexLock lock(mutex);
             cancelled = true;
             toCancel = children;
         }
@@ -94,7 +94,7 @@ public:
             priority.value_or(detail::inheritedPriority()), Executor::global());
         bool cancelled;
         {
-            std::lock_guard lock(shared_->mutex);
+            MutexLock lock(shared_->mutex);
             ++shared_->running;
             shared_->children.push_back(context);
             cancelled = shared_->cancelled;
@@ -121,7 +121,7 @@ public:
         bool await_suspend(std::coroutine_handle<> handle) {
             auto waiting = std::make_shared<detail::OneShot>();
             {
-                std::lock_guard lock(shared_->mutex);
+                MutexLock lock(shared_->mutex);
                 if (!shared_->finished.empty() || shared_->running == 0) {
                     return false;
                 }
@@ -134,7 +134,7 @@ public:
         std::optional<detail::Stored<T>> await_resume() {
             typename detail::GroupShared<T>::Outcome outcome;
             {
-                std::lock_guard lock(shared_->mutex);
+                MutexLock lock(shared_->mutex);
                 if (shared_->finished.empty()) {
                     return std::nullopt;
                 }
@@ -157,11 +157,11 @@ public:
     NextAwaiter next() { return NextAwaiter(shared_); }
     void cancelAll() { shared_->cancelAll(); }
     bool isCancelled() const {
-        std::lock_guard lock(shared_->mutex);
+        MutexLock lock(shared_->mutex);
         return shared_->cancelled || TaskStatics::isCurrentCancelled();
     }
     bool isEmpty() const {
-        std::lock_guard lock(shared_->mutex);
+        MutexLock lock(shared_->mutex);
         return shared_->running == 0 && shared_->finished.empty();
     }
 

@@ -2,7 +2,7 @@
 
 #include "platform/concurrency/Subjects.h"
 
-#include <mutex>
+#include "platform/base/Mutex.h"
 
 namespace zestrel::platform::combine {
 
@@ -18,7 +18,7 @@ struct TimerPublisher::Impl : std::enable_shared_from_this<Impl> {
 
     // The timer of the connection; a new one each time the publisher connects again.
     std::shared_ptr<Timer> start() {
-        std::lock_guard lock(mutex);
+        MutexLock lock(mutex);
         if (!timer) {
             timer = Timer::make(interval, true, [weak = weak_from_this()](Timer&) {
                 if (auto self = weak.lock()) {
@@ -31,7 +31,7 @@ struct TimerPublisher::Impl : std::enable_shared_from_this<Impl> {
     }
     void stop(const std::shared_ptr<Timer>& connection) {
         {
-            std::lock_guard lock(mutex);
+            MutexLock lock(mutex);
             if (timer != connection) {
                 return; // that connection ended already
             }
@@ -45,10 +45,10 @@ struct TimerPublisher::Impl : std::enable_shared_from_this<Impl> {
     RunLoop& runLoop;
     const RunLoopMode mode;
     PassthroughSubject<Date> ticks;
-    std::mutex mutex;
-    std::shared_ptr<Timer> timer;
-    std::size_t autoconnected = 0;
-    std::shared_ptr<Timer> autoconnection;
+    Mutex mutex;
+    std::shared_ptr<Timer> timer GUARDED_BY(mutex);
+    std::size_t autoconnected GUARDED_BY(mutex) = 0;
+    std::shared_ptr<Timer> autoconnection GUARDED_BY(mutex);
 };
 
 namespace {
@@ -64,7 +64,7 @@ public:
 
     void receive(std::shared_ptr<Subscription> subscription) override {
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             upstream_ = std::move(subscription);
         }
         downstream_->receive(shared_from_this());
@@ -75,7 +75,7 @@ public:
         std::shared_ptr<Subscription> upstream;
         std::shared_ptr<TimerPublisher::Impl> impl;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             upstream = std::move(upstream_);
             impl = std::move(impl_);
         }
@@ -85,7 +85,7 @@ public:
         if (impl) {
             std::shared_ptr<Timer> last;
             {
-                std::lock_guard lock(impl->mutex);
+                MutexLock lock(impl->mutex);
                 if (--impl->autoconnected == 0) {
                     last = std::move(impl->autoconnection);
                 }
@@ -97,10 +97,10 @@ public:
     }
 
 private:
-    std::mutex mutex_;
+    Mutex mutex_;
     SubscriberPtr<Date, Never> downstream_;
-    std::shared_ptr<TimerPublisher::Impl> impl_;
-    std::shared_ptr<Subscription> upstream_;
+    std::shared_ptr<TimerPublisher::Impl> impl_ GUARDED_BY(mutex_);
+    std::shared_ptr<Subscription> upstream_ GUARDED_BY(mutex_);
 };
 
 } // namespace
@@ -135,13 +135,13 @@ AnyPublisher<Date> TimerPublisher::autoconnect() const {
         auto relay = std::make_shared<AutoconnectSubscriber>(downstream, impl);
         bool first = false;
         {
-            std::lock_guard lock(impl->mutex);
+            MutexLock lock(impl->mutex);
             first = impl->autoconnected++ == 0;
         }
         impl->ticks.receive(relay);
         if (first) {
             auto connection = impl->start();
-            std::lock_guard lock(impl->mutex);
+            MutexLock lock(impl->mutex);
             impl->autoconnection = connection;
         }
     });

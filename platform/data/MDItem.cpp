@@ -1,16 +1,16 @@
 #include "platform/data/MDItem.h"
 
+#include "platform/base/Mutex.h"
 #include "platform/base/ProcessLocal.h"
 
 #include <map>
-#include <mutex>
 
 namespace zestrel::platform {
 namespace {
 
 struct Index {
-    std::mutex mutex;
-    std::map<std::string, Value::Dictionary> items; // by path
+    Mutex mutex;
+    std::map<std::string, Value::Dictionary> items GUARDED_BY(mutex); // by path
 };
 
 ProcessLocal<Index>& index() {
@@ -25,7 +25,7 @@ MDItemRef MDItemCreateWithURL(const URL& url) {
         return nullptr;
     }
     auto& state = *index();
-    std::lock_guard lock(state.mutex);
+    MutexLock lock(state.mutex);
     const auto found = state.items.find(url.path());
     if (found == state.items.end()) {
         return nullptr;
@@ -43,7 +43,7 @@ Value MDItemCopyAttribute(const MDItemRef& item, std::string_view name) {
 
 void SpotlightIndex::setAttributes(const URL& url, Value::Dictionary attributes) {
     auto& state = *index();
-    std::lock_guard lock(state.mutex);
+    MutexLock lock(state.mutex);
     state.items[url.path()] = std::move(attributes);
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/base/Bundle.h"
 #include "platform/base/Clock.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/data/UserDirectories.h"
 
@@ -11,7 +12,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <map>
-#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,8 +21,8 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Failures {
-    std::mutex mutex;
-    std::map<NSSearchPathDirectory, std::pair<Error, int>> next;
+    Mutex mutex;
+    std::map<NSSearchPathDirectory, std::pair<Error, int>> next GUARDED_BY(mutex);
 };
 
 ProcessLocal<Failures>& failures() {
@@ -111,7 +111,7 @@ URL NSFileManager::URLForDirectory(NSSearchPathDirectory directory,
                                    const std::optional<URL>& /*appropriateForURL*/, bool create) {
     {
         auto& state = *failures();
-        std::lock_guard lock(state.mutex);
+        MutexLock lock(state.mutex);
         const auto found = state.next.find(directory);
         if (found != state.next.end()) {
             const Error error = found->second.first;
@@ -267,7 +267,7 @@ Value::Dictionary NSFileManager::resourceValuesForKeys(const URL& url,
 void NSFileManager::failNextDirectoryLookups(NSSearchPathDirectory directory, Error error,
                                              int count) {
     auto& state = *failures();
-    std::lock_guard lock(state.mutex);
+    MutexLock lock(state.mutex);
     state.next.insert_or_assign(directory, std::make_pair(std::move(error), count));
 }
 

@@ -1,4 +1,5 @@
 #include "platform/data/UserDefaults.h"
+#include "platform/base/Mutex.h"
 
 #include "platform/base/Bundle.h"
 #include "platform/base/Clock.h"
@@ -171,15 +172,15 @@ public:
     void ensureLoaded(const std::string& name) {
         std::string warning;
         {
-            std::lock_guard loading(loadMutex_);
+            MutexLock loading(loadMutex_);
             {
-                std::lock_guard lock(mutex_);
+                MutexLock lock(mutex_);
                 if (domains_.count(name) != 0) {
                     return;
                 }
             }
             Domain domain = load(name, warning);
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             domains_.emplace(name, std::move(domain));
         }
         if (!warning.empty()) {
@@ -188,7 +189,7 @@ public:
     }
 
     std::optional<Value> lookup(const std::string& domain, std::string_view key) const {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         const auto found = domains_.find(domain);
         if (found == domains_.end()) {
             return std::nullopt;
@@ -201,7 +202,7 @@ public:
     }
 
     Value::Dictionary values(const std::string& domain) const {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         const auto found = domains_.find(domain);
         return found == domains_.end() ? Value::Dictionary{} : found->second.values;
     }
@@ -210,7 +211,7 @@ public:
     template <class Edit> void update(const std::string& domain, Edit&& edit) {
         bool schedule = false;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             Domain& entry = domains_[domain];
             edit(entry.values);
             entry.dirty = true;
@@ -226,7 +227,7 @@ public:
 
     // Writes every changed domain; false when one could not be written (it stays pending).
     bool flush() {
-        std::lock_guard writing(writeMutex_);
+        MutexLock writing(writeMutex_);
         return flushWhileWriting();
     }
 
@@ -236,7 +237,7 @@ public:
         if (writingThread_.load() == std::this_thread::get_id()) {
             return;
         }
-        std::lock_guard writing(writeMutex_);
+        MutexLock writing(writeMutex_);
         flushWhileWriting();
     }
 
@@ -252,7 +253,7 @@ private:
         bool failureReported = false;
     };
 
-    bool flushWhileWriting() {
+    bool flushWhileWriting() REQUIRES(writeMutex_) {
         writingThread_.store(std::this_thread::get_id());
         const struct Done {
             std::atomic<std::thread::id>& thread;
@@ -263,7 +264,7 @@ private:
         std::vector<std::string> failures;
         bool succeeded = true;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             flushScheduled_ = false;
             for (auto& [name, domain] : domains_) {
                 if (!domain.dirty) {
@@ -290,7 +291,7 @@ private:
             } catch (const Error& error) {
                 failure = error.localizedDescription();
             }
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             Domain& domain = domains_[name];
             if (!failure) {
                 domain.failureReported = false;
@@ -369,12 +370,12 @@ private:
     void scheduleFlush();
 
     const fs::path folder_;
-    std::mutex loadMutex_;
-    std::mutex writeMutex_;
+    Mutex loadMutex_;
+    Mutex writeMutex_;
     std::atomic<std::thread::id> writingThread_;
-    mutable std::mutex mutex_;
-    std::map<std::string, Domain, std::less<>> domains_;
-    bool flushScheduled_ = false;
+    mutable Mutex mutex_;
+    std::map<std::string, Domain, std::less<>> domains_ GUARDED_BY(mutex_);
+    bool flushScheduled_ GUARDED_BY(mutex_) = false;
     std::atomic<std::uint64_t> writes_{0};
 };
 
@@ -408,8 +409,8 @@ struct DefaultsProcess {
 
     std::shared_ptr<detail::DefaultsDatabase> database =
         std::make_shared<detail::DefaultsDatabase>(preferencesFolder());
-    std::mutex mutex;
-    std::map<std::string, std::shared_ptr<UserDefaults>, std::less<>> suites;
+    Mutex mutex;
+    std::map<std::string, std::shared_ptr<UserDefaults>, std::less<>> suites GUARDED_BY(mutex);
 };
 
 ProcessLocal<DefaultsProcess>& defaultsProcess() {
@@ -430,14 +431,14 @@ void flushBeforeProcessEnds() {
 std::shared_ptr<UserDefaults> UserDefaults::make(std::string domainName) {
     DefaultsProcess& process = defaultsProcess().get();
     {
-        std::lock_guard lock(process.mutex);
+        MutexLock lock(process.mutex);
         if (const auto found = process.suites.find(domainName); found != process.suites.end()) {
             return found->second;
         }
     }
     // Made outside the lock: making one reads its files and may log.
     auto made = std::make_shared<UserDefaults>(Passkey{}, domainName, process.database);
-    std::lock_guard lock(process.mutex);
+    MutexLock lock(process.mutex);
     auto& slot = process.suites[domainName];
     if (!slot) {
         slot = std::move(made);
@@ -479,7 +480,7 @@ UserDefaults::~UserDefaults() = default;
 // MARK: Reading
 
 Value UserDefaults::registered(const std::string& key) const {
-    std::lock_guard lock(registrationMutex_);
+    MutexLock lock(registrationMutex_);
     const auto found = registration_.find(key);
     return found == registration_.end() ? Value() : found->second;
 }
@@ -669,7 +670,7 @@ void UserDefaults::registerDefaults(const Value::Dictionary& defaults) {
         }
     }
     const auto apply = [&] {
-        std::lock_guard lock(registrationMutex_);
+        MutexLock lock(registrationMutex_);
         for (const auto& [key, value] : defaults) {
             registration_.insert_or_assign(key, value);
         }
@@ -688,7 +689,7 @@ Value::Dictionary UserDefaults::dictionaryRepresentation() const {
     for (auto& [key, value] : database_->values(NSGlobalDomain)) {
         merged.emplace(key, std::move(value));
     }
-    std::lock_guard lock(registrationMutex_);
+    MutexLock lock(registrationMutex_);
     for (const auto& [key, value] : registration_) {
         merged.emplace(key, value);
     }
@@ -752,7 +753,7 @@ Value::Dictionary UserDefaults::volatileDomain(std::string_view name) const {
     if (name != NSRegistrationDomain) {
         return {};
     }
-    std::lock_guard lock(registrationMutex_);
+    MutexLock lock(registrationMutex_);
     return registration_;
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "platform/base/KeyValueObserving.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/Value.h"
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -124,8 +124,8 @@ private:
 
     const std::string domainName_;
     const std::shared_ptr<detail::DefaultsDatabase> database_;
-    mutable std::mutex registrationMutex_;
-    Value::Dictionary registration_;
+    mutable Mutex registrationMutex_;
+    Value::Dictionary registration_ GUARDED_BY(registrationMutex_);
     KeyValueObserverRegistry observers_;
 };
 

@@ -1,4 +1,5 @@
 #include "platform/desktop/Accessibility.h"
+#include "platform/base/Mutex.h"
 
 #include "platform/base/MachineLocal.h"
 
@@ -23,47 +24,47 @@ void Accessibility::setCurrent(std::shared_ptr<Accessibility> accessibility) {
 }
 
 bool Accessibility::isTrusted() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return trusted_;
 }
 
 void Accessibility::setTrusted(bool trusted) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     trusted_ = trusted;
 }
 
 bool Accessibility::hasPostEventAccess() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return postEventAccess_;
 }
 
 void Accessibility::setPostEventAccess(bool granted) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     postEventAccess_ = granted;
 }
 
 bool Accessibility::hasListenEventAccess() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return listenEventAccess_;
 }
 
 void Accessibility::setListenEventAccess(bool granted) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     listenEventAccess_ = granted;
 }
 
 int Accessibility::promptCount() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return prompts_;
 }
 
 int Accessibility::postEventAccessRequestCount() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return postRequests_;
 }
 
 int Accessibility::listenEventAccessRequestCount() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return listenRequests_;
 }
 
@@ -74,7 +75,7 @@ bool Accessibility::checkTrusted(const Value::Dictionary* options) {
             prompt = it->second.asBool().value_or(false);
         }
     }
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     // A trusted process is never prompted.
     if (prompt && !trusted_) {
         ++prompts_;
@@ -83,13 +84,13 @@ bool Accessibility::checkTrusted(const Value::Dictionary* options) {
 }
 
 bool Accessibility::requestPostEventAccess() {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     ++postRequests_;
     return postEventAccess_;
 }
 
 bool Accessibility::requestListenEventAccess() {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     ++listenRequests_;
     return listenEventAccess_;
 }

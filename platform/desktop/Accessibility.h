@@ -1,9 +1,9 @@
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/Value.h"
 
 #include <memory>
-#include <mutex>
 
 namespace zestrel::platform {
 
@@ -43,13 +43,13 @@ public:
     bool requestListenEventAccess();
 
 private:
-    mutable std::mutex mutex_;
-    bool trusted_ = true;
-    bool postEventAccess_ = true;
-    bool listenEventAccess_ = true;
-    int prompts_ = 0;
-    int postRequests_ = 0;
-    int listenRequests_ = 0;
+    mutable Mutex mutex_;
+    bool trusted_ GUARDED_BY(mutex_) = true;
+    bool postEventAccess_ GUARDED_BY(mutex_) = true;
+    bool listenEventAccess_ GUARDED_BY(mutex_) = true;
+    int prompts_ GUARDED_BY(mutex_) = 0;
+    int postRequests_ GUARDED_BY(mutex_) = 0;
+    int listenRequests_ GUARDED_BY(mutex_) = 0;
 };
 
 bool AXIsProcessTrusted();

@@ -1,4 +1,5 @@
 #include "platform/desktop/Desktop.h"
+#include "platform/base/Mutex.h"
 
 #include "platform/base/Bundle.h"
 #include "platform/base/Error.h"
@@ -20,8 +21,8 @@ namespace {
 
 // The desktop the program runs on. Not a process-local: it outlives a relaunch.
 struct CurrentDesktop {
-    std::mutex mutex;
-    std::shared_ptr<Desktop> desktop;
+    Mutex mutex;
+    std::shared_ptr<Desktop> desktop GUARDED_BY(mutex);
 };
 
 CurrentDesktop& currentDesktop() {
@@ -103,15 +104,14 @@ std::shared_ptr<Desktop> Desktop::make() {
 
 std::shared_ptr<Desktop> Desktop::current() {
     auto& holder = currentDesktop();
-    std::unique_lock lock(holder.mutex);
+    MutexLock lock(holder.mutex);
     if (!holder.desktop) {
         lock.unlock();
         auto made = make(); // outside the lock: making one reads the current desktop
         lock.lock();
         if (!holder.desktop) {
-            holder.desktop = std::move(made);
+            holder.desktop = made;
             lock.unlock();
-            made = holder.desktop;
             made->connectEventSystem();
             return made;
         }
@@ -123,7 +123,7 @@ void Desktop::setCurrent(std::shared_ptr<Desktop> desktop) {
     auto& holder = currentDesktop();
     std::shared_ptr<Desktop> old;
     {
-        std::lock_guard lock(holder.mutex);
+        MutexLock lock(holder.mutex);
         old = std::exchange(holder.desktop, desktop);
     }
     if (desktop) {
@@ -133,7 +133,7 @@ void Desktop::setCurrent(std::shared_ptr<Desktop> desktop) {
 
 bool Desktop::isCurrent() const {
     auto& holder = currentDesktop();
-    std::lock_guard lock(holder.mutex);
+    MutexLock lock(holder.mutex);
     return holder.desktop.get() == this;
 }
 
@@ -141,26 +141,26 @@ bool Desktop::isCurrent() const {
 
 void Desktop::install(InstalledApplication application) {
     threadChecker_.check();
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     auto key = application.bundleIdentifier;
     installed_[key] = std::move(application);
 }
 
 void Desktop::uninstall(const std::string& bundleIdentifier) {
     threadChecker_.check();
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     installed_.erase(bundleIdentifier);
 }
 
 std::optional<InstalledApplication>
 Desktop::installedApplication(const std::string& bundleIdentifier) const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     auto it = installed_.find(bundleIdentifier);
     return it == installed_.end() ? std::nullopt : std::optional(it->second);
 }
 
 std::optional<InstalledApplication> Desktop::installedApplicationAt(const URL& bundleURL) const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     const auto path = std::filesystem::path(bundleURL.path()).lexically_normal();
     for (const auto& [identifier, app] : installed_) {
         if (std::filesystem::path(app.bundleURL.path()).lexically_normal() == path) {
@@ -177,7 +177,7 @@ std::optional<InstalledApplication> Desktop::applicationToOpen(const URL& url) c
 
 std::vector<InstalledApplication> Desktop::applicationsToOpen(const URL& url) const {
     const auto scheme = url.scheme();
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     std::vector<InstalledApplication> applications;
     for (const auto& [identifier, app] : installed_) {
         if (std::find(app.urlSchemes.begin(), app.urlSchemes.end(), scheme) !=
@@ -191,7 +191,7 @@ std::vector<InstalledApplication> Desktop::applicationsToOpen(const URL& url) co
 // --- Running applications
 
 std::vector<std::shared_ptr<NSRunningApplication>> Desktop::runningApplications() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     std::vector<std::shared_ptr<NSRunningApplication>> list;
     for (const auto& process : processes_) {
         list.push_back(process.running);
@@ -200,7 +200,7 @@ std::vector<std::shared_ptr<NSRunningApplication>> Desktop::runningApplications(
 }
 
 std::shared_ptr<NSRunningApplication> Desktop::runningApplication(int processIdentifier) const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     for (const auto& process : processes_) {
         if (process.running->processIdentifier() == processIdentifier) {
             return process.running;
@@ -211,7 +211,7 @@ std::shared_ptr<NSRunningApplication> Desktop::runningApplication(int processIde
 
 std::vector<std::shared_ptr<NSRunningApplication>>
 Desktop::runningApplications(const std::string& bundleIdentifier) const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     std::vector<std::shared_ptr<NSRunningApplication>> list;
     for (const auto& process : processes_) {
         if (process.running->bundleIdentifier() == bundleIdentifier) {
@@ -222,7 +222,7 @@ Desktop::runningApplications(const std::string& bundleIdentifier) const {
 }
 
 std::shared_ptr<SimulatedApplication> Desktop::application(int processIdentifier) const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     for (const auto& process : processes_) {
         if (process.running->processIdentifier() == processIdentifier) {
             return process.application;
@@ -260,7 +260,7 @@ std::shared_ptr<NSRunningApplication> Desktop::launchAt(const URL& bundleURL, bo
 }
 
 int Desktop::nextProcessIdentifier() {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     const int pid = nextPid_;
     nextPid_ += 7; // other processes come and go between two launches
     return pid;
@@ -279,7 +279,7 @@ std::shared_ptr<NSRunningApplication> Desktop::start(const InstalledApplication&
     auto running = std::make_shared<NSRunningApplication>(identity, weak_from_this());
     auto application = installed.makeApplication ? installed.makeApplication() : nullptr;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         processes_.push_back({running, application});
     }
     if (application) {
@@ -300,7 +300,7 @@ bool Desktop::terminate(int processIdentifier) {
     std::shared_ptr<NSRunningApplication> next;
     bool wasFrontmost = false;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         auto it = std::find_if(processes_.begin(), processes_.end(), [&](const Process& p) {
             return p.running->processIdentifier() == processIdentifier;
         });
@@ -369,12 +369,12 @@ void Desktop::setActivationPolicy(int processIdentifier, NSApplicationActivation
 }
 
 std::shared_ptr<NSRunningApplication> Desktop::frontmostApplication() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return frontmost_;
 }
 
 std::shared_ptr<NSRunningApplication> Desktop::menuBarOwningApplication() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     if (frontmost_ && frontmost_->activationPolicy() == NSApplicationActivationPolicy::regular) {
         return frontmost_;
     }
@@ -392,7 +392,7 @@ std::shared_ptr<NSRunningApplication> Desktop::menuBarOwningApplication() const 
 void Desktop::changeFrontmost(const std::shared_ptr<NSRunningApplication>& app) {
     const auto oldMenuBarOwner = menuBarOwningApplication();
     auto mutate = [&] {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         if (frontmost_) {
             frontmost_->active_ = false;
         }
@@ -442,13 +442,13 @@ void Desktop::setScreenLocked(bool locked) {
 // --- Process records
 
 void Desktop::setParentProcessIdentifier(int processIdentifier, int parentProcessIdentifier) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     parents_[processIdentifier] = parentProcessIdentifier;
 }
 
 std::optional<int> Desktop::parentProcessIdentifier(int processIdentifier) const {
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         if (auto it = parents_.find(processIdentifier); it != parents_.end()) {
             return it->second;
         }
@@ -460,7 +460,7 @@ std::optional<int> Desktop::parentProcessIdentifier(int processIdentifier) const
 // --- This program
 
 std::shared_ptr<NSRunningApplication> Desktop::ownApplication() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     if (!ownBundleIdentifier_) {
         return nullptr;
     }
@@ -514,7 +514,7 @@ std::shared_ptr<NSRunningApplication> Desktop::launchOwnApplication(OwnLaunch la
             keyAEPropData);
     }
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         ownBundleIdentifier_ = own.bundleIdentifier;
         ownLaunchEvent_ = event;
     }
@@ -522,7 +522,7 @@ std::shared_ptr<NSRunningApplication> Desktop::launchOwnApplication(OwnLaunch la
     if (isCurrent()) {
         EventSystem::current()->setOwnProcessIdentifier(running->processIdentifier());
     }
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     ownLaunchEvent_ = event; // kept even if a launch observer quit the program again
     return running;
 }
@@ -533,7 +533,7 @@ std::shared_ptr<NSRunningApplication> Desktop::relaunchOwnApplication(OwnLaunch 
         terminate(running->processIdentifier());
     }
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         relaunchRequested_ = false;
     }
     resetProcess();
@@ -542,36 +542,36 @@ std::shared_ptr<NSRunningApplication> Desktop::relaunchOwnApplication(OwnLaunch 
 }
 
 std::shared_ptr<NSAppleEventDescriptor> Desktop::ownLaunchEvent() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return ownLaunchEvent_;
 }
 
 bool Desktop::relaunchRequested() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return relaunchRequested_;
 }
 
 void Desktop::requestRelaunch() {
     threadChecker_.check();
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     relaunchRequested_ = true;
 }
 
 // --- Code signatures
 
 void Desktop::setSigningInformation(const URL& bundleURL, Value::Dictionary information) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     signingByPath_[std::filesystem::path(bundleURL.path()).lexically_normal().string()] =
         std::move(information);
 }
 
 void Desktop::setSigningInformation(int processIdentifier, Value::Dictionary information) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     signingByProcess_[processIdentifier] = std::move(information);
 }
 
 std::optional<Value::Dictionary> Desktop::signingInformation(const URL& bundleURL) const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     auto it =
         signingByPath_.find(std::filesystem::path(bundleURL.path()).lexically_normal().string());
     return it == signingByPath_.end() ? std::nullopt : std::optional(it->second);
@@ -579,7 +579,7 @@ std::optional<Value::Dictionary> Desktop::signingInformation(const URL& bundleUR
 
 std::optional<Value::Dictionary> Desktop::signingInformation(int processIdentifier) const {
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         if (auto it = signingByProcess_.find(processIdentifier); it != signingByProcess_.end()) {
             return it->second;
         }
@@ -638,7 +638,7 @@ bool Desktop::deliverKeyEvent(int processIdentifier, std::uint16_t keyCode,
     if (running == ownApplication()) {
         std::function<void(std::uint16_t, NSEvent::ModifierFlags, const std::string&)> handler;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             handler = ownKeyHandler_;
         }
         if (handler) {
@@ -654,7 +654,7 @@ bool Desktop::deliverKeyEvent(int processIdentifier, std::uint16_t keyCode,
 
 void Desktop::setOwnKeyEventHandler(
     std::function<void(std::uint16_t, NSEvent::ModifierFlags, const std::string&)> handler) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     ownKeyHandler_ = std::move(handler);
 }
 
@@ -664,7 +664,7 @@ void Desktop::after(Nanoseconds delay, std::function<void()> work) {
     threadChecker_.check();
     const Nanoseconds deadline = clock().uptime() + std::max(delay, Nanoseconds(0));
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         pending_.push_back({deadline, nextSequence_++, std::move(work)});
     }
     arm(deadline);
@@ -681,7 +681,7 @@ void Desktop::arm(Nanoseconds deadline) {
 void Desktop::processDidReset() {
     std::vector<Nanoseconds> deadlines;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         for (const auto& work : pending_) {
             deadlines.push_back(work.deadline);
         }
@@ -695,7 +695,7 @@ void Desktop::runDueWork() {
     for (;;) {
         std::function<void()> work;
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             const auto now = clock().uptime();
             auto due = pending_.end();
             for (auto it = pending_.begin(); it != pending_.end(); ++it) {
@@ -718,12 +718,12 @@ void Desktop::runDueWork() {
 // --- Log
 
 void Desktop::log(std::string message) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     log_.push_back(std::move(message));
 }
 
 std::vector<std::string> Desktop::logLines() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return log_;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/base/Clock.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/ThreadChecker.h"
 #include "platform/desktop/AppleEvent.h"
 #include "platform/desktop/CGEvent.h"
@@ -16,7 +17,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -232,22 +232,23 @@ private:
     void arm(Nanoseconds deadline);
     void runDueWork();
 
-    mutable std::mutex mutex_; // guards the tables below, never held while calling out
-    std::map<std::string, InstalledApplication> installed_;
-    std::vector<Process> processes_;   // launch order
-    std::vector<int> activationOrder_; // most recent last
-    std::shared_ptr<NSRunningApplication> frontmost_;
-    int nextPid_ = 301;
-    std::optional<std::string> ownBundleIdentifier_;
-    std::shared_ptr<NSAppleEventDescriptor> ownLaunchEvent_;
-    bool relaunchRequested_ = false;
-    std::map<std::string, Value::Dictionary> signingByPath_;
-    std::map<int, Value::Dictionary> signingByProcess_;
-    std::map<int, int> parents_;
-    std::function<void(std::uint16_t, NSEvent::ModifierFlags, const std::string&)> ownKeyHandler_;
-    std::vector<PendingWork> pending_;
-    std::uint64_t nextSequence_ = 0;
-    std::vector<std::string> log_;
+    mutable Mutex mutex_; // guards the tables below, never held while calling out
+    std::map<std::string, InstalledApplication> installed_ GUARDED_BY(mutex_);
+    std::vector<Process> processes_ GUARDED_BY(mutex_);   // launch order
+    std::vector<int> activationOrder_ GUARDED_BY(mutex_); // most recent last
+    std::shared_ptr<NSRunningApplication> frontmost_ GUARDED_BY(mutex_);
+    int nextPid_ GUARDED_BY(mutex_) = 301;
+    std::optional<std::string> ownBundleIdentifier_ GUARDED_BY(mutex_);
+    std::shared_ptr<NSAppleEventDescriptor> ownLaunchEvent_ GUARDED_BY(mutex_);
+    bool relaunchRequested_ GUARDED_BY(mutex_) = false;
+    std::map<std::string, Value::Dictionary> signingByPath_ GUARDED_BY(mutex_);
+    std::map<int, Value::Dictionary> signingByProcess_ GUARDED_BY(mutex_);
+    std::map<int, int> parents_ GUARDED_BY(mutex_);
+    std::function<void(std::uint16_t, NSEvent::ModifierFlags, const std::string&)>
+        ownKeyHandler_ GUARDED_BY(mutex_);
+    std::vector<PendingWork> pending_ GUARDED_BY(mutex_);
+    std::uint64_t nextSequence_ GUARDED_BY(mutex_) = 0;
+    std::vector<std::string> log_ GUARDED_BY(mutex_);
 
     WindowServer windowServer_;
     std::shared_ptr<NSPasteboard> generalPasteboard_;

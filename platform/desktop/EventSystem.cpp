@@ -1,4 +1,5 @@
 #include "platform/desktop/EventSystem.h"
+#include "platform/base/Mutex.h"
 
 #include "platform/base/MachineLocal.h"
 
@@ -28,12 +29,12 @@ CGEventRef callTap(const EventTapEntry& tap, const CGEventRef& event) {
 } // namespace
 
 void EventTapEntry::setSource(const std::shared_ptr<RunLoopSource>& source) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     source_ = source;
 }
 
 std::shared_ptr<RunLoopSource> EventTapEntry::source() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return source_.lock();
 }
 
@@ -43,12 +44,12 @@ bool EventTapEntry::isSourceScheduled() const {
 }
 
 void EventTapEntry::addNotice(CGEventType type) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     notices_.push_back(type);
 }
 
 std::vector<CGEventType> EventTapEntry::takeNotices() {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return std::exchange(notices_, {});
 }
 
@@ -66,25 +67,25 @@ void EventSystem::setCurrent(std::shared_ptr<EventSystem> system) {
 void EventSystem::setApplicationDelivery(ApplicationDelivery delivery) {
     auto shared =
         delivery ? std::make_shared<const ApplicationDelivery>(std::move(delivery)) : nullptr;
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     delivery_ = std::move(shared);
 }
 
 void EventSystem::setKeyboardFocusProvider(KeyboardFocusProvider provider) {
     auto shared =
         provider ? std::make_shared<const KeyboardFocusProvider>(std::move(provider)) : nullptr;
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     focus_ = std::move(shared);
 }
 
 void EventSystem::setHotKeyStage(HotKeyStage stage) {
     auto shared = stage ? std::make_shared<const HotKeyStage>(std::move(stage)) : nullptr;
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     hotKeyStage_ = std::move(shared);
 }
 
 std::shared_ptr<const EventSystem::TapList> EventSystem::taps() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return taps_;
 }
 
@@ -121,7 +122,7 @@ void EventSystem::post(CGEventTapLocation location, const CGEventRef& event) {
     std::shared_ptr<const KeyboardFocusProvider> focus;
     std::shared_ptr<const ApplicationDelivery> delivery;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         taps = taps_;
         hotKeyStage = hotKeyStage_;
         focus = focus_;
@@ -160,7 +161,7 @@ void EventSystem::post(CGEventTapLocation location, const CGEventRef& event) {
 
 std::shared_ptr<EventTapEntry> EventSystem::install(std::shared_ptr<EventTapEntry> tap) {
     threadChecker_.check();
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     tap->id = nextTapID_++;
     auto list = std::make_shared<TapList>(*taps_);
     if (tap->placement == CGEventTapPlacement::head) {
@@ -179,7 +180,7 @@ void EventSystem::uninstall(const std::shared_ptr<EventTapEntry>& tap) {
     }
     tap->installed.store(false);
     std::shared_ptr<const TapList> old; // released outside the lock
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     auto list = std::make_shared<TapList>(*taps_);
     list->erase(std::remove(list->begin(), list->end(), tap), list->end());
     old = std::exchange(taps_, std::move(list));
@@ -216,7 +217,7 @@ CGError EventSystem::tapList(std::uint32_t maxNumberOfTaps, CGEventTapInformatio
                              std::uint32_t* eventTapCount) const {
     std::shared_ptr<const TapList> list;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         if (tapListError_) {
             if (eventTapCount) {
                 *eventTapCount = 0;
@@ -254,7 +255,7 @@ CGError EventSystem::tapList(std::uint32_t maxNumberOfTaps, CGEventTapInformatio
 }
 
 void EventSystem::setTapListError(std::optional<CGError> error) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     tapListError_ = error;
 }
 
@@ -278,12 +279,12 @@ void EventSystem::disable(std::uint32_t eventTapID, CGEventType notice) {
 }
 
 EventSystem::Faults EventSystem::faults() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return faults_;
 }
 
 void EventSystem::setFaults(Faults faults) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     faults_ = faults;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/ThreadChecker.h"
 #include "platform/desktop/CGEvent.h"
 
@@ -7,7 +8,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -78,9 +78,9 @@ public:
     std::vector<CGEventType> takeNotices();
 
 private:
-    mutable std::mutex mutex_;
-    std::weak_ptr<RunLoopSource> source_;
-    std::vector<CGEventType> notices_;
+    mutable Mutex mutex_;
+    std::weak_ptr<RunLoopSource> source_ GUARDED_BY(mutex_);
+    std::vector<CGEventType> notices_ GUARDED_BY(mutex_);
 };
 
 // The desktop's event path. Keyboard events enter at a tap location and pass, in order,
@@ -172,14 +172,15 @@ private:
     template <class Matches>
     static CGEventRef runTaps(const TapList& taps, CGEventRef event, Matches matches);
 
-    mutable std::mutex mutex_;
-    std::shared_ptr<const TapList> taps_; // replaced whole, so a post reads a stable list
-    std::shared_ptr<const ApplicationDelivery> delivery_;
-    std::shared_ptr<const KeyboardFocusProvider> focus_;
-    std::shared_ptr<const HotKeyStage> hotKeyStage_;
-    std::optional<CGError> tapListError_;
-    Faults faults_;
-    std::uint32_t nextTapID_ = 1;
+    mutable Mutex mutex_;
+    std::shared_ptr<const TapList>
+        taps_ GUARDED_BY(mutex_); // replaced whole, so a post reads a stable list
+    std::shared_ptr<const ApplicationDelivery> delivery_ GUARDED_BY(mutex_);
+    std::shared_ptr<const KeyboardFocusProvider> focus_ GUARDED_BY(mutex_);
+    std::shared_ptr<const HotKeyStage> hotKeyStage_ GUARDED_BY(mutex_);
+    std::optional<CGError> tapListError_ GUARDED_BY(mutex_);
+    Faults faults_ GUARDED_BY(mutex_);
+    std::uint32_t nextTapID_ GUARDED_BY(mutex_) = 1;
     std::atomic<int> ownPid_;
     // Unbound until first used: the system may be made on another thread than the main one.
     ThreadChecker threadChecker_{"EventSystem", std::thread::id()};

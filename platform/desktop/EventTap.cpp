@@ -1,4 +1,5 @@
 #include "platform/desktop/EventTap.h"
+#include "platform/base/Mutex.h"
 
 #include "platform/base/ProcessLocal.h"
 #include "platform/desktop/Accessibility.h"
@@ -25,14 +26,14 @@ public:
     }
 
     void add(const CFMachPortRef& port) {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         std::erase_if(ports_, [](const auto& weak) { return weak.expired(); });
         ports_.push_back(port);
     }
 
 private:
-    std::mutex mutex_;
-    std::vector<std::weak_ptr<CFMachPort>> ports_;
+    Mutex mutex_;
+    std::vector<std::weak_ptr<CFMachPort>> ports_ GUARDED_BY(mutex_);
 };
 
 ProcessLocal<ProcessTaps>& processTaps() {

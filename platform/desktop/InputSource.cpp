@@ -1,4 +1,5 @@
 #include "platform/desktop/InputSource.h"
+#include "platform/base/Mutex.h"
 
 #include "platform/base/MachineLocal.h"
 
@@ -40,32 +41,32 @@ void InputSources::setCurrent(std::shared_ptr<InputSources> sources) {
 }
 
 std::vector<TISInputSourceRef> InputSources::installed() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return installed_;
 }
 
 std::vector<TISInputSourceRef> InputSources::enabled() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return enabled_;
 }
 
 TISInputSourceRef InputSources::selected() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return selected_;
 }
 
 TISInputSourceRef InputSources::selectedASCIICapable() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return lastASCIICapable_;
 }
 
 std::shared_ptr<const KeyboardLayout> InputSources::currentLayout() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return selected_->layout();
 }
 
 void InputSources::install(std::shared_ptr<KeyboardLayout> layout) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     if (!layout || findLocked(layout->identifier())) {
         return;
     }
@@ -81,7 +82,7 @@ TISInputSourceRef InputSources::findLocked(std::string_view identifier) const {
 
 OSStatus InputSources::select(std::string_view identifier) {
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         const auto source = findLocked(identifier);
         if (!source || std::find(enabled_.begin(), enabled_.end(), source) == enabled_.end()) {
             return paramErr;
@@ -100,7 +101,7 @@ OSStatus InputSources::select(std::string_view identifier) {
 
 OSStatus InputSources::setEnabled(std::string_view identifier, bool enabled) {
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         const auto source = findLocked(identifier);
         if (!source) {
             return paramErr;

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/Value.h"
 #include "platform/desktop/KeyboardLayout.h"
 
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -66,13 +66,13 @@ public:
     OSStatus setEnabled(std::string_view identifier, bool enabled);
 
 private:
-    TISInputSourceRef findLocked(std::string_view identifier) const;
+    TISInputSourceRef findLocked(std::string_view identifier) const REQUIRES(mutex_);
 
-    mutable std::mutex mutex_;
-    std::vector<TISInputSourceRef> installed_;
-    std::vector<TISInputSourceRef> enabled_;
-    TISInputSourceRef selected_;
-    TISInputSourceRef lastASCIICapable_;
+    mutable Mutex mutex_;
+    std::vector<TISInputSourceRef> installed_ GUARDED_BY(mutex_);
+    std::vector<TISInputSourceRef> enabled_ GUARDED_BY(mutex_);
+    TISInputSourceRef selected_ GUARDED_BY(mutex_);
+    TISInputSourceRef lastASCIICapable_ GUARDED_BY(mutex_);
 };
 
 // The platform's functions over the current desktop's input sources.

@@ -1,4 +1,5 @@
 #include "platform/desktop/NSPasteboard.h"
+#include "platform/base/Mutex.h"
 
 #include "platform/desktop/Desktop.h"
 
@@ -26,7 +27,7 @@ void setRepresentation(std::vector<std::pair<NSPasteboardType, Data>>& represent
 } // namespace
 
 std::vector<NSPasteboardType> NSPasteboardItem::types() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     std::vector<NSPasteboardType> types;
     for (const auto& [type, data] : representations_) {
         types.push_back(type);
@@ -39,7 +40,7 @@ bool NSPasteboardItem::setString(const std::string& string, const NSPasteboardTy
 }
 
 bool NSPasteboardItem::setData(Data data, const NSPasteboardType& type) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     setRepresentation(representations_, type, std::move(data));
     return true;
 }
@@ -51,7 +52,7 @@ std::optional<std::string> NSPasteboardItem::stringForType(const NSPasteboardTyp
 }
 
 std::optional<Data> NSPasteboardItem::dataForType(const NSPasteboardType& type) const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     for (const auto& [existing, data] : representations_) {
         if (existing == type) {
             return data;
@@ -67,7 +68,7 @@ std::shared_ptr<NSPasteboard> NSPasteboard::general() {
 }
 
 std::int64_t NSPasteboard::changeCount() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return changeCount_;
 }
 
@@ -76,14 +77,14 @@ std::int64_t NSPasteboard::clearContents() {
 }
 
 std::int64_t NSPasteboard::prepareForNewContents(ContentsOptions options) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     items_.clear();
     options_ = options;
     return ++changeCount_;
 }
 
 std::optional<std::vector<NSPasteboardType>> NSPasteboard::types() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     std::vector<NSPasteboardType> types;
     for (const auto& item : items_) {
         for (const auto& [type, data] : item) {
@@ -96,10 +97,11 @@ std::optional<std::vector<NSPasteboardType>> NSPasteboard::types() const {
 }
 
 std::vector<std::shared_ptr<NSPasteboardItem>> NSPasteboard::pasteboardItems() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     std::vector<std::shared_ptr<NSPasteboardItem>> items;
     for (const auto& representations : items_) {
         auto item = std::make_shared<NSPasteboardItem>();
+        MutexLock itemLock(item->mutex_); // nobody else sees it yet: keeps the analysis simple
         item->representations_ = representations;
         items.push_back(std::move(item));
     }
@@ -112,10 +114,10 @@ bool NSPasteboard::writeObjects(const std::vector<std::shared_ptr<NSPasteboardIt
         if (!item) {
             return false;
         }
-        std::lock_guard itemLock(item->mutex_);
+        MutexLock itemLock(item->mutex_);
         copies.push_back(item->representations_);
     }
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     for (auto& copy : copies) {
         items_.push_back(std::move(copy));
     }
@@ -127,7 +129,7 @@ bool NSPasteboard::setString(const std::string& string, const NSPasteboardType& 
 }
 
 bool NSPasteboard::setData(Data data, const NSPasteboardType& type) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     if (items_.empty()) {
         items_.emplace_back();
     }
@@ -152,7 +154,7 @@ std::optional<std::string> NSPasteboard::stringForType(const NSPasteboardType& t
 }
 
 std::optional<Data> NSPasteboard::dataForType(const NSPasteboardType& type) const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     for (const auto& item : items_) {
         if (auto data = find(item, type)) {
             return data;
@@ -162,7 +164,7 @@ std::optional<Data> NSPasteboard::dataForType(const NSPasteboardType& type) cons
 }
 
 std::vector<URL> NSPasteboard::readFileURLs() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     std::vector<URL> urls;
     for (const auto& item : items_) {
         auto data = find(item, NSPasteboardType::fileURL);
@@ -178,7 +180,7 @@ std::vector<URL> NSPasteboard::readFileURLs() const {
 }
 
 NSPasteboard::ContentsOptions NSPasteboard::contentsOptions() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return options_;
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/Value.h"
 
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,8 +47,8 @@ public:
 
 private:
     friend class NSPasteboard;
-    mutable std::mutex mutex_;
-    std::vector<std::pair<NSPasteboardType, Data>> representations_;
+    mutable Mutex mutex_;
+    std::vector<std::pair<NSPasteboardType, Data>> representations_ GUARDED_BY(mutex_);
 };
 
 // A pasteboard of the desktop. The general one outlives the program's process, as the
@@ -97,10 +97,10 @@ private:
                                     const NSPasteboardType& type);
 
     const std::string name_;
-    mutable std::mutex mutex_;
-    std::int64_t changeCount_ = 0;
-    ContentsOptions options_ = ContentsOptions::none;
-    std::vector<Representations> items_;
+    mutable Mutex mutex_;
+    std::int64_t changeCount_ GUARDED_BY(mutex_) = 0;
+    ContentsOptions options_ GUARDED_BY(mutex_) = ContentsOptions::none;
+    std::vector<Representations> items_ GUARDED_BY(mutex_);
 };
 
 // The general pasteboard's name.

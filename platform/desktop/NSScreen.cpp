@@ -2,15 +2,15 @@
 
 #include "platform/base/ProcessLocal.h"
 
-#include <mutex>
+#include "platform/base/Mutex.h"
 
 namespace zestrel::platform {
 namespace {
 
 struct ScreenList {
-    std::mutex mutex;
+    Mutex mutex;
     // The menu bar's 24 points and the line under it are outside the visible frame.
-    std::vector<std::shared_ptr<NSScreen>> screens{
+    std::vector<std::shared_ptr<NSScreen>> screens GUARDED_BY(mutex){
         std::make_shared<NSScreen>(CGRect(0, 0, 1920, 1080), CGRect(0, 0, 1920, 1055), 1.0, 1)};
 };
 
@@ -32,19 +32,19 @@ Value::Dictionary NSScreen::deviceDescription() const {
 
 std::vector<std::shared_ptr<NSScreen>> NSScreen::screens() {
     ScreenList& list = screenList();
-    std::lock_guard lock(list.mutex);
+    MutexLock lock(list.mutex);
     return list.screens;
 }
 
 std::shared_ptr<NSScreen> NSScreen::main() {
     ScreenList& list = screenList();
-    std::lock_guard lock(list.mutex);
+    MutexLock lock(list.mutex);
     return list.screens.empty() ? nullptr : list.screens.front();
 }
 
 void NSScreen::setScreens(std::vector<std::shared_ptr<NSScreen>> screens) {
     ScreenList& list = screenList();
-    std::lock_guard lock(list.mutex);
+    MutexLock lock(list.mutex);
     list.screens = std::move(screens);
 }
 

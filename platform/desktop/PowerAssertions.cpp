@@ -1,4 +1,5 @@
 #include "platform/desktop/PowerAssertions.h"
+#include "platform/base/Mutex.h"
 
 #include "platform/desktop/Desktop.h"
 
@@ -8,7 +9,7 @@
 namespace zestrel::platform {
 
 void PowerAssertions::setAssertions(int processIdentifier, Value assertions) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     if (assertions.isAbsent()) {
         byProcess_.erase(processIdentifier);
     } else {
@@ -17,12 +18,12 @@ void PowerAssertions::setAssertions(int processIdentifier, Value assertions) {
 }
 
 void PowerAssertions::setFailure(IOReturn code) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     failure_ = code;
 }
 
 IOReturn PowerAssertions::copyAssertionsByProcess(Value& assertionsByProcess) const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     if (failure_ != kIOReturnSuccess) {
         return failure_;
     }

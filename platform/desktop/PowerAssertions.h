@@ -1,10 +1,10 @@
 #pragma once
 
 #include "platform/base/MachError.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/Value.h"
 
 #include <map>
-#include <mutex>
 
 namespace zestrel::platform {
 
@@ -34,9 +34,9 @@ public:
     IOReturn copyAssertionsByProcess(Value& assertionsByProcess) const;
 
 private:
-    mutable std::mutex mutex_;
-    std::map<int, Value> byProcess_;
-    IOReturn failure_ = kIOReturnSuccess;
+    mutable Mutex mutex_;
+    std::map<int, Value> byProcess_ GUARDED_BY(mutex_);
+    IOReturn failure_ GUARDED_BY(mutex_) = kIOReturnSuccess;
 };
 
 // The current desktop's listing, as above.

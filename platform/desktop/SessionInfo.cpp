@@ -1,4 +1,5 @@
 #include "platform/desktop/SessionInfo.h"
+#include "platform/base/Mutex.h"
 
 #include "platform/desktop/Desktop.h"
 
@@ -11,17 +12,17 @@ SessionInfo::SessionInfo()
                                     {kCGSessionLoginDoneKey, Value(true)}}) {}
 
 std::optional<Value::Dictionary> SessionInfo::dictionary() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return dictionary_;
 }
 
 void SessionInfo::setDictionary(std::optional<Value::Dictionary> dictionary) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     dictionary_ = std::move(dictionary);
 }
 
 bool SessionInfo::isScreenLocked() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     if (!dictionary_) {
         return false;
     }
@@ -30,7 +31,7 @@ bool SessionInfo::isScreenLocked() const {
 }
 
 bool SessionInfo::setScreenLocked(bool locked) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     if (!dictionary_) {
         dictionary_.emplace();
     }

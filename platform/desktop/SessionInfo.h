@@ -1,8 +1,8 @@
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/Value.h"
 
-#include <mutex>
 #include <optional>
 
 namespace zestrel::platform {
@@ -37,8 +37,8 @@ public:
     bool setScreenLocked(bool locked);
 
 private:
-    mutable std::mutex mutex_;
-    std::optional<Value::Dictionary> dictionary_;
+    mutable Mutex mutex_;
+    std::optional<Value::Dictionary> dictionary_ GUARDED_BY(mutex_);
 };
 
 // The current desktop's session dictionary; none when it has no session.

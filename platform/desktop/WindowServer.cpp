@@ -1,4 +1,5 @@
 #include "platform/desktop/WindowServer.h"
+#include "platform/base/Mutex.h"
 
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/NSScreen.h"
@@ -34,7 +35,7 @@ Value::Dictionary ServerWindow::dictionary() const {
 }
 
 CGWindowID WindowServer::addWindow(ServerWindow window) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     window.number = nextNumber_++;
     const CGWindowID number = window.number;
     insertInFront(std::move(window));
@@ -49,17 +50,17 @@ void WindowServer::insertInFront(ServerWindow window) {
 }
 
 void WindowServer::removeWindow(CGWindowID number) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     std::erase_if(windows_, [&](const ServerWindow& w) { return w.number == number; });
 }
 
 void WindowServer::removeWindows(int ownerPID) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     std::erase_if(windows_, [&](const ServerWindow& w) { return w.ownerPID == ownerPID; });
 }
 
 void WindowServer::orderFront(CGWindowID number) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     const auto it = std::find_if(windows_.begin(), windows_.end(),
                                  [&](const ServerWindow& w) { return w.number == number; });
     if (it == windows_.end()) {
@@ -71,7 +72,7 @@ void WindowServer::orderFront(CGWindowID number) {
 }
 
 void WindowServer::orderFrontWindows(int ownerPID) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     std::vector<ServerWindow> owned;
     std::erase_if(windows_, [&](ServerWindow& w) {
         if (w.ownerPID != ownerPID) {
@@ -88,7 +89,7 @@ void WindowServer::orderFrontWindows(int ownerPID) {
 
 bool WindowServer::updateWindow(CGWindowID number,
                                 const std::function<void(ServerWindow&)>& change) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     const auto it = std::find_if(windows_.begin(), windows_.end(),
                                  [&](const ServerWindow& w) { return w.number == number; });
     if (it == windows_.end()) {
@@ -109,7 +110,7 @@ bool WindowServer::updateWindow(CGWindowID number,
 }
 
 std::optional<ServerWindow> WindowServer::window(CGWindowID number) const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     for (const auto& w : windows_) {
         if (w.number == number) {
             return w;
@@ -119,12 +120,12 @@ std::optional<ServerWindow> WindowServer::window(CGWindowID number) const {
 }
 
 std::vector<ServerWindow> WindowServer::windows() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return windows_;
 }
 
 std::vector<ServerWindow> WindowServer::windows(int ownerPID) const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     std::vector<ServerWindow> owned;
     std::copy_if(windows_.begin(), windows_.end(), std::back_inserter(owned),
                  [&](const ServerWindow& w) { return w.ownerPID == ownerPID; });
@@ -133,7 +134,7 @@ std::vector<ServerWindow> WindowServer::windows(int ownerPID) const {
 
 Value::Array WindowServer::copyWindowInfo(CGWindowListOption options,
                                           CGWindowID /*relativeToWindow*/) const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     Value::Array list;
     for (const auto& w : windows_) {
         if ((options & kCGWindowListOptionOnScreenOnly) && !w.isOnScreen) {

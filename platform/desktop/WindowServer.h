@@ -1,11 +1,11 @@
 #pragma once
 
 #include "platform/base/Geometry.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/Value.h"
 
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -101,11 +101,11 @@ public:
     static CGRect mainScreenFrame();
 
 private:
-    void insertInFront(ServerWindow window);
+    void insertInFront(ServerWindow window) REQUIRES(mutex_);
 
-    mutable std::mutex mutex_;
-    std::vector<ServerWindow> windows_; // front to back
-    CGWindowID nextNumber_ = 101;
+    mutable Mutex mutex_;
+    std::vector<ServerWindow> windows_ GUARDED_BY(mutex_); // front to back
+    CGWindowID nextNumber_ GUARDED_BY(mutex_) = 101;
 };
 
 // The platform's window list of the current desktop: an array of window dictionaries,

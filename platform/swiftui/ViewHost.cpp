@@ -1,4 +1,5 @@
 #include "platform/swiftui/ViewHost.h"
+#include "platform/base/Mutex.h"
 
 #include "platform/base/DispatchQueue.h"
 
@@ -58,7 +59,7 @@ bool ViewHost::click(std::string_view label) {
 void ViewHost::update() {
     std::set<std::string> dirty;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         dirty.swap(dirty_);
         scheduled_ = false;
     }
@@ -180,7 +181,7 @@ void ViewHost::buildComponent(const std::string& identity, std::function<View(Vi
 
 void ViewHost::invalidate(const std::string& component) {
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         dirty_.insert(component);
         if (scheduled_) {
             return;

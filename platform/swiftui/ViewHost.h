@@ -1,12 +1,12 @@
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/concurrency/AnyCancellable.h"
 #include "platform/swiftui/View.h"
 
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <set>
 #include <string>
 #include <string_view>
@@ -80,9 +80,9 @@ private:
     std::vector<std::function<void()>> afterUpdate_;
     std::uint64_t bodyEvaluations_ = 0;
 
-    std::mutex mutex_; // guards what other threads may touch: the pending invalidations
-    std::set<std::string> dirty_;
-    bool scheduled_ = false;
+    Mutex mutex_; // what other threads may touch: the pending invalidations
+    std::set<std::string> dirty_ GUARDED_BY(mutex_);
+    bool scheduled_ GUARDED_BY(mutex_) = false;
 };
 
 } // namespace zestrel::platform::swiftui

@@ -1,10 +1,10 @@
 #include "platform/system/IOKit.h"
 
+#include "platform/base/Mutex.h"
 #include "platform/base/ProcessLocal.h"
 
 #include <fstream>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <sys/utsname.h>
@@ -41,8 +41,8 @@ std::optional<std::string> kernelRelease() {
 }
 
 struct Registry {
-    std::mutex mutex;
-    std::map<std::string, Value::Dictionary, std::less<>> entries;
+    Mutex mutex;
+    std::map<std::string, Value::Dictionary, std::less<>> entries GUARDED_BY(mutex);
 
     Registry() {
         if (auto release = kernelRelease()) {
@@ -100,7 +100,7 @@ Value IORegistryEntryCreateCFProperty(io_registry_entry_t entry, std::string_vie
         return {};
     }
     auto& state = *registry();
-    std::lock_guard lock(state.mutex);
+    MutexLock lock(state.mutex);
     const auto& properties = state.entries[name];
     const auto found = properties.find(std::string(key));
     return found == properties.end() ? Value() : found->second;
@@ -110,7 +110,7 @@ void IOObjectRelease(io_object_t /*object*/) {}
 
 void IORegistrySetPropertyForTesting(std::string_view entry, std::string_view key, Value value) {
     auto& state = *registry();
-    std::lock_guard lock(state.mutex);
+    MutexLock lock(state.mutex);
     auto& properties = state.entries[std::string(entry)];
     if (value.isAbsent()) {
         properties.erase(std::string(key));

@@ -1,8 +1,8 @@
 #include "platform/system/NSTask.h"
 
 #include "platform/base/Error.h"
+#include "platform/base/Mutex.h"
 
-#include <mutex>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -12,8 +12,8 @@ extern char** environ;
 namespace zestrel::platform {
 namespace {
 
-std::mutex launcherMutex;
-NSTask::Launcher& launcher() {
+Mutex launcherMutex;
+NSTask::Launcher& launcher() REQUIRES(launcherMutex) {
     static auto* const instance = new NSTask::Launcher();
     return *instance;
 }
@@ -50,14 +50,14 @@ int spawn(const NSTask& task) {
 void NSTask::launchAndReturnError() {
     Launcher current;
     {
-        std::lock_guard lock(launcherMutex);
+        MutexLock lock(launcherMutex);
         current = launcher();
     }
     processIdentifier_ = current ? current(*this) : spawn(*this);
 }
 
 void NSTask::setLauncher(Launcher newLauncher) {
-    std::lock_guard lock(launcherMutex);
+    MutexLock lock(launcherMutex);
     launcher() = std::move(newLauncher);
 }
 

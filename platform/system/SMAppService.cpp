@@ -1,6 +1,7 @@
 #include "platform/system/SMAppService.h"
 
 #include "platform/base/Bundle.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/data/FileSafety.h"
 #include "platform/data/UserDirectories.h"
@@ -8,7 +9,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <map>
-#include <mutex>
 
 namespace zestrel::platform {
 namespace {
@@ -16,8 +16,8 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Failures {
-    std::mutex mutex;
-    std::map<SMAppService::Operation, Error> next;
+    Mutex mutex;
+    std::map<SMAppService::Operation, Error> next GUARDED_BY(mutex);
 };
 
 ProcessLocal<Failures>& failures() {
@@ -27,7 +27,7 @@ ProcessLocal<Failures>& failures() {
 
 void throwInjectedFailure(SMAppService::Operation operation) {
     auto& state = *failures();
-    std::lock_guard lock(state.mutex);
+    MutexLock lock(state.mutex);
     const auto found = state.next.find(operation);
     if (found != state.next.end()) {
         const Error error = found->second;
@@ -110,7 +110,7 @@ void SMAppService::unregisterAndReturnError() const {
 
 void SMAppService::failNext(Operation operation, Error error) {
     auto& state = *failures();
-    std::lock_guard lock(state.mutex);
+    MutexLock lock(state.mutex);
     state.next.insert_or_assign(operation, std::move(error));
 }
 

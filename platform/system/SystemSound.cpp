@@ -1,12 +1,12 @@
 #include "platform/system/SystemSound.h"
 
+#include "platform/base/Mutex.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/base/RunLoop.h"
 
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <mutex>
 
 namespace zestrel::platform {
 namespace {
@@ -17,12 +17,12 @@ struct Sound {
 };
 
 struct Server {
-    std::mutex mutex;
-    SystemSoundID nextID = 4096; // the system's own sounds sit below
-    std::map<SystemSoundID, Sound> sounds;
-    std::vector<SystemSoundPlay> plays;
-    OSStatus failureStatus = kAudioServicesNoError;
-    int failuresLeft = 0;
+    Mutex mutex;
+    SystemSoundID nextID GUARDED_BY(mutex) = 4096; // the system's own sounds sit below
+    std::map<SystemSoundID, Sound> sounds GUARDED_BY(mutex);
+    std::vector<SystemSoundPlay> plays GUARDED_BY(mutex);
+    OSStatus failureStatus GUARDED_BY(mutex) = kAudioServicesNoError;
+    int failuresLeft GUARDED_BY(mutex) = 0;
 };
 
 ProcessLocal<Server>& server() {
@@ -71,7 +71,7 @@ void play(SystemSoundID sound, bool alert, AudioServicesSystemSoundCompletion co
     std::optional<Nanoseconds> duration;
     {
         auto& state = *server();
-        std::lock_guard lock(state.mutex);
+        MutexLock lock(state.mutex);
         const auto found = state.sounds.find(sound);
         if (found != state.sounds.end()) {
             duration = found->second.duration;
@@ -94,7 +94,7 @@ void play(SystemSoundID sound, bool alert, AudioServicesSystemSoundCompletion co
 OSStatus AudioServicesCreateSystemSoundID(const URL& fileURL, SystemSoundID& outSystemSoundID) {
     auto& state = *server();
     {
-        std::lock_guard lock(state.mutex);
+        MutexLock lock(state.mutex);
         if (state.failuresLeft > 0) {
             --state.failuresLeft;
             return state.failureStatus;
@@ -112,7 +112,7 @@ OSStatus AudioServicesCreateSystemSoundID(const URL& fileURL, SystemSoundID& out
     if (!duration) {
         return kAudioFileUnsupportedFileTypeError;
     }
-    std::lock_guard lock(state.mutex);
+    MutexLock lock(state.mutex);
     const SystemSoundID sound = state.nextID++;
     state.sounds.emplace(sound, Sound{fileURL, *duration});
     outSystemSoundID = sound;
@@ -121,7 +121,7 @@ OSStatus AudioServicesCreateSystemSoundID(const URL& fileURL, SystemSoundID& out
 
 OSStatus AudioServicesDisposeSystemSoundID(SystemSoundID sound) {
     auto& state = *server();
-    std::lock_guard lock(state.mutex);
+    MutexLock lock(state.mutex);
     return state.sounds.erase(sound) == 1 ? kAudioServicesNoError
                                           : kAudioServicesSystemSoundUnspecifiedError;
 }
@@ -138,13 +138,13 @@ void AudioServicesPlayAlertSoundWithCompletion(SystemSoundID sound,
 
 std::vector<SystemSoundPlay> SystemSoundServer::plays() {
     auto& state = *server();
-    std::lock_guard lock(state.mutex);
+    MutexLock lock(state.mutex);
     return state.plays;
 }
 
 std::vector<SystemSoundID> SystemSoundServer::registeredSounds() {
     auto& state = *server();
-    std::lock_guard lock(state.mutex);
+    MutexLock lock(state.mutex);
     std::vector<SystemSoundID> sounds;
     for (const auto& entry : state.sounds) {
         sounds.push_back(entry.first);
@@ -154,7 +154,7 @@ std::vector<SystemSoundID> SystemSoundServer::registeredSounds() {
 
 std::optional<URL> SystemSoundServer::fileOfSound(SystemSoundID sound) {
     auto& state = *server();
-    std::lock_guard lock(state.mutex);
+    MutexLock lock(state.mutex);
     const auto found = state.sounds.find(sound);
     if (found == state.sounds.end()) {
         return std::nullopt;
@@ -164,7 +164,7 @@ std::optional<URL> SystemSoundServer::fileOfSound(SystemSoundID sound) {
 
 void SystemSoundServer::failNextCreations(OSStatus status, int count) {
     auto& state = *server();
-    std::lock_guard lock(state.mutex);
+    MutexLock lock(state.mutex);
     state.failureStatus = status;
     state.failuresLeft = count;
 }

@@ -2,14 +2,14 @@
 
 #include "platform/base/ProcessLocal.h"
 
-#include <mutex>
+#include "platform/base/Mutex.h"
 
 namespace zestrel::platform {
 namespace {
 
 struct Record {
-    std::mutex mutex;
-    std::vector<URL> opened;
+    Mutex mutex;
+    std::vector<URL> opened GUARDED_BY(mutex);
 };
 
 ProcessLocal<Record>& record() {
@@ -17,8 +17,8 @@ ProcessLocal<Record>& record() {
     return *instance;
 }
 
-std::mutex handlerMutex;
-URLOpener::Handler& handler() {
+Mutex handlerMutex;
+URLOpener::Handler& handler() REQUIRES(handlerMutex) {
     static auto* const instance = new URLOpener::Handler();
     return *instance;
 }
@@ -28,12 +28,12 @@ URLOpener::Handler& handler() {
 bool URLOpener::open(const URL& url) {
     {
         auto& state = *record();
-        std::lock_guard lock(state.mutex);
+        MutexLock lock(state.mutex);
         state.opened.push_back(url);
     }
     Handler current;
     {
-        std::lock_guard lock(handlerMutex);
+        MutexLock lock(handlerMutex);
         current = handler();
     }
     return current ? current(url) : true;
@@ -41,12 +41,12 @@ bool URLOpener::open(const URL& url) {
 
 std::vector<URL> URLOpener::openedURLs() {
     auto& state = *record();
-    std::lock_guard lock(state.mutex);
+    MutexLock lock(state.mutex);
     return state.opened;
 }
 
 void URLOpener::setHandler(Handler newHandler) {
-    std::lock_guard lock(handlerMutex);
+    MutexLock lock(handlerMutex);
     handler() = std::move(newHandler);
 }
 

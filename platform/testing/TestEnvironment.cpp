@@ -1,4 +1,5 @@
 #include "platform/testing/TestEnvironment.h"
+#include "platform/base/Mutex.h"
 
 #include "platform/base/Bundle.h"
 #include "platform/base/ProcessLocal.h"
@@ -18,10 +19,10 @@
 namespace zestrel::platform::testing {
 
 struct TestEnvironment::Captures {
-    mutable std::mutex mutex;
-    std::vector<LogRecord> logRecords;
-    std::vector<Error> reports;
-    std::string standardOutput;
+    mutable Mutex mutex;
+    std::vector<LogRecord> logRecords GUARDED_BY(mutex);
+    std::vector<Error> reports GUARDED_BY(mutex);
+    std::string standardOutput GUARDED_BY(mutex);
 };
 
 namespace {
@@ -92,15 +93,15 @@ TestEnvironment::TestEnvironment()
 
     auto captures = captures_;
     setLogSink(std::make_shared<CapturingSink>([captures](const LogRecord& record) {
-        std::lock_guard lock(captures->mutex);
+        MutexLock lock(captures->mutex);
         captures->logRecords.push_back(record);
     }));
     setReportObserver([captures](const Error& report) {
-        std::lock_guard lock(captures->mutex);
+        MutexLock lock(captures->mutex);
         captures->reports.push_back(report);
     });
     setStandardOutputWriter([captures](std::string_view text) {
-        std::lock_guard lock(captures->mutex);
+        MutexLock lock(captures->mutex);
         captures->standardOutput.append(text);
     });
 }
@@ -136,7 +137,7 @@ void TestEnvironment::advance(Nanoseconds duration) {
 }
 
 std::vector<std::string> TestEnvironment::logLines() const {
-    std::lock_guard lock(captures_->mutex);
+    MutexLock lock(captures_->mutex);
     std::vector<std::string> lines;
     for (const auto& record : captures_->logRecords) {
         lines.push_back(record.message);
@@ -145,22 +146,22 @@ std::vector<std::string> TestEnvironment::logLines() const {
 }
 
 std::vector<LogRecord> TestEnvironment::logRecords() const {
-    std::lock_guard lock(captures_->mutex);
+    MutexLock lock(captures_->mutex);
     return captures_->logRecords;
 }
 
 std::vector<Error> TestEnvironment::reports() const {
-    std::lock_guard lock(captures_->mutex);
+    MutexLock lock(captures_->mutex);
     return captures_->reports;
 }
 
 std::string TestEnvironment::standardOutput() const {
-    std::lock_guard lock(captures_->mutex);
+    MutexLock lock(captures_->mutex);
     return captures_->standardOutput;
 }
 
 void TestEnvironment::clearCaptures() {
-    std::lock_guard lock(captures_->mutex);
+    MutexLock lock(captures_->mutex);
     captures_->logRecords.clear();
     captures_->reports.clear();
     captures_->standardOutput.clear();
