@@ -252,7 +252,7 @@ TEST_F(RunLoopTest, SourcesArePerformedOnceOnTheLoopInTheirModes) {
 
 TEST_F(RunLoopTest, ASourceTakenOffTheLoopForgetsItsSignalAndModes) {
     int performed = 0;
-    auto source = std::make_shared<RunLoopSource>([&] { ++performed; });
+    auto source = RunLoopSource::make([&] { ++performed; });
     loop.add(source, RunLoopMode::defaultMode);
     loop.add(source, RunLoopMode::eventTracking);
     source->signal();
