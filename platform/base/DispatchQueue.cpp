@@ -263,12 +263,13 @@ bool DispatchQueue::isMain() const {
     return impl_->isMain;
 }
 
-void DispatchQueue::async(std::function<void()> block, DispatchWorkItemFlags flags) {
+void DispatchQueue::async(std::function<void()> block, DispatchWorkItemFlags flags,
+                          const char* file, int line) {
     if (!block) {
         return;
     }
     if (impl_->isMain) {
-        RunLoop::main().async(std::move(block));
+        RunLoop::main().async(std::move(block), file, line);
         return;
     }
     {
@@ -278,36 +279,43 @@ void DispatchQueue::async(std::function<void()> block, DispatchWorkItemFlags fla
     pump(impl_);
 }
 
-void DispatchQueue::async(const std::shared_ptr<DispatchWorkItem>& item) {
+void DispatchQueue::async(const std::shared_ptr<DispatchWorkItem>& item, const char* file,
+                          int line) {
     if (item) {
-        async([item] { item->perform(); }, item->flags());
+        async([item] { item->perform(); }, item->flags(), file, line);
     }
 }
 
-void DispatchQueue::asyncAfter(DispatchTime deadline, std::function<void()> block) {
+void DispatchQueue::asyncAfter(DispatchTime deadline, std::function<void()> block, const char* file,
+                               int line) {
     if (!block) {
         return;
     }
     if (impl_->isMain) {
-        RunLoop::main().asyncAt(deadline.uptime, std::move(block));
+        RunLoop::main().asyncAt(deadline.uptime, std::move(block), file, line);
         return;
     }
-    RunLoop::main().asyncAt(deadline.uptime, [queue = *this, block = std::move(block)]() mutable {
-        queue.async(std::move(block));
-    });
+    RunLoop::main().asyncAt(
+        deadline.uptime,
+        [queue = *this, block = std::move(block), file, line]() mutable {
+            queue.async(std::move(block), DispatchWorkItemFlags::none, file, line);
+        },
+        file, line);
 }
 
-void DispatchQueue::asyncAfter(DispatchTime deadline,
-                               const std::shared_ptr<DispatchWorkItem>& item) {
+void DispatchQueue::asyncAfter(DispatchTime deadline, const std::shared_ptr<DispatchWorkItem>& item,
+                               const char* file, int line) {
     if (!item) {
         return;
     }
     if (impl_->isMain) {
-        asyncAfter(deadline, [item] { item->perform(); });
+        asyncAfter(
+            deadline, [item] { item->perform(); }, file, line);
         return;
     }
-    RunLoop::main().asyncAt(deadline.uptime,
-                            [queue = *this, item]() mutable { queue.async(item); });
+    RunLoop::main().asyncAt(
+        deadline.uptime,
+        [queue = *this, item, file, line]() mutable { queue.async(item, file, line); }, file, line);
 }
 
 void DispatchQueue::syncBlock(const std::function<void()>& block, DispatchWorkItemFlags flags) {

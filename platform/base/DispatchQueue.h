@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/base/CallSite.h"
 #include "platform/base/Clock.h"
 
 #include <atomic>
@@ -79,15 +80,22 @@ public:
     DispatchQoS qos() const;
     bool isMain() const;
 
-    // Never runs the block inline, not even on the queue's own thread.
+    // Never runs the block inline, not even on the queue's own thread. What waits on the
+    // main run loop (blocks of the main queue, and every delayed block until it is due)
+    // keeps the file and line it was posted from, for the loop's list of pending work.
     void async(std::function<void()> block,
-               DispatchWorkItemFlags flags = DispatchWorkItemFlags::none);
-    void async(const std::shared_ptr<DispatchWorkItem>& item);
-    void asyncAfter(DispatchTime deadline, std::function<void()> block);
-    void asyncAfter(Nanoseconds delay, std::function<void()> block) {
-        asyncAfter(DispatchTime::now() + delay, std::move(block));
+               DispatchWorkItemFlags flags = DispatchWorkItemFlags::none,
+               const char* file = __builtin_FILE(), int line = __builtin_LINE());
+    void async(const std::shared_ptr<DispatchWorkItem>& item, const char* file = __builtin_FILE(),
+               int line = __builtin_LINE());
+    void asyncAfter(DispatchTime deadline, std::function<void()> block,
+                    const char* file = __builtin_FILE(), int line = __builtin_LINE());
+    void asyncAfter(Nanoseconds delay, std::function<void()> block,
+                    const char* file = __builtin_FILE(), int line = __builtin_LINE()) {
+        asyncAfter(DispatchTime::now() + delay, std::move(block), file, line);
     }
-    void asyncAfter(DispatchTime deadline, const std::shared_ptr<DispatchWorkItem>& item);
+    void asyncAfter(DispatchTime deadline, const std::shared_ptr<DispatchWorkItem>& item,
+                    const char* file = __builtin_FILE(), int line = __builtin_LINE());
 
     // Runs `f` on the queue and waits for it; returns its result and passes on what it
     // throws. Calling it from a block of the same serial queue (or of a barrier on the same

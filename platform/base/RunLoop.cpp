@@ -61,10 +61,16 @@ struct RunLoop::Core {
         unsigned modes;
     };
 
+    // A block on the main queue and where it was posted from.
+    struct QueuedBlock {
+        std::function<void()> block;
+        CallSite site;
+    };
+
     mutable Mutex mutex;
     std::condition_variable_any wake;
     std::uint64_t nextSequence GUARDED_BY(mutex) = 0;
-    std::map<Key, std::function<void()>> blocks GUARDED_BY(mutex);
+    std::map<Key, QueuedBlock> blocks GUARDED_BY(mutex);
     std::map<Key, std::shared_ptr<Timer>> timers GUARDED_BY(mutex);
     std::map<const Timer*, TimerEntry> timerEntries GUARDED_BY(mutex);
     std::map<Key, std::shared_ptr<RunLoopSource>> signalled GUARDED_BY(mutex);
@@ -201,7 +207,7 @@ RunLoop::RunLoop() : core_(std::make_shared<Core>()), thread_(std::this_thread::
 
 RunLoop::~RunLoop() {
     // Whatever is still queued dies outside the lock: its destructors may post.
-    std::map<Key, std::function<void()>> blocks;
+    std::map<Key, Core::QueuedBlock> blocks;
     std::map<Key, std::shared_ptr<Timer>> timers;
     std::map<Key, std::shared_ptr<RunLoopSource>> signalled;
     std::map<const RunLoopSource*, Core::SourceEntry> sources;
@@ -224,23 +230,25 @@ RunLoop& RunLoop::main() {
     return mainLoop().get();
 }
 
-void RunLoop::async(std::function<void()> block) {
+void RunLoop::async(std::function<void()> block, const char* file, int line) {
     if (!block) {
         return;
     }
     const Nanoseconds now = clock().uptime();
     MutexLock lock(core_->mutex);
-    core_->blocks.emplace(core_->nextKey(now), std::move(block));
+    core_->blocks.emplace(core_->nextKey(now), Core::QueuedBlock{std::move(block), {file, line}});
     core_->wakeLocked();
 }
 
-void RunLoop::asyncAt(Nanoseconds deadline, std::function<void()> block) {
+void RunLoop::asyncAt(Nanoseconds deadline, std::function<void()> block, const char* file,
+                      int line) {
     if (!block) {
         return;
     }
     const Nanoseconds now = clock().uptime();
     MutexLock lock(core_->mutex);
-    core_->blocks.emplace(core_->nextKey(std::max(deadline, now)), std::move(block));
+    core_->blocks.emplace(core_->nextKey(std::max(deadline, now)),
+                          Core::QueuedBlock{std::move(block), {file, line}});
     core_->wakeLocked();
 }
 
@@ -405,6 +413,28 @@ void RunLoop::remove(const std::shared_ptr<RunLoopObserver>& observer, RunLoopMo
     }
 }
 
+std::vector<RunLoop::PendingItem> RunLoop::pendingItems() const {
+    std::vector<PendingItem> items;
+    {
+        MutexLock lock(core_->mutex);
+        items.reserve(core_->blocks.size() + core_->timers.size());
+        for (const auto& [key, queued] : core_->blocks) {
+            items.push_back({PendingItem::Kind::block, key.deadline, queued.site});
+        }
+        for (const auto& [key, timer] : core_->timers) {
+            items.push_back({PendingItem::Kind::timer, key.deadline, timer->site_});
+        }
+    }
+    std::stable_sort(items.begin(), items.end(),
+                     [](const PendingItem& a, const PendingItem& b) { return a.due < b.due; });
+    return items;
+}
+
+void RunLoop::setStuckHandler(std::function<void(std::string_view why)> handler) {
+    threadChecker_.check();
+    stuckHandler_ = std::move(handler);
+}
+
 RunLoopMode RunLoop::currentMode() const {
     MutexLock lock(core_->mutex);
     return core_->mode;
@@ -474,7 +504,7 @@ std::optional<RunLoop::Item> RunLoop::takeNext(std::uint64_t sequenceLimit) {
     Item item;
     switch (kind) {
     case Kind::block:
-        item.block = std::move(core_->blocks.begin()->second);
+        item.block = std::move(core_->blocks.begin()->second.block);
         core_->blocks.erase(core_->blocks.begin());
         break;
     case Kind::timer: {
@@ -582,8 +612,17 @@ bool RunLoop::drain(const std::function<bool()>& done, bool honourStop) {
 
 void RunLoop::runUntilIdle() {
     threadChecker_.check();
+    // Far more callbacks than any real settling takes: past it, work keeps posting work.
+    constexpr std::uint64_t kSettleLimit = 100'000;
+    std::uint64_t callbacks = 0;
     notify(RunLoopActivity::entry);
-    drain({}, false);
+    const bool unsettled = drain([&callbacks] { return ++callbacks > kSettleLimit; }, false);
+    if (unsettled) {
+        if (stuckHandler_) {
+            stuckHandler_("runUntilIdle did not settle: work keeps posting work");
+        }
+        fatal("RunLoop::runUntilIdle did not settle: work keeps posting work.");
+    }
     notify(RunLoopActivity::exit);
 }
 
@@ -680,6 +719,9 @@ RunLoop::RunResult RunLoop::runInMode(RunLoopMode mode, const std::function<bool
             }
             if (!target) {
                 result = RunResult::idle;
+                if (stuckHandler_) {
+                    stuckHandler_("a nested run went idle before its condition became true");
+                }
                 break;
             }
             virtualTime->advance(*target - now);

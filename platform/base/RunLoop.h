@@ -21,6 +21,7 @@
 // Posting (1, 4, 5) and signalling (3) are open to every thread; adding timers and sources,
 // and running the loop, belong to the main thread and stop the process elsewhere.
 
+#include "platform/base/CallSite.h"
 #include "platform/base/Clock.h"
 #include "platform/base/Mutex.h"
 #include "platform/base/ThreadChecker.h"
@@ -30,7 +31,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <thread>
+#include <vector>
 
 namespace zestrel::platform {
 
@@ -147,10 +150,12 @@ public:
     static RunLoop& current() { return main(); }
 
     // Main queue: runs `block` in a later turn, after everything already due.
-    void async(std::function<void()> block);
+    void async(std::function<void()> block, const char* file = __builtin_FILE(),
+               int line = __builtin_LINE());
     // Main queue: runs `block` when the clock's uptime reaches `deadline` (a past deadline
     // counts as now).
-    void asyncAt(Nanoseconds deadline, std::function<void()> block);
+    void asyncAt(Nanoseconds deadline, std::function<void()> block,
+                 const char* file = __builtin_FILE(), int line = __builtin_LINE());
 
     // The loop keeps a timer until it is invalidated or, when not repeating, has fired.
     // Adding in more modes widens the set of modes it fires in.
@@ -159,6 +164,22 @@ public:
     void remove(const std::shared_ptr<RunLoopSource>& source, RunLoopMode mode);
     void add(const std::shared_ptr<RunLoopObserver>& observer, RunLoopMode mode);
     void remove(const std::shared_ptr<RunLoopObserver>& observer, RunLoopMode mode);
+
+    // What waits on the loop: blocks not yet run and scheduled timers, in the order they
+    // fall due, each with where it was posted or made.
+    struct PendingItem {
+        enum class Kind { block, timer };
+        Kind kind = Kind::block;
+        Nanoseconds due{0};
+        CallSite site;
+    };
+    std::vector<PendingItem> pendingItems() const;
+
+    // Told, on the loop's thread, when a run cannot finish: a nested run went idle on the
+    // virtual clock with its condition still false, or runUntilIdle kept finding work
+    // after a very long run of callbacks (work that posts itself for ever). The latter then
+    // stops the process. Test drivers use it to print what was still pending.
+    void setStuckHandler(std::function<void(std::string_view why)> handler);
 
     // The mode of the innermost run; the default mode when the loop is not running.
     RunLoopMode currentMode() const;
@@ -208,6 +229,7 @@ private:
 
     std::shared_ptr<Core> core_;
     std::thread::id thread_;
+    std::function<void(std::string_view)> stuckHandler_; // the loop's thread only
     ThreadChecker threadChecker_{"RunLoop", thread_};
 };
 

@@ -28,22 +28,28 @@ Timer::Timer(Key, Nanoseconds interval, bool repeats, Block block)
     : interval_(atLeastMinimum(interval)), repeats_(repeats),
       block_(std::make_shared<Block>(std::move(block))), deadline_(clock().uptime() + interval_) {}
 
-std::shared_ptr<Timer> Timer::make(Nanoseconds interval, bool repeats, Block block) {
-    return std::make_shared<Timer>(Key(), interval, repeats, std::move(block));
+std::shared_ptr<Timer> Timer::make(Nanoseconds interval, bool repeats, Block block,
+                                   const char* file, int line) {
+    auto timer = std::make_shared<Timer>(Key(), interval, repeats, std::move(block));
+    timer->site_ = CallSite{file, line};
+    return timer;
 }
 
-std::shared_ptr<Timer> Timer::make(TimeInterval interval, bool repeats, Block block) {
-    return make(toNanoseconds(interval), repeats, std::move(block));
+std::shared_ptr<Timer> Timer::make(TimeInterval interval, bool repeats, Block block,
+                                   const char* file, int line) {
+    return make(toNanoseconds(interval), repeats, std::move(block), file, line);
 }
 
-std::shared_ptr<Timer> Timer::scheduledTimer(Nanoseconds interval, bool repeats, Block block) {
-    auto timer = make(interval, repeats, std::move(block));
+std::shared_ptr<Timer> Timer::scheduledTimer(Nanoseconds interval, bool repeats, Block block,
+                                             const char* file, int line) {
+    auto timer = make(interval, repeats, std::move(block), file, line);
     RunLoop::current().add(timer, RunLoopMode::defaultMode);
     return timer;
 }
 
-std::shared_ptr<Timer> Timer::scheduledTimer(TimeInterval interval, bool repeats, Block block) {
-    return scheduledTimer(toNanoseconds(interval), repeats, std::move(block));
+std::shared_ptr<Timer> Timer::scheduledTimer(TimeInterval interval, bool repeats, Block block,
+                                             const char* file, int line) {
+    return scheduledTimer(toNanoseconds(interval), repeats, std::move(block), file, line);
 }
 
 void Timer::invalidate() {

@@ -35,11 +35,20 @@ public:
 
     // An unscheduled timer first due `interval` from now; add it with RunLoop::add. An
     // interval of zero or less is taken as 0.1 milliseconds.
-    static std::shared_ptr<Timer> make(Nanoseconds interval, bool repeats, Block block);
-    static std::shared_ptr<Timer> make(TimeInterval interval, bool repeats, Block block);
+    // Each keeps where it was made, for the loop's list of pending work.
+    static std::shared_ptr<Timer> make(Nanoseconds interval, bool repeats, Block block,
+                                       const char* file = __builtin_FILE(),
+                                       int line = __builtin_LINE());
+    static std::shared_ptr<Timer> make(TimeInterval interval, bool repeats, Block block,
+                                       const char* file = __builtin_FILE(),
+                                       int line = __builtin_LINE());
     // Made and added to the current run loop in the default mode.
-    static std::shared_ptr<Timer> scheduledTimer(Nanoseconds interval, bool repeats, Block block);
-    static std::shared_ptr<Timer> scheduledTimer(TimeInterval interval, bool repeats, Block block);
+    static std::shared_ptr<Timer> scheduledTimer(Nanoseconds interval, bool repeats, Block block,
+                                                 const char* file = __builtin_FILE(),
+                                                 int line = __builtin_LINE());
+    static std::shared_ptr<Timer> scheduledTimer(TimeInterval interval, bool repeats, Block block,
+                                                 const char* file = __builtin_FILE(),
+                                                 int line = __builtin_LINE());
 
     // Stops the timer for good and lets go of its block.
     void invalidate();
@@ -61,6 +70,7 @@ private:
     std::shared_ptr<Block> block_;
     bool valid_ = true;
     Nanoseconds deadline_;
+    CallSite site_; // where it was made
     // The loop it was added to; its modes and place there are that loop's own.
     std::weak_ptr<void> loop_;
     ThreadChecker threadChecker_{"Timer", std::thread::id()};

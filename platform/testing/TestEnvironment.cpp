@@ -13,8 +13,13 @@
 #include "platform/desktop/InputSource.h"
 #include "platform/desktop/NSEvent.h"
 
+#include <fmt/format.h>
+
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
+#include <string_view>
 
 namespace zestrel::platform::testing {
 
@@ -50,6 +55,45 @@ std::optional<std::string> environmentValue(const char* name) {
     return value ? std::optional<std::string>(value) : std::nullopt;
 }
 
+// A call site's file relative to the source tree, as the compiler may be given full paths.
+std::string_view relativeToSources(const char* file) {
+    if (file == nullptr) {
+        return "an unknown place";
+    }
+    constexpr std::string_view kThisFile = "platform/testing/TestEnvironment.cpp";
+    const std::string_view self = __builtin_FILE();
+    const std::string_view path = file;
+    if (self.ends_with(kThisFile)) {
+        const std::string_view root = self.substr(0, self.size() - kThisFile.size());
+        if (path.starts_with(root)) {
+            return path.substr(root.size());
+        }
+    }
+    return path;
+}
+
+std::vector<std::string> describePendingWork(Nanoseconds now) {
+    std::vector<std::string> lines;
+    for (const auto& item : RunLoop::main().pendingItems()) {
+        const double seconds = std::chrono::duration<double>(item.due - now).count();
+        const char* kind = item.kind == RunLoop::PendingItem::Kind::timer ? "timer" : "block";
+        lines.push_back(fmt::format("RunLoop {} due {:+.3f}s from {}:{}", kind, seconds,
+                                    relativeToSources(item.site.file), item.site.line));
+    }
+    return lines;
+}
+
+void printPendingWork(std::string_view why, const std::vector<std::string>& lines) {
+    std::fprintf(stderr, "%.*s; pending on the main run loop:\n", static_cast<int>(why.size()),
+                 why.data());
+    if (lines.empty()) {
+        std::fprintf(stderr, "  (nothing)\n");
+    }
+    for (const auto& line : lines) {
+        std::fprintf(stderr, "  %s\n", line.c_str());
+    }
+}
+
 } // namespace
 
 TestEnvironment::TestEnvironment()
@@ -63,6 +107,9 @@ TestEnvironment::TestEnvironment()
     Bundle::setMainForTesting(nullptr);
     resetDesktopInput();
     RunLoop::main(); // the test's thread is the main thread
+    RunLoop::main().setStuckHandler([clock = clock_](std::string_view why) {
+        printPendingWork(why, describePendingWork(clock->uptime()));
+    });
     // Tasks bound to no actor queue on the main run loop, so the test's driver runs them.
     setGlobalExecutorMode(GlobalExecutorMode::mainRunLoop);
 
@@ -134,6 +181,10 @@ void TestEnvironment::runUntilIdle() {
 
 void TestEnvironment::advance(Nanoseconds duration) {
     RunLoop::main().advance(duration);
+}
+
+std::vector<std::string> TestEnvironment::pendingWork() const {
+    return describePendingWork(clock_->uptime());
 }
 
 std::vector<std::string> TestEnvironment::logLines() const {

@@ -40,6 +40,11 @@ public:
     void runUntilIdle();
     void advance(Nanoseconds duration);
 
+    // What waits on the main run loop, one line each in the order it falls due, e.g.
+    // "RunLoop block due +0.500s from platform/base/Foo.cpp:42". A nested run that goes
+    // idle, or a runUntilIdle that never settles, prints these lines to standard error.
+    std::vector<std::string> pendingWork() const;
+
     // Messages written to the unified log, in order.
     std::vector<std::string> logLines() const;
     std::vector<LogRecord> logRecords() const;

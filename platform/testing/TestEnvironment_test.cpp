@@ -1,14 +1,27 @@
 #include "platform/testing/TestEnvironment.h"
 
+#include "platform/base/DispatchQueue.h"
 #include "platform/base/ReportSink.h"
+#include "platform/base/RunLoop.h"
 #include "platform/base/StandardStreams.h"
+#include "platform/base/Timer.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 
 namespace zestrel::platform::testing {
 namespace {
+
+using namespace std::chrono_literals;
+using ::testing::HasSubstr;
+
+std::string postedHere(const char* kind, const char* due, int line) {
+    return std::string("RunLoop ") + kind + " due " + due +
+           " from platform/testing/TestEnvironment_test.cpp:" + std::to_string(line);
+}
 
 TEST(TestEnvironment, StartsAtTheFixedDateInFreshFolders) {
     const std::string outerHome = std::getenv("HOME") ? std::getenv("HOME") : "";
@@ -37,6 +50,66 @@ TEST(TestEnvironment, CapturesLogsReportsAndStandardOutput) {
     EXPECT_EQ(env.standardOutput(), "printed\n");
     env.clearCaptures();
     EXPECT_TRUE(env.logLines().empty());
+}
+
+TEST(TestEnvironmentPendingWork, NamesWhereEachItemWasPostedAndWhenItFallsDue) {
+    TestEnvironment env;
+    const auto delayed = DispatchTime::now() + 2s;
+    // clang-format off
+    const int block = __LINE__; DispatchQueue::main().async([] {});
+    const int later = __LINE__; RunLoop::main().asyncAt(delayed.uptime, [] {});
+    const int timer = __LINE__; auto fires = Timer::scheduledTimer(0.5, false, [](Timer&) {});
+    const int worker = __LINE__; DispatchQueue("worker").asyncAfter(3s, [] {});
+    auto cancelled = Timer::scheduledTimer(1s, true, [](Timer&) {});
+    // clang-format on
+    cancelled->invalidate();
+
+    EXPECT_EQ(env.pendingWork(), (std::vector<std::string>{
+                                     postedHere("block", "+0.000s", block),
+                                     postedHere("timer", "+0.500s", timer),
+                                     postedHere("block", "+2.000s", later),
+                                     postedHere("block", "+3.000s", worker),
+                                 }));
+
+    // Due times are counted from the clock's present; what ran is gone.
+    env.advance(1s);
+    EXPECT_EQ(env.pendingWork(), (std::vector<std::string>{
+                                     postedHere("block", "+1.000s", later),
+                                     postedHere("block", "+2.000s", worker),
+                                 }));
+}
+
+TEST(TestEnvironmentPendingWork, ANestedRunThatGoesIdlePrintsWhatIsLeft) {
+    TestEnvironment env;
+    // A timer of the default mode can never fire in a modal run, so the run goes idle.
+    const int timer = __LINE__ + 1;
+    auto waiting = Timer::scheduledTimer(5s, false, [](Timer&) {});
+    ::testing::internal::CaptureStderr();
+    const auto result = RunLoop::main().runInMode(RunLoopMode::modalPanel, [] { return false; });
+    const std::string printed = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(result, RunLoop::RunResult::idle);
+    EXPECT_THAT(printed, HasSubstr("nested run went idle"));
+    EXPECT_THAT(printed, HasSubstr(postedHere("timer", "+5.000s", timer)));
+
+    // A run that finishes says nothing.
+    ::testing::internal::CaptureStderr();
+    RunLoop::main().runInMode(RunLoopMode::modalPanel, [] { return true; });
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(TestEnvironmentPendingWorkDeathTest, RunUntilIdleThatNeverSettlesPrintsWhatKeepsPosting) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TestEnvironment env;
+    int line = 0;
+    std::function<void()> again;
+    again = [&again, &line] {
+        // clang-format off
+        line = __LINE__; DispatchQueue::main().async(again);
+        // clang-format on
+    };
+    again();
+    EXPECT_DEATH(env.runUntilIdle(),
+                 "did not settle(.|\n)*TestEnvironment_test.cpp:" + std::to_string(line));
 }
 
 } // namespace
