@@ -365,11 +365,13 @@ private:
 };
 
 TEST_F(ConsoleTest, AnInterruptionEndsThePromptAsQuitDoes) {
-    // The reader may be left waiting for its line; it must outlive the test.
-    static SilentTerminal terminal("echo one\n", [this] { console_.interrupt(SIGINT); });
-    static std::istream input(&terminal);
-    EXPECT_EQ(console_.runTerminal(input), 128 + SIGINT);
-    terminal.letGo();
+    // The reader may be left waiting for its line, and may still be finishing it while the
+    // process exits: terminal and stream are never destroyed, not even by static destructors.
+    static auto* terminal =
+        new SilentTerminal("echo one\n", [this] { console_.interrupt(SIGINT); });
+    static auto* input = new std::istream(terminal);
+    EXPECT_EQ(console_.runTerminal(*input), 128 + SIGINT);
+    terminal->letGo();
     EXPECT_EQ(out_.str(), "zestrel> one\nzestrel> \n");
 }
 
