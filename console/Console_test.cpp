@@ -307,6 +307,11 @@ TEST_F(ConsoleConfinementTest, NoCommandReachesOutsideTheFolder) {
         "open finder $TMP\nselect notes-link",
         "open finder $TMP\nselect out-link",
         "quit finder\nlaunch finder\nselect notes.txt",
+        "expect folder $TMP/out-link notes.txt",
+        "expect folder $TMP/.. tmp",
+        "expect missing $TMP/../nothing-here",
+        "expect missing $TMP/new-link",
+        "expect missing /nothing-here",
     };
     for (const char* script : attempts) {
         errors_.str("");
