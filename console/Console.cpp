@@ -1,16 +1,23 @@
 #include "console/Console.h"
 
 #include "console/KeyChord.h"
+#include "console/PropertyListLiteral.h"
 #include "console/StandInTap.h"
 #include "foundation/Logger.h"
+#include "platform/appkit/ModalResponder.h"
+#include "platform/appkit/NSAlert.h"
 #include "platform/base/Bundle.h"
 #include "platform/base/Error.h"
 #include "platform/base/RunLoop.h"
 #include "platform/data/FileSafety.h"
+#include "platform/data/UserDefaults.h"
+#include "platform/desktop/Accessibility.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/EventSystem.h"
 #include "platform/desktop/FileManagerApp.h"
 #include "platform/desktop/InputSource.h"
+#include "platform/system/SystemSound.h"
+#include "platform/system/URLOpener.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -272,12 +279,17 @@ private:
 
 Console::Console(fs::path temporaryFolder, std::ostream& out, std::ostream& errors)
     : temporaryFolder_(realPath(temporaryFolder)), out_(out), errors_(errors),
-      desktop_(Desktop::make()) {
+      desktop_(Desktop::make()), responder_(std::make_shared<ScriptedModalResponder>()) {
     if (!fs::is_directory(temporaryFolder_)) {
         throw CommandError(temporaryFolder.string() + " is not a folder");
     }
     Desktop::setCurrent(desktop_);
     confineFileManagers();
+    setUpProcess();
+}
+
+void Console::setUpProcess() {
+    ModalResponder::setCurrent(responder_);
 }
 
 void Console::confineFileManagers() {
@@ -422,10 +434,14 @@ int Console::runTerminal(std::istream& input) {
             setRunningLoop(nullptr);
             return 0;
         }
-        if (next == Next::relaunch) {
-            // Outside the loop's turn: the relaunch ends this process's run loop.
+        if (next == Next::relaunch || next == Next::quitOwn) {
+            // Outside the loop's turn: ending the process ends its run loop.
             try {
-                relaunch();
+                if (next == Next::relaunch) {
+                    relaunch();
+                } else {
+                    quitOwn();
+                }
             } catch (const std::exception& error) {
                 failed(messageOf(error));
             }
@@ -439,6 +455,8 @@ bool Console::run(const Command& command) {
     const Next next = perform(command);
     if (next == Next::relaunch) {
         relaunch();
+    } else if (next == Next::quitOwn) {
+        quitOwn();
     }
     return next != Next::end;
 }
@@ -504,6 +522,8 @@ Console::Next Console::perform(const Command& command) {
                 throw CommandError(nameOf(app) + " cannot come to the front");
             }
             say(nameOf(app) + " is frontmost");
+        } else if (identifier == Bundle::main()->bundleIdentifier()) {
+            return Next::quitOwn; // its process state ends too, outside the turn
         } else {
             desktop_->terminate(app.processIdentifier());
             say("quit " + withPid(app));
@@ -587,8 +607,152 @@ Console::Next Console::perform(const Command& command) {
             say("rewrite-cut tap on " + joined(tapped, ", "));
         }
         return Next::proceed;
+    case CommandKind::defaults:
+        defaults(command);
+        return Next::proceed;
+    case CommandKind::accessibility: {
+        const bool trusted = arguments[0] == "trusted";
+        Accessibility::current()->setTrusted(trusted);
+        say(std::string("accessibility: ") + (trusted ? "trusted" : "not trusted"));
+        return Next::proceed;
+    }
+    case CommandKind::latency: {
+        const auto latency = parseSeconds(arguments[1]);
+        const bool finder = arguments[0] == "finder";
+        if (finder) {
+            desktop_->setCopyLatency(kFinderBundleIdentifier, latency);
+        } else {
+            desktop_->setCopyLatency(kForkLiftBundleIdentifier, latency);
+            desktop_->setCopyLatency(kForkLiftSetappBundleIdentifier, latency);
+        }
+        say(std::string(finder ? "the Finder" : "ForkLift") + " copies " + arguments[1] +
+            " s after the key");
+        return Next::proceed;
+    }
+    case CommandKind::answer:
+        responder_->enqueue(ModalAnswer::button(arguments[0]));
+        say("the next alert is answered " + inQuotes(arguments[0]));
+        return Next::proceed;
+    case CommandKind::expect:
+        expect(command);
+        return Next::proceed;
     }
     return Next::proceed;
+}
+
+void Console::defaults(const Command& command) {
+    const auto& arguments = command.arguments;
+    const auto defaults = UserDefaults::standard();
+    const auto& key = arguments[1];
+    if (arguments[0] == "write") {
+        const auto value = parsePropertyListLiteral(arguments[2]);
+        defaults->set(value, key);
+        say(key + " = " + propertyListLiteral(value));
+    } else if (arguments[0] == "delete") {
+        defaults->removeObject(key);
+        say("deleted " + key);
+    } else {
+        const auto value = defaults->object(key);
+        say(value.isAbsent() ? key + " is not set" : key + " = " + propertyListLiteral(value));
+    }
+}
+
+void Console::expect(const Command& command) {
+    const auto& arguments = command.arguments;
+    const auto& what = arguments[0];
+    const auto unmet = [](const std::string& message) {
+        return CommandError("expectation not met: " + message);
+    };
+    if (what == "folder") {
+        const auto folder = path(arguments[1]);
+        if (!fs::is_directory(folder)) {
+            throw unmet(folder.string() + " is not a folder");
+        }
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::vector<std::string> wanted(arguments.begin() + 2, arguments.end());
+        std::sort(names.begin(), names.end());
+        std::sort(wanted.begin(), wanted.end());
+        if (names != wanted) {
+            const auto list = [](const std::vector<std::string>& list) {
+                return list.empty() ? std::string("nothing") : joined(list, ", ");
+            };
+            throw unmet(folder.string() + " should hold " + list(wanted) + "; it holds " +
+                        list(names));
+        }
+        say("ok: " + folder.string() + " holds " +
+            (names.empty() ? std::string("nothing") : joined(names, ", ")));
+    } else if (what == "missing") {
+        const auto item = path(arguments[1]);
+        std::error_code error;
+        const auto status = fs::symlink_status(item, error);
+        if (fs::exists(status)) {
+            throw unmet("there is a " + std::string(fs::is_directory(status) ? "folder" : "file") +
+                        " at " + item.string());
+        }
+        say("ok: nothing at " + item.string());
+    } else if (what == "pasteboard") {
+        const auto pasteboard = desktop_->generalPasteboard();
+        const auto items = pasteboard->pasteboardItems().size();
+        const auto files = pasteboard->readFileURLs().size();
+        const auto holds = counted(items, "item") + " (" + counted(files, "file") + ")";
+        if (arguments[1] == "empty") {
+            if (items != 0) {
+                throw unmet("the pasteboard should be empty; it holds " + holds);
+            }
+            say("ok: the pasteboard is empty");
+        } else {
+            const auto wanted = static_cast<std::size_t>(std::stoul(arguments[2]));
+            if (files != wanted) {
+                throw unmet("the pasteboard should hold " + counted(wanted, "file") +
+                            "; it holds " + holds);
+            }
+            say("ok: the pasteboard holds " + counted(files, "file"));
+        }
+    } else if (what == "log") {
+        const auto& text = arguments[1];
+        auto lines = desktop_->logLines();
+        for (const auto& entry : logBuffer().entries()) {
+            lines.push_back(entry);
+        }
+        const auto found = std::find_if(lines.begin(), lines.end(), [&](const std::string& line) {
+            return line.find(text) != std::string::npos;
+        });
+        if (found == lines.end()) {
+            throw unmet("no log line holds " + inQuotes(text));
+        }
+        say("ok: logged " + *found);
+    } else if (what == "alert") {
+        const auto& text = arguments[1];
+        for (const auto& alert : NSAlert::shownAlerts()) {
+            if (alert.messageText.find(text) != std::string::npos ||
+                alert.informativeText.find(text) != std::string::npos) {
+                say("ok: alert " + inQuotes(alert.messageText));
+                return;
+            }
+        }
+        throw unmet("no alert shown holds " + inQuotes(text));
+    } else if (what == "opened") {
+        const auto& text = arguments[1];
+        for (const auto& url : URLOpener::openedURLs()) {
+            if (url.absoluteString().find(text) != std::string::npos) {
+                say("ok: opened " + url.absoluteString());
+                return;
+            }
+        }
+        throw unmet("no URL opened holds " + inQuotes(text));
+    } else if (what == "defaults") {
+        const auto& key = arguments[1];
+        const auto wanted = propertyListLiteral(parsePropertyListLiteral(arguments[2]));
+        const auto value = UserDefaults::standard()->object(key);
+        const auto actual = value.isAbsent() ? std::string("not set") : propertyListLiteral(value);
+        if (actual != wanted) {
+            throw unmet(key + " should be " + wanted + "; it is " + actual);
+        }
+        say("ok: " + key + " = " + actual);
+    }
 }
 
 void Console::writeFile(const fs::path& file, const std::string& contents) {
@@ -629,8 +793,28 @@ void Console::relaunch() {
     if (running) {
         setRunningLoop(&RunLoop::main());
     }
+    setUpProcess();
     say(nameOf(*relaunched) + " relaunched (pid " +
         std::to_string(relaunched->processIdentifier()) + ")");
+}
+
+void Console::quitOwn() {
+    const auto own = desktop_->ownApplication();
+    if (!own) {
+        throw CommandError("Zestrel is not running");
+    }
+    const auto ended = withPid(*own);
+    standInTap_.reset();
+    std::unique_lock lock(loopMutex_);
+    const bool running = loop_ != nullptr;
+    loop_ = nullptr;
+    lock.unlock();
+    desktop_->quitOwnApplication();
+    if (running) {
+        setRunningLoop(&RunLoop::main());
+    }
+    setUpProcess();
+    say("quit " + ended);
 }
 
 void Console::press(const std::string& text) {
@@ -639,13 +823,26 @@ void Console::press(const std::string& text) {
     const auto target = desktop_->runningApplication(pid);
     const auto app = desktop_->application(pid);
     const std::size_t before = app ? app->receivedEvents().size() : 0;
+    const std::size_t logged = logBuffer().entries().size();
     postKey(chord.keyCode, chord.flags);
+    // What the app logged about the key, so a person sees what it made of it at once.
+    const auto printLog = [&] {
+        const auto entries = logBuffer().entries();
+        for (std::size_t i = std::min(logged, entries.size()); i < entries.size(); ++i) {
+            std::istringstream lines(entries[i]);
+            for (std::string line; std::getline(lines, line);) {
+                say("  log: " + line);
+            }
+        }
+    };
     if (!target) {
         say(text + " → no application has keyboard focus");
+        printLog();
         return;
     }
     if (!app) {
         say(text + " → " + nameOf(*target));
+        printLog();
         return;
     }
     const auto& received = app->receivedEvents();
@@ -656,6 +853,7 @@ void Console::press(const std::string& text) {
     }
     say(text + " → " + nameOf(*target) +
         (keys.empty() ? " received nothing" : " received " + joined(keys, ", ")));
+    printLog();
 }
 
 void Console::type(const std::string& text) {
@@ -796,6 +994,53 @@ void Console::show(const Command& command) {
             for (std::string line; std::getline(lines, line);) {
                 say("  " + line);
             }
+        }
+    } else if (what == "defaults") {
+        const auto defaults = UserDefaults::standard();
+        const auto domain =
+            defaults->persistentDomain(defaults->domainName()).value_or(Value::Dictionary{});
+        say("defaults of " + defaults->domainName() + (domain.empty() ? ": empty" : ":"));
+        for (const auto& [key, value] : domain) {
+            say("  " + key + " = " + propertyListLiteral(value));
+        }
+    } else if (what == "alerts") {
+        const auto alerts = NSAlert::shownAlerts();
+        say(alerts.empty() ? "alerts: none" : "alerts:");
+        const char* styles[] = {"warning", "informational", "critical"};
+        for (std::size_t i = 0; i < alerts.size(); ++i) {
+            const auto& alert = alerts[i];
+            std::string line =
+                "  " + std::to_string(i + 1) + ". " +
+                styles[std::min<std::size_t>(static_cast<std::size_t>(alert.style), 2)] + " " +
+                inQuotes(alert.messageText);
+            if (!alert.informativeText.empty()) {
+                line += " " + inQuotes(alert.informativeText);
+            }
+            std::vector<std::string> buttons;
+            for (const auto& button : alert.buttons) {
+                buttons.push_back(inQuotes(button));
+            }
+            line += " buttons " + (buttons.empty() ? std::string("none") : joined(buttons, ", "));
+            if (alert.unattended) {
+                line += ", nobody answered";
+            } else if (!alert.response) {
+                line += ", showing";
+            } else {
+                const auto index = *alert.response - NSAlertFirstButtonReturn;
+                line += index >= 0 && static_cast<std::size_t>(index) < alert.buttons.size()
+                            ? ", answered " + inQuotes(alert.buttons[index])
+                            : ", ended with response " + std::to_string(*alert.response);
+            }
+            say(line);
+        }
+    } else if (what == "sounds") {
+        say("sounds: " + counted(SystemSoundServer::plays().size(), "play") + ", " +
+            counted(SystemSoundServer::registeredSounds().size(), "sound") + " held");
+    } else if (what == "opened") {
+        const auto urls = URLOpener::openedURLs();
+        say(urls.empty() ? "opened: none" : "opened:");
+        for (const auto& url : urls) {
+            say("  " + url.absoluteString());
         }
     } else if (what == "keys") {
         const auto identifier = bundleIdentifierOf(command.arguments[1]);

@@ -14,6 +14,7 @@
 namespace zestrel::platform {
 class Desktop;
 class RunLoop;
+class ScriptedModalResponder;
 } // namespace zestrel::platform
 
 namespace zestrel::console {
@@ -68,14 +69,19 @@ public:
     bool run(const Command& command);
 
 private:
-    enum class Next { proceed, relaunch, end };
+    enum class Next { proceed, relaunch, quitOwn, end };
 
     Next perform(const Command& command);
     void confineFileManagers();
     void setRunningLoop(platform::RunLoop* loop);
     void writeFile(const std::filesystem::path& file, const std::string& contents);
     void relaunch();
+    void quitOwn();
     void show(const Command& command);
+    void defaults(const Command& command);
+    // Fails with `CommandError` when the expectation is not met.
+    void expect(const Command& command);
+    void setUpProcess();
     void press(const std::string& chord);
     void type(const std::string& text);
     void wait(platform::Nanoseconds duration);
@@ -90,6 +96,9 @@ private:
     std::ostream& errors_;
     std::shared_ptr<platform::Desktop> desktop_;
     std::unique_ptr<StandInTap> standInTap_;
+    // Stands in for the user at alerts: `answer` queues what it presses. It outlives a
+    // relaunch; each new process is given it.
+    std::shared_ptr<platform::ScriptedModalResponder> responder_;
     std::atomic<int> interruption_{0};
     std::mutex loopMutex_;
     platform::RunLoop* loop_ = nullptr; // guarded by loopMutex_: the loop a driver runs

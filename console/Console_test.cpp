@@ -1,10 +1,15 @@
 #include "console/Console.h"
 
+#include "foundation/Logger.h"
+#include "platform/appkit/NSAlert.h"
 #include "platform/base/Clock.h"
 #include "platform/base/RunLoop.h"
+#include "platform/desktop/Accessibility.h"
 #include "platform/desktop/Desktop.h"
+#include "platform/desktop/EventSystem.h"
 #include "platform/desktop/FileManagerApp.h"
 #include "platform/desktop/NSPasteboard.h"
+#include "platform/system/URLOpener.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gmock/gmock.h>
@@ -100,8 +105,9 @@ TEST_F(ConsoleTest, PlainCopyExampleCopiesAndCutDoesNothing) {
 TEST_F(ConsoleTest, LayoutsExampleTypesEachLayoutsCharacters) {
     ASSERT_EQ(runExample("layouts.zestrel"), 0) << errors_.str();
     EXPECT_THAT(out_.str(), HasSubstr("y → TextEdit received z"));
-    EXPECT_THAT(out_.str(), HasSubstr("cmd+x → TextEdit received cmd+ч"));
-    EXPECT_THAT(out_.str(), HasSubstr("TextEdit's text: \"zyGrüßeчмир ok\""));
+    EXPECT_THAT(out_.str(), HasSubstr("code:7 → TextEdit received ч"));
+    EXPECT_THAT(out_.str(), HasSubstr("TextEdit's text: \"zyGrüßeччмирФå ok\""));
+    EXPECT_THAT(out_.str(), HasSubstr("public.utf8-plain-text: zyGrüßeччмирФå ok"));
 }
 
 TEST_F(ConsoleTest, ScriptWithAnUnknownCommandRunsNothing) {
@@ -301,6 +307,11 @@ TEST_F(ConsoleConfinementTest, NoCommandReachesOutsideTheFolder) {
         "open finder $TMP\nselect notes-link",
         "open finder $TMP\nselect out-link",
         "quit finder\nlaunch finder\nselect notes.txt",
+        "expect folder $TMP/out-link notes.txt",
+        "expect folder $TMP/.. tmp",
+        "expect missing $TMP/../nothing-here",
+        "expect missing $TMP/new-link",
+        "expect missing /nothing-here",
     };
     for (const char* script : attempts) {
         errors_.str("");
@@ -379,6 +390,116 @@ TEST_F(ConsoleTest, AnInterruptedScriptRunsNoFurtherCommand) {
     console_.interrupt(SIGTERM);
     EXPECT_EQ(runScript("mkdir $TMP/made\n"), 128 + SIGTERM);
     EXPECT_FALSE(fs::exists(tmp_ / "made"));
+}
+
+TEST_F(ConsoleTest, DefaultsAreWrittenReadDeletedAndKeptAcrossARelaunch) {
+    ASSERT_EQ(runScript("defaults write newMethod true\n"
+                        "defaults write names (\"a b\", 2, 0.5)\n"
+                        "defaults read newMethod\nshow defaults\n"
+                        "expect defaults newMethod true\n"
+                        "defaults delete newMethod\ndefaults read newMethod\n"
+                        "relaunch\nexpect defaults names (\"a b\",2,0.5)\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("> defaults read newMethod\nnewMethod = true\n"));
+    EXPECT_THAT(out_.str(), HasSubstr(":\n  names = (\"a b\", 2, 0.5)\n  newMethod = true\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("newMethod is not set"));
+    EXPECT_THAT(out_.str(), HasSubstr("ok: names = (\"a b\", 2, 0.5)"));
+}
+
+TEST_F(ConsoleTest, AnExpectationNotMetStopsTheScriptAndSaysWhy) {
+    ASSERT_EQ(runScript("write $TMP/a/x.txt X\n"), 0);
+    const std::pair<const char*, const char*> cases[] = {
+        {"expect folder $TMP/a y.txt", "$TMP/a should hold y.txt; it holds x.txt"},
+        {"expect folder $TMP/a", "$TMP/a should hold nothing; it holds x.txt"},
+        {"expect folder $TMP/a/x.txt", "$TMP/a/x.txt is not a folder"},
+        {"expect missing $TMP/a/x.txt", "there is a file at $TMP/a/x.txt"},
+        {"expect pasteboard files 1",
+         "the pasteboard should hold 1 file; it holds 0 items (0 files)"},
+        {"expect log CUT9", "no log line holds \"CUT9\""},
+        {"expect alert Quit", "no alert shown holds \"Quit\""},
+        {"expect opened mailto:", "no URL opened holds \"mailto:\""},
+        {"expect defaults newMethod true", "newMethod should be true; it is not set"},
+    };
+    for (const auto& [line, message] : cases) {
+        errors_.str("");
+        out_.str("");
+        EXPECT_EQ(runScript(std::string(line) + "\necho after\n"), 1) << line;
+        EXPECT_EQ(errors_.str(),
+                  std::string("test.zestrel:1: expectation not met: ") + message + "\n");
+        EXPECT_THAT(out_.str(), Not(HasSubstr("after")));
+    }
+}
+
+TEST_F(ConsoleTest, ExpectationsThatHoldLetTheScriptGoOn) {
+    platform::URLOpener::open(*platform::URL::parse("mailto:someone@example.com"));
+    ASSERT_EQ(runScript("expect pasteboard empty\nwrite $TMP/a/x.txt X\nmkdir $TMP/b\n"
+                        "open finder $TMP/a\nselect x.txt\npress cmd+c\nwait 0.1\n"
+                        "expect pasteboard files 1\nexpect folder $TMP/b\n"
+                        "expect missing $TMP/b/x.txt\nexpect folder $TMP/a x.txt\n"
+                        "expect opened someone@\nshow opened\nshow sounds\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("ok: the pasteboard holds 1 file"));
+    EXPECT_THAT(out_.str(), HasSubstr("opened:\n  mailto:someone@example.com\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("sounds: 0 plays, 0 sounds held"));
+}
+
+TEST_F(ConsoleTest, AnswersGoToTheNextAlertsAndAlertsAreShown) {
+    ASSERT_EQ(runScript("answer \"Later\"\n"), 0);
+    auto alert = platform::NSAlert::make();
+    alert->setMessageText("Update now?");
+    alert->setInformativeText("A new version is out.");
+    alert->addButton("Now");
+    alert->addButton("Later");
+    EXPECT_EQ(alert->runModal(), platform::NSAlertFirstButtonReturn + 1);
+
+    ASSERT_EQ(runScript("show alerts\nexpect alert new version\n"), 0) << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("alerts:\n  1. warning \"Update now?\" \"A new version is "
+                                      "out.\" buttons \"Now\", \"Later\", answered \"Later\"\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("ok: alert \"Update now?\""));
+}
+
+TEST_F(ConsoleTest, AccessibilityAndTheCopyLatencyAreSettingsOfTheDesktop) {
+    ASSERT_EQ(runScript("accessibility untrusted\nlatency forklift 2\nlatency finder 0.3\n"
+                        "write $TMP/a.txt A\nopen finder $TMP\nselect a.txt\npress cmd+c\n"
+                        "wait 0.2\nexpect pasteboard empty\nwait 0.1\nexpect pasteboard files 1\n"),
+              0)
+        << errors_.str();
+    EXPECT_FALSE(platform::Accessibility::current()->isTrusted());
+    EXPECT_EQ(console_.desktop().copyLatency(platform::kForkLiftSetappBundleIdentifier),
+              std::chrono::seconds(2));
+    ASSERT_EQ(runScript("accessibility trusted\n"), 0);
+    EXPECT_TRUE(platform::Accessibility::current()->isTrusted());
+}
+
+TEST_F(ConsoleTest, PressTakesRawKeyCodesAndCapsLockAndPrintsWhatTheAppLogged) {
+    platform::EventSystem::current()->addForeignTap(
+        {.tappingProcess = 999,
+         .options = platform::kCGEventTapOptionDefault,
+         .eventsOfInterest = platform::CGEventMaskBit(platform::CGEventType::keyDown),
+         .callback = [](platform::CGEventTapProxy, platform::CGEventType,
+                        const platform::CGEventRef& event, void*) {
+             logBuffer().append("\"KEY\" " + std::to_string(event->keyCode()));
+             return event;
+         }});
+    ASSERT_EQ(runScript("layout russian\npress cmd+code:7\nlaunch textedit\npress caps+code:0\n"
+                        "show keys textedit\nexpect log \"KEY\" 0\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+code:7 → Finder received cmd+ч\n  log: \"KEY\" 7\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("TextEdit's text: \"Ф\""));
+}
+
+TEST_F(ConsoleTest, QuittingZestrelEndsItsProcessAndLaunchStartsANewOne) {
+    ASSERT_EQ(runScript("open finder $TMP\ntap rewrite-cut on\nquit zestrel\nshow taps\n"
+                        "launch zestrel\nshow frontmost\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("> quit zestrel\nquit Zestrel (pid "));
+    EXPECT_THAT(out_.str(), HasSubstr("event taps: none"));
+    EXPECT_THAT(out_.str(), HasSubstr("launched Zestrel (pid "));
+    EXPECT_TRUE(console_.desktop().ownApplication());
 }
 
 } // namespace

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <charconv>
 #include <optional>
+#include <system_error>
 #include <vector>
 
 namespace zestrel::console {
@@ -78,6 +80,19 @@ std::optional<std::uint16_t> usKeyTyping(const std::string& character) {
 }
 
 std::uint16_t keyCodeNamed(const std::string& name, std::string_view chord) {
+    // A raw virtual key code, for a key position whatever the layout types there.
+    if (name.starts_with("code:")) {
+        const auto digits = std::string_view(name).substr(5);
+        unsigned code = 0;
+        const auto [end, error] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), code);
+        if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
+            code > 127) {
+            throw CommandError("“" + name + "” is not a key code from 0 to 127 (in “" +
+                               std::string(chord) + "”)");
+        }
+        return static_cast<std::uint16_t>(code);
+    }
     for (const auto& key : kNamedKeys) {
         if (key.name == name) {
             return key.keyCode;

@@ -21,8 +21,8 @@ struct KeyChord {
 
 // Modifiers: cmd/command, opt/option/alt, ctrl/control, shift, fn, caps; keys: a US key
 // cap's character, esc, return, enter, tab, space, delete, forward-delete, left, right,
-// up, down, home, end, page-up, page-down, help, f1 to f20. Case does not matter. Throws
-// `CommandError` for anything else.
+// up, down, home, end, page-up, page-down, help, f1 to f20, or a raw virtual key code
+// (`code:7`, 0 to 127). Case does not matter. Throws `CommandError` for anything else.
 KeyChord parseKeyChord(std::string_view text);
 
 // How a key event reads in the console's output: the modifiers in the platform's order

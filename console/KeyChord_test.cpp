@@ -44,6 +44,9 @@ TEST(KeyChord, ModifiersAndKeysByTheirUSCaps) {
         {"cmd++", {69, cmd}}, // the keypad's plus key
         {"return", {36, {}}},
         {"space", {49, {}}},
+        {"cmd+code:7", {7, cmd}},
+        {"code:0", {0, {}}},
+        {"caps+CODE:127", {127, CGEventFlags::maskAlphaShift}},
     };
     for (const auto& [text, chord] : cases) {
         EXPECT_EQ(parseKeyChord(text), chord) << text;

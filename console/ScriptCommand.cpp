@@ -1,6 +1,7 @@
 #include "console/ScriptCommand.h"
 
 #include "console/KeyChord.h"
+#include "console/PropertyListLiteral.h"
 #include "platform/desktop/Desktop.h"
 
 #include <algorithm>
@@ -123,12 +124,20 @@ constexpr std::array kSyntax = {
     Syntax{"layout", CommandKind::layout, "layout us|german|russian"},
     Syntax{"wait", CommandKind::wait, "wait SECONDS"},
     Syntax{"show", CommandKind::show,
-           "show pasteboard|folder PATH|apps|taps|windows|log|frontmost|keys APP"},
+           "show pasteboard|folder PATH|apps|taps|windows|log|frontmost|keys APP|defaults|alerts|"
+           "sounds|opened"},
     Syntax{"mkdir", CommandKind::mkdir, "mkdir PATH"},
     Syntax{"write", CommandKind::write, "write PATH TEXT"},
     Syntax{"echo", CommandKind::echo, "echo TEXT"},
     Syntax{"relaunch", CommandKind::relaunch, "relaunch"},
     Syntax{"tap", CommandKind::tap, "tap rewrite-cut on|off"},
+    Syntax{"defaults", CommandKind::defaults, "defaults read|write|delete KEY [VALUE]"},
+    Syntax{"accessibility", CommandKind::accessibility, "accessibility trusted|untrusted"},
+    Syntax{"latency", CommandKind::latency, "latency finder|forklift SECONDS"},
+    Syntax{"answer", CommandKind::answer, "answer \"BUTTON\""},
+    Syntax{"expect", CommandKind::expect,
+           "expect folder PATH NAME...|missing PATH|pasteboard empty|pasteboard files N|log TEXT|"
+           "alert TEXT|opened TEXT|defaults KEY VALUE"},
 };
 
 std::string knownCommands() {
@@ -165,6 +174,77 @@ void expectPath(const std::string& word) {
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
+}
+
+// A property-list value as written: the rest of the line, checked now so a mistake runs
+// nothing.
+std::string literal(const Syntax& syntax, std::string_view rest) {
+    rest = trimmed(rest);
+    if (rest.empty()) {
+        throw CommandError("a value is missing; usage: " + std::string(syntax.usage));
+    }
+    parsePropertyListLiteral(rest);
+    return std::string(rest);
+}
+
+// `defaults` and `expect`: a sub-command word, then words, text or a value by sub-command.
+Command parseChecks(const Syntax& syntax, Command command, std::string_view rest) {
+    rest = trimmed(rest);
+    auto& arguments = command.arguments;
+    const auto usage = [&] { return CommandError("usage: " + std::string(syntax.usage)); };
+    if (rest.empty()) {
+        throw usage();
+    }
+    const auto what = takeWord(rest);
+    arguments.push_back(what);
+    if (syntax.kind == CommandKind::defaults) {
+        expectOneOf(syntax, what, {"read", "write", "delete"});
+        if (rest.empty()) {
+            throw usage();
+        }
+        arguments.push_back(takeWord(rest));
+        if (what == "write") {
+            arguments.push_back(literal(syntax, rest));
+        } else if (!rest.empty()) {
+            throw usage();
+        }
+        return command;
+    }
+    expectOneOf(syntax, what,
+                {"folder", "missing", "pasteboard", "log", "alert", "opened", "defaults"});
+    if (what == "log" || what == "alert" || what == "opened") {
+        arguments.push_back(text(rest));
+        if (arguments.back().empty()) {
+            throw usage();
+        }
+        return command;
+    }
+    if (what == "defaults") {
+        if (rest.empty()) {
+            throw usage();
+        }
+        arguments.push_back(takeWord(rest));
+        arguments.push_back(literal(syntax, rest));
+        return command;
+    }
+    const auto restWords = words(rest);
+    arguments.insert(arguments.end(), restWords.begin(), restWords.end());
+    if (what == "folder" || what == "missing") {
+        if (arguments.size() < 2 || (what == "missing" && arguments.size() != 2)) {
+            throw usage();
+        }
+        expectPath(arguments[1]);
+        return command;
+    }
+    // pasteboard empty | pasteboard files N
+    const bool empty = arguments.size() == 2 && arguments[1] == "empty";
+    const bool files = arguments.size() == 3 && arguments[1] == "files" && !arguments[2].empty() &&
+                       arguments[2].size() <= 6 &&
+                       std::all_of(arguments[2].begin(), arguments[2].end(), isDigit);
+    if (!empty && !files) {
+        throw usage();
+    }
+    return command;
 }
 
 } // namespace
@@ -260,6 +340,9 @@ std::optional<Command> parseCommand(std::string_view line) {
     case CommandKind::echo:
         arguments = {text(rest)};
         return command;
+    case CommandKind::defaults:
+    case CommandKind::expect:
+        return parseChecks(*syntax, std::move(command), rest);
     case CommandKind::write: {
         rest = trimmed(rest);
         if (rest.empty()) {
@@ -333,7 +416,8 @@ std::optional<Command> parseCommand(std::string_view line) {
         } else {
             expectCount(*syntax, arguments, 1, 1);
             expectOneOf(*syntax, arguments[0],
-                        {"pasteboard", "apps", "taps", "windows", "log", "frontmost"});
+                        {"pasteboard", "apps", "taps", "windows", "log", "frontmost", "defaults",
+                         "alerts", "sounds", "opened"});
         }
         break;
     case CommandKind::relaunch:
@@ -343,6 +427,21 @@ std::optional<Command> parseCommand(std::string_view line) {
         expectCount(*syntax, arguments, 2, 2);
         expectOneOf(*syntax, arguments[0], {"rewrite-cut"});
         expectOneOf(*syntax, arguments[1], {"on", "off"});
+        break;
+    case CommandKind::accessibility:
+        expectCount(*syntax, arguments, 1, 1);
+        expectOneOf(*syntax, arguments[0], {"trusted", "untrusted"});
+        break;
+    case CommandKind::latency:
+        expectCount(*syntax, arguments, 2, 2);
+        expectOneOf(*syntax, arguments[0], {"finder", "forklift"});
+        parseSeconds(arguments[1]);
+        break;
+    case CommandKind::answer:
+        expectCount(*syntax, arguments, 1, 1);
+        if (arguments[0].empty()) {
+            throw CommandError("usage: " + std::string(syntax->usage));
+        }
         break;
     default:
         break;

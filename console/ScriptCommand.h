@@ -19,26 +19,33 @@ public:
 
 // The desktop commands of the console and of scripts.
 enum class CommandKind {
-    open,     // open APP FOLDER
-    select,   // select NAME...
-    launch,   // launch APP
-    activate, // activate APP
-    quitApp,  // quit APP
-    end,      // quit
-    press,    // press CHORD
-    type,     // type TEXT
-    layout,   // layout us|german|russian
-    wait,     // wait SECONDS
-    show,     // show WHAT [ARGUMENT]
-    mkdir,    // mkdir PATH
-    write,    // write PATH TEXT
-    echo,     // echo TEXT
-    relaunch, // relaunch
-    tap,      // tap rewrite-cut on|off
+    open,          // open APP FOLDER
+    select,        // select NAME...
+    launch,        // launch APP
+    activate,      // activate APP
+    quitApp,       // quit APP
+    end,           // quit
+    press,         // press CHORD
+    type,          // type TEXT
+    layout,        // layout us|german|russian
+    wait,          // wait SECONDS
+    show,          // show WHAT [ARGUMENT]
+    mkdir,         // mkdir PATH
+    write,         // write PATH TEXT
+    echo,          // echo TEXT
+    relaunch,      // relaunch
+    tap,           // tap rewrite-cut on|off
+    defaults,      // defaults read|write|delete KEY [VALUE]
+    accessibility, // accessibility trusted|untrusted
+    latency,       // latency finder|forklift SECONDS
+    answer,        // answer BUTTON
+    expect,        // expect WHAT ...
 };
 
 // One parsed line: its kind and its words as written (quotes removed, `$TMP` not yet
-// expanded). Text arguments (`type`, `write`, `echo`) are the rest of the line as one word.
+// expanded). Text arguments (`type`, `write`, `echo`, the text of `expect log|alert|opened`)
+// are the rest of the line as one word; a property-list value (`defaults write`, `expect
+// defaults`) is kept as written, checked to be one.
 struct Command {
     CommandKind kind = CommandKind::echo;
     std::vector<std::string> arguments;

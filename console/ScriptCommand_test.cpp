@@ -170,5 +170,52 @@ TEST(ScriptCommand, BrokenQuotesAreErrors) {
     EXPECT_THAT(errorOf("select \"a\\qb\""), HasSubstr("unknown escape"));
 }
 
+TEST(ScriptCommand, DefaultsAndExpectKeepTheirValueAsWritten) {
+    EXPECT_EQ(parsed("defaults write newMethod true"),
+              (Command{CommandKind::defaults, {"write", "newMethod", "true"}}));
+    EXPECT_EQ(parsed("defaults write \"a key\" (1, \"two words\")"),
+              (Command{CommandKind::defaults, {"write", "a key", "(1, \"two words\")"}}));
+    EXPECT_EQ(parsed("defaults read newMethod"),
+              (Command{CommandKind::defaults, {"read", "newMethod"}}));
+    EXPECT_EQ(parsed("expect defaults count 3"),
+              (Command{CommandKind::expect, {"defaults", "count", "3"}}));
+    EXPECT_EQ(parsed("expect log \"CUT1\" 5"),
+              (Command{CommandKind::expect, {"log", "\"CUT1\" 5"}}));
+    EXPECT_EQ(parsed("expect alert \"Quit now?\""),
+              (Command{CommandKind::expect, {"alert", "Quit now?"}}));
+    EXPECT_EQ(parsed("expect folder $TMP/a x.txt \"y z.txt\""),
+              (Command{CommandKind::expect, {"folder", "$TMP/a", "x.txt", "y z.txt"}}));
+    EXPECT_EQ(parsed("expect folder $TMP/empty"),
+              (Command{CommandKind::expect, {"folder", "$TMP/empty"}}));
+    EXPECT_EQ(parsed("expect pasteboard files 2"),
+              (Command{CommandKind::expect, {"pasteboard", "files", "2"}}));
+    EXPECT_EQ(parsed("answer \"Open System Settings\""),
+              (Command{CommandKind::answer, {"Open System Settings"}}));
+    EXPECT_EQ(parsed("press cmd+code:7"), (Command{CommandKind::press, {"cmd+code:7"}}));
+}
+
+TEST(ScriptCommand, MistakesInTheNewCommandsRunNothing) {
+    EXPECT_THAT(errorOf("defaults write newMethod yes"), HasSubstr("needs double quotes"));
+    EXPECT_THAT(errorOf("defaults write newMethod"), HasSubstr("a value is missing"));
+    EXPECT_THAT(errorOf("defaults read"), HasSubstr("usage: defaults"));
+    EXPECT_THAT(errorOf("defaults read a b"), HasSubstr("usage: defaults"));
+    EXPECT_THAT(errorOf("defaults erase a"), HasSubstr("“erase” is not understood"));
+    EXPECT_THAT(errorOf("expect"), HasSubstr("usage: expect"));
+    EXPECT_THAT(errorOf("expect weather sunny"), HasSubstr("“weather” is not understood"));
+    EXPECT_THAT(errorOf("expect missing /etc/passwd"), HasSubstr("is not in $TMP"));
+    EXPECT_THAT(errorOf("expect missing $TMP/a $TMP/b"), HasSubstr("usage: expect"));
+    EXPECT_THAT(errorOf("expect pasteboard files"), HasSubstr("usage: expect"));
+    EXPECT_THAT(errorOf("expect pasteboard files two"), HasSubstr("usage: expect"));
+    EXPECT_THAT(errorOf("expect log"), HasSubstr("usage: expect"));
+    EXPECT_THAT(errorOf("expect defaults key"), HasSubstr("usage: expect"));
+    EXPECT_THAT(errorOf("accessibility maybe"), HasSubstr("“maybe” is not understood"));
+    EXPECT_THAT(errorOf("latency textedit 1"), HasSubstr("“textedit” is not understood"));
+    EXPECT_THAT(errorOf("latency finder soon"), HasSubstr("is not a number of seconds"));
+    EXPECT_THAT(errorOf("answer"), HasSubstr("usage: answer"));
+    EXPECT_THAT(errorOf("press cmd+code:128"), HasSubstr("not a key code from 0 to 127"));
+    EXPECT_THAT(errorOf("press code:"), HasSubstr("not a key code"));
+    EXPECT_THAT(errorOf("show sound"), HasSubstr("“sound” is not understood"));
+}
+
 } // namespace
 } // namespace zestrel::console

@@ -29,6 +29,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 
 // One run of the program, with pipes for its standard streams.
 class ProgramRun {
@@ -249,6 +250,27 @@ TEST_F(ZestrelProgramTest, SignalsEndTheSessionAsQuitDoes) {
         EXPECT_THAT(program->err, HasSubstr("zestrel: ended by SIG"));
         EXPECT_THAT(namesIn(temporary_), IsEmpty());
     }
+}
+
+TEST_F(ZestrelProgramTest, EveryExampleChecksItselfAndPasses) {
+    std::vector<fs::path> examples;
+    for (const auto& entry : fs::directory_iterator(ZESTREL_EXAMPLES_DIR)) {
+        if (entry.path().extension() == ".zestrel") {
+            examples.push_back(entry.path());
+        }
+    }
+    ASSERT_FALSE(examples.empty());
+    for (const auto& example : examples) {
+        EXPECT_EQ(run({example.string()}), 0) << example << "\n" << run_->err;
+        EXPECT_THAT(run_->out, HasSubstr("> expect ")) << example << " checks nothing";
+    }
+}
+
+TEST_F(ZestrelProgramTest, AnExpectationNotMetEndsTheProgramWithStatusOne) {
+    EXPECT_EQ(run({script("mkdir $TMP/a\nexpect folder $TMP/a b.txt\necho never\n").string()}), 1);
+    EXPECT_THAT(run_->err,
+                HasSubstr(":2: expectation not met: $TMP/a should hold b.txt; it holds nothing"));
+    EXPECT_THAT(run_->out, Not(HasSubstr("never")));
 }
 
 } // namespace

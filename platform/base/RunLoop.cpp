@@ -357,6 +357,21 @@ void RunLoopSource::signal() {
     RunLoop::signalSource(std::static_pointer_cast<RunLoop::Core>(loop), shared_from_this());
 }
 
+bool RunLoopSource::isServedInCurrentMode() const {
+    if (!isValid()) {
+        return false;
+    }
+    MutexLock sourceLock(mutex_);
+    const auto loop = loop_.lock();
+    if (!loop) {
+        return false;
+    }
+    const auto core = std::static_pointer_cast<RunLoop::Core>(loop);
+    MutexLock lock(core->mutex);
+    const auto entry = core->sources.find(this);
+    return entry != core->sources.end() && (entry->second.modes & maskOf(core->mode)) != 0;
+}
+
 void RunLoopSource::invalidate() {
     valid_.store(false);
     std::shared_ptr<void> loop;

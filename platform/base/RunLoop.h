@@ -93,6 +93,9 @@ public:
         MutexLock lock(mutex_);
         return isValid() && !loop_.expired();
     }
+    // Whether it is valid and its loop would perform it now: added in the mode the loop
+    // runs in (the default mode while the loop is not running).
+    bool isServedInCurrentMode() const;
 
 private:
     friend class RunLoop;

@@ -121,11 +121,28 @@ void CGEventSetIntegerValueField(const CGEventRef& event, CGEventField field, st
 }
 
 void CGEventPost(CGEventTapLocation tap, const CGEventRef& event) {
-    if (!event || !Accessibility::current()->mayPostEvents()) {
+    if (!event) {
         return;
     }
-    // The stream gets its own copy: the caller may go on changing its event.
-    EventSystem::current()->post(tap, CGEventCreateCopy(event));
+    const auto system = EventSystem::current();
+    EventSystem::PostedEvent record;
+    record.location = tap;
+    record.type = event->type();
+    record.keyCode = event->keyCode();
+    record.flags = event->flags();
+    if (const auto& source = event->source()) {
+        record.sourceState = source->stateID();
+        record.suppressionFilter =
+            source->localEventsFilter(CGEventSuppressionState::suppressionInterval);
+    }
+    record.refused = !Accessibility::current()->mayPostEvents();
+    system->recordPost(record);
+    if (record.refused) {
+        return;
+    }
+    // The stream gets its own copy: the caller may go on changing its event. The pipeline
+    // runs inside this call, so what the taps and the application do is done on return.
+    system->post(tap, CGEventCreateCopy(event));
 }
 
 } // namespace zestrel::platform

@@ -10,6 +10,7 @@
 #include "platform/desktop/FileManagerApp.h"
 #include "platform/desktop/InputSource.h"
 #include "platform/desktop/NSWorkspace.h"
+#include "platform/desktop/ProcessTeardown.h"
 
 #include <algorithm>
 #include <tuple>
@@ -299,6 +300,7 @@ bool Desktop::terminate(int processIdentifier) {
     Process ended;
     std::shared_ptr<NSRunningApplication> next;
     bool wasFrontmost = false;
+    bool own = false;
     {
         MutexLock lock(mutex_);
         auto it = std::find_if(processes_.begin(), processes_.end(), [&](const Process& p) {
@@ -324,10 +326,18 @@ bool Desktop::terminate(int processIdentifier) {
         }
         if (ended.running->bundleIdentifier() == ownBundleIdentifier_) {
             ownLaunchEvent_ = nullptr;
+            own = true;
         }
     }
     if (ended.application) {
         ended.application->stop();
+    }
+    // What the system takes from a process that exits, before anyone hears it ended.
+    if (isCurrent()) {
+        if (own) {
+            ProcessTeardown::run();
+        }
+        EventSystem::current()->removeTapsOfProcess(processIdentifier);
     }
     windowServer_.removeWindows(processIdentifier);
     ended.running->terminated_ = true;
@@ -527,6 +537,22 @@ std::shared_ptr<NSRunningApplication> Desktop::launchOwnApplication(OwnLaunch la
     return running;
 }
 
+bool Desktop::quitOwnApplication() {
+    threadChecker_.check();
+    const auto running = ownApplication();
+    if (!running) {
+        return false;
+    }
+    terminate(running->processIdentifier());
+    {
+        MutexLock lock(mutex_);
+        relaunchRequested_ = false;
+    }
+    resetProcess();
+    processDidReset();
+    return true;
+}
+
 std::shared_ptr<NSRunningApplication> Desktop::relaunchOwnApplication(OwnLaunch launch) {
     threadChecker_.check();
     if (auto running = ownApplication()) {
@@ -713,6 +739,19 @@ void Desktop::runDueWork() {
         }
         work();
     }
+}
+
+// --- Copy latency
+
+Nanoseconds Desktop::copyLatency(const std::string& bundleIdentifier) const {
+    MutexLock lock(mutex_);
+    const auto it = copyLatencies_.find(bundleIdentifier);
+    return it == copyLatencies_.end() ? FileManagerApplication::kDefaultCopyLatency : it->second;
+}
+
+void Desktop::setCopyLatency(const std::string& bundleIdentifier, Nanoseconds latency) {
+    MutexLock lock(mutex_);
+    copyLatencies_[bundleIdentifier] = std::max(latency, Nanoseconds(0));
 }
 
 // --- Log

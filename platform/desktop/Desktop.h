@@ -114,9 +114,11 @@ public:
                                                  bool activates = true, bool newInstance = false);
     std::shared_ptr<NSRunningApplication> launchAt(const URL& bundleURL, bool activates = true,
                                                    bool newInstance = false);
-    // Quits a process: its windows go, the terminate notification is posted, and when it
-    // was frontmost the application active before it comes to the front. False when it
-    // does not run.
+    // Quits a process: its windows and event taps go, the terminate notification is posted,
+    // and when it was frontmost the application active before it comes to the front. For
+    // this program, the process's teardown list runs at once (`ProcessTeardown`); the rest
+    // of its state goes when the holder resets the process (`quitOwnApplication`). False
+    // when it does not run.
     bool terminate(int processIdentifier);
     bool activate(int processIdentifier);
     void setActivationPolicy(int processIdentifier, NSApplicationActivationPolicy policy);
@@ -151,6 +153,10 @@ public:
     std::shared_ptr<NSRunningApplication> ownApplication() const;
     // Starts this program's process on the desktop (once; later calls answer it as it is).
     std::shared_ptr<NSRunningApplication> launchOwnApplication(OwnLaunch launch = {});
+    // Quits this program's process and ends its state (`resetProcess()`): its taps,
+    // observers, timers and run loop go. The desktop stays. Call it from outside any
+    // run-loop turn. False when the program does not run.
+    bool quitOwnApplication();
     // Quits this program's process and starts a new one with a new process identifier:
     // the process state is reset in between. Call it from outside any run-loop turn.
     std::shared_ptr<NSRunningApplication> relaunchOwnApplication(OwnLaunch launch = {});
@@ -206,6 +212,11 @@ public:
     // a holder that resets the process by hand calls it.
     void processDidReset();
 
+    // --- How long a file manager takes to put a copy on the pasteboard: a setting of the
+    // installed application, so each launch of it copies that slowly (default 50 ms).
+    Nanoseconds copyLatency(const std::string& bundleIdentifier) const;
+    void setCopyLatency(const std::string& bundleIdentifier, Nanoseconds latency);
+
     // --- What the simulated applications did (clashes, failed copies), in order.
     void log(std::string message);
     std::vector<std::string> logLines() const;
@@ -249,6 +260,7 @@ private:
     std::vector<PendingWork> pending_ GUARDED_BY(mutex_);
     std::uint64_t nextSequence_ GUARDED_BY(mutex_) = 0;
     std::vector<std::string> log_ GUARDED_BY(mutex_);
+    std::map<std::string, Nanoseconds> copyLatencies_ GUARDED_BY(mutex_);
 
     WindowServer windowServer_;
     std::shared_ptr<NSPasteboard> generalPasteboard_;

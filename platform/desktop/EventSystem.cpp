@@ -40,7 +40,7 @@ std::shared_ptr<RunLoopSource> EventTapEntry::source() const {
 
 bool EventTapEntry::isSourceScheduled() const {
     const auto current = source();
-    return current && current->isScheduled();
+    return current && current->isServedInCurrentMode();
 }
 
 void EventTapEntry::addNotice(CGEventType type) {
@@ -206,6 +206,15 @@ void EventSystem::removeForeignTap(std::uint32_t eventTapID) {
     }
 }
 
+void EventSystem::removeTapsOfProcess(std::int32_t tappingProcess) {
+    const auto list = taps();
+    for (const auto& tap : *list) {
+        if (tap->tappingProcess == tappingProcess) {
+            uninstall(tap);
+        }
+    }
+}
+
 std::shared_ptr<EventTapEntry> EventSystem::find(std::uint32_t eventTapID) const {
     const auto list = taps();
     const auto it = std::find_if(list->begin(), list->end(),
@@ -286,6 +295,21 @@ EventSystem::Faults EventSystem::faults() const {
 void EventSystem::setFaults(Faults faults) {
     MutexLock lock(mutex_);
     faults_ = faults;
+}
+
+void EventSystem::recordPost(PostedEvent event) {
+    MutexLock lock(mutex_);
+    posted_.push_back(std::move(event));
+}
+
+std::vector<EventSystem::PostedEvent> EventSystem::postedEvents() const {
+    MutexLock lock(mutex_);
+    return posted_;
+}
+
+void EventSystem::clearPostedEvents() {
+    MutexLock lock(mutex_);
+    posted_.clear();
 }
 
 } // namespace zestrel::platform

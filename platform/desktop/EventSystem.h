@@ -72,6 +72,8 @@ public:
     // Our taps call back on the main run loop only: through their run-loop source.
     void setSource(const std::shared_ptr<RunLoopSource>& source);
     std::shared_ptr<RunLoopSource> source() const;
+    // Whether its source would be performed now: valid and added to its run loop in the
+    // mode that loop runs in, as the system serves a port only in the source's modes.
     bool isSourceScheduled() const;
     // Disable notices waiting for the run-loop source to perform.
     void addNotice(CGEventType type);
@@ -90,8 +92,9 @@ private:
 // Taps are called synchronously while an event is posted, on the posting thread (the main
 // thread: where our taps' run-loop sources are scheduled). Posting, installing and
 // uninstalling belong to the first thread that does one of them; another stops the process. A tap
-// of ours is called only while its run-loop source is valid and added to a run loop; disable
-// notices go through that source and so arrive when the run loop next turns.
+// of ours is called only while its run-loop source is valid and added to its run loop in the
+// mode the loop runs in now (a source added for the common modes serves in all three);
+// disable notices go through that source and so arrive when the run loop next turns.
 //
 // A desktop-level object: it outlives the app process. The desktop that owns it makes it
 // current; without one, a default instance serves.
@@ -148,6 +151,8 @@ public:
     };
     std::uint32_t addForeignTap(ForeignTap tap);
     void removeForeignTap(std::uint32_t eventTapID);
+    // Removes every tap a process installed, as the system does when it exits.
+    void removeTapsOfProcess(std::int32_t tappingProcess);
 
     // CGGetEventTapList: every installed tap in pipeline order, at most `maxNumberOfTaps`;
     // with no room given, the count of all of them. A set error is answered instead.
@@ -161,6 +166,24 @@ public:
 
     Faults faults() const;
     void setFaults(Faults faults);
+
+    // One event this program posted (`CGEventPost`), as it was at the moment of posting.
+    struct PostedEvent {
+        CGEventTapLocation location = CGEventTapLocation::hid;
+        CGEventType type = CGEventType::null;
+        std::uint16_t keyCode = 0;
+        CGEventFlags flags;
+        // The source's state and local-events filter during suppression; nothing for an
+        // event made without a source.
+        std::optional<CGEventSourceStateID> sourceState;
+        std::optional<CGEventFilterMask> suppressionFilter;
+        // Posted without the right to post: it went nowhere.
+        bool refused = false;
+    };
+    void recordPost(PostedEvent event);
+    // Every post so far, oldest first, refused ones included.
+    std::vector<PostedEvent> postedEvents() const;
+    void clearPostedEvents();
 
 private:
     using TapList = std::vector<std::shared_ptr<EventTapEntry>>;
@@ -180,6 +203,7 @@ private:
     std::shared_ptr<const HotKeyStage> hotKeyStage_ GUARDED_BY(mutex_);
     std::optional<CGError> tapListError_ GUARDED_BY(mutex_);
     Faults faults_ GUARDED_BY(mutex_);
+    std::vector<PostedEvent> posted_ GUARDED_BY(mutex_);
     std::uint32_t nextTapID_ GUARDED_BY(mutex_) = 1;
     std::atomic<int> ownPid_;
     // Unbound until first used: the system may be made on another thread than the main one.

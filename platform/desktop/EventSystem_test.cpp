@@ -52,11 +52,11 @@ protected:
         };
     }
 
-    // A tap whose source is scheduled on the main run loop in the common modes.
-    CFMachPortRef schedule(CFMachPortRef port) {
+    // A tap whose source is scheduled on the main run loop, in the common modes unless told.
+    CFMachPortRef schedule(CFMachPortRef port, RunLoopMode mode = kCFRunLoopCommonModes) {
         EXPECT_TRUE(port);
         auto source = CFMachPortCreateRunLoopSource(nullptr, port, 0);
-        CFRunLoopAddSource(CFRunLoopGetCurrent(), source, kCFRunLoopCommonModes);
+        CFRunLoopAddSource(CFRunLoopGetCurrent(), source, mode);
         ports.push_back(port);
         sources.push_back(source);
         return port;
@@ -249,6 +249,93 @@ TEST_F(EventSystemTest, AForeignTapWithACallbackActsInTheStream) {
          .callback = recorder("foreign", [](const CGEventRef&) { return CGEventRef{}; })});
     system->post(kCGHIDEventTap, commandKey(7));
     EXPECT_EQ(calls, (std::vector<std::string>{"foreign"}));
+}
+
+TEST_F(EventSystemTest, ATapIsServedOnlyInTheModesItsSourceWasAddedIn) {
+    schedule(CGEventTapCreateForPid(kFrontmostPid, kCGTailAppendEventTap, kCGEventTapOptionDefault,
+                                    CGEventMaskBit(CGEventType::keyDown), recorder("default", same),
+                                    nullptr),
+             kCFRunLoopDefaultMode);
+    schedule(CGEventTapCreateForPid(kFrontmostPid, kCGTailAppendEventTap, kCGEventTapOptionDefault,
+                                    CGEventMaskBit(CGEventType::keyDown),
+                                    recorder("tracking", same), nullptr),
+             RunLoopMode::eventTracking);
+    tapOn(kFrontmostPid, "common", same, kCGTailAppendEventTap);
+
+    // Not running: the loop counts as in its default mode.
+    CGEventPost(kCGHIDEventTap, commandKey(7));
+    EXPECT_EQ(calls, (std::vector<std::string>{"default", "common", "app"}));
+
+    auto postIn = [this](RunLoopMode mode) {
+        calls.clear();
+        bool posted = false;
+        RunLoop::main().async([&] {
+            CGEventPost(kCGHIDEventTap, commandKey(7));
+            posted = true;
+        });
+        RunLoop::main().runInMode(mode, [&] { return posted; });
+        return calls;
+    };
+    EXPECT_EQ(postIn(RunLoopMode::eventTracking),
+              (std::vector<std::string>{"tracking", "common", "app"}));
+    EXPECT_EQ(postIn(RunLoopMode::modalPanel), (std::vector<std::string>{"common", "app"}));
+    EXPECT_EQ(postIn(RunLoopMode::defaultMode),
+              (std::vector<std::string>{"default", "common", "app"}));
+
+    // Removed from its one mode, a source serves nowhere; the key still reaches the app.
+    CFRunLoopRemoveSource(CFRunLoopGetMain(), sources[0], kCFRunLoopDefaultMode);
+    calls.clear();
+    CGEventPost(kCGHIDEventTap, commandKey(7));
+    EXPECT_EQ(calls, (std::vector<std::string>{"common", "app"}));
+}
+
+TEST_F(EventSystemTest, PostsAreRecordedWithTheirSourceAndRefusedWithoutTheRight) {
+    const auto source = CGEventSourceCreate(kCGEventSourceStateCombinedSessionState);
+    ASSERT_TRUE(source);
+    CGEventSourceSetLocalEventsFilterDuringSuppressionState(
+        source,
+        kCGEventFilterMaskPermitLocalMouseEvents | kCGEventFilterMaskPermitSystemDefinedEvents,
+        CGEventSuppressionState::suppressionInterval);
+    auto event = CGEventCreateKeyboardEvent(source, 8, true);
+    CGEventSetFlags(event, kCGEventFlagMaskCommand);
+    CGEventPost(kCGAnnotatedSessionEventTap, event);
+
+    Accessibility::current()->setPostEventAccess(false);
+    CGEventPost(kCGHIDEventTap, commandKey(7));
+
+    const auto posted = system->postedEvents();
+    ASSERT_EQ(posted.size(), 2u);
+    EXPECT_EQ(posted[0].location, kCGAnnotatedSessionEventTap);
+    EXPECT_EQ(posted[0].keyCode, 8);
+    EXPECT_EQ(posted[0].flags, kCGEventFlagMaskCommand);
+    EXPECT_EQ(posted[0].sourceState, kCGEventSourceStateCombinedSessionState);
+    EXPECT_EQ(posted[0].suppressionFilter, 5u);
+    EXPECT_FALSE(posted[0].refused);
+    EXPECT_EQ(posted[1].location, kCGHIDEventTap);
+    EXPECT_FALSE(posted[1].sourceState);
+    EXPECT_TRUE(posted[1].refused);
+    ASSERT_EQ(delivered.size(), 1u); // the refused one went nowhere
+    EXPECT_EQ(delivered[0].keyCode, 8);
+
+    system->clearPostedEvents();
+    EXPECT_TRUE(system->postedEvents().empty());
+}
+
+TEST_F(EventSystemTest, APostFromInsideThePipelineRunsToTheEndBeforeTheCallReturns) {
+    // As a hot-key handler does: it posts another keystroke while the first is on its way.
+    bool handled = false;
+    system->setHotKeyStage([&](const CGEvent& event) {
+        if (event.keyCode() != 7 || handled) {
+            return false;
+        }
+        handled = true;
+        CGEventPost(kCGAnnotatedSessionEventTap, commandKey(8));
+        EXPECT_EQ(delivered.size(), 1u); // already delivered, inside the post
+        return true;
+    });
+    CGEventPost(kCGHIDEventTap, commandKey(7));
+    ASSERT_EQ(delivered.size(), 1u);
+    EXPECT_EQ(delivered[0].keyCode, 8);
 }
 
 } // namespace

@@ -3,8 +3,10 @@
 
 #include "platform/base/ProcessLocal.h"
 #include "platform/desktop/Accessibility.h"
+#include "platform/desktop/ProcessTeardown.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace zestrel::platform {
@@ -17,28 +19,51 @@ public:
     ProcessTaps() = default;
     ProcessTaps(const ProcessTaps&) = delete;
     ProcessTaps& operator=(const ProcessTaps&) = delete;
-    ~ProcessTaps() {
-        for (const auto& weak : ports_) {
+    ~ProcessTaps() { invalidateAll(); }
+
+    void invalidateAll() {
+        std::vector<std::weak_ptr<CFMachPort>> ports;
+        {
+            MutexLock lock(mutex_);
+            ports = std::exchange(ports_, {});
+            tornDownOnQuit_ = false;
+        }
+        for (const auto& weak : ports) {
             if (auto port = weak.lock()) {
                 port->invalidate();
             }
         }
     }
 
-    void add(const CFMachPortRef& port) {
-        MutexLock lock(mutex_);
-        std::erase_if(ports_, [](const auto& weak) { return weak.expired(); });
-        ports_.push_back(port);
-    }
+    void add(const CFMachPortRef& port);
 
 private:
     Mutex mutex_;
     std::vector<std::weak_ptr<CFMachPort>> ports_ GUARDED_BY(mutex_);
+    bool tornDownOnQuit_ GUARDED_BY(mutex_) = false;
 };
 
 ProcessLocal<ProcessTaps>& processTaps() {
     static auto* const instance = new ProcessLocal<ProcessTaps>;
     return *instance;
+}
+
+void ProcessTaps::add(const CFMachPortRef& port) {
+    bool first = false;
+    {
+        MutexLock lock(mutex_);
+        std::erase_if(ports_, [](const auto& weak) { return weak.expired(); });
+        ports_.push_back(port);
+        first = !std::exchange(tornDownOnQuit_, true);
+    }
+    if (first) {
+        // The process's taps go as soon as it quits, not only when its state is dropped.
+        ProcessTeardown::add([] {
+            if (processTaps().exists()) {
+                processTaps()->invalidateAll();
+            }
+        });
+    }
 }
 
 bool mayCreateTap(CGEventTapOptions options) {

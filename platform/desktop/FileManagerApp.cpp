@@ -30,12 +30,6 @@ Error fileError(const std::string& description, const fs::path& path, int code =
                           {NSFilePathErrorKey, Value(path.string())}});
 }
 
-std::string lowercased(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 // The last component of a path, also when it ends with a separator (a folder's URL).
 fs::path itemName(const fs::path& path) {
     auto normal = path.lexically_normal();
@@ -183,7 +177,7 @@ void FileManagerApplication::selectAll() {
 
 void FileManagerApplication::keyDown(const ReceivedKeyEvent& event) {
     const auto flags = shortcutFlags(event.modifierFlags);
-    const auto key = lowercased(event.characters);
+    const auto key = keyEquivalent(event);
     if (key == "c" && flags == NSEvent::ModifierFlags::command) {
         copySelection();
     } else if (key == "v" && flags == NSEvent::ModifierFlags::command) {
@@ -205,7 +199,7 @@ void FileManagerApplication::copySelection() {
         urls.push_back(URL::fileURL(path.string(), fs::is_directory(path, error)));
     }
     auto self = std::static_pointer_cast<FileManagerApplication>(shared_from_this());
-    desktop->after(latency_, [weak = std::weak_ptr(self), urls] {
+    desktop->after(copyLatency(), [weak = std::weak_ptr(self), urls] {
         auto app = weak.lock();
         auto desktop = app ? app->desktop() : nullptr;
         if (!app || !app->isRunning() || !desktop) {
@@ -222,6 +216,14 @@ void FileManagerApplication::copySelection() {
         }
         pasteboard->writeObjects(items);
     });
+}
+
+Nanoseconds FileManagerApplication::copyLatency() const {
+    if (latency_) {
+        return *latency_;
+    }
+    const auto desktop = this->desktop();
+    return desktop ? desktop->copyLatency(bundleIdentifier()) : kDefaultCopyLatency;
 }
 
 void FileManagerApplication::paste(bool move) {

@@ -24,9 +24,10 @@ bool isWithin(const std::filesystem::path& path, const std::filesystem::path& fo
 // current folder, and a selection of items in it.
 //
 // Command+C puts the selection's file URLs on the general pasteboard after the copy
-// latency, as the real ones do a moment after the key. Command+V copies the pasteboard's
-// files into the current folder and Command+Option+V moves them; the pasted items become
-// the selection. A name that already exists in the folder is never overwritten, and a folder
+// latency, as the real ones do a moment after the key. Shortcuts are matched as key
+// equivalents (the U.S. key positions on a layout without Latin letters). Command+V copies the
+// pasteboard's files into the current folder and Command+Option+V moves them; the pasted items
+// become the selection. A name that already exists in the folder is never overwritten, and a folder
 // never goes inside itself (also not through a symbolic link): that item is skipped and the
 // reason written to the desktop's log.
 //
@@ -58,7 +59,8 @@ public:
     // Full paths, in the order selected.
     const std::vector<std::filesystem::path>& selection() const { return selection_; }
 
-    Nanoseconds copyLatency() const { return latency_; }
+    // This launch's own latency when set, else the desktop's setting for the application.
+    Nanoseconds copyLatency() const;
     void setCopyLatency(Nanoseconds latency) { latency_ = latency; }
 
     CGWindowID browserWindow() const { return window_; }
@@ -80,7 +82,7 @@ private:
     std::optional<std::filesystem::path> root_;
     std::filesystem::path folder_;
     std::vector<std::filesystem::path> selection_;
-    Nanoseconds latency_ = kDefaultCopyLatency;
+    std::optional<Nanoseconds> latency_;
     CGWindowID window_ = kCGNullWindowID;
 };
 

@@ -134,6 +134,21 @@ void put(KeyboardLayout::CharacterKeys& keys, std::initializer_list<Row> rows, b
     }
 }
 
+// What keys type with Option, without and with Shift; keys not named keep their text.
+struct OptionRow {
+    std::uint16_t keyCode;
+    const char* option;
+    const char* optionShifted;
+};
+
+void putOption(KeyboardLayout::CharacterKeys& keys, std::initializer_list<OptionRow> rows) {
+    for (const auto& row : rows) {
+        auto& key = keys.at(row.keyCode).value();
+        key.option = row.option;
+        key.optionShifted = row.optionShifted;
+    }
+}
+
 // The keypad types the same on every layout here, except its decimal key.
 void putKeypad(KeyboardLayout::CharacterKeys& keys, const char* decimal) {
     put(keys,
@@ -172,6 +187,14 @@ KeyboardLayout::CharacterKeys usKeys() {
                {47, ".", ">"},  {50, "`", "~"}},
         false);
     putKeypad(keys, ".");
+    putOption(keys, {{0, "å", "Å"},  {11, "∫", "ı"}, {8, "ç", "Ç"},  {2, "∂", "Î"},  {14, "´", "´"},
+                     {3, "ƒ", "Ï"},  {5, "©", "˝"},  {4, "˙", "Ó"},  {34, "ˆ", "ˆ"}, {38, "∆", "Ô"},
+                     {37, "¬", "Ò"}, {46, "µ", "Â"}, {45, "˜", "˜"}, {31, "ø", "Ø"}, {35, "π", "∏"},
+                     {12, "œ", "Œ"}, {15, "®", "‰"}, {1, "ß", "Í"},  {17, "†", "ˇ"}, {32, "¨", "¨"},
+                     {9, "√", "◊"},  {13, "∑", "„"}, {7, "≈", "˛"},  {16, "¥", "Á"}, {6, "Ω", "¸"},
+                     {18, "¡", "⁄"}, {19, "™", "€"}, {20, "£", "‹"}, {21, "¢", "›"}, {23, "∞", "ﬁ"},
+                     {22, "§", "ﬂ"}, {26, "¶", "‡"}, {28, "•", "°"}, {25, "ª", "·"}, {29, "º", "‚"},
+                     {27, "–", "—"}, {24, "≠", "±"}});
     return keys;
 }
 
@@ -201,6 +224,15 @@ KeyboardLayout::CharacterKeys germanKeys() {
          {50, "<", ">"}},
         false);
     putKeypad(keys, ",");
+    putOption(keys,
+              {{0, "å", "Å"},  {1, "‚", "Í"},  {2, "∂", "™"},   {3, "ƒ", "Ï"},  {5, "©", "Ì"},
+               {4, "ª", "Ó"},  {38, "º", "ı"}, {40, "∆", "ˆ"},  {37, "@", "ﬂ"}, {12, "«", "»"},
+               {13, "∑", "„"}, {14, "€", "‰"}, {15, "®", "¸"},  {17, "†", "˝"}, {16, "Ω", "ˇ"},
+               {32, "¨", "Á"}, {34, "⁄", "Û"}, {31, "ø", "Ø"},  {35, "π", "∏"}, {6, "¥", "‡"},
+               {7, "≈", "Ù"},  {8, "ç", "Ç"},  {9, "√", "◊"},   {11, "∫", "‹"}, {45, "~", "›"},
+               {46, "µ", "˘"}, {18, "¡", "¬"}, {19, "“", "”"},  {20, "¶", "#"}, {21, "¢", "£"},
+               {23, "[", "ﬁ"}, {22, "]", "^"}, {26, "|", "\\"}, {28, "{", "˜"}, {25, "}", "·"},
+               {29, "≠", "¯"}});
     return keys;
 }
 
@@ -261,10 +293,14 @@ std::shared_ptr<KeyboardLayout> KeyboardLayout::russian() {
 }
 
 std::optional<std::string> KeyboardLayout::characters(std::uint16_t keyCode, bool shift,
-                                                      bool capsLock) const {
+                                                      bool capsLock, bool option) const {
     if (keyCode < keys_.size() && keys_[keyCode]) {
         const auto& key = *keys_[keyCode];
-        return (shift || (capsLock && key.letter)) ? key.shifted : key.plain;
+        const bool shifted = shift || (capsLock && key.letter);
+        if (option && !key.option.empty()) {
+            return shifted && !key.optionShifted.empty() ? key.optionShifted : key.option;
+        }
+        return shifted ? key.shifted : key.plain;
     }
     if (const auto* control = controlKey(keyCode)) {
         return utf8(shift ? control->shiftedEventCharacter : control->eventCharacter);
@@ -308,9 +344,9 @@ std::optional<NSEvent::ModifierFlags> KeyboardLayout::modifierFlag(std::uint16_t
 }
 
 std::optional<std::u16string> KeyboardLayout::translate(std::uint16_t keyCode, bool shift,
-                                                        bool capsLock) const {
+                                                        bool capsLock, bool option) const {
     if (keyCode < keys_.size() && keys_[keyCode]) {
-        return utf16(*characters(keyCode, shift, capsLock));
+        return utf16(*characters(keyCode, shift, capsLock, option));
     }
     if (const auto* control = controlKey(keyCode)) {
         return std::u16string(1, control->translation);
@@ -332,8 +368,9 @@ OSStatus UCKeyTranslate(const KeyboardLayout* layout, std::uint16_t virtualKeyCo
     if (keyAction == kUCKeyActionUp) {
         return noErr;
     }
-    const auto text = layout->translate(virtualKeyCode, (modifierKeyState & 0x02) != 0,
-                                        (modifierKeyState & 0x04) != 0);
+    const auto text =
+        layout->translate(virtualKeyCode, (modifierKeyState & 0x02) != 0,
+                          (modifierKeyState & 0x04) != 0, (modifierKeyState & 0x08) != 0);
     if (!text) {
         return noErr;
     }

@@ -78,7 +78,8 @@ std::optional<std::string> NSEvent::charactersByApplyingModifiers(ModifierFlags 
         return std::nullopt;
     }
     return layout_->characters(keyCode_, modifiers.contains(ModifierFlags::shift),
-                               modifiers.contains(ModifierFlags::capsLock));
+                               modifiers.contains(ModifierFlags::capsLock),
+                               modifiers.contains(ModifierFlags::option));
 }
 
 std::optional<NSEvent::SpecialKey> NSEvent::specialKey() const {

@@ -1,6 +1,12 @@
 #include "platform/desktop/SimulatedApplication.h"
 
 #include "platform/desktop/Desktop.h"
+#include "platform/desktop/InputSource.h"
+#include "platform/desktop/KeyboardLayout.h"
+#include "platform/desktop/NSPasteboard.h"
+
+#include <algorithm>
+#include <cctype>
 
 namespace zestrel::platform {
 
@@ -44,12 +50,39 @@ NSEvent::ModifierFlags SimulatedApplication::shortcutFlags(NSEvent::ModifierFlag
                      NSEvent::ModifierFlags::function);
 }
 
-// --- TextEditorApplication
-
 namespace {
 constexpr std::uint16_t kVKReturn = 36;
 constexpr std::uint16_t kVKDelete = 51;
 } // namespace
+
+std::string SimulatedApplication::keyEquivalent(const ReceivedKeyEvent& event) {
+    auto layout = InputSources::current()->currentLayout();
+    if (!layout || !layout->isASCIICapable()) {
+        layout = KeyboardLayout::us();
+    }
+    auto key = layout->characters(event.keyCode, false).value_or("");
+    std::transform(key.begin(), key.end(), key.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return key;
+}
+
+std::string SimulatedApplication::typedCharacters(const ReceivedKeyEvent& event) {
+    if (event.keyCode == kVKReturn) {
+        return "\n";
+    }
+    const auto layout = InputSources::current()->currentLayout();
+    if (!layout) {
+        return event.characters;
+    }
+    const auto flags = event.modifierFlags;
+    return layout
+        ->characters(event.keyCode, flags.contains(NSEvent::ModifierFlags::shift),
+                     flags.contains(NSEvent::ModifierFlags::capsLock),
+                     flags.contains(NSEvent::ModifierFlags::option))
+        .value_or(event.characters);
+}
+
+// --- TextEditorApplication
 
 void TextEditorApplication::didLaunch() {
     ServerWindow window;
@@ -60,11 +93,28 @@ void TextEditorApplication::didLaunch() {
 
 void TextEditorApplication::keyDown(const ReceivedKeyEvent& event) {
     const auto flags = shortcutFlags(event.modifierFlags);
+    if (flags == NSEvent::ModifierFlags::command) {
+        const auto key = keyEquivalent(event);
+        if (key == "a") {
+            selectAll();
+        } else if (key == "c") {
+            copy();
+        } else if (key == "x") {
+            cut();
+        } else if (key == "v") {
+            paste();
+        }
+        return;
+    }
     if (flags.contains(NSEvent::ModifierFlags::command) ||
         flags.contains(NSEvent::ModifierFlags::control)) {
         return;
     }
     if (event.keyCode == kVKDelete) {
+        if (allSelected_) {
+            replaceSelection("");
+            return;
+        }
         // Remove one whole UTF-8 character.
         while (!text_.empty() && (static_cast<unsigned char>(text_.back()) & 0xC0) == 0x80) {
             text_.pop_back();
@@ -74,7 +124,47 @@ void TextEditorApplication::keyDown(const ReceivedKeyEvent& event) {
         }
         return;
     }
-    text_ += event.keyCode == kVKReturn ? std::string("\n") : event.characters;
+    replaceSelection(typedCharacters(event));
+}
+
+void TextEditorApplication::replaceSelection(const std::string& text) {
+    if (allSelected_) {
+        text_.clear();
+        allSelected_ = false;
+    }
+    text_ += text;
+}
+
+void TextEditorApplication::selectAll() {
+    allSelected_ = !text_.empty();
+}
+
+void TextEditorApplication::copy() {
+    auto desktop = this->desktop();
+    if (!desktop || !allSelected_) {
+        return;
+    }
+    auto pasteboard = desktop->generalPasteboard();
+    pasteboard->clearContents();
+    pasteboard->setString(text_, NSPasteboardType::string);
+}
+
+void TextEditorApplication::cut() {
+    if (!allSelected_) {
+        return;
+    }
+    copy();
+    replaceSelection("");
+}
+
+void TextEditorApplication::paste() {
+    auto desktop = this->desktop();
+    if (!desktop) {
+        return;
+    }
+    if (const auto text = desktop->generalPasteboard()->stringForType(NSPasteboardType::string)) {
+        replaceSelection(*text);
+    }
 }
 
 // --- OverlayApplication

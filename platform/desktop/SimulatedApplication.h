@@ -59,6 +59,13 @@ protected:
     // Modifier flags reduced to what shortcuts compare: the device-independent part
     // without Caps Lock, numeric pad and Function.
     static NSEvent::ModifierFlags shortcutFlags(NSEvent::ModifierFlags flags);
+    // The key a shortcut names, as the platform matches key equivalents: what the key types
+    // on the current layout with no modifier, lower-cased; on a layout without Latin letters,
+    // what the same key types on the U.S. layout (so Command+C copies on the Russian one).
+    static std::string keyEquivalent(const ReceivedKeyEvent& event);
+    // What the key types into text on the current layout, with Shift, Caps Lock and Option
+    // applied; Return types a line break.
+    static std::string typedCharacters(const ReceivedKeyEvent& event);
 
 private:
     friend class Desktop;
@@ -74,18 +81,32 @@ private:
     std::vector<ReceivedKeyEvent> received_;
 };
 
-// A text editor with one document window: typed characters are appended to its text,
-// Delete removes the last character; shortcuts with Command or Control type nothing.
+// A text editor with one document window: typed characters are appended to its text (or
+// replace it while it is all selected), Delete removes the last character (or the
+// selection). Command+A selects all of it; Command+C copies the selection to the general
+// pasteboard (cleared first, then the text as "public.utf8-plain-text"), Command+X copies it
+// and deletes it, Command+V puts the pasteboard's text in. Other shortcuts with Command or
+// Control type nothing. With nothing selected, copy and cut leave the pasteboard alone.
 class TextEditorApplication final : public SimulatedApplication {
 public:
     const std::string& text() const { return text_; }
+    bool isAllSelected() const { return allSelected_; }
+
+    // What the keys do, callable directly.
+    void selectAll();
+    void copy();
+    void cut();
+    void paste();
 
 protected:
     void didLaunch() override;
     void keyDown(const ReceivedKeyEvent& event) override;
 
 private:
+    void replaceSelection(const std::string& text);
+
     std::string text_;
+    bool allSelected_ = false;
 };
 
 // An accessory application that covers the main screen with one window above the normal

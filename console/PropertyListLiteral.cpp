@@ -1,0 +1,244 @@
+#include "console/PropertyListLiteral.h"
+
+#include "console/ScriptCommand.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <system_error>
+
+namespace zestrel::console {
+
+using platform::Value;
+
+namespace {
+
+class Parser {
+public:
+    explicit Parser(std::string_view text) : text_(text), whole_(text) {}
+
+    Value document() {
+        Value value = parse();
+        skipSpaces();
+        if (!text_.empty()) {
+            fail("unexpected “" + std::string(text_) + "” after the value");
+        }
+        return value;
+    }
+
+private:
+    [[noreturn]] void fail(const std::string& why) const {
+        throw CommandError("“" + std::string(whole_) + "” is not a property-list value: " + why +
+                           " (write true, false, a number, a \"quoted string\" or an array "
+                           "like (1, \"two\"))");
+    }
+
+    void skipSpaces() {
+        while (!text_.empty() && (text_.front() == ' ' || text_.front() == '\t')) {
+            text_.remove_prefix(1);
+        }
+    }
+
+    Value parse() {
+        skipSpaces();
+        if (text_.empty()) {
+            fail("a value is missing");
+        }
+        const char c = text_.front();
+        if (c == '"') {
+            return quoted();
+        }
+        if (c == '(') {
+            return array();
+        }
+        if (c == '-' || c == '+' || c == '.' || (c >= '0' && c <= '9')) {
+            return number();
+        }
+        const auto word = bareWord();
+        if (word == "true") {
+            return true;
+        }
+        if (word == "false") {
+            return false;
+        }
+        fail(word.empty() ? "unexpected “" + std::string(1, c) + "”"
+                          : "“" + std::string(word) + "” needs double quotes to be a string");
+    }
+
+    std::string_view bareWord() {
+        std::size_t length = 0;
+        while (length < text_.size() && text_[length] != ',' && text_[length] != ')' &&
+               text_[length] != ' ' && text_[length] != '\t') {
+            ++length;
+        }
+        const auto word = text_.substr(0, length);
+        text_.remove_prefix(length);
+        return word;
+    }
+
+    Value quoted() {
+        text_.remove_prefix(1);
+        std::string out;
+        for (;;) {
+            if (text_.empty()) {
+                fail("a quoted string has no closing quote");
+            }
+            const char c = text_.front();
+            text_.remove_prefix(1);
+            if (c == '"') {
+                return out;
+            }
+            if (c != '\\') {
+                out += c;
+                continue;
+            }
+            if (text_.empty()) {
+                fail("a quoted string ends in a backslash");
+            }
+            const char escaped = text_.front();
+            text_.remove_prefix(1);
+            switch (escaped) {
+            case 'n':
+                out += '\n';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case '"':
+            case '\\':
+                out += escaped;
+                break;
+            default:
+                fail(std::string("unknown escape “\\") + escaped + "”");
+            }
+        }
+    }
+
+    Value array() {
+        text_.remove_prefix(1);
+        Value::Array elements;
+        skipSpaces();
+        if (!text_.empty() && text_.front() == ')') {
+            text_.remove_prefix(1);
+            return elements;
+        }
+        for (;;) {
+            elements.push_back(parse());
+            skipSpaces();
+            if (text_.empty()) {
+                fail("an array has no closing parenthesis");
+            }
+            const char c = text_.front();
+            text_.remove_prefix(1);
+            if (c == ')') {
+                return elements;
+            }
+            if (c != ',') {
+                fail(std::string("expected “,” or “)” in an array, not “") + c + "”");
+            }
+        }
+    }
+
+    Value number() {
+        const auto word = bareWord();
+        std::string_view digits = word.starts_with('+') ? word.substr(1) : word;
+        std::int64_t integer = 0;
+        auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), integer);
+        if (error == std::errc() && end == digits.data() + digits.size() && !digits.empty()) {
+            return integer;
+        }
+        double real = 0;
+        auto [realEnd, realError] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), real);
+        if (realError == std::errc() && realEnd == digits.data() + digits.size() &&
+            !digits.empty() && std::isfinite(real)) {
+            return real;
+        }
+        fail("“" + std::string(word) + "” is not a number");
+    }
+
+    std::string_view text_;
+    std::string_view whole_;
+};
+
+std::string quotedString(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+} // namespace
+
+Value parsePropertyListLiteral(std::string_view text) {
+    return Parser(text).document();
+}
+
+std::string propertyListLiteral(const Value& value) {
+    using Kind = Value::Kind;
+    switch (value.kind()) {
+    case Kind::boolean:
+        return *value.asBool() ? "true" : "false";
+    case Kind::integer:
+        return std::to_string(*value.asInt64());
+    case Kind::unsignedInteger:
+        return std::to_string(*value.asUInt64());
+    case Kind::real: {
+        char buffer[64];
+        const double real = *value.asDouble();
+        const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, real);
+        std::string text(buffer, error == std::errc() ? end : buffer);
+        // A whole real still reads as a real.
+        if (text.find_first_of(".eEn") == std::string::npos) {
+            text += ".0";
+        }
+        return text;
+    }
+    case Kind::string:
+        return quotedString(*value.asString());
+    case Kind::data: {
+        std::string out = "<";
+        for (const auto byte : *value.asData()) {
+            char hex[3];
+            std::snprintf(hex, sizeof hex, "%02x", byte);
+            out += hex;
+        }
+        return out + ">";
+    }
+    case Kind::date:
+        return quotedString(value.asDate()->description());
+    case Kind::array: {
+        std::string out = "(";
+        bool first = true;
+        for (const auto& element : *value.asArray()) {
+            out += first ? "" : ", ";
+            out += propertyListLiteral(element);
+            first = false;
+        }
+        return out + ")";
+    }
+    case Kind::dictionary: {
+        std::string out = "{";
+        for (const auto& [key, element] : *value.asDictionary()) {
+            out += quotedString(key) + " = " + propertyListLiteral(element) + "; ";
+        }
+        return out + "}";
+    }
+    case Kind::absent:
+        return "<absent>";
+    default:
+        return "<not a property-list value>";
+    }
+}
+
+} // namespace zestrel::console

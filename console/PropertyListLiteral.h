@@ -1,0 +1,21 @@
+#pragma once
+
+#include "platform/base/Value.h"
+
+#include <string>
+#include <string_view>
+
+namespace zestrel::console {
+
+// Property-list values as a person writes them in a script: `true`, `false`, integers
+// (`42`, `-7`), reals (`0.5`, `-1e3`), strings in double quotes (with the escapes `\"`,
+// `\\`, `\n` and `\t`), and arrays in parentheses with commas between the elements
+// (`("a", 2, (true))`). Throws `CommandError` for anything else, or for text after the value.
+platform::Value parsePropertyListLiteral(std::string_view text);
+
+// A value written back in that form, so that what `defaults read` prints can be written
+// again. Dictionaries read `{"key" = value; ...}`, data `<0a1b>`, dates as their
+// description in quotes; values that cannot be in a property list read `<kind>`.
+std::string propertyListLiteral(const platform::Value& value);
+
+} // namespace zestrel::console
