@@ -823,13 +823,12 @@ void Console::press(const std::string& text) {
     const auto target = desktop_->runningApplication(pid);
     const auto app = desktop_->application(pid);
     const std::size_t before = app ? app->receivedEvents().size() : 0;
-    const std::size_t logged = logBuffer().entries().size();
+    const std::uint64_t logged = logBuffer().mark();
     postKey(chord.keyCode, chord.flags);
     // What the app logged about the key, so a person sees what it made of it at once.
     const auto printLog = [&] {
-        const auto entries = logBuffer().entries();
-        for (std::size_t i = std::min(logged, entries.size()); i < entries.size(); ++i) {
-            std::istringstream lines(entries[i]);
+        for (const auto& entry : logBuffer().entriesSince(logged)) {
+            std::istringstream lines(entry);
             for (std::string line; std::getline(lines, line);) {
                 say("  log: " + line);
             }

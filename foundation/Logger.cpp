@@ -76,6 +76,7 @@ LogBuffer::LogBuffer() {
 
 void LogBuffer::append(std::string entry) {
     std::lock_guard lock(lock_);
+    ++appended_;
     if (ring_.size() < static_cast<std::size_t>(capacity)) {
         ring_.push_back(std::move(entry));
         return;
@@ -91,6 +92,25 @@ std::vector<std::string> LogBuffer::entries() const {
     copy.reserve(ring_.size());
     copy.insert(copy.end(), ring_.begin() + static_cast<std::ptrdiff_t>(head_), ring_.end());
     copy.insert(copy.end(), ring_.begin(), ring_.begin() + static_cast<std::ptrdiff_t>(head_));
+    return copy;
+}
+
+std::uint64_t LogBuffer::mark() const {
+    std::lock_guard lock(lock_);
+    return appended_;
+}
+
+std::vector<std::string> LogBuffer::entriesSince(std::uint64_t mark) const {
+    std::lock_guard lock(lock_);
+    // The count never goes back, not even on clear, so a mark from before a clear stays
+    // valid; the ring then holds only what came after the clear.
+    const std::uint64_t fresh = appended_ - std::min(mark, appended_);
+    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(fresh, ring_.size()));
+    std::vector<std::string> copy;
+    copy.reserve(count);
+    for (std::size_t i = ring_.size() - count; i < ring_.size(); ++i) {
+        copy.push_back(ring_[(head_ + i) % ring_.size()]);
+    }
     return copy;
 }
 

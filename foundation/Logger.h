@@ -46,6 +46,10 @@ public:
     // Once full, each new entry pushes out the oldest.
     void append(std::string entry);
     std::vector<std::string> entries() const;
+    // A mark for `entriesSince`: how many entries were ever appended.
+    std::uint64_t mark() const;
+    // The entries appended after `mark` that are still held, oldest first.
+    std::vector<std::string> entriesSince(std::uint64_t mark) const;
     void clear();
 
 private:
@@ -53,6 +57,7 @@ private:
     mutable UnfairLock lock_;
     std::vector<std::string> ring_;
     std::size_t head_ = 0;
+    std::uint64_t appended_ = 0;
 };
 
 // The process's buffer, created on first use.

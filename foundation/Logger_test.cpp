@@ -123,6 +123,31 @@ TEST_F(LoggerTest, ClearEmptiesTheBufferAndItFillsAgainInOrder) {
                 ElementsAre(std::string("\"next\"\n\t[f() in F:1]\n") + kFixedDate, "after"));
 }
 
+TEST_F(LoggerTest, EntriesSinceAMarkSurviveAFullRingAndAClear) {
+    for (int i = 0; i < 10000; ++i) {
+        logBuffer().append(std::to_string(i));
+    }
+    // A full ring no longer grows, yet what came after the mark is still told apart.
+    const auto full = logBuffer().mark();
+    logBuffer().append("a");
+    logBuffer().append("b");
+    EXPECT_THAT(logBuffer().entriesSince(full), ElementsAre("a", "b"));
+    // More new entries than the ring holds: the newest ten thousand.
+    const auto before = logBuffer().mark();
+    for (int i = 0; i < 10003; ++i) {
+        logBuffer().append("n" + std::to_string(i));
+    }
+    const auto since = logBuffer().entriesSince(before);
+    ASSERT_EQ(since.size(), 10000u);
+    EXPECT_EQ(since.front(), "n3");
+    // A mark from before a clear counts only what came after it.
+    const auto old = logBuffer().mark();
+    logBuffer().clear();
+    logBuffer().append("c");
+    EXPECT_THAT(logBuffer().entriesSince(old), ElementsAre("c"));
+    EXPECT_THAT(logBuffer().entriesSince(logBuffer().mark()), IsEmpty());
+}
+
 TEST_F(LoggerTest, ANewProcessStartsWithAnEmptyBuffer) {
     logBuffer().append("old");
     platform::resetProcess();
