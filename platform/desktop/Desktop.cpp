@@ -6,6 +6,7 @@
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/base/RunLoop.h"
+#include "platform/desktop/CarbonHotKeys.h"
 #include "platform/desktop/EventSystem.h"
 #include "platform/desktop/FileManagerApp.h"
 #include "platform/desktop/InputSource.h"
@@ -329,6 +330,7 @@ bool Desktop::terminate(int processIdentifier) {
     if (ended.application) {
         ended.application->stop();
     }
+    HotKeySystem::current()->processDidQuit(processIdentifier);
     windowServer_.removeWindows(processIdentifier);
     ended.running->terminated_ = true;
     // The application active before it comes forward at once, with no moment without one.
@@ -607,6 +609,8 @@ void Desktop::connectEventSystem() {
             desktop->deliverEvent(pid, event);
         }
     });
+    events->setHotKeyStage(
+        [](const CGEvent& event) { return HotKeySystem::current()->stage(event); });
     events->setKeyboardFocusProvider([weak] {
         auto desktop = weak.lock();
         return desktop ? desktop->keyboardFocusProcessIdentifier() : -1;
