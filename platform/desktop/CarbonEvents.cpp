@@ -186,6 +186,15 @@ OSStatus SendEventToEventTarget(const EventRef& event, const EventTargetRef& tar
     return eventNotHandledErr;
 }
 
+bool eventTargetHears(const EventTargetRef& target, EventTypeSpec type) {
+    if (!target) {
+        return false;
+    }
+    const CarbonEvent probe(type.eventClass, type.eventKind);
+    return std::any_of(target->chain.begin(), target->chain.end(),
+                       [&](const EventHandlerRef& handler) { return hears(*handler, probe); });
+}
+
 std::size_t eventHandlerCount(const EventTargetRef& target) {
     return target ? target->chain.size() : 0;
 }

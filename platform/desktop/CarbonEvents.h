@@ -141,6 +141,8 @@ OSStatus RemoveEventHandler(const EventHandlerRef& handler);
 // Runs the target's chain, front first, until a handler answers other than
 // eventNotHandledErr; eventNotHandledErr when none did.
 OSStatus SendEventToEventTarget(const EventRef& event, const EventTargetRef& target);
+// Whether a handler of the target listens for events of the type.
+bool eventTargetHears(const EventTargetRef& target, EventTypeSpec type);
 // How many handlers a target holds, for tests.
 std::size_t eventHandlerCount(const EventTargetRef& target);
 // Makes the next installations fail with `status` (noErr: they succeed again), for tests.

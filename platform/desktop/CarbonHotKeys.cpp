@@ -110,6 +110,8 @@ bool HotKeySystem::consume(const CGEvent& event) {
             return false;
         }
         hotKey = *found;
+        ++consumedCount_;
+        lastConsumed_ = describe(*hotKey);
         if (!parameterFailures_.empty()) {
             failures = parameterFailures_;
         }
@@ -181,15 +183,29 @@ void HotKeySystem::processDidQuit(int processIdentifier) {
     }
 }
 
+HotKeySystem::Registration HotKeySystem::describe(const EventHotKey& hotKey) {
+    return {hotKey.keyCode, hotKey.modifiers, hotKey.hotKeyID, hotKey.ownerProcessIdentifier,
+            eventTargetHears(hotKey.target.lock(), {kEventClassKeyboard, kEventHotKeyPressed})};
+}
+
 std::vector<HotKeySystem::Registration> HotKeySystem::registrations() const {
     MutexLock lock(mutex_);
     std::vector<Registration> list;
     list.reserve(hotKeys_.size());
     for (const auto& hotKey : hotKeys_) {
-        list.push_back(
-            {hotKey->keyCode, hotKey->modifiers, hotKey->hotKeyID, hotKey->ownerProcessIdentifier});
+        list.push_back(describe(*hotKey));
     }
     return list;
+}
+
+std::uint64_t HotKeySystem::consumedCount() const {
+    MutexLock lock(mutex_);
+    return consumedCount_;
+}
+
+std::optional<HotKeySystem::Registration> HotKeySystem::lastConsumed() const {
+    MutexLock lock(mutex_);
+    return lastConsumed_;
 }
 
 void HotKeySystem::refuse(UInt32 keyCode, UInt32 modifiers, OSStatus status) {

@@ -54,6 +54,8 @@ public:
         UInt32 modifiers = 0;
         EventHotKeyID hotKeyID;
         int ownerProcessIdentifier = 0;
+        // Whether the owner listens for the hot key's presses now.
+        bool heard = false;
     };
 
     HotKeySystem();
@@ -73,6 +75,9 @@ public:
 
     // In registration order.
     std::vector<Registration> registrations() const;
+    // How many key events hot keys have consumed, and the registration of the latest.
+    std::uint64_t consumedCount() const;
+    std::optional<Registration> lastConsumed() const;
 
     // Makes registrations of the combination fail with `status`; noErr lifts it.
     void refuse(UInt32 keyCode, UInt32 modifiers, OSStatus status);
@@ -104,7 +109,11 @@ private:
     bool remove(const EventHotKeyRef& hotKey);
 
     mutable Mutex mutex_;
+    static Registration describe(const EventHotKey& hotKey);
+
     std::vector<EventHotKeyRef> hotKeys_ GUARDED_BY(mutex_);
+    std::uint64_t consumedCount_ GUARDED_BY(mutex_) = 0;
+    std::optional<Registration> lastConsumed_ GUARDED_BY(mutex_);
     std::map<std::pair<UInt32, UInt32>, OSStatus> refusals_ GUARDED_BY(mutex_);
     bool sandboxRule_ GUARDED_BY(mutex_) = false;
     std::optional<bool> callerSandboxed_ GUARDED_BY(mutex_);
