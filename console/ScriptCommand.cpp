@@ -123,7 +123,7 @@ constexpr std::array kSyntax = {
     Syntax{"layout", CommandKind::layout, "layout us|german|russian"},
     Syntax{"wait", CommandKind::wait, "wait SECONDS"},
     Syntax{"show", CommandKind::show,
-           "show pasteboard|folder PATH|apps|taps|windows|log|frontmost|keys APP"},
+           "show pasteboard|folder PATH|apps|taps|hotkeys|windows|log|frontmost|keys APP"},
     Syntax{"mkdir", CommandKind::mkdir, "mkdir PATH"},
     Syntax{"write", CommandKind::write, "write PATH TEXT"},
     Syntax{"echo", CommandKind::echo, "echo TEXT"},
@@ -333,7 +333,7 @@ std::optional<Command> parseCommand(std::string_view line) {
         } else {
             expectCount(*syntax, arguments, 1, 1);
             expectOneOf(*syntax, arguments[0],
-                        {"pasteboard", "apps", "taps", "windows", "log", "frontmost"});
+                        {"pasteboard", "apps", "taps", "hotkeys", "windows", "log", "frontmost"});
         }
         break;
     case CommandKind::relaunch:
