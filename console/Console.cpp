@@ -12,6 +12,7 @@
 #include "platform/data/FileSafety.h"
 #include "platform/data/UserDefaults.h"
 #include "platform/desktop/Accessibility.h"
+#include "platform/desktop/CarbonHotKeys.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/EventSystem.h"
 #include "platform/desktop/FileManagerApp.h"
@@ -114,6 +115,27 @@ void postKey(std::uint16_t keyCode, CGEventFlags flags) {
         CGEventSetFlags(event, flags);
         EventSystem::current()->post(kCGHIDEventTap, event);
     }
+}
+
+// A hot key's combination as `press` writes it ("cmd+x"), on the current layout.
+std::string describeHotKey(const HotKeySystem::Registration& hotKey) {
+    std::uint64_t flags = 0;
+    flags |= (hotKey.modifiers & cmdKey) ? NSEvent::ModifierFlags::command.rawValue : 0;
+    flags |= (hotKey.modifiers & shiftKey) ? NSEvent::ModifierFlags::shift.rawValue : 0;
+    flags |= (hotKey.modifiers & optionKey) ? NSEvent::ModifierFlags::option.rawValue : 0;
+    flags |= (hotKey.modifiers & controlKey) ? NSEvent::ModifierFlags::control.rawValue : 0;
+    const auto keyCode = static_cast<std::uint16_t>(hotKey.keyCode);
+    const auto characters =
+        InputSources::current()->currentLayout()->characters(keyCode, false, false);
+    return describeKey(keyCode, NSEvent::ModifierFlags{flags}, characters.value_or(""));
+}
+
+std::string fourCharacters(OSType code) {
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        text += static_cast<char>((code >> shift) & 0xFF);
+    }
+    return text;
 }
 
 std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
@@ -824,6 +846,8 @@ void Console::press(const std::string& text) {
     const auto app = desktop_->application(pid);
     const std::size_t before = app ? app->receivedEvents().size() : 0;
     const std::uint64_t logged = logBuffer().mark();
+    const auto hotKeys = HotKeySystem::current();
+    const auto consumedBefore = hotKeys->consumedCount();
     postKey(chord.keyCode, chord.flags);
     // What the app logged about the key, so a person sees what it made of it at once.
     const auto printLog = [&] {
@@ -834,6 +858,14 @@ void Console::press(const std::string& text) {
             }
         }
     };
+    if (hotKeys->consumedCount() != consumedBefore) {
+        const auto hotKey = hotKeys->lastConsumed();
+        const auto owner = desktop_->runningApplication(hotKey->ownerProcessIdentifier);
+        say(text + " → taken by the hot key of " +
+            (owner ? withPid(*owner) : "pid " + std::to_string(hotKey->ownerProcessIdentifier)));
+        printLog();
+        return;
+    }
     if (!target) {
         say(text + " → no application has keyboard focus");
         printLog();
@@ -963,6 +995,17 @@ void Console::show(const Command& command) {
             line += ", " + describeMask(tap.eventsOfInterest);
             line += tap.enabled ? "" : ", disabled";
             say(line);
+        }
+    } else if (what == "hotkeys") {
+        const auto hotKeys = HotKeySystem::current()->registrations();
+        say(hotKeys.empty() ? "hot keys: none" : "hot keys, first registered first:");
+        for (const auto& hotKey : hotKeys) {
+            const auto owner = desktop_->runningApplication(hotKey.ownerProcessIdentifier);
+            say("  " + describeHotKey(hotKey) + " by " +
+                (owner ? withPid(*owner) : "pid " + std::to_string(hotKey.ownerProcessIdentifier)) +
+                ", id " + fourCharacters(hotKey.hotKeyID.signature) + " " +
+                std::to_string(hotKey.hotKeyID.id) +
+                (hotKey.heard ? ", enabled" : ", not listened to"));
         }
     } else if (what == "windows") {
         say("windows, front to back:");

@@ -5,6 +5,7 @@
 #include "platform/base/Clock.h"
 #include "platform/base/RunLoop.h"
 #include "platform/desktop/Accessibility.h"
+#include "platform/desktop/CarbonHotKeys.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/EventSystem.h"
 #include "platform/desktop/FileManagerApp.h"
@@ -500,6 +501,33 @@ TEST_F(ConsoleTest, QuittingZestrelEndsItsProcessAndLaunchStartsANewOne) {
     EXPECT_THAT(out_.str(), HasSubstr("event taps: none"));
     EXPECT_THAT(out_.str(), HasSubstr("launched Zestrel (pid "));
     EXPECT_TRUE(console_.desktop().ownApplication());
+}
+
+} // namespace
+} // namespace zestrel::console
+
+namespace zestrel::console {
+namespace {
+
+TEST_F(ConsoleTest, HotKeysAreListedAndAPressTheyTakeSaysSo) {
+    using namespace platform;
+    EventHotKeyRef hotKey;
+    ASSERT_EQ(RegisterEventHotKey(7, cmdKey, {fourCharCode("QVKS"), 1}, GetEventDispatcherTarget(),
+                                  0, &hotKey),
+              noErr);
+    EXPECT_EQ(runScript("show hotkeys\npress cmd+x\npress cmd+c\n"), 0);
+    const std::string own = console_.desktop().ownApplication()->localizedName().value_or("");
+    const std::string pid =
+        std::to_string(console_.desktop().ownApplication()->processIdentifier());
+    EXPECT_THAT(out_.str(), HasSubstr("  cmd+x by " + own + " (pid " + pid +
+                                      "), id QVKS 1, not listened to\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+x → taken by the hot key of " + own));
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+c → Finder received cmd+c"));
+
+    UnregisterEventHotKey(hotKey);
+    out_.str("");
+    EXPECT_EQ(runScript("show hotkeys\n"), 0);
+    EXPECT_THAT(out_.str(), HasSubstr("hot keys: none"));
 }
 
 } // namespace

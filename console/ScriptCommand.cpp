@@ -124,7 +124,8 @@ constexpr std::array kSyntax = {
     Syntax{"layout", CommandKind::layout, "layout us|german|russian"},
     Syntax{"wait", CommandKind::wait, "wait SECONDS"},
     Syntax{"show", CommandKind::show,
-           "show pasteboard|folder PATH|apps|taps|windows|log|frontmost|keys APP|defaults|alerts|"
+           "show pasteboard|folder PATH|apps|taps|hotkeys|windows|log|frontmost|keys "
+           "APP|defaults|alerts|"
            "sounds|opened"},
     Syntax{"mkdir", CommandKind::mkdir, "mkdir PATH"},
     Syntax{"write", CommandKind::write, "write PATH TEXT"},
@@ -416,8 +417,8 @@ std::optional<Command> parseCommand(std::string_view line) {
         } else {
             expectCount(*syntax, arguments, 1, 1);
             expectOneOf(*syntax, arguments[0],
-                        {"pasteboard", "apps", "taps", "windows", "log", "frontmost", "defaults",
-                         "alerts", "sounds", "opened"});
+                        {"pasteboard", "apps", "taps", "hotkeys", "windows", "log", "frontmost",
+                         "defaults", "alerts", "sounds", "opened"});
         }
         break;
     case CommandKind::relaunch:

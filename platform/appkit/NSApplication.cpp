@@ -35,7 +35,12 @@ std::optional<Recovery> recoveryFor(const Error& error, NSModalResponse response
 
 NSApplication::NSApplication() : threadChecker_("NSApplication", RunLoop::main().thread()) {}
 
-NSApplication::~NSApplication() = default;
+NSApplication::~NSApplication() {
+    if (eventTrackingDepth_ > 0) {
+        eventTrackingDepth_ = 1;
+        endEventTracking();
+    }
+}
 
 NSApplication& NSApplication::shared() {
     static auto* const local = new ProcessLocal<NSApplication>();
@@ -88,6 +93,7 @@ void NSApplication::finishLaunching() {
         return;
     }
     finishedLaunching_ = true;
+    receiveOwnKeyEvents();
     const Notification will{NSApplicationWillFinishLaunchingNotification, {}, {}};
     if (auto delegate = this->delegate()) {
         delegate->applicationWillFinishLaunching(will);

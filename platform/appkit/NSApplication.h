@@ -3,10 +3,13 @@
 #include "platform/appkit/NSResponder.h"
 #include "platform/appkit/NSWindow.h"
 #include "platform/base/Error.h"
+#include "platform/base/RunLoop.h"
 #include "platform/base/ThreadChecker.h"
+#include "platform/desktop/NSEvent.h"
 #include "platform/desktop/NSRunningApplication.h"
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -123,6 +126,23 @@ public:
     // The window of the innermost modal run; nothing when none runs.
     std::shared_ptr<NSWindow> modalWindow() const;
 
+    // --- Events
+    // While a menu tracks, the keyboard is the application's: key events wait in its queue
+    // (each with its Carbon event ref) for whoever asks. `nextEvent` never waits: it answers
+    // the first queued event of a type in `mask`, taking it out when `dequeue`, or nothing.
+    // The stand-in's queue serves every mode alike.
+    std::shared_ptr<NSEvent> nextEvent(NSEvent::EventTypeMask mask, std::optional<Date> untilDate,
+                                       RunLoopMode mode, bool dequeue);
+    void postEvent(std::shared_ptr<NSEvent> event, bool atStart);
+    std::size_t queuedEventCount() const { return eventQueue_.size(); }
+    // An event the application receives, through its local monitors; answers what is left
+    // of it for the application (nothing when a monitor swallowed it).
+    std::shared_ptr<NSEvent> sendEvent(std::shared_ptr<NSEvent> event);
+    // Menus tell the application when they track: the outermost one takes the keyboard
+    // and gives it back; what the menu left in the queue goes with it.
+    void beginEventTracking();
+    void endEventTracking();
+
     // --- Errors
     // The standard error alert, application-modally. The button of a recovery option calls
     // the error's recovery attempter; true when it recovered.
@@ -145,6 +165,8 @@ private:
     std::int64_t nextWindowNumber() { return nextWindowNumber_++; }
     void postAppNotification(const char* name);
     void finishTermination();
+    // Key events the desktop hands this program go through sendEvent.
+    void receiveOwnKeyEvents();
 
     struct ModalSession {
         std::shared_ptr<NSWindow> window;
@@ -166,6 +188,8 @@ private:
     std::int64_t nextWindowNumber_ = 1;
     std::shared_ptr<NSMenu> mainMenu_;
     std::vector<std::shared_ptr<ModalSession>> modalSessions_;
+    std::deque<std::shared_ptr<NSEvent>> eventQueue_;
+    int eventTrackingDepth_ = 0;
     ThreadChecker threadChecker_;
 };
 

@@ -1,4 +1,5 @@
 #include "platform/appkit/NSMenu.h"
+#include "platform/appkit/NSApplication.h"
 
 #include "platform/appkit/ModalResponder.h"
 #include "platform/base/Error.h"
@@ -166,6 +167,7 @@ bool NSMenu::popUp(const std::shared_ptr<NSMenuItem>& /*positioningItem*/, CGPoi
     tracking_ = true;
     chosen_.reset();
     trackingStack().menus.push_back(self);
+    NSApplication::shared().beginEventTracking();
     NotificationCenter::defaultCenter()->post(NSMenuDidBeginTrackingNotification, Value(self));
 
     // The user's pick, when the responder scripts one, comes as a timer of every mode.
@@ -200,6 +202,7 @@ bool NSMenu::popUp(const std::shared_ptr<NSMenuItem>& /*positioningItem*/, CGPoi
         auto menu = entry.lock();
         return !menu || menu == self;
     });
+    NSApplication::shared().endEventTracking();
     NotificationCenter::defaultCenter()->post(NSMenuDidEndTrackingNotification, Value(self));
     if (auto delegate = this->delegate()) {
         delegate->menuDidClose(*this);

@@ -6,6 +6,7 @@
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/base/RunLoop.h"
+#include "platform/desktop/CarbonHotKeys.h"
 #include "platform/desktop/EventSystem.h"
 #include "platform/desktop/FileManagerApp.h"
 #include "platform/desktop/InputSource.h"
@@ -338,6 +339,7 @@ bool Desktop::terminate(int processIdentifier) {
             ProcessTeardown::run();
         }
         EventSystem::current()->removeTapsOfProcess(processIdentifier);
+        HotKeySystem::current()->processDidQuit(processIdentifier);
     }
     windowServer_.removeWindows(processIdentifier);
     ended.running->terminated_ = true;
@@ -633,6 +635,8 @@ void Desktop::connectEventSystem() {
             desktop->deliverEvent(pid, event);
         }
     });
+    events->setHotKeyStage(
+        [](const CGEvent& event) { return HotKeySystem::current()->stage(event); });
     events->setKeyboardFocusProvider([weak] {
         auto desktop = weak.lock();
         return desktop ? desktop->keyboardFocusProcessIdentifier() : -1;

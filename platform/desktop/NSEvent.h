@@ -10,6 +10,7 @@
 
 namespace zestrel::platform {
 
+class CarbonEvent;
 class CGEvent;
 class KeyboardLayout;
 
@@ -68,7 +69,33 @@ public:
     };
 
     // The event types (the same raw values as the Quartz types).
-    enum class EventType : std::uint32_t { keyDown = 10, keyUp = 11, flagsChanged = 12 };
+    enum class EventType : std::uint32_t {
+        leftMouseDown = 1,
+        leftMouseUp = 2,
+        rightMouseDown = 3,
+        rightMouseUp = 4,
+        keyDown = 10,
+        keyUp = 11,
+        flagsChanged = 12
+    };
+    // One bit per event type, 1 << type (`NSEvent.EventTypeMask`).
+    using EventTypeMask = std::uint64_t;
+    static constexpr EventTypeMask maskFor(EventType type) {
+        return EventTypeMask{1} << static_cast<std::uint32_t>(type);
+    }
+    static constexpr EventTypeMask kAnyEventMask = ~EventTypeMask{0};
+
+    // A local monitor sees the events this application receives, before the application
+    // does: it answers the event to go on with (the same or another), or nothing to swallow
+    // it. Monitors run in the order they were added; the token removes one. Process state.
+    using LocalMonitorHandler =
+        std::function<std::shared_ptr<NSEvent>(const std::shared_ptr<NSEvent>& event)>;
+    static std::shared_ptr<NSObject> addLocalMonitorForEvents(EventTypeMask mask,
+                                                              LocalMonitorHandler handler);
+    // Removes a monitor by its token; nothing for a token already removed.
+    static void removeMonitor(const std::shared_ptr<NSObject>& monitor);
+    // What the application then receives: the event after every matching local monitor.
+    static std::shared_ptr<NSEvent> runLocalMonitors(std::shared_ptr<NSEvent> event);
 
     // The modifier keys held now (`NSEvent.modifierFlags`). Callable from any thread.
     static ModifierFlags modifierFlags();
@@ -95,6 +122,12 @@ public:
     std::optional<SpecialKey> specialKey() const;
     // `event.cgEvent`: a new copy each time; nothing when the fault switch says so.
     std::shared_ptr<CGEvent> cgEvent() const;
+    // `NSEvent(eventRef:)`: a key event made from a raw Carbon key event (its key code and
+    // Carbon modifiers); nothing for any other Carbon event or a missing parameter.
+    static std::shared_ptr<NSEvent> eventWithEventRef(const std::shared_ptr<CarbonEvent>& event);
+    // `event.eventRef`: the Carbon event of a key event (raw key down, repeat or up, with
+    // the key code and the Carbon modifiers); nothing for other events.
+    std::shared_ptr<CarbonEvent> eventRef() const;
 
 private:
     std::shared_ptr<const CGEvent> event_;

@@ -8,6 +8,7 @@
 #include "platform/base/StandardStreams.h"
 #include "platform/concurrency/Executor.h"
 #include "platform/desktop/Accessibility.h"
+#include "platform/desktop/CarbonHotKeys.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/EventSystem.h"
 #include "platform/desktop/InputSource.h"
@@ -46,6 +47,7 @@ private:
 // settings: US layout, no taps, trusted.
 void resetDesktopInput() {
     EventSystem::setCurrent(nullptr);
+    HotKeySystem::setCurrent(nullptr);
     InputSources::setCurrent(nullptr);
     Accessibility::setCurrent(nullptr);
 }

@@ -1,0 +1,79 @@
+#include "platform/appkit/NSApplication.h"
+
+#include "platform/desktop/CGEvent.h"
+#include "platform/desktop/CarbonHotKeys.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/InputSource.h"
+
+#include <algorithm>
+
+namespace zestrel::platform {
+
+std::shared_ptr<NSEvent> NSApplication::nextEvent(NSEvent::EventTypeMask mask,
+                                                  std::optional<Date> /*untilDate*/,
+                                                  RunLoopMode /*mode*/, bool dequeue) {
+    threadChecker_.check();
+    const auto found =
+        std::find_if(eventQueue_.begin(), eventQueue_.end(), [mask](const auto& event) {
+            return (mask & NSEvent::maskFor(event->type())) != 0;
+        });
+    if (found == eventQueue_.end()) {
+        return nullptr;
+    }
+    auto event = *found;
+    if (dequeue) {
+        eventQueue_.erase(found);
+    }
+    return event;
+}
+
+void NSApplication::postEvent(std::shared_ptr<NSEvent> event, bool atStart) {
+    threadChecker_.check();
+    if (!event) {
+        return;
+    }
+    if (atStart) {
+        eventQueue_.push_front(std::move(event));
+    } else {
+        eventQueue_.push_back(std::move(event));
+    }
+}
+
+std::shared_ptr<NSEvent> NSApplication::sendEvent(std::shared_ptr<NSEvent> event) {
+    threadChecker_.check();
+    return NSEvent::runLocalMonitors(std::move(event));
+}
+
+void NSApplication::beginEventTracking() {
+    threadChecker_.check();
+    if (eventTrackingDepth_++ > 0) {
+        return;
+    }
+    // The grab outlives no process: the application gives it back when tracking ends or
+    // when it goes.
+    HotKeySystem::current()->setKeyboardGrab([](const CGEvent& event) {
+        NSApplication::shared().postEvent(
+            std::make_shared<NSEvent>(event, InputSources::current()->currentLayout()), false);
+    });
+}
+
+void NSApplication::endEventTracking() {
+    threadChecker_.check();
+    if (eventTrackingDepth_ == 0 || --eventTrackingDepth_ > 0) {
+        return;
+    }
+    HotKeySystem::current()->setKeyboardGrab(nullptr);
+    // The stand-in's menus act on no keys: what they were sent ends with them.
+    eventQueue_.clear();
+}
+
+void NSApplication::receiveOwnKeyEvents() {
+    Desktop::current()->setOwnKeyEventHandler(
+        [](std::uint16_t keyCode, NSEvent::ModifierFlags flags, const std::string&) {
+            const CGEvent event(CGEventType::keyDown, keyCode, CGEventFlags{flags.rawValue});
+            NSApplication::shared().sendEvent(
+                std::make_shared<NSEvent>(event, InputSources::current()->currentLayout()));
+        });
+}
+
+} // namespace zestrel::platform

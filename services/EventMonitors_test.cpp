@@ -1,0 +1,144 @@
+#include "services/EventMonitors.h"
+
+#include "platform/appkit/NSApplication.h"
+#include "platform/desktop/CGEvent.h"
+#include "platform/testing/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace zestrel {
+namespace {
+
+using platform::NSEvent;
+
+std::shared_ptr<NSEvent> makeEvent(platform::CGEventType type, std::uint16_t keyCode = 0) {
+    return std::make_shared<NSEvent>(platform::CGEvent(type, keyCode, {}), nullptr);
+}
+
+constexpr NSEvent::EventTypeMask kKeys = 3072; // key down and key up
+
+class EventMonitorsTest : public ::testing::Test {
+protected:
+    platform::testing::TestEnvironment env;
+    platform::NSApplication& app = platform::NSApplication::shared();
+};
+
+TEST_F(EventMonitorsTest, ALocalMonitorPublishesEveryEventAndItsCallbackMaySwallow) {
+    std::vector<std::uint16_t> published;
+    auto passing = LocalEventMonitor::make(1044)->start();
+    auto subscription = passing->objectWillChange().sink(
+        [&](const std::shared_ptr<NSEvent>& event) { published.push_back(event->keyCode()); });
+    auto swallowing = LocalEventMonitor::make(kKeys, [](const std::shared_ptr<NSEvent>&) {
+                          return std::shared_ptr<NSEvent>();
+                      })->start();
+
+    EXPECT_EQ(app.sendEvent(makeEvent(platform::CGEventType::keyDown, 5)), nullptr);
+    // Mask 1044 has no key-up bit: the first monitor does not see it.
+    EXPECT_EQ(app.sendEvent(makeEvent(platform::CGEventType::keyUp, 6)), nullptr);
+    EXPECT_EQ(published, (std::vector<std::uint16_t>{5}));
+
+    // Released monitors leave the events alone and publish nothing.
+    swallowing.reset();
+    auto event = makeEvent(platform::CGEventType::keyDown, 7);
+    passing.reset();
+    EXPECT_EQ(app.sendEvent(event), event);
+    EXPECT_EQ(published, (std::vector<std::uint16_t>{5}));
+}
+
+TEST_F(EventMonitorsTest, ARunLoopPassFiltersMaskedEventsAndPutsTheRestBackInOrder) {
+    std::vector<NSEvent::EventType> called;
+    RunLoopLocalEventMonitor monitor(
+        kKeys, platform::RunLoopMode::defaultMode, [&](const std::shared_ptr<NSEvent>& event) {
+            called.push_back(event->type());
+            return event->type() == NSEvent::EventType::keyDown ? nullptr : event;
+        });
+    app.postEvent(makeEvent(platform::CGEventType::leftMouseDown), false);
+    app.postEvent(makeEvent(platform::CGEventType::keyDown), false);
+    app.postEvent(makeEvent(platform::CGEventType::keyUp), false);
+
+    // Not added yet: the pass does not run.
+    platform::RunLoop::main().async([] {});
+    env.runUntilIdle();
+    EXPECT_TRUE(called.empty());
+
+    platform::RunLoop::current().add(monitor.observer(), monitor.runLoopMode());
+    platform::RunLoop::main().async([] {});
+    env.runUntilIdle();
+    platform::RunLoop::current().remove(monitor.observer(), monitor.runLoopMode());
+
+    EXPECT_EQ(called.front(), NSEvent::EventType::keyDown);
+    std::vector<NSEvent::EventType> left;
+    while (auto event = app.nextEvent(NSEvent::kAnyEventMask, std::nullopt,
+                                      platform::RunLoopMode::defaultMode, true)) {
+        left.push_back(event->type());
+    }
+    EXPECT_EQ(left, (std::vector<NSEvent::EventType>{NSEvent::EventType::leftMouseDown,
+                                                     NSEvent::EventType::keyUp}));
+}
+
+class CarbonLocalEventMonitorTest : public EventMonitorsTest {
+protected:
+    static platform::EventRef rawKey(platform::UInt32 kind, platform::UInt32 keyCode) {
+        auto event = platform::CreateEvent(platform::kEventClassKeyboard, kind);
+        const platform::UInt32 modifiers = platform::cmdKey;
+        event->setParameter(platform::kEventParamKeyCode, platform::typeUInt32, &keyCode,
+                            sizeof keyCode);
+        event->setParameter(platform::kEventParamKeyModifiers, platform::typeUInt32, &modifiers,
+                            sizeof modifiers);
+        return event;
+    }
+};
+
+TEST_F(CarbonLocalEventMonitorTest, TheCallbackDecidesWhetherTheNextHandlerSeesTheEvent) {
+    const auto target = platform::GetApplicationEventTarget();
+    int behind = 0;
+    platform::EventHandlerRef next;
+    const platform::EventTypeSpec keyDown{platform::kEventClassKeyboard,
+                                          platform::kEventRawKeyDown};
+    platform::InstallEventHandler(
+        target,
+        [&](platform::EventHandlerCallRef, const platform::EventRef&, void*) {
+            ++behind;
+            return platform::noErr;
+        },
+        1, &keyDown, nullptr, &next);
+
+    std::vector<std::uint16_t> seen;
+    auto monitor = CarbonLocalEventMonitor::make({CarbonLocalEventMonitor::EventType::keyDown},
+                                                 false, [&](const std::shared_ptr<NSEvent>& event) {
+                                                     seen.push_back(event->keyCode());
+                                                     return event->keyCode() == 7;
+                                                 });
+    monitor->start();
+    monitor->start(); // a second start replaces the first handler
+    EXPECT_EQ(platform::eventHandlerCount(target), 2u);
+
+    EXPECT_EQ(platform::SendEventToEventTarget(rawKey(platform::kEventRawKeyDown, 7), target),
+              platform::noErr);
+    EXPECT_EQ(behind, 0);
+    platform::SendEventToEventTarget(rawKey(platform::kEventRawKeyDown, 8), target);
+    EXPECT_EQ(behind, 1);
+    // A key-up is not among its events.
+    platform::SendEventToEventTarget(rawKey(platform::kEventRawKeyUp, 7), target);
+    EXPECT_EQ(seen, (std::vector<std::uint16_t>{7, 8}));
+
+    std::weak_ptr<CarbonLocalEventMonitor> weak = monitor;
+    monitor.reset();
+    EXPECT_FALSE(weak.expired()) << "the installed handler keeps it";
+    weak.lock()->stop();
+    EXPECT_TRUE(weak.expired());
+    EXPECT_EQ(platform::eventHandlerCount(target), 1u);
+    EXPECT_EQ(env.standardOutput(), "DEINIT - CarbonLocalEventMonitor\n");
+}
+
+TEST_F(CarbonLocalEventMonitorTest, NoEventsInstallNothing) {
+    auto monitor = CarbonLocalEventMonitor::make({}, true, [](const auto&) { return true; });
+    monitor->start();
+    EXPECT_FALSE(monitor->isInstalled());
+    EXPECT_EQ(platform::eventHandlerCount(platform::GetEventDispatcherTarget()), 0u);
+}
+
+} // namespace
+} // namespace zestrel
