@@ -177,4 +177,19 @@ GlobalEventMonitor::~GlobalEventMonitor() {
     }
 }
 
+HeadingDelegate::HeadingDelegate() : continuation_(Stream::makeStream().second) {
+    platform::fatal("Use of unimplemented initializer 'init()' for class "
+                    "'CLLocationManager.HeadingDelegate'");
+}
+
+void HeadingDelegate::locationManagerDidUpdateHeading(platform::CLLocationManager&,
+                                                      const platform::CLHeading& heading) {
+    continuation_.yield(heading);
+}
+
+void HeadingDelegate::locationManagerDidFailWithError(platform::CLLocationManager&,
+                                                      const platform::Error& error) {
+    continuation_.finish(error);
+}
+
 } // namespace zestrel

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "platform/base/RunLoop.h"
+#include "platform/concurrency/AsyncStream.h"
 #include "platform/concurrency/Subjects.h"
 #include "platform/desktop/CarbonEvents.h"
 #include "platform/desktop/NSEvent.h"
+#include "platform/system/CLLocationManager.h"
 
 #include <functional>
 #include <memory>
@@ -129,6 +131,30 @@ private:
     platform::NSEvent::EventTypeMask events_;
     std::function<void(const std::shared_ptr<platform::NSEvent>&)> callback_;
     std::weak_ptr<platform::NSObject> monitor_;
+};
+
+// Turns a location manager's compass readings into a stream: each reading is yielded, a
+// failure ends the stream with its error. Releasing the delegate releases the continuation,
+// which is all that keeps the stream fed.
+class HeadingDelegate : public platform::CLLocationManagerDelegate {
+public:
+    using Stream = platform::AsyncThrowingStream<platform::CLHeading>;
+
+    explicit HeadingDelegate(Stream::Continuation continuation)
+        : continuation_(std::move(continuation)) {}
+    // There is no delegate without a stream to feed: like the platform's unavailable plain
+    // initializer, this one stops the process.
+    [[noreturn]] HeadingDelegate();
+    HeadingDelegate(const HeadingDelegate&) = delete;
+    HeadingDelegate& operator=(const HeadingDelegate&) = delete;
+
+    void locationManagerDidUpdateHeading(platform::CLLocationManager& manager,
+                                         const platform::CLHeading& heading) override;
+    void locationManagerDidFailWithError(platform::CLLocationManager& manager,
+                                         const platform::Error& error) override;
+
+private:
+    Stream::Continuation continuation_;
 };
 
 } // namespace zestrel

@@ -1,6 +1,7 @@
 #include "services/EventMonitors.h"
 
 #include "platform/appkit/NSApplication.h"
+#include "platform/concurrency/Task.h"
 #include "platform/desktop/CGEvent.h"
 #include "platform/testing/TestEnvironment.h"
 
@@ -138,6 +139,38 @@ TEST_F(CarbonLocalEventMonitorTest, NoEventsInstallNothing) {
     monitor->start();
     EXPECT_FALSE(monitor->isInstalled());
     EXPECT_EQ(platform::eventHandlerCount(platform::GetEventDispatcherTarget()), 0u);
+}
+
+TEST(HeadingDelegateTest, ReadingsFlowUntilAFailureEndsTheStreamWithIt) {
+    platform::testing::TestEnvironment env;
+    auto [stream, continuation] = HeadingDelegate::Stream::makeStream();
+    platform::CLLocationManager manager;
+    auto delegate = std::make_shared<HeadingDelegate>(continuation);
+    manager.setDelegate(delegate);
+
+    std::vector<double> seen;
+    std::string failure;
+    auto consumer = platform::Task<void>::run([&, stream = stream]() -> platform::Task<void> {
+        try {
+            while (auto heading = co_await stream.next()) {
+                seen.push_back(heading->magneticHeading);
+            }
+        } catch (const platform::Error& error) {
+            failure = error.nsError()->domain();
+        }
+    });
+    manager.updateHeading({.magneticHeading = 90});
+    env.runUntilIdle();
+    manager.updateHeading({.magneticHeading = 180});
+    manager.fail(platform::NSError::make("kCLErrorDomain", 1));
+    manager.updateHeading({.magneticHeading = 270}); // after the end: dropped
+    env.runUntilIdle();
+    EXPECT_EQ(seen, (std::vector<double>{90, 180}));
+    EXPECT_EQ(failure, "kCLErrorDomain");
+}
+
+TEST(HeadingDelegateDeathTest, ThePlainInitializerStopsTheProcess) {
+    EXPECT_DEATH(HeadingDelegate{}, "unimplemented initializer 'init\\(\\)'");
 }
 
 } // namespace
