@@ -34,10 +34,11 @@ platform::Value resourceValue(const URL& url, const std::string& key) {
     return found == values.end() ? platform::Value() : found->second;
 }
 
-platform::ProcessLocal<URL>& lazyDirectory(platform::NSSearchPathDirectory directory) {
-    using Local = platform::ProcessLocal<URL>;
+const SystemDirectory& lazyDirectory(platform::NSSearchPathDirectory directory) {
+    using Local = platform::ProcessLocal<SystemDirectory>;
     auto make = [](platform::NSSearchPathDirectory which) {
-        return new Local([which] { return std::make_unique<URL>(appDirectory(which)); });
+        return new Local(
+            [which] { return std::make_unique<SystemDirectory>(lookUpAppDirectory(which)); });
     };
     static Local* const support =
         make(platform::NSSearchPathDirectory::applicationSupportDirectory);
@@ -45,11 +46,11 @@ platform::ProcessLocal<URL>& lazyDirectory(platform::NSSearchPathDirectory direc
     static Local* const documents = make(platform::NSSearchPathDirectory::documentDirectory);
     switch (directory) {
     case platform::NSSearchPathDirectory::cachesDirectory:
-        return *caches;
+        return **caches;
     case platform::NSSearchPathDirectory::documentDirectory:
-        return *documents;
+        return **documents;
     default:
-        return *support;
+        return **support;
     }
 }
 
@@ -103,37 +104,52 @@ bool boolResourceValue(const URL& url, const std::string& key, bool defaultValue
     return resourceValue(url, key).asBool().value_or(defaultValue);
 }
 
-URL systemDirectory(platform::NSSearchPathDirectory directory) {
+SystemDirectory lookUpSystemDirectory(platform::NSSearchPathDirectory directory) {
     auto& manager = platform::NSFileManager::defaultManager();
     try {
-        return resolvingSymlinks(manager.URLForDirectory(
-            directory, platform::NSSearchPathDomainMask::userDomainMask, std::nullopt, false));
+        return {
+            resolvingSymlinks(manager.URLForDirectory(
+                directory, platform::NSSearchPathDomainMask::userDomainMask, std::nullopt, false)),
+            false};
     } catch (const platform::Error&) {
         reportError(appError("Could not get system directory: " + platform::describe(directory)));
-        return resolvingSymlinks(manager.temporaryDirectory());
+        return {resolvingSymlinks(manager.temporaryDirectory()), true};
     }
 }
 
-URL appDirectory(platform::NSSearchPathDirectory directory) {
-    const URL url = systemDirectory(directory).appendingPathComponent(QVApp::id(), true);
+URL systemDirectory(platform::NSSearchPathDirectory directory) {
+    return lookUpSystemDirectory(directory).url;
+}
+
+SystemDirectory lookUpAppDirectory(platform::NSSearchPathDirectory directory) {
+    SystemDirectory found = lookUpSystemDirectory(directory);
+    found.url = found.url.appendingPathComponent(QVApp::id(), true);
     try {
-        createDirectory(url, true);
+        createDirectory(found.url, true);
     } catch (const platform::Error& error) {
         reportTypedError(error);
     }
-    return url;
+    return found;
+}
+
+URL appDirectory(platform::NSSearchPathDirectory directory) {
+    return lookUpAppDirectory(directory).url;
 }
 
 const URL& applicationSupportDirectory() {
-    return *lazyDirectory(platform::NSSearchPathDirectory::applicationSupportDirectory);
+    return lazyDirectory(platform::NSSearchPathDirectory::applicationSupportDirectory).url;
 }
 
 const URL& cachesDirectory() {
-    return *lazyDirectory(platform::NSSearchPathDirectory::cachesDirectory);
+    return lazyDirectory(platform::NSSearchPathDirectory::cachesDirectory).url;
 }
 
 const URL& documentsDirectory() {
-    return *lazyDirectory(platform::NSSearchPathDirectory::documentDirectory);
+    return lazyDirectory(platform::NSSearchPathDirectory::documentDirectory).url;
+}
+
+bool appDirectoryIsTemporaryFallback(platform::NSSearchPathDirectory directory) {
+    return lazyDirectory(directory).isTemporaryFallback;
 }
 
 const URL& realHomeDirectory() {

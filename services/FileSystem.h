@@ -32,16 +32,29 @@ std::optional<platform::Date> dateResourceValue(const platform::URL& url, const 
 std::optional<double> doubleResourceValue(const platform::URL& url, const std::string& key);
 bool boolResourceValue(const platform::URL& url, const std::string& key, bool defaultValue);
 
+// A system directory as it was found.
+struct SystemDirectory {
+    platform::URL url;
+    // The lookup failed and `url` stands in the system temporary directory: whoever clears
+    // the app's data must not treat it, or what lies beside it, as the app's own.
+    bool isTemporaryFallback = false;
+};
+
 // The user's directory, symbolic links resolved. Never throws: a failure is reported and
-// the system temporary directory is answered.
+// the system temporary directory is answered, marked as such.
+SystemDirectory lookUpSystemDirectory(platform::NSSearchPathDirectory directory);
 platform::URL systemDirectory(platform::NSSearchPathDirectory directory);
 // The system directory's subdirectory named after the bundle identifier, created when
 // missing. A failure to create it is reported and the URL answered all the same.
+SystemDirectory lookUpAppDirectory(platform::NSSearchPathDirectory directory);
 platform::URL appDirectory(platform::NSSearchPathDirectory directory);
 // Computed once per process.
 const platform::URL& applicationSupportDirectory();
 const platform::URL& cachesDirectory();
 const platform::URL& documentsDirectory();
+// Whether the computed-once directory of that kind lies in the temporary directory because
+// the system directory could not be found.
+bool appDirectoryIsTemporaryFallback(platform::NSSearchPathDirectory directory);
 // The home folder of the process's real user, from the user database.
 const platform::URL& realHomeDirectory();
 

@@ -80,6 +80,23 @@ TEST_F(FileSystemTest, SystemDirectoriesFallBackToTheTemporaryDirectory) {
     ASSERT_EQ(environment.reports().size(), 1u);
 }
 
+TEST_F(FileSystemTest, AFallbackToTheTemporaryDirectoryIsMarked) {
+    EXPECT_FALSE(lookUpSystemDirectory(platform::NSSearchPathDirectory::cachesDirectory)
+                     .isTemporaryFallback);
+    EXPECT_FALSE(appDirectoryIsTemporaryFallback(
+        platform::NSSearchPathDirectory::applicationSupportDirectory));
+
+    platform::NSFileManager::defaultManager().failNextDirectoryLookups(
+        platform::NSSearchPathDirectory::cachesDirectory,
+        platform::NSError::make(platform::NSCocoaErrorDomain, 4));
+    EXPECT_TRUE(appDirectoryIsTemporaryFallback(platform::NSSearchPathDirectory::cachesDirectory));
+    const fs::path temporary = fs::canonical(environment.home().parent_path() / "tmp");
+    EXPECT_EQ(fs::path(cachesDirectory().path()), temporary / QVApp::id());
+    // Only the failed lookup is marked.
+    EXPECT_FALSE(
+        lookUpAppDirectory(platform::NSSearchPathDirectory::cachesDirectory).isTemporaryFallback);
+}
+
 TEST_F(FileSystemTest, ResourceValuesOfTheAskedType) {
     const URL file = makeFile("named.txt");
     EXPECT_EQ(stringResourceValue(file, platform::NSURLNameKey), "named.txt");

@@ -32,11 +32,11 @@ std::int64_t launchCount() {
     static auto* const value = fact<std::int64_t>([] {
         const Prefs::Key<std::int64_t> key("QV_launchCount", 0);
         const std::int64_t stored = Prefs::value(key);
-        if (stored == std::numeric_limits<std::int64_t>::max()) {
-            platform::fatal("The launch count overflows");
-        }
-        Prefs::set(key, stored + 1);
-        return stored + 1;
+        // Saturates: a stored count at the limit must not stop the app on every launch.
+        const std::int64_t count =
+            stored == std::numeric_limits<std::int64_t>::max() ? stored : stored + 1;
+        Prefs::set(key, count);
+        return count;
     });
     return **value;
 }

@@ -22,7 +22,8 @@
 // (`forceLaunchBookkeeping`).
 namespace zestrel::QVApp {
 
-// "QV_launchCount" plus one, stored; the count of this launch.
+// "QV_launchCount" plus one, stored; the count of this launch. A count already at the
+// integer limit stays there.
 std::int64_t launchCount();
 bool isFirstLaunch();
 bool isSecondLaunch();

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -99,6 +101,16 @@ TEST_F(QVAppLaunchTest, LaunchHistoryAcrossRelaunches) {
     platform::resetProcess();
     defaults()->setObject(Value(platform::currentDate()), "QV_launchCount");
     EXPECT_EQ(QVApp::launchCount(), 1);
+}
+
+TEST_F(QVAppLaunchTest, ACountAtTheLimitStaysThereInsteadOfStoppingEveryLaunch) {
+    const auto max = std::numeric_limits<std::int64_t>::max();
+    defaults()->setObject(Value(max), "QV_launchCount");
+    EXPECT_EQ(QVApp::launchCount(), max);
+    EXPECT_FALSE(QVApp::isFirstLaunch());
+    platform::resetProcess();
+    EXPECT_EQ(QVApp::launchCount(), max);
+    EXPECT_EQ(defaults()->object("QV_launchCount"), Value(max));
 }
 
 TEST_F(QVAppLaunchTest, LoginItemLaunchNeedsOpenApplicationWithLoginItemData) {

@@ -1,5 +1,6 @@
 #include "platform/desktop/CodeSigning.h"
 
+#include "platform/base/Bundle.h"
 #include "platform/desktop/Desktop.h"
 
 namespace zestrel::platform {
@@ -72,6 +73,24 @@ std::optional<std::string> SecCopyErrorMessageString(OSStatus status) {
         return "cannot find code object on disk";
     default:
         return std::nullopt;
+    }
+}
+
+void signOwnApplication(const OwnSignature& signature) {
+    Value::Dictionary entitlements = signature.entitlements;
+    if (signature.sandboxed) {
+        entitlements["com.apple.security.app-sandbox"] = Value(true);
+    }
+    const auto bundle = Bundle::main();
+    Value::Dictionary information{
+        {kSecCodeInfoIdentifier, Value(bundle->bundleIdentifier().value_or(""))},
+        {kSecCodeInfoFlags, Value(signature.hardenedRuntime ? 0x10000u : 0u)},
+        {kSecCodeInfoEntitlementsDict, Value(std::move(entitlements))},
+    };
+    auto desktop = Desktop::current();
+    desktop->setSigningInformation(bundle->bundleURL(), information);
+    if (const auto own = desktop->ownApplication()) {
+        desktop->setSigningInformation(own->processIdentifier(), std::move(information));
     }
 }
 

@@ -61,6 +61,19 @@ OSStatus SecCodeCopySigningInformation(const SecStaticCodeRef& code, SecCSFlags 
 // The system's message for a status; nothing for a status it does not know.
 std::optional<std::string> SecCopyErrorMessageString(OSStatus status);
 
+// How this program is signed on the simulated machine.
+struct OwnSignature {
+    // Adds the "com.apple.security.app-sandbox" entitlement, switched on.
+    bool sandboxed = false;
+    // Sets the hardened-runtime bit (0x10000) in the signature's flags.
+    bool hardenedRuntime = false;
+    // Further entitlements of the signature, by key.
+    Value::Dictionary entitlements;
+};
+// Signs this program's bundle (the main bundle's URL) and, while it runs, its process on the
+// current desktop; until then the program is unsigned.
+void signOwnApplication(const OwnSignature& signature);
+
 // This program's task.
 SecTaskRef SecTaskCreateFromSelf();
 // The task's entitlement value: from the entitlements of this program's signature.
