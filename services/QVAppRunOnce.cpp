@@ -30,10 +30,10 @@ bool QVApp::runOnce(std::string_view identifier) {
 std::int64_t ShowForAppRuns::currentRunCount(std::string_view id) {
     const Prefs::Key<std::int64_t> key("QV_ShowForAppRuns_" + std::string(id), 0);
     const std::int64_t stored = Prefs::value(key);
-    if (stored == std::numeric_limits<std::int64_t>::max()) {
-        platform::fatal("The run count of \"" + std::string(id) + "\" overflows");
+    // A count at the top of its range stays there: stopping would stop every later launch.
+    if (stored < std::numeric_limits<std::int64_t>::max()) {
+        Prefs::set(key, stored + 1);
     }
-    Prefs::set(key, stored + 1);
     const std::int64_t count = Prefs::value(key);
     (*runCounts)[std::string(id)] = count;
     return count;
