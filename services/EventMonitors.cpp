@@ -13,10 +13,10 @@ using platform::NSEvent;
 
 std::shared_ptr<LocalEventMonitor> LocalEventMonitor::make(NSEvent::EventTypeMask events,
                                                            EventFilter callback) {
-    return std::make_shared<LocalEventMonitor>(events, std::move(callback));
+    return std::make_shared<LocalEventMonitor>(Key(), events, std::move(callback));
 }
 
-LocalEventMonitor::LocalEventMonitor(NSEvent::EventTypeMask events, EventFilter callback)
+LocalEventMonitor::LocalEventMonitor(Key, NSEvent::EventTypeMask events, EventFilter callback)
     : events_(events), callback_(std::move(callback)) {}
 
 LocalEventMonitor::~LocalEventMonitor() {
@@ -110,11 +110,11 @@ platform::EventTypeSpec specFor(CarbonLocalEventMonitor::EventType type) {
 std::shared_ptr<CarbonLocalEventMonitor>
 CarbonLocalEventMonitor::make(std::set<EventType> events, bool useGlobalEventDispatcher,
                               Callback callback) {
-    return std::make_shared<CarbonLocalEventMonitor>(std::move(events), useGlobalEventDispatcher,
-                                                     std::move(callback));
+    return std::make_shared<CarbonLocalEventMonitor>(Key(), std::move(events),
+                                                     useGlobalEventDispatcher, std::move(callback));
 }
 
-CarbonLocalEventMonitor::CarbonLocalEventMonitor(std::set<EventType> events,
+CarbonLocalEventMonitor::CarbonLocalEventMonitor(Key, std::set<EventType> events,
                                                  bool useGlobalEventDispatcher, Callback callback)
     : events_(std::move(events)), useGlobalEventDispatcher_(useGlobalEventDispatcher),
       callback_(std::move(callback)) {}

@@ -24,11 +24,16 @@ using EventFilter =
 // Every event seen is also sent on `objectWillChange`. Idle until start(); releasing it
 // removes the platform monitor.
 class LocalEventMonitor : public std::enable_shared_from_this<LocalEventMonitor> {
+    struct Key {
+        explicit Key() = default;
+    };
+
 public:
     // `callback` may be empty: events then pass unchanged.
     static std::shared_ptr<LocalEventMonitor> make(platform::NSEvent::EventTypeMask events,
                                                    EventFilter callback = {});
-    LocalEventMonitor(platform::NSEvent::EventTypeMask events, EventFilter callback);
+    // Made only by `make`: its handler reaches it through a weak reference.
+    LocalEventMonitor(Key, platform::NSEvent::EventTypeMask events, EventFilter callback);
     LocalEventMonitor(const LocalEventMonitor&) = delete;
     LocalEventMonitor& operator=(const LocalEventMonitor&) = delete;
     ~LocalEventMonitor();
@@ -73,6 +78,10 @@ private:
 // application's target; the callback answers true to consume the event. While started the
 // installed handler keeps the monitor alive: stop() lets it go.
 class CarbonLocalEventMonitor : public std::enable_shared_from_this<CarbonLocalEventMonitor> {
+    struct Key {
+        explicit Key() = default;
+    };
+
 public:
     enum class EventType {
         keyDown,
@@ -92,7 +101,8 @@ public:
 
     static std::shared_ptr<CarbonLocalEventMonitor>
     make(std::set<EventType> events, bool useGlobalEventDispatcher, Callback callback);
-    CarbonLocalEventMonitor(std::set<EventType> events, bool useGlobalEventDispatcher,
+    // Made only by `make`: its installed handler holds it strongly until stop().
+    CarbonLocalEventMonitor(Key, std::set<EventType> events, bool useGlobalEventDispatcher,
                             Callback callback);
     CarbonLocalEventMonitor(const CarbonLocalEventMonitor&) = delete;
     CarbonLocalEventMonitor& operator=(const CarbonLocalEventMonitor&) = delete;
