@@ -75,7 +75,7 @@ LogBuffer::LogBuffer() {
 }
 
 void LogBuffer::append(std::string entry) {
-    std::lock_guard lock(lock_);
+    UnfairLockGuard lock(lock_);
     if (ring_.size() < static_cast<std::size_t>(capacity)) {
         ring_.push_back(std::move(entry));
         return;
@@ -86,7 +86,7 @@ void LogBuffer::append(std::string entry) {
 }
 
 std::vector<std::string> LogBuffer::entries() const {
-    std::lock_guard lock(lock_);
+    UnfairLockGuard lock(lock_);
     std::vector<std::string> copy;
     copy.reserve(ring_.size());
     copy.insert(copy.end(), ring_.begin() + static_cast<std::ptrdiff_t>(head_), ring_.end());
@@ -95,7 +95,7 @@ std::vector<std::string> LogBuffer::entries() const {
 }
 
 void LogBuffer::clear() {
-    std::lock_guard lock(lock_);
+    UnfairLockGuard lock(lock_);
     ring_.clear(); // keeps the reserved storage
     head_ = 0;
 }
