@@ -22,8 +22,8 @@ constexpr std::string_view kFunctionKeyPlaceholder = "\x10";
 
 struct TablesState {
     UnfairLock lock;
-    std::shared_ptr<const Initializers> shared;
-    std::unique_ptr<ListenerHolder> subscription;
+    std::shared_ptr<const Initializers> shared GUARDED_BY(lock);
+    std::unique_ptr<ListenerHolder> subscription GUARDED_BY(lock);
 };
 
 TablesState& state() {
@@ -33,7 +33,7 @@ TablesState& state() {
 
 void rebuild() {
     auto& tables = state();
-    std::lock_guard guard(tables.lock);
+    UnfairLockGuard guard(tables.lock);
     tables.shared = std::make_shared<const Initializers>();
 }
 
@@ -55,6 +55,7 @@ Initializers::Initializers() {
     auto& tables = state();
     // The caller holds the lock; the subscription is made with the first set and then
     // lives as long as the process.
+    tables.lock.assertHeld();
     if (!tables.subscription) {
         tables.subscription = keyboardInputSourceDidChange(rebuild);
     }
@@ -103,7 +104,7 @@ Initializers::Initializers() {
 
 std::shared_ptr<const Initializers> Initializers::shared() {
     auto& tables = state();
-    std::lock_guard guard(tables.lock);
+    UnfairLockGuard guard(tables.lock);
     if (!tables.shared) {
         tables.shared = std::make_shared<const Initializers>();
     }

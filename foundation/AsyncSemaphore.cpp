@@ -36,6 +36,16 @@ std::size_t AsyncSemaphore::suspendedCount() const {
     return suspensions_.size();
 }
 
+namespace {
+
+// Ends a hold taken by the awaiting coroutine and handed to the closure of its co_await: the
+// analysis sees each function alone, so it cannot know the closure's caller holds `lock`.
+void releaseHandedOver(platform::RecursiveMutexLock& lock) NO_THREAD_SAFETY_ANALYSIS {
+    lock.unlock();
+}
+
+} // namespace
+
 Task<void> AsyncSemaphore::wait() {
     platform::RecursiveMutexLock lock(lock_);
     --value_;
@@ -43,13 +53,14 @@ Task<void> AsyncSemaphore::wait() {
         co_return;
     }
     // The closure runs inside the co_await, while `lock` still holds lock_, and releases it
-    // once the waiter is listed: a hand-over the analysis cannot follow into a closure.
+    // once the waiter is listed.
     co_await platform::withCheckedContinuation<void>(
-        [this, &lock](CheckedContinuation<void> continuation) NO_THREAD_SAFETY_ANALYSIS {
+        [this, &lock](CheckedContinuation<void> continuation) {
+            lock_.assertHeld();
             auto suspension = std::make_shared<Suspension>();
             suspension->state = Suspension::Suspended{continuation};
             suspensions_.insert(suspensions_.begin(), std::move(suspension));
-            lock.unlock();
+            releaseHandedOver(lock);
         });
 }
 
@@ -68,17 +79,17 @@ Task<void> AsyncSemaphore::waitUnlessCancelled() {
     auto suspend = [this, &lock, suspension]() -> Task<void> {
         co_await platform::withCheckedThrowingContinuation<void>(
             // Holds lock_ through `lock` on entry, as in wait().
-            [this, &lock, &suspension](CheckedThrowingContinuation<void> continuation)
-                NO_THREAD_SAFETY_ANALYSIS {
-                    if (std::holds_alternative<Suspension::Cancelled>(suspension->state)) {
-                        lock.unlock();
-                        continuation.resumeThrowing(Error::make<CancellationError>());
-                        return;
-                    }
-                    suspension->state = Suspension::SuspendedUnlessCancelled{continuation};
-                    suspensions_.insert(suspensions_.begin(), suspension);
-                    lock.unlock();
-                });
+            [this, &lock, &suspension](CheckedThrowingContinuation<void> continuation) {
+                lock_.assertHeld();
+                if (std::holds_alternative<Suspension::Cancelled>(suspension->state)) {
+                    releaseHandedOver(lock);
+                    continuation.resumeThrowing(Error::make<CancellationError>());
+                    return;
+                }
+                suspension->state = Suspension::SuspendedUnlessCancelled{continuation};
+                suspensions_.insert(suspensions_.begin(), suspension);
+                releaseHandedOver(lock);
+            });
     };
     auto onCancel = [this, suspension] { cancelWaiter(suspension); };
     // Named, not temporaries: g++ 12 destroys class temporaries of a co_await twice.

@@ -6,7 +6,6 @@
 #include <compare>
 #include <cstddef>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <utility>
 
@@ -24,7 +23,7 @@ public:
         if (const Value* ready = published.load(std::memory_order_acquire)) {
             return *ready;
         }
-        std::lock_guard guard(lock);
+        UnfairLockGuard guard(lock);
         if (!_wrappedValue) {
             _wrappedValue.emplace(closure());
             published.store(&*_wrappedValue, std::memory_order_release);
@@ -47,7 +46,7 @@ public:
 private:
     mutable UnfairLock lock;
     std::function<Value()> closure;
-    mutable std::optional<Value> _wrappedValue;
+    mutable std::optional<Value> _wrappedValue GUARDED_BY(lock);
     mutable std::atomic<const Value*> published{nullptr};
 };
 

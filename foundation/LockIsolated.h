@@ -30,49 +30,47 @@ public:
     LockIsolated& operator=(const LockIsolated&) = delete;
 
     Value value() const {
-        return withLock([&] { return _value; });
+        platform::RecursiveMutexLock guard(lock);
+        return _value;
     }
 
     // Reads a member (a pointer to member) or any projection of the value under the lock.
     template <class KeyPath> auto operator[](KeyPath&& keyPath) const {
-        return withLock([&]() -> std::decay_t<std::invoke_result_t<KeyPath&, const Value&>> {
-            return std::invoke(keyPath, _value);
-        });
+        platform::RecursiveMutexLock guard(lock);
+        return std::decay_t<std::invoke_result_t<KeyPath&, const Value&>>(
+            std::invoke(keyPath, _value));
     }
 
     // Runs `operation` on a copy of the value and writes the copy back, even when the
     // operation throws, so changes made before the throw remain.
     template <class Operation>
     std::invoke_result_t<Operation&, Value&> withValue(Operation&& operation) {
-        return withLock([&]() -> std::invoke_result_t<Operation&, Value&> {
-            Value copy = _value;
-            struct WriteBack {
-                Value& target;
-                Value& source;
-                ~WriteBack() { target = std::move(source); }
-            } writeBack{_value, copy};
-            return operation(copy);
-        });
+        platform::RecursiveMutexLock guard(lock);
+        Value copy = _value;
+        // Destroyed before `guard`, so the write-back happens under the lock.
+        struct WriteBack {
+            Value& target;
+            Value& source;
+            ~WriteBack() { target = std::move(source); }
+        } writeBack{_value, copy};
+        return operation(copy);
     }
 
     void setValue(Value newValue) {
-        withLock([&] { _value = std::move(newValue); });
+        platform::RecursiveMutexLock guard(lock);
+        _value = std::move(newValue);
     }
     // `make` runs under the lock; when it throws, the value stays as it was.
     template <class F>
     requires detail::ValueMaker<F, Value>
     void setValue(F&& make) {
-        withLock([&] { _value = make(); });
+        platform::RecursiveMutexLock guard(lock);
+        _value = make();
     }
 
 private:
-    template <class Body> decltype(auto) withLock(Body&& body) const {
-        platform::RecursiveMutexLock guard(lock);
-        return body();
-    }
-
     mutable platform::RecursiveMutex lock;
-    Value _value;
+    Value _value GUARDED_BY(lock);
 };
 
 } // namespace zestrel

@@ -3,7 +3,6 @@
 #include "foundation/UnfairLock.h"
 
 #include <memory>
-#include <mutex>
 #include <type_traits>
 #include <utility>
 
@@ -19,25 +18,25 @@ public:
     private:
         friend class LockedValueBox;
         UnfairLock lock;
-        Value value;
+        Value value GUARDED_BY(lock);
     };
 
     explicit LockedValueBox(Value value) : storage(std::make_shared<Storage>(std::move(value))) {}
 
     Value value() const {
-        std::lock_guard guard(storage->lock);
+        UnfairLockGuard guard(storage->lock);
         return storage->value;
     }
 
     // Runs `operation` on the value in place, under the lock; it must not touch this box.
     template <class Operation>
     std::invoke_result_t<Operation&, Value&> withValue(Operation&& operation) {
-        std::lock_guard guard(storage->lock);
+        UnfairLockGuard guard(storage->lock);
         return operation(storage->value);
     }
 
     void setValue(Value newValue) {
-        std::lock_guard guard(storage->lock);
+        UnfairLockGuard guard(storage->lock);
         storage->value = std::move(newValue);
     }
 

@@ -75,7 +75,7 @@ LogBuffer::LogBuffer() {
 }
 
 void LogBuffer::append(std::string entry) {
-    std::lock_guard lock(lock_);
+    UnfairLockGuard lock(lock_);
     ++appended_;
     if (ring_.size() < static_cast<std::size_t>(capacity)) {
         ring_.push_back(std::move(entry));
@@ -87,7 +87,7 @@ void LogBuffer::append(std::string entry) {
 }
 
 std::vector<std::string> LogBuffer::entries() const {
-    std::lock_guard lock(lock_);
+    UnfairLockGuard lock(lock_);
     std::vector<std::string> copy;
     copy.reserve(ring_.size());
     copy.insert(copy.end(), ring_.begin() + static_cast<std::ptrdiff_t>(head_), ring_.end());
@@ -96,12 +96,12 @@ std::vector<std::string> LogBuffer::entries() const {
 }
 
 std::uint64_t LogBuffer::mark() const {
-    std::lock_guard lock(lock_);
+    UnfairLockGuard lock(lock_);
     return appended_;
 }
 
 std::vector<std::string> LogBuffer::entriesSince(std::uint64_t mark) const {
-    std::lock_guard lock(lock_);
+    UnfairLockGuard lock(lock_);
     // The count never goes back, not even on clear, so a mark from before a clear stays
     // valid; the ring then holds only what came after the clear.
     const std::uint64_t fresh = appended_ - std::min(mark, appended_);
@@ -115,7 +115,7 @@ std::vector<std::string> LogBuffer::entriesSince(std::uint64_t mark) const {
 }
 
 void LogBuffer::clear() {
-    std::lock_guard lock(lock_);
+    UnfairLockGuard lock(lock_);
     ring_.clear(); // keeps the reserved storage
     head_ = 0;
 }

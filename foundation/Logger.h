@@ -55,9 +55,9 @@ public:
 private:
     // A ring over storage reserved once: `head_` is the oldest entry once it is full.
     mutable UnfairLock lock_;
-    std::vector<std::string> ring_;
-    std::size_t head_ = 0;
-    std::uint64_t appended_ = 0;
+    std::vector<std::string> ring_ GUARDED_BY(lock_);
+    std::size_t head_ GUARDED_BY(lock_) = 0;
+    std::uint64_t appended_ GUARDED_BY(lock_) = 0;
 };
 
 // The process's buffer, created on first use.

@@ -2,12 +2,24 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <thread>
 #include <vector>
 
 namespace zestrel {
 namespace {
+
+// Tried from another thread: the owner may not try its own lock again (the standard leaves
+// that undefined).
+bool takenFromAnotherThread(UnfairLock& lock) {
+    bool taken = false;
+    std::thread([&] {
+        if (lock.try_lock()) {
+            taken = true;
+            lock.unlock();
+        }
+    }).join();
+    return taken;
+}
 
 TEST(UnfairLockTest, SerializesIncrementsFromManyThreads) {
     UnfairLock lock;
@@ -16,7 +28,7 @@ TEST(UnfairLockTest, SerializesIncrementsFromManyThreads) {
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&] {
             for (int i = 0; i < 10000; ++i) {
-                std::lock_guard guard(lock);
+                UnfairLockGuard guard(lock);
                 ++counter;
             }
         });
@@ -27,13 +39,17 @@ TEST(UnfairLockTest, SerializesIncrementsFromManyThreads) {
     EXPECT_EQ(counter, 40000);
 }
 
-TEST(UnfairLockTest, IsNotHeldAfterUnlock) {
+TEST(UnfairLockTest, IsFreeForOthersOnlyOnceReleased) {
     UnfairLock lock;
-    ASSERT_TRUE(lock.try_lock());
-    EXPECT_FALSE(lock.try_lock());
-    lock.unlock();
-    EXPECT_TRUE(lock.try_lock());
-    lock.unlock();
+    {
+        UnfairLockGuard guard(lock);
+        EXPECT_FALSE(takenFromAnotherThread(lock));
+        guard.unlock();
+        EXPECT_TRUE(takenFromAnotherThread(lock));
+        guard.lock();
+        EXPECT_FALSE(takenFromAnotherThread(lock));
+    }
+    EXPECT_TRUE(takenFromAnotherThread(lock));
 }
 
 } // namespace

@@ -93,14 +93,14 @@ void detail::PrefsLifetimeTie::tie(const std::shared_ptr<platform::NSObject>& ow
                 observation->invalidate();
             }
         });
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     association_ = std::move(association);
 }
 
 void detail::PrefsLifetimeTie::cancel() {
     std::unique_ptr<LifetimeAssociation> association;
     {
-        std::lock_guard lock(mutex_);
+        platform::MutexLock lock(mutex_);
         association = std::move(association_);
     }
     // Outside the lock: letting go of the tie may release the observation, and with it
@@ -135,7 +135,7 @@ public:
             std::shared_ptr<platform::UserDefaults> suite;
             std::string key;
             {
-                std::lock_guard lock(mutex_);
+                platform::MutexLock lock(mutex_);
                 if (ended_ || index >= registrations_.size()) {
                     return;
                 }
@@ -154,7 +154,7 @@ public:
                 },
                 context);
             {
-                std::lock_guard lock(mutex_);
+                platform::MutexLock lock(mutex_);
                 if (!ended_) {
                     registrations_[index].token = token;
                     continue;
@@ -167,7 +167,7 @@ public:
 
     // The suite of the first registration; nothing once ended.
     std::shared_ptr<platform::UserDefaults> firstSuite() const {
-        std::lock_guard lock(mutex_);
+        platform::MutexLock lock(mutex_);
         return registrations_.empty() ? nullptr : registrations_.front().suite.lock();
     }
 
@@ -176,7 +176,7 @@ public:
     void deliver(const Prefs::BaseChange& change) {
         const std::thread::id self = std::this_thread::get_id();
         {
-            std::lock_guard lock(mutex_);
+            platform::MutexLock lock(mutex_);
             if (ended_) {
                 return;
             }
@@ -186,7 +186,7 @@ public:
             PrefsObservationCore& core;
             std::thread::id self;
             ~Leave() {
-                std::lock_guard lock(core.mutex_);
+                platform::MutexLock lock(core.mutex_);
                 core.delivering_.erase(
                     std::find(core.delivering_.begin(), core.delivering_.end(), self));
                 core.deliveryEnded_.notify_all();
@@ -204,12 +204,12 @@ public:
         std::vector<Registration> registrations;
         Callback callback;
         {
-            std::unique_lock lock(mutex_);
+            platform::MutexLock lock(mutex_);
             ended_ = true;
-            deliveryEnded_.wait(lock, [&] {
-                return std::all_of(delivering_.begin(), delivering_.end(),
-                                   [&](std::thread::id thread) { return thread == self; });
-            });
+            while (!std::all_of(delivering_.begin(), delivering_.end(),
+                                [&](std::thread::id thread) { return thread == self; })) {
+                lock.wait(deliveryEnded_);
+            }
             registrations.swap(registrations_);
             if (delivering_.empty()) {
                 callback = std::move(callback_);
@@ -224,11 +224,13 @@ public:
     }
 
 private:
-    mutable std::mutex mutex_;
-    std::condition_variable deliveryEnded_;
-    bool ended_ = false;                      // guarded by mutex_
-    std::vector<std::thread::id> delivering_; // guarded by mutex_
-    std::vector<Registration> registrations_; // guarded by mutex_
+    mutable platform::Mutex mutex_;
+    std::condition_variable_any deliveryEnded_;
+    bool ended_ GUARDED_BY(mutex_) = false;
+    std::vector<std::thread::id> delivering_ GUARDED_BY(mutex_);
+    std::vector<Registration> registrations_ GUARDED_BY(mutex_);
+    // Written under mutex_, read by deliver() without it: end() leaves it while any
+    // delivery is under way.
     Callback callback_;
 };
 

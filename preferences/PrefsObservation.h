@@ -2,6 +2,7 @@
 
 #include "foundation/LifetimeAssociation.h"
 #include "platform/base/KeyValueObserving.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/Value.h"
 #include "platform/data/UserDefaults.h"
 #include "preferences/Prefs.h"
@@ -11,7 +12,6 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -130,8 +130,8 @@ public:
     void cancel();
 
 private:
-    std::mutex mutex_;
-    std::unique_ptr<LifetimeAssociation> association_; // guarded by mutex_
+    platform::Mutex mutex_;
+    std::unique_ptr<LifetimeAssociation> association_ GUARDED_BY(mutex_);
 };
 
 // What the platform's observers reach: the registrations, the callback, and the ordering of

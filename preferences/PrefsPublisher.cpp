@@ -1,6 +1,7 @@
 #include "preferences/PrefsPublisher.h"
 
-#include <mutex>
+#include "platform/base/Mutex.h"
+
 #include <utility>
 
 namespace zestrel::Prefs {
@@ -19,15 +20,17 @@ public:
         : subscriber_(std::move(subscriber)), options_(options) {}
 
     void makeObservation(const std::shared_ptr<platform::UserDefaults>& suite, std::string key) {
-        observation_ = std::make_shared<UserDefaultsKeyObservation>(
+        auto observation = std::make_shared<UserDefaultsKeyObservation>(
             suite, std::move(key),
             [self = shared_from_this()](const BaseChange& change) { self->receive(change); });
+        platform::MutexLock lock(mutex_);
+        observation_ = std::move(observation);
     }
 
     void start() {
         std::shared_ptr<UserDefaultsKeyObservation> observation;
         {
-            std::lock_guard lock(mutex_);
+            platform::MutexLock lock(mutex_);
             observation = observation_;
         }
         if (observation) {
@@ -39,7 +42,7 @@ public:
         std::shared_ptr<UserDefaultsKeyObservation> observation;
         SubscriberPtr<BaseChange, Never> subscriber;
         {
-            std::lock_guard lock(mutex_);
+            platform::MutexLock lock(mutex_);
             observation = std::move(observation_);
             subscriber = std::move(subscriber_);
         }
@@ -50,7 +53,7 @@ private:
     void receive(const BaseChange& change) {
         SubscriberPtr<BaseChange, Never> subscriber;
         {
-            std::lock_guard lock(mutex_);
+            platform::MutexLock lock(mutex_);
             subscriber = subscriber_;
         }
         if (subscriber) {
@@ -58,9 +61,9 @@ private:
         }
     }
 
-    std::mutex mutex_;
-    SubscriberPtr<BaseChange, Never> subscriber_;
-    std::shared_ptr<UserDefaultsKeyObservation> observation_;
+    platform::Mutex mutex_;
+    SubscriberPtr<BaseChange, Never> subscriber_ GUARDED_BY(mutex_);
+    std::shared_ptr<UserDefaultsKeyObservation> observation_ GUARDED_BY(mutex_);
     const ObservationOptions options_;
 };
 

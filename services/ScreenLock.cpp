@@ -5,6 +5,7 @@
 #include "foundation/GeneralError.h"
 #include "foundation/IOKitError.h"
 #include "foundation/PublisherToAsyncStream.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/concurrency/NotificationPublisher.h"
 #include "platform/concurrency/PublisherOperators.h"
@@ -13,7 +14,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <mutex>
 #include <optional>
 #include <utility>
 
@@ -27,8 +27,8 @@ constexpr const char* kDarkWakeAssertionType = "InternalPreventSleep";
 constexpr const char* kDarkWakeAssertionName = "com.apple.powermanagement.darkwakelinger";
 
 struct WaitHook {
-    std::mutex mutex;
-    std::function<void()> hook;
+    pf::Mutex mutex;
+    std::function<void()> hook GUARDED_BY(mutex);
 };
 
 pf::ProcessLocal<WaitHook>& waitHook() {
@@ -40,7 +40,7 @@ void runWaitHook() {
     std::function<void()> hook;
     {
         auto& holder = waitHook().get();
-        std::lock_guard lock(holder.mutex);
+        pf::MutexLock lock(holder.mutex);
         hook = holder.hook;
     }
     if (hook) {
@@ -175,7 +175,7 @@ bool isInDarkWake() {
 
 void setScreenLockWaitHookForTesting(std::function<void()> hook) {
     auto& holder = waitHook().get();
-    std::lock_guard lock(holder.mutex);
+    pf::MutexLock lock(holder.mutex);
     holder.hook = std::move(hook);
 }
 

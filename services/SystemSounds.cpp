@@ -2,13 +2,13 @@
 
 #include "foundation/ErrorReporter.h"
 #include "foundation/ErrorUserInfo.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/data/UTType.h"
 #include "platform/system/NSDataAsset.h"
 #include "services/TemporaryFileTracker.h"
 
 #include <map>
-#include <mutex>
 
 namespace zestrel {
 namespace {
@@ -23,8 +23,9 @@ const std::array<std::string, 14>& rawValues() {
 // The temporary directory of each sound this process made, removed when the sound is
 // disposed of.
 struct SoundDirectories {
-    std::mutex mutex;
-    std::map<platform::SystemSoundID, std::shared_ptr<TemporaryDirectory>> directories;
+    platform::Mutex mutex;
+    std::map<platform::SystemSoundID, std::shared_ptr<TemporaryDirectory>>
+        directories GUARDED_BY(mutex);
 };
 
 platform::ProcessLocal<SoundDirectories>& soundDirectories() {
@@ -70,7 +71,7 @@ platform::SystemSoundID createSound(const platform::Data& data, const std::strin
         throw error;
     }
     auto& state = *soundDirectories();
-    std::lock_guard lock(state.mutex);
+    platform::MutexLock lock(state.mutex);
     state.directories.insert_or_assign(sound, std::move(directory));
     return sound;
 }
@@ -112,7 +113,7 @@ void disposeSystemSound(platform::SystemSoundID sound) {
     std::shared_ptr<TemporaryDirectory> directory;
     {
         auto& state = *soundDirectories();
-        std::lock_guard lock(state.mutex);
+        platform::MutexLock lock(state.mutex);
         const auto found = state.directories.find(sound);
         if (found != state.directories.end()) {
             directory = std::move(found->second);

@@ -8,10 +8,12 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <map>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 namespace zestrel::platform {
@@ -114,15 +116,22 @@ struct DispatchQueue::Impl {
         std::function<void()> block;
         bool exclusive;
         std::shared_ptr<Waiter> waiter; // a sync call waiting for its turn
+        CallSite site;
     };
 
-    std::string label;
-    Attributes attributes = Attributes::serial;
-    DispatchQoS qos = DispatchQoS::unspecified;
-    bool isMain = false;
+    // Made whole before it is listed: a lister on another thread reads the label.
+    Impl(std::string label, Attributes attributes, DispatchQoS qos, bool isMain);
+    ~Impl();
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+
+    const std::string label;
+    const Attributes attributes;
+    const DispatchQoS qos;
+    const bool isMain;
     bool isGlobal = false;
 
-    Mutex mutex;
+    mutable Mutex mutex;
     std::deque<Pending> pending GUARDED_BY(mutex);
     int running GUARDED_BY(mutex) = 0;
     bool exclusiveRunning GUARDED_BY(mutex) = false;
@@ -137,6 +146,36 @@ struct DispatchQueue::Impl {
 namespace {
 
 using Impl = DispatchQueue::Impl;
+
+// Every live queue, so a test can list what waits on them. A queue registers itself when made
+// and leaves in its destructor, before its members go; the lister holds the registry's lock
+// while it reads the queues, so none can go away under it. Lock order: registry, then queue.
+struct QueueRegistry {
+    Mutex mutex;
+    std::unordered_set<const Impl*> queues GUARDED_BY(mutex);
+};
+
+QueueRegistry& queueRegistry() {
+    static auto* const instance = new QueueRegistry; // outlives queues held by statics
+    return *instance;
+}
+
+} // namespace
+
+Impl::Impl(std::string label, Attributes attributes, DispatchQoS qos, bool isMain)
+    : label(std::move(label)), attributes(attributes), qos(qos), isMain(isMain) {
+    QueueRegistry& registry = queueRegistry();
+    MutexLock lock(registry.mutex);
+    registry.queues.insert(this);
+}
+
+Impl::~Impl() {
+    QueueRegistry& registry = queueRegistry();
+    MutexLock lock(registry.mutex);
+    registry.queues.erase(this);
+}
+
+namespace {
 
 // The queues whose blocks run on this thread now, innermost last, and whether exclusively.
 thread_local std::vector<std::pair<const Impl*, bool>> runningHere;
@@ -210,12 +249,9 @@ void finish(const std::shared_ptr<Impl>& queue, bool exclusive) {
 }
 
 const std::shared_ptr<Impl>& mainImpl() {
-    static auto* const instance = new std::shared_ptr<Impl>([] {
-        auto impl = std::make_shared<Impl>();
-        impl->label = "com.apple.main-thread";
-        impl->isMain = true;
-        return impl;
-    }());
+    static auto* const instance = new std::shared_ptr<Impl>(
+        std::make_shared<Impl>("com.apple.main-thread", DispatchQueue::Attributes::serial,
+                               DispatchQoS::unspecified, true));
     return *instance;
 }
 
@@ -227,11 +263,7 @@ struct GlobalQueues {
 } // namespace
 
 DispatchQueue::DispatchQueue(std::string label, Attributes attributes, DispatchQoS qos)
-    : impl_(std::make_shared<Impl>()) {
-    impl_->label = std::move(label);
-    impl_->attributes = attributes;
-    impl_->qos = qos;
-}
+    : impl_(std::make_shared<Impl>(std::move(label), attributes, qos, false)) {}
 
 DispatchQueue DispatchQueue::main() {
     return DispatchQueue(mainImpl());
@@ -274,7 +306,8 @@ void DispatchQueue::async(std::function<void()> block, DispatchWorkItemFlags fla
     }
     {
         MutexLock lock(impl_->mutex);
-        impl_->pending.push_back({std::move(block), impl_->exclusive(flags), nullptr});
+        impl_->pending.push_back(
+            {std::move(block), impl_->exclusive(flags), nullptr, CallSite{file, line}});
     }
     pump(impl_);
 }
@@ -318,7 +351,24 @@ void DispatchQueue::asyncAfter(DispatchTime deadline, const std::shared_ptr<Disp
         [queue = *this, item, file, line]() mutable { queue.async(item, file, line); }, file, line);
 }
 
-void DispatchQueue::syncBlock(const std::function<void()>& block, DispatchWorkItemFlags flags) {
+std::vector<DispatchQueue::PendingBlock> DispatchQueue::pendingBlocks() {
+    std::vector<PendingBlock> blocks;
+    QueueRegistry& registry = queueRegistry();
+    MutexLock registryLock(registry.mutex);
+    for (const Impl* queue : registry.queues) {
+        MutexLock lock(queue->mutex);
+        for (const Impl::Pending& pending : queue->pending) {
+            blocks.push_back({queue->label, pending.site});
+        }
+    }
+    std::stable_sort(
+        blocks.begin(), blocks.end(),
+        [](const PendingBlock& a, const PendingBlock& b) { return a.label < b.label; });
+    return blocks;
+}
+
+void DispatchQueue::syncBlock(const std::function<void()>& block, DispatchWorkItemFlags flags,
+                              CallSite site) {
     if (impl_->isMain) {
         if (isMainThread()) {
             fatal(kSyncDeadlock);
@@ -330,16 +380,18 @@ void DispatchQueue::syncBlock(const std::function<void()>& block, DispatchWorkIt
             std::exception_ptr error;
         };
         auto state = std::make_shared<State>();
-        RunLoop::main().async([state, &block] {
-            try {
-                block();
-            } catch (...) {
-                state->error = std::current_exception();
-            }
-            MutexLock lock(state->mutex);
-            state->done = true;
-            state->doneChanged.notify_one();
-        });
+        RunLoop::main().async(
+            [state, &block] {
+                try {
+                    block();
+                } catch (...) {
+                    state->error = std::current_exception();
+                }
+                MutexLock lock(state->mutex);
+                state->done = true;
+                state->doneChanged.notify_one();
+            },
+            site.file, site.line);
         MutexLock lock(state->mutex);
         while (!(state->done)) {
             lock.wait(state->doneChanged);
@@ -359,7 +411,7 @@ void DispatchQueue::syncBlock(const std::function<void()>& block, DispatchWorkIt
     auto waiter = std::make_shared<Impl::Waiter>();
     {
         MutexLock lock(impl_->mutex);
-        impl_->pending.push_back({nullptr, exclusive, waiter});
+        impl_->pending.push_back({nullptr, exclusive, waiter, site});
     }
     pump(impl_);
     {

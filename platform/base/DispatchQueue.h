@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 namespace zestrel::platform {
 
@@ -101,18 +102,29 @@ public:
     // throws. Calling it from a block of the same serial queue (or of a barrier on the same
     // concurrent queue) would wait for ever: that stops the process.
     template <class F>
-    std::invoke_result_t<F&> sync(F&& f,
-                                  DispatchWorkItemFlags flags = DispatchWorkItemFlags::none) {
+    std::invoke_result_t<F&> sync(F&& f, DispatchWorkItemFlags flags = DispatchWorkItemFlags::none,
+                                  const char* file = __builtin_FILE(),
+                                  int line = __builtin_LINE()) {
         using Result = std::invoke_result_t<F&>;
         static_assert(!std::is_reference_v<Result>, "sync returns values, not references");
         if constexpr (std::is_void_v<Result>) {
-            syncBlock([&f] { f(); }, flags);
+            syncBlock([&f] { f(); }, flags, CallSite{file, line});
         } else {
             std::optional<Result> result;
-            syncBlock([&f, &result] { result.emplace(f()); }, flags);
+            syncBlock([&f, &result] { result.emplace(f()); }, flags, CallSite{file, line});
             return std::move(*result);
         }
     }
+
+    // A block (or a sync call) waiting for its turn on a queue other than the main one,
+    // whose blocks wait on the main run loop instead.
+    struct PendingBlock {
+        std::string label;
+        CallSite site;
+    };
+    // What waits on every live queue, grouped by label, each queue's in the order it will
+    // start. Blocks already running are not listed.
+    static std::vector<PendingBlock> pendingBlocks();
 
     friend bool operator==(const DispatchQueue& a, const DispatchQueue& b) {
         return a.impl_ == b.impl_;
@@ -122,7 +134,7 @@ public:
 
 private:
     explicit DispatchQueue(std::shared_ptr<Impl> impl) : impl_(std::move(impl)) {}
-    void syncBlock(const std::function<void()>& block, DispatchWorkItemFlags flags);
+    void syncBlock(const std::function<void()>& block, DispatchWorkItemFlags flags, CallSite site);
 
     std::shared_ptr<Impl> impl_;
 };

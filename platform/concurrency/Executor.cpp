@@ -29,8 +29,8 @@ void runJob(const Executor::Job& job) {
 
 class MainExecutor final : public Executor {
 public:
-    void enqueue(Job job, TaskPriority) override {
-        RunLoop::main().async([job = std::move(job)] { runJob(job); });
+    void enqueue(Job job, TaskPriority, CallSite site) override {
+        RunLoop::main().async([job = std::move(job)] { runJob(job); }, site.file, site.line);
     }
     bool isMain() const override { return true; }
 };
@@ -58,10 +58,34 @@ public:
         }
     }
 
-    void submit(Executor::Job job, TaskPriority priority) {
+    std::vector<CallSite> queued() const {
+        std::vector<Entry> entries;
         {
             MutexLock lock(mutex_);
-            jobs_.push(Entry{static_cast<int>(priority), next_++, std::move(job)});
+            // A priority queue shows only its top: read its container through a subclass.
+            struct Exposed : std::priority_queue<Entry> {
+                static const std::vector<Entry>& of(const std::priority_queue<Entry>& queue) {
+                    return queue.*&Exposed::c;
+                }
+            };
+            for (const Entry& entry : Exposed::of(jobs_)) {
+                entries.push_back(Entry{entry.priority, entry.sequence, nullptr, entry.site});
+            }
+        }
+        std::sort(entries.begin(), entries.end(),
+                  [](const Entry& a, const Entry& b) { return b < a; });
+        std::vector<CallSite> sites;
+        sites.reserve(entries.size());
+        for (const Entry& entry : entries) {
+            sites.push_back(entry.site);
+        }
+        return sites;
+    }
+
+    void submit(Executor::Job job, TaskPriority priority, CallSite site) {
+        {
+            MutexLock lock(mutex_);
+            jobs_.push(Entry{static_cast<int>(priority), next_++, std::move(job), site});
         }
         wake_.notify_one();
     }
@@ -71,6 +95,7 @@ private:
         int priority;
         std::uint64_t sequence;
         Executor::Job job;
+        CallSite site;
         // The queue's top is the greatest: highest priority, then earliest.
         bool operator<(const Entry& other) const {
             return priority != other.priority ? priority < other.priority
@@ -96,7 +121,7 @@ private:
         }
     }
 
-    Mutex mutex_;
+    mutable Mutex mutex_;
     std::condition_variable_any wake_;
     std::priority_queue<Entry> jobs_ GUARDED_BY(mutex_);
     std::uint64_t next_ GUARDED_BY(mutex_) = 0;
@@ -104,20 +129,24 @@ private:
     std::vector<std::thread> threads_ GUARDED_BY(mutex_);
 };
 
-TaskThreadPool& threadPool() {
+ProcessLocal<TaskThreadPool>& threadPoolLocal() {
     static auto* const instance = new ProcessLocal<TaskThreadPool>;
-    return instance->get();
+    return *instance;
+}
+
+TaskThreadPool& threadPool() {
+    return threadPoolLocal().get();
 }
 
 std::atomic<GlobalExecutorMode> mode{GlobalExecutorMode::threadPool};
 
 class GlobalExecutor final : public Executor {
 public:
-    void enqueue(Job job, TaskPriority priority) override {
+    void enqueue(Job job, TaskPriority priority, CallSite site) override {
         if (mode.load(std::memory_order_acquire) == GlobalExecutorMode::mainRunLoop) {
-            RunLoop::main().async([job = std::move(job)] { runJob(job); });
+            RunLoop::main().async([job = std::move(job)] { runJob(job); }, site.file, site.line);
         } else {
-            threadPool().submit(std::move(job), priority);
+            threadPool().submit(std::move(job), priority, site);
         }
     }
     bool isMain() const override { return false; }
@@ -141,6 +170,14 @@ void setGlobalExecutorMode(GlobalExecutorMode newMode) {
 
 GlobalExecutorMode globalExecutorMode() {
     return mode.load(std::memory_order_acquire);
+}
+
+std::vector<CallSite> queuedGlobalJobs() {
+    // Listing must not start the pool's threads when no job ever went there.
+    if (!threadPoolLocal().exists()) {
+        return {};
+    }
+    return threadPool().queued();
 }
 
 } // namespace zestrel::platform

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/base/CallSite.h"
+
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace zestrel::platform {
 
@@ -23,7 +26,8 @@ public:
     using Job = std::function<void()>;
 
     virtual ~Executor() = default;
-    virtual void enqueue(Job job, TaskPriority priority) = 0;
+    // `site` is where the job's task was started, kept for the list of pending work.
+    virtual void enqueue(Job job, TaskPriority priority, CallSite site) = 0;
     virtual bool isMain() const = 0;
 
     // The main actor's executor: the main run loop's queue, on the main thread.
@@ -38,5 +42,10 @@ enum class GlobalExecutorMode { threadPool, mainRunLoop };
 
 void setGlobalExecutorMode(GlobalExecutorMode mode);
 GlobalExecutorMode globalExecutorMode();
+
+// Where the tasks of the global executor's jobs not started yet were started, in the order
+// the jobs will start. Empty while the global executor queues on the main run loop, which
+// lists them itself.
+std::vector<CallSite> queuedGlobalJobs();
 
 } // namespace zestrel::platform

@@ -83,7 +83,8 @@ TaskRegistry& registry() {
 
 } // namespace
 
-TaskRun::TaskRun(std::shared_ptr<TaskContext> context) : context_(std::move(context)) {}
+TaskRun::TaskRun(std::shared_ptr<TaskContext> context, CallSite site)
+    : context_(std::move(context)), site_(site) {}
 
 TaskRun::~TaskRun() {
     destroyFrame();
@@ -109,7 +110,7 @@ void TaskRun::schedule(std::coroutine_handle<> leaf) {
 
 void TaskRun::scheduleOn(Executor& executor, std::coroutine_handle<> leaf) {
     executor.enqueue([self = shared_from_this(), &executor, leaf] { self->resume(executor, leaf); },
-                     context_->priority());
+                     context_->priority(), site_);
 }
 
 void TaskRun::resume(Executor& executor, std::coroutine_handle<> leaf) {

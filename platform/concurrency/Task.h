@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/base/CallSite.h"
 #include "platform/base/Clock.h"
 #include "platform/base/Error.h"
 #include "platform/base/Mutex.h"
@@ -36,7 +37,8 @@ class TaskContext;
 // when the last of them lets go, the task can never go on, and its frame is destroyed.
 class TaskRun : public std::enable_shared_from_this<TaskRun> {
 public:
-    explicit TaskRun(std::shared_ptr<TaskContext> context);
+    // `site` is where the task was started: every job of the task is posted with it.
+    explicit TaskRun(std::shared_ptr<TaskContext> context, CallSite site = {});
     ~TaskRun();
     TaskRun(const TaskRun&) = delete;
     TaskRun& operator=(const TaskRun&) = delete;
@@ -61,6 +63,7 @@ private:
     void resume(Executor& executor, std::coroutine_handle<> leaf);
 
     std::shared_ptr<TaskContext> context_;
+    const CallSite site_;
     Mutex mutex_;
     std::coroutine_handle<> root_ GUARDED_BY(mutex_);
     std::weak_ptr<void> registry_ GUARDED_BY(mutex_);
@@ -423,22 +426,26 @@ public:
 
     // Starts `operation` (a callable returning a `Task<T>`, kept alive while it runs) as an
     // unstructured task on the global executor, with the given priority or the inherited one.
+    // Its jobs are posted with the caller's file and line, for the list of pending work.
     template <class F>
-    static Task run(F operation, std::optional<TaskPriority> priority = std::nullopt) {
+    static Task run(F operation, std::optional<TaskPriority> priority = std::nullopt,
+                    const char* file = __builtin_FILE(), int line = __builtin_LINE()) {
         return start(std::move(operation), priority.value_or(detail::inheritedPriority()),
-                     Executor::global());
+                     Executor::global(), CallSite{file, line});
     }
     // The same on the main actor: every job of the task runs on the main run loop.
     template <class F>
-    static Task runOnMain(F operation, std::optional<TaskPriority> priority = std::nullopt) {
+    static Task runOnMain(F operation, std::optional<TaskPriority> priority = std::nullopt,
+                          const char* file = __builtin_FILE(), int line = __builtin_LINE()) {
         return start(std::move(operation), priority.value_or(detail::inheritedPriority()),
-                     Executor::main());
+                     Executor::main(), CallSite{file, line});
     }
     // A task that inherits nothing: global executor, medium priority unless given.
     template <class F>
-    static Task detached(F operation, std::optional<TaskPriority> priority = std::nullopt) {
+    static Task detached(F operation, std::optional<TaskPriority> priority = std::nullopt,
+                         const char* file = __builtin_FILE(), int line = __builtin_LINE()) {
         return start(std::move(operation), priority.value_or(TaskPriority::medium),
-                     Executor::global());
+                     Executor::global(), CallSite{file, line});
     }
 
     bool hasStarted() const { return state_ != nullptr; }
@@ -491,9 +498,10 @@ public:
     }
 
 private:
-    template <class F> static Task start(F operation, TaskPriority priority, Executor& executor) {
+    template <class F>
+    static Task start(F operation, TaskPriority priority, Executor& executor, CallSite site) {
         auto state = std::make_shared<detail::TaskState<T>>(priority, executor);
-        auto run = std::make_shared<detail::TaskRun>(state);
+        auto run = std::make_shared<detail::TaskRun>(state, site);
         run->start(detail::runOperation<T>(state, std::move(operation)).handle);
         return Task(std::move(state));
     }

@@ -89,7 +89,8 @@ public:
     // Starts `operation` (a callable returning a `Task<T>`) as a child, with the given
     // priority or the inherited one. A child added to a cancelled group starts cancelled.
     template <class F>
-    void addTask(F operation, std::optional<TaskPriority> priority = std::nullopt) {
+    void addTask(F operation, std::optional<TaskPriority> priority = std::nullopt,
+                 const char* file = __builtin_FILE(), int line = __builtin_LINE()) {
         auto context = std::make_shared<detail::TaskContext>(
             priority.value_or(detail::inheritedPriority()), Executor::global());
         bool cancelled;
@@ -102,16 +103,17 @@ public:
         if (cancelled) {
             context->cancel();
         }
-        auto run = std::make_shared<detail::TaskRun>(context);
+        auto run = std::make_shared<detail::TaskRun>(context, CallSite{file, line});
         run->start(detail::runGroupChild<T>(shared_, std::move(operation)).handle);
     }
     // Adds the child unless the group is cancelled; whether it was added.
     template <class F>
-    bool addTaskUnlessCancelled(F operation, std::optional<TaskPriority> priority = std::nullopt) {
+    bool addTaskUnlessCancelled(F operation, std::optional<TaskPriority> priority = std::nullopt,
+                                const char* file = __builtin_FILE(), int line = __builtin_LINE()) {
         if (isCancelled()) {
             return false;
         }
-        addTask(std::move(operation), priority);
+        addTask(std::move(operation), priority, file, line);
         return true;
     }
 

@@ -2,6 +2,7 @@
 #include "platform/base/Mutex.h"
 
 #include "platform/base/Bundle.h"
+#include "platform/base/DispatchQueue.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/base/ReportSink.h"
 #include "platform/base/RunLoop.h"
@@ -82,12 +83,19 @@ std::vector<std::string> describePendingWork(Nanoseconds now) {
         lines.push_back(fmt::format("RunLoop {} due {:+.3f}s from {}:{}", kind, seconds,
                                     relativeToSources(item.site.file), item.site.line));
     }
+    for (const auto& block : DispatchQueue::pendingBlocks()) {
+        lines.push_back(fmt::format("DispatchQueue \"{}\" block from {}:{}", block.label,
+                                    relativeToSources(block.site.file), block.site.line));
+    }
+    for (const auto& site : queuedGlobalJobs()) {
+        lines.push_back(
+            fmt::format("Global executor job from {}:{}", relativeToSources(site.file), site.line));
+    }
     return lines;
 }
 
 void printPendingWork(std::string_view why, const std::vector<std::string>& lines) {
-    std::fprintf(stderr, "%.*s; pending on the main run loop:\n", static_cast<int>(why.size()),
-                 why.data());
+    std::fprintf(stderr, "%.*s; pending work:\n", static_cast<int>(why.size()), why.data());
     if (lines.empty()) {
         std::fprintf(stderr, "  (nothing)\n");
     }

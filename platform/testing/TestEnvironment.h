@@ -41,8 +41,10 @@ public:
     void advance(Nanoseconds duration);
 
     // What waits on the main run loop, one line each in the order it falls due, e.g.
-    // "RunLoop block due +0.500s from platform/base/Foo.cpp:42". A nested run that goes
-    // idle, or a runUntilIdle that never settles, prints these lines to standard error.
+    // "RunLoop block due +0.500s from platform/base/Foo.cpp:42"; then what waits on the
+    // other dispatch queues ("DispatchQueue \"work\" block from ...") and on the global
+    // executor's threads ("Global executor job from ..."). A nested run that goes idle, or a
+    // runUntilIdle that never settles, prints these lines to standard error.
     std::vector<std::string> pendingWork() const;
 
     // Messages written to the unified log, in order.

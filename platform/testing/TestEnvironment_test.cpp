@@ -5,22 +5,30 @@
 #include "platform/base/RunLoop.h"
 #include "platform/base/StandardStreams.h"
 #include "platform/base/Timer.h"
+#include "platform/concurrency/Continuation.h"
+#include "platform/concurrency/Executor.h"
+#include "platform/concurrency/Task.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <functional>
+#include <future>
+#include <optional>
 
 namespace zestrel::platform::testing {
 namespace {
 
 using namespace std::chrono_literals;
+using ::testing::Contains;
 using ::testing::HasSubstr;
 
+constexpr const char* kThisFile = "platform/testing/TestEnvironment_test.cpp:";
+
 std::string postedHere(const char* kind, const char* due, int line) {
-    return std::string("RunLoop ") + kind + " due " + due +
-           " from platform/testing/TestEnvironment_test.cpp:" + std::to_string(line);
+    return std::string("RunLoop ") + kind + " due " + due + " from " + kThisFile +
+           std::to_string(line);
 }
 
 TEST(TestEnvironment, StartsAtTheFixedDateInFreshFolders) {
@@ -95,6 +103,81 @@ TEST(TestEnvironmentPendingWork, ANestedRunThatGoesIdlePrintsWhatIsLeft) {
     ::testing::internal::CaptureStderr();
     RunLoop::main().runInMode(RunLoopMode::modalPanel, [] { return true; });
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(TestEnvironmentPendingWork, ATaskIsListedWhereItWasStartedNotWhereItsExecutorPosts) {
+    TestEnvironment env;
+    std::optional<CheckedContinuation<void>> parked;
+    auto parks = [&parked]() -> Task<void> {
+        co_await withCheckedContinuation<void>(
+            [&parked](CheckedContinuation<void> continuation) { parked = continuation; });
+    };
+    // clang-format off
+    const int global = __LINE__; Task<void>::run(parks);
+    const int main = __LINE__; Task<void>::runOnMain([]() -> Task<void> { co_return; });
+    const int detached = __LINE__; Task<void>::detached([]() -> Task<void> { co_return; });
+    // clang-format on
+    EXPECT_EQ(env.pendingWork(), (std::vector<std::string>{
+                                     postedHere("block", "+0.000s", global),
+                                     postedHere("block", "+0.000s", main),
+                                     postedHere("block", "+0.000s", detached),
+                                 }));
+
+    // A suspended task that is resumed elsewhere is still named by the line that started it.
+    env.runUntilIdle();
+    ASSERT_TRUE(parked.has_value());
+    EXPECT_TRUE(env.pendingWork().empty());
+    parked->resume();
+    EXPECT_EQ(env.pendingWork(), std::vector<std::string>{postedHere("block", "+0.000s", global)});
+    env.runUntilIdle();
+}
+
+TEST(TestEnvironmentPendingWork, ABlockWaitingBehindABusySerialQueueShowsTheQueueAndItsLine) {
+    TestEnvironment env;
+    DispatchQueue queue("com.quorvik.test.busy");
+    std::promise<void> started;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    queue.async([&started, released] {
+        started.set_value();
+        released.wait();
+    });
+    started.get_future().wait();
+    // clang-format off
+    const int waiting = __LINE__; queue.async([] {});
+    // clang-format on
+    EXPECT_EQ(env.pendingWork(),
+              std::vector<std::string>{"DispatchQueue \"com.quorvik.test.busy\" "
+                                       "block from " +
+                                       std::string(kThisFile) + std::to_string(waiting)});
+
+    release.set_value();
+    queue.sync([] {}); // everything posted before it has run
+    EXPECT_TRUE(env.pendingWork().empty());
+}
+
+TEST(TestEnvironmentPendingWork, JobsQueuedOnTheGlobalExecutorsThreadsAreListed) {
+    TestEnvironment env;
+    setGlobalExecutorMode(GlobalExecutorMode::threadPool);
+    // More blockers than the pool has threads, so the job after them has to wait.
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    for (int i = 0; i < 4; ++i) {
+        Task<void>::run([released]() -> Task<void> {
+            released.wait();
+            co_return;
+        });
+    }
+    std::promise<void> done;
+    // clang-format off
+    const int queued = __LINE__; Task<void>::run([&done]() -> Task<void> { done.set_value(); co_return; });
+    // clang-format on
+    EXPECT_THAT(env.pendingWork(), Contains("Global executor job from " + std::string(kThisFile) +
+                                            std::to_string(queued)));
+
+    release.set_value();
+    done.get_future().wait();
+    setGlobalExecutorMode(GlobalExecutorMode::mainRunLoop);
 }
 
 TEST(TestEnvironmentPendingWorkDeathTest, RunUntilIdleThatNeverSettlesPrintsWhatKeepsPosting) {
