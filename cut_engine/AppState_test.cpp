@@ -5,6 +5,7 @@
 #include "cut_engine/AppPreferenceKeys.h"
 #include "hotkeys/Hotkeys.h"
 #include "platform/appkit/NSAlert.h"
+#include "platform/concurrency/ObservationRegistrar.h"
 #include "platform/desktop/Accessibility.h"
 #include "platform/desktop/EventSystem.h"
 #include "platform/desktop/InputSource.h"
@@ -424,6 +425,39 @@ TEST_F(EventTapMethodTest, CutAndPasteInForkLift) {
     EXPECT_FALSE(fs::exists(source / "b.txt"));
     EXPECT_EQ(pf::testing::DesktopEnvironment::readFile(target / "b.txt"), "beta");
     EXPECT_TRUE(finder->receivedEvents().empty());
+}
+
+TEST_F(EventTapMethodTest, ARelaunchedFinderIsTappedAgain) {
+    start();
+    env.desktop().terminate(finder->processIdentifier());
+    env.desktop().launch(pf::kFinderBundleIdentifier, true);
+    env.runUntilIdle();
+    finder = env.finder();
+    finder->openFolder(source);
+    finder->select({"a.txt"});
+    press(kVKX);
+    EXPECT_EQ(lastReceived(), (ReceivedKeyEvent{kVKC, kCommand, "c"}));
+    env.advance(600ms);
+    finder->openFolder(target);
+    press(kVKV);
+    env.runUntilIdle();
+    EXPECT_TRUE(fs::exists(target / "a.txt"));
+    EXPECT_FALSE(fs::exists(source / "a.txt"));
+}
+
+TEST_F(EventTapMethodTest, TheObservableFieldsTellTheirObservers) {
+    app = AppState::shared();
+    EXPECT_EQ(AppState::shared(), app);
+    int changes = 0;
+    pf::withObservationTracking([&] { return app->isMenuBarItemVisible(); }, [&] { ++changes; });
+    EXPECT_TRUE(app->isMenuBarItemVisible());
+    app->setIsMenuBarItemVisible(false);
+    EXPECT_EQ(changes, 1);
+    EXPECT_FALSE(app->isMenuBarItemVisible());
+
+    pf::withObservationTracking([&] { return app->eventTap(); }, [&] { ++changes; });
+    app->setUpListener();
+    EXPECT_EQ(changes, 2);
 }
 
 } // namespace

@@ -189,6 +189,16 @@ TEST_F(LegacyHotkeyMethodTest, CutThenPasteMovesTheFilesInTheFinder) {
     EXPECT_EQ(lastReceived(), (ReceivedKeyEvent{kVKV, kCommand, "v"}));
 }
 
+TEST_F(LegacyHotkeyMethodTest, CapsLockStillCutsAndCommandShiftXPasses) {
+    press(kVKX, kCommand | NSEvent::ModifierFlags::shift);
+    EXPECT_EQ(lastReceived(),
+              (ReceivedKeyEvent{kVKX, kCommand | NSEvent::ModifierFlags::shift, "X"}));
+    EXPECT_EQ(countMessages("\"CUT1\""), 0u);
+    press(kVKX, kCommand | NSEvent::ModifierFlags::capsLock);
+    EXPECT_EQ(lastReceived().keyCode, kVKC);
+    EXPECT_EQ(countMessages("\"CUT1\""), 1u);
+}
+
 TEST_F(LegacyHotkeyMethodTest, CutThenPasteMovesTheFilesInForkLift) {
     auto forkLift = env.launch<pf::FileManagerApplication>(pf::kForkLiftBundleIdentifier, true);
     forkLift->openFolder(source);
