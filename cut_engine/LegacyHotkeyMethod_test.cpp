@@ -161,6 +161,8 @@ TEST_F(LegacyHotkeyMethodTest, ACutPostsCommandCAndFollowsTheCopyAtTheThreeCheck
     }
     EXPECT_EQ(posted[1].type, pf::CGEventType::keyUp);
     EXPECT_EQ(countMessages("\"CUT1\" 0"), 1u);
+    EXPECT_THAT(env.logLines(), ::testing::Contains(::testing::StartsWith(
+                                    "\"CUT1\" 0\n\t[setUpLegacyListener() in AppState:")));
 
     const auto checksAt = [&](pf::Nanoseconds step, const std::string& name) {
         env.advance(step - 1ms);
