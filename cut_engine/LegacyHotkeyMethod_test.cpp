@@ -333,6 +333,16 @@ TEST_F(LegacyHotkeyMethodTest, AKnownOverlayGetsCommandXWithoutAWarning) {
     }));
 }
 
+TEST_F(LegacyHotkeyMethodTest, NoApplicationOwnsTheFrontWindowWhileTheScreenIsLocked) {
+    ASSERT_EQ(AppState::appOwningFrontmostWindow(true)->bundleIdentifier.rawValue,
+              pf::kFinderBundleIdentifier);
+    showWindowAboveFinder("com.apple.loginwindow", "loginwindow");
+    env.desktop().activate(
+        env.desktop().runningApplications("com.apple.loginwindow")[0]->processIdentifier());
+    EXPECT_EQ(AppState::appOwningFrontmostWindow(true), std::nullopt);
+    EXPECT_EQ(AppState::appOwningFrontmostWindow(false), std::nullopt);
+}
+
 TEST_F(LegacyHotkeyMethodTest, NothingIsCutWhileThisAppIsFrontmost) {
     env.desktop().activate(env.desktop().ownApplication()->processIdentifier());
     Hotkeys::performKeyDown(Hotkeys::Name::fromRawValue("cut"));
