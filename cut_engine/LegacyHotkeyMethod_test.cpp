@@ -8,6 +8,7 @@
 #include "foundation/StableHash.h"
 #include "hotkeys/Hotkeys.h"
 #include "platform/appkit/NSAlert.h"
+#include "platform/appkit/NSApplication.h"
 #include "platform/base/DispatchQueue.h"
 #include "platform/data/UserDefaults.h"
 #include "platform/desktop/EventSystem.h"
@@ -255,8 +256,8 @@ TEST_F(LegacyHotkeyMethodTest, ACommandXHandedOnAbandonsTheCutForGood) {
 
 TEST_F(LegacyHotkeyMethodTest, AWindowAboveTheFinderGetsCommandXWithOneWarning) {
     const auto ownPid = env.desktop().ownApplication()->processIdentifier();
-    // While the alert is up this app comes forward, as an activated accessory app does.
-    pf::DispatchQueue::main().asyncAfter(10ms, [&] { env.desktop().activate(ownPid); });
+    // A menu-bar app: the warning activates it, which brings it forward.
+    pf::NSApp().setActivationPolicy(pf::NSApplication::ActivationPolicy::accessory);
     pf::ScriptedModalResponder::install()->enqueue(pf::ModalAnswer::button("OK", 20ms));
     showWindowAboveFinder("com.example.Panel", "Panel");
     press(kVKX);

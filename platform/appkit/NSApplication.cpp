@@ -4,6 +4,7 @@
 #include "platform/appkit/NSMenu.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/base/RunLoop.h"
+#include "platform/desktop/NSRunningApplication.h"
 
 #include <algorithm>
 
@@ -59,7 +60,15 @@ void NSApplication::postAppNotification(const char* name) {
 
 void NSApplication::activate(bool /*ignoringOtherApps*/) {
     threadChecker_.check();
-    if (active_ || terminated_) {
+    if (terminated_) {
+        return;
+    }
+    // Activating comes forward on the desktop too, accessory or not, so our windows and
+    // alerts are what the person types into.
+    if (const auto own = NSRunningApplication::current()) {
+        own->activate();
+    }
+    if (active_) {
         return;
     }
     active_ = true;

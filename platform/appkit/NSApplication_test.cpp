@@ -4,6 +4,8 @@
 #include "platform/base/DispatchQueue.h"
 #include "platform/base/RunLoop.h"
 #include "platform/base/Timer.h"
+#include "platform/desktop/NSWorkspace.h"
+#include "platform/testing/DesktopEnvironment.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gmock/gmock.h>
@@ -44,6 +46,21 @@ TEST(NSApplicationTest, ActivationAndYielding) {
     app.deactivate();
     EXPECT_THAT(names, ElementsAre(NSApplicationDidBecomeActiveNotification,
                                    NSApplicationDidResignActiveNotification));
+}
+
+TEST(NSApplicationTest, ActivatingBringsThisProcessForwardEvenWhenAlreadyActive) {
+    testing::DesktopEnvironment env;
+    const auto own = env.desktop().ownApplication();
+    const auto frontmost = [] { return NSWorkspace::shared()->frontmostApplication(); };
+    ASSERT_NE(frontmost(), own);
+    NSApp().activate(true);
+    EXPECT_EQ(frontmost(), own);
+    // Another app came forward while this one still counts itself active.
+    env.desktop().activate(
+        env.desktop().runningApplications("com.apple.finder")[0]->processIdentifier());
+    ASSERT_NE(frontmost(), own);
+    NSApp().activate(true);
+    EXPECT_EQ(frontmost(), own);
 }
 
 class TerminationDelegate final : public NSApplicationDelegate {
