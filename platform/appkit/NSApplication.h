@@ -133,6 +133,17 @@ public:
                       std::function<void(bool didRecover, const Value& contextInfo)> didPresent,
                       Value contextInfo = {});
 
+    // --- Actions
+    // Sends the action by name to the target, or, without one, along the key window's
+    // responder chain from its first responder, then to the application itself. True when a
+    // responder performed it.
+    bool sendAction(const std::string& action, const std::shared_ptr<NSResponder>& target,
+                    const std::shared_ptr<NSObject>& sender);
+    // The application performs "orderFrontCharacterPalette:" (counted here).
+    bool respondsToAction(const std::string& action) const override;
+    void performAction(const std::string& action, const std::shared_ptr<NSObject>& sender) override;
+    int characterPaletteOrders() const { return characterPaletteOrders_; }
+
 private:
     friend class NSWindow;
     // Window bookkeeping told by the windows.
@@ -166,6 +177,7 @@ private:
     std::int64_t nextWindowNumber_ = 1;
     std::shared_ptr<NSMenu> mainMenu_;
     std::vector<std::shared_ptr<ModalSession>> modalSessions_;
+    int characterPaletteOrders_ = 0;
     ThreadChecker threadChecker_;
 };
 

@@ -280,6 +280,16 @@ bool NSWindow::makeFirstResponder(const std::shared_ptr<NSResponder>& responder)
     return true;
 }
 
+void NSWindow::sendEvent(const NSEvent& event) {
+    ++deliveredEvents_;
+    if (event.type() != NSEvent::EventType::keyDown) {
+        return;
+    }
+    if (auto view = std::dynamic_pointer_cast<NSView>(firstResponder())) {
+        view->performKeyEquivalent(event);
+    }
+}
+
 void NSPanel::setFloatingPanel(bool floating) {
     floatingPanel_ = floating;
     setLevel(floating ? Level::floating : Level::normal);

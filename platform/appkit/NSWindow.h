@@ -3,6 +3,7 @@
 #include "platform/appkit/NSResponder.h"
 #include "platform/base/Geometry.h"
 #include "platform/base/NotificationCenter.h"
+#include "platform/desktop/NSEvent.h"
 #include "platform/desktop/NSScreen.h"
 
 #include <cstdint>
@@ -200,6 +201,11 @@ public:
     std::shared_ptr<NSResponder> firstResponder() const { return firstResponder_.lock(); }
     bool makeFirstResponder(const std::shared_ptr<NSResponder>& responder);
 
+    // An event for this window: a key down is offered to the first responder's key
+    // equivalents when it is a view. Every event that reaches this point is counted.
+    virtual void sendEvent(const NSEvent& event);
+    int deliveredEventCount() const { return deliveredEvents_; }
+
 protected:
     // The shared pointer that owns this window.
     std::shared_ptr<NSWindow> self();
@@ -235,6 +241,7 @@ private:
     std::vector<Sheet> sheets_;
     std::weak_ptr<NSWindow> sheetParent_;
     std::weak_ptr<NSResponder> firstResponder_;
+    int deliveredEvents_ = 0;
 };
 
 inline constexpr NSWindow::StyleMask NSWindow::StyleMask::borderless{0};

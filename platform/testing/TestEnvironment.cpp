@@ -9,6 +9,7 @@
 #include "platform/concurrency/Executor.h"
 #include "platform/desktop/Accessibility.h"
 #include "platform/desktop/Desktop.h"
+#include "platform/desktop/DisplayOptions.h"
 #include "platform/desktop/EventSystem.h"
 #include "platform/desktop/InputSource.h"
 #include "platform/desktop/NSEvent.h"
@@ -48,6 +49,7 @@ void resetDesktopInput() {
     EventSystem::setCurrent(nullptr);
     InputSources::setCurrent(nullptr);
     Accessibility::setCurrent(nullptr);
+    DisplayOptions::setCurrent(nullptr);
 }
 
 std::optional<std::string> environmentValue(const char* name) {
