@@ -8,6 +8,7 @@
 #include "platform/desktop/NSWorkspace.h"
 
 #include <cmath>
+#include <limits>
 
 namespace zestrel {
 
@@ -95,6 +96,19 @@ void constrainSize(const std::shared_ptr<NSView>& view, CGFloat width, CGFloat h
         NSLayoutConstraint::make(view, Attribute::height, nullptr, Attribute::notAnAttribute,
                                  height),
     });
+}
+
+void ExpansionTextField::setFrame(const platform::CGRect& frame) {
+    NSTextField::setFrame(frame);
+    // The expansion frame is empty exactly when the text fits the field.
+    const CGFloat needed = sizeThatFits(CGSize{std::numeric_limits<CGFloat>::infinity(),
+                                               std::numeric_limits<CGFloat>::infinity()})
+                               .width;
+    if (needed > frame.size.width) {
+        setToolTip(stringValue());
+    } else {
+        setToolTip(std::nullopt);
+    }
 }
 
 void NoClippingView::awakeFromNib() {

@@ -59,4 +59,12 @@ public:
     void awakeFromNib();
 };
 
+// A text field that shows its whole text as a tooltip while the text does not fit.
+class ExpansionTextField : public platform::NSTextField {
+public:
+    using NSTextField::NSTextField;
+    std::string className() const override { return "Zestrel.ExpansionTextField"; }
+    void setFrame(const platform::CGRect& frame) override;
+};
+
 } // namespace zestrel

@@ -101,5 +101,17 @@ TEST(SmallViewsTest, NonInteractiveViewLetsClicksThroughAndDragsTheWindow) {
     EXPECT_FALSE(unclipped->layer()->masksToBounds());
 }
 
+TEST(SmallViewsTest, ExpansionTextFieldShowsItsTextAsATooltipOnlyWhileTruncated) {
+    testing::TestEnvironment env;
+    auto field = std::make_shared<ExpansionTextField>();
+    field->setStringValue("A rather long file name.txt"); // 27 characters, 6.5 points each
+    field->setFrame(CGRect(0, 0, 400, 20));
+    EXPECT_EQ(field->toolTip(), std::nullopt);
+    field->setFrame(CGRect(0, 0, 100, 20));
+    EXPECT_EQ(field->toolTip(), "A rather long file name.txt");
+    field->setFrame(CGRect(0, 0, 400, 20));
+    EXPECT_EQ(field->toolTip(), std::nullopt);
+}
+
 } // namespace
 } // namespace zestrel

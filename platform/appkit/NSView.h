@@ -44,7 +44,7 @@ public:
     std::string className() const override { return "NSView"; }
 
     const CGRect& frame() const { return frame_; }
-    void setFrame(const CGRect& frame) { frame_ = frame; }
+    virtual void setFrame(const CGRect& frame) { frame_ = frame; }
     void setFrameSize(CGSize size) { frame_.size = size; }
     void setFrameOrigin(CGPoint origin) { frame_.origin = origin; }
     CGRect bounds() const { return CGRect{CGPoint{}, frame_.size}; }
