@@ -62,8 +62,25 @@ void NSTextView::replaceSelection(const std::string& text) {
 }
 
 void NSTextView::insertText(const std::string& text) {
-    if (editable_) {
-        replaceSelection(text);
+    if (!editable_) {
+        return;
+    }
+    replaceSelection(text);
+    if (auto delegate = delegate_.lock()) {
+        delegate->textDidChange(
+            Notification{NSTextDidChangeNotification, Value(shared_from_this()), {}});
+    }
+}
+
+void NSTextView::doCommandBySelector(const std::string& selector) {
+    if (auto delegate = delegate_.lock();
+        delegate && delegate->doCommandBySelector(*this, selector)) {
+        return;
+    }
+    if (selector == "insertTab:") {
+        insertText("\t");
+    } else if (selector == "insertNewline:") {
+        insertText("\n");
     }
 }
 

@@ -1,6 +1,7 @@
 #include "platform/appkit/NSApplication.h"
 #include "platform/appkit/NSView.h"
 #include "platform/appkit/NSWindow.h"
+#include "platform/desktop/CGEvent.h"
 #include "platform/desktop/NSPasteboard.h"
 #include "platform/testing/DesktopEnvironment.h"
 
@@ -67,6 +68,30 @@ TEST_F(TextViewEditingTest, ActionsWithoutAResponderFallToTheApplication) {
     EXPECT_EQ(NSApp().characterPaletteOrders(), 1);
     auto button = NSButton::withTitle("OK");
     EXPECT_FALSE(NSApp().sendAction("copy:", button, nullptr)) << "a given target is not passed on";
+}
+
+TEST_F(TextViewEditingTest, KeysTypeIntoTheFocusedTextAndTheKeyViewLoopGoesRound) {
+    auto press = [&](std::uint16_t keyCode, NSEvent::ModifierFlags flags = {}) {
+        auto event = CGEventCreateKeyboardEvent(nullptr, keyCode, true);
+        CGEventSetFlags(event, CGEventFlags{flags.rawValue});
+        window->sendEvent(*NSEvent::eventWithCGEvent(event));
+    };
+    textView->setString("");
+    press(0);                                // a
+    press(0, NSEvent::ModifierFlags::shift); // A
+    press(48);                               // Tab, typed: no delegate takes it
+    press(36);                               // Return
+    press(0, NSEvent::ModifierFlags::command);
+    EXPECT_EQ(textView->string(), "aA\t\n");
+
+    auto field = std::make_shared<NSTextField>();
+    window->contentView()->addSubview(field);
+    window->selectNextKeyView();
+    EXPECT_EQ(window->firstResponder(), field);
+    window->selectNextKeyView();
+    EXPECT_EQ(window->firstResponder(), textView) << "round from the last to the first";
+    window->selectPreviousKeyView();
+    EXPECT_EQ(window->firstResponder(), field);
 }
 
 } // namespace

@@ -238,6 +238,22 @@ private:
     std::string textColorName_ = "labelColor";
 };
 
+inline constexpr const char* NSTextDidChangeNotification = "NSTextDidChangeNotification";
+
+class NSTextView;
+
+// What a text view tells its delegate: its text changed (the notification's object is the
+// text view), and, before it runs a command of the key bindings ("insertTab:",
+// "insertBacktab:", "insertNewline:"), whether the delegate runs it instead.
+class NSTextViewDelegate {
+public:
+    virtual ~NSTextViewDelegate() = default;
+    virtual void textDidChange(const Notification& /*notification*/) {}
+    virtual bool doCommandBySelector(NSTextView& /*textView*/, const std::string& /*selector*/) {
+        return false;
+    }
+};
+
 // A block of text, usually inside a scroll view.
 class NSTextView : public NSView {
 public:
@@ -248,7 +264,11 @@ public:
     std::string className() const override { return "NSTextView"; }
 
     const std::string& string() const { return string_; }
-    void setString(std::string text) { string_ = std::move(text); }
+    // Replacing the text puts the insertion point at its end.
+    void setString(std::string text) {
+        string_ = std::move(text);
+        selection_ = Range{string_.size(), 0};
+    }
     bool isEditable() const { return editable_; }
     void setEditable(bool editable) { editable_ = editable; }
     bool drawsBackground() const { return drawsBackground_; }
@@ -273,6 +293,11 @@ public:
     void setAllowsUndo(bool allows) { allowsUndo_ = allows; }
     // The user's typing: replaces the selection.
     void insertText(const std::string& text);
+    // A command of the key bindings: the delegate may take it; otherwise a tab or a new line
+    // is typed, and other commands do nothing.
+    void doCommandBySelector(const std::string& selector);
+    std::shared_ptr<NSTextViewDelegate> delegate() const { return delegate_.lock(); }
+    void setDelegate(const std::shared_ptr<NSTextViewDelegate>& delegate) { delegate_ = delegate; }
 
     // The editing actions: "cut:", "copy:", "paste:", "selectAll:", and "undo:" and "redo:"
     // while undo is allowed. Copies go to the general pasteboard as plain text.
@@ -292,6 +317,7 @@ private:
     void replaceSelection(const std::string& text);
     Range clamped(Range range) const;
 
+    std::weak_ptr<NSTextViewDelegate> delegate_;
     Range selection_;
     bool allowsUndo_ = false;
     std::vector<std::string> undoStack_;

@@ -202,8 +202,14 @@ public:
     bool makeFirstResponder(const std::shared_ptr<NSResponder>& responder);
 
     // An event for this window: a key down is offered to the first responder's key
-    // equivalents when it is a view. Every event that reaches this point is counted.
+    // equivalents when it is a view; one that none takes is typed into a first responder
+    // that is a text view (Tab and Shift-Tab as its insert-tab and insert-backtab commands,
+    // Return as insert-newline). Every event that reaches this point is counted.
     virtual void sendEvent(const NSEvent& event);
+    // Moves the focus to the next (or previous) view of the content view that accepts it,
+    // in the order of the view tree, round from the last to the first.
+    void selectNextKeyView();
+    void selectPreviousKeyView();
     int deliveredEventCount() const { return deliveredEvents_; }
 
 protected:
