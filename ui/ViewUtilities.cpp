@@ -111,6 +111,12 @@ void ExpansionTextField::setFrame(const platform::CGRect& frame) {
     }
 }
 
+bool isDarkMode(const platform::NSAppearance& appearance) {
+    return appearance.bestMatchFromAppearancesWithNames(
+               {platform::NSAppearanceNameDarkAqua, platform::NSAppearanceNameAqua}) ==
+           platform::NSAppearanceNameDarkAqua;
+}
+
 void NoClippingView::awakeFromNib() {
     setWantsLayer(true);
     layer()->setMasksToBounds(false);

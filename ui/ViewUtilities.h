@@ -2,6 +2,8 @@
 
 #include "foundation/AddedToSuperviewObserverView.h"
 #include "foundation/Duration.h"
+#include "platform/appkit/NSAppearance.h"
+#include "platform/appkit/NSImageView.h"
 #include "platform/appkit/NSView.h"
 
 #include <memory>
@@ -48,6 +50,19 @@ public:
     bool mouseDownCanMoveWindow() const override { return true; }
     bool acceptsFirstMouse(const platform::NSEvent* /*event*/) const override { return false; }
 };
+
+// An image view that lets clicks through, as NonInteractiveView does.
+class NonInteractiveImageView : public platform::NSImageView {
+public:
+    using NSImageView::NSImageView;
+    std::string className() const override { return "Zestrel.NonInteractiveImageView"; }
+    std::shared_ptr<NSView> hitTest(platform::CGPoint /*point*/) override { return nullptr; }
+    bool mouseDownCanMoveWindow() const override { return true; }
+    bool acceptsFirstMouse(const platform::NSEvent* /*event*/) const override { return false; }
+};
+
+// Whether the appearance is a dark one: its best match among dark and light aqua is dark.
+bool isDarkMode(const platform::NSAppearance& appearance);
 
 // A view whose drawing is not clipped to its bounds.
 class NoClippingView : public platform::NSView {

@@ -95,10 +95,22 @@ TEST(SmallViewsTest, NonInteractiveViewLetsClicksThroughAndDragsTheWindow) {
     EXPECT_TRUE(view->mouseDownCanMoveWindow());
     EXPECT_FALSE(view->acceptsFirstMouse(nullptr));
 
+    auto image = std::make_shared<NonInteractiveImageView>();
+    EXPECT_EQ(image->hitTest(CGPoint{1, 1}), nullptr);
+    EXPECT_TRUE(image->mouseDownCanMoveWindow());
+
     auto unclipped = std::make_shared<NoClippingView>();
     unclipped->awakeFromNib();
     EXPECT_FALSE(unclipped->wantsDefaultClipping());
     EXPECT_FALSE(unclipped->layer()->masksToBounds());
+}
+
+TEST(AppearanceTest, DarkAndVibrantDarkAreDarkAndEverythingElseIsNot) {
+    EXPECT_TRUE(isDarkMode(NSAppearance(NSAppearanceNameDarkAqua)));
+    EXPECT_TRUE(isDarkMode(NSAppearance(NSAppearanceNameVibrantDark)));
+    EXPECT_FALSE(isDarkMode(NSAppearance(NSAppearanceNameAqua)));
+    EXPECT_FALSE(isDarkMode(NSAppearance(NSAppearanceNameVibrantLight)));
+    EXPECT_FALSE(isDarkMode(NSAppearance("NSAppearanceNameAccessibilityHighContrastAqua")));
 }
 
 TEST(SmallViewsTest, ExpansionTextFieldShowsItsTextAsATooltipOnlyWhileTruncated) {

@@ -65,6 +65,14 @@ void toggle2(NSWindow& window, bool forceClose) {
     }
 }
 
+void toggle(platform::QLPreviewPanel& panel) {
+    if (panel.isVisible()) {
+        panel.orderOut();
+    } else {
+        panel.makeKeyAndOrderFront();
+    }
+}
+
 UserInteractionPausableWindow::UserInteractionPausableWindow(platform::CGRect contentRect,
                                                              StyleMask styleMask,
                                                              BackingStoreType backing, bool defer)

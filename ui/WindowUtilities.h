@@ -3,6 +3,7 @@
 #include "foundation/ApplicationActivation.h"
 #include "platform/appkit/NSView.h"
 #include "platform/appkit/NSWindow.h"
+#include "platform/appkit/QLPreviewPanel.h"
 #include "platform/concurrency/Publisher.h"
 #include "platform/concurrency/Subjects.h"
 
@@ -38,6 +39,9 @@ void toggle(platform::NSWindow& window);
 // Shows a hidden window as key (bringing the app forward); closes a visible one, without
 // asking its delegate when `forceClose`.
 void toggle2(platform::NSWindow& window, bool forceClose);
+
+// Hides the Quick Look panel when it shows, and shows it as key otherwise.
+void toggle(platform::QLPreviewPanel& panel);
 
 // A window that can stop taking the user's clicks, typing, scrolling and gestures for a
 // while; pointer movement and every other event still arrive. It never offers the toolbar

@@ -52,6 +52,12 @@ TEST(WindowToggleTest, ToggleClosesOnlyAKeyWindowAndBringsAnyOtherForward) {
     EXPECT_FALSE(window->isVisible()) << "a forced close does not ask";
     toggle2(*window, true);
     EXPECT_TRUE(window->isKeyWindow());
+
+    auto panel = QLPreviewPanel::sharedPreviewPanel();
+    toggle(*panel);
+    EXPECT_TRUE(panel->isVisible());
+    toggle(*panel);
+    EXPECT_FALSE(panel->isVisible());
 }
 
 TEST(WindowLevelTest, NamedLevelsFollowTheWindowServer) {
