@@ -66,7 +66,9 @@ std::vector<std::shared_ptr<NSStatusItem>> statusItems(const platform::NSStatusB
 }
 
 platform::Task<void> waitUntilVisible(std::shared_ptr<NSStatusItem> item) {
-    auto [stream, continuation] = platform::AsyncStream<bool>::makeStream();
+    auto made = platform::AsyncStream<bool>::makeStream();
+    auto stream = std::move(made.first);
+    const auto continuation = made.second; // a named variable: clang cannot capture bindings
     const auto token = item->addObserver(
         "isVisible",
         platform::NSKeyValueObservingOptionInitial | platform::NSKeyValueObservingOptionNew,
