@@ -153,6 +153,17 @@ public:
                       std::function<void(bool didRecover, const Value& contextInfo)> didPresent,
                       Value contextInfo = {});
 
+    // --- Actions
+    // Sends the action by name to the target, or, without one, along the key window's
+    // responder chain from its first responder, then to the application itself. True when a
+    // responder performed it.
+    bool sendAction(const std::string& action, const std::shared_ptr<NSResponder>& target,
+                    const std::shared_ptr<NSObject>& sender);
+    // The application performs "orderFrontCharacterPalette:" (counted here).
+    bool respondsToAction(const std::string& action) const override;
+    void performAction(const std::string& action, const std::shared_ptr<NSObject>& sender) override;
+    int characterPaletteOrders() const { return characterPaletteOrders_; }
+
 private:
     friend class NSWindow;
     // Window bookkeeping told by the windows.
@@ -190,6 +201,7 @@ private:
     std::vector<std::shared_ptr<ModalSession>> modalSessions_;
     std::deque<std::shared_ptr<NSEvent>> eventQueue_;
     int eventTrackingDepth_ = 0;
+    int characterPaletteOrders_ = 0;
     ThreadChecker threadChecker_;
 };
 

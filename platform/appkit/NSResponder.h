@@ -3,6 +3,7 @@
 #include "platform/base/Value.h"
 
 #include <memory>
+#include <string>
 
 namespace zestrel::platform {
 
@@ -13,6 +14,15 @@ public:
     std::string className() const override { return "NSResponder"; }
     std::shared_ptr<NSResponder> nextResponder() const { return nextResponder_.lock(); }
     void setNextResponder(const std::shared_ptr<NSResponder>& next) { nextResponder_ = next; }
+
+    // Target-action by name ("copy:", "selectAll:"): whether this responder implements the
+    // action, and performing it.
+    virtual bool respondsToAction(const std::string& /*action*/) const { return false; }
+    virtual void performAction(const std::string& /*action*/,
+                               const std::shared_ptr<NSObject>& /*sender*/) {}
+    // Performs the action here when this responder implements it, else asks the next
+    // responder; false when no responder in the chain did.
+    bool tryToPerform(const std::string& action, const std::shared_ptr<NSObject>& sender);
 
 private:
     std::weak_ptr<NSResponder> nextResponder_;

@@ -1,5 +1,7 @@
 #include "platform/appkit/NSStatusBar.h"
 
+#include "platform/appkit/NSPointerArray.h"
+
 #include "platform/base/ProcessLocal.h"
 #include "platform/desktop/NSScreen.h"
 
@@ -168,6 +170,17 @@ void NSStatusBar::relayout() {
             right -= widthFor((*it)->length(), thickness());
         }
     }
+}
+
+Value NSStatusBar::valueForKey(const std::string& key) const {
+    if (key != "_statusItems") {
+        return Value();
+    }
+    auto list = std::make_shared<NSPointerArray>();
+    for (const auto& item : items()) {
+        list->addPointer(item);
+    }
+    return Value(std::shared_ptr<NSObject>(list));
 }
 
 } // namespace zestrel::platform

@@ -97,6 +97,9 @@ public:
 
     // The items the bar holds, in the bar's order (its private list; the newest first).
     std::vector<std::shared_ptr<NSStatusItem>> items() const;
+    // Key-value coding of the bar's private properties: "_statusItems" is the items as a
+    // pointer array; any other key answers nothing (the bar does not respond to it).
+    Value valueForKey(const std::string& key) const;
 
 private:
     friend class NSStatusItem;

@@ -1,5 +1,7 @@
 #include "platform/appkit/NSView.h"
 
+#include "platform/appkit/NSGestureRecognizer.h"
+#include "platform/appkit/NSLayoutConstraint.h"
 #include "platform/appkit/NSWindow.h"
 
 #include <algorithm>
@@ -71,6 +73,113 @@ void NSView::describeOutline(OutlineNode& node) const {
     node.kind = "view";
 }
 
+void NSView::setWantsLayer(bool wants) {
+    wantsLayer_ = wants;
+    if (wants && !layer_) {
+        layer_ = std::make_shared<CALayer>();
+    }
+}
+
+std::shared_ptr<NSView> NSView::hitTest(CGPoint /*point*/) {
+    return std::static_pointer_cast<NSView>(shared_from_this());
+}
+
+void NSView::addGestureRecognizer(const std::shared_ptr<NSGestureRecognizer>& recognizer) {
+    if (!recognizer) {
+        return;
+    }
+    if (auto old = recognizer->view(); old && old.get() != this) {
+        old->removeGestureRecognizer(recognizer);
+    }
+    if (std::find(gestureRecognizers_.begin(), gestureRecognizers_.end(), recognizer) ==
+        gestureRecognizers_.end()) {
+        gestureRecognizers_.push_back(recognizer);
+    }
+    recognizer->view_ = std::static_pointer_cast<NSView>(shared_from_this());
+}
+
+void NSView::removeGestureRecognizer(const std::shared_ptr<NSGestureRecognizer>& recognizer) {
+    if (!recognizer || std::erase(gestureRecognizers_, recognizer) == 0) {
+        return;
+    }
+    recognizer->view_.reset();
+}
+
+void NSView::click() {
+    // The recognizers' actions may change the views; keep this one alive meanwhile.
+    auto self = std::static_pointer_cast<NSView>(shared_from_this());
+    for (auto view = self; view; view = view->superview()) {
+        const auto recognizers = view->gestureRecognizers_;
+        for (const auto& recognizer : recognizers) {
+            if (recognizer->recognize()) {
+                return;
+            }
+        }
+    }
+    mouseClicked();
+}
+
+bool NSView::isClickable() const {
+    if (hasClickHandling()) {
+        return true;
+    }
+    for (const NSView* view = this; view; view = view->superview_.lock().get()) {
+        for (const auto& recognizer : view->gestureRecognizers_) {
+            if (recognizer->isEnabled()) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void NSView::scaleUnitSquareToSize(CGSize size) {
+    unitScale_.width *= size.width;
+    unitScale_.height *= size.height;
+}
+
+CGSize NSView::convertSizeToWindow(CGSize size) const {
+    for (const NSView* view = this; view; view = view->superview_.lock().get()) {
+        size.width *= view->unitScale_.width;
+        size.height *= view->unitScale_.height;
+    }
+    return size;
+}
+
+CGSize NSView::convertSizeFromWindow(CGSize size) const {
+    for (const NSView* view = this; view; view = view->superview_.lock().get()) {
+        size.width /= view->unitScale_.width;
+        size.height /= view->unitScale_.height;
+    }
+    return size;
+}
+
+std::shared_ptr<NSLayoutConstraint> NSLayoutConstraint::make(const std::shared_ptr<NSView>& first,
+                                                             Attribute firstAttribute,
+                                                             const std::shared_ptr<NSView>& second,
+                                                             Attribute secondAttribute,
+                                                             CGFloat constant) {
+    auto constraint = std::make_shared<NSLayoutConstraint>();
+    constraint->first_ = first;
+    constraint->firstAttribute_ = firstAttribute;
+    constraint->second_ = second;
+    constraint->secondAttribute_ = secondAttribute;
+    constraint->constant_ = constant;
+    return constraint;
+}
+
+void NSLayoutConstraint::activateConstraints(
+    const std::vector<std::shared_ptr<NSLayoutConstraint>>& all) {
+    for (const auto& constraint : all) {
+        auto view = constraint ? constraint->firstItem() : nullptr;
+        if (!view || constraint->active_) {
+            continue;
+        }
+        constraint->active_ = true;
+        view->constraints_.push_back(constraint);
+    }
+}
+
 bool NSControl::sendAction() {
     if (!enabled_ || !action_) {
         return false;
@@ -94,6 +203,34 @@ std::shared_ptr<NSTextField> NSTextField::labelWithString(std::string text) {
 void NSTextField::describeOutline(OutlineNode& node) const {
     node.kind = editable_ ? "field" : "text";
     node.label = stringValue_;
+}
+
+CGSize NSTextField::sizeThatFits(CGSize bounds) const {
+    const CGFloat charWidth = font().pointSize / 2;
+    const CGFloat lineHeight = font().pointSize * 1.2;
+    const CGFloat natural = static_cast<CGFloat>(stringValue_.size()) * charWidth;
+    if (natural <= bounds.width || bounds.width < charWidth) {
+        return CGSize{natural, lineHeight};
+    }
+    const auto perLine = static_cast<std::size_t>(bounds.width / charWidth);
+    const std::size_t lines = (stringValue_.size() + perLine - 1) / perLine;
+    return CGSize{static_cast<CGFloat>(perLine) * charWidth,
+                  static_cast<CGFloat>(lines) * lineHeight};
+}
+
+void NSTextField::userTypes(std::string text) {
+    stringValue_ = std::move(text);
+    if (auto delegate = delegate_.lock()) {
+        delegate->controlTextDidChange(
+            Notification{NSControlTextDidChangeNotification, Value(shared_from_this()), {}});
+    }
+}
+
+void NSTextField::userEndsEditing() {
+    if (auto delegate = delegate_.lock()) {
+        delegate->controlTextDidEndEditing(
+            Notification{NSControlTextDidEndEditingNotification, Value(shared_from_this()), {}});
+    }
 }
 
 std::shared_ptr<NSScrollView> NSTextView::scrollableTextView() {
@@ -171,7 +308,7 @@ void NSButton::describeOutline(OutlineNode& node) const {
     std::weak_ptr<const NSObject> weak = weak_from_this();
     node.click = [weak] {
         if (auto self = std::const_pointer_cast<NSObject>(weak.lock())) {
-            std::static_pointer_cast<NSButton>(self)->performClick();
+            std::static_pointer_cast<NSButton>(self)->click();
         }
     };
 }

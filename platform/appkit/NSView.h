@@ -1,9 +1,11 @@
 #pragma once
 
+#include "platform/appkit/CALayer.h"
 #include "platform/appkit/NSImage.h"
 #include "platform/appkit/NSResponder.h"
 #include "platform/appkit/TextOutline.h"
 #include "platform/base/Geometry.h"
+#include "platform/base/NotificationCenter.h"
 #include "platform/desktop/NSEvent.h"
 
 #include <cstdint>
@@ -15,6 +17,8 @@
 
 namespace zestrel::platform {
 
+class NSGestureRecognizer;
+class NSLayoutConstraint;
 class NSWindow;
 
 // The system font by its size; nothing is drawn, so that is all a font is here.
@@ -40,7 +44,7 @@ public:
     std::string className() const override { return "NSView"; }
 
     const CGRect& frame() const { return frame_; }
-    void setFrame(const CGRect& frame) { frame_ = frame; }
+    virtual void setFrame(const CGRect& frame) { frame_ = frame; }
     void setFrameSize(CGSize size) { frame_.size = size; }
     void setFrameOrigin(CGPoint origin) { frame_.origin = origin; }
     CGRect bounds() const { return CGRect{CGPoint{}, frame_.size}; }
@@ -68,7 +72,57 @@ public:
     // What the view shows in the text outline; its subviews follow as children.
     virtual void describeOutline(OutlineNode& node) const;
 
+    // Layer backing. Asking for a layer makes one when the view has none.
+    bool wantsLayer() const { return wantsLayer_; }
+    void setWantsLayer(bool wants);
+    std::shared_ptr<CALayer> layer() const { return layer_; }
+    virtual void setLayer(std::shared_ptr<CALayer> layer) { layer_ = std::move(layer); }
+    bool needsDisplay() const { return needsDisplay_; }
+    void setNeedsDisplay(bool needs) { needsDisplay_ = needs; }
+    const std::optional<std::string>& toolTip() const { return toolTip_; }
+    void setToolTip(std::optional<std::string> text) { toolTip_ = std::move(text); }
+    virtual bool wantsDefaultClipping() const { return true; }
+
+    // Mouse handling: the view a click at the point goes to (this view by default, nothing
+    // for a view that lets clicks through), whether the first click on an inactive window
+    // already counts, and whether dragging on the view moves its window.
+    virtual std::shared_ptr<NSView> hitTest(CGPoint point);
+    virtual bool acceptsFirstMouse(const NSEvent* /*event*/) const { return false; }
+    virtual bool mouseDownCanMoveWindow() const { return false; }
+    // Keyboard shortcuts offered to the view before ordinary key handling; true when taken.
+    virtual bool performKeyEquivalent(const NSEvent& /*event*/) { return false; }
+
+    void addGestureRecognizer(const std::shared_ptr<NSGestureRecognizer>& recognizer);
+    void removeGestureRecognizer(const std::shared_ptr<NSGestureRecognizer>& recognizer);
+    std::vector<std::shared_ptr<NSGestureRecognizer>> gestureRecognizers() const {
+        return gestureRecognizers_;
+    }
+    // A user's click on the view: the recognizers of the view and then of its ancestors see
+    // it first, and the first that is enabled takes it; otherwise the view handles it.
+    void click();
+    // Whether a click here would reach a recognizer or the view's own click handling.
+    bool isClickable() const;
+
+    // The scale of the view's coordinates (1 × 1 unless scaled), and sizes converted
+    // between the view and its window through every scale on the way.
+    void scaleUnitSquareToSize(CGSize size);
+    CGSize convertSizeToWindow(CGSize size) const;
+    CGSize convertSizeFromWindow(CGSize size) const;
+
+    // Auto Layout: constraints the view keeps (see NSLayoutConstraint).
+    bool translatesAutoresizingMaskIntoConstraints() const { return translatesMask_; }
+    void setTranslatesAutoresizingMaskIntoConstraints(bool translates) {
+        translatesMask_ = translates;
+    }
+    std::vector<std::shared_ptr<NSLayoutConstraint>> constraints() const { return constraints_; }
+
+protected:
+    // A user's click that no recognizer took.
+    virtual void mouseClicked() {}
+    virtual bool hasClickHandling() const { return false; }
+
 private:
+    friend class NSLayoutConstraint;
     friend class NSWindow;
     // The window's content view and everything under it follow the window.
     void moveToWindow(const std::shared_ptr<NSWindow>& window);
@@ -79,6 +133,14 @@ private:
     std::vector<std::shared_ptr<NSView>> subviews_;
     std::weak_ptr<NSView> superview_;
     std::weak_ptr<NSWindow> window_;
+    bool wantsLayer_ = false;
+    std::shared_ptr<CALayer> layer_;
+    bool needsDisplay_ = false;
+    std::optional<std::string> toolTip_;
+    std::vector<std::shared_ptr<NSGestureRecognizer>> gestureRecognizers_;
+    CGSize unitScale_{1, 1};
+    bool translatesMask_ = true;
+    std::vector<std::shared_ptr<NSLayoutConstraint>> constraints_;
 };
 
 // The state of a check box or a menu item.
@@ -93,7 +155,7 @@ public:
     std::string className() const override { return "NSControl"; }
 
     bool isEnabled() const { return enabled_; }
-    void setEnabled(bool enabled) { enabled_ = enabled; }
+    virtual void setEnabled(bool enabled) { enabled_ = enabled; }
     std::int64_t tag() const { return tag_; }
     void setTag(std::int64_t tag) { tag_ = tag; }
     const Action& action() const { return action_; }
@@ -109,6 +171,20 @@ private:
     std::int64_t tag_ = 0;
     Action action_;
     NSFont font_;
+};
+
+inline constexpr const char* NSControlTextDidChangeNotification =
+    "NSControlTextDidChangeNotification";
+inline constexpr const char* NSControlTextDidEndEditingNotification =
+    "NSControlTextDidEndEditingNotification";
+
+// What a text control tells its delegate while the user edits it; the notification's
+// object is the control.
+class NSControlTextEditingDelegate {
+public:
+    virtual ~NSControlTextEditingDelegate() = default;
+    virtual void controlTextDidChange(const Notification& /*notification*/) {}
+    virtual void controlTextDidEndEditing(const Notification& /*notification*/) {}
 };
 
 // A line or block of text: a label or an input field.
@@ -136,12 +212,46 @@ public:
     bool acceptsFirstResponder() const override { return editable_ || selectable_; }
     void describeOutline(OutlineNode& node) const override;
 
+    const std::optional<std::string>& placeholderString() const { return placeholder_; }
+    void setPlaceholderString(std::optional<std::string> text) { placeholder_ = std::move(text); }
+    std::shared_ptr<NSControlTextEditingDelegate> delegate() const { return delegate_.lock(); }
+    void setDelegate(const std::shared_ptr<NSControlTextEditingDelegate>& delegate) {
+        delegate_ = delegate;
+    }
+    // The size the text needs within the given bounds. Nothing is typeset here: a character
+    // takes half the font's size in width and a line 1.2 times its size in height; text
+    // wider than the bounds wraps onto more lines.
+    CGSize sizeThatFits(CGSize bounds) const;
+
+    // The user's editing: typing replaces the text and tells the delegate (text did change,
+    // with this field as the object); ending the edit tells it too.
+    void userTypes(std::string text);
+    void userEndsEditing();
+
 private:
+    std::optional<std::string> placeholder_;
+    std::weak_ptr<NSControlTextEditingDelegate> delegate_;
     std::string stringValue_;
     bool editable_ = true;
     bool selectable_ = true;
     bool drawsBackground_ = true;
     std::string textColorName_ = "labelColor";
+};
+
+inline constexpr const char* NSTextDidChangeNotification = "NSTextDidChangeNotification";
+
+class NSTextView;
+
+// What a text view tells its delegate: its text changed (the notification's object is the
+// text view), and, before it runs a command of the key bindings ("insertTab:",
+// "insertBacktab:", "insertNewline:"), whether the delegate runs it instead.
+class NSTextViewDelegate {
+public:
+    virtual ~NSTextViewDelegate() = default;
+    virtual void textDidChange(const Notification& /*notification*/) {}
+    virtual bool doCommandBySelector(NSTextView& /*textView*/, const std::string& /*selector*/) {
+        return false;
+    }
 };
 
 // A block of text, usually inside a scroll view.
@@ -154,7 +264,11 @@ public:
     std::string className() const override { return "NSTextView"; }
 
     const std::string& string() const { return string_; }
-    void setString(std::string text) { string_ = std::move(text); }
+    // Replacing the text puts the insertion point at its end.
+    void setString(std::string text) {
+        string_ = std::move(text);
+        selection_ = Range{string_.size(), 0};
+    }
     bool isEditable() const { return editable_; }
     void setEditable(bool editable) { editable_ = editable; }
     bool drawsBackground() const { return drawsBackground_; }
@@ -167,7 +281,47 @@ public:
     bool acceptsFirstResponder() const override { return true; }
     void describeOutline(OutlineNode& node) const override;
 
+    // The selection as a byte range of the text.
+    struct Range {
+        std::size_t location = 0;
+        std::size_t length = 0;
+        bool operator==(const Range&) const = default;
+    };
+    Range selectedRange() const { return selection_; }
+    void setSelectedRange(Range range);
+    bool allowsUndo() const { return allowsUndo_; }
+    void setAllowsUndo(bool allows) { allowsUndo_ = allows; }
+    // The user's typing: replaces the selection.
+    void insertText(const std::string& text);
+    // A command of the key bindings: the delegate may take it; otherwise a tab or a new line
+    // is typed, and other commands do nothing.
+    void doCommandBySelector(const std::string& selector);
+    std::shared_ptr<NSTextViewDelegate> delegate() const { return delegate_.lock(); }
+    void setDelegate(const std::shared_ptr<NSTextViewDelegate>& delegate) { delegate_ = delegate; }
+
+    // The editing actions: "cut:", "copy:", "paste:", "selectAll:", and "undo:" and "redo:"
+    // while undo is allowed. Copies go to the general pasteboard as plain text.
+    bool respondsToAction(const std::string& action) const override;
+    void performAction(const std::string& action, const std::shared_ptr<NSObject>& sender) override;
+
+    // How a command-key event is offered to a text view. A hook installed for the process
+    // (the application's own edit shortcuts) sees it first; it answers taken (true), refused
+    // (false) or not its business (nothing), in which case the standard handling runs, which
+    // takes no command key here, as a text view in an application without an Edit menu.
+    using KeyEquivalentHook =
+        std::function<std::optional<bool>(NSTextView& view, const NSEvent& event)>;
+    static void setKeyEquivalentHook(KeyEquivalentHook hook);
+    bool performKeyEquivalent(const NSEvent& event) override;
+
 private:
+    void replaceSelection(const std::string& text);
+    Range clamped(Range range) const;
+
+    std::weak_ptr<NSTextViewDelegate> delegate_;
+    Range selection_;
+    bool allowsUndo_ = false;
+    std::vector<std::string> undoStack_;
+    std::vector<std::string> redoStack_;
     std::string string_;
     bool editable_ = true;
     bool drawsBackground_ = true;
@@ -228,6 +382,10 @@ public:
 
     bool acceptsFirstResponder() const override { return isEnabled(); }
     void describeOutline(OutlineNode& node) const override;
+
+protected:
+    void mouseClicked() override { performClick(); }
+    bool hasClickHandling() const override { return true; }
 
 private:
     std::string title_;

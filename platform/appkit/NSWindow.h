@@ -3,6 +3,7 @@
 #include "platform/appkit/NSResponder.h"
 #include "platform/base/Geometry.h"
 #include "platform/base/NotificationCenter.h"
+#include "platform/desktop/NSEvent.h"
 #include "platform/desktop/NSScreen.h"
 
 #include <cstdint>
@@ -200,6 +201,17 @@ public:
     std::shared_ptr<NSResponder> firstResponder() const { return firstResponder_.lock(); }
     bool makeFirstResponder(const std::shared_ptr<NSResponder>& responder);
 
+    // An event for this window: a key down is offered to the first responder's key
+    // equivalents when it is a view; one that none takes is typed into a first responder
+    // that is a text view (Tab and Shift-Tab as its insert-tab and insert-backtab commands,
+    // Return as insert-newline). Every event that reaches this point is counted.
+    virtual void sendEvent(const NSEvent& event);
+    // Moves the focus to the next (or previous) view of the content view that accepts it,
+    // in the order of the view tree, round from the last to the first.
+    void selectNextKeyView();
+    void selectPreviousKeyView();
+    int deliveredEventCount() const { return deliveredEvents_; }
+
 protected:
     // The shared pointer that owns this window.
     std::shared_ptr<NSWindow> self();
@@ -235,6 +247,7 @@ private:
     std::vector<Sheet> sheets_;
     std::weak_ptr<NSWindow> sheetParent_;
     std::weak_ptr<NSResponder> firstResponder_;
+    int deliveredEvents_ = 0;
 };
 
 inline constexpr NSWindow::StyleMask NSWindow::StyleMask::borderless{0};

@@ -98,6 +98,15 @@ bool OutlineNode::hasTrait(std::string_view trait) const {
 OutlineNode outline(const NSView& view) {
     OutlineNode node;
     view.describeOutline(node);
+    if (!node.click && view.isClickable()) {
+        // A click on the view reaches the gesture recognizers of the view or its ancestors.
+        std::weak_ptr<const NSObject> weak = view.weak_from_this();
+        node.click = [weak] {
+            if (auto self = std::const_pointer_cast<NSObject>(weak.lock())) {
+                std::static_pointer_cast<NSView>(self)->click();
+            }
+        };
+    }
     if (view.isHidden()) {
         node.traits.emplace_back("hidden");
         node.click = nullptr;
@@ -110,7 +119,9 @@ OutlineNode outline(const NSView& view) {
 
 OutlineNode outline(const NSWindow& window) {
     OutlineNode node;
-    node.kind = window.className() == "NSPanel" ? "panel" : "window";
+    node.kind = window.className() == "NSPanel"            ? "panel"
+                : window.className() == "_NSPopoverWindow" ? "popover"
+                                                           : "window";
     node.label = window.title();
     if (window.isKeyWindow()) {
         node.traits.emplace_back("key");

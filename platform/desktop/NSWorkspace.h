@@ -62,6 +62,9 @@ public:
 
     KeyValueObserverRegistry& keyValueObservers() { return observers_; }
 
+    // The user's Reduce Motion setting (DisplayOptions).
+    bool accessibilityDisplayShouldReduceMotion() const;
+
     std::string className() const override { return "NSWorkspace"; }
 
 private:

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/desktop/NSPasteboard.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace zestrel {
+
+// "org.nspasteboard.source": every copy the app makes also writes its bundle identifier
+// under this type, after the content, so that clipboard tools can tell who wrote it.
+const platform::NSPasteboardType& pasteboardTypeSource();
+
+// Copies text to the general pasteboard (string type, then the source marker). The
+// completion, when given, runs last.
+void copyToPasteboard(const std::string& text, std::function<void()> completion = {});
+// Copies a link or file location: one item written by setURL, then the source marker.
+void copyToPasteboard(const platform::URL& url, std::function<void()> completion = {});
+
+// Writes a URL into one item: a file URL as the file-URL type and its path as text; any other
+// URL as the URL type and as text, an e-mail link as the bare address. False at the first
+// write that fails.
+bool setURL(platform::NSPasteboardItem& item, const platform::URL& url);
+
+} // namespace zestrel

@@ -1,0 +1,87 @@
+#include "ui/ScrollableTextView.h"
+
+#include "platform/appkit/NSWindow.h"
+#include "platform/appkit/TextOutline.h"
+#include "platform/desktop/CGEvent.h"
+#include "platform/testing/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+namespace zestrel {
+namespace {
+
+using namespace platform;
+using Flags = NSEvent::ModifierFlags;
+
+void press(NSWindow& window, std::uint16_t keyCode, Flags flags = {}) {
+    auto event = CGEventCreateKeyboardEvent(nullptr, keyCode, true);
+    CGEventSetFlags(event, CGEventFlags{flags.rawValue});
+    window.sendEvent(*NSEvent::eventWithCGEvent(event));
+}
+
+class ScrollableTextViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window->setContentView(std::make_shared<NSView>());
+        window->contentView()->addSubview(before);
+        window->contentView()->addSubview(scrollView);
+        window->contentView()->addSubview(after);
+        window->makeKeyAndOrderFront();
+        window->makeFirstResponder(textView());
+    }
+    std::shared_ptr<PlaceholderTextView> textView() const {
+        return std::dynamic_pointer_cast<PlaceholderTextView>(scrollView->documentView());
+    }
+
+    testing::TestEnvironment env;
+    std::string text = "Dear team";
+    std::shared_ptr<ScrollableTextViewCoordinator> coordinator =
+        std::make_shared<ScrollableTextViewCoordinator>(swiftui::Binding<std::string>(
+            [this] { return text; }, [this](const std::string& value) { text = value; }));
+    ScrollableTextViewOptions options = [] {
+        ScrollableTextViewOptions options;
+        options.placeholder = "Your message";
+        return options;
+    }();
+    std::shared_ptr<NSScrollView> scrollView = coordinator->makeView(options);
+    std::shared_ptr<NSWindow> window =
+        std::make_shared<NSWindow>(CGRect(0, 0, 400, 300), NSWindow::StyleMask::titled);
+    std::shared_ptr<NSTextField> before = std::make_shared<NSTextField>();
+    std::shared_ptr<NSTextField> after = std::make_shared<NSTextField>();
+};
+
+TEST_F(ScrollableTextViewTest, TypingReachesTheBindingAndUpdatesKeepTheInsertionPoint) {
+    EXPECT_EQ(textView()->string(), "Dear team");
+    textView()->setSelectedRange({9, 0});
+    press(*window, 1); // "s"
+    EXPECT_EQ(text, "Dear teams");
+    textView()->setSelectedRange({2, 0});
+    const auto at = textView()->selectedRange();
+    coordinator->update(*scrollView, options);
+    EXPECT_EQ(textView()->selectedRange(), at) << "the same text is not set again";
+
+    text = "";
+    coordinator->update(*scrollView, options);
+    EXPECT_NE(render(outline(*scrollView)).find("\"Your message\" [placeholder]"),
+              std::string::npos);
+}
+
+TEST_F(ScrollableTextViewTest, TabMovesTheFocusUnlessTabsAreAllowed) {
+    press(*window, 48);
+    EXPECT_EQ(window->firstResponder(), after);
+    EXPECT_EQ(text, "Dear team") << "no tab typed";
+    window->makeFirstResponder(textView());
+    press(*window, 48, Flags::shift);
+    EXPECT_EQ(window->firstResponder(), before);
+
+    options.allowsTab = true;
+    coordinator->update(*scrollView, options);
+    window->makeFirstResponder(textView());
+    textView()->setSelectedRange({0, 0});
+    press(*window, 48);
+    EXPECT_EQ(window->firstResponder(), textView());
+    EXPECT_EQ(text, "\tDear team");
+}
+
+} // namespace
+} // namespace zestrel

@@ -1,0 +1,160 @@
+#include "ui/StatusItems.h"
+
+#include "foundation/QVApp.h"
+#include "platform/appkit/NSPointerArray.h"
+#include "platform/appkit/TextOutline.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/desktop/DisplayOptions.h"
+#include "platform/testing/TestEnvironment.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace zestrel {
+namespace {
+
+using namespace platform;
+using namespace std::chrono_literals;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+TEST(StatusItemsTest, ListsTheBarsItemsInOrderButNothingInASafeLaunch) {
+    testing::TestEnvironment env;
+    auto bar = NSStatusBar::system();
+    auto first = bar->statusItem(NSVariableStatusItemLength);
+    auto second = bar->statusItem(NSVariableStatusItemLength);
+    EXPECT_THAT(statusItems(*bar), ElementsAre(second, first));
+
+    resetProcess();
+    NSEvent::setHeldModifierFlags(NSEvent::ModifierFlags::shift | NSEvent::ModifierFlags::option);
+    ASSERT_TRUE(QVApp::isSafeLaunch());
+    auto item = NSStatusBar::system()->statusItem(NSVariableStatusItemLength);
+    EXPECT_THAT(statusItems(*NSStatusBar::system()), IsEmpty());
+}
+
+TEST(StatusItemsTest, UnreadablePrivateListGivesNoItems) {
+    testing::TestEnvironment env;
+    auto item = NSStatusBar::system()->statusItem(NSVariableStatusItemLength);
+    EXPECT_THAT(statusItemsFromList(Value()), IsEmpty());
+    EXPECT_THAT(statusItemsFromList(Value("items")), IsEmpty());
+    auto mixed = std::make_shared<NSPointerArray>();
+    mixed->addPointer(item);
+    auto stranger = std::make_shared<NSObject>();
+    mixed->addPointer(stranger);
+    EXPECT_THAT(statusItemsFromList(Value(mixed)), IsEmpty());
+}
+
+TEST(StatusItemsTest, WaitingForVisibilityEndsWhenTheItemShows) {
+    testing::TestEnvironment env;
+    auto item = NSStatusBar::system()->statusItem(NSVariableStatusItemLength);
+    auto atOnce = Task<void>::runOnMain([item] { return waitUntilVisible(item); });
+    env.runUntilIdle();
+    EXPECT_TRUE(atOnce.isFinished());
+
+    item->setVisible(false);
+    auto waiting = Task<void>::runOnMain([item] { return waitUntilVisible(item); });
+    env.advance(1h);
+    EXPECT_FALSE(waiting.isFinished());
+    item->setVisible(false);
+    item->setVisible(true);
+    env.runUntilIdle();
+    EXPECT_TRUE(waiting.isFinished());
+}
+
+class WelcomePopoverTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        item->button()->setTitle("Z");
+        item->button()->setAction([this](NSControl&) { ++itemClicks; });
+    }
+    Task<void> start() {
+        std::weak_ptr<NSStatusBarButton> button = item->button();
+        return Task<void>::runOnMain([button] { return showWelcomePopover(button); });
+    }
+    static bool popoverShown() {
+        return findNode(outlineOfScreen(), "Hello, I'm " + QVApp::name()) != nullptr;
+    }
+
+    testing::TestEnvironment env;
+    std::shared_ptr<NSStatusItem> item =
+        NSStatusBar::system()->statusItem(NSVariableStatusItemLength);
+    int itemClicks = 0;
+};
+
+TEST_F(WelcomePopoverTest, ShowsUnderTheButtonAndNudgesIt) {
+    auto run = start();
+    env.runUntilIdle();
+    EXPECT_TRUE(popoverShown()) << render(outlineOfScreen());
+    auto shakes = item->button()->layer()->animations();
+    ASSERT_EQ(shakes.size(), 1u);
+    EXPECT_EQ(shakes[0]->keyPath, "transform.translation.y");
+    EXPECT_EQ(shakes[0]->values, (std::vector<double>{-2, 2, -1, 1, 0}));
+    EXPECT_FALSE(run.isFinished());
+}
+
+TEST_F(WelcomePopoverTest, ClickOnTheMenuBarItemClosesItThenDoesTheItemsClickThenGoesOnOnce) {
+    auto run = start();
+    env.runUntilIdle();
+    item->button()->click();
+    EXPECT_FALSE(popoverShown());
+    EXPECT_EQ(itemClicks, 0) << "the item's own click comes after the popover closed";
+    env.runUntilIdle();
+    EXPECT_EQ(itemClicks, 1);
+    EXPECT_TRUE(run.isFinished());
+    EXPECT_THAT(item->button()->gestureRecognizers(), IsEmpty());
+
+    env.advance(10s); // the timer still fires; the caller must not go on a second time
+    item->button()->click();
+    EXPECT_EQ(itemClicks, 2) << "clicks reach the item again once the popover is gone";
+}
+
+TEST_F(WelcomePopoverTest, ClickOnThePopoverClosesItWithoutWaitingForTheTimeout) {
+    auto run = start();
+    env.runUntilIdle();
+    EXPECT_TRUE(click(outlineOfScreen(), "Hello, I'm " + QVApp::name()));
+    env.runUntilIdle();
+    EXPECT_FALSE(popoverShown());
+    EXPECT_TRUE(run.isFinished());
+    EXPECT_EQ(itemClicks, 0);
+    EXPECT_THAT(item->button()->gestureRecognizers(), IsEmpty());
+    env.advance(10s);
+}
+
+TEST_F(WelcomePopoverTest, HiddenItemShowsNothingAndGoesOnAfterSixSeconds) {
+    item->setVisible(false);
+    auto run = start();
+    env.runUntilIdle();
+    EXPECT_FALSE(popoverShown());
+    env.advance(5999ms);
+    EXPECT_FALSE(run.isFinished());
+    env.advance(1ms);
+    EXPECT_TRUE(run.isFinished());
+    EXPECT_THAT(item->button()->gestureRecognizers(), IsEmpty());
+}
+
+TEST_F(WelcomePopoverTest, TimeoutClosesThePopover) {
+    auto run = start();
+    env.advance(6s);
+    EXPECT_FALSE(popoverShown());
+    EXPECT_TRUE(run.isFinished());
+}
+
+TEST_F(WelcomePopoverTest, ReduceMotionShowsItWithoutShakingTheButton) {
+    DisplayOptions::current()->setReduceMotion(true);
+    auto run = start();
+    env.runUntilIdle();
+    EXPECT_TRUE(popoverShown());
+    EXPECT_THAT(item->button()->layer()->addedAnimations(), IsEmpty());
+}
+
+TEST_F(WelcomePopoverTest, ButtonGoneBeforeTheWorkStartsEndsAtOnce) {
+    auto run = start();
+    NSStatusBar::system()->removeStatusItem(item);
+    item.reset();
+    env.runUntilIdle();
+    EXPECT_TRUE(run.isFinished());
+    EXPECT_FALSE(popoverShown());
+}
+
+} // namespace
+} // namespace zestrel
