@@ -6,6 +6,7 @@
 #include "foundation/TextUtilities.h"
 #include "platform/desktop/EventTap.h"
 #include "platform/desktop/NSRunningApplication.h"
+#include "services/EventNames.h"
 #include "services/QVProcessID.h"
 
 #include <array>
@@ -152,46 +153,8 @@ std::string debugName(platform::CGEventTapOptions options) {
 }
 
 std::string debugName(platform::CGEventType type) {
-    using platform::CGEventType;
-    switch (type) {
-    case CGEventType::null:
-        return "null";
-    case CGEventType::leftMouseDown:
-        return "leftMouseDown";
-    case CGEventType::leftMouseUp:
-        return "leftMouseUp";
-    case CGEventType::rightMouseDown:
-        return "rightMouseDown";
-    case CGEventType::rightMouseUp:
-        return "rightMouseUp";
-    case CGEventType::mouseMoved:
-        return "mouseMoved";
-    case CGEventType::leftMouseDragged:
-        return "leftMouseDragged";
-    case CGEventType::rightMouseDragged:
-        return "rightMouseDragged";
-    case CGEventType::keyDown:
-        return "keyDown";
-    case CGEventType::keyUp:
-        return "keyUp";
-    case CGEventType::flagsChanged:
-        return "flagsChanged";
-    case CGEventType::scrollWheel:
-        return "scrollWheel";
-    case CGEventType::tabletPointer:
-        return "tabletPointer";
-    case CGEventType::tabletProximity:
-        return "tabletProximity";
-    case CGEventType::otherMouseDown:
-        return "otherMouseDown";
-    case CGEventType::otherMouseUp:
-        return "otherMouseUp";
-    case CGEventType::otherMouseDragged:
-        return "otherMouseDragged";
-    case CGEventType::tapDisabledByTimeout:
-        return "tapDisabledByTimeout";
-    case CGEventType::tapDisabledByUserInput:
-        return "tapDisabledByUserInput";
+    if (const char* name = caseName(type)) {
+        return name;
     }
     return "unknown(" + std::to_string(static_cast<std::uint32_t>(type)) + ")";
 }

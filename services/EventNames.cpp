@@ -9,7 +9,23 @@ namespace {
 
 using platform::CGEventType;
 
-const char* typeName(CGEventType type) {
+// In the order the names are written, which is not the order of the bits: the numeric pad
+// follows the function key.
+constexpr std::array<std::pair<std::uint64_t, const char*>, 9> kFlagNames{{
+    {0x10000, "alphaShift"},
+    {0x20000, "shift"},
+    {0x40000, "control"},
+    {0x80000, "alternate"},
+    {0x100000, "command"},
+    {0x400000, "help"},
+    {0x800000, "secondaryFn"},
+    {0x200000, "numericPad"},
+    {0x100, "nonCoalesced"},
+}};
+
+} // namespace
+
+const char* caseName(CGEventType type) {
     switch (type) {
     case CGEventType::null:
         return "null";
@@ -53,24 +69,8 @@ const char* typeName(CGEventType type) {
     return nullptr; // a raw value outside the enumeration
 }
 
-// In the order the names are written, which is not the order of the bits: the numeric pad
-// follows the function key.
-constexpr std::array<std::pair<std::uint64_t, const char*>, 9> kFlagNames{{
-    {0x10000, "alphaShift"},
-    {0x20000, "shift"},
-    {0x40000, "control"},
-    {0x80000, "alternate"},
-    {0x100000, "command"},
-    {0x400000, "help"},
-    {0x800000, "secondaryFn"},
-    {0x200000, "numericPad"},
-    {0x100, "nonCoalesced"},
-}};
-
-} // namespace
-
 std::string debugDescription(CGEventType type) {
-    if (const char* name = typeName(type)) {
+    if (const char* name = caseName(type)) {
         return std::string("CGEventType.") + name;
     }
     return "CGEventType.<UNKNOWN>(" + std::to_string(static_cast<std::uint32_t>(type)) + ")";

@@ -10,6 +10,8 @@
 // AppKit event types that count as user input.
 namespace zestrel {
 
+// The name of the type's case ("keyDown"), or null for a raw value outside the enumeration.
+const char* caseName(platform::CGEventType type);
 // "CGEventType.keyDown"; a type without a name gives "CGEventType.<UNKNOWN>(8)".
 std::string debugDescription(platform::CGEventType type);
 // The names of the modifier flags held, joined by ", ", then the whole raw value in
