@@ -53,22 +53,15 @@ TEST_F(ShortcutTextTest, DescriptionsOnTheUSLayout) {
     EXPECT_EQ(Shortcut(7, kCommand | kShift | kOption | kControl).description(), "⌃⌥⇧⌘X");
     EXPECT_EQ(Shortcut(Key::space, Flags::control | Flags::option).description(), "⌃⌥Space");
     EXPECT_EQ(Shortcut(Key::f5, {}).description(), "F5");
-    EXPECT_EQ(Shortcut(Key::f20, Flags::shift).description(), "⇧F20");
-    EXPECT_EQ(Shortcut(Key::one, Flags::command).description(), "⌘1");
     EXPECT_EQ(Shortcut(Key::slash, Flags::option).description(), "⌥/");
 }
 
 TEST_F(ShortcutTextTest, KeysWithoutCharactersShowTheirGlyphs) {
     EXPECT_EQ(Shortcut(Key::returnKey, Flags::command).description(), "⌘↩");
-    EXPECT_EQ(Shortcut(Key::delete_, Flags::command).description(), "⌘⌫");
-    EXPECT_EQ(Shortcut(Key::escape, Flags::option).description(), "⌥⎋");
-    EXPECT_EQ(Shortcut(Key::tab, Flags::control).description(), "⌃⇥");
     EXPECT_EQ(Shortcut(Key::leftArrow, Flags::command).description(), "⌘←");
-    EXPECT_EQ(Shortcut(Key::pageDown, {}).description(), "⇟");
     EXPECT_EQ(Shortcut(Key::help, {}).description(), "?\u20DD");
     EXPECT_EQ(Shortcut(Key::keypad7, Flags::command).description(), "⌘7\u20E3");
     EXPECT_EQ(Shortcut(Key::keypadEnter, {}).description(), "\u21A9\u20E3");
-    EXPECT_EQ(Shortcut(Key::keypadClear, {}).description(), "\u2612\u20E3");
     // Codes that no key of the layout has, or that cannot be a key code at all.
     EXPECT_EQ(Shortcut(127, kCommand).description(), "⌘\uFFFD");
     EXPECT_EQ(Shortcut(70000, 0).description(), "\uFFFD");
@@ -80,9 +73,7 @@ TEST_F(ShortcutTextTest, DescriptionsFollowTheLayoutInUse) {
     EXPECT_EQ(Shortcut(Key::z, Flags::command).description(), "⌘Y");
     EXPECT_EQ(Shortcut(Key::y, Flags::command).description(), "⌘Z");
     EXPECT_EQ(Shortcut(Key::semicolon, Flags::control).description(), "⌃Ö");
-    EXPECT_EQ(Shortcut(Key::leftBracket, Flags::command).description(), "⌘Ü");
     EXPECT_EQ(Shortcut(Key::equal, Flags::option).description(), "⌥´");
-    EXPECT_EQ(Shortcut(Key::space, Flags::command).description(), "⌘Space");
 
     // A Russian user types shortcuts on the Latin layout selected last.
     ASSERT_EQ(sources->select("com.apple.keylayout.Russian"), platform::noErr);
@@ -131,12 +122,10 @@ TEST_F(ShortcutTextTest, AFailingLayoutStepLeavesTheKeyWithoutText) {
 TEST_F(ShortcutTextTest, KeyEquivalents) {
     EXPECT_EQ(Shortcut(Key::x, Flags::command).keyEquivalent(), "x");
     EXPECT_EQ(Shortcut(Key::space, Flags::command).keyEquivalent(), " ");
-    EXPECT_EQ(Shortcut(Key::f1, {}).keyEquivalent(), "\uF704");
     EXPECT_EQ(Shortcut(Key::f13, {}).keyEquivalent(), "\uF710");
     EXPECT_EQ(Shortcut(Key::f20, {}).keyEquivalent(), "\uF717");
     EXPECT_EQ(Shortcut(Key::returnKey, Flags::command).keyEquivalent(), "↩");
     EXPECT_EQ(Shortcut(Key::keypad3, {}).keyEquivalent(), "3\u20E3"); // one character
-    EXPECT_EQ(Shortcut(Key::help, {}).keyEquivalent(), "?\u20DD");
     EXPECT_EQ(Shortcut(127, kCommand).keyEquivalent(), "");
     ASSERT_EQ(sources->select("com.apple.keylayout.German"), platform::noErr);
     EXPECT_EQ(Shortcut(Key::z, Flags::command).keyEquivalent(), "y");
@@ -195,27 +184,14 @@ protected:
     }
 };
 
-TEST_F(MainMenuTest, ALowerCaseKeyEquivalentMatchesWithoutShiftOnly) {
+TEST_F(MainMenuTest, CaseOfTheKeyEquivalentAndTheWholeMaskMustMatch) {
     item(menu, "Cut", "x");
-    EXPECT_EQ(takenBy(Shortcut(Key::x, Flags::command)), "Cut");
-    EXPECT_EQ(takenBy(Shortcut(Key::x, Flags::command | Flags::shift)), "");
-    EXPECT_EQ(takenBy(Shortcut(Key::x, Flags::option)), "");
-    EXPECT_EQ(takenBy(Shortcut(Key::c, Flags::command)), "");
-}
-
-TEST_F(MainMenuTest, AnUpperCaseKeyEquivalentStandsForShift) {
-    item(menu, "Export", "X");
-    EXPECT_EQ(takenBy(Shortcut(Key::x, Flags::command | Flags::shift)), "Export");
-    EXPECT_EQ(takenBy(Shortcut(Key::x, Flags::command)), "");
-    item(menu, "Explicit", "e", Flags::command | Flags::shift);
-    EXPECT_EQ(takenBy(Shortcut(Key::e, Flags::command | Flags::shift)), "Explicit");
-}
-
-TEST_F(MainMenuTest, OtherMaskBitsPreventAMatch) {
+    item(menu, "Export", "X"); // upper case stands for Shift
     item(menu, "Globe", "g", Flags::command | Flags::function);
-    item(menu, "Pad", "p", Flags::command | Flags::numericPad);
+    EXPECT_EQ(takenBy(Shortcut(Key::x, Flags::command)), "Cut");
+    EXPECT_EQ(takenBy(Shortcut(Key::x, Flags::command | Flags::shift)), "Export");
+    EXPECT_EQ(takenBy(Shortcut(Key::x, Flags::option)), "");
     EXPECT_EQ(takenBy(Shortcut(Key::g, Flags::command)), "");
-    EXPECT_EQ(takenBy(Shortcut(Key::p, Flags::command)), "");
 }
 
 TEST_F(MainMenuTest, ItemsWithoutKeyEquivalentsAreNotTakenByKeysWithoutText) {
