@@ -6,9 +6,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
+
+namespace zestrel::platform {
+class NSMenu;
+class NSMenuItem;
+} // namespace zestrel::platform
 
 namespace zestrel {
 
@@ -172,6 +179,28 @@ struct Shortcut {
 
     platform::NSEvent::ModifierFlags modifiers() const;
     bool operator==(const Shortcut&) const = default;
+
+    // The glyphs of the flags present, in the order ⌃⌥⇧⌘ and then the Function glyph, with
+    // nothing between them.
+    static std::string modifierSymbols(platform::NSEvent::ModifierFlags flags);
+    // The text a key shows: the fixed text of the keys a layout does not name (Return, the
+    // arrows, the F-keys, the keypad, ...), else what the current ASCII-capable layout types
+    // for the key without modifiers. Nothing when the layout gives nothing.
+    static std::optional<std::string> keyToCharacter(std::int64_t keyCode);
+    static const std::unordered_map<std::int64_t, std::string>& keyToCharacterMapping();
+    // The menu key-equivalent characters of the keys whose text is longer than one character.
+    static const std::unordered_map<std::int64_t, std::string>& keyEquivalentMapping();
+    // What the user sees: ⌘X for Command+X, with U+FFFD for a key that has no text.
+    std::string description() const;
+    // The menu key equivalent: the key's text when it is a single character, else the key's
+    // entry of `keyEquivalentMapping`; empty when there is neither.
+    std::string keyEquivalent() const;
+    // The enabled system-wide shortcuts, read anew at every call.
+    static std::vector<Shortcut> system();
+    // The first item of the menu, depth first and an item before its submenu, whose key
+    // equivalent is this shortcut; an upper-case key equivalent stands for Shift.
+    static std::shared_ptr<platform::NSMenuItem> takenByMainMenu(const platform::NSMenu& menu,
+                                                                 const Shortcut& shortcut);
 
     // Both members are required; decoded values are kept as they are.
     void encode(platform::Encoder& encoder) const;

@@ -57,7 +57,7 @@ TISInputSourceRef InputSources::selected() const {
 
 TISInputSourceRef InputSources::selectedASCIICapable() const {
     MutexLock lock(mutex_);
-    return lastASCIICapable_;
+    return asciiCapableMissing_ ? nullptr : lastASCIICapable_;
 }
 
 std::shared_ptr<const KeyboardLayout> InputSources::currentLayout() const {
@@ -71,6 +71,31 @@ void InputSources::install(std::shared_ptr<KeyboardLayout> layout) {
         return;
     }
     installed_.push_back(std::make_shared<TISInputSource>(std::move(layout)));
+}
+
+void InputSources::setASCIICapableSourceMissing(bool missing) {
+    MutexLock lock(mutex_);
+    asciiCapableMissing_ = missing;
+}
+
+void InputSources::setLayoutDataMissing(bool missing) {
+    MutexLock lock(mutex_);
+    layoutDataMissing_ = missing;
+}
+
+bool InputSources::isLayoutDataMissing() const {
+    MutexLock lock(mutex_);
+    return layoutDataMissing_;
+}
+
+void InputSources::setTranslationFailure(OSStatus status) {
+    MutexLock lock(mutex_);
+    translationFailure_ = status;
+}
+
+OSStatus InputSources::translationFailure() const {
+    MutexLock lock(mutex_);
+    return translationFailure_;
 }
 
 TISInputSourceRef InputSources::findLocked(std::string_view identifier) const {
@@ -160,6 +185,9 @@ Value TISGetInputSourceProperty(const TISInputSourceRef& source, std::string_vie
         return Value(layout->localizedName());
     }
     if (key == kTISPropertyUnicodeKeyLayoutData) {
+        if (InputSources::current()->isLayoutDataMissing()) {
+            return {};
+        }
         return Value(layout);
     }
     if (key == kTISPropertyInputSourceIsASCIICapable) {

@@ -65,6 +65,15 @@ public:
     OSStatus select(std::string_view identifier);
     OSStatus setEnabled(std::string_view identifier, bool enabled);
 
+    // Failures a test can make the layout functions report: no current ASCII-capable
+    // layout source, sources without layout data, and a status every layout translation
+    // returns instead of translating (noErr lifts it).
+    void setASCIICapableSourceMissing(bool missing);
+    void setLayoutDataMissing(bool missing);
+    bool isLayoutDataMissing() const;
+    void setTranslationFailure(OSStatus status);
+    OSStatus translationFailure() const;
+
 private:
     TISInputSourceRef findLocked(std::string_view identifier) const REQUIRES(mutex_);
 
@@ -73,6 +82,9 @@ private:
     std::vector<TISInputSourceRef> enabled_ GUARDED_BY(mutex_);
     TISInputSourceRef selected_ GUARDED_BY(mutex_);
     TISInputSourceRef lastASCIICapable_ GUARDED_BY(mutex_);
+    bool asciiCapableMissing_ GUARDED_BY(mutex_) = false;
+    bool layoutDataMissing_ GUARDED_BY(mutex_) = false;
+    OSStatus translationFailure_ GUARDED_BY(mutex_) = noErr;
 };
 
 // The platform's functions over the current desktop's input sources.

@@ -1,5 +1,7 @@
 #include "platform/desktop/KeyboardLayout.h"
 
+#include "platform/desktop/InputSource.h"
+
 #include <algorithm>
 #include <initializer_list>
 #include <utility>
@@ -363,8 +365,11 @@ OSStatus UCKeyTranslate(const KeyboardLayout* layout, std::uint16_t virtualKeyCo
         (maxStringLength > 0 && !unicodeString) || keyAction > kUCKeyActionDisplay) {
         return paramErr;
     }
-    *deadKeyState = 0; // no dead keys on these layouts
     *actualStringLength = 0;
+    if (const OSStatus failure = InputSources::current()->translationFailure(); failure != noErr) {
+        return failure;
+    }
+    *deadKeyState = 0; // no dead keys on these layouts
     if (keyAction == kUCKeyActionUp) {
         return noErr;
     }

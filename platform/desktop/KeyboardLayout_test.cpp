@@ -136,6 +136,38 @@ TEST_F(KeyboardLayoutTest, TranslationGivesControlCharactersForFunctionKeys) {
         paramErr);
 }
 
+TEST_F(KeyboardLayoutTest, EachLayoutLookupStepCanBeMadeToFail) {
+    const auto sources = InputSources::current();
+    char16_t buffer[4] = {};
+    std::size_t length = 9;
+    std::uint32_t deadKeys = 0;
+
+    sources->setTranslationFailure(paramErr);
+    EXPECT_EQ(UCKeyTranslate(KeyboardLayout::us().get(), 7, kUCKeyActionDisplay, 0, LMGetKbdType(),
+                             0, &deadKeys, 4, &length, buffer),
+              paramErr);
+    EXPECT_EQ(length, 0u); // a failed translation produces no units
+    sources->setTranslationFailure(noErr);
+    EXPECT_EQ(UCKeyTranslate(KeyboardLayout::us().get(), 7, kUCKeyActionDisplay, 0, LMGetKbdType(),
+                             0, &deadKeys, 4, &length, buffer),
+              noErr);
+
+    sources->setLayoutDataMissing(true);
+    const auto ascii = TISCopyCurrentASCIICapableKeyboardLayoutInputSource();
+    ASSERT_TRUE(ascii);
+    EXPECT_TRUE(TISGetInputSourceProperty(ascii, kTISPropertyUnicodeKeyLayoutData).isAbsent());
+    EXPECT_EQ(TISGetInputSourceProperty(ascii, kTISPropertyInputSourceID),
+              Value("com.apple.keylayout.US")); // the other properties stay
+    sources->setLayoutDataMissing(false);
+    EXPECT_FALSE(TISGetInputSourceProperty(ascii, kTISPropertyUnicodeKeyLayoutData).isAbsent());
+
+    sources->setASCIICapableSourceMissing(true);
+    EXPECT_FALSE(TISCopyCurrentASCIICapableKeyboardLayoutInputSource());
+    EXPECT_TRUE(TISCopyCurrentKeyboardLayoutInputSource()); // only the ASCII-capable lookup fails
+    sources->setASCIICapableSourceMissing(false);
+    EXPECT_EQ(TISCopyCurrentASCIICapableKeyboardLayoutInputSource(), ascii);
+}
+
 TEST_F(KeyboardLayoutTest, SelectingAndEnablingSourcesIsAnnouncedOnTheDistributedCentre) {
     std::vector<std::string> heard;
     auto token = NotificationCenter::distributedCenter()->addObserver(
