@@ -3,8 +3,11 @@
 #include "platform/base/Value.h"
 
 #include <memory>
+#include <string_view>
 
 namespace zestrel::platform {
+
+class NSEvent;
 
 // A link of the responder chain. The next responder is not owned: views and windows own
 // their children, not their parents.
@@ -13,6 +16,20 @@ public:
     std::string className() const override { return "NSResponder"; }
     std::shared_ptr<NSResponder> nextResponder() const { return nextResponder_.lock(); }
     void setNextResponder(const std::shared_ptr<NSResponder>& next) { nextResponder_ = next; }
+
+    // Actions are named by their selectors ("performClose:", "terminate:"). Performs the
+    // action when this responder has it; false when it does not, so the chain goes on.
+    virtual bool tryToPerform(std::string_view /*action*/,
+                              const std::shared_ptr<NSObject>& /*sender*/) {
+        return false;
+    }
+    // A key the responder does not handle goes to the next one; at the end of the chain
+    // it is dropped.
+    virtual void keyDown(const NSEvent& event) {
+        if (auto next = nextResponder()) {
+            next->keyDown(event);
+        }
+    }
 
 private:
     std::weak_ptr<NSResponder> nextResponder_;

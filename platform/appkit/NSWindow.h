@@ -15,8 +15,11 @@
 namespace zestrel::platform {
 
 class NSColor;
+class NSEvent;
 class NSView;
+class NSViewController;
 class NSWindow;
+class NSWindowController;
 
 // How a modal run or a sheet ended.
 using NSModalResponse = std::int64_t;
@@ -200,6 +203,41 @@ public:
     std::shared_ptr<NSResponder> firstResponder() const { return firstResponder_.lock(); }
     bool makeFirstResponder(const std::shared_ptr<NSResponder>& responder);
 
+    // --- Keys, actions and controllers (NSWindowActions.cpp)
+    // A key event for this window: to the first responder, through the chain to the window.
+    void sendEvent(const NSEvent& event);
+    // Escape cancels (`cancelOperation`); other keys are dropped here.
+    void keyDown(const NSEvent& event) override;
+    // Nothing by default: a window that closes on Escape says so.
+    virtual void cancelOperation() {}
+    // "performClose:", "performMiniaturize:", "close", "cancelOperation:",
+    // "makeKeyAndOrderFront:", "orderFront:", "orderOut:".
+    bool tryToPerform(std::string_view action, const std::shared_ptr<NSObject>& sender) override;
+    // The minimize button: only for a window that has one.
+    void performMiniaturize();
+    // Into the Dock: off screen until deminiaturized.
+    void miniaturize();
+    void deminiaturize();
+    bool isMiniaturized() const { return miniaturized_; }
+    bool isRestorable() const { return restorable_; }
+    void setRestorable(bool restorable) { restorable_ = restorable; }
+    bool displaysWhenScreenProfileChanges() const { return displaysWhenScreenProfileChanges_; }
+    void setDisplaysWhenScreenProfileChanges(bool value) {
+        displaysWhenScreenProfileChanges_ = value;
+    }
+    // The controller's view becomes the content view; the window keeps the controller.
+    std::shared_ptr<NSViewController> contentViewController() const {
+        return contentViewController_;
+    }
+    void setContentViewController(const std::shared_ptr<NSViewController>& controller);
+    // Not owned: the controller owns its window.
+    std::shared_ptr<NSWindowController> windowController() const {
+        return windowController_.lock();
+    }
+    void setWindowController(const std::shared_ptr<NSWindowController>& controller) {
+        windowController_ = controller;
+    }
+
 protected:
     // The shared pointer that owns this window.
     std::shared_ptr<NSWindow> self();
@@ -228,6 +266,11 @@ private:
     double alphaValue_ = 1.0;
     bool ignoresMouseEvents_ = false;
     bool occluded_ = false;
+    bool miniaturized_ = false;
+    bool restorable_ = true;
+    bool displaysWhenScreenProfileChanges_ = false;
+    std::shared_ptr<NSViewController> contentViewController_;
+    std::weak_ptr<NSWindowController> windowController_;
     struct Sheet {
         std::shared_ptr<NSWindow> window;
         std::function<void(NSModalResponse)> completion;
@@ -273,6 +316,8 @@ public:
     void setWorksWhenModal(bool value) { worksWhenModal_ = value; }
 
     bool canBecomeMainWindow() const override { return false; }
+    // A panel closes on Escape.
+    void cancelOperation() override { close(); }
 
 private:
     bool floatingPanel_ = false;
