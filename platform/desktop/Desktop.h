@@ -13,6 +13,7 @@
 #include "platform/desktop/SimulatedApplication.h"
 #include "platform/desktop/WindowServer.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -180,6 +181,10 @@ public:
     // distributed centre. Nothing happens when the screen already is in that state.
     void setScreenLocked(bool locked);
 
+    // --- The user's Reduce Motion display setting (off unless set).
+    bool reduceMotion() const { return reduceMotion_; }
+    void setReduceMotion(bool reduce) { reduceMotion_ = reduce; }
+
     // --- Code signatures: unsigned unless set. A process's own information wins over its
     // bundle's.
     void setSigningInformation(const URL& bundleURL, Value::Dictionary information);
@@ -268,6 +273,7 @@ private:
     PowerAssertions powerAssertions_;
     // Unbound until first driven: a reader thread may be the one that made it.
     ThreadChecker threadChecker_{"Desktop", std::thread::id()};
+    std::atomic<bool> reduceMotion_{false};
 };
 
 } // namespace zestrel::platform

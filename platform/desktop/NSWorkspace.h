@@ -60,6 +60,9 @@ public:
                               const NSWorkspaceOpenConfiguration& configuration,
                               OpenCompletion completion);
 
+    // The user's Reduce Motion setting: animations are skipped or made instant.
+    bool accessibilityDisplayShouldReduceMotion() const;
+
     KeyValueObserverRegistry& keyValueObservers() { return observers_; }
 
     std::string className() const override { return "NSWorkspace"; }
