@@ -102,6 +102,16 @@ Picker::Picker(std::string title, Binding<std::string> selection, std::vector<Pi
 
 Image::Image(std::string systemName) : View(leaf("Image", "", std::move(systemName))) {}
 
+Image::Image(std::shared_ptr<NSImage> image)
+    : View(Build([image = std::move(image)](ViewContext& context, Nodes& into) {
+          auto node = makeNode("Image", context);
+          if (image) {
+              node->label = image->accessibilityDescription();
+              node->detail = image->name();
+          }
+          into.push_back(std::move(node));
+      })) {}
+
 Divider::Divider() : View(leaf("Divider", "", "")) {}
 
 Spacer::Spacer() : View(Build([](ViewContext&, Nodes&) {})) {}

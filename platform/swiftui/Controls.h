@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/appkit/NSImage.h"
 #include "platform/base/Value.h"
 #include "platform/swiftui/Binding.h"
 #include "platform/swiftui/View.h"
@@ -37,10 +38,12 @@ public:
     Picker(std::string title, Binding<std::string> selection, std::vector<PickerOption> options);
 };
 
-// A symbol image (`Image(systemName:)`).
+// A symbol image (`Image(systemName:)`), or an image of pixels (`Image(nsImage:)`), which
+// shows as its description and its name.
 class Image final : public View {
 public:
     explicit Image(std::string systemName);
+    explicit Image(std::shared_ptr<NSImage> image);
 };
 
 // A line between groups of items (in a menu: a separator).

@@ -1,5 +1,6 @@
 #include "platform/swiftui/Controls.h"
 
+#include "platform/appkit/QRCode.h"
 #include "platform/swiftui/Containers.h"
 #include "platform/swiftui/Text.h"
 #include "platform/swiftui/Toggle.h"
@@ -137,6 +138,19 @@ TEST_F(ControlsTest, OnAppearRunsOnceWhileTheViewStaysAndAgainWhenItComesBack) {
     host->toggle("Shown");
     env.runUntilIdle();
     EXPECT_EQ(*appearances, 2);
+}
+
+TEST_F(ControlsTest, QRCodeImageShowsItsMessageAndModuleCountAndAnswersATripleTap) {
+    int taps = 0;
+    auto host = ViewHost::make(
+        Image(QRCode::encode("https://example.com/app", "M")->nsImage()).onTapGesture(3, [&] {
+            ++taps;
+        }));
+    EXPECT_EQ(host->outline(), "Image \"https://example.com/app\" (QR code, 25×25 modules)\n");
+    EXPECT_FALSE(host->tap("https://example.com/app", 1));
+    EXPECT_FALSE(host->tap("https://example.com/app", 2));
+    EXPECT_TRUE(host->tap("https://example.com/app", 3));
+    EXPECT_EQ(taps, 1);
 }
 
 TEST_F(ControlsTest, TapGestureAnswersOnlyItsClickCountAndShortcutsShowOnTheButton) {

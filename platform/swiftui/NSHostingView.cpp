@@ -42,6 +42,9 @@ void appendNodes(const Nodes& nodes, const std::vector<Modifier>& inherited,
         if (!node->destination.empty()) {
             line.traits.push_back(node->destination);
         }
+        if (!node->detail.empty()) {
+            line.traits.push_back(node->detail);
+        }
         if (node->kind == "Option") {
             if (node->isOn && node->isOn->get()) {
                 line.traits.emplace_back("selected");

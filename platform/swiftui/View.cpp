@@ -29,6 +29,9 @@ void appendOutline(const Nodes& nodes, int depth, const std::vector<Modifier>& i
         if (!node->destination.empty()) {
             text += " -> " + node->destination;
         }
+        if (!node->detail.empty()) {
+            text += " (" + node->detail + ")";
+        }
         if (node->kind == "Option") {
             text += node->isOn && node->isOn->get() ? " [selected]" : "";
         } else if (node->isOn) {

@@ -57,6 +57,8 @@ struct Node {
     std::optional<Binding<std::string>> selection;
     // Where a link goes.
     std::string destination;
+    // What else the user sees of it: an image's name ("QR code, 25×25 modules").
+    std::string detail;
     // "cancel", "destructive" for buttons with a role.
     std::string role;
     bool isDisabled = false;
