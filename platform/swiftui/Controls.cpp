@@ -1,5 +1,8 @@
 #include "platform/swiftui/Controls.h"
 
+#include "platform/appkit/NSApplication.h"
+#include "platform/appkit/NSSharingServicePicker.h"
+#include "platform/appkit/NSView.h"
 #include "platform/swiftui/Text.h"
 
 #include <memory>
@@ -115,6 +118,37 @@ Image::Image(std::shared_ptr<NSImage> image)
 Divider::Divider() : View(leaf("Divider", "", "")) {}
 
 Spacer::Spacer() : View(Build([](ViewContext&, Nodes&) {})) {}
+
+ShareLink::ShareLink(std::string title, URL item)
+    : View(Build(
+          [title = std::move(title), item = std::move(item)](ViewContext& context, Nodes& into) {
+              auto node = makeNode("ShareLink", context);
+              node->label = title;
+              node->systemImage = "square.and.arrow.up";
+              node->action = [item] {
+                  std::shared_ptr<NSView> from;
+                  if (auto window = NSApp().keyWindow()) {
+                      from = window->contentView();
+                  }
+                  NSSharingServicePicker({item}).showRelativeToRect({}, from, NSRectEdge::minY);
+              };
+              into.push_back(std::move(node));
+          })) {}
+
+ViewRepresentable::ViewRepresentable(std::function<std::shared_ptr<NSView>()> makeView,
+                                     std::function<void(NSView&)> updateView)
+    : View(Build([makeView = std::move(makeView),
+                  updateView = std::move(updateView)](ViewContext& context, Nodes& into) {
+          // A name no view property can have; the view leaves with its place.
+          auto view = context.slot<NSView>(".representable", makeView);
+          if (updateView && view) {
+              updateView(*view);
+          }
+          auto node = std::make_shared<Node>();
+          node->identity = context.path();
+          node->platformView = std::move(view);
+          into.push_back(std::move(node));
+      })) {}
 
 Menu::Menu(std::string title, std::vector<View> items)
     : View(Build(

@@ -58,6 +58,22 @@ public:
     Spacer();
 };
 
+// A link shared through the share menu (`ShareLink`): clicking it shows the share
+// picker for the URL from the key window.
+class ShareLink final : public View {
+public:
+    ShareLink(std::string title, URL item);
+};
+
+// `NSViewRepresentable`: an AppKit view in the tree, made once for its place and updated at
+// each evaluation. It shows in the hosting view's outline as that view's subview, and moves
+// with the hosting view into and out of windows.
+class ViewRepresentable final : public View {
+public:
+    ViewRepresentable(std::function<std::shared_ptr<NSView>()> makeView,
+                      std::function<void(NSView&)> updateView = {});
+};
+
 // A titled list of commands (in a menu: a submenu).
 class Menu final : public View {
 public:

@@ -143,6 +143,16 @@ View View::alert(std::string title, Binding<bool> isPresented, std::vector<View>
     }));
 }
 
+View View::background(View behind) const {
+    return View(
+        Build([content = *this, behind = std::move(behind)](ViewContext& context, Nodes& into) {
+            ViewContext front = context.child("content");
+            content.build(front, into);
+            ViewContext back = context.child("background");
+            behind.build(back, into);
+        }));
+}
+
 View View::contextMenu(std::vector<View> items) const {
     return View(
         Build([content = *this, items = std::move(items)](ViewContext& context, Nodes& into) {

@@ -2,24 +2,22 @@
 
 #include "platform/appkit/NSWindow.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace zestrel::platform::swiftui {
 
 namespace {
 
-// "ContextMenu" reads "context menu".
+// "ContextMenu" reads "context menu", "VStack" "vstack".
 std::string outlineKind(const std::string& kind) {
     std::string result;
-    for (const char c : kind) {
-        if (std::isupper(static_cast<unsigned char>(c))) {
-            if (!result.empty()) {
-                result += ' ';
-            }
-            result += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        } else {
-            result += c;
+    for (std::size_t i = 0; i < kind.size(); ++i) {
+        const auto c = static_cast<unsigned char>(kind[i]);
+        if (i > 0 && std::isupper(c) && std::islower(static_cast<unsigned char>(kind[i - 1]))) {
+            result += ' ';
         }
+        result += static_cast<char>(std::tolower(c));
     }
     return result;
 }
@@ -98,7 +96,41 @@ std::shared_ptr<NSHostingView> NSHostingView::make(View root, EnvironmentValues 
         }
     };
     view->host_ = ViewHost::make(std::move(root), std::move(environment));
+    view->host_->setOnUpdate([weak = std::weak_ptr<NSHostingView>(view)] {
+        if (auto alive = weak.lock()) {
+            alive->syncPlatformViews();
+        }
+    });
+    view->syncPlatformViews();
     return view;
+}
+
+namespace {
+
+void collectPlatformViews(const Nodes& nodes, std::vector<std::shared_ptr<NSView>>& into) {
+    for (const auto& node : nodes) {
+        if (node->platformView) {
+            into.push_back(node->platformView);
+        }
+        collectPlatformViews(node->children, into);
+    }
+}
+
+} // namespace
+
+void NSHostingView::syncPlatformViews() {
+    std::vector<std::shared_ptr<NSView>> wanted;
+    collectPlatformViews(host_->nodes(), wanted);
+    for (const auto& present : subviews()) {
+        if (std::find(wanted.begin(), wanted.end(), present) == wanted.end()) {
+            present->removeFromSuperview();
+        }
+    }
+    for (const auto& view : wanted) {
+        if (view->superview().get() != this) {
+            addSubview(view);
+        }
+    }
 }
 
 void NSHostingView::describeOutline(OutlineNode& node) const {

@@ -27,6 +27,9 @@ public:
     void describeOutline(OutlineNode& node) const override;
 
 private:
+    // The AppKit views of the tree become the subviews, in tree order.
+    void syncPlatformViews();
+
     std::shared_ptr<ViewHost> host_;
 };
 

@@ -30,6 +30,14 @@ struct Modifier {
     bool operator==(const Modifier&) const = default;
 };
 
+} // namespace zestrel::platform::swiftui
+
+namespace zestrel::platform {
+class NSView;
+} // namespace zestrel::platform
+
+namespace zestrel::platform::swiftui {
+
 // A key with the modifiers held for it: "," with ["command"] reads "⌘,".
 struct KeyboardShortcut {
     std::string key;
@@ -57,6 +65,8 @@ struct Node {
     std::optional<Binding<std::string>> selection;
     // Where a link goes.
     std::string destination;
+    // The AppKit view a representable view made; the hosting view holds it as a subview.
+    std::shared_ptr<NSView> platformView;
     // What else the user sees of it: an image's name ("QR code, 25×25 modules").
     std::string detail;
     // "cancel", "destructive" for buttons with a role.
@@ -235,6 +245,8 @@ public:
                std::string message = "") const;
     // Commands offered on a secondary click, listed under the view.
     View contextMenu(std::vector<View> items) const;
+    // `background`: another view behind this one, built after it at its own place.
+    View background(View behind) const;
 
 private:
     std::shared_ptr<const Build> build_;
