@@ -206,7 +206,8 @@ public:
     // --- Keys, actions and controllers (NSWindowActions.cpp)
     // A key event for this window: to the first responder, through the chain to the window.
     void sendEvent(const NSEvent& event);
-    // Escape cancels (`cancelOperation`); other keys are dropped here.
+    // A button of the window with the key as its key equivalent is clicked; else Escape
+    // cancels (`cancelOperation`) and other keys are dropped here.
     void keyDown(const NSEvent& event) override;
     // Nothing by default: a window that closes on Escape says so.
     virtual void cancelOperation() {}

@@ -10,6 +10,32 @@ namespace zestrel::platform {
 namespace {
 
 constexpr std::uint16_t kEscapeKeyCode = 53;
+constexpr std::uint16_t kReturnKeyCode = 36;
+
+NSEvent::ModifierFlags equivalentFlags(NSEvent::ModifierFlags flags) {
+    return flags.intersection(NSEvent::ModifierFlags::deviceIndependentFlagsMask)
+        .subtracting(NSEvent::ModifierFlags::capsLock | NSEvent::ModifierFlags::numericPad |
+                     NSEvent::ModifierFlags::function);
+}
+
+// The enabled, shown button under `view` that answers the key, depth first.
+std::shared_ptr<NSButton> buttonFor(const std::shared_ptr<NSView>& view, const std::string& key,
+                                    NSEvent::ModifierFlags flags) {
+    if (!view || view->isHidden()) {
+        return nullptr;
+    }
+    if (auto button = std::dynamic_pointer_cast<NSButton>(view);
+        button && button->isEnabled() && button->keyEquivalent() == key &&
+        equivalentFlags(button->keyEquivalentModifierMask()) == flags) {
+        return button;
+    }
+    for (const auto& subview : view->subviews()) {
+        if (auto found = buttonFor(subview, key, flags)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
 
 } // namespace
 
@@ -26,6 +52,22 @@ void NSWindow::sendEvent(const NSEvent& event) {
 }
 
 void NSWindow::keyDown(const NSEvent& event) {
+    // A button with the key as its key equivalent answers it first (Return, Escape, ...).
+    std::string key;
+    if (event.keyCode() == kReturnKeyCode) {
+        key = "\r";
+    } else if (event.keyCode() == kEscapeKeyCode) {
+        key = "\x1b";
+    } else {
+        key = event.charactersIgnoringModifiers().value_or("");
+    }
+    if (!key.empty()) {
+        if (auto button =
+                buttonFor(contentView_, key, equivalentFlags(event.eventModifierFlags()))) {
+            button->performClick();
+            return;
+        }
+    }
     if (event.keyCode() == kEscapeKeyCode) {
         cancelOperation();
         return;

@@ -1,3 +1,4 @@
+#include "platform/appkit/NSAlert.h"
 #include "platform/appkit/NSApplication.h"
 #include "platform/appkit/NSMenu.h"
 #include "platform/appkit/NSView.h"
@@ -64,6 +65,40 @@ TEST_F(NSWindowActionsTest, EscapeClosesAPanelButNotAPlainWindow) {
     ASSERT_TRUE(panel->isKeyWindow());
     press(kVKEscape);
     EXPECT_FALSE(panel->isVisible());
+}
+
+TEST_F(NSWindowActionsTest, ButtonsAnswerTheirKeysBeforeThePanelCancels) {
+    std::vector<std::string> clicked;
+    auto panel = std::make_shared<NSPanel>(
+        CGRect(0, 0, 100, 100), NSWindow::StyleMask::titled | NSWindow::StyleMask::closable);
+    auto content = std::make_shared<NSView>();
+    auto ok = NSButton::withTitle("OK", [&](NSControl&) { clicked.push_back("OK"); });
+    ok->setKeyEquivalent("\r");
+    auto cancel = NSButton::withTitle("Cancel", [&](NSControl&) { clicked.push_back("Cancel"); });
+    cancel->setKeyEquivalent("\x1b");
+    content->addSubview(ok);
+    content->addSubview(cancel);
+    panel->setContentView(content);
+    panel->makeKeyAndOrderFront();
+
+    press(36); // Return
+    press(kVKEscape);
+    EXPECT_EQ(clicked, (std::vector<std::string>{"OK", "Cancel"}));
+    EXPECT_TRUE(panel->isVisible()); // the button answered Escape, not the panel
+
+    cancel->setEnabled(false);
+    press(kVKEscape);
+    EXPECT_EQ(clicked.size(), 2u);
+    EXPECT_FALSE(panel->isVisible());
+}
+
+TEST_F(NSWindowActionsTest, EscapeLeavesAnAlertWithoutACancelButtonOpen) {
+    auto alert = std::make_shared<NSAlert>();
+    alert->setMessageText("Only OK");
+    const auto panel = alert->window();
+    panel->makeKeyAndOrderFront();
+    press(kVKEscape);
+    EXPECT_TRUE(panel->isVisible());
 }
 
 TEST_F(NSWindowActionsTest, MainMenuKeyEquivalentsComeBeforeTheKeyWindowAndMatchExactly) {
