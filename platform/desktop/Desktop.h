@@ -181,9 +181,11 @@ public:
     // distributed centre. Nothing happens when the screen already is in that state.
     void setScreenLocked(bool locked);
 
-    // --- The user's Reduce Motion display setting (off unless set).
+    // --- The user's display settings: Reduce Motion and the dark appearance (off unless set).
     bool reduceMotion() const { return reduceMotion_; }
     void setReduceMotion(bool reduce) { reduceMotion_ = reduce; }
+    bool darkAppearance() const { return darkAppearance_; }
+    void setDarkAppearance(bool dark) { darkAppearance_ = dark; }
 
     // --- Code signatures: unsigned unless set. A process's own information wins over its
     // bundle's.
@@ -274,6 +276,7 @@ private:
     // Unbound until first driven: a reader thread may be the one that made it.
     ThreadChecker threadChecker_{"Desktop", std::thread::id()};
     std::atomic<bool> reduceMotion_{false};
+    std::atomic<bool> darkAppearance_{false};
 };
 
 } // namespace zestrel::platform

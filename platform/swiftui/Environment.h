@@ -16,6 +16,7 @@ struct EnvironmentValues {
     std::function<void(const URL&)> openURL;
     // `dismiss`: closes what presents the view (its window). Does nothing outside one.
     std::function<void()> dismiss;
+    // The desktop's appearance when the host was made, unless set.
     ColorScheme colorScheme = ColorScheme::light;
     // False inside a `disabled(true)`: controls there cannot be used.
     bool isEnabled = true;

@@ -1,3 +1,4 @@
+#include "platform/desktop/Desktop.h"
 #include "platform/swiftui/Text.h"
 #include "platform/swiftui/View.h"
 #include "platform/system/URLOpener.h"
@@ -27,6 +28,8 @@ EnvironmentValues EnvironmentValues::standard() {
     EnvironmentValues values;
     values.openURL = [](const URL& url) { URLOpener::open(url); };
     values.dismiss = [] {};
+    values.colorScheme =
+        Desktop::current()->darkAppearance() ? ColorScheme::dark : ColorScheme::light;
     return values;
 }
 

@@ -3,6 +3,7 @@
 #include "platform/appkit/NSSharingServicePicker.h"
 #include "platform/appkit/NSWindow.h"
 #include "platform/appkit/TextOutline.h"
+#include "platform/desktop/Desktop.h"
 #include "platform/swiftui/Containers.h"
 #include "platform/swiftui/Controls.h"
 #include "platform/swiftui/Text.h"
@@ -102,6 +103,20 @@ TEST_F(NSHostingViewTest, AnUpdateKeepsTheRepresentedViewItMadeForThePlace) {
     EXPECT_EQ(*made, 1);
     EXPECT_EQ(*updates, (std::vector<int>{0, 1}));
     EXPECT_EQ(view->subviews().size(), 1u);
+}
+
+TEST_F(NSHostingViewTest, ColourSchemeFollowsTheDesktopAppearanceUnlessSet) {
+    struct Scheme {
+        View body(ViewContext& context) const {
+            return Text(context.environment().colorScheme == ColorScheme::dark ? "dark" : "light");
+        }
+    };
+    EXPECT_NE(NSHostingView::make(Scheme{})->host()->find("light"), nullptr);
+    Desktop::current()->setDarkAppearance(true);
+    EXPECT_NE(NSHostingView::make(Scheme{})->host()->find("dark"), nullptr);
+    const auto forced = NSHostingView::make(View(Scheme{}).environment(
+        [](EnvironmentValues& values) { values.colorScheme = ColorScheme::light; }));
+    EXPECT_NE(forced->host()->find("light"), nullptr);
 }
 
 TEST_F(NSHostingViewTest, ShareLinkShowsThePickerFromTheKeyWindow) {
