@@ -75,11 +75,11 @@ void ProgressSpinnerSheet::cancelOperation() {
     }
 }
 
-bool ProgressSpinnerSheet::respondsToAction(const std::string& action) const {
+bool ProgressSpinnerSheet::respondsToAction(std::string_view action) const {
     return action == "cancelOperation:" || NSWindow::respondsToAction(action);
 }
 
-void ProgressSpinnerSheet::performAction(const std::string& action,
+void ProgressSpinnerSheet::performAction(std::string_view action,
                                          const std::shared_ptr<platform::NSObject>& sender) {
     if (action == "cancelOperation:") {
         cancelOperation();

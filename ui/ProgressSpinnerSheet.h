@@ -35,8 +35,8 @@ public:
     void dismiss();
     // Escape.
     void cancelOperation();
-    bool respondsToAction(const std::string& action) const override;
-    void performAction(const std::string& action,
+    bool respondsToAction(std::string_view action) const override;
+    void performAction(std::string_view action,
                        const std::shared_ptr<platform::NSObject>& sender) override;
 
     const std::shared_ptr<platform::NSProgressIndicator>& spinner() const { return spinner_; }

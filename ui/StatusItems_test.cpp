@@ -4,7 +4,7 @@
 #include "platform/appkit/NSPointerArray.h"
 #include "platform/appkit/TextOutline.h"
 #include "platform/base/ProcessLocal.h"
-#include "platform/desktop/DisplayOptions.h"
+#include "platform/desktop/Desktop.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gmock/gmock.h>
@@ -140,7 +140,7 @@ TEST_F(WelcomePopoverTest, TimeoutClosesThePopover) {
 }
 
 TEST_F(WelcomePopoverTest, ReduceMotionShowsItWithoutShakingTheButton) {
-    DisplayOptions::current()->setReduceMotion(true);
+    platform::Desktop::current()->setReduceMotion(true);
     auto run = start();
     env.runUntilIdle();
     EXPECT_TRUE(popoverShown());

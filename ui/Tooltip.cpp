@@ -51,7 +51,7 @@ public:
     }
 
 protected:
-    void loadView() override {
+    std::shared_ptr<platform::NSView> loadView() override {
         auto content = std::make_shared<ContentView>();
         auto label = platform::NSTextField::labelWithString(text_);
         label->setSelectable(false);
@@ -71,7 +71,7 @@ protected:
         content->addSubview(label);
         constrainEdges(label, content, insets_.top, insets_.leading, insets_.bottom,
                        insets_.trailing);
-        setView(content);
+        return content;
     }
 
     void viewDidLoad() override {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/appkit/NSPopover.h"
+#include "platform/appkit/NSView.h"
 #include "platform/concurrency/AnyCancellable.h"
 
 #include <functional>

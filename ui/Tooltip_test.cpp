@@ -4,7 +4,7 @@
 #include "platform/appkit/NSStatusBar.h"
 #include "platform/appkit/TextOutline.h"
 #include "platform/data/UserDefaults.h"
-#include "platform/desktop/DisplayOptions.h"
+#include "platform/desktop/Desktop.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -137,7 +137,7 @@ TEST_F(TooltipTest, ClickOnTheTextClosesThePopoverThenRunsTheHandler) {
 
 TEST_F(TooltipTest, ReduceMotionTurnsAnimationOff) {
     EXPECT_TRUE(makeTooltip("a", false)->animates());
-    DisplayOptions::current()->setReduceMotion(true);
+    platform::Desktop::current()->setReduceMotion(true);
     EXPECT_FALSE(makeTooltip("b", false)->animates());
 }
 

@@ -2,7 +2,7 @@
 
 #include "platform/appkit/NSLayoutConstraint.h"
 #include "platform/appkit/NSWindow.h"
-#include "platform/desktop/DisplayOptions.h"
+#include "platform/desktop/Desktop.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -40,7 +40,7 @@ TEST(ShakeTest, RunsTheKeyFramesForItsDurationOnTheLayer) {
 
 TEST(ShakeTest, ReduceMotionAnimatesNothingButStillBacksTheViewWithALayer) {
     testing::TestEnvironment env;
-    DisplayOptions::current()->setReduceMotion(true);
+    platform::Desktop::current()->setReduceMotion(true);
     auto view = std::make_shared<NSView>();
     shakeRejected(*view);
     ASSERT_TRUE(view->wantsLayer());

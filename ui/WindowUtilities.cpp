@@ -94,7 +94,7 @@ void UserInteractionPausableWindow::sendEvent(const platform::NSEvent& event) {
     NSWindow::sendEvent(event);
 }
 
-bool UserInteractionPausableWindow::respondsToAction(const std::string& action) const {
+bool UserInteractionPausableWindow::respondsToAction(std::string_view action) const {
     if (action == "toggleToolbarShown:") {
         return false;
     }

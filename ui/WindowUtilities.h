@@ -59,7 +59,7 @@ public:
     // ignores while paused.
     static bool isUserInput(std::uint32_t eventType);
     void sendEvent(const platform::NSEvent& event) override;
-    bool respondsToAction(const std::string& action) const override;
+    bool respondsToAction(std::string_view action) const override;
 };
 
 // Runs `onResize` when its window resizes or enters full screen. Observes one window at a

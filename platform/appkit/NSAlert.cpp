@@ -26,6 +26,8 @@ public:
     using NSPanel::NSPanel;
     std::string className() const override { return "_NSAlertPanel"; }
     bool canBecomeKeyWindow() const override { return true; }
+    // An alert ends through its buttons only: Escape reaches the one that answers it.
+    void cancelOperation() override {}
 };
 
 constexpr CGFloat kMessageLineHeight = 17;

@@ -136,12 +136,30 @@ public:
     void postEvent(std::shared_ptr<NSEvent> event, bool atStart);
     std::size_t queuedEventCount() const { return eventQueue_.size(); }
     // An event the application receives, through its local monitors; answers what is left
-    // of it for the application (nothing when a monitor swallowed it).
+    // of it for the application (nothing when a monitor swallowed it). A key-down left over
+    // goes to a main-menu item with that key equivalent, else to the key window.
     std::shared_ptr<NSEvent> sendEvent(std::shared_ptr<NSEvent> event);
     // Menus tell the application when they track: the outermost one takes the keyboard
     // and gives it back; what the menu left in the queue goes with it.
     void beginEventTracking();
     void endEventTracking();
+
+    // --- Actions (NSApplicationActions.cpp)
+    // `sendAction(_:to:from:)`: to the target when given, else along the responder chain:
+    // the key window's first responder up to the window and its controller, the window's
+    // delegate, then the main window's chain when it is another, the application and its
+    // delegate. True when someone performed it.
+    bool sendAction(std::string_view action, const std::shared_ptr<NSResponder>& target,
+                    const std::shared_ptr<NSObject>& sender);
+    // "terminate:", "orderFrontStandardAboutPanel:" and "orderFrontCharacterPalette:"
+    // (counted here).
+    bool respondsToAction(std::string_view action) const override;
+    void performAction(std::string_view action, const std::shared_ptr<NSObject>& sender) override;
+    int characterPaletteOrders() const { return characterPaletteOrders_; }
+    // The About panel: an untitled panel with the application's icon, name, version and
+    // copyright from its bundle; shown again (not a second one) while it is open. Counted.
+    void orderFrontStandardAboutPanel();
+    std::size_t aboutPanelOrderCount() const { return aboutPanelOrders_; }
 
     // --- Errors
     // The standard error alert, application-modally. The button of a recovery option calls
@@ -152,17 +170,6 @@ public:
     void presentError(const Error& error, const std::shared_ptr<NSWindow>& window,
                       std::function<void(bool didRecover, const Value& contextInfo)> didPresent,
                       Value contextInfo = {});
-
-    // --- Actions
-    // Sends the action by name to the target, or, without one, along the key window's
-    // responder chain from its first responder, then to the application itself. True when a
-    // responder performed it.
-    bool sendAction(const std::string& action, const std::shared_ptr<NSResponder>& target,
-                    const std::shared_ptr<NSObject>& sender);
-    // The application performs "orderFrontCharacterPalette:" (counted here).
-    bool respondsToAction(const std::string& action) const override;
-    void performAction(const std::string& action, const std::shared_ptr<NSObject>& sender) override;
-    int characterPaletteOrders() const { return characterPaletteOrders_; }
 
 private:
     friend class NSWindow;
@@ -178,6 +185,8 @@ private:
     void finishTermination();
     // Key events the desktop hands this program go through sendEvent.
     void receiveOwnKeyEvents();
+    // A key-down no monitor took: the main menu's key equivalents first, then the key window.
+    void deliverKeyDown(const NSEvent& event);
 
     struct ModalSession {
         std::shared_ptr<NSWindow> window;
@@ -203,6 +212,8 @@ private:
     int eventTrackingDepth_ = 0;
     int characterPaletteOrders_ = 0;
     ThreadChecker threadChecker_;
+    std::weak_ptr<NSWindow> aboutPanel_;
+    std::size_t aboutPanelOrders_ = 0;
 };
 
 // The platform's global `NSApp`.

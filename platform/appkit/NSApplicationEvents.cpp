@@ -41,7 +41,11 @@ void NSApplication::postEvent(std::shared_ptr<NSEvent> event, bool atStart) {
 
 std::shared_ptr<NSEvent> NSApplication::sendEvent(std::shared_ptr<NSEvent> event) {
     threadChecker_.check();
-    return NSEvent::runLocalMonitors(std::move(event));
+    auto left = NSEvent::runLocalMonitors(std::move(event));
+    if (left && left->type() == NSEvent::EventType::keyDown) {
+        deliverKeyDown(*left);
+    }
+    return left;
 }
 
 void NSApplication::beginEventTracking() {

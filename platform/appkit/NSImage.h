@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/appkit/CGImage.h"
 #include "platform/base/Geometry.h"
 #include "platform/base/Value.h"
 
@@ -9,8 +10,9 @@
 
 namespace zestrel::platform {
 
-// An image as our code handles one: nothing is drawn, so it is its name (a named image or
-// a system symbol) and its size.
+// An image as our code handles one: its name (a named image or a system symbol) and its
+// size, and, for an image made from pixels (a QR code), its bitmap, which is what is
+// written when the image is saved or copied.
 class NSImage final : public NSObject {
 public:
     explicit NSImage(std::string name, CGSize size = {}) : name_(std::move(name)), size_(size) {}
@@ -27,12 +29,29 @@ public:
     CGSize size() const { return size_; }
     void setSize(CGSize size) { size_ = size; }
 
+    const std::shared_ptr<const CGImage>& cgImage() const { return bitmap_; }
+    void setCGImage(std::shared_ptr<const CGImage> bitmap) { bitmap_ = std::move(bitmap); }
+    // What a screen reader says for it (a QR code's message).
+    const std::string& accessibilityDescription() const { return accessibilityDescription_; }
+    void setAccessibilityDescription(std::string text) {
+        accessibilityDescription_ = std::move(text);
+    }
+    // The bitmap as a TIFF or PNG file; nothing for an image without pixels.
+    std::optional<Data> tiffRepresentation() const {
+        return bitmap_ ? tiffData(*bitmap_) : std::nullopt;
+    }
+    std::optional<Data> pngRepresentation() const {
+        return bitmap_ ? pngData(*bitmap_) : std::nullopt;
+    }
+
     std::string className() const override { return "NSImage"; }
     std::string describe() const override { return "<NSImage " + name_ + ">"; }
 
 private:
     std::string name_;
     CGSize size_;
+    std::shared_ptr<const CGImage> bitmap_;
+    std::string accessibilityDescription_;
 };
 
 } // namespace zestrel::platform

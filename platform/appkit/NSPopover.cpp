@@ -1,5 +1,7 @@
 #include "platform/appkit/NSPopover.h"
 
+#include "platform/appkit/NSView.h"
+
 #include <utility>
 
 namespace zestrel::platform {
@@ -22,17 +24,6 @@ public:
 constexpr CGFloat kArrowHeight = 13;
 
 } // namespace
-
-std::shared_ptr<NSView> NSViewController::view() {
-    if (!view_) {
-        loadView();
-        if (!view_) {
-            view_ = std::make_shared<NSView>();
-        }
-        viewDidLoad();
-    }
-    return view_;
-}
 
 NSPopover::~NSPopover() = default;
 

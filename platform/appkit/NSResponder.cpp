@@ -2,7 +2,7 @@
 
 namespace zestrel::platform {
 
-bool NSResponder::tryToPerform(const std::string& action, const std::shared_ptr<NSObject>& sender) {
+bool NSResponder::tryToPerform(std::string_view action, const std::shared_ptr<NSObject>& sender) {
     // The action may release responders of the chain; keep the current one meanwhile.
     for (auto responder = std::static_pointer_cast<NSResponder>(shared_from_this()); responder;
          responder = responder->nextResponder()) {

@@ -3,9 +3,11 @@
 #include "platform/base/Value.h"
 
 #include <memory>
-#include <string>
+#include <string_view>
 
 namespace zestrel::platform {
+
+class NSEvent;
 
 // A link of the responder chain. The next responder is not owned: views and windows own
 // their children, not their parents.
@@ -15,14 +17,21 @@ public:
     std::shared_ptr<NSResponder> nextResponder() const { return nextResponder_.lock(); }
     void setNextResponder(const std::shared_ptr<NSResponder>& next) { nextResponder_ = next; }
 
-    // Target-action by name ("copy:", "selectAll:"): whether this responder implements the
-    // action, and performing it.
-    virtual bool respondsToAction(const std::string& /*action*/) const { return false; }
-    virtual void performAction(const std::string& /*action*/,
+    // Target-action by selector name ("copy:", "performClose:"): whether this responder
+    // implements the action, and performing it.
+    virtual bool respondsToAction(std::string_view /*action*/) const { return false; }
+    virtual void performAction(std::string_view /*action*/,
                                const std::shared_ptr<NSObject>& /*sender*/) {}
     // Performs the action here when this responder implements it, else asks the next
     // responder; false when no responder in the chain did.
-    bool tryToPerform(const std::string& action, const std::shared_ptr<NSObject>& sender);
+    bool tryToPerform(std::string_view action, const std::shared_ptr<NSObject>& sender);
+    // A key the responder does not handle goes to the next one; at the end of the chain
+    // it is dropped.
+    virtual void keyDown(const NSEvent& event) {
+        if (auto next = nextResponder()) {
+            next->keyDown(event);
+        }
+    }
 
 private:
     std::weak_ptr<NSResponder> nextResponder_;

@@ -1,6 +1,7 @@
 #include "platform/appkit/NSView.h"
 
 #include "platform/base/Mutex.h"
+#include "platform/desktop/NSEvent.h"
 #include "platform/desktop/NSPasteboard.h"
 
 #include <algorithm>
@@ -61,6 +62,25 @@ void NSTextView::replaceSelection(const std::string& text) {
     selection_ = Range{range.location + text.size(), 0};
 }
 
+void NSTextView::keyDown(const NSEvent& event) {
+    constexpr std::uint16_t kTab = 48;
+    constexpr std::uint16_t kReturn = 36;
+    const auto flags = event.eventModifierFlags();
+    if (flags.contains(NSEvent::ModifierFlags::command) ||
+        flags.contains(NSEvent::ModifierFlags::control)) {
+        NSView::keyDown(event);
+        return;
+    }
+    if (event.keyCode() == kTab) {
+        doCommandBySelector(flags.contains(NSEvent::ModifierFlags::shift) ? "insertBacktab:"
+                                                                          : "insertTab:");
+    } else if (event.keyCode() == kReturn) {
+        doCommandBySelector("insertNewline:");
+    } else if (auto characters = event.characters(); characters && !characters->empty()) {
+        insertText(*characters);
+    }
+}
+
 void NSTextView::insertText(const std::string& text) {
     if (!editable_) {
         return;
@@ -84,7 +104,7 @@ void NSTextView::doCommandBySelector(const std::string& selector) {
     }
 }
 
-bool NSTextView::respondsToAction(const std::string& action) const {
+bool NSTextView::respondsToAction(std::string_view action) const {
     if (action == "copy:" || action == "selectAll:") {
         return true;
     }
@@ -100,7 +120,7 @@ bool NSTextView::respondsToAction(const std::string& action) const {
     return false;
 }
 
-void NSTextView::performAction(const std::string& action,
+void NSTextView::performAction(std::string_view action,
                                const std::shared_ptr<NSObject>& /*sender*/) {
     const Range range = clamped(selection_);
     if (action == "selectAll:") {

@@ -296,13 +296,17 @@ public:
     // A command of the key bindings: the delegate may take it; otherwise a tab or a new line
     // is typed, and other commands do nothing.
     void doCommandBySelector(const std::string& selector);
+    // A key typed into the view: Tab and Shift-Tab as the insert-tab and insert-backtab
+    // commands, Return as insert-newline, other keys as their characters. Command and Control
+    // keys are not typed: they go on along the chain.
+    void keyDown(const NSEvent& event) override;
     std::shared_ptr<NSTextViewDelegate> delegate() const { return delegate_.lock(); }
     void setDelegate(const std::shared_ptr<NSTextViewDelegate>& delegate) { delegate_ = delegate; }
 
     // The editing actions: "cut:", "copy:", "paste:", "selectAll:", and "undo:" and "redo:"
     // while undo is allowed. Copies go to the general pasteboard as plain text.
-    bool respondsToAction(const std::string& action) const override;
-    void performAction(const std::string& action, const std::shared_ptr<NSObject>& sender) override;
+    bool respondsToAction(std::string_view action) const override;
+    void performAction(std::string_view action, const std::shared_ptr<NSObject>& sender) override;
 
     // How a command-key event is offered to a text view. A hook installed for the process
     // (the application's own edit shortcuts) sees it first; it answers taken (true), refused

@@ -1,27 +1,40 @@
 #pragma once
 
-#include "platform/appkit/NSView.h"
+#include "platform/appkit/NSResponder.h"
 
 #include <memory>
+#include <string>
 
 namespace zestrel::platform {
 
-// Manages one view, made on first use: `loadView` makes it (a plain view by default), then
-// `viewDidLoad` runs once.
+class NSView;
+
+// Owns a view and stands behind it in the responder chain. A window that shows the view
+// through `setContentViewController` keeps the controller for as long as it shows it.
 class NSViewController : public NSResponder {
 public:
+    NSViewController() = default;
+    explicit NSViewController(std::shared_ptr<NSView> view);
+    ~NSViewController() override;
+
     std::string className() const override { return "NSViewController"; }
 
+    // Made on first request by `loadView` when none was given.
     std::shared_ptr<NSView> view();
-    void setView(std::shared_ptr<NSView> view) { view_ = std::move(view); }
+    void setView(std::shared_ptr<NSView> view);
     bool isViewLoaded() const { return view_ != nullptr; }
+    const std::string& title() const { return title_; }
+    void setTitle(std::string title) { title_ = std::move(title); }
 
 protected:
-    virtual void loadView() { view_ = std::make_shared<NSView>(); }
+    // Makes an empty view; subclasses make theirs.
+    virtual std::shared_ptr<NSView> loadView();
+    // Runs once, right after the view was made.
     virtual void viewDidLoad() {}
 
 private:
     std::shared_ptr<NSView> view_;
+    std::string title_;
 };
 
 } // namespace zestrel::platform

@@ -280,36 +280,6 @@ bool NSWindow::makeFirstResponder(const std::shared_ptr<NSResponder>& responder)
     return true;
 }
 
-void NSWindow::sendEvent(const NSEvent& event) {
-    ++deliveredEvents_;
-    if (event.type() != NSEvent::EventType::keyDown) {
-        return;
-    }
-    auto view = std::dynamic_pointer_cast<NSView>(firstResponder());
-    if (!view || view->performKeyEquivalent(event)) {
-        return;
-    }
-    auto textView = std::dynamic_pointer_cast<NSTextView>(view);
-    if (!textView) {
-        return;
-    }
-    constexpr std::uint16_t kTab = 48;
-    constexpr std::uint16_t kReturn = 36;
-    const auto flags = event.eventModifierFlags();
-    if (flags.contains(NSEvent::ModifierFlags::command) ||
-        flags.contains(NSEvent::ModifierFlags::control)) {
-        return;
-    }
-    if (event.keyCode() == kTab) {
-        textView->doCommandBySelector(
-            flags.contains(NSEvent::ModifierFlags::shift) ? "insertBacktab:" : "insertTab:");
-    } else if (event.keyCode() == kReturn) {
-        textView->doCommandBySelector("insertNewline:");
-    } else if (auto characters = event.characters(); characters && !characters->empty()) {
-        textView->insertText(*characters);
-    }
-}
-
 namespace {
 
 void collectKeyViews(const std::shared_ptr<NSView>& view,

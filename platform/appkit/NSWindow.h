@@ -16,8 +16,11 @@
 namespace zestrel::platform {
 
 class NSColor;
+class NSEvent;
 class NSView;
+class NSViewController;
 class NSWindow;
+class NSWindowController;
 
 // How a modal run or a sheet ended.
 using NSModalResponse = std::int64_t;
@@ -201,16 +204,49 @@ public:
     std::shared_ptr<NSResponder> firstResponder() const { return firstResponder_.lock(); }
     bool makeFirstResponder(const std::shared_ptr<NSResponder>& responder);
 
-    // An event for this window: a key down is offered to the first responder's key
-    // equivalents when it is a view; one that none takes is typed into a first responder
-    // that is a text view (Tab and Shift-Tab as its insert-tab and insert-backtab commands,
-    // Return as insert-newline). Every event that reaches this point is counted.
+    // --- Keys, actions and controllers (NSWindowActions.cpp)
+    // An event for this window, counted. A key down is offered to the first responder's key
+    // equivalents when it is a view, then goes to the first responder's `keyDown` (a text
+    // view types it), through the chain to the window.
     virtual void sendEvent(const NSEvent& event);
     // Moves the focus to the next (or previous) view of the content view that accepts it,
     // in the order of the view tree, round from the last to the first.
     void selectNextKeyView();
     void selectPreviousKeyView();
     int deliveredEventCount() const { return deliveredEvents_; }
+    // A button of the window with the key as its key equivalent is clicked; else Escape
+    // cancels (`cancelOperation`) and other keys are dropped here.
+    void keyDown(const NSEvent& event) override;
+    // Nothing by default: a window that closes on Escape says so.
+    virtual void cancelOperation() {}
+    // "performClose:", "performMiniaturize:", "close", "cancelOperation:",
+    // "makeKeyAndOrderFront:", "orderFront:", "orderOut:".
+    bool respondsToAction(std::string_view action) const override;
+    void performAction(std::string_view action, const std::shared_ptr<NSObject>& sender) override;
+    // The minimize button: only for a window that has one.
+    void performMiniaturize();
+    // Into the Dock: off screen until deminiaturized.
+    void miniaturize();
+    void deminiaturize();
+    bool isMiniaturized() const { return miniaturized_; }
+    bool isRestorable() const { return restorable_; }
+    void setRestorable(bool restorable) { restorable_ = restorable; }
+    bool displaysWhenScreenProfileChanges() const { return displaysWhenScreenProfileChanges_; }
+    void setDisplaysWhenScreenProfileChanges(bool value) {
+        displaysWhenScreenProfileChanges_ = value;
+    }
+    // The controller's view becomes the content view; the window keeps the controller.
+    std::shared_ptr<NSViewController> contentViewController() const {
+        return contentViewController_;
+    }
+    void setContentViewController(const std::shared_ptr<NSViewController>& controller);
+    // Not owned: the controller owns its window.
+    std::shared_ptr<NSWindowController> windowController() const {
+        return windowController_.lock();
+    }
+    void setWindowController(const std::shared_ptr<NSWindowController>& controller) {
+        windowController_ = controller;
+    }
 
 protected:
     // The shared pointer that owns this window.
@@ -240,6 +276,11 @@ private:
     double alphaValue_ = 1.0;
     bool ignoresMouseEvents_ = false;
     bool occluded_ = false;
+    bool miniaturized_ = false;
+    bool restorable_ = true;
+    bool displaysWhenScreenProfileChanges_ = false;
+    std::shared_ptr<NSViewController> contentViewController_;
+    std::weak_ptr<NSWindowController> windowController_;
     struct Sheet {
         std::shared_ptr<NSWindow> window;
         std::function<void(NSModalResponse)> completion;
@@ -286,6 +327,8 @@ public:
     void setWorksWhenModal(bool value) { worksWhenModal_ = value; }
 
     bool canBecomeMainWindow() const override { return false; }
+    // A panel closes on Escape.
+    void cancelOperation() override { close(); }
 
 private:
     bool floatingPanel_ = false;

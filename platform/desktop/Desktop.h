@@ -13,6 +13,7 @@
 #include "platform/desktop/SimulatedApplication.h"
 #include "platform/desktop/WindowServer.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -180,6 +181,12 @@ public:
     // distributed centre. Nothing happens when the screen already is in that state.
     void setScreenLocked(bool locked);
 
+    // --- The user's display settings: Reduce Motion and the dark appearance (off unless set).
+    bool reduceMotion() const { return reduceMotion_; }
+    void setReduceMotion(bool reduce) { reduceMotion_ = reduce; }
+    bool darkAppearance() const { return darkAppearance_; }
+    void setDarkAppearance(bool dark) { darkAppearance_ = dark; }
+
     // --- Code signatures: unsigned unless set. A process's own information wins over its
     // bundle's.
     void setSigningInformation(const URL& bundleURL, Value::Dictionary information);
@@ -268,6 +275,8 @@ private:
     PowerAssertions powerAssertions_;
     // Unbound until first driven: a reader thread may be the one that made it.
     ThreadChecker threadChecker_{"Desktop", std::thread::id()};
+    std::atomic<bool> reduceMotion_{false};
+    std::atomic<bool> darkAppearance_{false};
 };
 
 } // namespace zestrel::platform

@@ -110,4 +110,8 @@ Value NSWorkspace::valueForKey(const std::string& key) const {
     return Value();
 }
 
+bool NSWorkspace::accessibilityDisplayShouldReduceMotion() const {
+    return Desktop::current()->reduceMotion();
+}
+
 } // namespace zestrel::platform

@@ -60,10 +60,10 @@ public:
                               const NSWorkspaceOpenConfiguration& configuration,
                               OpenCompletion completion);
 
-    KeyValueObserverRegistry& keyValueObservers() { return observers_; }
-
-    // The user's Reduce Motion setting (DisplayOptions).
+    // The user's Reduce Motion setting: animations are skipped or made instant.
     bool accessibilityDisplayShouldReduceMotion() const;
+
+    KeyValueObserverRegistry& keyValueObservers() { return observers_; }
 
     std::string className() const override { return "NSWorkspace"; }
 

@@ -39,6 +39,7 @@ Toggle::Toggle(Binding<bool> isOn, View label)
               auto node = std::make_shared<Node>();
               node->kind = "Toggle";
               node->isOn = isOn;
+              node->isDisabled = !context.environment().isEnabled;
               node->identity = context.path();
               Nodes labelNodes;
               ViewContext labelContext = context.child("label");

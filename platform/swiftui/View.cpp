@@ -6,10 +6,14 @@ namespace zestrel::platform::swiftui {
 
 namespace {
 
-void appendOutline(const Nodes& nodes, int depth, std::string& text) {
+// Modifiers of a custom view's invisible node belong to the nodes that stand in its place.
+void appendOutline(const Nodes& nodes, int depth, const std::vector<Modifier>& inherited,
+                   std::string& text) {
     for (const auto& node : nodes) {
         if (!node->isVisible()) {
-            appendOutline(node->children, depth, text);
+            std::vector<Modifier> modifiers = node->modifiers;
+            modifiers.insert(modifiers.end(), inherited.begin(), inherited.end());
+            appendOutline(node->children, depth, modifiers, text);
             continue;
         }
         text.append(static_cast<std::size_t>(depth) * 2, ' ');
@@ -22,14 +26,28 @@ void appendOutline(const Nodes& nodes, int depth, std::string& text) {
             text += " image:";
             text += node->systemImage;
         }
-        if (node->isOn) {
+        if (!node->destination.empty()) {
+            text += " -> " + node->destination;
+        }
+        if (!node->detail.empty()) {
+            text += " (" + node->detail + ")";
+        }
+        if (node->kind == "Option") {
+            text += node->isOn && node->isOn->get() ? " [selected]" : "";
+        } else if (node->isOn) {
             text += node->isOn->get() ? " [on]" : " [off]";
+        }
+        if (node->isDisabled) {
+            text += " [disabled]";
         }
         for (const Modifier& modifier : node->modifiers) {
             text += " ." + modifier.name + "(" + modifier.argument + ")";
         }
+        for (const Modifier& modifier : inherited) {
+            text += " ." + modifier.name + "(" + modifier.argument + ")";
+        }
         text += '\n';
-        appendOutline(node->children, depth + 1, text);
+        appendOutline(node->children, depth + 1, {}, text);
     }
 }
 
@@ -37,7 +55,7 @@ void appendOutline(const Nodes& nodes, int depth, std::string& text) {
 
 std::string outline(const Nodes& nodes) {
     std::string text;
-    appendOutline(nodes, 0, text);
+    appendOutline(nodes, 0, {}, text);
     return text;
 }
 
@@ -51,6 +69,19 @@ std::shared_ptr<Node> findNode(const Nodes& nodes, std::string_view label) {
         }
     }
     return nullptr;
+}
+
+Nodes visibleNodes(const Nodes& nodes) {
+    Nodes visible;
+    for (const auto& node : nodes) {
+        if (node->isVisible()) {
+            visible.push_back(node);
+        } else {
+            const Nodes inner = visibleNodes(node->children);
+            visible.insert(visible.end(), inner.begin(), inner.end());
+        }
+    }
+    return visible;
 }
 
 } // namespace zestrel::platform::swiftui

@@ -2,6 +2,7 @@
 
 #include "platform/concurrency/ObservableObject.h"
 #include "platform/swiftui/Binding.h"
+#include "platform/swiftui/Environment.h"
 
 #include <concepts>
 #include <functional>
@@ -29,6 +30,26 @@ struct Modifier {
     bool operator==(const Modifier&) const = default;
 };
 
+} // namespace zestrel::platform::swiftui
+
+namespace zestrel::platform {
+class NSView;
+} // namespace zestrel::platform
+
+namespace zestrel::platform::swiftui {
+
+// A key with the modifiers held for it: "," with ["command"] reads "⌘,".
+struct KeyboardShortcut {
+    std::string key;
+    bool command = true;
+    bool shift = false;
+    bool option = false;
+    bool control = false;
+    // The symbols of the modifiers, then the key: "⌘,", "⇧⌘Q".
+    std::string text() const;
+    bool operator==(const KeyboardShortcut&) const = default;
+};
+
 // One element of the interface as the host keeps it.
 struct Node {
     // "Text", "Toggle", ...; empty for the invisible node of a custom view, whose children
@@ -40,6 +61,21 @@ struct Node {
     std::optional<Binding<bool>> isOn;
     // What clicking it does.
     std::function<void()> action;
+    // A picker's chosen tag; its options are its children, whose actions choose them.
+    std::optional<Binding<std::string>> selection;
+    // Where a link goes.
+    std::string destination;
+    // The AppKit view a representable view made; the hosting view holds it as a subview.
+    std::shared_ptr<NSView> platformView;
+    // What else the user sees of it: an image's name ("QR code, 25×25 modules").
+    std::string detail;
+    // "cancel", "destructive" for buttons with a role.
+    std::string role;
+    bool isDisabled = false;
+    std::optional<KeyboardShortcut> shortcut;
+    // A tap gesture: the number of clicks it wants and what it does then.
+    int tapCount = 0;
+    std::function<void()> tapAction;
     std::vector<Modifier> modifiers;
     std::vector<std::shared_ptr<Node>> children;
     // Where the node stands in the tree; its state is kept under this identity.
@@ -55,6 +91,8 @@ using Nodes = std::vector<std::shared_ptr<Node>>;
 std::string outline(const Nodes& nodes);
 // The first visible node with this label, depth first.
 std::shared_ptr<Node> findNode(const Nodes& nodes, std::string_view label);
+// The visible nodes at the top of `nodes`, looking through custom views.
+Nodes visibleNodes(const Nodes& nodes);
 
 class View;
 class ViewContext;
@@ -82,6 +120,7 @@ public:
     // Runs `action` once the update under way is over.
     virtual void afterUpdate(std::function<void()> action) = 0;
     virtual void buildComponent(const std::string& identity, std::function<View(ViewContext&)> body,
+                                const std::shared_ptr<const EnvironmentValues>& environment,
                                 Nodes& into) = 0;
 };
 
@@ -90,12 +129,21 @@ public:
 // Where a view is being built: its place in the tree and the custom view it belongs to.
 class ViewContext {
 public:
-    ViewContext(detail::ViewGraph& graph, std::string path, std::string component)
-        : graph_(&graph), path_(std::move(path)), component_(std::move(component)) {}
+    ViewContext(detail::ViewGraph& graph, std::string path, std::string component,
+                std::shared_ptr<const EnvironmentValues> environment)
+        : graph_(&graph), path_(std::move(path)), component_(std::move(component)),
+          environment_(std::move(environment)) {}
 
     const std::string& path() const { return path_; }
     ViewContext child(std::string_view segment) const {
-        return ViewContext(*graph_, path_ + "/" + std::string(segment), component_);
+        return ViewContext(*graph_, path_ + "/" + std::string(segment), component_, environment_);
+    }
+    const EnvironmentValues& environment() const { return *environment_; }
+    // The same place with changed environment values, for the views inside it.
+    ViewContext withEnvironment(const std::function<void(EnvironmentValues&)>& change) const {
+        auto changed = std::make_shared<EnvironmentValues>(*environment_);
+        change(*changed);
+        return ViewContext(*graph_, path_, component_, std::move(changed));
     }
 
     // `@State`: a value kept at this place; setting it re-evaluates the view. ViewState.h.
@@ -126,7 +174,8 @@ public:
     void afterUpdate(std::function<void()> action) const { graph_->afterUpdate(std::move(action)); }
     void buildComponent(std::string_view name, std::function<View(ViewContext&)> body,
                         Nodes& into) const {
-        graph_->buildComponent(path_ + "/" + std::string(name), std::move(body), into);
+        graph_->buildComponent(path_ + "/" + std::string(name), std::move(body), environment_,
+                               into);
     }
 
 private:
@@ -135,6 +184,7 @@ private:
     detail::ViewGraph* graph_;
     std::string path_;
     std::string component_;
+    std::shared_ptr<const EnvironmentValues> environment_;
 };
 
 // A view: builds zero or more nodes. A handle; copies build the same way.
@@ -172,6 +222,31 @@ public:
             *previous = value;
         }));
     }
+
+    // Modifiers. Each returns a new view around this one.
+
+    // A modifier that only shows in the outline, on every top node the view builds:
+    // `.frame(width: 320)`.
+    View modifier(std::string name, std::string argument = "") const;
+    // Changes the environment for everything inside.
+    View environment(std::function<void(EnvironmentValues&)> change) const;
+    // Controls inside cannot be used while `disabled` is true.
+    View disabled(bool disabled) const;
+    // A button (or a menu item made of one) answers the key with the modifiers.
+    View keyboardShortcut(KeyboardShortcut shortcut) const;
+    // Runs `action` once the view comes into the tree, again after it left and came back.
+    View onAppear(std::function<void()> action) const;
+    // `count` clicks in a row on the view run `action`.
+    View onTapGesture(int count, std::function<void()> action) const;
+    // While `isPresented` is true an alert shows beside the view: its title, its message
+    // when given, and its buttons (a single "OK" when none are given). Any of its buttons
+    // sets `isPresented` back to false after its own action.
+    View alert(std::string title, Binding<bool> isPresented, std::vector<View> actions = {},
+               std::string message = "") const;
+    // Commands offered on a secondary click, listed under the view.
+    View contextMenu(std::vector<View> items) const;
+    // `background`: another view behind this one, built after it at its own place.
+    View background(View behind) const;
 
 private:
     std::shared_ptr<const Build> build_;

@@ -17,17 +17,19 @@ bool isInside(const std::string& key, const std::string& identity) {
 
 } // namespace
 
-std::shared_ptr<ViewHost> ViewHost::make(View root) {
-    auto host = std::make_shared<ViewHost>(Passkey{}, std::move(root));
+std::shared_ptr<ViewHost> ViewHost::make(View root, EnvironmentValues environment) {
+    auto host = std::make_shared<ViewHost>(Passkey{}, std::move(root), std::move(environment));
     Component& component = host->components_.at(kRootIdentity);
     host->evaluate(kRootIdentity, component);
     host->runAfterUpdate();
     return host;
 }
 
-ViewHost::ViewHost(Passkey, View root) : root_(std::make_shared<Node>()) {
+ViewHost::ViewHost(Passkey, View root, EnvironmentValues environment)
+    : root_(std::make_shared<Node>()) {
     root_->identity = kRootIdentity;
     Component component;
+    component.environment = std::make_shared<const EnvironmentValues>(std::move(environment));
     component.body = [root = std::move(root)](ViewContext&) { return root; };
     component.node = root_;
     components_.emplace(kRootIdentity, std::move(component));
@@ -37,7 +39,7 @@ ViewHost::~ViewHost() = default;
 
 bool ViewHost::toggle(std::string_view label) {
     const auto node = find(label);
-    if (!node || !node->isOn) {
+    if (!node || !node->isOn || node->isDisabled) {
         return false;
     }
     node->isOn->set(!node->isOn->get());
@@ -46,14 +48,40 @@ bool ViewHost::toggle(std::string_view label) {
 
 bool ViewHost::click(std::string_view label) {
     const auto node = find(label);
-    if (!node) {
+    if (!node || node->isDisabled) {
         return false;
     }
     if (node->action) {
-        node->action();
+        // The node may be rebuilt by what the action does: keep the action alive.
+        const auto action = node->action;
+        action();
         return true;
     }
     return toggle(label);
+}
+
+bool ViewHost::pick(std::string_view label, std::string_view option) {
+    const auto picker = find(label);
+    if (!picker || !picker->selection || picker->isDisabled) {
+        return false;
+    }
+    const auto chosen = findNode(picker->children, option);
+    if (!chosen || !chosen->action) {
+        return false;
+    }
+    const auto action = chosen->action;
+    action();
+    return true;
+}
+
+bool ViewHost::tap(std::string_view label, int count) {
+    const auto node = find(label);
+    if (!node || node->tapCount != count || !node->tapAction) {
+        return false;
+    }
+    const auto action = node->tapAction;
+    action();
+    return true;
 }
 
 void ViewHost::update() {
@@ -78,13 +106,17 @@ void ViewHost::update() {
         rebuilt.push_back(identity);
     }
     runAfterUpdate();
+    if (onUpdate_ && !rebuilt.empty()) {
+        const auto onUpdate = onUpdate_;
+        onUpdate();
+    }
 }
 
 void ViewHost::evaluate(const std::string& identity, Component& component) {
     ++bodyEvaluations_;
     touched_.insert(identity);
     component.observed.clear();
-    ViewContext context(*this, identity, identity);
+    ViewContext context(*this, identity, identity, component.environment);
     const View body = component.body(context);
     Nodes children;
     body.build(context, children);
@@ -168,13 +200,17 @@ void ViewHost::afterUpdate(std::function<void()> action) {
 }
 
 void ViewHost::buildComponent(const std::string& identity, std::function<View(ViewContext&)> body,
+                              const std::shared_ptr<const EnvironmentValues>& environment,
                               Nodes& into) {
     Component& component = components_[identity];
     component.body = std::move(body);
+    component.environment = environment;
     if (!component.node) {
         component.node = std::make_shared<Node>();
         component.node->identity = identity;
     }
+    // The kept node is built anew: the modifiers around it are applied again after this.
+    component.node->modifiers.clear();
     evaluate(identity, component);
     into.push_back(component.node);
 }

@@ -27,8 +27,9 @@ class ViewHost final : public std::enable_shared_from_this<ViewHost>, private de
     };
 
 public:
-    static std::shared_ptr<ViewHost> make(View root);
-    ViewHost(Passkey, View root);
+    static std::shared_ptr<ViewHost>
+    make(View root, EnvironmentValues environment = EnvironmentValues::standard());
+    ViewHost(Passkey, View root, EnvironmentValues environment);
     ~ViewHost() override;
 
     // The top of the tree (custom views' invisible nodes included).
@@ -36,9 +37,17 @@ public:
     std::string outline() const { return swiftui::outline(nodes()); }
     std::shared_ptr<Node> find(std::string_view label) const { return findNode(nodes(), label); }
 
-    // Acting as the user would; false when no node has the label or it cannot do that.
+    // Acting as the user would; false when no node has the label, it cannot do that, or it
+    // is disabled. A click on a switch flips it, on a picker's option chooses it.
     bool toggle(std::string_view label);
     bool click(std::string_view label);
+    // Chooses the option titled `option` of the picker labelled `label`.
+    bool pick(std::string_view label, std::string_view option);
+    // `count` clicks in a row on the node; what a tap gesture wanting that many does.
+    bool tap(std::string_view label, int count);
+
+    // Called after every re-evaluation, for those who mirror the tree (a menu).
+    void setOnUpdate(std::function<void()> onUpdate) { onUpdate_ = std::move(onUpdate); }
 
     // Re-evaluates what changed now, instead of on the next main-queue turn.
     void update();
@@ -48,6 +57,7 @@ public:
 private:
     struct Component {
         std::function<View(ViewContext&)> body;
+        std::shared_ptr<const EnvironmentValues> environment;
         std::shared_ptr<Node> node;
         std::vector<std::shared_ptr<combine::ObservableObject>> observed;
         std::vector<combine::AnyCancellable> subscriptions;
@@ -64,6 +74,7 @@ private:
     std::function<void()> invalidator(const std::string& component) override;
     void afterUpdate(std::function<void()> action) override;
     void buildComponent(const std::string& identity, std::function<View(ViewContext&)> body,
+                        const std::shared_ptr<const EnvironmentValues>& environment,
                         Nodes& into) override;
 
     void invalidate(const std::string& component);
@@ -79,6 +90,7 @@ private:
     std::set<std::string> touched_;
     std::vector<std::function<void()>> afterUpdate_;
     std::uint64_t bodyEvaluations_ = 0;
+    std::function<void()> onUpdate_;
 
     Mutex mutex_; // what other threads may touch: the pending invalidations
     std::set<std::string> dirty_ GUARDED_BY(mutex_);

@@ -11,7 +11,6 @@
 #include "platform/desktop/Accessibility.h"
 #include "platform/desktop/CarbonHotKeys.h"
 #include "platform/desktop/Desktop.h"
-#include "platform/desktop/DisplayOptions.h"
 #include "platform/desktop/EventSystem.h"
 #include "platform/desktop/InputSource.h"
 #include "platform/desktop/NSEvent.h"
@@ -52,7 +51,6 @@ void resetDesktopInput() {
     HotKeySystem::setCurrent(nullptr);
     InputSources::setCurrent(nullptr);
     Accessibility::setCurrent(nullptr);
-    DisplayOptions::setCurrent(nullptr);
 }
 
 std::optional<std::string> environmentValue(const char* name) {

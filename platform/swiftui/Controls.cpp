@@ -1,0 +1,165 @@
+#include "platform/swiftui/Controls.h"
+
+#include "platform/appkit/NSApplication.h"
+#include "platform/appkit/NSSharingServicePicker.h"
+#include "platform/appkit/NSView.h"
+#include "platform/swiftui/Text.h"
+
+#include <memory>
+#include <utility>
+
+namespace zestrel::platform::swiftui {
+
+namespace {
+
+std::shared_ptr<Node> makeNode(std::string kind, const ViewContext& context) {
+    auto node = std::make_shared<Node>();
+    node->kind = std::move(kind);
+    node->identity = context.path();
+    node->isDisabled = !context.environment().isEnabled;
+    return node;
+}
+
+// A plain label folds into the control; another stays below it and lends its first text.
+void applyLabel(Node& node, const View& label, ViewContext& context) {
+    Nodes labelNodes;
+    ViewContext labelContext = context.child("label");
+    label.build(labelContext, labelNodes);
+    const Nodes visible = visibleNodes(labelNodes);
+    if (visible.size() == 1 && visible[0]->children.empty() &&
+        (visible[0]->kind == "Text" || visible[0]->kind == "Label")) {
+        node.label = visible[0]->label;
+        node.systemImage = visible[0]->systemImage;
+        return;
+    }
+    for (const auto& part : visible) {
+        if (!part->label.empty()) {
+            node.label = part->label;
+            break;
+        }
+    }
+    node.children = std::move(labelNodes);
+}
+
+View::Build leaf(std::string kind, std::string label, std::string systemImage) {
+    return [kind = std::move(kind), label = std::move(label),
+            systemImage = std::move(systemImage)](ViewContext& context, Nodes& into) {
+        auto node = makeNode(kind, context);
+        node->label = label;
+        node->systemImage = systemImage;
+        into.push_back(std::move(node));
+    };
+}
+
+} // namespace
+
+Button::Button(std::string title, std::function<void()> action, std::string role)
+    : Button(Text(std::move(title)), std::move(action), std::move(role)) {}
+
+Button::Button(View label, std::function<void()> action, std::string role)
+    : View(Build([label = std::move(label), action = std::move(action),
+                  role = std::move(role)](ViewContext& context, Nodes& into) {
+          auto node = makeNode("Button", context);
+          node->role = role;
+          node->action = action ? action : [] {};
+          applyLabel(*node, label, context);
+          into.push_back(std::move(node));
+      })) {}
+
+Link::Link(std::string title, URL destination)
+    : View(Build([title = std::move(title),
+                  destination = std::move(destination)](ViewContext& context, Nodes& into) {
+          auto node = makeNode("Link", context);
+          node->label = title;
+          node->destination = destination.absoluteString();
+          node->action = [openURL = context.environment().openURL, destination] {
+              if (openURL) {
+                  openURL(destination);
+              }
+          };
+          into.push_back(std::move(node));
+      })) {}
+
+Picker::Picker(std::string title, Binding<std::string> selection, std::vector<PickerOption> options)
+    : View(Build([title = std::move(title), selection = std::move(selection),
+                  options = std::move(options)](ViewContext& context, Nodes& into) {
+          auto node = makeNode("Picker", context);
+          node->label = title;
+          node->selection = selection;
+          for (const PickerOption& option : options) {
+              auto item = makeNode("Option", context.child(option.tag));
+              item->label = option.title;
+              item->isDisabled = node->isDisabled;
+              item->isOn =
+                  Binding<bool>([selection, tag = option.tag] { return selection.get() == tag; },
+                                [selection, tag = option.tag](const bool& on) {
+                                    if (on) {
+                                        selection.set(tag);
+                                    }
+                                });
+              item->action = [selection, tag = option.tag] { selection.set(tag); };
+              node->children.push_back(std::move(item));
+          }
+          into.push_back(std::move(node));
+      })) {}
+
+Image::Image(std::string systemName) : View(leaf("Image", "", std::move(systemName))) {}
+
+Image::Image(std::shared_ptr<NSImage> image)
+    : View(Build([image = std::move(image)](ViewContext& context, Nodes& into) {
+          auto node = makeNode("Image", context);
+          if (image) {
+              node->label = image->accessibilityDescription();
+              node->detail = image->name();
+          }
+          into.push_back(std::move(node));
+      })) {}
+
+Divider::Divider() : View(leaf("Divider", "", "")) {}
+
+Spacer::Spacer() : View(Build([](ViewContext&, Nodes&) {})) {}
+
+ShareLink::ShareLink(std::string title, URL item)
+    : View(Build(
+          [title = std::move(title), item = std::move(item)](ViewContext& context, Nodes& into) {
+              auto node = makeNode("ShareLink", context);
+              node->label = title;
+              node->systemImage = "square.and.arrow.up";
+              node->action = [item] {
+                  std::shared_ptr<NSView> from;
+                  if (auto window = NSApp().keyWindow()) {
+                      from = window->contentView();
+                  }
+                  NSSharingServicePicker({item}).showRelativeToRect({}, from, NSRectEdge::minY);
+              };
+              into.push_back(std::move(node));
+          })) {}
+
+ViewRepresentable::ViewRepresentable(std::function<std::shared_ptr<NSView>()> makeView,
+                                     std::function<void(NSView&)> updateView)
+    : View(Build([makeView = std::move(makeView),
+                  updateView = std::move(updateView)](ViewContext& context, Nodes& into) {
+          // A name no view property can have; the view leaves with its place.
+          auto view = context.slot<NSView>(".representable", makeView);
+          if (updateView && view) {
+              updateView(*view);
+          }
+          auto node = std::make_shared<Node>();
+          node->identity = context.path();
+          node->platformView = std::move(view);
+          into.push_back(std::move(node));
+      })) {}
+
+Menu::Menu(std::string title, std::vector<View> items)
+    : View(Build(
+          [title = std::move(title), items = std::move(items)](ViewContext& context, Nodes& into) {
+              auto node = makeNode("Menu", context);
+              node->label = title;
+              for (std::size_t i = 0; i < items.size(); ++i) {
+                  ViewContext item = context.child(std::to_string(i));
+                  items[i].build(item, node->children);
+              }
+              into.push_back(std::move(node));
+          })) {}
+
+} // namespace zestrel::platform::swiftui

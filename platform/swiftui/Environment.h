@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/base/Value.h"
+
+#include <functional>
+#include <string>
+
+namespace zestrel::platform::swiftui {
+
+enum class ColorScheme { light, dark };
+
+// What a view reads from the place it is built in: set by a host or by an `environment`
+// modifier for everything inside it. Actions never hold the view that reads them.
+struct EnvironmentValues {
+    // `openURL`: hands the URL on. The default opens it with the workspace.
+    std::function<void(const URL&)> openURL;
+    // `dismiss`: closes what presents the view (its window). Does nothing outside one.
+    std::function<void()> dismiss;
+    // The desktop's appearance when the host was made, unless set.
+    ColorScheme colorScheme = ColorScheme::light;
+    // False inside a `disabled(true)`: controls there cannot be used.
+    bool isEnabled = true;
+
+    // The defaults a host starts with.
+    static EnvironmentValues standard();
+};
+
+} // namespace zestrel::platform::swiftui

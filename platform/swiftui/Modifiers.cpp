@@ -1,0 +1,180 @@
+#include "platform/desktop/Desktop.h"
+#include "platform/swiftui/Text.h"
+#include "platform/swiftui/View.h"
+#include "platform/system/URLOpener.h"
+
+#include <utility>
+
+namespace zestrel::platform::swiftui {
+
+std::string KeyboardShortcut::text() const {
+    std::string result;
+    if (control) {
+        result += "⌃";
+    }
+    if (option) {
+        result += "⌥";
+    }
+    if (shift) {
+        result += "⇧";
+    }
+    if (command) {
+        result += "⌘";
+    }
+    return result + key;
+}
+
+EnvironmentValues EnvironmentValues::standard() {
+    EnvironmentValues values;
+    values.openURL = [](const URL& url) { URLOpener::open(url); };
+    values.dismiss = [] {};
+    values.colorScheme =
+        Desktop::current()->darkAppearance() ? ColorScheme::dark : ColorScheme::light;
+    return values;
+}
+
+View View::modifier(std::string name, std::string argument) const {
+    return View(Build([content = *this, modifier = Modifier{std::move(name), std::move(argument)}](
+                          ViewContext& context, Nodes& into) {
+        Nodes built;
+        content.build(context, built);
+        for (const auto& node : built) {
+            node->modifiers.push_back(modifier);
+        }
+        into.insert(into.end(), built.begin(), built.end());
+    }));
+}
+
+View View::environment(std::function<void(EnvironmentValues&)> change) const {
+    return View(
+        Build([content = *this, change = std::move(change)](ViewContext& context, Nodes& into) {
+            ViewContext inner = context.withEnvironment(change);
+            content.build(inner, into);
+        }));
+}
+
+View View::disabled(bool disabled) const {
+    return environment([disabled](EnvironmentValues& values) {
+        values.isEnabled = values.isEnabled && !disabled;
+    });
+}
+
+View View::keyboardShortcut(KeyboardShortcut shortcut) const {
+    return View(
+        Build([content = *this, shortcut = std::move(shortcut)](ViewContext& context, Nodes& into) {
+            Nodes built;
+            content.build(context, built);
+            for (const auto& node : visibleNodes(built)) {
+                node->shortcut = shortcut;
+                node->modifiers.push_back({"keyboardShortcut", shortcut.text()});
+            }
+            into.insert(into.end(), built.begin(), built.end());
+        }));
+}
+
+View View::onAppear(std::function<void()> action) const {
+    return View(
+        Build([content = *this, action = std::move(action)](ViewContext& context, Nodes& into) {
+            ViewContext inner = context.child("onAppear");
+            content.build(inner, into);
+            bool appeared = false;
+            // A name no view property can have; the slot leaves with the view.
+            context.slot<bool>(".onAppear", [&appeared] {
+                appeared = true;
+                return std::make_shared<bool>(true);
+            });
+            if (appeared) {
+                context.afterUpdate(action);
+            }
+        }));
+}
+
+View View::onTapGesture(int count, std::function<void()> action) const {
+    return View(Build(
+        [content = *this, count, action = std::move(action)](ViewContext& context, Nodes& into) {
+            Nodes built;
+            content.build(context, built);
+            for (const auto& node : visibleNodes(built)) {
+                node->tapCount = count;
+                node->tapAction = action;
+            }
+            into.insert(into.end(), built.begin(), built.end());
+        }));
+}
+
+View View::alert(std::string title, Binding<bool> isPresented, std::vector<View> actions,
+                 std::string message) const {
+    return View(Build([content = *this, title = std::move(title),
+                       isPresented = std::move(isPresented), actions = std::move(actions),
+                       message = std::move(message)](ViewContext& context, Nodes& into) {
+        ViewContext inner = context.child("alerted");
+        content.build(inner, into);
+        if (!isPresented.get()) {
+            return;
+        }
+        auto alert = std::make_shared<Node>();
+        alert->kind = "Alert";
+        alert->label = title;
+        alert->identity = context.path() + "/alert";
+        if (!message.empty()) {
+            Text(message).build(inner, alert->children);
+        }
+        Nodes buttons;
+        ViewContext actionsContext = context.child("alert");
+        for (std::size_t i = 0; i < actions.size(); ++i) {
+            ViewContext item = actionsContext.child(std::to_string(i));
+            actions[i].build(item, buttons);
+        }
+        if (visibleNodes(buttons).empty()) {
+            auto ok = std::make_shared<Node>();
+            ok->kind = "Button";
+            ok->label = "OK";
+            ok->identity = actionsContext.path() + "/OK";
+            ok->action = [] {};
+            buttons.push_back(ok);
+        }
+        for (const auto& button : visibleNodes(buttons)) {
+            button->action = [own = button->action, isPresented] {
+                if (own) {
+                    own();
+                }
+                isPresented.set(false);
+            };
+        }
+        alert->children.insert(alert->children.end(), buttons.begin(), buttons.end());
+        into.push_back(std::move(alert));
+    }));
+}
+
+View View::background(View behind) const {
+    return View(
+        Build([content = *this, behind = std::move(behind)](ViewContext& context, Nodes& into) {
+            ViewContext front = context.child("content");
+            content.build(front, into);
+            ViewContext back = context.child("background");
+            behind.build(back, into);
+        }));
+}
+
+View View::contextMenu(std::vector<View> items) const {
+    return View(
+        Build([content = *this, items = std::move(items)](ViewContext& context, Nodes& into) {
+            Nodes built;
+            content.build(context, built);
+            const Nodes visible = visibleNodes(built);
+            if (!visible.empty()) {
+                auto menu = std::make_shared<Node>();
+                menu->kind = "ContextMenu";
+                menu->identity = context.path() + "/contextMenu";
+                ViewContext menuContext = context.child("contextMenu");
+                for (std::size_t i = 0; i < items.size(); ++i) {
+                    ViewContext item = menuContext.child(std::to_string(i));
+                    items[i].build(item, menu->children);
+                }
+                visible.front()->children.push_back(std::move(menu));
+            }
+            into.insert(into.end(), built.begin(), built.end());
+        }));
+}
+
+} // namespace zestrel::platform::swiftui

@@ -1,0 +1,140 @@
+#include "platform/swiftui/NSHostingView.h"
+
+#include "platform/appkit/NSSharingServicePicker.h"
+#include "platform/appkit/NSWindow.h"
+#include "platform/appkit/TextOutline.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/swiftui/Containers.h"
+#include "platform/swiftui/Controls.h"
+#include "platform/swiftui/Text.h"
+#include "platform/swiftui/Toggle.h"
+#include "platform/swiftui/ViewState.h"
+#include "platform/testing/DesktopEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace zestrel::platform::swiftui {
+namespace {
+
+// Tells which window it is in each time that changes, as a window accessor does.
+class WindowWatcher final : public NSView {
+public:
+    explicit WindowWatcher(std::shared_ptr<std::vector<std::string>> seen)
+        : seen_(std::move(seen)) {}
+    void viewDidMoveToWindow() override {
+        const auto now = window();
+        seen_->push_back(now ? now->title() : "none");
+    }
+
+private:
+    std::shared_ptr<std::vector<std::string>> seen_;
+};
+
+// A screen that watches its window while its switch is on and offers its link to share.
+struct WatchedScreen {
+    std::shared_ptr<std::vector<std::string>> seen;
+    std::shared_ptr<int> made;
+    View body(ViewContext& context) const {
+        const State<bool> watching = context.state<bool>("watching", true);
+        View watcher = View();
+        if (watching.get()) {
+            watcher = ViewRepresentable([seen = seen, made = made] {
+                ++*made;
+                return std::make_shared<WindowWatcher>(seen);
+            });
+        }
+        return VStack({Toggle("Watching", watching.binding()),
+                       ShareLink("Share Link", *URL::parse("https://example.com/app"))})
+            .background(watcher);
+    }
+};
+
+class NSHostingViewTest : public ::testing::Test {
+protected:
+    testing::DesktopEnvironment env;
+    std::shared_ptr<std::vector<std::string>> seen = std::make_shared<std::vector<std::string>>();
+    std::shared_ptr<int> made = std::make_shared<int>(0);
+    std::shared_ptr<NSWindow> window = std::make_shared<NSWindow>(
+        CGRect(0, 0, 200, 200), NSWindow::StyleMask::titled | NSWindow::StyleMask::closable);
+};
+
+TEST_F(NSHostingViewTest, RepresentedViewsFollowTheHostingViewIntoAndOutOfWindows) {
+    window->setTitle("Share");
+    auto controller = std::make_shared<NSHostingController>(WatchedScreen{seen, made});
+    EXPECT_TRUE(seen->empty()); // not made before the controller's view is asked for
+    window->setContentViewController(controller);
+    EXPECT_EQ(*seen, std::vector<std::string>{"Share"});
+
+    controller->hostingView()->host()->toggle("Watching");
+    env.runUntilIdle();
+    EXPECT_EQ(*seen, (std::vector<std::string>{"Share", "none"}));
+    EXPECT_TRUE(controller->hostingView()->subviews().empty());
+
+    controller->hostingView()->host()->toggle("Watching");
+    env.runUntilIdle();
+    EXPECT_EQ(*seen, (std::vector<std::string>{"Share", "none", "Share"}));
+    EXPECT_EQ(*made, 2); // a new place, a new view
+}
+
+TEST_F(NSHostingViewTest, AnUpdateKeepsTheRepresentedViewItMadeForThePlace) {
+    struct Counter {
+        std::shared_ptr<int> made;
+        std::shared_ptr<std::vector<int>> updates;
+        View body(ViewContext& context) const {
+            const State<int> count = context.state<int>("count", 0);
+            return Group({Button("Count", [count] { count.set(count.get() + 1); }),
+                          ViewRepresentable(
+                              [made = made] {
+                                  ++*made;
+                                  return std::make_shared<NSView>();
+                              },
+                              [updates = updates, value = count.get()](NSView&) {
+                                  updates->push_back(value);
+                              })});
+        }
+    };
+    auto updates = std::make_shared<std::vector<int>>();
+    auto view = NSHostingView::make(Counter{made, updates});
+    view->host()->click("Count");
+    env.runUntilIdle();
+    EXPECT_EQ(*made, 1);
+    EXPECT_EQ(*updates, (std::vector<int>{0, 1}));
+    EXPECT_EQ(view->subviews().size(), 1u);
+}
+
+TEST_F(NSHostingViewTest, ColourSchemeFollowsTheDesktopAppearanceUnlessSet) {
+    struct Scheme {
+        View body(ViewContext& context) const {
+            return Text(context.environment().colorScheme == ColorScheme::dark ? "dark" : "light");
+        }
+    };
+    EXPECT_NE(NSHostingView::make(Scheme{})->host()->find("light"), nullptr);
+    Desktop::current()->setDarkAppearance(true);
+    EXPECT_NE(NSHostingView::make(Scheme{})->host()->find("dark"), nullptr);
+    const auto forced = NSHostingView::make(View(Scheme{}).environment(
+        [](EnvironmentValues& values) { values.colorScheme = ColorScheme::light; }));
+    EXPECT_NE(forced->host()->find("light"), nullptr);
+}
+
+TEST_F(NSHostingViewTest, ShareLinkShowsThePickerFromTheKeyWindow) {
+    window->setTitle("Share App");
+    window->setContentViewController(
+        std::make_shared<NSHostingController>(WatchedScreen{seen, made}));
+    window->makeKeyAndOrderFront();
+    const OutlineNode shown = outline(*window);
+    EXPECT_EQ(render(shown), "window \"Share App\" [key]\n"
+                             "  hosting view\n"
+                             "    vstack\n"
+                             "      toggle \"Watching\" [on]\n"
+                             "      share link \"Share Link\" [image: square.and.arrow.up]\n"
+                             "    view\n");
+    EXPECT_TRUE(click(shown, "Share Link"));
+    EXPECT_EQ(NSSharingServicePicker::showings(), (std::vector<NSSharingServicePicker::Showing>{
+                                                      {{"https://example.com/app"}, "Share App"}}));
+}
+
+} // namespace
+} // namespace zestrel::platform::swiftui
