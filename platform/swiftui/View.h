@@ -20,6 +20,10 @@
 // changed. The tree renders to an indented text outline, and a node can be found by its
 // label and acted on, which is how tests and the console operate the interface.
 
+namespace zestrel::platform {
+class NSView;
+} // namespace zestrel::platform
+
 namespace zestrel::platform::swiftui {
 
 // A modifier kept as data: its name and its argument as text (`.frame(width: 320)`).
@@ -40,6 +44,8 @@ struct Node {
     std::optional<Binding<bool>> isOn;
     // What clicking it does.
     std::function<void()> action;
+    // The platform view a representable view wraps.
+    std::shared_ptr<NSView> platformView;
     std::vector<Modifier> modifiers;
     std::vector<std::shared_ptr<Node>> children;
     // Where the node stands in the tree; its state is kept under this identity.
