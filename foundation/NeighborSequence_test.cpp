@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <ranges>
+#include <cstddef>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -31,12 +32,36 @@ TEST(NeighborSequenceTest, EndsOfShortSequences) {
     EXPECT_TRUE(describe(neighbors(std::vector<int>{})).empty());
 }
 
+// Hands out 1, 2 and 3 once, noting each element as it is read.
+struct RecordingSequence {
+    struct Iterator {
+        using iterator_concept = std::input_iterator_tag;
+        using value_type = int;
+        using difference_type = std::ptrdiff_t;
+
+        int operator*() const {
+            reads->push_back(next);
+            return next;
+        }
+        Iterator& operator++() {
+            ++next;
+            return *this;
+        }
+        void operator++(int) { ++next; }
+        bool operator==(const Iterator& other) const { return next == other.next; }
+
+        std::vector<int>* reads = nullptr;
+        int next = 0;
+    };
+    Iterator begin() const { return Iterator{reads, 1}; }
+    Iterator end() const { return Iterator{reads, 4}; }
+
+    std::vector<int>* reads = nullptr;
+};
+
 TEST(NeighborSequenceTest, ReadsTheBaseOnceInOrderOneElementAhead) {
     std::vector<int> reads;
-    auto sequence = neighbors(std::views::iota(1, 4) | std::views::transform([&reads](int value) {
-                                  reads.push_back(value);
-                                  return value;
-                              }));
+    auto sequence = neighbors(RecordingSequence{&reads});
     auto it = sequence.begin();
     EXPECT_EQ(it->current, 1);
     EXPECT_EQ(reads, (std::vector<int>{1, 2}));
