@@ -52,6 +52,16 @@ Bytes Bytes::gigabytes(double value) {
     return Bytes{truncatedCount(value, 1000000000)};
 }
 
+Bytes Bytes::fromMeasurement(
+    const platform::Measurement<platform::UnitInformationStorage>& measurement) {
+    return Bytes{
+        truncatedCount(measurement.converted(platform::UnitInformationStorage::bytes()).value, 1)};
+}
+
+platform::Measurement<platform::UnitInformationStorage> Bytes::measurement() const {
+    return {static_cast<double>(bytes), platform::UnitInformationStorage::bytes()};
+}
+
 double Bytes::value(Unit unit) const {
     return static_cast<double>(bytes) / rawValue(unit);
 }

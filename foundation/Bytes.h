@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/data/Measurement.h"
+
 #include <compare>
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +24,13 @@ struct Bytes {
     static Bytes kilobytes(double value);
     static Bytes megabytes(double value);
     static Bytes gigabytes(double value);
+
+    // A measurement in any information-storage unit, converted to bytes and truncated
+    // toward zero; one that does not fit a byte count stops the process.
+    static Bytes
+    fromMeasurement(const platform::Measurement<platform::UnitInformationStorage>& measurement);
+    // The count as a measurement in bytes.
+    platform::Measurement<platform::UnitInformationStorage> measurement() const;
 
     // The count in `unit`: `bits` gives eight times the byte count.
     double value(Unit unit) const;

@@ -10,12 +10,28 @@ namespace {
 
 constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
 
-TEST(BytesTest, UnitsByRawValue) {
-    EXPECT_EQ(bytesUnit(0.125), Bytes::Unit::bits);
-    EXPECT_EQ(bytesUnit(1e9), Bytes::Unit::gigabytes);
+TEST(BytesTest, EveryUnitIsFoundAgainByItsRawValueAndNoOtherNumberIsOne) {
+    for (const auto unit : {Bytes::Unit::bits, Bytes::Unit::bytes, Bytes::Unit::kilobytes,
+                            Bytes::Unit::megabytes, Bytes::Unit::gigabytes}) {
+        EXPECT_EQ(bytesUnit(rawValue(unit)), unit);
+        EXPECT_EQ(Bytes{2000000000}.value(unit) * rawValue(unit), 2000000000);
+    }
     EXPECT_FALSE(bytesUnit(1024).has_value());
     EXPECT_EQ(Bytes{3}.value(Bytes::Unit::bits), 24);
     EXPECT_EQ(Bytes{1500}.value(Bytes::Unit::kilobytes), 1.5);
+}
+
+TEST(BytesTest, MeasurementsConvertToBytesAndTruncate) {
+    using Storage = platform::UnitInformationStorage;
+    EXPECT_EQ(Bytes::fromMeasurement({1.5, Storage::kilobytes()}), Bytes{1500});
+    EXPECT_EQ(Bytes::fromMeasurement({2, Storage::kibibytes()}), Bytes{2048});
+    EXPECT_EQ(Bytes::fromMeasurement({13, Storage::bits()}), Bytes{1});
+    EXPECT_EQ(Bytes::fromMeasurement({-13, Storage::bits()}), Bytes{-1});
+    const auto measured = Bytes{1234}.measurement();
+    EXPECT_EQ(measured.value, 1234);
+    EXPECT_EQ(measured.unit, Storage::bytes());
+    EXPECT_EQ(measured.converted(Storage::kilobytes()).value, 1.234);
+    EXPECT_EQ(Bytes::fromMeasurement(Bytes{-77}.measurement()), Bytes{-77});
 }
 
 TEST(BytesTest, ScaledInitializersTruncateTowardZero) {
@@ -58,6 +74,8 @@ TEST_F(BytesDeathTest, OverflowStopsTheProcess) {
     EXPECT_DEATH(Bytes{kMax - 10} + Bytes{5}, "outside the range");
     EXPECT_DEATH(Bytes::kilobytes(NAN), "outside the range");
     EXPECT_DEATH(Bytes::gigabytes(1e10), "outside the range");
+    EXPECT_DEATH(Bytes::fromMeasurement({1e7, platform::UnitInformationStorage::terabytes()}),
+                 "outside the range");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "foundation/SystemMemory.h"
 
 #include "platform/base/Error.h"
+#include "platform/base/MachError.h"
 #include "platform/system/HostMemory.h"
 #include "platform/testing/TestEnvironment.h"
 
@@ -34,13 +35,21 @@ TEST_F(SystemMemoryTest, AvailableMemoryIsFreePagesTimesPageSize) {
     EXPECT_TRUE(environment.reports().empty());
 }
 
-TEST_F(SystemMemoryTest, AFailureIsReportedOnceAndCountsAsZero) {
+TEST_F(SystemMemoryTest, AFailureIsTheKernelsGeneralFailureReportedOnceAndCountsAsZero) {
     pf::ScopedSysconfOverride override(&failingFigures);
-    EXPECT_THROW(systemFreeMemory(), pf::Error);
+    try {
+        systemFreeMemory();
+        FAIL() << "no error";
+    } catch (const pf::Error& error) {
+        EXPECT_EQ(error.domain(), pf::NSMachErrorDomain);
+        EXPECT_EQ(error.code(), pf::KERN_FAILURE);
+        EXPECT_TRUE(error.nsError()->userInfo().empty());
+    }
     EXPECT_EQ(availableMemory(), Bytes::zero());
     const auto reports = environment.reports();
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0].domain(), pf::NSPOSIXErrorDomain);
+    EXPECT_EQ(reports[0].domain(), pf::NSMachErrorDomain);
+    EXPECT_EQ(reports[0].code(), pf::KERN_FAILURE);
 }
 
 } // namespace

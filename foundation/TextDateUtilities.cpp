@@ -14,6 +14,7 @@
 #include <unicode/unistr.h>
 #include <unicode/utf8.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -121,6 +122,48 @@ const std::set<std::string, std::less<>>& titleCaseMinorWords() {
         "of", "on", "or",  "so", "the", "to", "up",  "yet",
     };
     return words;
+}
+
+namespace {
+
+// The word with its first scalar in upper case.
+std::string capitalized(std::string_view word) {
+    std::int32_t offset = 0;
+    UChar32 first = 0;
+    U8_NEXT(word.data(), offset, static_cast<std::int32_t>(word.size()), first);
+    if (first < 0) {
+        return std::string(word);
+    }
+    icu::UnicodeString upper(u_toupper(first));
+    std::string result;
+    upper.toUTF8String(result);
+    result.append(word.substr(static_cast<std::size_t>(offset)));
+    return result;
+}
+
+} // namespace
+
+std::string titleCased(std::string_view text) {
+    std::string result;
+    bool firstWord = true;
+    std::size_t position = 0;
+    while (position < text.size()) {
+        const std::size_t wordStart = text.find_first_not_of(" \t\n\r", position);
+        result.append(text.substr(position, std::min(wordStart, text.size()) - position));
+        if (wordStart == std::string_view::npos) {
+            break;
+        }
+        const std::size_t wordEnd = std::min(text.find_first_of(" \t\n\r", wordStart), text.size());
+        const std::string_view word = text.substr(wordStart, wordEnd - wordStart);
+        if (firstWord || !titleCaseMinorWords().contains(word)) {
+            result += capitalized(word);
+        } else {
+            result.append(word);
+        }
+        firstWord = false;
+        position = wordEnd;
+    }
+    return result;
 }
 
 bool isInFuture(platform::Date date) {

@@ -54,6 +54,11 @@ std::string humanizedCamelCase(std::string_view text);
 // Words that title casing leaves in lower case unless they come first.
 const std::set<std::string, std::less<>>& titleCaseMinorWords();
 
+// "the lord of the rings" -> "The Lord of the Rings": the first letter of the first word and
+// of every later word that is not a minor word goes to upper case; the rest of each word and
+// the white space between words stay as they are.
+std::string titleCased(std::string_view text);
+
 // --- Dates relative to now ---
 
 template <class Bound> struct ClosedRange {

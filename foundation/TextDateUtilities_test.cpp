@@ -56,6 +56,18 @@ TEST(TextChecks, HumanizedCamelCaseSplitsBeforeEveryCapital) {
     EXPECT_EQ(humanizedCamelCase("été"), "été");
 }
 
+TEST(TextChecks, TitleCaseLeavesMinorWordsLowerExceptFirst) {
+    EXPECT_EQ(titleCased("the lord of the rings"), "The Lord of the Rings");
+    EXPECT_EQ(titleCased("war  and\tpeace "), "War  and\tPeace ");
+    EXPECT_EQ(titleCased("a tale up north yet again"), "A Tale up North yet Again");
+    EXPECT_EQ(titleCased("\xC3\xA9"
+                         "cole in paris"),
+              "\xC3\x89"
+              "cole in Paris");
+    EXPECT_EQ(titleCased("iPhone"), "IPhone");
+    EXPECT_EQ(titleCased(""), "");
+}
+
 TEST(TextChecks, EmailAddressIsTheWholeTextAndNothingElse) {
     EXPECT_TRUE(isValidEmailAddress("ada@example.com"));
     EXPECT_FALSE(isValidEmailAddress(" ada@example.com"));

@@ -1,7 +1,7 @@
 #include "platform/appkit/NSStatusBar.h"
 
 #include "platform/appkit/NSPointerArray.h"
-
+#include "platform/base/KeyValueCoding.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/desktop/NSScreen.h"
 
@@ -13,6 +13,18 @@ namespace {
 // What the system's own items (the clock, Control Centre) take at the right end.
 constexpr CGFloat kSystemItemsWidth = 200;
 constexpr CGFloat kVariableItemWidth = 24;
+
+// The bar's private list of its items, read by key as the system's own bar offers it.
+const bool kItemsKeyRegistered = [] {
+    registerKeyValueGetter("NSStatusBar", "_statusItems", [](const NSObject& object) {
+        Value::Array items;
+        for (auto& item : dynamic_cast<const NSStatusBar&>(object).items()) {
+            items.emplace_back(std::move(item));
+        }
+        return Value(std::move(items));
+    });
+    return true;
+}();
 
 CGFloat widthFor(CGFloat length, CGFloat thickness) {
     if (length == NSSquareStatusItemLength) {

@@ -6,6 +6,9 @@ namespace zestrel::platform {
 
 using kern_return_t = std::int32_t;
 
+// The domain of error objects that carry a kernel return code (`MachError`).
+inline constexpr const char* NSMachErrorDomain = "NSMachErrorDomain";
+
 inline constexpr kern_return_t KERN_SUCCESS = 0;
 inline constexpr kern_return_t KERN_INVALID_ARGUMENT = 4;
 inline constexpr kern_return_t KERN_FAILURE = 5;

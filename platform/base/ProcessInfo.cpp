@@ -1,6 +1,8 @@
 #include "platform/base/ProcessInfo.h"
 
 #include <cctype>
+#include <fstream>
+#include <iterator>
 #include <string_view>
 #include <sys/utsname.h>
 
@@ -28,6 +30,24 @@ OperatingSystemVersion NSProcessInfo::operatingSystemVersion() {
         ++index;
     }
     return {parts[0], parts[1], parts[2]};
+}
+
+} // namespace zestrel::platform
+
+namespace zestrel::platform {
+
+std::vector<std::string> NSProcessInfo::arguments() {
+    std::ifstream file("/proc/self/cmdline", std::ios::binary);
+    const std::string all((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<std::string> arguments;
+    std::size_t start = 0;
+    while (start < all.size()) {
+        const std::size_t end = all.find('\0', start);
+        const std::size_t stop = end == std::string::npos ? all.size() : end;
+        arguments.emplace_back(all.substr(start, stop - start));
+        start = stop + 1;
+    }
+    return arguments;
 }
 
 } // namespace zestrel::platform

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace zestrel::platform {
 
@@ -15,6 +17,8 @@ class NSProcessInfo {
 public:
     // The kernel's release numbers ("6.1.0-18-amd64" is 6.1.0); missing parts are zero.
     static OperatingSystemVersion operatingSystemVersion();
+    // The process's argument list, the program path first, as the kernel holds it.
+    static std::vector<std::string> arguments();
 };
 
 } // namespace zestrel::platform

@@ -29,6 +29,10 @@ public:
     // The range of a named capture group; `NSNotFound` for an unknown name.
     NSRange rangeWithName(std::string_view name) const;
 
+    // Same ranges, found by an equal expression.
+    bool operator==(const NSTextCheckingResult& other) const;
+    std::size_t hash() const;
+
 private:
     friend class NSRegularExpression;
     struct Pattern;
@@ -50,6 +54,19 @@ public:
         useUnicodeWordBoundaries = 1U << 6,
     };
 
+    // How one search runs (`NSMatchingOptions`). The progress and completion reports
+    // exist only for block-based enumeration, which this stand-in does not offer.
+    enum MatchingOption : std::uint32_t {
+        reportProgress = 1U << 0,
+        reportCompletion = 1U << 1,
+        // Matches must start at the beginning of the range (each where the last ended).
+        anchored = 1U << 2,
+        // Look-around and word boundaries see the text outside the range.
+        withTransparentBounds = 1U << 3,
+        // ^ and $ do not match at the ends of the range, only of the text.
+        withoutAnchoringBounds = 1U << 4,
+    };
+
     // Throws the engine's error (NSCocoaErrorDomain, code 2048) when the pattern does
     // not compile.
     explicit NSRegularExpression(std::string_view pattern, std::uint32_t options = 0);
@@ -62,11 +79,30 @@ public:
     // Every match replaced by the template's expansion ("$1", "${name}", "\$" escapes).
     std::string stringByReplacingMatches(std::string_view text, std::string_view templ) const;
 
+    // Searches within `range` (UTF-16 units) under `matchingOptions`. A range beyond the
+    // text stops the process, as the platform raises its range exception.
+    std::vector<NSTextCheckingResult> matches(std::string_view text, std::uint32_t matchingOptions,
+                                              NSRange range) const;
+    std::optional<NSTextCheckingResult>
+    firstMatch(std::string_view text, std::uint32_t matchingOptions, NSRange range) const;
+    std::string stringByReplacingMatches(std::string_view text, std::uint32_t matchingOptions,
+                                         NSRange range, std::string_view templ) const;
+    // The template expanded for one result of this expression in `text` (its group
+    // references filled in), the result's ranges shifted by `offset`.
+    std::string replacementStringForResult(const NSTextCheckingResult& result,
+                                           std::string_view text, std::int64_t offset,
+                                           std::string_view templ) const;
+    // The text with every metacharacter escaped, so that it matches itself.
+    static std::string escapedPatternForString(std::string_view text);
+    std::size_t hash() const;
+
     // Same pattern and options.
     bool operator==(const NSRegularExpression& other) const;
 
 private:
-    std::vector<NSTextCheckingResult> search(std::string_view text, std::size_t limit) const;
+    std::vector<NSTextCheckingResult> search(std::string_view text, std::size_t limit,
+                                             std::uint32_t matchingOptions = 0,
+                                             std::optional<NSRange> range = std::nullopt) const;
 
     std::shared_ptr<const NSTextCheckingResult::Pattern> pattern_;
 };

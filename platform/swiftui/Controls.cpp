@@ -145,6 +145,8 @@ ViewRepresentable::ViewRepresentable(std::function<std::shared_ptr<NSView>()> ma
               updateView(*view);
           }
           auto node = std::make_shared<Node>();
+          node->kind = "NSViewRepresentable";
+          node->label = view ? view->className() : std::string();
           node->identity = context.path();
           node->platformView = std::move(view);
           into.push_back(std::move(node));

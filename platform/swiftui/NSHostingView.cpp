@@ -25,6 +25,9 @@ std::string outlineKind(const std::string& kind) {
 void appendNodes(const Nodes& nodes, const std::vector<Modifier>& inherited,
                  std::vector<OutlineNode>& into) {
     for (const auto& node : nodes) {
+        if (node->platformView) {
+            continue; // shown as the hosting view's subview, where it really is
+        }
         if (!node->isVisible()) {
             std::vector<Modifier> modifiers = node->modifiers;
             modifiers.insert(modifiers.end(), inherited.begin(), inherited.end());

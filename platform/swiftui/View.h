@@ -21,6 +21,10 @@
 // changed. The tree renders to an indented text outline, and a node can be found by its
 // label and acted on, which is how tests and the console operate the interface.
 
+namespace zestrel::platform {
+class NSView;
+} // namespace zestrel::platform
+
 namespace zestrel::platform::swiftui {
 
 // A modifier kept as data: its name and its argument as text (`.frame(width: 320)`).

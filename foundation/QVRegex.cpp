@@ -1,0 +1,120 @@
+#include "foundation/QVRegex.h"
+
+#include "foundation/Hasher.h"
+#include "platform/base/Error.h"
+
+namespace zestrel {
+
+namespace pf = platform;
+
+namespace {
+
+std::string textIn(std::string_view text, StringRange range) {
+    return std::string(text.substr(range.lowerBound, range.upperBound - range.lowerBound));
+}
+
+} // namespace
+
+QVRegex::QVRegex(std::string_view pattern, std::uint32_t options)
+    : nsRegex_(std::make_shared<const pf::NSRegularExpression>(pattern, options)) {}
+
+QVRegex QVRegex::literal(std::string_view pattern, std::uint32_t options) {
+    try {
+        return QVRegex(pattern, options);
+    } catch (const pf::Error& error) {
+        pf::fatal("Invalid regular expression: " + error.localizedDescription());
+    }
+}
+
+std::string QVRegex::escapedPattern(std::string_view text) {
+    return pf::NSRegularExpression::escapedPatternForString(text);
+}
+
+QVRegex::Match QVRegex::makeMatch(pf::NSTextCheckingResult result, std::string_view text) const {
+    if (result.numberOfRanges() < 1) {
+        pf::fatal("A match without ranges");
+    }
+    Match match;
+    match.originalString = std::string(text);
+    match.range = composedCharacterRange(text, result.range());
+    match.value = textIn(text, match.range);
+    for (std::size_t group = 1; group < result.numberOfRanges(); ++group) {
+        const pf::NSRange range = result.rangeAtIndex(group);
+        if (range.location == pf::NSNotFound || range.length <= 0) {
+            continue;
+        }
+        const StringRange widened = composedCharacterRange(text, range);
+        match.groups.push_back(Match::Group{textIn(text, widened), widened});
+    }
+    match.checkingResult = std::move(result);
+    return match;
+}
+
+std::optional<QVRegex::Match::Group> QVRegex::Match::group(std::string_view name) const {
+    const pf::NSRange range = checkingResult.rangeWithName(name);
+    if (range.location == pf::NSNotFound || range.length < 1) {
+        return std::nullopt;
+    }
+    const StringRange widened = composedCharacterRange(originalString, range);
+    return Group{textIn(originalString, widened), widened};
+}
+
+std::size_t QVRegex::Match::hashValue() const {
+    Hasher hasher;
+    hasher.combine(originalString)
+        .combine(checkingResult.hash())
+        .combine(value)
+        .combine(range.lowerBound)
+        .combine(range.upperBound)
+        .combine(groups.size());
+    for (const Group& group : groups) {
+        hasher.combine(group.value).combine(group.range.lowerBound).combine(group.range.upperBound);
+    }
+    return hasher.finalize();
+}
+
+bool QVRegex::isMatched(std::string_view text) const {
+    return nsRegex_->firstMatch(text).has_value();
+}
+
+std::optional<QVRegex::Match> QVRegex::firstMatch(std::string_view text) const {
+    auto result = nsRegex_->firstMatch(text);
+    if (!result) {
+        return std::nullopt;
+    }
+    return makeMatch(std::move(*result), text);
+}
+
+std::vector<QVRegex::Match> QVRegex::allMatches(std::string_view text) const {
+    std::vector<Match> found;
+    for (pf::NSTextCheckingResult& result : nsRegex_->matches(text)) {
+        found.push_back(makeMatch(std::move(result), text));
+    }
+    return found;
+}
+
+bool isMatched(std::string_view text, const QVRegex& regex) {
+    return regex.isMatched(text);
+}
+
+std::string replacingFirstMatch(std::string_view text, const QVRegex& regex,
+                                std::string_view templ) {
+    const std::optional<QVRegex::Match> match = regex.firstMatch(text);
+    if (!match) {
+        return std::string(text);
+    }
+    const std::string replacement =
+        regex.nsRegex().replacementStringForResult(match->checkingResult, text, 0, templ);
+    std::string result(text);
+    result.replace(match->range.lowerBound, match->range.upperBound - match->range.lowerBound,
+                   replacement);
+    return result;
+}
+
+std::string replacingAllMatches(std::string_view text, const QVRegex& regex, std::string_view templ,
+                                std::uint32_t options) {
+    return regex.nsRegex().stringByReplacingMatches(
+        text, options, utf16Range(text, StringRange{0, text.size()}), templ);
+}
+
+} // namespace zestrel
