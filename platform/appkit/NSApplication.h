@@ -138,6 +138,12 @@ public:
     // An event the application receives, through its local monitors; answers what is left
     // of it for the application (nothing when a monitor swallowed it).
     std::shared_ptr<NSEvent> sendEvent(std::shared_ptr<NSEvent> event);
+    // The event being dispatched now (`NSApp.currentEvent`): set while sendEvent runs and
+    // while a view handles the click an event carries; nothing otherwise.
+    std::shared_ptr<NSEvent> currentEvent() const { return currentEvent_; }
+    // Makes the event current for the duration of `dispatch`, then restores the one before.
+    void dispatchWithCurrentEvent(std::shared_ptr<NSEvent> event,
+                                  const std::function<void()>& dispatch);
     // Menus tell the application when they track: the outermost one takes the keyboard
     // and gives it back; what the menu left in the queue goes with it.
     void beginEventTracking();
@@ -200,6 +206,7 @@ private:
     std::shared_ptr<NSMenu> mainMenu_;
     std::vector<std::shared_ptr<ModalSession>> modalSessions_;
     std::deque<std::shared_ptr<NSEvent>> eventQueue_;
+    std::shared_ptr<NSEvent> currentEvent_;
     int eventTrackingDepth_ = 0;
     int characterPaletteOrders_ = 0;
     ThreadChecker threadChecker_;

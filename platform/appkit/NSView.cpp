@@ -1,5 +1,6 @@
 #include "platform/appkit/NSView.h"
 
+#include "platform/appkit/NSApplication.h"
 #include "platform/appkit/NSGestureRecognizer.h"
 #include "platform/appkit/NSLayoutConstraint.h"
 #include "platform/appkit/NSWindow.h"
@@ -117,6 +118,11 @@ void NSView::click() {
         }
     }
     mouseClicked();
+}
+
+void NSView::click(std::shared_ptr<NSEvent> event) {
+    auto self = std::static_pointer_cast<NSView>(shared_from_this());
+    NSApplication::shared().dispatchWithCurrentEvent(std::move(event), [self] { self->click(); });
 }
 
 bool NSView::isClickable() const {

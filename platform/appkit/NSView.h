@@ -100,6 +100,8 @@ public:
     // A user's click on the view: the recognizers of the view and then of its ancestors see
     // it first, and the first that is enabled takes it; otherwise the view handles it.
     void click();
+    // The same carried by a mouse event, which is the application's current event meanwhile.
+    void click(std::shared_ptr<NSEvent> event);
     // Whether a click here would reach a recognizer or the view's own click handling.
     bool isClickable() const;
 
