@@ -24,6 +24,11 @@ public:
     // responder; false when no responder in the chain did.
     bool tryToPerform(const std::string& action, const std::shared_ptr<NSObject>& sender);
 
+    // Asked by the window as the keyboard focus moves: the responder losing it may keep it
+    // by answering false, and one gaining it may refuse it.
+    virtual bool becomeFirstResponder() { return true; }
+    virtual bool resignFirstResponder() { return true; }
+
 private:
     std::weak_ptr<NSResponder> nextResponder_;
 };

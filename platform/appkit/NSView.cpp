@@ -224,8 +224,27 @@ CGSize NSTextField::sizeThatFits(CGSize bounds) const {
                   static_cast<CGFloat>(lines) * lineHeight};
 }
 
+bool NSTextField::becomeFirstResponder() {
+    if (auto window = this->window()) {
+        if (auto editor = window->fieldEditor(true)) {
+            editor->setString(stringValue_);
+            editor->setEditable(editable_);
+            editor_ = editor;
+        }
+    }
+    return true;
+}
+
+bool NSTextField::resignFirstResponder() {
+    editor_.reset();
+    return true;
+}
+
 void NSTextField::userTypes(std::string text) {
     stringValue_ = std::move(text);
+    if (auto editor = editor_.lock()) {
+        editor->setString(stringValue_);
+    }
     if (auto delegate = delegate_.lock()) {
         delegate->controlTextDidChange(
             Notification{NSControlTextDidChangeNotification, Value(shared_from_this()), {}});

@@ -20,6 +20,7 @@ namespace zestrel::platform {
 class NSGestureRecognizer;
 class NSLayoutConstraint;
 class NSWindow;
+class NSTextView;
 
 // The system font by its size; nothing is drawn, so that is all a font is here.
 struct NSFont {
@@ -230,7 +231,15 @@ public:
     void userTypes(std::string text);
     void userEndsEditing();
 
+    // Gaining the focus hands the field to its window's field editor, which holds its text
+    // with the insertion point at the end; losing it lets the editor go.
+    bool becomeFirstResponder() override;
+    bool resignFirstResponder() override;
+    // The field editor while this field has the focus, else nothing.
+    std::shared_ptr<NSTextView> currentEditor() const { return editor_.lock(); }
+
 private:
+    std::weak_ptr<NSTextView> editor_;
     std::optional<std::string> placeholder_;
     std::weak_ptr<NSControlTextEditingDelegate> delegate_;
     std::string stringValue_;

@@ -17,6 +17,7 @@ namespace zestrel::platform {
 
 class NSColor;
 class NSView;
+class NSTextView;
 class NSWindow;
 
 // How a modal run or a sheet ended.
@@ -200,6 +201,9 @@ public:
     // Keyboard focus inside the window.
     std::shared_ptr<NSResponder> firstResponder() const { return firstResponder_.lock(); }
     bool makeFirstResponder(const std::shared_ptr<NSResponder>& responder);
+    // The one text view of the window that edits whichever text field has the focus; made on
+    // first use when `createFlag` is true.
+    std::shared_ptr<NSTextView> fieldEditor(bool createFlag);
 
     // An event for this window: a key down is offered to the first responder's key
     // equivalents when it is a view; one that none takes is typed into a first responder
@@ -247,6 +251,7 @@ private:
     std::vector<Sheet> sheets_;
     std::weak_ptr<NSWindow> sheetParent_;
     std::weak_ptr<NSResponder> firstResponder_;
+    std::shared_ptr<NSTextView> fieldEditor_;
     int deliveredEvents_ = 0;
 };
 
