@@ -72,6 +72,14 @@ Duration Duration::wholeHours(std::int64_t count) {
     return Duration::seconds(seconds);
 }
 
+Duration Duration::wholeMinutes(std::int64_t count) {
+    std::int64_t seconds = 0;
+    if (__builtin_mul_overflow(count, std::int64_t{60}, &seconds)) {
+        return count > 0 ? max() : min();
+    }
+    return Duration::seconds(seconds);
+}
+
 std::pair<double, double> Duration::secondsOfBounds(Duration lower, Duration upper) {
     const double from = lower.timeInterval();
     const double through = upper.timeInterval();

@@ -67,6 +67,11 @@ public:
     static Duration microseconds(double count);
 
     static Duration minutes(double count) { return seconds(count * 60); }
+    // Whole minutes; a count whose seconds overflow 64 bits saturates to max() or min().
+    template <std::integral T> static Duration minutes(T count) {
+        static_assert(sizeof(T) <= sizeof(std::int64_t));
+        return wholeMinutes(static_cast<std::int64_t>(count));
+    }
     static Duration hours(double count) { return seconds(count * 3600); }
     // Whole hours; a count whose seconds overflow 64 bits stops the process.
     template <std::integral T> static Duration hours(T count) {
@@ -121,6 +126,7 @@ private:
     }
     static Duration scaled(double count, std::int64_t attosecondsPerUnit);
     static Duration wholeHours(std::int64_t count);
+    static Duration wholeMinutes(std::int64_t count);
     static std::pair<double, double> secondsOfBounds(Duration lower, Duration upper);
 
     Attoseconds attoseconds_ = 0;

@@ -50,6 +50,16 @@ TEST(Duration, NamedConstructorsOfMinutesHoursAndDays) {
     EXPECT_EQ(Duration::days(1), Duration::seconds(86400));
 }
 
+TEST(Duration, WholeMinutesAreExactAndSaturateBeyond64BitSeconds) {
+    EXPECT_EQ(Duration::minutes(2), Duration::seconds(120));
+    // A count this large loses its last digits when taken through a double.
+    constexpr std::int64_t kLargest = kInt64Max / 60;
+    EXPECT_EQ(Duration::minutes(kLargest), Duration::seconds(kLargest * 60));
+    EXPECT_EQ(Duration::minutes(kLargest + 1), Duration::max());
+    EXPECT_EQ(Duration::minutes(std::numeric_limits<std::int64_t>::min()), Duration::min());
+    EXPECT_EQ(Duration::minutes(-kLargest), Duration::seconds(-kLargest * 60));
+}
+
 TEST(Duration, InfiniteSecondsSaturateAndNaNStops) {
     EXPECT_EQ(Duration::seconds(std::numeric_limits<double>::infinity()), Duration::max());
     EXPECT_EQ(Duration::seconds(-std::numeric_limits<double>::infinity()), Duration::min());

@@ -3,8 +3,10 @@
 #include "foundation/MainQueue.h"
 #include "foundation/Once.h"
 #include "foundation/QVApp.h"
+#include "platform/appkit/NSApplication.h"
 #include "platform/appkit/NSPointerArray.h"
 #include "platform/base/AssociatedObjects.h"
+#include "platform/base/Clock.h"
 #include "platform/base/DispatchQueue.h"
 #include "platform/concurrency/AsyncStream.h"
 #include "platform/concurrency/Continuation.h"
@@ -12,6 +14,7 @@
 #include "ui/ViewUtilities.h"
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 
 namespace zestrel {
@@ -26,15 +29,20 @@ constexpr std::string_view kReversedItemsKey = "smetIsutats_";
 
 class ActionTrampoline final : public platform::NSObject {
 public:
-    explicit ActionTrampoline(std::function<void()> closure) : closure_(std::move(closure)) {}
+    using Closure = std::function<void(const platform::NSEvent&)>;
+    explicit ActionTrampoline(Closure closure) : closure_(std::move(closure)) {}
     std::string className() const override { return "Zestrel.ActionTrampoline"; }
     void handleAction() {
+        auto event = platform::NSApplication::shared().currentEvent();
+        if (!event) {
+            event = mouseEvent(platform::NSEvent::EventType::leftMouseDown);
+        }
         auto closure = closure_;
-        closure();
+        closure(*event);
     }
 
 private:
-    std::function<void()> closure_;
+    Closure closure_;
 };
 
 const char kTrampolineKey = 0;
@@ -86,7 +94,14 @@ platform::Task<void> waitUntilVisible(std::shared_ptr<NSStatusItem> item) {
     item->removeObserver(token);
 }
 
-void setActionClosure(platform::NSGestureRecognizer& recognizer, std::function<void()> closure) {
+std::shared_ptr<platform::NSEvent> mouseEvent(platform::NSEvent::EventType type) {
+    const auto uptime = std::chrono::duration<double>(platform::clock().uptime()).count();
+    return platform::NSEvent::mouseEvent(type, platform::NSEvent::modifierFlags(),
+                                         {platform::CGPoint{0, 0}, uptime, 0, 0, 1, 1.0F});
+}
+
+void setActionClosure(platform::NSGestureRecognizer& recognizer,
+                      std::function<void(const platform::NSEvent& event)> closure) {
     auto trampoline = std::make_shared<ActionTrampoline>(std::move(closure));
     recognizer.setTarget(trampoline);
     recognizer.setAction([](platform::NSObject& target, platform::NSGestureRecognizer&) {
@@ -134,26 +149,28 @@ void showWelcomePopover(const std::shared_ptr<NSStatusBarButton>& button,
     std::weak_ptr<Tooltip> weakTooltip = tooltip;
 
     std::weak_ptr<platform::NSClickGestureRecognizer> weakRecognizer = recognizer;
-    setActionClosure(*recognizer, [weakTooltip, weakButton, weakRecognizer, finish] {
-        if (auto tooltip = weakTooltip.lock()) {
-            tooltip->close();
-        }
-        auto button = weakButton.lock();
-        if (!button) {
-            finish();
-            return;
-        }
-        if (auto recognizer = weakRecognizer.lock()) {
-            button->removeGestureRecognizer(recognizer);
-        }
-        // The item's own click (its menu or action) still happens, after the popover closed.
-        platform::DispatchQueue::main().async([weakButton, finish] {
-            if (auto button = weakButton.lock()) {
-                button->performClick();
-            }
-            finish();
-        });
-    });
+    setActionClosure(*recognizer,
+                     [weakTooltip, weakButton, weakRecognizer, finish](const platform::NSEvent&) {
+                         if (auto tooltip = weakTooltip.lock()) {
+                             tooltip->close();
+                         }
+                         auto button = weakButton.lock();
+                         if (!button) {
+                             finish();
+                             return;
+                         }
+                         if (auto recognizer = weakRecognizer.lock()) {
+                             button->removeGestureRecognizer(recognizer);
+                         }
+                         // The item's own click (its menu or action) still happens, after the
+                         // popover closed.
+                         platform::DispatchQueue::main().async([weakButton, finish] {
+                             if (auto button = weakButton.lock()) {
+                                 button->performClick();
+                             }
+                             finish();
+                         });
+                     });
     button->addGestureRecognizer(recognizer);
     tooltip->show(button);
     shake(*button, Duration::milliseconds(300), ShakeDirection::vertical, 2);

@@ -24,9 +24,15 @@ statusItemsFromList(const platform::Value& list);
 // time limit of its own: callers race it against a timeout.
 platform::Task<void> waitUntilVisible(std::shared_ptr<platform::NSStatusItem> item);
 
+// A mouse event of the type at (0, 0) with the modifier keys held now, stamped with the
+// system's continuous time: window 0, event 0, one click, full pressure.
+std::shared_ptr<platform::NSEvent> mouseEvent(platform::NSEvent::EventType type);
+
 // Gives the recognizer a closure as its action, through a target object that lives as long
-// as the recognizer does.
-void setActionClosure(platform::NSGestureRecognizer& recognizer, std::function<void()> closure);
+// as the recognizer does. The closure gets the application's current event (the click), or
+// a left mouse-down made by mouseEvent when there is none.
+void setActionClosure(platform::NSGestureRecognizer& recognizer,
+                      std::function<void(const platform::NSEvent& event)> closure);
 
 // The welcome popover under the status-bar button ("Hello, I'm " and the app's name): shown
 // with a nudge of the button, it ends when the user clicks it, clicks the menu-bar item (the

@@ -1,8 +1,10 @@
 #include "ui/StatusItems.h"
 
 #include "foundation/QVApp.h"
+#include "platform/appkit/NSApplication.h"
 #include "platform/appkit/NSPointerArray.h"
 #include "platform/appkit/TextOutline.h"
+#include "platform/base/Clock.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/testing/TestEnvironment.h"
@@ -59,6 +61,45 @@ TEST(StatusItemsTest, WaitingForVisibilityEndsWhenTheItemShows) {
     item->setVisible(true);
     env.runUntilIdle();
     EXPECT_TRUE(waiting.isFinished());
+}
+
+TEST(ActionClosureTest, ClosureGetsTheClickEventOrADefaultLeftMouseDown) {
+    testing::TestEnvironment env;
+    auto view = std::make_shared<NSView>(CGRect{0, 0, 50, 20});
+    auto recognizer = std::make_shared<NSClickGestureRecognizer>();
+    std::vector<std::shared_ptr<NSEvent>> seen;
+    setActionClosure(*recognizer, [&](const NSEvent& event) {
+        seen.push_back(std::static_pointer_cast<NSEvent>(
+            std::const_pointer_cast<NSObject>(event.shared_from_this())));
+    });
+    view->addGestureRecognizer(recognizer);
+
+    const auto click = NSEvent::mouseEvent(NSEvent::EventType::rightMouseUp, {},
+                                           {CGPoint{12, 7}, 3.5, 4, 9, 2, 0.5F});
+    view->click(click);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0], click) << "the closure gets the very event that carried the click";
+    EXPECT_EQ(NSApplication::shared().currentEvent(), nullptr);
+
+    // A click no event carries: a left mouse-down at the origin, stamped now.
+    NSEvent::setHeldModifierFlags(NSEvent::ModifierFlags::option);
+    env.advance(2s);
+    view->click();
+    NSEvent::setHeldModifierFlags({});
+    ASSERT_EQ(seen.size(), 2u);
+    const auto& made = *seen[1];
+    EXPECT_EQ(made.type(), NSEvent::EventType::leftMouseDown);
+    EXPECT_EQ(made.locationInWindow(), CGPoint::zero());
+    EXPECT_EQ(made.eventModifierFlags(), NSEvent::ModifierFlags::option);
+    EXPECT_DOUBLE_EQ(made.timestamp(),
+                     std::chrono::duration<double>(platform::clock().uptime()).count());
+    EXPECT_EQ(made.clickCount(), 1);
+    EXPECT_FLOAT_EQ(made.pressure(), 1);
+    EXPECT_EQ(made.windowNumber(), 0);
+
+    // The trampoline lives as long as the recognizer, not the caller's scope.
+    recognizer->recognize();
+    EXPECT_EQ(seen.size(), 3u);
 }
 
 class WelcomePopoverTest : public ::testing::Test {

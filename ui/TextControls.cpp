@@ -3,6 +3,8 @@
 #include "platform/appkit/NSApplication.h"
 #include "platform/appkit/NSWindow.h"
 #include "platform/base/DispatchQueue.h"
+#include "platform/base/RunLoop.h"
+#include "platform/base/Timer.h"
 #include "ui/ViewUtilities.h"
 
 #include <charconv>
@@ -214,6 +216,29 @@ void AutofocusedTextField::viewDidMoveToWindow() {
     if (auto window = this->window()) {
         window->makeFirstResponder(std::static_pointer_cast<NSResponder>(shared_from_this()));
     }
+}
+
+bool AutoselectOnFocusTextField::becomeFirstResponder() {
+    if (!NSTextField::becomeFirstResponder()) {
+        return false;
+    }
+    auto editor = currentEditor();
+    if (!editor) {
+        return true;
+    }
+    std::weak_ptr<NSTextField> weakField =
+        std::static_pointer_cast<NSTextField>(shared_from_this());
+    std::weak_ptr<platform::NSTextView> weakEditor = editor;
+    auto timer = platform::Timer::make(0.0, false, [weakField, weakEditor](platform::Timer&) {
+        auto field = weakField.lock();
+        auto editor = weakEditor.lock();
+        // By then the focus may have moved on: the editor then holds another field's text.
+        if (field && editor && field->currentEditor() == editor) {
+            editor->performAction("selectAll:", field);
+        }
+    });
+    platform::RunLoop::main().add(timer, platform::RunLoopMode::defaultMode);
+    return true;
 }
 
 void NativeTextFieldCoordinator::controlTextDidChange(const platform::Notification& notification) {

@@ -76,6 +76,16 @@ public:
     void viewDidMoveToWindow() override;
 };
 
+// A text field whose whole text is selected whenever it gains the keyboard focus, also by a
+// click (which would otherwise only place the insertion point). The selection happens on the
+// next pass of the run loop, after the focus change has settled.
+class AutoselectOnFocusTextField : public platform::NSTextField {
+public:
+    using NSTextField::NSTextField;
+    std::string className() const override { return "Zestrel.AutoselectOnFocusTextField"; }
+    bool becomeFirstResponder() override;
+};
+
 // What a single-line text field bound to a text value does with its field: it writes the
 // user's typing into the binding, and focuses the field once when asked to.
 class NativeTextFieldCoordinator : public platform::NSControlTextEditingDelegate,

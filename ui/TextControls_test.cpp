@@ -14,6 +14,7 @@ namespace zestrel {
 namespace {
 
 using namespace platform;
+using namespace std::chrono_literals;
 using Flags = NSEvent::ModifierFlags;
 
 constexpr std::uint16_t kA = 0, kZ = 6, kX = 7, kC = 8, kSpace = 49, kDown = 125, kUp = 126;
@@ -194,6 +195,42 @@ TEST(NativeTextFieldCoordinatorTest, FocusesTheFieldOnceOnly) {
     coordinator->focusIfNeeded(field, true);
     env.runUntilIdle();
     EXPECT_EQ(window->firstResponder(), elsewhere);
+}
+
+TEST(AutoselectOnFocusTextFieldTest, GainingTheFocusSelectsAllTextOnTheNextPass) {
+    testing::TestEnvironment env;
+    auto window = std::make_shared<NSWindow>(CGRect(0, 0, 200, 100), NSWindow::StyleMask::titled);
+    window->setContentView(std::make_shared<NSView>());
+    auto field = std::make_shared<AutoselectOnFocusTextField>();
+    field->setStringValue("hello");
+    auto plain = std::make_shared<NSTextField>();
+    plain->setStringValue("world!");
+    window->contentView()->addSubview(field);
+    window->contentView()->addSubview(plain);
+
+    // A timer of no delay still waits the shortest interval timers have.
+    ASSERT_TRUE(window->makeFirstResponder(field));
+    auto editor = field->currentEditor();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor, window->fieldEditor(false));
+    EXPECT_EQ(editor->string(), "hello");
+    EXPECT_EQ(editor->selectedRange(), (NSTextView::Range{5, 0})) << "not before the next pass";
+    env.advance(1ms);
+    EXPECT_EQ(editor->selectedRange(), (NSTextView::Range{0, 5}));
+
+    // An ordinary field keeps the insertion point at the end; the one before lets go.
+    ASSERT_TRUE(window->makeFirstResponder(plain));
+    EXPECT_EQ(field->currentEditor(), nullptr);
+    EXPECT_EQ(plain->currentEditor(), editor);
+    env.advance(1ms);
+    EXPECT_EQ(editor->selectedRange(), (NSTextView::Range{6, 0}));
+
+    // Focus that moves on before the pass leaves the next field's text alone.
+    window->makeFirstResponder(field);
+    window->makeFirstResponder(plain);
+    env.advance(1ms);
+    EXPECT_EQ(editor->string(), "world!");
+    EXPECT_EQ(editor->selectedRange(), (NSTextView::Range{6, 0}));
 }
 
 TEST(SmallControlsTest, LabelDimsWhenDisabledAndButtonStateReadsAsBool) {

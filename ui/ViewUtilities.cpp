@@ -117,6 +117,14 @@ bool isDarkMode(const platform::NSAppearance& appearance) {
            platform::NSAppearanceNameDarkAqua;
 }
 
+std::shared_ptr<platform::NSColor> dynamicColor(platform::Color light,
+                                                std::optional<platform::Color> dark) {
+    return platform::NSColor::make(
+        std::nullopt, [light, dark](const platform::NSAppearance& appearance) {
+            return platform::NSColor::make(dark && isDarkMode(appearance) ? *dark : light);
+        });
+}
+
 void NoClippingView::awakeFromNib() {
     setWantsLayer(true);
     layer()->setMasksToBounds(false);

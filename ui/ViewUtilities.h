@@ -3,10 +3,12 @@
 #include "foundation/AddedToSuperviewObserverView.h"
 #include "foundation/Duration.h"
 #include "platform/appkit/NSAppearance.h"
+#include "platform/appkit/NSColor.h"
 #include "platform/appkit/NSImageView.h"
 #include "platform/appkit/NSView.h"
 
 #include <memory>
+#include <optional>
 
 namespace zestrel {
 
@@ -63,6 +65,11 @@ public:
 
 // Whether the appearance is a dark one: its best match among dark and light aqua is dark.
 bool isDarkMode(const platform::NSAppearance& appearance);
+
+// A colour that follows the appearance: the dark colour in a dark appearance when one is
+// given, else the light one. It has no name.
+std::shared_ptr<platform::NSColor> dynamicColor(platform::Color light,
+                                                std::optional<platform::Color> dark = {});
 
 // A view whose drawing is not clipped to its bounds.
 class NoClippingView : public platform::NSView {

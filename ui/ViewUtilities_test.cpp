@@ -113,6 +113,25 @@ TEST(AppearanceTest, DarkAndVibrantDarkAreDarkAndEverythingElseIsNot) {
     EXPECT_FALSE(isDarkMode(NSAppearance("NSAppearanceNameAccessibilityHighContrastAqua")));
 }
 
+TEST(AppearanceTest, DynamicColorSwitchesWithTheDrawingAppearance) {
+    const Color light{1, 1, 1, 1};
+    const Color dark{0.1, 0.2, 0.3, 1};
+    const auto color = dynamicColor(light, dark);
+    const auto lightOnly = dynamicColor(light);
+    EXPECT_FALSE(color->colorName().has_value());
+
+    NSAppearance::setCurrentDrawingAppearance(NSAppearance::named(NSAppearanceNameVibrantDark));
+    EXPECT_EQ(color->color(), dark);
+    EXPECT_DOUBLE_EQ(color->blueComponent(), 0.3);
+    EXPECT_EQ(lightOnly->color(), light);
+
+    NSAppearance::setCurrentDrawingAppearance(NSAppearance::named(NSAppearanceNameAqua));
+    EXPECT_EQ(color->color(), light);
+    // The same colour object answers per appearance, whatever the thread draws with.
+    EXPECT_EQ(color->resolved(NSAppearance(NSAppearanceNameDarkAqua))->color(), dark);
+    NSAppearance::setCurrentDrawingAppearance(nullptr);
+}
+
 TEST(SmallViewsTest, ExpansionTextFieldShowsItsTextAsATooltipOnlyWhileTruncated) {
     testing::TestEnvironment env;
     auto field = std::make_shared<ExpansionTextField>();

@@ -28,6 +28,11 @@ public:
     std::optional<std::string>
     bestMatchFromAppearancesWithNames(const std::vector<std::string>& names) const;
 
+    // The appearance this thread draws with now (aqua unless set); dynamic colours resolve
+    // by it. Nothing set restores aqua.
+    static std::shared_ptr<NSAppearance> currentDrawingAppearance();
+    static void setCurrentDrawingAppearance(std::shared_ptr<NSAppearance> appearance);
+
 private:
     std::string name_;
 };

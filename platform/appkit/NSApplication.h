@@ -139,6 +139,12 @@ public:
     // of it for the application (nothing when a monitor swallowed it). A key-down left over
     // goes to a main-menu item with that key equivalent, else to the key window.
     std::shared_ptr<NSEvent> sendEvent(std::shared_ptr<NSEvent> event);
+    // The event being dispatched now (`NSApp.currentEvent`): set while sendEvent runs and
+    // while a view handles the click an event carries; nothing otherwise.
+    std::shared_ptr<NSEvent> currentEvent() const { return currentEvent_; }
+    // Makes the event current for the duration of `dispatch`, then restores the one before.
+    void dispatchWithCurrentEvent(std::shared_ptr<NSEvent> event,
+                                  const std::function<void()>& dispatch);
     // Menus tell the application when they track: the outermost one takes the keyboard
     // and gives it back; what the menu left in the queue goes with it.
     void beginEventTracking();
@@ -209,6 +215,7 @@ private:
     std::shared_ptr<NSMenu> mainMenu_;
     std::vector<std::shared_ptr<ModalSession>> modalSessions_;
     std::deque<std::shared_ptr<NSEvent>> eventQueue_;
+    std::shared_ptr<NSEvent> currentEvent_;
     int eventTrackingDepth_ = 0;
     int characterPaletteOrders_ = 0;
     ThreadChecker threadChecker_;

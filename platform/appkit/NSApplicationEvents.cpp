@@ -6,6 +6,7 @@
 #include "platform/desktop/InputSource.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace zestrel::platform {
 
@@ -41,11 +42,27 @@ void NSApplication::postEvent(std::shared_ptr<NSEvent> event, bool atStart) {
 
 std::shared_ptr<NSEvent> NSApplication::sendEvent(std::shared_ptr<NSEvent> event) {
     threadChecker_.check();
-    auto left = NSEvent::runLocalMonitors(std::move(event));
-    if (left && left->type() == NSEvent::EventType::keyDown) {
-        deliverKeyDown(*left);
-    }
+    std::shared_ptr<NSEvent> left;
+    dispatchWithCurrentEvent(event, [&] {
+        left = NSEvent::runLocalMonitors(event);
+        if (left && left->type() == NSEvent::EventType::keyDown) {
+            deliverKeyDown(*left);
+        }
+    });
     return left;
+}
+
+void NSApplication::dispatchWithCurrentEvent(std::shared_ptr<NSEvent> event,
+                                             const std::function<void()>& dispatch) {
+    threadChecker_.check();
+    // Dispatch may send further events (a monitor, a nested run); each restores its own.
+    auto outer = std::exchange(currentEvent_, std::move(event));
+    struct Restore {
+        NSApplication& app;
+        std::shared_ptr<NSEvent>& outer;
+        ~Restore() { app.currentEvent_ = std::move(outer); }
+    } restore{*this, outer};
+    dispatch();
 }
 
 void NSApplication::beginEventTracking() {

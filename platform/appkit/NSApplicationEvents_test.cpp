@@ -146,3 +146,39 @@ TEST_F(NSApplicationEventsTest, LocalMonitorsSeeWhatTheApplicationReceivesAndMay
 
 } // namespace
 } // namespace zestrel::platform
+
+namespace zestrel::platform {
+namespace {
+
+TEST(CurrentEventTest, TheEventBeingSentIsCurrentOnlyWhileItIsDispatched) {
+    testing::DesktopEnvironment env;
+    auto& app = NSApplication::shared();
+    const auto outer =
+        NSEvent::mouseEvent(NSEvent::EventType::leftMouseDown, {}, {CGPoint{5, 6}, 1, 1, 1, 2, 1});
+    const auto inner =
+        NSEvent::mouseEvent(NSEvent::EventType::leftMouseUp, {}, {CGPoint{5, 6}, 2, 1, 2, 2, 0});
+    std::vector<std::shared_ptr<NSEvent>> seenByMonitor;
+    auto monitor = NSEvent::addLocalMonitorForEvents(
+        NSEvent::kAnyEventMask, [&](const std::shared_ptr<NSEvent>& event) {
+            seenByMonitor.push_back(app.currentEvent());
+            if (event == outer) {
+                app.sendEvent(inner); // a nested dispatch gives the outer event back after
+                seenByMonitor.push_back(app.currentEvent());
+            }
+            return event;
+        });
+    EXPECT_EQ(app.sendEvent(outer), outer);
+    EXPECT_EQ(seenByMonitor, (std::vector<std::shared_ptr<NSEvent>>{outer, inner, outer}));
+    EXPECT_EQ(app.currentEvent(), nullptr);
+    NSEvent::removeMonitor(monitor);
+
+    EXPECT_EQ(inner->clickCount(), 2);
+    EXPECT_EQ(inner->locationInWindow(), (CGPoint{5, 6}));
+    EXPECT_EQ(NSEvent::mouseEvent(NSEvent::EventType::keyDown, {}, {}), nullptr);
+    // A key event has no click in it.
+    EXPECT_EQ(
+        std::make_shared<NSEvent>(CGEvent(CGEventType::keyDown, 7, {}), nullptr)->clickCount(), 0);
+}
+
+} // namespace
+} // namespace zestrel::platform

@@ -33,6 +33,11 @@ public:
         }
     }
 
+    // Asked by the window as the keyboard focus moves: the responder losing it may keep it
+    // by answering false, and one gaining it may refuse it.
+    virtual bool becomeFirstResponder() { return true; }
+    virtual bool resignFirstResponder() { return true; }
+
 private:
     std::weak_ptr<NSResponder> nextResponder_;
 };

@@ -1,5 +1,6 @@
 #include "platform/appkit/NSView.h"
 
+#include "platform/appkit/NSApplication.h"
 #include "platform/appkit/NSGestureRecognizer.h"
 #include "platform/appkit/NSLayoutConstraint.h"
 #include "platform/appkit/NSWindow.h"
@@ -119,6 +120,11 @@ void NSView::click() {
     mouseClicked();
 }
 
+void NSView::click(std::shared_ptr<NSEvent> event) {
+    auto self = std::static_pointer_cast<NSView>(shared_from_this());
+    NSApplication::shared().dispatchWithCurrentEvent(std::move(event), [self] { self->click(); });
+}
+
 bool NSView::isClickable() const {
     if (hasClickHandling()) {
         return true;
@@ -218,8 +224,27 @@ CGSize NSTextField::sizeThatFits(CGSize bounds) const {
                   static_cast<CGFloat>(lines) * lineHeight};
 }
 
+bool NSTextField::becomeFirstResponder() {
+    if (auto window = this->window()) {
+        if (auto editor = window->fieldEditor(true)) {
+            editor->setString(stringValue_);
+            editor->setEditable(editable_);
+            editor_ = editor;
+        }
+    }
+    return true;
+}
+
+bool NSTextField::resignFirstResponder() {
+    editor_.reset();
+    return true;
+}
+
 void NSTextField::userTypes(std::string text) {
     stringValue_ = std::move(text);
+    if (auto editor = editor_.lock()) {
+        editor->setString(stringValue_);
+    }
     if (auto delegate = delegate_.lock()) {
         delegate->controlTextDidChange(
             Notification{NSControlTextDidChangeNotification, Value(shared_from_this()), {}});

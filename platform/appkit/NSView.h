@@ -20,6 +20,7 @@ namespace zestrel::platform {
 class NSGestureRecognizer;
 class NSLayoutConstraint;
 class NSWindow;
+class NSTextView;
 
 // The system font by its size; nothing is drawn, so that is all a font is here.
 struct NSFont {
@@ -100,6 +101,8 @@ public:
     // A user's click on the view: the recognizers of the view and then of its ancestors see
     // it first, and the first that is enabled takes it; otherwise the view handles it.
     void click();
+    // The same carried by a mouse event, which is the application's current event meanwhile.
+    void click(std::shared_ptr<NSEvent> event);
     // Whether a click here would reach a recognizer or the view's own click handling.
     bool isClickable() const;
 
@@ -228,7 +231,15 @@ public:
     void userTypes(std::string text);
     void userEndsEditing();
 
+    // Gaining the focus hands the field to its window's field editor, which holds its text
+    // with the insertion point at the end; losing it lets the editor go.
+    bool becomeFirstResponder() override;
+    bool resignFirstResponder() override;
+    // The field editor while this field has the focus, else nothing.
+    std::shared_ptr<NSTextView> currentEditor() const { return editor_.lock(); }
+
 private:
+    std::weak_ptr<NSTextView> editor_;
     std::optional<std::string> placeholder_;
     std::weak_ptr<NSControlTextEditingDelegate> delegate_;
     std::string stringValue_;

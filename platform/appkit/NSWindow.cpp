@@ -276,8 +276,27 @@ bool NSWindow::makeFirstResponder(const std::shared_ptr<NSResponder>& responder)
             return false;
         }
     }
+    auto current = firstResponder();
+    if (current == responder) {
+        return true;
+    }
+    if (current && !current->resignFirstResponder()) {
+        return false;
+    }
+    // A responder that refuses the focus leaves the window without one.
+    if (responder && !responder->becomeFirstResponder()) {
+        firstResponder_.reset();
+        return false;
+    }
     firstResponder_ = responder;
     return true;
+}
+
+std::shared_ptr<NSTextView> NSWindow::fieldEditor(bool createFlag) {
+    if (!fieldEditor_ && createFlag) {
+        fieldEditor_ = std::make_shared<NSTextView>();
+    }
+    return fieldEditor_;
 }
 
 namespace {

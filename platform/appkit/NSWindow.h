@@ -18,6 +18,7 @@ namespace zestrel::platform {
 class NSColor;
 class NSEvent;
 class NSView;
+class NSTextView;
 class NSViewController;
 class NSWindow;
 class NSWindowController;
@@ -203,6 +204,9 @@ public:
     // Keyboard focus inside the window.
     std::shared_ptr<NSResponder> firstResponder() const { return firstResponder_.lock(); }
     bool makeFirstResponder(const std::shared_ptr<NSResponder>& responder);
+    // The one text view of the window that edits whichever text field has the focus; made on
+    // first use when `createFlag` is true.
+    std::shared_ptr<NSTextView> fieldEditor(bool createFlag);
 
     // --- Keys, actions and controllers (NSWindowActions.cpp)
     // An event for this window, counted. A key down is offered to the first responder's key
@@ -288,6 +292,7 @@ private:
     std::vector<Sheet> sheets_;
     std::weak_ptr<NSWindow> sheetParent_;
     std::weak_ptr<NSResponder> firstResponder_;
+    std::shared_ptr<NSTextView> fieldEditor_;
     int deliveredEvents_ = 0;
 };
 

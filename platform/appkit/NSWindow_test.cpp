@@ -171,3 +171,42 @@ TEST(NSWindowTest, CenterUsesTheVisibleFrame) {
 
 } // namespace
 } // namespace zestrel::platform
+
+namespace zestrel::platform {
+namespace {
+
+// A field that holds on to the focus while its text is not acceptable.
+class StubbornField final : public NSTextField {
+public:
+    bool letGo = false;
+    bool resignFirstResponder() override { return letGo && NSTextField::resignFirstResponder(); }
+};
+
+TEST(NSWindowFocusTest, TheFocusedResponderMayKeepTheFocusAndTheFieldEditorFollowsIt) {
+    testing::TestEnvironment env;
+    auto window = titledWindow("Focus");
+    window->setContentView(std::make_shared<NSView>());
+    auto stubborn = std::make_shared<StubbornField>();
+    stubborn->setStringValue("12");
+    auto other = std::make_shared<NSTextField>();
+    window->contentView()->addSubview(stubborn);
+    window->contentView()->addSubview(other);
+    EXPECT_EQ(window->fieldEditor(false), nullptr) << "made only when first needed";
+
+    ASSERT_TRUE(window->makeFirstResponder(stubborn));
+    EXPECT_TRUE(window->makeFirstResponder(stubborn)) << "the same responder again is no change";
+    stubborn->userTypes("123");
+    EXPECT_EQ(stubborn->currentEditor()->string(), "123");
+
+    EXPECT_FALSE(window->makeFirstResponder(other));
+    EXPECT_EQ(window->firstResponder(), stubborn);
+    EXPECT_EQ(other->currentEditor(), nullptr);
+
+    stubborn->letGo = true;
+    EXPECT_TRUE(window->makeFirstResponder(other));
+    EXPECT_EQ(stubborn->currentEditor(), nullptr);
+    EXPECT_EQ(other->currentEditor(), window->fieldEditor(false));
+}
+
+} // namespace
+} // namespace zestrel::platform

@@ -60,10 +60,26 @@ std::shared_ptr<NSEvent> NSEvent::eventWithCGEvent(const std::shared_ptr<CGEvent
     return std::make_shared<NSEvent>(*event, InputSources::current()->currentLayout());
 }
 
+std::shared_ptr<NSEvent> NSEvent::mouseEvent(EventType type, ModifierFlags flags,
+                                             const MouseDetails& details) {
+    if (!isMouseType(type)) {
+        return nullptr;
+    }
+    const CGEvent event(static_cast<CGEventType>(type), 0, CGEventFlags{flags.rawValue});
+    auto made = std::make_shared<NSEvent>(event, nullptr);
+    made->mouse_ = details;
+    return made;
+}
+
 NSEvent::NSEvent(const CGEvent& event, std::shared_ptr<const KeyboardLayout> layout)
     : event_(std::make_shared<const CGEvent>(event)), layout_(std::move(layout)),
       type_(static_cast<EventType>(event.type())),
-      keyCode_(event.keyCode()), flags_{event.flags().rawValue} {}
+      keyCode_(event.keyCode()), flags_{event.flags().rawValue} {
+    if (isMouseType(type_)) {
+        mouse_.clickCount = 1; // a Quartz event here carries no click state: a single click
+        mouse_.pressure = 1;
+    }
+}
 
 std::optional<std::string> NSEvent::characters() const {
     return charactersByApplyingModifiers(flags_);

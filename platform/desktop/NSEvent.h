@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/base/Geometry.h"
 #include "platform/base/Value.h"
 
 #include <cstdint>
@@ -14,9 +15,9 @@ class CarbonEvent;
 class CGEvent;
 class KeyboardLayout;
 
-// The platform's event class: an immutable keyboard event made from a Quartz event, whose
-// characters come from the keyboard layout current when it was made. The class itself
-// answers the modifier keys held at this moment, which launch gestures read.
+// The platform's event class: an immutable keyboard or mouse event made from a Quartz event;
+// a key event's characters come from the keyboard layout current when it was made. The
+// class itself answers the modifier keys held at this moment, which launch gestures read.
 class NSEvent : public NSObject {
 public:
     // The platform's 64-bit modifier mask: an option set over `rawValue`.
@@ -106,8 +107,35 @@ public:
     // switch says so. The characters are those of the layout current now.
     static std::shared_ptr<NSEvent> eventWithCGEvent(const std::shared_ptr<CGEvent>& event);
 
+    // What a mouse event says beyond its type and modifier flags.
+    struct MouseDetails {
+        CGPoint locationInWindow;
+        double timestamp = 0; // seconds of the system's continuous time
+        std::int64_t windowNumber = 0;
+        std::int64_t eventNumber = 0;
+        std::int64_t clickCount = 1;
+        float pressure = 1;
+    };
+    // `mouseEventWithType:location:modifierFlags:timestamp:windowNumber:context:eventNumber:
+    // clickCount:pressure:`; nothing for a type that is not a mouse button's.
+    static std::shared_ptr<NSEvent> mouseEvent(EventType type, ModifierFlags flags,
+                                               const MouseDetails& details);
+    static constexpr bool isMouseType(EventType type) {
+        return type == EventType::leftMouseDown || type == EventType::leftMouseUp ||
+               type == EventType::rightMouseDown || type == EventType::rightMouseUp;
+    }
+
     NSEvent(const CGEvent& event, std::shared_ptr<const KeyboardLayout> layout);
     std::string className() const override { return "NSEvent"; }
+
+    // A mouse event's details: a click's count and where it was; a key event has a click
+    // count and pressure of 0.
+    CGPoint locationInWindow() const { return mouse_.locationInWindow; }
+    double timestamp() const { return mouse_.timestamp; }
+    std::int64_t windowNumber() const { return mouse_.windowNumber; }
+    std::int64_t eventNumber() const { return mouse_.eventNumber; }
+    std::int64_t clickCount() const { return mouse_.clickCount; }
+    float pressure() const { return mouse_.pressure; }
 
     EventType type() const { return type_; }
     std::uint16_t keyCode() const { return keyCode_; }
@@ -135,6 +163,7 @@ private:
     EventType type_;
     std::uint16_t keyCode_;
     ModifierFlags flags_;
+    MouseDetails mouse_{{}, 0, 0, 0, 0, 0};
 };
 
 inline constexpr NSEvent::ModifierFlags NSEvent::ModifierFlags::capsLock{0x10000};

@@ -1,0 +1,46 @@
+#include "ui/PlatformValues.h"
+
+#include <cstdint>
+#include <limits>
+
+namespace zestrel {
+
+std::string AXErrorBody::describe() const {
+    return "AXError(rawValue: " + std::to_string(static_cast<std::int32_t>(code_)) + ")";
+}
+
+platform::Error makeError(platform::AXError code) {
+    return platform::Error::make<AXErrorBody>(code);
+}
+
+std::optional<platform::AXError> axError(const platform::Error& error) {
+    if (const auto* body = error.as<AXErrorBody>()) {
+        return body->code();
+    }
+    if (error.domain() != AXErrorBody::kDomain) {
+        return std::nullopt;
+    }
+    const auto code = error.code();
+    if (code < std::numeric_limits<std::int32_t>::min() ||
+        code > std::numeric_limits<std::int32_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<platform::AXError>(code);
+}
+
+double timeoutSeconds(Duration timeout) {
+    const auto components = timeout.components();
+    std::int64_t nanoseconds = 0;
+    if (__builtin_mul_overflow(components.seconds, std::int64_t{1'000'000'000}, &nanoseconds) ||
+        __builtin_add_overflow(nanoseconds, components.attoseconds / 1'000'000'000, &nanoseconds)) {
+        return 9223372036.854776;
+    }
+    return static_cast<double>(nanoseconds) / 1e9;
+}
+
+platform::URLRequest makeURLRequest(platform::URL url, platform::URLRequestCachePolicy cachePolicy,
+                                    Duration timeoutInterval) {
+    return platform::URLRequest{std::move(url), cachePolicy, timeoutSeconds(timeoutInterval)};
+}
+
+} // namespace zestrel
