@@ -75,17 +75,4 @@ void ProgressSpinnerSheet::cancelOperation() {
     }
 }
 
-bool ProgressSpinnerSheet::respondsToAction(std::string_view action) const {
-    return action == "cancelOperation:" || NSWindow::respondsToAction(action);
-}
-
-void ProgressSpinnerSheet::performAction(std::string_view action,
-                                         const std::shared_ptr<platform::NSObject>& sender) {
-    if (action == "cancelOperation:") {
-        cancelOperation();
-        return;
-    }
-    NSWindow::performAction(action, sender);
-}
-
 } // namespace zestrel

@@ -33,11 +33,8 @@ public:
     void present(const std::shared_ptr<platform::NSWindow>& presenter);
     // On the next pass of the main queue: ends the sheet, stops the spinner, clears the text.
     void dismiss();
-    // Escape.
-    void cancelOperation();
-    bool respondsToAction(std::string_view action) const override;
-    void performAction(std::string_view action,
-                       const std::shared_ptr<platform::NSObject>& sender) override;
+    // Escape, or the "cancelOperation:" action.
+    void cancelOperation() override;
 
     const std::shared_ptr<platform::NSProgressIndicator>& spinner() const { return spinner_; }
     const std::shared_ptr<CocoaLabel>& label() const { return label_; }
