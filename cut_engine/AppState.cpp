@@ -89,8 +89,13 @@ struct SharedAppState {
 
 std::shared_ptr<AppState> AppState::shared() {
     static pf::ProcessLocal<SharedAppState> shared([] {
-        return std::make_unique<SharedAppState>(
-            SharedAppState{std::make_shared<AppState>(AppState::Key{})});
+        auto state = std::make_shared<AppState>(AppState::Key{});
+        pf::DispatchQueue::main().async([weak = std::weak_ptr<AppState>(state)] {
+            if (const auto self = weak.lock()) {
+                self->didLaunch();
+            }
+        });
+        return std::make_unique<SharedAppState>(SharedAppState{std::move(state)});
     });
     return shared->state;
 }
