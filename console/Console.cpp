@@ -2,10 +2,11 @@
 
 #include "console/KeyChord.h"
 #include "console/PropertyListLiteral.h"
-#include "console/StandInTap.h"
+#include "cut_engine/AppState.h"
 #include "foundation/Logger.h"
 #include "platform/appkit/ModalResponder.h"
 #include "platform/appkit/NSAlert.h"
+#include "platform/appkit/NSApplication.h"
 #include "platform/base/Bundle.h"
 #include "platform/base/Error.h"
 #include "platform/base/RunLoop.h"
@@ -357,7 +358,6 @@ void Console::setRunningLoop(RunLoop* loop) {
 }
 
 Console::~Console() {
-    standInTap_.reset();
     Desktop::setCurrent(nullptr);
 }
 
@@ -401,6 +401,7 @@ int Console::runScript(std::istream& script, std::string_view name) {
                 break;
             }
             RunLoop::main().runUntilIdle();
+            endIfTerminated();
         } catch (const std::exception& error) {
             setRunningLoop(nullptr);
             errors_ << name << ":" << line.number << ": "
@@ -518,6 +519,13 @@ Console::Next Console::perform(const Command& command) {
         const auto identifier = bundleIdentifierOf(arguments[0]);
         const bool own = identifier == Bundle::main()->bundleIdentifier();
         const auto running = desktop_->runningApplications(identifier);
+        if (own && !engineRunning_) {
+            const auto launched =
+                running.empty() ? desktop_->launchOwnApplication() : running.front();
+            startEngine();
+            say("launched " + withPid(*launched));
+            return Next::proceed;
+        }
         if (!running.empty()) {
             say(nameOf(*running.front()) + " already runs (pid " +
                 std::to_string(running.front()->processIdentifier()) + ")");
@@ -606,29 +614,6 @@ Console::Next Console::perform(const Command& command) {
         return Next::proceed;
     case CommandKind::relaunch:
         return Next::relaunch;
-    case CommandKind::tap:
-        if (arguments[1] == "off") {
-            standInTap_.reset();
-            say("rewrite-cut tap off");
-            return Next::proceed;
-        }
-        if (!standInTap_) {
-            auto tap = std::make_unique<StandInTap>(*desktop_);
-            if (tap->tappedProcesses().empty()) {
-                throw CommandError("no Finder or ForkLift is running to tap");
-            }
-            standInTap_ = std::move(tap);
-        }
-        {
-            std::vector<std::string> tapped;
-            for (const int pid : standInTap_->tappedProcesses()) {
-                if (auto app = desktop_->runningApplication(pid)) {
-                    tapped.push_back(withPid(*app));
-                }
-            }
-            say("rewrite-cut tap on " + joined(tapped, ", "));
-        }
-        return Next::proceed;
     case CommandKind::defaults:
         defaults(command);
         return Next::proceed;
@@ -745,10 +730,10 @@ void Console::expect(const Command& command) {
         if (found == lines.end()) {
             throw unmet("no log line holds " + inQuotes(text));
         }
-        say("ok: logged " + *found);
+        say("ok: logged " + found->substr(0, found->find("\n\t[")));
     } else if (what == "alert") {
         const auto& text = arguments[1];
-        for (const auto& alert : NSAlert::shownAlerts()) {
+        for (const auto& alert : shownAlerts()) {
             if (alert.messageText.find(text) != std::string::npos ||
                 alert.informativeText.find(text) != std::string::npos) {
                 say("ok: alert " + inQuotes(alert.messageText));
@@ -758,7 +743,7 @@ void Console::expect(const Command& command) {
         throw unmet("no alert shown holds " + inQuotes(text));
     } else if (what == "opened") {
         const auto& text = arguments[1];
-        for (const auto& url : URLOpener::openedURLs()) {
+        for (const auto& url : openedURLs()) {
             if (url.absoluteString().find(text) != std::string::npos) {
                 say("ok: opened " + url.absoluteString());
                 return;
@@ -805,8 +790,7 @@ void Console::writeFile(const fs::path& file, const std::string& contents) {
 }
 
 void Console::relaunch() {
-    // The taps belong to the process that ends, and so does its main run loop.
-    standInTap_.reset();
+    // The engine's taps belong to the process that ends, and so does its main run loop.
     std::unique_lock lock(loopMutex_);
     const bool running = loop_ != nullptr;
     loop_ = nullptr;
@@ -816,8 +800,45 @@ void Console::relaunch() {
         setRunningLoop(&RunLoop::main());
     }
     setUpProcess();
+    if (engineRunning_) {
+        startEngine();
+    }
     say(nameOf(*relaunched) + " relaunched (pid " +
         std::to_string(relaunched->processIdentifier()) + ")");
+}
+
+void Console::startEngine() {
+    AppState::shared();
+    engineRunning_ = true;
+}
+
+void Console::endIfTerminated() {
+    if (engineRunning_ && NSApp().isTerminated() && desktop_->ownApplication()) {
+        // What it showed and opened on its way out stays for the script to check.
+        for (auto& alert : NSAlert::shownAlerts()) {
+            endedAlerts_.push_back(std::move(alert));
+        }
+        for (auto& url : URLOpener::openedURLs()) {
+            endedOpenedURLs_.push_back(std::move(url));
+        }
+        quitOwn();
+    }
+}
+
+std::vector<NSAlert::Record> Console::shownAlerts() const {
+    auto alerts = endedAlerts_;
+    for (auto& alert : NSAlert::shownAlerts()) {
+        alerts.push_back(std::move(alert));
+    }
+    return alerts;
+}
+
+std::vector<URL> Console::openedURLs() const {
+    auto urls = endedOpenedURLs_;
+    for (auto& url : URLOpener::openedURLs()) {
+        urls.push_back(std::move(url));
+    }
+    return urls;
 }
 
 void Console::quitOwn() {
@@ -826,7 +847,7 @@ void Console::quitOwn() {
         throw CommandError("Zestrel is not running");
     }
     const auto ended = withPid(*own);
-    standInTap_.reset();
+    engineRunning_ = false;
     std::unique_lock lock(loopMutex_);
     const bool running = loop_ != nullptr;
     loop_ = nullptr;
@@ -852,7 +873,8 @@ void Console::press(const std::string& text) {
     // What the app logged about the key, so a person sees what it made of it at once.
     const auto printLog = [&] {
         for (const auto& entry : logBuffer().entriesSince(logged)) {
-            std::istringstream lines(entry);
+            // The message, without the location and date the buffer adds.
+            std::istringstream lines(entry.substr(0, entry.find("\n\t[")));
             for (std::string line; std::getline(lines, line);) {
                 say("  log: " + line);
             }
@@ -1032,7 +1054,8 @@ void Console::show(const Command& command) {
         const auto entries = logBuffer().entries();
         say(entries.empty() ? "app log: empty" : "app log:");
         for (const auto& entry : entries) {
-            std::istringstream lines(entry);
+            // The message, without the location and date the buffer adds.
+            std::istringstream lines(entry.substr(0, entry.find("\n\t[")));
             for (std::string line; std::getline(lines, line);) {
                 say("  " + line);
             }
@@ -1046,7 +1069,7 @@ void Console::show(const Command& command) {
             say("  " + key + " = " + propertyListLiteral(value));
         }
     } else if (what == "alerts") {
-        const auto alerts = NSAlert::shownAlerts();
+        const auto alerts = shownAlerts();
         say(alerts.empty() ? "alerts: none" : "alerts:");
         const char* styles[] = {"warning", "informational", "critical"};
         for (std::size_t i = 0; i < alerts.size(); ++i) {
@@ -1079,7 +1102,7 @@ void Console::show(const Command& command) {
         say("sounds: " + counted(SystemSoundServer::plays().size(), "play") + ", " +
             counted(SystemSoundServer::registeredSounds().size(), "sound") + " held");
     } else if (what == "opened") {
-        const auto urls = URLOpener::openedURLs();
+        const auto urls = openedURLs();
         say(urls.empty() ? "opened: none" : "opened:");
         for (const auto& url : urls) {
             say("  " + url.absoluteString());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "console/ScriptCommand.h"
+#include "platform/appkit/NSAlert.h"
 #include "platform/base/Clock.h"
 
 #include <atomic>
@@ -10,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zestrel::platform {
 class Desktop;
@@ -18,8 +20,6 @@ class ScriptedModalResponder;
 } // namespace zestrel::platform
 
 namespace zestrel::console {
-
-class StandInTap;
 
 // The simulated desktop driven by commands: it makes a standard desktop (the Finder
 // frontmost, this program running), makes it current, and runs commands on it, writing
@@ -77,6 +77,14 @@ private:
     void writeFile(const std::filesystem::path& file, const std::string& contents);
     void relaunch();
     void quitOwn();
+    // Makes the app's controller, as the app's entry does; its launch runs once the main run
+    // loop turns.
+    void startEngine();
+    // The app ended itself (it quit when refused access): its process state ends too.
+    void endIfTerminated();
+    // Of this process and of the processes that ended themselves, in order.
+    std::vector<platform::NSAlert::Record> shownAlerts() const;
+    std::vector<platform::URL> openedURLs() const;
     void show(const Command& command);
     void defaults(const Command& command);
     // Fails with `CommandError` when the expectation is not met.
@@ -95,7 +103,11 @@ private:
     std::ostream& out_;
     std::ostream& errors_;
     std::shared_ptr<platform::Desktop> desktop_;
-    std::unique_ptr<StandInTap> standInTap_;
+    // Whether the app's engine runs in the current process: `launch zestrel` starts it, a
+    // relaunch starts it again, a quit ends it with the process.
+    bool engineRunning_ = false;
+    std::vector<platform::NSAlert::Record> endedAlerts_;
+    std::vector<platform::URL> endedOpenedURLs_;
     // Stands in for the user at alerts: `answer` queues what it presses. It outlives a
     // relaunch; each new process is given it.
     std::shared_ptr<platform::ScriptedModalResponder> responder_;

@@ -149,42 +149,60 @@ TEST_F(ConsoleTest, WaitMovesTheVirtualClock) {
 }
 
 // The cut is only taken as the file manager's copy once its checks have seen the copy land.
-TEST_F(ConsoleTest, StandInTapPasteBeforeTheCutSettlesIsAPlainPaste) {
+TEST_F(ConsoleTest, EnginePasteBeforeTheCutSettlesIsAPlainPaste) {
     ASSERT_EQ(runScript("mkdir $TMP/to\nwrite $TMP/from/a.txt A\nopen finder $TMP/from\n"
-                        "select a.txt\ntap rewrite-cut on\npress cmd+x\nwait 0.1\n"
+                        "select a.txt\nlaunch zestrel\npress cmd+x\nwait 0.1\n"
                         "open finder $TMP/to\npress cmd+v\n"),
               0)
         << errors_.str();
-    EXPECT_THAT(out_.str(), HasSubstr("cmd+v → Finder received cmd+v"));
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+v → Finder received cmd+v\n"));
     EXPECT_THAT(namesIn(tmp_ / "from"), ElementsAre("a.txt"));
     EXPECT_THAT(namesIn(tmp_ / "to"), ElementsAre("a.txt"));
 }
 
-TEST_F(ConsoleTest, StandInTapCopyForgetsTheCutAndOffRemovesTheTap) {
+TEST_F(ConsoleTest, EngineRunsFromLaunchAndACopyForgetsTheCut) {
     ASSERT_EQ(runScript("mkdir $TMP/to\nwrite $TMP/from/a.txt A\nopen finder $TMP/from\n"
-                        "select a.txt\ntap rewrite-cut on\npress cmd+x\nwait 1\npress cmd+c\n"
-                        "wait 1\nopen finder $TMP/to\npress cmd+v\ntap rewrite-cut off\n"
-                        "press cmd+x\nshow taps\n"),
+                        "select a.txt\npress cmd+x\nlaunch zestrel\nlaunch zestrel\n"
+                        "press cmd+x\nwait 1\npress cmd+c\nwait 1\nopen finder $TMP/to\n"
+                        "press cmd+v\n"),
               0)
         << errors_.str();
-    EXPECT_THAT(out_.str(), HasSubstr("cmd+v → Finder received cmd+v"));
+    EXPECT_THAT(out_.str(), HasSubstr("> press cmd+x\ncmd+x → Finder received cmd+x\n"))
+        << "before the launch keys pass untouched";
+    EXPECT_THAT(out_.str(), HasSubstr("> launch zestrel\nlaunched Zestrel (pid "));
+    EXPECT_THAT(out_.str(), HasSubstr("> launch zestrel\nZestrel already runs (pid "));
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+x → Finder received cmd+c\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("  log: \"CUT1\" 0\n> wait 1"));
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+v → Finder received cmd+v\n"));
     EXPECT_THAT(namesIn(tmp_ / "from"), ElementsAre("a.txt"));
-    EXPECT_THAT(out_.str(), HasSubstr("event taps: none"));
-    EXPECT_THAT(out_.str(), HasSubstr("> press cmd+x\ncmd+x → Finder received cmd+x"));
+    EXPECT_THAT(namesIn(tmp_ / "to"), ElementsAre("a.txt"));
 }
 
-TEST_F(ConsoleTest, RelaunchEndsTheTapsAndKeepsTheDesktop) {
-    ASSERT_EQ(runScript("open finder $TMP\ntap rewrite-cut on\nrelaunch\nshow taps\n"
+TEST_F(ConsoleTest, RelaunchStartsTheEngineAgainAndKeepsTheDesktop) {
+    ASSERT_EQ(runScript("open finder $TMP\nlaunch zestrel\nwait 1\nrelaunch\nshow taps\n"
                         "show frontmost\nwait 1\n"),
               0)
         << errors_.str();
-    EXPECT_THAT(out_.str(), HasSubstr("Zestrel relaunched (pid "));
-    EXPECT_THAT(out_.str(), HasSubstr("event taps: none"));
+    const auto own = std::to_string(console_.desktop().ownApplication()->processIdentifier());
+    EXPECT_THAT(out_.str(), HasSubstr("Zestrel relaunched (pid " + own + ")"));
+    // The old process's tap went with it; the new process tapped the Finder again.
+    EXPECT_THAT(out_.str(), HasSubstr("event taps:\n  2. on Finder (pid 301), by Zestrel (pid " +
+                                      own + "), filter, key down\n> "));
     EXPECT_THAT(out_.str(), HasSubstr("frontmost: Finder"));
     EXPECT_EQ(console_.desktop()
                   .application<platform::FileManagerApplication>(platform::kFinderBundleIdentifier)
                   ->currentFolder(),
               fs::absolute(tmp_).lexically_normal());
+}
+
+TEST_F(ConsoleTest, RefusedAccessQuitsTheAppAfterItsAlert) {
+    ASSERT_EQ(runScript("accessibility untrusted\nanswer \"Quit and Open System Settings\"\n"
+                        "launch zestrel\nexpect alert requires accessibility access.\n"
+                        "expect opened Privacy_Accessibility\nshow apps\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("quit Zestrel (pid "));
+    EXPECT_FALSE(console_.desktop().ownApplication());
 }
 
 TEST_F(ConsoleTest, TerminalPromptsRunsEachLineAndGoesOnAfterErrors) {
@@ -493,7 +511,7 @@ TEST_F(ConsoleTest, PressTakesRawKeyCodesAndCapsLockAndPrintsWhatTheAppLogged) {
 }
 
 TEST_F(ConsoleTest, QuittingZestrelEndsItsProcessAndLaunchStartsANewOne) {
-    ASSERT_EQ(runScript("open finder $TMP\ntap rewrite-cut on\nquit zestrel\nshow taps\n"
+    ASSERT_EQ(runScript("open finder $TMP\nlaunch zestrel\nquit zestrel\nshow taps\n"
                         "launch zestrel\nshow frontmost\n"),
               0)
         << errors_.str();

@@ -131,7 +131,6 @@ constexpr std::array kSyntax = {
     Syntax{"write", CommandKind::write, "write PATH TEXT"},
     Syntax{"echo", CommandKind::echo, "echo TEXT"},
     Syntax{"relaunch", CommandKind::relaunch, "relaunch"},
-    Syntax{"tap", CommandKind::tap, "tap rewrite-cut on|off"},
     Syntax{"defaults", CommandKind::defaults, "defaults read|write|delete KEY [VALUE]"},
     Syntax{"accessibility", CommandKind::accessibility, "accessibility trusted|untrusted"},
     Syntax{"latency", CommandKind::latency, "latency finder|forklift SECONDS"},
@@ -423,11 +422,6 @@ std::optional<Command> parseCommand(std::string_view line) {
         break;
     case CommandKind::relaunch:
         expectCount(*syntax, arguments, 0, 0);
-        break;
-    case CommandKind::tap:
-        expectCount(*syntax, arguments, 2, 2);
-        expectOneOf(*syntax, arguments[0], {"rewrite-cut"});
-        expectOneOf(*syntax, arguments[1], {"on", "off"});
         break;
     case CommandKind::accessibility:
         expectCount(*syntax, arguments, 1, 1);

@@ -34,7 +34,6 @@ enum class CommandKind {
     write,         // write PATH TEXT
     echo,          // echo TEXT
     relaunch,      // relaunch
-    tap,           // tap rewrite-cut on|off
     defaults,      // defaults read|write|delete KEY [VALUE]
     accessibility, // accessibility trusted|untrusted
     latency,       // latency finder|forklift SECONDS

@@ -75,7 +75,6 @@ TEST(ScriptCommand, EveryCommandParses) {
         {"show frontmost", CommandKind::show},
         {"mkdir $TMP/a", CommandKind::mkdir},
         {"relaunch", CommandKind::relaunch},
-        {"tap rewrite-cut off", CommandKind::tap},
     };
     for (const auto& [line, kind] : lines) {
         EXPECT_EQ(parsed(line).kind, kind) << line;
@@ -108,9 +107,6 @@ TEST(ScriptCommand, WrongWordsGiveTheUsage) {
         {"mkdir", "usage: mkdir"},
         {"write", "usage: write"},
         {"relaunch now", "usage: relaunch"},
-        {"tap rewrite-cut", "usage: tap"},
-        {"tap rewrite-cut maybe", "“maybe” is not understood"},
-        {"tap other on", "“other” is not understood"},
     };
     for (const auto& [line, expected] : cases) {
         EXPECT_THAT(errorOf(line), HasSubstr(expected)) << line;

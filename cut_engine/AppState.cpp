@@ -43,8 +43,8 @@ bool isCommandKeystroke(const pf::NSEvent& event) {
 }
 
 // By the layout's key position when "useKeyCode" is on, else by the character typed.
-bool isKey(const pf::NSEvent& event, std::string_view character) {
-    if (Prefs::value(AppPreferences::useKeyCode())) {
+bool isKey(const pf::NSEvent& event, std::string_view character, bool byKeyCode) {
+    if (byKeyCode) {
         return event.keyCode() == CGKeyCodeUtilities::keyCode(character);
     }
     const auto characters = event.charactersIgnoringModifiers();
@@ -89,8 +89,13 @@ struct SharedAppState {
 
 std::shared_ptr<AppState> AppState::shared() {
     static pf::ProcessLocal<SharedAppState> shared([] {
-        return std::make_unique<SharedAppState>(
-            SharedAppState{std::make_shared<AppState>(AppState::Key{})});
+        auto state = std::make_shared<AppState>(AppState::Key{});
+        pf::DispatchQueue::main().async([weak = std::weak_ptr<AppState>(state)] {
+            if (const auto self = weak.lock()) {
+                self->didLaunch();
+            }
+        });
+        return std::make_unique<SharedAppState>(SharedAppState{std::move(state)});
     });
     return shared->state;
 }
@@ -166,12 +171,17 @@ AppState::handleTappedKeyDown(const std::shared_ptr<pf::NSEvent>& event,
             log({"Matched X using kVK_ANSI_X"});
         }
     }
-    const bool isX = isKey(*event, "x");
-    const bool isV = isKey(*event, "v");
-    const bool isC = isKey(*event, "c");
     reportKeyMismatchIfSampled(*event, xKeyCode);
+    // Every key of the file manager comes through here: the others go on at once.
+    if (!isCommand) {
+        return event;
+    }
+    const bool byKeyCode = Prefs::value(AppPreferences::useKeyCode());
+    const bool isX = isKey(*event, "x", byKeyCode);
+    const bool isV = isKey(*event, "v", byKeyCode);
+    const bool isC = isKey(*event, "c", byKeyCode);
 
-    if (isCommand && isX) {
+    if (isX) {
         const auto token = pf::UUID::random();
         pending->forget();
         pending->cutToken = token;
@@ -184,7 +194,7 @@ AppState::handleTappedKeyDown(const std::shared_ptr<pf::NSEvent>& event,
         playCutSound();
         return settingKeyCode(event, "c");
     }
-    if (isCommand && isV) {
+    if (isV) {
         const auto pasteboard = pf::NSPasteboard::general();
         const auto count = pasteboard->changeCount();
         log({"PASTE1", pf::Value(pending->changeCount), count});
@@ -202,7 +212,7 @@ AppState::handleTappedKeyDown(const std::shared_ptr<pf::NSEvent>& event,
         pending->forget();
         return event;
     }
-    if (isCommand && isC) {
+    if (isC) {
         pending->forget();
     }
     return event;

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "cut_engine/AppEventTap.h"
+#include "platform/appkit/NSStatusBar.h"
 #include "platform/base/KeyValueObserving.h"
 #include "platform/base/ThreadChecker.h"
 #include "platform/base/Value.h"
 #include "platform/concurrency/ObservationRegistrar.h"
+#include "platform/concurrency/Task.h"
 #include "platform/desktop/NSEvent.h"
 #include "platform/desktop/NSRunningApplication.h"
 #include "platform/desktop/NSWorkspace.h"
@@ -16,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zestrel {
 
@@ -46,8 +49,12 @@ public:
     // The source file the log lines and reports of both methods name.
     static constexpr const char* kLogFile = "AppState";
 
-    // Made on first use; released only when the process ends.
+    // Made on first use; released only when the process ends. Making it schedules the
+    // launch sequence on the main queue, so it runs once the code that made it has returned
+    // to the main run loop.
     static std::shared_ptr<AppState> shared();
+    // A controller whose launch sequence never runs, for driving one method by hand.
+    static std::shared_ptr<AppState> makeUnlaunched();
     explicit AppState(Key) {}
     ~AppState();
     AppState(const AppState&) = delete;
@@ -59,6 +66,25 @@ public:
     std::shared_ptr<AppEventTap> eventTap() const;
     void setEventTap(std::shared_ptr<AppEventTap> eventTap);
     const platform::ObservationRegistrar& registrar() const { return registrar_; }
+
+    // --- Launch
+    // Migrations, the check of the "x" key, the forced `cut` hotkey, the scan for
+    // conflicting taps, the Accessibility check, the icon reveal, the diagnostics entries,
+    // the chosen method and the review request, in that order. Once per process.
+    void didLaunch();
+    // Returns when the app may post and tap events (or a launch gesture skips the check);
+    // without access, explains it in an alert, opens the Accessibility settings and
+    // terminates the app.
+    void checkAccessibilityAccess();
+
+    // --- The menu-bar icon
+    // 5 seconds after a launch or a reopen: hidden again when the user hides it.
+    void restoreMenuBarIconVisibility();
+    // Follows later changes of "hideMenuBarIcon" for the life of the process.
+    void observeHideMenuBarIcon();
+    // A reopen of the running app: the icon shows for 5 seconds, and the Settings window
+    // opens when the icon is hidden, since that is where it can be shown again.
+    void revealMenuBarIconTemporarily();
 
     // --- The event-tap method
     // Disables the hotkeys and taps the served file managers. A refused tap is reported and
@@ -102,6 +128,7 @@ public:
 private:
     void reportKeyMismatchIfSampled(const platform::NSEvent& event, std::uint16_t xKeyCode);
 
+    bool launched_ = false;
     bool isMenuBarItemVisible_ = true;
     std::shared_ptr<AppEventTap> eventTap_;
     std::shared_ptr<SystemEventTap> tap2_;
@@ -111,7 +138,14 @@ private:
     std::shared_ptr<platform::NSWorkspace> observedWorkspace_;
     std::optional<platform::KeyValueObservationToken> frontmostObservation_;
     std::function<bool()> randomBool_;
+    // The loops that live as long as the process: the "hideMenuBarIcon" observation.
+    std::vector<platform::Task<void>> processTasks_;
     platform::ThreadChecker threadChecker_{"AppState"};
 };
+
+// `NSStatusItem.showWelcomePopoverWhenVisible()`: waits up to 5 seconds for the item to show,
+// then half a second more, then shows the welcome popover and waits for it to end. Gives up
+// silently when the item does not show in time. On the main actor.
+platform::Task<void> showWelcomePopoverWhenVisible(std::shared_ptr<platform::NSStatusItem> item);
 
 } // namespace zestrel

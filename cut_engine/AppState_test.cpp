@@ -60,7 +60,7 @@ protected:
     }
 
     void start() {
-        app = AppState::shared();
+        app = AppState::makeUnlaunched();
         app->setUpListener();
     }
 

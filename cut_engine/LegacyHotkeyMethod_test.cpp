@@ -51,7 +51,7 @@ protected:
         finder = env.finder();
         finder->openFolder(source);
         finder->select({"a.txt", "b.txt"});
-        app = AppState::shared();
+        app = AppState::makeUnlaunched();
         app->setUpLegacyListener();
         env.runUntilIdle();
     }

@@ -3,6 +3,7 @@
 
 #include "platform/base/Bundle.h"
 #include "platform/base/DispatchQueue.h"
+#include "platform/base/Locale.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/base/ReportSink.h"
 #include "platform/base/RunLoop.h"
@@ -51,6 +52,7 @@ void resetDesktopInput() {
     HotKeySystem::setCurrent(nullptr);
     InputSources::setCurrent(nullptr);
     Accessibility::setCurrent(nullptr);
+    Locale::setCurrentLanguageCode("en");
 }
 
 std::optional<std::string> environmentValue(const char* name) {

@@ -1,0 +1,33 @@
+#include "platform/base/Locale.h"
+
+#include "platform/base/Mutex.h"
+
+namespace zestrel::platform {
+
+namespace {
+
+struct SystemLanguage {
+    Mutex mutex;
+    std::string code GUARDED_BY(mutex) = "en";
+};
+
+SystemLanguage& systemLanguage() {
+    static auto* const language = new SystemLanguage;
+    return *language;
+}
+
+} // namespace
+
+std::string Locale::currentLanguageCode() {
+    auto& language = systemLanguage();
+    MutexLock lock(language.mutex);
+    return language.code;
+}
+
+void Locale::setCurrentLanguageCode(std::string code) {
+    auto& language = systemLanguage();
+    MutexLock lock(language.mutex);
+    language.code = std::move(code);
+}
+
+} // namespace zestrel::platform
