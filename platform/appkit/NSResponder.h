@@ -24,6 +24,11 @@ public:
     // responder; false when no responder in the chain did.
     bool tryToPerform(const std::string& action, const std::shared_ptr<NSObject>& sender);
 
+    // The window asks before it moves the keyboard focus: the responder that has it may
+    // refuse to give it up, the one that is to get it may refuse to take it.
+    virtual bool becomeFirstResponder() { return true; }
+    virtual bool resignFirstResponder() { return true; }
+
 private:
     std::weak_ptr<NSResponder> nextResponder_;
 };

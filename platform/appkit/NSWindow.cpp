@@ -276,7 +276,22 @@ bool NSWindow::makeFirstResponder(const std::shared_ptr<NSResponder>& responder)
             return false;
         }
     }
-    firstResponder_ = responder;
+    auto current = firstResponder();
+    if (current == responder) {
+        return true;
+    }
+    if (current && !current->resignFirstResponder()) {
+        return false;
+    }
+    // Cleared first: a responder that refuses leaves the focus with nobody, and one that
+    // moves the focus elsewhere while it resigns or takes it is not overwritten.
+    firstResponder_.reset();
+    if (responder && !responder->becomeFirstResponder()) {
+        return false;
+    }
+    if (responder && firstResponder_.expired()) {
+        firstResponder_ = responder;
+    }
     return true;
 }
 

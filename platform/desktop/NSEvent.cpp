@@ -65,6 +65,13 @@ NSEvent::NSEvent(const CGEvent& event, std::shared_ptr<const KeyboardLayout> lay
       type_(static_cast<EventType>(event.type())),
       keyCode_(event.keyCode()), flags_{event.flags().rawValue} {}
 
+std::shared_ptr<NSEvent> NSEvent::mouseEvent(EventType type, CGPoint locationInWindow) {
+    const CGEvent event(static_cast<CGEventType>(type), 0, CGEventFlags{modifierFlags().rawValue});
+    auto made = std::make_shared<NSEvent>(event, nullptr);
+    made->location_ = locationInWindow;
+    return made;
+}
+
 std::optional<std::string> NSEvent::characters() const {
     return charactersByApplyingModifiers(flags_);
 }

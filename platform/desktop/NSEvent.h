@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/base/Geometry.h"
 #include "platform/base/Value.h"
 
 #include <cstdint>
@@ -109,7 +110,12 @@ public:
     NSEvent(const CGEvent& event, std::shared_ptr<const KeyboardLayout> layout);
     std::string className() const override { return "NSEvent"; }
 
+    // A mouse event at a point of a window's coordinates, with the modifier keys held now.
+    static std::shared_ptr<NSEvent> mouseEvent(EventType type, CGPoint locationInWindow);
+
     EventType type() const { return type_; }
+    // Where a mouse event happened, in its window's coordinates; zero for key events.
+    CGPoint locationInWindow() const { return location_; }
     std::uint16_t keyCode() const { return keyCode_; }
     // The event's modifier flags (`event.modifierFlags`; the class's `modifierFlags()` is the
     // keys held now, and C++ cannot give both one name).
@@ -135,6 +141,7 @@ private:
     EventType type_;
     std::uint16_t keyCode_;
     ModifierFlags flags_;
+    CGPoint location_{};
 };
 
 inline constexpr NSEvent::ModifierFlags NSEvent::ModifierFlags::capsLock{0x10000};
