@@ -355,10 +355,6 @@ TEST_F(RecorderTest, ARecorderDroppedWhileRecordingResumesTheHotkeys) {
     EXPECT_FALSE(isPaused());
 }
 
-TEST_F(RecorderTest, OnlyTheNamedInitializerMakesOne) {
-    EXPECT_DEATH(RecorderCocoa::initWithCoder(), "init\\(coder:\\) has not been implemented");
-}
-
 // --- Menu items
 
 class MenuItemShortcutTest : public ::testing::Test {

@@ -86,12 +86,5 @@ TEST_F(NSSearchFieldTest, AResponderThatKeepsTheFocusIsNotReplaced) {
     EXPECT_EQ(window->firstResponder(), field);
 }
 
-TEST_F(NSSearchFieldTest, AFieldThatCannotBeEditedRefusesTheFocus) {
-    field->setEditable(false);
-    field->setSelectable(false);
-    EXPECT_FALSE(window->makeFirstResponder(field));
-    EXPECT_EQ(window->firstResponder(), nullptr);
-}
-
 } // namespace
 } // namespace zestrel::platform
