@@ -46,7 +46,7 @@ public:
     std::function<void(std::int64_t)> onBlur;
     std::optional<std::pair<std::int64_t, std::int64_t>> minMax; // closed range
 
-    bool canBecomeKeyView() const { return true; }
+    bool canBecomeKeyView() const override { return true; }
     // The text read as a decimal integer (an optional sign); empty or unreadable text is 0.
     std::int64_t integerValue() const;
 

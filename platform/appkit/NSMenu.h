@@ -39,6 +39,11 @@ public:
     // Command unless set otherwise, as the platform's default.
     NSEvent::ModifierFlags keyEquivalentModifierMask() const { return modifierMask_; }
     void setKeyEquivalentModifierMask(NSEvent::ModifierFlags mask) { modifierMask_ = mask; }
+    // Whether the system may move the key equivalent to suit the keyboard layout.
+    bool allowsAutomaticKeyEquivalentLocalization() const { return automaticLocalization_; }
+    void setAllowsAutomaticKeyEquivalentLocalization(bool allows) {
+        automaticLocalization_ = allows;
+    }
     NSControlStateValue state() const { return state_; }
     void setState(NSControlStateValue state) { state_ = state; }
     bool isEnabled() const { return enabled_; }
@@ -67,6 +72,7 @@ private:
     Action action_;
     std::string keyEquivalent_;
     NSEvent::ModifierFlags modifierMask_ = NSEvent::ModifierFlags::command;
+    bool automaticLocalization_ = true;
     NSControlStateValue state_ = NSControlStateValue::off;
     bool enabled_ = true;
     bool hidden_ = false;

@@ -152,6 +152,14 @@ CGSize NSView::convertSizeToWindow(CGSize size) const {
     return size;
 }
 
+CGPoint NSView::convertPointFromWindow(CGPoint point) const {
+    for (const NSView* view = this; view; view = view->superview_.lock().get()) {
+        point.x -= view->frame_.origin.x;
+        point.y -= view->frame_.origin.y;
+    }
+    return point;
+}
+
 CGSize NSView::convertSizeFromWindow(CGSize size) const {
     for (const NSView* view = this; view; view = view->superview_.lock().get()) {
         size.width /= view->unitScale_.width;

@@ -65,6 +65,23 @@ public:
     void removeFromSuperview();
 
     virtual bool acceptsFirstResponder() const { return false; }
+    // Whether Tab may move the focus here.
+    virtual bool canBecomeKeyView() const { return acceptsFirstResponder() && !hidden_; }
+
+    // The size the content needs; kNoIntrinsicMetric where it has no say.
+    static constexpr CGFloat kNoIntrinsicMetric = -1;
+    virtual CGSize intrinsicContentSize() const { return {kNoIntrinsicMetric, kNoIntrinsicMetric}; }
+    // How strongly the view keeps to its intrinsic size (250 low, 750 high).
+    enum class Orientation { horizontal = 0, vertical = 1 };
+    float contentHuggingPriority(Orientation orientation) const {
+        return hugging_[static_cast<int>(orientation)];
+    }
+    void setContentHuggingPriority(float priority, Orientation orientation) {
+        hugging_[static_cast<int>(orientation)] = priority;
+    }
+    // A point of the window's coordinates in this view's: the frame origins of the view and
+    // its ancestors taken off (neither flipping nor scaling is modelled for points).
+    CGPoint convertPointFromWindow(CGPoint point) const;
     virtual bool isFlipped() const { return false; }
     // Called after the view (or an ancestor) moved into another window or out of one.
     virtual void viewDidMoveToWindow() {}
@@ -144,6 +161,7 @@ private:
     CGSize unitScale_{1, 1};
     bool translatesMask_ = true;
     std::vector<std::shared_ptr<NSLayoutConstraint>> constraints_;
+    float hugging_[2] = {250, 250};
 };
 
 // The state of a check box or a menu item.
@@ -207,6 +225,9 @@ public:
     void setSelectable(bool selectable) { selectable_ = selectable; }
     bool drawsBackground() const { return drawsBackground_; }
     void setDrawsBackground(bool draws) { drawsBackground_ = draws; }
+    enum class TextAlignment { left = 0, center = 1, right = 2, natural = 4 };
+    TextAlignment alignment() const { return alignment_; }
+    void setAlignment(TextAlignment alignment) { alignment_ = alignment; }
     // System colours adapt to the appearance; the stand-in keeps their names
     // ("labelColor", "secondaryLabelColor").
     const std::string& textColorName() const { return textColorName_; }
@@ -246,6 +267,7 @@ private:
     bool editable_ = true;
     bool selectable_ = true;
     bool drawsBackground_ = true;
+    TextAlignment alignment_ = TextAlignment::natural;
     std::string textColorName_ = "labelColor";
 };
 
@@ -300,6 +322,11 @@ public:
     };
     Range selectedRange() const { return selection_; }
     void setSelectedRange(Range range);
+    // The caret's colour by name; "clearColor" hides it.
+    const std::string& insertionPointColorName() const { return insertionPointColorName_; }
+    void setInsertionPointColorName(std::string name) {
+        insertionPointColorName_ = std::move(name);
+    }
     bool allowsUndo() const { return allowsUndo_; }
     void setAllowsUndo(bool allows) { allowsUndo_ = allows; }
     // The user's typing: replaces the selection.
@@ -342,6 +369,7 @@ private:
     bool drawsBackground_ = true;
     NSFont font_;
     std::string textColorName_ = "textColor";
+    std::string insertionPointColorName_ = "textColor";
 };
 
 // A view that scrolls its document view; the document view is its first subview.

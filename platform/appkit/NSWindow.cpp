@@ -283,12 +283,15 @@ bool NSWindow::makeFirstResponder(const std::shared_ptr<NSResponder>& responder)
     if (current && !current->resignFirstResponder()) {
         return false;
     }
-    // A responder that refuses the focus leaves the window without one.
+    // Cleared first: a responder that refuses leaves the focus with nobody, and one that
+    // moves the focus elsewhere while it resigns or takes it is not overwritten.
+    firstResponder_.reset();
     if (responder && !responder->becomeFirstResponder()) {
-        firstResponder_.reset();
         return false;
     }
-    firstResponder_ = responder;
+    if (responder && firstResponder_.expired()) {
+        firstResponder_ = responder;
+    }
     return true;
 }
 

@@ -81,6 +81,12 @@ NSEvent::NSEvent(const CGEvent& event, std::shared_ptr<const KeyboardLayout> lay
     }
 }
 
+std::shared_ptr<NSEvent> NSEvent::mouseEvent(EventType type, CGPoint locationInWindow) {
+    MouseDetails details;
+    details.locationInWindow = locationInWindow;
+    return mouseEvent(type, modifierFlags(), details);
+}
+
 std::optional<std::string> NSEvent::characters() const {
     return charactersByApplyingModifiers(flags_);
 }

@@ -136,6 +136,8 @@ public:
     std::int64_t eventNumber() const { return mouse_.eventNumber; }
     std::int64_t clickCount() const { return mouse_.clickCount; }
     float pressure() const { return mouse_.pressure; }
+    // The same at a point of a window's coordinates, with the modifier keys held now.
+    static std::shared_ptr<NSEvent> mouseEvent(EventType type, CGPoint locationInWindow);
 
     EventType type() const { return type_; }
     std::uint16_t keyCode() const { return keyCode_; }
