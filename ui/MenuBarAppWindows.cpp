@@ -2,6 +2,7 @@
 
 #include "foundation/ApplicationActivation.h"
 #include "platform/appkit/NSAnimationContext.h"
+#include "platform/base/ProcessLocal.h"
 #include "platform/concurrency/Continuation.h"
 #include "platform/desktop/NSWorkspace.h"
 
@@ -177,8 +178,8 @@ void SingletonWindowController::adopt() {
 
 std::map<std::type_index, std::shared_ptr<SingletonWindowController>>&
 SingletonWindowController::registry() {
-    static auto* controllers =
-        new std::map<std::type_index, std::shared_ptr<SingletonWindowController>>();
+    static pf::ProcessLocal<std::map<std::type_index, std::shared_ptr<SingletonWindowController>>>
+        controllers;
     return *controllers;
 }
 
@@ -207,7 +208,7 @@ void SingletonWindowController::showShared(
 // --- Hosting windows
 
 std::map<std::string, std::shared_ptr<SwiftUIWindow>>& SwiftUIWindow::registry() {
-    static auto* windows = new std::map<std::string, std::shared_ptr<SwiftUIWindow>>();
+    static pf::ProcessLocal<std::map<std::string, std::shared_ptr<SwiftUIWindow>>> windows;
     return *windows;
 }
 
