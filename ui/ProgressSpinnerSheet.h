@@ -34,7 +34,7 @@ public:
     // On the next pass of the main queue: ends the sheet, stops the spinner, clears the text.
     void dismiss();
     // Escape.
-    void cancelOperation();
+    void cancelOperation() override;
     bool respondsToAction(std::string_view action) const override;
     void performAction(std::string_view action,
                        const std::shared_ptr<platform::NSObject>& sender) override;
