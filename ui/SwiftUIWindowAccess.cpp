@@ -123,7 +123,11 @@ void attemptRecovery(const platform::Error& error, std::int64_t optionIndex) {
     }
 }
 
-View alertForError(View content, Binding<std::optional<platform::Error>> error) {
+namespace {
+
+// The alert for the error the binding holds now.
+View alertForCurrentError(const View& content,
+                          const Binding<std::optional<platform::Error>>& error) {
     const auto current = error.get();
     const bool presented = current.has_value();
     const Binding<bool> isPresented([error] { return error.get().has_value(); },
@@ -156,6 +160,16 @@ View alertForError(View content, Binding<std::optional<platform::Error>> error) 
                            platform::OSLogType::defaultLevel, "alert(error:)");
             }
         });
+}
+
+} // namespace
+
+View alertForError(View content, Binding<std::optional<platform::Error>> error) {
+    // Read at each evaluation, not when the view is made: the binding may change meanwhile.
+    return View(View::Build([content = std::move(content), error = std::move(error)](
+                                ViewContext& context, platform::swiftui::Nodes& into) {
+        alertForCurrentError(content, error).build(context, into);
+    }));
 }
 
 View navigationView(View content, bool wrap) {
