@@ -21,7 +21,7 @@ inline constexpr const char* NSMenuDidBeginTrackingNotification =
 inline constexpr const char* NSMenuDidEndTrackingNotification = "NSMenuDidEndTrackingNotification";
 
 // One entry of a menu: a command, a separator, or the title of a submenu.
-class NSMenuItem final : public NSObject {
+class NSMenuItem : public NSObject {
 public:
     using Action = std::function<void(NSMenuItem& sender)>;
 
@@ -96,7 +96,7 @@ public:
 
 // A menu: an ordered list of items. Menus and items are held by shared pointers; a menu
 // owns its items, an item its submenu.
-class NSMenu final : public NSObject {
+class NSMenu : public NSObject {
 public:
     explicit NSMenu(std::string title = "");
     std::string className() const override { return "NSMenu"; }

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "platform/appkit/NSImage.h"
+#include "platform/base/Value.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zestrel::platform {
+
+// A way to share items (mail, messages, a note). The desktop offers none unless a test or
+// the simulated desktop adds some; performing one is recorded, nothing leaves the machine.
+// Main thread only.
+class NSSharingService final : public NSObject {
+public:
+    explicit NSSharingService(std::string title, std::shared_ptr<NSImage> image = nullptr)
+        : title_(std::move(title)), image_(std::move(image)) {}
+    std::string className() const override { return "NSSharingService"; }
+
+    const std::string& title() const { return title_; }
+    const std::shared_ptr<NSImage>& image() const { return image_; }
+
+    // The services that can share these items: every offered one for a non-empty list.
+    static std::vector<std::shared_ptr<NSSharingService>>
+    sharingServicesForItems(const std::vector<Value>& items);
+    // What the desktop offers; process state.
+    static void setOfferedServices(std::vector<std::shared_ptr<NSSharingService>> services);
+
+    void performWithItems(const std::vector<Value>& items);
+    // Each performing's items, in order.
+    const std::vector<std::vector<Value>>& performed() const { return performed_; }
+
+private:
+    std::string title_;
+    std::shared_ptr<NSImage> image_;
+    std::vector<std::vector<Value>> performed_;
+};
+
+} // namespace zestrel::platform

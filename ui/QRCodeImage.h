@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/appkit/CGImage.h"
+#include "platform/appkit/NSImage.h"
+#include "platform/swiftui/Environment.h"
+#include "platform/swiftui/View.h"
+
+#include <memory>
+#include <string>
+
+namespace zestrel {
+
+enum class QRCodeErrorCorrectionLevel { low, medium, quartile, high };
+// "L", "M", "Q" or "H", as the generator takes it.
+std::string filterValue(QRCodeErrorCorrectionLevel level);
+
+// The text as a QR code: dark modules in `color`, the rest transparent, optionally with
+// `centerImage` laid over its middle. Nothing for a text outside ISO Latin-1 or too long
+// for a code. A centre image without pixels leaves the code as it is.
+std::shared_ptr<platform::NSImage>
+qrCodeImage(const std::string& text, QRCodeErrorCorrectionLevel errorCorrection,
+            platform::CGImage::Pixel color,
+            const std::shared_ptr<platform::NSImage>& centerImage = nullptr);
+
+// `overlay` drawn centred over `base` (source over).
+platform::CGImage overlayingCentered(const platform::CGImage& base,
+                                     const platform::CGImage& overlay);
+
+// Copies an image: TIFF, then (with `includingFileURL`) the location of a PNG file of it,
+// then the source marker. False when the image has no pixels or the file cannot be written.
+bool copyImageToPasteboard(const platform::NSImage& image, bool includingFileURL);
+
+// A text as a QR code that follows the appearance (black modules in light, white in dark)
+// and offers to copy the code, on white, as an image.
+struct QRCodeView {
+    std::string text;
+    QRCodeErrorCorrectionLevel errorCorrection = QRCodeErrorCorrectionLevel::medium;
+    platform::swiftui::View body(platform::swiftui::ViewContext& context) const;
+    // The code as shown in that appearance.
+    std::shared_ptr<platform::NSImage> image(platform::swiftui::ColorScheme scheme) const;
+};
+
+} // namespace zestrel
