@@ -58,37 +58,6 @@ void report(const std::string& description, pf::Value::Dictionary userInfo,
     reportError(GeneralError::make(description), std::move(userInfo), AppState::kLogFile, line);
 }
 
-// A list of texts as the language writes one: ["a", "b \"c\"\n"].
-std::string quotedList(const std::vector<std::string>& texts) {
-    std::string out = "[";
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        out += i == 0 ? "\"" : ", \"";
-        for (const char c : texts[i]) {
-            switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            default:
-                out += c;
-            }
-        }
-        out += '"';
-    }
-    return out + "]";
-}
-
 // Another application's active key-down tap on every process or on the Finder's sees
 // Command+X first and may swallow it.
 std::vector<std::string>
@@ -120,10 +89,11 @@ void scanForConflictingTaps() {
     if (descriptions.empty()) {
         return;
     }
-    pf::writeStandardOutput("🌸 " + quotedList(descriptions) + "\n");
+    // Printed in the language's form of a list of texts: ["a", "b \"c\""].
+    const pf::Value list(pf::Value::Array(descriptions.begin(), descriptions.end()));
+    pf::writeStandardOutput("🌸 " + list.describe() + "\n");
     if (QVApp::runOnce("sdf23423232134564564")) {
-        pf::Value::Array apps(descriptions.begin(), descriptions.end());
-        report("Potentially conflicting app", {{"apps", pf::Value(apps)}});
+        report("Potentially conflicting app", {{"apps", list}});
     }
 }
 
