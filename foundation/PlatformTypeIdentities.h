@@ -1,16 +1,23 @@
 #pragma once
 
 #include "foundation/CaseIterable.h"
+#include "foundation/Hasher.h"
 #include "platform/base/Error.h"
 #include "platform/base/Geometry.h"
 #include "platform/data/Location.h"
 #include "platform/data/Measurement.h"
+#include "platform/data/TimeZone.h"
 #include "platform/desktop/NSScreen.h"
+#include "platform/system/EventKit.h"
+#include "platform/system/IntentFile.h"
+#include "platform/system/MKLocalSearchCompletion.h"
+#include "platform/system/NSSharingService.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 // The identities, equality, ordering and case lists that lists, sets, pickers and stored
@@ -54,6 +61,54 @@ std::uint32_t screenIdentity(const platform::NSScreen& screen);
 std::string errorIdentity(const platform::NSError& error);
 // "1.5--2.0" for latitude 1.5 and longitude -2: the two numbers with a "-" between them.
 std::string coordinateIdentity(const platform::CLLocationCoordinate2D& coordinate);
+
+// The same identities under one name, for generic code (lists, pickers, hashing).
+inline Weekday identity(Weekday weekday) {
+    return weekday;
+}
+inline std::uint32_t identity(const platform::NSScreen& screen) {
+    return screenIdentity(screen);
+}
+inline std::string identity(const platform::NSError& error) {
+    return errorIdentity(error);
+}
+inline std::string identity(const platform::CLLocationCoordinate2D& coordinate) {
+    return coordinateIdentity(coordinate);
+}
+std::string identity(const platform::TimeZone& timeZone);
+std::string identity(const platform::EKSource& source);
+std::string identity(const platform::EKCalendar& calendar);
+std::string identity(const platform::EKCalendarItem& item);
+// The name (empty when unknown) run together with the address's text when there is one.
+std::string identity(const platform::EKParticipant& participant);
+// The SHA-256 digest of the file's bytes, then its name in UTF-8: files with the same bytes
+// but different names differ.
+platform::Data identity(const platform::IntentFile& file);
+// The completion's own hash, so completions equal as objects share an identity.
+std::size_t identity(const platform::MKLocalSearchCompletion& completion);
+// The service's private name; a service that does not answer one is known by its address,
+// which stays the same for that service and differs between services.
+std::string identity(const platform::NSSharingService& service);
+
+// Hashing by identity: only the identity goes into the hasher, so values with equal
+// identities hash alike whatever else they hold.
+template <class T> void hashByIdentity(const T& value, Hasher& hasher) {
+    const auto id = identity(value);
+    if constexpr (std::is_same_v<decltype(id), const platform::Data>) {
+        hasher.combine(std::string_view(reinterpret_cast<const char*>(id.data()), id.size()));
+    } else {
+        hasher.combine(id);
+    }
+}
+
+// A hash function object for unordered containers of a type hashed by its identity.
+template <class T> struct IdentityHash {
+    std::size_t operator()(const T& value) const {
+        Hasher hasher;
+        hashByIdentity(value, hasher);
+        return hasher.finalize();
+    }
+};
 
 // --- Measurements ---
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <unordered_set>
 
 namespace zestrel {
 namespace {
@@ -86,6 +87,78 @@ TEST(PlatformTypeIdentitiesTest, MeasurementsSumFromZero) {
         zeroMeasurement<Storage>() + pf::Measurement<Storage>{2, Storage::kilobytes()};
     EXPECT_EQ(total.value, 2000);
     EXPECT_EQ(total.unit, Storage::bytes());
+}
+
+TEST(PlatformTypeIdentitiesTest, EventStoreObjectsAreKnownByTheirIdentifiers) {
+    EXPECT_EQ(identity(pf::EKSource("src-1", "iCloud")), "src-1");
+    EXPECT_EQ(identity(pf::EKCalendar("cal-1", "Work")), "cal-1");
+    EXPECT_EQ(identity(pf::EKCalendarItem("item-1", "Lunch")), "item-1");
+    // The title is not part of the identity: a renamed calendar is the same calendar.
+    EXPECT_EQ(identity(pf::EKCalendar("cal-1", "Home")), identity(pf::EKCalendar("cal-1", "Work")));
+    EXPECT_EQ(identity(pf::TimeZone("Europe/Paris")), "Europe/Paris");
+}
+
+TEST(PlatformTypeIdentitiesTest, ParticipantIdentityRunsNameAndAddressTogether) {
+    const auto mail = pf::URL::parse("mailto:ann@example.com");
+    EXPECT_EQ(identity(pf::EKParticipant("Ann", mail)), "Annmailto:ann@example.com");
+    EXPECT_EQ(identity(pf::EKParticipant(std::nullopt, mail)), "mailto:ann@example.com");
+    EXPECT_EQ(identity(pf::EKParticipant("Ann", std::nullopt)), "Ann");
+    EXPECT_EQ(identity(pf::EKParticipant(std::nullopt, std::nullopt)), "");
+}
+
+TEST(PlatformTypeIdentitiesTest, IntentFileIdentityIsTheDigestThenTheName) {
+    const pf::IntentFile file{pf::Data{'a', 'b', 'c'}, "n.txt"};
+    const pf::Data id = identity(file);
+    ASSERT_EQ(id.size(), 32U + 5U);
+    // The digest of "abc" starts ba 78 16 bf and ends f2 00 15 ad.
+    EXPECT_EQ(id[0], 0xba);
+    EXPECT_EQ(id[1], 0x78);
+    EXPECT_EQ(id[31], 0xad);
+    EXPECT_EQ(std::string(id.begin() + 32, id.end()), "n.txt");
+
+    const pf::IntentFile renamed{file.data, "m.txt"};
+    const pf::IntentFile changed{pf::Data{'a', 'b', 'd'}, "n.txt"};
+    EXPECT_NE(identity(renamed), id);
+    EXPECT_NE(identity(changed), id);
+    EXPECT_EQ(identity(pf::IntentFile{pf::Data{'a', 'b', 'c'}, "n.txt"}), id);
+}
+
+TEST(PlatformTypeIdentitiesTest, EqualCompletionsShareAnIdentity) {
+    const pf::MKLocalSearchCompletion cafe("Cafe", "Main St");
+    EXPECT_EQ(identity(cafe), identity(pf::MKLocalSearchCompletion("Cafe", "Main St")));
+    EXPECT_NE(identity(cafe), identity(pf::MKLocalSearchCompletion("Cafe", "High St")));
+    // The title and subtitle are not simply run together.
+    EXPECT_NE(identity(pf::MKLocalSearchCompletion("ab", "c")),
+              identity(pf::MKLocalSearchCompletion("a", "bc")));
+}
+
+TEST(PlatformTypeIdentitiesTest, SharingServicesAreToldApartByTheirPrivateName) {
+    const pf::NSSharingService mail("com.apple.share.Mail.compose", "Mail");
+    EXPECT_EQ(identity(mail), "com.apple.share.Mail.compose");
+    EXPECT_EQ(identity(mail), identity(mail));
+    // Two services may show the same title.
+    EXPECT_NE(identity(mail), identity(pf::NSSharingService("com.example.mail", "Mail")));
+}
+
+TEST(PlatformTypeIdentitiesTest, HashingByIdentityIgnoresEverythingElse) {
+    const IdentityHash<pf::EKCalendar> hashCalendar;
+    EXPECT_EQ(hashCalendar(pf::EKCalendar("cal-1", "Work")),
+              hashCalendar(pf::EKCalendar("cal-1", "Home")));
+    EXPECT_NE(hashCalendar(pf::EKCalendar("cal-1", "Work")),
+              hashCalendar(pf::EKCalendar("cal-2", "Work")));
+
+    // Only the identity is fed: the hash is that of a hasher given the identity alone.
+    Hasher alone;
+    alone.combine(std::string("Europe/Paris"));
+    EXPECT_EQ(IdentityHash<pf::TimeZone>{}(pf::TimeZone("Europe/Paris")), alone.finalize());
+
+    const IdentityHash<pf::IntentFile> hashFile;
+    EXPECT_EQ(hashFile({pf::Data{1, 2}, "a"}), hashFile({pf::Data{1, 2}, "a"}));
+    EXPECT_NE(hashFile({pf::Data{1, 2}, "a"}), hashFile({pf::Data{1, 2}, "b"}));
+
+    std::unordered_set<pf::TimeZone, IdentityHash<pf::TimeZone>> zones{
+        pf::TimeZone("UTC"), pf::TimeZone("Asia/Tokyo"), pf::TimeZone("UTC")};
+    EXPECT_EQ(zones.size(), 2U);
 }
 
 } // namespace

@@ -144,6 +144,12 @@ std::vector<Entitlement> entitlements(const pf::Bundle& bundle) {
     return known;
 }
 
+bool contains(const std::vector<Entitlement>& list, Entitlement entitlement) {
+    return std::any_of(list.begin(), list.end(), [entitlement](Entitlement element) {
+        return rawValue(element) == rawValue(entitlement);
+    });
+}
+
 bool hasEntitlement(const pf::Bundle& bundle, Entitlement entitlement) {
     if (QVApp::isSandboxedByEntitlement()) {
         return taskEntitlementIsTrue(rawValue(entitlement));
@@ -153,7 +159,7 @@ bool hasEntitlement(const pf::Bundle& bundle, Entitlement entitlement) {
             return true;
         }
         const auto signedOnes = entitlements(bundle);
-        return std::find(signedOnes.begin(), signedOnes.end(), entitlement) != signedOnes.end();
+        return contains(signedOnes, entitlement);
     }
     return true;
 }

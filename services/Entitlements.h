@@ -42,6 +42,9 @@ std::string_view rawValue(Entitlement entitlement);
 // The case with exactly that key text; nothing for any other text.
 std::optional<Entitlement> entitlementFromRawValue(std::string_view rawValue);
 
+// Whether the list holds the entitlement: an element with the same key text.
+bool contains(const std::vector<Entitlement>& list, Entitlement entitlement);
+
 // The keys switched on (value 1 or true) in the signature of the bundle's code, in the
 // signature's order. Empty when the code is missing or unsigned, or when any entitlement
 // value is not a whole number.

@@ -41,6 +41,14 @@ TEST_F(EntitlementsTest, KeyTextsMapBothWays) {
     }
 }
 
+TEST_F(EntitlementsTest, AListHoldsAnEntitlementWithTheSameKey) {
+    const std::vector<Entitlement> list{Entitlement::securityDeviceCamera,
+                                        Entitlement::securityDeviceMicrophone};
+    EXPECT_TRUE(contains(list, Entitlement::securityDeviceMicrophone));
+    EXPECT_FALSE(contains(list, Entitlement::securityDeviceUSB));
+    EXPECT_FALSE(contains({}, Entitlement::securityDeviceCamera));
+}
+
 TEST_F(EntitlementsTest, SignedKeysAreThoseSwitchedOn) {
     signForkLift({{key(Entitlement::securityDeviceCamera), pf::Value(true)},
                   {key(Entitlement::securityNetworkClient), pf::Value(1)},
