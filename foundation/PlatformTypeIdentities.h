@@ -2,6 +2,7 @@
 
 #include "foundation/CaseIterable.h"
 #include "foundation/Hasher.h"
+#include "platform/appkit/NSSharingService.h"
 #include "platform/base/Error.h"
 #include "platform/base/Geometry.h"
 #include "platform/data/Location.h"
@@ -11,7 +12,6 @@
 #include "platform/system/EventKit.h"
 #include "platform/system/IntentFile.h"
 #include "platform/system/MKLocalSearchCompletion.h"
-#include "platform/system/NSSharingService.h"
 
 #include <cstdint>
 #include <optional>

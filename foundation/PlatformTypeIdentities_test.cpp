@@ -133,11 +133,11 @@ TEST(PlatformTypeIdentitiesTest, EqualCompletionsShareAnIdentity) {
 }
 
 TEST(PlatformTypeIdentitiesTest, SharingServicesAreToldApartByTheirPrivateName) {
-    const pf::NSSharingService mail("com.apple.share.Mail.compose", "Mail");
+    const pf::NSSharingService mail("Mail", nullptr, "com.apple.share.Mail.compose");
     EXPECT_EQ(identity(mail), "com.apple.share.Mail.compose");
     EXPECT_EQ(identity(mail), identity(mail));
     // Two services may show the same title.
-    EXPECT_NE(identity(mail), identity(pf::NSSharingService("com.example.mail", "Mail")));
+    EXPECT_NE(identity(mail), identity(pf::NSSharingService("Mail", nullptr, "com.example.mail")));
 }
 
 TEST(PlatformTypeIdentitiesTest, HashingByIdentityIgnoresEverythingElse) {

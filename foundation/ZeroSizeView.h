@@ -18,7 +18,7 @@ public:
     explicit XViewType(const platform::CGRect& archivedFrame) : NSView(archivedFrame) {}
 
     std::string className() const override { return "XViewType"; }
-    platform::CGSize intrinsicContentSize() const { return platform::CGSize{0, 0}; }
+    platform::CGSize intrinsicContentSize() const override { return platform::CGSize{0, 0}; }
 
     // The frame ("NSFrameX", "NSFrameY", "NSFrameWidth", "NSFrameHeight"), "NSHidden" and
     // "NSIdentifier" (when there is one).

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zestrel::platform {
@@ -14,12 +15,22 @@ namespace zestrel::platform {
 // Main thread only.
 class NSSharingService final : public NSObject {
 public:
-    explicit NSSharingService(std::string title, std::shared_ptr<NSImage> image = nullptr)
-        : title_(std::move(title)), image_(std::move(image)) {}
+    // `name` is the platform's private name that tells services apart ("com.apple.share.Mail
+    // .compose"); only key-value coding reaches it.
+    explicit NSSharingService(std::string title, std::shared_ptr<NSImage> image = nullptr,
+                              std::string name = {})
+        : title_(std::move(title)), image_(std::move(image)), name_(std::move(name)) {}
     std::string className() const override { return "NSSharingService"; }
 
     const std::string& title() const { return title_; }
     const std::shared_ptr<NSImage>& image() const { return image_; }
+    // "name" (when the service has one) and "title" answer their texts; other keys nothing.
+    Value valueForKey(std::string_view key) const {
+        if (key == "name" && !name_.empty()) {
+            return Value(name_);
+        }
+        return key == "title" ? Value(title_) : Value();
+    }
 
     // The services that can share these items: every offered one for a non-empty list.
     static std::vector<std::shared_ptr<NSSharingService>>
@@ -34,6 +45,7 @@ public:
 private:
     std::string title_;
     std::shared_ptr<NSImage> image_;
+    std::string name_;
     std::vector<std::vector<Value>> performed_;
 };
 
