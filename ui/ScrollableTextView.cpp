@@ -50,6 +50,25 @@ void ScrollableTextViewCoordinator::update(platform::NSScrollView& scrollView,
     textView->isAutomaticSpellingCorrectionEnabled = options.isAutomaticSpellingCorrectionEnabled;
 }
 
+ScrollableTextView::ScrollableTextView(platform::swiftui::Binding<std::string> text,
+                                       ScrollableTextViewOptions options)
+    : View(Build([text = std::move(text), options = std::move(options)](
+                     platform::swiftui::ViewContext& context, platform::swiftui::Nodes& into) {
+          // A name no view property can have; the coordinator lives as long as the editor.
+          auto coordinator = context.slot<ScrollableTextViewCoordinator>(".coordinator", [&] {
+              return std::make_shared<ScrollableTextViewCoordinator>(text);
+          });
+          coordinator->setText(text);
+          platform::swiftui::ViewRepresentable(
+              [coordinator, options] { return coordinator->makeView(options); },
+              [coordinator, options](platform::NSView& view) {
+                  if (auto* scrollView = dynamic_cast<platform::NSScrollView*>(&view)) {
+                      coordinator->update(*scrollView, options);
+                  }
+              })
+              .build(context, into);
+      })) {}
+
 void ScrollableTextViewCoordinator::textDidChange(const platform::Notification& notification) {
     if (auto textView = notification.object.asObject<platform::NSTextView>()) {
         text_.set(textView->string());

@@ -2,6 +2,7 @@
 
 #include "platform/appkit/NSView.h"
 #include "platform/swiftui/Binding.h"
+#include "platform/swiftui/Controls.h"
 
 #include <memory>
 #include <optional>
@@ -52,6 +53,8 @@ class ScrollableTextViewCoordinator
 public:
     explicit ScrollableTextViewCoordinator(platform::swiftui::Binding<std::string> text)
         : text_(std::move(text)) {}
+    // Each update hands over the binding of the view as it is now.
+    void setText(platform::swiftui::Binding<std::string> text) { text_ = std::move(text); }
 
     // A scroll view whose document is a PlaceholderTextView delegating to this coordinator.
     std::shared_ptr<platform::NSScrollView> makeView(const ScrollableTextViewOptions& options);
@@ -63,6 +66,13 @@ public:
 private:
     platform::swiftui::Binding<std::string> text_;
     bool allowsTab_ = false;
+};
+
+// A scrollable multi-line text editor for declarative views, bound to a text value.
+class ScrollableTextView final : public platform::swiftui::View {
+public:
+    ScrollableTextView(platform::swiftui::Binding<std::string> text,
+                       ScrollableTextViewOptions options);
 };
 
 } // namespace zestrel

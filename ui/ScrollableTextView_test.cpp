@@ -3,6 +3,10 @@
 #include "platform/appkit/NSWindow.h"
 #include "platform/appkit/TextOutline.h"
 #include "platform/desktop/CGEvent.h"
+#include "platform/swiftui/Containers.h"
+#include "platform/swiftui/NSHostingView.h"
+#include "platform/swiftui/Text.h"
+#include "platform/swiftui/ViewState.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -81,6 +85,41 @@ TEST_F(ScrollableTextViewTest, TabMovesTheFocusUnlessTabsAreAllowed) {
     press(*window, 48);
     EXPECT_EQ(window->firstResponder(), textView());
     EXPECT_EQ(text, "\tDear team");
+}
+
+struct Notes {
+    swiftui::View body(swiftui::ViewContext& context) const {
+        const auto notes = context.state<std::string>("notes", "");
+        ScrollableTextViewOptions options;
+        options.placeholder = "Notes";
+        options.lineLimit = 4;
+        return swiftui::VStack({swiftui::Text(std::to_string(notes.get().size()) + " characters"),
+                                swiftui::Button("Clear", [notes] { notes.set(""); }),
+                                ScrollableTextView(notes.binding(), options)});
+    }
+};
+
+TEST(ScrollableTextViewWrapperTest, EditorTextAndStateStayInStepBothWays) {
+    testing::TestEnvironment env;
+    const auto hosting = swiftui::NSHostingView::make(Notes{});
+    std::shared_ptr<NSScrollView> scrollView;
+    for (const auto& view : hosting->subviews()) {
+        scrollView = scrollView ? scrollView : std::dynamic_pointer_cast<NSScrollView>(view);
+    }
+    ASSERT_NE(scrollView, nullptr);
+    auto textView = std::dynamic_pointer_cast<PlaceholderTextView>(scrollView->documentView());
+    ASSERT_NE(textView, nullptr);
+    EXPECT_EQ(textView->placeholderString, "Notes");
+    EXPECT_EQ(textView->maximumNumberOfLines, 4);
+
+    textView->insertText("abc");
+    env.runUntilIdle();
+    EXPECT_NE(hosting->host()->find("3 characters"), nullptr);
+
+    hosting->host()->click("Clear");
+    env.runUntilIdle();
+    EXPECT_EQ(textView->string(), "");
+    EXPECT_NE(hosting->host()->find("0 characters"), nullptr);
 }
 
 } // namespace

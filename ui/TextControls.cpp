@@ -266,6 +266,45 @@ void NativeTextFieldCoordinator::focusIfNeeded(const std::shared_ptr<platform::N
     });
 }
 
+NativeTextField::NativeTextField(platform::swiftui::Binding<std::string> text,
+                                 NativeTextFieldOptions options)
+    : View(Build([text = std::move(text), options = std::move(options)](
+                     platform::swiftui::ViewContext& context, platform::swiftui::Nodes& into) {
+          // Names no view property can have; the coordinator lives as long as the field.
+          auto coordinator = context.slot<NativeTextFieldCoordinator>(
+              ".coordinator", [&] { return std::make_shared<NativeTextFieldCoordinator>(text); });
+          coordinator->setText(text);
+          platform::swiftui::ViewRepresentable(
+              [coordinator, isSingleLine = options.isSingleLine] {
+                  auto field = std::make_shared<NativeTextFieldControl>();
+                  field->setDelegate(coordinator);
+                  if (isSingleLine) {
+                      field->usesSingleLineMode = true;
+                      field->wraps = false;
+                      field->isScrollable = true;
+                      field->maximumNumberOfLines = 1;
+                  }
+                  return field;
+              },
+              [coordinator, text, options](platform::NSView& view) {
+                  auto field =
+                      std::dynamic_pointer_cast<NativeTextFieldControl>(view.shared_from_this());
+                  if (!field) {
+                      return;
+                  }
+                  field->setStringValue(text.get());
+                  field->setPlaceholderString(options.placeholder);
+                  if (options.font) {
+                      field->font = options.font;
+                  }
+                  if (options.roundedStyle) {
+                      field->roundedBezel = true;
+                  }
+                  coordinator->focusIfNeeded(field, options.isFirstResponder);
+              })
+              .build(context, into);
+      })) {}
+
 std::shared_ptr<platform::NSButton> buttonWithTitle(std::string title) {
     return platform::NSButton::withTitle(std::move(title));
 }

@@ -2,6 +2,7 @@
 
 #include "platform/appkit/NSView.h"
 #include "platform/swiftui/Binding.h"
+#include "platform/swiftui/Controls.h"
 
 #include <cstdint>
 #include <functional>
@@ -93,6 +94,8 @@ class NativeTextFieldCoordinator : public platform::NSControlTextEditingDelegate
 public:
     explicit NativeTextFieldCoordinator(platform::swiftui::Binding<std::string> text)
         : text_(std::move(text)) {}
+    // Each update hands over the binding of the view as it is now.
+    void setText(platform::swiftui::Binding<std::string> text) { text_ = std::move(text); }
 
     // A notification without a text field says nothing about the text: the binding keeps it.
     void controlTextDidChange(const platform::Notification& notification) override;
@@ -104,6 +107,40 @@ public:
 private:
     platform::swiftui::Binding<std::string> text_;
     bool didBecomeFirstResponder_ = false;
+};
+
+// The field a NativeTextField makes: a text field that also keeps its font, its bezel and
+// whether it stays on one line.
+class NativeTextFieldControl : public platform::NSTextField {
+public:
+    using NSTextField::NSTextField;
+    std::string className() const override { return "Zestrel.NativeTextFieldControl"; }
+
+    std::optional<platform::NSFont> font;
+    bool roundedBezel = false;
+    // A single-line field neither wraps nor grows: its text scrolls sideways instead.
+    bool usesSingleLineMode = false;
+    bool wraps = true;
+    bool isScrollable = false;
+    // 0: as many as the text needs.
+    int maximumNumberOfLines = 0;
+};
+
+struct NativeTextFieldOptions {
+    std::optional<std::string> placeholder;
+    std::optional<platform::NSFont> font;
+    // Focus the field once, when it first reaches a window.
+    bool isFirstResponder = false;
+    bool roundedStyle = false;
+    bool isSingleLine = true;
+};
+
+// A text field for declarative views bound to a text value; the binding's text is shown at
+// each update and the user's typing is written back into it.
+class NativeTextField final : public platform::swiftui::View {
+public:
+    NativeTextField(platform::swiftui::Binding<std::string> text,
+                    NativeTextFieldOptions options = {});
 };
 
 // Button conveniences: a push button with a title and no action, and its state as a Bool.

@@ -4,6 +4,10 @@
 #include "platform/appkit/NSWindow.h"
 #include "platform/desktop/CGEvent.h"
 #include "platform/desktop/NSPasteboard.h"
+#include "platform/swiftui/Containers.h"
+#include "platform/swiftui/NSHostingView.h"
+#include "platform/swiftui/Text.h"
+#include "platform/swiftui/ViewState.h"
 #include "platform/testing/DesktopEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -252,6 +256,72 @@ TEST(SmallControlsTest, LabelDimsWhenDisabledAndButtonStateReadsAsBool) {
     auto autofocused = std::make_shared<AutofocusedTextField>();
     window->contentView()->addSubview(autofocused);
     EXPECT_EQ(window->firstResponder(), autofocused);
+}
+
+// A form with a name field bound to its state, a label showing the name, and a button
+// that changes other state so that the form is updated without a new name.
+struct NameForm {
+    bool focus = true;
+    swiftui::View body(swiftui::ViewContext& context) const {
+        const auto name = context.state<std::string>("name", "Ann");
+        const auto count = context.state<int>("count", 0);
+        NativeTextFieldOptions options;
+        options.placeholder = "Name";
+        options.isFirstResponder = focus;
+        return swiftui::VStack({swiftui::Text("Hello " + name.get()),
+                                swiftui::Button("Bump", [count] { count.set(count.get() + 1); }),
+                                NativeTextField(name.binding(), options)});
+    }
+};
+
+class NativeTextFieldTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window->setContentView(std::make_shared<NSView>());
+        window->contentView()->addSubview(other);
+        window->contentView()->addSubview(hosting);
+        window->makeKeyAndOrderFront();
+    }
+    std::shared_ptr<NativeTextFieldControl> field() const {
+        for (const auto& view : hosting->subviews()) {
+            if (auto found = std::dynamic_pointer_cast<NativeTextFieldControl>(view)) {
+                return found;
+            }
+        }
+        return nullptr;
+    }
+
+    testing::DesktopEnvironment env;
+    std::shared_ptr<NSWindow> window =
+        std::make_shared<NSWindow>(CGRect(0, 0, 400, 300), NSWindow::StyleMask::titled);
+    std::shared_ptr<NSTextField> other = std::make_shared<NSTextField>();
+    std::shared_ptr<swiftui::NSHostingView> hosting = swiftui::NSHostingView::make(NameForm{});
+};
+
+TEST_F(NativeTextFieldTest, TypingReachesTheBindingAndTheFieldFollowsIt) {
+    env.runUntilIdle();
+    ASSERT_NE(field(), nullptr);
+    EXPECT_EQ(field()->stringValue(), "Ann");
+    EXPECT_EQ(field()->placeholderString(), "Name");
+    EXPECT_TRUE(field()->usesSingleLineMode);
+    EXPECT_EQ(field()->maximumNumberOfLines, 1);
+
+    const auto made = field();
+    made->userTypes("Bob");
+    env.runUntilIdle();
+    EXPECT_NE(hosting->host()->find("Hello Bob"), nullptr);
+    EXPECT_EQ(field(), made) << "an update keeps the field it made";
+    EXPECT_EQ(field()->stringValue(), "Bob");
+}
+
+TEST_F(NativeTextFieldTest, FocusesItselfOnceAndDoesNotPullFocusBack) {
+    env.runUntilIdle();
+    EXPECT_EQ(window->firstResponder(), field());
+
+    window->makeFirstResponder(other);
+    hosting->host()->click("Bump");
+    env.runUntilIdle();
+    EXPECT_EQ(window->firstResponder(), other);
 }
 
 } // namespace

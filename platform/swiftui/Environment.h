@@ -8,6 +8,9 @@
 namespace zestrel::platform::swiftui {
 
 enum class ColorScheme { light, dark };
+// Whether the window holding the view is the key window, in front but not key, or inactive.
+enum class ControlActiveState { key, active, inactive };
+enum class ScenePhase { active, inactive, background };
 
 // What a view reads from the place it is built in: set by a host or by an `environment`
 // modifier for everything inside it. Actions never hold the view that reads them.
@@ -20,6 +23,8 @@ struct EnvironmentValues {
     ColorScheme colorScheme = ColorScheme::light;
     // False inside a `disabled(true)`: controls there cannot be used.
     bool isEnabled = true;
+    ControlActiveState controlActiveState = ControlActiveState::key;
+    ScenePhase scenePhase = ScenePhase::active;
 
     // The defaults a host starts with.
     static EnvironmentValues standard();

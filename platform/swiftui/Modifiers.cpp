@@ -102,6 +102,35 @@ View View::onTapGesture(int count, std::function<void()> action) const {
         }));
 }
 
+View View::onHover(std::function<void(bool)> action) const {
+    return View(
+        Build([content = *this, action = std::move(action)](ViewContext& context, Nodes& into) {
+            Nodes built;
+            content.build(context, built);
+            for (const auto& node : visibleNodes(built)) {
+                node->hoverAction = action;
+            }
+            into.insert(into.end(), built.begin(), built.end());
+        }));
+}
+
+View View::popover(Binding<bool> isPresented, View content) const {
+    return View(Build([anchor = *this, isPresented = std::move(isPresented),
+                       content = std::move(content)](ViewContext& context, Nodes& into) {
+        ViewContext inner = context.child("anchor");
+        anchor.build(inner, into);
+        if (!isPresented.get()) {
+            return;
+        }
+        auto popover = std::make_shared<Node>();
+        popover->kind = "Popover";
+        popover->identity = context.path() + "/popover";
+        ViewContext shown = context.child("popover");
+        content.build(shown, popover->children);
+        into.push_back(std::move(popover));
+    }));
+}
+
 View View::alert(std::string title, Binding<bool> isPresented, std::vector<View> actions,
                  std::string message) const {
     return View(Build([content = *this, title = std::move(title),

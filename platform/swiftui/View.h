@@ -80,6 +80,8 @@ struct Node {
     // A tap gesture: the number of clicks it wants and what it does then.
     int tapCount = 0;
     std::function<void()> tapAction;
+    // Told when the pointer enters (true) or leaves (false) the node.
+    std::function<void(bool)> hoverAction;
     std::vector<Modifier> modifiers;
     std::vector<std::shared_ptr<Node>> children;
     // Where the node stands in the tree; its state is kept under this identity.
@@ -242,6 +244,10 @@ public:
     View onAppear(std::function<void()> action) const;
     // `count` clicks in a row on the view run `action`.
     View onTapGesture(int count, std::function<void()> action) const;
+    // The pointer entering (true) or leaving (false) the view runs `action`.
+    View onHover(std::function<void(bool)> action) const;
+    // While `isPresented` is true a popover with `content` shows beside the view.
+    View popover(Binding<bool> isPresented, View content) const;
     // While `isPresented` is true an alert shows beside the view: its title, its message
     // when given, and its buttons (a single "OK" when none are given). Any of its buttons
     // sets `isPresented` back to false after its own action.

@@ -60,6 +60,17 @@ bool ViewHost::click(std::string_view label) {
     return toggle(label);
 }
 
+bool ViewHost::hover(std::string_view label, bool isHovering) {
+    const auto node = find(label);
+    if (!node || !node->hoverAction) {
+        return false;
+    }
+    // The node may be rebuilt by what the action does: keep the action alive.
+    const auto action = node->hoverAction;
+    action(isHovering);
+    return true;
+}
+
 bool ViewHost::pick(std::string_view label, std::string_view option) {
     const auto picker = find(label);
     if (!picker || !picker->selection || picker->isDisabled) {

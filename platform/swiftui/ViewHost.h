@@ -41,6 +41,9 @@ public:
     // is disabled. A click on a switch flips it, on a picker's option chooses it.
     bool toggle(std::string_view label);
     bool click(std::string_view label);
+    // The pointer entering or leaving the node; false when no node has the label or it does
+    // not follow the pointer.
+    bool hover(std::string_view label, bool isHovering);
     // Chooses the option titled `option` of the picker labelled `label`.
     bool pick(std::string_view label, std::string_view option);
     // `count` clicks in a row on the node; what a tap gesture wanting that many does.

@@ -188,5 +188,24 @@ TEST_F(ViewHostTest, ViewStorageKeepsTheFirstBoxAcrossNewViewValues) {
     EXPECT_EQ(host->outline(), "Text \"5\"\n");
 }
 
+TEST_F(ViewHostTest, HoverOpensAPopoverThatLeavesWhenItsBindingTurnsFalse) {
+    struct Hovered {
+        View body(ViewContext& context) const {
+            const auto shown = context.state<bool>("shown", false);
+            return Text("Anchor")
+                .onHover([shown](bool isHovering) { shown.set(isHovering); })
+                .popover(shown.binding(), Text("Tip"));
+        }
+    };
+    auto host = ViewHost::make(Hovered{});
+    EXPECT_FALSE(host->hover("Tip", true));
+    EXPECT_TRUE(host->hover("Anchor", true));
+    env.runUntilIdle();
+    EXPECT_EQ(host->outline(), "Text \"Anchor\"\nPopover\n  Text \"Tip\"\n");
+    EXPECT_TRUE(host->hover("Anchor", false));
+    env.runUntilIdle();
+    EXPECT_EQ(host->find("Tip"), nullptr);
+}
+
 } // namespace
 } // namespace zestrel::platform::swiftui
