@@ -148,6 +148,16 @@ void ShareButton::onAction() {
     sharedMenu()->popUp(nullptr, pf::CGPoint{0, bounds().size.height + 4}, me);
 }
 
+// --- ShareToolbarItem
+
+ShareToolbarItem::ShareToolbarItem(std::string itemIdentifier)
+    : NSMenuToolbarItem(std::move(itemIdentifier)) {
+    label = "Share";
+    image = std::make_shared<pf::NSImage>("NSShareTemplate", pf::CGSize{16, 16});
+    menu = ShareMenu::make();
+    showsIndicator = false;
+}
+
 // --- SystemShareMenu
 
 std::shared_ptr<SystemShareMenu> SystemShareMenu::make() {

@@ -2,6 +2,7 @@
 
 #include "platform/appkit/NSMenu.h"
 #include "platform/appkit/NSSharingService.h"
+#include "platform/appkit/NSToolbarItem.h"
 #include "platform/appkit/NSView.h"
 #include "platform/concurrency/Publisher.h"
 #include "platform/concurrency/Subjects.h"
@@ -104,6 +105,13 @@ public:
     // The menu every share button shows, made on first use.
     static std::shared_ptr<ShareMenu> sharedMenu();
     void onAction();
+};
+
+// A "Share" toolbar item with its own `ShareMenu` and no menu arrow.
+class ShareToolbarItem : public platform::NSMenuToolbarItem {
+public:
+    explicit ShareToolbarItem(std::string itemIdentifier);
+    std::string className() const override { return "ShareToolbarItem"; }
 };
 
 // A menu of share services for any items; its owner sets the items and hears of clicks.

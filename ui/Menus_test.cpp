@@ -109,5 +109,19 @@ TEST_F(MenusTest, ShareButtonPopsTheSharedMenuAndSystemMenuReportsClicks) {
     EXPECT_EQ(notes->performed().back(), std::vector<Value>{Value("text")});
 }
 
+TEST_F(MenusTest, EachShareToolbarItemSharesThroughItsOwnMenu) {
+    auto mail = std::make_shared<NSSharingService>("Mail");
+    NSSharingService::setOfferedServices({mail});
+    ShareToolbarItem first("share.first");
+    ShareToolbarItem second("share.second");
+    ASSERT_NE(first.menu, second.menu);
+    std::static_pointer_cast<ShareMenu>(first.menu)->shareItems = std::vector<Value>{Value("a")};
+
+    openAndPick(first.menu, "Mail");
+    ASSERT_EQ(mail->performed().size(), 1U);
+    EXPECT_EQ(mail->performed()[0], std::vector<Value>{Value("a")});
+    EXPECT_FALSE(std::static_pointer_cast<ShareMenu>(second.menu)->shareItems.has_value());
+}
+
 } // namespace
 } // namespace zestrel

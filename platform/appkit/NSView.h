@@ -109,6 +109,9 @@ public:
     virtual bool mouseDownCanMoveWindow() const { return false; }
     // Keyboard shortcuts offered to the view before ordinary key handling; true when taken.
     virtual bool performKeyEquivalent(const NSEvent& /*event*/) { return false; }
+    // Keyboard shortcuts of controls inside the view that answer wherever the focus is in
+    // the window, as a button's key equivalent does; true when taken.
+    virtual bool performKeyEquivalentAnywhere(const NSEvent& /*event*/) { return false; }
 
     void addGestureRecognizer(const std::shared_ptr<NSGestureRecognizer>& recognizer);
     void removeGestureRecognizer(const std::shared_ptr<NSGestureRecognizer>& recognizer);

@@ -37,6 +37,22 @@ std::shared_ptr<NSButton> buttonFor(const std::shared_ptr<NSView>& view, const s
     return nullptr;
 }
 
+// Offers the key to every shown view under `view`, depth first, until one takes it.
+bool offerKeyEquivalent(const std::shared_ptr<NSView>& view, const NSEvent& event) {
+    if (!view || view->isHidden()) {
+        return false;
+    }
+    if (view->performKeyEquivalentAnywhere(event)) {
+        return true;
+    }
+    for (const auto& subview : view->subviews()) {
+        if (offerKeyEquivalent(subview, event)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 void NSWindow::sendEvent(const NSEvent& event) {
@@ -48,6 +64,10 @@ void NSWindow::sendEvent(const NSEvent& event) {
     const auto responder = firstResponder();
     if (auto view = std::dynamic_pointer_cast<NSView>(responder);
         view && view->performKeyEquivalent(event)) {
+        return;
+    }
+    // Shortcuts of controls elsewhere in the window come before the focused view's typing.
+    if (offerKeyEquivalent(contentView_, event)) {
         return;
     }
     if (responder && responder.get() != this) {

@@ -1,8 +1,10 @@
+#include "platform/appkit/NSSavePanel.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/swiftui/Text.h"
 #include "platform/swiftui/View.h"
 #include "platform/system/URLOpener.h"
 
+#include <fstream>
 #include <utility>
 
 namespace zestrel::platform::swiftui {
@@ -172,6 +174,67 @@ View View::alert(std::string title, Binding<bool> isPresented, std::vector<View>
         }
         alert->children.insert(alert->children.end(), buttons.begin(), buttons.end());
         into.push_back(std::move(alert));
+    }));
+}
+
+namespace {
+
+// NSFileWriteUnknownError, with the place that could not be written.
+Error fileWriteError(const URL& url) {
+    return NSError::make(NSCocoaErrorDomain, 512, {{"NSFilePath", Value(url.path())}});
+}
+
+FileExportResult writeExport(const std::optional<std::string>& document, const URL& url) {
+    if (!document) {
+        return fileWriteError(url);
+    }
+    std::ofstream file(url.path(), std::ios::binary | std::ios::trunc);
+    file << *document;
+    file.close();
+    if (!file) {
+        return fileWriteError(url);
+    }
+    return url;
+}
+
+} // namespace
+
+View View::fileExporter(Binding<bool> isPresented, std::optional<std::string> document,
+                        std::vector<std::string> contentTypes, std::string defaultFilename,
+                        std::function<void(const FileExportResult&)> onCompletion) const {
+    return View(Build([content = *this, isPresented = std::move(isPresented),
+                       document = std::move(document), contentTypes = std::move(contentTypes),
+                       defaultFilename = std::move(defaultFilename),
+                       onCompletion = std::move(onCompletion)](ViewContext& context, Nodes& into) {
+        ViewContext inner = context.child("exporting");
+        content.build(inner, into);
+        // The panel runs once a presentation, however often the view is built meanwhile.
+        auto showing = context.slot<bool>(".fileExporter", [] { return std::make_shared<bool>(); });
+        if (!isPresented.get()) {
+            *showing = false;
+            return;
+        }
+        if (*showing) {
+            return;
+        }
+        *showing = true;
+        context.afterUpdate(
+            [showing, isPresented, document, contentTypes, defaultFilename, onCompletion] {
+                const auto panel = NSSavePanel::savePanel();
+                panel->nameFieldStringValue = defaultFilename;
+                panel->allowedContentTypes = contentTypes;
+                const NSModalResponse response = panel->runModal();
+                // Over: the next presentation may come before the view is evaluated again.
+                *showing = false;
+                isPresented.set(false);
+                if (response != NSModalResponseOK || !panel->url()) {
+                    return;
+                }
+                const FileExportResult result = writeExport(document, *panel->url());
+                if (onCompletion) {
+                    onCompletion(result);
+                }
+            });
     }));
 }
 

@@ -1,6 +1,7 @@
 #include "platform/swiftui/NSHostingView.h"
 
 #include "platform/appkit/NSWindow.h"
+#include "platform/desktop/NSEvent.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,6 +9,43 @@
 namespace zestrel::platform::swiftui {
 
 namespace {
+
+std::string lowercased(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// Shift is part of the shortcut, so the shifted character ("Q" for ⇧⌘Q) counts as its key.
+bool matches(const KeyboardShortcut& shortcut, const NSEvent& event) {
+    const auto key = event.charactersIgnoringModifiers();
+    if (!key || key->empty()) {
+        return false;
+    }
+    const auto flags = event.eventModifierFlags();
+    return lowercased(*key) == lowercased(shortcut.key) &&
+           flags.contains(NSEvent::ModifierFlags::command) == shortcut.command &&
+           flags.contains(NSEvent::ModifierFlags::shift) == shortcut.shift &&
+           flags.contains(NSEvent::ModifierFlags::option) == shortcut.option &&
+           flags.contains(NSEvent::ModifierFlags::control) == shortcut.control;
+}
+
+// The enabled node with the shortcut, depth first; what a context menu lists only answers
+// while that menu is open.
+std::shared_ptr<Node> nodeForShortcut(const Nodes& nodes, const NSEvent& event) {
+    for (const auto& node : nodes) {
+        if (node->isDisabled || node->kind == "ContextMenu") {
+            continue;
+        }
+        if (node->shortcut && node->action && matches(*node->shortcut, event)) {
+            return node;
+        }
+        if (auto found = nodeForShortcut(node->children, event)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
 
 // "ContextMenu" reads "context menu", "VStack" "vstack".
 std::string outlineKind(const std::string& kind) {
@@ -134,6 +172,24 @@ void NSHostingView::syncPlatformViews() {
             addSubview(view);
         }
     }
+}
+
+bool NSHostingView::performKeyEquivalent(const NSEvent& event) {
+    return performKeyEquivalentAnywhere(event);
+}
+
+bool NSHostingView::performKeyEquivalentAnywhere(const NSEvent& event) {
+    if (!host_) {
+        return false;
+    }
+    const auto node = nodeForShortcut(host_->nodes(), event);
+    if (!node) {
+        return false;
+    }
+    // The node may be rebuilt by what the action does: keep the action alive.
+    const auto action = node->action;
+    action();
+    return true;
 }
 
 void NSHostingView::describeOutline(OutlineNode& node) const {

@@ -26,6 +26,11 @@ public:
 
     void describeOutline(OutlineNode& node) const override;
 
+    // The key equivalents of the enabled buttons shown in the view (a button's
+    // `keyboardShortcut`) click them, whether or not the view has the focus.
+    bool performKeyEquivalent(const NSEvent& event) override;
+    bool performKeyEquivalentAnywhere(const NSEvent& event) override;
+
 private:
     // The AppKit views of the tree become the subviews, in tree order.
     void syncPlatformViews();

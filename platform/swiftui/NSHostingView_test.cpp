@@ -1,9 +1,11 @@
 #include "platform/swiftui/NSHostingView.h"
 
+#include "platform/appkit/NSApplication.h"
 #include "platform/appkit/NSSharingServicePicker.h"
 #include "platform/appkit/NSWindow.h"
 #include "platform/appkit/TextOutline.h"
 #include "platform/desktop/Desktop.h"
+#include "platform/desktop/InputSource.h"
 #include "platform/swiftui/Containers.h"
 #include "platform/swiftui/Controls.h"
 #include "platform/swiftui/Text.h"
@@ -134,6 +136,52 @@ TEST_F(NSHostingViewTest, ShareLinkShowsThePickerFromTheKeyWindow) {
     EXPECT_TRUE(click(shown, "Share Link"));
     EXPECT_EQ(NSSharingServicePicker::showings(), (std::vector<NSSharingServicePicker::Showing>{
                                                       {{"https://example.com/app"}, "Share App"}}));
+}
+
+// Buttons with shortcuts: one enabled, one disabled and one offered only on a secondary click.
+struct ShortcutScreen {
+    std::shared_ptr<std::vector<std::string>> pressed;
+    View body(ViewContext&) const {
+        const auto log = pressed;
+        return VStack(
+            {Button("Settings…", [log] { log->push_back("settings"); }).keyboardShortcut({","}),
+             Button("Quit", [log] { log->push_back("quit"); }).keyboardShortcut({"q", true, true}),
+             Button("Save", [log] { log->push_back("save"); })
+                 .keyboardShortcut({"s"})
+                 .disabled(true),
+             Text("Row").contextMenu(
+                 {Button("Delete", [log] { log->push_back("delete"); }).keyboardShortcut({"d"})})});
+    }
+};
+
+TEST_F(NSHostingViewTest, ButtonShortcutsAnswerWhileAnotherViewHasTheFocus) {
+    constexpr std::uint16_t kComma = 43;
+    constexpr std::uint16_t kS = 1;
+    constexpr std::uint16_t kD = 2;
+    constexpr std::uint16_t kQ = 12;
+    const auto press = [](std::uint16_t keyCode, CGEventFlags flags) {
+        NSApp().sendEvent(std::make_shared<NSEvent>(CGEvent(CGEventType::keyDown, keyCode, flags),
+                                                    InputSources::current()->currentLayout()));
+    };
+    auto pressed = std::make_shared<std::vector<std::string>>();
+    auto content = std::make_shared<NSView>();
+    auto field = std::make_shared<NSTextView>();
+    content->addSubview(field);
+    content->addSubview(NSHostingView::make(ShortcutScreen{pressed}));
+    window->setContentView(content);
+    window->makeKeyAndOrderFront();
+    ASSERT_TRUE(window->makeFirstResponder(field));
+
+    press(kComma, kCGEventFlagMaskCommand);
+    EXPECT_EQ(*pressed, std::vector<std::string>{"settings"});
+    // Without its modifiers the key is typing, not the shortcut.
+    press(kComma, CGEventFlags{});
+    press(kQ, kCGEventFlagMaskCommand);
+    EXPECT_EQ(pressed->size(), 1u);
+    press(kQ, kCGEventFlagMaskCommand | kCGEventFlagMaskShift);
+    press(kS, kCGEventFlagMaskCommand);
+    press(kD, kCGEventFlagMaskCommand);
+    EXPECT_EQ(*pressed, (std::vector<std::string>{"settings", "quit"}));
 }
 
 } // namespace

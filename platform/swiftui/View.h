@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/base/Error.h"
+#include "platform/base/Value.h"
 #include "platform/concurrency/ObservableObject.h"
 #include "platform/swiftui/Binding.h"
 #include "platform/swiftui/Environment.h"
@@ -14,6 +16,7 @@
 #include <typeindex>
 #include <typeinfo>
 #include <utility>
+#include <variant>
 #include <vector>
 
 // The declarative views of the platform. Nothing is drawn: a view is a function that builds
@@ -91,6 +94,9 @@ struct Node {
 };
 
 using Nodes = std::vector<std::shared_ptr<Node>>;
+
+// How an export ended: the file written, or why it could not be.
+using FileExportResult = std::variant<URL, Error>;
 
 // The indented outline of the visible nodes, one a line, two spaces a level:
 //     Toggle "Launch at login" [on]
@@ -253,6 +259,12 @@ public:
     // sets `isPresented` back to false after its own action.
     View alert(std::string title, Binding<bool> isPresented, std::vector<View> actions = {},
                std::string message = "") const;
+    // While `isPresented` is true a save panel offers `defaultFilename`; saving writes
+    // `document` there and reports the file or the failure to `onCompletion`. Either way the
+    // panel ends with `isPresented` set back to false; cancelling reports nothing.
+    View fileExporter(Binding<bool> isPresented, std::optional<std::string> document,
+                      std::vector<std::string> contentTypes, std::string defaultFilename,
+                      std::function<void(const FileExportResult&)> onCompletion) const;
     // Commands offered on a secondary click, listed under the view.
     View contextMenu(std::vector<View> items) const;
     // `background`: another view behind this one, built after it at its own place.
