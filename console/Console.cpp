@@ -56,25 +56,6 @@ std::string withPid(const NSRunningApplication& app) {
     return nameOf(app) + " (pid " + std::to_string(app.processIdentifier()) + ")";
 }
 
-std::string inQuotes(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 // The characters of one UTF-8 text, each as its own string.
 std::vector<std::string> characters(const std::string& text) {
     std::vector<std::string> list;
@@ -638,7 +619,7 @@ Console::Next Console::perform(const Command& command) {
     }
     case CommandKind::answer:
         responder_->enqueue(ModalAnswer::button(arguments[0]));
-        say("the next alert is answered " + inQuotes(arguments[0]));
+        say("the next alert is answered " + quotedString(arguments[0]));
         return Next::proceed;
     case CommandKind::expect:
         expect(command);
@@ -728,7 +709,7 @@ void Console::expect(const Command& command) {
             return line.find(text) != std::string::npos;
         });
         if (found == lines.end()) {
-            throw unmet("no log line holds " + inQuotes(text));
+            throw unmet("no log line holds " + quotedString(text));
         }
         say("ok: logged " + found->substr(0, found->find("\n\t[")));
     } else if (what == "alert") {
@@ -736,11 +717,11 @@ void Console::expect(const Command& command) {
         for (const auto& alert : shownAlerts()) {
             if (alert.messageText.find(text) != std::string::npos ||
                 alert.informativeText.find(text) != std::string::npos) {
-                say("ok: alert " + inQuotes(alert.messageText));
+                say("ok: alert " + quotedString(alert.messageText));
                 return;
             }
         }
-        throw unmet("no alert shown holds " + inQuotes(text));
+        throw unmet("no alert shown holds " + quotedString(text));
     } else if (what == "opened") {
         const auto& text = arguments[1];
         for (const auto& url : openedURLs()) {
@@ -749,7 +730,7 @@ void Console::expect(const Command& command) {
                 return;
             }
         }
-        throw unmet("no URL opened holds " + inQuotes(text));
+        throw unmet("no URL opened holds " + quotedString(text));
     } else if (what == "defaults") {
         const auto& key = arguments[1];
         const auto wanted = propertyListLiteral(parsePropertyListLiteral(arguments[2]));
@@ -928,7 +909,7 @@ void Console::type(const std::string& text) {
         postKey(code, shift ? CGEventFlags::maskShift : CGEventFlags{});
     }
     if (!target) {
-        say(inQuotes(text) + " → no application has keyboard focus");
+        say(quotedString(text) + " → no application has keyboard focus");
         return;
     }
     std::string received;
@@ -937,7 +918,8 @@ void Console::type(const std::string& text) {
             received += app->receivedEvents()[i].characters;
         }
     }
-    say(inQuotes(text) + " → " + nameOf(*target) + (app ? " received " + inQuotes(received) : ""));
+    say(quotedString(text) + " → " + nameOf(*target) +
+        (app ? " received " + quotedString(received) : ""));
 }
 
 void Console::wait(Nanoseconds duration) {
@@ -1038,7 +1020,7 @@ void Console::show(const Command& command) {
             std::ostringstream line;
             line << "  " << window.number << " " << window.ownerName;
             if (window.name) {
-                line << " " << inQuotes(*window.name);
+                line << " " << quotedString(*window.name);
             }
             line << " layer " << window.layer << " at " << window.bounds.origin.x << ","
                  << window.bounds.origin.y << " size " << window.bounds.size.width << "x"
@@ -1077,13 +1059,13 @@ void Console::show(const Command& command) {
             std::string line =
                 "  " + std::to_string(i + 1) + ". " +
                 styles[std::min<std::size_t>(static_cast<std::size_t>(alert.style), 2)] + " " +
-                inQuotes(alert.messageText);
+                quotedString(alert.messageText);
             if (!alert.informativeText.empty()) {
-                line += " " + inQuotes(alert.informativeText);
+                line += " " + quotedString(alert.informativeText);
             }
             std::vector<std::string> buttons;
             for (const auto& button : alert.buttons) {
-                buttons.push_back(inQuotes(button));
+                buttons.push_back(quotedString(button));
             }
             line += " buttons " + (buttons.empty() ? std::string("none") : joined(buttons, ", "));
             if (alert.unattended) {
@@ -1093,7 +1075,7 @@ void Console::show(const Command& command) {
             } else {
                 const auto index = *alert.response - NSAlertFirstButtonReturn;
                 line += index >= 0 && static_cast<std::size_t>(index) < alert.buttons.size()
-                            ? ", answered " + inQuotes(alert.buttons[index])
+                            ? ", answered " + quotedString(alert.buttons[index])
                             : ", ended with response " + std::to_string(*alert.response);
             }
             say(line);
@@ -1124,7 +1106,7 @@ void Console::show(const Command& command) {
         say(app->name() + " received " +
             (keys.empty() ? std::string("no keys") : joined(keys, ", ")));
         if (auto editor = std::dynamic_pointer_cast<TextEditorApplication>(app)) {
-            say(app->name() + "'s text: " + inQuotes(editor->text()));
+            say(app->name() + "'s text: " + quotedString(editor->text()));
         }
     }
 }

@@ -104,6 +104,9 @@ private:
             case 't':
                 out += '\t';
                 break;
+            case 'r':
+                out += '\r';
+                break;
             case '"':
             case '\\':
                 out += escaped;
@@ -161,6 +164,12 @@ private:
     std::string_view whole_;
 };
 
+} // namespace
+
+Value parsePropertyListLiteral(std::string_view text) {
+    return Parser(text).document();
+}
+
 std::string quotedString(const std::string& text) {
     std::string out = "\"";
     for (const char c : text) {
@@ -171,17 +180,13 @@ std::string quotedString(const std::string& text) {
             out += "\\n";
         } else if (c == '\t') {
             out += "\\t";
+        } else if (c == '\r') {
+            out += "\\r";
         } else {
             out += c;
         }
     }
     return out + "\"";
-}
-
-} // namespace
-
-Value parsePropertyListLiteral(std::string_view text) {
-    return Parser(text).document();
 }
 
 std::string propertyListLiteral(const Value& value) {

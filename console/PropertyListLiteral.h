@@ -17,5 +17,7 @@ platform::Value parsePropertyListLiteral(std::string_view text);
 // again. Dictionaries read `{"key" = value; ...}`, data `<0a1b>`, dates as their
 // description in quotes; values that cannot be in a property list read `<kind>`.
 std::string propertyListLiteral(const platform::Value& value);
+// A text in double quotes, written with those escapes and `\r`: in literals and messages.
+std::string quotedString(const std::string& text);
 
 } // namespace zestrel::console

@@ -13,7 +13,8 @@ using ::testing::HasSubstr;
 
 TEST(PropertyListLiteralTest, ReadsEachKindAndWritesItBackTheSameWay) {
     for (const char* text : {"true", "false", "42", "-7", "0.5", "-1000.0", "\"hello\"",
-                             "\"a \\\"quoted\\\" word\\n\"", "()", "(1, \"two\", (true, 3.25))"}) {
+                             "\"a \\\"quoted\\\" word\\n\"", "\"tab\\tand return\\r\"", "()",
+                             "(1, \"two\", (true, 3.25))"}) {
         EXPECT_EQ(propertyListLiteral(parsePropertyListLiteral(text)), text) << text;
     }
     EXPECT_EQ(parsePropertyListLiteral("  +5 ").kind(), Value::Kind::integer);

@@ -50,13 +50,10 @@ std::string messageOf(const std::string& line) {
 class EventTapMethodTest : public ::testing::Test {
 protected:
     EventTapMethodTest() {
-        source = env.makeFolder("Source");
-        target = env.makeFolder("Target");
-        env.writeFile(source / "a.txt", "alpha");
-        env.writeFile(source / "b.txt", "beta");
-        finder = env.finder();
-        finder->openFolder(source);
-        finder->select({"a.txt", "b.txt"});
+        const auto scene = env.makeCutScene();
+        source = scene.source;
+        target = scene.target;
+        finder = scene.finder;
     }
 
     void start() {

@@ -31,13 +31,10 @@ constexpr auto kOption = NSEvent::ModifierFlags::option;
 class CutAndPasteThroughTapsTest : public ::testing::Test {
 protected:
     CutAndPasteThroughTapsTest() {
-        source = env.makeFolder("Source");
-        target = env.makeFolder("Target");
-        env.writeFile(source / "a.txt", "alpha");
-        env.writeFile(source / "b.txt", "beta");
-        finder = env.finder();
-        finder->openFolder(source);
-        finder->select({"a.txt", "b.txt"});
+        const auto scene = env.makeCutScene();
+        source = scene.source;
+        target = scene.target;
+        finder = scene.finder;
         taps = AppEventTap::make(
             {ServedApplications::finder}, {platform::CGEventType::keyDown},
             platform::kCGHeadInsertEventTap, platform::kCGEventTapOptionDefault,

@@ -44,13 +44,10 @@ const Hotkeys::Shortcut kCommandV(9, 256);
 class LegacyHotkeyMethodTest : public ::testing::Test {
 protected:
     LegacyHotkeyMethodTest() {
-        source = env.makeFolder("Source");
-        target = env.makeFolder("Target");
-        env.writeFile(source / "a.txt", "alpha");
-        env.writeFile(source / "b.txt", "beta");
-        finder = env.finder();
-        finder->openFolder(source);
-        finder->select({"a.txt", "b.txt"});
+        const auto scene = env.makeCutScene();
+        source = scene.source;
+        target = scene.target;
+        finder = scene.finder;
         app = AppState::makeUnlaunched();
         app->setUpLegacyListener();
         env.runUntilIdle();

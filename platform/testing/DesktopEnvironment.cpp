@@ -18,6 +18,15 @@ std::shared_ptr<FileManagerApplication> DesktopEnvironment::finder() {
     return desktop_->application<FileManagerApplication>(kFinderBundleIdentifier);
 }
 
+DesktopEnvironment::CutScene DesktopEnvironment::makeCutScene() {
+    CutScene scene{makeFolder("Source"), makeFolder("Target"), finder()};
+    writeFile(scene.source / "a.txt", "alpha");
+    writeFile(scene.source / "b.txt", "beta");
+    scene.finder->openFolder(scene.source);
+    scene.finder->select({"a.txt", "b.txt"});
+    return scene;
+}
+
 std::filesystem::path DesktopEnvironment::makeFolder(const std::string& name) {
     auto folder = home() / name;
     std::filesystem::create_directories(folder);

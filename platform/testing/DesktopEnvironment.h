@@ -42,6 +42,15 @@ public:
     std::filesystem::path writeFile(const std::filesystem::path& path, const std::string& contents);
     static std::string readFile(const std::filesystem::path& path);
 
+    // Where most cut-and-paste tests start: a folder "Source" holding a.txt ("alpha") and
+    // b.txt ("beta"), shown in the Finder with both selected, and an empty folder "Target".
+    struct CutScene {
+        std::filesystem::path source;
+        std::filesystem::path target;
+        std::shared_ptr<FileManagerApplication> finder;
+    };
+    CutScene makeCutScene();
+
     // Hands a key chord to an application as the end of the key pipeline would.
     void press(const SimulatedApplication& app, std::uint16_t keyCode, NSEvent::ModifierFlags flags,
                const std::string& characters);
