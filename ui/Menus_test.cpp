@@ -121,6 +121,14 @@ TEST_F(MenusTest, EachShareToolbarItemSharesThroughItsOwnMenu) {
     ASSERT_EQ(mail->performed().size(), 1U);
     EXPECT_EQ(mail->performed()[0], std::vector<Value>{Value("a")});
     EXPECT_FALSE(std::static_pointer_cast<ShareMenu>(second.menu)->shareItems.has_value());
+
+    // The other menu shares its own items; with none, no service is offered to pick.
+    std::static_pointer_cast<ShareMenu>(second.menu)->shareItems = std::vector<Value>{Value("b")};
+    openAndPick(second.menu, "Mail");
+    ASSERT_EQ(mail->performed().size(), 2U);
+    EXPECT_EQ(mail->performed()[1], std::vector<Value>{Value("b")});
+    std::static_pointer_cast<ShareMenu>(first.menu)->menuNeedsUpdate(*first.menu);
+    EXPECT_EQ(first.menu->itemWithTitle("Mail"), nullptr);
 }
 
 } // namespace
