@@ -2,6 +2,7 @@
 // that do not match it are registered ("vs_no_hot_keys"), as a ratio to the same post with
 // the hot-key stage holding none, measured first.
 #include "bench/Baseline.h"
+#include "bench/KeyPipeline.h"
 #include "platform/desktop/CarbonHotKeys.h"
 #include "platform/desktop/EventSystem.h"
 
@@ -14,37 +15,26 @@ using zestrel::bench::Baselines;
 using zestrel::bench::LoopTimer;
 namespace pf = zestrel::platform;
 
-constexpr int kTargetPid = 42;
-
-// A fresh pipeline with a fresh hot-key stage; every key goes to one process.
+// A fresh pipeline with a fresh hot-key stage.
 std::shared_ptr<pf::EventSystem> pipeline(std::uint64_t& delivered) {
-    pf::EventSystem::setCurrent(nullptr);
     pf::HotKeySystem::setCurrent(nullptr);
-    const auto system = pf::EventSystem::current();
-    system->setKeyboardFocusProvider([] { return kTargetPid; });
-    system->setApplicationDelivery([&delivered](int, const pf::CGEventRef&) { ++delivered; });
+    auto system = zestrel::bench::freshKeyPipeline(delivered);
     system->setHotKeyStage(
         [](const pf::CGEvent& event) { return pf::HotKeySystem::current()->stage(event); });
     return system;
 }
 
-void post(benchmark::State& state, const std::shared_ptr<pf::EventSystem>& system,
-          std::uint64_t& delivered) {
+void post(benchmark::State& state, pf::EventSystem& system, const std::uint64_t& delivered) {
     const auto event = pf::CGEventCreateKeyboardEvent(nullptr, 7, true);
     event->setFlags(pf::kCGEventFlagMaskCommand);
-    for (auto _ : state) {
-        system->post(pf::kCGHIDEventTap, event);
-    }
-    if (delivered != static_cast<std::uint64_t>(state.iterations())) {
-        state.SkipWithError("a key was lost");
-    }
+    zestrel::bench::postEachIteration(state, system, event, delivered);
 }
 
 void BM_KeyEventNoHotKeys(benchmark::State& state) {
     std::uint64_t delivered = 0;
     const auto system = pipeline(delivered);
     const LoopTimer timer;
-    post(state, system, delivered);
+    post(state, *system, delivered);
     Baselines::record("keyNoHotKeys", timer.nanosecondsPerIteration(state));
 }
 
@@ -60,7 +50,7 @@ void BM_KeyEventTenOtherHotKeys(benchmark::State& state) {
                                 pf::GetEventDispatcherTarget(), 0, &hotKeys[i]);
     }
     const LoopTimer timer;
-    post(state, system, delivered);
+    post(state, *system, delivered);
     Baselines::reportRatio(state, "keyNoHotKeys", "vs_no_hot_keys",
                            timer.nanosecondsPerIteration(state));
 }

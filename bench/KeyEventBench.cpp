@@ -2,6 +2,7 @@
 // per-process tap ("vs_no_tap_pass") and with a tap that rewrites it into Command+C
 // ("vs_no_tap_rewrite"), each as a ratio to the same post with no tap, measured first.
 #include "bench/Baseline.h"
+#include "bench/KeyPipeline.h"
 #include "cut_engine/CGKeyCodeUtilities.h"
 #include "cut_engine/SystemEventTap.h"
 #include "platform/desktop/EventSystem.h"
@@ -14,15 +15,10 @@ using zestrel::bench::Baselines;
 using zestrel::bench::LoopTimer;
 namespace pf = zestrel::platform;
 
-constexpr int kTargetPid = 42;
+using zestrel::bench::kTargetPid;
 
-// A fresh pipeline whose key events all go to one process.
 std::shared_ptr<pf::EventSystem> pipeline(std::uint64_t& delivered) {
-    pf::EventSystem::setCurrent(nullptr);
-    const auto system = pf::EventSystem::current();
-    system->setKeyboardFocusProvider([] { return kTargetPid; });
-    system->setApplicationDelivery([&delivered](int, const pf::CGEventRef&) { ++delivered; });
-    return system;
+    return zestrel::bench::freshKeyPipeline(delivered);
 }
 
 pf::CGEventRef commandX() {
@@ -38,14 +34,8 @@ std::shared_ptr<zestrel::SystemEventTap> tap(zestrel::SystemEventTap::Action act
 }
 
 void post(benchmark::State& state, const std::shared_ptr<pf::EventSystem>& system,
-          std::uint64_t& delivered) {
-    const auto event = commandX();
-    for (auto _ : state) {
-        system->post(pf::kCGHIDEventTap, event);
-    }
-    if (delivered != static_cast<std::uint64_t>(state.iterations())) {
-        state.SkipWithError("a key was lost");
-    }
+          const std::uint64_t& delivered) {
+    zestrel::bench::postEachIteration(state, *system, commandX(), delivered);
 }
 
 void BM_KeyEventNoTap(benchmark::State& state) {
