@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/IndexIterator.h"
+
 #include "foundation/CaseIterable.h"
 #include "platform/base/Error.h"
 
@@ -23,38 +25,10 @@ public:
         bool operator==(const Element&) const = default;
     };
 
-    class Iterator {
-    public:
-        using iterator_concept = std::random_access_iterator_tag;
-        using iterator_category = std::random_access_iterator_tag;
-        using value_type = Element;
-        using reference = Element;
-        using difference_type = std::ptrdiff_t;
-
-        Iterator() = default;
-        Element operator*() const { return map_->at(index_); }
-        Iterator& operator++() {
-            ++index_;
-            return *this;
-        }
-        Iterator operator++(int) {
-            Iterator old = *this;
-            ++index_;
-            return old;
-        }
-        friend bool operator==(const Iterator& a, const Iterator& b) {
-            return a.index_ == b.index_;
-        }
-        friend difference_type operator-(const Iterator& a, const Iterator& b) {
-            return a.index_ - b.index_;
-        }
-
-    private:
-        friend class EnumCaseMap;
-        Iterator(const EnumCaseMap* map, Index index) : map_(map), index_(index) {}
-        const EnumCaseMap* map_ = nullptr;
-        Index index_ = 0;
+    struct ElementAt {
+        Element operator()(const EnumCaseMap& map, Index index) const { return map.at(index); }
     };
+    using Iterator = IndexIterator<EnumCaseMap, Element, ElementAt>;
 
     // Every case not in `excluding`, in declaration order; `values` must hold a value for
     // each of them.

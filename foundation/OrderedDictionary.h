@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/IndexIterator.h"
+
 #include "platform/base/Error.h"
 #include "platform/base/Value.h"
 #include "platform/data/Coding.h"
@@ -61,65 +63,12 @@ public:
         bool operator==(const Element&) const = default;
     };
 
-    class Iterator {
-    public:
-        using iterator_concept = std::random_access_iterator_tag;
-        // Elements are made on access, but the legacy algorithms (std::prev, std::advance) only
-        // need the index arithmetic.
-        using iterator_category = std::random_access_iterator_tag;
-        using value_type = Element;
-        using reference = Element;
-        using difference_type = std::ptrdiff_t;
-
-        Iterator() = default;
-        Element operator*() const { return (*dictionary_)[index_]; }
-        Element operator[](difference_type offset) const { return (*dictionary_)[index_ + offset]; }
-        Iterator& operator++() {
-            ++index_;
-            return *this;
+    struct ElementAt {
+        Element operator()(const OrderedDictionary& dictionary, Index index) const {
+            return dictionary[index];
         }
-        Iterator operator++(int) {
-            Iterator old = *this;
-            ++index_;
-            return old;
-        }
-        Iterator& operator--() {
-            --index_;
-            return *this;
-        }
-        Iterator operator--(int) {
-            Iterator old = *this;
-            --index_;
-            return old;
-        }
-        Iterator& operator+=(difference_type offset) {
-            index_ += offset;
-            return *this;
-        }
-        Iterator& operator-=(difference_type offset) {
-            index_ -= offset;
-            return *this;
-        }
-        friend Iterator operator+(Iterator it, difference_type offset) { return it += offset; }
-        friend Iterator operator+(difference_type offset, Iterator it) { return it += offset; }
-        friend Iterator operator-(Iterator it, difference_type offset) { return it -= offset; }
-        friend difference_type operator-(const Iterator& a, const Iterator& b) {
-            return a.index_ - b.index_;
-        }
-        friend bool operator==(const Iterator& a, const Iterator& b) {
-            return a.index_ == b.index_;
-        }
-        friend auto operator<=>(const Iterator& a, const Iterator& b) {
-            return a.index_ <=> b.index_;
-        }
-
-    private:
-        friend class OrderedDictionary;
-        Iterator(const OrderedDictionary* dictionary, Index index)
-            : dictionary_(dictionary), index_(index) {}
-        const OrderedDictionary* dictionary_ = nullptr;
-        Index index_ = 0;
     };
+    using Iterator = IndexIterator<OrderedDictionary, Element, ElementAt>;
 
     OrderedDictionary() = default;
 
