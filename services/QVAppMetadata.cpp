@@ -50,7 +50,8 @@ std::optional<platform::URL> appStoreURL(const Metadata& metadata) {
     if (!metadata.appStoreID) {
         return std::nullopt;
     }
-    return platform::URL::parse("macappstore:/app/id" + *metadata.appStoreID);
+    return platform::URL::parse("macappstore://" + std::string(kAppStoreHost) + "/app/id" +
+                                *metadata.appStoreID);
 }
 
 std::optional<platform::URL> purchaseURL(const Metadata& metadata) {

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace zestrel::QVApp {
 
@@ -22,7 +23,10 @@ const Metadata& metadata();
 const std::optional<platform::URL>& website();
 // The web-store identifier (none in this build).
 const std::optional<std::string>& gumroadID();
-// The store app's page of the app ("macappstore:/app/id" + identifier).
+// The store's host: a store page without one could not be opened or shared.
+inline constexpr std::string_view kAppStoreHost = "apps.apple.com";
+
+// The store app's page of the app ("macappstore://apps.apple.com/app/id" + identifier).
 std::optional<platform::URL> appStoreURL();
 // The web store's purchase page.
 std::optional<platform::URL> purchaseURL();

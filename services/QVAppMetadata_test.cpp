@@ -20,7 +20,8 @@ TEST(QVAppMetadataTest, ThisBuildHasAWebsiteAndNoStoreListing) {
 TEST(QVAppMetadataTest, StoreAddressesComeFromTheIdentifiers) {
     const QVApp::Metadata listed{.website = std::nullopt, .appStoreID = "123", .gumroadID = "zz"};
     ASSERT_TRUE(QVApp::appStoreURL(listed));
-    EXPECT_EQ(QVApp::appStoreURL(listed)->absoluteString(), "macappstore:/app/id123");
+    EXPECT_EQ(QVApp::appStoreURL(listed)->absoluteString(),
+              "macappstore://apps.apple.com/app/id123");
     ASSERT_TRUE(QVApp::purchaseURL(listed));
     EXPECT_EQ(QVApp::purchaseURL(listed)->absoluteString(), "https://zestrel.app/buy/zz");
 }
