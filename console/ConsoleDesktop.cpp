@@ -29,7 +29,9 @@ using namespace zestrel::platform;
 
 namespace {
 
-// A hot key's combination as `press` writes it ("cmd+x"), on the current layout.
+// A hot key's combination as `press` writes it ("cmd+x"), on the current layout, with any
+// modifier bits besides Command, Shift, Option and Control in hexadecimal: no key gives
+// those, so such a hot key never matches and must not read as the plain combination.
 std::string describeHotKey(const HotKeySystem::Registration& hotKey) {
     std::uint64_t flags = 0;
     flags |= (hotKey.modifiers & cmdKey) ? NSEvent::ModifierFlags::command.rawValue : 0;
@@ -39,7 +41,12 @@ std::string describeHotKey(const HotKeySystem::Registration& hotKey) {
     const auto keyCode = static_cast<std::uint16_t>(hotKey.keyCode);
     const auto characters =
         InputSources::current()->currentLayout()->characters(keyCode, false, false);
-    return describeKey(keyCode, NSEvent::ModifierFlags{flags}, characters.value_or(""));
+    std::ostringstream text;
+    text << describeKey(keyCode, NSEvent::ModifierFlags{flags}, characters.value_or(""));
+    if (const UInt32 other = hotKey.modifiers & ~(cmdKey | shiftKey | optionKey | controlKey)) {
+        text << " with other modifier bits 0x" << std::hex << other;
+    }
+    return text.str();
 }
 
 std::string fourCharacters(OSType code) {
