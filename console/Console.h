@@ -71,10 +71,13 @@ public:
 private:
     enum class Next { proceed, relaunch, quitOwn, end };
 
+    // The driver (Console.cpp): runs each command through the family that owns it, and
+    // keeps the own process, the session's paths and the output.
     Next perform(const Command& command);
+    // `show X` goes to the family that owns X.
+    void show(const Command& command);
     void confineFileManagers();
     void setRunningLoop(platform::RunLoop* loop);
-    void writeFile(const std::filesystem::path& file, const std::string& contents);
     void relaunch();
     void quitOwn();
     // Makes the app's controller, as the app's entry does; its launch runs once the main run
@@ -82,22 +85,37 @@ private:
     void startEngine();
     // The app ended itself (it quit when refused access): its process state ends too.
     void endIfTerminated();
-    // Of this process and of the processes that ended themselves, in order.
-    std::vector<platform::NSAlert::Record> shownAlerts() const;
-    std::vector<platform::URL> openedURLs() const;
-    void show(const Command& command);
-    void defaults(const Command& command);
-    // Fails with `CommandError` when the expectation is not met.
-    void expect(const Command& command);
     void setUpProcess();
-    void press(const std::string& chord);
-    void type(const std::string& text);
     void wait(platform::Nanoseconds duration);
     std::string expand(const std::string& argument) const;
     std::filesystem::path path(const std::string& argument) const;
     std::string shown(std::string text) const;
     void say(const std::string& text);
     void failed(const std::string& message);
+
+    // Desktop and files (ConsoleDesktop.cpp): open, select, launch, activate and quit of
+    // applications, mkdir, write, echo; `show` of what the desktop holds.
+    Next performDesktop(const Command& command);
+    void showDesktop(const Command& command);
+    void writeFile(const std::filesystem::path& file, const std::string& contents);
+
+    // Keys (ConsoleKeys.cpp): press, type, layout, `show keys`.
+    void performKeys(const Command& command);
+    void press(const std::string& chord);
+    void type(const std::string& text);
+    void showKeys(const std::string& application);
+
+    // The app's defaults and alerts (ConsoleDefaultsAndAlerts.cpp): defaults,
+    // accessibility, latency, answer; `show defaults|alerts|sounds|opened`.
+    void performDefaultsAndAlerts(const Command& command);
+    void showDefaultsAndAlerts(const std::string& what);
+    // Of this process and of the processes that ended themselves, in order.
+    std::vector<platform::NSAlert::Record> shownAlerts() const;
+    std::vector<platform::URL> openedURLs() const;
+
+    // Expectations (ConsoleExpectations.cpp). Fails with `CommandError` when the
+    // expectation is not met.
+    void expect(const Command& command);
 
     std::filesystem::path temporaryFolder_;
     std::ostream& out_;

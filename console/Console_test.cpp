@@ -548,5 +548,24 @@ TEST_F(ConsoleTest, HotKeysAreListedAndAPressTheyTakeSaysSo) {
     EXPECT_THAT(out_.str(), HasSubstr("hot keys: none"));
 }
 
+TEST_F(ConsoleTest, HotKeysWithModifierBitsNoKeyGivesAreListedWithThem) {
+    // Such a registration never matches a key, so it must not read as the plain combination.
+    using namespace platform;
+    EventHotKeyRef capsHeld;
+    EventHotKeyRef highBits;
+    ASSERT_EQ(RegisterEventHotKey(7, cmdKey | alphaLock, {fourCharCode("QVKS"), 1},
+                                  GetEventDispatcherTarget(), 0, &capsHeld),
+              noErr);
+    ASSERT_EQ(RegisterEventHotKey(9, shiftKey | 0x10000u | 0x1u, {fourCharCode("QVKS"), 2},
+                                  GetEventDispatcherTarget(), 0, &highBits),
+              noErr);
+    EXPECT_EQ(runScript("show hotkeys\npress cmd+x\n"), 0);
+    EXPECT_THAT(out_.str(), HasSubstr("  cmd+x with other modifier bits 0x400 by "));
+    EXPECT_THAT(out_.str(), HasSubstr("  shift+v with other modifier bits 0x10001 by "));
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+x → Finder received cmd+x"));
+    UnregisterEventHotKey(capsHeld);
+    UnregisterEventHotKey(highBits);
+}
+
 } // namespace
 } // namespace zestrel::console

@@ -1,0 +1,335 @@
+#include "console/Console.h"
+
+#include "console/ConsoleText.h"
+#include "console/KeyChord.h"
+#include "console/PropertyListLiteral.h"
+#include "foundation/Logger.h"
+#include "platform/base/Bundle.h"
+#include "platform/data/FileSafety.h"
+#include "platform/desktop/CarbonHotKeys.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/EventTap.h"
+#include "platform/desktop/FileManagerApp.h"
+#include "platform/desktop/InputSource.h"
+#include "platform/desktop/NSPasteboard.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <ostream>
+#include <sstream>
+#include <vector>
+
+// Desktop and files: the applications, the file managers' folders, the session's files,
+// and what the desktop shows of them.
+namespace zestrel::console {
+
+namespace fs = std::filesystem;
+using namespace zestrel::platform;
+
+namespace {
+
+// A hot key's combination as `press` writes it ("cmd+x"), on the current layout, with any
+// modifier bits besides Command, Shift, Option and Control in hexadecimal: no key gives
+// those, so such a hot key never matches and must not read as the plain combination.
+std::string describeHotKey(const HotKeySystem::Registration& hotKey) {
+    std::uint64_t flags = 0;
+    flags |= (hotKey.modifiers & cmdKey) ? NSEvent::ModifierFlags::command.rawValue : 0;
+    flags |= (hotKey.modifiers & shiftKey) ? NSEvent::ModifierFlags::shift.rawValue : 0;
+    flags |= (hotKey.modifiers & optionKey) ? NSEvent::ModifierFlags::option.rawValue : 0;
+    flags |= (hotKey.modifiers & controlKey) ? NSEvent::ModifierFlags::control.rawValue : 0;
+    const auto keyCode = static_cast<std::uint16_t>(hotKey.keyCode);
+    const auto characters =
+        InputSources::current()->currentLayout()->characters(keyCode, false, false);
+    std::ostringstream text;
+    text << describeKey(keyCode, NSEvent::ModifierFlags{flags}, characters.value_or(""));
+    if (const UInt32 other = hotKey.modifiers & ~(cmdKey | shiftKey | optionKey | controlKey)) {
+        text << " with other modifier bits 0x" << std::hex << other;
+    }
+    return text.str();
+}
+
+std::string fourCharacters(OSType code) {
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        text += static_cast<char>((code >> shift) & 0xFF);
+    }
+    return text;
+}
+
+std::string describeMask(CGEventMask mask) {
+    if (mask == kCGEventMaskForAllEvents) {
+        return "all events";
+    }
+    const std::pair<CGEventType, const char*> names[] = {{CGEventType::keyDown, "key down"},
+                                                         {CGEventType::keyUp, "key up"},
+                                                         {CGEventType::flagsChanged, "flags"}};
+    std::vector<std::string> parts;
+    for (const auto& [type, name] : names) {
+        if (mask & CGEventMaskBit(type)) {
+            parts.emplace_back(name);
+            mask &= ~CGEventMaskBit(type);
+        }
+    }
+    if (mask != 0) {
+        std::ostringstream rest;
+        rest << "mask 0x" << std::hex << mask;
+        parts.push_back(rest.str());
+    }
+    return parts.empty() ? "no events" : joined(parts, ", ");
+}
+
+// Text of a pasteboard representation: as written when it reads as text, else its size.
+std::string describeData(const std::string& bytes) {
+    const bool text = std::all_of(bytes.begin(), bytes.end(), [](char c) {
+        return static_cast<unsigned char>(c) >= 0x20 || c == '\n' || c == '\t';
+    });
+    return text ? bytes : "<" + std::to_string(bytes.size()) + " bytes>";
+}
+
+} // namespace
+
+Console::Next Console::performDesktop(const Command& command) {
+    const auto& arguments = command.arguments;
+    switch (command.kind) {
+    case CommandKind::open: {
+        const auto identifier = bundleIdentifierOf(arguments[0]);
+        const auto folder = path(arguments[1]);
+        const bool wasRunning = !desktop_->runningApplications(identifier).empty();
+        const auto running = desktop_->launch(identifier, true);
+        if (!wasRunning) {
+            say("launched " + withPid(*running));
+        }
+        auto manager = std::dynamic_pointer_cast<FileManagerApplication>(
+            desktop_->application(running->processIdentifier()));
+        manager->openFolder(folder);
+        say(nameOf(*running) + " shows " + manager->currentFolder().string());
+        return Next::proceed;
+    }
+    case CommandKind::select: {
+        const auto front = desktop_->frontmostApplication();
+        auto manager = front ? std::dynamic_pointer_cast<FileManagerApplication>(
+                                   desktop_->application(front->processIdentifier()))
+                             : nullptr;
+        if (!manager) {
+            throw CommandError("the frontmost application" +
+                               (front ? ", " + nameOf(*front) + "," : std::string()) +
+                               " is not a file manager");
+        }
+        manager->select(arguments);
+        say(nameOf(*front) + " selected " + joined(arguments, ", "));
+        return Next::proceed;
+    }
+    case CommandKind::launch: {
+        const auto identifier = bundleIdentifierOf(arguments[0]);
+        const bool own = identifier == Bundle::main()->bundleIdentifier();
+        const auto running = desktop_->runningApplications(identifier);
+        if (own && !engineRunning_) {
+            const auto launched =
+                running.empty() ? desktop_->launchOwnApplication() : running.front();
+            startEngine();
+            say("launched " + withPid(*launched));
+            return Next::proceed;
+        }
+        if (!running.empty()) {
+            say(nameOf(*running.front()) + " already runs (pid " +
+                std::to_string(running.front()->processIdentifier()) + ")");
+            return Next::proceed;
+        }
+        if (!own && !desktop_->installedApplication(identifier)) {
+            throw CommandError("“" + identifier + "” is not installed");
+        }
+        const auto launched =
+            own ? desktop_->launchOwnApplication() : desktop_->launch(identifier, true);
+        say("launched " + withPid(*launched));
+        return Next::proceed;
+    }
+    case CommandKind::activate:
+    case CommandKind::quitApp: {
+        const auto identifier = bundleIdentifierOf(arguments[0]);
+        const auto running = desktop_->runningApplications(identifier);
+        if (running.empty()) {
+            throw CommandError("“" + arguments[0] + "” is not running");
+        }
+        const auto& app = *running.front();
+        if (command.kind == CommandKind::activate) {
+            if (!desktop_->activate(app.processIdentifier())) {
+                throw CommandError(nameOf(app) + " cannot come to the front");
+            }
+            say(nameOf(app) + " is frontmost");
+        } else if (identifier == Bundle::main()->bundleIdentifier()) {
+            return Next::quitOwn; // its process state ends too, outside the turn
+        } else {
+            desktop_->terminate(app.processIdentifier());
+            say("quit " + withPid(app));
+        }
+        return Next::proceed;
+    }
+    case CommandKind::mkdir: {
+        const auto folder = path(arguments[0]);
+        std::error_code error;
+        fs::create_directories(folder, error);
+        if (!error && !fs::is_directory(folder, error)) {
+            error = std::make_error_code(std::errc::file_exists);
+        }
+        if (error) {
+            throw CommandError("cannot make " + folder.string() + ": " + error.message());
+        }
+        say("made " + folder.string());
+        return Next::proceed;
+    }
+    case CommandKind::write: {
+        const auto file = path(arguments[0]);
+        const std::string contents = arguments[1].empty() ? "" : arguments[1] + "\n";
+        writeFile(file, contents);
+        say("wrote " + file.string() + " (" + counted(contents.size(), "byte") + ")");
+        return Next::proceed;
+    }
+    case CommandKind::echo:
+        // The script's own text, line breaks and all.
+        out_ << shown(expand(arguments[0])) << std::endl;
+        return Next::proceed;
+    default:
+        break;
+    }
+    return Next::proceed;
+}
+
+void Console::showDesktop(const Command& command) {
+    const auto& what = command.arguments[0];
+    if (what == "folder") {
+        const auto folder = path(command.arguments[1]);
+        if (!fs::is_directory(folder)) {
+            throw CommandError(folder.string() + " is not a folder");
+        }
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            names.push_back(entry.path().filename().string() + (entry.is_directory() ? "/" : ""));
+        }
+        std::sort(names.begin(), names.end());
+        say(folder.string() + (names.empty() ? ": empty" : ":"));
+        for (const auto& name : names) {
+            say("  " + name);
+        }
+    } else if (what == "pasteboard") {
+        const auto pasteboard = desktop_->generalPasteboard();
+        const auto items = pasteboard->pasteboardItems();
+        say("pasteboard (change count " + std::to_string(pasteboard->changeCount()) +
+            "): " + (items.empty() ? "empty" : counted(items.size(), "item")));
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            say("  item " + std::to_string(i + 1));
+            for (const auto& type : items[i]->types()) {
+                say("    " + type.rawValue + ": " +
+                    describeData(items[i]->stringForType(type).value_or("")));
+            }
+        }
+    } else if (what == "apps") {
+        const auto front = desktop_->frontmostApplication();
+        say("running applications:");
+        for (const auto& app : desktop_->runningApplications()) {
+            std::string line = "  " + std::to_string(app->processIdentifier()) + " " +
+                               nameOf(*app) + " (" + app->bundleIdentifier().value_or("") + ")";
+            if (app->activationPolicy() == NSApplicationActivationPolicy::accessory) {
+                line += " accessory";
+            }
+            if (app == front) {
+                line += " frontmost";
+            }
+            say(line);
+        }
+    } else if (what == "frontmost") {
+        const auto front = desktop_->frontmostApplication();
+        say("frontmost: " + (front ? withPid(*front) : std::string("none")));
+    } else if (what == "taps") {
+        std::uint32_t count = 0;
+        CGGetEventTapList(0, nullptr, &count);
+        std::vector<CGEventTapInformation> taps(count);
+        CGGetEventTapList(count, taps.data(), &count);
+        taps.resize(count);
+        say(taps.empty() ? "event taps: none" : "event taps:");
+        for (const auto& tap : taps) {
+            const char* locations[] = {"HID", "session", "annotated session"};
+            std::string line = "  " + std::to_string(tap.eventTapID) + ". ";
+            line += tap.processBeingTapped != 0
+                        ? "on " + processNamed(*desktop_, tap.processBeingTapped)
+                        : std::string("at the ") +
+                              locations[std::min<std::uint32_t>(
+                                  static_cast<std::uint32_t>(tap.tapPoint), 2)] +
+                              " location";
+            line += ", by " + processNamed(*desktop_, tap.tappingProcess);
+            line += tap.options == kCGEventTapOptionDefault ? ", filter" : ", listener";
+            line += ", " + describeMask(tap.eventsOfInterest);
+            line += tap.enabled ? "" : ", disabled";
+            say(line);
+        }
+    } else if (what == "hotkeys") {
+        const auto hotKeys = HotKeySystem::current()->registrations();
+        say(hotKeys.empty() ? "hot keys: none" : "hot keys, first registered first:");
+        for (const auto& hotKey : hotKeys) {
+            say("  " + describeHotKey(hotKey) + " by " +
+                processNamed(*desktop_, hotKey.ownerProcessIdentifier) + ", id " +
+                fourCharacters(hotKey.hotKeyID.signature) + " " +
+                std::to_string(hotKey.hotKeyID.id) +
+                (hotKey.heard ? ", enabled" : ", not listened to"));
+        }
+    } else if (what == "windows") {
+        say("windows, front to back:");
+        for (const auto& window : desktop_->windowServer().windows()) {
+            if (!window.isOnScreen) {
+                continue;
+            }
+            std::ostringstream line;
+            line << "  " << window.number << " " << window.ownerName;
+            if (window.name) {
+                line << " " << quotedString(*window.name);
+            }
+            line << " layer " << window.layer << " at " << window.bounds.origin.x << ","
+                 << window.bounds.origin.y << " size " << window.bounds.size.width << "x"
+                 << window.bounds.size.height;
+            say(line.str());
+        }
+    } else if (what == "log") {
+        const auto desktopLines = desktop_->logLines();
+        say(desktopLines.empty() ? "desktop log: empty" : "desktop log:");
+        for (const auto& line : desktopLines) {
+            say("  " + line);
+        }
+        const auto entries = logBuffer().entries();
+        say(entries.empty() ? "app log: empty" : "app log:");
+        for (const auto& entry : entries) {
+            std::istringstream lines(logMessage(entry));
+            for (std::string line; std::getline(lines, line);) {
+                say("  " + line);
+            }
+        }
+    }
+}
+
+void Console::writeFile(const fs::path& file, const std::string& contents) {
+    const auto fail = [&](int error) {
+        return CommandError("cannot write " + file.string() + ": " + errnoText(error));
+    };
+    std::error_code error;
+    fs::create_directories(file.parent_path(), error);
+    if (error) {
+        throw CommandError("cannot write " + file.string() + ": " + error.message());
+    }
+    // The path was resolved link by link: a link put in its place since is not followed.
+    FileDescriptor fd(
+        ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (fd.get() < 0) {
+        throw fail(errno);
+    }
+    for (std::size_t written = 0; written < contents.size();) {
+        const auto count = ::write(fd.get(), contents.data() + written, contents.size() - written);
+        if (count < 0 && errno != EINTR) {
+            throw fail(errno);
+        }
+        written += count < 0 ? 0 : static_cast<std::size_t>(count);
+    }
+    if (!fd.close()) {
+        throw fail(errno);
+    }
+}
+
+} // namespace zestrel::console

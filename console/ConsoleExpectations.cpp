@@ -1,0 +1,120 @@
+#include "console/Console.h"
+
+#include "console/ConsoleText.h"
+#include "console/PropertyListLiteral.h"
+#include "foundation/Logger.h"
+#include "platform/appkit/NSAlert.h"
+#include "platform/data/UserDefaults.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/NSPasteboard.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+// Expectations: a script checks itself, and stops with the reason at the first that is not
+// met.
+namespace zestrel::console {
+
+namespace fs = std::filesystem;
+using namespace zestrel::platform;
+
+void Console::expect(const Command& command) {
+    const auto& arguments = command.arguments;
+    const auto& what = arguments[0];
+    const auto unmet = [](const std::string& message) {
+        return CommandError("expectation not met: " + message);
+    };
+    if (what == "folder") {
+        const auto folder = path(arguments[1]);
+        if (!fs::is_directory(folder)) {
+            throw unmet(folder.string() + " is not a folder");
+        }
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::vector<std::string> wanted(arguments.begin() + 2, arguments.end());
+        std::sort(names.begin(), names.end());
+        std::sort(wanted.begin(), wanted.end());
+        if (names != wanted) {
+            const auto list = [](const std::vector<std::string>& list) {
+                return list.empty() ? std::string("nothing") : joined(list, ", ");
+            };
+            throw unmet(folder.string() + " should hold " + list(wanted) + "; it holds " +
+                        list(names));
+        }
+        say("ok: " + folder.string() + " holds " +
+            (names.empty() ? std::string("nothing") : joined(names, ", ")));
+    } else if (what == "missing") {
+        const auto item = path(arguments[1]);
+        std::error_code error;
+        const auto status = fs::symlink_status(item, error);
+        if (fs::exists(status)) {
+            throw unmet("there is a " + std::string(fs::is_directory(status) ? "folder" : "file") +
+                        " at " + item.string());
+        }
+        say("ok: nothing at " + item.string());
+    } else if (what == "pasteboard") {
+        const auto pasteboard = desktop_->generalPasteboard();
+        const auto items = pasteboard->pasteboardItems().size();
+        const auto files = pasteboard->readFileURLs().size();
+        const auto holds = counted(items, "item") + " (" + counted(files, "file") + ")";
+        if (arguments[1] == "empty") {
+            if (items != 0) {
+                throw unmet("the pasteboard should be empty; it holds " + holds);
+            }
+            say("ok: the pasteboard is empty");
+        } else {
+            const auto wanted = static_cast<std::size_t>(std::stoul(arguments[2]));
+            if (files != wanted) {
+                throw unmet("the pasteboard should hold " + counted(wanted, "file") +
+                            "; it holds " + holds);
+            }
+            say("ok: the pasteboard holds " + counted(files, "file"));
+        }
+    } else if (what == "log") {
+        const auto& text = arguments[1];
+        auto lines = desktop_->logLines();
+        for (const auto& entry : logBuffer().entries()) {
+            lines.push_back(entry);
+        }
+        const auto found = std::find_if(lines.begin(), lines.end(), [&](const std::string& line) {
+            return line.find(text) != std::string::npos;
+        });
+        if (found == lines.end()) {
+            throw unmet("no log line holds " + quotedString(text));
+        }
+        say("ok: logged " + logMessage(*found));
+    } else if (what == "alert") {
+        const auto& text = arguments[1];
+        for (const auto& alert : shownAlerts()) {
+            if (alert.messageText.find(text) != std::string::npos ||
+                alert.informativeText.find(text) != std::string::npos) {
+                say("ok: alert " + quotedString(alert.messageText));
+                return;
+            }
+        }
+        throw unmet("no alert shown holds " + quotedString(text));
+    } else if (what == "opened") {
+        const auto& text = arguments[1];
+        for (const auto& url : openedURLs()) {
+            if (url.absoluteString().find(text) != std::string::npos) {
+                say("ok: opened " + url.absoluteString());
+                return;
+            }
+        }
+        throw unmet("no URL opened holds " + quotedString(text));
+    } else if (what == "defaults") {
+        const auto& key = arguments[1];
+        const auto wanted = propertyListLiteral(parsePropertyListLiteral(arguments[2]));
+        const auto value = UserDefaults::standard()->object(key);
+        const auto actual = value.isAbsent() ? std::string("not set") : propertyListLiteral(value);
+        if (actual != wanted) {
+            throw unmet(key + " should be " + wanted + "; it is " + actual);
+        }
+        say("ok: " + key + " = " + actual);
+    }
+}
+
+} // namespace zestrel::console

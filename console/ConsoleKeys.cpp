@@ -1,0 +1,193 @@
+#include "console/Console.h"
+
+#include "console/ConsoleText.h"
+#include "console/KeyChord.h"
+#include "console/PropertyListLiteral.h"
+#include "foundation/Logger.h"
+#include "platform/desktop/CarbonHotKeys.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/EventSystem.h"
+#include "platform/desktop/InputSource.h"
+#include "platform/desktop/SimulatedApplication.h"
+
+#include <algorithm>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <utility>
+#include <vector>
+
+// Keys: a person at the keyboard, the layout it types with, and what the applications
+// received.
+namespace zestrel::console {
+
+using namespace zestrel::platform;
+
+namespace {
+
+// The characters of one UTF-8 text, each as its own string.
+std::vector<std::string> characters(const std::string& text) {
+    std::vector<std::string> list;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+        list.push_back(text.substr(i, length));
+        i += length;
+    }
+    return list;
+}
+
+// The key of the current layout that types `character`, and whether it needs Shift.
+std::optional<std::pair<std::uint16_t, bool>> keyTyping(const KeyboardLayout& layout,
+                                                        const std::string& character) {
+    constexpr std::uint16_t kReturn = 36;
+    if (character == "\n") {
+        return std::pair{kReturn, false};
+    }
+    for (const bool shift : {false, true}) {
+        for (std::uint16_t code = 0; code < 128; ++code) {
+            if (!KeyboardLayout::modifierFlag(code) &&
+                layout.characters(code, shift) == character) {
+                return std::pair{code, shift};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+void postKey(std::uint16_t keyCode, CGEventFlags flags) {
+    // A person at the keyboard: the events enter the stream at the hardware's end, where
+    // every tap sees them.
+    for (const bool down : {true, false}) {
+        auto event = CGEventCreateKeyboardEvent(nullptr, keyCode, down);
+        if (!event) {
+            throw CommandError("the desktop made no key event");
+        }
+        CGEventSetFlags(event, flags);
+        EventSystem::current()->post(kCGHIDEventTap, event);
+    }
+}
+
+} // namespace
+
+void Console::performKeys(const Command& command) {
+    const auto& arguments = command.arguments;
+    if (command.kind == CommandKind::press) {
+        press(arguments[0]);
+    } else if (command.kind == CommandKind::type) {
+        type(arguments[0]);
+    } else if (command.kind == CommandKind::layout) {
+        const std::pair<std::string_view, const char*> layouts[] = {
+            {"us", "com.apple.keylayout.US"},
+            {"german", "com.apple.keylayout.German"},
+            {"russian", "com.apple.keylayout.Russian"}};
+        const auto* chosen =
+            std::find_if(std::begin(layouts), std::end(layouts),
+                         [&](const auto& layout) { return layout.first == arguments[0]; });
+        if (InputSources::current()->select(chosen->second) != noErr) {
+            throw CommandError("the layout “" + arguments[0] + "” is not enabled");
+        }
+        say("layout: " + InputSources::current()->currentLayout()->localizedName());
+    }
+}
+
+void Console::press(const std::string& text) {
+    const KeyChord chord = parseKeyChord(text);
+    const int pid = desktop_->keyboardFocusProcessIdentifier();
+    const auto target = desktop_->runningApplication(pid);
+    const auto app = desktop_->application(pid);
+    const std::size_t before = app ? app->receivedEvents().size() : 0;
+    const std::uint64_t logged = logBuffer().mark();
+    const auto hotKeys = HotKeySystem::current();
+    const auto consumedBefore = hotKeys->consumedCount();
+    postKey(chord.keyCode, chord.flags);
+    // What the app logged about the key, so a person sees what it made of it at once.
+    const auto printLog = [&] {
+        for (const auto& entry : logBuffer().entriesSince(logged)) {
+            std::istringstream lines(logMessage(entry));
+            for (std::string line; std::getline(lines, line);) {
+                say("  log: " + line);
+            }
+        }
+    };
+    if (hotKeys->consumedCount() != consumedBefore) {
+        const auto hotKey = hotKeys->lastConsumed();
+        say(text + " → taken by the hot key of " +
+            processNamed(*desktop_, hotKey->ownerProcessIdentifier));
+        printLog();
+        return;
+    }
+    if (!target) {
+        say(text + " → no application has keyboard focus");
+        printLog();
+        return;
+    }
+    if (!app) {
+        say(text + " → " + nameOf(*target));
+        printLog();
+        return;
+    }
+    const auto& received = app->receivedEvents();
+    std::vector<std::string> keys;
+    for (std::size_t i = before; i < received.size(); ++i) {
+        keys.push_back(
+            describeKey(received[i].keyCode, received[i].modifierFlags, received[i].characters));
+    }
+    say(text + " → " + nameOf(*target) +
+        (keys.empty() ? " received nothing" : " received " + joined(keys, ", ")));
+    printLog();
+}
+
+void Console::type(const std::string& text) {
+    const auto layout = InputSources::current()->currentLayout();
+    std::vector<std::pair<std::uint16_t, bool>> keys;
+    for (const auto& character : characters(text)) {
+        const auto key = keyTyping(*layout, character);
+        if (!key) {
+            throw CommandError("“" + character + "” cannot be typed on the " +
+                               layout->localizedName() + " layout");
+        }
+        keys.push_back(*key);
+    }
+    const int pid = desktop_->keyboardFocusProcessIdentifier();
+    const auto target = desktop_->runningApplication(pid);
+    const auto app = desktop_->application(pid);
+    const std::size_t before = app ? app->receivedEvents().size() : 0;
+    for (const auto& [code, shift] : keys) {
+        postKey(code, shift ? CGEventFlags::maskShift : CGEventFlags{});
+    }
+    if (!target) {
+        say(quotedString(text) + " → no application has keyboard focus");
+        return;
+    }
+    std::string received;
+    if (app) {
+        for (std::size_t i = before; i < app->receivedEvents().size(); ++i) {
+            received += app->receivedEvents()[i].characters;
+        }
+    }
+    say(quotedString(text) + " → " + nameOf(*target) +
+        (app ? " received " + quotedString(received) : ""));
+}
+
+void Console::showKeys(const std::string& application) {
+    const auto identifier = bundleIdentifierOf(application);
+    const auto running = desktop_->runningApplications(identifier);
+    if (running.empty()) {
+        throw CommandError("“" + application + "” is not running");
+    }
+    const auto app = desktop_->application(running.front()->processIdentifier());
+    if (!app) {
+        throw CommandError(nameOf(*running.front()) + " keeps no record of its keys");
+    }
+    std::vector<std::string> keys;
+    for (const auto& event : app->receivedEvents()) {
+        keys.push_back(describeKey(event.keyCode, event.modifierFlags, event.characters));
+    }
+    say(app->name() + " received " + (keys.empty() ? std::string("no keys") : joined(keys, ", ")));
+    if (auto editor = std::dynamic_pointer_cast<TextEditorApplication>(app)) {
+        say(app->name() + "'s text: " + quotedString(editor->text()));
+    }
+}
+
+} // namespace zestrel::console

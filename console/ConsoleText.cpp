@@ -1,0 +1,70 @@
+#include "console/ConsoleText.h"
+
+#include "console/ScriptCommand.h"
+#include "platform/base/Bundle.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/NSRunningApplication.h"
+
+#include <cstdio>
+
+namespace zestrel::console {
+
+using namespace zestrel::platform;
+
+std::string escapedControls(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
+    std::string out;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        out += i == 0 ? "" : std::string(separator);
+        out += parts[i];
+    }
+    return out;
+}
+
+std::string counted(std::size_t count, const std::string& noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+std::string bundleIdentifierOf(const std::string& name) {
+    return applicationNamed(name).value_or(Bundle::main()->bundleIdentifier().value_or(""));
+}
+
+std::string nameOf(const NSRunningApplication& app) {
+    return app.localizedName().value_or(app.bundleIdentifier().value_or("?"));
+}
+
+std::string withPid(const NSRunningApplication& app) {
+    return nameOf(app) + " (pid " + std::to_string(app.processIdentifier()) + ")";
+}
+
+std::string processNamed(const Desktop& desktop, int processIdentifier) {
+    const auto app = desktop.runningApplication(processIdentifier);
+    return app ? withPid(*app) : "pid " + std::to_string(processIdentifier);
+}
+
+std::string logMessage(const std::string& entry) {
+    return entry.substr(0, entry.find("\n\t["));
+}
+
+} // namespace zestrel::console

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zestrel::platform {
+class Desktop;
+class NSRunningApplication;
+} // namespace zestrel::platform
+
+// Text helpers the console's command families share, so each output reads the same
+// whichever command writes it. Internal to the console.
+namespace zestrel::console {
+
+// Every character below a space (and DEL) written as an escape, so that one line of output
+// stays one line whatever a name holds.
+std::string escapedControls(const std::string& text);
+
+std::string joined(const std::vector<std::string>& parts, std::string_view separator);
+
+// "1 file", "2 files".
+std::string counted(std::size_t count, const std::string& noun);
+
+// The bundle identifier an APP word names; "zestrel" is this program's own.
+std::string bundleIdentifierOf(const std::string& name);
+
+// An application as the output names it: "Finder", and with its process "Finder (pid 2)".
+std::string nameOf(const platform::NSRunningApplication& app);
+std::string withPid(const platform::NSRunningApplication& app);
+// A process by its application when one runs with that identifier, else "pid N".
+std::string processNamed(const platform::Desktop& desktop, int processIdentifier);
+
+// A log entry's message, without the location and date the log buffer adds.
+std::string logMessage(const std::string& entry);
+
+} // namespace zestrel::console
