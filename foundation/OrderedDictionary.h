@@ -14,6 +14,7 @@
 #include <initializer_list>
 #include <iterator>
 #include <optional>
+#include <ranges>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -88,6 +89,17 @@ public:
         for (const auto& [key, value] : pairs) {
             set(key, value);
         }
+    }
+
+    // Any sequence of key-value pairs (a list, a plain dictionary, another ordered one) read
+    // like the list above: the first occurrence of a key fixes its position, a later value
+    // for the same key replaces the earlier one in place.
+    template <std::ranges::input_range Pairs> static OrderedDictionary mergingPairs(Pairs&& pairs) {
+        OrderedDictionary result;
+        for (auto&& [key, value] : pairs) {
+            result.set(key, value);
+        }
+        return result;
     }
 
     // From a plain dictionary, in that dictionary's own iteration order.

@@ -44,6 +44,17 @@ TEST(OrderedDictionaryTest, PairsRepeatingAKeyKeepItsFirstPlaceAndLastValue) {
     EXPECT_EQ(dictionary[0], (Dictionary::Element{"x", 3}));
 }
 
+TEST(OrderedDictionaryTest, MergingPairsOfAnySequenceKeepsFirstPlacesAndLastValues) {
+    const std::vector<std::pair<std::string, int>> list{{"b", 1}, {"a", 2}, {"b", 3}, {"c", 4}};
+    const auto fromList = Dictionary::mergingPairs(list);
+    EXPECT_EQ(fromList.description(), R"(["b": 3, "a": 2, "c": 4])");
+
+    // A plain dictionary's pairs come in its own order; an ordered one's in its key order.
+    const std::map<std::string, int> plain{{"z", 1}, {"y", 2}};
+    EXPECT_EQ(keysOf(Dictionary::mergingPairs(plain)), (std::vector<std::string>{"y", "z"}));
+    EXPECT_EQ(Dictionary::mergingPairs(fromList), fromList);
+}
+
 TEST(OrderedDictionaryTest, MergeAppendsNewKeysInTheOthersOrderAndTakesItsValues) {
     Dictionary dictionary{{"a", 1}, {"b", 2}};
     dictionary.merge(Dictionary{{"c", 3}, {"a", 9}, {"d", 4}});

@@ -24,6 +24,15 @@ std::string Locale::currentLanguageCode() {
     return language.code;
 }
 
+std::string Locale::currentIdentifier() {
+    const std::string language = currentLanguageCode();
+    return language.empty() ? std::string() : language + "_US";
+}
+
+std::string Locale::currentCalendarIdentifier() {
+    return "gregorian";
+}
+
 void Locale::setCurrentLanguageCode(std::string code) {
     auto& language = systemLanguage();
     MutexLock lock(language.mutex);

@@ -1,5 +1,6 @@
 #include "platform/base/ProcessInfo.h"
 
+#include <atomic>
 #include <cctype>
 #include <fstream>
 #include <iterator>
@@ -48,6 +49,22 @@ std::vector<std::string> NSProcessInfo::arguments() {
         start = stop + 1;
     }
     return arguments;
+}
+
+} // namespace zestrel::platform
+
+namespace zestrel::platform {
+
+namespace {
+std::atomic<bool> lowPowerMode{false};
+} // namespace
+
+bool NSProcessInfo::isLowPowerModeEnabled() {
+    return lowPowerMode.load();
+}
+
+void NSProcessInfo::setLowPowerModeEnabled(bool enabled) {
+    lowPowerMode.store(enabled);
 }
 
 } // namespace zestrel::platform

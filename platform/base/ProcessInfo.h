@@ -19,6 +19,10 @@ public:
     static OperatingSystemVersion operatingSystemVersion();
     // The process's argument list, the program path first, as the kernel holds it.
     static std::vector<std::string> arguments();
+    // Whether the user turned Low Power Mode on: a machine setting that outlives the
+    // program's process, off unless set (the desktop, tests).
+    static bool isLowPowerModeEnabled();
+    static void setLowPowerModeEnabled(bool enabled);
 };
 
 } // namespace zestrel::platform

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cmath>
+#include <cstddef>
+#include <ctime>
 #include <fmt/format.h>
 
 namespace zestrel::platform {
@@ -16,13 +18,22 @@ struct ByteUnit {
     int fractionDigits;
 };
 
-constexpr std::array<ByteUnit, 6> kByteUnits{{
+constexpr std::array<ByteUnit, 6> kDecimalUnits{{
     {"KB", 1'000ull, 0},
     {"MB", 1'000'000ull, 1},
     {"GB", 1'000'000'000ull, 2},
     {"TB", 1'000'000'000'000ull, 2},
     {"PB", 1'000'000'000'000'000ull, 2},
     {"EB", 1'000'000'000'000'000'000ull, 2},
+}};
+
+constexpr std::array<ByteUnit, 6> kBinaryUnits{{
+    {"KB", 1ull << 10, 0},
+    {"MB", 1ull << 20, 1},
+    {"GB", 1ull << 30, 2},
+    {"TB", 1ull << 40, 2},
+    {"PB", 1ull << 50, 2},
+    {"EB", 1ull << 60, 2},
 }};
 
 std::uint64_t powerOfTen(int exponent) {
@@ -33,43 +44,56 @@ std::uint64_t powerOfTen(int exponent) {
     return result;
 }
 
-// The count in units of `size / 10^digits`, rounded to the nearest, ties to even.
+// The count in units of `size / 10^digits`, rounded to the nearest, ties to even. Binary
+// units do not divide by powers of ten, so the remainder is compared in 128 bits.
 std::uint64_t roundedCount(std::uint64_t magnitude, const ByteUnit& unit) {
-    const std::uint64_t divisor = unit.size / powerOfTen(unit.fractionDigits);
-    std::uint64_t quotient = magnitude / divisor;
-    const std::uint64_t remainder = magnitude % divisor;
-    if (2 * remainder > divisor || (2 * remainder == divisor && quotient % 2 == 1)) {
+    const unsigned __int128 scaled =
+        static_cast<unsigned __int128>(magnitude) * powerOfTen(unit.fractionDigits);
+    auto quotient = static_cast<std::uint64_t>(scaled / unit.size);
+    const unsigned __int128 remainder = scaled % unit.size;
+    if (2 * remainder > unit.size || (2 * remainder == unit.size && quotient % 2 == 1)) {
         ++quotient;
     }
     return quotient;
 }
 
+// "1,023": groups of three digits.
+std::string grouped(std::uint64_t number) {
+    std::string digits = std::to_string(number);
+    for (auto position = static_cast<std::ptrdiff_t>(digits.size()) - 3; position > 0;
+         position -= 3) {
+        digits.insert(static_cast<std::size_t>(position), 1, ',');
+    }
+    return digits;
+}
+
 } // namespace
 
-std::string ByteCountFormatter::string(std::int64_t byteCount) {
+std::string ByteCountFormatter::string(std::int64_t byteCount, CountStyle countStyle) {
     if (byteCount == 0) {
         return "Zero KB";
     }
+    const auto& units = countStyle == CountStyle::memory ? kBinaryUnits : kDecimalUnits;
+    const std::uint64_t step = units.front().size;
     const std::string sign = byteCount < 0 ? "-" : "";
     const std::uint64_t magnitude = byteCount < 0 ? 0 - static_cast<std::uint64_t>(byteCount)
                                                   : static_cast<std::uint64_t>(byteCount);
-    if (magnitude < kByteUnits.front().size) {
-        return fmt::format("{}{} {}", sign, magnitude, magnitude == 1 ? "byte" : "bytes");
+    if (magnitude < step) {
+        return fmt::format("{}{} {}", sign, grouped(magnitude), magnitude == 1 ? "byte" : "bytes");
     }
     std::size_t index = 0;
-    while (index + 1 < kByteUnits.size() && magnitude >= kByteUnits[index + 1].size) {
+    while (index + 1 < units.size() && magnitude >= units[index + 1].size) {
         ++index;
     }
-    std::uint64_t count = roundedCount(magnitude, kByteUnits[index]);
+    std::uint64_t count = roundedCount(magnitude, units[index]);
     // Rounding up may reach the next unit: 999 999 bytes are "1 MB", not "1000 KB".
-    while (index + 1 < kByteUnits.size() &&
-           count >= 1000 * powerOfTen(kByteUnits[index].fractionDigits)) {
+    while (index + 1 < units.size() && count >= step * powerOfTen(units[index].fractionDigits)) {
         ++index;
-        count = roundedCount(magnitude, kByteUnits[index]);
+        count = roundedCount(magnitude, units[index]);
     }
-    const ByteUnit& unit = kByteUnits[index];
+    const ByteUnit& unit = units[index];
     const std::uint64_t scale = powerOfTen(unit.fractionDigits);
-    std::string text = fmt::format("{}{}", sign, count / scale);
+    std::string text = sign + grouped(count / scale);
     if (unit.fractionDigits > 0 && count % scale != 0) {
         std::string fraction = fmt::format("{:0{}}", count % scale, unit.fractionDigits);
         while (fraction.back() == '0') {
@@ -78,6 +102,16 @@ std::string ByteCountFormatter::string(std::int64_t byteCount) {
         text += "." + fraction;
     }
     return text + " " + unit.name;
+}
+
+// MARK: ISO8601FormatStyle
+
+std::string ISO8601FormatStyle::format(Date date) {
+    const auto seconds = static_cast<std::time_t>(std::floor(date.timeIntervalSince1970()));
+    std::tm parts{};
+    gmtime_r(&seconds, &parts);
+    return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}Z", parts.tm_year + 1900,
+                       parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
 }
 
 // MARK: DateComponentsFormatter

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/base/Value.h"
+
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -7,16 +9,26 @@
 
 namespace zestrel::platform {
 
-// The platform's byte-count formatter in the one form this program shows: file style
-// (decimal, 1 KB = 1000 bytes), every unit allowed, zero spelled out, English.
+// The platform's byte-count formatter with every unit allowed, zero spelled out and the
+// exact count not appended, in English.
 //
+// File style is decimal (1 KB = 1000 bytes), memory style binary (1 KB = 1024 bytes).
 // Bytes are counted whole ("1 byte", "999 bytes"); then the largest unit the count reaches,
 // with no fraction digits for KB, one for MB and two for GB and above, trailing zeros
 // dropped ("1 KB", "2 KB" for 1500, "1.5 MB", "1.23 GB", "1 MB" for 999 999). Rounding is
-// to the nearest, ties to even, exactly on the integer count. Zero is "Zero KB"; negative
+// to the nearest, ties to even, exactly on the integer count; a count that rounds up to a
+// whole next unit is shown in it. Counts of a thousand and more, which only the memory
+// style shows below the next unit, are grouped ("1,000 KB"). Zero is "Zero KB"; negative
 // counts get a minus sign ("-1.5 MB").
 struct ByteCountFormatter {
-    static std::string string(std::int64_t byteCount);
+    enum class CountStyle { file, memory };
+    static std::string string(std::int64_t byteCount, CountStyle countStyle = CountStyle::file);
+};
+
+// The platform's ISO 8601 date style with its default fields: the date and time in UTC,
+// whole seconds (a fraction is dropped), "2026-01-31T12:00:00Z".
+struct ISO8601FormatStyle {
+    static std::string format(Date date);
 };
 
 // The platform's date-components formatter in the abbreviated units style ("1h 2m 5s").

@@ -51,6 +51,42 @@ TEST(ByteCountFormatter, FileStyleDecimalUnits) {
     }
 }
 
+TEST(ByteCountFormatter, MemoryStyleBinaryUnitsRollOverAndGroup) {
+    using Style = ByteCountFormatter::CountStyle;
+    struct Case {
+        std::int64_t bytes;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0, "Zero KB"},
+        {1000, "1,000 bytes"},
+        {1024, "1 KB"},
+        {1536, "2 KB"}, // 1.5 KB: the tie goes to the even count
+        {1'000'000, "977 KB"},
+        {1'047'552, "1,023 KB"},
+        {1'048'064, "1 MB"}, // 1023.5 KB rounds to 1024 KB, a whole MB
+        {1'572'864, "1.5 MB"},
+        {52'428'800, "50 MB"},
+        {1'288'490'189, "1.2 GB"},
+        {INT64_MAX, "8 EB"},
+        {-1'572'864, "-1.5 MB"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ByteCountFormatter::string(c.bytes, Style::memory), c.text) << c.bytes;
+    }
+}
+
+TEST(ISO8601FormatStyle, WholeSecondsInUTC) {
+    EXPECT_EQ(ISO8601FormatStyle::format(Date::fromTimeIntervalSince1970(1768471200.0)),
+              "2026-01-15T10:00:00Z");
+    // The fraction is dropped, never rounded up into the next second or day.
+    EXPECT_EQ(ISO8601FormatStyle::format(Date::fromTimeIntervalSince1970(1769903999.999)),
+              "2026-01-31T23:59:59Z");
+    EXPECT_EQ(ISO8601FormatStyle::format(Date{0}), "2001-01-01T00:00:00Z");
+    EXPECT_EQ(ISO8601FormatStyle::format(Date::fromTimeIntervalSince1970(-0.5)),
+              "1969-12-31T23:59:59Z");
+}
+
 TEST(DateComponentsFormatter, AbbreviatedHoursMinutesSeconds) {
     struct Case {
         double seconds;

@@ -186,6 +186,20 @@ public:
     void setReduceMotion(bool reduce) { reduceMotion_ = reduce; }
     bool darkAppearance() const { return darkAppearance_; }
     void setDarkAppearance(bool dark) { darkAppearance_ = dark; }
+    // The other accessibility display settings: Reduce Transparency, Increase Contrast and
+    // Differentiate Without Colour (off unless set).
+    bool reduceTransparency() const { return reduceTransparency_; }
+    void setReduceTransparency(bool reduce) { reduceTransparency_ = reduce; }
+    bool increaseContrast() const { return increaseContrast_; }
+    void setIncreaseContrast(bool increase) { increaseContrast_ = increase; }
+    bool differentiateWithoutColor() const { return differentiateWithoutColor_; }
+    void setDifferentiateWithoutColor(bool differentiate) {
+        differentiateWithoutColor_ = differentiate;
+    }
+
+    // --- Whether a keyboard is attached (the machine's own counts): present unless set.
+    bool hasKeyboard() const { return hasKeyboard_; }
+    void setHasKeyboard(bool attached) { hasKeyboard_ = attached; }
 
     // --- Code signatures: unsigned unless set. A process's own information wins over its
     // bundle's.
@@ -277,6 +291,10 @@ private:
     ThreadChecker threadChecker_{"Desktop", std::thread::id()};
     std::atomic<bool> reduceMotion_{false};
     std::atomic<bool> darkAppearance_{false};
+    std::atomic<bool> reduceTransparency_{false};
+    std::atomic<bool> increaseContrast_{false};
+    std::atomic<bool> differentiateWithoutColor_{false};
+    std::atomic<bool> hasKeyboard_{true};
 };
 
 } // namespace zestrel::platform

@@ -114,4 +114,16 @@ bool NSWorkspace::accessibilityDisplayShouldReduceMotion() const {
     return Desktop::current()->reduceMotion();
 }
 
+bool NSWorkspace::accessibilityDisplayShouldReduceTransparency() const {
+    return Desktop::current()->reduceTransparency();
+}
+
+bool NSWorkspace::accessibilityDisplayShouldIncreaseContrast() const {
+    return Desktop::current()->increaseContrast();
+}
+
+bool NSWorkspace::accessibilityDisplayShouldDifferentiateWithoutColor() const {
+    return Desktop::current()->differentiateWithoutColor();
+}
+
 } // namespace zestrel::platform

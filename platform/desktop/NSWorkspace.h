@@ -62,6 +62,10 @@ public:
 
     // The user's Reduce Motion setting: animations are skipped or made instant.
     bool accessibilityDisplayShouldReduceMotion() const;
+    // The user's Reduce Transparency, Increase Contrast and Differentiate Without Colour.
+    bool accessibilityDisplayShouldReduceTransparency() const;
+    bool accessibilityDisplayShouldIncreaseContrast() const;
+    bool accessibilityDisplayShouldDifferentiateWithoutColor() const;
 
     KeyValueObserverRegistry& keyValueObservers() { return observers_; }
 
