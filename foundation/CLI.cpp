@@ -3,7 +3,7 @@
 #include "foundation/ErrorReporter.h"
 #include "foundation/GeneralError.h"
 #include "platform/base/ProcessInfo.h"
-#include "platform/data/PropertyList.h"
+#include "platform/base/UTF8.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -123,7 +123,7 @@ pf::Data standardInputData() {
 std::optional<std::string> standardInputString() {
     const pf::Data data = standardInputData();
     std::string text(data.begin(), data.end());
-    if (!pf::detail::isValidUTF8(text)) {
+    if (!pf::isValidUTF8(text)) {
         return std::nullopt;
     }
     if (text.ends_with('\n')) {
