@@ -26,7 +26,9 @@ public:
             bool operator==(const Group&) const = default;
         };
 
-        std::string originalString;
+        // The whole text that was searched, shared by every match of one search rather than
+        // copied into each.
+        const std::string& originalString() const { return text_->utf8(); }
         platform::NSTextCheckingResult checkingResult;
         std::string value;
         // Widened to whole composed characters.
@@ -38,8 +40,14 @@ public:
         // The group of that name, or nothing when it is unknown or matched no text.
         std::optional<Group> group(std::string_view name) const;
 
-        bool operator==(const Match&) const = default;
+        friend bool operator==(const Match& a, const Match& b);
         std::size_t hashValue() const;
+
+    private:
+        friend class QVRegex;
+        explicit Match(std::shared_ptr<const platform::UTF16Text> text) : text_(std::move(text)) {}
+
+        std::shared_ptr<const platform::UTF16Text> text_;
     };
 
     // Throws the engine's error when the pattern does not compile.
@@ -66,7 +74,7 @@ public:
 private:
     explicit QVRegex(std::shared_ptr<const platform::NSRegularExpression> regex)
         : nsRegex_(std::move(regex)) {}
-    Match makeMatch(platform::NSTextCheckingResult result, std::string_view text) const;
+    Match makeMatch(platform::NSTextCheckingResult result, TextRanges& ranges) const;
 
     std::shared_ptr<const platform::NSRegularExpression> nsRegex_;
 };
