@@ -3,6 +3,8 @@
 #include "foundation/Hasher.h"
 #include "platform/base/Error.h"
 
+#include <fmt/format.h>
+
 namespace zestrel {
 
 namespace pf = platform;
@@ -18,11 +20,12 @@ std::string textIn(std::string_view text, StringRange range) {
 QVRegex::QVRegex(std::string_view pattern, std::uint32_t options)
     : nsRegex_(std::make_shared<const pf::NSRegularExpression>(pattern, options)) {}
 
-QVRegex QVRegex::literal(std::string_view pattern, std::uint32_t options) {
+QVRegex QVRegex::literal(Literal pattern, std::uint32_t options) {
     try {
-        return QVRegex(pattern, options);
+        return QVRegex(pattern.pattern, options);
     } catch (const pf::Error& error) {
-        pf::fatal("Invalid regular expression: " + error.localizedDescription());
+        pf::fatal(fmt::format("Invalid regular expression: {} ({}:{})",
+                              error.localizedDescription(), pattern.file, pattern.line));
     }
 }
 
@@ -63,6 +66,10 @@ bool operator==(const QVRegex::Match& a, const QVRegex::Match& b) {
     return (a.text_ == b.text_ || a.originalString() == b.originalString()) &&
            a.checkingResult == b.checkingResult && a.value == b.value && a.range == b.range &&
            a.groups == b.groups;
+}
+
+std::size_t QVRegex::Match::Group::hashValue() const {
+    return Hasher().combine(value).combine(range.lowerBound).combine(range.upperBound).finalize();
 }
 
 std::size_t QVRegex::Match::hashValue() const {
@@ -127,6 +134,16 @@ std::string replacingAllMatches(std::string_view text, const QVRegex& regex, std
     const pf::UTF16Text converted{std::string(text)};
     return regex.nsRegex().stringByReplacingMatches(converted, options,
                                                     pf::NSRange{0, converted.length()}, templ);
+}
+
+std::string replacingFirstMatch(std::string_view text, const QVRegex::Literal& pattern,
+                                std::string_view templ) {
+    return replacingFirstMatch(text, QVRegex::literal(pattern), templ);
+}
+
+std::string replacingAllMatches(std::string_view text, const QVRegex::Literal& pattern,
+                                std::string_view templ, std::uint32_t options) {
+    return replacingAllMatches(text, QVRegex::literal(pattern), templ, options);
 }
 
 } // namespace zestrel

@@ -24,6 +24,7 @@ public:
             std::string value;
             StringRange range;
             bool operator==(const Group&) const = default;
+            std::size_t hashValue() const;
         };
 
         // The whole text that was searched, shared by every match of one search rather than
@@ -50,11 +51,24 @@ public:
         std::shared_ptr<const platform::UTF16Text> text_;
     };
 
+    // A pattern written into the program, with the file and line where it was written: the
+    // default arguments take the caller's (the builtins behind `std::source_location`, which
+    // clang 14 cannot compile from libstdc++). Only literals convert to it.
+    struct Literal {
+        template <std::size_t N>
+        Literal(const char (&text)[N], const char* file = __builtin_FILE(),
+                int line = __builtin_LINE())
+            : pattern(text, N - 1), file(file), line(line) {}
+        std::string_view pattern;
+        const char* file;
+        int line;
+    };
+
     // Throws the engine's error when the pattern does not compile.
     explicit QVRegex(std::string_view pattern, std::uint32_t options = 0);
     // A pattern written into the program: one that does not compile is a programming error
-    // that stops the process.
-    static QVRegex literal(std::string_view pattern, std::uint32_t options = 0);
+    // that stops the process, naming the file and line of the pattern.
+    static QVRegex literal(Literal pattern, std::uint32_t options = 0);
 
     const std::string& pattern() const { return nsRegex_->pattern(); }
     std::uint32_t options() const { return nsRegex_->options(); }
@@ -87,11 +101,21 @@ std::string replacingFirstMatch(std::string_view text, const QVRegex& regex,
 // Every match replaced, under the platform's matching options.
 std::string replacingAllMatches(std::string_view text, const QVRegex& regex, std::string_view templ,
                                 std::uint32_t options = 0);
+// The same with a pattern written into the program (`QVRegex::literal`).
+std::string replacingFirstMatch(std::string_view text, const QVRegex::Literal& pattern,
+                                std::string_view templ);
+std::string replacingAllMatches(std::string_view text, const QVRegex::Literal& pattern,
+                                std::string_view templ, std::uint32_t options = 0);
 
 } // namespace zestrel
 
 template <> struct std::hash<zestrel::QVRegex> {
     std::size_t operator()(const zestrel::QVRegex& regex) const { return regex.hashValue(); }
+};
+template <> struct std::hash<zestrel::QVRegex::Match::Group> {
+    std::size_t operator()(const zestrel::QVRegex::Match::Group& group) const {
+        return group.hashValue();
+    }
 };
 template <> struct std::hash<zestrel::QVRegex::Match> {
     std::size_t operator()(const zestrel::QVRegex::Match& match) const { return match.hashValue(); }

@@ -6,6 +6,7 @@
 
 #include <ostream>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace zestrel {
@@ -134,6 +135,20 @@ TEST(QVRegexTest, EqualByPatternAndOptions) {
     EXPECT_NE(regex.firstMatch("abc"), regex.firstMatch("bc"));
 }
 
+TEST(QVRegexTest, GroupsHashByTheirTextAndPlace) {
+    const auto match = QVRegex("(a)(a)(b)").firstMatch("aab");
+    ASSERT_TRUE(match);
+    const std::unordered_set<QVRegex::Match::Group> groups(match->groups.begin(),
+                                                           match->groups.end());
+    EXPECT_EQ(groups.size(), 3u);
+    EXPECT_TRUE(groups.contains(QVRegex::Match::Group{"a", {1, 2}}));
+    EXPECT_FALSE(groups.contains(QVRegex::Match::Group{"a", {1, 3}}));
+    EXPECT_EQ(std::hash<QVRegex::Match::Group>{}(match->groups[0]),
+              std::hash<QVRegex::Match::Group>{}(QVRegex::Match::Group{"a", {0, 1}}));
+}
+
+// Every match of a search keeps the searched text, shared rather than copied each time; a match
+// of another search of the same text is still equal.
 TEST(QVRegexTest, MatchesShareTheSearchedText) {
     const std::string text = "one two three";
     const auto words = QVRegex("\\w+").allMatches(text);
@@ -144,6 +159,12 @@ TEST(QVRegexTest, MatchesShareTheSearchedText) {
     EXPECT_EQ(std::hash<QVRegex::Match>{}(words[0]),
               std::hash<QVRegex::Match>{}(*QVRegex("\\w+").firstMatch(text)));
     EXPECT_NE(words[0], QVRegex("\\w+").firstMatch("one two"));
+}
+
+TEST(QVRegexTest, ReplacingTakesAPatternWrittenIntoTheProgram) {
+    EXPECT_EQ(replacingFirstMatch("a=1, b=2", "(\\w+)=(\\w+)", "$2:$1"), "1:a, b=2");
+    EXPECT_EQ(replacingAllMatches("a=1, b=2", "(\\w+)=(\\w+)", "$2:$1"), "1:a, 2:b");
+    EXPECT_EQ(replacingAllMatches("aab", "a", "X", Options::anchored), "XXb");
 }
 
 TEST(QVRegexTest, EscapedPatternMatchesTheTextItself) {
@@ -159,6 +180,14 @@ TEST(QVRegexTest, ARunTimePatternThatDoesNotCompileThrows) {
 
 TEST(QVRegexDeathTest, ALiteralPatternThatDoesNotCompileStops) {
     EXPECT_DEATH(QVRegex::literal("(unclosed"), "Invalid regular expression: ");
+}
+
+// The message names the line that holds the pattern, not a line of the kit.
+TEST(QVRegexDeathTest, ABadLiteralPatternNamesTheCallersFileAndLine) {
+    const std::string here = "QVRegex_test\\.cpp:" + std::to_string(__LINE__ + 1);
+    EXPECT_DEATH(replacingAllMatches("text", "(", "x"), "Invalid regular expression: .*" + here);
+    const std::string there = "QVRegex_test\\.cpp:" + std::to_string(__LINE__ + 1);
+    EXPECT_DEATH(QVRegex::literal("[z-a]"), there);
 }
 
 TEST(RegexRangesTest, CharacterRangesBecomeUTF16Ranges) {
