@@ -33,9 +33,7 @@ platform::Error makeError(platform::AXError code);
 // error, or a code outside the 32 bits the platform's type holds.
 std::optional<platform::AXError> axError(const platform::Error& error);
 
-// A time-out as the seconds a request takes: nanoseconds, saturating at the largest count
-// 64 bits hold, as a Double.
-double timeoutSeconds(Duration timeout);
+// The time-out becomes seconds as every duration does (Duration::timeInterval).
 platform::URLRequest makeURLRequest(platform::URL url, platform::URLRequestCachePolicy cachePolicy,
                                     Duration timeoutInterval);
 
