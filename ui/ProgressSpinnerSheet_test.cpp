@@ -1,5 +1,6 @@
 #include "ui/ProgressSpinnerSheet.h"
 
+#include "platform/appkit/NSLayoutConstraint.h"
 #include "platform/appkit/TextOutline.h"
 #include "platform/testing/TestEnvironment.h"
 
@@ -32,6 +33,30 @@ TEST_F(ProgressSpinnerSheetTest, EmptyTextShowsOnlyTheSpinner) {
     EXPECT_NE(screen.find("text \"Copying 3 files\""), std::string::npos) << screen;
     sheet->setText("");
     EXPECT_TRUE(sheet->label()->isHidden());
+}
+
+TEST_F(ProgressSpinnerSheetTest, TextWrapsWithinThreeHundredPointsWithRoomAroundTheSpinner) {
+    const auto& label = sheet->label();
+    EXPECT_EQ(sheet->contentView(), sheet->spinner()->superview());
+    const auto insets = std::static_pointer_cast<NSStackView>(sheet->contentView())->edgeInsets();
+    EXPECT_EQ(insets, (NSStackView::EdgeInsets{30, 80, 30, 80}));
+    EXPECT_EQ(label->contentCompressionResistancePriority(NSView::Orientation::horizontal), 2000)
+        << "above every other rule: the text wraps instead of being clipped";
+
+    bool widthLimited = false;
+    bool centred = false;
+    for (const auto& constraint : label->constraints()) {
+        using Attribute = NSLayoutConstraint::Attribute;
+        if (constraint->firstAttribute() == Attribute::width) {
+            widthLimited =
+                constraint->relation() == NSLayoutConstraint::Relation::lessThanOrEqual &&
+                constraint->constant() == 300 && !constraint->secondItem();
+        }
+        centred = centred || (constraint->firstAttribute() == Attribute::centerX &&
+                              constraint->secondItem() == sheet->contentView());
+    }
+    EXPECT_TRUE(widthLimited) << "at most 300 points wide, not exactly";
+    EXPECT_TRUE(centred);
 }
 
 TEST_F(ProgressSpinnerSheetTest, EscapeRunsTheCancelAndDismissesOnTheNextPass) {

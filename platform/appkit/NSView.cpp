@@ -182,6 +182,15 @@ std::shared_ptr<NSLayoutConstraint> NSLayoutConstraint::make(const std::shared_p
     return constraint;
 }
 
+std::shared_ptr<NSLayoutConstraint>
+NSLayoutConstraint::make(const std::shared_ptr<NSView>& first, Attribute firstAttribute,
+                         Relation relation, const std::shared_ptr<NSView>& second,
+                         Attribute secondAttribute, CGFloat constant) {
+    auto constraint = make(first, firstAttribute, second, secondAttribute, constant);
+    constraint->relation_ = relation;
+    return constraint;
+}
+
 void NSLayoutConstraint::activateConstraints(
     const std::vector<std::shared_ptr<NSLayoutConstraint>>& all) {
     for (const auto& constraint : all) {

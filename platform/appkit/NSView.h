@@ -79,6 +79,13 @@ public:
     void setContentHuggingPriority(float priority, Orientation orientation) {
         hugging_[static_cast<int>(orientation)] = priority;
     }
+    // How strongly the view keeps from being made smaller than its intrinsic size.
+    float contentCompressionResistancePriority(Orientation orientation) const {
+        return compressionResistance_[static_cast<int>(orientation)];
+    }
+    void setContentCompressionResistancePriority(float priority, Orientation orientation) {
+        compressionResistance_[static_cast<int>(orientation)] = priority;
+    }
     // A point of the window's coordinates in this view's: the frame origins of the view and
     // its ancestors taken off (neither flipping nor scaling is modelled for points).
     CGPoint convertPointFromWindow(CGPoint point) const;
@@ -165,6 +172,7 @@ private:
     bool translatesMask_ = true;
     std::vector<std::shared_ptr<NSLayoutConstraint>> constraints_;
     float hugging_[2] = {250, 250};
+    float compressionResistance_[2] = {750, 750};
 };
 
 // The state of a check box or a menu item.
