@@ -35,6 +35,9 @@ struct NSFont {
     bool operator==(const NSFont&) const = default;
 };
 
+// How a view shows that it has the keyboard focus.
+enum class NSFocusRingType : std::uint64_t { defaultType = 0, none = 1, exterior = 2 };
+
 // A view: a rectangle in its superview's coordinates (origin at the bottom left), owning its
 // subviews; the superview and the window are not owned. Views are held by shared pointers.
 class NSView : public NSResponder {
@@ -104,6 +107,8 @@ public:
     virtual void setLayer(std::shared_ptr<CALayer> layer) { layer_ = std::move(layer); }
     bool needsDisplay() const { return needsDisplay_; }
     void setNeedsDisplay(bool needs) { needsDisplay_ = needs; }
+    NSFocusRingType focusRingType() const { return focusRingType_; }
+    void setFocusRingType(NSFocusRingType type) { focusRingType_ = type; }
     const std::optional<std::string>& toolTip() const { return toolTip_; }
     void setToolTip(std::optional<std::string> text) { toolTip_ = std::move(text); }
     virtual bool wantsDefaultClipping() const { return true; }
@@ -173,6 +178,7 @@ private:
     std::vector<std::shared_ptr<NSLayoutConstraint>> constraints_;
     float hugging_[2] = {250, 250};
     float compressionResistance_[2] = {750, 750};
+    NSFocusRingType focusRingType_ = NSFocusRingType::defaultType;
 };
 
 // The state of a check box or a menu item.
@@ -383,6 +389,14 @@ private:
     std::string insertionPointColorName_ = "textColor";
 };
 
+// The edge a scroll view draws around itself.
+enum class NSBorderType : std::uint64_t {
+    noBorder = 0,
+    lineBorder = 1,
+    bezelBorder = 2,
+    grooveBorder = 3
+};
+
 // A view that scrolls its document view; the document view is its first subview.
 class NSScrollView : public NSView {
 public:
@@ -393,12 +407,18 @@ public:
     void setDocumentView(const std::shared_ptr<NSView>& view);
     bool hasVerticalScroller() const { return hasVerticalScroller_; }
     void setHasVerticalScroller(bool has) { hasVerticalScroller_ = has; }
+    NSBorderType borderType() const { return borderType_; }
+    void setBorderType(NSBorderType type) { borderType_ = type; }
+    bool drawsBackground() const { return drawsBackground_; }
+    void setDrawsBackground(bool draws) { drawsBackground_ = draws; }
 
     void describeOutline(OutlineNode& node) const override;
 
 private:
     std::weak_ptr<NSView> documentView_;
     bool hasVerticalScroller_ = false;
+    NSBorderType borderType_ = NSBorderType::noBorder;
+    bool drawsBackground_ = true;
 };
 
 // A push button or a check box.
