@@ -5,6 +5,13 @@
 
 namespace zestrel {
 
+const std::vector<platform::NSFont::Width>& CaseList<platform::NSFont::Width>::allCases() {
+    using Width = platform::NSFont::Width;
+    static const auto* const cases = new std::vector<Width>{Width::compressed, Width::condensed,
+                                                            Width::standard, Width::expanded};
+    return *cases;
+}
+
 std::string AXErrorBody::describe() const {
     return "AXError(rawValue: " + std::to_string(static_cast<std::int32_t>(code_)) + ")";
 }

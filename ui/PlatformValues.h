@@ -1,14 +1,22 @@
 #pragma once
 
+#include "foundation/CaseIterable.h"
 #include "foundation/Duration.h"
+#include "platform/appkit/NSView.h"
 #include "platform/base/Error.h"
 #include "platform/data/URLRequest.h"
 #include "platform/desktop/AXError.h"
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zestrel {
+
+// The font widths, narrowest first.
+template <> struct CaseList<platform::NSFont::Width> {
+    static const std::vector<platform::NSFont::Width>& allCases();
+};
 
 // An accessibility result code as an error: domain "ApplicationServices.AXError", code the
 // raw value, so that it bridges to and from the platform's error object.

@@ -28,6 +28,8 @@ struct NSFont {
     CGFloat pointSize = 13;
 
     enum class ControlSize { regular = 0, small = 1, mini = 2, large = 3 };
+    // How wide the font's letters are drawn, narrowest first.
+    enum class Width { compressed, condensed, standard, expanded };
 
     static NSFont systemFont(CGFloat size) { return NSFont{".AppleSystemUIFont", size}; }
     static CGFloat systemFontSize() { return 13; }
