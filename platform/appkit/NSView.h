@@ -13,6 +13,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zestrel::platform {
@@ -32,6 +34,12 @@ struct NSFont {
     enum class Width { compressed, condensed, standard, expanded };
 
     static NSFont systemFont(CGFloat size) { return NSFont{".AppleSystemUIFont", size}; }
+    // Nothing is typeset here: a character takes half the font's size in width, a line 1.2
+    // times its size in height.
+    CGFloat widthOfText(std::string_view text) const {
+        return static_cast<CGFloat>(text.size()) * pointSize / 2;
+    }
+    CGFloat lineHeight() const { return pointSize * 1.2; }
     static CGFloat systemFontSize() { return 13; }
     static CGFloat systemFontSize(ControlSize size);
     bool operator==(const NSFont&) const = default;
@@ -205,12 +213,21 @@ public:
 
     // Runs the action (when the control is enabled and has one); true when it ran.
     bool sendAction();
+    // Which mouse events send the action (a mask of event types): the release of the left
+    // button unless set otherwise. Answers the mask it replaces.
+    NSEvent::EventTypeMask sendActionOnMask() const { return sendActionOn_; }
+    NSEvent::EventTypeMask sendActionOn(NSEvent::EventTypeMask mask) {
+        return std::exchange(sendActionOn_, mask);
+    }
+    // Takes the size its content needs, where the content has a say.
+    void sizeToFit();
 
 private:
     bool enabled_ = true;
     std::int64_t tag_ = 0;
     Action action_;
     NSFont font_;
+    NSEvent::EventTypeMask sendActionOn_ = NSEvent::maskFor(NSEvent::EventType::leftMouseUp);
 };
 
 inline constexpr const char* NSControlTextDidChangeNotification =
@@ -455,6 +472,8 @@ public:
     // A user's click: does nothing when disabled; a check box or toggle flips its state
     // first; then the action runs.
     virtual void performClick();
+    // A push button fits its title with 14 points of bezel a side, at the regular height.
+    CGSize intrinsicContentSize() const override;
 
     bool acceptsFirstResponder() const override { return isEnabled(); }
     void describeOutline(OutlineNode& node) const override;
