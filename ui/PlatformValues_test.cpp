@@ -24,13 +24,6 @@ TEST(AXErrorTest, BridgesToAndFromTheErrorObjectOfItsDomain) {
               std::nullopt);
 }
 
-TEST(FontWidthTest, AllCasesRunFromNarrowestToWidestAndAreMadeOnce) {
-    using Width = platform::NSFont::Width;
-    EXPECT_EQ(allCases<Width>(), (std::vector<Width>{Width::compressed, Width::condensed,
-                                                     Width::standard, Width::expanded}));
-    EXPECT_EQ(&allCases<Width>(), &allCases<Width>());
-}
-
 TEST(RequestTimeoutTest, DurationBecomesSecondsAndSaturatesOnOverflow) {
     const auto url = *platform::URL::parse("https://example.com/feed");
     const auto timeout = [&url](Duration duration) {
