@@ -124,7 +124,8 @@ std::shared_ptr<AppState> AppState::makeUnlaunched() {
 
 void AppState::didLaunch() {
     threadChecker_.check();
-    if (std::exchange(launched_, true)) {
+    // After a confirmed reset this instance only waits for its relaunch.
+    if (QVApp::isResettingSettingsAndData() || std::exchange(launched_, true)) {
         return;
     }
     if (QVApp::runOnce("switchToNewMethod32425")) {

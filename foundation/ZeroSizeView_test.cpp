@@ -34,7 +34,7 @@ struct Row {
 TEST(ZeroSizeViewTest, HoldsOneEmptyViewThatAsksForNoRoom) {
     pf::testing::TestEnvironment environment;
     auto host = ui::ViewHost::make(ZeroSizeView{});
-    EXPECT_EQ(host->outline(), "NSViewRepresentable \"XViewType\"\n");
+    EXPECT_EQ(host->outline(), "nsview representable \"XViewType\"\n");
     const auto node = host->find("XViewType");
     ASSERT_NE(node, nullptr);
     const auto view = std::dynamic_pointer_cast<XViewType>(node->platformView);

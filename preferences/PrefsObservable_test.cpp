@@ -125,10 +125,10 @@ TEST_F(PrefsObservableTest, AViewWithADefaultFollowsTheKey) {
     };
     auto host = platform::swiftui::ViewHost::make(Counter{Default<std::int64_t>(count)});
     env.runUntilIdle();
-    EXPECT_EQ(host->outline(), "Text \"5\"\n");
+    EXPECT_EQ(host->outline(), "text \"5\"\n");
     Prefs::set(count, 12);
     env.runUntilIdle();
-    EXPECT_EQ(host->outline(), "Text \"12\"\n");
+    EXPECT_EQ(host->outline(), "text \"12\"\n");
 }
 
 } // namespace

@@ -26,13 +26,13 @@ TEST_F(PrefsToggleTest, InvertedSwitchShowsTheNegationAndStoresTheNegation) {
     auto host =
         ViewHost::make(Prefs::Toggle("Show menu bar icon", hideMenuBarIcon, true).onChange(record));
     env.runUntilIdle();
-    EXPECT_EQ(host->outline(), "Toggle \"Show menu bar icon\" [off]\n");
+    EXPECT_EQ(host->outline(), "toggle \"Show menu bar icon\" [off]\n");
     EXPECT_TRUE(changes.empty()); // not for the value it first shows
 
     host->toggle("Show menu bar icon");
     env.runUntilIdle();
     EXPECT_FALSE(Prefs::value(hideMenuBarIcon));
-    EXPECT_EQ(host->outline(), "Toggle \"Show menu bar icon\" [on]\n");
+    EXPECT_EQ(host->outline(), "toggle \"Show menu bar icon\" [on]\n");
     EXPECT_EQ(changes, (std::vector<bool>{false}));
 
     host->toggle("Show menu bar icon");
@@ -45,11 +45,11 @@ TEST_F(PrefsToggleTest, ChangesMadeElsewhereReachTheSwitchAndItsCallbackOnce) {
         ViewHost::make(Prefs::Toggle("Play sound effect when cutting", "speaker", playSoundEffects)
                            .onChange(record));
     env.runUntilIdle();
-    EXPECT_EQ(host->outline(), "Toggle \"Play sound effect when cutting\" image:speaker [on]\n");
+    EXPECT_EQ(host->outline(), "toggle \"Play sound effect when cutting\" [image: speaker, on]\n");
     Prefs::set(playSoundEffects, false);
     Prefs::set(playSoundEffects, false);
     env.runUntilIdle();
-    EXPECT_EQ(host->outline(), "Toggle \"Play sound effect when cutting\" image:speaker [off]\n");
+    EXPECT_EQ(host->outline(), "toggle \"Play sound effect when cutting\" [image: speaker, off]\n");
     EXPECT_EQ(changes, (std::vector<bool>{false}));
 }
 

@@ -41,7 +41,7 @@ protected:
 
 TEST_F(LoginItemTest, TheSwitchWritesAndRemovesTheLoginItemAndFollowsIt) {
     auto host = ViewHost::make(LoginItemToggle("Launch at login"));
-    EXPECT_EQ(host->outline(), "Toggle \"Launch at login\" [off]\n");
+    EXPECT_EQ(host->outline(), "toggle \"Launch at login\" [off]\n");
     std::vector<bool> stateWhenAnnounced;
     auto subscription = QVApp::LoginItemObservable::shared()->objectWillChange().sink(
         [&](const auto&) { stateWhenAnnounced.push_back(std::filesystem::exists(entry())); });
@@ -49,12 +49,12 @@ TEST_F(LoginItemTest, TheSwitchWritesAndRemovesTheLoginItemAndFollowsIt) {
     ASSERT_TRUE(host->toggle("Launch at login"));
     env.runUntilIdle();
     EXPECT_THAT(entryText(), HasSubstr("[Desktop Entry]"));
-    EXPECT_EQ(host->outline(), "Toggle \"Launch at login\" [on]\n");
+    EXPECT_EQ(host->outline(), "toggle \"Launch at login\" [on]\n");
 
     ASSERT_TRUE(host->toggle("Launch at login"));
     env.runUntilIdle();
     EXPECT_FALSE(std::filesystem::exists(entry()));
-    EXPECT_EQ(host->outline(), "Toggle \"Launch at login\" [off]\n");
+    EXPECT_EQ(host->outline(), "toggle \"Launch at login\" [off]\n");
     EXPECT_EQ(stateWhenAnnounced, (std::vector<bool>{false, true})) << "announced before";
     EXPECT_TRUE(env.reports().empty());
 }
@@ -80,7 +80,7 @@ TEST_F(LoginItemTest, AFailureToRegisterIsReportedShownAndTheSwitchShowsOff) {
     EXPECT_EQ(env.reports()[0].as<pf::NSError>()->userInfo().at("newValue"), pf::Value(true));
     ASSERT_EQ(pf::NSAlert::shownAlerts().size(), 1u);
     EXPECT_THAT(env.logLines().back(), HasSubstr("[presentAsModalLegacy() in ErrorPresentation:"));
-    EXPECT_EQ(host->outline(), "Toggle \"Start at login\" [off]\n");
+    EXPECT_EQ(host->outline(), "toggle \"Start at login\" [off]\n");
 }
 
 TEST_F(LoginItemTest, AFailureToUnregisterReportsOffAndTheSwitchStaysOn) {
@@ -92,7 +92,7 @@ TEST_F(LoginItemTest, AFailureToUnregisterReportsOffAndTheSwitchStaysOn) {
     env.advance(pf::kUnattendedLimit + std::chrono::seconds(1));
     ASSERT_EQ(env.reports().size(), 1u);
     EXPECT_EQ(env.reports()[0].as<pf::NSError>()->userInfo().at("newValue"), pf::Value(false));
-    EXPECT_EQ(host->outline(), "Toggle \"Launch at login\" [on]\n");
+    EXPECT_EQ(host->outline(), "toggle \"Launch at login\" [on]\n");
 }
 
 } // namespace

@@ -128,6 +128,23 @@ void forceLaunchBookkeeping() {
     wasRelaunched();
 }
 
+namespace {
+
+bool& resettingSettingsAndData() {
+    static auto* const resetting = new platform::ProcessLocal<bool>();
+    return **resetting;
+}
+
+} // namespace
+
+bool isResettingSettingsAndData() {
+    return resettingSettingsAndData();
+}
+
+void beginResettingSettingsAndData() {
+    resettingSettingsAndData() = true;
+}
+
 void initializeAppStatics() {
     launchAppleEvent();
     launchingProcessID();

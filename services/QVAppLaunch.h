@@ -64,6 +64,12 @@ AtomicDictionary<std::string, platform::Value>& debugInfoValues();
 AtomicDictionary<std::string, DebugInfoValueProvider>& debugInfoValueProviders();
 AtomicArray<DebugInfoProvider>& debugInfoProviders();
 
+// A confirmed reset of all settings and data is under way: this instance only waits for its
+// relaunch, and the launch work still pending returns at once, so that nothing writes the
+// wiped settings again before the new instance starts. Main thread only.
+bool isResettingSettingsAndData();
+void beginResettingSettingsAndData();
+
 // Run once each, in order, when the app has finished launching.
 std::vector<std::function<void()>>& didFinishLaunchingHandlers();
 void runDidFinishLaunchingHandlers();

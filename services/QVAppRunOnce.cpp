@@ -3,9 +3,12 @@
 #include "platform/base/Error.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/data/UserDefaults.h"
+#include "platform/swiftui/ViewState.h"
 #include "preferences/Prefs.h"
 
 #include <limits>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace zestrel {
@@ -14,6 +17,7 @@ namespace {
 
 platform::ProcessLocal<std::map<std::string, std::int64_t, std::less<>>> runCounts;
 platform::ProcessLocal<std::vector<std::function<void()>>> launchCompletions;
+platform::ProcessLocal<std::set<std::string, std::less<>>> shownThisRun;
 
 } // namespace
 
@@ -45,6 +49,39 @@ std::optional<std::int64_t> ShowForAppRuns::recordedRunCount(std::string_view id
         return std::nullopt;
     }
     return found->second;
+}
+
+std::int64_t ShowForAppRuns::runCount(std::string_view id) {
+    if (const auto recorded = recordedRunCount(id)) {
+        return *recorded;
+    }
+    return currentRunCount(id);
+}
+
+bool ShowForAppRuns::wasShownThisRun(std::string_view id) {
+    return shownThisRun->count(id) != 0;
+}
+
+ShowForAppRuns::ShowForAppRuns(platform::swiftui::View content, std::int64_t count, std::string id,
+                               std::int64_t startShowingFromAppRun, bool oncePerAppRun)
+    : content_(std::move(content)), count_(count), id_(std::move(id)),
+      startShowingFromAppRun_(startShowingFromAppRun), oncePerAppRun_(oncePerAppRun),
+      runCount_(runCount(id_)) {}
+
+platform::swiftui::View ShowForAppRuns::body(platform::swiftui::ViewContext& context) const {
+    const auto shouldHide = context.state<bool>("shouldHide", false);
+    // Compared without adding: a range at the top of the integers shows to its end.
+    const bool inRange =
+        runCount_ >= startShowingFromAppRun_ && runCount_ - startShowingFromAppRun_ < count_;
+    if (shouldHide.get() || !inRange) {
+        return platform::swiftui::View();
+    }
+    return content_.onAppear([shouldHide, id = id_, oncePerAppRun = oncePerAppRun_] {
+        shouldHide.set(wasShownThisRun(id));
+        if (oncePerAppRun) {
+            shownThisRun->insert(id);
+        }
+    });
 }
 
 void LaunchCompletions::add(std::function<void()> completion) {

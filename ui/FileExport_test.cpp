@@ -78,7 +78,7 @@ TEST_F(FileExportTest, AFailedWriteStaysAsAnAlertUntilDismissed) {
     env.runUntilIdle();
     // The alert's title is what went wrong.
     const auto expected = platform::NSError::make(platform::NSCocoaErrorDomain, 512);
-    EXPECT_NE(host->outline().find("Alert \"" + expected.localizedDescription()), std::string::npos)
+    EXPECT_NE(host->outline().find("alert \"" + expected.localizedDescription()), std::string::npos)
         << host->outline();
     EXPECT_FALSE(item->has_value());
 

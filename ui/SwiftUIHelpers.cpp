@@ -1,5 +1,7 @@
 #include "ui/SwiftUIHelpers.h"
 
+#include "platform/swiftui/Preferences.h"
+
 #include "platform/base/DispatchQueue.h"
 #include "platform/concurrency/Task.h"
 #include "platform/swiftui/Containers.h"
@@ -108,6 +110,13 @@ View makeText(std::string text) {
 
 View LabelWithIcon(std::string title, View icon) {
     return pf::swiftui::HStack({std::move(icon), pf::swiftui::Text(std::move(title))});
+}
+
+View SizePreferenceKey::reader() {
+    return pf::swiftui::GeometryReader([](pf::CGSize size) {
+        return pf::swiftui::preference<SizePreferenceKey>(
+            View().modifier("background", "Color.clear"), size);
+    });
 }
 
 bool openURL(const pf::URL& url) {

@@ -58,12 +58,15 @@ struct AnyLabelStyle {
 // Builds its content only when it is shown, not when made.
 platform::swiftui::View LazyView(std::function<platform::swiftui::View()> build);
 
-// The preferred size a geometry reader publishes for its parent.
+// The size a geometry reader publishes for its parent: `reader()` measures the place it is
+// put in (a background, say) and publishes its size under this key.
 struct SizePreferenceKey {
+    using Value = platform::CGSize;
     static constexpr platform::CGSize defaultValue{0, 0};
     static void reduce(platform::CGSize& value, const std::function<platform::CGSize()>& next) {
         value = next();
     }
+    static platform::swiftui::View reader();
 };
 
 // Applies `modifier` only when `isEnabled`.

@@ -2,6 +2,8 @@
 
 #include "platform/swiftui/Containers.h"
 #include "platform/swiftui/Controls.h"
+#include "platform/swiftui/NSHostingView.h"
+#include "platform/swiftui/Preferences.h"
 #include "platform/swiftui/Text.h"
 #include "platform/swiftui/Toggle.h"
 #include "platform/swiftui/ViewHost.h"
@@ -120,6 +122,21 @@ TEST(OnChangeInitialTest, InitialRunsForTheFirstValueToo) {
     ASSERT_TRUE(host->click("Add"));
     env.runUntilIdle();
     EXPECT_EQ(seen, (std::vector<int>{1, 2}));
+}
+
+TEST(SizePreferenceKeyTest, TheReaderPublishesTheSizeItIsOfferedToTheViewsAround) {
+    platform::testing::TestEnvironment environment;
+    std::vector<platform::CGSize> told;
+    const auto view = platform::swiftui::NSHostingView::make(
+        platform::swiftui::onPreferenceChange<SizePreferenceKey>(
+            platform::swiftui::Text("Measured").background(SizePreferenceKey::reader()),
+            [&told](const platform::CGSize& size) { told.push_back(size); }));
+    EXPECT_TRUE(told.empty()); // nothing offered yet: the default
+    view->setFrame(platform::CGRect(0, 0, 320, 200));
+    view->setFrame(platform::CGRect(10, 10, 320, 200)); // moved, not resized
+    view->setFrame(platform::CGRect(0, 0, 340, 120));
+    EXPECT_EQ(told, (std::vector<platform::CGSize>{{320, 200}, {340, 120}}));
+    EXPECT_NE(view->host()->find("Measured"), nullptr);
 }
 
 } // namespace

@@ -128,7 +128,7 @@ TEST(ErrorAlertContentTest, RecoveryButtonsNeedBothOptionsAndAnAttempter) {
     const Binding<std::optional<Error>> binding(
         [shown] { return *shown; }, [shown](const std::optional<Error>& e) { *shown = e; });
     auto host = swiftui::ViewHost::make(alertForError(Text("Body"), binding));
-    EXPECT_NE(host->outline().find("Alert"), std::string::npos);
+    EXPECT_NE(host->outline().find("alert"), std::string::npos);
     EXPECT_TRUE(host->click("Skip"));
     EXPECT_EQ(*chosen, 1);
     EXPECT_FALSE(shown->has_value());

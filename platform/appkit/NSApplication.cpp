@@ -103,6 +103,7 @@ void NSApplication::finishLaunching() {
     }
     finishedLaunching_ = true;
     receiveOwnKeyEvents();
+    followActivation();
     const Notification will{NSApplicationWillFinishLaunchingNotification, {}, {}};
     if (auto delegate = this->delegate()) {
         delegate->applicationWillFinishLaunching(will);

@@ -51,6 +51,12 @@ public:
         return TerminateReply::terminateNow;
     }
     virtual void applicationWillTerminate(const Notification& /*notification*/) {}
+    // The running application was opened again (from the Finder, the Dock). True lets the
+    // application do its own handling: bring back a minimized window when none is visible.
+    virtual bool applicationShouldHandleReopen(NSApplication& /*sender*/,
+                                               bool /*hasVisibleWindows*/) {
+        return true;
+    }
 };
 
 // The application object of this process: activation, windows, the main menu, modal runs
@@ -99,6 +105,10 @@ public:
     // The answer to a delegate that said terminateLater.
     void replyToApplicationShouldTerminate(bool shouldTerminate);
     bool isTerminated() const { return terminated_; }
+    // The reopen event: the delegate decides; left to the application, a minimized window
+    // comes back when no window is visible. Counted.
+    void handleReopen();
+    std::size_t reopenCount() const { return reopens_; }
 
     // --- Windows
     // Every window of the application that is still alive, in the order they were first used.
@@ -189,8 +199,11 @@ private:
     std::int64_t nextWindowNumber() { return nextWindowNumber_++; }
     void postAppNotification(const char* name);
     void finishTermination();
-    // Key events the desktop hands this program go through sendEvent.
+    // Key events the desktop hands this program go through sendEvent; its reopen event
+    // reaches handleReopen.
     void receiveOwnKeyEvents();
+    // The application is active while it is the desktop's frontmost one.
+    void followActivation();
     // A key-down no monitor took: the main menu's key equivalents first, then the key window.
     void deliverKeyDown(const NSEvent& event);
 
@@ -221,6 +234,9 @@ private:
     ThreadChecker threadChecker_;
     std::weak_ptr<NSWindow> aboutPanel_;
     std::size_t aboutPanelOrders_ = 0;
+    std::size_t reopens_ = 0;
+    // Both belong to the process and end with it.
+    ObserverToken activationObserver_;
 };
 
 // The platform's global `NSApp`.

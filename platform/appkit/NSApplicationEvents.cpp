@@ -1,9 +1,11 @@
 #include "platform/appkit/NSApplication.h"
+#include "platform/base/DispatchQueue.h"
 
 #include "platform/desktop/CGEvent.h"
 #include "platform/desktop/CarbonHotKeys.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/InputSource.h"
+#include "platform/desktop/NSWorkspace.h"
 
 #include <algorithm>
 #include <utility>
@@ -88,7 +90,59 @@ void NSApplication::endEventTracking() {
     eventQueue_.clear();
 }
 
+void NSApplication::handleReopen() {
+    threadChecker_.check();
+    if (terminated_) {
+        return;
+    }
+    ++reopens_;
+    // The menu bar's own windows (status items) and what floats above it do not count.
+    const auto onScreen = orderedWindows();
+    const bool hasVisibleWindows =
+        std::any_of(onScreen.begin(), onScreen.end(), [](const auto& window) {
+            return window->level().rawValue < NSWindow::Level::statusBar.rawValue;
+        });
+    if (auto delegate = this->delegate();
+        delegate && !delegate->applicationShouldHandleReopen(*this, hasVisibleWindows)) {
+        return;
+    }
+    if (hasVisibleWindows) {
+        return;
+    }
+    for (const auto& window : windows()) {
+        if (window->isMiniaturized()) {
+            window->deminiaturize();
+            return;
+        }
+    }
+}
+
+void NSApplication::followActivation() {
+    // Another application coming to the front takes activation from this one; this one
+    // coming to the front (a click on its window, the Dock) gives it back.
+    activationObserver_ = NotificationCenter::workspaceCenter()->addObserver(
+        NSWorkspaceDidActivateApplicationNotification, Value(), [](const Notification& note) {
+            auto& app = NSApplication::shared();
+            const auto found = note.userInfo.find(NSWorkspaceApplicationKey);
+            const auto activated = found == note.userInfo.end()
+                                       ? nullptr
+                                       : found->second.asObject<NSRunningApplication>();
+            const auto own = NSRunningApplication::current();
+            if (!activated || !own || app.isTerminated()) {
+                return;
+            }
+            if (activated->processIdentifier() == own->processIdentifier()) {
+                app.activate();
+            } else {
+                app.deactivate();
+            }
+        });
+}
+
 void NSApplication::receiveOwnKeyEvents() {
+    // The reopen event arrives like any Apple event: on the main run loop's next turn.
+    Desktop::current()->setOwnReopenHandler(
+        [] { DispatchQueue::main().async([] { NSApplication::shared().handleReopen(); }); });
     Desktop::current()->setOwnKeyEventHandler(
         [](std::uint16_t keyCode, NSEvent::ModifierFlags flags, const std::string&) {
             const CGEvent event(CGEventType::keyDown, keyCode, CGEventFlags{flags.rawValue});

@@ -444,6 +444,9 @@ private:
 class NSButton : public NSControl {
 public:
     enum class ButtonType { momentaryPushIn = 7, toggle = 2, switchButton = 3, radio = 4 };
+    // Where the image shows beside the title; `imageOnly` keeps the title as the button's
+    // name for assistive technology.
+    enum class ImagePosition { noImage = 0, imageOnly = 1, imageLeft = 2 };
 
     using NSControl::NSControl;
     static std::shared_ptr<NSButton> withTitle(std::string title, Action action = {});
@@ -468,6 +471,8 @@ public:
     void setState(NSControlStateValue state) { state_ = state; }
     const std::shared_ptr<NSImage>& image() const { return image_; }
     void setImage(std::shared_ptr<NSImage> image) { image_ = std::move(image); }
+    ImagePosition imagePosition() const { return imagePosition_; }
+    void setImagePosition(ImagePosition position) { imagePosition_ = position; }
 
     // A user's click: does nothing when disabled; a check box or toggle flips its state
     // first; then the action runs.
@@ -490,6 +495,7 @@ private:
     bool destructive_ = false;
     NSControlStateValue state_ = NSControlStateValue::off;
     std::shared_ptr<NSImage> image_;
+    ImagePosition imagePosition_ = ImagePosition::imageLeft;
 };
 
 } // namespace zestrel::platform

@@ -158,7 +158,19 @@ void NSWindow::setContentViewController(const std::shared_ptr<NSViewController>&
         return;
     }
     contentViewController_ = controller;
-    setContentView(controller ? controller->view() : nullptr);
+    const auto view = controller ? controller->view() : nullptr;
+    // The window takes the size its new content asks for, keeping its top left corner.
+    if (view) {
+        const CGSize wanted = view->intrinsicContentSize();
+        if (wanted.width > 0 && wanted.height > 0) {
+            CGRect content = contentRectForFrameRect(frame_);
+            const CGFloat top = content.origin.y + content.size.height;
+            content.size = wanted;
+            content.origin.y = top - wanted.height;
+            setFrame(frameRectForContentRect(content), false);
+        }
+    }
+    setContentView(view);
     if (controller && contentView_) {
         // The controller stands between its view and the window.
         contentView_->setNextResponder(controller);

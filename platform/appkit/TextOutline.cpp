@@ -62,18 +62,6 @@ void render(const OutlineNode& node, int depth, std::string& out) {
     }
 }
 
-const OutlineNode* find(const OutlineNode& node, std::string_view label, bool clickable) {
-    if (node.label == label && (!clickable || node.click)) {
-        return &node;
-    }
-    for (const auto& child : node.children) {
-        if (const auto* found = find(child, label, clickable)) {
-            return found;
-        }
-    }
-    return nullptr;
-}
-
 } // namespace
 
 std::string OutlineNode::line() const {
@@ -249,12 +237,22 @@ std::string render(const OutlineNode& node) {
     return out;
 }
 
-const OutlineNode* findNode(const OutlineNode& root, std::string_view label) {
-    return find(root, label, false);
+const OutlineNode* findNode(const OutlineNode& root, std::string_view label,
+                            const std::function<bool(const OutlineNode&)>& accepts) {
+    if (root.label == label && (!accepts || accepts(root))) {
+        return &root;
+    }
+    for (const auto& child : root.children) {
+        if (const auto* found = findNode(child, label, accepts)) {
+            return found;
+        }
+    }
+    return nullptr;
 }
 
 bool click(const OutlineNode& root, std::string_view label) {
-    const OutlineNode* node = find(root, label, true);
+    const OutlineNode* node =
+        findNode(root, label, [](const OutlineNode& candidate) { return bool(candidate.click); });
     if (!node) {
         return false;
     }

@@ -39,8 +39,10 @@ OutlineNode outlineOfScreen();
 // Two spaces of indentation per level, one node a line, each line ending in "\n".
 std::string render(const OutlineNode& node);
 
-// The first node, depth first, whose label is `label`; nothing when there is none.
-const OutlineNode* findNode(const OutlineNode& root, std::string_view label);
+// The first node, depth first, whose label is `label` (and that `accepts`, when given);
+// nothing when there is none.
+const OutlineNode* findNode(const OutlineNode& root, std::string_view label,
+                            const std::function<bool(const OutlineNode&)>& accepts = {});
 // Clicks the first clickable node labelled `label`. False when there is none (an item that
 // is disabled cannot be clicked either).
 bool click(const OutlineNode& root, std::string_view label);

@@ -1,5 +1,7 @@
 #include "platform/base/ProcessInfo.h"
 
+#include "platform/base/ProcessLocal.h"
+
 #include <atomic>
 #include <cctype>
 #include <fstream>
@@ -8,6 +10,44 @@
 #include <sys/utsname.h>
 
 namespace zestrel::platform {
+
+namespace {
+
+struct TerminationCounts {
+    std::atomic<std::int64_t> automaticDisabled{0};
+    std::atomic<std::int64_t> suddenDisabled{0};
+};
+
+TerminationCounts& terminationCounts() {
+    static auto* const counts = new ProcessLocal<TerminationCounts>();
+    return **counts;
+}
+
+} // namespace
+
+void NSProcessInfo::disableAutomaticTermination(const std::string&) {
+    ++terminationCounts().automaticDisabled;
+}
+
+void NSProcessInfo::enableAutomaticTermination(const std::string&) {
+    --terminationCounts().automaticDisabled;
+}
+
+void NSProcessInfo::disableSuddenTermination() {
+    ++terminationCounts().suddenDisabled;
+}
+
+void NSProcessInfo::enableSuddenTermination() {
+    --terminationCounts().suddenDisabled;
+}
+
+bool NSProcessInfo::automaticTerminationSupportEnabled() {
+    return terminationCounts().automaticDisabled <= 0;
+}
+
+bool NSProcessInfo::suddenTerminationEnabled() {
+    return terminationCounts().suddenDisabled <= 0;
+}
 
 OperatingSystemVersion NSProcessInfo::operatingSystemVersion() {
     utsname names{};

@@ -19,6 +19,16 @@ public:
     static OperatingSystemVersion operatingSystemVersion();
     // The process's argument list, the program path first, as the kernel holds it.
     static std::vector<std::string> arguments();
+
+    // Whether the system may end the process on its own when it looks idle (automatic
+    // termination) or at once at log-out (sudden termination). Each disable is counted and
+    // undone by an enable; the counts belong to the process.
+    static void disableAutomaticTermination(const std::string& reason);
+    static void enableAutomaticTermination(const std::string& reason);
+    static void disableSuddenTermination();
+    static void enableSuddenTermination();
+    static bool automaticTerminationSupportEnabled();
+    static bool suddenTerminationEnabled();
     // Whether the user turned Low Power Mode on: a machine setting that outlives the
     // program's process, off unless set (the desktop, tests).
     static bool isLowPowerModeEnabled();

@@ -551,6 +551,7 @@ std::optional<RunLoop::Item> RunLoop::takeNext(std::uint64_t sequenceLimit) {
 }
 
 void RunLoop::perform(Item& item) {
+    ++performed_;
     if (item.block) {
         item.block();
     } else if (item.timer) {

@@ -184,6 +184,10 @@ public:
     // stops the process. Test drivers use it to print what was still pending.
     void setStuckHandler(std::function<void(std::string_view why)> handler);
 
+    // How many blocks, timer firings and source callbacks the loop has run: an idle program
+    // runs none.
+    std::uint64_t performedCount() const { return performed_.load(); }
+
     // The mode of the innermost run; the default mode when the loop is not running.
     RunLoopMode currentMode() const;
     std::thread::id thread() const { return thread_; }
@@ -233,6 +237,7 @@ private:
     std::shared_ptr<Core> core_;
     std::thread::id thread_;
     std::function<void(std::string_view)> stuckHandler_; // the loop's thread only
+    std::atomic<std::uint64_t> performed_{0};
     ThreadChecker threadChecker_{"RunLoop", thread_};
 };
 

@@ -10,15 +10,19 @@
 
 namespace zestrel::platform {
 
-namespace {
-
 // One armed tracking: fires once, then leaves every registrar it was armed in.
-struct Observation {
+struct ObservationHandle::Observation {
     std::atomic<bool> fired{false};
-    std::function<void()> onChange;
+    Mutex mutex; // the handler: taken by the change that fires or by a cancel
+    std::function<void()> onChange GUARDED_BY(mutex);
     std::vector<std::pair<std::weak_ptr<ObservationRegistrar::Core>, std::string>> armedIn;
+
+    // Leaves every registrar; the caller has set `fired`.
+    void disarm() const;
 };
 
+namespace {
+using Observation = ObservationHandle::Observation;
 } // namespace
 
 struct ObservationRegistrar::Core {
@@ -85,22 +89,42 @@ void ObservationRegistrar::willSet(std::string_view keyPath) const {
         if (observation->fired.exchange(true)) {
             continue;
         }
-        for (const auto& [weakCore, path] : observation->armedIn) {
-            if (auto core = weakCore.lock()) {
-                core->remove(path, observation.get());
-            }
+        observation->disarm();
+        std::function<void()> onChange;
+        {
+            MutexLock lock(observation->mutex);
+            onChange = std::move(observation->onChange);
         }
         // Run outside every lock: the change handler may read or write observed objects.
-        auto onChange = std::move(observation->onChange);
         if (onChange) {
             onChange();
         }
     }
 }
 
+void Observation::disarm() const {
+    for (const auto& [weakCore, path] : armedIn) {
+        if (auto core = weakCore.lock()) {
+            core->remove(path, this);
+        }
+    }
+}
+
+void ObservationHandle::cancel() {
+    const auto observation = std::move(observation_);
+    if (!observation || observation->fired.exchange(true)) {
+        return;
+    }
+    observation->disarm();
+    std::function<void()> released;
+    MutexLock lock(observation->mutex);
+    released = std::move(observation->onChange);
+}
+
 void ObservationRegistrar::didSet(std::string_view) const {}
 
-detail::ObservationTracking::ObservationTracking() : accesses_(std::make_unique<Accesses>()) {
+detail::ObservationTracking::ObservationTracking(bool countsForOuter)
+    : accesses_(std::make_unique<Accesses>()), countsForOuter_(countsForOuter) {
     accesses_->outer = currentTracking;
     currentTracking = accesses_.get();
 }
@@ -115,7 +139,7 @@ void detail::ObservationTracking::end() {
     }
     ended_ = true;
     currentTracking = accesses_->outer;
-    if (auto* outer = accesses_->outer) {
+    if (auto* outer = accesses_->outer; outer && countsForOuter_) {
         for (const auto& [weakCore, path] : accesses_->entries) {
             if (auto core = weakCore.lock()) {
                 outer->add(core, path);
@@ -124,10 +148,13 @@ void detail::ObservationTracking::end() {
     }
 }
 
-void detail::ObservationTracking::install(std::function<void()> onChange) {
+ObservationHandle detail::ObservationTracking::install(std::function<void()> onChange) {
     end();
     auto observation = std::make_shared<Observation>();
-    observation->onChange = std::move(onChange);
+    {
+        MutexLock lock(observation->mutex);
+        observation->onChange = std::move(onChange);
+    }
     observation->armedIn = accesses_->entries;
     for (const auto& [weakCore, path] : observation->armedIn) {
         if (auto core = weakCore.lock()) {
@@ -135,6 +162,7 @@ void detail::ObservationTracking::install(std::function<void()> onChange) {
             core->observations[path].push_back(observation);
         }
     }
+    return ObservationHandle(std::move(observation));
 }
 
 } // namespace zestrel::platform

@@ -128,5 +128,28 @@ TEST(ObservationRegistrar, ConcurrentWritersFireOnChangeExactlyOnce) {
     }
 }
 
+TEST(ObservationRegistrar, AHandleKeepsOnlyTheLatestTrackingArmed) {
+    Model model;
+    int changes = 0;
+    ObservationHandle handle;
+    // An owner that evaluates again and again without a change in between.
+    for (int i = 0; i < 1000; ++i) {
+        withObservationTracking([&] { return model.visible(); }, [&] { ++changes; }, handle);
+    }
+    model.setVisible(false);
+    EXPECT_EQ(changes, 1);
+
+    withObservationTracking([&] { return model.visible(); }, [&] { ++changes; }, handle);
+    handle.cancel();
+    model.setVisible(true);
+    EXPECT_EQ(changes, 1);
+    {
+        ObservationHandle ending;
+        withObservationTracking([&] { return model.count(); }, [&] { ++changes; }, ending);
+    }
+    model.setCount(3);
+    EXPECT_EQ(changes, 1);
+}
+
 } // namespace
 } // namespace zestrel::platform

@@ -106,6 +106,14 @@ NSFileManager& NSFileManager::defaultManager() {
     return *instance;
 }
 
+std::optional<fs::path> NSFileManager::sandboxContainer() {
+    if (std::getenv("APP_SANDBOX_CONTAINER_ID") == nullptr) {
+        return std::nullopt;
+    }
+    const auto identifier = Bundle::main()->bundleIdentifier();
+    return homeDirectory() / "Library" / "Containers" / identifier.value_or("app") / "Data";
+}
+
 URL NSFileManager::URLForDirectory(NSSearchPathDirectory directory,
                                    NSSearchPathDomainMask /*domain*/,
                                    const std::optional<URL>& /*appropriateForURL*/, bool create) {
@@ -122,15 +130,17 @@ URL NSFileManager::URLForDirectory(NSSearchPathDirectory directory,
         }
     }
     fs::path path;
+    // A sandboxed app's own folders lie in its container, as the system gives them to it.
+    const auto container = sandboxContainer();
     switch (directory) {
     case NSSearchPathDirectory::documentDirectory:
-        path = homeDirectory() / "Documents";
+        path = (container ? *container : homeDirectory()) / "Documents";
         break;
     case NSSearchPathDirectory::cachesDirectory:
-        path = xdgCacheHome();
+        path = container ? *container / "Library" / "Caches" : xdgCacheHome();
         break;
     case NSSearchPathDirectory::applicationSupportDirectory:
-        path = xdgDataHome();
+        path = container ? *container / "Library" / "Application Support" : xdgDataHome();
         break;
     case NSSearchPathDirectory::itemReplacementDirectory: {
         const fs::path parent = fs::path(temporaryDirectory().path()) / "TemporaryItems";

@@ -3,6 +3,7 @@
 #include "platform/base/Error.h"
 #include "platform/base/Value.h"
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,10 +43,15 @@ inline constexpr std::int64_t NSFileWriteNoPermissionError = 513;
 // The file manager over the real file system, with the freedesktop layout for the user's
 // places: Application Support is `$XDG_DATA_HOME`, Caches `$XDG_CACHE_HOME`, Documents
 // `~/Documents`, the Trash `$XDG_DATA_HOME/Trash` (files/ and info/*.trashinfo), and
-// item-replacement directories are made under `$TMPDIR/TemporaryItems`.
+// item-replacement directories are made under `$TMPDIR/TemporaryItems`. A sandboxed process
+// (APP_SANDBOX_CONTAINER_ID set) finds Application Support, Caches and Documents in its
+// container, `~/Library/Containers/<bundle identifier>/Data`, under `Library/` as the system
+// lays it out; its Trash stays the user's.
 class NSFileManager {
 public:
     static NSFileManager& defaultManager();
+    // The container's data folder of a sandboxed process; nothing otherwise.
+    static std::optional<std::filesystem::path> sandboxContainer();
 
     // With `create`, the directory is made when missing (an item-replacement directory is
     // always new). Throws the Cocoa file error when it cannot.

@@ -249,9 +249,7 @@ std::shared_ptr<NSRunningApplication> Desktop::launch(const std::string& bundleI
     if (!newInstance) {
         auto running = runningApplications(bundleIdentifier);
         if (!running.empty()) {
-            if (activates) {
-                activate(running.front()->processIdentifier());
-            }
+            reopen(running.front()->processIdentifier(), activates);
             return running.front();
         }
     }
@@ -377,6 +375,33 @@ bool Desktop::activate(int processIdentifier) {
     changeFrontmost(app);
     postWorkspaceNotification(NSWorkspaceDidActivateApplicationNotification, app);
     return true;
+}
+
+bool Desktop::reopen(int processIdentifier, bool activates) {
+    threadChecker_.check();
+    auto app = runningApplication(processIdentifier);
+    if (!app) {
+        return false;
+    }
+    if (activates) {
+        activate(processIdentifier);
+    }
+    if (app == ownApplication()) {
+        std::function<void()> handler;
+        {
+            MutexLock lock(mutex_);
+            handler = ownReopenHandler_;
+        }
+        if (handler) {
+            handler();
+        }
+    }
+    return true;
+}
+
+void Desktop::setOwnReopenHandler(std::function<void()> handler) {
+    MutexLock lock(mutex_);
+    ownReopenHandler_ = std::move(handler);
 }
 
 void Desktop::setActivationPolicy(int processIdentifier, NSApplicationActivationPolicy policy) {

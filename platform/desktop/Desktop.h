@@ -109,9 +109,10 @@ public:
     std::shared_ptr<NSRunningApplication> runningApplication(int processIdentifier) const;
     std::vector<std::shared_ptr<NSRunningApplication>>
     runningApplications(const std::string& bundleIdentifier) const;
-    // Starts an installed application with a new process identifier (a running one is
-    // answered as it is unless `newInstance`), posts the launch notification and, when
-    // `activates`, brings it to the front. Throws an error when nothing is installed there.
+    // Starts an installed application with a new process identifier, posts the launch
+    // notification and, when `activates`, brings it to the front. A running one is opened
+    // again instead (`reopen`) unless `newInstance`. Throws an error when nothing is
+    // installed there.
     std::shared_ptr<NSRunningApplication> launch(const std::string& bundleIdentifier,
                                                  bool activates = true, bool newInstance = false);
     std::shared_ptr<NSRunningApplication> launchAt(const URL& bundleURL, bool activates = true,
@@ -123,6 +124,12 @@ public:
     // when it does not run.
     bool terminate(int processIdentifier);
     bool activate(int processIdentifier);
+    // Opens a running application again, as opening it from the Finder or the Dock does: it
+    // comes to the front when `activates`, and is told to reopen (this program through the
+    // handler its application object sets; the simulated ones take no notice). False when
+    // it does not run.
+    bool reopen(int processIdentifier, bool activates = true);
+    void setOwnReopenHandler(std::function<void()> handler);
     void setActivationPolicy(int processIdentifier, NSApplicationActivationPolicy policy);
     std::shared_ptr<NSRunningApplication> frontmostApplication() const;
     // The application whose menus the menu bar shows: the frontmost one, or the last
@@ -283,6 +290,7 @@ private:
     std::map<int, int> parents_ GUARDED_BY(mutex_);
     std::function<void(std::uint16_t, NSEvent::ModifierFlags, const std::string&)>
         ownKeyHandler_ GUARDED_BY(mutex_);
+    std::function<void()> ownReopenHandler_ GUARDED_BY(mutex_);
     std::vector<PendingWork> pending_ GUARDED_BY(mutex_);
     std::uint64_t nextSequence_ GUARDED_BY(mutex_) = 0;
     std::vector<std::string> log_ GUARDED_BY(mutex_);

@@ -3,6 +3,7 @@
 #include "platform/appkit/NSApplication.h"
 #include "platform/appkit/NSSharingServicePicker.h"
 #include "platform/appkit/NSView.h"
+#include "platform/swiftui/NodeBuilding.h"
 #include "platform/swiftui/Text.h"
 
 #include <memory>
@@ -10,48 +11,8 @@
 
 namespace zestrel::platform::swiftui {
 
-namespace {
-
-std::shared_ptr<Node> makeNode(std::string kind, const ViewContext& context) {
-    auto node = std::make_shared<Node>();
-    node->kind = std::move(kind);
-    node->identity = context.path();
-    node->isDisabled = !context.environment().isEnabled;
-    return node;
-}
-
-// A plain label folds into the control; another stays below it and lends its first text.
-void applyLabel(Node& node, const View& label, ViewContext& context) {
-    Nodes labelNodes;
-    ViewContext labelContext = context.child("label");
-    label.build(labelContext, labelNodes);
-    const Nodes visible = visibleNodes(labelNodes);
-    if (visible.size() == 1 && visible[0]->children.empty() &&
-        (visible[0]->kind == "Text" || visible[0]->kind == "Label")) {
-        node.label = visible[0]->label;
-        node.systemImage = visible[0]->systemImage;
-        return;
-    }
-    for (const auto& part : visible) {
-        if (!part->label.empty()) {
-            node.label = part->label;
-            break;
-        }
-    }
-    node.children = std::move(labelNodes);
-}
-
-View::Build leaf(std::string kind, std::string label, std::string systemImage) {
-    return [kind = std::move(kind), label = std::move(label),
-            systemImage = std::move(systemImage)](ViewContext& context, Nodes& into) {
-        auto node = makeNode(kind, context);
-        node->label = label;
-        node->systemImage = systemImage;
-        into.push_back(std::move(node));
-    };
-}
-
-} // namespace
+using detail::applyLabel;
+using detail::makeNode;
 
 Button::Button(std::string title, std::function<void()> action, std::string role)
     : Button(Text(std::move(title)), std::move(action), std::move(role)) {}
@@ -103,7 +64,8 @@ Picker::Picker(std::string title, Binding<std::string> selection, std::vector<Pi
           into.push_back(std::move(node));
       })) {}
 
-Image::Image(std::string systemName) : View(leaf("Image", "", std::move(systemName))) {}
+Image::Image(std::string systemName)
+    : View(detail::leaf("Image", "", std::move(systemName), true)) {}
 
 Image::Image(std::shared_ptr<NSImage> image)
     : View(Build([image = std::move(image)](ViewContext& context, Nodes& into) {
@@ -115,7 +77,7 @@ Image::Image(std::shared_ptr<NSImage> image)
           into.push_back(std::move(node));
       })) {}
 
-Divider::Divider() : View(leaf("Divider", "", "")) {}
+Divider::Divider() : View(detail::leaf("Divider", "", "", true)) {}
 
 Spacer::Spacer() : View(Build([](ViewContext&, Nodes&) {})) {}
 

@@ -47,16 +47,16 @@ struct SettingsForm {
 TEST_F(ControlsTest, FormOutlineShowsSectionsRowsFooterAndModifiers) {
     auto log = std::make_shared<std::vector<std::string>>();
     auto host = ViewHost::make(SettingsForm{log});
-    EXPECT_EQ(host->outline(), "Form .formStyle(grouped) .frame(width: 320)\n"
-                               "  Section \"Main\"\n"
-                               "    Picker \"Method\"\n"
-                               "      Option \"Taps\" [selected]\n"
-                               "      Option \"Hotkeys\"\n"
-                               "    Button \"Apply\"\n"
-                               "    Link \"Help\" -> https://example.com/help#faq\n"
-                               "    Footer\n"
-                               "      Text \"Footer note\"\n"
-                               "  Divider\n");
+    EXPECT_EQ(host->outline(), "form [formStyle(grouped), frame(width: 320)]\n"
+                               "  section \"Main\"\n"
+                               "    picker \"Method\"\n"
+                               "      option \"Taps\" [selected]\n"
+                               "      option \"Hotkeys\"\n"
+                               "    button \"Apply\"\n"
+                               "    link \"Help\" [https://example.com/help#faq]\n"
+                               "    footer\n"
+                               "      text \"Footer note\"\n"
+                               "  divider\n");
 }
 
 TEST_F(ControlsTest, PickingAnOptionStoresItsTagAndDisablesWhatDependsOnIt) {
@@ -65,8 +65,8 @@ TEST_F(ControlsTest, PickingAnOptionStoresItsTagAndDisablesWhatDependsOnIt) {
     EXPECT_FALSE(host->pick("Apply", "Taps")); // not a picker
     EXPECT_TRUE(host->pick("Method", "Hotkeys"));
     env.runUntilIdle();
-    EXPECT_NE(host->outline().find("Option \"Hotkeys\" [selected]"), std::string::npos);
-    EXPECT_NE(host->outline().find("Button \"Apply\" [disabled]"), std::string::npos);
+    EXPECT_NE(host->outline().find("option \"Hotkeys\" [selected]"), std::string::npos);
+    EXPECT_NE(host->outline().find("button \"Apply\" [disabled]"), std::string::npos);
     EXPECT_FALSE(host->click("Apply"));
     EXPECT_TRUE(host->click("Taps")); // an option is chosen by clicking it too
     env.runUntilIdle();
@@ -78,9 +78,9 @@ TEST_F(ControlsTest, AlertShowsWhilePresentedAndAnyButtonDismissesItAfterItsActi
     auto host = ViewHost::make(SettingsForm{log});
     host->click("Apply");
     env.runUntilIdle();
-    EXPECT_NE(host->outline().find("    Alert \"Applied\"\n"
-                                   "      Text \"It is done.\"\n"
-                                   "      Button \"Undo\"\n"),
+    EXPECT_NE(host->outline().find("    alert \"Applied\"\n"
+                                   "      text \"It is done.\"\n"
+                                   "      button \"Undo\"\n"),
               std::string::npos);
     EXPECT_TRUE(host->click("Undo"));
     env.runUntilIdle();
@@ -146,7 +146,7 @@ TEST_F(ControlsTest, QRCodeImageShowsItsMessageAndModuleCountAndAnswersATripleTa
         Image(QRCode::encode("https://example.com/app", "M")->nsImage()).onTapGesture(3, [&] {
             ++taps;
         }));
-    EXPECT_EQ(host->outline(), "Image \"https://example.com/app\" (QR code, 25×25 modules)\n");
+    EXPECT_EQ(host->outline(), "image \"https://example.com/app\" [QR code, 25×25 modules]\n");
     EXPECT_FALSE(host->tap("https://example.com/app", 1));
     EXPECT_FALSE(host->tap("https://example.com/app", 2));
     EXPECT_TRUE(host->tap("https://example.com/app", 3));
@@ -163,8 +163,8 @@ TEST_F(ControlsTest, TapGestureAnswersOnlyItsClickCountAndShortcutsShowOnTheButt
     EXPECT_EQ(image->tapCount, 3);
     image->tapAction();
     EXPECT_EQ(taps, 1);
-    EXPECT_EQ(host->outline(), "Image image:qrcode .help(code)\n"
-                               "Button \"Quit\" .keyboardShortcut(⌘q)\n");
+    EXPECT_EQ(host->outline(), "image [image: qrcode, help(code)]\n"
+                               "button \"Quit\" [⌘q]\n");
     EXPECT_EQ(host->find("Quit")->shortcut->text(), "⌘q");
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/base/Geometry.h"
 #include "platform/base/Value.h"
 
 #include <functional>
@@ -25,6 +26,8 @@ struct EnvironmentValues {
     bool isEnabled = true;
     ControlActiveState controlActiveState = ControlActiveState::key;
     ScenePhase scenePhase = ScenePhase::active;
+    // The size offered to the view: its hosting view's. Zero outside one.
+    CGSize containerSize;
 
     // The defaults a host starts with.
     static EnvironmentValues standard();

@@ -1,10 +1,13 @@
 #include "platform/swiftui/NSHostingView.h"
 
+#include "platform/appkit/NSApplication.h"
 #include "platform/appkit/NSWindow.h"
 #include "platform/desktop/NSEvent.h"
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
+#include <string>
 
 namespace zestrel::platform::swiftui {
 
@@ -47,85 +50,7 @@ std::shared_ptr<Node> nodeForShortcut(const Nodes& nodes, const NSEvent& event) 
     return nullptr;
 }
 
-// "ContextMenu" reads "context menu", "VStack" "vstack".
-std::string outlineKind(const std::string& kind) {
-    std::string result;
-    for (std::size_t i = 0; i < kind.size(); ++i) {
-        const auto c = static_cast<unsigned char>(kind[i]);
-        if (i > 0 && std::isupper(c) && std::islower(static_cast<unsigned char>(kind[i - 1]))) {
-            result += ' ';
-        }
-        result += static_cast<char>(std::tolower(c));
-    }
-    return result;
-}
-
-void appendNodes(const Nodes& nodes, const std::vector<Modifier>& inherited,
-                 std::vector<OutlineNode>& into) {
-    for (const auto& node : nodes) {
-        if (node->platformView) {
-            continue; // shown as the hosting view's subview, where it really is
-        }
-        if (!node->isVisible()) {
-            std::vector<Modifier> modifiers = node->modifiers;
-            modifiers.insert(modifiers.end(), inherited.begin(), inherited.end());
-            appendNodes(node->children, modifiers, into);
-            continue;
-        }
-        OutlineNode line;
-        line.kind = outlineKind(node->kind);
-        line.label = node->label;
-        if (!node->systemImage.empty()) {
-            line.traits.push_back("image: " + node->systemImage);
-        }
-        if (!node->destination.empty()) {
-            line.traits.push_back(node->destination);
-        }
-        if (!node->detail.empty()) {
-            line.traits.push_back(node->detail);
-        }
-        if (node->kind == "Option") {
-            if (node->isOn && node->isOn->get()) {
-                line.traits.emplace_back("selected");
-            }
-        } else if (node->isOn) {
-            line.traits.emplace_back(node->isOn->get() ? "on" : "off");
-        }
-        if (node->shortcut) {
-            line.traits.push_back(node->shortcut->text());
-        }
-        if (node->isDisabled) {
-            line.traits.emplace_back("disabled");
-        }
-        for (const Modifier& modifier : node->modifiers) {
-            if (modifier.name != "keyboardShortcut") {
-                line.traits.push_back(modifier.name + "(" + modifier.argument + ")");
-            }
-        }
-        for (const Modifier& modifier : inherited) {
-            line.traits.push_back(modifier.name + "(" + modifier.argument + ")");
-        }
-        if (!node->isDisabled) {
-            if (node->action) {
-                line.click = [action = node->action] { action(); };
-            } else if (node->isOn) {
-                line.click = [isOn = *node->isOn] { isOn.set(!isOn.get()); };
-            } else if (node->tapAction && node->tapCount == 1) {
-                line.click = [action = node->tapAction] { action(); };
-            }
-        }
-        appendNodes(node->children, {}, line.children);
-        into.push_back(std::move(line));
-    }
-}
-
 } // namespace
-
-std::vector<OutlineNode> outlineNodes(const Nodes& nodes) {
-    std::vector<OutlineNode> result;
-    appendNodes(nodes, {}, result);
-    return result;
-}
 
 std::shared_ptr<NSHostingView> NSHostingView::make(View root, EnvironmentValues environment) {
     auto view = std::make_shared<NSHostingView>(Passkey{});
@@ -192,9 +117,131 @@ bool NSHostingView::performKeyEquivalentAnywhere(const NSEvent& event) {
     return true;
 }
 
+NSHostingView::~NSHostingView() {
+    for (const auto& observer : observers_) {
+        NotificationCenter::defaultCenter()->removeObserver(observer);
+    }
+}
+
+void NSHostingView::setFrame(const CGRect& frame) {
+    NSView::setFrame(frame);
+    if (host_) {
+        host_->changeEnvironment(
+            [size = frame.size](EnvironmentValues& values) { values.containerSize = size; });
+    }
+}
+
+void NSHostingView::viewDidMoveToWindow() {
+    followWindowActivity();
+    updateActiveState();
+}
+
+void NSHostingView::followWindowActivity() {
+    for (const auto& observer : observers_) {
+        NotificationCenter::defaultCenter()->removeObserver(observer);
+    }
+    observers_.clear();
+    if (!window()) {
+        return;
+    }
+    const auto weak =
+        std::weak_ptr<NSHostingView>(std::static_pointer_cast<NSHostingView>(shared_from_this()));
+    // By name only: an observer naming the window would keep the window alive in the centre.
+    const auto update = [weak](const Notification&) {
+        if (auto alive = weak.lock()) {
+            alive->updateActiveState();
+        }
+    };
+    const auto center = NotificationCenter::defaultCenter();
+    for (const char* name :
+         {NSWindowDidBecomeKeyNotification, NSWindowDidResignKeyNotification,
+          NSApplicationDidBecomeActiveNotification, NSApplicationDidResignActiveNotification}) {
+        observers_.push_back(center->addObserver(name, Value(), update));
+    }
+}
+
+void NSHostingView::updateActiveState() {
+    if (!host_) {
+        return;
+    }
+    const auto window = this->window();
+    const bool appActive = NSApp().isActive();
+    ControlActiveState state = ControlActiveState::key;
+    if (window) {
+        state = !appActive              ? ControlActiveState::inactive
+                : window->isKeyWindow() ? ControlActiveState::key
+                                        : ControlActiveState::active;
+    }
+    const ScenePhase phase = !window || appActive ? ScenePhase::active : ScenePhase::inactive;
+    host_->changeEnvironment([state, phase](EnvironmentValues& values) {
+        values.controlActiveState = state;
+        values.scenePhase = phase;
+    });
+}
+
+namespace {
+
+// The number after `name: ` in a modifier's argument ("width: 320, height: 200"); a name
+// is matched whole, so "maxWidth" is not "width".
+std::optional<CGFloat> sizeArgument(const std::string& argument, std::string_view name) {
+    const std::string key = std::string(name) + ": ";
+    for (std::size_t at = argument.find(key); at != std::string::npos;
+         at = argument.find(key, at + 1)) {
+        if (at == 0 || argument[at - 1] == ' ' || argument[at - 1] == ',') {
+            try {
+                return std::stod(argument.substr(at + key.size()));
+            } catch (const std::exception&) {
+                return std::nullopt;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// The frame the outermost nodes ask for, through the custom views standing in their place
+// and the containers holding a single view.
+void frameOf(const Nodes& nodes, std::optional<CGFloat>& width, std::optional<CGFloat>& height) {
+    for (const auto& node : nodes) {
+        for (const Modifier& modifier : node->modifiers) {
+            if (modifier.name == "frame") {
+                width = width ? width : sizeArgument(modifier.argument, "width");
+                height = height ? height : sizeArgument(modifier.argument, "height");
+            }
+        }
+        // A container of one view (a navigation stack) takes that view's size.
+        if (!node->isVisible() || node->children.size() == 1) {
+            frameOf(node->children, width, height);
+        }
+    }
+}
+
+std::size_t rowCount(const std::vector<OutlineNode>& nodes) {
+    std::size_t count = nodes.size();
+    for (const auto& node : nodes) {
+        count += rowCount(node.children);
+    }
+    return count;
+}
+
+} // namespace
+
+CGSize NSHostingView::fittingSize() const {
+    constexpr CGFloat kDefaultWidth = 400;
+    constexpr CGFloat kRowHeight = 24;
+    constexpr CGFloat kMargins = 40;
+    std::optional<CGFloat> width;
+    std::optional<CGFloat> height;
+    if (host_) {
+        frameOf(host_->nodes(), width, height);
+    }
+    const auto rows = host_ ? rowCount(outlineNodes(host_->nodes(), false)) : 0;
+    return {width.value_or(kDefaultWidth),
+            height.value_or(kMargins + kRowHeight * static_cast<CGFloat>(rows))};
+}
+
 void NSHostingView::describeOutline(OutlineNode& node) const {
     node.kind = "hosting view";
-    node.children = outlineNodes(host_->nodes());
+    node.children = outlineNodes(host_->nodes(), false);
 }
 
 NSHostingController::NSHostingController(View rootView, EnvironmentValues environment)

@@ -2,15 +2,19 @@
 
 #include "platform/appkit/NSView.h"
 #include "platform/appkit/NSViewController.h"
+#include "platform/base/NotificationCenter.h"
 #include "platform/swiftui/ViewHost.h"
 
 #include <memory>
+#include <vector>
 
 namespace zestrel::platform::swiftui {
 
 // An AppKit view that shows a SwiftUI view: it owns the view's host, and its outline is
 // the view tree's, where buttons, links, options and switches can be clicked. Inside it,
-// `dismiss` closes the window the view is in. Main thread only.
+// `dismiss` closes the window the view is in, and the environment's active state and scene
+// phase follow the window (key or not) and the application (active or not). Its size is what
+// the content asks for (`frame`), else what its rows need. Main thread only.
 class NSHostingView final : public NSView {
     struct Passkey {
         explicit Passkey() = default;
@@ -20,11 +24,19 @@ public:
     static std::shared_ptr<NSHostingView>
     make(View root, EnvironmentValues environment = EnvironmentValues::standard());
     explicit NSHostingView(Passkey) {}
+    ~NSHostingView() override;
 
     std::string className() const override { return "NSHostingView"; }
     const std::shared_ptr<ViewHost>& host() const { return host_; }
 
     void describeOutline(OutlineNode& node) const override;
+    // The content's size: the width and height its frame gives, else 400 points wide and
+    // as tall as its rows.
+    CGSize fittingSize() const;
+    CGSize intrinsicContentSize() const override { return fittingSize(); }
+    void viewDidMoveToWindow() override;
+    // The content is offered the new size (a geometry reader reads it).
+    void setFrame(const CGRect& frame) override;
 
     // The key equivalents of the enabled buttons shown in the view (a button's
     // `keyboardShortcut`) click them, whether or not the view has the focus.
@@ -34,8 +46,11 @@ public:
 private:
     // The AppKit views of the tree become the subviews, in tree order.
     void syncPlatformViews();
+    void followWindowActivity();
+    void updateActiveState();
 
     std::shared_ptr<ViewHost> host_;
+    std::vector<ObserverToken> observers_;
 };
 
 // A view controller whose view is a hosting view of the root view.
@@ -54,8 +69,5 @@ private:
     View rootView_;
     EnvironmentValues environment_;
 };
-
-// The outline nodes of a view tree, as a hosting view shows them.
-std::vector<OutlineNode> outlineNodes(const Nodes& nodes);
 
 } // namespace zestrel::platform::swiftui

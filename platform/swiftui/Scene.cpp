@@ -122,21 +122,30 @@ void SceneHost::applyMenuBarExtra(const MenuBarExtra* extra) {
         }
         statusItem_.reset();
         menu_.reset();
-        menuHost_.reset();
         return;
     }
     if (!statusItem_) {
-        statusItem_ = NSStatusBar::system()->statusItem(-1);
+        statusItem_ = NSStatusBar::system()->statusItem(NSVariableStatusItemLength);
+        menu_ = std::make_shared<NSMenu>(extra->title);
+        statusItem_->setMenu(menu_);
     }
+    // The bar shows the symbol; the title is the item's name for those who cannot see it.
     statusItem_->button()->setImage(NSImage::systemSymbol(extra->systemImage));
-    menu_ = std::make_shared<NSMenu>(extra->title);
-    statusItem_->setMenu(menu_);
-    menuHost_ = ViewHost::make(extra->content);
-    menuHost_->setOnUpdate([weak = weak_from_this()] {
-        if (auto host = weak.lock()) {
-            host->rebuildMenu();
-        }
-    });
+    statusItem_->button()->setTitle(extra->title);
+    statusItem_->button()->setImagePosition(NSButton::ImagePosition::imageOnly);
+    menu_->setTitle(extra->title);
+    // The content keeps its state while the scenes are evaluated again, and while the item
+    // is out of the bar.
+    if (!menuHost_) {
+        menuHost_ = ViewHost::make(extra->content);
+        menuHost_->setOnUpdate([weak = weak_from_this()] {
+            if (auto host = weak.lock()) {
+                host->rebuildMenu();
+            }
+        });
+    } else {
+        menuHost_->setRootView(extra->content);
+    }
     rebuildMenu();
 }
 
@@ -149,7 +158,15 @@ void SceneHost::rebuildMenu() {
 }
 
 void SceneHost::installApplicationMenu() {
-    if (NSApp().mainMenu()) {
+    auto mainMenu = NSApp().mainMenu();
+    if (!mainMenu) {
+        mainMenu = std::make_shared<NSMenu>("Main Menu");
+        NSApp().setMainMenu(mainMenu);
+    }
+    // A menu set before the scenes (a debug menu) keeps its items; the application menu
+    // goes first, where the Settings command is looked for.
+    const auto first = mainMenu->item(0);
+    if (first && first->submenu() && first->submenu()->itemWithTitle("Settings…")) {
         return;
     }
     auto appMenu = std::make_shared<NSMenu>(appName_);
@@ -167,11 +184,9 @@ void SceneHost::installApplicationMenu() {
     appMenu->addItem(NSMenuItem::separator());
     appMenu->addItem(
         "Quit " + appName_, [](NSMenuItem&) { NSApp().terminate(); }, "q");
-    auto mainMenu = std::make_shared<NSMenu>("Main Menu");
     auto top = std::make_shared<NSMenuItem>(appName_);
     top->setSubmenu(appMenu);
-    mainMenu->addItem(top);
-    NSApp().setMainMenu(mainMenu);
+    mainMenu->insertItem(top, 0);
 }
 
 std::shared_ptr<NSWindow> SceneHost::makeWindow(const std::string& title, const View& content,
@@ -184,6 +199,7 @@ std::shared_ptr<NSWindow> SceneHost::makeWindow(const std::string& title, const 
     auto window = std::make_shared<NSWindow>(CGRect(0, 0, 400, 300), style);
     window->setTitle(title);
     window->setReleasedWhenClosed(false);
+    // Sized by its content.
     window->setContentViewController(std::make_shared<NSHostingController>(content));
     window->center();
     return window;

@@ -43,8 +43,10 @@ using Scene = std::variant<MenuBarExtra, Settings, Window>;
 
 // Runs an application's scenes. The body is evaluated at once and again, on the next turn
 // of the main queue, whenever an observable property it read changes; the scenes are then
-// brought in line (the menu-bar item inserted or removed, its menu rebuilt). Installs an
-// application menu with About, Settings… and Quit when the application has no main menu.
+// brought in line (the menu-bar item inserted or removed, its menu rebuilt; the menu's
+// content keeps its state). With a Settings scene, the main menu's first item is an
+// application menu with About, Settings… (⌘,) and Quit, whether or not a main menu was set
+// before. Windows take the size their content asks for.
 // Main thread only; the host keeps the status item, the menu and the windows it made.
 class SceneHost final : public std::enable_shared_from_this<SceneHost> {
     struct Passkey {

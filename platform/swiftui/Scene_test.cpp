@@ -155,5 +155,75 @@ TEST_F(SceneHostTest, WindowScenesOpenByIdentifierAndComeForwardWhenAskedAgain) 
     EXPECT_EQ(NSApp().mainMenu(), nullptr); // no Settings scene, no application menu
 }
 
+// Counts its clicks in its own state: what a menu must not forget.
+struct Counter {
+    View body(ViewContext& context) const {
+        const State<int> clicks = context.state<int>("clicks", 0);
+        return Button("Clicked " + std::to_string(clicks.get()),
+                      [clicks] { clicks.set(clicks.get() + 1); });
+    }
+};
+
+TEST_F(SceneHostTest, MenuContentKeepsItsStateWhenTheScenesAreEvaluatedAgain) {
+    int rebuilds = 0;
+    auto host = SceneHost::make(
+        [this, &rebuilds] {
+            ++rebuilds;
+            (void)model.iconVisible(); // read, so a change evaluates the scenes again
+            return std::vector<Scene>{
+                MenuBarExtra{"Zestrel", "command", Binding<bool>::constant(true), Counter{}}};
+        },
+        "Zestrel");
+    host->menuBarMenu()->performActionForItem(0);
+    env.runUntilIdle();
+    ASSERT_EQ(host->menuBarMenu()->item(0)->title(), "Clicked 1");
+    const auto item = host->menuBarItem();
+    model.setIconVisible(false); // the scenes again; the item stays inserted
+    env.runUntilIdle();
+    EXPECT_EQ(rebuilds, 2);
+    EXPECT_EQ(host->menuBarItem(), item);
+    EXPECT_EQ(host->menuBarMenu()->item(0)->title(), "Clicked 1");
+    // The bar shows the symbol and names the item by the title.
+    EXPECT_EQ(item->button()->title(), "Zestrel");
+    EXPECT_EQ(item->button()->imagePosition(), NSButton::ImagePosition::imageOnly);
+}
+
+TEST_F(SceneHostTest, TheApplicationMenuLeadsAMainMenuSetBeforeTheScenes) {
+    auto debug = std::make_shared<NSMenu>("Main Menu");
+    auto debugItem = std::make_shared<NSMenuItem>("Debug");
+    debugItem->setSubmenu(std::make_shared<NSMenu>("Debug"));
+    debug->addItem(debugItem);
+    NSApp().setMainMenu(debug);
+    auto host = launch();
+    const auto mainMenu = NSApp().mainMenu();
+    ASSERT_EQ(mainMenu, debug);
+    ASSERT_EQ(mainMenu->numberOfItems(), 2);
+    EXPECT_EQ(mainMenu->item(1)->title(), "Debug");
+    ASSERT_NE(mainMenu->item(0)->submenu(), nullptr);
+    EXPECT_NE(mainMenu->item(0)->submenu()->itemWithTitle("Settings…"), nullptr);
+    // Evaluating the scenes again adds no second application menu.
+    model.setIconVisible(false);
+    env.runUntilIdle();
+    EXPECT_EQ(mainMenu->numberOfItems(), 2);
+}
+
+TEST_F(SceneHostTest, WindowsTakeTheSizeTheirContentAsksFor) {
+    auto host = launch();
+    host->showSettings();
+    const auto window = host->settingsWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->contentRectForFrameRect(window->frame()).size.width, 320);
+    // Without a frame: the default width, as tall as the rows.
+    auto plain = SceneHost::make(
+        [] {
+            return std::vector<Scene>{Window{"Rows", "rows", Group({Text("a"), Text("b")})}};
+        },
+        "Zestrel");
+    const auto rows = plain->openWindow("rows");
+    const auto size = rows->contentRectForFrameRect(rows->frame()).size;
+    EXPECT_EQ(size.width, 400);
+    EXPECT_LT(size.height, 300);
+}
+
 } // namespace
 } // namespace zestrel::platform::swiftui

@@ -1,28 +1,14 @@
 #include "platform/swiftui/Text.h"
 
+#include "platform/swiftui/NodeBuilding.h"
+
 #include <utility>
 
 namespace zestrel::platform::swiftui {
 
-namespace {
-
-View::Build leaf(std::string kind, std::string label, std::string systemImage) {
-    return [kind = std::move(kind), label = std::move(label),
-            systemImage = std::move(systemImage)](ViewContext& context, Nodes& into) {
-        auto node = std::make_shared<Node>();
-        node->kind = kind;
-        node->label = label;
-        node->systemImage = systemImage;
-        node->identity = context.path();
-        into.push_back(std::move(node));
-    };
-}
-
-} // namespace
-
-Text::Text(std::string content) : View(leaf("Text", std::move(content), "")) {}
+Text::Text(std::string content) : View(detail::leaf("Text", std::move(content), "", false)) {}
 
 Label::Label(std::string title, std::string systemImage)
-    : View(leaf("Label", std::move(title), std::move(systemImage))) {}
+    : View(detail::leaf("Label", std::move(title), std::move(systemImage), false)) {}
 
 } // namespace zestrel::platform::swiftui

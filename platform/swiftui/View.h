@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/appkit/TextOutline.h"
 #include "platform/base/Error.h"
 #include "platform/base/Value.h"
 #include "platform/concurrency/ObservableObject.h"
@@ -86,6 +87,8 @@ struct Node {
     // Told when the pointer enters (true) or leaves (false) the node.
     std::function<void(bool)> hoverAction;
     std::vector<Modifier> modifiers;
+    // Values published for the views around (`preference`), by key type, in the order set.
+    std::vector<std::pair<std::type_index, std::shared_ptr<const void>>> preferences;
     std::vector<std::shared_ptr<Node>> children;
     // Where the node stands in the tree; its state is kept under this identity.
     std::string identity;
@@ -98,8 +101,13 @@ using Nodes = std::vector<std::shared_ptr<Node>>;
 // How an export ended: the file written, or why it could not be.
 using FileExportResult = std::variant<URL, Error>;
 
-// The indented outline of the visible nodes, one a line, two spaces a level:
-//     Toggle "Launch at login" [on]
+// The outline of the visible nodes as the screen shows them: custom views are looked
+// through, their modifiers go to the nodes standing in their place, and what can be used
+// carries its click. A representable shows in its place, unless `withPlatformViews` is false
+// (in a hosting view its AppKit view is the hosting view's subview).
+std::vector<OutlineNode> outlineNodes(const Nodes& nodes, bool withPlatformViews);
+// Those nodes as text, one a line, two spaces a level:
+//     toggle "Launch at login" [on]
 std::string outline(const Nodes& nodes);
 // The first visible node with this label, depth first.
 std::shared_ptr<Node> findNode(const Nodes& nodes, std::string_view label);
@@ -131,9 +139,35 @@ public:
     virtual std::function<void()> invalidator(const std::string& component) = 0;
     // Runs `action` once the update under way is over.
     virtual void afterUpdate(std::function<void()> action) = 0;
+    // Everything kept under `path` stays, though it is not built again in this update.
+    virtual void keepBuilt(const std::string& path) = 0;
     virtual void buildComponent(const std::string& identity, std::function<View(ViewContext&)> body,
                                 const std::shared_ptr<const EnvironmentValues>& environment,
                                 Nodes& into) = 0;
+};
+
+} // namespace detail
+
+namespace detail {
+
+// Nodes kept from an earlier build, as that build left them: the views around them add
+// their modifiers (and context menus) again at each evaluation, so those are taken back
+// before the nodes are used again.
+class BuiltNodes {
+public:
+    BuiltNodes() = default;
+    explicit BuiltNodes(const Nodes& nodes);
+    void restore() const;
+
+private:
+    struct Entry {
+        std::shared_ptr<Node> node;
+        std::vector<Modifier> modifiers;
+        std::optional<KeyboardShortcut> shortcut;
+        std::size_t preferenceCount = 0;
+        std::size_t childCount = 0;
+    };
+    std::vector<Entry> entries_;
 };
 
 } // namespace detail
@@ -184,6 +218,8 @@ public:
     }
     std::function<void()> invalidator() const { return graph_->invalidator(component_); }
     void afterUpdate(std::function<void()> action) const { graph_->afterUpdate(std::move(action)); }
+    // The state and views kept inside this place stay though they are not built again.
+    void keepBuilt() const { graph_->keepBuilt(path_); }
     void buildComponent(std::string_view name, std::function<View(ViewContext&)> body,
                         Nodes& into) const {
         graph_->buildComponent(path_ + "/" + std::string(name), std::move(body), environment_,
@@ -232,6 +268,32 @@ public:
                 context.afterUpdate([action, value] { action(value); });
             }
             *previous = value;
+        }));
+    }
+
+    // `equatable(by:)`: while `value` equals the one of the previous evaluation the content
+    // is not built again; its nodes and state stay as they were.
+    template <std::equality_comparable V> View equatable(V value) const {
+        return View(Build([content = *this, value = std::move(value)](ViewContext& context,
+                                                                      Nodes& into) {
+            struct Kept {
+                std::optional<V> value;
+                Nodes nodes;
+                detail::BuiltNodes built;
+            };
+            // A name no view property can have.
+            auto kept = context.slot<Kept>(".equatable", [] { return std::make_shared<Kept>(); });
+            ViewContext inner = context.child("equatable");
+            if (kept->value && *kept->value == value) {
+                inner.keepBuilt();
+                kept->built.restore();
+            } else {
+                kept->value = value;
+                kept->nodes.clear();
+                content.build(inner, kept->nodes);
+                kept->built = detail::BuiltNodes(kept->nodes);
+            }
+            into.insert(into.end(), kept->nodes.begin(), kept->nodes.end());
         }));
     }
 

@@ -111,13 +111,53 @@ void ViewHost::update() {
         if (insideRebuilt || found == components_.end()) {
             continue;
         }
-        touched_.clear();
-        evaluate(identity, found->second);
-        dropUntouched(identity);
+        rebuild(identity, found->second);
         rebuilt.push_back(identity);
     }
     runAfterUpdate();
     if (onUpdate_ && !rebuilt.empty()) {
+        const auto onUpdate = onUpdate_;
+        onUpdate();
+    }
+}
+
+void ViewHost::rebuild(const std::string& identity, Component& component) {
+    touched_.clear();
+    evaluate(identity, component);
+    dropUntouched(identity);
+}
+
+void ViewHost::setRootView(View root) {
+    Component& component = components_.at(kRootIdentity);
+    component.body = [root = std::move(root)](ViewContext&) { return root; };
+    rebuild(kRootIdentity, component);
+    runAfterUpdate();
+    if (onUpdate_) {
+        const auto onUpdate = onUpdate_;
+        onUpdate();
+    }
+}
+
+const EnvironmentValues& ViewHost::environment() const {
+    return *components_.at(kRootIdentity).environment;
+}
+
+void ViewHost::changeEnvironment(const std::function<void(EnvironmentValues&)>& change) {
+    Component& component = components_.at(kRootIdentity);
+    auto changed = std::make_shared<EnvironmentValues>(*component.environment);
+    change(*changed);
+    const auto& old = *component.environment;
+    // The actions cannot be compared; the values a view reads to look different can.
+    if (changed->colorScheme == old.colorScheme && changed->isEnabled == old.isEnabled &&
+        changed->controlActiveState == old.controlActiveState &&
+        changed->scenePhase == old.scenePhase && changed->containerSize == old.containerSize) {
+        component.environment = std::move(changed);
+        return;
+    }
+    component.environment = std::move(changed);
+    rebuild(kRootIdentity, component);
+    runAfterUpdate();
+    if (onUpdate_) {
         const auto onUpdate = onUpdate_;
         onUpdate();
     }
@@ -128,9 +168,14 @@ void ViewHost::evaluate(const std::string& identity, Component& component) {
     touched_.insert(identity);
     component.observed.clear();
     ViewContext context(*this, identity, identity, component.environment);
-    const View body = component.body(context);
     Nodes children;
-    body.build(context, children);
+    // The observable properties read by the body (and by the views inside it) re-evaluate it.
+    withObservationTracking(
+        [&] {
+            const View body = component.body(context);
+            body.build(context, children);
+        },
+        invalidator(identity), component.tracking);
     component.node->children = std::move(children);
 
     std::vector<combine::AnyCancellable> subscriptions;
@@ -206,6 +251,21 @@ std::function<void()> ViewHost::invalidator(const std::string& component) {
     };
 }
 
+void ViewHost::keepBuilt(const std::string& path) {
+    for (auto it = slots_.lower_bound(path); it != slots_.end() && it->first.starts_with(path);
+         ++it) {
+        if (it->first == path || isInside(it->first, path)) {
+            touched_.insert(it->first);
+        }
+    }
+    for (auto it = components_.lower_bound(path);
+         it != components_.end() && it->first.starts_with(path); ++it) {
+        if (it->first == path || isInside(it->first, path)) {
+            touched_.insert(it->first);
+        }
+    }
+}
+
 void ViewHost::afterUpdate(std::function<void()> action) {
     afterUpdate_.push_back(std::move(action));
 }
@@ -222,6 +282,7 @@ void ViewHost::buildComponent(const std::string& identity, std::function<View(Vi
     }
     // The kept node is built anew: the modifiers around it are applied again after this.
     component.node->modifiers.clear();
+    component.node->preferences.clear();
     evaluate(identity, component);
     into.push_back(component.node);
 }

@@ -2,6 +2,7 @@
 
 #include "platform/base/Mutex.h"
 #include "platform/concurrency/AnyCancellable.h"
+#include "platform/concurrency/ObservationRegistrar.h"
 #include "platform/swiftui/View.h"
 
 #include <cstdint>
@@ -15,7 +16,8 @@
 namespace zestrel::platform::swiftui {
 
 // Keeps the node tree of a root view. Built at once; afterwards a custom view's body is
-// evaluated again when its state is set or an object it observes announces a change. Such
+// evaluated again when its state is set, an object it observes announces a change, or an
+// observable property it read (through an observation registrar) changes. Such
 // changes are coalesced: the views they touch are re-evaluated together on the next turn of
 // the main queue, outer views first (an outer view rebuilds the views inside it). State,
 // state objects and change observers are kept by identity (the place in the tree) and
@@ -49,6 +51,14 @@ public:
     // `count` clicks in a row on the node; what a tap gesture wanting that many does.
     bool tap(std::string_view label, int count);
 
+    // A new root view in place of the old one, as when the view that holds this tree is
+    // evaluated again: built at once, keeping the state of every place that is still there.
+    void setRootView(View root);
+    // Changes the environment the root is built in (the window's active state, the scene
+    // phase) and rebuilds it at once when anything it holds changed.
+    void changeEnvironment(const std::function<void(EnvironmentValues&)>& change);
+    const EnvironmentValues& environment() const;
+
     // Called after every re-evaluation, for those who mirror the tree (a menu).
     void setOnUpdate(std::function<void()> onUpdate) { onUpdate_ = std::move(onUpdate); }
 
@@ -64,6 +74,8 @@ private:
         std::shared_ptr<Node> node;
         std::vector<std::shared_ptr<combine::ObservableObject>> observed;
         std::vector<combine::AnyCancellable> subscriptions;
+        // The observable properties the body read.
+        ObservationHandle tracking;
     };
     struct Slot {
         std::type_index type;
@@ -76,11 +88,14 @@ private:
                  std::shared_ptr<combine::ObservableObject> object) override;
     std::function<void()> invalidator(const std::string& component) override;
     void afterUpdate(std::function<void()> action) override;
+    void keepBuilt(const std::string& path) override;
     void buildComponent(const std::string& identity, std::function<View(ViewContext&)> body,
                         const std::shared_ptr<const EnvironmentValues>& environment,
                         Nodes& into) override;
 
     void invalidate(const std::string& component);
+    // Evaluates the component again now, dropping what no longer appears in it.
+    void rebuild(const std::string& identity, Component& component);
     void evaluate(const std::string& identity, Component& component);
     void dropUntouched(const std::string& identity);
     void runAfterUpdate();

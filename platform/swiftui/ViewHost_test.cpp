@@ -1,5 +1,8 @@
 #include "platform/swiftui/ViewHost.h"
 
+#include "platform/concurrency/ObservationRegistrar.h"
+#include "platform/swiftui/Containers.h"
+
 #include "platform/swiftui/Text.h"
 #include "platform/swiftui/Toggle.h"
 #include "platform/swiftui/ViewState.h"
@@ -54,10 +57,10 @@ TEST_F(ViewHostTest, OutlineShowsOneNodeALineWithPlainLabelsFoldedIntoTheSwitch)
     bool on = true;
     const Binding<bool> binding([&] { return on; }, [&](const bool& value) { on = value; });
     auto host = ViewHost::make(Toggle("Launch at login", binding));
-    EXPECT_EQ(host->outline(), "Toggle \"Launch at login\" [on]\n");
+    EXPECT_EQ(host->outline(), "toggle \"Launch at login\" [on]\n");
 
     auto labelled = ViewHost::make(Toggle(binding, Label("Sound", "speaker")));
-    EXPECT_EQ(labelled->outline(), "Toggle \"Sound\" image:speaker [on]\n");
+    EXPECT_EQ(labelled->outline(), "toggle \"Sound\" [image: speaker, on]\n");
 
     struct TwoLines {
         View body(ViewContext&) const {
@@ -71,18 +74,18 @@ TEST_F(ViewHostTest, OutlineShowsOneNodeALineWithPlainLabelsFoldedIntoTheSwitch)
         }
     };
     auto twoLines = ViewHost::make(TwoLines{});
-    EXPECT_EQ(twoLines->outline(), "Toggle \"First\" [off]\n"
-                                   "  Text \"First\"\n"
-                                   "  Text \"Second \\\"quoted\\\"\"\n");
+    EXPECT_EQ(twoLines->outline(), "toggle \"First\" [off]\n"
+                                   "  text \"First\"\n"
+                                   "  text \"Second \\\"quoted\\\"\"\n");
 
     auto form = std::make_shared<Node>();
     form->kind = "Form";
     form->modifiers = {{"formStyle", "grouped"}, {"frame", "width: 320"}};
     form->children = twoLines->nodes();
-    EXPECT_EQ(outline({form}), "Form .formStyle(grouped) .frame(width: 320)\n"
-                               "  Toggle \"First\" [off]\n"
-                               "    Text \"First\"\n"
-                               "    Text \"Second \\\"quoted\\\"\"\n");
+    EXPECT_EQ(outline({form}), "form [formStyle(grouped), frame(width: 320)]\n"
+                               "  toggle \"First\" [off]\n"
+                               "    text \"First\"\n"
+                               "    text \"Second \\\"quoted\\\"\"\n");
 }
 
 TEST_F(ViewHostTest, ActingByLabelChangesStateAndTheBodyFollowsOnTheNextTurn) {
@@ -90,7 +93,7 @@ TEST_F(ViewHostTest, ActingByLabelChangesStateAndTheBodyFollowsOnTheNextTurn) {
     EXPECT_FALSE(host->toggle("Nothing"));
     EXPECT_FALSE(host->click("Nothing"));
     EXPECT_TRUE(host->click("Switch"));
-    EXPECT_EQ(host->outline(), "Toggle \"Switch\" [on]\n"); // the binding reads the state
+    EXPECT_EQ(host->outline(), "toggle \"Switch\" [on]\n"); // the binding reads the state
     EXPECT_TRUE(changes->empty());                          // the body has not run yet
     env.runUntilIdle();
     EXPECT_EQ(*changes, (std::vector<bool>{true}));
@@ -128,14 +131,14 @@ TEST_F(ViewHostTest, StateIsKeptByPlaceAndDroppedWithTheViewThatLeaves) {
     env.runUntilIdle();
     model->count = 2;
     env.runUntilIdle();
-    EXPECT_EQ(host->outline(), "Toggle \"Switch\" [on]\n");
+    EXPECT_EQ(host->outline(), "toggle \"Switch\" [on]\n");
 
     model->count = 3;
     env.runUntilIdle();
-    EXPECT_EQ(host->outline(), "Text \"Odd 3\"\n");
+    EXPECT_EQ(host->outline(), "text \"Odd 3\"\n");
     model->count = 4;
     env.runUntilIdle();
-    EXPECT_EQ(host->outline(), "Toggle \"Switch\" [off]\n"); // a new view, a new state
+    EXPECT_EQ(host->outline(), "toggle \"Switch\" [off]\n"); // a new view, a new state
     EXPECT_EQ(*changes, (std::vector<bool>{true}));          // and no change from the old one
 }
 
@@ -156,7 +159,7 @@ TEST_F(ViewHostTest, StateObjectIsMadeOnceAndObserved) {
     auto host = ViewHost::make(Owner{made});
     host->toggle("Owned 0");
     env.runUntilIdle();
-    EXPECT_EQ(host->outline(), "Toggle \"Owned 1\" [on]\n");
+    EXPECT_EQ(host->outline(), "toggle \"Owned 1\" [on]\n");
     EXPECT_EQ(*made, 1);
 }
 
@@ -185,7 +188,7 @@ TEST_F(ViewHostTest, ViewStorageKeepsTheFirstBoxAcrossNewViewValues) {
     EXPECT_EQ(host->bodyEvaluations(), evaluations); // writing the box re-evaluates nothing
     model->count = 1;
     env.runUntilIdle();
-    EXPECT_EQ(host->outline(), "Text \"5\"\n");
+    EXPECT_EQ(host->outline(), "text \"5\"\n");
 }
 
 TEST_F(ViewHostTest, HoverOpensAPopoverThatLeavesWhenItsBindingTurnsFalse) {
@@ -201,10 +204,88 @@ TEST_F(ViewHostTest, HoverOpensAPopoverThatLeavesWhenItsBindingTurnsFalse) {
     EXPECT_FALSE(host->hover("Tip", true));
     EXPECT_TRUE(host->hover("Anchor", true));
     env.runUntilIdle();
-    EXPECT_EQ(host->outline(), "Text \"Anchor\"\nPopover\n  Text \"Tip\"\n");
+    EXPECT_EQ(host->outline(), "text \"Anchor\"\npopover\n  text \"Tip\"\n");
     EXPECT_TRUE(host->hover("Anchor", false));
     env.runUntilIdle();
     EXPECT_EQ(host->find("Tip"), nullptr);
+}
+
+// An `@Observable` model, read through its registrar.
+class ObservableModel {
+public:
+    int count() const {
+        registrar_.access("count");
+        return count_;
+    }
+    void setCount(int value) {
+        registrar_.withMutation("count", [&] { count_ = value; });
+    }
+
+private:
+    ObservationRegistrar registrar_;
+    int count_ = 0;
+};
+
+struct CountScreen {
+    ObservableModel* model;
+    View body(ViewContext&) const { return Text("Count " + std::to_string(model->count())); }
+};
+
+TEST_F(ViewHostTest, AViewRebuildsWhenAnObservablePropertyItReadChanges) {
+    ObservableModel observable;
+    auto host = ViewHost::make(CountScreen{&observable});
+    EXPECT_EQ(host->outline(), "text \"Count 0\"\n");
+    observable.setCount(1);
+    env.runUntilIdle();
+    EXPECT_EQ(host->outline(), "text \"Count 1\"\n");
+    observable.setCount(2);
+    observable.setCount(3); // coalesced into one evaluation
+    const auto evaluations = host->bodyEvaluations();
+    env.runUntilIdle();
+    EXPECT_EQ(host->outline(), "text \"Count 3\"\n");
+    EXPECT_EQ(host->bodyEvaluations(), evaluations + 1);
+}
+
+TEST_F(ViewHostTest, ANewRootKeepsTheStateOfThePlacesStillThere) {
+    auto host = ViewHost::make(StateSwitch{"Switch", changes});
+    ASSERT_TRUE(host->toggle("Switch"));
+    env.runUntilIdle();
+    host->setRootView(StateSwitch{"Switch", changes});
+    EXPECT_EQ(host->outline(), "toggle \"Switch\" [on]\n");
+    host->setRootView(Text("Gone"));
+    host->setRootView(StateSwitch{"Switch", changes});
+    EXPECT_EQ(host->outline(), "toggle \"Switch\" [off]\n"); // it left: its state went
+}
+
+// Counts the builds of its content.
+struct Expensive {
+    std::shared_ptr<int> builds;
+    View body(ViewContext& context) const {
+        ++*builds;
+        const State<bool> isOn = context.state<bool>("isOn", false);
+        return Toggle("Kept", isOn.binding());
+    }
+};
+
+TEST_F(ViewHostTest, AnEquatableViewIsNotBuiltAgainWhileItsValueStaysEqual) {
+    auto builds = std::make_shared<int>(0);
+    auto host = ViewHost::make(Text("Start"));
+    const auto screen = [&](int value, int parent) {
+        return Group({Text("Parent " + std::to_string(parent)),
+                      View(Expensive{builds}).equatable(value).modifier("padding")});
+    };
+    host->setRootView(screen(1, 0));
+    ASSERT_EQ(*builds, 1);
+    ASSERT_TRUE(host->toggle("Kept"));
+    env.runUntilIdle(); // its own state change rebuilds it
+    ASSERT_EQ(*builds, 2);
+    host->setRootView(screen(1, 1));
+    host->setRootView(screen(1, 2));
+    EXPECT_EQ(*builds, 2);
+    EXPECT_EQ(host->outline(), "text \"Parent 2\"\ntoggle \"Kept\" [on, padding()]\n");
+    host->setRootView(screen(2, 3));
+    EXPECT_EQ(*builds, 3);
+    EXPECT_EQ(host->outline(), "text \"Parent 3\"\ntoggle \"Kept\" [on, padding()]\n");
 }
 
 } // namespace
