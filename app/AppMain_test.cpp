@@ -1,0 +1,234 @@
+#include "app/AppMain.h"
+
+#include "app/Buttons.h"
+#include "cut_engine/AppPreferenceKeys.h"
+#include "platform/appkit/ModalResponder.h"
+#include "platform/appkit/NSAlert.h"
+#include "platform/appkit/TextOutline.h"
+#include "platform/base/RunLoop.h"
+#include "platform/data/UserDefaults.h"
+#include "platform/desktop/NSPasteboard.h"
+#include "platform/system/URLOpener.h"
+#include "platform/testing/DesktopEnvironment.h"
+#include "preferences/Prefs.h"
+#include "ui/Pasteboard.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace zestrel {
+namespace {
+
+namespace pf = platform;
+using Flags = pf::NSEvent::ModifierFlags;
+
+class AppMainTest : public ::testing::Test {
+protected:
+    pf::testing::DesktopEnvironment env;
+    std::shared_ptr<pf::ScriptedModalResponder> responder = pf::ScriptedModalResponder::install();
+
+    void launch() {
+        launchApp();
+        env.runUntilIdle();
+    }
+    static std::shared_ptr<pf::NSStatusItem> menuBarItem() {
+        const auto* app = pf::swiftui::launchedApp();
+        return app ? app->scenes->menuBarItem() : nullptr;
+    }
+    static std::string menu() { return pf::render(pf::outline(*menuBarItem()->menu())); }
+    static bool clickMenu(std::string_view title) {
+        return pf::click(pf::outline(*menuBarItem()->menu()), title);
+    }
+};
+
+TEST_F(AppMainTest, TheMenuListsTheSupportCommandsInOrder) {
+    launch();
+    ASSERT_NE(menuBarItem(), nullptr);
+    EXPECT_EQ(menuBarItem()->button()->image()->name(), "command");
+    EXPECT_EQ(menuBarItem()->button()->title(), "Zestrel");
+    // No store listing in this build: no Rate App; not in debug mode: no Debug.
+    EXPECT_EQ(menu(), "menu \"Zestrel\"\n"
+                      "  item \"About\"\n"
+                      "  separator\n"
+                      "  item \"Settings…\" [⌘,]\n"
+                      "  separator\n"
+                      "  item \"Send Feedback…\"\n"
+                      "  separator\n"
+                      "  item \"FAQ\"\n"
+                      "  item \"Website\"\n"
+                      "  separator\n"
+                      "  item \"Share App\"\n"
+                      "  item \"More Apps by Me\"\n"
+                      "  separator\n"
+                      "  item \"More\"\n"
+                      "    menu \"More\"\n"
+                      "      item \"The App Does Not Work\"\n"
+                      "      separator\n"
+                      "      item \"Copy Debug Info\"\n"
+                      "  separator\n"
+                      "  item \"Quit Zestrel\" [⌘q]\n");
+}
+
+TEST_F(AppMainTest, DebugModeAddsTheDebugCommand) {
+    pf::NSEvent::setHeldModifierFlags(Flags::shift | Flags::control | Flags::capsLock);
+    launch();
+    pf::NSEvent::setHeldModifierFlags({});
+    EXPECT_NE(menu().find("  item \"Debug\"\n  item \"More\""), std::string::npos);
+}
+
+TEST_F(AppMainTest, TheSupportObjectComesFirstSoItsWorkRunsBeforeTheLaunchSequence) {
+    // The user-debug-window gesture: its work, posted by the support object, runs before the
+    // controller's launch sequence logs the "x" key.
+    pf::NSEvent::setHeldModifierFlags(Flags::shift | Flags::control | Flags::option);
+    launch();
+    pf::NSEvent::setHeldModifierFlags({});
+    const auto lines = env.logLines();
+    const auto at = [&lines](const std::string& text) {
+        return std::find_if(
+                   lines.begin(), lines.end(),
+                   [&](const std::string& line) { return line.find(text) != std::string::npos; }) -
+               lines.begin();
+    };
+    ASSERT_LT(at("user debug window"), static_cast<std::ptrdiff_t>(lines.size()));
+    EXPECT_LT(at("user debug window"), at("\"key1\""));
+    EXPECT_EQ(pf::UserDefaults::standard()->object("NSApplicationCrashOnExceptions"),
+              pf::Value(true));
+}
+
+TEST_F(AppMainTest, AResetAtLaunchWipesTheSettingsAndTheNextInstanceStartsAfresh) {
+    Prefs::set(AppPreferences::playSoundEffects(), false);
+    pf::NSEvent::setHeldModifierFlags(Flags::shift | Flags::control | Flags::option |
+                                      Flags::command);
+    responder->enqueue(pf::ModalAnswer::button("Delete"));
+    launch();
+    pf::NSEvent::setHeldModifierFlags({});
+    const auto alerts = pf::NSAlert::shownAlerts();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].messageText,
+              "Are you sure you want to delete the settings and data for Zestrel?");
+    EXPECT_EQ(alerts[0].buttons, (std::vector<std::string>{"Delete", "Cancel"}));
+    EXPECT_TRUE(pf::NSApp().isTerminated());
+    ASSERT_TRUE(env.desktop().relaunchRequested());
+    // Only the relaunch's own mark is left for the new instance.
+    const auto defaults = pf::UserDefaults::standard();
+    EXPECT_EQ(defaults->persistentDomain(defaults->domainName()),
+              (pf::Value::Dictionary{{"QVApp_wasRelaunched", pf::Value(true)}}));
+
+    env.desktop().relaunchOwnApplication();
+    launch();
+    EXPECT_TRUE(Prefs::value(AppPreferences::playSoundEffects()));
+    EXPECT_EQ(Prefs::value(Prefs::Key<std::int64_t>("QV_launchCount", 0)), 1);
+}
+
+TEST_F(AppMainTest, ReopeningAnswersFalseAndRevealsAHiddenIcon) {
+    Prefs::set(AppPreferences::hideMenuBarIcon(), true);
+    launch();
+    env.advance(std::chrono::seconds(6));
+    ASSERT_EQ(menuBarItem(), nullptr); // hidden again after the launch's reveal
+    const auto delegate = pf::NSApp().delegate();
+    ASSERT_NE(delegate, nullptr);
+    EXPECT_FALSE(delegate->applicationShouldHandleReopen(pf::NSApp(), false));
+    env.runUntilIdle();
+    EXPECT_NE(menuBarItem(), nullptr);
+    ASSERT_NE(pf::swiftui::launchedApp()->scenes->settingsWindow(), nullptr);
+    EXPECT_TRUE(pf::swiftui::launchedApp()->scenes->settingsWindow()->isVisible());
+    env.advance(std::chrono::seconds(6));
+    EXPECT_EQ(menuBarItem(), nullptr);
+    // Through the desktop, as opening it from the Finder does.
+    env.desktop().reopen(env.desktop().ownApplication()->processIdentifier());
+    env.runUntilIdle();
+    EXPECT_NE(menuBarItem(), nullptr);
+}
+
+TEST_F(AppMainTest, CopyDebugInfoPutsTheReportWithTheSourceMarker) {
+    launch();
+    ASSERT_TRUE(clickMenu("Copy Debug Info"));
+    const auto pasteboard = pf::NSPasteboard::general();
+    const auto text = pasteboard->stringForType(pf::NSPasteboardType::string);
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->rfind("# Zestrel ", 0), 0u);
+    EXPECT_EQ(pasteboard->stringForType(pasteboardTypeSource()), "com.quorvik.Zestrel");
+}
+
+TEST_F(AppMainTest, ShareAppFollowsTheModifierKeysHeldExactly) {
+    launch();
+    const auto shareWindows = [] {
+        std::size_t count = 0;
+        for (const auto& window : pf::NSApp().windows()) {
+            count += window->isVisible() && window->title() == "Share Zestrel";
+        }
+        return count;
+    };
+    pf::NSEvent::setHeldModifierFlags(Flags::control | Flags::option | Flags::capsLock);
+    Buttons::ShareApp::action();
+    env.runUntilIdle();
+    EXPECT_EQ(pf::NSPasteboard::general()
+                  ->stringForType(pf::NSPasteboardType::string)
+                  .value_or("")
+                  .rfind("# Zestrel ", 0),
+              0u);
+    ASSERT_FALSE(pf::NSAlert::shownAlerts().empty());
+    EXPECT_EQ(pf::NSAlert::shownAlerts().back().messageText, "Debug info copied to the clipboard");
+    EXPECT_EQ(shareWindows(), 0u);
+
+    for (const Flags held :
+         {Flags::control | Flags::option | Flags::shift, Flags::shift, Flags::command, Flags{}}) {
+        pf::NSEvent::setHeldModifierFlags(held);
+        Buttons::ShareApp::action();
+        env.runUntilIdle();
+    }
+    EXPECT_EQ(shareWindows(), 4u); // a new window each time
+    pf::NSEvent::setHeldModifierFlags(Flags::option);
+    Buttons::ShareApp::action();
+    env.runUntilIdle();
+    pf::NSEvent::setHeldModifierFlags({});
+    EXPECT_EQ(shareWindows(), 4u);
+    EXPECT_NE(env.logLines().back().find("The developer debug window"), std::string::npos);
+}
+
+TEST_F(AppMainTest, RateAppAsksOnceAndSendsFeedbackWhenChosen) {
+    launch();
+    responder->enqueue(pf::ModalAnswer::button("Send Feedback to Developer"));
+    Buttons::RateApp::action();
+    env.runUntilIdle();
+    ASSERT_EQ(pf::NSAlert::shownAlerts().size(), 1u);
+    EXPECT_EQ(pf::NSAlert::shownAlerts()[0].messageText, "Thanks for wanting to rate Zestrel");
+    const auto opened = pf::URLOpener::openedURLs();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].absoluteString().rfind("https://zestrel.app/feedback?", 0), 0u);
+    EXPECT_NE(opened[0].absoluteString().find("extraInfo=From%20RateOnAppStoreButton"),
+              std::string::npos);
+    EXPECT_NE(opened[0].absoluteString().find("product=Zestrel"), std::string::npos);
+    // Later clicks go to the review page, which this build (no store listing) does not have.
+    Buttons::RateApp::action();
+    env.runUntilIdle();
+    EXPECT_EQ(pf::NSAlert::shownAlerts().size(), 1u);
+    EXPECT_EQ(pf::URLOpener::openedURLs().size(), 1u);
+}
+
+TEST_F(AppMainTest, QuitEndsTheAppAndAboutStaysAboveOtherWindows) {
+    launch();
+    ASSERT_TRUE(clickMenu("About"));
+    const auto windows = pf::NSApp().windows();
+    const auto about = std::find_if(windows.begin(), windows.end(), [](const auto& window) {
+        return window->title().empty() && std::dynamic_pointer_cast<pf::NSPanel>(window);
+    });
+    ASSERT_NE(about, windows.end());
+    EXPECT_EQ((*about)->level().rawValue, pf::NSWindow::Level::modalPanel.rawValue);
+    ASSERT_TRUE(clickMenu("Quit Zestrel"));
+    EXPECT_TRUE(pf::NSApp().isTerminated());
+}
+
+TEST_F(AppMainTest, AtRestTheAppDoesNothing) {
+    launch();
+    // The launch settles: the icon's reveal, the welcome popover and its end, the checks.
+    env.advance(std::chrono::seconds(30));
+    const auto before = pf::RunLoop::main().performedCount();
+    env.advance(std::chrono::minutes(1));
+    EXPECT_EQ(pf::RunLoop::main().performedCount() - before, 0u);
+    EXPECT_TRUE(pf::RunLoop::main().pendingItems().empty());
+}
+
+} // namespace
+} // namespace zestrel
