@@ -1,8 +1,8 @@
 #include "console/Console.h"
 
+#include "app/AppMain.h"
 #include "console/ConsoleText.h"
 #include "console/LineReader.h"
-#include "cut_engine/AppState.h"
 #include "platform/appkit/ModalResponder.h"
 #include "platform/appkit/NSAlert.h"
 #include "platform/appkit/NSApplication.h"
@@ -167,6 +167,12 @@ int Console::runTerminal(std::istream& input) {
                     if (auto command = parseCommand(*line)) {
                         next = perform(*command);
                     }
+                    // What the command set off, so an app that ends itself because of it
+                    // (Quit, a relaunch) ends before the next prompt.
+                    RunLoop::main().runUntilIdle();
+                    if (next == Next::proceed && engineRunning_ && NSApp().isTerminated()) {
+                        next = Next::appEnded;
+                    }
                 } catch (const std::exception& error) {
                     failed(messageOf(error));
                 }
@@ -196,11 +202,13 @@ int Console::runTerminal(std::istream& input) {
             setRunningLoop(nullptr);
             return 0;
         }
-        if (next == Next::relaunch || next == Next::quitOwn) {
+        if (next == Next::relaunch || next == Next::quitOwn || next == Next::appEnded) {
             // Outside the loop's turn: ending the process ends its run loop.
             try {
                 if (next == Next::relaunch) {
                     relaunch();
+                } else if (next == Next::appEnded) {
+                    endIfTerminated();
                 } else {
                     quitOwn();
                 }
@@ -228,6 +236,7 @@ Console::Next Console::perform(const Command& command) {
     case CommandKind::open:
     case CommandKind::select:
     case CommandKind::launch:
+    case CommandKind::reopen:
     case CommandKind::activate:
     case CommandKind::quitApp:
     case CommandKind::mkdir:
@@ -254,6 +263,11 @@ Console::Next Console::perform(const Command& command) {
     case CommandKind::wait:
         wait(parseSeconds(command.arguments[0]));
         return Next::proceed;
+    case CommandKind::click:
+    case CommandKind::toggle:
+    case CommandKind::pick:
+        performMenusAndWindows(command);
+        return Next::proceed;
     case CommandKind::relaunch:
         return Next::relaunch;
     case CommandKind::end:
@@ -268,6 +282,8 @@ void Console::show(const Command& command) {
         showKeys(command.arguments[1]);
     } else if (what == "defaults" || what == "alerts" || what == "sounds" || what == "opened") {
         showDefaultsAndAlerts(what);
+    } else if (what == "menu" || what == "window") {
+        showMenusAndWindows(command);
     } else {
         showDesktop(command);
     }
@@ -299,7 +315,7 @@ void Console::relaunch() {
 }
 
 void Console::startEngine() {
-    AppState::shared();
+    launchApp();
     engineRunning_ = true;
 }
 
@@ -312,7 +328,15 @@ void Console::endIfTerminated() {
         for (auto& url : URLOpener::openedURLs()) {
             endedOpenedURLs_.push_back(std::move(url));
         }
-        quitOwn();
+        // It asked the workspace for a new instance of itself before it ended (a relaunch):
+        // the new one starts as from the Finder.
+        if (desktop_->relaunchRequested()) {
+            relaunch();
+            RunLoop::main().runUntilIdle();
+            endIfTerminated();
+        } else {
+            quitOwn();
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "console/ScriptCommand.h"
 #include "platform/appkit/NSAlert.h"
+#include "platform/appkit/TextOutline.h"
 #include "platform/base/Clock.h"
 
 #include <atomic>
@@ -9,6 +10,7 @@
 #include <iosfwd>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,7 +71,9 @@ public:
     bool run(const Command& command);
 
 private:
-    enum class Next { proceed, relaunch, quitOwn, end };
+    // After a command: go on, relaunch or quit the own process, wind up the process the app
+    // ended itself, or end the session.
+    enum class Next { proceed, relaunch, quitOwn, appEnded, end };
 
     // The driver (Console.cpp): runs each command through the family that owns it, and
     // keeps the own process, the session's paths and the output.
@@ -112,6 +116,16 @@ private:
     // Of this process and of the processes that ended themselves, in order.
     std::vector<platform::NSAlert::Record> shownAlerts() const;
     std::vector<platform::URL> openedURLs() const;
+
+    // Menus and windows (ConsoleMenusAndWindows.cpp): `click`, `toggle`, `pick`; `show
+    // menu|window`. The menu is the app's menu-bar menu as a person sees it; the windows are
+    // the app's own, front to back.
+    void performMenusAndWindows(const Command& command);
+    void showMenusAndWindows(const Command& command);
+    platform::OutlineNode menuOutline() const;
+    std::vector<std::shared_ptr<platform::NSWindow>> appWindows() const;
+    // The window titled so, or the frontmost one; fails naming the windows there are.
+    std::shared_ptr<platform::NSWindow> appWindow(const std::optional<std::string>& title) const;
 
     // Expectations (ConsoleExpectations.cpp). Fails with `CommandError` when the
     // expectation is not met.

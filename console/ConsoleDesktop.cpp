@@ -127,13 +127,20 @@ Console::Next Console::performDesktop(const Command& command) {
         if (own && !engineRunning_) {
             const auto launched =
                 running.empty() ? desktop_->launchOwnApplication() : running.front();
+            // Held through the launch's first turn, where the launch gestures are read.
+            const HeldModifiers held(arguments.size() == 3 ? parseModifiers(arguments[2])
+                                                           : CGEventFlags{});
             startEngine();
-            say("launched " + withPid(*launched));
+            say("launched " + withPid(*launched) +
+                (arguments.size() == 3 ? " holding " + arguments[2] : std::string()));
+            RunLoop::main().runUntilIdle();
             return Next::proceed;
         }
         if (!running.empty()) {
+            // Opening a running application again, as from the Finder: it is reopened.
+            desktop_->reopen(running.front()->processIdentifier());
             say(nameOf(*running.front()) + " already runs (pid " +
-                std::to_string(running.front()->processIdentifier()) + ")");
+                std::to_string(running.front()->processIdentifier()) + "): reopened it");
             return Next::proceed;
         }
         if (!own && !desktop_->installedApplication(identifier)) {
@@ -142,6 +149,16 @@ Console::Next Console::performDesktop(const Command& command) {
         const auto launched =
             own ? desktop_->launchOwnApplication() : desktop_->launch(identifier, true);
         say("launched " + withPid(*launched));
+        return Next::proceed;
+    }
+    case CommandKind::reopen: {
+        const auto identifier = bundleIdentifierOf(arguments[0]);
+        const auto running = desktop_->runningApplications(identifier);
+        if (running.empty()) {
+            throw CommandError("“" + arguments[0] + "” is not running");
+        }
+        desktop_->reopen(running.front()->processIdentifier());
+        say("reopened " + withPid(*running.front()));
         return Next::proceed;
     }
     case CommandKind::activate:

@@ -7,8 +7,10 @@
 #include "platform/data/UserDefaults.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/NSPasteboard.h"
+#include "platform/system/SystemSound.h"
 
 #include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -60,7 +62,16 @@ void Console::expect(const Command& command) {
         const auto items = pasteboard->pasteboardItems().size();
         const auto files = pasteboard->readFileURLs().size();
         const auto holds = counted(items, "item") + " (" + counted(files, "file") + ")";
-        if (arguments[1] == "empty") {
+        if (arguments[1] == "text") {
+            const auto& text = arguments[2];
+            const auto held = pasteboard->stringForType(NSPasteboardType::string);
+            if (!held || held->find(text) == std::string::npos) {
+                throw unmet(
+                    "the pasteboard's text should hold " + quotedString(text) + "; " +
+                    (held ? "it holds " + counted(held->size(), "character") : "it holds no text"));
+            }
+            say("ok: the pasteboard's text holds " + quotedString(text));
+        } else if (arguments[1] == "empty") {
             if (items != 0) {
                 throw unmet("the pasteboard should be empty; it holds " + holds);
             }
@@ -105,6 +116,37 @@ void Console::expect(const Command& command) {
             }
         }
         throw unmet("no URL opened holds " + quotedString(text));
+    } else if (what == "menu" || what == "window") {
+        const auto& text = arguments[1];
+        // What a person would see: a row of the menu or its submenus, a line of a window.
+        std::vector<OutlineNode> shown;
+        if (what == "menu") {
+            shown.push_back(menuOutline());
+        } else {
+            for (const auto& window : appWindows()) {
+                shown.push_back(outline(*window));
+            }
+        }
+        for (const auto& root : shown) {
+            std::istringstream lines(render(root));
+            for (std::string line; std::getline(lines, line);) {
+                if (line.find(text) != std::string::npos) {
+                    const auto start = line.find_first_not_of(' ');
+                    say("ok: " + what + " shows " + line.substr(start));
+                    return;
+                }
+            }
+        }
+        throw unmet("no " + std::string(what == "menu" ? "row of the menu" : "window shown") +
+                    " holds " + quotedString(text));
+    } else if (what == "sounds") {
+        const auto wanted = static_cast<std::size_t>(std::stoul(arguments[1]));
+        const auto played = SystemSoundServer::plays().size();
+        if (played != wanted) {
+            throw unmet(counted(wanted, "sound") + " should have played; " +
+                        counted(played, "sound") + " did");
+        }
+        say("ok: " + counted(played, "sound") + " played");
     } else if (what == "defaults") {
         const auto& key = arguments[1];
         const auto wanted = propertyListLiteral(parsePropertyListLiteral(arguments[2]));

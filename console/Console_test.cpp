@@ -161,11 +161,13 @@ TEST_F(ConsoleTest, EnginePasteBeforeTheCutSettlesIsAPlainPaste) {
 }
 
 TEST_F(ConsoleTest, EngineRunsFromLaunchAndACopyForgetsTheCut) {
-    ASSERT_EQ(runScript("mkdir $TMP/to\nwrite $TMP/from/a.txt A\nopen finder $TMP/from\n"
-                        "select a.txt\npress cmd+x\nlaunch zestrel\nlaunch zestrel\n"
-                        "press cmd+x\nwait 1\npress cmd+c\nwait 1\nopen finder $TMP/to\n"
-                        "press cmd+v\n"),
-              0)
+    ASSERT_EQ(
+        runScript("mkdir $TMP/to\nwrite $TMP/from/a.txt A\nopen finder $TMP/from\n"
+                  "select a.txt\npress cmd+x\nlaunch zestrel\nlaunch zestrel\n"
+                  // Opened again, the app comes forward; the person goes back.
+                  "activate finder\npress cmd+x\nwait 1\npress cmd+c\nwait 1\nopen finder $TMP/to\n"
+                  "press cmd+v\n"),
+        0)
         << errors_.str();
     EXPECT_THAT(out_.str(), HasSubstr("> press cmd+x\ncmd+x → Finder received cmd+x\n"))
         << "before the launch keys pass untouched";

@@ -112,6 +112,42 @@ std::uint16_t keyCodeNamed(const std::string& name, std::string_view chord) {
 
 } // namespace
 
+namespace {
+
+CGEventFlags modifierNamed(const std::string& part, std::string_view text) {
+    const auto name = lowercased(part);
+    const auto modifier = std::find_if(kModifiers.begin(), kModifiers.end(),
+                                       [&](const NamedModifier& m) { return m.name == name; });
+    if (modifier == kModifiers.end()) {
+        throw CommandError("unknown modifier “" + part + "” in “" + std::string(text) +
+                           "” (cmd, opt, ctrl, shift, fn, caps)");
+    }
+    return modifier->flag;
+}
+
+} // namespace
+
+CGEventFlags parseModifiers(std::string_view text) {
+    CGEventFlags flags{};
+    std::string_view rest = text;
+    for (;;) {
+        const auto plus = rest.find('+');
+        flags = flags | modifierNamed(std::string(rest.substr(0, plus)), text);
+        if (plus == std::string_view::npos) {
+            return flags;
+        }
+        rest = rest.substr(plus + 1);
+    }
+}
+
+HeldModifiers::HeldModifiers(CGEventFlags flags) : before_(platform::NSEvent::modifierFlags()) {
+    platform::NSEvent::setHeldModifierFlags(Flags{flags.rawValue});
+}
+
+HeldModifiers::~HeldModifiers() {
+    platform::NSEvent::setHeldModifierFlags(before_);
+}
+
 KeyChord parseKeyChord(std::string_view text) {
     if (text.empty()) {
         throw CommandError("a key is missing");
@@ -134,14 +170,7 @@ KeyChord parseKeyChord(std::string_view text) {
     }
     KeyChord chord;
     for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-        const auto name = lowercased(parts[i]);
-        const auto modifier = std::find_if(kModifiers.begin(), kModifiers.end(),
-                                           [&](const NamedModifier& m) { return m.name == name; });
-        if (modifier == kModifiers.end()) {
-            throw CommandError("unknown modifier “" + parts[i] + "” in “" + std::string(text) +
-                               "” (cmd, opt, ctrl, shift, fn, caps)");
-        }
-        chord.flags = chord.flags | modifier->flag;
+        chord.flags = chord.flags | modifierNamed(parts[i], text);
     }
     const auto& key = parts.back();
     chord.keyCode = keyCodeNamed(lowercased(key), text);

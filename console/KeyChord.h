@@ -25,6 +25,24 @@ struct KeyChord {
 // (`code:7`, 0 to 127). Case does not matter. Throws `CommandError` for anything else.
 KeyChord parseKeyChord(std::string_view text);
 
+// Modifier keys held alone, as `launch zestrel holding shift+opt` and `click menu ... holding
+// ctrl+opt` take them: the modifier names above joined by "+". Throws `CommandError` for
+// anything else.
+platform::CGEventFlags parseModifiers(std::string_view text);
+
+// Holds modifier keys for as long as it lives, as a person does during a click or a launch;
+// the keys held before come back at its end.
+class HeldModifiers {
+public:
+    explicit HeldModifiers(platform::CGEventFlags flags);
+    ~HeldModifiers();
+    HeldModifiers(const HeldModifiers&) = delete;
+    HeldModifiers& operator=(const HeldModifiers&) = delete;
+
+private:
+    platform::NSEvent::ModifierFlags before_;
+};
+
 // How a key event reads in the console's output: the modifiers in the platform's order
 // (ctrl, opt, shift, cmd) and the key, by its characters when it types some, else by
 // name ("cmd+c", "shift+cmd+X", "esc", "f1", "cmd+ч").

@@ -116,7 +116,8 @@ struct Syntax {
 constexpr std::array kSyntax = {
     Syntax{"open", CommandKind::open, "open finder|forklift|forklift-setapp FOLDER"},
     Syntax{"select", CommandKind::select, "select NAME..."},
-    Syntax{"launch", CommandKind::launch, "launch APP"},
+    Syntax{"launch", CommandKind::launch, "launch APP [holding MODIFIERS]"},
+    Syntax{"reopen", CommandKind::reopen, "reopen APP"},
     Syntax{"activate", CommandKind::activate, "activate APP"},
     Syntax{"quit", CommandKind::quitApp, "quit [APP]"},
     Syntax{"press", CommandKind::press, "press CHORD"},
@@ -126,7 +127,7 @@ constexpr std::array kSyntax = {
     Syntax{"show", CommandKind::show,
            "show pasteboard|folder PATH|apps|taps|hotkeys|windows|log|frontmost|keys "
            "APP|defaults|alerts|"
-           "sounds|opened"},
+           "sounds|opened|menu|window [TITLE]"},
     Syntax{"mkdir", CommandKind::mkdir, "mkdir PATH"},
     Syntax{"write", CommandKind::write, "write PATH TEXT"},
     Syntax{"echo", CommandKind::echo, "echo TEXT"},
@@ -136,8 +137,13 @@ constexpr std::array kSyntax = {
     Syntax{"latency", CommandKind::latency, "latency finder|forklift SECONDS"},
     Syntax{"answer", CommandKind::answer, "answer \"BUTTON\""},
     Syntax{"expect", CommandKind::expect,
-           "expect folder PATH NAME...|missing PATH|pasteboard empty|pasteboard files N|log TEXT|"
-           "alert TEXT|opened TEXT|defaults KEY VALUE"},
+           "expect folder PATH NAME...|missing PATH|pasteboard empty|pasteboard files N|"
+           "pasteboard text TEXT|log TEXT|alert TEXT|opened TEXT|defaults KEY VALUE|menu TEXT|"
+           "window TEXT|sounds N"},
+    Syntax{"click", CommandKind::click,
+           "click menu \"TITLE\" [holding MODIFIERS] | click \"LABEL\""},
+    Syntax{"toggle", CommandKind::toggle, "toggle \"LABEL\""},
+    Syntax{"pick", CommandKind::pick, "pick \"LABEL\" \"CHOICE\""},
 };
 
 std::string knownCommands() {
@@ -211,8 +217,10 @@ Command parseChecks(const Syntax& syntax, Command command, std::string_view rest
         return command;
     }
     expectOneOf(syntax, what,
-                {"folder", "missing", "pasteboard", "log", "alert", "opened", "defaults"});
-    if (what == "log" || what == "alert" || what == "opened") {
+                {"folder", "missing", "pasteboard", "log", "alert", "opened", "defaults", "menu",
+                 "window", "sounds"});
+    if (what == "log" || what == "alert" || what == "opened" || what == "menu" ||
+        what == "window") {
         arguments.push_back(text(rest));
         if (arguments.back().empty()) {
             throw usage();
@@ -227,8 +235,28 @@ Command parseChecks(const Syntax& syntax, Command command, std::string_view rest
         arguments.push_back(literal(syntax, rest));
         return command;
     }
+    if (what == "pasteboard" && rest.starts_with("text")) {
+        std::string_view afterWord = rest;
+        if (takeWord(afterWord) == "text") {
+            arguments.push_back("text");
+            arguments.push_back(text(afterWord));
+            if (arguments.back().empty()) {
+                throw usage();
+            }
+            return command;
+        }
+    }
     const auto restWords = words(rest);
     arguments.insert(arguments.end(), restWords.begin(), restWords.end());
+    const auto isCount = [](const std::string& word) {
+        return !word.empty() && word.size() <= 6 && std::all_of(word.begin(), word.end(), isDigit);
+    };
+    if (what == "sounds") {
+        if (arguments.size() != 2 || !isCount(arguments[1])) {
+            throw usage();
+        }
+        return command;
+    }
     if (what == "folder" || what == "missing") {
         if (arguments.size() < 2 || (what == "missing" && arguments.size() != 2)) {
             throw usage();
@@ -238,9 +266,7 @@ Command parseChecks(const Syntax& syntax, Command command, std::string_view rest
     }
     // pasteboard empty | pasteboard files N
     const bool empty = arguments.size() == 2 && arguments[1] == "empty";
-    const bool files = arguments.size() == 3 && arguments[1] == "files" && !arguments[2].empty() &&
-                       arguments[2].size() <= 6 &&
-                       std::all_of(arguments[2].begin(), arguments[2].end(), isDigit);
+    const bool files = arguments.size() == 3 && arguments[1] == "files" && isCount(arguments[2]);
     if (!empty && !files) {
         throw usage();
     }
@@ -295,6 +321,7 @@ std::optional<std::string> applicationNamed(std::string_view word) {
         {"forklift-setapp", platform::kForkLiftSetappBundleIdentifier},
         {"textedit", platform::kTextEditBundleIdentifier},
         {"overlay", platform::kOverlayBundleIdentifier},
+        {"panel", platform::kPanelBundleIdentifier},
     };
     for (const auto& [shortName, identifier] : shortNames) {
         if (shortName == word) {
@@ -308,8 +335,8 @@ std::optional<std::string> applicationNamed(std::string_view word) {
         return std::string(word);
     }
     throw CommandError("unknown application “" + std::string(word) +
-                       "” (finder, forklift, forklift-setapp, textedit, overlay, zestrel, or a "
-                       "bundle identifier)");
+                       "” (finder, forklift, forklift-setapp, textedit, overlay, panel, zestrel, "
+                       "or a bundle identifier)");
 }
 
 std::optional<Command> parseCommand(std::string_view line) {
@@ -376,9 +403,41 @@ std::optional<Command> parseCommand(std::string_view line) {
         }
         break;
     case CommandKind::launch:
+        expectCount(*syntax, arguments, 1, 3);
+        applicationNamed(arguments[0]);
+        if (arguments.size() > 1) {
+            if (arguments.size() != 3 || arguments[1] != "holding") {
+                throw CommandError("usage: " + std::string(syntax->usage));
+            }
+            parseModifiers(arguments[2]);
+        }
+        break;
+    case CommandKind::reopen:
     case CommandKind::activate:
         expectCount(*syntax, arguments, 1, 1);
         applicationNamed(arguments[0]);
+        break;
+    case CommandKind::click:
+        expectCount(*syntax, arguments, 1, 4);
+        if (arguments[0] == "menu" && arguments.size() > 1) {
+            if (arguments.size() == 3 || (arguments.size() == 4 && arguments[2] != "holding")) {
+                throw CommandError("usage: " + std::string(syntax->usage));
+            }
+            if (arguments.size() == 4) {
+                parseModifiers(arguments[3]);
+            }
+        } else if (arguments.size() != 1) {
+            throw CommandError("usage: " + std::string(syntax->usage));
+        }
+        if (arguments.back().empty()) {
+            throw CommandError("usage: " + std::string(syntax->usage));
+        }
+        break;
+    case CommandKind::toggle:
+        expectCount(*syntax, arguments, 1, 1);
+        break;
+    case CommandKind::pick:
+        expectCount(*syntax, arguments, 2, 2);
         break;
     case CommandKind::mkdir:
         expectCount(*syntax, arguments, 1, 1);
@@ -406,6 +465,9 @@ std::optional<Command> parseCommand(std::string_view line) {
         break;
     case CommandKind::show:
         expectCount(*syntax, arguments, 1, 2);
+        if (arguments[0] == "window") {
+            break; // the frontmost window, or the one titled so
+        }
         if (arguments[0] == "folder" || arguments[0] == "keys") {
             expectCount(*syntax, arguments, 2, 2);
             if (arguments[0] == "keys") {
@@ -417,7 +479,7 @@ std::optional<Command> parseCommand(std::string_view line) {
             expectCount(*syntax, arguments, 1, 1);
             expectOneOf(*syntax, arguments[0],
                         {"pasteboard", "apps", "taps", "hotkeys", "windows", "log", "frontmost",
-                         "defaults", "alerts", "sounds", "opened"});
+                         "defaults", "alerts", "sounds", "opened", "menu"});
         }
         break;
     case CommandKind::relaunch:

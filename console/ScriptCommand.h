@@ -21,7 +21,8 @@ public:
 enum class CommandKind {
     open,          // open APP FOLDER
     select,        // select NAME...
-    launch,        // launch APP
+    launch,        // launch APP [holding MODIFIERS]
+    reopen,        // reopen APP
     activate,      // activate APP
     quitApp,       // quit APP
     end,           // quit
@@ -39,12 +40,15 @@ enum class CommandKind {
     latency,       // latency finder|forklift SECONDS
     answer,        // answer BUTTON
     expect,        // expect WHAT ...
+    click,         // click menu TITLE [holding MODIFIERS] | click LABEL
+    toggle,        // toggle LABEL
+    pick,          // pick LABEL CHOICE
 };
 
 // One parsed line: its kind and its words as written (quotes removed, `$TMP` not yet
-// expanded). Text arguments (`type`, `write`, `echo`, the text of `expect log|alert|opened`)
-// are the rest of the line as one word; a property-list value (`defaults write`, `expect
-// defaults`) is kept as written, checked to be one.
+// expanded). Text arguments (`type`, `write`, `echo`, the text of `expect
+// log|alert|opened|menu|window|pasteboard text`) are the rest of the line as one word; a
+// property-list value (`defaults write`, `expect defaults`) is kept as written, checked to be one.
 struct Command {
     CommandKind kind = CommandKind::echo;
     std::vector<std::string> arguments;

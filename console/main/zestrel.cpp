@@ -6,6 +6,7 @@
 #include "platform/base/Clock.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/base/RunLoop.h"
+#include "platform/concurrency/Executor.h"
 #include "platform/data/UserDefaults.h"
 
 #include <csignal>
@@ -117,8 +118,10 @@ int run(const Options& options, zestrel::console::TerminationSignals& signals) {
     }
     setenv("XDG_CONFIG_HOME", scratch.defaults().c_str(), 1);
     if (options.scriptPath) {
-        // Scripts run on a virtual clock starting now, so `wait` takes no real time.
+        // Scripts run on a virtual clock starting now, so `wait` takes no real time, and their
+        // tasks run on the main run loop in order, so a script runs the same way every time.
         installClock(std::make_shared<VirtualClock>(RealClock().now()));
+        setGlobalExecutorMode(GlobalExecutorMode::mainRunLoop);
     }
     RunLoop::main(); // this thread is the main thread
 

@@ -1,0 +1,100 @@
+#include "console/Console.h"
+
+#include "platform/appkit/NSApplication.h"
+#include "platform/data/UserDefaults.h"
+#include "platform/testing/TestEnvironment.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+
+namespace zestrel::console {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+// The app's menu and windows driven as a person would, and the mistakes a script can make.
+class ConsoleMenusAndWindowsTest : public ::testing::Test {
+protected:
+    ConsoleMenusAndWindowsTest() : tmp_(made(env_.home() / "tmp")), console_(tmp_, out_, errors_) {}
+
+    static fs::path made(fs::path folder) {
+        fs::create_directories(folder);
+        return folder;
+    }
+    int run(const std::string& script) {
+        std::istringstream in(script);
+        return console_.runScript(in, "test.zestrel");
+    }
+
+    platform::testing::TestEnvironment env_;
+    fs::path tmp_;
+    std::ostringstream out_;
+    std::ostringstream errors_;
+    Console console_;
+};
+
+TEST_F(ConsoleMenusAndWindowsTest, UnknownTitlesLabelsAndWindowsNameWhatThereIs) {
+    ASSERT_EQ(run("launch zestrel\nclick menu Nothing\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("test.zestrel:2: the menu has no command “Nothing” "
+                                         "(rows: “About”, “Settings…”,"));
+    errors_.str("");
+    ASSERT_EQ(run("click menu Settings…\nclick Nothing\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("the window “Zestrel Settings” has no control “Nothing” "
+                                         "(it offers “Launch at login”, “Show menu bar icon”,"));
+    errors_.str("");
+    ASSERT_EQ(run("show window Elsewhere\n"), 1);
+    EXPECT_THAT(errors_.str(),
+                HasSubstr("no window titled “Elsewhere” (windows: “Zestrel Settings”)"));
+    errors_.str("");
+    ASSERT_EQ(run("toggle \"Help, the app does not work\"\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("has no switch “Help, the app does not work”"));
+    // A mistake changes nothing: the switches are as they were.
+    EXPECT_TRUE(platform::UserDefaults::standard()->object("hideMenuBarIcon").asBool() ==
+                std::optional<bool>(false));
+}
+
+TEST_F(ConsoleMenusAndWindowsTest, MenusNeedTheRunningAppAndItsIcon) {
+    ASSERT_EQ(run("show menu\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("Zestrel is not running: launch it first"));
+    errors_.str("");
+    ASSERT_EQ(run("launch zestrel\ndefaults write hideMenuBarIcon true\nwait 6\nshow menu\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("Zestrel's menu-bar icon is hidden: reopen the app"));
+    errors_.str("");
+    ASSERT_EQ(run("reopen zestrel\nexpect menu Quit Zestrel\n"), 0) << errors_.str();
+}
+
+TEST_F(ConsoleMenusAndWindowsTest, LaunchGesturesAreHeldThroughTheLaunch) {
+    ASSERT_EQ(run("launch zestrel holding shift+ctrl\nshow menu\n"), 0) << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("launched Zestrel (pid "));
+    EXPECT_THAT(out_.str(), HasSubstr(" holding shift+ctrl\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("  item \"Debug\"\n"));
+}
+
+TEST_F(ConsoleMenusAndWindowsTest, QuitFromTheMenuEndsTheAppButNotTheDesktop) {
+    ASSERT_EQ(run("launch zestrel\nclick menu \"Quit Zestrel\"\nshow apps\nopen finder $TMP\n"), 0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("quit Zestrel (pid "));
+    EXPECT_THAT(out_.str(), Not(HasSubstr("accessory\n")));
+    EXPECT_THAT(out_.str(), HasSubstr("Finder shows $TMP"));
+}
+
+TEST_F(ConsoleMenusAndWindowsTest, ScriptsWithWrongMenuAndWindowCommandsRunNothing) {
+    for (const char* line :
+         {"click menu \"Share App\" holding ctrl+nothing", "click", "click menu Share holding",
+          "pick Method", "toggle", "launch zestrel holding", "expect pasteboard text",
+          "expect sounds many", "show window a b"}) {
+        errors_.str("");
+        EXPECT_EQ(run(std::string("launch zestrel\n") + line + "\n"), 1) << line;
+        EXPECT_THAT(errors_.str(), HasSubstr("test.zestrel:2: ")) << line;
+    }
+    EXPECT_THAT(out_.str(), Not(HasSubstr("launched")));
+}
+
+} // namespace
+} // namespace zestrel::console
