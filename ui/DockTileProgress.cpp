@@ -11,6 +11,7 @@
 #include "ui/DockProgressLayers.h"
 
 #include <cmath>
+#include <type_traits>
 
 namespace zestrel {
 

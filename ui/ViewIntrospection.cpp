@@ -11,9 +11,8 @@ using pf::swiftui::Nodes;
 using pf::swiftui::View;
 using pf::swiftui::ViewContext;
 
-LookupMarkerView::LookupMarkerView(std::string_view targetClassName) : NSView(pf::CGRect{}) {
+LookupMarkerView::LookupMarkerView() : NSView(pf::CGRect{}) {
     setHidden(true);
-    setAccessibilityLabel("LookupMarkerView<" + std::string(targetClassName) + ">");
 }
 
 std::shared_ptr<pf::NSView> LookupMarkerView::hitTest(pf::CGPoint /*point*/) {

@@ -23,11 +23,11 @@
 namespace zestrel {
 
 // A hidden, zero-sized view that stands beside a declarative view. It never takes a click,
-// so the declarative view's own hit testing is untouched. Its accessibility label names
-// the class looked for: "LookupMarkerView<NSTableView>".
+// so the declarative view's own hit testing is untouched. The lookup that makes it names
+// the class looked for in its accessibility label: "LookupMarkerView<NSTableView>".
 class LookupMarkerView final : public platform::NSView {
 public:
-    explicit LookupMarkerView(std::string_view targetClassName);
+    LookupMarkerView();
     std::string className() const override { return "LookupMarkerView"; }
     std::shared_ptr<platform::NSView> hitTest(platform::CGPoint point) override;
     void describeOutline(platform::OutlineNode& node) const override;
@@ -299,7 +299,9 @@ template <class T> struct AppKitLookupView {
     std::function<void(const std::shared_ptr<T>&)> customize;
 
     std::shared_ptr<LookupMarkerView> makeNSView() const {
-        return std::make_shared<LookupMarkerView>(unqualifiedTypeName(typeid(T)));
+        auto marker = std::make_shared<LookupMarkerView>();
+        marker->setAccessibilityLabel("LookupMarkerView<" + unqualifiedTypeName(typeid(T)) + ">");
+        return marker;
     }
     void updateNSView(const std::shared_ptr<LookupMarkerView>& marker) const {
         platform::DispatchQueue::main().async([marker, selector = selector, customize = customize] {

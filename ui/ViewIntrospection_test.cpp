@@ -34,7 +34,7 @@ std::shared_ptr<V> under(const std::shared_ptr<NSView>& parent, Args&&... args) 
 }
 
 std::shared_ptr<LookupMarkerView> markerIn(const std::shared_ptr<NSView>& parent) {
-    return under<LookupMarkerView>(parent, "NSTextField");
+    return under<LookupMarkerView>(parent);
 }
 
 TEST(ViewIntrospectionTest, MarkerIsHiddenTakesNoClickAndNamesWhatIsLookedFor) {

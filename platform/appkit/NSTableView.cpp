@@ -33,6 +33,11 @@ void NSTableView::resizeToRows() {
         }
     }
     setFrameSize(size);
+    if (const auto scrollView = enclosingScrollView();
+        scrollView && scrollView->documentView().get() == this) {
+        // A shorter table may leave the scroll position past its end.
+        scrollView->scrollTo(scrollView->scrollPosition());
+    }
     if (window()) {
         updateTrackingAreas();
     }

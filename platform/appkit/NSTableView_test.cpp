@@ -112,6 +112,11 @@ TEST_F(NSTableViewTest, ReloadDropsRowsThatAreGoneAndFillsItsScrollView) {
     EXPECT_EQ(table->rowAtPoint({10, 3 * 19 + 1}), 3);
     EXPECT_EQ(table->rectOfRow(4), CGRect());
     EXPECT_EQ(table->frameOfCell(0, 1), CGRect(1.5, 20, 197, 17));
+
+    rows(20);
+    table->scrollRowToVisible(19);
+    rows(6);
+    EXPECT_EQ(scrollView->scrollPosition(), CGPoint({0, 6 * 19 - 95})) << "kept within the rows";
 }
 
 TEST_F(NSTableViewTest, OutlineListsTheRowsAndClicksThemAsTheUserWould) {
