@@ -1,7 +1,11 @@
 // A key-down through the app's own tap handler (the event-tap method's, as the launch sets
 // it up) to the file manager: a key without Command ("vs_pass_plain_key") and Command+X,
-// which starts a cut ("vs_pass_command_x"), each as a ratio to the same post through a
-// pass-through tap, measured first.
+// which starts a cut and writes its log lines, with no system log to take them
+// ("vs_pass_command_x") and with one running ("vs_pass_command_x_log_running"), each as a
+// ratio to the same post through a pass-through tap, measured first. A running log makes
+// the process a threaded one for good (the daemon's reader here, the log's sender in the
+// app), which slows every allocation and shared count, so those figures have a
+// pass-through baseline of their own, measured with the log running.
 #include "bench/Baseline.h"
 #include "bench/ScratchDefaults.h"
 #include "cut_engine/AppPreferenceKeys.h"
@@ -10,10 +14,18 @@
 #include "cut_engine/SystemEventTap.h"
 #include "platform/base/Clock.h"
 #include "platform/base/RunLoop.h"
+#include "platform/base/UnifiedLog.h"
 #include "platform/desktop/EventSystem.h"
 
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -104,7 +116,54 @@ void BM_AppTapPlainKey(benchmark::State& state) {
                            timer.nanosecondsPerIteration(state));
 }
 
-void BM_AppTapCommandX(benchmark::State& state) {
+// A system log daemon's socket in a scratch folder, read by its own thread as the daemon
+// would; the log lines go there while it is installed.
+class SystemLogListener {
+public:
+    SystemLogListener()
+        : path_(std::filesystem::temp_directory_path() /
+                ("zestrel-bench-log-" + std::to_string(::getpid()))) {
+        std::filesystem::remove(path_);
+        socket_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        path_.native().copy(address.sun_path, sizeof address.sun_path - 1);
+        if (::bind(socket_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            std::perror("system log listener");
+        }
+        reader_ = std::thread([fd = socket_] {
+            char line[8192];
+            while (::recv(fd, line, sizeof line, 0) > 0) {
+            }
+        });
+        pf::setLogSink(pf::makeSystemLogSink(path_));
+    }
+    ~SystemLogListener() {
+        pf::setLogSink(nullptr);
+        ::shutdown(socket_, SHUT_RDWR);
+        reader_.join();
+        ::close(socket_);
+        std::filesystem::remove(path_);
+    }
+    SystemLogListener(const SystemLogListener&) = delete;
+    SystemLogListener& operator=(const SystemLogListener&) = delete;
+
+private:
+    std::filesystem::path path_;
+    int socket_ = -1;
+    std::thread reader_;
+};
+
+// A system log socket that nobody listens on.
+struct NoSystemLog {
+    NoSystemLog() {
+        pf::setLogSink(
+            pf::makeSystemLogSink(std::filesystem::temp_directory_path() / "zestrel-bench-no-log"));
+    }
+    ~NoSystemLog() { pf::setLogSink(nullptr); }
+};
+
+void postCuts(benchmark::State& state, const char* baseline, const char* counter) {
     // Each cut schedules its checks: a virtual clock lets them run between the batches.
     const auto clock = std::make_shared<pf::VirtualClock>(pf::currentDate());
     pf::installClock(clock);
@@ -114,16 +173,35 @@ void BM_AppTapCommandX(benchmark::State& state) {
         const LoopTimer timer;
         pipeline.post(state, kKeyX, pf::kCGEventFlagMaskCommand,
                       [] { pf::RunLoop::main().advance(std::chrono::seconds(1)); });
-        Baselines::reportRatio(state, "appTapPassThrough", "vs_pass_command_x",
-                               pipeline.nanosecondsPerKey(timer, state));
+        Baselines::reportRatio(state, baseline, counter, pipeline.nanosecondsPerKey(timer, state));
         pf::RunLoop::main().advance(std::chrono::seconds(1));
     }
     pf::installClock(nullptr);
 }
 
-// The baseline runs before the figures it scales.
+void BM_AppTapCommandX(benchmark::State& state) {
+    const NoSystemLog log;
+    postCuts(state, "appTapPassThrough", "vs_pass_command_x");
+}
+
+void BM_AppTapPassThroughLogRunning(benchmark::State& state) {
+    const SystemLogListener log;
+    TappedPipeline pipeline([](const std::shared_ptr<pf::NSEvent>& event) { return event; });
+    const LoopTimer timer;
+    pipeline.post(state, kKeyA, pf::CGEventFlags{}, [] {});
+    Baselines::record("appTapPassThroughLogRunning", timer.nanosecondsPerIteration(state));
+}
+
+void BM_AppTapCommandXLogRunning(benchmark::State& state) {
+    const SystemLogListener log;
+    postCuts(state, "appTapPassThroughLogRunning", "vs_pass_command_x_log_running");
+}
+
+// The baselines run before the figures they scale; the threaded ones last.
 BENCHMARK(BM_AppTapPassThrough);
 BENCHMARK(BM_AppTapPlainKey);
 BENCHMARK(BM_AppTapCommandX);
+BENCHMARK(BM_AppTapPassThroughLogRunning);
+BENCHMARK(BM_AppTapCommandXLogRunning);
 
 } // namespace

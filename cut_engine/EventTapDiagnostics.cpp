@@ -4,8 +4,8 @@
 #include "foundation/GeneralError.h"
 #include "foundation/RunningApplication.h"
 #include "foundation/TextUtilities.h"
+#include "platform/desktop/Desktop.h"
 #include "platform/desktop/EventTap.h"
-#include "platform/desktop/NSRunningApplication.h"
 #include "services/EventNames.h"
 #include "services/QVProcessID.h"
 
@@ -41,10 +41,10 @@ private:
 
 constexpr std::uint32_t kTapListCapacity = 100;
 
-// The code-signing facts of a running process, or nothing when it does not run or its
-// signature cannot be read.
+// The code-signing facts of a process, an application or not, or nothing when it does not
+// exist (asking for its process group fails) or its signature cannot be read.
 Value bundleInfo(std::int32_t pid) {
-    if (pid <= 0 || !platform::NSRunningApplication::runningApplicationWithProcessIdentifier(pid)) {
+    if (pid <= 0 || !platform::Desktop::current()->processGroupIdentifier(pid)) {
         return Value();
     }
     std::optional<QVProcessID::BundleInfo> info;

@@ -129,6 +129,26 @@ TEST_F(EventTapDiagnosticsTest, ASignedTappedProcessShowsItsBundleInfo) {
     EXPECT_THAT(info->describe(), ::testing::HasSubstr("\"identifier\": \"com.apple.finder\""));
 }
 
+TEST_F(EventTapDiagnosticsTest, ATappingDaemonThatIsNoApplicationShowsItsBundleInfo) {
+    // Process 500 taps: a helper launchd started, with no application record.
+    env.desktop().setParentProcessIdentifier(500, 1);
+    env.desktop().setSigningInformation(
+        500, {{platform::kSecCodeInfoIdentifier, Value("com.example.keyremapd")},
+              {platform::kSecCodeInfoMainExecutable,
+               Value(platform::URL::fileURL("/Library/Helpers/keyremapd"))},
+              {platform::kSecCodeInfoPList,
+               Value(Value::Dictionary{
+                   {platform::kCFBundleIdentifierKey, Value("com.example.keyremapd")},
+                   {platform::kCFBundleNameKey, Value("keyremapd")},
+                   {platform::kCFBundleVersionKey, Value("2.1")}})}});
+    addTap(0, 0x400);
+    const auto info = debugDescription(installedTaps().at(0)).get("tappingProcess - Info");
+    ASSERT_TRUE(info);
+    EXPECT_THAT(info->describe(),
+                ::testing::HasSubstr("\"identifier\": \"com.example.keyremapd\""));
+    EXPECT_THAT(info->describe(), ::testing::HasSubstr("\"version\": \"2.1\""));
+}
+
 TEST_F(EventTapDiagnosticsTest, AGlobalTapOrNoFinderIsNotTheFinderBeingTapped) {
     addTap(0, 0x400);
     EXPECT_EQ(debugDescription(installedTaps().at(0)).get("isFinderBeingTapped"), Value(false));

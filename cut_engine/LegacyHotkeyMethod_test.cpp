@@ -310,6 +310,31 @@ TEST_F(LegacyHotkeyMethodTest, IgnoringTheAppLetsTheNextCommandXCut) {
     EXPECT_EQ(countMessages("\"CUT1\""), 1u);
 }
 
+TEST_F(LegacyHotkeyMethodTest, ThePanelAppOverTheFinderIsWarnedAboutThenIgnored) {
+    pf::NSApp().setActivationPolicy(pf::NSApplication::ActivationPolicy::accessory);
+    pf::ScriptedModalResponder::install()->enqueue(pf::ModalAnswer::button("Ignore the App"));
+    const auto panel = env.launch<pf::PanelApplication>(pf::kPanelBundleIdentifier, true);
+    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(Hotkeys::isRegistered(kCommandX)) << "the Finder stays frontmost";
+
+    press(kVKX);
+    const auto alerts = pf::NSAlert::shownAlerts();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].messageText, "Did not cut because Finder was not frontmost");
+    EXPECT_THAT(alerts[0].informativeText, ::testing::StartsWith("The frontmost app was “Panel”."));
+    EXPECT_EQ(countMessages("\"CUT1\""), 0u);
+    EXPECT_TRUE(Prefs::value(AppPreferences::ignoreList())
+                    .contains(BundleIdentifier{pf::kPanelBundleIdentifier}));
+
+    // The person clicks the Finder's window; the panel still floats over it.
+    env.desktop().activate(finder->processIdentifier());
+    ASSERT_EQ(env.desktop().windowServer().windows().front().number, panel->panelWindow());
+    press(kVKX);
+    EXPECT_EQ(lastReceived(), (ReceivedKeyEvent{kVKC, kCommand, "c"}));
+    EXPECT_EQ(countMessages("\"CUT1\""), 1u);
+    EXPECT_EQ(pf::NSAlert::shownAlerts().size(), 1u);
+}
+
 TEST_F(LegacyHotkeyMethodTest, OverlaysOnTheSkipListDoNotStopACut) {
     showWindowAboveFinder("com.pilotmoon.popclip", "PopClip");
     press(kVKX);

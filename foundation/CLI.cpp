@@ -2,17 +2,22 @@
 
 #include "foundation/ErrorReporter.h"
 #include "foundation/GeneralError.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/ProcessInfo.h"
-#include "platform/data/PropertyList.h"
+#include "platform/base/UTF8.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <grp.h>
 #include <limits>
+#include <pthread.h>
 #include <pwd.h>
 #include <unistd.h>
+#include <utility>
 
 namespace zestrel::CLI {
 
@@ -75,10 +80,35 @@ const std::string& programPath() {
     return processArguments().front();
 }
 
+// The working directory, which may have been removed under the process.
+std::filesystem::path workingDirectory() {
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::current_path(error);
+    if (error) {
+        throw pf::NSError::make(pf::NSPOSIXErrorDomain, error.value());
+    }
+    return path;
+}
+
+pf::URL fileURL(std::string_view path, bool isDirectory) {
+    if (path.starts_with('/')) {
+        return pf::URL::fileURL(path, isDirectory);
+    }
+    return pf::URL::fileURL((workingDirectory() / path).string(), isDirectory);
+}
+
 } // namespace
 
+pf::URL detail::programURL(std::string_view path) {
+    return fileURL(path, false);
+}
+
+std::string detail::programName(std::string_view path) {
+    return programURL(path).lastPathComponent();
+}
+
 pf::URL& executableURL() {
-    static auto* url = new pf::URL(pf::URL::fileURL(programPath(), false));
+    static auto* url = new pf::URL(detail::programURL(programPath()));
     return *url;
 }
 
@@ -104,7 +134,7 @@ const std::map<std::string, OptionValue>& options() {
 }
 
 const std::string& name() {
-    static const auto* text = new std::string(pf::URL::fileURL(programPath()).lastPathComponent());
+    static const auto* text = new std::string(detail::programName(programPath()));
     return *text;
 }
 
@@ -113,27 +143,89 @@ bool hasOption(std::string_view option) {
 }
 
 pf::URL currentDirectoryURL() {
-    return pf::URL::fileURL(std::filesystem::current_path().string(), true);
+    return pf::URL::fileURL(workingDirectory().string(), true);
 }
 
+namespace {
+
+// What was read from standard input and not yet taken, with the handle it came from.
+class InputBuffer {
+public:
+    pf::Mutex mutex;
+
+    // The bytes waiting from `handle`; those of an earlier handle are dropped.
+    pf::Data& pending(const std::shared_ptr<pf::NSFileHandle>& handle) REQUIRES(mutex) {
+        if (handle_.lock() != handle) {
+            handle_ = handle;
+            pending_.clear();
+        }
+        return pending_;
+    }
+
+private:
+    std::weak_ptr<pf::NSFileHandle> handle_ GUARDED_BY(mutex);
+    pf::Data pending_ GUARDED_BY(mutex);
+};
+
+InputBuffer& inputBuffer() {
+    static auto* buffer = new InputBuffer;
+    return *buffer;
+}
+
+} // namespace
+
 pf::Data standardInputData() {
-    return standardInput()->availableData();
+    const std::shared_ptr<pf::NSFileHandle> handle = standardInput();
+    InputBuffer& buffer = inputBuffer();
+    pf::MutexLock lock(buffer.mutex);
+    pf::Data& pending = buffer.pending(handle);
+    if (!pending.empty()) {
+        return std::exchange(pending, {});
+    }
+    return handle->availableData();
+}
+
+std::optional<std::string> readLine(bool strippingNewline) {
+    const std::shared_ptr<pf::NSFileHandle> handle = standardInput();
+    InputBuffer& buffer = inputBuffer();
+    pf::MutexLock lock(buffer.mutex);
+    pf::Data& pending = buffer.pending(handle);
+    auto lineBreak = std::find(pending.begin(), pending.end(), '\n');
+    while (lineBreak == pending.end()) {
+        const pf::Data more = handle->availableData();
+        if (more.empty()) {
+            break;
+        }
+        const std::size_t searched = pending.size();
+        pending.insert(pending.end(), more.begin(), more.end());
+        lineBreak =
+            std::find(pending.begin() + static_cast<std::ptrdiff_t>(searched), pending.end(), '\n');
+    }
+    if (pending.empty()) {
+        return std::nullopt;
+    }
+    const auto lineEnd = lineBreak == pending.end() ? lineBreak : lineBreak + 1;
+    std::string line(pending.begin(), lineEnd);
+    pending.erase(pending.begin(), lineEnd);
+    if (strippingNewline && line.ends_with('\n')) {
+        line.pop_back();
+        if (line.ends_with('\r')) {
+            line.pop_back();
+        }
+    }
+    return line;
 }
 
 std::optional<std::string> standardInputString() {
     const pf::Data data = standardInputData();
     std::string text(data.begin(), data.end());
-    if (!pf::detail::isValidUTF8(text)) {
+    if (!pf::isValidUTF8(text)) {
         return std::nullopt;
     }
     if (text.ends_with('\n')) {
         text.pop_back();
     }
     return text;
-}
-
-std::optional<std::string> readLine(bool strippingNewline) {
-    return pf::readLineFromStandardInput(strippingNewline);
 }
 
 void printError(const std::vector<PrintItem>& items, std::string_view separator,
@@ -149,8 +241,48 @@ void printError(const std::vector<PrintItem>& items, std::string_view separator,
     write(*standardError(), text);
 }
 
+namespace {
+
+// Writing to a pipe whose reader has gone raises SIGPIPE, whose default ends the process
+// before the write can fail. The signal is held back for this thread while it writes, and
+// one the write raised is taken away before letting go, so the write fails with EPIPE and
+// nothing else about the process's signals changes.
+class HeldBrokenPipeSignal {
+public:
+    HeldBrokenPipeSignal() {
+        sigemptyset(&brokenPipe_);
+        sigaddset(&brokenPipe_, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        wasPending_ = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &brokenPipe_, &previous_);
+    }
+    ~HeldBrokenPipeSignal() {
+        const int savedErrno = errno;
+        sigset_t pending;
+        sigpending(&pending);
+        if (!wasPending_ && sigismember(&pending, SIGPIPE) == 1) {
+            const timespec now{0, 0};
+            while (sigtimedwait(&brokenPipe_, nullptr, &now) < 0 && errno == EINTR) {
+            }
+        }
+        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+        errno = savedErrno;
+    }
+    HeldBrokenPipeSignal(const HeldBrokenPipeSignal&) = delete;
+    HeldBrokenPipeSignal& operator=(const HeldBrokenPipeSignal&) = delete;
+
+private:
+    sigset_t brokenPipe_{};
+    sigset_t previous_{};
+    bool wasPending_ = false;
+};
+
+} // namespace
+
 void write(pf::NSFileHandle& handle, std::string_view text) {
     try {
+        const HeldBrokenPipeSignal held;
         handle.writeContentsOf(pf::Data(text.begin(), text.end()));
     } catch (const pf::Error& error) {
         reportError(GeneralError::make(error.localizedDescription()));

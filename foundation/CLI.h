@@ -36,7 +36,9 @@ std::shared_ptr<platform::NSFileHandle>& standardInput();
 std::shared_ptr<platform::NSFileHandle>& standardOutput();
 std::shared_ptr<platform::NSFileHandle>& standardError();
 
-// The program file (from the first process argument); settable.
+// The program file (from the first process argument); settable. This, `name()` and
+// `currentDirectoryURL()` throw the platform's POSIX error when a relative program path
+// needs a working directory that can no longer be read (it was removed).
 platform::URL& executableURL();
 // The process arguments after the program path, and their split, computed once.
 const std::vector<std::string>& arguments();
@@ -50,10 +52,15 @@ bool hasOption(std::string_view option);
 // The working directory, read anew on each call.
 platform::URL currentDirectoryURL();
 
+// Standard input is read through one buffer: what `readLine` read beyond its line is what
+// the next read gets first. A new handle put in place of `standardInput()` starts afresh.
+//
 // What standard input has now (waiting for some, empty at its end).
 platform::Data standardInputData();
 // The same as UTF-8 text without one trailing line break; nothing when it is not UTF-8.
 std::optional<std::string> standardInputString();
+// The next line: nothing at the end of input; its line break ("\n" or "\r\n") removed when
+// asked. The last line may end without one.
 std::optional<std::string> readLine(bool strippingNewline = true);
 
 // One value as printing writes it: texts bare, numbers and truth values in their
@@ -78,7 +85,8 @@ void printError(const std::vector<PrintItem>& items, std::string_view separator 
                 std::string_view terminator = "\n");
 
 // Writes the text's UTF-8 bytes. A failed write is handed to the error reporter and
-// goes no further: output trouble never stops a tool.
+// goes no further: output trouble never stops a tool, not even a pipe whose reader has gone
+// (the write fails with EPIPE instead of the signal ending the process).
 void write(platform::NSFileHandle& handle, std::string_view text);
 
 // The system calls that giving up root makes; tests put recorders in their place.
@@ -101,7 +109,14 @@ std::optional<std::uint32_t> parseUserIdentifier(std::string_view text);
 // sets the group, then the user, checking each call. Answers true when the process now
 // runs as that user, false when there is no (valid) "SUDO_UID" and nothing was done, and
 // false after reporting the failure when a call failed: it never stays root silently.
-bool dropPrivilegesToSudoUser(const PrivilegeCalls& calls = PrivilegeCalls::system());
+[[nodiscard]] bool dropPrivilegesToSudoUser(const PrivilegeCalls& calls = PrivilegeCalls::system());
+
+namespace detail {
+// The file URL and the name of a program path; a relative one is read against the working
+// directory. What `executableURL()` and `name()` compute from the first process argument.
+platform::URL programURL(std::string_view path);
+std::string programName(std::string_view path);
+} // namespace detail
 
 // A terminal a tool talks to.
 class Terminal {

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
+#include <filesystem>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace zestrel {
@@ -86,6 +89,38 @@ TEST_F(StreamTest, StandardInputThatIsNotUTF8GivesNothing) {
     EXPECT_EQ(CLI::standardInputString(), std::nullopt);
 }
 
+// A line is taken from the same buffer the rest of the input is: what reading the line read
+// ahead is not lost.
+TEST_F(StreamTest, ALineThenTheRestOfTheInput) {
+    feedInput("line1\nrest\n");
+    EXPECT_EQ(CLI::readLine(), "line1");
+    EXPECT_EQ(CLI::standardInputString(), "rest");
+    EXPECT_EQ(CLI::readLine(), std::nullopt);
+}
+
+TEST_F(StreamTest, LinesKeepOrLoseTheirBreaks) {
+    feedInput("a\r\nb\n\nlast");
+    EXPECT_EQ(CLI::readLine(false), "a\r\n");
+    EXPECT_EQ(CLI::readLine(), "b");
+    EXPECT_EQ(CLI::readLine(), "");
+    EXPECT_EQ(CLI::readLine(), "last");
+    EXPECT_EQ(CLI::readLine(), std::nullopt);
+    EXPECT_TRUE(CLI::standardInputData().empty());
+}
+
+// What one handle left in the buffer is not read from the handle put in its place.
+TEST_F(StreamTest, ANewInputHandleStartsAfresh) {
+    feedInput("first\nleft over\n");
+    EXPECT_EQ(CLI::readLine(), "first");
+    int other[2];
+    ASSERT_EQ(::pipe(other), 0);
+    ASSERT_EQ(::write(other[1], "second\n", 7), 7);
+    ::close(other[1]);
+    CLI::standardInput() = std::make_shared<pf::NSFileHandle>(other[0], true);
+    EXPECT_EQ(CLI::readLine(), "second");
+    EXPECT_EQ(CLI::readLine(), std::nullopt);
+}
+
 TEST_F(StreamTest, PrintErrorJoinsItemsAndEndsWithTheTerminator) {
     EXPECT_EQ(captureError([] {
                   CLI::printError({1, "a", 2.5, true}, ", ", "\n");
@@ -104,6 +139,62 @@ TEST_F(StreamTest, AFailedWriteIsReportedAndDoesNotThrow) {
     EXPECT_NE(
         report.localizedDescription().find("NSPOSIXErrorDomain error " + std::to_string(EBADF)),
         std::string::npos);
+}
+
+// A tool whose output is piped into a reader that has gone carries on: the write reports
+// EPIPE, and the signal's handling is as it was.
+TEST_F(StreamTest, WritingToAPipeWithoutReaderIsReported) {
+    closeEnd(0);
+    pf::NSFileHandle writeEnd(fds_[1], false);
+    EXPECT_NO_THROW(CLI::write(writeEnd, "nobody reads this"));
+    ASSERT_EQ(environment.reports().size(), 1u);
+    EXPECT_NE(environment.reports()[0].localizedDescription().find("NSPOSIXErrorDomain error " +
+                                                                   std::to_string(EPIPE)),
+              std::string::npos);
+
+    struct sigaction action {};
+    ASSERT_EQ(::sigaction(SIGPIPE, nullptr, &action), 0);
+    EXPECT_EQ(action.sa_handler, SIG_DFL);
+    sigset_t blocked;
+    sigset_t pending;
+    ASSERT_EQ(::pthread_sigmask(SIG_BLOCK, nullptr, &blocked), 0);
+    ASSERT_EQ(::sigpending(&pending), 0);
+    EXPECT_EQ(sigismember(&blocked, SIGPIPE), 0);
+    EXPECT_EQ(sigismember(&pending, SIGPIPE), 0);
+}
+
+// The working directory removed under a tool: the platform's error, which callers catch like
+// any other, not a standard-library exception.
+class RemovedDirectoryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::filesystem::path removed = environment.home() / "removed";
+        std::filesystem::create_directory(removed);
+        ASSERT_EQ(::chdir(removed.c_str()), 0);
+        std::filesystem::remove(removed);
+    }
+    void TearDown() override { std::filesystem::current_path(saved_); }
+
+    pf::testing::TestEnvironment environment;
+    std::filesystem::path saved_ = std::filesystem::current_path();
+};
+
+TEST_F(RemovedDirectoryTest, TheWorkingDirectoryIsThePlatformsError) {
+    try {
+        CLI::currentDirectoryURL();
+        FAIL() << "read a removed directory";
+    } catch (const pf::Error& error) {
+        EXPECT_EQ(error.domain(), pf::NSPOSIXErrorDomain);
+        EXPECT_EQ(error.code(), ENOENT);
+    }
+}
+
+TEST_F(RemovedDirectoryTest, ARelativeProgramPathIsThePlatformsError) {
+    EXPECT_THROW(CLI::detail::programURL("bin/tool"), pf::Error);
+    EXPECT_THROW(CLI::detail::programName("tool"), pf::Error);
+    // An absolute path needs no working directory.
+    EXPECT_EQ(CLI::detail::programURL("/usr/bin/tool").path(), "/usr/bin/tool");
+    EXPECT_EQ(CLI::detail::programName("/usr/bin/tool"), "tool");
 }
 
 TEST(CLIUserIdentifierTest, AcceptsUnsignedThirtyTwoBitDecimalsOnly) {

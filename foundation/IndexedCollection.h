@@ -1,5 +1,6 @@
 #pragma once
 
+#include <compare>
 #include <cstddef>
 #include <iterator>
 #include <ranges>
@@ -9,17 +10,21 @@
 namespace zestrel {
 
 // A view of a collection whose elements come paired with their positions: (0, first),
-// (1, second), ... It moves as the collection does: forward, both ways, or by jumps.
+// (1, second), ... It moves as the collection does: forward, both ways, or by jumps, and is
+// a random-access range exactly when the collection is one.
 template <std::ranges::forward_range Base> class IndexedCollection {
 public:
     using BaseIterator = std::ranges::iterator_t<const Base>;
     using Element = std::pair<std::ptrdiff_t, std::ranges::range_reference_t<const Base>>;
 
     class Iterator {
+        static constexpr bool RandomAccess = std::random_access_iterator<BaseIterator>;
+
     public:
-        using iterator_concept =
+        using iterator_concept = std::conditional_t<
+            std::random_access_iterator<BaseIterator>, std::random_access_iterator_tag,
             std::conditional_t<std::bidirectional_iterator<BaseIterator>,
-                               std::bidirectional_iterator_tag, std::forward_iterator_tag>;
+                               std::bidirectional_iterator_tag, std::forward_iterator_tag>>;
         // The legacy algorithms (std::prev) step back only when told they may.
         using iterator_category = iterator_concept;
         using value_type = Element;
@@ -50,21 +55,32 @@ public:
             --*this;
             return old;
         }
-        Iterator&
-        operator+=(difference_type offset) requires std::random_access_iterator<BaseIterator> {
+        Iterator& operator+=(difference_type offset) requires RandomAccess {
             position_ += offset;
             index_ += offset;
             return *this;
         }
-        friend Iterator
-        operator+(Iterator it,
-                  difference_type offset) requires std::random_access_iterator<BaseIterator> {
+        Iterator& operator-=(difference_type offset) requires RandomAccess {
+            return *this += -offset;
+        }
+        Element operator[](difference_type offset) const requires RandomAccess {
+            return *(*this + offset);
+        }
+        friend Iterator operator+(Iterator it, difference_type offset) requires RandomAccess {
             return it += offset;
         }
-        friend difference_type
-        operator-(const Iterator& a,
-                  const Iterator& b) requires std::random_access_iterator<BaseIterator> {
+        friend Iterator operator+(difference_type offset, Iterator it) requires RandomAccess {
+            return it += offset;
+        }
+        friend Iterator operator-(Iterator it, difference_type offset) requires RandomAccess {
+            return it -= offset;
+        }
+        friend difference_type operator-(const Iterator& a,
+                                         const Iterator& b) requires RandomAccess {
             return a.index_ - b.index_;
+        }
+        friend auto operator<=>(const Iterator& a, const Iterator& b) requires RandomAccess {
+            return a.index_ <=> b.index_;
         }
         friend bool operator==(const Iterator& a, const Iterator& b) {
             return a.position_ == b.position_;

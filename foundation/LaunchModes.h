@@ -4,8 +4,9 @@
 
 namespace zestrel {
 
-// The modifier keys as the launch gestures compare them: the device-independent part,
-// with Caps Lock, numeric pad and Function ignored.
+// The modifier keys as every exact comparison takes them (launch gestures, the kit's window
+// and text shortcuts): the device-independent part, with Caps Lock, numeric pad and Function
+// ignored.
 platform::NSEvent::ModifierFlags launchGestureFlags(platform::NSEvent::ModifierFlags held);
 
 // Debug mode: exactly Shift+Control held when first asked (during launch). Computed once

@@ -4,10 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace zestrel {
+
+inline void PrintTo(const StringRange& range, std::ostream* out) {
+    *out << "[" << range.lowerBound << ", " << range.upperBound << ")";
+}
+
 namespace {
 
 namespace pf = platform;
@@ -78,6 +85,46 @@ TEST(QVRegexTest, ReplacementsExpandGroupReferences) {
               "\xF0\x9F\x98\x80 <1>");
 }
 
+// Bytes that are not UTF-8 read as one replacement character per broken sequence, the same
+// way on the engine's side and on ours: nothing stops, and what no match touches is kept.
+TEST(QVRegexTest, ALoneLatin1ByteWithNoMatchComesBackAsItWas) {
+    EXPECT_EQ(replacingAllMatches("Malm\xF6", QVRegex("x"), "y"), "Malm\xF6");
+    EXPECT_EQ(replacingAllMatches("caf\xE9 ok", QVRegex("x"), "y"), "caf\xE9 ok");
+    EXPECT_EQ(replacingFirstMatch("caf\xE9 ok", QVRegex("x"), "y"), "caf\xE9 ok");
+}
+
+TEST(QVRegexTest, ALeadByteWithoutItsContinuationIsOneCharacter) {
+    const auto b = QVRegex("b").firstMatch("\xC3"
+                                           "ab");
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->value, "b");
+    EXPECT_EQ(b->range, (StringRange{2, 3}));
+    // Each broken sequence is a character of its own, at its own bytes: a truncated
+    // three-byte sequence, then a stray continuation byte.
+    const std::string text = "\xE2\x82"
+                             "a\x80"
+                             "b";
+    const auto characters = QVRegex(".").allMatches(text);
+    ASSERT_EQ(characters.size(), 4u);
+    EXPECT_EQ(characters[0].range, (StringRange{0, 2}));
+    EXPECT_EQ(characters[1].value, "a");
+    EXPECT_EQ(characters[2].range, (StringRange{3, 4}));
+    EXPECT_EQ(characters[3].range, (StringRange{4, 5}));
+}
+
+TEST(QVRegexTest, ReplacingAroundBrokenBytesKeepsThem) {
+    EXPECT_EQ(replacingAllMatches("caf\xE9 ok \xFF", QVRegex("ok"), "fine"), "caf\xE9 fine \xFF");
+    EXPECT_EQ(replacingFirstMatch("\xE9x\xE9x", QVRegex("x"), "<$0>"), "\xE9<x>\xE9x");
+    // A group that holds a broken byte is found there, with its own bytes.
+    const auto group = QVRegex("a(.)c").firstMatch("\xF0"
+                                                   "a\xF6"
+                                                   "c");
+    ASSERT_TRUE(group);
+    EXPECT_EQ(group->range, (StringRange{1, 4}));
+    ASSERT_EQ(group->groups.size(), 1u);
+    EXPECT_EQ(group->groups[0], (QVRegex::Match::Group{"\xF6", {2, 3}}));
+}
+
 TEST(QVRegexTest, EqualByPatternAndOptions) {
     EXPECT_EQ(QVRegex("a+"), QVRegex("a+"));
     EXPECT_EQ(std::hash<QVRegex>{}(QVRegex("a+")), std::hash<QVRegex>{}(QVRegex("a+")));
@@ -86,6 +133,38 @@ TEST(QVRegexTest, EqualByPatternAndOptions) {
     const QVRegex regex("b");
     EXPECT_EQ(regex.firstMatch("abc"), regex.firstMatch("abc"));
     EXPECT_NE(regex.firstMatch("abc"), regex.firstMatch("bc"));
+}
+
+TEST(QVRegexTest, GroupsHashByTheirTextAndPlace) {
+    const auto match = QVRegex("(a)(a)(b)").firstMatch("aab");
+    ASSERT_TRUE(match);
+    const std::unordered_set<QVRegex::Match::Group> groups(match->groups.begin(),
+                                                           match->groups.end());
+    EXPECT_EQ(groups.size(), 3u);
+    EXPECT_TRUE(groups.contains(QVRegex::Match::Group{"a", {1, 2}}));
+    EXPECT_FALSE(groups.contains(QVRegex::Match::Group{"a", {1, 3}}));
+    EXPECT_EQ(std::hash<QVRegex::Match::Group>{}(match->groups[0]),
+              std::hash<QVRegex::Match::Group>{}(QVRegex::Match::Group{"a", {0, 1}}));
+}
+
+// Every match of a search keeps the searched text, shared rather than copied each time; a match
+// of another search of the same text is still equal.
+TEST(QVRegexTest, MatchesShareTheSearchedText) {
+    const std::string text = "one two three";
+    const auto words = QVRegex("\\w+").allMatches(text);
+    ASSERT_EQ(words.size(), 3u);
+    EXPECT_EQ(words[0].originalString(), text);
+    EXPECT_EQ(&words[0].originalString(), &words[2].originalString());
+    EXPECT_EQ(words[0], QVRegex("\\w+").firstMatch(text));
+    EXPECT_EQ(std::hash<QVRegex::Match>{}(words[0]),
+              std::hash<QVRegex::Match>{}(*QVRegex("\\w+").firstMatch(text)));
+    EXPECT_NE(words[0], QVRegex("\\w+").firstMatch("one two"));
+}
+
+TEST(QVRegexTest, ReplacingTakesAPatternWrittenIntoTheProgram) {
+    EXPECT_EQ(replacingFirstMatch("a=1, b=2", "(\\w+)=(\\w+)", "$2:$1"), "1:a, b=2");
+    EXPECT_EQ(replacingAllMatches("a=1, b=2", "(\\w+)=(\\w+)", "$2:$1"), "1:a, 2:b");
+    EXPECT_EQ(replacingAllMatches("aab", "a", "X", Options::anchored), "XXb");
 }
 
 TEST(QVRegexTest, EscapedPatternMatchesTheTextItself) {
@@ -101,6 +180,14 @@ TEST(QVRegexTest, ARunTimePatternThatDoesNotCompileThrows) {
 
 TEST(QVRegexDeathTest, ALiteralPatternThatDoesNotCompileStops) {
     EXPECT_DEATH(QVRegex::literal("(unclosed"), "Invalid regular expression: ");
+}
+
+// The message names the line that holds the pattern, not a line of the kit.
+TEST(QVRegexDeathTest, ABadLiteralPatternNamesTheCallersFileAndLine) {
+    const std::string here = "QVRegex_test\\.cpp:" + std::to_string(__LINE__ + 1);
+    EXPECT_DEATH(replacingAllMatches("text", "(", "x"), "Invalid regular expression: .*" + here);
+    const std::string there = "QVRegex_test\\.cpp:" + std::to_string(__LINE__ + 1);
+    EXPECT_DEATH(QVRegex::literal("[z-a]"), there);
 }
 
 TEST(RegexRangesTest, CharacterRangesBecomeUTF16Ranges) {

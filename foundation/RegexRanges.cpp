@@ -6,94 +6,86 @@
 #include <unicode/unistr.h>
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 
 namespace zestrel {
 
 namespace pf = platform;
 
-namespace {
+struct TextRanges::Characters {
+    icu::UnicodeString units;
+    std::unique_ptr<icu::BreakIterator> iterator;
+};
 
-// The UTF-8 length of a character from its lead byte; stray bytes count one.
-std::size_t sequenceLength(unsigned char lead) {
-    if (lead >= 0xF0) {
-        return 4;
+TextRanges::TextRanges(std::shared_ptr<const pf::UTF16Text> text)
+    : text_(std::move(text)), characters_(std::make_unique<Characters>()) {
+    if (text_->length() > std::numeric_limits<std::int32_t>::max()) {
+        pf::fatal("A text too long to find its characters");
     }
-    if (lead >= 0xE0) {
-        return 3;
+    // Read in place: the shared text outlives the iterator.
+    characters_->units = icu::UnicodeString(false, text_->units().data(),
+                                            static_cast<std::int32_t>(text_->length()));
+    UErrorCode status = U_ZERO_ERROR;
+    characters_->iterator.reset(
+        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    if (U_FAILURE(status)) {
+        pf::fatal("The character break rules are missing");
     }
-    if (lead >= 0xC0) {
-        return 2;
-    }
-    return 1;
+    characters_->iterator->setText(characters_->units);
 }
 
-// UTF-16 units from the start of the text up to a byte offset.
-std::int64_t utf16Offset(std::string_view text, std::size_t byteOffset) {
-    std::int64_t units = 0;
-    std::size_t position = 0;
-    while (position < byteOffset && position < text.size()) {
-        const std::size_t length = sequenceLength(static_cast<unsigned char>(text[position]));
-        units += length == 4 ? 2 : 1;
-        position += length;
+TextRanges::TextRanges(std::string_view text)
+    : TextRanges(std::make_shared<const pf::UTF16Text>(std::string(text))) {}
+
+TextRanges::~TextRanges() = default;
+
+StringRange TextRanges::composedCharacterRange(pf::NSRange range) {
+    const std::int64_t length = text_->length();
+    const std::int64_t start = std::clamp<std::int64_t>(range.location, 0, length);
+    const std::int64_t end = std::clamp<std::int64_t>(range.location + range.length, start, length);
+    icu::BreakIterator& characters = *characters_->iterator;
+    auto lower = static_cast<std::int32_t>(start);
+    auto upper = static_cast<std::int32_t>(end);
+    if (lower > 0 && lower < length && !characters.isBoundary(lower)) {
+        lower = characters.preceding(lower);
     }
-    return units;
+    if (upper > 0 && upper < length && !characters.isBoundary(upper)) {
+        upper = characters.following(upper);
+    }
+    return StringRange{text_->byteOffset(lower), text_->byteOffset(upper)};
 }
 
-// The byte offset of a UTF-16 offset; one inside a surrogate pair moves to the pair's end.
-std::size_t byteOffset(std::string_view text, std::int64_t utf16Offset) {
-    std::int64_t units = 0;
-    std::size_t position = 0;
-    while (units < utf16Offset && position < text.size()) {
-        const std::size_t length = sequenceLength(static_cast<unsigned char>(text[position]));
-        units += length == 4 ? 2 : 1;
-        position += length;
-    }
-    return std::min(position, text.size());
-}
-
-} // namespace
-
-pf::NSRange utf16Range(std::string_view text, StringRange range) {
-    if (range.lowerBound > range.upperBound || range.upperBound > text.size()) {
+pf::NSRange utf16Range(const pf::UTF16Text& text, StringRange range) {
+    if (range.lowerBound > range.upperBound || range.upperBound > text.utf8().size()) {
         pf::fatal("String index is out of bounds");
     }
-    const std::int64_t lower = utf16Offset(text, range.lowerBound);
-    return pf::NSRange{lower, utf16Offset(text, range.upperBound) - lower};
+    const std::int64_t lower = text.utf16Offset(range.lowerBound);
+    return pf::NSRange{lower, text.utf16Offset(range.upperBound) - lower};
+}
+
+pf::NSRange utf16Range(std::string_view text, StringRange range) {
+    return utf16Range(pf::UTF16Text(std::string(text)), range);
 }
 
 StringRange composedCharacterRange(std::string_view text, pf::NSRange range) {
-    const icu::UnicodeString units = icu::UnicodeString::fromUTF8(
-        icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
-    auto start = static_cast<std::int32_t>(range.location);
-    auto end = static_cast<std::int32_t>(range.location + range.length);
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::BreakIterator> characters(
-        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-    if (U_SUCCESS(status)) {
-        characters->setText(units);
-        if (start > 0 && start < units.length() && !characters->isBoundary(start)) {
-            start = characters->preceding(start);
-        }
-        if (end > 0 && end < units.length() && !characters->isBoundary(end)) {
-            end = characters->following(end);
-        }
-    }
-    return StringRange{byteOffset(text, start), byteOffset(text, end)};
+    return TextRanges(text).composedCharacterRange(range);
 }
 
 std::vector<pf::NSTextCheckingResult> matches(const pf::NSRegularExpression& regex,
                                               std::string_view text, std::uint32_t options,
                                               std::optional<StringRange> range) {
-    return regex.matches(text, options,
-                         utf16Range(text, range.value_or(StringRange{0, text.size()})));
+    const pf::UTF16Text converted{std::string(text)};
+    return regex.matches(converted, options,
+                         utf16Range(converted, range.value_or(StringRange{0, text.size()})));
 }
 
 std::optional<pf::NSTextCheckingResult> firstMatch(const pf::NSRegularExpression& regex,
                                                    std::string_view text, std::uint32_t options,
                                                    std::optional<StringRange> range) {
-    return regex.firstMatch(text, options,
-                            utf16Range(text, range.value_or(StringRange{0, text.size()})));
+    const pf::UTF16Text converted{std::string(text)};
+    return regex.firstMatch(converted, options,
+                            utf16Range(converted, range.value_or(StringRange{0, text.size()})));
 }
 
 } // namespace zestrel

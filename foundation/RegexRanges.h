@@ -1,9 +1,11 @@
 #pragma once
 
+#include "platform/base/UTF8.h"
 #include "platform/data/RegularExpression.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -18,10 +20,34 @@ struct StringRange {
     bool operator==(const StringRange&) const = default;
 };
 
-// The UTF-16 range of a range of the text's positions.
+// A text the engine searches, with what turns its UTF-16 ranges into the text's positions and
+// back: the UTF-16 form (shared, so matches can keep it) and one character break iterator,
+// both made once for every range of a search. One thread at a time: the iterator moves.
+class TextRanges {
+public:
+    explicit TextRanges(std::shared_ptr<const platform::UTF16Text> text);
+    explicit TextRanges(std::string_view text);
+    ~TextRanges();
+    TextRanges(const TextRanges&) = delete;
+    TextRanges& operator=(const TextRanges&) = delete;
+
+    const std::shared_ptr<const platform::UTF16Text>& text() const { return text_; }
+
+    // The positions of a UTF-16 range, each end moved out to the edge of the composed
+    // character (grapheme cluster) it falls in, so that no character is cut in two.
+    StringRange composedCharacterRange(platform::NSRange range);
+
+private:
+    struct Characters;
+    std::shared_ptr<const platform::UTF16Text> text_;
+    std::unique_ptr<Characters> characters_;
+};
+
+// The UTF-16 range of a range of the text's positions; one beyond the text stops the process,
+// as the platform's string indices do.
+platform::NSRange utf16Range(const platform::UTF16Text& text, StringRange range);
+// The same for a single range, converting the text for it.
 platform::NSRange utf16Range(std::string_view text, StringRange range);
-// The positions of a UTF-16 range, each end moved out to the edge of the composed character
-// (grapheme cluster) it falls in, so that no character is cut in two.
 StringRange composedCharacterRange(std::string_view text, platform::NSRange range);
 
 // The expression's matches within a range of the text's positions (the whole text when none

@@ -3,6 +3,7 @@
 #include "foundation/ErrorUserInfo.h"
 #include "foundation/TextUtilities.h"
 #include "platform/base/Clock.h"
+#include "platform/base/UTF8.h"
 #include "platform/data/DataDetector.h"
 #include "platform/data/JSON.h"
 #include "platform/data/RegularExpression.h"
@@ -50,18 +51,6 @@ bool isWhiteSpace(UChar32 scalar) {
 bool isLineBreak(UChar32 scalar) {
     return (scalar >= 0x0A && scalar <= 0x0D) || scalar == 0x85 || scalar == 0x2028 ||
            scalar == 0x2029;
-}
-
-bool isValidUTF8(const platform::Data& bytes) {
-    const auto length = static_cast<int32_t>(bytes.size());
-    for (int32_t index = 0; index < length;) {
-        UChar32 scalar = 0;
-        U8_NEXT(bytes.data(), index, length, scalar);
-        if (scalar < 0) {
-            return false;
-        }
-    }
-    return true;
 }
 
 } // namespace
@@ -188,10 +177,11 @@ bool isValidEmailAddress(std::string_view text) {
 std::string reformattedJSON(const platform::Data& json) {
     const platform::Data pretty = platform::JSONSerialization::data(
         platform::JSONSerialization::jsonObject(json), {.prettyPrinted = true});
-    if (!isValidUTF8(pretty)) {
+    std::string text(pretty.begin(), pretty.end());
+    if (!platform::isValidUTF8(text)) {
         return {};
     }
-    return std::string(pretty.begin(), pretty.end());
+    return text;
 }
 
 platform::URL urlFromStaticString(std::string_view literal) {

@@ -210,5 +210,30 @@ TEST_F(CarbonHotkeysTest, WhileAMenuTracksTheRunLoopMonitorServesTheHotKeys) {
     EXPECT_EQ(calls.size(), 4u);
 }
 
+TEST_F(CarbonHotkeysTest, SwitchedOffWhileAMenuTracksTheRunLoopMonitorServesNothing) {
+    Hotkeys::observeMenuTracking();
+    add(kCommandX);
+    auto menu = std::make_shared<platform::NSMenu>("Menu");
+    menu->addItem("Item", {}, "");
+    platform::ScriptedModalResponder::install()->enqueue(platform::MenuPick{"", 1s});
+    std::size_t leftInQueue = 99;
+    platform::RunLoop::main().asyncAt(platform::clock().uptime() + 100ms, [&] {
+        setEnabled(false);
+        post(CGEventType::keyDown);
+        post(CGEventType::keyUp);
+        platform::RunLoop::main().asyncAt(platform::clock().uptime() + 100ms, [&] {
+            leftInQueue = platform::NSApplication::shared().queuedEventCount();
+        });
+    });
+    menu->popUp(nullptr, platform::CGPoint{}, nullptr);
+
+    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(leftInQueue, 2u) << "the keys stay the menu's";
+    EXPECT_TRUE(platform::HotKeySystem::current()->registrations().empty());
+    setEnabled(true);
+    press();
+    EXPECT_EQ(calls, (std::vector<std::string>{"down", "up"}));
+}
+
 } // namespace
 } // namespace zestrel::CarbonHotkeys

@@ -3,6 +3,7 @@
 #include "hotkeys/CarbonHotkeys.h"
 #include "platform/concurrency/Task.h"
 #include "platform/data/UserDefaults.h"
+#include "platform/desktop/CarbonHotKeys.h"
 #include "platform/desktop/EventSystem.h"
 #include "platform/testing/DesktopEnvironment.h"
 
@@ -197,6 +198,26 @@ TEST_F(HotkeysTest, StreamsDeliverPressesAndTheirEndFreesTheKey) {
     EXPECT_FALSE(isRegistered(kCommandX));
     pressCommandX();
     EXPECT_EQ(finderKeys(), 1u);
+}
+
+TEST_F(HotkeysTest, AStreamOfOneTypeGivesOnlyThatType) {
+    const auto name = Name::fromRawValue("cut");
+    storeShortcut(kCommandX, name);
+    std::vector<EventType> seen;
+    auto stream = events(EventType::keyUp, name);
+    env.runUntilIdle();
+    pressCommandX();
+    pressCommandX();
+    auto task = platform::Task<void>::runOnMain([&] { return collect(stream, seen, 2); });
+    env.runUntilIdle();
+    EXPECT_EQ(seen, (std::vector<EventType>{EventType::keyUp, EventType::keyUp}));
+}
+
+TEST_F(HotkeysTest, AShortcutAnotherNameHoldsIsRegisteredWithTheSystemOnce) {
+    storeShortcut(kCommandX, Name::fromRawValue("a"));
+    storeShortcut(kCommandX, Name::fromRawValue("b"));
+    EXPECT_EQ(CarbonHotkeys::hotKeys().size(), 1u);
+    EXPECT_EQ(platform::HotKeySystem::current()->registrations().size(), 1u);
 }
 
 TEST_F(HotkeysTest, RemovingAllHandlersKeepsTheKeyOfANameWithAStream) {

@@ -1,7 +1,11 @@
 #include "hotkeys/LegacyHotkeyNames.h"
 
 #include "hotkeys/Hotkeys.h"
+#include "platform/appkit/ModalResponder.h"
+#include "platform/appkit/NSMenu.h"
+#include "platform/base/RunLoop.h"
 #include "platform/data/UserDefaults.h"
+#include "platform/desktop/CarbonHotKeys.h"
 #include "platform/desktop/EventSystem.h"
 #include "platform/testing/DesktopEnvironment.h"
 
@@ -69,6 +73,38 @@ TEST_F(LegacyHotkeyNamesTest, CommandXInTheFinderRunsTheCutHandlerOnlyWhileEnabl
     EXPECT_EQ(cuts, 1);
     ASSERT_EQ(env.finder()->receivedEvents().size(), 1u);
     EXPECT_EQ(env.finder()->receivedEvents()[0].keyCode, platform::testing::kVKX);
+}
+
+TEST_F(LegacyHotkeyNamesTest, TheirHotkeysFollowTheAppsMenusIntoTracking) {
+    // Nothing but the names themselves starts the observation of menu tracking here.
+    int cuts = 0;
+    onKeyDown(Names::cut(), [&] { ++cuts; });
+    auto menu = std::make_shared<platform::NSMenu>("Menu");
+    menu->addItem("Item", {}, "");
+    platform::ScriptedModalResponder::install()->enqueue(
+        platform::MenuPick{"", std::chrono::seconds(1)});
+    bool menuSeen = false;
+    std::size_t withSystem = 99;
+    platform::RunLoop::main().asyncAt(
+        platform::clock().uptime() + std::chrono::milliseconds(100), [&] {
+            menuSeen = isMenuOpen();
+            withSystem = platform::HotKeySystem::current()->registrations().size();
+            for (auto type : {platform::CGEventType::keyDown, platform::CGEventType::keyUp}) {
+                platform::EventSystem::current()->post(
+                    platform::kCGHIDEventTap,
+                    std::make_shared<platform::CGEvent>(type, platform::testing::kVKX,
+                                                        platform::kCGEventFlagMaskCommand));
+            }
+        });
+    menu->popUp(nullptr, platform::CGPoint{}, nullptr);
+
+    EXPECT_TRUE(menuSeen);
+    // The run-loop monitor serves them while the menu has the keyboard.
+    EXPECT_EQ(withSystem, 0u);
+    EXPECT_EQ(cuts, 1);
+    EXPECT_TRUE(env.finder()->receivedEvents().empty());
+    EXPECT_FALSE(isMenuOpen());
+    EXPECT_EQ(platform::HotKeySystem::current()->registrations().size(), 2u);
 }
 
 } // namespace

@@ -183,6 +183,39 @@ TEST_F(RecorderTest, SystemWideShortcutsAreRefusedExceptPlainF12) {
     EXPECT_EQ(getShortcut(name), Shortcut(Hotkeys::Key::f12, Flags{}));
 }
 
+TEST_F(RecorderTest, ASystemWideConflictNeedsTheWholeShortcut) {
+    const auto name = Name::fromRawValue("toggle");
+    setSystemShortcuts({Shortcut(Hotkeys::Key::space, Flags::command)});
+    show(name);
+    startRecording();
+
+    press(Hotkeys::Key::space.rawValue, kOption);
+    EXPECT_TRUE(alerts().empty());
+    EXPECT_EQ(getShortcut(name), Shortcut(Hotkeys::Key::space, Flags::option));
+
+    startRecording();
+    press(Hotkeys::Key::space.rawValue, kCommand | kShift);
+    EXPECT_TRUE(alerts().empty());
+    EXPECT_EQ(getShortcut(name), Shortcut(Hotkeys::Key::space, Flags::command | Flags::shift));
+}
+
+TEST_F(RecorderTest, EscapeIsSwallowedAndTabPassedOn) {
+    show(Name::fromRawValue("toggle"));
+    const auto keyDown = [](std::uint16_t keyCode) {
+        return NSApp().sendEvent(NSEvent::eventWithCGEvent(std::make_shared<platform::CGEvent>(
+            platform::CGEventType::keyDown, keyCode, CGEventFlags{})));
+    };
+    startRecording();
+    EXPECT_EQ(keyDown(Hotkeys::Key::escape.rawValue), nullptr);
+    EXPECT_FALSE(recorder->isRecording());
+
+    startRecording();
+    const auto tab = keyDown(Hotkeys::Key::tab.rawValue);
+    ASSERT_NE(tab, nullptr);
+    EXPECT_EQ(tab->keyCode(), Hotkeys::Key::tab.rawValue);
+    EXPECT_FALSE(recorder->isRecording());
+}
+
 TEST_F(RecorderTest, AShortcutOfTheMainMenuIsRefusedNamingTheItem) {
     auto mainMenu = std::make_shared<platform::NSMenu>("Main");
     auto appItem = std::make_shared<platform::NSMenuItem>("Zestrel");

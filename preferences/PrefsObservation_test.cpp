@@ -450,6 +450,52 @@ TEST_F(PrefsObservationTest, StreamObserverIsRemovedOnTheMainQueueAfterTheStream
     EXPECT_EQ(Counted::reads, 0);
 }
 
+// A write visits every observer registered on its key, so one left behind by each ended
+// observation would make every later write slower, for good.
+TEST_F(PrefsObservationTest, EveryWayOfEndingAnObservationLeavesNoObserverOnTheKey) {
+    const auto observers = [&] { return defaults->observerCount(count.name()); };
+    int calls = 0;
+    const auto counting = [&](const auto&) { ++calls; };
+    for (int cycle = 0; cycle < 100; ++cycle) {
+        auto invalidated = Prefs::observe<std::int64_t>(count, {}, counting);
+        ASSERT_EQ(observers(), 1u) << "observing";
+        invalidated->invalidate();
+        EXPECT_EQ(observers(), 0u) << "invalidated, cycle " << cycle;
+
+        Prefs::observe<std::int64_t>(count, {}, counting).reset();
+        EXPECT_EQ(observers(), 0u) << "released, cycle " << cycle;
+
+        auto owner = std::make_shared<platform::NSObject>();
+        Prefs::observe<std::int64_t>(count, {}, counting)->tieToLifetime(owner);
+        owner.reset();
+        EXPECT_EQ(observers(), 0u) << "its owner gone, cycle " << cycle;
+
+        auto composite = Prefs::observeKeys({flag, count}, {}, counting);
+        composite.reset();
+        EXPECT_EQ(observers(), 0u) << "a composite released, cycle " << cycle;
+
+        std::shared_ptr<Prefs::UserDefaultsKeyObservation> endsItself;
+        endsItself = std::make_shared<Prefs::UserDefaultsKeyObservation>(
+            defaults, count.name(), [&](const Prefs::BaseChange&) { endsItself->invalidate(); });
+        endsItself->start({ObservationOption::initial});
+        EXPECT_EQ(observers(), 0u) << "ended in its first delivery, cycle " << cycle;
+
+        AnyCancellable subscription = Prefs::publisher(count, {}).sink(counting);
+        subscription.cancel();
+        EXPECT_EQ(observers(), 0u) << "a publisher cancelled, cycle " << cycle;
+
+        consume(Prefs::updates(count, true));
+        env.runUntilIdle();
+        ASSERT_EQ(observers(), 1u) << "streaming";
+        consumer.cancel();
+        env.runUntilIdle();
+        EXPECT_EQ(observers(), 0u) << "its stream ended, cycle " << cycle;
+    }
+    EXPECT_EQ(defaults->observerCount(flag.name()), 0u);
+    Prefs::set(count, 1);
+    EXPECT_EQ(calls, 0);
+}
+
 TEST_F(PrefsObservationTest, StreamObserverStaysUntilTheMainQueueRuns) {
     const Prefs::Key<Counted> counted("counted", Counted{1});
     std::optional<platform::AsyncStream<Counted>> stream = Prefs::updates(counted, false);

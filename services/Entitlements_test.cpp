@@ -74,6 +74,21 @@ TEST_F(EntitlementsTest, SignedKeysAreThoseSwitchedOn) {
         entitlements(pf::Bundle({}, pf::URL::fileURL("/Applications/None.app", true), {})).empty());
 }
 
+TEST_F(EntitlementsTest, OnlyOneOrTrueSwitchesAnEntitlementOn) {
+    for (const auto& value : {pf::Value(2), pf::Value(-1), pf::Value(0), pf::Value(2.0)}) {
+        signForkLift({{key(Entitlement::securityDeviceCamera), value},
+                      {key(Entitlement::securityNetworkClient), pf::Value(true)}});
+        EXPECT_EQ(entitlementKeys(forkLift),
+                  (std::vector<std::string>{key(Entitlement::securityNetworkClient)}))
+            << value.describe();
+        // The camera is guarded under the hardened runtime: the signature must switch it on.
+        EXPECT_FALSE(hasEntitlement(forkLift, Entitlement::securityDeviceCamera))
+            << value.describe();
+    }
+    signForkLift({{key(Entitlement::securityDeviceCamera), pf::Value(1.0)}});
+    EXPECT_TRUE(hasEntitlement(forkLift, Entitlement::securityDeviceCamera));
+}
+
 TEST_F(EntitlementsTest, OutsideTheSandboxOnlyTheHardenedRuntimeAsksTheSignature) {
     // Unsigned: neither sandboxed nor hardened, so everything is allowed.
     EXPECT_FALSE(QVApp::isSandboxedByEntitlement());

@@ -79,6 +79,40 @@ TEST_F(EventMonitorsTest, ARunLoopPassFiltersMaskedEventsAndPutsTheRestBackInOrd
                                                      NSEvent::EventType::keyUp}));
 }
 
+TEST_F(EventMonitorsTest, ARunLoopPassHandsEachEventOverOnceAndKeepsTheQueuesOrder) {
+    const std::vector<std::shared_ptr<NSEvent>> queued{
+        makeEvent(platform::CGEventType::keyUp, 1),
+        makeEvent(platform::CGEventType::leftMouseDown),
+        makeEvent(platform::CGEventType::keyDown, 3),
+        makeEvent(platform::CGEventType::rightMouseUp),
+        makeEvent(platform::CGEventType::keyUp, 5),
+    };
+    std::vector<std::shared_ptr<NSEvent>> called;
+    std::unique_ptr<RunLoopLocalEventMonitor> monitor;
+    monitor = std::make_unique<RunLoopLocalEventMonitor>(
+        kKeys, platform::RunLoopMode::defaultMode, [&](const std::shared_ptr<NSEvent>& event) {
+            called.push_back(event);
+            // One pass only: the observer goes with the first event it hands over.
+            platform::RunLoop::current().remove(monitor->observer(), monitor->runLoopMode());
+            return event;
+        });
+    for (const auto& event : queued) {
+        app.postEvent(event, false);
+    }
+
+    platform::RunLoop::current().add(monitor->observer(), monitor->runLoopMode());
+    platform::RunLoop::main().async([] {});
+    env.runUntilIdle();
+
+    EXPECT_EQ(called, (std::vector<std::shared_ptr<NSEvent>>{queued[0], queued[2], queued[4]}));
+    std::vector<std::shared_ptr<NSEvent>> left;
+    while (auto event = app.nextEvent(NSEvent::kAnyEventMask, std::nullopt,
+                                      platform::RunLoopMode::defaultMode, true)) {
+        left.push_back(event);
+    }
+    EXPECT_EQ(left, queued);
+}
+
 class CarbonLocalEventMonitorTest : public EventMonitorsTest {
 protected:
     static platform::EventRef rawKey(platform::UInt32 kind, platform::UInt32 keyCode) {

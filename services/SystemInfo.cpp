@@ -6,6 +6,7 @@
 #include "platform/appkit/NSApplication.h"
 #include "platform/base/ProcessInfo.h"
 #include "platform/base/ProcessLocal.h"
+#include "platform/base/UTF8.h"
 #include "platform/data/UserDefaults.h"
 #include "platform/system/IOKit.h"
 #include "platform/system/URLOpener.h"
@@ -13,7 +14,6 @@
 #include <array>
 #include <cstdlib>
 #include <sys/utsname.h>
-#include <unicode/utf8.h>
 
 namespace zestrel {
 namespace {
@@ -25,26 +25,13 @@ ProcessLocal<std::string>* textFact(std::string (*compute)()) {
         [compute] { return std::make_unique<std::string>(compute()); });
 }
 
-bool isValidUTF8(const std::string& text) {
-    std::int32_t index = 0;
-    const auto length = static_cast<std::int32_t>(text.size());
-    while (index < length) {
-        UChar32 c = 0;
-        U8_NEXT(text.data(), index, length, c);
-        if (c < 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::string unameMachine() {
     utsname names{};
     if (uname(&names) != 0) {
         return "unknown";
     }
     std::string machine(names.machine);
-    if (!isValidUTF8(machine)) {
+    if (!platform::isValidUTF8(machine)) {
         return "unknown";
     }
     auto isControl = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
@@ -138,7 +125,7 @@ std::optional<std::string> SystemInfo::modelText(const platform::Value& model) {
     if (!text.empty() && text.back() == '\0') {
         text.pop_back();
     }
-    if (!isValidUTF8(text)) {
+    if (!platform::isValidUTF8(text)) {
         return std::nullopt;
     }
     return text;

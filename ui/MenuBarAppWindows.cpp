@@ -1,6 +1,8 @@
 #include "ui/MenuBarAppWindows.h"
 
 #include "foundation/ApplicationActivation.h"
+#include "foundation/DispatchTimeInterval.h"
+#include "foundation/LaunchModes.h"
 #include "platform/appkit/NSAnimationContext.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/concurrency/Continuation.h"
@@ -9,7 +11,6 @@
 #include <chrono>
 #include <cstdint>
 #include <iostream>
-#include <limits>
 #include <utility>
 
 namespace zestrel {
@@ -19,34 +20,8 @@ using pf::CGRect;
 using pf::NSEvent;
 using pf::NSWindow;
 
-namespace {
-
-// Nanoseconds of a duration, or nothing when they do not fit 64 bits.
-std::optional<std::int64_t> nanosecondsOf(Duration duration) {
-    const auto [seconds, attoseconds] = duration.components();
-    std::int64_t whole = 0;
-    std::int64_t sum = 0;
-    if (__builtin_mul_overflow(seconds, std::int64_t{1'000'000'000}, &whole) ||
-        __builtin_add_overflow(whole, attoseconds / 1'000'000'000, &sum)) {
-        return std::nullopt;
-    }
-    return sum;
-}
-
-} // namespace
-
-double fadeSeconds(Duration duration) {
-    const auto nanoseconds = nanosecondsOf(duration);
-    return nanoseconds ? static_cast<double>(*nanoseconds) / 1e9 : 9223372036.854776;
-}
-
 bool handleMenuBarWindowKey(NSWindow& window, const NSEvent& event) {
-    const auto flags =
-        event.eventModifierFlags()
-            .intersection(NSEvent::ModifierFlags::deviceIndependentFlagsMask)
-            .subtracting(NSEvent::ModifierFlags::capsLock | NSEvent::ModifierFlags::numericPad |
-                         NSEvent::ModifierFlags::function);
-    if (flags != NSEvent::ModifierFlags::command) {
+    if (launchGestureFlags(event.eventModifierFlags()) != NSEvent::ModifierFlags::command) {
         return false;
     }
     const auto characters = event.charactersIgnoringModifiers();
@@ -138,8 +113,7 @@ pf::Task<void> showWindow(std::shared_ptr<NSWindow> window, WindowShowOptions op
         window->setAlphaValue(1);
         co_return;
     }
-    const auto delay =
-        nanosecondsOf(options.delay).value_or(std::numeric_limits<std::int64_t>::max());
+    const auto delay = DispatchTimeInterval(options.delay).count();
     try {
         co_await pf::Task<>::sleep(pf::Nanoseconds(std::max<std::int64_t>(delay, 0)));
     } catch (const pf::Error&) {
@@ -150,7 +124,7 @@ pf::Task<void> showWindow(std::shared_ptr<NSWindow> window, WindowShowOptions op
         window->setAlphaValue(1);
         co_return;
     }
-    const double seconds = fadeSeconds(options.duration);
+    const double seconds = options.duration.timeInterval();
     auto fade = [window, seconds,
                  timing = options.timingFunction](pf::CheckedContinuation<void> continuation) {
         pf::NSAnimationContext::runAnimationGroup(

@@ -82,10 +82,6 @@ struct WindowShowOptions {
 platform::Task<void> showWindow(std::shared_ptr<platform::NSWindow> window,
                                 WindowShowOptions options);
 
-// Seconds at nanosecond precision; a count of nanoseconds beyond 64 bits gives the largest
-// one (about 292 years) instead of overflowing.
-double fadeSeconds(Duration duration);
-
 // A window controller of which at most one lives per subclass. A subclass makes its window
 // in its plain constructor; `shared<T>()` finishes it and keeps it until its window closes.
 class SingletonWindowController : public platform::NSWindowController,

@@ -198,12 +198,36 @@ TEST_F(MenuBarAppWindowsTest, CancelledFadeInLeavesTheWindowVisible) {
     window->close();
 }
 
-TEST(FadeSecondsTest, SaturatesWhenNanosecondsOverflow) {
-    EXPECT_DOUBLE_EQ(fadeSeconds(Duration(2, 500'000'000'000'000'000)), 2.5);
-    EXPECT_DOUBLE_EQ(fadeSeconds(Duration::seconds(std::numeric_limits<std::int64_t>::max())),
-                     9223372036.854776);
-    // The whole seconds fit but adding the fraction does not.
-    EXPECT_DOUBLE_EQ(fadeSeconds(Duration(9223372036, 999'999'999'000'000'000)), 9223372036.854776);
+TEST_F(MenuBarAppWindowsTest, FadeInCancelledDuringItsDelayTurnsOpaqueAtOnce) {
+    auto window = std::make_shared<SwiftUIWindowForMenuBarApp>();
+    WindowShowOptions options;
+    options.animated = true;
+    options.delay = Duration::seconds(3);
+    auto fade = Task<void>::runOnMain(
+        [window, options]() -> Task<void> { co_await showWindow(window, options); });
+    env.advance(1s);
+    ASSERT_EQ(window->alphaValue(), 0) << "waiting out the delay";
+    fade.cancel();
+    env.runUntilIdle();
+    EXPECT_EQ(window->alphaValue(), 1) << "not at the end of the delay, nor after a fade";
+    EXPECT_TRUE(window->isKeyWindow());
+    window->close();
+}
+
+TEST_F(MenuBarAppWindowsTest, FadeLastsItsDurationToTheNanosecond) {
+    auto window = std::make_shared<SwiftUIWindowForMenuBarApp>();
+    WindowShowOptions options;
+    options.animated = true;
+    options.duration = Duration(2, 500'000'000'000'000'000);
+    // Below a nanosecond the delay counts as none.
+    options.delay = Duration::fromAttoseconds(999'999'999);
+    Task<void>::runOnMain(
+        [window, options]() -> Task<void> { co_await showWindow(window, options); });
+    env.advance(100ms + 2500ms - 1ns);
+    EXPECT_EQ(window->alphaValue(), 0);
+    env.advance(1ns);
+    EXPECT_EQ(window->alphaValue(), 1);
+    window->close();
 }
 
 } // namespace

@@ -13,6 +13,7 @@ namespace pf = platform;
 std::shared_ptr<QVMenu> QVMenu::make(std::string title) {
     auto menu = std::make_shared<QVMenu>(Passkey(), std::move(title));
     menu->setDelegate(menu);
+    menu->setAutoenablesItems(false);
     return menu;
 }
 
@@ -134,7 +135,10 @@ std::shared_ptr<ShareButton> ShareButton::make(pf::CGRect frame) {
 
 ShareButton::ShareButton(Passkey, pf::CGRect frame) : NSButton(frame) {
     setTitle("Share");
+    sizeToFit();
     setImage(std::make_shared<pf::NSImage>("NSShareTemplate", pf::CGSize{16, 16}));
+    // The menu opens as the button goes down, as a pop-up's does.
+    sendActionOn(pf::NSEvent::maskFor(pf::NSEvent::EventType::leftMouseDown));
 }
 
 std::shared_ptr<ShareMenu> ShareButton::sharedMenu() {
@@ -173,13 +177,13 @@ void SystemShareMenu::rebuild() {
     for (const auto& service : pf::NSSharingService::sharingServicesForItems(shareItems)) {
         auto item = std::make_shared<pf::NSMenuItem>(
             service->title(),
-            [weak, shared = std::weak_ptr<pf::NSSharingService>(service)](pf::NSMenuItem&) {
+            // The item holds its service: the desktop may stop offering it meanwhile.
+            [weak, service](pf::NSMenuItem&) {
                 const auto menu = weak.lock();
-                const auto chosen = shared.lock();
-                if (!menu || !chosen) {
+                if (!menu) {
                     return;
                 }
-                chosen->performWithItems(menu->shareItems);
+                service->performWithItems(menu->shareItems);
                 if (menu->didClick) {
                     menu->didClick();
                 }

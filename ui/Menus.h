@@ -66,7 +66,8 @@ public:
 
     std::function<void()> callback;
     void action() const;
-    bool validateMenuItem() const { return true; }
+    // Its own target, it is always valid: enabled even in a menu that validates its items.
+    std::optional<bool> validateMenuItem() override { return true; }
 };
 
 // A "Share" menu listing the services that can share `shareItems`; rebuilt as it is about

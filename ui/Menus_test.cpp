@@ -58,6 +58,37 @@ TEST_F(MenusTest, CallbackItemRunsItsClosureWhenChosen) {
     EXPECT_TRUE(menu->item(0)->isEnabled());
 }
 
+TEST_F(MenusTest, CallbackItemValidatesItselfEnabledWhereTheMenuEnablesItsItems) {
+    // An ordinary menu validates its items as it opens: the callback item answers for itself.
+    auto menu = std::make_shared<NSMenu>("Tools");
+    int runs = 0;
+    auto item = CallbackMenuItem::make("Reload", "", false, false, false, [&runs] { ++runs; });
+    menu->addItem(item);
+    auto plain = menu->addItem(
+        "Plain", [](NSMenuItem&) {}, "");
+    plain->setEnabled(false);
+    openAndPick(menu, "Reload");
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(item->isEnabled());
+    EXPECT_FALSE(plain->isEnabled()) << "an item whose target does not validate keeps its state";
+
+    // So does a submenu on the way to the pick.
+    auto parent = std::make_shared<NSMenu>("Main");
+    auto holder = parent->addItem("More", {}, "");
+    auto submenu = std::make_shared<NSMenu>("More");
+    holder->setSubmenu(submenu);
+    submenu->addItem(CallbackMenuItem::make("Deep", "", false, false, false, [&runs] { ++runs; }));
+    openAndPick(parent, "Deep");
+    EXPECT_EQ(runs, 2);
+
+    // A QVMenu does not enable its items by itself: a disabled item stays so.
+    auto debug = QVMenu::make("Debug");
+    EXPECT_FALSE(debug->autoenablesItems());
+    debug->addItem(CallbackMenuItem::make("Off", "", false, false, false, [&runs] { ++runs; }));
+    openAndPick(debug, "Off");
+    EXPECT_EQ(runs, 2);
+}
+
 TEST_F(MenusTest, ShareMenuListsServicesAndConsumesItsItemsOnShare) {
     auto mail = std::make_shared<NSSharingService>("Mail");
     NSSharingService::setOfferedServices({mail});
@@ -91,8 +122,11 @@ TEST_F(MenusTest, ShareMenuListsServicesAndConsumesItsItemsOnShare) {
 TEST_F(MenusTest, ShareButtonPopsTheSharedMenuAndSystemMenuReportsClicks) {
     auto notes = std::make_shared<NSSharingService>("Notes");
     NSSharingService::setOfferedServices({notes});
-    auto button = ShareButton::make(CGRect(0, 0, 80, 24));
+    auto button = ShareButton::make(CGRect(0, 0, 300, 100));
     EXPECT_EQ(button->title(), "Share");
+    EXPECT_EQ(button->frame().size, button->intrinsicContentSize()) << "sized to fit its title";
+    EXPECT_EQ(button->sendActionOnMask(), NSEvent::maskFor(NSEvent::EventType::leftMouseDown))
+        << "the menu opens on mouse down";
     ShareButton::sharedMenu()->shareItems = std::vector<Value>{Value("link")};
     ScriptedModalResponder::install()->enqueue(MenuPick{"Notes"});
     button->performClick();
@@ -107,6 +141,25 @@ TEST_F(MenusTest, ShareButtonPopsTheSharedMenuAndSystemMenuReportsClicks) {
     openAndPick(system, "Notes");
     EXPECT_EQ(clicks, 1);
     EXPECT_EQ(notes->performed().back(), std::vector<Value>{Value("text")});
+}
+
+TEST_F(MenusTest, SystemShareMenuStillSharesAfterTheOfferedServicesChange) {
+    auto offered = std::make_shared<NSSharingService>("Messages");
+    const std::weak_ptr<NSSharingService> messages = offered;
+    NSSharingService::setOfferedServices({offered});
+    offered.reset();
+    auto system = SystemShareMenu::make();
+    int clicks = 0;
+    system->shareItems = {Value("link")};
+    system->didClick = [&clicks] { ++clicks; };
+    system->rebuild();
+
+    NSSharingService::setOfferedServices({}); // the desktop lets go of the service
+    openAndPick(system, "Messages");
+    EXPECT_EQ(clicks, 1);
+    const auto shared = messages.lock();
+    ASSERT_NE(shared, nullptr);
+    EXPECT_EQ(shared->performed(), (std::vector<std::vector<Value>>{{Value("link")}}));
 }
 
 TEST_F(MenusTest, EachShareToolbarItemSharesThroughItsOwnMenu) {

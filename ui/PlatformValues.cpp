@@ -5,6 +5,13 @@
 
 namespace zestrel {
 
+const std::vector<platform::NSFont::Width>& CaseList<platform::NSFont::Width>::allCases() {
+    using Width = platform::NSFont::Width;
+    static const auto* const cases = new std::vector<Width>{Width::compressed, Width::condensed,
+                                                            Width::standard, Width::expanded};
+    return *cases;
+}
+
 std::string AXErrorBody::describe() const {
     return "AXError(rawValue: " + std::to_string(static_cast<std::int32_t>(code_)) + ")";
 }
@@ -28,19 +35,9 @@ std::optional<platform::AXError> axError(const platform::Error& error) {
     return static_cast<platform::AXError>(code);
 }
 
-double timeoutSeconds(Duration timeout) {
-    const auto components = timeout.components();
-    std::int64_t nanoseconds = 0;
-    if (__builtin_mul_overflow(components.seconds, std::int64_t{1'000'000'000}, &nanoseconds) ||
-        __builtin_add_overflow(nanoseconds, components.attoseconds / 1'000'000'000, &nanoseconds)) {
-        return 9223372036.854776;
-    }
-    return static_cast<double>(nanoseconds) / 1e9;
-}
-
 platform::URLRequest makeURLRequest(platform::URL url, platform::URLRequestCachePolicy cachePolicy,
                                     Duration timeoutInterval) {
-    return platform::URLRequest{std::move(url), cachePolicy, timeoutSeconds(timeoutInterval)};
+    return platform::URLRequest{std::move(url), cachePolicy, timeoutInterval.timeInterval()};
 }
 
 } // namespace zestrel

@@ -1,14 +1,22 @@
 #pragma once
 
+#include "foundation/CaseIterable.h"
 #include "foundation/Duration.h"
+#include "platform/appkit/NSView.h"
 #include "platform/base/Error.h"
 #include "platform/data/URLRequest.h"
 #include "platform/desktop/AXError.h"
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zestrel {
+
+// The font widths, narrowest first.
+template <> struct CaseList<platform::NSFont::Width> {
+    static const std::vector<platform::NSFont::Width>& allCases();
+};
 
 // An accessibility result code as an error: domain "ApplicationServices.AXError", code the
 // raw value, so that it bridges to and from the platform's error object.
@@ -33,9 +41,7 @@ platform::Error makeError(platform::AXError code);
 // error, or a code outside the 32 bits the platform's type holds.
 std::optional<platform::AXError> axError(const platform::Error& error);
 
-// A time-out as the seconds a request takes: nanoseconds, saturating at the largest count
-// 64 bits hold, as a Double.
-double timeoutSeconds(Duration timeout);
+// The time-out becomes seconds as every duration does (Duration::timeInterval).
 platform::URLRequest makeURLRequest(platform::URL url, platform::URLRequestCachePolicy cachePolicy,
                                     Duration timeoutInterval);
 

@@ -25,14 +25,26 @@ TEST(AXErrorTest, BridgesToAndFromTheErrorObjectOfItsDomain) {
 }
 
 TEST(RequestTimeoutTest, DurationBecomesSecondsAndSaturatesOnOverflow) {
-    EXPECT_DOUBLE_EQ(timeoutSeconds(Duration::milliseconds(1500)), 1.5);
-    EXPECT_DOUBLE_EQ(timeoutSeconds(Duration::minutes(2)), 120);
-    // Below a nanosecond counts as nothing.
-    EXPECT_DOUBLE_EQ(timeoutSeconds(Duration::fromAttoseconds(999'999'999)), 0);
-    EXPECT_DOUBLE_EQ(timeoutSeconds(Duration::seconds(9'223'372'037)), 9223372036.854776);
-    EXPECT_DOUBLE_EQ(timeoutSeconds(Duration::max()), 9223372036.854776);
-
     const auto url = *platform::URL::parse("https://example.com/feed");
+    const auto timeout = [&url](Duration duration) {
+        return makeURLRequest(url, platform::URLRequestCachePolicy::useProtocolCachePolicy,
+                              duration)
+            .timeoutInterval;
+    };
+    EXPECT_DOUBLE_EQ(timeout(Duration::milliseconds(1500)), 1.5);
+    EXPECT_DOUBLE_EQ(timeout(Duration::minutes(2)), 120);
+    // Below a nanosecond counts as nothing.
+    EXPECT_DOUBLE_EQ(timeout(Duration::fromAttoseconds(999'999'999)), 0);
+    // The whole seconds fit but the nanosecond count does not: the largest count, with the
+    // duration's sign.
+    EXPECT_DOUBLE_EQ(timeout(Duration(9'223'372'036, 900'000'000'000'000'000)), 9223372036.854776);
+    EXPECT_DOUBLE_EQ(timeout(Duration(-9'223'372'036, -900'000'000'000'000'000)),
+                     -9223372036.854776);
+    // Whole seconds beyond the nanosecond range are a caller's mistake, as for every duration
+    // turned into seconds.
+    EXPECT_DEATH((void)timeout(Duration::seconds(9'223'372'037)), "nanoseconds");
+    EXPECT_DEATH((void)timeout(Duration::max()), "nanoseconds");
+
     const auto request = makeURLRequest(
         url, platform::URLRequestCachePolicy::reloadIgnoringLocalCacheData, Duration::seconds(30));
     EXPECT_EQ(request.url, url);

@@ -12,8 +12,17 @@ using platform::NSStackView;
 std::shared_ptr<ProgressSpinnerSheet> ProgressSpinnerSheet::make() {
     auto sheet = std::make_shared<ProgressSpinnerSheet>(Key{});
     sheet->setContentView(sheet->container_);
+    // A window's content view has no superview here to be pinned into with these margins;
+    // the stack's own insets give it the same room around the spinner and the text.
+    sheet->container_->setEdgeInsets({30, 80, 30, 80});
     using Attribute = NSLayoutConstraint::Attribute;
+    // The text wraps rather than squeezing, and never runs wider than 300 points.
+    sheet->label_->setContentCompressionResistancePriority(
+        2000, platform::NSView::Orientation::horizontal);
     NSLayoutConstraint::activateConstraints({
+        NSLayoutConstraint::make(sheet->label_, Attribute::width,
+                                 NSLayoutConstraint::Relation::lessThanOrEqual, nullptr,
+                                 Attribute::notAnAttribute, 300),
         NSLayoutConstraint::make(sheet->label_, Attribute::centerX, sheet->container_,
                                  Attribute::centerX, 0),
         NSLayoutConstraint::make(sheet->spinner_, Attribute::centerX, sheet->container_,

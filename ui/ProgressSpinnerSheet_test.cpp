@@ -1,5 +1,6 @@
 #include "ui/ProgressSpinnerSheet.h"
 
+#include "platform/appkit/NSLayoutConstraint.h"
 #include "platform/appkit/TextOutline.h"
 #include "platform/testing/TestEnvironment.h"
 
@@ -32,6 +33,18 @@ TEST_F(ProgressSpinnerSheetTest, EmptyTextShowsOnlyTheSpinner) {
     EXPECT_NE(screen.find("text \"Copying 3 files\""), std::string::npos) << screen;
     sheet->setText("");
     EXPECT_TRUE(sheet->label()->isHidden());
+}
+
+TEST_F(ProgressSpinnerSheetTest, TextWrapsWithinThreeHundredPointsWithRoomAroundTheSpinner) {
+    const auto& label = sheet->label();
+    EXPECT_EQ(std::static_pointer_cast<NSStackView>(sheet->contentView())->edgeInsets(),
+              (NSStackView::EdgeInsets{30, 80, 30, 80}));
+    EXPECT_EQ(label->contentCompressionResistancePriority(NSView::Orientation::horizontal), 2000);
+    const auto width = label->constraints().front();
+    EXPECT_EQ(width->firstAttribute(), NSLayoutConstraint::Attribute::width);
+    EXPECT_EQ(width->relation(), NSLayoutConstraint::Relation::lessThanOrEqual)
+        << "at most 300 points wide, not exactly";
+    EXPECT_EQ(width->constant(), 300);
 }
 
 TEST_F(ProgressSpinnerSheetTest, EscapeRunsTheCancelAndDismissesOnTheNextPass) {

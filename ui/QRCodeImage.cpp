@@ -1,16 +1,11 @@
 #include "ui/QRCodeImage.h"
 
-#include "foundation/QVApp.h"
 #include "platform/appkit/QRCode.h"
-#include "platform/data/NSFileManager.h"
-#include "platform/desktop/NSPasteboard.h"
 #include "platform/swiftui/Controls.h"
 #include "platform/swiftui/Environment.h"
 #include "ui/Pasteboard.h"
 #include "ui/SwiftUIHelpers.h"
 
-#include <algorithm>
-#include <fstream>
 #include <utility>
 
 namespace zestrel {
@@ -81,50 +76,33 @@ std::shared_ptr<pf::NSImage> qrCodeImage(const std::string& text,
     return tinted;
 }
 
-bool copyImageToPasteboard(const pf::NSImage& image, bool includingFileURL) {
-    const auto tiff = image.tiffRepresentation();
-    if (!tiff) {
-        return false;
-    }
-    auto item = std::make_shared<pf::NSPasteboardItem>();
-    item->setData(*tiff, pf::NSPasteboardType::tiff);
-    if (includingFileURL) {
-        const auto png = image.pngRepresentation();
-        if (!png) {
-            return false;
-        }
-        const auto file =
-            pf::NSFileManager::defaultManager().temporaryDirectory().appendingPathComponent(
-                "QR Code.png");
-        std::ofstream out(file.path(), std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(png->data()),
-                  static_cast<std::streamsize>(png->size()));
-        out.close();
-        if (!out) {
-            return false;
-        }
-        item->setString(file.absoluteString(), pf::NSPasteboardType::fileURL);
-    }
-    auto pasteboard = pf::NSPasteboard::general();
-    pasteboard->prepareForNewContents();
-    pasteboard->writeObjects({item});
-    pasteboard->setString(QVApp::id(), pasteboardTypeSource());
-    return true;
-}
-
 namespace {
 
-// The code as the view draws it: modules in `dark`, `background` between them, scaled
-// without smoothing to `side` pixels.
-std::shared_ptr<pf::NSImage> drawnCode(const std::string& text, QRCodeErrorCorrectionLevel level,
-                                       pf::CGImage::Pixel dark, pf::CGImage::Pixel background,
-                                       int side) {
+// A copy of the code is rendered this many pixels a side, at a scale of 1.
+constexpr std::size_t kCopiedSide = 600;
+
+// The code as the view draws it, on opaque white: modules black, scaled without smoothing
+// to `side` × `side` pixels. All white when the text makes no code.
+std::shared_ptr<pf::NSImage> renderedOnWhite(const std::string& text,
+                                             QRCodeErrorCorrectionLevel level, std::size_t side) {
+    pf::CGImage bitmap(side, side, pf::CGImage::Pixel{255, 255, 255, 255});
     const auto bytes = pf::QRCode::latin1(text);
     const auto code = bytes ? pf::QRCode::encode(*bytes, filterValue(level)) : std::nullopt;
-    if (!code) {
-        return nullptr;
+    if (code) {
+        const auto modules = static_cast<std::size_t>(code->moduleCount());
+        for (std::size_t y = 0; y < side; ++y) {
+            for (std::size_t x = 0; x < side; ++x) {
+                if (code->isDark(static_cast<int>(x * modules / side),
+                                 static_cast<int>(y * modules / side))) {
+                    bitmap.setPixel(x, y, pf::CGImage::Pixel{0, 0, 0, 255});
+                }
+            }
+        }
     }
-    return code->nsImage(dark, background, std::max(1, side / code->moduleCount()));
+    const auto extent = static_cast<pf::CGFloat>(side);
+    auto image = std::make_shared<pf::NSImage>("QR Code", pf::CGSize{extent, extent});
+    image->setCGImage(std::make_shared<const pf::CGImage>(std::move(bitmap)));
+    return image;
 }
 
 } // namespace
@@ -141,13 +119,8 @@ pf::swiftui::View QRCodeView::body(pf::swiftui::ViewContext& context) const {
     pf::swiftui::View code =
         image ? pf::swiftui::View(pf::swiftui::Image(image)) : pf::swiftui::View();
     const auto copy = [text = text, level = errorCorrection] {
-        auto rendered = drawnCode(text, level, {0, 0, 0, 255}, {255, 255, 255, 255}, 600);
-        if (!rendered) {
-            rendered = std::make_shared<pf::NSImage>("blank", pf::CGSize{1, 1});
-            rendered->setCGImage(
-                std::make_shared<const pf::CGImage>(1, 1, pf::CGImage::Pixel{255, 255, 255, 255}));
-        }
-        copyImageToPasteboard(*rendered, true);
+        // Through the kit's image copy: a PNG file in a new temporary folder each time.
+        copyToPasteboard(*renderedOnWhite(text, level, kCopiedSide), true);
     };
     return code.modifier("aspectRatio", "contentMode: .fit")
         .contextMenu({CopyButton{std::nullopt, copy}});

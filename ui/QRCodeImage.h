@@ -26,12 +26,8 @@ qrCodeImage(const std::string& text, QRCodeErrorCorrectionLevel errorCorrection,
 platform::CGImage overlayingCentered(const platform::CGImage& base,
                                      const platform::CGImage& overlay);
 
-// Copies an image: TIFF, then (with `includingFileURL`) the location of a PNG file of it,
-// then the source marker. False when the image has no pixels or the file cannot be written.
-bool copyImageToPasteboard(const platform::NSImage& image, bool includingFileURL);
-
 // A text as a QR code that follows the appearance (black modules in light, white in dark)
-// and offers to copy the code, on white, as an image.
+// and offers to copy the code, on white, as a 600 × 600 image with a PNG file beside it.
 struct QRCodeView {
     std::string text;
     QRCodeErrorCorrectionLevel errorCorrection = QRCodeErrorCorrectionLevel::medium;

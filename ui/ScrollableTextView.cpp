@@ -29,6 +29,9 @@ ScrollableTextViewCoordinator::makeView(const ScrollableTextViewOptions& options
 
 void ScrollableTextViewCoordinator::update(platform::NSScrollView& scrollView,
                                            const ScrollableTextViewOptions& options) {
+    scrollView.setBorderType(options.borderType);
+    scrollView.setDrawsBackground(options.drawsBackground);
+    scrollView.setFocusRingType(options.focusRingType);
     auto textView = std::dynamic_pointer_cast<PlaceholderTextView>(scrollView.documentView());
     if (!textView) {
         return;

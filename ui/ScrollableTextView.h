@@ -31,7 +31,10 @@ public:
 // What a multi-line text editor shows and allows; applied on every update.
 struct ScrollableTextViewOptions {
     platform::NSFont font;
+    // The scroll view's border, background and focus ring.
+    platform::NSBorderType borderType = platform::NSBorderType::noBorder;
     bool drawsBackground = false;
+    platform::NSFocusRingType focusRingType = platform::NSFocusRingType::defaultType;
     bool isEditable = true;
     std::optional<std::string> placeholder;
     // When false, Tab and Shift-Tab move the focus instead of typing a tab.

@@ -87,6 +87,21 @@ TEST_F(ScrollableTextViewTest, TabMovesTheFocusUnlessTabsAreAllowed) {
     EXPECT_EQ(text, "\tDear team");
 }
 
+TEST_F(ScrollableTextViewTest, ScrollViewTakesBorderBackgroundAndFocusRingAtEveryUpdate) {
+    EXPECT_EQ(scrollView->borderType(), NSBorderType::noBorder);
+    EXPECT_FALSE(scrollView->drawsBackground());
+
+    options.borderType = NSBorderType::bezelBorder;
+    options.drawsBackground = true;
+    options.focusRingType = NSFocusRingType::none;
+    coordinator->update(*scrollView, options);
+    EXPECT_EQ(scrollView->borderType(), NSBorderType::bezelBorder);
+    EXPECT_TRUE(scrollView->drawsBackground());
+    EXPECT_EQ(scrollView->focusRingType(), NSFocusRingType::none);
+    EXPECT_FALSE(textView()->drawsBackground()) << "the background is the scroll view's";
+    EXPECT_EQ(textView()->focusRingType(), NSFocusRingType::defaultType);
+}
+
 struct Notes {
     swiftui::View body(swiftui::ViewContext& context) const {
         const auto notes = context.state<std::string>("notes", "");

@@ -175,19 +175,24 @@ void showWelcomePopover(const std::shared_ptr<NSStatusBarButton>& button,
     tooltip->show(button);
     shake(*button, Duration::milliseconds(300), ShakeDirection::vertical, 2);
 
-    *timerBox =
-        commonModesTimer(Duration::seconds(6), false,
-                         [weakButton, weakRecognizer, weakTooltip, finish](platform::Timer&) {
-                             auto button = weakButton.lock();
-                             auto recognizer = weakRecognizer.lock();
-                             if (button && recognizer) {
-                                 button->removeGestureRecognizer(recognizer);
-                             }
-                             if (auto tooltip = weakTooltip.lock()) {
-                                 tooltip->close();
-                             }
-                             finish();
-                         });
+    *timerBox = commonModesTimer(
+        Duration::seconds(6), false,
+        [weakButton, weakRecognizer, weakTooltip, finish](platform::Timer&) {
+            // The ending runs as a main-actor task of its own, not inside the timer's callback.
+            platform::Task<void>::runOnMain(
+                [weakButton, weakRecognizer, weakTooltip, finish]() -> platform::Task<void> {
+                    auto button = weakButton.lock();
+                    auto recognizer = weakRecognizer.lock();
+                    if (button && recognizer) {
+                        button->removeGestureRecognizer(recognizer);
+                    }
+                    if (auto tooltip = weakTooltip.lock()) {
+                        tooltip->close();
+                    }
+                    finish();
+                    co_return;
+                });
+        });
 }
 
 platform::Task<void> showWelcomePopover(std::weak_ptr<NSStatusBarButton> button) {

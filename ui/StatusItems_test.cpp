@@ -6,6 +6,7 @@
 #include "platform/appkit/TextOutline.h"
 #include "platform/base/Clock.h"
 #include "platform/base/ProcessLocal.h"
+#include "platform/base/RunLoop.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/testing/TestEnvironment.h"
 
@@ -178,6 +179,20 @@ TEST_F(WelcomePopoverTest, TimeoutClosesThePopover) {
     env.advance(6s);
     EXPECT_FALSE(popoverShown());
     EXPECT_TRUE(run.isFinished());
+}
+
+TEST_F(WelcomePopoverTest, TimeoutEndsTheRunInATaskAfterWhatIsAlreadyDueThen) {
+    auto run = start();
+    env.runUntilIdle();
+    // Falls due at the same moment as the timeout, posted after its timer was made.
+    bool shownWhenDue = false;
+    RunLoop::main().asyncAt(platform::clock().uptime() + 6s,
+                            [&] { shownWhenDue = popoverShown(); });
+    env.advance(6s);
+    EXPECT_TRUE(shownWhenDue) << "the timer's callback must not close the popover itself";
+    EXPECT_FALSE(popoverShown());
+    EXPECT_TRUE(run.isFinished());
+    EXPECT_THAT(item->button()->gestureRecognizers(), IsEmpty());
 }
 
 TEST_F(WelcomePopoverTest, ReduceMotionShowsItWithoutShakingTheButton) {

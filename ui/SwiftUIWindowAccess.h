@@ -138,6 +138,19 @@ void removeItems(const platform::swiftui::Binding<std::vector<T>>& binding,
     removeItems(items, offsets);
     binding.set(items);
 }
+// The move and delete handlers of a list bound to a collection, both applied through the
+// binding as it is when the user edits (not as it was when the list was built).
+struct ListMoveAndDelete {
+    std::function<void(const std::vector<std::size_t>& offsets, std::size_t destination)> onMove;
+    std::function<void(const std::vector<std::size_t>& offsets)> onDelete;
+};
+template <class T>
+ListMoveAndDelete onMoveAndDelete(const platform::swiftui::Binding<std::vector<T>>& binding) {
+    return {[binding](const std::vector<std::size_t>& offsets, std::size_t destination) {
+                moveItems(binding, offsets, destination);
+            },
+            [binding](const std::vector<std::size_t>& offsets) { removeItems(binding, offsets); }};
+}
 // Dropped items become elements through the caller's conversion, inserted at `offset`.
 template <class T, class Provider>
 void insertItems(const platform::swiftui::Binding<std::vector<T>>& binding, std::size_t offset,

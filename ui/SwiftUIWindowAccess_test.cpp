@@ -199,6 +199,20 @@ TEST(ListEditingTest, MovesAndDeletesThroughTheBinding) {
     EXPECT_EQ(*items, (std::vector<std::string>{"e", "1", "2", "d", "c"}));
 }
 
+TEST(ListEditingTest, CombinedHandlersEditTheCollectionAsItIsThen) {
+    auto items =
+        std::make_shared<std::vector<std::string>>(std::vector<std::string>{"a", "b", "c"});
+    const Binding<std::vector<std::string>> binding(
+        [items] { return *items; }, [items](const std::vector<std::string>& v) { *items = v; });
+    const auto editing = onMoveAndDelete(binding);
+    // Changed after the handlers were made: they must see it.
+    *items = {"a", "b", "c", "d"};
+    editing.onMove({3}, 0);
+    EXPECT_EQ(*items, (std::vector<std::string>{"d", "a", "b", "c"}));
+    editing.onDelete({1, 2});
+    EXPECT_EQ(*items, (std::vector<std::string>{"d", "c"}));
+}
+
 TEST(StateAccessViewTest, ContentEditsStateKeptByTheView) {
     testing::TestEnvironment env;
     auto host = swiftui::ViewHost::make(StateAccessView<bool>{

@@ -1,5 +1,6 @@
 #include "ui/TextControls.h"
 
+#include "foundation/LaunchModes.h"
 #include "platform/appkit/NSApplication.h"
 #include "platform/appkit/NSWindow.h"
 #include "platform/base/DispatchQueue.h"
@@ -18,9 +19,7 @@ using Flags = platform::NSEvent::ModifierFlags;
 namespace {
 
 Flags comparableFlags(const NSEvent& event) {
-    return event.eventModifierFlags()
-        .intersection(Flags::deviceIndependentFlagsMask)
-        .subtracting(Flags::capsLock | Flags::numericPad | Flags::function);
+    return launchGestureFlags(event.eventModifierFlags());
 }
 
 std::optional<std::int64_t> parseInteger(const std::string& text) {

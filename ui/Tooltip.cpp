@@ -157,8 +157,12 @@ void Tooltip::showRelativeToRect(CGRect rect, const std::shared_ptr<NSView>& vie
     if (!view || !view->window() || isSpent()) {
         return;
     }
-    platform::UserDefaults::standard()->set(platform::Value(showCount() + 1),
-                                            counterKey(identifier_));
+    // The count stops at the largest integer: wrapping round would make a show-once tooltip
+    // count as never shown.
+    const std::int64_t count = showCount();
+    platform::UserDefaults::standard()->set(
+        platform::Value(count == std::numeric_limits<std::int64_t>::max() ? count : count + 1),
+        counterKey(identifier_));
     NSPopover::showRelativeToRect(rect, view, preferredEdge);
 }
 
@@ -183,6 +187,12 @@ void Tooltip::show(const std::shared_ptr<NSView>& anchor) {
     window->setIgnoresMouseEvents(true);
     window->setAlphaValue(0);
     window->setLevel(NSWindow::Level{NSWindow::Level::statusBar.rawValue + 1});
+    window->setCollectionBehavior(NSWindow::CollectionBehavior::stationary |
+                                  NSWindow::CollectionBehavior::ignoresCycle);
+    window->setRestorable(false);
+    window->setCanHide(true);
+    window->setDisplaysWhenScreenProfileChanges(true);
+    window->disableSnapshotRestoration();
     window->setReleasedWhenClosed(false);
     window->setContentView(std::make_shared<NSView>());
     invisibleWindow_ = window;

@@ -3,6 +3,7 @@
 #include "platform/appkit/NSView.h"
 #include "platform/swiftui/Text.h"
 #include "platform/swiftui/ViewState.h"
+#include "ui/SwiftUIWindowAccess.h"
 
 #include <string>
 
@@ -46,6 +47,9 @@ View TooltipModifier::body(ViewContext& context) const {
     return content.onHover(std::move(onContentHover))
         .popover(isPresented.binding(), shown.onHover(std::move(onPopoverHover))
                                             .modifier("interactiveDismissDisabled")
+                                            // Not the anchor's colour and font.
+                                            .modifier("foregroundColor", "nil")
+                                            .modifier("font", "nil")
                                             .modifier("controlSize", "regular"))
         .onChange(environment.controlActiveState,
                   [hide](const ControlActiveState& state) {
@@ -67,9 +71,10 @@ View tooltip(View content, std::string text, bool small) {
             const auto size =
                 static_cast<int>(small ? NSFont::systemFontSize(NSFont::ControlSize::small)
                                        : NSFont::systemFontSize());
-            return platform::swiftui::Text(text)
-                .modifier("font", "system(size: " + std::to_string(size) + ", weight: regular)")
-                .modifier("frame", "maxWidth: 300")
+            return multilineTextMaxWidth(
+                       platform::swiftui::Text(text).modifier(
+                           "font", "system(size: " + std::to_string(size) + ", weight: regular)"),
+                       300)
                 .modifier("padding", "10");
         }});
 }

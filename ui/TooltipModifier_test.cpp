@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace zestrel {
 namespace {
 
@@ -41,7 +43,17 @@ TEST_F(TooltipModifierTest, ShowsOnlyAfterThePointerRestsAndHidesAfterItLeaves) 
     EXPECT_FALSE(tipShown());
     env.advance(50ms);
     EXPECT_TRUE(tipShown());
-    EXPECT_EQ(host->find("Tip")->modifiers.front().argument, "system(size: 13, weight: regular)");
+    const auto& modifiers = host->find("Tip")->modifiers;
+    EXPECT_EQ(modifiers.front().argument, "system(size: 13, weight: regular)");
+    const auto has = [&modifiers](const Modifier& wanted) {
+        return std::find(modifiers.begin(), modifiers.end(), wanted) != modifiers.end();
+    };
+    // Wrapped by the kit's multi-line width rule, not a bare frame.
+    EXPECT_TRUE(has({"fixedSize", "horizontal: false, vertical: true"}));
+    EXPECT_TRUE(has({"frame", "maxWidth: 300"}));
+    // The popover does not take the anchor's colour and font.
+    EXPECT_TRUE(has({"foregroundColor", "nil"}));
+    EXPECT_TRUE(has({"font", "nil"}));
 
     host->hover("Anchor", false);
     env.advance(300ms);

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace zestrel {
 namespace {
 
@@ -80,6 +82,20 @@ TEST_F(TooltipTest, StoredCounterThatIsNotAnIntegerCountsAsNeverShown) {
     EXPECT_EQ(storedCount("odd"), 1);
 }
 
+TEST_F(TooltipTest, CounterStopsAtTheLargestIntegerSoAShowOnceTooltipStaysSpent) {
+    constexpr auto kLargest = std::numeric_limits<std::int64_t>::max();
+    UserDefaults::standard()->set(Value(kLargest), "QV_Tooltip_worn");
+    auto always = makeTooltip("worn", false);
+    always->show(item->button());
+    EXPECT_TRUE(always->isShown());
+    always->close();
+    EXPECT_EQ(storedCount("worn"), kLargest);
+
+    auto once = makeTooltip("worn", true);
+    once->show(item->button());
+    EXPECT_FALSE(once->isShown());
+}
+
 TEST_F(TooltipTest, HiddenMenuBarItemShowsNothingUnlessAskedTo) {
     item->setVisible(false);
     auto tooltip = makeTooltip("hidden", false);
@@ -101,6 +117,13 @@ TEST_F(TooltipTest, InvisibleWindowSitsUnderTheItemFollowsItAndClosesWithThePopo
     EXPECT_EQ(window->alphaValue(), 0);
     EXPECT_TRUE(window->ignoresMouseEvents());
     EXPECT_EQ(window->level().rawValue, NSWindow::Level::statusBar.rawValue + 1);
+    // Out of the way of Spaces, the window cycle, restoration and screen changes.
+    EXPECT_EQ(window->collectionBehavior(), NSWindow::CollectionBehavior::stationary |
+                                                NSWindow::CollectionBehavior::ignoresCycle);
+    EXPECT_FALSE(window->isRestorable());
+    EXPECT_TRUE(window->isSnapshotRestorationDisabled());
+    EXPECT_TRUE(window->canHide());
+    EXPECT_TRUE(window->displaysWhenScreenProfileChanges());
     const CGRect anchor = item->button()->window()->frame();
     EXPECT_DOUBLE_EQ(window->frame().origin.x, anchor.origin.x + anchor.size.width / 2 - 10);
     EXPECT_DOUBLE_EQ(window->frame().origin.y, anchor.origin.y - 5);

@@ -4,9 +4,7 @@
 #include "platform/appkit/NSView.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/desktop/CGWindowLevel.h"
-
-#include <algorithm>
-#include <array>
+#include "services/EventNames.h"
 
 namespace zestrel {
 
@@ -79,12 +77,7 @@ UserInteractionPausableWindow::UserInteractionPausableWindow(platform::CGRect co
     : NSWindow(contentRect, styleMask, backing, defer) {}
 
 bool UserInteractionPausableWindow::isUserInput(std::uint32_t eventType) {
-    // Left and right mouse down, up and dragged; key down and up; scroll wheel; tablet point;
-    // other mouse down, up and dragged; gesture, magnify, swipe, rotate, begin and end
-    // gesture, smart magnify, pressure, quick look and direct touch.
-    static constexpr std::array<std::uint32_t, 23> kUserInput = {
-        1, 2, 3, 4, 6, 7, 10, 11, 22, 23, 25, 26, 27, 29, 30, 31, 18, 19, 20, 32, 34, 33, 37};
-    return std::find(kUserInput.begin(), kUserInput.end(), eventType) != kUserInput.end();
+    return isUserInteractionEventType(eventType);
 }
 
 void UserInteractionPausableWindow::sendEvent(const platform::NSEvent& event) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundation/ApplicationActivation.h"
+#include "platform/appkit/CALayer.h"
 #include "platform/appkit/NSView.h"
 #include "platform/appkit/NSWindow.h"
 #include "platform/appkit/QLPreviewPanel.h"
@@ -140,18 +141,18 @@ private:
     platform::combine::PassthroughSubject<std::monostate> didAppearSubject_;
 };
 
-// An animation delegate made of closures.
-class QVCAAnimationDelegate : public platform::NSObject {
+// An animation delegate made of closures, to set as an animation's delegate.
+class QVCAAnimationDelegate : public platform::NSObject, public platform::CAAnimationDelegate {
 public:
     std::string className() const override { return "Zestrel.QVCAAnimationDelegate"; }
     std::function<void()> didStartHandler;
     std::function<void(bool finished)> didStopHandler;
-    void animationDidStart() {
+    void animationDidStart(platform::CAKeyframeAnimation& /*animation*/) override {
         if (didStartHandler) {
             didStartHandler();
         }
     }
-    void animationDidStop(bool finished) {
+    void animationDidStop(platform::CAKeyframeAnimation& /*animation*/, bool finished) override {
         if (didStopHandler) {
             didStopHandler(finished);
         }

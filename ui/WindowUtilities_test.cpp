@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <string>
+#include <vector>
+
 namespace zestrel {
 namespace {
 
@@ -142,6 +146,43 @@ TEST(SmallWindowViewsTest, QVViewAnnouncesItsFirstArrivalsOnly) {
     host->setLayer(nullptr);
     EXPECT_FALSE(host->wantsLayer());
     EXPECT_EQ(std::make_shared<LabelButton>()->hitTest(CGPoint{}), nullptr);
+}
+
+TEST(AnimationDelegateTest, KeyframeAnimationTellsItsStartAndHowItStopped) {
+    testing::TestEnvironment env;
+    auto layer = std::make_shared<CALayer>();
+    std::vector<std::string> heard;
+    const auto delegateFor = [&heard](std::string name) {
+        auto delegate = std::make_shared<QVCAAnimationDelegate>();
+        delegate->didStartHandler = [&heard, name] { heard.push_back(name + " started"); };
+        delegate->didStopHandler = [&heard, name](bool finished) {
+            heard.push_back(name + (finished ? " finished" : " cut short"));
+        };
+        return delegate;
+    };
+    const auto animation = [](std::shared_ptr<CAAnimationDelegate> delegate) {
+        auto made = CAKeyframeAnimation::animationWithKeyPath("transform.translation.x");
+        made->duration = 0.3;
+        made->delegate = std::move(delegate);
+        return made;
+    };
+
+    // The animation keeps its delegate: the caller need not.
+    layer->addAnimation(animation(delegateFor("shake")));
+    EXPECT_TRUE(heard.empty()) << "told on the main queue, not inside addAnimation";
+    env.runUntilIdle();
+    env.advance(std::chrono::milliseconds(300));
+    EXPECT_EQ(heard, (std::vector<std::string>{"shake started", "shake finished"}));
+
+    heard.clear();
+    layer->addAnimation(animation(delegateFor("first")), "nudge");
+    env.advance(std::chrono::milliseconds(100));
+    layer->addAnimation(animation(delegateFor("second")), "nudge"); // replaces the first
+    env.advance(std::chrono::milliseconds(100));
+    layer->removeAllAnimations();
+    env.advance(std::chrono::seconds(1));
+    EXPECT_EQ(heard, (std::vector<std::string>{"first started", "first cut short", "second started",
+                                               "second cut short"}));
 }
 
 TEST(ResponderTest, ChainRunsFromTheResponderOutAndTheFirstResponderCanBeCaptured) {

@@ -14,6 +14,17 @@
 
 namespace zestrel::platform {
 
+class CAKeyframeAnimation;
+
+// What an animation tells its delegate: that it started, and that it stopped, finished
+// (it ran its whole duration) or not (it was removed before).
+class CAAnimationDelegate {
+public:
+    virtual ~CAAnimationDelegate() = default;
+    virtual void animationDidStart(CAKeyframeAnimation& /*animation*/) {}
+    virtual void animationDidStop(CAKeyframeAnimation& /*animation*/, bool /*finished*/) {}
+};
+
 // A key-frame animation of one layer property: the values it passes through, evenly spaced
 // over its duration. Nothing is drawn; the layer keeps it while it runs.
 class CAKeyframeAnimation final : public NSObject {
@@ -29,6 +40,10 @@ public:
     std::vector<double> values;
     double duration = 0.25; // seconds
     std::shared_ptr<CAMediaTimingFunction> timingFunction;
+    // Held strongly, as the platform's animations hold theirs. Told on the main queue: the
+    // start once the animation is added to a layer, the stop when its duration has passed
+    // or it is removed early.
+    std::shared_ptr<CAAnimationDelegate> delegate;
 };
 
 class CGContext;
@@ -46,7 +61,8 @@ public:
     // A later animation under the same key replaces the earlier one; an empty key never does.
     void addAnimation(std::shared_ptr<CAKeyframeAnimation> animation,
                       std::optional<std::string> key = std::nullopt);
-    void removeAllAnimations() { animations_.clear(); }
+    // The animations still running stop unfinished.
+    void removeAllAnimations();
     // The animations still running now, oldest first.
     std::vector<std::shared_ptr<CAKeyframeAnimation>> animations() const;
     // Every animation ever added, oldest first.
@@ -91,7 +107,11 @@ private:
         std::shared_ptr<CAKeyframeAnimation> animation;
         std::optional<std::string> key;
         Nanoseconds end;
+        // Set once the delegate has been told of the stop, so it is told once.
+        std::shared_ptr<bool> stopped = std::make_shared<bool>(false);
     };
+    // Tells the delegate of each entry still running that it stopped unfinished.
+    static void stopEarly(const std::vector<Running>& removed);
     bool masksToBounds_ = false;
     std::vector<Running> animations_;
     CGRect bounds_;

@@ -11,8 +11,8 @@ namespace zestrel::platform {
 class NSView;
 
 // A layout rule between view edges or sizes: first.attribute = second.attribute + constant
-// (or a fixed constant when there is no second item). Nothing is laid out; constraints are
-// kept by the first item's view once activated, for callers and tests to read.
+// (or a fixed constant when there is no second item), or at most or at least that. Nothing is laid
+// out; constraints are kept by the first item's view once activated, for callers and tests to read.
 class NSLayoutConstraint final : public NSObject {
 public:
     enum class Attribute {
@@ -33,6 +33,12 @@ public:
                                                     Attribute firstAttribute,
                                                     const std::shared_ptr<NSView>& second,
                                                     Attribute secondAttribute, CGFloat constant);
+    // The first attribute is at most (or at least) the second plus the constant.
+    enum class Relation { lessThanOrEqual = -1, equal = 0, greaterThanOrEqual = 1 };
+    static std::shared_ptr<NSLayoutConstraint> make(const std::shared_ptr<NSView>& first,
+                                                    Attribute firstAttribute, Relation relation,
+                                                    const std::shared_ptr<NSView>& second,
+                                                    Attribute secondAttribute, CGFloat constant);
     // Activates them all at once: each joins its first item's constraints.
     static void activateConstraints(const std::vector<std::shared_ptr<NSLayoutConstraint>>& all);
 
@@ -42,6 +48,7 @@ public:
     Attribute firstAttribute() const { return firstAttribute_; }
     std::shared_ptr<NSView> secondItem() const { return second_.lock(); }
     Attribute secondAttribute() const { return secondAttribute_; }
+    Relation relation() const { return relation_; }
     CGFloat constant() const { return constant_; }
     float priority() const { return priority_; }
     void setPriority(float priority) { priority_ = priority; }
@@ -53,6 +60,7 @@ private:
     std::weak_ptr<NSView> second_;
     Attribute secondAttribute_ = Attribute::notAnAttribute;
     CGFloat constant_ = 0;
+    Relation relation_ = Relation::equal;
     float priority_ = 1000;
     bool active_ = false;
 };

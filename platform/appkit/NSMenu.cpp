@@ -131,6 +131,18 @@ void NSMenu::removeAllItems() {
     }
 }
 
+void NSMenu::update() {
+    if (!autoenablesItems_) {
+        return;
+    }
+    const auto items = items_; // a validation may change the menu
+    for (const auto& item : items) {
+        if (const auto enabled = item->validateMenuItem()) {
+            item->setEnabled(*enabled);
+        }
+    }
+}
+
 std::shared_ptr<NSMenu> NSMenu::root() {
     auto menu = std::static_pointer_cast<NSMenu>(shared_from_this());
     while (auto parent = menu->supermenu()) {
@@ -162,6 +174,9 @@ bool NSMenu::popUp(const std::shared_ptr<NSMenuItem>& /*positioningItem*/, CGPoi
     auto self = std::static_pointer_cast<NSMenu>(shared_from_this());
     if (auto delegate = this->delegate()) {
         delegate->menuNeedsUpdate(*this);
+    }
+    update();
+    if (auto delegate = this->delegate()) {
         delegate->menuWillOpen(*this);
     }
     tracking_ = true;
@@ -225,8 +240,11 @@ bool NSMenu::choose(std::string_view title) {
             performActionForItem(i);
             return true;
         }
-        if (candidate->submenu_ && candidate->submenu_->choose(title)) {
-            return true;
+        if (const auto submenu = candidate->submenu_) {
+            submenu->update(); // validated as it opens on the way to the pick
+            if (submenu->choose(title)) {
+                return true;
+            }
         }
     }
     if (supermenu()) {

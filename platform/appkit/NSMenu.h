@@ -65,6 +65,10 @@ public:
     bool hasSubmenu() const { return submenu_ != nullptr; }
     // The menu that holds the item.
     std::shared_ptr<NSMenu> menu() const { return menu_.lock(); }
+    // What the item's target answers when an automatically enabling menu validates the
+    // item (`validateMenuItem:`): enabled or not. Nothing when the target does not validate;
+    // the item then keeps the state it was given.
+    virtual std::optional<bool> validateMenuItem() { return std::nullopt; }
 
 private:
     friend class NSMenu;
@@ -127,6 +131,13 @@ public:
     std::shared_ptr<NSMenuDelegate> delegate() const { return delegate_.lock(); }
     void setDelegate(const std::shared_ptr<NSMenuDelegate>& delegate) { delegate_ = delegate; }
 
+    // Whether the menu enables its items by validating them (on unless turned off).
+    bool autoenablesItems() const { return autoenablesItems_; }
+    void setAutoenablesItems(bool autoenables) { autoenablesItems_ = autoenables; }
+    // Validates the items as the platform does before the menu shows: in an automatically
+    // enabling menu each item whose target validates it is enabled or disabled by the answer.
+    void update();
+
     // Performs the item's action as if the user chose it: nothing for a disabled,
     // separator or missing item. While the menu is tracking, the choice ends the tracking
     // and the action runs once the menu has closed.
@@ -159,6 +170,7 @@ private:
     std::weak_ptr<NSMenuDelegate> delegate_;
     bool tracking_ = false;
     std::shared_ptr<NSMenuItem> chosen_;
+    bool autoenablesItems_ = true;
 };
 
 } // namespace zestrel::platform

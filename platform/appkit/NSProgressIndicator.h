@@ -56,6 +56,16 @@ public:
         hugging_[static_cast<int>(orientation)] = priority;
     }
     void addArrangedSubview(const std::shared_ptr<NSView>& view) { addSubview(view); }
+    // Space kept between the stack's edges and its arranged views.
+    struct EdgeInsets {
+        CGFloat top = 0;
+        CGFloat left = 0;
+        CGFloat bottom = 0;
+        CGFloat right = 0;
+        bool operator==(const EdgeInsets&) const = default;
+    };
+    const EdgeInsets& edgeInsets() const { return edgeInsets_; }
+    void setEdgeInsets(EdgeInsets insets) { edgeInsets_ = insets; }
 
     void describeOutline(OutlineNode& node) const override;
 
@@ -64,6 +74,7 @@ private:
     CGFloat spacing_ = 8;
     Alignment alignment_ = Alignment::centerY;
     float hugging_[2] = {250, 250};
+    EdgeInsets edgeInsets_;
 };
 
 } // namespace zestrel::platform

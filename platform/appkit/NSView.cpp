@@ -177,6 +177,15 @@ std::shared_ptr<NSLayoutConstraint> NSLayoutConstraint::make(const std::shared_p
     return constraint;
 }
 
+std::shared_ptr<NSLayoutConstraint>
+NSLayoutConstraint::make(const std::shared_ptr<NSView>& first, Attribute firstAttribute,
+                         Relation relation, const std::shared_ptr<NSView>& second,
+                         Attribute secondAttribute, CGFloat constant) {
+    auto constraint = make(first, firstAttribute, second, secondAttribute, constant);
+    constraint->relation_ = relation;
+    return constraint;
+}
+
 void NSLayoutConstraint::activateConstraints(
     const std::vector<std::shared_ptr<NSLayoutConstraint>>& all) {
     for (const auto& constraint : all) {
@@ -215,9 +224,9 @@ void NSTextField::describeOutline(OutlineNode& node) const {
 }
 
 CGSize NSTextField::sizeThatFits(CGSize bounds) const {
-    const CGFloat charWidth = font().pointSize / 2;
-    const CGFloat lineHeight = font().pointSize * 1.2;
-    const CGFloat natural = static_cast<CGFloat>(stringValue_.size()) * charWidth;
+    const CGFloat charWidth = font().widthOfText("x");
+    const CGFloat lineHeight = font().lineHeight();
+    const CGFloat natural = font().widthOfText(stringValue_);
     if (natural <= bounds.width || bounds.width < charWidth) {
         return CGSize{natural, lineHeight};
     }
@@ -301,6 +310,24 @@ std::shared_ptr<NSButton> NSButton::checkbox(std::string title, Action action) {
     auto button = withTitle(std::move(title), std::move(action));
     button->setButtonType(ButtonType::switchButton);
     return button;
+}
+
+void NSControl::sizeToFit() {
+    const CGSize fitting = intrinsicContentSize();
+    CGSize size = frame().size;
+    if (fitting.width != kNoIntrinsicMetric) {
+        size.width = fitting.width;
+    }
+    if (fitting.height != kNoIntrinsicMetric) {
+        size.height = fitting.height;
+    }
+    setFrameSize(size);
+}
+
+CGSize NSButton::intrinsicContentSize() const {
+    constexpr CGFloat kBezel = 14;
+    constexpr CGFloat kRegularHeight = 21;
+    return CGSize{font().widthOfText(title_) + 2 * kBezel, kRegularHeight};
 }
 
 void NSButton::performClick() {

@@ -14,6 +14,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zestrel::platform {
@@ -31,12 +33,23 @@ struct NSFont {
     CGFloat pointSize = 13;
 
     enum class ControlSize { regular = 0, small = 1, mini = 2, large = 3 };
+    // How wide the font's letters are drawn, narrowest first.
+    enum class Width { compressed, condensed, standard, expanded };
 
     static NSFont systemFont(CGFloat size) { return NSFont{".AppleSystemUIFont", size}; }
+    // Nothing is typeset here: a character takes half the font's size in width, a line 1.2
+    // times its size in height.
+    CGFloat widthOfText(std::string_view text) const {
+        return static_cast<CGFloat>(text.size()) * pointSize / 2;
+    }
+    CGFloat lineHeight() const { return pointSize * 1.2; }
     static CGFloat systemFontSize() { return 13; }
     static CGFloat systemFontSize(ControlSize size);
     bool operator==(const NSFont&) const = default;
 };
+
+// How a view shows that it has the keyboard focus.
+enum class NSFocusRingType : std::uint64_t { defaultType = 0, none = 1, exterior = 2 };
 
 // A view: a rectangle in its superview's coordinates (origin at the bottom left), owning its
 // subviews; the superview and the window are not owned. Views are held by shared pointers.
@@ -82,6 +95,13 @@ public:
     void setContentHuggingPriority(float priority, Orientation orientation) {
         hugging_[static_cast<int>(orientation)] = priority;
     }
+    // How strongly the view keeps from being made smaller than its intrinsic size.
+    float contentCompressionResistancePriority(Orientation orientation) const {
+        return compressionResistance_[static_cast<int>(orientation)];
+    }
+    void setContentCompressionResistancePriority(float priority, Orientation orientation) {
+        compressionResistance_[static_cast<int>(orientation)] = priority;
+    }
     // A point of the window's coordinates in this view's, through every frame, flip and
     // scroll on the way (see transformToSuperview; scaling is not modelled for points).
     CGPoint convertPointFromWindow(CGPoint point) const;
@@ -100,6 +120,8 @@ public:
     virtual void setLayer(std::shared_ptr<CALayer> layer) { layer_ = std::move(layer); }
     bool needsDisplay() const { return needsDisplay_; }
     void setNeedsDisplay(bool needs) { needsDisplay_ = needs; }
+    NSFocusRingType focusRingType() const { return focusRingType_; }
+    void setFocusRingType(NSFocusRingType type) { focusRingType_ = type; }
     const std::optional<std::string>& toolTip() const { return toolTip_; }
     void setToolTip(std::optional<std::string> text) { toolTip_ = std::move(text); }
     virtual bool wantsDefaultClipping() const { return true; }
@@ -207,6 +229,8 @@ private:
     bool translatesMask_ = true;
     std::vector<std::shared_ptr<NSLayoutConstraint>> constraints_;
     float hugging_[2] = {250, 250};
+    float compressionResistance_[2] = {750, 750};
+    NSFocusRingType focusRingType_ = NSFocusRingType::defaultType;
     std::optional<std::string> accessibilityLabel_;
     std::vector<std::shared_ptr<NSTrackingArea>> trackingAreas_;
 };
@@ -233,12 +257,21 @@ public:
 
     // Runs the action (when the control is enabled and has one); true when it ran.
     bool sendAction();
+    // Which mouse events send the action (a mask of event types): the release of the left
+    // button unless set otherwise. Answers the mask it replaces.
+    NSEvent::EventTypeMask sendActionOnMask() const { return sendActionOn_; }
+    NSEvent::EventTypeMask sendActionOn(NSEvent::EventTypeMask mask) {
+        return std::exchange(sendActionOn_, mask);
+    }
+    // Takes the size its content needs, where the content has a say.
+    void sizeToFit();
 
 private:
     bool enabled_ = true;
     std::int64_t tag_ = 0;
     Action action_;
     NSFont font_;
+    NSEvent::EventTypeMask sendActionOn_ = NSEvent::maskFor(NSEvent::EventType::leftMouseUp);
 };
 
 inline constexpr const char* NSControlTextDidChangeNotification =
@@ -419,6 +452,14 @@ private:
     std::string insertionPointColorName_ = "textColor";
 };
 
+// The edge a scroll view draws around itself.
+enum class NSBorderType : std::uint64_t {
+    noBorder = 0,
+    lineBorder = 1,
+    bezelBorder = 2,
+    grooveBorder = 3
+};
+
 // A view that scrolls its document view; the document view is its first subview.
 class NSScrollView : public NSView {
 public:
@@ -429,6 +470,10 @@ public:
     void setDocumentView(const std::shared_ptr<NSView>& view);
     bool hasVerticalScroller() const { return hasVerticalScroller_; }
     void setHasVerticalScroller(bool has) { hasVerticalScroller_ = has; }
+    NSBorderType borderType() const { return borderType_; }
+    void setBorderType(NSBorderType type) { borderType_ = type; }
+    bool drawsBackground() const { return drawsBackground_; }
+    void setDrawsBackground(bool draws) { drawsBackground_ = draws; }
     // What shows of the document view, in its coordinates: the scroll position and the
     // scroll view's size (scrollers and borders take no room here), within the document.
     CGRect documentVisibleRect() const;
@@ -442,6 +487,8 @@ public:
 private:
     std::weak_ptr<NSView> documentView_;
     bool hasVerticalScroller_ = false;
+    NSBorderType borderType_ = NSBorderType::noBorder;
+    bool drawsBackground_ = true;
     CGPoint scrollPosition_;
 };
 
@@ -477,6 +524,8 @@ public:
     // A user's click: does nothing when disabled; a check box or toggle flips its state
     // first; then the action runs.
     virtual void performClick();
+    // A push button fits its title with 14 points of bezel a side, at the regular height.
+    CGSize intrinsicContentSize() const override;
 
     bool acceptsFirstResponder() const override { return isEnabled(); }
     void describeOutline(OutlineNode& node) const override;

@@ -239,6 +239,29 @@ public:
     void setDisplaysWhenScreenProfileChanges(bool value) {
         displaysWhenScreenProfileChanges_ = value;
     }
+    // How the window goes along with Spaces and the window cycle (Command-`).
+    struct CollectionBehavior {
+        std::uint64_t rawValue = 0;
+        static const CollectionBehavior defaultBehavior;
+        static const CollectionBehavior stationary;
+        static const CollectionBehavior ignoresCycle;
+        constexpr bool contains(CollectionBehavior other) const {
+            return (rawValue & other.rawValue) == other.rawValue;
+        }
+        constexpr CollectionBehavior operator|(CollectionBehavior other) const {
+            return CollectionBehavior{rawValue | other.rawValue};
+        }
+        constexpr bool operator==(const CollectionBehavior&) const = default;
+    };
+    CollectionBehavior collectionBehavior() const { return collectionBehavior_; }
+    void setCollectionBehavior(CollectionBehavior behavior) { collectionBehavior_ = behavior; }
+    // Whether hiding the application hides the window too.
+    bool canHide() const { return canHide_; }
+    void setCanHide(bool canHide) { canHide_ = canHide; }
+    // Whether a restored window comes back from a snapshot of its last contents.
+    bool isSnapshotRestorationDisabled() const { return snapshotRestorationDisabled_; }
+    void disableSnapshotRestoration() { snapshotRestorationDisabled_ = true; }
+    void enableSnapshotRestoration() { snapshotRestorationDisabled_ = false; }
     // The controller's view becomes the content view; the window keeps the controller.
     std::shared_ptr<NSViewController> contentViewController() const {
         return contentViewController_;
@@ -283,6 +306,9 @@ private:
     bool miniaturized_ = false;
     bool restorable_ = true;
     bool displaysWhenScreenProfileChanges_ = false;
+    CollectionBehavior collectionBehavior_;
+    bool canHide_ = true;
+    bool snapshotRestorationDisabled_ = false;
     std::shared_ptr<NSViewController> contentViewController_;
     std::weak_ptr<NSWindowController> windowController_;
     struct Sheet {
@@ -316,6 +342,10 @@ inline constexpr NSWindow::Level NSWindow::Level::popUpMenu{101};
 inline constexpr NSWindow::Level NSWindow::Level::screenSaver{1000};
 
 inline constexpr NSWindow::OcclusionState NSWindow::OcclusionState::visible{2};
+
+inline constexpr NSWindow::CollectionBehavior NSWindow::CollectionBehavior::defaultBehavior{0};
+inline constexpr NSWindow::CollectionBehavior NSWindow::CollectionBehavior::stationary{1u << 4};
+inline constexpr NSWindow::CollectionBehavior NSWindow::CollectionBehavior::ignoresCycle{1u << 6};
 
 // A window for auxiliary content: palettes, alerts, the About panel.
 class NSPanel : public NSWindow {

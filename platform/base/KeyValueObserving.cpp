@@ -73,6 +73,13 @@ std::size_t KeyValueObserverRegistry::observerCount() const {
     return entries_.size();
 }
 
+std::size_t KeyValueObserverRegistry::observerCount(std::string_view keyPath) const {
+    MutexLock lock(mutex_);
+    return static_cast<std::size_t>(
+        std::count_if(entries_.begin(), entries_.end(),
+                      [&](const auto& entry) { return entry->keyPath == keyPath; }));
+}
+
 std::vector<std::shared_ptr<KeyValueObserverRegistry::Entry>>
 KeyValueObserverRegistry::entriesFor(const std::string& key) const {
     MutexLock lock(mutex_);

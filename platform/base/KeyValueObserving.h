@@ -72,6 +72,7 @@ public:
     void removeObserver(KeyValueObservationToken token);
     bool hasObservers(std::string_view keyPath) const;
     std::size_t observerCount() const;
+    std::size_t observerCount(std::string_view keyPath) const;
 
     // Tells the observers of `keys` about a change made by `mutate`: prior
     // notifications (old value) before it, the ordinary ones (old and new) after it.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -22,13 +23,26 @@ struct LogRecord {
     std::string message;
 };
 
-// Where the process's log records go. By default syslog(3) with the subsystem as the
-// identifier, or standard error when ZESTREL_LOG_STDERR is set; tests capture.
+// Where the process's log records go. By default the system log (syslog's socket at
+// "/dev/log") with the subsystem as the identifier, or standard error when
+// ZESTREL_LOG_STDERR is set; tests capture.
 class LogSink {
 public:
     virtual ~LogSink() = default;
     virtual void write(const LogRecord& record) = 0;
+    // Returns once every record written before has been handed on.
+    virtual void flush() {}
 };
+
+// How long the system-log sink, having found no log socket, waits on the process clock
+// before it tries to connect again. Lines written meanwhile are dropped, as when no log runs.
+inline constexpr std::chrono::seconds kSystemLogRetryInterval{10};
+
+// A sink that writes syslog's records to the socket at `socketPath` over one connection,
+// kept for all lines; a log daemon that restarted is reconnected to at once. Records are
+// sent by the sink's own thread, so a writer never waits on the socket; errors and faults
+// are sent before `write` returns, with everything written before them.
+std::shared_ptr<LogSink> makeSystemLogSink(std::string socketPath);
 
 // Installs the process's sink; nullptr restores the default one.
 void setLogSink(std::shared_ptr<LogSink> sink);

@@ -3,13 +3,17 @@
 #include "platform/base/Error.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fmt/format.h>
+#include <pthread.h>
+#include <random>
 #include <uuid/uuid.h>
 
 namespace zestrel::platform {
@@ -25,10 +29,19 @@ std::string Date::description() const {
                                 ? kSecondsFrom1970To2001
                                 : std::clamp(timeIntervalSince1970(), -kLimit, kLimit);
     const auto seconds = static_cast<std::time_t>(std::floor(interval));
-    std::tm parts{};
-    gmtime_r(&seconds, &parts);
-    return fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02} +0000", parts.tm_year + 1900,
-                       parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
+    // Every log line shows the date: lines of the same second share the text, and the
+    // calendar's conversion, which takes the C library's time-zone lock, runs once a second.
+    thread_local std::optional<std::time_t> lastSeconds;
+    thread_local std::string lastText;
+    if (lastSeconds != seconds) {
+        std::tm parts{};
+        gmtime_r(&seconds, &parts);
+        lastText =
+            fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02} +0000", parts.tm_year + 1900,
+                        parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
+        lastSeconds = seconds;
+    }
+    return lastText;
 }
 
 // MARK: Percent encoding
@@ -221,9 +234,47 @@ URL URL::deletingLastPathComponent() const {
 
 // MARK: UUID
 
+namespace {
+
+// A forked child counts one more generation, so it does not repeat its parent's sequence.
+std::atomic<std::uint64_t> forkGeneration{0};
+
+// Seeded once from the kernel's entropy; the C library's generator behind libuuid was
+// reseeded from the clock, the process and the user on every call.
+struct UUIDGenerator {
+    std::mt19937_64 engine;
+    std::uint64_t generation = ~std::uint64_t{0};
+
+    std::mt19937_64& current() {
+        static const bool registered = [] {
+            pthread_atfork(nullptr, nullptr, [] { forkGeneration.fetch_add(1); });
+            return true;
+        }();
+        (void)registered;
+        const auto now = forkGeneration.load(std::memory_order_relaxed);
+        if (generation != now) {
+            std::random_device device;
+            std::seed_seq seed{device(), device(), device(), device(),
+                               device(), device(), device(), device()};
+            engine.seed(seed);
+            generation = now;
+        }
+        return engine;
+    }
+};
+
+} // namespace
+
 UUID UUID::random() {
+    thread_local UUIDGenerator generator;
+    auto& engine = generator.current();
     UUID uuid;
-    uuid_generate_random(uuid.bytes.data());
+    for (std::size_t i = 0; i < uuid.bytes.size(); i += 8) {
+        const std::uint64_t word = engine();
+        std::memcpy(uuid.bytes.data() + i, &word, 8);
+    }
+    uuid.bytes[6] = static_cast<std::uint8_t>((uuid.bytes[6] & 0x0F) | 0x40); // version 4
+    uuid.bytes[8] = static_cast<std::uint8_t>((uuid.bytes[8] & 0x3F) | 0x80); // RFC 4122 variant
     return uuid;
 }
 

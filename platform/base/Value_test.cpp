@@ -6,6 +6,9 @@
 
 #include <cmath>
 #include <limits>
+#include <set>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace zestrel::platform {
 namespace {
@@ -111,6 +114,37 @@ TEST(UUIDValue, TextIsUpperCase) {
         EXPECT_FALSE(std::islower(static_cast<unsigned char>(c)));
     }
     EXPECT_NE(uuid, UUID::random());
+}
+
+TEST(UUIDValue, RandomOnesAreVersionFourAndDistinct) {
+    std::set<UUID> seen;
+    for (int i = 0; i < 2000; ++i) {
+        const UUID uuid = UUID::random();
+        EXPECT_EQ(uuid.bytes[6] >> 4, 4) << uuid.uuidString();
+        EXPECT_EQ(uuid.bytes[8] >> 6, 2) << uuid.uuidString();
+        EXPECT_TRUE(seen.insert(uuid).second) << uuid.uuidString();
+    }
+}
+
+TEST(UUIDValue, AForkedChildDoesNotRepeatItsParent) {
+    (void)UUID::random(); // the parent's generator is seeded before the fork
+    int channel[2];
+    ASSERT_EQ(::pipe(channel), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const UUID uuid = UUID::random();
+        const auto written = ::write(channel[1], uuid.bytes.data(), uuid.bytes.size());
+        ::_exit(written == static_cast<ssize_t>(uuid.bytes.size()) ? 0 : 1);
+    }
+    UUID fromChild;
+    const auto read = ::read(channel[0], fromChild.bytes.data(), fromChild.bytes.size());
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(channel[0]);
+    ::close(channel[1]);
+    ASSERT_EQ(read, static_cast<ssize_t>(fromChild.bytes.size()));
+    EXPECT_NE(fromChild, UUID::random());
 }
 
 TEST(DateDescription, DatesBeyondTheCalendarShowTheNearestOneItHas) {

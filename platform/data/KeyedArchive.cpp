@@ -3,6 +3,7 @@
 
 #include "platform/base/CocoaError.h"
 #include "platform/base/Error.h"
+#include "platform/base/UTF8.h"
 
 #include <cstdlib>
 #include <fmt/format.h>
@@ -23,7 +24,7 @@ Error readError(std::string debugDescription) {
 // The property-list library garbles text that is not UTF-8 and cuts keys at a NUL, so such
 // text is refused both ways rather than read back as something else.
 bool isPlainText(std::string_view text) {
-    return text.find('\0') == std::string_view::npos && detail::isValidUTF8(text);
+    return text.find('\0') == std::string_view::npos && isValidUTF8(text);
 }
 
 struct PlistDeleter {
@@ -52,7 +53,7 @@ public:
         switch (value.kind()) {
         case Value::Kind::string: {
             const std::string& text = *value.asString();
-            if (!detail::isValidUTF8(text)) {
+            if (!isValidUTF8(text)) {
                 throw dataWriteInvalidError("Cannot archive text that is not valid UTF-8.");
             }
             if (text.find('\0') == std::string::npos) {
@@ -223,7 +224,7 @@ private:
         if (className == "NSString") {
             const Data bytes = dataOf(member(node, "NS.bytes", PLIST_DATA));
             std::string text(bytes.begin(), bytes.end());
-            if (!detail::isValidUTF8(text)) {
+            if (!isValidUTF8(text)) {
                 throw readError(fmt::format("The text for key '{}' is not valid UTF-8.", key));
             }
             return Value(std::move(text));
@@ -302,7 +303,7 @@ private:
             if (item == nullptr) {
                 break;
             }
-            if (!detail::isValidUTF8(rawKey)) {
+            if (!isValidUTF8(rawKey)) {
                 throw readError(fmt::format("A key in '{}' is not valid UTF-8.", key));
             }
             dictionary.insert_or_assign(rawKey, value(item, key, depth + 1));

@@ -2,6 +2,7 @@
 
 #include "platform/base/CocoaError.h"
 #include "platform/base/Error.h"
+#include "platform/base/UTF8.h"
 
 #include <plist/plist.h>
 
@@ -141,7 +142,7 @@ Value readInteger(void* node) {
 // Text that a list keeps as it is: valid UTF-8 without NUL characters (the library cuts
 // text at a NUL, and writes other invalid text garbled).
 bool isKeepableText(std::string_view text) {
-    return text.find('\0') == std::string_view::npos && detail::isValidUTF8(text);
+    return text.find('\0') == std::string_view::npos && isValidUTF8(text);
 }
 
 [[noreturn]] void throwTextInvalid() {
@@ -249,7 +250,7 @@ Value decodeNode(void* node) {
             if (element == nullptr) {
                 break;
             }
-            if (key != nullptr && !detail::isValidUTF8(key)) {
+            if (key != nullptr && !isValidUTF8(key)) {
                 throwCorrupt("The property list holds a dictionary key that is not valid text.");
             }
             dictionary.insert_or_assign(key ? key : "", decodeNode(element));
@@ -262,46 +263,6 @@ Value decodeNode(void* node) {
 }
 
 } // namespace
-
-bool detail::isValidUTF8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t extra = 0;
-        std::uint32_t point = 0;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            extra = 1;
-            point = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            extra = 2;
-            point = lead & 0x0F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            extra = 3;
-            point = lead & 0x07;
-        } else {
-            return false;
-        }
-        if (text.size() - i <= extra) {
-            return false;
-        }
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                return false;
-            }
-            point = (point << 6) | (next & 0x3F);
-        }
-        const bool overlong = (extra == 2 && point < 0x800) || (extra == 3 && point < 0x10000);
-        if (overlong || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
-            return false;
-        }
-        i += extra + 1;
-    }
-    return true;
-}
 
 bool detail::binaryPropertyListHasTextWithNUL(const Data& bytes) {
     constexpr std::size_t kTrailerSize = 32;

@@ -29,9 +29,6 @@ namespace detail {
 // The property-list library aborts the process when it meets such a key and cuts such a
 // string, so these lists are refused before it reads them. Linear in the list's size.
 bool binaryPropertyListHasTextWithNUL(const Data& bytes);
-
-// Well-formed UTF-8: no overlong forms, surrogates or code points above U+10FFFF.
-bool isValidUTF8(std::string_view text);
 } // namespace detail
 
 } // namespace zestrel::platform

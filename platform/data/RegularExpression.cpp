@@ -43,9 +43,19 @@ std::string toUTF8(const icu::UnicodeString& text) {
     return result;
 }
 
-icu::UnicodeString fromUTF8(std::string_view text) {
-    return icu::UnicodeString::fromUTF8(
-        icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
+// The engine's view of a text: its UTF-16 units, read in place.
+icu::UnicodeString unitsOf(const UTF16Text& text) {
+    if (text.length() > std::numeric_limits<std::int32_t>::max()) {
+        fatal("A text too long for the regular-expression engine");
+    }
+    return icu::UnicodeString(false, text.units().data(), static_cast<std::int32_t>(text.length()));
+}
+
+// Patterns, templates and group names read as any other text does.
+icu::UnicodeString unicode(std::string_view text) {
+    const UTF16Text converted{std::string(text)};
+    return icu::UnicodeString(converted.units().data(),
+                              static_cast<std::int32_t>(converted.length()));
 }
 
 NSRange rangeOfGroup(const icu::RegexMatcher& matcher, std::int32_t group) {
@@ -66,7 +76,7 @@ NSRange NSTextCheckingResult::rangeAtIndex(std::size_t index) const {
 
 NSRange NSTextCheckingResult::rangeWithName(std::string_view name) const {
     UErrorCode status = U_ZERO_ERROR;
-    const std::int32_t group = pattern_->compiled->groupNumberFromName(fromUTF8(name), status);
+    const std::int32_t group = pattern_->compiled->groupNumberFromName(unicode(name), status);
     if (U_FAILURE(status)) {
         return NSRange{};
     }
@@ -80,7 +90,7 @@ NSRegularExpression::NSRegularExpression(std::string_view pattern, std::uint32_t
     UParseError parseError{};
     UErrorCode status = U_ZERO_ERROR;
     compiled->compiled.reset(
-        icu::RegexPattern::compile(fromUTF8(pattern), icuFlags(options), parseError, status));
+        icu::RegexPattern::compile(unicode(pattern), icuFlags(options), parseError, status));
     if (U_FAILURE(status) || !compiled->compiled) {
         // The platform's own error for a pattern that does not compile. Its text comes
         // from the platform's string tables, which this stand-in keeps in the user info.
@@ -100,16 +110,23 @@ std::uint32_t NSRegularExpression::options() const {
     return pattern_->options;
 }
 
-std::vector<NSTextCheckingResult> NSRegularExpression::search(std::string_view text,
-                                                              std::size_t limit,
-                                                              std::uint32_t matchingOptions,
-                                                              std::optional<NSRange> range) const {
-    const icu::UnicodeString input = fromUTF8(text);
+// One pass of the engine over a text, as each match is found.
+class NSRegularExpression::Search {
+public:
+    Search(icu::RegexMatcher& matcher, NSTextCheckingResult result)
+        : matcher(matcher), result(std::move(result)) {}
+    icu::RegexMatcher& matcher;
+    NSTextCheckingResult result;
+};
+
+void NSRegularExpression::search(const UTF16Text& text, std::uint32_t matchingOptions,
+                                 std::optional<NSRange> range,
+                                 const std::function<bool(Search&)>& found) const {
+    const icu::UnicodeString input = unitsOf(text);
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::RegexMatcher> matcher(pattern_->compiled->matcher(input, status));
-    std::vector<NSTextCheckingResult> results;
     if (U_FAILURE(status)) {
-        return results;
+        return;
     }
     std::int64_t position = 0;
     if (range) {
@@ -123,67 +140,106 @@ std::vector<NSTextCheckingResult> NSRegularExpression::search(std::string_view t
         position = range->location;
     }
     const std::int32_t groups = matcher->groupCount();
-    while (results.size() < limit && matcher->find(status) && U_SUCCESS(status)) {
+    while (matcher->find(status) && U_SUCCESS(status)) {
         NSTextCheckingResult result;
         result.pattern_ = pattern_;
+        result.ranges_.reserve(static_cast<std::size_t>(groups) + 1);
         for (std::int32_t group = 0; group <= groups; ++group) {
             result.ranges_.push_back(rangeOfGroup(*matcher, group));
         }
         if ((matchingOptions & anchored) && result.range().location != position) {
-            break;
+            return;
         }
         position = result.range().location + result.range().length;
-        results.push_back(std::move(result));
+        Search match(*matcher, std::move(result));
+        if (!found(match)) {
+            return;
+        }
     }
-    return results;
+}
+
+std::vector<NSTextCheckingResult> NSRegularExpression::results(const UTF16Text& text,
+                                                               std::size_t limit,
+                                                               std::uint32_t matchingOptions,
+                                                               std::optional<NSRange> range) const {
+    std::vector<NSTextCheckingResult> found;
+    if (limit == 0) {
+        return found;
+    }
+    search(text, matchingOptions, range, [&](Search& match) {
+        found.push_back(std::move(match.result));
+        return found.size() < limit;
+    });
+    return found;
 }
 
 std::vector<NSTextCheckingResult> NSRegularExpression::matches(std::string_view text) const {
-    return search(text, std::numeric_limits<std::size_t>::max());
+    const UTF16Text converted{std::string(text)};
+    return results(converted, std::numeric_limits<std::size_t>::max(), 0, std::nullopt);
 }
 
 std::optional<NSTextCheckingResult> NSRegularExpression::firstMatch(std::string_view text) const {
-    auto all = search(text, 1);
-    if (all.empty()) {
+    const UTF16Text converted{std::string(text)};
+    auto first = results(converted, 1, 0, std::nullopt);
+    if (first.empty()) {
         return std::nullopt;
     }
-    return std::move(all.front());
+    return std::move(first.front());
 }
 
 std::string NSRegularExpression::stringByReplacingMatches(std::string_view text,
                                                           std::string_view templ) const {
-    const icu::UnicodeString input = fromUTF8(text);
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::RegexMatcher> matcher(pattern_->compiled->matcher(input, status));
-    if (U_FAILURE(status)) {
-        return std::string(text);
-    }
-    const icu::UnicodeString replaced = matcher->replaceAll(fromUTF8(templ), status);
-    // A template naming a group the pattern lacks leaves the text as it was.
-    return U_FAILURE(status) ? std::string(text) : toUTF8(replaced);
+    const UTF16Text converted{std::string(text)};
+    return stringByReplacingMatches(converted, 0, NSRange{0, converted.length()}, templ);
 }
 
 std::vector<NSTextCheckingResult> NSRegularExpression::matches(std::string_view text,
                                                                std::uint32_t matchingOptions,
                                                                NSRange range) const {
-    return search(text, std::numeric_limits<std::size_t>::max(), matchingOptions, range);
+    return matches(UTF16Text(std::string(text)), matchingOptions, range);
 }
 
 std::optional<NSTextCheckingResult> NSRegularExpression::firstMatch(std::string_view text,
                                                                     std::uint32_t matchingOptions,
                                                                     NSRange range) const {
-    auto all = search(text, 1, matchingOptions, range);
-    if (all.empty()) {
-        return std::nullopt;
-    }
-    return std::move(all.front());
+    return firstMatch(UTF16Text(std::string(text)), matchingOptions, range);
+}
+
+std::string NSRegularExpression::stringByReplacingMatches(std::string_view text,
+                                                          std::uint32_t matchingOptions,
+                                                          NSRange range,
+                                                          std::string_view templ) const {
+    return stringByReplacingMatches(UTF16Text(std::string(text)), matchingOptions, range, templ);
 }
 
 std::string NSRegularExpression::replacementStringForResult(const NSTextCheckingResult& result,
                                                             std::string_view text,
                                                             std::int64_t offset,
                                                             std::string_view templ) const {
-    const icu::UnicodeString input = fromUTF8(text);
+    return replacementStringForResult(result, UTF16Text(std::string(text)), offset, templ);
+}
+
+std::vector<NSTextCheckingResult> NSRegularExpression::matches(const UTF16Text& text,
+                                                               std::uint32_t matchingOptions,
+                                                               NSRange range) const {
+    return results(text, std::numeric_limits<std::size_t>::max(), matchingOptions, range);
+}
+
+std::optional<NSTextCheckingResult> NSRegularExpression::firstMatch(const UTF16Text& text,
+                                                                    std::uint32_t matchingOptions,
+                                                                    NSRange range) const {
+    auto first = results(text, 1, matchingOptions, range);
+    if (first.empty()) {
+        return std::nullopt;
+    }
+    return std::move(first.front());
+}
+
+std::string NSRegularExpression::replacementStringForResult(const NSTextCheckingResult& result,
+                                                            const UTF16Text& text,
+                                                            std::int64_t offset,
+                                                            std::string_view templ) const {
+    const icu::UnicodeString input = unitsOf(text);
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::RegexMatcher> matcher(pattern_->compiled->matcher(input, status));
     const std::int64_t start = result.range().location + offset;
@@ -193,30 +249,48 @@ std::string NSRegularExpression::replacementStringForResult(const NSTextChecking
     }
     // The replacement is what follows the copied text before the match.
     icu::UnicodeString expanded;
-    matcher->appendReplacement(expanded, fromUTF8(templ), status);
+    matcher->appendReplacement(expanded, unicode(templ), status);
     if (U_FAILURE(status)) {
         return std::string(templ);
     }
     return toUTF8(expanded.tempSubString(static_cast<std::int32_t>(start)));
 }
 
-std::string NSRegularExpression::stringByReplacingMatches(std::string_view text,
+std::string NSRegularExpression::stringByReplacingMatches(const UTF16Text& text,
                                                           std::uint32_t matchingOptions,
                                                           NSRange range,
                                                           std::string_view templ) const {
-    const std::vector<NSTextCheckingResult> found =
-        search(text, std::numeric_limits<std::size_t>::max(), matchingOptions, range);
-    const icu::UnicodeString input = fromUTF8(text);
-    icu::UnicodeString output;
-    std::int32_t copied = 0;
-    for (const NSTextCheckingResult& result : found) {
-        const auto start = static_cast<std::int32_t>(result.range().location);
-        output.append(input, copied, start - copied);
-        output.append(fromUTF8(replacementStringForResult(result, text, 0, templ)));
-        copied = start + static_cast<std::int32_t>(result.range().length);
+    const icu::UnicodeString replacement = unicode(templ);
+    const std::string& bytes = text.utf8();
+    std::string output;
+    std::size_t copied = 0;
+    // Where the engine's own copying stands: it copies the text before each match (from the
+    // start of the text the first time) ahead of the expansion, which is all we keep, so
+    // that the bytes between matches come from the text itself, unconverted.
+    std::int64_t appended = 0;
+    bool expanded = true;
+    search(text, matchingOptions, range, [&](Search& match) {
+        const NSRange found = match.result.range();
+        icu::UnicodeString piece;
+        UErrorCode status = U_ZERO_ERROR;
+        match.matcher.appendReplacement(piece, replacement, status);
+        if (U_FAILURE(status)) {
+            expanded = false;
+            return false;
+        }
+        const std::size_t start = text.byteOffset(found.location);
+        output.append(bytes, copied, start - copied);
+        output += toUTF8(piece.tempSubString(static_cast<std::int32_t>(found.location - appended)));
+        appended = found.location + found.length;
+        copied = text.byteOffset(appended);
+        return true;
+    });
+    // A template naming a group the pattern lacks leaves the text as it was.
+    if (!expanded) {
+        return bytes;
     }
-    output.append(input, copied, input.length() - copied);
-    return toUTF8(output);
+    output.append(bytes, copied);
+    return output;
 }
 
 std::string NSRegularExpression::escapedPatternForString(std::string_view text) {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/base/UTF8.h"
+
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -41,7 +44,9 @@ private:
 };
 
 // The platform's regular-expression engine (ICU syntax and semantics). Immutable and
-// safe to share between threads. Every search runs over the whole text.
+// safe to share between threads. Every search runs over the whole text. The engine works on
+// the text's UTF-16 form (`UTF16Text`, where bytes that are not UTF-8 read as U+FFFD) and
+// answers in its units; replacing keeps every byte outside the matches as it was.
 class NSRegularExpression {
 public:
     enum Option : std::uint32_t {
@@ -99,10 +104,26 @@ public:
     // Same pattern and options.
     bool operator==(const NSRegularExpression& other) const;
 
+    // The same searches on a text already converted, for callers that go on to turn many
+    // ranges into positions of the same text.
+    std::vector<NSTextCheckingResult> matches(const UTF16Text& text, std::uint32_t matchingOptions,
+                                              NSRange range) const;
+    std::optional<NSTextCheckingResult>
+    firstMatch(const UTF16Text& text, std::uint32_t matchingOptions, NSRange range) const;
+    std::string stringByReplacingMatches(const UTF16Text& text, std::uint32_t matchingOptions,
+                                         NSRange range, std::string_view templ) const;
+    std::string replacementStringForResult(const NSTextCheckingResult& result,
+                                           const UTF16Text& text, std::int64_t offset,
+                                           std::string_view templ) const;
+
 private:
-    std::vector<NSTextCheckingResult> search(std::string_view text, std::size_t limit,
-                                             std::uint32_t matchingOptions = 0,
-                                             std::optional<NSRange> range = std::nullopt) const;
+    class Search;
+    // Runs `found` for each match in turn until it answers false or the matches end.
+    void search(const UTF16Text& text, std::uint32_t matchingOptions, std::optional<NSRange> range,
+                const std::function<bool(Search&)>& found) const;
+    std::vector<NSTextCheckingResult> results(const UTF16Text& text, std::size_t limit,
+                                              std::uint32_t matchingOptions,
+                                              std::optional<NSRange> range) const;
 
     std::shared_ptr<const NSTextCheckingResult::Pattern> pattern_;
 };

@@ -1,91 +1,18 @@
 #include "platform/data/SHA256.h"
 
+#include "platform/base/Error.h"
+
+#include <openssl/evp.h>
+
 namespace zestrel::platform {
 
-namespace {
-
-constexpr std::array<std::uint32_t, 64> kRounds{
-    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
-    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
-    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
-    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
-    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
-    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
-    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
-    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2,
-};
-
-constexpr std::uint32_t rotateRight(std::uint32_t value, int count) {
-    return (value >> count) | (value << (32 - count));
-}
-
-void compress(std::array<std::uint32_t, 8>& state, const std::uint8_t* block) {
-    std::array<std::uint32_t, 64> w{};
-    for (int i = 0; i < 16; ++i) {
-        w[i] = std::uint32_t{block[4 * i]} << 24 | std::uint32_t{block[4 * i + 1]} << 16 |
-               std::uint32_t{block[4 * i + 2]} << 8 | std::uint32_t{block[4 * i + 3]};
-    }
-    for (int i = 16; i < 64; ++i) {
-        const std::uint32_t s0 =
-            rotateRight(w[i - 15], 7) ^ rotateRight(w[i - 15], 18) ^ (w[i - 15] >> 3);
-        const std::uint32_t s1 =
-            rotateRight(w[i - 2], 17) ^ rotateRight(w[i - 2], 19) ^ (w[i - 2] >> 10);
-        w[i] = w[i - 16] + s0 + w[i - 7] + s1;
-    }
-    auto [a, b, c, d, e, f, g, h] = state;
-    for (int i = 0; i < 64; ++i) {
-        const std::uint32_t s1 = rotateRight(e, 6) ^ rotateRight(e, 11) ^ rotateRight(e, 25);
-        const std::uint32_t choice = (e & f) ^ (~e & g);
-        const std::uint32_t t1 = h + s1 + choice + kRounds[i] + w[i];
-        const std::uint32_t s0 = rotateRight(a, 2) ^ rotateRight(a, 13) ^ rotateRight(a, 22);
-        const std::uint32_t majority = (a & b) ^ (a & c) ^ (b & c);
-        const std::uint32_t t2 = s0 + majority;
-        h = g;
-        g = f;
-        f = e;
-        e = d + t1;
-        d = c;
-        c = b;
-        b = a;
-        a = t1 + t2;
-    }
-    const std::array<std::uint32_t, 8> mixed{a, b, c, d, e, f, g, h};
-    for (std::size_t i = 0; i < 8; ++i) {
-        state[i] += mixed[i];
-    }
-}
-
-} // namespace
-
 SHA256Digest sha256(std::string_view bytes) {
-    std::array<std::uint32_t, 8> state{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                                       0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    std::size_t whole = bytes.size() - bytes.size() % 64;
-    for (std::size_t offset = 0; offset < whole; offset += 64) {
-        compress(state, data + offset);
-    }
-    // The tail, a 1 bit, zeros, and the message length in bits as a big-endian 64-bit
-    // number: one more block, or two when the length does not fit after the tail.
-    std::array<std::uint8_t, 128> tail{};
-    const std::size_t rest = bytes.size() - whole;
-    for (std::size_t i = 0; i < rest; ++i) {
-        tail[i] = data[whole + i];
-    }
-    tail[rest] = 0x80;
-    const std::size_t tailSize = rest + 1 + 8 <= 64 ? 64 : 128;
-    const std::uint64_t bitLength = static_cast<std::uint64_t>(bytes.size()) * 8;
-    for (int i = 0; i < 8; ++i) {
-        tail[tailSize - 1 - i] = static_cast<std::uint8_t>(bitLength >> (8 * i));
-    }
-    for (std::size_t offset = 0; offset < tailSize; offset += 64) {
-        compress(state, tail.data() + offset);
-    }
     SHA256Digest digest{};
-    for (std::size_t i = 0; i < 8; ++i) {
-        for (std::size_t j = 0; j < 4; ++j) {
-            digest[4 * i + j] = static_cast<std::uint8_t>(state[i] >> (24 - 8 * j));
-        }
+    unsigned int length = 0;
+    if (EVP_Digest(bytes.data(), bytes.size(), digest.data(), &length, EVP_sha256(), nullptr) !=
+            1 ||
+        length != digest.size()) {
+        fatal("SHA-256 is not available from the crypto library");
     }
     return digest;
 }

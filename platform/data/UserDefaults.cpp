@@ -773,4 +773,8 @@ void UserDefaults::removeObserver(KeyValueObservationToken token) {
     observers_.removeObserver(token);
 }
 
+std::size_t UserDefaults::observerCount(std::string_view keyPath) const {
+    return observers_.observerCount(keyPath);
+}
+
 } // namespace zestrel::platform

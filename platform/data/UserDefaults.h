@@ -115,6 +115,9 @@ public:
     KeyValueObservationToken addObserver(std::string keyPath, NSKeyValueObservingOptions options,
                                          KeyValueObserver observer, const void* context = nullptr);
     void removeObserver(KeyValueObservationToken token);
+    // How many observers the key has now: what an ended observation must leave behind is
+    // none of its own.
+    std::size_t observerCount(std::string_view keyPath) const;
 
 private:
     static std::shared_ptr<UserDefaults> make(std::string domainName);

@@ -14,12 +14,15 @@ OSStatus SecCodeCopyGuestWithAttributes(const SecCodeRef& /*host*/,
     if (!pid) {
         return errSecCSNoSuchCode;
     }
-    auto running = Desktop::current()->runningApplication(static_cast<int>(*pid));
-    if (!running) {
+    // Any process that exists has code, an application or not (a daemon, a helper).
+    const auto desktop = Desktop::current();
+    const int processIdentifier = static_cast<int>(*pid);
+    if (*pid != processIdentifier || !desktop->processGroupIdentifier(processIdentifier)) {
         return errSecCSNoSuchCode;
     }
+    const auto running = desktop->runningApplication(processIdentifier);
     guest = std::make_shared<SecCode>(
-        SecCode{running->processIdentifier(), running->bundleURL().value_or(URL())});
+        SecCode{processIdentifier, running ? running->bundleURL().value_or(URL()) : URL()});
     return errSecSuccess;
 }
 

@@ -99,6 +99,12 @@ std::shared_ptr<Desktop> Desktop::make() {
                       NSApplicationActivationPolicy::accessory,
                       {},
                       maker<OverlayApplication>()});
+    desktop->install({kPanelBundleIdentifier,
+                      "Panel",
+                      URL::fileURL("/Applications/Panel.app", true),
+                      NSApplicationActivationPolicy::accessory,
+                      {},
+                      maker<PanelApplication>()});
     desktop->launch(kFinderBundleIdentifier, true);
     desktop->launchOwnApplication();
     return desktop;
@@ -290,7 +296,7 @@ std::shared_ptr<NSRunningApplication> Desktop::start(const InstalledApplication&
         application->didLaunch();
     }
     postWorkspaceNotification(NSWorkspaceDidLaunchApplicationNotification, running);
-    if (activates) {
+    if (activates && (!application || application->activatesOnLaunch())) {
         activate(identity.processIdentifier);
     }
     return running;
@@ -467,6 +473,11 @@ std::optional<int> Desktop::parentProcessIdentifier(int processIdentifier) const
     }
     // Applications are started by launchd.
     return runningApplication(processIdentifier) ? std::optional(1) : std::nullopt;
+}
+
+std::optional<int> Desktop::processGroupIdentifier(int processIdentifier) const {
+    return parentProcessIdentifier(processIdentifier) ? std::optional(processIdentifier)
+                                                      : std::nullopt;
 }
 
 // --- This program

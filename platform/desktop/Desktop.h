@@ -30,6 +30,7 @@ inline constexpr const char* kForkLiftBundleIdentifier = "com.binarynights.ForkL
 inline constexpr const char* kForkLiftSetappBundleIdentifier = "com.binarynights.forklift-setapp";
 inline constexpr const char* kTextEditBundleIdentifier = "com.apple.TextEdit";
 inline constexpr const char* kOverlayBundleIdentifier = "com.example.Overlay";
+inline constexpr const char* kPanelBundleIdentifier = "com.example.Panel";
 inline constexpr const char* kMailBundleIdentifier = "com.apple.mail";
 
 // An application installed on the desktop.
@@ -75,8 +76,8 @@ struct OwnLaunch {
 class Desktop : public std::enable_shared_from_this<Desktop> {
 public:
     // A standard machine: one screen; the Finder, ForkLift (both editions), TextEdit, Mail,
-    // the overlay application and this program installed; the Finder and this program
-    // running, the Finder frontmost.
+    // the overlay and panel applications and this program installed; the Finder and this
+    // program running, the Finder frontmost.
     static std::shared_ptr<Desktop> make();
     // An empty machine: nothing installed or running, one screen.
     static std::shared_ptr<Desktop> makeEmpty();
@@ -148,6 +149,10 @@ public:
     // The parent of a running application (1 unless set) or of a recorded helper; nothing
     // for a process the desktop does not know.
     std::optional<int> parentProcessIdentifier(int processIdentifier) const;
+    // The process group of a running application or a recorded helper, as getpgid answers
+    // it: each leads its own group. Nothing for a process the desktop does not know, where
+    // getpgid fails; this is how a process is known to exist.
+    std::optional<int> processGroupIdentifier(int processIdentifier) const;
 
     // --- This program
     // Its running application; none while it does not run.

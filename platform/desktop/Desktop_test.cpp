@@ -255,6 +255,34 @@ TEST_F(DesktopTest, CodeIsUnsignedUntilItsInformationIsSet) {
     EXPECT_TRUE(SecCopyErrorMessageString(errSecCSUnsigned).has_value());
 }
 
+TEST_F(DesktopTest, ApplicationsAndRecordedHelpersExistAndHaveCode) {
+    const int finderPID = NSWorkspace::shared()->frontmostApplication()->processIdentifier();
+    EXPECT_EQ(env.desktop().processGroupIdentifier(finderPID), finderPID);
+    constexpr int kDaemon = 88;
+    EXPECT_EQ(env.desktop().processGroupIdentifier(kDaemon), std::nullopt);
+    env.desktop().setParentProcessIdentifier(kDaemon, 1);
+    EXPECT_EQ(env.desktop().processGroupIdentifier(kDaemon), kDaemon);
+
+    // A daemon is no application, yet it has code and can be signed.
+    const Value::Dictionary signing{{kSecCodeInfoIdentifier, Value("com.example.daemon")}};
+    env.desktop().setSigningInformation(kDaemon, signing);
+    SecCodeRef code;
+    ASSERT_EQ(SecCodeCopyGuestWithAttributes(nullptr, {{kSecGuestAttributePid, Value(kDaemon)}},
+                                             kSecCSDefaultFlags, code),
+              errSecSuccess);
+    SecStaticCodeRef staticCode;
+    ASSERT_EQ(SecCodeCopyStaticCode(code, kSecCSDefaultFlags, staticCode), errSecSuccess);
+    Value info;
+    EXPECT_EQ(SecCodeCopySigningInformation(staticCode, 0, info), errSecSuccess);
+    EXPECT_EQ(info, Value(signing));
+
+    env.desktop().terminate(finderPID);
+    EXPECT_EQ(env.desktop().processGroupIdentifier(finderPID), std::nullopt);
+    EXPECT_EQ(SecCodeCopyGuestWithAttributes(nullptr, {{kSecGuestAttributePid, Value(finderPID)}},
+                                             kSecCSDefaultFlags, code),
+              errSecCSNoSuchCode);
+}
+
 TEST_F(DesktopTest, TheTaskAnswersEntitlementsOfThisProgramsSignature) {
     auto task = SecTaskCreateFromSelf();
     ASSERT_NE(task, nullptr);

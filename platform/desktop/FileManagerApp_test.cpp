@@ -312,5 +312,39 @@ TEST(SimulatedApplicationTest, TheOverlayCoversTheScreenAboveNormalWindows) {
     EXPECT_EQ(env.desktop().windowServer().windows().front().number, overlay->overlayWindow());
 }
 
+TEST(SimulatedApplicationTest, ThePanelFloatsOverTheFrontWindowAndLeavesItsAppInFront) {
+    DesktopEnvironment env;
+    const auto finder = env.finder();
+    const auto finderWindow = env.desktop().windowServer().windows(finder->processIdentifier());
+    ASSERT_FALSE(finderWindow.empty());
+
+    // Launched as a person launches it: asking for the front, which a panel does not take.
+    auto panel = env.launch<PanelApplication>(kPanelBundleIdentifier, true);
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(env.desktop().runningApplication(panel->processIdentifier())->activationPolicy(),
+              NSApplicationActivationPolicy::accessory);
+    EXPECT_EQ(env.desktop().frontmostApplication()->processIdentifier(),
+              finder->processIdentifier());
+    EXPECT_EQ(env.desktop().keyboardFocusProcessIdentifier(), finder->processIdentifier());
+
+    const auto window = env.desktop().windowServer().window(panel->panelWindow());
+    ASSERT_TRUE(window.has_value());
+    EXPECT_EQ(window->layer, kCGFloatingWindowLevel);
+    EXPECT_EQ(window->ownerName, "Panel");
+    EXPECT_GE(window->bounds.size.width, 200);
+    EXPECT_LE(window->bounds.size.width, 600);
+    const auto& under = finderWindow.front().bounds;
+    EXPECT_EQ(window->bounds.origin.x + window->bounds.size.width / 2,
+              under.origin.x + under.size.width / 2);
+    EXPECT_EQ(window->bounds.origin.y + window->bounds.size.height / 2,
+              under.origin.y + under.size.height / 2);
+    EXPECT_EQ(env.desktop().windowServer().windows().front().number, panel->panelWindow());
+
+    // It can still be brought forward on purpose.
+    EXPECT_TRUE(env.desktop().activate(panel->processIdentifier()));
+    EXPECT_EQ(env.desktop().frontmostApplication()->processIdentifier(),
+              panel->processIdentifier());
+}
+
 } // namespace
 } // namespace zestrel::platform

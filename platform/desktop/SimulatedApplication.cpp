@@ -177,4 +177,28 @@ void OverlayApplication::didLaunch() {
     window_ = openWindow(window);
 }
 
+// --- PanelApplication
+
+void PanelApplication::didLaunch() {
+    CGRect over = WindowServer::mainScreenFrame();
+    if (const auto desktop = this->desktop()) {
+        if (const auto front = desktop->frontmostApplication()) {
+            const auto windows = desktop->windowServer().windows(front->processIdentifier());
+            const auto window = std::find_if(windows.begin(), windows.end(), [](const auto& w) {
+                return w.isOnScreen && !w.isDesktopElement();
+            });
+            if (window != windows.end()) {
+                over = window->bounds;
+            }
+        }
+    }
+    ServerWindow panel;
+    panel.name = "Panel";
+    panel.bounds = CGRect(over.origin.x + (over.size.width - kPanelSize.width) / 2,
+                          over.origin.y + (over.size.height - kPanelSize.height) / 2,
+                          kPanelSize.width, kPanelSize.height);
+    panel.layer = kCGFloatingWindowLevel;
+    window_ = openWindow(panel);
+}
+
 } // namespace zestrel::platform

@@ -49,6 +49,10 @@ public:
     // The application's windows, front to back.
     std::vector<ServerWindow> windows() const;
 
+    // Whether a launch that asks for it brings the application to the front; an
+    // application whose only window is a non-activating panel stays behind.
+    virtual bool activatesOnLaunch() const { return true; }
+
 protected:
     // Called once the process runs: open the first windows here.
     virtual void didLaunch() {}
@@ -114,6 +118,24 @@ private:
 class OverlayApplication final : public SimulatedApplication {
 public:
     CGWindowID overlayWindow() const { return window_; }
+
+protected:
+    void didLaunch() override;
+
+private:
+    CGWindowID window_ = kCGNullWindowID;
+};
+
+// An accessory application with one floating panel (a palette, a notes panel): launched, it
+// shows the panel at the floating level over the front window of the application in front,
+// and leaves that application in front, as a non-activating panel does. Keys still go to
+// the application in front while the panel covers its window.
+class PanelApplication final : public SimulatedApplication {
+public:
+    static constexpr CGSize kPanelSize{320, 200};
+
+    CGWindowID panelWindow() const { return window_; }
+    bool activatesOnLaunch() const override { return false; }
 
 protected:
     void didLaunch() override;
