@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/appkit/NSEdgeInsets.h"
 #include "platform/appkit/NSView.h"
 #include "platform/appkit/NSViewController.h"
 #include "platform/swiftui/ViewHost.h"
@@ -11,7 +12,7 @@ namespace zestrel::platform::swiftui {
 // An AppKit view that shows a SwiftUI view: it owns the view's host, and its outline is
 // the view tree's, where buttons, links, options and switches can be clicked. Inside it,
 // `dismiss` closes the window the view is in. Main thread only.
-class NSHostingView final : public NSView {
+class NSHostingView : public NSView {
     struct Passkey {
         explicit Passkey() = default;
     };
@@ -30,6 +31,21 @@ public:
     // `keyboardShortcut`) click them, whether or not the view has the focus.
     bool performKeyEquivalent(const NSEvent& event) override;
     bool performKeyEquivalentAnywhere(const NSEvent& event) override;
+
+    // Where the content keeps clear of: the title bar over a window's content view that runs
+    // under it (a full-size content view), else nothing.
+    virtual NSEdgeInsets safeAreaInsets() const;
+
+protected:
+    // For subclasses, which are made with `make` below.
+    NSHostingView() = default;
+    template <class Subclass>
+    static std::shared_ptr<Subclass> make(View root, EnvironmentValues environment) {
+        auto view = std::shared_ptr<Subclass>(new Subclass());
+        view->install(std::move(root), std::move(environment));
+        return view;
+    }
+    void install(View root, EnvironmentValues environment);
 
 private:
     // The AppKit views of the tree become the subviews, in tree order.
