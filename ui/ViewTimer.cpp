@@ -1,0 +1,30 @@
+#include "ui/ViewTimer.h"
+
+#include "platform/base/RunLoop.h"
+#include "platform/concurrency/TimerPublisher.h"
+#include "ui/PlatformValues.h"
+
+#include <string>
+
+namespace zestrel {
+
+ViewTimer::Observable::Observable(Duration interval, std::optional<Duration> tolerance) {
+    std::optional<platform::TimeInterval> toleranceSeconds;
+    if (tolerance) {
+        toleranceSeconds = timeoutSeconds(*tolerance);
+    }
+    const platform::combine::TimerPublisher timer(timeoutSeconds(interval), toleranceSeconds,
+                                                  platform::RunLoop::main(),
+                                                  platform::RunLoopMode::common);
+    // The subscription ends with this object, so a tick never reaches a gone one.
+    cancellable_ =
+        timer.autoconnect().sink([this](const platform::Date&) { value_.set(!value_.get()); });
+}
+
+ViewTimer::ViewTimer(platform::swiftui::ViewContext& context, Duration interval,
+                     std::optional<Duration> tolerance)
+    : observable_(context.stateObject<Observable>(
+          "viewTimer." + std::to_string(timeoutSeconds(interval)),
+          [&] { return std::make_shared<Observable>(interval, tolerance); })) {}
+
+} // namespace zestrel
