@@ -87,11 +87,5 @@ TEST_F(DelayedValueTest, TheChangePublisherIsShapedOnceAtTheFirstChange) {
     EXPECT_EQ(*received, (std::vector<int>{1, 2, 3}));
 }
 
-TEST(DebounceTimeTest, FollowsTheTimeOutSecondsAndStaysInRange) {
-    EXPECT_EQ(debounceTime(Duration::milliseconds(500)), std::chrono::milliseconds(500));
-    EXPECT_EQ(debounceTime(Duration::seconds(-1)), platform::Nanoseconds::zero());
-    EXPECT_EQ(debounceTime(Duration::max()), platform::Nanoseconds(9'200'000'000'000'000'000));
-}
-
 } // namespace
 } // namespace zestrel

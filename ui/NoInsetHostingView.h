@@ -3,6 +3,7 @@
 #include "platform/swiftui/NSHostingView.h"
 
 #include <memory>
+#include <utility>
 
 namespace zestrel {
 
