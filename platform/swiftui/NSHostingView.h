@@ -37,14 +37,8 @@ public:
     virtual NSEdgeInsets safeAreaInsets() const;
 
 protected:
-    // For subclasses, which are made with `make` below.
+    // For subclasses: made empty, then given their root view once.
     NSHostingView() = default;
-    template <class Subclass>
-    static std::shared_ptr<Subclass> make(View root, EnvironmentValues environment) {
-        auto view = std::shared_ptr<Subclass>(new Subclass());
-        view->install(std::move(root), std::move(environment));
-        return view;
-    }
     void install(View root, EnvironmentValues environment);
 
 private:
