@@ -18,8 +18,8 @@
 
 namespace zestrel {
 
-// The debounce time of a delay: its seconds (as a time-out counts them) in nanoseconds,
-// none below zero and none beyond about 292 years.
+// The debounce time of a delay: its seconds (`Duration::timeInterval`) in nanoseconds, none
+// below zero and none beyond about 292 years.
 platform::Nanoseconds debounceTime(Duration delay);
 
 // Turns the changes of a value into a publisher for the caller to shape: at the first change

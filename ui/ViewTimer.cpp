@@ -2,7 +2,6 @@
 
 #include "platform/base/RunLoop.h"
 #include "platform/concurrency/TimerPublisher.h"
-#include "ui/PlatformValues.h"
 
 #include <string>
 
@@ -11,9 +10,9 @@ namespace zestrel {
 ViewTimer::Observable::Observable(Duration interval, std::optional<Duration> tolerance) {
     std::optional<platform::TimeInterval> toleranceSeconds;
     if (tolerance) {
-        toleranceSeconds = timeoutSeconds(*tolerance);
+        toleranceSeconds = tolerance->timeInterval();
     }
-    const platform::combine::TimerPublisher timer(timeoutSeconds(interval), toleranceSeconds,
+    const platform::combine::TimerPublisher timer(interval.timeInterval(), toleranceSeconds,
                                                   platform::RunLoop::main(),
                                                   platform::RunLoopMode::common);
     // The subscription ends with this object, so a tick never reaches a gone one.
@@ -24,7 +23,7 @@ ViewTimer::Observable::Observable(Duration interval, std::optional<Duration> tol
 ViewTimer::ViewTimer(platform::swiftui::ViewContext& context, Duration interval,
                      std::optional<Duration> tolerance)
     : observable_(context.stateObject<Observable>(
-          "viewTimer." + std::to_string(timeoutSeconds(interval)),
+          "viewTimer." + std::to_string(interval.timeInterval()),
           [&] { return std::make_shared<Observable>(interval, tolerance); })) {}
 
 } // namespace zestrel
