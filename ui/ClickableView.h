@@ -25,6 +25,8 @@ public:
     Pressed pressed;
 
     bool acceptsFirstMouse(const platform::NSEvent* /*event*/) const override { return true; }
+    // The press as the control sees it; the responder's own event stays reachable.
+    using platform::NSView::mouseDown;
     virtual void mouseDown(const platform::NSEvent* event);
     virtual void mouseUp(const platform::NSEvent* event);
     virtual void mouseDragged(const platform::NSEvent* /*event*/) {}
@@ -45,6 +47,7 @@ public:
     // Set by a drag, cleared by the next press or release; none until the first drag.
     std::optional<bool> dragged;
 
+    using ClickableView::mouseDown;
     void mouseDown(const platform::NSEvent* event) override;
     void mouseUp(const platform::NSEvent* event) override;
     void mouseDragged(const platform::NSEvent* event) override;
