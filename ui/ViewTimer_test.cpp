@@ -29,16 +29,16 @@ TEST(ViewTimerTest, ReevaluatesItsViewEverySecondAlternatingTheValue) {
     platform::testing::TestEnvironment env;
     auto evaluations = std::make_shared<int>(0);
     auto host = sui::ViewHost::make(Clock{evaluations});
-    EXPECT_EQ(host->outline(), "Text \"tick\"\n");
+    EXPECT_EQ(host->outline(), "text \"tick\"\n");
     EXPECT_EQ(*evaluations, 1);
 
     env.advance(999ms);
     EXPECT_EQ(*evaluations, 1);
     env.advance(1ms);
-    EXPECT_EQ(host->outline(), "Text \"tock\"\n");
+    EXPECT_EQ(host->outline(), "text \"tock\"\n");
     EXPECT_EQ(*evaluations, 2);
     env.advance(1s);
-    EXPECT_EQ(host->outline(), "Text \"tick\"\n");
+    EXPECT_EQ(host->outline(), "text \"tick\"\n");
     env.advance(3s);
     EXPECT_EQ(*evaluations, 6) << "one timer, kept across evaluations";
 
