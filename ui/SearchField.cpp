@@ -36,7 +36,7 @@ SearchField::makeField(const std::shared_ptr<Coordinator>& coordinator) const {
     field->setContentHuggingPriority(750, platform::NSView::Orientation::vertical);
     field->setDelegate(coordinator);
     if (isPlainStyle) {
-        field->setFocusRingType(CocoaSearchField::FocusRingType::none);
+        field->setFocusRingType(platform::NSFocusRingType::none);
         field->setLayer(std::make_shared<platform::CALayer>());
     }
     return field;

@@ -31,17 +31,9 @@ struct SearchField {
     // The AppKit field: asks its window for the focus when it moves into one.
     class CocoaSearchField final : public platform::NSSearchField {
     public:
-        enum class FocusRingType { defaultType, none, exterior };
-
         using platform::NSSearchField::NSSearchField;
         std::string className() const override { return "SearchField.CocoaSearchField"; }
         void viewDidMoveToWindow() override;
-
-        FocusRingType focusRingType() const { return focusRingType_; }
-        void setFocusRingType(FocusRingType type) { focusRingType_ = type; }
-
-    private:
-        FocusRingType focusRingType_ = FocusRingType::defaultType;
     };
 
     // The field's delegate: the user's edits go into the binding of the view it was made

@@ -83,12 +83,12 @@ TEST_F(SearchFieldTest, TakesTheFocusInItsWindowAndFollowsTheBindingBothWays) {
 TEST_F(SearchFieldTest, ThePlainStyleDropsTheFocusRingAndKeepsAPlainLayer) {
     const auto plain = show({.isPlainStyle = true});
     ASSERT_NE(plain, nullptr);
-    EXPECT_EQ(plain->focusRingType(), Field::FocusRingType::none);
+    EXPECT_EQ(plain->focusRingType(), platform::NSFocusRingType::none);
     EXPECT_TRUE(plain->wantsLayer());
     EXPECT_NE(plain->layer(), nullptr);
 
     const auto standard = show({});
-    EXPECT_EQ(standard->focusRingType(), Field::FocusRingType::defaultType);
+    EXPECT_EQ(standard->focusRingType(), platform::NSFocusRingType::defaultType);
 }
 
 } // namespace
