@@ -34,11 +34,6 @@ ProcessRecord processRecord(int processIdentifier) {
     return {pf::Desktop::current()->parentProcessIdentifier(processIdentifier).value_or(0)};
 }
 
-// Like getpgid: whether the process exists.
-bool hasProcessGroup(int processIdentifier) {
-    return pf::Desktop::current()->parentProcessIdentifier(processIdentifier).has_value();
-}
-
 std::string fileNameWithoutExtension(const pf::URL& url) {
     std::string name = url.lastPathComponent();
     const std::string extension = url.pathExtension();
@@ -144,7 +139,9 @@ int topmostAncestorProcess(int processIdentifier) {
         }
         candidate = parent;
     }
-    return hasProcessGroup(candidate) ? candidate : processIdentifier;
+    // A process exists when it has a process group.
+    return pf::Desktop::current()->processGroupIdentifier(candidate) ? candidate
+                                                                      : processIdentifier;
 }
 
 } // namespace zestrel
