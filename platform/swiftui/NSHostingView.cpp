@@ -200,17 +200,28 @@ std::optional<CGFloat> sizeArgument(const std::string& argument, std::string_vie
 
 // The frame the outermost nodes ask for, through the custom views standing in their place
 // and the containers holding a single view.
-void frameOf(const Nodes& nodes, std::optional<CGFloat>& width, std::optional<CGFloat>& height) {
+struct FrameSize {
+    std::optional<CGFloat> width;
+    std::optional<CGFloat> height;
+    std::optional<CGFloat> minWidth;
+    std::optional<CGFloat> minHeight;
+};
+
+void frameOf(const Nodes& nodes, FrameSize& size) {
     for (const auto& node : nodes) {
         for (const Modifier& modifier : node->modifiers) {
             if (modifier.name == "frame") {
-                width = width ? width : sizeArgument(modifier.argument, "width");
-                height = height ? height : sizeArgument(modifier.argument, "height");
+                size.width = size.width ? size.width : sizeArgument(modifier.argument, "width");
+                size.height = size.height ? size.height : sizeArgument(modifier.argument, "height");
+                size.minWidth =
+                    size.minWidth ? size.minWidth : sizeArgument(modifier.argument, "minWidth");
+                size.minHeight =
+                    size.minHeight ? size.minHeight : sizeArgument(modifier.argument, "minHeight");
             }
         }
         // A container of one view (a navigation stack) takes that view's size.
         if (!node->isVisible() || node->children.size() == 1) {
-            frameOf(node->children, width, height);
+            frameOf(node->children, size);
         }
     }
 }
@@ -229,14 +240,15 @@ CGSize NSHostingView::fittingSize() const {
     constexpr CGFloat kDefaultWidth = 400;
     constexpr CGFloat kRowHeight = 24;
     constexpr CGFloat kMargins = 40;
-    std::optional<CGFloat> width;
-    std::optional<CGFloat> height;
+    FrameSize size;
     if (host_) {
-        frameOf(host_->nodes(), width, height);
+        frameOf(host_->nodes(), size);
     }
     const auto rows = host_ ? rowCount(outlineNodes(host_->nodes(), false)) : 0;
-    return {width.value_or(kDefaultWidth),
-            height.value_or(kMargins + kRowHeight * static_cast<CGFloat>(rows))};
+    // A minimum size only ever widens or heightens what the content asks for.
+    return {std::max(size.width.value_or(kDefaultWidth), size.minWidth.value_or(0)),
+            std::max(size.height.value_or(kMargins + kRowHeight * static_cast<CGFloat>(rows)),
+                     size.minHeight.value_or(0))};
 }
 
 void NSHostingView::describeOutline(OutlineNode& node) const {

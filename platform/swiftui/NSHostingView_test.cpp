@@ -138,6 +138,24 @@ TEST_F(NSHostingViewTest, ShareLinkShowsThePickerFromTheKeyWindow) {
                                                       {{"https://example.com/app"}, "Share App"}}));
 }
 
+TEST_F(NSHostingViewTest, AMinimumSizeWidensAndHeightensButNeverShrinks) {
+    const auto sized = [](View view) {
+        return NSHostingView::make(std::move(view))->fittingSize();
+    };
+    // Two rows want 88 points: the minimum wins where it is larger, the content elsewhere.
+    const View rows = VStack({Text("One")});
+    const CGSize small = sized(rows.modifier("frame", "minWidth: 800, minHeight: 400"));
+    EXPECT_EQ(small.width, 800);
+    EXPECT_EQ(small.height, 400);
+    const CGSize large = sized(rows.modifier("frame", "minWidth: 100, minHeight: 50"));
+    EXPECT_EQ(large.width, 400);
+    EXPECT_EQ(large.height, 88);
+    // "width" is not read from "minWidth", nor the other way round.
+    const CGSize both = sized(rows.modifier("frame", "width: 300, minHeight: 20"));
+    EXPECT_EQ(both.width, 300);
+    EXPECT_EQ(both.height, 88);
+}
+
 // Buttons with shortcuts: one enabled, one disabled and one offered only on a secondary click.
 struct ShortcutScreen {
     std::shared_ptr<std::vector<std::string>> pressed;
