@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <grp.h>
 #include <map>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -380,6 +381,10 @@ Value::Dictionary NSFileManager::resourceValuesForKeys(const URL& url,
             values[key] = Value(isLink);
         } else if (key == NSURLIsApplicationKey) {
             values[key] = Value(S_ISDIR(status.st_mode) && url.pathExtension() == "app");
+        } else if (key == NSURLIsPackageKey) {
+            static const std::set<std::string, std::less<>> kPackages{
+                "app", "appex", "bundle", "framework", "kext", "plugin", "rtfd", "xpc"};
+            values[key] = Value(S_ISDIR(status.st_mode) && kPackages.contains(url.pathExtension()));
         } else if (key == NSURLNameKey || key == NSURLLocalizedNameKey) {
             values[key] = Value(url.lastPathComponent());
         } else if (key == NSURLIsReadableKey) {

@@ -28,6 +28,9 @@ inline constexpr const char* NSURLIsDirectoryKey = "NSURLIsDirectoryKey";
 inline constexpr const char* NSURLIsRegularFileKey = "NSURLIsRegularFileKey";
 inline constexpr const char* NSURLIsSymbolicLinkKey = "NSURLIsSymbolicLinkKey";
 inline constexpr const char* NSURLIsApplicationKey = "NSURLIsApplicationKey";
+// A folder the Finder shows as one item: an application, bundle, framework, plug-in or
+// rich-text document with attachments, known by its extension.
+inline constexpr const char* NSURLIsPackageKey = "NSURLIsPackageKey";
 inline constexpr const char* NSURLNameKey = "NSURLNameKey";
 inline constexpr const char* NSURLFileSizeKey = "NSURLFileSizeKey";
 inline constexpr const char* NSURLContentModificationDateKey = "NSURLContentModificationDateKey";

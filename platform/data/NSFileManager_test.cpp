@@ -51,6 +51,9 @@ protected:
 TEST_F(NSFileManagerTest, PermissionsAreAUsersEvenForTheSuperUser) {
     const fs::path folder = root / "folder";
     EXPECT_EQ(fact(folder, NSURLIsReadableKey), Value(true));
+    fs::create_directories(root / "Tool.app" / "Contents");
+    EXPECT_EQ(fact(root / "Tool.app", NSURLIsPackageKey), Value(true));
+    EXPECT_EQ(fact(folder, NSURLIsPackageKey), Value(false));
     EXPECT_EQ(fact(folder / "a.txt", NSURLIsWritableKey), Value(true));
     fs::permissions(folder / "a.txt", fs::perms::owner_read, fs::perm_options::replace);
     fs::permissions(folder / "inner", fs::perms::owner_write, fs::perm_options::replace);
@@ -108,14 +111,6 @@ TEST_F(NSFileManagerTest, RemovingNeedsEveryFolderItChangesToBeWritable) {
     EXPECT_FALSE(fs::exists(folder / "empty"));
     manager.removeItemAtURL(url(folder / "a.txt"));
     EXPECT_FALSE(fs::exists(folder / "a.txt"));
-}
-
-TEST_F(NSFileManagerTest, TheLocalizedNameIsTheLastComponentAndACreationDateIsADate) {
-    const fs::path file = root / "folder" / "a.txt";
-    EXPECT_EQ(fact(file, NSURLLocalizedNameKey), Value("a.txt"));
-    const Value born = fact(file, NSURLCreationDateKey);
-    // Not every file system keeps one; where it does, it is a date.
-    EXPECT_TRUE(born.isAbsent() || born.asDate().has_value());
 }
 
 } // namespace
