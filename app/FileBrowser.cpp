@@ -83,15 +83,6 @@ ui::View rowLabel(const pf::URL& url, const std::string& sizeText,
                            std::move(symbol));
 }
 
-// `id(_:)`: the content under an identity of its own, so a new identity builds it afresh.
-ui::View identified(ui::View content, const std::string& identity) {
-    return ui::View(ui::View::Build(
-        [content = std::move(content), identity](ui::ViewContext& context, ui::Nodes& into) {
-            ui::ViewContext inner = context.child("id:" + identity);
-            content.build(inner, into);
-        }));
-}
-
 ui::View commandLabel(std::string title, std::string symbol) {
     return ui::Label(std::move(title), std::move(symbol));
 }
@@ -251,7 +242,7 @@ ui::View QV_FileBrowserRow::body(ui::ViewContext& context) const {
         // A folder that cannot be listed is not called empty.
         const bool isEmpty = contents && contents->empty();
         // Added up again whenever the lists are rebuilt: a delete may have changed it.
-        const ui::View label = identified(
+        const ui::View label = ui::identified(
             rowLabel(url, fileBrowserSizeText(facts, isEmpty, directorySizeState.get()), modified,
                      "folder")
                 .onAppear([url = url, directorySizeState] {

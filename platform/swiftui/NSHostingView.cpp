@@ -65,6 +65,7 @@ std::shared_ptr<NSHostingView> NSHostingView::make(View root, EnvironmentValues 
     view->host_->setOnUpdate([weak = std::weak_ptr<NSHostingView>(view)] {
         if (auto alive = weak.lock()) {
             alive->syncPlatformViews();
+            alive->showNavigationTitle();
         }
     });
     view->syncPlatformViews();
@@ -83,6 +84,38 @@ void collectPlatformViews(const Nodes& nodes, std::vector<std::shared_ptr<NSView
 }
 
 } // namespace
+
+namespace {
+
+// The navigation title a window shows: the last one in the tree, which is the innermost page
+// shown (a detail after its sidebar, a pushed page inside its stack).
+void lastNavigationTitle(const Nodes& nodes, std::optional<std::string>& title) {
+    for (const auto& node : nodes) {
+        for (const Modifier& modifier : node->modifiers) {
+            if (modifier.name == "navigationTitle") {
+                const std::string& text = modifier.argument;
+                title = text.size() >= 2 && text.front() == '"' && text.back() == '"'
+                            ? text.substr(1, text.size() - 2)
+                            : text;
+            }
+        }
+        lastNavigationTitle(node->children, title);
+    }
+}
+
+} // namespace
+
+void NSHostingView::showNavigationTitle() {
+    const auto window = this->window();
+    if (!window || !host_) {
+        return;
+    }
+    std::optional<std::string> title;
+    lastNavigationTitle(host_->nodes(), title);
+    if (title && window->contentView().get() == this) {
+        window->setTitle(*title);
+    }
+}
 
 void NSHostingView::syncPlatformViews() {
     std::vector<std::shared_ptr<NSView>> wanted;
@@ -134,6 +167,7 @@ void NSHostingView::setFrame(const CGRect& frame) {
 void NSHostingView::viewDidMoveToWindow() {
     followWindowActivity();
     updateActiveState();
+    showNavigationTitle();
 }
 
 void NSHostingView::followWindowActivity() {

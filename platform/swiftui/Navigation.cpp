@@ -54,6 +54,14 @@ std::string identitySegment(std::string_view id) {
     return segment;
 }
 
+View identified(View content, std::string_view identity) {
+    return View(View::Build([content = std::move(content), identity = identitySegment(identity)](
+                                ViewContext& context, Nodes& into) {
+        ViewContext inner = context.child("id:" + identity);
+        content.build(inner, into);
+    }));
+}
+
 NavigationSplitView::NavigationSplitView(View sidebar, View detail)
     : View(Build([sidebar = std::move(sidebar), detail = std::move(detail)](ViewContext& context,
                                                                             Nodes& into) {

@@ -53,6 +53,10 @@ public:
     List(Binding<std::optional<std::string>> selection, std::vector<ListRow> rows);
 };
 
+// `id(_:)`: the content kept under an identity of its own, so a new identity builds it
+// afresh (its state and appearance start over).
+View identified(View content, std::string_view identity);
+
 // The text used for an identity in a state key: '/', '#' and '%' are escaped, so an
 // identity such as a path is one segment.
 std::string identitySegment(std::string_view id);

@@ -77,6 +77,21 @@ View confirmationDialog(View content, std::string title, Binding<bool> isPresent
     }));
 }
 
+View toolbar(View content, std::vector<View> items) {
+    return View(View::Build([content = std::move(content),
+                             items = std::move(items)](ViewContext& context, Nodes& into) {
+        ViewContext bar = context.child("toolbar");
+        auto node = detail::makeNode("Toolbar", bar, false);
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            ViewContext item = bar.child(std::to_string(i));
+            items[i].build(item, node->children);
+        }
+        into.push_back(std::move(node));
+        ViewContext inner = context.child("content");
+        content.build(inner, into);
+    }));
+}
+
 View quickLookPreview(View content, Binding<std::optional<URL>> item) {
     return View(View::Build(
         [content = std::move(content), item = std::move(item)](ViewContext& context, Nodes& into) {

@@ -26,6 +26,9 @@ public:
 View confirmationDialog(View content, std::string title, Binding<bool> isPresented,
                         std::vector<View> actions);
 
+// `toolbar`: `items` shown in the window's toolbar, which the outline lists before the content.
+View toolbar(View content, std::vector<View> items);
+
 // While `item` holds a URL the Quick Look panel previews it; when the panel closes (or
 // previews something else) the item is set back to none.
 View quickLookPreview(View content, Binding<std::optional<URL>> item);
