@@ -123,6 +123,9 @@ private:
     void performMenusAndWindows(const Command& command);
     void showMenusAndWindows(const Command& command);
     platform::OutlineNode menuOutline() const;
+    // `open debug window`: the user debug window, as launching with Shift+Control+Option
+    // held opens it.
+    void openDebugWindow();
     std::vector<std::shared_ptr<platform::NSWindow>> appWindows() const;
     // The window titled so, or the frontmost one; fails naming the windows there are.
     std::shared_ptr<platform::NSWindow> appWindow(const std::optional<std::string>& title) const;
