@@ -30,7 +30,6 @@ using Flags = pf::NSEvent::ModifierFlags;
 
 namespace {
 
-const Flags kSafeModeGesture = Flags::shift | Flags::option;
 const Flags kUserDebugWindowGesture = Flags::shift | Flags::control | Flags::option;
 const Flags kResetGesture = Flags::shift | Flags::control | Flags::option | Flags::command;
 

@@ -266,6 +266,7 @@ Console::Next Console::perform(const Command& command) {
     case CommandKind::click:
     case CommandKind::toggle:
     case CommandKind::pick:
+    case CommandKind::record:
         performMenusAndWindows(command);
         return Next::proceed;
     case CommandKind::relaunch:
@@ -282,7 +283,7 @@ void Console::show(const Command& command) {
         showKeys(command.arguments[1]);
     } else if (what == "defaults" || what == "alerts" || what == "sounds" || what == "opened") {
         showDefaultsAndAlerts(what);
-    } else if (what == "menu" || what == "window") {
+    } else if (what == "menu" || what == "window" || what == "dock") {
         showMenusAndWindows(command);
     } else {
         showDesktop(command);

@@ -117,11 +117,13 @@ private:
     std::vector<platform::NSAlert::Record> shownAlerts() const;
     std::vector<platform::URL> openedURLs() const;
 
-    // Menus and windows (ConsoleMenusAndWindows.cpp): `click`, `toggle`, `pick`; `show
-    // menu|window`. The menu is the app's menu-bar menu as a person sees it; the windows are
-    // the app's own, front to back.
+    // Menus and windows (ConsoleMenusAndWindows.cpp): `click`, `toggle`, `pick`, `record
+    // shortcut`; `show menu|window|dock`. The menu is the app's menu-bar menu as a person sees it;
+    // the windows are the app's own, front to back.
     void performMenusAndWindows(const Command& command);
     void showMenusAndWindows(const Command& command);
+    // A window with the shortcut recorder for the hotkey, recording.
+    void recordShortcut(const std::string& name);
     platform::OutlineNode menuOutline() const;
     // `open debug window`: the user debug window, as launching with Shift+Control+Option
     // held opens it.

@@ -4,13 +4,17 @@
 
 #include "console/ConsoleText.h"
 #include "console/KeyChord.h"
+#include "hotkeys/LegacyHotkeyNames.h"
+#include "hotkeys/RecorderViews.h"
 #include "platform/appkit/NSApplication.h"
+#include "platform/appkit/NSDockTile.h"
 #include "platform/appkit/NSMenu.h"
 #include "platform/appkit/NSStatusBar.h"
 #include "platform/appkit/TextOutline.h"
 #include "platform/base/RunLoop.h"
 #include "platform/desktop/NSEvent.h"
 #include "platform/swiftui/App.h"
+#include "platform/swiftui/NSHostingView.h"
 
 #include <sstream>
 #include <string>
@@ -109,18 +113,58 @@ void Console::openDebugWindow() {
 
 void Console::showMenusAndWindows(const Command& command) {
     const auto& what = command.arguments[0];
-    std::istringstream lines(
-        what == "menu" ? render(menuOutline())
-                       : render(outline(*appWindow(command.arguments.size() > 1
-                                                       ? std::optional(command.arguments[1])
-                                                       : std::nullopt))));
+    std::string shown;
+    if (what == "menu") {
+        shown = render(menuOutline());
+    } else if (what == "dock") {
+        if (!engineRunning_) {
+            throw CommandError("Zestrel is not running: launch it first (launch zestrel)");
+        }
+        shown = render(outline(*NSApp().dockTile()));
+    } else {
+        shown = render(outline(*appWindow(
+            command.arguments.size() > 1 ? std::optional(command.arguments[1]) : std::nullopt)));
+    }
+    std::istringstream lines(shown);
     for (std::string line; std::getline(lines, line);) {
         say(line);
     }
 }
 
+void Console::recordShortcut(const std::string& name) {
+    if (!engineRunning_) {
+        throw CommandError("Zestrel is not running: launch it first (launch zestrel)");
+    }
+    const auto& hotkey = name == "cut" ? Hotkeys::Names::cut() : Hotkeys::Names::paste();
+    // A window with the recorder, in front; a click in the field starts the recording, and
+    // the next keys a person presses go to it.
+    auto window = std::make_shared<NSWindow>(
+        CGRect(0, 0, 320, 80), NSWindow::StyleMask::titled | NSWindow::StyleMask::closable);
+    window->setTitle("Record Shortcut");
+    window->setReleasedWhenClosed(false);
+    window->setContentViewController(std::make_shared<swiftui::NSHostingController>(
+        Hotkeys::Recorder("Shortcut for " + name, hotkey)));
+    window->center();
+    NSApp().activate();
+    window->makeKeyAndOrderFront();
+    std::shared_ptr<Hotkeys::RecorderCocoa> recorder;
+    for (const auto& view : window->contentView()->subviews()) {
+        if (auto found = std::dynamic_pointer_cast<Hotkeys::RecorderCocoa>(view)) {
+            recorder = found;
+        }
+    }
+    if (!recorder || !window->makeFirstResponder(recorder) || !recorder->isRecording()) {
+        throw CommandError("the shortcut recorder did not start recording");
+    }
+    say("recording the shortcut “" + name + "”: the next key pressed is recorded");
+}
+
 void Console::performMenusAndWindows(const Command& command) {
     const auto& arguments = command.arguments;
+    if (command.kind == CommandKind::record) {
+        recordShortcut(arguments[1]);
+        return;
+    }
     if (command.kind == CommandKind::click && arguments[0] == "menu" && arguments.size() > 1) {
         const auto menu = menuOutline();
         const auto& title = arguments[1];

@@ -69,6 +69,22 @@ TEST_F(ConsoleMenusAndWindowsTest, MenusNeedTheRunningAppAndItsIcon) {
     ASSERT_EQ(run("reopen zestrel\nexpect menu Quit Zestrel\n"), 0) << errors_.str();
 }
 
+TEST_F(ConsoleMenusAndWindowsTest, ARecordedShortcutIsStoredAndARefusedOneLeavesTheOld) {
+    ASSERT_EQ(run("show dock\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("Zestrel is not running"));
+    ASSERT_EQ(run("launch zestrel\nrecord shortcut paste\nanswer OK\npress cmd+q\n"
+                  "expect alert “Quit Zestrel” menu item\n"
+                  "expect defaults Hotkeys_paste "
+                  "\"{\\\"carbonKeyCode\\\":9,\\\"carbonModifiers\\\":256}\"\n"
+                  "press ctrl+cmd+p\nexpect window ⌃⌘P\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("recording the shortcut “paste”"));
+    EXPECT_NE(platform::UserDefaults::standard()->object("Hotkeys_paste").asString(), nullptr);
+    EXPECT_THAT(*platform::UserDefaults::standard()->object("Hotkeys_paste").asString(),
+                HasSubstr("\"carbonKeyCode\":35"));
+}
+
 TEST_F(ConsoleMenusAndWindowsTest, LaunchGesturesAreHeldThroughTheLaunch) {
     ASSERT_EQ(run("launch zestrel holding shift+ctrl\nshow menu\n"), 0) << errors_.str();
     EXPECT_THAT(out_.str(), HasSubstr("launched Zestrel (pid "));

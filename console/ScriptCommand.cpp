@@ -128,7 +128,7 @@ constexpr std::array kSyntax = {
     Syntax{"show", CommandKind::show,
            "show pasteboard|folder PATH|apps|taps|hotkeys|windows|log|frontmost|keys "
            "APP|defaults|alerts|"
-           "sounds|opened|menu|window [TITLE]"},
+           "sounds|opened|menu|window [TITLE]|dock"},
     Syntax{"mkdir", CommandKind::mkdir, "mkdir PATH"},
     Syntax{"write", CommandKind::write, "write PATH TEXT"},
     Syntax{"echo", CommandKind::echo, "echo TEXT"},
@@ -145,6 +145,7 @@ constexpr std::array kSyntax = {
            "click menu \"TITLE\" [holding MODIFIERS] | click \"LABEL\""},
     Syntax{"toggle", CommandKind::toggle, "toggle \"LABEL\""},
     Syntax{"pick", CommandKind::pick, "pick \"LABEL\" \"CHOICE\""},
+    Syntax{"record", CommandKind::record, "record shortcut cut|paste"},
 };
 
 std::string knownCommands() {
@@ -443,6 +444,11 @@ std::optional<Command> parseCommand(std::string_view line) {
     case CommandKind::pick:
         expectCount(*syntax, arguments, 2, 2);
         break;
+    case CommandKind::record:
+        expectCount(*syntax, arguments, 2, 2);
+        expectOneOf(*syntax, arguments[0], {"shortcut"});
+        expectOneOf(*syntax, arguments[1], {"cut", "paste"});
+        break;
     case CommandKind::mkdir:
         expectCount(*syntax, arguments, 1, 1);
         expectPath(arguments[0]);
@@ -483,7 +489,7 @@ std::optional<Command> parseCommand(std::string_view line) {
             expectCount(*syntax, arguments, 1, 1);
             expectOneOf(*syntax, arguments[0],
                         {"pasteboard", "apps", "taps", "hotkeys", "windows", "log", "frontmost",
-                         "defaults", "alerts", "sounds", "opened", "menu"});
+                         "defaults", "alerts", "sounds", "opened", "menu", "dock"});
         }
         break;
     case CommandKind::relaunch:

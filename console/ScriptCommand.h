@@ -43,6 +43,7 @@ enum class CommandKind {
     click,         // click menu TITLE [holding MODIFIERS] | click LABEL
     toggle,        // toggle LABEL
     pick,          // pick LABEL CHOICE
+    record,        // record shortcut cut|paste
 };
 
 // One parsed line: its kind and its words as written (quotes removed, `$TMP` not yet

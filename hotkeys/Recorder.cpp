@@ -10,6 +10,7 @@
 #include "platform/appkit/NSWindow.h"
 #include "platform/base/DispatchQueue.h"
 #include "platform/base/Error.h"
+#include "platform/base/ProcessInfo.h"
 #include "services/EventMonitors.h"
 
 #include <utility>
@@ -56,23 +57,21 @@ bool isFunctionKey(const NSEvent& event) {
     return key && key->rawValue >= kFirstFunctionKey && key->rawValue <= kLastFunctionKey;
 }
 
-// The desktop stand-in plays a current macOS, on which a sandboxed app's Option-only
-// shortcuts are refused by the system.
-bool refusesOptionOnlyShortcuts() {
-    return QVApp::isSandboxed();
-}
-
-bool isOptionOnly(NSEvent::ModifierFlags modifiers) {
-    return modifiers == NSEvent::ModifierFlags::option ||
-           modifiers == (NSEvent::ModifierFlags::shift | NSEvent::ModifierFlags::option);
-}
-
 void postActiveStatus(bool isActive) {
     platform::NotificationCenter::defaultCenter()->post(recorderActiveStatusDidChange, {},
                                                         {{"isActive", platform::Value(isActive)}});
 }
 
 } // namespace
+
+bool refusesOptionOnlyShortcuts() {
+    return platform::NSProcessInfo::isOperatingSystemAtLeast({15, 0, 0}) && QVApp::isSandboxed();
+}
+
+bool isOptionOnly(NSEvent::ModifierFlags modifiers) {
+    return modifiers == NSEvent::ModifierFlags::option ||
+           modifiers == (NSEvent::ModifierFlags::shift | NSEvent::ModifierFlags::option);
+}
 
 std::shared_ptr<RecorderCocoa> RecorderCocoa::make(Name name, OnChange onChange) {
     auto recorder = std::make_shared<RecorderCocoa>(Key(), std::move(name), std::move(onChange));

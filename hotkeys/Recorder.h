@@ -3,6 +3,7 @@
 #include "hotkeys/Shortcut.h"
 #include "platform/appkit/NSSearchField.h"
 #include "platform/base/NotificationCenter.h"
+#include "platform/desktop/NSEvent.h"
 
 #include <functional>
 #include <memory>
@@ -13,6 +14,11 @@ class LocalEventMonitor;
 }
 
 namespace zestrel::Hotkeys {
+
+// Since macOS 15 the system refuses, for a sandboxed app, shortcuts whose only modifiers
+// are Option or Shift+Option: the recorder rejects them and its view warns of stored ones.
+bool refusesOptionOnlyShortcuts();
+bool isOptionOnly(platform::NSEvent::ModifierFlags modifiers);
 
 inline constexpr const char* kRecorderIdlePlaceholder = "Record Shortcut";
 inline constexpr const char* kRecorderRecordingPlaceholder = "Press Shortcut";

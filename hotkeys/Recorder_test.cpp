@@ -6,6 +6,7 @@
 #include "platform/appkit/NSMenu.h"
 #include "platform/appkit/NSSound.h"
 #include "platform/appkit/NSWindow.h"
+#include "platform/base/ProcessInfo.h"
 #include "platform/data/UserDefaults.h"
 #include "platform/desktop/CarbonHotKeys.h"
 #include "platform/desktop/EventSystem.h"
@@ -267,6 +268,18 @@ TEST_F(RecorderTest, OptionAloneIsRefusedInTheSandbox) {
 
     press(Hotkeys::Key::j.rawValue, kOption | kCommand);
     EXPECT_EQ(getShortcut(name), Shortcut(Hotkeys::Key::j, Flags::option | Flags::command));
+}
+
+TEST_F(RecorderTest, OptionAloneIsAcceptedInTheSandboxBeforeMacOS15) {
+    setenv("APP_SANDBOX_CONTAINER_ID", "com.quorvik.Zestrel", 1);
+    platform::NSProcessInfo::setOperatingSystemVersion({14, 7, 0});
+    const auto name = Name::fromRawValue("toggle");
+    show(name);
+    startRecording();
+    press(Hotkeys::Key::j.rawValue, kOption | kShift);
+    EXPECT_EQ(getShortcut(name), Shortcut(Hotkeys::Key::j, Flags::option | Flags::shift));
+    EXPECT_TRUE(alerts().empty());
+    platform::NSProcessInfo::setOperatingSystemVersion({15, 1, 0});
 }
 
 TEST_F(RecorderTest, EscapeEndsRecordingAndDeleteClearsTheShortcut) {

@@ -84,13 +84,13 @@ TEST_F(FileExportTest, AFailedWriteStaysAsAnAlertUntilDismissed) {
 
     ASSERT_TRUE(host->click("OK"));
     env.runUntilIdle();
-    EXPECT_EQ(host->outline().find("Alert"), std::string::npos);
+    EXPECT_EQ(host->outline().find("alert"), std::string::npos);
 
     // A successful export shows no alert.
     NSSavePanel::enqueueAnswer(SavePanelAnswer::save(place("Report.txt")));
     ASSERT_TRUE(host->click("Export"));
     env.runUntilIdle();
-    EXPECT_EQ(host->outline().find("Alert"), std::string::npos);
+    EXPECT_EQ(host->outline().find("alert"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(place("Report.txt").path()));
 }
 

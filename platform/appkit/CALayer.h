@@ -1,7 +1,10 @@
 #pragma once
 
 #include "platform/appkit/CAMediaTimingFunction.h"
+#include "platform/appkit/CGPath.h"
+#include "platform/appkit/NSColor.h"
 #include "platform/base/Clock.h"
+#include "platform/base/Geometry.h"
 #include "platform/base/Value.h"
 
 #include <memory>
@@ -43,9 +46,12 @@ public:
     std::shared_ptr<CAAnimationDelegate> delegate;
 };
 
+class CGContext;
+
 // A layer of a layer-backed view. It runs its animations on the process's clock: an
-// animation added now is running until its duration has passed.
-class CALayer final : public NSObject {
+// animation added now is running until its duration has passed. A layer can also be
+// rendered into a bitmap context with its sublayers (shape and text layers draw content).
+class CALayer : public NSObject {
 public:
     std::string className() const override { return "CALayer"; }
 
@@ -62,6 +68,40 @@ public:
     // Every animation ever added, oldest first.
     std::vector<std::shared_ptr<CAKeyframeAnimation>> addedAnimations() const;
 
+    // Geometry: the bounds in the layer's own coordinates, and where its anchor point (a
+    // fraction of the bounds, the middle by default) sits in the superlayer's.
+    const CGRect& bounds() const { return bounds_; }
+    void setBounds(CGRect bounds) { bounds_ = bounds; }
+    const CGPoint& position() const { return position_; }
+    void setPosition(CGPoint position) { position_ = position; }
+    const CGPoint& anchorPoint() const { return anchorPoint_; }
+    void setAnchorPoint(CGPoint point) { anchorPoint_ = point; }
+    // The bounds as they lie in the superlayer; setting it moves and sizes the layer.
+    CGRect frame() const;
+    void setFrame(CGRect frame);
+
+    // Sublayers are held; the superlayer is not.
+    void addSublayer(const std::shared_ptr<CALayer>& layer);
+    const std::vector<std::shared_ptr<CALayer>>& sublayers() const { return sublayers_; }
+    std::shared_ptr<CALayer> superlayer() const { return superlayer_.lock(); }
+
+    // A shadow of `shadowPath` (no path: no shadow is modelled) in the shadow colour at the
+    // shadow opacity, moved by the offset.
+    const std::optional<Color>& shadowColor() const { return shadowColor_; }
+    void setShadowColor(std::optional<Color> color) { shadowColor_ = color; }
+    float shadowOpacity() const { return shadowOpacity_; }
+    void setShadowOpacity(float opacity) { shadowOpacity_ = opacity; }
+    CGSize shadowOffset() const { return shadowOffset_; }
+    void setShadowOffset(CGSize offset) { shadowOffset_ = offset; }
+    const std::optional<CGPath>& shadowPath() const { return shadowPath_; }
+    void setShadowPath(std::optional<CGPath> path) { shadowPath_ = std::move(path); }
+
+    // `render(in:)`: draws the layer, in its own coordinates, then its sublayers placed by
+    // their geometry, into the context (CALayerRendering.cpp).
+    void render(CGContext& context) const;
+    // The layer's own content, in its coordinates; a plain layer has none.
+    virtual void draw(CGContext& /*context*/) const {}
+
 private:
     struct Running {
         std::shared_ptr<CAKeyframeAnimation> animation;
@@ -74,6 +114,15 @@ private:
     static void stopEarly(const std::vector<Running>& removed);
     bool masksToBounds_ = false;
     std::vector<Running> animations_;
+    CGRect bounds_;
+    CGPoint position_;
+    CGPoint anchorPoint_{0.5, 0.5};
+    std::vector<std::shared_ptr<CALayer>> sublayers_;
+    std::weak_ptr<CALayer> superlayer_;
+    std::optional<Color> shadowColor_ = Color{0, 0, 0, 1};
+    float shadowOpacity_ = 0;
+    CGSize shadowOffset_{0, -3};
+    std::optional<CGPath> shadowPath_;
 };
 
 } // namespace zestrel::platform

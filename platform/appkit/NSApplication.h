@@ -19,6 +19,8 @@
 namespace zestrel::platform {
 
 class NSApplication;
+class NSDockTile;
+class NSImage;
 class NSMenu;
 
 inline constexpr const char* NSApplicationWillFinishLaunchingNotification =
@@ -187,6 +189,14 @@ public:
                       std::function<void(bool didRecover, const Value& contextInfo)> didPresent,
                       Value contextInfo = {});
 
+    // --- The Dock (NSApplicationDock.cpp)
+    // The application's icon: the bundle's, 128 points square, until another is set; none
+    // brings the bundle's back.
+    std::shared_ptr<NSImage> applicationIconImage();
+    void setApplicationIconImage(std::shared_ptr<NSImage> image);
+    // The application's tile in the Dock, made on first use.
+    std::shared_ptr<NSDockTile> dockTile();
+
 private:
     friend class NSWindow;
     // Window bookkeeping told by the windows.
@@ -237,6 +247,8 @@ private:
     std::size_t reopens_ = 0;
     // Both belong to the process and end with it.
     ObserverToken activationObserver_;
+    std::shared_ptr<NSImage> iconImage_;
+    std::shared_ptr<NSDockTile> dockTile_;
 };
 
 // The platform's global `NSApp`.

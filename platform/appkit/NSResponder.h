@@ -33,6 +33,28 @@ public:
         }
     }
 
+    // Mouse events the responder does not handle go to the next one, as keys do.
+    virtual void mouseDown(const NSEvent& event) {
+        if (auto next = nextResponder()) {
+            next->mouseDown(event);
+        }
+    }
+    virtual void mouseMoved(const NSEvent& event) {
+        if (auto next = nextResponder()) {
+            next->mouseMoved(event);
+        }
+    }
+    virtual void mouseEntered(const NSEvent& event) {
+        if (auto next = nextResponder()) {
+            next->mouseEntered(event);
+        }
+    }
+    virtual void mouseExited(const NSEvent& event) {
+        if (auto next = nextResponder()) {
+            next->mouseExited(event);
+        }
+    }
+
     // Asked by the window as the keyboard focus moves: the responder losing it may keep it
     // by answering false, and one gaining it may refuse it.
     virtual bool becomeFirstResponder() { return true; }

@@ -68,6 +68,9 @@ void NSView::moveToWindow(const std::shared_ptr<NSWindow>& window) {
         child->moveToWindow(window);
     }
     viewDidMoveToWindow();
+    if (window) {
+        updateTrackingAreas();
+    }
 }
 
 void NSView::describeOutline(OutlineNode& node) const {
@@ -150,14 +153,6 @@ CGSize NSView::convertSizeToWindow(CGSize size) const {
         size.height *= view->unitScale_.height;
     }
     return size;
-}
-
-CGPoint NSView::convertPointFromWindow(CGPoint point) const {
-    for (const NSView* view = this; view; view = view->superview_.lock().get()) {
-        point.x -= view->frame_.origin.x;
-        point.y -= view->frame_.origin.y;
-    }
-    return point;
 }
 
 CGSize NSView::convertSizeFromWindow(CGSize size) const {

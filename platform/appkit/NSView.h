@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/appkit/CALayer.h"
+#include "platform/appkit/CGAffineTransform.h"
 #include "platform/appkit/NSImage.h"
 #include "platform/appkit/NSResponder.h"
 #include "platform/appkit/TextOutline.h"
@@ -21,6 +22,8 @@ namespace zestrel::platform {
 
 class NSGestureRecognizer;
 class NSLayoutConstraint;
+class NSScrollView;
+class NSTrackingArea;
 class NSWindow;
 class NSTextView;
 
@@ -99,8 +102,8 @@ public:
     void setContentCompressionResistancePriority(float priority, Orientation orientation) {
         compressionResistance_[static_cast<int>(orientation)] = priority;
     }
-    // A point of the window's coordinates in this view's: the frame origins of the view and
-    // its ancestors taken off (neither flipping nor scaling is modelled for points).
+    // A point of the window's coordinates in this view's, through every frame, flip and
+    // scroll on the way (see transformToSuperview; scaling is not modelled for points).
     CGPoint convertPointFromWindow(CGPoint point) const;
     virtual bool isFlipped() const { return false; }
     // Called after the view (or an ancestor) moved into another window or out of one.
@@ -161,6 +164,45 @@ public:
     }
     std::vector<std::shared_ptr<NSLayoutConstraint>> constraints() const { return constraints_; }
 
+    // What a screen reader says for the view; nothing when unset.
+    const std::optional<std::string>& accessibilityLabel() const { return accessibilityLabel_; }
+    void setAccessibilityLabel(std::optional<std::string> label) {
+        accessibilityLabel_ = std::move(label);
+    }
+
+    // Areas in which the pointer's moves are told to an owner (NSTrackingArea.h).
+    void addTrackingArea(const std::shared_ptr<NSTrackingArea>& area);
+    void removeTrackingArea(const std::shared_ptr<NSTrackingArea>& area);
+    std::vector<std::shared_ptr<NSTrackingArea>> trackingAreas() const { return trackingAreas_; }
+    // Called when what shows of the view may have changed (it came into a window, or its
+    // scroll view scrolled), so that it can rebuild its tracking areas.
+    virtual void updateTrackingAreas() {}
+
+    // Draws the view's own content into the current graphics context, in the view's
+    // coordinates (NSGraphicsContext.h); its subviews are drawn after it.
+    virtual void draw(CGRect /*dirtyRect*/) {}
+
+    // Geometry of points and scrolling (NSViewGeometry.cpp). The map from this view's
+    // coordinates to its superview's (or, without one, its window's): the frame's origin, a
+    // flip where the view is flipped and the superview not (or the other way round), and
+    // for a scroll view's document view the scroll position instead of the frame.
+    CGAffineTransform transformToSuperview() const;
+    CGPoint convertPointToWindow(CGPoint point) const;
+    // A point or rectangle of `view`'s coordinates in this view's; of the window's when
+    // `view` is null.
+    CGPoint convertPoint(CGPoint point, const NSView* view) const;
+    CGRect convertRect(CGRect rect, const NSView* view) const;
+    // The part of the bounds the superviews let show; empty when none does.
+    CGRect visibleRect() const;
+    // The nearest scroll view above the view.
+    std::shared_ptr<NSScrollView> enclosingScrollView() const;
+    // Scrolls the enclosing scroll view so that the point (in this view's coordinates) is at
+    // the origin of what shows, as near as the document allows.
+    void scroll(CGPoint point);
+    // Scrolls the enclosing scroll view as little as brings the rectangle into sight (its
+    // top left first when it does not fit); true when it moved.
+    bool scrollRectToVisible(CGRect rect);
+
 protected:
     // A user's click that no recognizer took.
     virtual void mouseClicked() {}
@@ -189,6 +231,8 @@ private:
     float hugging_[2] = {250, 250};
     float compressionResistance_[2] = {750, 750};
     NSFocusRingType focusRingType_ = NSFocusRingType::defaultType;
+    std::optional<std::string> accessibilityLabel_;
+    std::vector<std::shared_ptr<NSTrackingArea>> trackingAreas_;
 };
 
 // The state of a check box or a menu item.
@@ -430,6 +474,13 @@ public:
     void setBorderType(NSBorderType type) { borderType_ = type; }
     bool drawsBackground() const { return drawsBackground_; }
     void setDrawsBackground(bool draws) { drawsBackground_ = draws; }
+    // What shows of the document view, in its coordinates: the scroll position and the
+    // scroll view's size (scrollers and borders take no room here), within the document.
+    CGRect documentVisibleRect() const;
+    // Moves the scroll position (the document's point at the origin of what shows), kept
+    // within the document; the document's views are told what shows changed.
+    void scrollTo(CGPoint position);
+    CGPoint scrollPosition() const { return scrollPosition_; }
 
     void describeOutline(OutlineNode& node) const override;
 
@@ -438,6 +489,7 @@ private:
     bool hasVerticalScroller_ = false;
     NSBorderType borderType_ = NSBorderType::noBorder;
     bool drawsBackground_ = true;
+    CGPoint scrollPosition_;
 };
 
 // A push button or a check box.

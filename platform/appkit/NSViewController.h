@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace zestrel::platform {
 
@@ -26,6 +27,15 @@ public:
     const std::string& title() const { return title_; }
     void setTitle(std::string title) { title_ = std::move(title); }
 
+    // Child controllers are held, the parent is not. Adding a child takes it from its old
+    // parent first.
+    void addChildViewController(const std::shared_ptr<NSViewController>& child);
+    void removeFromParentViewController();
+    const std::vector<std::shared_ptr<NSViewController>>& childViewControllers() const {
+        return children_;
+    }
+    std::shared_ptr<NSViewController> parentViewController() const { return parent_.lock(); }
+
 protected:
     // Makes an empty view; subclasses make theirs.
     virtual std::shared_ptr<NSView> loadView();
@@ -35,6 +45,8 @@ protected:
 private:
     std::shared_ptr<NSView> view_;
     std::string title_;
+    std::vector<std::shared_ptr<NSViewController>> children_;
+    std::weak_ptr<NSViewController> parent_;
 };
 
 } // namespace zestrel::platform

@@ -5,6 +5,7 @@
 #include "platform/appkit/NSView.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace zestrel::platform {
 
@@ -22,6 +23,24 @@ std::shared_ptr<NSWindow> NSWindow::self() {
 
 void NSWindow::post(const char* name) {
     NotificationCenter::defaultCenter()->post(name, Value(self()));
+}
+
+std::shared_ptr<void> NSWindow::observeVisibility(VisibilityObserver observer) {
+    auto token = std::make_shared<VisibilityObserver>(std::move(observer));
+    std::erase_if(visibilityObservers_, [](const auto& entry) { return entry.expired(); });
+    visibilityObservers_.push_back(token);
+    return token;
+}
+
+void NSWindow::tellVisibilityObservers() {
+    // An observer may add or drop observers, or change the window again.
+    const auto observers = visibilityObservers_;
+    const bool visible = visible_;
+    for (const auto& entry : observers) {
+        if (auto observer = entry.lock()) {
+            (*observer)(visible);
+        }
+    }
 }
 
 CGRect NSWindow::frameRectForContentRect(const CGRect& contentRect) const {
@@ -124,8 +143,11 @@ void NSWindow::orderFront() {
     if (!visible_ && styleMask_.contains(StyleMask::titled)) {
         frame_ = constrainFrameRect(frame_, NSScreen::main());
     }
-    visible_ = true;
+    const bool wasVisible = std::exchange(visible_, true);
     NSApp().windowDidAppear(me);
+    if (!wasVisible) {
+        tellVisibilityObservers();
+    }
 }
 
 void NSWindow::makeKeyAndOrderFront() {
@@ -190,6 +212,7 @@ void NSWindow::orderOut() {
         sheet->orderOut();
     }
     NSApp().windowDidDisappear(*this);
+    tellVisibilityObservers();
 }
 
 void NSWindow::close() {

@@ -153,6 +153,11 @@ public:
     void setDelegate(const std::shared_ptr<NSWindowDelegate>& delegate) { delegate_ = delegate; }
 
     bool isVisible() const { return visible_; }
+    // Runs `observer` after the window comes on screen (true) and after it leaves it (false),
+    // for as long as the returned token is held. For views that follow whether they are on
+    // screen.
+    using VisibilityObserver = std::function<void(bool isVisible)>;
+    [[nodiscard]] std::shared_ptr<void> observeVisibility(VisibilityObserver observer);
     bool isKeyWindow() const { return key_; }
     bool isMainWindow() const { return main_; }
     // Borderless windows cannot become key or main unless a subclass says so.
@@ -293,6 +298,7 @@ protected:
 private:
     friend class NSApplication;
     void post(const char* name);
+    void tellVisibilityObservers();
     void resignKey();
     void resignMain();
 
@@ -335,6 +341,7 @@ private:
     std::weak_ptr<NSResponder> firstResponder_;
     std::shared_ptr<NSTextView> fieldEditor_;
     int deliveredEvents_ = 0;
+    std::vector<std::weak_ptr<VisibilityObserver>> visibilityObservers_;
 };
 
 inline constexpr NSWindow::StyleMask NSWindow::StyleMask::borderless{0};

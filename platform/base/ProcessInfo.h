@@ -1,5 +1,6 @@
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,12 +11,14 @@ struct OperatingSystemVersion {
     std::int64_t majorVersion = 0;
     std::int64_t minorVersion = 0;
     std::int64_t patchVersion = 0;
+    auto operator<=>(const OperatingSystemVersion&) const = default;
 };
 
 // `NSProcessInfo` as far as the program asks it.
 class NSProcessInfo {
 public:
-    // The kernel's release numbers ("6.1.0-18-amd64" is 6.1.0); missing parts are zero.
+    // The version of macOS the simulated machine runs: a machine setting that outlives the
+    // program's process, 15.1.0 unless set (the desktop, tests).
     static OperatingSystemVersion operatingSystemVersion();
     // The process's argument list, the program path first, as the kernel holds it.
     static std::vector<std::string> arguments();
@@ -33,6 +36,12 @@ public:
     // program's process, off unless set (the desktop, tests).
     static bool isLowPowerModeEnabled();
     static void setLowPowerModeEnabled(bool enabled);
+    static void setOperatingSystemVersion(OperatingSystemVersion version);
+    // `isOperatingSystemAtLeastVersion:`, what an availability check asks.
+    static bool isOperatingSystemAtLeast(OperatingSystemVersion version);
+
+private:
+    static OperatingSystemVersion machineOperatingSystemVersion();
 };
 
 } // namespace zestrel::platform

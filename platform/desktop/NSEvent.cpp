@@ -62,7 +62,7 @@ std::shared_ptr<NSEvent> NSEvent::eventWithCGEvent(const std::shared_ptr<CGEvent
 
 std::shared_ptr<NSEvent> NSEvent::mouseEvent(EventType type, ModifierFlags flags,
                                              const MouseDetails& details) {
-    if (!isMouseType(type)) {
+    if (!isMouseType(type) && !isPointerType(type)) {
         return nullptr;
     }
     const CGEvent event(static_cast<CGEventType>(type), 0, CGEventFlags{flags.rawValue});

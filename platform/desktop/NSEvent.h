@@ -75,6 +75,9 @@ public:
         leftMouseUp = 2,
         rightMouseDown = 3,
         rightMouseUp = 4,
+        mouseMoved = 5,
+        mouseEntered = 8,
+        mouseExited = 9,
         keyDown = 10,
         keyUp = 11,
         flagsChanged = 12
@@ -117,12 +120,18 @@ public:
         float pressure = 1;
     };
     // `mouseEventWithType:location:modifierFlags:timestamp:windowNumber:context:eventNumber:
-    // clickCount:pressure:`; nothing for a type that is not a mouse button's.
+    // clickCount:pressure:`; nothing for a type that is neither a mouse button's nor the
+    // pointer's (moved, entered, exited).
     static std::shared_ptr<NSEvent> mouseEvent(EventType type, ModifierFlags flags,
                                                const MouseDetails& details);
     static constexpr bool isMouseType(EventType type) {
         return type == EventType::leftMouseDown || type == EventType::leftMouseUp ||
                type == EventType::rightMouseDown || type == EventType::rightMouseUp;
+    }
+    // The pointer moving, or entering or leaving a tracking area.
+    static constexpr bool isPointerType(EventType type) {
+        return type == EventType::mouseMoved || type == EventType::mouseEntered ||
+               type == EventType::mouseExited;
     }
 
     NSEvent(const CGEvent& event, std::shared_ptr<const KeyboardLayout> layout);

@@ -54,22 +54,28 @@ std::shared_ptr<Node> nodeForShortcut(const Nodes& nodes, const NSEvent& event) 
 
 std::shared_ptr<NSHostingView> NSHostingView::make(View root, EnvironmentValues environment) {
     auto view = std::make_shared<NSHostingView>(Passkey{});
-    environment.dismiss = [weak = std::weak_ptr<NSHostingView>(view)] {
+    view->install(std::move(root), std::move(environment));
+    return view;
+}
+
+void NSHostingView::install(View root, EnvironmentValues environment) {
+    const auto weak =
+        std::weak_ptr<NSHostingView>(std::static_pointer_cast<NSHostingView>(shared_from_this()));
+    environment.dismiss = [weak] {
         if (auto alive = weak.lock()) {
             if (auto window = alive->window()) {
                 window->close();
             }
         }
     };
-    view->host_ = ViewHost::make(std::move(root), std::move(environment));
-    view->host_->setOnUpdate([weak = std::weak_ptr<NSHostingView>(view)] {
+    host_ = ViewHost::make(std::move(root), std::move(environment));
+    host_->setOnUpdate([weak] {
         if (auto alive = weak.lock()) {
             alive->syncPlatformViews();
             alive->showNavigationTitle();
         }
     });
-    view->syncPlatformViews();
-    return view;
+    syncPlatformViews();
 }
 
 namespace {
@@ -288,6 +294,19 @@ CGSize NSHostingView::fittingSize() const {
 void NSHostingView::describeOutline(OutlineNode& node) const {
     node.kind = "hosting view";
     node.children = outlineNodes(host_->nodes(), false);
+}
+
+NSEdgeInsets NSHostingView::safeAreaInsets() const {
+    const auto window = this->window();
+    if (!window || window->contentView().get() != this) {
+        return {};
+    }
+    const auto style = window->styleMask();
+    if (style.contains(NSWindow::StyleMask::titled) &&
+        style.contains(NSWindow::StyleMask::fullSizeContentView)) {
+        return {NSWindow::kTitleBarHeight, 0, 0, 0};
+    }
+    return {};
 }
 
 NSHostingController::NSHostingController(View rootView, EnvironmentValues environment)

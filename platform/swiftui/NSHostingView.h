@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/appkit/NSEdgeInsets.h"
 #include "platform/appkit/NSView.h"
 #include "platform/appkit/NSViewController.h"
 #include "platform/base/NotificationCenter.h"
@@ -16,7 +17,7 @@ namespace zestrel::platform::swiftui {
 // phase follow the window (key or not) and the application (active or not). As the window's
 // content it titles the window with the navigation title shown, when there is one. Its size
 // is what the content asks for (`frame`), else what its rows need. Main thread only.
-class NSHostingView final : public NSView {
+class NSHostingView : public NSView {
     struct Passkey {
         explicit Passkey() = default;
     };
@@ -43,6 +44,15 @@ public:
     // `keyboardShortcut`) click them, whether or not the view has the focus.
     bool performKeyEquivalent(const NSEvent& event) override;
     bool performKeyEquivalentAnywhere(const NSEvent& event) override;
+
+    // Where the content keeps clear of: the title bar over a window's content view that runs
+    // under it (a full-size content view), else nothing.
+    virtual NSEdgeInsets safeAreaInsets() const;
+
+protected:
+    // For subclasses: made empty, then given their root view once.
+    NSHostingView() = default;
+    void install(View root, EnvironmentValues environment);
 
 private:
     // The AppKit views of the tree become the subviews, in tree order.
