@@ -2,6 +2,7 @@
 
 #include "app/AppLinks.h"
 #include "app/Buttons.h"
+#include "app/DebugWindowController.h"
 #include "app/SettingsScreen.h"
 #include "foundation/QVApp.h"
 #include "platform/swiftui/Containers.h"
@@ -42,10 +43,6 @@ ui::View AppMain::moreMenu() {
     return ui::Group({ui::Link("The App Does Not Work", AppLinks::troubleshootingPage()),
                       ui::Divider(),
                       ui::Button("Copy Debug Info", [] { copyDebugInfoToPasteboard(); })});
-}
-
-void copyDebugInfoToPasteboard() {
-    copyDebugInfoToPasteboard(false);
 }
 
 void launchApp() {

@@ -36,9 +36,6 @@ private:
     platform::swiftui::NSApplicationDelegateAdaptor<AppDelegate> appDelegate_;
 };
 
-// Clears the general pasteboard, then writes the debug report as text and the source marker.
-void copyDebugInfoToPasteboard();
-
 // The process's entry into the app: launches it (standard editing keys, `AppMain`, its
 // scenes) without running the main run loop, for a host that runs the loop itself, such as
 // the simulated desktop's program. Once per process.

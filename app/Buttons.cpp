@@ -12,12 +12,10 @@
 #include "foundation/URLUtilities.h"
 #include "platform/appkit/NSApplication.h"
 #include "platform/base/Error.h"
-#include "platform/desktop/NSPasteboard.h"
 #include "platform/swiftui/Controls.h"
 #include "platform/swiftui/Text.h"
 #include "services/QVAppMetadata.h"
 #include "services/QVAppRunOnce.h"
-#include "ui/Pasteboard.h"
 #include "ui/SwiftUIHelpers.h"
 
 #include <memory>
@@ -94,15 +92,6 @@ void showRateAppPrompt() {
             open(feedbackURL(std::nullopt, "From RateOnAppStoreButton"));
         }
     });
-}
-
-void copyDebugInfoToPasteboard(bool currentHostOnly) {
-    const auto pasteboard = pf::NSPasteboard::general();
-    pasteboard->prepareForNewContents(currentHostOnly
-                                          ? pf::NSPasteboard::ContentsOptions::currentHostOnly
-                                          : pf::NSPasteboard::ContentsOptions::none);
-    pasteboard->setString(debugInfoText(), pf::NSPasteboardType::string);
-    pasteboard->setString(QVApp::id(), pasteboardTypeSource());
 }
 
 namespace Buttons {

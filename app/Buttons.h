@@ -79,7 +79,5 @@ std::optional<platform::URL> writeReviewURL(const std::string& appStoreID);
 void openWriteReviewPage();
 // Asks whether the user means to rate or to send feedback, then opens the chosen page.
 void showRateAppPrompt();
-// Puts the debug report on the general pasteboard with the source marker.
-void copyDebugInfoToPasteboard(bool currentHostOnly);
 
 } // namespace zestrel

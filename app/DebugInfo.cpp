@@ -174,7 +174,11 @@ pf::Value settingsDebugValue(const pf::Value& value) {
 }
 
 OrderedDictionary<std::string, pf::Value> settingsDebugDump() {
-    auto entries = persistentDomainEntries(*pf::UserDefaults::standard());
+    return settingsDebugDump(*pf::UserDefaults::standard());
+}
+
+OrderedDictionary<std::string, pf::Value> settingsDebugDump(const pf::UserDefaults& defaults) {
+    auto entries = persistentDomainEntries(defaults);
     for (const char* key : {"SessionIdHistory", "UserIdHistory", "pastDevicesKey"}) {
         entries.erase(key);
     }

@@ -55,6 +55,9 @@ platform::Value::Dictionary collectDebugInfoEntries();
 // in their display form, the kit's own keys ("QV_", "__") first, each group in code-unit
 // order.
 OrderedDictionary<std::string, platform::Value> settingsDebugDump();
+// The same for any defaults database (the debug screens show each of theirs).
+OrderedDictionary<std::string, platform::Value>
+settingsDebugDump(const platform::UserDefaults& defaults);
 // The display form of one stored setting: data as "<Data: 12 bytes>", a Boolean as a
 // Boolean, a floating-point number to two places (ties away from zero), anything else as it
 // is.

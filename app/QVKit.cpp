@@ -1,8 +1,9 @@
 #include "app/QVKit.h"
 
+#include "app/UserDebugWindow.h"
+
 #include "foundation/AlertBuilder.h"
 #include "foundation/LaunchModes.h"
-#include "foundation/Logger.h"
 #include "foundation/QVApp.h"
 #include "foundation/TaskStarters.h"
 #include "platform/appkit/NSApplication.h"
@@ -31,11 +32,6 @@ namespace {
 
 const Flags kUserDebugWindowGesture = Flags::shift | Flags::control | Flags::option;
 const Flags kResetGesture = Flags::shift | Flags::control | Flags::option | Flags::command;
-
-void log(std::initializer_list<pf::Value> items, const char* function,
-         std::int64_t line = __builtin_LINE()) {
-    logMessage(items, pf::OSLogType::defaultLevel, function, "QVKit", line);
-}
 
 // The did-finish-launching subscription: its first delivery fixes the launch facts, then
 // ends it.
@@ -66,6 +62,7 @@ void afterLaunch() {
         return;
     }
     QVApp::runDidFinishLaunchingHandlers();
+    addDebugMenu();
 }
 
 namespace fs = std::filesystem;
@@ -139,9 +136,7 @@ bool QVKit::isDebugMode() {
 }
 
 void QVKit::openUserDebugWindowAsync() {
-    pf::DispatchQueue::main().async([] {
-        log({"The user debug window is not part of this build"}, "openUserDebugWindowAsync()");
-    });
+    pf::DispatchQueue::main().async([] { UserDebugWindowController::show(); });
 }
 
 QVKit::QVKit() {

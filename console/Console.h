@@ -125,6 +125,9 @@ private:
     // A window with the shortcut recorder for the hotkey, recording.
     void recordShortcut(const std::string& name);
     platform::OutlineNode menuOutline() const;
+    // `open debug window`: the user debug window, as launching with Shift+Control+Option
+    // held opens it.
+    void openDebugWindow();
     std::vector<std::shared_ptr<platform::NSWindow>> appWindows() const;
     // The window titled so, or the frontmost one; fails naming the windows there are.
     std::shared_ptr<platform::NSWindow> appWindow(const std::optional<std::string>& title) const;

@@ -93,6 +93,10 @@ Console::Next Console::performDesktop(const Command& command) {
     const auto& arguments = command.arguments;
     switch (command.kind) {
     case CommandKind::open: {
+        if (arguments[0] == "debug") {
+            openDebugWindow();
+            return Next::proceed;
+        }
         const auto identifier = bundleIdentifierOf(arguments[0]);
         const auto folder = path(arguments[1]);
         const bool wasRunning = !desktop_->runningApplications(identifier).empty();

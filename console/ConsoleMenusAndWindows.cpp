@@ -1,5 +1,7 @@
 #include "console/Console.h"
 
+#include "app/QVKit.h"
+
 #include "console/ConsoleText.h"
 #include "console/KeyChord.h"
 #include "hotkeys/LegacyHotkeyNames.h"
@@ -9,6 +11,7 @@
 #include "platform/appkit/NSMenu.h"
 #include "platform/appkit/NSStatusBar.h"
 #include "platform/appkit/TextOutline.h"
+#include "platform/base/RunLoop.h"
 #include "platform/desktop/NSEvent.h"
 #include "platform/swiftui/App.h"
 #include "platform/swiftui/NSHostingView.h"
@@ -92,6 +95,20 @@ std::shared_ptr<NSWindow> Console::appWindow(const std::optional<std::string>& t
         titles.push_back("“" + window->title() + "”");
     }
     throw CommandError("no window titled “" + *title + "” (windows: " + joined(titles, ", ") + ")");
+}
+
+void Console::openDebugWindow() {
+    if (!engineRunning_ || !swiftui::launchedApp()) {
+        throw CommandError("Zestrel is not running: launch it first (launch zestrel)");
+    }
+    QVKit::openUserDebugWindowAsync();
+    // Shown on the main queue and then in a main-actor task: both run now.
+    RunLoop::main().runUntilIdle();
+    const auto key = NSApp().keyWindow();
+    if (!key) {
+        throw CommandError("the user debug window did not open");
+    }
+    say("Zestrel shows “" + key->title() + "”");
 }
 
 void Console::showMenusAndWindows(const Command& command) {

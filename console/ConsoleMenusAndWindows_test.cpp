@@ -92,6 +92,28 @@ TEST_F(ConsoleMenusAndWindowsTest, LaunchGesturesAreHeldThroughTheLaunch) {
     EXPECT_THAT(out_.str(), HasSubstr("  item \"Debug\"\n"));
 }
 
+TEST_F(ConsoleMenusAndWindowsTest, TheDebugWindowsOpenFromTheProgramAndTheirRowsWork) {
+    ASSERT_EQ(run("open debug window\n"), 1);
+    EXPECT_THAT(errors_.str(),
+                HasSubstr("test.zestrel:1: Zestrel is not running: launch it first"));
+    errors_.str("");
+    ASSERT_EQ(run("launch zestrel\nopen debug window\nopen debug window\n"
+                  "click \"Show Debug Screen\"\nclick Logs\nshow window Logs\n"
+                  "show window \"Zestrel 1.0.0 — Debug\"\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("Zestrel shows “Zestrel 1.0.0 — Debug”"));
+    EXPECT_THAT(out_.str(), HasSubstr("window \"Logs\" [key, level 3]"));
+    EXPECT_THAT(out_.str(), HasSubstr("row \"Logs\" [selected]"));
+    EXPECT_THAT(out_.str(), HasSubstr("window \"Zestrel 1.0.0 — Debug\" [level 3]\n"));
+    // The gesture opens the same window.
+    errors_.str("");
+    ASSERT_EQ(run("quit zestrel\nlaunch zestrel holding shift+ctrl+opt\n"
+                  "expect window Send Crash Log\n"),
+              0)
+        << errors_.str();
+}
+
 TEST_F(ConsoleMenusAndWindowsTest, QuitFromTheMenuEndsTheAppButNotTheDesktop) {
     ASSERT_EQ(run("launch zestrel\nclick menu \"Quit Zestrel\"\nshow apps\nopen finder $TMP\n"), 0)
         << errors_.str();
@@ -101,10 +123,10 @@ TEST_F(ConsoleMenusAndWindowsTest, QuitFromTheMenuEndsTheAppButNotTheDesktop) {
 }
 
 TEST_F(ConsoleMenusAndWindowsTest, ScriptsWithWrongMenuAndWindowCommandsRunNothing) {
-    for (const char* line :
-         {"click menu \"Share App\" holding ctrl+nothing", "click", "click menu Share holding",
-          "pick Method", "toggle", "launch zestrel holding", "expect pasteboard text",
-          "expect sounds many", "show window a b"}) {
+    for (const char* line : {"click menu \"Share App\" holding ctrl+nothing", "click",
+                             "click menu Share holding", "open debug", "open debug windows",
+                             "open window debug", "pick Method", "toggle", "launch zestrel holding",
+                             "expect pasteboard text", "expect sounds many", "show window a b"}) {
         errors_.str("");
         EXPECT_EQ(run(std::string("launch zestrel\n") + line + "\n"), 1) << line;
         EXPECT_THAT(errors_.str(), HasSubstr("test.zestrel:2: ")) << line;

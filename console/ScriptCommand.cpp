@@ -114,7 +114,8 @@ struct Syntax {
 };
 
 constexpr std::array kSyntax = {
-    Syntax{"open", CommandKind::open, "open finder|forklift|forklift-setapp FOLDER"},
+    Syntax{"open", CommandKind::open,
+           "open finder|forklift|forklift-setapp FOLDER | open debug window"},
     Syntax{"select", CommandKind::select, "select NAME..."},
     Syntax{"launch", CommandKind::launch, "launch APP [holding MODIFIERS]"},
     Syntax{"reopen", CommandKind::reopen, "reopen APP"},
@@ -389,6 +390,9 @@ std::optional<Command> parseCommand(std::string_view line) {
     switch (syntax->kind) {
     case CommandKind::open:
         expectCount(*syntax, arguments, 2, 2);
+        if (arguments[0] == "debug" && arguments[1] == "window") {
+            break;
+        }
         expectOneOf(*syntax, arguments[0], {"finder", "forklift", "forklift-setapp"});
         expectPath(arguments[1]);
         break;

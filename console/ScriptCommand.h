@@ -19,7 +19,7 @@ public:
 
 // The desktop commands of the console and of scripts.
 enum class CommandKind {
-    open,          // open APP FOLDER
+    open,          // open APP FOLDER | open debug window
     select,        // select NAME...
     launch,        // launch APP [holding MODIFIERS]
     reopen,        // reopen APP

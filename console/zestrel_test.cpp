@@ -228,6 +228,18 @@ TEST_F(ZestrelProgramTest, ANamedRootIsUsedAndLeftAsItIs) {
     EXPECT_THAT(run_->out, HasSubstr("--root DIR"));
 }
 
+TEST_F(ZestrelProgramTest, TheAppsOwnFoldersLieInTheSessionNotInThePersonsHome) {
+    // The Files page makes the app's folders; "Delete App Data" moves them to the Trash.
+    EXPECT_EQ(run({script("launch zestrel\nopen debug window\nclick \"Show Debug Screen\"\n"
+                          "click Files\nclick \"Copy Path\"\nclick Settings\n"
+                          "click \"Delete App Data\"\n")
+                       .string()}),
+              0)
+        << run_->err;
+    EXPECT_EQ(namesIn(neighbour_), std::vector<std::string>{"letter.txt"});
+    EXPECT_THAT(namesIn(temporary_), IsEmpty());
+}
+
 TEST_F(ZestrelProgramTest, AScriptThatIsNoScriptIsAnErrorAndABomIsNot) {
     EXPECT_EQ(run({env_.home().string()}), 2);
     EXPECT_THAT(run_->err, HasSubstr("is a folder, not a script"));

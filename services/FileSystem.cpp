@@ -96,8 +96,8 @@ std::optional<platform::Date> dateResourceValue(const URL& url, const std::strin
 }
 
 std::optional<double> doubleResourceValue(const URL& url, const std::string& key) {
-    const platform::Value value = resourceValue(url, key);
-    return value.kind() == platform::Value::Kind::real ? value.asDouble() : std::nullopt;
+    // Any number reads as a double, as the platform's numbers do: a file size is an integer.
+    return resourceValue(url, key).asDouble();
 }
 
 bool boolResourceValue(const URL& url, const std::string& key, bool defaultValue) {

@@ -29,6 +29,7 @@ void ensureIsDirectory(const platform::URL& url);
 // call are thrown.
 std::optional<std::string> stringResourceValue(const platform::URL& url, const std::string& key);
 std::optional<platform::Date> dateResourceValue(const platform::URL& url, const std::string& key);
+// Any number: a whole one (a file size) too.
 std::optional<double> doubleResourceValue(const platform::URL& url, const std::string& key);
 bool boolResourceValue(const platform::URL& url, const std::string& key, bool defaultValue);
 

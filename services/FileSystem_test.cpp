@@ -102,6 +102,10 @@ TEST_F(FileSystemTest, ResourceValuesOfTheAskedType) {
     EXPECT_EQ(stringResourceValue(file, platform::NSURLNameKey), "named.txt");
     EXPECT_EQ(stringResourceValue(file, platform::NSURLIsDirectoryKey), std::nullopt);
     EXPECT_TRUE(dateResourceValue(file, platform::NSURLContentModificationDateKey).has_value());
+    // A size is a whole number; read as a floating-point number it is still the size.
+    EXPECT_EQ(doubleResourceValue(file, platform::NSURLFileSizeKey),
+              static_cast<double>(fs::file_size(file.path())));
+    EXPECT_EQ(doubleResourceValue(file, platform::NSURLNameKey), std::nullopt);
     EXPECT_TRUE(boolResourceValue(file, "NSURLUnknownKey", true));
     EXPECT_THROW(
         boolResourceValue(URL::fileURL("/no/such/file"), platform::NSURLIsDirectoryKey, false),

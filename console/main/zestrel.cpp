@@ -60,6 +60,8 @@ public:
 
     fs::path files() const { return root_ / "tmp"; }
     fs::path defaults() const { return root_ / "defaults"; }
+    // The app's home: its data, caches, documents and Trash stay out of the person's own.
+    fs::path home() const { return root_ / "home"; }
     void keep() { keep_ = true; }
 
 private:
@@ -117,6 +119,10 @@ int run(const Options& options, zestrel::console::TerminationSignals& signals) {
         scratch.keep();
     }
     setenv("XDG_CONFIG_HOME", scratch.defaults().c_str(), 1);
+    fs::create_directories(scratch.home());
+    setenv("HOME", scratch.home().c_str(), 1);
+    setenv("XDG_DATA_HOME", (scratch.home() / ".local" / "share").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (scratch.home() / ".cache").c_str(), 1);
     if (options.scriptPath) {
         // Scripts run on a virtual clock starting now, so `wait` takes no real time, and their
         // tasks run on the main run loop in order, so a script runs the same way every time.

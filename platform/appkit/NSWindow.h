@@ -244,6 +244,17 @@ public:
     void setDisplaysWhenScreenProfileChanges(bool value) {
         displaysWhenScreenProfileChanges_ = value;
     }
+    // The title bar: see-through over the content or not, its title shown or not, its
+    // close, minimise and zoom buttons hidden or not; and whether dragging the window's
+    // background moves it.
+    bool titlebarAppearsTransparent() const { return titlebarAppearsTransparent_; }
+    void setTitlebarAppearsTransparent(bool value) { titlebarAppearsTransparent_ = value; }
+    bool isTitleVisible() const { return titleVisible_; }
+    void setTitleVisible(bool visible) { titleVisible_ = visible; }
+    bool areStandardButtonsHidden() const { return standardButtonsHidden_; }
+    void setStandardButtonsHidden(bool hidden) { standardButtonsHidden_ = hidden; }
+    bool isMovableByWindowBackground() const { return movableByWindowBackground_; }
+    void setMovableByWindowBackground(bool movable) { movableByWindowBackground_ = movable; }
     // How the window goes along with Spaces and the window cycle (Command-`).
     struct CollectionBehavior {
         std::uint64_t rawValue = 0;
@@ -312,6 +323,10 @@ private:
     bool miniaturized_ = false;
     bool restorable_ = true;
     bool displaysWhenScreenProfileChanges_ = false;
+    bool titlebarAppearsTransparent_ = false;
+    bool titleVisible_ = true;
+    bool standardButtonsHidden_ = false;
+    bool movableByWindowBackground_ = false;
     CollectionBehavior collectionBehavior_;
     bool canHide_ = true;
     bool snapshotRestorationDisabled_ = false;

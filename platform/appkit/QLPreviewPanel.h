@@ -2,13 +2,17 @@
 
 #include "platform/appkit/NSWindow.h"
 #include "platform/base/ProcessLocal.h"
+#include "platform/base/Value.h"
 
+#include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace zestrel::platform {
 
-// The Quick Look panel: one per process, previewing what its data source offers (nothing
-// is previewed here).
+// The Quick Look panel: one per process, previewing one item at a time. Nothing is drawn:
+// its outline names the item, its title is the item's name, and every preview is recorded.
 class QLPreviewPanel final : public NSPanel {
 public:
     QLPreviewPanel()
@@ -26,6 +30,22 @@ public:
         return panel;
     }
     std::string className() const override { return "QLPreviewPanel"; }
+
+    // The item shown; nothing while the panel is closed.
+    const std::optional<URL>& previewItemURL() const { return item_; }
+    // Shows the panel in front, as key, previewing `url`. `onEnd` runs once, when the panel
+    // closes or turns to another item.
+    void preview(const URL& url, std::function<void()> onEnd = {});
+    void close() override;
+
+    // The items previewed in this process, in order.
+    static std::vector<URL> previewedURLs();
+
+private:
+    void end();
+
+    std::optional<URL> item_;
+    std::function<void()> onEnd_;
 };
 
 } // namespace zestrel::platform

@@ -114,6 +114,45 @@ std::string ISO8601FormatStyle::format(Date date) {
                        parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
 }
 
+// MARK: DateFormatStyle
+
+namespace {
+
+std::tm localParts(Date date) {
+    const auto seconds = static_cast<std::time_t>(std::floor(date.timeIntervalSince1970()));
+    std::tm parts{};
+    localtime_r(&seconds, &parts);
+    return parts;
+}
+
+} // namespace
+
+std::string DateFormatStyle::shortenedTime(Date date) {
+    const std::tm parts = localParts(date);
+    const int hour = parts.tm_hour % 12 == 0 ? 12 : parts.tm_hour % 12;
+    return fmt::format("{}:{:02} {}", hour, parts.tm_min, parts.tm_hour < 12 ? "AM" : "PM");
+}
+
+std::string DateFormatStyle::abbreviatedDate(Date date) {
+    static constexpr std::array<const char*, 12> kMonths{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const std::tm parts = localParts(date);
+    return fmt::format("{} {}, {}", kMonths.at(static_cast<std::size_t>(parts.tm_mon)),
+                       parts.tm_mday, parts.tm_year + 1900);
+}
+
+std::string DateFormatStyle::standard(Date date) {
+    const std::tm parts = localParts(date);
+    return fmt::format("{}/{}/{}, {}", parts.tm_mon + 1, parts.tm_mday, parts.tm_year + 1900,
+                       shortenedTime(date));
+}
+
+bool DateFormatStyle::isSameDay(Date a, Date b) {
+    const std::tm first = localParts(a);
+    const std::tm second = localParts(b);
+    return first.tm_year == second.tm_year && first.tm_yday == second.tm_yday;
+}
+
 // MARK: DateComponentsFormatter
 
 namespace {

@@ -31,6 +31,19 @@ struct ISO8601FormatStyle {
     static std::string format(Date date);
 };
 
+// The platform's date and time styles of the current locale (English, United States), in the
+// local time zone.
+struct DateFormatStyle {
+    // `formatted(date: .omitted, time: .shortened)`: "3:05 PM".
+    static std::string shortenedTime(Date date);
+    // `formatted(date: .abbreviated, time: .omitted)`: "Jan 5, 2026".
+    static std::string abbreviatedDate(Date date);
+    // `formatted()`: the numeric date and the shortened time, "1/5/2026, 3:05 PM".
+    static std::string standard(Date date);
+    // Whether both fall on the same day of the local calendar.
+    static bool isSameDay(Date a, Date b);
+};
+
 // The platform's date-components formatter in the abbreviated units style ("1h 2m 5s").
 // A time interval is split into the allowed units, largest first; the largest allowed unit
 // takes all that is above it (with hours but no days, 25 hours are "25h") and the smallest

@@ -2,8 +2,12 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <ctime>
 #include <gtest/gtest.h>
 #include <limits>
+#include <optional>
+#include <string>
 
 namespace zestrel::platform {
 namespace {
@@ -85,6 +89,47 @@ TEST(ISO8601FormatStyle, WholeSecondsInUTC) {
     EXPECT_EQ(ISO8601FormatStyle::format(Date{0}), "2001-01-01T00:00:00Z");
     EXPECT_EQ(ISO8601FormatStyle::format(Date::fromTimeIntervalSince1970(-0.5)),
               "1969-12-31T23:59:59Z");
+}
+
+// The local time zone, for the length of a test.
+class LocalTimeZone {
+public:
+    explicit LocalTimeZone(const char* zone) {
+        if (const char* old = std::getenv("TZ")) {
+            saved_ = old;
+        }
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~LocalTimeZone() {
+        if (saved_) {
+            setenv("TZ", saved_->c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+        tzset();
+    }
+
+private:
+    std::optional<std::string> saved_;
+};
+
+TEST(DateFormatStyle, TwelveHourTimesAndEnglishDatesInTheLocalZone) {
+    const LocalTimeZone zone("America/New_York");
+    // 2026-01-05 00:07:00 UTC is the evening before in New York.
+    const Date date = Date::fromTimeIntervalSince1970(1767571620);
+    EXPECT_EQ(DateFormatStyle::shortenedTime(date), "7:07 PM");
+    EXPECT_EQ(DateFormatStyle::abbreviatedDate(date), "Jan 4, 2026");
+    EXPECT_EQ(DateFormatStyle::standard(date), "1/4/2026, 7:07 PM");
+    // Midnight and noon are 12, not 0.
+    EXPECT_EQ(DateFormatStyle::shortenedTime(date.addingTimeInterval(5 * 3600 - 7 * 60)),
+              "12:00 AM");
+    EXPECT_EQ(DateFormatStyle::shortenedTime(date.addingTimeInterval(17 * 3600 - 7 * 60)),
+              "12:00 PM");
+    // The day is the local one: five hours later is the next local day, though the same UTC one.
+    EXPECT_TRUE(DateFormatStyle::isSameDay(date, date.addingTimeInterval(4 * 3600)));
+    EXPECT_FALSE(DateFormatStyle::isSameDay(date, date.addingTimeInterval(5 * 3600)));
+    EXPECT_FALSE(DateFormatStyle::isSameDay(date, date.addingTimeInterval(-365 * 86400)));
 }
 
 TEST(DateComponentsFormatter, AbbreviatedHoursMinutesSeconds) {

@@ -6,14 +6,18 @@
 #include "platform/base/ProcessLocal.h"
 #include "platform/data/UserDirectories.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
+#include <grp.h>
 #include <map>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace zestrel::platform {
 namespace {
@@ -80,6 +84,80 @@ std::pair<fs::path, fs::path> reserveTrashName(const fs::path& trash, const fs::
         }
         if (errno != EEXIST) {
             return {};
+        }
+    }
+}
+
+// Whether the permission bits let this user `read`, `write` or `search` (R_OK, W_OK, X_OK),
+// by the bits of the one class the user falls in; the super-user is given no exception.
+bool permits(const struct stat& status, int wanted) {
+    unsigned bits = status.st_mode & 07;
+    if (status.st_uid == ::geteuid()) {
+        bits = (status.st_mode >> 6) & 07;
+    } else {
+        bool inGroup = status.st_gid == ::getegid();
+        if (!inGroup) {
+            std::vector<gid_t> groups(
+                static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
+            const int count = ::getgroups(static_cast<int>(groups.size()), groups.data());
+            inGroup = std::find(groups.begin(), groups.begin() + std::max(count, 0),
+                                status.st_gid) != groups.begin() + std::max(count, 0);
+        }
+        if (inGroup) {
+            bits = (status.st_mode >> 3) & 07;
+        }
+    }
+    return (bits & static_cast<unsigned>(wanted)) == static_cast<unsigned>(wanted);
+}
+
+bool pathPermits(const fs::path& path, int wanted) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && permits(status, wanted);
+}
+
+// The first folder that removing `path` would have to change and may not, if any.
+std::optional<fs::path> unremovableFolder(const fs::path& path) {
+    const fs::path parent = path.parent_path();
+    if (!pathPermits(parent, W_OK | X_OK)) {
+        return parent;
+    }
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+        return std::nullopt;
+    }
+    std::error_code error;
+    const bool empty = fs::is_empty(path, error);
+    if (empty && !error) {
+        return std::nullopt;
+    }
+    if (!permits(status, R_OK | W_OK | X_OK)) {
+        return path;
+    }
+    for (fs::directory_iterator it(path, error), end; !error && it != end; it.increment(error)) {
+        if (auto refused = unremovableFolder(it->path())) {
+            return refused;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<Date> birthDate(const fs::path& path) {
+    struct statx status {};
+    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BTIME, &status) != 0 ||
+        (status.stx_mask & STATX_BTIME) == 0) {
+        return std::nullopt;
+    }
+    return Date::fromTimeIntervalSince1970(static_cast<double>(status.stx_btime.tv_sec) +
+                                           static_cast<double>(status.stx_btime.tv_nsec) / 1e9);
+}
+
+void listFolder(const fs::path& folder, std::vector<URL>& into) {
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const bool isFolder = it->is_directory(error) && !it->is_symlink(error);
+        into.push_back(URL::fileURL(it->path().string(), isFolder));
+        if (isFolder && pathPermits(it->path(), R_OK | X_OK)) {
+            listFolder(it->path(), into);
         }
     }
 }
@@ -184,10 +262,49 @@ void NSFileManager::removeItemAtURL(const URL& url) {
     if (!fs::exists(fs::symlink_status(path, error))) {
         throwFileError(NSFileNoSuchFileError, url, ENOENT);
     }
+    if (unremovableFolder(path.has_filename() ? path : path.parent_path())) {
+        throwFileError(NSFileWriteNoPermissionError, url, EACCES);
+    }
     fs::remove_all(path, error);
     if (error) {
         throwFileError(writeCode(error.value()), url, error.value());
     }
+}
+
+std::vector<URL> NSFileManager::contentsOfDirectoryAtURL(const URL& url) {
+    const fs::path folder = url.path();
+    struct stat status {};
+    if (::stat(folder.c_str(), &status) != 0) {
+        throwFileError(errno == ENOENT ? NSFileReadNoSuchFileError : NSFileReadUnknownError, url,
+                       errno);
+    }
+    if (!S_ISDIR(status.st_mode)) {
+        throwFileError(NSFileReadUnknownError, url, ENOTDIR);
+    }
+    if (!permits(status, R_OK | X_OK)) {
+        throwFileError(NSFileReadNoPermissionError, url, EACCES);
+    }
+    std::vector<URL> items;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        items.push_back(URL::fileURL(it->path().string(), it->is_directory(error)));
+    }
+    if (error) {
+        throwFileError(NSFileReadUnknownError, url, error.value());
+    }
+    return items;
+}
+
+std::optional<std::vector<URL>> NSFileManager::enumeratorAtURL(const URL& url) {
+    const fs::path folder = url.path();
+    struct stat status {};
+    if (::stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) ||
+        !permits(status, R_OK | X_OK)) {
+        return std::nullopt;
+    }
+    std::vector<URL> items;
+    listFolder(folder, items);
+    return items;
 }
 
 URL NSFileManager::trashItemAtURL(const URL& url) {
@@ -249,6 +366,11 @@ Value::Dictionary NSFileManager::resourceValuesForKeys(const URL& url,
     }
     struct stat status = linkStatus;
     const bool isLink = S_ISLNK(linkStatus.st_mode);
+    // What a link allows is what its target allows.
+    struct stat target = linkStatus;
+    if (isLink && ::stat(url.path().c_str(), &target) != 0) {
+        target = linkStatus;
+    }
     Value::Dictionary values;
     for (const auto& key : keys) {
         if (key == NSURLIsDirectoryKey) {
@@ -259,8 +381,20 @@ Value::Dictionary NSFileManager::resourceValuesForKeys(const URL& url,
             values[key] = Value(isLink);
         } else if (key == NSURLIsApplicationKey) {
             values[key] = Value(S_ISDIR(status.st_mode) && url.pathExtension() == "app");
-        } else if (key == NSURLNameKey) {
+        } else if (key == NSURLIsPackageKey) {
+            static const std::set<std::string, std::less<>> kPackages{
+                "app", "appex", "bundle", "framework", "kext", "plugin", "rtfd", "xpc"};
+            values[key] = Value(S_ISDIR(status.st_mode) && kPackages.contains(url.pathExtension()));
+        } else if (key == NSURLNameKey || key == NSURLLocalizedNameKey) {
             values[key] = Value(url.lastPathComponent());
+        } else if (key == NSURLIsReadableKey) {
+            values[key] = Value(permits(target, R_OK));
+        } else if (key == NSURLIsWritableKey) {
+            values[key] = Value(permits(target, W_OK));
+        } else if (key == NSURLCreationDateKey) {
+            if (const auto born = birthDate(url.path())) {
+                values[key] = Value(*born);
+            }
         } else if (key == NSURLFileSizeKey) {
             if (S_ISREG(status.st_mode)) {
                 values[key] = Value(static_cast<std::int64_t>(status.st_size));

@@ -28,13 +28,21 @@ inline constexpr const char* NSURLIsDirectoryKey = "NSURLIsDirectoryKey";
 inline constexpr const char* NSURLIsRegularFileKey = "NSURLIsRegularFileKey";
 inline constexpr const char* NSURLIsSymbolicLinkKey = "NSURLIsSymbolicLinkKey";
 inline constexpr const char* NSURLIsApplicationKey = "NSURLIsApplicationKey";
+// A folder the Finder shows as one item: an application, bundle, framework, plug-in or
+// rich-text document with attachments, known by its extension.
+inline constexpr const char* NSURLIsPackageKey = "NSURLIsPackageKey";
 inline constexpr const char* NSURLNameKey = "NSURLNameKey";
 inline constexpr const char* NSURLFileSizeKey = "NSURLFileSizeKey";
 inline constexpr const char* NSURLContentModificationDateKey = "NSURLContentModificationDateKey";
+inline constexpr const char* NSURLCreationDateKey = "NSURLCreationDateKey";
+inline constexpr const char* NSURLLocalizedNameKey = "NSURLLocalizedNameKey";
+inline constexpr const char* NSURLIsReadableKey = "NSURLIsReadableKey";
+inline constexpr const char* NSURLIsWritableKey = "NSURLIsWritableKey";
 
 // Cocoa file error codes.
 inline constexpr std::int64_t NSFileNoSuchFileError = 4;
 inline constexpr std::int64_t NSFileReadUnknownError = 256;
+inline constexpr std::int64_t NSFileReadNoPermissionError = 257;
 inline constexpr std::int64_t NSFileReadNoSuchFileError = 260;
 inline constexpr std::int64_t NSFileReadUnsupportedSchemeError = 262;
 inline constexpr std::int64_t NSFileWriteUnknownError = 512;
@@ -47,6 +55,11 @@ inline constexpr std::int64_t NSFileWriteNoPermissionError = 513;
 // (APP_SANDBOX_CONTAINER_ID set) finds Application Support, Caches and Documents in its
 // container, `~/Library/Containers/<bundle identifier>/Data`, under `Library/` as the system
 // lays it out; its Trash stays the user's.
+//
+// Permissions are those an ordinary user has, also when the program runs as the super-user:
+// the readable and writable resource values, listing a folder and removing an item follow
+// the permission bits of the class the user falls in (owner, group, others), so a program
+// run as root sees a folder it cannot read as a user would.
 class NSFileManager {
 public:
     static NSFileManager& defaultManager();
@@ -60,12 +73,22 @@ public:
     // `$TMPDIR`, else /tmp, as a directory URL.
     URL temporaryDirectory() const;
     bool fileExistsAtPath(std::string_view path) const;
-    // Removes a file, or a directory with everything in it.
+    // Removes a file, or a directory with everything in it. Throws 513 and removes nothing
+    // when a folder it must change (the one holding the item, or one inside the item) may
+    // not be written or searched, or a folder inside may not be read.
     void removeItemAtURL(const URL& url);
+    // The items of a folder, hidden ones included, in no fixed order. Throws 260 for a
+    // missing folder, 257 for one that may not be read, 256 for anything else.
+    std::vector<URL> contentsOfDirectoryAtURL(const URL& url);
+    // Everything below a folder, depth first, a folder before its items, hidden ones and
+    // package contents included; folders that may not be read are listed but not entered.
+    // Nothing when the folder cannot be listed at all.
+    std::optional<std::vector<URL>> enumeratorAtURL(const URL& url);
     // Moves the item into the Trash with its restore information; answers its new URL.
     URL trashItemAtURL(const URL& url);
     // The asked values that apply; a missing item throws 260, a URL that is not a file
-    // URL 262.
+    // URL 262. The localized name is the last path component; the creation date is the
+    // file system's birth time, absent where it keeps none.
     Value::Dictionary resourceValuesForKeys(const URL& url, const std::vector<std::string>& keys);
 
     // The next `count` calls of `URLForDirectory` for `directory` throw `error`.

@@ -19,6 +19,10 @@ std::filesystem::path homeDirectory() {
                                             : std::filesystem::path("/");
 }
 
+std::filesystem::path diagnosticReportsDirectory() {
+    return homeDirectory() / "Library" / "Logs" / "DiagnosticReports";
+}
+
 std::filesystem::path xdgConfigHome() {
     return absoluteFromEnvironment("XDG_CONFIG_HOME", homeDirectory() / ".config");
 }

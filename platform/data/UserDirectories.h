@@ -11,6 +11,10 @@ std::filesystem::path homeDirectory();
 std::filesystem::path xdgConfigHome(); // ~/.config
 std::filesystem::path xdgDataHome();   // ~/.local/share
 std::filesystem::path xdgCacheHome();  // ~/.cache
+// The machine's folder of crash reports ("/Library/Logs/DiagnosticReports" on the real
+// system): Library/Logs/DiagnosticReports of the home folder, where the simulated machine keeps
+// them.
+std::filesystem::path diagnosticReportsDirectory();
 // $TMPDIR when it holds an absolute path, else /tmp.
 std::filesystem::path temporaryDirectory();
 

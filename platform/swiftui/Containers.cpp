@@ -1,5 +1,7 @@
 #include "platform/swiftui/Containers.h"
 
+#include "platform/swiftui/ViewState.h"
+
 #include <memory>
 #include <utility>
 
@@ -60,6 +62,43 @@ VStack::VStack(std::vector<View> content) : View(container("VStack", std::move(c
 HStack::HStack(std::vector<View> content) : View(container("HStack", std::move(content))) {}
 
 NavigationStack::NavigationStack(View content)
-    : View(container("NavigationStack", {std::move(content)})) {}
+    : View(Build([content = std::move(content)](ViewContext& context, Nodes& into) {
+          if (context.environment().navigate) {
+              container("NavigationStack", {content})(context, into);
+              return;
+          }
+          // A name no view property can have.
+          const auto path = context.state<std::vector<View>>(".navigationPath", {});
+          ViewContext inner = context.withEnvironment([path](EnvironmentValues& values) {
+              values.navigate = [path](const View& destination) {
+                  auto pushed = path.get();
+                  pushed.push_back(destination);
+                  path.set(std::move(pushed));
+              };
+          });
+          const auto pushed = path.get();
+          if (pushed.empty()) {
+              container("NavigationStack", {content})(inner, into);
+              return;
+          }
+          auto node = std::make_shared<Node>();
+          node->kind = "NavigationStack";
+          node->identity = context.path();
+          auto back = std::make_shared<Node>();
+          back->kind = "Button";
+          back->label = "Back";
+          back->identity = context.path() + "/back";
+          back->action = [path] {
+              auto shorter = path.get();
+              if (!shorter.empty()) {
+                  shorter.pop_back();
+              }
+              path.set(std::move(shorter));
+          };
+          node->children.push_back(std::move(back));
+          ViewContext shown = inner.child("path" + std::to_string(pushed.size()));
+          pushed.back().build(shown, node->children);
+          into.push_back(std::move(node));
+      })) {}
 
 } // namespace zestrel::platform::swiftui

@@ -36,7 +36,10 @@ public:
     explicit HStack(std::vector<View> content);
 };
 
-// The container that gives its content a navigation title and a toolbar.
+// The container that gives its content a navigation title and a toolbar. The links inside
+// it push their destinations: the last one pushed shows in place of the content, under a
+// "Back" button that goes back one step. A stack inside another is only a container: its
+// links push onto the outer one, so there is one way back.
 class NavigationStack final : public View {
 public:
     explicit NavigationStack(View content);

@@ -81,21 +81,31 @@ Divider::Divider() : View(detail::leaf("Divider", "", "", true)) {}
 
 Spacer::Spacer() : View(Build([](ViewContext&, Nodes&) {})) {}
 
+namespace {
+
+View::Build shareLink(std::string title, Value item) {
+    return [title = std::move(title), item = std::move(item)](ViewContext& context, Nodes& into) {
+        auto node = makeNode("ShareLink", context);
+        node->label = title;
+        node->systemImage = "square.and.arrow.up";
+        node->action = [item] {
+            std::shared_ptr<NSView> from;
+            if (auto window = NSApp().keyWindow()) {
+                from = window->contentView();
+            }
+            NSSharingServicePicker({item}).showRelativeToRect({}, from, NSRectEdge::minY);
+        };
+        into.push_back(std::move(node));
+    };
+}
+
+} // namespace
+
+ShareLink::ShareLink(std::string title, std::string text)
+    : View(shareLink(std::move(title), Value(std::move(text)))) {}
+
 ShareLink::ShareLink(std::string title, URL item)
-    : View(Build(
-          [title = std::move(title), item = std::move(item)](ViewContext& context, Nodes& into) {
-              auto node = makeNode("ShareLink", context);
-              node->label = title;
-              node->systemImage = "square.and.arrow.up";
-              node->action = [item] {
-                  std::shared_ptr<NSView> from;
-                  if (auto window = NSApp().keyWindow()) {
-                      from = window->contentView();
-                  }
-                  NSSharingServicePicker({item}).showRelativeToRect({}, from, NSRectEdge::minY);
-              };
-              into.push_back(std::move(node));
-          })) {}
+    : View(shareLink(std::move(title), Value(std::move(item)))) {}
 
 ViewRepresentable::ViewRepresentable(std::function<std::shared_ptr<NSView>()> makeView,
                                      std::function<void(NSView&)> updateView)

@@ -63,6 +63,8 @@ public:
 class ShareLink final : public View {
 public:
     ShareLink(std::string title, URL item);
+    // Shares a text.
+    ShareLink(std::string title, std::string text);
 };
 
 // `NSViewRepresentable`: an AppKit view in the tree, made once for its place and updated at

@@ -8,6 +8,8 @@
 
 namespace zestrel::platform::swiftui {
 
+class View;
+
 enum class ColorScheme { light, dark };
 // Whether the window holding the view is the key window, in front but not key, or inactive.
 enum class ControlActiveState { key, active, inactive };
@@ -28,6 +30,9 @@ struct EnvironmentValues {
     ScenePhase scenePhase = ScenePhase::active;
     // The size offered to the view: its hosting view's. Zero outside one.
     CGSize containerSize;
+    // Where a navigation link sends its destination: the enclosing navigation stack. Empty
+    // outside one.
+    std::function<void(const View&)> navigate;
 
     // The defaults a host starts with.
     static EnvironmentValues standard();

@@ -72,6 +72,7 @@ void NSHostingView::install(View root, EnvironmentValues environment) {
     host_->setOnUpdate([weak] {
         if (auto alive = weak.lock()) {
             alive->syncPlatformViews();
+            alive->showNavigationTitle();
         }
     });
     syncPlatformViews();
@@ -89,6 +90,38 @@ void collectPlatformViews(const Nodes& nodes, std::vector<std::shared_ptr<NSView
 }
 
 } // namespace
+
+namespace {
+
+// The navigation title a window shows: the last one in the tree, which is the innermost page
+// shown (a detail after its sidebar, a pushed page inside its stack).
+void lastNavigationTitle(const Nodes& nodes, std::optional<std::string>& title) {
+    for (const auto& node : nodes) {
+        for (const Modifier& modifier : node->modifiers) {
+            if (modifier.name == "navigationTitle") {
+                const std::string& text = modifier.argument;
+                title = text.size() >= 2 && text.front() == '"' && text.back() == '"'
+                            ? text.substr(1, text.size() - 2)
+                            : text;
+            }
+        }
+        lastNavigationTitle(node->children, title);
+    }
+}
+
+} // namespace
+
+void NSHostingView::showNavigationTitle() {
+    const auto window = this->window();
+    if (!window || !host_) {
+        return;
+    }
+    std::optional<std::string> title;
+    lastNavigationTitle(host_->nodes(), title);
+    if (title && window->contentView().get() == this) {
+        window->setTitle(*title);
+    }
+}
 
 void NSHostingView::syncPlatformViews() {
     std::vector<std::shared_ptr<NSView>> wanted;
@@ -140,6 +173,7 @@ void NSHostingView::setFrame(const CGRect& frame) {
 void NSHostingView::viewDidMoveToWindow() {
     followWindowActivity();
     updateActiveState();
+    showNavigationTitle();
 }
 
 void NSHostingView::followWindowActivity() {
@@ -206,17 +240,28 @@ std::optional<CGFloat> sizeArgument(const std::string& argument, std::string_vie
 
 // The frame the outermost nodes ask for, through the custom views standing in their place
 // and the containers holding a single view.
-void frameOf(const Nodes& nodes, std::optional<CGFloat>& width, std::optional<CGFloat>& height) {
+struct FrameSize {
+    std::optional<CGFloat> width;
+    std::optional<CGFloat> height;
+    std::optional<CGFloat> minWidth;
+    std::optional<CGFloat> minHeight;
+};
+
+void frameOf(const Nodes& nodes, FrameSize& size) {
     for (const auto& node : nodes) {
         for (const Modifier& modifier : node->modifiers) {
             if (modifier.name == "frame") {
-                width = width ? width : sizeArgument(modifier.argument, "width");
-                height = height ? height : sizeArgument(modifier.argument, "height");
+                size.width = size.width ? size.width : sizeArgument(modifier.argument, "width");
+                size.height = size.height ? size.height : sizeArgument(modifier.argument, "height");
+                size.minWidth =
+                    size.minWidth ? size.minWidth : sizeArgument(modifier.argument, "minWidth");
+                size.minHeight =
+                    size.minHeight ? size.minHeight : sizeArgument(modifier.argument, "minHeight");
             }
         }
         // A container of one view (a navigation stack) takes that view's size.
         if (!node->isVisible() || node->children.size() == 1) {
-            frameOf(node->children, width, height);
+            frameOf(node->children, size);
         }
     }
 }
@@ -235,14 +280,15 @@ CGSize NSHostingView::fittingSize() const {
     constexpr CGFloat kDefaultWidth = 400;
     constexpr CGFloat kRowHeight = 24;
     constexpr CGFloat kMargins = 40;
-    std::optional<CGFloat> width;
-    std::optional<CGFloat> height;
+    FrameSize size;
     if (host_) {
-        frameOf(host_->nodes(), width, height);
+        frameOf(host_->nodes(), size);
     }
     const auto rows = host_ ? rowCount(outlineNodes(host_->nodes(), false)) : 0;
-    return {width.value_or(kDefaultWidth),
-            height.value_or(kMargins + kRowHeight * static_cast<CGFloat>(rows))};
+    // A minimum size only ever widens or heightens what the content asks for.
+    return {std::max(size.width.value_or(kDefaultWidth), size.minWidth.value_or(0)),
+            std::max(size.height.value_or(kMargins + kRowHeight * static_cast<CGFloat>(rows)),
+                     size.minHeight.value_or(0))};
 }
 
 void NSHostingView::describeOutline(OutlineNode& node) const {

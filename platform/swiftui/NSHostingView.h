@@ -14,8 +14,9 @@ namespace zestrel::platform::swiftui {
 // An AppKit view that shows a SwiftUI view: it owns the view's host, and its outline is
 // the view tree's, where buttons, links, options and switches can be clicked. Inside it,
 // `dismiss` closes the window the view is in, and the environment's active state and scene
-// phase follow the window (key or not) and the application (active or not). Its size is what
-// the content asks for (`frame`), else what its rows need. Main thread only.
+// phase follow the window (key or not) and the application (active or not). As the window's
+// content it titles the window with the navigation title shown, when there is one. Its size
+// is what the content asks for (`frame`), else what its rows need. Main thread only.
 class NSHostingView : public NSView {
     struct Passkey {
         explicit Passkey() = default;
@@ -56,6 +57,8 @@ protected:
 private:
     // The AppKit views of the tree become the subviews, in tree order.
     void syncPlatformViews();
+    // As its window's content, the window is titled with the navigation title shown, if any.
+    void showNavigationTitle();
     void followWindowActivity();
     void updateActiveState();
 

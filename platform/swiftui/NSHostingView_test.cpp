@@ -8,6 +8,7 @@
 #include "platform/desktop/InputSource.h"
 #include "platform/swiftui/Containers.h"
 #include "platform/swiftui/Controls.h"
+#include "platform/swiftui/Navigation.h"
 #include "platform/swiftui/Text.h"
 #include "platform/swiftui/Toggle.h"
 #include "platform/swiftui/ViewState.h"
@@ -136,6 +137,49 @@ TEST_F(NSHostingViewTest, ShareLinkShowsThePickerFromTheKeyWindow) {
     EXPECT_TRUE(click(shown, "Share Link"));
     EXPECT_EQ(NSSharingServicePicker::showings(), (std::vector<NSSharingServicePicker::Showing>{
                                                       {{"https://example.com/app"}, "Share App"}}));
+}
+
+TEST_F(NSHostingViewTest, AMinimumSizeWidensAndHeightensButNeverShrinks) {
+    const auto sized = [](View view) {
+        return NSHostingView::make(std::move(view))->fittingSize();
+    };
+    // Two rows want 88 points: the minimum wins where it is larger, the content elsewhere.
+    const View rows = VStack({Text("One")});
+    const CGSize small = sized(rows.modifier("frame", "minWidth: 800, minHeight: 400"));
+    EXPECT_EQ(small.width, 800);
+    EXPECT_EQ(small.height, 400);
+    const CGSize large = sized(rows.modifier("frame", "minWidth: 100, minHeight: 50"));
+    EXPECT_EQ(large.width, 400);
+    EXPECT_EQ(large.height, 88);
+    // "width" is not read from "minWidth", nor the other way round.
+    const CGSize both = sized(rows.modifier("frame", "width: 300, minHeight: 20"));
+    EXPECT_EQ(both.width, 300);
+    EXPECT_EQ(both.height, 88);
+}
+
+// A sidebar titled "Pages" beside the page chosen by its switch.
+struct TitledPages {
+    View body(ViewContext& context) const {
+        const State<bool> second = context.state<bool>("second", false);
+        return NavigationSplitView(
+            Toggle("Second", second.binding()).modifier("navigationTitle", "\"Pages\""),
+            Text("Page").modifier("navigationTitle", second.get() ? "\"Two\"" : "\"One\""));
+    }
+};
+
+TEST_F(NSHostingViewTest, TheWindowIsTitledWithTheNavigationTitleShown) {
+    window->setTitle("Untitled");
+    window->setContentViewController(std::make_shared<NSHostingController>(TitledPages{}));
+    EXPECT_EQ(window->title(), "One");
+    const auto view = std::static_pointer_cast<NSHostingView>(window->contentView());
+    ASSERT_TRUE(view->host()->toggle("Second"));
+    env.runUntilIdle();
+    EXPECT_EQ(window->title(), "Two");
+    // Content without a navigation title leaves the window's own title alone.
+    auto plain = std::make_shared<NSWindow>(CGRect(0, 0, 200, 200), NSWindow::StyleMask::titled);
+    plain->setTitle("Own");
+    plain->setContentViewController(std::make_shared<NSHostingController>(Text("Plain")));
+    EXPECT_EQ(plain->title(), "Own");
 }
 
 // Buttons with shortcuts: one enabled, one disabled and one offered only on a secondary click.
