@@ -12,23 +12,11 @@ using detail::makeNode;
 
 namespace {
 
-std::string firstText(const Nodes& nodes) {
-    for (const auto& node : nodes) {
-        if (node->isVisible() && !node->label.empty()) {
-            return node->label;
-        }
-        if (std::string found = firstText(node->children); !found.empty()) {
-            return found;
-        }
-    }
-    return {};
-}
-
 // A row wrapped in a node of its own, named by its first text, for what acts on the row.
 std::shared_ptr<Node> rowNode(const ListRow& row, ViewContext& context) {
     auto node = makeNode("Row", context);
     row.content.build(context, node->children);
-    node->label = firstText(node->children);
+    node->label = detail::firstText(node->children);
     return node;
 }
 
@@ -96,7 +84,7 @@ TitledLabel::TitledLabel(View title, std::string systemImage)
           node->systemImage = systemImage;
           ViewContext titleContext = context.child("title");
           title.build(titleContext, node->children);
-          node->label = firstText(node->children);
+          node->label = detail::firstText(node->children);
           into.push_back(std::move(node));
       })) {}
 

@@ -13,6 +13,8 @@ namespace zestrel::platform::swiftui::detail {
 std::shared_ptr<Node> makeNode(std::string kind, const ViewContext& context, bool isControl = true);
 // A view of one node with a label and a symbol.
 View::Build leaf(std::string kind, std::string label, std::string systemImage, bool isControl);
+// The first label of the visible nodes, depth first; empty when there is none.
+std::string firstText(const Nodes& nodes);
 // A control's label: a plain one (a text, or a title with an image) folds into the control;
 // any other stays below it as its content, and the control takes the first text in it,
 // depth first, as its label.

@@ -164,9 +164,7 @@ View::Build detail::leaf(std::string kind, std::string label, std::string system
     };
 }
 
-namespace {
-
-std::string firstText(const Nodes& nodes) {
+std::string detail::firstText(const Nodes& nodes) {
     for (const auto& node : nodes) {
         if (node->isVisible() && !node->label.empty()) {
             return node->label;
@@ -177,8 +175,6 @@ std::string firstText(const Nodes& nodes) {
     }
     return {};
 }
-
-} // namespace
 
 void detail::applyLabel(Node& node, const View& label, ViewContext& context) {
     Nodes labelNodes;
