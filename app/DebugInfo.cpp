@@ -37,17 +37,6 @@ using Lines = OrderedDictionary<std::string, pf::Value>;
 // user's language.
 constexpr const char* kPOSIXLocaleIdentifier = "en_US_POSIX";
 
-std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
-    std::string text;
-    for (const auto& part : parts) {
-        if (&part != &parts.front()) {
-            text += separator;
-        }
-        text += part;
-    }
-    return text;
-}
-
 std::string boolText(bool value) {
     return value ? "true" : "false";
 }

@@ -33,15 +33,6 @@ std::string escapedControls(const std::string& text) {
     return out;
 }
 
-std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
-    std::string out;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        out += i == 0 ? "" : std::string(separator);
-        out += parts[i];
-    }
-    return out;
-}
-
 std::string counted(std::size_t count, const std::string& noun) {
     return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }

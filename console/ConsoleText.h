@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/TextUtilities.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -17,8 +19,6 @@ namespace zestrel::console {
 // Every character below a space (and DEL) written as an escape, so that one line of output
 // stays one line whatever a name holds.
 std::string escapedControls(const std::string& text);
-
-std::string joined(const std::vector<std::string>& parts, std::string_view separator);
 
 // "1 file", "2 files".
 std::string counted(std::size_t count, const std::string& noun);

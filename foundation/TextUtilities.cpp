@@ -68,6 +68,17 @@ std::string keyValueLines(const platform::Value::Dictionary& dictionary) {
     return text;
 }
 
+std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
+    std::string text;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0) {
+            text += separator;
+        }
+        text += parts[i];
+    }
+    return text;
+}
+
 std::string sizeText(const platform::CGSize& size) {
     return sizeComponentText(size.width) + "\u00D7" + sizeComponentText(size.height);
 }

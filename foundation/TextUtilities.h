@@ -6,7 +6,9 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace zestrel {
 
@@ -51,6 +53,9 @@ double rounded(double value, int places, FloatingPointRoundingRule rule);
 inline platform::Date epoch() {
     return platform::Date::fromTimeIntervalSince1970(0);
 }
+
+// The parts with the separator between them ("a, b"); empty for none.
+std::string joined(const std::vector<std::string>& parts, std::string_view separator);
 
 // Trims Unicode white space and line breaks at both ends.
 std::string trimmingWhitespaceAndNewlines(std::string_view text);

@@ -10,7 +10,7 @@ Mutex versionMutex;
 OperatingSystemVersion version GUARDED_BY(versionMutex){15, 1, 0};
 } // namespace
 
-OperatingSystemVersion NSProcessInfo::machineOperatingSystemVersion() {
+OperatingSystemVersion NSProcessInfo::operatingSystemVersion() {
     MutexLock lock(versionMutex);
     return version;
 }

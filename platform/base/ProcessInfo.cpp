@@ -46,10 +46,6 @@ bool NSProcessInfo::suddenTerminationEnabled() {
     return terminationCounts().suddenDisabled <= 0;
 }
 
-OperatingSystemVersion NSProcessInfo::operatingSystemVersion() {
-    return machineOperatingSystemVersion();
-}
-
 } // namespace zestrel::platform
 
 namespace zestrel::platform {

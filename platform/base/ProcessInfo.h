@@ -39,9 +39,6 @@ public:
     static void setOperatingSystemVersion(OperatingSystemVersion version);
     // `isOperatingSystemAtLeastVersion:`, what an availability check asks.
     static bool isOperatingSystemAtLeast(OperatingSystemVersion version);
-
-private:
-    static OperatingSystemVersion machineOperatingSystemVersion();
 };
 
 } // namespace zestrel::platform
