@@ -1,5 +1,7 @@
 #include "ui/DelayedValue.h"
 
+#include "ui/PlatformValues.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -8,7 +10,7 @@ namespace zestrel {
 
 platform::Nanoseconds debounceTime(Duration delay) {
     constexpr double kLargest = 9.2e18; // about 292 years: beyond it, the same as never
-    const double nanoseconds = std::round(delay.timeInterval() * 1e9);
+    const double nanoseconds = std::round(saturatingTimeInterval(delay) * 1e9);
     if (!(nanoseconds > 0)) {
         return platform::Nanoseconds::zero();
     }

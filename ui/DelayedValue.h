@@ -18,7 +18,7 @@
 
 namespace zestrel {
 
-// The debounce time of a delay: its seconds (`Duration::timeInterval`) in nanoseconds, none
+// The debounce time of a delay: its seconds (`saturatingTimeInterval`) in nanoseconds, none
 // below zero and none beyond about 292 years.
 platform::Nanoseconds debounceTime(Duration delay);
 

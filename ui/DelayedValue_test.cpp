@@ -19,14 +19,15 @@ namespace {
 namespace sui = platform::swiftui;
 using namespace std::chrono_literals;
 
-// A counter shown with a delay of half a second.
+// A counter shown with a delay, half a second unless told otherwise.
 struct DelayedCounter {
+    Duration delay = Duration::milliseconds(500);
     sui::View body(sui::ViewContext& context) const {
         const auto count = context.state<int>("count", 0);
         return sui::VStack({
             sui::Button("Add", [count] { count.set(count.get() + 1); }),
             sui::View(WithDelayedValue<int>{
-                count.get(), Duration::milliseconds(500), sui::Animation::defaultAnimation(),
+                count.get(), delay, sui::Animation::defaultAnimation(),
                 [](const int& shown) { return sui::Text("Shown " + std::to_string(shown)); }}),
         });
     }
@@ -55,6 +56,13 @@ TEST_F(DelayedValueTest, AValueShowsOnlyOnceItHasStayedForTheDelay) {
     EXPECT_TRUE(shows(*host, 0)) << host->outline();
     env.advance(1ms);
     EXPECT_TRUE(shows(*host, 10)) << host->outline();
+}
+
+TEST_F(DelayedValueTest, ADelayTooLongToCountWaitsTheLongestCountInsteadOfStopping) {
+    auto host = sui::ViewHost::make(DelayedCounter{Duration::max()});
+    ASSERT_TRUE(host->click("Add"));
+    env.advance(std::chrono::hours(24 * 365 * 200));
+    EXPECT_TRUE(shows(*host, 0)) << host->outline();
 }
 
 // Sends the changes of its counter through a transform it counts.

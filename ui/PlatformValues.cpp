@@ -1,5 +1,6 @@
 #include "ui/PlatformValues.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -35,9 +36,17 @@ std::optional<platform::AXError> axError(const platform::Error& error) {
     return static_cast<platform::AXError>(code);
 }
 
+platform::TimeInterval saturatingTimeInterval(Duration duration) {
+    // The longest durations whose whole seconds Duration still counts in nanoseconds; its
+    // own saturation gives them the largest count, so every longer one is taken as them.
+    constexpr Duration kLongest(9'223'372'036, Duration::kAttosecondsPerSecond - 1);
+    return std::clamp(duration, -kLongest, kLongest).timeInterval();
+}
+
 platform::URLRequest makeURLRequest(platform::URL url, platform::URLRequestCachePolicy cachePolicy,
                                     Duration timeoutInterval) {
-    return platform::URLRequest{std::move(url), cachePolicy, timeoutInterval.timeInterval()};
+    return platform::URLRequest{std::move(url), cachePolicy,
+                                saturatingTimeInterval(timeoutInterval)};
 }
 
 } // namespace zestrel

@@ -41,7 +41,12 @@ platform::Error makeError(platform::AXError code);
 // error, or a code outside the 32 bits the platform's type holds.
 std::optional<platform::AXError> axError(const platform::Error& error);
 
-// The time-out becomes seconds as every duration does (Duration::timeInterval).
+// A duration as the seconds the kit's timers, debounces and time-outs take: nanosecond
+// precision, and a duration too long to count in nanoseconds gives the largest count,
+// ±9223372036.854776 s, where Duration::timeInterval alone would stop the process.
+platform::TimeInterval saturatingTimeInterval(Duration duration);
+
+// The time-out becomes seconds through saturatingTimeInterval.
 platform::URLRequest makeURLRequest(platform::URL url, platform::URLRequestCachePolicy cachePolicy,
                                     Duration timeoutInterval);
 

@@ -40,10 +40,13 @@ TEST(RequestTimeoutTest, DurationBecomesSecondsAndSaturatesOnOverflow) {
     EXPECT_DOUBLE_EQ(timeout(Duration(9'223'372'036, 900'000'000'000'000'000)), 9223372036.854776);
     EXPECT_DOUBLE_EQ(timeout(Duration(-9'223'372'036, -900'000'000'000'000'000)),
                      -9223372036.854776);
-    // Whole seconds beyond the nanosecond range are a caller's mistake, as for every duration
-    // turned into seconds.
-    EXPECT_DEATH((void)timeout(Duration::seconds(9'223'372'037)), "nanoseconds");
-    EXPECT_DEATH((void)timeout(Duration::max()), "nanoseconds");
+    // Whole seconds beyond the nanosecond range saturate the same way; they do not stop the
+    // process.
+    EXPECT_DOUBLE_EQ(timeout(Duration::seconds(9'223'372'037)), 9223372036.854776);
+    EXPECT_DOUBLE_EQ(timeout(Duration::max()), 9223372036.854776);
+    EXPECT_DOUBLE_EQ(timeout(Duration::min()), -9223372036.854776);
+    EXPECT_DOUBLE_EQ(timeout(Duration::seconds(-9'223'372'037)), -9223372036.854776);
+    EXPECT_DOUBLE_EQ(timeout(Duration(9'223'372'036, 0)), 9223372036.0) << "still counted";
 
     const auto request = makeURLRequest(
         url, platform::URLRequestCachePolicy::reloadIgnoringLocalCacheData, Duration::seconds(30));

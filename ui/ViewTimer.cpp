@@ -2,6 +2,7 @@
 
 #include "platform/base/RunLoop.h"
 #include "platform/concurrency/TimerPublisher.h"
+#include "ui/PlatformValues.h"
 
 #include <string>
 
@@ -10,10 +11,10 @@ namespace zestrel {
 ViewTimer::Observable::Observable(Duration interval, std::optional<Duration> tolerance) {
     std::optional<platform::TimeInterval> toleranceSeconds;
     if (tolerance) {
-        toleranceSeconds = tolerance->timeInterval();
+        toleranceSeconds = saturatingTimeInterval(*tolerance);
     }
-    const platform::combine::TimerPublisher timer(interval.timeInterval(), toleranceSeconds,
-                                                  platform::RunLoop::main(),
+    const platform::combine::TimerPublisher timer(saturatingTimeInterval(interval),
+                                                  toleranceSeconds, platform::RunLoop::main(),
                                                   platform::RunLoopMode::common);
     // The subscription ends with this object, so a tick never reaches a gone one.
     cancellable_ =
@@ -23,7 +24,7 @@ ViewTimer::Observable::Observable(Duration interval, std::optional<Duration> tol
 ViewTimer::ViewTimer(platform::swiftui::ViewContext& context, Duration interval,
                      std::optional<Duration> tolerance)
     : observable_(context.stateObject<Observable>(
-          "viewTimer." + std::to_string(interval.timeInterval()),
+          "viewTimer." + std::to_string(saturatingTimeInterval(interval)),
           [&] { return std::make_shared<Observable>(interval, tolerance); })) {}
 
 } // namespace zestrel

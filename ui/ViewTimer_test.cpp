@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 namespace zestrel {
 namespace {
@@ -18,9 +19,11 @@ using namespace std::chrono_literals;
 // Shows the timer's value and counts its own evaluations.
 struct Clock {
     std::shared_ptr<int> evaluations;
+    Duration interval = Duration::seconds(1);
+    std::optional<Duration> tolerance = Duration::milliseconds(100);
     sui::View body(sui::ViewContext& context) const {
         ++*evaluations;
-        const ViewTimer timer(context, Duration::seconds(1), Duration::milliseconds(100));
+        const ViewTimer timer(context, interval, tolerance);
         return sui::Text(timer.observable()->value() ? "tick" : "tock");
     }
 };
@@ -46,6 +49,15 @@ TEST(ViewTimerTest, ReevaluatesItsViewEverySecondAlternatingTheValue) {
     env.advance(5s);
     EXPECT_EQ(*evaluations, 6) << "the timer ends with the view";
     EXPECT_TRUE(env.pendingWork().empty());
+}
+
+TEST(ViewTimerTest, AnIntervalTooLongToCountTicksAtTheLongestCountInsteadOfStopping) {
+    platform::testing::TestEnvironment env;
+    auto evaluations = std::make_shared<int>(0);
+    auto host = sui::ViewHost::make(Clock{evaluations, Duration::max(), Duration::max()});
+    EXPECT_EQ(host->outline(), "text \"tick\"\n");
+    env.advance(std::chrono::hours(24 * 365 * 200));
+    EXPECT_EQ(*evaluations, 1);
 }
 
 } // namespace
