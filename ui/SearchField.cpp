@@ -22,7 +22,9 @@ sui::View SearchField::body(sui::ViewContext& context) const {
         "coordinator", [this] { return std::make_shared<Coordinator>(*this); });
     return sui::ViewRepresentable(
         [self = *this, coordinator] { return self.makeField(coordinator); },
-        [self = *this](platform::NSView& view) {
+        [self = *this, coordinator](platform::NSView& view) {
+            // The view may come back with another binding: the user's edits follow it.
+            coordinator->view = self;
             self.updateField(static_cast<CocoaSearchField&>(view));
         });
 }

@@ -36,8 +36,8 @@ struct SearchField {
         void viewDidMoveToWindow() override;
     };
 
-    // The field's delegate: the user's edits go into the binding of the view it was made
-    // with. Made only with a view.
+    // The field's delegate: the user's edits go into the binding of the view as last
+    // updated. Made only with a view.
     class Coordinator;
 
 private:

@@ -42,7 +42,7 @@ protected:
         platform::CGRect(0, 0, 300, 200), platform::NSWindow::StyleMask::titled);
     std::shared_ptr<sui::NSHostingView> hosting;
 
-    std::shared_ptr<Field> show(SearchScreen screen) {
+    template <class Screen = SearchScreen> std::shared_ptr<Field> show(Screen screen) {
         hosting = sui::NSHostingView::make(screen);
         window->setContentView(hosting);
         window->makeKeyAndOrderFront();
@@ -78,6 +78,37 @@ TEST_F(SearchFieldTest, TakesTheFocusInItsWindowAndFollowsTheBindingBothWays) {
     ASSERT_TRUE(hosting->host()->click("Larger"));
     env.runUntilIdle();
     EXPECT_EQ(field->font(), platform::NSFont::systemFont(15)) << "the same field, updated";
+}
+
+// Two queries; the one field edits whichever is chosen.
+struct TwoQueriesScreen {
+    sui::View body(sui::ViewContext& context) const {
+        const auto first = context.state<std::string>("first", "");
+        const auto second = context.state<std::string>("second", "");
+        const auto editsSecond = context.state<bool>("editsSecond", false);
+        return sui::VStack({
+            sui::Text("First: " + first.get()),
+            sui::Text("Second: " + second.get()),
+            sui::Button("Edit Second", [editsSecond] { editsSecond.set(true); }),
+            sui::View(SearchField((editsSecond.get() ? second : first).binding())),
+        });
+    }
+};
+
+TEST_F(SearchFieldTest, TypingGoesIntoTheBindingOfTheLatestView) {
+    const auto field = show(TwoQueriesScreen{});
+    ASSERT_NE(field, nullptr);
+    field->userTypes("cats");
+    env.runUntilIdle();
+    EXPECT_NE(outline().find("text \"First: cats\""), std::string::npos) << outline();
+
+    ASSERT_TRUE(hosting->host()->click("Edit Second"));
+    env.runUntilIdle();
+    EXPECT_EQ(field->stringValue(), "") << "the same field, now showing the second query";
+    field->userTypes("dogs");
+    env.runUntilIdle();
+    EXPECT_NE(outline().find("text \"Second: dogs\""), std::string::npos) << outline();
+    EXPECT_NE(outline().find("text \"First: cats\""), std::string::npos) << outline();
 }
 
 TEST_F(SearchFieldTest, ThePlainStyleDropsTheFocusRingAndKeepsAPlainLayer) {
