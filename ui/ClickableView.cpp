@@ -14,21 +14,25 @@ void ClickableView::initWithCoder() {
     platform::fatal("init(coder:) has not been implemented");
 }
 
-void ClickableView::mouseDown(const platform::NSEvent* /*event*/) {
+void ClickableView::mouseDown(const platform::NSEvent& /*event*/) {
     if (pressed) {
         pressed(true);
     }
 }
 
-void ClickableView::mouseUp(const platform::NSEvent* /*event*/) {
+void ClickableView::mouseUp(const platform::NSEvent& /*event*/) {
     if (pressed) {
         pressed(false);
     }
 }
 
 void ClickableView::mouseClicked() {
-    mouseDown(nullptr);
-    mouseUp(nullptr);
+    const platform::CGRect area = bounds();
+    const platform::CGPoint middle = convertPointToWindow(
+        {area.origin.x + area.size.width / 2, area.origin.y + area.size.height / 2});
+    using Type = platform::NSEvent::EventType;
+    mouseDown(*platform::NSEvent::mouseEvent(Type::leftMouseDown, middle));
+    mouseUp(*platform::NSEvent::mouseEvent(Type::leftMouseUp, middle));
 }
 
 bool ClickableDraggableView::endDrag() {
@@ -39,19 +43,19 @@ bool ClickableDraggableView::endDrag() {
     return false;
 }
 
-void ClickableDraggableView::mouseDown(const platform::NSEvent* event) {
+void ClickableDraggableView::mouseDown(const platform::NSEvent& event) {
     if (!endDrag()) {
         ClickableView::mouseDown(event);
     }
 }
 
-void ClickableDraggableView::mouseUp(const platform::NSEvent* event) {
+void ClickableDraggableView::mouseUp(const platform::NSEvent& event) {
     if (!endDrag()) {
         ClickableView::mouseUp(event);
     }
 }
 
-void ClickableDraggableView::mouseDragged(const platform::NSEvent* /*event*/) {
+void ClickableDraggableView::mouseDragged(const platform::NSEvent& /*event*/) {
     dragged = true;
 }
 

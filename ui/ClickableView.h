@@ -25,11 +25,11 @@ public:
     Pressed pressed;
 
     bool acceptsFirstMouse(const platform::NSEvent* /*event*/) const override { return true; }
-    // The press as the control sees it; the responder's own event stays reachable.
-    using platform::NSView::mouseDown;
-    virtual void mouseDown(const platform::NSEvent* event);
-    virtual void mouseUp(const platform::NSEvent* event);
-    virtual void mouseDragged(const platform::NSEvent* /*event*/) {}
+    // The responder's own handlers: an event that reaches the view, however it came, ends
+    // here and never goes on to the next responder.
+    void mouseDown(const platform::NSEvent& event) override;
+    void mouseUp(const platform::NSEvent& event) override;
+    void mouseDragged(const platform::NSEvent& /*event*/) override {}
 
 protected:
     // A user's click is a press and a release.
@@ -47,10 +47,9 @@ public:
     // Set by a drag, cleared by the next press or release; none until the first drag.
     std::optional<bool> dragged;
 
-    using ClickableView::mouseDown;
-    void mouseDown(const platform::NSEvent* event) override;
-    void mouseUp(const platform::NSEvent* event) override;
-    void mouseDragged(const platform::NSEvent* event) override;
+    void mouseDown(const platform::NSEvent& event) override;
+    void mouseUp(const platform::NSEvent& event) override;
+    void mouseDragged(const platform::NSEvent& event) override;
 
 private:
     // Clears a drag and answers whether there was one.

@@ -37,8 +37,26 @@ struct PadScreen {
     }
 };
 
+// The responder after the pad: records what is passed on to it.
+class NextResponder final : public platform::NSResponder {
+public:
+    void mouseDown(const platform::NSEvent& /*event*/) override { passed.push_back("down"); }
+    void mouseUp(const platform::NSEvent& /*event*/) override { passed.push_back("up"); }
+    void mouseDragged(const platform::NSEvent& /*event*/) override { passed.push_back("drag"); }
+    Reports passed;
+};
+
+using Type = platform::NSEvent::EventType;
+
 class ClickableViewTest : public ::testing::Test {
 protected:
+    const std::shared_ptr<platform::NSEvent> down =
+        platform::NSEvent::mouseEvent(Type::leftMouseDown, {5, 5});
+    const std::shared_ptr<platform::NSEvent> drag =
+        platform::NSEvent::mouseEvent(Type::leftMouseDragged, {9, 5});
+    const std::shared_ptr<platform::NSEvent> up =
+        platform::NSEvent::mouseEvent(Type::leftMouseUp, {9, 5});
+
     platform::testing::TestEnvironment env;
     std::shared_ptr<Reports> reports = std::make_shared<Reports>();
     std::shared_ptr<sui::NSHostingView> hosting;
@@ -73,15 +91,35 @@ TEST_F(ClickableViewTest, TheReleaseEndingADragIsNotReported) {
     ASSERT_NE(pad, nullptr);
     EXPECT_EQ(pad->dragged, std::nullopt);
 
-    pad->mouseDown(nullptr);
-    pad->mouseDragged(nullptr);
-    pad->mouseDragged(nullptr);
-    pad->mouseUp(nullptr);
+    pad->mouseDown(*down);
+    pad->mouseDragged(*drag);
+    pad->mouseDragged(*drag);
+    pad->mouseUp(*up);
     EXPECT_EQ(*reports, (Reports{"1 down"}));
     EXPECT_EQ(pad->dragged, false);
 
     pad->click();
     EXPECT_EQ(*reports, (Reports{"1 down", "1 down", "1 up"}));
+}
+
+TEST_F(ClickableViewTest, EventsDeliveredAlongTheResponderChainEndAtThePad) {
+    for (const bool draggable : {false, true}) {
+        reports->clear();
+        const auto pad = show(draggable);
+        ASSERT_NE(pad, nullptr);
+        const auto next = std::make_shared<NextResponder>();
+        pad->setNextResponder(next);
+        platform::NSResponder& responder = *pad;
+
+        responder.mouseDown(*down);
+        responder.mouseUp(*up);
+        EXPECT_EQ(*reports, (Reports{"1 down", "1 up"})) << "draggable " << draggable;
+        responder.mouseDown(*down);
+        responder.mouseDragged(*drag);
+        responder.mouseUp(*up);
+        EXPECT_EQ(reports->size(), draggable ? 3U : 4U) << "the release ending a drag";
+        EXPECT_TRUE(next->passed.empty()) << "draggable " << draggable;
+    }
 }
 
 } // namespace

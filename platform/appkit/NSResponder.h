@@ -39,6 +39,16 @@ public:
             next->mouseDown(event);
         }
     }
+    virtual void mouseUp(const NSEvent& event) {
+        if (auto next = nextResponder()) {
+            next->mouseUp(event);
+        }
+    }
+    virtual void mouseDragged(const NSEvent& event) {
+        if (auto next = nextResponder()) {
+            next->mouseDragged(event);
+        }
+    }
     virtual void mouseMoved(const NSEvent& event) {
         if (auto next = nextResponder()) {
             next->mouseMoved(event);

@@ -76,6 +76,7 @@ public:
         rightMouseDown = 3,
         rightMouseUp = 4,
         mouseMoved = 5,
+        leftMouseDragged = 6,
         mouseEntered = 8,
         mouseExited = 9,
         keyDown = 10,
@@ -126,7 +127,8 @@ public:
                                                const MouseDetails& details);
     static constexpr bool isMouseType(EventType type) {
         return type == EventType::leftMouseDown || type == EventType::leftMouseUp ||
-               type == EventType::rightMouseDown || type == EventType::rightMouseUp;
+               type == EventType::rightMouseDown || type == EventType::rightMouseUp ||
+               type == EventType::leftMouseDragged;
     }
     // The pointer moving, or entering or leaving a tracking area.
     static constexpr bool isPointerType(EventType type) {
