@@ -92,18 +92,9 @@ private:
     std::shared_ptr<platform::NSClickGestureRecognizer> clickRecognizer_;
 };
 
-// The anchor's bounds on the screen: views are placed by their frames up to the window's
-// content rectangle.
+// The anchor's bounds on the screen, through every flip and scroll of its containers.
 CGRect screenRect(const NSView& view, const NSWindow& window) {
-    CGPoint origin{};
-    for (auto current = std::static_pointer_cast<const NSView>(view.shared_from_this()); current;
-         current = current->superview()) {
-        origin.x += current->frame().origin.x;
-        origin.y += current->frame().origin.y;
-    }
-    const CGRect content = window.contentRectForFrameRect(window.frame());
-    return CGRect(content.origin.x + origin.x, content.origin.y + origin.y, view.frame().size.width,
-                  view.frame().size.height);
+    return window.convertRectToScreen(view.convertRectToWindow(view.bounds()));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "platform/appkit/NSApplication.h"
 #include "platform/appkit/NSStatusBar.h"
+#include "platform/appkit/NSWindow.h"
 #include "platform/appkit/TextOutline.h"
 #include "platform/data/UserDefaults.h"
 #include "platform/desktop/Desktop.h"
@@ -137,6 +138,38 @@ TEST_F(TooltipTest, InvisibleWindowSitsUnderTheItemFollowsItAndClosesWithThePopo
     // The move subscription went with it.
     item->button()->window()->setFrameOrigin(anchor.origin);
     EXPECT_FALSE(window->isVisible());
+}
+
+// A list drawn from the top down, as tables and outlines are.
+class FlippedList final : public NSView {
+public:
+    using NSView::NSView;
+    bool isFlipped() const override { return true; }
+};
+
+TEST_F(TooltipTest, AnchorInsideAFlippedScrolledListIsFoundWhereItShows) {
+    const auto window =
+        std::make_shared<NSWindow>(CGRect(200, 300, 400, 300), NSWindow::StyleMask::borderless);
+    const auto content = std::make_shared<NSView>(CGRect(0, 0, 400, 300));
+    window->setContentView(content);
+    const auto scrollView = std::make_shared<NSScrollView>(CGRect(0, 0, 400, 100));
+    content->addSubview(scrollView);
+    const auto list = std::make_shared<FlippedList>(CGRect(0, 0, 400, 1000));
+    scrollView->setDocumentView(list);
+    // 250 points down the list, 40 × 20.
+    const auto anchor = std::make_shared<NSView>(CGRect(50, 250, 40, 20));
+    list->addSubview(anchor);
+    // The list is scrolled 200 points down, so the anchor's top shows 50 points under the
+    // top of the 100-point scroll view: from 30 to 50 up in the window.
+    scrollView->scrollTo({0, 200});
+    window->orderFront();
+
+    auto tooltip = makeTooltip("list", false);
+    tooltip->show(anchor);
+    const auto invisible = tooltip->invisibleWindow();
+    ASSERT_NE(invisible, nullptr);
+    EXPECT_DOUBLE_EQ(invisible->frame().origin.x, 200 + 50 + 40 / 2 - 10);
+    EXPECT_DOUBLE_EQ(invisible->frame().origin.y, 300 + 30 - 5);
 }
 
 TEST_F(TooltipTest, ClickOnTheTextClosesThePopoverThenRunsTheHandler) {

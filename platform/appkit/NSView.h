@@ -188,6 +188,7 @@ public:
     // for a scroll view's document view the scroll position instead of the frame.
     CGAffineTransform transformToSuperview() const;
     CGPoint convertPointToWindow(CGPoint point) const;
+    CGRect convertRectToWindow(CGRect rect) const;
     // A point or rectangle of `view`'s coordinates in this view's; of the window's when
     // `view` is null.
     CGPoint convertPoint(CGPoint point, const NSView* view) const;

@@ -1,6 +1,7 @@
 #include "platform/appkit/NSView.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace zestrel::platform {
@@ -10,6 +11,11 @@ namespace {
 // (x, y) to (x, height − y): between a flipped and an unflipped space of that height.
 CGAffineTransform flip(CGFloat height) {
     return CGAffineTransform{1, 0, 0, -1, 0, height};
+}
+
+// The rectangle two opposite corners span, whichever way a flip turned them.
+CGRect spanning(CGPoint a, CGPoint b) {
+    return CGRect{std::min(a.x, b.x), std::min(a.y, b.y), std::abs(b.x - a.x), std::abs(b.y - a.y)};
 }
 
 void tellTrackingAreasChanged(NSView& view) {
@@ -41,6 +47,12 @@ CGPoint NSView::convertPointToWindow(CGPoint point) const {
     return point;
 }
 
+CGRect NSView::convertRectToWindow(CGRect rect) const {
+    return spanning(
+        convertPointToWindow(rect.origin),
+        convertPointToWindow({rect.origin.x + rect.size.width, rect.origin.y + rect.size.height}));
+}
+
 CGPoint NSView::convertPointFromWindow(CGPoint point) const {
     std::vector<const NSView*> chain;
     for (const NSView* view = this; view; view = view->superview_.lock().get()) {
@@ -57,10 +69,9 @@ CGPoint NSView::convertPoint(CGPoint point, const NSView* view) const {
 }
 
 CGRect NSView::convertRect(CGRect rect, const NSView* view) const {
-    const CGPoint a = convertPoint(rect.origin, view);
-    const CGPoint b =
-        convertPoint({rect.origin.x + rect.size.width, rect.origin.y + rect.size.height}, view);
-    return CGRect{std::min(a.x, b.x), std::min(a.y, b.y), std::abs(b.x - a.x), std::abs(b.y - a.y)};
+    return spanning(
+        convertPoint(rect.origin, view),
+        convertPoint({rect.origin.x + rect.size.width, rect.origin.y + rect.size.height}, view));
 }
 
 CGRect NSView::visibleRect() const {

@@ -52,6 +52,11 @@ CGRect NSWindow::frameRectForContentRect(const CGRect& contentRect) const {
                   contentRect.size.height + kTitleBarHeight);
 }
 
+CGRect NSWindow::convertRectToScreen(const CGRect& rect) const {
+    return CGRect(frame_.origin.x + rect.origin.x, frame_.origin.y + rect.origin.y, rect.size.width,
+                  rect.size.height);
+}
+
 CGRect NSWindow::contentRectForFrameRect(const CGRect& frameRect) const {
     if (!styleMask_.contains(StyleMask::titled) ||
         styleMask_.contains(StyleMask::fullSizeContentView)) {

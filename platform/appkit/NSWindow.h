@@ -136,6 +136,8 @@ public:
     void setFrameOrigin(CGPoint origin);
     CGRect frameRectForContentRect(const CGRect& contentRect) const;
     CGRect contentRectForFrameRect(const CGRect& frameRect) const;
+    // A rectangle of the window's coordinates in the screen's: moved by the frame's origin.
+    CGRect convertRectToScreen(const CGRect& rect) const;
     // Where the window may go on a screen: by default moved down so that its top stays
     // under the menu bar. Applied when a titled window comes on screen.
     virtual CGRect constrainFrameRect(const CGRect& frame,
