@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace zestrel {
 
@@ -57,6 +58,25 @@ struct AnyLabelStyle {
 
 // Builds its content only when it is shown, not when made.
 platform::swiftui::View LazyView(std::function<platform::swiftui::View()> build);
+
+// `equatable(by:)`'s view: equal to another when their values are equal, whatever their
+// content; while the value stays equal to that of the previous evaluation, the content is
+// not built again and keeps its nodes and state.
+template <std::equality_comparable V> struct EquatableView {
+    platform::swiftui::View content;
+    V value;
+    friend bool operator==(const EquatableView& a, const EquatableView& b) {
+        return a.value == b.value;
+    }
+    platform::swiftui::View body(platform::swiftui::ViewContext& /*context*/) const {
+        return content.equatable(value);
+    }
+};
+// `equatable(by:)`: the content, updated only when `value` changes.
+template <std::equality_comparable V>
+platform::swiftui::View equatableBy(platform::swiftui::View content, V value) {
+    return platform::swiftui::View(EquatableView<V>{std::move(content), std::move(value)});
+}
 
 // The size a geometry reader publishes for its parent: `reader()` measures the place it is
 // put in (a background, say) and publishes its size under this key.

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,39 @@ TEST(LazyViewTest, BuildsItsContentOnlyWhenShown) {
     env.runUntilIdle();
     EXPECT_EQ(built, 1);
     EXPECT_NE(host->find("Detail"), nullptr);
+}
+
+// Counts the builds of a text.
+struct CountedText {
+    std::shared_ptr<int> builds;
+    std::string text;
+    View body(swiftui::ViewContext& /*context*/) const {
+        ++*builds;
+        return swiftui::Text(text);
+    }
+};
+
+TEST(EquatableByTest, TheContentIsBuiltAgainOnlyWhenTheValueChanges) {
+    testing::TestEnvironment env;
+    auto builds = std::make_shared<int>(0);
+    auto host = ViewHost::make(swiftui::Text("Start"));
+    // The text differs at every evaluation: only the value decides.
+    const auto screen = [&builds](int value, const std::string& text) {
+        return swiftui::Group({equatableBy(View(CountedText{builds, text}), value)});
+    };
+    host->setRootView(screen(1, "First"));
+    EXPECT_EQ(*builds, 1);
+    host->setRootView(screen(1, "Second"));
+    EXPECT_EQ(*builds, 1);
+    EXPECT_EQ(host->outline(), "text \"First\"\n");
+    host->setRootView(screen(2, "Third"));
+    EXPECT_EQ(*builds, 2);
+    EXPECT_EQ(host->outline(), "text \"Third\"\n");
+
+    EXPECT_EQ((EquatableView<int>{swiftui::Text("A"), 1}),
+              (EquatableView<int>{swiftui::Text("B"), 1}));
+    EXPECT_NE((EquatableView<int>{swiftui::Text("A"), 1}),
+              (EquatableView<int>{swiftui::Text("A"), 2}));
 }
 
 TEST(SwiftUIHelperViewsTest, OptionalTextsAndModifiersLeaveNothingWhenAbsentOrOff) {
