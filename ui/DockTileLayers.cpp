@@ -1,4 +1,4 @@
-#include "ui/DockProgressLayers.h"
+#include "ui/DockTileLayers.h"
 
 #include "platform/appkit/CGContext.h"
 

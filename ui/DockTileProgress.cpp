@@ -8,7 +8,7 @@
 #include "platform/appkit/NSImageView.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/concurrency/Task.h"
-#include "ui/DockProgressLayers.h"
+#include "ui/DockTileLayers.h"
 
 #include <cmath>
 #include <type_traits>

@@ -6,7 +6,7 @@
 #include "platform/appkit/NSImage.h"
 #include "platform/appkit/TextOutline.h"
 #include "platform/testing/TestEnvironment.h"
-#include "ui/DockProgressLayers.h"
+#include "ui/DockTileLayers.h"
 
 #include <gtest/gtest.h>
 
@@ -295,6 +295,34 @@ TEST_F(DockTileProgressTest, CancelledProgressObjectChangesNothing) {
     task->setCompletedUnitCount(10);
     env.runUntilIdle();
     EXPECT_DOUBLE_EQ(DockTileProgress::progress(), 0.3);
+}
+
+TEST_F(DockTileProgressTest, AReplacedProgressObjectNoLongerDrawsAndItsSuccessorDoes) {
+    auto first = std::make_shared<Progress>(10);
+    DockTileProgress::setProgressInstance(first);
+    first->setCompletedUnitCount(2);
+    env.runUntilIdle();
+    ASSERT_DOUBLE_EQ(DockTileProgress::progress(), 0.2);
+
+    auto second = std::make_shared<Progress>(4);
+    DockTileProgress::setProgressInstance(second);
+    EXPECT_EQ(DockTileProgress::progressInstance(), second);
+    const auto drawn = displays();
+    first->setCompletedUnitCount(7);
+    first->setCompletedUnitCount(10);
+    env.runUntilIdle();
+    EXPECT_DOUBLE_EQ(DockTileProgress::progress(), 0.2) << "the old one's changes and finish";
+    EXPECT_EQ(displays(), drawn);
+
+    second->setCompletedUnitCount(3);
+    env.runUntilIdle();
+    EXPECT_DOUBLE_EQ(DockTileProgress::progress(), 0.75);
+    EXPECT_EQ(displays(), drawn + 1);
+    EXPECT_FALSE(showsPlainIcon());
+    second->setCompletedUnitCount(4);
+    env.runUntilIdle();
+    EXPECT_EQ(DockTileProgress::progress(), 1);
+    EXPECT_TRUE(showsPlainIcon());
 }
 
 TEST_F(DockTileProgressTest, NoProgressObjectResetsAndEndsTheObservation) {
