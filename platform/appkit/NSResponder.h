@@ -27,43 +27,15 @@ public:
     bool tryToPerform(std::string_view action, const std::shared_ptr<NSObject>& sender);
     // A key the responder does not handle goes to the next one; at the end of the chain
     // it is dropped.
-    virtual void keyDown(const NSEvent& event) {
-        if (auto next = nextResponder()) {
-            next->keyDown(event);
-        }
-    }
+    virtual void keyDown(const NSEvent& event) { passOn(&NSResponder::keyDown, event); }
 
     // Mouse events the responder does not handle go to the next one, as keys do.
-    virtual void mouseDown(const NSEvent& event) {
-        if (auto next = nextResponder()) {
-            next->mouseDown(event);
-        }
-    }
-    virtual void mouseUp(const NSEvent& event) {
-        if (auto next = nextResponder()) {
-            next->mouseUp(event);
-        }
-    }
-    virtual void mouseDragged(const NSEvent& event) {
-        if (auto next = nextResponder()) {
-            next->mouseDragged(event);
-        }
-    }
-    virtual void mouseMoved(const NSEvent& event) {
-        if (auto next = nextResponder()) {
-            next->mouseMoved(event);
-        }
-    }
-    virtual void mouseEntered(const NSEvent& event) {
-        if (auto next = nextResponder()) {
-            next->mouseEntered(event);
-        }
-    }
-    virtual void mouseExited(const NSEvent& event) {
-        if (auto next = nextResponder()) {
-            next->mouseExited(event);
-        }
-    }
+    virtual void mouseDown(const NSEvent& event) { passOn(&NSResponder::mouseDown, event); }
+    virtual void mouseUp(const NSEvent& event) { passOn(&NSResponder::mouseUp, event); }
+    virtual void mouseDragged(const NSEvent& event) { passOn(&NSResponder::mouseDragged, event); }
+    virtual void mouseMoved(const NSEvent& event) { passOn(&NSResponder::mouseMoved, event); }
+    virtual void mouseEntered(const NSEvent& event) { passOn(&NSResponder::mouseEntered, event); }
+    virtual void mouseExited(const NSEvent& event) { passOn(&NSResponder::mouseExited, event); }
 
     // Asked by the window as the keyboard focus moves: the responder losing it may keep it
     // by answering false, and one gaining it may refuse it.
@@ -71,6 +43,12 @@ public:
     virtual bool resignFirstResponder() { return true; }
 
 private:
+    void passOn(void (NSResponder::*handler)(const NSEvent&), const NSEvent& event) {
+        if (auto next = nextResponder()) {
+            ((*next).*handler)(event);
+        }
+    }
+
     std::weak_ptr<NSResponder> nextResponder_;
 };
 
