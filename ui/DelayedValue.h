@@ -61,7 +61,8 @@ withChangePublisher(platform::swiftui::View content, V value,
 }
 
 // Shows a copy of `value` that follows it only once it has stayed the same for `delay`: a
-// value that changes again sooner is never shown. The copy starts as the first value.
+// value that changes again sooner is never shown. The copy starts as the first value. A
+// delay too long to count in nanoseconds waits the longest count (saturatingTimeInterval).
 template <std::equality_comparable V> struct WithDelayedValue {
     V value;
     Duration delay;

@@ -12,7 +12,8 @@ namespace zestrel {
 
 // Re-evaluates the view that holds it at a fixed interval: a timer on the main run loop in
 // the common modes flips `value` at each tick. Made once for the view's place (one per
-// interval), it ticks for as long as the view stays. Main thread only.
+// interval), it ticks for as long as the view stays. An interval too long to count in
+// nanoseconds waits the longest count (saturatingTimeInterval). Main thread only.
 class ViewTimer {
 public:
     class Observable final : public platform::combine::ObservableObject {
