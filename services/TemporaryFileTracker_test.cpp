@@ -122,6 +122,9 @@ TEST_F(TemporaryFileTrackerTest, WritingToAFullDeviceThrowsWhatTheSystemSaid) {
         ADD_FAILURE() << "no error";
     } catch (const platform::Error& error) {
         EXPECT_EQ(posixCode(error), ENOENT) << error.describe();
+        EXPECT_EQ(error.localizedDescription(),
+                  "The file “file” couldn’t be saved in the folder “missing”.");
+        EXPECT_EQ(error.nsError()->localizedFailureReason(), "No such file or directory");
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/base/CocoaError.h"
 #include "platform/base/Error.h"
 #include "platform/base/Value.h"
 
@@ -38,15 +39,6 @@ inline constexpr const char* NSURLCreationDateKey = "NSURLCreationDateKey";
 inline constexpr const char* NSURLLocalizedNameKey = "NSURLLocalizedNameKey";
 inline constexpr const char* NSURLIsReadableKey = "NSURLIsReadableKey";
 inline constexpr const char* NSURLIsWritableKey = "NSURLIsWritableKey";
-
-// Cocoa file error codes.
-inline constexpr std::int64_t NSFileNoSuchFileError = 4;
-inline constexpr std::int64_t NSFileReadUnknownError = 256;
-inline constexpr std::int64_t NSFileReadNoPermissionError = 257;
-inline constexpr std::int64_t NSFileReadNoSuchFileError = 260;
-inline constexpr std::int64_t NSFileReadUnsupportedSchemeError = 262;
-inline constexpr std::int64_t NSFileWriteUnknownError = 512;
-inline constexpr std::int64_t NSFileWriteNoPermissionError = 513;
 
 // The file manager over the real file system, with the freedesktop layout for the user's
 // places: Application Support is `$XDG_DATA_HOME`, Caches `$XDG_CACHE_HOME`, Documents
