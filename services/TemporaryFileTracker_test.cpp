@@ -139,6 +139,28 @@ TEST_F(TemporaryFileTrackerTest, FailedItemReplacementDirectoryFallsBackAfterRep
     EXPECT_EQ(environment.reports()[0].code(), 513);
 }
 
+// Temporary items stay in the app's own folders, which end with the session, and never land
+// in the machine's shared temporary folder.
+TEST_F(TemporaryFileTrackerTest, TemporaryItemsLieInTheAppsOwnFolders) {
+    setenv("TMPDIR", "/tmp", 1); // as a person's shell may have it; the environment puts it back
+    const auto isInside = [](const URL& url, const fs::path& folder) {
+        return fs::canonical(url.path()).string().starts_with(fs::canonical(folder).string() + "/");
+    };
+    EXPECT_TRUE(isInside(createUniqueTemporaryDirectory(), environment.home()));
+    EXPECT_TRUE(isInside(makeFallbackTemporaryDirectory(), environment.home()));
+    const URL file = writeToUniqueTemporaryFile("x", std::nullopt, platform::UTType::plainText());
+    EXPECT_TRUE(isInside(file, environment.home())) << file.path();
+
+    // A sandboxed app keeps them in its container.
+    setenv("APP_SANDBOX_CONTAINER_ID", "com.quorvik.Zestrel", 1);
+    const auto container = platform::NSFileManager::sandboxContainer();
+    ASSERT_TRUE(container.has_value());
+    EXPECT_EQ(fs::path(platform::NSFileManager::defaultManager().temporaryDirectory().path()),
+              *container / "tmp");
+    EXPECT_TRUE(isInside(createUniqueTemporaryDirectory(), *container / "tmp"));
+    EXPECT_TRUE(isInside(makeFallbackTemporaryDirectory(), *container / "tmp"));
+}
+
 TEST_F(TemporaryFileTrackerTest, TemporaryDirectoryIsRemovedWithItsOwner) {
     URL url;
     {

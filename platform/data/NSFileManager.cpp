@@ -247,7 +247,12 @@ URL NSFileManager::URLForDirectory(NSSearchPathDirectory directory,
 }
 
 URL NSFileManager::temporaryDirectory() const {
-    return URL::fileURL(platform::temporaryDirectory().string(), true);
+    const auto container = sandboxContainer();
+    const fs::path folder = container ? *container / "tmp" : platform::temporaryDirectory();
+    // The system keeps the folder there for the app; a new home has to make it first.
+    std::error_code ignored;
+    fs::create_directories(folder, ignored);
+    return URL::fileURL(folder.string(), true);
 }
 
 bool NSFileManager::fileExistsAtPath(std::string_view path) const {

@@ -43,10 +43,11 @@ inline constexpr const char* NSURLIsWritableKey = "NSURLIsWritableKey";
 // The file manager over the real file system, with the freedesktop layout for the user's
 // places: Application Support is `$XDG_DATA_HOME`, Caches `$XDG_CACHE_HOME`, Documents
 // `~/Documents`, the Trash `$XDG_DATA_HOME/Trash` (files/ and info/*.trashinfo), and
-// item-replacement directories are made under `$TMPDIR/TemporaryItems`. A sandboxed process
-// (APP_SANDBOX_CONTAINER_ID set) finds Application Support, Caches and Documents in its
-// container, `~/Library/Containers/<bundle identifier>/Data`, under `Library/` as the system
-// lays it out; its Trash stays the user's.
+// item-replacement directories are made under `TemporaryItems` of the temporary directory. A
+// sandboxed process (APP_SANDBOX_CONTAINER_ID set) finds Application Support, Caches and
+// Documents in its container, `~/Library/Containers/<bundle identifier>/Data`, under
+// `Library/` as the system lays it out, and its temporary directory there in `tmp`; its Trash
+// stays the user's.
 //
 // Permissions are those an ordinary user has, also when the program runs as the super-user:
 // the readable and writable resource values, listing a folder and removing an item follow
@@ -62,7 +63,9 @@ public:
     // always new). Throws the Cocoa file error when it cannot.
     URL URLForDirectory(NSSearchPathDirectory directory, NSSearchPathDomainMask domain,
                         const std::optional<URL>& appropriateForURL, bool create);
-    // `$TMPDIR`, else /tmp, as a directory URL.
+    // The app's temporary directory, made when missing: `tmp` in a sandboxed app's container,
+    // else the user's temporary folder (`platform::temporaryDirectory()`). Never the machine's
+    // shared one while the user has a home.
     URL temporaryDirectory() const;
     bool fileExistsAtPath(std::string_view path) const;
     // Removes a file, or a directory with everything in it. Throws 513 and removes nothing
