@@ -1,6 +1,6 @@
 #include "foundation/FileOperations.h"
 
-#include "platform/base/Error.h"
+#include "platform/base/CocoaError.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -11,43 +11,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The platform's file-writing error codes.
-constexpr std::int64_t kNoSuchFileError = 4;
-constexpr std::int64_t kWriteUnknownError = 512;
-constexpr std::int64_t kWriteNoPermissionError = 513;
-constexpr std::int64_t kWriteFileExistsError = 516;
-constexpr std::int64_t kWriteOutOfSpaceError = 640;
-constexpr std::int64_t kWriteVolumeReadOnlyError = 642;
-
+// The platform's code for a POSIX failure to make an item.
 std::int64_t writeErrorCode(int posixCode) {
     switch (posixCode) {
     case ENOENT:
     case ENOTDIR:
-        return kNoSuchFileError;
+        return platform::NSFileNoSuchFileError;
     case EACCES:
     case EPERM:
-        return kWriteNoPermissionError;
+        return platform::NSFileWriteNoPermissionError;
     case EEXIST:
-        return kWriteFileExistsError;
+        return platform::NSFileWriteFileExistsError;
     case ENOSPC:
     case EDQUOT:
-        return kWriteOutOfSpaceError;
+        return platform::NSFileWriteOutOfSpaceError;
     case EROFS:
-        return kWriteVolumeReadOnlyError;
+        return platform::NSFileWriteVolumeReadOnlyError;
     default:
-        return kWriteUnknownError;
+        return platform::NSFileWriteUnknownError;
     }
-}
-
-[[noreturn]] void throwWriteError(const platform::URL& url, int posixCode) {
-    platform::Value::Dictionary userInfo{
-        {platform::NSFilePathErrorKey, url.path()},
-        {platform::NSURLErrorKey, url},
-        {platform::NSUnderlyingErrorKey,
-         platform::NSError::make(platform::NSPOSIXErrorDomain, posixCode)},
-    };
-    throw platform::NSError::make(platform::NSCocoaErrorDomain, writeErrorCode(posixCode),
-                                  std::move(userInfo));
 }
 
 } // namespace
@@ -66,7 +48,8 @@ void createDirectory(const platform::URL& url, bool withIntermediateDirectories)
         error = std::make_error_code(std::errc::file_exists);
     }
     if (error) {
-        throwWriteError(url, error.value());
+        throw platform::fileError(writeErrorCode(error.value()), url, error.value(),
+                                  platform::FileErrorVariant::folder);
     }
 }
 

@@ -46,6 +46,19 @@ TEST_F(FileOperationsTest, FailuresAreThePlatformsFileErrors) {
     EXPECT_EQ(codeOf([&] { createDirectory(url("file"), true); }), 516);
 }
 
+TEST_F(FileOperationsTest, FailuresSayWhichFolderAndWhy) {
+    std::ofstream(environment.home() / "taken") << "x";
+    try {
+        createDirectory(url("taken"), true);
+        ADD_FAILURE() << "no error";
+    } catch (const pf::Error& error) {
+        EXPECT_EQ(error.localizedDescription(),
+                  "The file “taken” couldn’t be saved in the folder “home” because a file with "
+                  "the same name already exists.");
+        EXPECT_EQ(error.nsError()->localizedFailureReason(), "File exists");
+    }
+}
+
 TEST_F(FileOperationsTest, ExistingFileURLsKeepsOrderAndDropsDeletedFiles) {
     EXPECT_TRUE(existingFileURLs({}).empty());
     std::ofstream(environment.home() / "one") << "1";

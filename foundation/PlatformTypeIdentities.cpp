@@ -2,6 +2,7 @@
 
 #include "platform/data/SHA256.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <limits>
@@ -146,8 +147,11 @@ std::string identity(const pf::EKParticipant& participant) {
 
 pf::Data identity(const pf::IntentFile& file) {
     const pf::SHA256Digest digest = pf::sha256(file.data);
-    pf::Data bytes(digest.begin(), digest.end());
-    bytes.insert(bytes.end(), file.filename.begin(), file.filename.end());
+    // Made at its full size and filled in place: growing a buffer made to the digest's exact
+    // size would move the digest out of it again.
+    pf::Data bytes(digest.size() + file.filename.size());
+    const auto nameStart = std::copy(digest.begin(), digest.end(), bytes.begin());
+    std::copy(file.filename.begin(), file.filename.end(), nameStart);
     return bytes;
 }
 

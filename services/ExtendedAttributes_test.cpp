@@ -54,6 +54,19 @@ TEST_F(ExtendedAttributesTest, EmptyAbsentAndMissingFile) {
     }
 }
 
+// Callers written for the platform look for its number of a missing attribute, not Linux's.
+TEST_F(ExtendedAttributesTest, AMissingAttributeIsThePlatformsErrorNumber) {
+    try {
+        ExtendedAttributes(URL::fileURL(path)).get("com.example.none");
+        FAIL() << "no error";
+    } catch (const platform::Error& error) {
+        EXPECT_EQ(error.domain(), platform::NSPOSIXErrorDomain);
+        EXPECT_EQ(error.code(), 93);
+    }
+    EXPECT_EQ(platform::getxattr(path.c_str(), "com.example.none", nullptr, 0, 0, 0), -1);
+    EXPECT_EQ(errno, 93);
+}
+
 TEST_F(ExtendedAttributesTest, PropertyListBooleans) {
     const ExtendedAttributes attributes(URL::fileURL(path));
     setAttribute("com.apple.metadata:flag", plist(platform::Value(true)));

@@ -76,7 +76,7 @@ TEST_F(FileSystemTest, SystemDirectoriesFallBackToTheTemporaryDirectory) {
         platform::NSSearchPathDirectory::cachesDirectory,
         platform::NSError::make(platform::NSCocoaErrorDomain, 4));
     const URL caches = systemDirectory(platform::NSSearchPathDirectory::cachesDirectory);
-    EXPECT_EQ(fs::path(caches.path()), fs::canonical(environment.home().parent_path() / "tmp"));
+    EXPECT_EQ(fs::path(caches.path()), fs::canonical(environment.home() / ".cache" / "tmp"));
     ASSERT_EQ(environment.reports().size(), 1u);
 }
 
@@ -90,7 +90,7 @@ TEST_F(FileSystemTest, AFallbackToTheTemporaryDirectoryIsMarked) {
         platform::NSSearchPathDirectory::cachesDirectory,
         platform::NSError::make(platform::NSCocoaErrorDomain, 4));
     EXPECT_TRUE(appDirectoryIsTemporaryFallback(platform::NSSearchPathDirectory::cachesDirectory));
-    const fs::path temporary = fs::canonical(environment.home().parent_path() / "tmp");
+    const fs::path temporary = fs::canonical(environment.home() / ".cache" / "tmp");
     EXPECT_EQ(fs::path(cachesDirectory().path()), temporary / QVApp::id());
     // Only the failed lookup is marked.
     EXPECT_FALSE(

@@ -1,6 +1,7 @@
 #include "services/TemporaryFileTracker.h"
 
 #include "foundation/FileOperations.h"
+#include "platform/base/CocoaError.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/data/NSFileManager.h"
 #include "services/FileSystem.h"
@@ -112,12 +113,7 @@ void writeFileContents(const platform::URL& file, std::string_view bytes) {
     }
     if (!stream) {
         const int code = errno != 0 ? errno : EIO;
-        throw platform::NSError::make(
-            platform::NSCocoaErrorDomain, platform::NSFileWriteUnknownError,
-            {{platform::NSFilePathErrorKey, platform::Value(file.path())},
-             {platform::NSURLErrorKey, platform::Value(file)},
-             {platform::NSUnderlyingErrorKey,
-              platform::NSError::make(platform::NSPOSIXErrorDomain, code)}});
+        throw platform::fileError(platform::NSFileWriteUnknownError, file, code);
     }
 }
 

@@ -122,6 +122,9 @@ TEST_F(TemporaryFileTrackerTest, WritingToAFullDeviceThrowsWhatTheSystemSaid) {
         ADD_FAILURE() << "no error";
     } catch (const platform::Error& error) {
         EXPECT_EQ(posixCode(error), ENOENT) << error.describe();
+        EXPECT_EQ(error.localizedDescription(),
+                  "The file “file” couldn’t be saved in the folder “missing”.");
+        EXPECT_EQ(error.nsError()->localizedFailureReason(), "No such file or directory");
     }
 }
 
@@ -134,6 +137,28 @@ TEST_F(TemporaryFileTrackerTest, FailedItemReplacementDirectoryFallsBackAfterRep
     EXPECT_TRUE(platform::UUID::parse(fallback.lastPathComponent()).has_value());
     ASSERT_EQ(environment.reports().size(), 1u);
     EXPECT_EQ(environment.reports()[0].code(), 513);
+}
+
+// Temporary items stay in the app's own folders, which end with the session, and never land
+// in the machine's shared temporary folder.
+TEST_F(TemporaryFileTrackerTest, TemporaryItemsLieInTheAppsOwnFolders) {
+    setenv("TMPDIR", "/tmp", 1); // as a person's shell may have it; the environment puts it back
+    const auto isInside = [](const URL& url, const fs::path& folder) {
+        return fs::canonical(url.path()).string().starts_with(fs::canonical(folder).string() + "/");
+    };
+    EXPECT_TRUE(isInside(createUniqueTemporaryDirectory(), environment.home()));
+    EXPECT_TRUE(isInside(makeFallbackTemporaryDirectory(), environment.home()));
+    const URL file = writeToUniqueTemporaryFile("x", std::nullopt, platform::UTType::plainText());
+    EXPECT_TRUE(isInside(file, environment.home())) << file.path();
+
+    // A sandboxed app keeps them in its container.
+    setenv("APP_SANDBOX_CONTAINER_ID", "com.quorvik.Zestrel", 1);
+    const auto container = platform::NSFileManager::sandboxContainer();
+    ASSERT_TRUE(container.has_value());
+    EXPECT_EQ(fs::path(platform::NSFileManager::defaultManager().temporaryDirectory().path()),
+              *container / "tmp");
+    EXPECT_TRUE(isInside(createUniqueTemporaryDirectory(), *container / "tmp"));
+    EXPECT_TRUE(isInside(makeFallbackTemporaryDirectory(), *container / "tmp"));
 }
 
 TEST_F(TemporaryFileTrackerTest, TemporaryDirectoryIsRemovedWithItsOwner) {

@@ -48,11 +48,9 @@ std::int64_t writeCode(int posixCode) {
     }
 }
 
-[[noreturn]] void throwFileError(std::int64_t code, const URL& url, int posixCode) {
-    throw NSError::make(NSCocoaErrorDomain, code,
-                        {{NSFilePathErrorKey, Value(url.path())},
-                         {NSURLErrorKey, Value(url)},
-                         {NSUnderlyingErrorKey, NSError::make(NSPOSIXErrorDomain, posixCode)}});
+[[noreturn]] void throwFileError(std::int64_t code, const URL& url, int posixCode,
+                                 FileErrorVariant variant = FileErrorVariant::file) {
+    throw fileError(code, url, posixCode, variant);
 }
 
 // "2026-01-15T11:00:00" in local time, as trash information files keep it.
@@ -231,7 +229,8 @@ URL NSFileManager::URLForDirectory(NSSearchPathDirectory directory,
                 : std::string("app");
         std::string pattern = (parent / ("NSIRD_" + appName + "_XXXXXX")).string();
         if (mkdtemp(pattern.data()) == nullptr) {
-            throwFileError(writeCode(errno), URL::fileURL(parent.string(), true), errno);
+            throwFileError(writeCode(errno), URL::fileURL(parent.string(), true), errno,
+                           FileErrorVariant::folder);
         }
         return URL::fileURL(pattern, true);
     }
@@ -241,14 +240,19 @@ URL NSFileManager::URLForDirectory(NSSearchPathDirectory directory,
         std::error_code error;
         fs::create_directories(path, error);
         if (error) {
-            throwFileError(writeCode(error.value()), url, error.value());
+            throwFileError(writeCode(error.value()), url, error.value(), FileErrorVariant::folder);
         }
     }
     return url;
 }
 
 URL NSFileManager::temporaryDirectory() const {
-    return URL::fileURL(platform::temporaryDirectory().string(), true);
+    const auto container = sandboxContainer();
+    const fs::path folder = container ? *container / "tmp" : platform::temporaryDirectory();
+    // The system keeps the folder there for the app; a new home has to make it first.
+    std::error_code ignored;
+    fs::create_directories(folder, ignored);
+    return URL::fileURL(folder.string(), true);
 }
 
 bool NSFileManager::fileExistsAtPath(std::string_view path) const {
@@ -260,14 +264,14 @@ void NSFileManager::removeItemAtURL(const URL& url) {
     std::error_code error;
     const fs::path path = url.path();
     if (!fs::exists(fs::symlink_status(path, error))) {
-        throwFileError(NSFileNoSuchFileError, url, ENOENT);
+        throwFileError(NSFileNoSuchFileError, url, ENOENT, FileErrorVariant::remove);
     }
     if (unremovableFolder(path.has_filename() ? path : path.parent_path())) {
-        throwFileError(NSFileWriteNoPermissionError, url, EACCES);
+        throwFileError(NSFileWriteNoPermissionError, url, EACCES, FileErrorVariant::remove);
     }
     fs::remove_all(path, error);
     if (error) {
-        throwFileError(writeCode(error.value()), url, error.value());
+        throwFileError(writeCode(error.value()), url, error.value(), FileErrorVariant::remove);
     }
 }
 
@@ -276,13 +280,13 @@ std::vector<URL> NSFileManager::contentsOfDirectoryAtURL(const URL& url) {
     struct stat status {};
     if (::stat(folder.c_str(), &status) != 0) {
         throwFileError(errno == ENOENT ? NSFileReadNoSuchFileError : NSFileReadUnknownError, url,
-                       errno);
+                       errno, FileErrorVariant::folder);
     }
     if (!S_ISDIR(status.st_mode)) {
-        throwFileError(NSFileReadUnknownError, url, ENOTDIR);
+        throwFileError(NSFileReadUnknownError, url, ENOTDIR, FileErrorVariant::folder);
     }
     if (!permits(status, R_OK | X_OK)) {
-        throwFileError(NSFileReadNoPermissionError, url, EACCES);
+        throwFileError(NSFileReadNoPermissionError, url, EACCES, FileErrorVariant::folder);
     }
     std::vector<URL> items;
     std::error_code error;
@@ -290,7 +294,7 @@ std::vector<URL> NSFileManager::contentsOfDirectoryAtURL(const URL& url) {
         items.push_back(URL::fileURL(it->path().string(), it->is_directory(error)));
     }
     if (error) {
-        throwFileError(NSFileReadUnknownError, url, error.value());
+        throwFileError(NSFileReadUnknownError, url, error.value(), FileErrorVariant::folder);
     }
     return items;
 }
@@ -309,7 +313,7 @@ std::optional<std::vector<URL>> NSFileManager::enumeratorAtURL(const URL& url) {
 
 URL NSFileManager::trashItemAtURL(const URL& url) {
     if (!url.isFileURL()) {
-        throwFileError(NSFileNoSuchFileError, url, ENOENT);
+        throwFileError(NSFileNoSuchFileError, url, ENOENT, FileErrorVariant::trash);
     }
     std::string pathText = url.path();
     while (pathText.size() > 1 && pathText.back() == '/') {
@@ -318,17 +322,17 @@ URL NSFileManager::trashItemAtURL(const URL& url) {
     const fs::path original = pathText;
     std::error_code error;
     if (!fs::exists(fs::symlink_status(original, error))) {
-        throwFileError(NSFileNoSuchFileError, url, ENOENT);
+        throwFileError(NSFileNoSuchFileError, url, ENOENT, FileErrorVariant::trash);
     }
     const fs::path trash = xdgDataHome() / "Trash";
     fs::create_directories(trash / "files", error);
     fs::create_directories(trash / "info", error);
     if (error) {
-        throwFileError(writeCode(error.value()), url, error.value());
+        throwFileError(writeCode(error.value()), url, error.value(), FileErrorVariant::trash);
     }
     const auto [target, info] = reserveTrashName(trash, original);
     if (target.empty()) {
-        throwFileError(writeCode(errno), url, errno);
+        throwFileError(writeCode(errno), url, errno, FileErrorVariant::trash);
     }
     const std::string contents = "[Trash Info]\nPath=" + percentEncodePath(original.string()) +
                                  "\nDeletionDate=" + deletionDate() + "\n";
@@ -348,7 +352,7 @@ URL NSFileManager::trashItemAtURL(const URL& url) {
     if (error) {
         std::error_code ignored;
         fs::remove(info, ignored);
-        throwFileError(writeCode(error.value()), url, error.value());
+        throwFileError(writeCode(error.value()), url, error.value(), FileErrorVariant::trash);
     }
     return URL::fileURL(target.string(), fs::is_directory(target, error));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/base/CocoaError.h"
 #include "platform/base/Error.h"
 #include "platform/base/Value.h"
 
@@ -39,22 +40,14 @@ inline constexpr const char* NSURLLocalizedNameKey = "NSURLLocalizedNameKey";
 inline constexpr const char* NSURLIsReadableKey = "NSURLIsReadableKey";
 inline constexpr const char* NSURLIsWritableKey = "NSURLIsWritableKey";
 
-// Cocoa file error codes.
-inline constexpr std::int64_t NSFileNoSuchFileError = 4;
-inline constexpr std::int64_t NSFileReadUnknownError = 256;
-inline constexpr std::int64_t NSFileReadNoPermissionError = 257;
-inline constexpr std::int64_t NSFileReadNoSuchFileError = 260;
-inline constexpr std::int64_t NSFileReadUnsupportedSchemeError = 262;
-inline constexpr std::int64_t NSFileWriteUnknownError = 512;
-inline constexpr std::int64_t NSFileWriteNoPermissionError = 513;
-
 // The file manager over the real file system, with the freedesktop layout for the user's
 // places: Application Support is `$XDG_DATA_HOME`, Caches `$XDG_CACHE_HOME`, Documents
 // `~/Documents`, the Trash `$XDG_DATA_HOME/Trash` (files/ and info/*.trashinfo), and
-// item-replacement directories are made under `$TMPDIR/TemporaryItems`. A sandboxed process
-// (APP_SANDBOX_CONTAINER_ID set) finds Application Support, Caches and Documents in its
-// container, `~/Library/Containers/<bundle identifier>/Data`, under `Library/` as the system
-// lays it out; its Trash stays the user's.
+// item-replacement directories are made under `TemporaryItems` of the temporary directory. A
+// sandboxed process (APP_SANDBOX_CONTAINER_ID set) finds Application Support, Caches and
+// Documents in its container, `~/Library/Containers/<bundle identifier>/Data`, under
+// `Library/` as the system lays it out, and its temporary directory there in `tmp`; its Trash
+// stays the user's.
 //
 // Permissions are those an ordinary user has, also when the program runs as the super-user:
 // the readable and writable resource values, listing a folder and removing an item follow
@@ -70,7 +63,9 @@ public:
     // always new). Throws the Cocoa file error when it cannot.
     URL URLForDirectory(NSSearchPathDirectory directory, NSSearchPathDomainMask domain,
                         const std::optional<URL>& appropriateForURL, bool create);
-    // `$TMPDIR`, else /tmp, as a directory URL.
+    // The app's temporary directory, made when missing: `tmp` in a sandboxed app's container,
+    // else the user's temporary folder (`platform::temporaryDirectory()`). Never the machine's
+    // shared one while the user has a home.
     URL temporaryDirectory() const;
     bool fileExistsAtPath(std::string_view path) const;
     // Removes a file, or a directory with everything in it. Throws 513 and removes nothing

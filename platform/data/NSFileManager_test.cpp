@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
 
 namespace zestrel::platform {
 namespace {
@@ -111,6 +114,62 @@ TEST_F(NSFileManagerTest, RemovingNeedsEveryFolderItChangesToBeWritable) {
     EXPECT_FALSE(fs::exists(folder / "empty"));
     manager.removeItemAtURL(url(folder / "a.txt"));
     EXPECT_FALSE(fs::exists(folder / "a.txt"));
+}
+
+// What a person reads when a file call fails: the item's name and what went wrong, with the
+// system's reason beneath; the codes and the path, URL and POSIX error stay as they are.
+TEST_F(NSFileManagerTest, FileErrorsNameTheItemAndWhatWentWrong) {
+    const fs::path folder = root / "folder";
+    fs::permissions(folder / "inner", fs::perms::owner_read | fs::perms::owner_exec,
+                    fs::perm_options::replace);
+    fs::create_directories(root / "locked");
+    fs::permissions(root / "locked", fs::perms::owner_write, fs::perm_options::replace);
+    const URL hidden = url(folder / "inner" / ".hidden");
+    const URL gone = url(root / "gone.txt");
+    struct Case {
+        std::function<void()> call;
+        std::int64_t code;
+        std::string description;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {[&] { manager.removeItemAtURL(hidden); }, NSFileWriteNoPermissionError,
+         "“.hidden” couldn’t be removed because you don’t have permission to access it.",
+         "Permission denied"},
+        {[&] { manager.removeItemAtURL(gone); }, NSFileNoSuchFileError,
+         "“gone.txt” couldn’t be removed.", "No such file or directory"},
+        {[&] { manager.trashItemAtURL(gone); }, NSFileNoSuchFileError,
+         "“gone.txt” couldn’t be moved to the trash.", "No such file or directory"},
+        {[&] { manager.contentsOfDirectoryAtURL(url(root / "missing")); },
+         NSFileReadNoSuchFileError, "The folder “missing” doesn’t exist.",
+         "No such file or directory"},
+        {[&] { manager.contentsOfDirectoryAtURL(url(root / "locked")); },
+         NSFileReadNoPermissionError,
+         "The folder “locked” couldn’t be opened because you don’t have permission to see its "
+         "contents.",
+         "Permission denied"},
+        {[&] { manager.contentsOfDirectoryAtURL(url(folder / "a.txt")); }, NSFileReadUnknownError,
+         "The file “a.txt” couldn’t be opened.", "Not a directory"},
+        {[&] { manager.resourceValuesForKeys(gone, {NSURLNameKey}); }, NSFileReadNoSuchFileError,
+         "The file “gone.txt” couldn’t be opened because there is no such file.",
+         "No such file or directory"},
+    };
+    for (const auto& [call, code, description, reason] : cases) {
+        try {
+            call();
+            ADD_FAILURE() << "no error for " << description;
+        } catch (const Error& error) {
+            const auto object = error.nsError();
+            EXPECT_EQ(object->domain(), NSCocoaErrorDomain);
+            EXPECT_EQ(object->code(), code) << description;
+            EXPECT_EQ(object->localizedDescription(), description);
+            EXPECT_EQ(object->localizedFailureReason(), reason) << description;
+            EXPECT_TRUE(object->userInfo().contains(NSFilePathErrorKey));
+            EXPECT_TRUE(object->userInfo().contains(NSURLErrorKey));
+            ASSERT_TRUE(object->underlyingError().has_value());
+            EXPECT_EQ(object->underlyingError()->domain(), NSPOSIXErrorDomain);
+        }
+    }
 }
 
 } // namespace

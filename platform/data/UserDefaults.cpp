@@ -624,11 +624,15 @@ void UserDefaults::setObject(const Value& input, std::string_view key) {
         removeObject(key);
         return;
     }
-    if (!PropertyList::isValid(value)) {
-        fatal(fmt::format("Attempt to insert non-property list object {} for key {}",
-                          value.describe(), key));
-    }
     const std::string name(key);
+    // The key goes into the domain's list as well: one that a list cannot hold would make
+    // every later write of the domain fail, so it is refused as a bad value is (and shown
+    // escaped, since a NUL would cut the message).
+    const bool keyIsValid = PropertyList::isValid(Value(name));
+    if (!keyIsValid || !PropertyList::isValid(value)) {
+        fatal(fmt::format("Attempt to insert non-property list object {} for key {}",
+                          value.describe(), keyIsValid ? name : Value(name).debugDescribe()));
+    }
     change({name}, [&] {
         database_->update(domainName_,
                           [&](Value::Dictionary& values) { values.insert_or_assign(name, value); });

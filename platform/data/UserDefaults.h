@@ -83,8 +83,9 @@ public:
 
     // MARK: Writing (the app domain).
 
-    // An absent value removes the key. A value that a property list cannot hold stops
-    // the process ("Attempt to insert non-property list object ...").
+    // An absent value removes the key. A value or a key that a property list cannot hold
+    // (a key with a NUL or bytes that are not UTF-8) stops the process ("Attempt to insert
+    // non-property list object ..."), and what was set before is still written.
     void setObject(const Value& value, std::string_view key);
     // As `setObject`, except that a URL is kept as its absolute text.
     void set(const Value& value, std::string_view key);

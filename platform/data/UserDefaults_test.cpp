@@ -395,6 +395,25 @@ TEST_F(UserDefaultsTest, AWriteIsKeptWhenTheProcessStopsInFatal) {
               Value(Value::Dictionary{{"counter", 77}}));
 }
 
+// A key the list cannot hold would make every later write of the domain fail and lose every
+// setting: it is refused as a bad value is, and the settings made before it are written.
+TEST_F(UserDefaultsTest, KeysThatAPropertyListCannotHoldStopTheProcessAndKeepTheRest) {
+    auto defaults = UserDefaults::standard();
+    defaults->setObject(77, "counter");
+    EXPECT_DEATH(
+        {
+            defaults->setObject("text", "sound");
+            defaults->setObject(true, std::string("a\0b", 3));
+        },
+        "Attempt to insert non-property list object true for key \"a\\\\0b\"");
+    const Value::Dictionary kept{{"counter", 77}, {"sound", "text"}};
+    EXPECT_EQ(PropertyList::decode(readFile(fileOf("com.quorvik.Zestrel"))), Value(kept));
+    EXPECT_DEATH(defaults->setObject(1, "caf\xE9"),
+                 "Attempt to insert non-property list object 1 for key");
+    EXPECT_EQ(PropertyList::decode(readFile(fileOf("com.quorvik.Zestrel"))),
+              Value(Value::Dictionary{{"counter", 77}}));
+}
+
 TEST_F(UserDefaultsTest, ADomainWhoseFileCannotBeReadIsNotSynchronizedAndSaysSoOnce) {
     fs::create_directories(fileOf("com.quorvik.Zestrel")); // a folder where the file goes
     auto defaults = UserDefaults::standard();

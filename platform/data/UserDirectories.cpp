@@ -36,7 +36,10 @@ std::filesystem::path xdgCacheHome() {
 }
 
 std::filesystem::path temporaryDirectory() {
-    return absoluteFromEnvironment("TMPDIR", "/tmp");
+    if (homeDirectory() == "/") {
+        return absoluteFromEnvironment("TMPDIR", "/tmp");
+    }
+    return xdgCacheHome() / "tmp";
 }
 
 } // namespace zestrel::platform

@@ -15,7 +15,10 @@ std::filesystem::path xdgCacheHome();  // ~/.cache
 // system): Library/Logs/DiagnosticReports of the home folder, where the simulated machine keeps
 // them.
 std::filesystem::path diagnosticReportsDirectory();
-// $TMPDIR when it holds an absolute path, else /tmp.
+// The user's own temporary folder, `tmp` in the cache folder. The system keeps one per user
+// (and sets $TMPDIR to it, not the other way round), so the simulated user's temporary items
+// stay in their home, never in the machine's shared folder. Without a home folder, $TMPDIR
+// when it holds an absolute path, else /tmp.
 std::filesystem::path temporaryDirectory();
 
 } // namespace zestrel::platform

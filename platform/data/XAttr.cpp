@@ -10,6 +10,14 @@ std::string storedName(const char* name) {
     return std::string("user.") + name;
 }
 
+// Callers compare errno with the platform's number for a missing attribute, not Linux's.
+template <class Result> Result withPlatformErrno(Result result) {
+    if (result < 0 && errno == ENODATA) {
+        errno = kNoSuchAttribute;
+    }
+    return result;
+}
+
 } // namespace
 
 ssize_t getxattr(const char* path, const char* name, void* value, std::size_t size,
@@ -22,8 +30,9 @@ ssize_t getxattr(const char* path, const char* name, void* value, std::size_t si
     if (value == nullptr) {
         size = 0;
     }
-    return (options & XATTR_NOFOLLOW) != 0 ? ::lgetxattr(path, stored.c_str(), value, size)
-                                           : ::getxattr(path, stored.c_str(), value, size);
+    return withPlatformErrno((options & XATTR_NOFOLLOW) != 0
+                                 ? ::lgetxattr(path, stored.c_str(), value, size)
+                                 : ::getxattr(path, stored.c_str(), value, size));
 }
 
 int setxattr(const char* path, const char* name, const void* value, std::size_t size,
@@ -33,8 +42,9 @@ int setxattr(const char* path, const char* name, const void* value, std::size_t 
         return -1;
     }
     const std::string stored = storedName(name);
-    return (options & XATTR_NOFOLLOW) != 0 ? ::lsetxattr(path, stored.c_str(), value, size, 0)
-                                           : ::setxattr(path, stored.c_str(), value, size, 0);
+    return withPlatformErrno((options & XATTR_NOFOLLOW) != 0
+                                 ? ::lsetxattr(path, stored.c_str(), value, size, 0)
+                                 : ::setxattr(path, stored.c_str(), value, size, 0));
 }
 
 } // namespace zestrel::platform

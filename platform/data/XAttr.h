@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/base/POSIXError.h"
+
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -9,8 +11,8 @@ namespace zestrel::platform {
 
 // Extended attributes with the platform's calls. Attribute names are kept in the file
 // system's user namespace: "com.apple.metadata:X" is stored as "user.com.apple.metadata:X".
-// Failures answer -1 with errno set; an attribute that is not there is `kNoSuchAttribute`.
-inline constexpr int kNoSuchAttribute = ENODATA;
+// Failures answer -1 with errno set; an attribute that is not there is `kNoSuchAttribute`
+// (the platform's ENOATTR), which Linux calls ENODATA under another number.
 inline constexpr int XATTR_NOFOLLOW = 0x0001;
 
 // With no buffer (or size 0) answers the attribute's size. `position` must be 0.
