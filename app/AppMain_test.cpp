@@ -3,6 +3,7 @@
 #include "app/Buttons.h"
 #include "app/UserDebugWindow.h"
 #include "cut_engine/AppPreferenceKeys.h"
+#include "foundation/QVApp.h"
 #include "platform/appkit/ModalResponder.h"
 #include "platform/appkit/NSAlert.h"
 #include "platform/appkit/NSWindow.h"
@@ -136,6 +137,31 @@ TEST_F(AppMainTest, AResetAtLaunchWipesTheSettingsAndTheNextInstanceStartsAfresh
     launch();
     EXPECT_TRUE(Prefs::value(AppPreferences::playSoundEffects()));
     EXPECT_EQ(Prefs::value(Prefs::Key<std::int64_t>("QV_launchCount", 0)), 1);
+}
+
+TEST_F(AppMainTest, AResetWhoseRelaunchFailsShowsTheFailureAndQuits) {
+    Prefs::set(AppPreferences::playSoundEffects(), false);
+    // Nowhere to start a new instance from.
+    env.desktop().uninstall(QVApp::id());
+    pf::NSEvent::setHeldModifierFlags(Flags::shift | Flags::control | Flags::option |
+                                      Flags::command);
+    responder->enqueue(pf::ModalAnswer::button("Delete"));
+    responder->enqueue(pf::ModalAnswer::button(0));
+    launch();
+    pf::NSEvent::setHeldModifierFlags({});
+
+    ASSERT_EQ(pf::NSAlert::shownAlerts().size(), 2u);
+    EXPECT_NE(env.logLines().back().find("PRESENTED ERROR:"), std::string::npos);
+    EXPECT_FALSE(env.desktop().relaunchRequested());
+    EXPECT_TRUE(pf::NSApp().isTerminated());
+    // The settings stay wiped, and the next launch is not taken for a relaunch.
+    const auto defaults = pf::UserDefaults::standard();
+    const auto stored =
+        defaults->persistentDomain(defaults->domainName()).value_or(pf::Value::Dictionary{});
+    EXPECT_EQ(stored.count("playSoundEffects"), 0u);
+    const auto relaunched = stored.find("QVApp_wasRelaunched");
+    ASSERT_NE(relaunched, stored.end());
+    EXPECT_EQ(relaunched->second, pf::Value(false));
 }
 
 TEST_F(AppMainTest, ReopeningAnswersFalseAndRevealsAHiddenIcon) {

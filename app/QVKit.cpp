@@ -178,7 +178,12 @@ void offerSettingsResetAtLaunch() {
     // The pending launch work of this instance must not write the wiped settings again.
     QVApp::beginResettingSettingsAndData();
     deleteSettingsAndData();
-    startMainActorTask(std::nullopt, [] { return relaunchApp(RelaunchOptions{}); });
+    startMainActorTask(std::nullopt, []() -> pf::Task<void> {
+        co_await relaunchApp(RelaunchOptions{});
+        // Back here only when no new instance started and the failure has been shown: with
+        // its data gone and its launch cut short, this instance must not run on half-made.
+        pf::NSApp().terminate();
+    });
 }
 
 void deleteSettingsAndData() {
