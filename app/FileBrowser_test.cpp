@@ -255,6 +255,29 @@ TEST_F(FileBrowserTest, CopyPathAndFilenameAndGetInfoShowWhereTheItemIs) {
     EXPECT_EQ(pf::QLPreviewPanel::previewedURLs()[0].path(), file.string());
 }
 
+TEST_F(FileBrowserTest, ANameThatIsNotUTF8IsCopiedAsValidTextAndShownEscaped) {
+    // A stray byte, and a sequence cut short before the dot.
+    const fs::path file = write("caf\xFF"
+                                "e\xE2\x82.txt",
+                                "x");
+    const std::string shown = "caf\\xFFe\\xE2\\x82.txt";
+    auto host = browse({url(data)});
+    ASSERT_TRUE(host->click("Data"));
+    host->update();
+    ASSERT_NE(row(*host, shown), nullptr) << host->outline();
+
+    const auto copied = [] {
+        return pf::NSPasteboard::general()->stringForType(pf::NSPasteboardType::string);
+    };
+    ASSERT_TRUE(clickInMenu(*host, shown, "Copy Filename"));
+    EXPECT_EQ(copied(), "caf\uFFFDe\uFFFD.txt");
+    ASSERT_TRUE(clickInMenu(*host, shown, "Copy Path"));
+    EXPECT_EQ(copied(), data.string() + "/caf\uFFFDe\uFFFD.txt");
+    ASSERT_TRUE(clickInMenu(*host, shown, "Get Info"));
+    host->update();
+    EXPECT_NE(host->find(data.string() + "/" + shown), nullptr) << host->outline();
+}
+
 TEST_F(FileBrowserTest, DeleteRemovesAtOnceAndWhatCannotGoStaysWithItsError) {
     const fs::path gone = write("gone.txt", "g");
     const fs::path kept = write("Locked/kept.txt", "k");
