@@ -16,6 +16,7 @@ enum class NSSearchPathDirectory : unsigned {
     documentDirectory = 9,
     cachesDirectory = 13,
     applicationSupportDirectory = 14,
+    downloadsDirectory = 15,
     itemReplacementDirectory = 99,
 };
 // "applicationSupportDirectory".
@@ -55,6 +56,7 @@ inline constexpr std::int64_t NSFileWriteNoPermissionError = 513;
 // (APP_SANDBOX_CONTAINER_ID set) finds Application Support, Caches and Documents in its
 // container, `~/Library/Containers/<bundle identifier>/Data`, under `Library/` as the system
 // lays it out; its Trash stays the user's.
+// Downloads is `~/Downloads`; in a sandbox, the container's, beside its Documents.
 //
 // Permissions are those an ordinary user has, also when the program runs as the super-user:
 // the readable and writable resource values, listing a folder and removing an item follow
