@@ -304,6 +304,53 @@ TEST_F(FileBrowserTest, DeleteRemovesAtOnceAndWhatCannotGoStaysWithItsError) {
     EXPECT_NE(shown.find("alert \""), std::string::npos) << shown;
 }
 
+TEST_F(FileBrowserTest, AFoldersSizeIsAddedUpAgainAfterADelete) {
+    write("Folder/small.bin", std::string(3000, 's'));
+    const fs::path big = write("Folder/big.bin", std::string(5000, 'b'));
+    auto host = browse({url(data / "Folder"), url(big)});
+    EXPECT_NE(texts(*row(*host, "Folder")).find("|8 KB|"), std::string::npos)
+        << texts(*row(*host, "Folder"));
+    ASSERT_TRUE(clickInMenu(*host, "big.bin", "Delete"));
+    env.runUntilIdle();
+    host->update();
+    env.runUntilIdle();
+    host->update();
+    EXPECT_FALSE(fs::exists(big));
+    EXPECT_NE(texts(*row(*host, "Folder")).find("|3 KB|"), std::string::npos)
+        << texts(*row(*host, "Folder"));
+}
+
+TEST_F(FileBrowserTest, DeletingALinkRemovesTheLinkAndKeepsWhatItLeadsTo) {
+    const fs::path file = write("Kept/notes.txt", "n");
+    fs::create_symlink(file, data / "file link");
+    fs::create_directory_symlink(data / "Kept", data / "folder link");
+    auto host = browse({url(data / "folder link"), url(data / "file link")});
+    for (const char* link : {"folder link", "file link"}) {
+        ASSERT_TRUE(clickInMenu(*host, link, "Delete")) << link;
+        env.runUntilIdle();
+        host->update();
+        EXPECT_FALSE(fs::exists(fs::symlink_status(data / link))) << link;
+        EXPECT_EQ(row(*host, link), nullptr) << link;
+    }
+    EXPECT_EQ(pf::testing::DesktopEnvironment::readFile(file), "n");
+}
+
+TEST_F(FileBrowserTest, AFolderThatCanBeReadButNotListedIsNotCalledEmpty) {
+    // Readable but not searchable: its entries cannot be listed, so nobody knows it is empty.
+    fs::create_directories(data / "Sealed");
+    fs::permissions(data / "Sealed", fs::perms::owner_read | fs::perms::group_read,
+                    fs::perm_options::replace);
+    auto host = browse({url(data / "Sealed")});
+    const auto sealed = row(*host, "Sealed");
+    ASSERT_NE(sealed, nullptr);
+    EXPECT_EQ(texts(*sealed).rfind("Sealed|Zero KB|", 0), 0u) << texts(*sealed);
+    EXPECT_FALSE(sealed->isDisabled);
+    // It opens, to an empty list.
+    ASSERT_TRUE(host->click("Sealed"));
+    host->update();
+    EXPECT_NE(host->find("Back"), nullptr);
+}
+
 TEST_F(FileBrowserTest, DeleteIsOfferedOnlyForWhatCanBeWritten) {
     const fs::path file = write("readonly.txt", "r");
     fs::permissions(file, fs::perms::owner_read, fs::perm_options::replace);
