@@ -184,6 +184,82 @@ TEST_F(AppMainTest, ReopeningAnswersFalseAndRevealsAHiddenIcon) {
     EXPECT_NE(menuBarItem(), nullptr);
 }
 
+TEST_F(AppMainTest, TheMenusLinksLeadToTheirPages) {
+    launch();
+    for (const char* title : {"FAQ", "Website", "More Apps by Me", "The App Does Not Work"}) {
+        ASSERT_TRUE(clickMenu(title)) << title;
+        env.runUntilIdle();
+    }
+    std::vector<std::string> opened;
+    for (const auto& url : pf::URLOpener::openedURLs()) {
+        opened.push_back(url.absoluteString());
+    }
+    EXPECT_EQ(opened, (std::vector<std::string>{"https://zestrel.app#faq", "https://zestrel.app",
+                                                "https://zestrel.app/apps",
+                                                "https://zestrel.app#not-working"}));
+}
+
+TEST_F(AppMainTest, TheMethodSwitchRelaunchesIntoSettingsEitherWay) {
+    launch();
+    const std::string method = "Use more reliable way of handling Command+X";
+    // The first launch switches to the new method; off, then on again.
+    for (const bool expected : {false, true}) {
+        SCOPED_TRACE(expected);
+        pf::swiftui::launchedApp()->scenes->showSettings();
+        env.runUntilIdle();
+        const auto settings = pf::swiftui::launchedApp()->scenes->settingsWindow();
+        ASSERT_NE(settings, nullptr);
+        ASSERT_TRUE(pf::click(pf::outline(*settings), method));
+        env.runUntilIdle();
+        EXPECT_EQ(Prefs::value(AppPreferences::newMethod()), expected);
+        EXPECT_TRUE(pf::NSApp().isTerminated());
+        ASSERT_TRUE(env.desktop().relaunchRequested());
+
+        env.desktop().relaunchOwnApplication();
+        launch();
+        const auto reopened = pf::swiftui::launchedApp()->scenes->settingsWindow();
+        ASSERT_NE(reopened, nullptr);
+        EXPECT_TRUE(reopened->isVisible());
+        EXPECT_EQ(Prefs::value(AppPreferences::newMethod()), expected);
+    }
+}
+
+TEST_F(AppMainTest, ReopeningWithTheIconShownOpensNoWindow) {
+    launch();
+    env.advance(std::chrono::seconds(30));
+    ASSERT_NE(menuBarItem(), nullptr);
+    const auto visibleWindows = [] {
+        std::size_t count = 0;
+        for (const auto& window : pf::NSApp().windows()) {
+            count += window->isVisible();
+        }
+        return count;
+    };
+    const std::size_t before = visibleWindows();
+    env.desktop().reopen(env.desktop().ownApplication()->processIdentifier());
+    env.runUntilIdle();
+    EXPECT_EQ(visibleWindows(), before);
+    EXPECT_EQ(pf::swiftui::launchedApp()->scenes->settingsWindow(), nullptr);
+    EXPECT_NE(menuBarItem(), nullptr);
+}
+
+TEST_F(AppMainTest, TheLaunchDefaultsAreRegisteredNotStored) {
+    launch();
+    const auto defaults = pf::UserDefaults::standard();
+    const auto stored =
+        defaults->persistentDomain(defaults->domainName()).value_or(pf::Value::Dictionary{});
+    for (const char* key : {"NSApplicationCrashOnExceptions", "NSAppSleepDisabled",
+                            "NSDisableAutomaticTermination"}) {
+        EXPECT_EQ(defaults->object(key), pf::Value(true)) << key;
+        EXPECT_EQ(stored.count(key), 0u) << key;
+    }
+    // So a value the user stores wins over them.
+    defaults->set(pf::Value(false), "NSAppSleepDisabled");
+    env.desktop().relaunchOwnApplication();
+    launch();
+    EXPECT_EQ(pf::UserDefaults::standard()->object("NSAppSleepDisabled"), pf::Value(false));
+}
+
 TEST_F(AppMainTest, CopyDebugInfoPutsTheReportWithTheSourceMarker) {
     launch();
     ASSERT_TRUE(clickMenu("Copy Debug Info"));
@@ -192,6 +268,22 @@ TEST_F(AppMainTest, CopyDebugInfoPutsTheReportWithTheSourceMarker) {
     ASSERT_TRUE(text);
     EXPECT_EQ(text->rfind("# Zestrel ", 0), 0u);
     EXPECT_EQ(pasteboard->stringForType(pasteboardTypeSource()), "com.quorvik.Zestrel");
+}
+
+TEST_F(AppMainTest, OnlyTheHiddenShareCopyKeepsTheReportOnThisMac) {
+    launch();
+    const auto pasteboard = pf::NSPasteboard::general();
+    using Options = pf::NSPasteboard::ContentsOptions;
+    ASSERT_TRUE(clickMenu("Copy Debug Info"));
+    EXPECT_EQ(pasteboard->contentsOptions(), Options::none);
+    pf::NSEvent::setHeldModifierFlags(Flags::control | Flags::option);
+    Buttons::ShareApp::action();
+    pf::NSEvent::setHeldModifierFlags({});
+    env.runUntilIdle();
+    EXPECT_EQ(pasteboard->contentsOptions(), Options::currentHostOnly);
+    EXPECT_EQ(pasteboard->stringForType(pasteboardTypeSource()), "com.quorvik.Zestrel");
+    ASSERT_TRUE(clickMenu("Copy Debug Info"));
+    EXPECT_EQ(pasteboard->contentsOptions(), Options::none);
 }
 
 TEST_F(AppMainTest, ShareAppFollowsTheModifierKeysHeldExactly) {
