@@ -180,8 +180,8 @@ void offerSettingsResetAtLaunch() {
     deleteSettingsAndData();
     startMainActorTask(std::nullopt, []() -> pf::Task<void> {
         co_await relaunchApp(RelaunchOptions{});
-        // Back here only when no new instance started and the failure has been shown: with
-        // its data gone and its launch cut short, this instance must not run on half-made.
+        // A new instance has already ended this one; when none could start, the failure has
+        // been shown, and with its data gone this instance must not go on half-launched.
         pf::NSApp().terminate();
     });
 }
