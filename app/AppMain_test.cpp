@@ -3,6 +3,7 @@
 #include "app/Buttons.h"
 #include "app/UserDebugWindow.h"
 #include "cut_engine/AppPreferenceKeys.h"
+#include "foundation/QVApp.h"
 #include "platform/appkit/ModalResponder.h"
 #include "platform/appkit/NSAlert.h"
 #include "platform/appkit/NSWindow.h"
@@ -138,6 +139,31 @@ TEST_F(AppMainTest, AResetAtLaunchWipesTheSettingsAndTheNextInstanceStartsAfresh
     EXPECT_EQ(Prefs::value(Prefs::Key<std::int64_t>("QV_launchCount", 0)), 1);
 }
 
+TEST_F(AppMainTest, AResetWhoseRelaunchFailsShowsTheFailureAndQuits) {
+    Prefs::set(AppPreferences::playSoundEffects(), false);
+    // Nowhere to start a new instance from.
+    env.desktop().uninstall(QVApp::id());
+    pf::NSEvent::setHeldModifierFlags(Flags::shift | Flags::control | Flags::option |
+                                      Flags::command);
+    responder->enqueue(pf::ModalAnswer::button("Delete"));
+    responder->enqueue(pf::ModalAnswer::button(0));
+    launch();
+    pf::NSEvent::setHeldModifierFlags({});
+
+    ASSERT_EQ(pf::NSAlert::shownAlerts().size(), 2u);
+    EXPECT_NE(env.logLines().back().find("PRESENTED ERROR:"), std::string::npos);
+    EXPECT_FALSE(env.desktop().relaunchRequested());
+    EXPECT_TRUE(pf::NSApp().isTerminated());
+    // The settings stay wiped, and the next launch is not taken for a relaunch.
+    const auto defaults = pf::UserDefaults::standard();
+    const auto stored =
+        defaults->persistentDomain(defaults->domainName()).value_or(pf::Value::Dictionary{});
+    EXPECT_EQ(stored.count("playSoundEffects"), 0u);
+    const auto relaunched = stored.find("QVApp_wasRelaunched");
+    ASSERT_NE(relaunched, stored.end());
+    EXPECT_EQ(relaunched->second, pf::Value(false));
+}
+
 TEST_F(AppMainTest, ReopeningAnswersFalseAndRevealsAHiddenIcon) {
     Prefs::set(AppPreferences::hideMenuBarIcon(), true);
     launch();
@@ -158,6 +184,82 @@ TEST_F(AppMainTest, ReopeningAnswersFalseAndRevealsAHiddenIcon) {
     EXPECT_NE(menuBarItem(), nullptr);
 }
 
+TEST_F(AppMainTest, TheMenusLinksLeadToTheirPages) {
+    launch();
+    for (const char* title : {"FAQ", "Website", "More Apps by Me", "The App Does Not Work"}) {
+        ASSERT_TRUE(clickMenu(title)) << title;
+        env.runUntilIdle();
+    }
+    std::vector<std::string> opened;
+    for (const auto& url : pf::URLOpener::openedURLs()) {
+        opened.push_back(url.absoluteString());
+    }
+    EXPECT_EQ(opened, (std::vector<std::string>{"https://zestrel.app#faq", "https://zestrel.app",
+                                                "https://zestrel.app/apps",
+                                                "https://zestrel.app#not-working"}));
+}
+
+TEST_F(AppMainTest, TheMethodSwitchRelaunchesIntoSettingsEitherWay) {
+    launch();
+    const std::string method = "Use more reliable way of handling Command+X";
+    // The first launch switches to the new method; off, then on again.
+    for (const bool expected : {false, true}) {
+        SCOPED_TRACE(expected);
+        pf::swiftui::launchedApp()->scenes->showSettings();
+        env.runUntilIdle();
+        const auto settings = pf::swiftui::launchedApp()->scenes->settingsWindow();
+        ASSERT_NE(settings, nullptr);
+        ASSERT_TRUE(pf::click(pf::outline(*settings), method));
+        env.runUntilIdle();
+        EXPECT_EQ(Prefs::value(AppPreferences::newMethod()), expected);
+        EXPECT_TRUE(pf::NSApp().isTerminated());
+        ASSERT_TRUE(env.desktop().relaunchRequested());
+
+        env.desktop().relaunchOwnApplication();
+        launch();
+        const auto reopened = pf::swiftui::launchedApp()->scenes->settingsWindow();
+        ASSERT_NE(reopened, nullptr);
+        EXPECT_TRUE(reopened->isVisible());
+        EXPECT_EQ(Prefs::value(AppPreferences::newMethod()), expected);
+    }
+}
+
+TEST_F(AppMainTest, ReopeningWithTheIconShownOpensNoWindow) {
+    launch();
+    env.advance(std::chrono::seconds(30));
+    ASSERT_NE(menuBarItem(), nullptr);
+    const auto visibleWindows = [] {
+        std::size_t count = 0;
+        for (const auto& window : pf::NSApp().windows()) {
+            count += window->isVisible();
+        }
+        return count;
+    };
+    const std::size_t before = visibleWindows();
+    env.desktop().reopen(env.desktop().ownApplication()->processIdentifier());
+    env.runUntilIdle();
+    EXPECT_EQ(visibleWindows(), before);
+    EXPECT_EQ(pf::swiftui::launchedApp()->scenes->settingsWindow(), nullptr);
+    EXPECT_NE(menuBarItem(), nullptr);
+}
+
+TEST_F(AppMainTest, TheLaunchDefaultsAreRegisteredNotStored) {
+    launch();
+    const auto defaults = pf::UserDefaults::standard();
+    const auto stored =
+        defaults->persistentDomain(defaults->domainName()).value_or(pf::Value::Dictionary{});
+    for (const char* key : {"NSApplicationCrashOnExceptions", "NSAppSleepDisabled",
+                            "NSDisableAutomaticTermination"}) {
+        EXPECT_EQ(defaults->object(key), pf::Value(true)) << key;
+        EXPECT_EQ(stored.count(key), 0u) << key;
+    }
+    // So a value the user stores wins over them.
+    defaults->set(pf::Value(false), "NSAppSleepDisabled");
+    env.desktop().relaunchOwnApplication();
+    launch();
+    EXPECT_EQ(pf::UserDefaults::standard()->object("NSAppSleepDisabled"), pf::Value(false));
+}
+
 TEST_F(AppMainTest, CopyDebugInfoPutsTheReportWithTheSourceMarker) {
     launch();
     ASSERT_TRUE(clickMenu("Copy Debug Info"));
@@ -166,6 +268,22 @@ TEST_F(AppMainTest, CopyDebugInfoPutsTheReportWithTheSourceMarker) {
     ASSERT_TRUE(text);
     EXPECT_EQ(text->rfind("# Zestrel ", 0), 0u);
     EXPECT_EQ(pasteboard->stringForType(pasteboardTypeSource()), "com.quorvik.Zestrel");
+}
+
+TEST_F(AppMainTest, OnlyTheHiddenShareCopyKeepsTheReportOnThisMac) {
+    launch();
+    const auto pasteboard = pf::NSPasteboard::general();
+    using Options = pf::NSPasteboard::ContentsOptions;
+    ASSERT_TRUE(clickMenu("Copy Debug Info"));
+    EXPECT_EQ(pasteboard->contentsOptions(), Options::none);
+    pf::NSEvent::setHeldModifierFlags(Flags::control | Flags::option);
+    Buttons::ShareApp::action();
+    pf::NSEvent::setHeldModifierFlags({});
+    env.runUntilIdle();
+    EXPECT_EQ(pasteboard->contentsOptions(), Options::currentHostOnly);
+    EXPECT_EQ(pasteboard->stringForType(pasteboardTypeSource()), "com.quorvik.Zestrel");
+    ASSERT_TRUE(clickMenu("Copy Debug Info"));
+    EXPECT_EQ(pasteboard->contentsOptions(), Options::none);
 }
 
 TEST_F(AppMainTest, ShareAppFollowsTheModifierKeysHeldExactly) {

@@ -277,6 +277,23 @@ TEST_F(DebugInfoTest, DomainEntriesAndStoredValueForms) {
     EXPECT_EQ(settingsDebugValue(pf::Value("0.125")).describe(), "0.125");
 }
 
+// Keys of other frameworks' tracking are never in the report; only exactly these names, so a
+// setting of the app's own that merely looks like one is still there.
+TEST_F(DebugInfoTest, TheSettingsLeaveOutTheTrackingHistories) {
+    const auto stored = defaults();
+    for (const char* key : {"SessionIdHistory", "UserIdHistory", "pastDevicesKey"}) {
+        stored->setObject(pf::Value(pf::Value::Array{"a"}), key);
+    }
+    stored->setObject(pf::Value(1), "UserIdHistoryLimit");
+    stored->setObject(pf::Value(2), "pastDevices");
+    const std::string report = debugInfoText();
+    // The report counts this launch first.
+    EXPECT_THAT(report, HasSubstr("\n# Settings\n\nQV_launchCount: 1\nUserIdHistoryLimit: "
+                                  "1\npastDevices: 2\n\n# Custom\n"));
+    EXPECT_EQ(settingsDebugDump().orderedKeys(),
+              (std::vector<std::string>{"QV_launchCount", "UserIdHistoryLimit", "pastDevices"}));
+}
+
 // The fixed facts come first in their order; registered entries follow in key order, and one
 // named like a fixed fact takes its place.
 TEST_F(DebugInfoTest, FeedbackMetadataLineByLine) {

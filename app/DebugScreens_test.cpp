@@ -5,6 +5,7 @@
 #include "platform/appkit/NSApplication.h"
 #include "platform/appkit/TextOutline.h"
 #include "platform/data/UserDefaults.h"
+#include "platform/data/UserDirectories.h"
 #include "platform/desktop/NSPasteboard.h"
 #include "platform/desktop/NSScreen.h"
 #include "platform/swiftui/NSHostingView.h"
@@ -15,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace zestrel {
@@ -22,6 +25,7 @@ namespace {
 
 namespace pf = platform;
 namespace ui = platform::swiftui;
+namespace fs = std::filesystem;
 using Page = IOSDebug_MainView::Page;
 
 class DebugScreensTest : public ::testing::Test {
@@ -158,6 +162,10 @@ TEST_F(DebugScreensTest, TheLogPageReadsTheBufferEverySecondAndOnlyClearEmptiesI
     EXPECT_NE(copied.find("first line"), std::string::npos);
     EXPECT_NE(copied.find("\n"), std::string::npos);
     EXPECT_NE(copied.find("second line"), copied.find("first line"));
+    // Every entry as the buffer holds it, one line break between two, none after the last.
+    const auto entries = logBuffer().entries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(copied, entries[0] + "\n" + entries[1]);
     moreCommand(*host, "Clear")->action();
     EXPECT_TRUE(logBuffer().entries().empty());
     env.advance(std::chrono::seconds(1));
@@ -173,6 +181,74 @@ TEST_F(DebugScreensTest, TheAppKitSwitchesStoreTheirKeyAndRelaunch) {
     env.runUntilIdle();
     EXPECT_EQ(defaults->object("NSTraceEvents"), pf::Value(true));
     EXPECT_TRUE(env.desktop().relaunchRequested());
+}
+
+TEST_F(DebugScreensTest, TheFilesPageListsTheAppsOwnFoldersInOrder) {
+    const auto roots = [] {
+        std::vector<fs::path> paths;
+        for (const auto& url : IOSDebug_FilesView::rootItems()) {
+            paths.emplace_back(url.path());
+        }
+        return paths;
+    };
+    const std::string id = "com.quorvik.Zestrel";
+    EXPECT_EQ(roots(), (std::vector<fs::path>{pf::xdgDataHome() / id, env.home() / "Documents" / id,
+                                              pf::xdgCacheHome() / id}));
+
+    // In a sandbox: the container's own places, from its top down to its Library.
+    env.desktop().quitOwnApplication();
+    setenv("APP_SANDBOX_CONTAINER_ID", id.c_str(), 1);
+    env.desktop().launchOwnApplication();
+    const fs::path container = env.home() / "Library" / "Containers" / id / "Data";
+    EXPECT_EQ(roots(),
+              (std::vector<fs::path>{container, container / "Documents", pf::temporaryDirectory(),
+                                     container / "Library" / "Application Support",
+                                     container / "Library" / "Caches", container / "Library"}));
+}
+
+TEST_F(DebugScreensTest, EachAppKitSwitchStoresItsOwnKeyAndAnyChangeOfItRelaunches) {
+    const std::vector<std::pair<std::string, std::string>> switches{
+        {"Draw Outlines Around Views", "NSShowAllViews"},
+        {"Visualize Mutually Exclusive Constraints",
+         "NSConstraintBasedLayoutVisualizeMutuallyExclusiveConstraints"},
+        {"Log AppKit Events", "NSTraceEvents"},
+        {"Show Internal AppKit Debug Menu", "_NS_4445425547"},
+    };
+    for (const auto& [label, key] : switches) {
+        SCOPED_TRACE(label);
+        auto page = ui::ViewHost::make(IOSDebug_SettingsView{});
+        ASSERT_TRUE(page->toggle(label));
+        env.runUntilIdle();
+        for (const auto& [otherLabel, otherKey] : switches) {
+            EXPECT_EQ(defaults->boolValue(otherKey), otherKey == key) << otherKey;
+        }
+        EXPECT_TRUE(env.desktop().relaunchRequested());
+        page.reset();
+        env.desktop().relaunchOwnApplication();
+        defaults = pf::UserDefaults::standard();
+
+        // Written from elsewhere while the page shows: the app relaunches all the same.
+        page = ui::ViewHost::make(IOSDebug_SettingsView{});
+        defaults->set(pf::Value(false), key);
+        env.runUntilIdle();
+        EXPECT_TRUE(env.desktop().relaunchRequested());
+        page.reset();
+        env.desktop().relaunchOwnApplication();
+        defaults = pf::UserDefaults::standard();
+    }
+}
+
+TEST_F(DebugScreensTest, DeleteAppDataRemovesTheSettingsAndRelaunches) {
+    defaults->set(pf::Value(true), "hideMenuBarIcon");
+    defaults->set(pf::Value(std::int64_t{3}), "QV_launchCount");
+    auto page = ui::ViewHost::make(IOSDebug_SettingsView{});
+    EXPECT_NE(page->outline().find("section \"DANGER\""), std::string::npos);
+    ASSERT_TRUE(page->click("Delete App Data"));
+    env.runUntilIdle();
+    EXPECT_EQ(defaults->persistentDomain(defaults->domainName()),
+              (pf::Value::Dictionary{{"QVApp_wasRelaunched", pf::Value(true)}}));
+    EXPECT_TRUE(env.desktop().relaunchRequested());
+    EXPECT_TRUE(pf::NSApp().isTerminated());
 }
 
 TEST_F(DebugScreensTest, HighlightDrawnRectanglesFlipsWhatIsStoredWhateverItShowed) {

@@ -5,6 +5,7 @@
 #include "foundation/TaskStarters.h"
 #include "foundation/TextUtilities.h"
 #include "platform/base/ProcessLocal.h"
+#include "platform/base/UTF8.h"
 #include "platform/data/Formatters.h"
 #include "platform/data/NSFileManager.h"
 #include "platform/data/UserDirectories.h"
@@ -21,9 +22,11 @@
 #include "ui/SwiftUIWindowAccess.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <limits>
 #include <set>
+#include <string_view>
 
 namespace zestrel {
 
@@ -64,6 +67,41 @@ std::optional<std::vector<pf::URL>> folderContents(const pf::URL& url) {
 fs::path itemPath(const pf::URL& url) {
     const fs::path path = fs::path(url.path()).lexically_normal();
     return path.has_filename() || path == path.root_path() ? path : path.parent_path();
+}
+
+// The text with each sequence that is not well-formed UTF-8 written by `replace`, the rest
+// kept as it is.
+template <class Replace> std::string withIllFormedUTF8(std::string_view text, Replace replace) {
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t position = 0; position < text.size();) {
+        const pf::UTF8Character character = pf::decodeUTF8(text, position);
+        const std::string_view bytes = text.substr(position, character.length);
+        if (character.isWellFormed) {
+            result += bytes;
+        } else {
+            replace(bytes, result);
+        }
+        position += character.length;
+    }
+    return result;
+}
+
+// What the pasteboard's text type takes: valid UTF-8, a name's stray bytes read as U+FFFD the
+// way the platform's string conversion reads them.
+std::string pasteboardText(std::string_view text) {
+    return withIllFormedUTF8(text, [](std::string_view, std::string& into) { into += "\uFFFD"; });
+}
+
+// A name as a person reads it: a byte that is not UTF-8 is shown as "\xFF", not dropped.
+std::string shownText(std::string_view text) {
+    return withIllFormedUTF8(text, [](std::string_view bytes, std::string& into) {
+        for (const char byte : bytes) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(byte));
+            into += escape;
+        }
+    });
 }
 
 fs::path userHomeDirectory() {
@@ -108,13 +146,14 @@ std::vector<ui::View> contextMenu(const pf::URL& url, const FileBrowserItemFacts
                                   const std::shared_ptr<QV_FileBrowserModel>& model) {
     return {
         ui::Button("Show in Finder", [url] { QV_FileBrowserRow::showInFinder(url); }),
-        ui::NavigationLink(
-            commandLabel("Get Info", "info.circle"),
-            ui::Text(url.path()).modifier("textSelection", ".enabled").modifier("padding")),
+        ui::NavigationLink(commandLabel("Get Info", "info.circle"),
+                           ui::Text(shownText(url.path()))
+                               .modifier("textSelection", ".enabled")
+                               .modifier("padding")),
         ui::Button(commandLabel("Copy Path", "doc.on.doc"),
-                   [path = url.path()] { copyToPasteboard(path); }),
+                   [path = url.path()] { copyToPasteboard(pasteboardText(path)); }),
         ui::Button(commandLabel("Copy Filename", "doc.on.doc"),
-                   [name = url.lastPathComponent()] { copyToPasteboard(name); }),
+                   [name = url.lastPathComponent()] { copyToPasteboard(pasteboardText(name)); }),
         ui::ShareLink("Share…", url),
         ui::Divider(),
         ui::Text(fileBrowserCreatedText(facts)),
@@ -154,8 +193,9 @@ std::string fileBrowserDisplayName(const pf::URL& url) {
     if (itemPath(url) == userHomeDirectory().lexically_normal()) {
         return "Home";
     }
-    return fact([&] { return stringResourceValue(url, pf::NSURLLocalizedNameKey); })
-        .value_or(url.lastPathComponent());
+    return shownText(fact([&] {
+                         return stringResourceValue(url, pf::NSURLLocalizedNameKey);
+                     }).value_or(url.lastPathComponent()));
 }
 
 Bytes fileSizeBytes(const std::optional<double>& size) {

@@ -60,7 +60,8 @@ struct FileBrowserItemFacts {
     static FileBrowserItemFacts read(const platform::URL& url);
 };
 
-// "Home" for the user's home folder (a sandboxed app's container); else the item's name.
+// "Home" for the user's home folder (a sandboxed app's container); else the item's name, each
+// byte that is not UTF-8 shown as "\xFF".
 std::string fileBrowserDisplayName(const platform::URL& url);
 
 // The byte count of a file size read as a floating-point number: none is 0, a size beyond

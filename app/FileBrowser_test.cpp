@@ -255,6 +255,29 @@ TEST_F(FileBrowserTest, CopyPathAndFilenameAndGetInfoShowWhereTheItemIs) {
     EXPECT_EQ(pf::QLPreviewPanel::previewedURLs()[0].path(), file.string());
 }
 
+TEST_F(FileBrowserTest, ANameThatIsNotUTF8IsCopiedAsValidTextAndShownEscaped) {
+    // A stray byte, and a sequence cut short before the dot.
+    const fs::path file = write("caf\xFF"
+                                "e\xE2\x82.txt",
+                                "x");
+    const std::string shown = "caf\\xFFe\\xE2\\x82.txt";
+    auto host = browse({url(data)});
+    ASSERT_TRUE(host->click("Data"));
+    host->update();
+    ASSERT_NE(row(*host, shown), nullptr) << host->outline();
+
+    const auto copied = [] {
+        return pf::NSPasteboard::general()->stringForType(pf::NSPasteboardType::string);
+    };
+    ASSERT_TRUE(clickInMenu(*host, shown, "Copy Filename"));
+    EXPECT_EQ(copied(), "caf\uFFFDe\uFFFD.txt");
+    ASSERT_TRUE(clickInMenu(*host, shown, "Copy Path"));
+    EXPECT_EQ(copied(), data.string() + "/caf\uFFFDe\uFFFD.txt");
+    ASSERT_TRUE(clickInMenu(*host, shown, "Get Info"));
+    host->update();
+    EXPECT_NE(host->find(data.string() + "/" + shown), nullptr) << host->outline();
+}
+
 TEST_F(FileBrowserTest, DeleteRemovesAtOnceAndWhatCannotGoStaysWithItsError) {
     const fs::path gone = write("gone.txt", "g");
     const fs::path kept = write("Locked/kept.txt", "k");
@@ -279,6 +302,53 @@ TEST_F(FileBrowserTest, DeleteRemovesAtOnceAndWhatCannotGoStaysWithItsError) {
     EXPECT_NE(row(*host, "kept.txt"), nullptr);
     const std::string shown = host->outline();
     EXPECT_NE(shown.find("alert \""), std::string::npos) << shown;
+}
+
+TEST_F(FileBrowserTest, AFoldersSizeIsAddedUpAgainAfterADelete) {
+    write("Folder/small.bin", std::string(3000, 's'));
+    const fs::path big = write("Folder/big.bin", std::string(5000, 'b'));
+    auto host = browse({url(data / "Folder"), url(big)});
+    EXPECT_NE(texts(*row(*host, "Folder")).find("|8 KB|"), std::string::npos)
+        << texts(*row(*host, "Folder"));
+    ASSERT_TRUE(clickInMenu(*host, "big.bin", "Delete"));
+    env.runUntilIdle();
+    host->update();
+    env.runUntilIdle();
+    host->update();
+    EXPECT_FALSE(fs::exists(big));
+    EXPECT_NE(texts(*row(*host, "Folder")).find("|3 KB|"), std::string::npos)
+        << texts(*row(*host, "Folder"));
+}
+
+TEST_F(FileBrowserTest, DeletingALinkRemovesTheLinkAndKeepsWhatItLeadsTo) {
+    const fs::path file = write("Kept/notes.txt", "n");
+    fs::create_symlink(file, data / "file link");
+    fs::create_directory_symlink(data / "Kept", data / "folder link");
+    auto host = browse({url(data / "folder link"), url(data / "file link")});
+    for (const char* link : {"folder link", "file link"}) {
+        ASSERT_TRUE(clickInMenu(*host, link, "Delete")) << link;
+        env.runUntilIdle();
+        host->update();
+        EXPECT_FALSE(fs::exists(fs::symlink_status(data / link))) << link;
+        EXPECT_EQ(row(*host, link), nullptr) << link;
+    }
+    EXPECT_EQ(pf::testing::DesktopEnvironment::readFile(file), "n");
+}
+
+TEST_F(FileBrowserTest, AFolderThatCanBeReadButNotListedIsNotCalledEmpty) {
+    // Readable but not searchable: its entries cannot be listed, so nobody knows it is empty.
+    fs::create_directories(data / "Sealed");
+    fs::permissions(data / "Sealed", fs::perms::owner_read | fs::perms::group_read,
+                    fs::perm_options::replace);
+    auto host = browse({url(data / "Sealed")});
+    const auto sealed = row(*host, "Sealed");
+    ASSERT_NE(sealed, nullptr);
+    EXPECT_EQ(texts(*sealed).rfind("Sealed|Zero KB|", 0), 0u) << texts(*sealed);
+    EXPECT_FALSE(sealed->isDisabled);
+    // It opens, to an empty list.
+    ASSERT_TRUE(host->click("Sealed"));
+    host->update();
+    EXPECT_NE(host->find("Back"), nullptr);
 }
 
 TEST_F(FileBrowserTest, DeleteIsOfferedOnlyForWhatCanBeWritten) {

@@ -178,7 +178,12 @@ void offerSettingsResetAtLaunch() {
     // The pending launch work of this instance must not write the wiped settings again.
     QVApp::beginResettingSettingsAndData();
     deleteSettingsAndData();
-    startMainActorTask(std::nullopt, [] { return relaunchApp(RelaunchOptions{}); });
+    startMainActorTask(std::nullopt, []() -> pf::Task<void> {
+        co_await relaunchApp(RelaunchOptions{});
+        // A new instance has already ended this one; when none could start, the failure has
+        // been shown, and with its data gone this instance must not go on half-launched.
+        pf::NSApp().terminate();
+    });
 }
 
 void deleteSettingsAndData() {

@@ -33,8 +33,9 @@ public:
 };
 
 // With the reset gesture held: asks whether to delete all settings and data; "Delete"
-// deletes them and relaunches the app, which then starts as on its first launch. Nothing
-// without the gesture.
+// deletes them and relaunches the app, which then starts as on its first launch; when no new
+// instance can be started, the failure is shown and the app quits. Nothing without the
+// gesture.
 void offerSettingsResetAtLaunch();
 
 // Removes every setting and moves the app's own data folders to the Trash: the container's

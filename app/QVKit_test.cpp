@@ -10,6 +10,7 @@
 #include "platform/data/UserDefaults.h"
 #include "platform/data/UserDirectories.h"
 #include "platform/testing/DesktopEnvironment.h"
+#include "services/FileSystem.h"
 
 #include <gtest/gtest.h>
 
@@ -122,6 +123,38 @@ TEST_F(QVKitTest, TheResetMovesOnlyTheAppsOwnFolders) {
     EXPECT_FALSE(fs::exists(caches));
     EXPECT_TRUE(fs::exists(trashed(QVApp::id()) / "kept.txt"));
     EXPECT_TRUE(fs::exists(pf::xdgDataHome() / "Other" / "kept.txt"));
+}
+
+TEST_F(QVKitTest, WhenTheFirstFolderCannotBeMovedTheSecondStaysAndTheRelaunchStillComes) {
+    // Made at its first lookup, then gone by the time of the reset: it cannot be moved.
+    const fs::path support = applicationSupportDirectory().path();
+    fs::remove_all(support);
+    const fs::path caches = pf::xdgCacheHome() / QVApp::id();
+    fill(caches);
+    pf::UserDefaults::standard()->set(pf::Value(false), "playSoundEffects");
+    responder->enqueue(pf::ModalAnswer::button("Delete"));
+    launchHolding(Flags::shift | Flags::control | Flags::option | Flags::command);
+    EXPECT_TRUE(stored("playSoundEffects").isAbsent());
+    EXPECT_TRUE(fs::exists(caches / "kept.txt"));
+    EXPECT_FALSE(fs::exists(trashed(QVApp::id())));
+    EXPECT_TRUE(env.desktop().relaunchRequested());
+    EXPECT_TRUE(pf::NSApp().isTerminated());
+}
+
+TEST_F(QVKitTest, ADataFolderThatLinksToAFolderOfAnotherNameIsNotMoved) {
+    const fs::path elsewhere = pf::xdgDataHome() / "Elsewhere";
+    fill(elsewhere);
+    const fs::path link = pf::xdgDataHome() / QVApp::id();
+    fs::create_directory_symlink(elsewhere, link);
+    const fs::path caches = pf::xdgCacheHome() / QVApp::id();
+    fill(caches);
+    deleteSettingsAndData();
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(fs::exists(elsewhere / "kept.txt"));
+    EXPECT_FALSE(fs::exists(trashed("Elsewhere")));
+    // The app's own Caches folder still goes.
+    EXPECT_FALSE(fs::exists(caches));
+    EXPECT_TRUE(fs::exists(trashed(QVApp::id()) / "kept.txt"));
 }
 
 TEST_F(QVKitTest, ASandboxedResetMovesTheContainersDataFolder) {

@@ -59,6 +59,20 @@ TEST_F(SettingsScreenTest, FourRowsOrThreeWithoutInterfaceSounds) {
     EXPECT_EQ(rows(*ui::ViewHost::make(SettingsScreen{})).size(), 4u);
 }
 
+TEST_F(SettingsScreenTest, TheIconSwitchReadsOnUntilTheIconIsHidden) {
+    const auto switchIsOn = [](const ui::ViewHost& host) {
+        const auto node = host.find("Show menu bar icon");
+        return node && node->isOn && node->isOn->get();
+    };
+    auto host = ui::ViewHost::make(SettingsScreen{});
+    EXPECT_TRUE(switchIsOn(*host));
+    Prefs::set(AppPreferences::hideMenuBarIcon(), true);
+    env.runUntilIdle();
+    host->update();
+    EXPECT_FALSE(switchIsOn(*host));
+    EXPECT_FALSE(switchIsOn(*ui::ViewHost::make(SettingsScreen{})));
+}
+
 TEST_F(SettingsScreenTest, HidingTheIconExplainsHowToGetItBack) {
     auto host = ui::ViewHost::make(SettingsScreen{});
     const std::string alert = "If you need to access the menu bar icon, launch the app to "

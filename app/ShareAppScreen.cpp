@@ -6,6 +6,7 @@
 #include "foundation/QVApp.h"
 #include "foundation/TaskStarters.h"
 #include "foundation/URLUtilities.h"
+#include "platform/appkit/NSApplication.h"
 #include "platform/swiftui/Containers.h"
 #include "platform/swiftui/Controls.h"
 #include "platform/swiftui/NSHostingView.h"
@@ -82,8 +83,10 @@ void ShareAppScreen::showWindow() {
 }
 
 std::shared_ptr<pf::NSImage> applicationIconImage() {
-    // The stand-in's bundle has no icon file: the blank image stands in for it.
-    return std::make_shared<pf::NSImage>("", pf::CGSize{1, 1});
+    if (auto icon = pf::NSApp().applicationIconImage()) {
+        return icon;
+    }
+    return pf::NSImage::withDrawingHandler({1, 1}, false, [](pf::CGRect) { return true; });
 }
 
 } // namespace zestrel

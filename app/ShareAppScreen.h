@@ -20,7 +20,8 @@ struct ShareAppScreen {
     static void showWindow();
 };
 
-// The app's icon, or a blank 1×1 image when there is none.
+// The application's icon image; when it has none, a blank 1×1 image drawn by a handler that
+// draws nothing.
 std::shared_ptr<platform::NSImage> applicationIconImage();
 
 } // namespace zestrel

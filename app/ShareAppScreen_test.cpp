@@ -71,5 +71,17 @@ TEST_F(ShareAppScreenTest, OnlyATripleClickOnTheCodeOpensTheDebugWindow) {
     EXPECT_TRUE(showsDebugWindow());
 }
 
+TEST_F(ShareAppScreenTest, ThePreviewShowsTheApplicationsOwnIcon) {
+    const auto icon = applicationIconImage();
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(icon, pf::NSApp().applicationIconImage());
+    EXPECT_EQ(icon->name(), "NSApplicationIcon");
+    EXPECT_NE(icon->cgImage(), nullptr);
+    // One the application was given instead is the one shown.
+    const auto custom = std::make_shared<pf::NSImage>("Custom", pf::CGSize{128, 128});
+    pf::NSApp().setApplicationIconImage(custom);
+    EXPECT_EQ(applicationIconImage(), custom);
+}
+
 } // namespace
 } // namespace zestrel

@@ -21,6 +21,7 @@
 #include "platform/swiftui/Text.h"
 #include "platform/swiftui/ViewState.h"
 #include "services/Entitlements.h"
+#include "services/FileSystem.h"
 #include "services/Relaunch.h"
 #include "ui/FileExport.h"
 #include "ui/Menus.h"
@@ -130,8 +131,9 @@ ui::View UserDebugView::body(ui::ViewContext& context) const {
     form = fileExporterShowingErrors<std::string>(form, exportableFileItem.binding(),
                                                   {"public.utf8-plain-text"},
                                                   QVApp::name() + " - Debug Info.txt")
-               .modifier("fileDialogCustomizationID", "\"saveDebugInfo\"")
-               .modifier("fileDialogDefaultDirectory", ".downloadsDirectory");
+               .fileDialogCustomizationID("saveDebugInfo")
+               .fileDialogDefaultDirectory(
+                   systemDirectory(pf::NSSearchPathDirectory::downloadsDirectory));
     form = ui::confirmationDialog(
         form, "Delete all data and settings for " + QVApp::name() + "?",
         isConfirmationDialogPresented.binding(),

@@ -92,7 +92,61 @@ TEST_F(UserDebugWindowTest, WithTheEntitlementSaveWritesTheReportWhereTheUserCho
     const auto panels = pf::NSSavePanel::shownPanels();
     ASSERT_EQ(panels.size(), 1u);
     EXPECT_EQ(panels[0].nameFieldStringValue, "Zestrel - Debug Info.txt");
+    EXPECT_EQ(panels[0].identifier, "saveDebugInfo");
+    ASSERT_TRUE(panels[0].directoryURL);
+    EXPECT_EQ(fs::path(panels[0].directoryURL->path()), env.home() / "Downloads");
     EXPECT_EQ(pf::testing::DesktopEnvironment::readFile(target).rfind("# Zestrel ", 0), 0u);
+}
+
+TEST_F(UserDebugWindowTest, ASaveThatFailsStaysOnScreenUntilDismissed) {
+    signWithUserSelectedFiles();
+    const auto window = open();
+    ASSERT_NE(window, nullptr);
+    // A folder that is not there cannot take the file, whoever runs the app.
+    const fs::path target = env.home() / "Gone" / "report.txt";
+    pf::NSSavePanel::enqueueAnswer(pf::SavePanelAnswer::save(pf::URL::fileURL(target.string())));
+    ASSERT_TRUE(pf::click(pf::outline(*window), "Save"));
+    env.runUntilIdle();
+    EXPECT_FALSE(fs::exists(target));
+    // The error's own texts; it offers no way to recover, so the alert's one button is OK.
+    const auto alert = [&window]() -> std::optional<pf::OutlineNode> {
+        const auto find = [](const auto& self,
+                             const pf::OutlineNode& node) -> std::optional<pf::OutlineNode> {
+            if (node.kind == "alert") {
+                return node;
+            }
+            for (const auto& child : node.children) {
+                if (auto found = self(self, child)) {
+                    return found;
+                }
+            }
+            return std::nullopt;
+        };
+        return find(find, pf::outline(*window));
+    };
+    const auto shown = alert();
+    ASSERT_TRUE(shown);
+    EXPECT_FALSE(shown->label.empty());
+    std::vector<std::string> buttons;
+    for (const auto& child : shown->children) {
+        if (child.kind == "button") {
+            buttons.push_back(child.label);
+        }
+    }
+    EXPECT_EQ(buttons, std::vector<std::string>{"OK"});
+    env.advance(std::chrono::seconds(5));
+    ASSERT_TRUE(alert()) << "it stays until dismissed";
+    ASSERT_TRUE(pf::click(*shown, "OK"));
+    env.runUntilIdle();
+    EXPECT_FALSE(alert());
+
+    // The next save is offered again and succeeds.
+    const fs::path kept = env.home() / "report.txt";
+    pf::NSSavePanel::enqueueAnswer(pf::SavePanelAnswer::save(pf::URL::fileURL(kept.string())));
+    ASSERT_TRUE(pf::click(pf::outline(*window), "Save"));
+    env.runUntilIdle();
+    EXPECT_TRUE(fs::exists(kept));
+    EXPECT_FALSE(alert());
 }
 
 TEST_F(UserDebugWindowTest, CancellingTheDeletionKeepsEverythingAndDeleteRelaunches) {

@@ -34,7 +34,7 @@ NSModalResponse NSSavePanel::runModal() {
     }
     const NSModalResponse response = url_ ? NSModalResponseOK : NSModalResponseCancel;
     panels.records.push_back(Record{title, prompt, nameFieldStringValue, allowedContentTypes,
-                                    directoryURL, url_, response});
+                                    directoryURL, url_, response, identifier});
     return response;
 }
 

@@ -32,6 +32,7 @@ public:
         std::optional<URL> directoryURL;
         std::optional<URL> url;
         NSModalResponse response = NSModalResponseCancel;
+        std::string identifier;
     };
 
     static std::shared_ptr<NSSavePanel> savePanel();
@@ -45,6 +46,8 @@ public:
     std::vector<std::string> allowedContentTypes;
     std::optional<URL> directoryURL;
     bool canCreateDirectories = true;
+    // Names the panel, so that the system keeps its own state (size, last folder) per use.
+    std::string identifier;
 
     // NSModalResponseOK with the chosen place in `url()`, or NSModalResponseCancel.
     NSModalResponse runModal();

@@ -170,6 +170,8 @@ std::string describe(NSSearchPathDirectory directory) {
         return "cachesDirectory";
     case NSSearchPathDirectory::applicationSupportDirectory:
         return "applicationSupportDirectory";
+    case NSSearchPathDirectory::downloadsDirectory:
+        return "downloadsDirectory";
     case NSSearchPathDirectory::itemReplacementDirectory:
         return "itemReplacementDirectory";
     }
@@ -217,6 +219,9 @@ URL NSFileManager::URLForDirectory(NSSearchPathDirectory directory,
         break;
     case NSSearchPathDirectory::applicationSupportDirectory:
         path = container ? *container / "Library" / "Application Support" : xdgDataHome();
+        break;
+    case NSSearchPathDirectory::downloadsDirectory:
+        path = (container ? *container : homeDirectory()) / "Downloads";
         break;
     case NSSearchPathDirectory::itemReplacementDirectory: {
         const fs::path parent = fs::path(temporaryDirectory().path()) / "TemporaryItems";

@@ -17,6 +17,7 @@ enum class NSSearchPathDirectory : unsigned {
     documentDirectory = 9,
     cachesDirectory = 13,
     applicationSupportDirectory = 14,
+    downloadsDirectory = 15,
     itemReplacementDirectory = 99,
 };
 // "applicationSupportDirectory".
@@ -48,6 +49,7 @@ inline constexpr const char* NSURLIsWritableKey = "NSURLIsWritableKey";
 // Documents in its container, `~/Library/Containers/<bundle identifier>/Data`, under
 // `Library/` as the system lays it out, and its temporary directory there in `tmp`; its Trash
 // stays the user's.
+// Downloads is `~/Downloads`; in a sandbox, the container's, beside its Documents.
 //
 // Permissions are those an ordinary user has, also when the program runs as the super-user:
 // the readable and writable resource values, listing a folder and removing an item follow

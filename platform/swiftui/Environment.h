@@ -4,6 +4,7 @@
 #include "platform/base/Value.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace zestrel::platform::swiftui {
@@ -33,6 +34,9 @@ struct EnvironmentValues {
     // Where a navigation link sends its destination: the enclosing navigation stack. Empty
     // outside one.
     std::function<void(const View&)> navigate;
+    // What a save panel shown from inside starts in, and the name it is kept under.
+    std::optional<URL> fileDialogDefaultDirectory;
+    std::string fileDialogCustomizationID;
 
     // The defaults a host starts with.
     static EnvironmentValues standard();

@@ -218,11 +218,15 @@ View View::fileExporter(Binding<bool> isPresented, std::optional<std::string> do
             return;
         }
         *showing = true;
+        // The panel starts where the views around the exporter ask, under their identifier.
+        const EnvironmentValues dialog = context.environment();
         context.afterUpdate(
-            [showing, isPresented, document, contentTypes, defaultFilename, onCompletion] {
+            [showing, isPresented, document, contentTypes, defaultFilename, onCompletion, dialog] {
                 const auto panel = NSSavePanel::savePanel();
                 panel->nameFieldStringValue = defaultFilename;
                 panel->allowedContentTypes = contentTypes;
+                panel->directoryURL = dialog.fileDialogDefaultDirectory;
+                panel->identifier = dialog.fileDialogCustomizationID;
                 const NSModalResponse response = panel->runModal();
                 // Over: the next presentation may come before the view is evaluated again.
                 *showing = false;
@@ -236,6 +240,22 @@ View View::fileExporter(Binding<bool> isPresented, std::optional<std::string> do
                 }
             });
     }));
+}
+
+View View::fileDialogDefaultDirectory(std::optional<URL> directory) const {
+    const std::string shown = directory ? "\"" + directory->path() + "\"" : "nil";
+    return environment([directory = std::move(directory)](EnvironmentValues& values) {
+               values.fileDialogDefaultDirectory = directory;
+           })
+        .modifier("fileDialogDefaultDirectory", shown);
+}
+
+View View::fileDialogCustomizationID(std::string identifier) const {
+    const std::string shown = "\"" + identifier + "\"";
+    return environment([identifier = std::move(identifier)](EnvironmentValues& values) {
+               values.fileDialogCustomizationID = identifier;
+           })
+        .modifier("fileDialogCustomizationID", shown);
 }
 
 View View::background(View behind) const {

@@ -94,5 +94,24 @@ TEST_F(FileExporterTest, NothingToExportIsAFailureNotAnEmptyFile) {
     EXPECT_FALSE(std::filesystem::exists(place("Empty.txt").path()));
 }
 
+TEST_F(FileExporterTest, ThePanelStartsWhereTheViewsAroundItSayAndCarriesTheirIdentifier) {
+    const URL folder = URL::fileURL(environment.home().string(), true);
+    auto host = ViewHost::make(View(NoteExporter{"note", results})
+                                   .fileDialogCustomizationID("notes")
+                                   .fileDialogDefaultDirectory(folder));
+    ASSERT_TRUE(host->click("Export"));
+    host->update();
+    auto plain = exportHost("note");
+    ASSERT_TRUE(plain->click("Export"));
+    plain->update();
+
+    const auto panels = NSSavePanel::shownPanels();
+    ASSERT_EQ(panels.size(), 2u);
+    EXPECT_EQ(panels[0].identifier, "notes");
+    EXPECT_EQ(panels[0].directoryURL, folder);
+    EXPECT_EQ(panels[1].identifier, "");
+    EXPECT_EQ(panels[1].directoryURL, std::nullopt);
+}
+
 } // namespace
 } // namespace zestrel::platform::swiftui

@@ -327,6 +327,10 @@ public:
     View fileExporter(Binding<bool> isPresented, std::optional<std::string> document,
                       std::vector<std::string> contentTypes, std::string defaultFilename,
                       std::function<void(const FileExportResult&)> onCompletion) const;
+    // The folder a save panel shown from inside the view starts in, and the identifier the
+    // panel is kept under.
+    View fileDialogDefaultDirectory(std::optional<URL> directory) const;
+    View fileDialogCustomizationID(std::string identifier) const;
     // Commands offered on a secondary click, listed under the view.
     View contextMenu(std::vector<View> items) const;
     // `background`: another view behind this one, built after it at its own place.
