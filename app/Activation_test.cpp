@@ -2,7 +2,6 @@
 // (⌘W, Esc) reach it rather than the Finder behind it.
 #include "app/AppMain.h"
 #include "cut_engine/AppPreferenceKeys.h"
-#include "platform/appkit/ModalResponder.h"
 #include "platform/appkit/NSApplication.h"
 #include "platform/appkit/NSWindow.h"
 #include "platform/appkit/TextOutline.h"
@@ -30,8 +29,8 @@ constexpr std::uint16_t kKeyEscape = 53;
 class ActivationTest : public ::testing::Test {
 protected:
     pf::testing::DesktopEnvironment env;
-    std::shared_ptr<pf::ScriptedModalResponder> responder = pf::ScriptedModalResponder::install();
 
+    // Through the app's own entry, with the Finder in front as a person leaves it.
     void launch() {
         launchApp();
         env.runUntilIdle();
