@@ -174,6 +174,7 @@ TEST_F(UserDebugWindowTest, CancellingTheDeletionKeepsEverythingAndDeleteRelaunc
 }
 
 TEST_F(UserDebugWindowTest, TheCrashLogAlertTellsWhatToSendAndRevealsTheReportsFolder) {
+    fs::create_directories(pf::diagnosticReportsDirectory()); // a machine that has had a crash
     const auto window = open();
     ASSERT_TRUE(pf::click(pf::outline(*window), "Send Crash Log"));
     env.runUntilIdle();

@@ -142,13 +142,14 @@ void Console::recordShortcut(const std::string& name) {
         CGRect(0, 0, 320, 80), NSWindow::StyleMask::titled | NSWindow::StyleMask::closable);
     window->setTitle("Record Shortcut");
     window->setReleasedWhenClosed(false);
-    window->setContentViewController(std::make_shared<swiftui::NSHostingController>(
-        Hotkeys::Recorder("Shortcut for " + name, hotkey)));
+    const auto content = std::make_shared<swiftui::NSHostingController>(
+        Hotkeys::Recorder("Shortcut for " + name, hotkey));
+    window->setContentViewController(content);
     window->center();
     NSApp().activate();
     window->makeKeyAndOrderFront();
     std::shared_ptr<Hotkeys::RecorderCocoa> recorder;
-    for (const auto& view : window->contentView()->subviews()) {
+    for (const auto& view : content->hostingView()->representedViews()) {
         if (auto found = std::dynamic_pointer_cast<Hotkeys::RecorderCocoa>(view)) {
             recorder = found;
         }

@@ -383,6 +383,8 @@ TEST_F(EventTapMethodTest, ARefusedTapIsShownAndKeysPassUnchanged) {
     const auto alerts = pf::NSAlert::shownAlerts();
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].messageText, "Failed to listen to system events.");
+    // The alert brought the app forward; the person goes back to the Finder.
+    env.desktop().activate(finder->processIdentifier());
     press(kVKX);
     EXPECT_EQ(lastReceived(), (ReceivedKeyEvent{kVKX, kCommand, "x"}));
 }

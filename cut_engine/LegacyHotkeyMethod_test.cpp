@@ -243,6 +243,8 @@ TEST_F(LegacyHotkeyMethodTest, ACommandXHandedOnAbandonsTheCutForGood) {
     press(kVKX); // meant for the panel: handed on, and the cut above is abandoned
     env.desktop().windowServer().removeWindow(overlayWindow);
     env.advance(1s);
+    // The warning brought the app forward; the person goes back to the Finder.
+    env.desktop().activate(finder->processIdentifier());
 
     finder->openFolder(target);
     press(kVKV);

@@ -35,6 +35,7 @@ struct ApplicationActivationTest : ::testing::Test {
 };
 
 TEST_F(ApplicationActivationTest, ForceActivateOnlyActivatesAnAccessoryApp) {
+    NSApp().setActivationPolicy(NSApplication::ActivationPolicy::regular);
     forceActivate();
     EXPECT_FALSE(NSApp().isActive());
     EXPECT_EQ(NSApp().activationYieldedTo(), std::nullopt);

@@ -66,7 +66,7 @@ protected:
         env.runUntilIdle();
     }
     std::shared_ptr<RecorderCocoa> control() const {
-        for (const auto& subview : hosting->subviews()) {
+        for (const auto& subview : hosting->representedViews()) {
             if (auto recorder = std::dynamic_pointer_cast<RecorderCocoa>(subview)) {
                 return recorder;
             }

@@ -63,7 +63,7 @@ protected:
 
     std::shared_ptr<ClickableView> show(bool draggable) {
         hosting = sui::NSHostingView::make(PadScreen{draggable, reports});
-        for (const auto& subview : hosting->subviews()) {
+        for (const auto& subview : hosting->representedViews()) {
             if (auto view = std::dynamic_pointer_cast<ClickableView>(subview)) {
                 return view;
             }

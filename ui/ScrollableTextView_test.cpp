@@ -118,7 +118,7 @@ TEST(ScrollableTextViewWrapperTest, EditorTextAndStateStayInStepBothWays) {
     testing::TestEnvironment env;
     const auto hosting = swiftui::NSHostingView::make(Notes{});
     std::shared_ptr<NSScrollView> scrollView;
-    for (const auto& view : hosting->subviews()) {
+    for (const auto& view : hosting->representedViews()) {
         scrollView = scrollView ? scrollView : std::dynamic_pointer_cast<NSScrollView>(view);
     }
     ASSERT_NE(scrollView, nullptr);

@@ -46,7 +46,7 @@ protected:
         hosting = sui::NSHostingView::make(screen);
         window->setContentView(hosting);
         window->makeKeyAndOrderFront();
-        for (const auto& subview : hosting->subviews()) {
+        for (const auto& subview : hosting->representedViews()) {
             if (auto field = std::dynamic_pointer_cast<Field>(subview)) {
                 return field;
             }

@@ -283,7 +283,7 @@ protected:
         window->makeKeyAndOrderFront();
     }
     std::shared_ptr<NativeTextFieldControl> field() const {
-        for (const auto& view : hosting->subviews()) {
+        for (const auto& view : hosting->representedViews()) {
             if (auto found = std::dynamic_pointer_cast<NativeTextFieldControl>(view)) {
                 return found;
             }

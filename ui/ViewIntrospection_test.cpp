@@ -2,6 +2,7 @@
 
 #include "platform/appkit/TextOutline.h"
 #include "platform/swiftui/Containers.h"
+#include "platform/swiftui/Controls.h"
 #include "platform/swiftui/NSHostingView.h"
 #include "platform/swiftui/Text.h"
 #include "platform/swiftui/ViewState.h"
@@ -196,6 +197,95 @@ TEST(ViewIntrospectionTest, LookUpHandsTheFoundViewOverAfterEveryUpdate) {
     EXPECT_EQ(render(outline(*hosting)),
               "hosting view\n  vstack\n    text \"Row\"\n    button \"Bump\"\n"
               "  lookup marker [hidden]\n");
+}
+
+// The ready-made lookups from a declarative view. The representable whose view holds the
+// target comes right before the modified view; a decoy of the same class lies farther off,
+// so only the nearest-first order finds the target.
+using Report = std::function<void(const std::shared_ptr<NSView>&)>;
+struct ReadyMadeLookUp {
+    const char* name;
+    std::function<swiftui::View(swiftui::View, Report)> lookUp;
+    // The view a representable makes, and the target in it; none: the target encloses the
+    // hosting view instead.
+    std::function<std::pair<std::shared_ptr<NSView>, std::shared_ptr<NSView>>()> make;
+};
+
+template <class T>
+std::function<swiftui::View(swiftui::View, Report)> by(swiftui::View (*modifier)(swiftui::View,
+                                                                                 Customize<T>)) {
+    return [modifier](swiftui::View content, Report found) {
+        return modifier(std::move(content),
+                        [found](const std::shared_ptr<T>& view) { found(view); });
+    };
+}
+
+template <class T> std::pair<std::shared_ptr<NSView>, std::shared_ptr<NSView>> itself() {
+    auto view = std::make_shared<T>();
+    return {view, view};
+}
+
+template <class T> std::pair<std::shared_ptr<NSView>, std::shared_ptr<NSView>> scrolled() {
+    auto scrollView = std::make_shared<NSScrollView>();
+    auto document = std::make_shared<T>();
+    scrollView->setDocumentView(document);
+    return {scrollView, document};
+}
+
+swiftui::View representable(std::shared_ptr<NSView> view) {
+    return swiftui::ViewRepresentable([view] { return view; });
+}
+
+TEST(ViewIntrospectionTest, EachReadyMadeLookUpFindsItsTargetFromADeclarativeView) {
+    const ReadyMadeLookUp lookUps[] = {
+        {"NSTableView", by(&lookUpNSTableView), &scrolled<NSTableView>},
+        {"NSTableCellView", by(&lookUpNSTableCellView), &itself<NSTableCellView>},
+        {"NSScrollView", by(&lookUpNSScrollView), {}},
+        {"NSTextField", by(&lookUpNSTextField), &itself<NSTextField>},
+        {"NSTextView", by(&lookUpNSTextView),
+         [] {
+             auto scrollView = NSTextView::scrollableTextView();
+             return std::pair<std::shared_ptr<NSView>, std::shared_ptr<NSView>>{
+                 scrollView, scrollView->documentView()};
+         }},
+        {"NSSlider", by(&lookUpNSSlider), &itself<NSSlider>},
+        {"NSStepper", by(&lookUpNSStepper), &itself<NSStepper>},
+        {"NSDatePicker", by(&lookUpNSDatePicker), &itself<NSDatePicker>},
+        {"NSSegmentedControl", by(&lookUpNSSegmentedControl), &itself<NSSegmentedControl>},
+        {"NSTabView", by(&lookUpNSTabView), &itself<NSTabView>},
+        {"NSButton", by(&lookUpNSButton), &itself<NSButton>},
+        {"NSColorWell", by(&lookUpNSColorWell), &itself<NSColorWell>},
+    };
+    for (const auto& lookUp : lookUps) {
+        testing::TestEnvironment env;
+        // Not held: a target enclosing the hosting view would hold it in turn.
+        auto found = std::make_shared<std::vector<std::weak_ptr<NSView>>>();
+        const Report report = [found](const std::shared_ptr<NSView>& view) {
+            found->push_back(view);
+        };
+        std::shared_ptr<NSView> target;
+        std::shared_ptr<swiftui::NSHostingView> hosting;
+        if (lookUp.make) {
+            const auto decoy = lookUp.make();
+            const auto [made, inMade] = lookUp.make();
+            target = inMade;
+            hosting = swiftui::NSHostingView::make(
+                swiftui::VStack({representable(decoy.first), swiftui::Text("Between"),
+                                 lookUp.lookUp(representable(made), report)}));
+        } else {
+            // A declarative view shown inside a scroll view, as scrolling content is.
+            hosting = swiftui::NSHostingView::make(
+                swiftui::VStack({representable(std::make_shared<NSScrollView>()),
+                                 lookUp.lookUp(swiftui::Text("Scrolled"), report)}));
+            auto scrollView = std::make_shared<NSScrollView>();
+            scrollView->setDocumentView(hosting);
+            target = scrollView;
+        }
+        env.runUntilIdle();
+        ASSERT_EQ(found->size(), 1U) << lookUp.name;
+        EXPECT_EQ(found->front().lock(), target) << lookUp.name;
+        EXPECT_EQ(target->className(), lookUp.name);
+    }
 }
 
 } // namespace

@@ -2,8 +2,10 @@
 
 #include "platform/appkit/NSAlert.h"
 #include "platform/appkit/NSMenu.h"
+#include "platform/base/Bundle.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/base/RunLoop.h"
+#include "platform/desktop/Desktop.h"
 #include "platform/desktop/NSRunningApplication.h"
 
 #include <algorithm>
@@ -34,7 +36,9 @@ std::optional<Recovery> recoveryFor(const Error& error, NSModalResponse response
 
 } // namespace
 
-NSApplication::NSApplication() : threadChecker_("NSApplication", RunLoop::main().thread()) {}
+NSApplication::NSApplication()
+    : activationPolicy_(activationPolicyOf(*Bundle::main())),
+      threadChecker_("NSApplication", RunLoop::main().thread()) {}
 
 NSApplication::~NSApplication() {
     if (eventTrackingDepth_ > 0) {
@@ -51,6 +55,10 @@ NSApplication& NSApplication::shared() {
 bool NSApplication::setActivationPolicy(ActivationPolicy policy) {
     threadChecker_.check();
     activationPolicy_ = policy;
+    // The workspace lists the process with the policy it has now.
+    if (const auto own = NSRunningApplication::current()) {
+        Desktop::current()->setActivationPolicy(own->processIdentifier(), policy);
+    }
     return true;
 }
 

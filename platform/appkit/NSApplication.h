@@ -78,6 +78,8 @@ public:
     std::string className() const override { return "NSApplication"; }
 
     // --- Activation
+    // Starts as the main bundle asks (accessory for a menu-bar app); a change is the
+    // workspace's too.
     ActivationPolicy activationPolicy() const { return activationPolicy_; }
     bool setActivationPolicy(ActivationPolicy policy);
     bool isActive() const { return active_; }
@@ -222,7 +224,7 @@ private:
         std::optional<NSModalResponse> response;
     };
 
-    ActivationPolicy activationPolicy_ = ActivationPolicy::regular;
+    ActivationPolicy activationPolicy_;
     bool active_ = false;
     std::optional<std::string> yieldedTo_;
     std::weak_ptr<NSApplicationDelegate> delegate_;

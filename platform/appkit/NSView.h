@@ -110,7 +110,8 @@ public:
     virtual void viewDidMoveToWindow() {}
     virtual void viewDidMoveToSuperview() {}
 
-    // What the view shows in the text outline; its subviews follow as children.
+    // What the view shows in the text outline; its subviews follow as children. A view that
+    // leaves the kind empty does not show itself: its subviews stand in its place.
     virtual void describeOutline(OutlineNode& node) const;
 
     // Layer backing. Asking for a layer makes one when the view has none.

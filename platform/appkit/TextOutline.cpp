@@ -100,7 +100,15 @@ OutlineNode outline(const NSView& view) {
         node.click = nullptr;
     }
     for (const auto& child : view.subviews()) {
-        node.children.push_back(outline(*child));
+        OutlineNode shown = outline(*child);
+        if (shown.kind.empty()) {
+            // A view that only holds others shows as them.
+            for (auto& grandchild : shown.children) {
+                node.children.push_back(std::move(grandchild));
+            }
+        } else {
+            node.children.push_back(std::move(shown));
+        }
     }
     return node;
 }

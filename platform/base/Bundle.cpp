@@ -40,6 +40,7 @@ std::shared_ptr<const Bundle> makeOwnBundle() {
         {kCFBundleNameKey, Value("Zestrel")},
         {kCFBundleShortVersionStringKey, Value(ZESTREL_VERSION)},
         {kCFBundleVersionKey, Value(ZESTREL_BUILD_NUMBER)},
+        {kLSUIElementKey, Value(true)}, // a menu-bar app
     };
     const char* resources = std::getenv(kResourcesEnvironmentVariable);
     return std::make_shared<const Bundle>(

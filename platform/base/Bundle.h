@@ -15,6 +15,8 @@ inline constexpr const char* kCFBundleIdentifierKey = "CFBundleIdentifier";
 inline constexpr const char* kCFBundleNameKey = "CFBundleName";
 inline constexpr const char* kCFBundleVersionKey = "CFBundleVersion";
 inline constexpr const char* kCFBundleShortVersionStringKey = "CFBundleShortVersionString";
+// True for an agent (a menu-bar app): no Dock icon, no menu bar, windows on demand.
+inline constexpr const char* kLSUIElementKey = "LSUIElement";
 
 // An application bundle: its information dictionary, where it lies and its resources.
 //

@@ -534,7 +534,7 @@ std::shared_ptr<NSRunningApplication> Desktop::launchOwnApplication(OwnLaunch la
                    ? *nameEntry->second.asString()
                    : "Zestrel";
     own.bundleURL = bundle->bundleURL();
-    own.activationPolicy = NSApplicationActivationPolicy::accessory;
+    own.activationPolicy = activationPolicyOf(*bundle);
     install(own);
 
     auto event =

@@ -1,8 +1,17 @@
 #include "platform/desktop/NSRunningApplication.h"
 
+#include "platform/base/Bundle.h"
 #include "platform/desktop/Desktop.h"
 
 namespace zestrel::platform {
+
+NSApplicationActivationPolicy activationPolicyOf(const Bundle& bundle) {
+    const auto& info = bundle.infoDictionary();
+    const auto agent = info.find(kLSUIElementKey);
+    return agent != info.end() && agent->second.asBool().value_or(false)
+               ? NSApplicationActivationPolicy::accessory
+               : NSApplicationActivationPolicy::regular;
+}
 
 NSRunningApplication::NSRunningApplication(Identity identity, std::weak_ptr<Desktop> desktop)
     : identity_(std::move(identity)), desktop_(std::move(desktop)),

@@ -11,6 +11,7 @@
 
 namespace zestrel::platform {
 
+class Bundle;
 class Desktop;
 
 // How an application may take part in the user interface: a Dock icon and menu bar
@@ -20,6 +21,10 @@ enum class NSApplicationActivationPolicy : std::int64_t {
     accessory = 1,
     prohibited = 2
 };
+
+// The policy an application starts with, as its bundle's information asks: accessory for an
+// agent ("LSUIElement" true), else regular.
+NSApplicationActivationPolicy activationPolicyOf(const Bundle& bundle);
 
 // One process running on the desktop. The identity is fixed at launch; the state (active,
 // terminated, policy) follows the desktop. The objects belong to the desktop, so they

@@ -80,6 +80,19 @@ void NSHostingView::install(View root, EnvironmentValues environment) {
 
 namespace {
 
+// Where the framework puts a representable's AppKit view. It lies over the whole hosting
+// view with the hosting view's orientation, so the view inside keeps its place, and it
+// shows nothing of its own.
+class PlatformViewHost final : public NSView {
+public:
+    std::string className() const override { return "PlatformViewHost"; }
+    bool isFlipped() const override {
+        const auto parent = superview();
+        return parent && parent->isFlipped();
+    }
+    void describeOutline(OutlineNode& /*node*/) const override {}
+};
+
 void collectPlatformViews(const Nodes& nodes, std::vector<std::shared_ptr<NSView>>& into) {
     for (const auto& node : nodes) {
         if (node->platformView) {
@@ -123,17 +136,35 @@ void NSHostingView::showNavigationTitle() {
     }
 }
 
+std::vector<std::shared_ptr<NSView>> NSHostingView::representedViews() const {
+    std::vector<std::shared_ptr<NSView>> views;
+    if (host_) {
+        collectPlatformViews(host_->nodes(), views);
+    }
+    return views;
+}
+
 void NSHostingView::syncPlatformViews() {
-    std::vector<std::shared_ptr<NSView>> wanted;
-    collectPlatformViews(host_->nodes(), wanted);
+    std::vector<std::shared_ptr<NSView>> hosts;
+    for (const auto& view : representedViews()) {
+        std::shared_ptr<NSView> host =
+            std::dynamic_pointer_cast<PlatformViewHost>(view->superview());
+        if (!host || host->superview().get() != this) {
+            host = std::make_shared<PlatformViewHost>();
+            host->setFrame(bounds());
+            host->addSubview(view);
+        }
+        hosts.push_back(std::move(host));
+    }
     for (const auto& present : subviews()) {
-        if (std::find(wanted.begin(), wanted.end(), present) == wanted.end()) {
+        if (std::find(hosts.begin(), hosts.end(), present) == hosts.end()) {
             present->removeFromSuperview();
         }
     }
-    for (const auto& view : wanted) {
-        if (view->superview().get() != this) {
-            addSubview(view);
+    // The searches from one representable to another go by this order.
+    if (subviews() != hosts) {
+        for (const auto& host : hosts) {
+            addSubview(host);
         }
     }
 }
@@ -164,6 +195,9 @@ NSHostingView::~NSHostingView() {
 
 void NSHostingView::setFrame(const CGRect& frame) {
     NSView::setFrame(frame);
+    for (const auto& host : subviews()) {
+        host->setFrame(bounds());
+    }
     if (host_) {
         host_->changeEnvironment(
             [size = frame.size](EnvironmentValues& values) { values.containerSize = size; });

@@ -12,7 +12,10 @@
 namespace zestrel::platform::swiftui {
 
 // An AppKit view that shows a SwiftUI view: it owns the view's host, and its outline is
-// the view tree's, where buttons, links, options and switches can be clicked. Inside it,
+// the view tree's, where buttons, links, options and switches can be clicked. The AppKit
+// view of each representable lies in a host view of its own ("PlatformViewHost"), the
+// hosting view's subviews in the tree's order, as the framework places them; a host covers
+// the hosting view and shows nothing itself. Inside it,
 // `dismiss` closes the window the view is in, and the environment's active state and scene
 // phase follow the window (key or not) and the application (active or not). As the window's
 // content it titles the window with the navigation title shown, when there is one. Its size
@@ -30,6 +33,8 @@ public:
 
     std::string className() const override { return "NSHostingView"; }
     const std::shared_ptr<ViewHost>& host() const { return host_; }
+    // The AppKit views of the representables, in the tree's order.
+    std::vector<std::shared_ptr<NSView>> representedViews() const;
 
     void describeOutline(OutlineNode& node) const override;
     // The content's size: the width and height its frame gives, else 400 points wide and
@@ -55,7 +60,7 @@ protected:
     void install(View root, EnvironmentValues environment);
 
 private:
-    // The AppKit views of the tree become the subviews, in tree order.
+    // The AppKit views of the tree, each in its host, become the subviews in tree order.
     void syncPlatformViews();
     // As its window's content, the window is titled with the navigation title shown, if any.
     void showNavigationTitle();

@@ -108,6 +108,43 @@ TEST_F(NSHostingViewTest, AnUpdateKeepsTheRepresentedViewItMadeForThePlace) {
     EXPECT_EQ(view->subviews().size(), 1u);
 }
 
+TEST_F(NSHostingViewTest, EachRepresentedViewLiesInAHostOfItsOwnInTheTreesOrder) {
+    struct Pair {
+        std::shared_ptr<NSView> first;
+        std::shared_ptr<NSView> second;
+        View body(ViewContext& context) const {
+            const State<bool> both = context.state<bool>("both", false);
+            View before = View();
+            if (both.get()) {
+                before = ViewRepresentable([first = first] { return first; });
+            }
+            return VStack({Toggle("Both", both.binding()), before,
+                           ViewRepresentable([second = second] { return second; })});
+        }
+    };
+    const auto first = std::make_shared<NSTextField>();
+    const auto second = std::make_shared<NSView>(CGRect(10, 20, 30, 40));
+    auto view = NSHostingView::make(Pair{first, second});
+    view->setFrame(CGRect(0, 0, 20, 30)); // too small to show all of the second
+    const std::string shown = render(outline(*view));
+
+    view->host()->click("Both");
+    env.runUntilIdle();
+    const auto hosts = view->subviews();
+    ASSERT_EQ(hosts.size(), 2u);
+    EXPECT_EQ(first->superview(), hosts[0]) << "the one shown first comes first";
+    EXPECT_EQ(second->superview(), hosts[1]);
+    EXPECT_NE(hosts[1]->className().find("ViewHost"), std::string::npos);
+    EXPECT_EQ(view->representedViews(), (std::vector<std::shared_ptr<NSView>>{first, second}));
+    // A host covers the hosting view and shows nothing of its own.
+    EXPECT_EQ(view->convertPoint(CGPoint{}, second.get()), CGPoint(10, 20));
+    view->setFrame(CGRect(0, 0, 500, 100));
+    EXPECT_EQ(second->visibleRect(), second->bounds());
+    view->host()->click("Both");
+    env.runUntilIdle();
+    EXPECT_EQ(render(outline(*view)), shown);
+}
+
 TEST_F(NSHostingViewTest, ColourSchemeFollowsTheDesktopAppearanceUnlessSet) {
     struct Scheme {
         View body(ViewContext& context) const {

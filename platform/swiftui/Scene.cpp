@@ -187,6 +187,13 @@ void SceneHost::installApplicationMenu() {
     auto top = std::make_shared<NSMenuItem>(appName_);
     top->setSubmenu(appMenu);
     mainMenu->insertItem(top, 0);
+    // The File menu's Close is what ⌘W is in every window of the app.
+    auto fileMenu = std::make_shared<NSMenu>("File");
+    fileMenu->addItem(
+        "Close", [](NSMenuItem&) { NSApp().sendAction("performClose:", nullptr, nullptr); }, "w");
+    auto file = std::make_shared<NSMenuItem>("File");
+    file->setSubmenu(fileMenu);
+    mainMenu->insertItem(file, 1);
 }
 
 std::shared_ptr<NSWindow> SceneHost::makeWindow(const std::string& title, const View& content,

@@ -44,9 +44,9 @@ using Scene = std::variant<MenuBarExtra, Settings, Window>;
 // Runs an application's scenes. The body is evaluated at once and again, on the next turn
 // of the main queue, whenever an observable property it read changes; the scenes are then
 // brought in line (the menu-bar item inserted or removed, its menu rebuilt; the menu's
-// content keeps its state). With a Settings scene, the main menu's first item is an
-// application menu with About, Settings… (⌘,) and Quit, whether or not a main menu was set
-// before. Windows take the size their content asks for.
+// content keeps its state). With a Settings scene, the main menu leads with an application
+// menu (About, Settings… ⌘,, Quit) and a File menu whose Close (⌘W) closes the key window,
+// whether or not a main menu was set before. Windows take the size their content asks for.
 // Main thread only; the host keeps the status item, the menu and the windows it made.
 class SceneHost final : public std::enable_shared_from_this<SceneHost> {
     struct Passkey {

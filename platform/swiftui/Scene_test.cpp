@@ -197,14 +197,15 @@ TEST_F(SceneHostTest, TheApplicationMenuLeadsAMainMenuSetBeforeTheScenes) {
     auto host = launch();
     const auto mainMenu = NSApp().mainMenu();
     ASSERT_EQ(mainMenu, debug);
-    ASSERT_EQ(mainMenu->numberOfItems(), 2);
-    EXPECT_EQ(mainMenu->item(1)->title(), "Debug");
+    ASSERT_EQ(mainMenu->numberOfItems(), 3);
+    EXPECT_EQ(mainMenu->item(1)->title(), "File");
+    EXPECT_EQ(mainMenu->item(2)->title(), "Debug");
     ASSERT_NE(mainMenu->item(0)->submenu(), nullptr);
     EXPECT_NE(mainMenu->item(0)->submenu()->itemWithTitle("Settings…"), nullptr);
     // Evaluating the scenes again adds no second application menu.
     model.setIconVisible(false);
     env.runUntilIdle();
-    EXPECT_EQ(mainMenu->numberOfItems(), 2);
+    EXPECT_EQ(mainMenu->numberOfItems(), 3);
 }
 
 TEST_F(SceneHostTest, WindowsTakeTheSizeTheirContentAsksFor) {
