@@ -481,6 +481,10 @@ TEST_F(ConsoleTest, AnswersGoToTheNextAlertsAndAlertsAreShown) {
     EXPECT_THAT(out_.str(), HasSubstr("ok: alert \"Update now?\""));
 }
 
+// Settings' alert after the menu-bar icon is switched off, as the console quotes it.
+const std::string kHideIconAlert =
+    "\"If you need to access the menu bar icon, launch the app to reveal it for 5 seconds.\"";
+
 TEST_F(ConsoleTest, AlertsTheAppsWindowsShowAreListedMetAndAnswered) {
     // The hide-icon alert of Settings: answered at once, with the alert waiting.
     ASSERT_EQ(runScript("launch zestrel\nclick menu Settings…\ntoggle \"Show menu bar icon\"\n"
@@ -488,12 +492,11 @@ TEST_F(ConsoleTest, AlertsTheAppsWindowsShowAreListedMetAndAnswered) {
                         "show alerts\n"),
               0)
         << errors_.str();
-    const std::string text =
-        "\"If you need to access the menu bar icon, launch the app to reveal it for 5 seconds.\"";
-    EXPECT_THAT(out_.str(), HasSubstr("  1. warning " + text + " buttons \"OK\", showing\n"));
-    EXPECT_THAT(out_.str(), HasSubstr("pressed \"OK\" at the alert " + text));
     EXPECT_THAT(out_.str(),
-                HasSubstr("  1. warning " + text + " buttons \"OK\", answered \"OK\"\n"));
+                HasSubstr("  1. warning " + kHideIconAlert + " buttons \"OK\", showing\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("pressed \"OK\" at the alert " + kHideIconAlert));
+    EXPECT_THAT(out_.str(),
+                HasSubstr("  1. warning " + kHideIconAlert + " buttons \"OK\", answered \"OK\"\n"));
     ASSERT_EQ(runScript("expect window Zestrel Settings\n"), 0);
     EXPECT_EQ(runScript("expect window If you need\n"), 1) << "the answer dismissed it";
 
@@ -521,10 +524,8 @@ TEST_F(ConsoleTest, TheTerminalShowsAWaitingAlertAndTakesItsButtonFromTheNextLin
     EXPECT_EQ(runTerminal("launch zestrel\nclick menu Settings…\ntoggle \"Show menu bar icon\"\n"
                           "show alerts\n\"OK\"\nshow alerts\nOK\n"),
               0);
-    const std::string text =
-        "\"If you need to access the menu bar icon, launch the app to reveal it for 5 seconds.\"";
     EXPECT_THAT(out_.str(),
-                HasSubstr("switched “Show menu bar icon” off\nalert " + text +
+                HasSubstr("switched “Show menu bar icon” off\nalert " + kHideIconAlert +
                           "\n  buttons \"OK\": type one to press it, or a command (the alert "
                           "waits for answer or click)\nzestrel> "));
     // A command typed meanwhile runs; then the button's name presses it.
