@@ -1,11 +1,15 @@
 #include "console/Console.h"
 
 #include "app/AppMain.h"
+#include "console/ConsoleResponder.h"
 #include "console/ConsoleText.h"
 #include "console/LineReader.h"
+#include "console/PropertyListLiteral.h"
+#include "platform/appkit/MailComposeService.h"
 #include "platform/appkit/ModalResponder.h"
 #include "platform/appkit/NSAlert.h"
 #include "platform/appkit/NSApplication.h"
+#include "platform/appkit/NSSharingServicePicker.h"
 #include "platform/base/Error.h"
 #include "platform/base/RunLoop.h"
 #include "platform/data/FileSafety.h"
@@ -41,10 +45,11 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 Console::Console(fs::path temporaryFolder, std::ostream& out, std::ostream& errors)
     : temporaryFolder_(realPath(temporaryFolder)), out_(out), errors_(errors),
-      desktop_(Desktop::make()), responder_(std::make_shared<ScriptedModalResponder>()) {
+      desktop_(Desktop::make()), responder_(std::make_shared<ConsoleResponder>()) {
     if (!fs::is_directory(temporaryFolder_)) {
         throw CommandError(temporaryFolder.string() + " is not a folder");
     }
+    responder_->setOnWaiting([this](const NSAlert& alert) { alertWaiting(alert); });
     Desktop::setCurrent(desktop_);
     confineFileManagers();
     setUpProcess();
@@ -152,41 +157,25 @@ int Console::runScript(std::istream& script, std::string_view name) {
     return interruption() != 0 ? 128 + interruption() : 0;
 }
 
-int Console::runTerminal(std::istream& input) {
-    LineReader reader(input);
+struct Console::Terminal {
+    explicit Terminal(std::istream& input) : reader(input) {}
+    LineReader reader;
+    bool asking = false; // a line is asked for
+    // Commands running: more than one while the app waits on an alert and lines are read
+    // under it.
+    int running = 0;
     Next next = Next::proceed;
+};
+
+int Console::runTerminal(std::istream& input) {
+    Terminal terminal(input);
+    terminal_ = &terminal;
+    // Gone before the reader is.
+    const std::shared_ptr<void> leaving(nullptr, [this](void*) {
+        terminal_ = nullptr;
+        setRunningLoop(nullptr);
+    });
     setRunningLoop(&RunLoop::main());
-    std::function<void()> ask = [&] {
-        out_ << "zestrel> " << std::flush;
-        reader.request(RunLoop::main(), [&](std::optional<std::string> line) {
-            if (!line) {
-                out_ << std::endl;
-                next = Next::end;
-            } else {
-                try {
-                    if (auto command = parseCommand(*line)) {
-                        next = perform(*command);
-                    }
-                    // What the command set off, so an app that ends itself because of it
-                    // (Quit, a relaunch) ends before the next prompt.
-                    RunLoop::main().runUntilIdle();
-                    if (next == Next::proceed && engineRunning_ && NSApp().isTerminated()) {
-                        next = Next::appEnded;
-                    }
-                } catch (const std::exception& error) {
-                    failed(messageOf(error));
-                }
-            }
-            if (interruption() != 0) {
-                next = Next::end;
-            }
-            if (next == Next::proceed) {
-                ask();
-            } else {
-                RunLoop::main().stop();
-            }
-        });
-    };
     ask();
     for (;;) {
         if (interruption() == 0) {
@@ -195,11 +184,10 @@ int Console::runTerminal(std::istream& input) {
         if (interruption() != 0) {
             // The prompt waits on its line: the shell's own starts on the next.
             out_ << std::endl;
-            setRunningLoop(nullptr);
             return 128 + interruption();
         }
+        const Next next = std::exchange(terminal.next, Next::proceed);
         if (next == Next::end) {
-            setRunningLoop(nullptr);
             return 0;
         }
         if (next == Next::relaunch || next == Next::quitOwn || next == Next::appEnded) {
@@ -215,10 +203,127 @@ int Console::runTerminal(std::istream& input) {
             } catch (const std::exception& error) {
                 failed(messageOf(error));
             }
-            next = Next::proceed;
             ask();
         }
     }
+}
+
+void Console::ask() {
+    if (!terminal_ || terminal_->asking) {
+        return;
+    }
+    terminal_->asking = true;
+    out_ << "zestrel> " << std::flush;
+    terminal_->reader.request(
+        RunLoop::main(), [this](std::optional<std::string> line) { takeLine(std::move(line)); });
+}
+
+void Console::takeLine(std::optional<std::string> line) {
+    if (!terminal_) {
+        return;
+    }
+    Terminal& terminal = *terminal_;
+    terminal.asking = false;
+    if (!line) {
+        out_ << std::endl;
+        settle(Next::end);
+    } else {
+        ++terminal.running;
+        try {
+            if (!pressWaitingButton(*line)) {
+                if (auto command = parseCommand(*line)) {
+                    settle(perform(*command));
+                }
+            }
+            // What the command set off, so an app that ends itself because of it (Quit, a
+            // relaunch) ends before the next prompt.
+            RunLoop::main().runUntilIdle();
+            if (engineRunning_ && NSApp().isTerminated()) {
+                settle(Next::appEnded);
+            }
+        } catch (const std::exception& error) {
+            failed(messageOf(error));
+        }
+        --terminal.running;
+    }
+    if (interruption() != 0) {
+        settle(Next::end);
+    }
+    if (terminal.next != Next::proceed) {
+        // Also ends a modal run the app waits in; the driver then acts on it.
+        RunLoop::main().stop();
+    } else if (terminal.running == 0 || (NSApp().modalWindow() && responder_->waitingAlert())) {
+        ask();
+    }
+}
+
+void Console::settle(Next next) {
+    if (terminal_ && terminal_->next == Next::proceed) {
+        terminal_->next = next;
+    }
+}
+
+void Console::alertWaiting(const NSAlert& alert) {
+    if (!terminal_) {
+        return; // a script's alert waits as it always has
+    }
+    std::vector<std::string> buttons;
+    for (const auto& button : alert.buttons()) {
+        buttons.push_back(quotedString(button->title()));
+    }
+    say("alert " + quotedString(alert.messageText()) +
+        (alert.informativeText().empty() ? "" : " " + quotedString(alert.informativeText())));
+    say("  buttons " + joined(buttons, ", ") +
+        ": type one to press it, or a command (the alert waits for answer or click)");
+    if (terminal_->asking) {
+        out_ << "zestrel> " << std::flush;
+        return;
+    }
+    // A modal alert holds the command that showed it: the lines are read under it.
+    RunLoop::main().async([this] {
+        if (terminal_ && NSApp().modalWindow() && responder_->waitingAlert()) {
+            ask();
+        }
+    });
+}
+
+bool Console::pressWaitingButton(const std::string& line) {
+    const auto alert = responder_->waitingAlert();
+    if (!alert) {
+        return false;
+    }
+    const auto start = line.find_first_not_of(" \t");
+    const auto end = line.find_last_not_of(" \t\r");
+    if (start == std::string::npos) {
+        return false;
+    }
+    std::string title = line.substr(start, end - start + 1);
+    if (title.size() >= 2 && title.front() == '"' && title.back() == '"') {
+        title = title.substr(1, title.size() - 2);
+    }
+    for (const auto& button : alert->buttons()) {
+        if (button->title() == title) {
+            say("pressed " + quotedString(title) + " at the alert " +
+                quotedString(alert->messageText()));
+            alert->respond(ModalAnswer::button(title));
+            return true;
+        }
+    }
+    return false;
+}
+
+void Console::help(const Command& command) {
+    if (command.arguments.empty()) {
+        say("commands, one a line; words with spaces go in double quotes (help COMMAND tells "
+            "what one does):");
+        for (const auto& syntax : commandSyntaxes()) {
+            say("  " + std::string(syntax.usage));
+        }
+        return;
+    }
+    const auto* syntax = commandSyntax(command.arguments[0]);
+    say(std::string(syntax->usage));
+    say("  " + std::string(syntax->summary));
 }
 
 bool Console::run(const Command& command) {
@@ -267,7 +372,11 @@ Console::Next Console::perform(const Command& command) {
     case CommandKind::toggle:
     case CommandKind::pick:
     case CommandKind::record:
+    case CommandKind::close:
         performMenusAndWindows(command);
+        return Next::proceed;
+    case CommandKind::help:
+        help(command);
         return Next::proceed;
     case CommandKind::relaunch:
         return Next::relaunch;
@@ -328,6 +437,12 @@ void Console::endIfTerminated() {
         }
         for (auto& url : URLOpener::openedURLs()) {
             endedOpenedURLs_.push_back(std::move(url));
+        }
+        for (auto& message : MailComposeService::composedMessages()) {
+            endedMessages_.push_back(std::move(message));
+        }
+        for (auto& showing : NSSharingServicePicker::showings()) {
+            endedShowings_.push_back(std::move(showing));
         }
         // It asked the workspace for a new instance of itself before it ended (a relaunch):
         // the new one starts as from the Finder.

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "console/ScriptCommand.h"
+#include "platform/appkit/MailComposeService.h"
 #include "platform/appkit/NSAlert.h"
+#include "platform/appkit/NSSharingServicePicker.h"
 #include "platform/appkit/TextOutline.h"
 #include "platform/base/Clock.h"
 
@@ -18,10 +20,12 @@
 namespace zestrel::platform {
 class Desktop;
 class RunLoop;
-class ScriptedModalResponder;
 } // namespace zestrel::platform
 
 namespace zestrel::console {
+
+class ConsoleResponder;
+class LineReader;
 
 // The simulated desktop driven by commands: it makes a standard desktop (the Finder
 // frontmost, this program running), makes it current, and runs commands on it, writing
@@ -55,8 +59,11 @@ public:
 
     // Reads commands from the terminal after the prompt "zestrel> " until `quit`, the end
     // of input or an interruption, with the main run loop running between them so timers
-    // fire. Errors are written and the session goes on. Answers 0, or 128 + the signal when
-    // interrupted.
+    // fire. Errors are written and the session goes on. An alert that no `answer` was
+    // queued for is shown with its buttons, and the next line typed that names one of them
+    // presses it; any other line is run as a command while the alert waits (for `answer`,
+    // `click`, or a later line), also while the app waits on it. Answers 0, or 128 + the
+    // signal when interrupted.
     int runTerminal(std::istream& input);
 
     // Ends the session as `quit` does, from any thread (the program's signal watch): a
@@ -74,6 +81,8 @@ private:
     // After a command: go on, relaunch or quit the own process, wind up the process the app
     // ended itself, or end the session.
     enum class Next { proceed, relaunch, quitOwn, appEnded, end };
+    // The terminal's session (Console.cpp): its reader, and what runs now.
+    struct Terminal;
 
     // The driver (Console.cpp): runs each command through the family that owns it, and
     // keeps the own process, the session's paths and the output.
@@ -96,6 +105,21 @@ private:
     std::string shown(std::string text) const;
     void say(const std::string& text);
     void failed(const std::string& message);
+    // `help`: every command's syntax, or one command's with what it does.
+    void help(const Command& command);
+
+    // The terminal (Console.cpp): asks for the next line unless one is asked for already,
+    // and takes it as a button of the waiting alert or as a command.
+    void ask();
+    void takeLine(std::optional<std::string> line);
+    // The first `next` that is not `proceed` stands until the driver acts on it.
+    void settle(Next next);
+    // An alert appeared with no answer queued: the terminal shows it, and asks for a line
+    // when the app waits on it.
+    void alertWaiting(const platform::NSAlert& alert);
+    // Presses the waiting alert's button named by `line` (quoted or not); false when no
+    // alert waits or it has no such button.
+    bool pressWaitingButton(const std::string& line);
 
     // Desktop and files (ConsoleDesktop.cpp): open, select, launch, activate and quit of
     // applications, mkdir, write, echo; `show` of what the desktop holds.
@@ -116,6 +140,17 @@ private:
     // Of this process and of the processes that ended themselves, in order.
     std::vector<platform::NSAlert::Record> shownAlerts() const;
     std::vector<platform::URL> openedURLs() const;
+    std::vector<platform::ComposedEmail> composedMessages() const;
+    std::vector<platform::NSSharingServicePicker::Showing> shareShowings() const;
+    // One thing the app handed on, as `show opened` writes it, and the texts `expect
+    // opened` looks in.
+    struct HandedOn {
+        std::string line;
+        std::vector<std::string> texts;
+    };
+    // The URLs the app opened, the messages it gave Mail's compose service (recipients,
+    // subject, body, attachments) and the items it gave share pickers, each in order.
+    std::vector<HandedOn> handedOn() const;
 
     // Menus and windows (ConsoleMenusAndWindows.cpp): `click`, `toggle`, `pick`, `record
     // shortcut`; `show menu|window|dock`. The menu is the app's menu-bar menu as a person sees it;
@@ -131,6 +166,8 @@ private:
     std::vector<std::shared_ptr<platform::NSWindow>> appWindows() const;
     // The window titled so, or the frontmost one; fails naming the windows there are.
     std::shared_ptr<platform::NSWindow> appWindow(const std::optional<std::string>& title) const;
+    // `close window [TITLE]`.
+    void closeWindow(const std::optional<std::string>& title);
 
     // Expectations (ConsoleExpectations.cpp). Fails with `CommandError` when the
     // expectation is not met.
@@ -145,9 +182,12 @@ private:
     bool engineRunning_ = false;
     std::vector<platform::NSAlert::Record> endedAlerts_;
     std::vector<platform::URL> endedOpenedURLs_;
-    // Stands in for the user at alerts: `answer` queues what it presses. It outlives a
-    // relaunch; each new process is given it.
-    std::shared_ptr<platform::ScriptedModalResponder> responder_;
+    std::vector<platform::ComposedEmail> endedMessages_;
+    std::vector<platform::NSSharingServicePicker::Showing> endedShowings_;
+    // Stands in for the user at alerts: `answer` queues what it presses.
+    std::shared_ptr<ConsoleResponder> responder_;
+    // While the terminal runs.
+    Terminal* terminal_ = nullptr;
     std::atomic<int> interruption_{0};
     std::mutex loopMutex_;
     platform::RunLoop* loop_ = nullptr; // guarded by loopMutex_: the loop a driver runs

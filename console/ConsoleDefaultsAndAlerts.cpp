@@ -1,9 +1,12 @@
 #include "console/Console.h"
 
+#include "console/ConsoleResponder.h"
 #include "console/ConsoleText.h"
 #include "console/PropertyListLiteral.h"
+#include "platform/appkit/MailComposeService.h"
 #include "platform/appkit/ModalResponder.h"
 #include "platform/appkit/NSAlert.h"
+#include "platform/appkit/NSSharingServicePicker.h"
 #include "platform/data/UserDefaults.h"
 #include "platform/desktop/Accessibility.h"
 #include "platform/desktop/Desktop.h"
@@ -11,6 +14,7 @@
 #include "platform/system/URLOpener.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -19,6 +23,30 @@
 namespace zestrel::console {
 
 using namespace zestrel::platform;
+
+namespace {
+
+// A text quoted, up to its first line break or its 60th character; the rest is counted.
+std::string abridged(const std::string& text) {
+    constexpr std::size_t kShown = 60;
+    std::size_t characters = 0;
+    std::optional<std::size_t> cut;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) {
+            continue; // inside a character
+        }
+        ++characters;
+        if (!cut && (characters > kShown || text[i] == '\n')) {
+            cut = i;
+        }
+    }
+    if (!cut) {
+        return quotedString(text);
+    }
+    return quotedString(text.substr(0, *cut) + "…") + " (" + counted(characters, "character") + ")";
+}
+
+} // namespace
 
 void Console::performDefaultsAndAlerts(const Command& command) {
     const auto& arguments = command.arguments;
@@ -58,10 +86,22 @@ void Console::performDefaultsAndAlerts(const Command& command) {
             " s after the key");
         break;
     }
-    case CommandKind::answer:
+    case CommandKind::answer: {
+        // The alert that waits for the person takes it, when it has that button.
+        if (const auto waiting = responder_->waitingAlert()) {
+            for (const auto& button : waiting->buttons()) {
+                if (button->title() == arguments[0]) {
+                    say("pressed " + quotedString(arguments[0]) + " at the alert " +
+                        quotedString(waiting->messageText()));
+                    waiting->respond(ModalAnswer::button(arguments[0]));
+                    return;
+                }
+            }
+        }
         responder_->enqueue(ModalAnswer::button(arguments[0]));
         say("the next alert is answered " + quotedString(arguments[0]));
         break;
+    }
     default:
         break;
     }
@@ -110,10 +150,10 @@ void Console::showDefaultsAndAlerts(const std::string& what) {
         say("sounds: " + counted(SystemSoundServer::plays().size(), "play") + ", " +
             counted(SystemSoundServer::registeredSounds().size(), "sound") + " held");
     } else if (what == "opened") {
-        const auto urls = openedURLs();
-        say(urls.empty() ? "opened: none" : "opened:");
-        for (const auto& url : urls) {
-            say("  " + url.absoluteString());
+        const auto handed = handedOn();
+        say(handed.empty() ? "opened: none" : "opened:");
+        for (const auto& item : handed) {
+            say("  " + item.line);
         }
     }
 }
@@ -132,6 +172,68 @@ std::vector<URL> Console::openedURLs() const {
         urls.push_back(std::move(url));
     }
     return urls;
+}
+
+std::vector<ComposedEmail> Console::composedMessages() const {
+    auto messages = endedMessages_;
+    for (auto& message : MailComposeService::composedMessages()) {
+        messages.push_back(std::move(message));
+    }
+    return messages;
+}
+
+std::vector<NSSharingServicePicker::Showing> Console::shareShowings() const {
+    auto showings = endedShowings_;
+    for (auto& showing : NSSharingServicePicker::showings()) {
+        showings.push_back(std::move(showing));
+    }
+    return showings;
+}
+
+std::vector<Console::HandedOn> Console::handedOn() const {
+    std::vector<HandedOn> handed;
+    for (const auto& url : openedURLs()) {
+        handed.push_back({url.absoluteString(), {url.absoluteString()}});
+    }
+    // A report handed on whole reads as its start and its length; `expect` sees all of it.
+    const auto quotedList = [](const std::vector<std::string>& texts) {
+        std::vector<std::string> quoted;
+        for (const auto& text : texts) {
+            quoted.push_back(abridged(text));
+        }
+        return quoted.empty() ? std::string("none") : joined(quoted, ", ");
+    };
+    for (const auto& message : composedMessages()) {
+        // Texts are the body; file URLs the attachments, by name.
+        std::string body;
+        std::vector<std::string> attachments;
+        for (const auto& item : message.items) {
+            if (const auto* url = item.asURL()) {
+                attachments.push_back(url->lastPathComponent());
+            } else if (const auto* text = item.asString()) {
+                body += *text;
+            }
+        }
+        HandedOn item;
+        item.line = "Mail message to " + quotedList(message.recipients) + ", subject " +
+                    quotedString(message.subject) +
+                    (body.empty() ? std::string() : ", body " + abridged(body)) + ", attachments " +
+                    quotedList(attachments);
+        item.texts = message.recipients;
+        item.texts.push_back(message.subject);
+        item.texts.push_back(body);
+        item.texts.insert(item.texts.end(), attachments.begin(), attachments.end());
+        handed.push_back(std::move(item));
+    }
+    for (const auto& showing : shareShowings()) {
+        handed.push_back(
+            {"share picker" +
+                 (showing.windowTitle.empty() ? std::string()
+                                              : " in " + quotedString(showing.windowTitle)) +
+                 ", items " + quotedList(showing.items),
+             showing.items});
+    }
+    return handed;
 }
 
 } // namespace zestrel::console

@@ -4,6 +4,8 @@
 #include "console/KeyChord.h"
 #include "console/PropertyListLiteral.h"
 #include "foundation/Logger.h"
+#include "platform/appkit/NSWindow.h"
+#include "platform/appkit/TextOutline.h"
 #include "platform/base/Bundle.h"
 #include "platform/data/FileSafety.h"
 #include "platform/desktop/CarbonHotKeys.h"
@@ -307,6 +309,26 @@ void Console::showDesktop(const Command& command) {
             line << " layer " << window.layer << " at " << window.bounds.origin.x << ","
                  << window.bounds.origin.y << " size " << window.bounds.size.width << "x"
                  << window.bounds.size.height;
+            say(line.str());
+        }
+        // The app's own windows, panels and popovers, front to back; its alerts are `show
+        // alerts`'s. One without a title is known by the first text it shows.
+        const auto own = desktop_->ownApplication();
+        for (const auto& window : appWindows()) {
+            if (window->isSheet() || window->className() == "_NSAlertPanel") {
+                continue;
+            }
+            const auto shown = outline(*window);
+            std::ostringstream line;
+            line << "  " << (own ? nameOf(*own) : std::string("Zestrel")) << " " << shown.kind
+                 << " " << quotedString(window->title());
+            if (window->title().empty()) {
+                if (const auto text = firstLabel(shown); !text.empty()) {
+                    line << " showing " << quotedString(text);
+                }
+            }
+            line << " level " << window->level().rawValue << " size " << window->frame().size.width
+                 << "x" << window->frame().size.height << (window->isKeyWindow() ? ", key" : "");
             say(line.str());
         }
     } else if (what == "log") {

@@ -109,13 +109,15 @@ void Console::expect(const Command& command) {
         throw unmet("no alert shown holds " + quotedString(text));
     } else if (what == "opened") {
         const auto& text = arguments[1];
-        for (const auto& url : openedURLs()) {
-            if (url.absoluteString().find(text) != std::string::npos) {
-                say("ok: opened " + url.absoluteString());
-                return;
+        for (const auto& item : handedOn()) {
+            for (const auto& held : item.texts) {
+                if (held.find(text) != std::string::npos) {
+                    say("ok: opened " + item.line);
+                    return;
+                }
             }
         }
-        throw unmet("no URL opened holds " + quotedString(text));
+        throw unmet("nothing the app opened or handed on holds " + quotedString(text));
     } else if (what == "menu" || what == "window") {
         const auto& text = arguments[1];
         // What a person would see: a row of the menu or its submenus, a line of a window.

@@ -4,6 +4,7 @@
 
 #include "console/ConsoleText.h"
 #include "console/KeyChord.h"
+#include "console/PropertyListLiteral.h"
 #include "hotkeys/LegacyHotkeyNames.h"
 #include "hotkeys/RecorderViews.h"
 #include "platform/appkit/NSApplication.h"
@@ -16,6 +17,8 @@
 #include "platform/swiftui/App.h"
 #include "platform/swiftui/NSHostingView.h"
 
+#include <algorithm>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -45,6 +48,79 @@ void collectClickable(const OutlineNode& node, std::vector<std::string>& labels)
     for (const auto& child : node.children) {
         collectClickable(child, labels);
     }
+}
+
+// A control a command may mean, with what it sits in, outermost first.
+struct Match {
+    const OutlineNode* node;
+    std::vector<const OutlineNode*> ancestors;
+};
+
+void collectMatches(const OutlineNode& node, const std::string& label,
+                    const std::function<bool(const OutlineNode&)>& accepts,
+                    std::vector<const OutlineNode*>& path, std::vector<Match>& matches) {
+    if (node.label == label && accepts(node)) {
+        matches.push_back({&node, path});
+    }
+    path.push_back(&node);
+    for (const auto& child : node.children) {
+        collectMatches(child, label, accepts, path, matches);
+    }
+    path.pop_back();
+}
+
+// Whether what `node` shows, leaving out `control`, holds `text`: its labels and traits.
+bool shows(const OutlineNode& node, const std::string& text, const OutlineNode* control) {
+    if (&node == control) {
+        return false;
+    }
+    if (node.label.find(text) != std::string::npos) {
+        return true;
+    }
+    for (const auto& trait : node.traits) {
+        if (trait.find(text) != std::string::npos) {
+            return true;
+        }
+    }
+    return std::any_of(node.children.begin(), node.children.end(),
+                       [&](const OutlineNode& child) { return shows(child, text, control); });
+}
+
+// The matches inside the innermost of what shows `text` around them: a row before the
+// section it is in, a section before its window. Nothing shows it: none.
+std::vector<Match> innermostShowing(std::vector<Match> matches, const std::string& text) {
+    std::vector<Match> inside;
+    std::size_t deepest = 0;
+    for (auto& match : matches) {
+        for (std::size_t depth = match.ancestors.size(); depth-- > 0;) {
+            if (shows(*match.ancestors[depth], text, match.node)) {
+                if (depth + 1 > deepest) {
+                    inside.clear();
+                    deepest = depth + 1;
+                }
+                if (depth + 1 == deepest) {
+                    inside.push_back(std::move(match));
+                }
+                break;
+            }
+        }
+    }
+    return inside;
+}
+
+// Where a match sits, as a person would point at it: its nearest row, or the nearest thing
+// with a title around it.
+std::string placeOf(const Match& match) {
+    for (auto it = match.ancestors.rbegin(); it != match.ancestors.rend(); ++it) {
+        const OutlineNode& around = **it;
+        const auto name = around.label.empty() && around.kind == "row"
+                              ? firstLabel(around, match.node)
+                              : around.label;
+        if (!name.empty()) {
+            return around.kind + " “" + name + "”";
+        }
+    }
+    return "the window";
 }
 
 } // namespace
@@ -190,55 +266,119 @@ void Console::performMenusAndWindows(const Command& command) {
             (arguments.size() == 4 ? " holding " + arguments[3] : std::string()));
         return;
     }
-    const auto window = appWindow(std::nullopt);
-    const auto shown = outline(*window);
+    if (command.kind == CommandKind::close) {
+        closeWindow(arguments.size() > 1 ? std::optional(arguments[1]) : std::nullopt);
+        return;
+    }
     const auto& label = arguments[0];
-    const auto missing = [&](const std::string& what) {
-        std::vector<std::string> labels;
-        collectClickable(shown, labels);
-        return CommandError("the window “" + window->title() + "” has no " + what + " “" + label +
-                            "” (it offers " +
-                            (labels.empty() ? std::string("nothing") : joined(labels, ", ")) + ")");
-    };
-    if (command.kind == CommandKind::click) {
-        const auto* node =
-            findNode(shown, label, [](const OutlineNode& node) { return bool(node.click); });
-        if (!node) {
-            throw missing("control");
+    const std::size_t words = command.kind == CommandKind::pick ? 2 : 1;
+    // `in TEXT`: the control inside the row, section or window that shows TEXT, in any of
+    // the app's windows; else one of the frontmost window's.
+    const std::optional<std::string> within =
+        arguments.size() == words + 2 ? std::optional(arguments.back()) : std::nullopt;
+    const auto front = appWindow(std::nullopt);
+    std::vector<OutlineNode> shown;
+    if (within) {
+        for (const auto& window : appWindows()) {
+            shown.push_back(outline(*window));
         }
-        node->click();
+    } else {
+        shown.push_back(outline(*front));
+    }
+    const auto what = command.kind == CommandKind::click    ? std::string("control")
+                      : command.kind == CommandKind::toggle ? std::string("switch")
+                                                            : std::string("picker");
+    const std::function<bool(const OutlineNode&)> accepts =
+        command.kind == CommandKind::click
+            ? [](const OutlineNode& node) { return bool(node.click); }
+        : command.kind == CommandKind::toggle
+            ? [](const OutlineNode&
+                     node) { return node.click && (node.hasTrait("on") || node.hasTrait("off")); }
+            : [](const OutlineNode& node) { return node.kind == "picker"; };
+    std::vector<Match> matches;
+    for (const auto& root : shown) {
+        std::vector<const OutlineNode*> path;
+        collectMatches(root, label, accepts, path, matches);
+    }
+    if (within) {
+        const bool any = !matches.empty();
+        matches = innermostShowing(std::move(matches), *within);
+        if (any && matches.empty()) {
+            throw CommandError("no " + what + " “" + label + "” is in a row, section or window " +
+                               "that shows “" + *within + "”");
+        }
+    }
+    if (matches.empty()) {
+        std::vector<std::string> labels;
+        for (const auto& root : shown) {
+            collectClickable(root, labels);
+        }
+        throw CommandError((within ? std::string("no window of the app has a ")
+                                   : "the window “" + front->title() + "” has no ") +
+                           what + " “" + label + "” (" + (within ? "they offer " : "it offers ") +
+                           (labels.empty() ? std::string("nothing") : joined(labels, ", ")) + ")");
+    }
+    if (matches.size() > 1) {
+        std::vector<std::string> places;
+        for (const auto& match : matches) {
+            places.push_back(match.node->kind + " in " + placeOf(match));
+        }
+        const std::string verb = command.kind == CommandKind::click    ? "click"
+                                 : command.kind == CommandKind::toggle ? "toggle"
+                                                                       : "pick";
+        const std::string whats = command.kind == CommandKind::toggle ? "switches" : what + "s";
+        throw CommandError(
+            std::to_string(matches.size()) + " " + whats + " are labelled “" + label +
+            "”: " + joined(places, ", ") + "; say which with " + verb + " " + quotedString(label) +
+            (command.kind == CommandKind::pick ? " " + quotedString(arguments[1]) : std::string()) +
+            " in \"TEXT\", TEXT being what its row, section or window shows");
+    }
+    const OutlineNode& node = *matches.front().node;
+    if (command.kind == CommandKind::click) {
+        // The click may change what the outline was made of; run a copy.
+        const auto click = node.click;
+        click();
         say("clicked “" + label + "”");
     } else if (command.kind == CommandKind::toggle) {
-        const auto* node = findNode(shown, label, [](const OutlineNode& node) {
-            return node.click && (node.hasTrait("on") || node.hasTrait("off"));
-        });
-        if (!node) {
-            throw missing("switch");
-        }
-        const bool wasOn = node->hasTrait("on");
-        node->click();
+        const bool wasOn = node.hasTrait("on");
+        const auto click = node.click;
+        click();
         say("switched “" + label + "” " + (wasOn ? "off" : "on"));
     } else {
-        const auto* picker =
-            findNode(shown, label, [](const OutlineNode& node) { return node.kind == "picker"; });
-        if (!picker) {
-            throw missing("picker");
-        }
         const auto& choice = arguments[1];
-        const auto* option = findNode(*picker, choice, [](const OutlineNode& node) {
-            return node.kind == "option" && bool(node.click);
+        const auto* option = findNode(node, choice, [](const OutlineNode& candidate) {
+            return candidate.kind == "option" && bool(candidate.click);
         });
         if (!option) {
             std::vector<std::string> options;
-            for (const auto& child : picker->children) {
+            for (const auto& child : node.children) {
                 options.push_back("“" + child.label + "”");
             }
             throw CommandError("the picker “" + label + "” has no choice “" + choice +
                                "” (choices: " + joined(options, ", ") + ")");
         }
-        option->click();
+        const auto click = option->click;
+        click();
         say("picked “" + choice + "” for “" + label + "”");
     }
+}
+
+void Console::closeWindow(const std::optional<std::string>& title) {
+    const auto window = appWindow(title);
+    const auto name = window->title();
+    if (window == NSApp().modalWindow()) {
+        throw CommandError("the app waits on this window: answer its alert first");
+    }
+    // As its close button does; a window without one closes as the app closes it.
+    if (window->styleMask().contains(NSWindow::StyleMask::closable)) {
+        window->performClose();
+    } else {
+        window->close();
+    }
+    if (window->isVisible()) {
+        throw CommandError("“" + name + "” did not close");
+    }
+    say("closed “" + name + "”");
 }
 
 } // namespace zestrel::console

@@ -134,5 +134,70 @@ TEST_F(ConsoleMenusAndWindowsTest, ScriptsWithWrongMenuAndWindowCommandsRunNothi
     EXPECT_THAT(out_.str(), Not(HasSubstr("launched")));
 }
 
+TEST_F(ConsoleMenusAndWindowsTest, ALabelSeveralControlsShareIsNamedByWhatItIsIn) {
+    const auto defaults = platform::UserDefaults::standard();
+    ASSERT_EQ(run("launch zestrel\nopen debug window\nclick \"Show Debug Screen\"\n"
+                  "click \"User Defaults\"\n"),
+              0)
+        << errors_.str();
+    // Every stored setting has its Delete: none is taken for the first one.
+    ASSERT_EQ(run("click Delete\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("controls are labelled “Delete”: button in row "
+                                         "“QV_App_runOnce__switchToNewMethod32425”, button in "
+                                         "row “QV_App_runOnce__switchToNewMethod755435”,"));
+    EXPECT_THAT(errors_.str(), HasSubstr("say which with click \"Delete\" in \"TEXT\""));
+    EXPECT_FALSE(defaults->object("QV_App_runOnce__switchToNewMethod32425").isAbsent());
+
+    errors_.str("");
+    ASSERT_EQ(run("click Delete in QV_launchCount\n"), 0) << errors_.str();
+    EXPECT_TRUE(defaults->persistentDomain(defaults->domainName())->count("QV_launchCount") == 0);
+    EXPECT_FALSE(defaults->object("QV_App_runOnce__switchToNewMethod32425").isAbsent());
+    // The row before the list around it: the toolbar's Copy is in what shows "More".
+    ASSERT_EQ(run("click Copy in QV_previousLaunchedVersion\nexpect pasteboard text 1.0.0\n"
+                  "click Copy in More\nexpect pasteboard text QV_previousLaunchedVersion: "
+                  "1.0.0\n"),
+              0)
+        << errors_.str();
+
+    ASSERT_EQ(run("click Delete in \"no such row\"\n"), 1);
+    EXPECT_THAT(errors_.str(),
+                HasSubstr("no control “Delete” is in a row, section or window that shows "
+                          "“no such row”"));
+}
+
+TEST_F(ConsoleMenusAndWindowsTest, InTheTitleOfAWindowBehindReachesItsControls) {
+    ASSERT_EQ(run("launch zestrel\nclick menu Settings…\nopen debug window\n"
+                  "toggle \"Show menu bar icon\" in \"Zestrel Settings\"\n"
+                  "expect defaults hideMenuBarIcon true\n"),
+              0)
+        << errors_.str();
+    // Without it the frontmost window is meant, which has no such switch.
+    ASSERT_EQ(run("toggle \"Show menu bar icon\"\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("the window “Zestrel 1.0.0 — Debug” has no switch"));
+}
+
+TEST_F(ConsoleMenusAndWindowsTest, TheAppsWindowsAreListedAndClosed) {
+    ASSERT_EQ(run("launch zestrel\nwait 6\nclick menu Settings…\nrecord shortcut cut\n"
+                  "open debug window\nshow windows\n"),
+              0)
+        << errors_.str();
+    const auto listed = out_.str();
+    EXPECT_THAT(listed, HasSubstr("  102 Finder \"tmp\" layer 0 at "));
+    EXPECT_THAT(listed, HasSubstr("  Zestrel window \"Zestrel 1.0.0 — Debug\" level 3 size "));
+    EXPECT_THAT(listed, HasSubstr("  Zestrel window \"Zestrel Settings\" level 3 size "));
+    EXPECT_THAT(listed, HasSubstr("  Zestrel window \"Record Shortcut\" level 0 size "));
+
+    out_.str("");
+    ASSERT_EQ(run("close window \"Zestrel Settings\"\nclose window\nshow windows\n"), 0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("closed “Zestrel Settings”"));
+    EXPECT_THAT(out_.str(), HasSubstr("closed “Zestrel 1.0.0 — Debug”"));
+    EXPECT_THAT(out_.str(), Not(HasSubstr("Zestrel window \"Zestrel Settings\"")));
+    EXPECT_THAT(out_.str(), HasSubstr("Zestrel window \"Record Shortcut\""));
+
+    ASSERT_EQ(run("close window Elsewhere\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("no window titled “Elsewhere” (windows: "));
+}
+
 } // namespace
 } // namespace zestrel::console

@@ -1,6 +1,7 @@
 #include "console/ConsoleText.h"
 
 #include "console/ScriptCommand.h"
+#include "platform/appkit/TextOutline.h"
 #include "platform/base/Bundle.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/NSRunningApplication.h"
@@ -52,6 +53,21 @@ std::string withPid(const NSRunningApplication& app) {
 std::string processNamed(const Desktop& desktop, int processIdentifier) {
     const auto app = desktop.runningApplication(processIdentifier);
     return app ? withPid(*app) : "pid " + std::to_string(processIdentifier);
+}
+
+std::string firstLabel(const OutlineNode& node, const OutlineNode* skip) {
+    for (const auto& child : node.children) {
+        if (&child == skip) {
+            continue;
+        }
+        if (!child.label.empty()) {
+            return child.label;
+        }
+        if (auto found = firstLabel(child, skip); !found.empty()) {
+            return found;
+        }
+    }
+    return {};
 }
 
 std::string logMessage(const std::string& entry) {

@@ -10,6 +10,7 @@
 namespace zestrel::platform {
 class Desktop;
 class NSRunningApplication;
+struct OutlineNode;
 } // namespace zestrel::platform
 
 // Text helpers the console's command families share, so each output reads the same
@@ -31,6 +32,11 @@ std::string nameOf(const platform::NSRunningApplication& app);
 std::string withPid(const platform::NSRunningApplication& app);
 // A process by its application when one runs with that identifier, else "pid N".
 std::string processNamed(const platform::Desktop& desktop, int processIdentifier);
+
+// The first label below `node` in its outline, depth first, leaving out `skip` and what
+// is in it; empty when there is none. What names a window or row without a title.
+std::string firstLabel(const platform::OutlineNode& node,
+                       const platform::OutlineNode* skip = nullptr);
 
 // A log entry's message, without the location and date the log buffer adds.
 std::string logMessage(const std::string& entry);

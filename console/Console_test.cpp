@@ -439,7 +439,7 @@ TEST_F(ConsoleTest, AnExpectationNotMetStopsTheScriptAndSaysWhy) {
          "the pasteboard should hold 1 file; it holds 0 items (0 files)"},
         {"expect log CUT9", "no log line holds \"CUT9\""},
         {"expect alert Quit", "no alert shown holds \"Quit\""},
-        {"expect opened mailto:", "no URL opened holds \"mailto:\""},
+        {"expect opened mailto:", "nothing the app opened or handed on holds \"mailto:\""},
         {"expect defaults newMethod true", "newMethod should be true; it is not set"},
     };
     for (const auto& [line, message] : cases) {
@@ -479,6 +479,88 @@ TEST_F(ConsoleTest, AnswersGoToTheNextAlertsAndAlertsAreShown) {
     EXPECT_THAT(out_.str(), HasSubstr("alerts:\n  1. warning \"Update now?\" \"A new version is "
                                       "out.\" buttons \"Now\", \"Later\", answered \"Later\"\n"));
     EXPECT_THAT(out_.str(), HasSubstr("ok: alert \"Update now?\""));
+}
+
+// Settings' alert after the menu-bar icon is switched off, as the console quotes it.
+const std::string kHideIconAlert =
+    "\"If you need to access the menu bar icon, launch the app to reveal it for 5 seconds.\"";
+
+TEST_F(ConsoleTest, AlertsTheAppsWindowsShowAreListedMetAndAnswered) {
+    // The hide-icon alert of Settings: answered at once, with the alert waiting.
+    ASSERT_EQ(runScript("launch zestrel\nclick menu Settings…\ntoggle \"Show menu bar icon\"\n"
+                        "show alerts\nexpect alert launch the app to reveal it\nanswer OK\n"
+                        "show alerts\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(),
+                HasSubstr("  1. warning " + kHideIconAlert + " buttons \"OK\", showing\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("pressed \"OK\" at the alert " + kHideIconAlert));
+    EXPECT_THAT(out_.str(),
+                HasSubstr("  1. warning " + kHideIconAlert + " buttons \"OK\", answered \"OK\"\n"));
+    ASSERT_EQ(runScript("expect window Zestrel Settings\n"), 0);
+    EXPECT_EQ(runScript("expect window If you need\n"), 1) << "the answer dismissed it";
+
+    // The debug window's confirmation, answered by a click on its button.
+    out_.str("");
+    ASSERT_EQ(runScript("open debug window\nclick \"Delete Data & Settings\"\n"
+                        "expect alert Delete all data and settings for Zestrel?\n"
+                        "click Cancel\nshow alerts\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("  2. warning \"Delete all data and settings for Zestrel?\" "
+                                      "buttons \"Delete\", \"Cancel\", answered \"Cancel\"\n"));
+    // An answer queued before is the next alert's, as for every alert.
+    out_.str("");
+    ASSERT_EQ(runScript("answer \"Reveal “DiagnosticReports” Directory\"\n"
+                        "click \"Send Crash Log\"\nshow alerts\nexpect log Finder revealed\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("the next alert is answered"));
+    EXPECT_THAT(out_.str(), HasSubstr("  3. warning \"How to send crash log\" \"Find the files "));
+    EXPECT_THAT(out_.str(), HasSubstr("answered \"Reveal “DiagnosticReports” Directory\"\n"));
+}
+
+TEST_F(ConsoleTest, TheTerminalShowsAWaitingAlertAndTakesItsButtonFromTheNextLine) {
+    EXPECT_EQ(runTerminal("launch zestrel\nclick menu Settings…\ntoggle \"Show menu bar icon\"\n"
+                          "show alerts\n\"OK\"\nshow alerts\nOK\n"),
+              0);
+    EXPECT_THAT(out_.str(),
+                HasSubstr("switched “Show menu bar icon” off\nalert " + kHideIconAlert +
+                          "\n  buttons \"OK\": type one to press it, or a command (the alert "
+                          "waits for answer or click)\nzestrel> "));
+    // A command typed meanwhile runs; then the button's name presses it.
+    EXPECT_THAT(out_.str(),
+                HasSubstr("buttons \"OK\", showing\nzestrel> pressed \"OK\" at the alert"));
+    EXPECT_THAT(out_.str(), HasSubstr("answered \"OK\"\n"));
+    // With no alert waiting, the word is a command again.
+    EXPECT_THAT(errors_.str(), HasSubstr("error: unknown command “OK”"));
+}
+
+TEST_F(ConsoleTest, WhatTheAppHandsToMailAndToSharePickersIsShown) {
+    ASSERT_EQ(runScript("launch zestrel\nshow opened\nopen debug window\nclick Email\n"
+                        "click \"Show Debug Screen\"\nclick \"Share Debug Info\"\nshow opened\n"
+                        "expect opened debug-info.txt\nexpect opened Zestrel — Debug info\n"
+                        "expect opened Bundle Identifier: com.quorvik.Zestrel\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("opened: none\n"));
+    EXPECT_THAT(out_.str(),
+                HasSubstr("opened:\n  Mail message to \"support@zestrel.app\", subject \"Zestrel "
+                          "— Debug info\", attachments \"debug-info.txt\"\n  share picker in "
+                          "\"Dashboard\", items \"# Zestrel 1.0.0 (1)…\" ("));
+    EXPECT_THAT(out_.str(), HasSubstr("ok: opened Mail message to \"support@zestrel.app\""));
+    EXPECT_THAT(out_.str(), HasSubstr("ok: opened share picker in \"Dashboard\""));
+}
+
+TEST_F(ConsoleTest, HelpListsEveryCommandAndTellsWhatOneDoes) {
+    ASSERT_EQ(runScript("help\nhelp close\n"), 0) << errors_.str();
+    for (const auto& syntax : commandSyntaxes()) {
+        EXPECT_THAT(out_.str(), HasSubstr("\n  " + std::string(syntax.usage) + "\n"));
+        // The parser knows each word help lists.
+        EXPECT_NO_THROW(parseCommand("help " + std::string(syntax.word))) << syntax.word;
+    }
+    EXPECT_THAT(out_.str(), HasSubstr("> help close\nclose window [\"TITLE\"]\n  closes the app's "
+                                      "window titled TITLE, or its frontmost one\n"));
 }
 
 TEST_F(ConsoleTest, AccessibilityAndTheCopyLatencyAreSettingsOfTheDesktop) {

@@ -107,45 +107,66 @@ std::string text(std::string_view rest) {
     return std::string(rest);
 }
 
-struct Syntax {
-    std::string_view word;
-    CommandKind kind;
-    std::string_view usage;
-};
+using Syntax = CommandSyntax;
 
 constexpr std::array kSyntax = {
     Syntax{"open", CommandKind::open,
-           "open finder|forklift|forklift-setapp FOLDER | open debug window"},
-    Syntax{"select", CommandKind::select, "select NAME..."},
-    Syntax{"launch", CommandKind::launch, "launch APP [holding MODIFIERS]"},
-    Syntax{"reopen", CommandKind::reopen, "reopen APP"},
-    Syntax{"activate", CommandKind::activate, "activate APP"},
-    Syntax{"quit", CommandKind::quitApp, "quit [APP]"},
-    Syntax{"press", CommandKind::press, "press CHORD"},
-    Syntax{"type", CommandKind::type, "type TEXT"},
-    Syntax{"layout", CommandKind::layout, "layout us|german|russian"},
-    Syntax{"wait", CommandKind::wait, "wait SECONDS"},
+           "open finder|forklift|forklift-setapp FOLDER | open debug window",
+           "shows FOLDER in the file manager, launching it if need be; or opens Zestrel's user "
+           "debug window"},
+    Syntax{"select", CommandKind::select, "select NAME...",
+           "selects items of the frontmost file manager's folder"},
+    Syntax{"launch", CommandKind::launch, "launch APP [holding MODIFIERS]",
+           "launches an application (zestrel: the app, with keys held through its launch)"},
+    Syntax{"reopen", CommandKind::reopen, "reopen APP",
+           "opens the running application again, as from the Finder"},
+    Syntax{"activate", CommandKind::activate, "activate APP",
+           "brings the running application to the front"},
+    Syntax{"quit", CommandKind::quitApp, "quit [APP]",
+           "quits the application; alone, ends the session"},
+    Syntax{"press", CommandKind::press, "press CHORD",
+           "presses a key as a person does (cmd+x, shift+cmd+x, esc, f1, cmd+code:7)"},
+    Syntax{"type", CommandKind::type, "type TEXT", "types TEXT with the current layout's keys"},
+    Syntax{"layout", CommandKind::layout, "layout us|german|russian",
+           "switches the keyboard layout"},
+    Syntax{"wait", CommandKind::wait, "wait SECONDS", "lets time pass"},
     Syntax{"show", CommandKind::show,
            "show pasteboard|folder PATH|apps|taps|hotkeys|windows|log|frontmost|keys "
            "APP|defaults|alerts|"
-           "sounds|opened|menu|window [TITLE]|dock"},
-    Syntax{"mkdir", CommandKind::mkdir, "mkdir PATH"},
-    Syntax{"write", CommandKind::write, "write PATH TEXT"},
-    Syntax{"echo", CommandKind::echo, "echo TEXT"},
-    Syntax{"relaunch", CommandKind::relaunch, "relaunch"},
-    Syntax{"defaults", CommandKind::defaults, "defaults read|write|delete KEY [VALUE]"},
-    Syntax{"accessibility", CommandKind::accessibility, "accessibility trusted|untrusted"},
-    Syntax{"latency", CommandKind::latency, "latency finder|forklift SECONDS"},
-    Syntax{"answer", CommandKind::answer, "answer \"BUTTON\""},
+           "sounds|opened|menu|window [TITLE]|dock",
+           "shows the desktop's or the app's state"},
+    Syntax{"mkdir", CommandKind::mkdir, "mkdir PATH", "makes a folder"},
+    Syntax{"write", CommandKind::write, "write PATH TEXT", "writes a file"},
+    Syntax{"echo", CommandKind::echo, "echo TEXT", "prints TEXT"},
+    Syntax{"relaunch", CommandKind::relaunch, "relaunch",
+           "quits and restarts Zestrel's process on the same desktop"},
+    Syntax{"defaults", CommandKind::defaults, "defaults read|write|delete KEY [VALUE]",
+           "reads, writes or deletes one of the app's defaults"},
+    Syntax{"accessibility", CommandKind::accessibility, "accessibility trusted|untrusted",
+           "gives or takes the app's Accessibility permission"},
+    Syntax{"latency", CommandKind::latency, "latency finder|forklift SECONDS",
+           "how long the file manager takes to put a copy on the pasteboard"},
+    Syntax{"answer", CommandKind::answer, "answer \"BUTTON\"",
+           "presses BUTTON at the alert that waits for it, or else at the next alert"},
     Syntax{"expect", CommandKind::expect,
            "expect folder PATH NAME...|missing PATH|pasteboard empty|pasteboard files N|"
            "pasteboard text TEXT|log TEXT|alert TEXT|opened TEXT|defaults KEY VALUE|menu TEXT|"
-           "window TEXT|sounds N"},
+           "window TEXT|sounds N",
+           "checks the state; a script stops with the reason when it is not so"},
     Syntax{"click", CommandKind::click,
-           "click menu \"TITLE\" [holding MODIFIERS] | click \"LABEL\""},
-    Syntax{"toggle", CommandKind::toggle, "toggle \"LABEL\""},
-    Syntax{"pick", CommandKind::pick, "pick \"LABEL\" \"CHOICE\""},
-    Syntax{"record", CommandKind::record, "record shortcut cut|paste"},
+           "click menu \"TITLE\" [holding MODIFIERS] | click \"LABEL\" [in \"TEXT\"]",
+           "chooses a command of the app's menu, or clicks a control of its frontmost window "
+           "(in TEXT: inside the row, section or window that shows TEXT)"},
+    Syntax{"toggle", CommandKind::toggle, "toggle \"LABEL\" [in \"TEXT\"]",
+           "flips a switch of the app's frontmost window"},
+    Syntax{"pick", CommandKind::pick, "pick \"LABEL\" \"CHOICE\" [in \"TEXT\"]",
+           "chooses a picker's choice in the app's frontmost window"},
+    Syntax{"record", CommandKind::record, "record shortcut cut|paste",
+           "opens the shortcut recorder; the next key pressed is recorded"},
+    Syntax{"close", CommandKind::close, "close window [\"TITLE\"]",
+           "closes the app's window titled TITLE, or its frontmost one"},
+    Syntax{"help", CommandKind::help, "help [COMMAND]",
+           "lists every command, or tells what one does"},
 };
 
 std::string knownCommands() {
@@ -169,6 +190,18 @@ void expectOneOf(const Syntax& syntax, const std::string& value,
     if (std::find(allowed.begin(), allowed.end(), value) == allowed.end()) {
         throw CommandError("“" + value +
                            "” is not understood; usage: " + std::string(syntax.usage));
+    }
+}
+
+// `count` words, optionally followed by `in TEXT`: the control inside what shows TEXT.
+void expectWithin(const Syntax& syntax, const std::vector<std::string>& arguments,
+                  std::size_t count) {
+    const bool within = arguments.size() == count + 2 && arguments[count] == "in";
+    if (arguments.size() != count && !within) {
+        throw CommandError("usage: " + std::string(syntax.usage));
+    }
+    if (within && arguments.back().empty()) {
+        throw CommandError("“in” needs the text to look for; usage: " + std::string(syntax.usage));
     }
 }
 
@@ -277,6 +310,16 @@ Command parseChecks(const Syntax& syntax, Command command, std::string_view rest
 
 } // namespace
 
+std::span<const CommandSyntax> commandSyntaxes() {
+    return kSyntax;
+}
+
+const CommandSyntax* commandSyntax(std::string_view word) {
+    const auto found = std::find_if(kSyntax.begin(), kSyntax.end(),
+                                    [&](const Syntax& syntax) { return syntax.word == word; });
+    return found == kSyntax.end() ? nullptr : &*found;
+}
+
 bool isSessionPath(std::string_view word) {
     return word.starts_with(kSessionFolder) &&
            (word.size() == kSessionFolder.size() || word[kSessionFolder.size()] == '/');
@@ -351,9 +394,8 @@ std::optional<Command> parseCommand(std::string_view line) {
         word += rest.front();
         rest.remove_prefix(1);
     }
-    const auto syntax = std::find_if(kSyntax.begin(), kSyntax.end(),
-                                     [&](const Syntax& s) { return s.word == word; });
-    if (syntax == kSyntax.end()) {
+    const auto* syntax = commandSyntax(word);
+    if (!syntax) {
         throw CommandError("unknown command “" + word + "” (commands: " + knownCommands() + ")");
     }
 
@@ -431,18 +473,29 @@ std::optional<Command> parseCommand(std::string_view line) {
             if (arguments.size() == 4) {
                 parseModifiers(arguments[3]);
             }
-        } else if (arguments.size() != 1) {
-            throw CommandError("usage: " + std::string(syntax->usage));
+        } else {
+            expectWithin(*syntax, arguments, 1);
         }
         if (arguments.back().empty()) {
             throw CommandError("usage: " + std::string(syntax->usage));
         }
         break;
     case CommandKind::toggle:
-        expectCount(*syntax, arguments, 1, 1);
+        expectWithin(*syntax, arguments, 1);
         break;
     case CommandKind::pick:
-        expectCount(*syntax, arguments, 2, 2);
+        expectWithin(*syntax, arguments, 2);
+        break;
+    case CommandKind::close:
+        expectCount(*syntax, arguments, 1, 2);
+        expectOneOf(*syntax, arguments[0], {"window"});
+        break;
+    case CommandKind::help:
+        expectCount(*syntax, arguments, 0, 1);
+        if (!arguments.empty() && !commandSyntax(arguments[0])) {
+            throw CommandError("no command “" + arguments[0] + "” (commands: " + knownCommands() +
+                               ")");
+        }
         break;
     case CommandKind::record:
         expectCount(*syntax, arguments, 2, 2);

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -40,11 +41,27 @@ enum class CommandKind {
     latency,       // latency finder|forklift SECONDS
     answer,        // answer BUTTON
     expect,        // expect WHAT ...
-    click,         // click menu TITLE [holding MODIFIERS] | click LABEL
-    toggle,        // toggle LABEL
-    pick,          // pick LABEL CHOICE
+    click,         // click menu TITLE [holding MODIFIERS] | click LABEL [in TEXT]
+    toggle,        // toggle LABEL [in TEXT]
+    pick,          // pick LABEL CHOICE [in TEXT]
     record,        // record shortcut cut|paste
+    close,         // close window [TITLE]
+    help,          // help [COMMAND]
 };
+
+// A command as `help` shows it and as the parser's messages name it: its first word, its
+// syntax on one line, and what it does.
+struct CommandSyntax {
+    std::string_view word;
+    CommandKind kind;
+    std::string_view usage;
+    std::string_view summary;
+};
+
+// Every command, in the order `help` lists them.
+std::span<const CommandSyntax> commandSyntaxes();
+// The command whose first word is `word`; nothing for a word that starts none.
+const CommandSyntax* commandSyntax(std::string_view word);
 
 // One parsed line: its kind and its words as written (quotes removed, `$TMP` not yet
 // expanded). Text arguments (`type`, `write`, `echo`, the text of `expect

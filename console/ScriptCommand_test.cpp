@@ -213,5 +213,35 @@ TEST(ScriptCommand, MistakesInTheNewCommandsRunNothing) {
     EXPECT_THAT(errorOf("show sound"), HasSubstr("“sound” is not understood"));
 }
 
+TEST(ScriptCommand, ControlsMayBeNamedByWhatTheySitIn) {
+    EXPECT_EQ(parsed("click Delete in \"QV_launchCount\""),
+              (Command{CommandKind::click, {"Delete", "in", "QV_launchCount"}}));
+    EXPECT_EQ(parsed("toggle \"Show menu bar icon\" in \"Zestrel Settings\""),
+              (Command{CommandKind::toggle, {"Show menu bar icon", "in", "Zestrel Settings"}}));
+    EXPECT_EQ(parsed("pick Method Taps in Main"),
+              (Command{CommandKind::pick, {"Method", "Taps", "in", "Main"}}));
+    // A control may be called "in" itself.
+    EXPECT_EQ(parsed("click in"), (Command{CommandKind::click, {"in"}}));
+    for (const char* line : {"click Delete in", "click Delete inside Row", "click Delete in a b",
+                             "toggle Sound in", "pick Method in Main", "pick Method Taps in"}) {
+        EXPECT_THAT(errorOf(line), HasSubstr("usage: ")) << line;
+    }
+    EXPECT_THAT(errorOf("click Delete in \"\""), HasSubstr("“in” needs the text to look for"));
+}
+
+TEST(ScriptCommand, CloseTakesAWindowAndHelpACommand) {
+    EXPECT_EQ(parsed("close window"), (Command{CommandKind::close, {"window"}}));
+    EXPECT_EQ(parsed("close window \"Zestrel Settings\""),
+              (Command{CommandKind::close, {"window", "Zestrel Settings"}}));
+    EXPECT_THAT(errorOf("close"), HasSubstr("usage: close window"));
+    EXPECT_THAT(errorOf("close door"), HasSubstr("“door” is not understood"));
+    EXPECT_THAT(errorOf("close window a b"), HasSubstr("usage: close window"));
+    EXPECT_EQ(parsed("help"), (Command{CommandKind::help, {}}));
+    EXPECT_EQ(parsed("help click"), (Command{CommandKind::help, {"click"}}));
+    EXPECT_THAT(errorOf("help frobnicate"),
+                HasSubstr("no command “frobnicate” (commands: open, select,"));
+    EXPECT_THAT(errorOf("help click toggle"), HasSubstr("usage: help"));
+}
+
 } // namespace
 } // namespace zestrel::console

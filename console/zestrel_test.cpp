@@ -231,7 +231,7 @@ TEST_F(ZestrelProgramTest, ANamedRootIsUsedAndLeftAsItIs) {
 TEST_F(ZestrelProgramTest, TheAppsOwnFoldersLieInTheSessionNotInThePersonsHome) {
     // The Files page makes the app's folders; "Delete App Data" moves them to the Trash.
     EXPECT_EQ(run({script("launch zestrel\nopen debug window\nclick \"Show Debug Screen\"\n"
-                          "click Files\nclick \"Copy Path\"\nclick Settings\n"
+                          "click Files\nexpect window Empty\nclick Settings\n"
                           "click \"Delete App Data\"\n")
                        .string()}),
               0)
@@ -262,6 +262,38 @@ TEST_F(ZestrelProgramTest, SignalsEndTheSessionAsQuitDoes) {
         EXPECT_THAT(program->err, HasSubstr("zestrel: ended by SIG"));
         EXPECT_THAT(namesIn(temporary_), IsEmpty());
     }
+}
+
+TEST_F(ZestrelProgramTest, AnAlertTheAppWaitsOnIsShownAndAnsweredFromTheTerminal) {
+    auto program = start({});
+    program->write("accessibility untrusted\nlaunch zestrel\n");
+    ASSERT_TRUE(program->awaitOutput("alert \"Zestrel requires accessibility access.\""))
+        << program->out << program->err;
+    ASSERT_TRUE(program->awaitOutput(
+        "  buttons \"Quit and Open System Settings\": type one to press it, or a command"));
+    // A command runs while the app waits; the button's name then answers the alert.
+    program->write("show alerts\n");
+    ASSERT_TRUE(program->awaitOutput("buttons \"Quit and Open System Settings\", showing\n"));
+    program->write("Quit and Open System Settings\n");
+    ASSERT_TRUE(program->awaitOutput("quit Zestrel (pid "));
+    program->write("show alerts\nquit\n");
+    EXPECT_EQ(program->finish(false), 0) << program->err;
+    EXPECT_THAT(program->out, HasSubstr(", answered \"Quit and Open System Settings\"\n"));
+
+    // Ctrl+C still ends the session while the app waits on an alert.
+    auto waiting = start({});
+    waiting->write("accessibility untrusted\nlaunch zestrel\n");
+    ASSERT_TRUE(waiting->awaitOutput("type one to press it")) << waiting->err;
+    waiting->signal(SIGINT);
+    EXPECT_EQ(waiting->finish(false), 128 + SIGINT);
+    EXPECT_THAT(namesIn(temporary_), IsEmpty());
+}
+
+TEST_F(ZestrelProgramTest, AnUnknownOptionIsNamedBeforeTheUsage) {
+    EXPECT_EQ(run({"--bogus"}), 2);
+    EXPECT_THAT(run_->err, ::testing::StartsWith("zestrel: unknown option “--bogus”\nusage: "));
+    EXPECT_EQ(run({"a.zestrel", "b.zestrel"}), 2);
+    EXPECT_THAT(run_->err, ::testing::StartsWith("usage: "));
 }
 
 TEST_F(ZestrelProgramTest, EveryExampleChecksItselfAndPasses) {

@@ -89,6 +89,9 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options) {
         } else if (!argument.starts_with("-") && !options.scriptPath) {
             options.scriptPath = std::string(argument);
         } else {
+            if (argument.starts_with("-") && argument != "--keep" && argument != "--root") {
+                std::cerr << "zestrel: unknown option “" << argument << "”\n";
+            }
             std::cerr << kUsage;
             return 2;
         }

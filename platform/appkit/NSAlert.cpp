@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 namespace zestrel::platform {
 namespace {
@@ -176,7 +177,7 @@ void NSAlert::layout() {
     panel->setContentView(content);
 }
 
-void NSAlert::beginRun(bool asSheet) {
+void NSAlert::beginRun(bool asSheet, bool unattendedLimit) {
     showing_ = true;
     unattended_ = false;
     const std::uint64_t run = ++run_;
@@ -201,14 +202,20 @@ void NSAlert::beginRun(bool asSheet) {
     std::weak_ptr<NSAlert> weak = self;
     const auto responder = ModalResponder::current();
     if (auto answer = responder ? responder->answer(*this) : std::nullopt) {
-        runTimers_.push_back(scheduleCommonTimer(answer->after, [weak, run, answer = *answer] {
+        auto respond = [weak, run, answer = *answer] {
             auto alert = weak.lock();
             if (alert && alert->showing_ && alert->run_ == run) {
                 alert->respond(answer);
             }
-        }));
+        };
+        if (presented_ && answer->after == Nanoseconds{0}) {
+            // No modal run moves the clock on for it: an answer at once is one at once.
+            RunLoop::main().async(std::move(respond));
+        } else {
+            runTimers_.push_back(scheduleCommonTimer(answer->after, std::move(respond)));
+        }
     }
-    if (virtualClock()) {
+    if (unattendedLimit && virtualClock()) {
         runTimers_.push_back(scheduleCommonTimer(kUnattendedLimit, [weak, run] {
             if (auto alert = weak.lock()) {
                 alert->giveUp(run);
@@ -263,6 +270,16 @@ void NSAlert::finishRun(NSModalResponse response) {
 }
 
 void NSAlert::buttonClicked(NSModalResponse response) {
+    if (showing_ && presented_) {
+        auto self = shared_from_this();
+        presented_ = false;
+        const auto completion = std::exchange(presentedCompletion_, nullptr);
+        finishRun(response);
+        if (completion) {
+            completion(response);
+        }
+        return;
+    }
     if (!showing_ || !panel_) {
         return;
     }
@@ -305,6 +322,27 @@ void NSAlert::beginSheetModal(const std::shared_ptr<NSWindow>& window,
             completion(code);
         }
     });
+}
+
+void NSAlert::present(std::function<void(NSModalResponse)> completion) {
+    if (showing_) {
+        return;
+    }
+    if (buttons_.empty()) {
+        addButton("OK");
+    }
+    presented_ = true;
+    presentedCompletion_ = std::move(completion);
+    beginRun(true, false);
+}
+
+void NSAlert::dismiss(NSModalResponse response) {
+    if (!showing_ || !presented_) {
+        return;
+    }
+    presented_ = false;
+    presentedCompletion_ = nullptr;
+    finishRun(response);
 }
 
 bool NSAlert::respond(const ModalAnswer& answer) {

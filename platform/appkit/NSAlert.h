@@ -87,6 +87,15 @@ public:
     void beginSheetModal(const std::shared_ptr<NSWindow>& window,
                          std::function<void(NSModalResponse)> completion);
 
+    // How an alert that a view presents shows: beside the view's window, as a sheet would,
+    // with no modal run, so the app goes on. It is recorded and put to the responder as
+    // every alert is; a press on one of its buttons ends it and tells `completion` the
+    // response. Unlike a modal run it never gives up: nothing waits on it.
+    void present(std::function<void(NSModalResponse)> completion);
+    // Ends a presented alert from outside (the view's own button, the view going away),
+    // recording `response`; `completion` is not told. Nothing when it is not showing.
+    void dismiss(NSModalResponse response);
+
     // What a user does at the showing alert: sets the check box, then presses the button
     // or key. False when the alert is not showing or nothing matched.
     bool respond(const ModalAnswer& answer);
@@ -98,7 +107,8 @@ public:
     static std::vector<Record> shownAlerts();
 
 private:
-    void beginRun(bool asSheet);
+    // `unattendedLimit`: on the virtual clock the run gives up when nobody answers.
+    void beginRun(bool asSheet, bool unattendedLimit = true);
     void finishRun(NSModalResponse response);
     void buttonClicked(NSModalResponse response);
     // Ends the current run from outside (the unattended limit).
@@ -116,6 +126,9 @@ private:
 
     bool showing_ = false;
     bool unattended_ = false;
+    // Set while a view presents it; told the response when a button ends it.
+    std::function<void(NSModalResponse)> presentedCompletion_;
+    bool presented_ = false;
     std::uint64_t run_ = 0; // which showing this is: answers and limits are per run
     std::size_t recordIndex_ = 0;
     std::vector<std::shared_ptr<Timer>> runTimers_;

@@ -1,5 +1,6 @@
 #include "platform/appkit/NSSavePanel.h"
 #include "platform/desktop/Desktop.h"
+#include "platform/swiftui/Presentation.h"
 #include "platform/swiftui/Text.h"
 #include "platform/swiftui/View.h"
 #include "platform/system/URLOpener.h"
@@ -172,6 +173,7 @@ View View::alert(std::string title, Binding<bool> isPresented, std::vector<View>
                 isPresented.set(false);
             };
         }
+        detail::presentAsAlert(context, title, message, buttons);
         alert->children.insert(alert->children.end(), buttons.begin(), buttons.end());
         into.push_back(std::move(alert));
     }));

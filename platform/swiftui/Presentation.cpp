@@ -1,12 +1,15 @@
 #include "platform/swiftui/Presentation.h"
 
+#include "platform/appkit/NSAlert.h"
 #include "platform/appkit/QLPreviewPanel.h"
 #include "platform/base/RunLoop.h"
 #include "platform/base/Timer.h"
 #include "platform/swiftui/NodeBuilding.h"
 
+#include <cstddef>
 #include <memory>
 #include <utility>
+#include <vector>
 
 namespace zestrel::platform::swiftui {
 
@@ -25,7 +28,70 @@ struct TimelineTimer {
     }
 };
 
+// The alert standing for what a view presents, for as long as the view presents it.
+struct PresentedAlert {
+    std::shared_ptr<NSAlert> alert;
+    // The view's buttons as last built, in the alert's order.
+    std::vector<std::function<void()>> actions;
+    PresentedAlert() = default;
+    PresentedAlert(const PresentedAlert&) = delete;
+    PresentedAlert& operator=(const PresentedAlert&) = delete;
+    ~PresentedAlert() {
+        if (alert) {
+            alert->dismiss(NSModalResponseAbort);
+        }
+    }
+};
+
 } // namespace
+
+void detail::presentAsAlert(ViewContext& context, const std::string& title,
+                            const std::string& message, const Nodes& buttons) {
+    // Kept only while the view presents: built again without it, the slot goes, and so
+    // does the alert.
+    auto presented = context.slot<PresentedAlert>(
+        ".presentedAlert", [] { return std::make_shared<PresentedAlert>(); });
+    const std::weak_ptr<PresentedAlert> weak = presented;
+    std::vector<std::string> titles;
+    presented->actions.clear();
+    NSModalResponse response = NSAlertFirstButtonReturn;
+    for (const auto& button : visibleNodes(buttons)) {
+        button->action = [own = button->action, weak, response] {
+            if (auto shown = weak.lock(); shown && shown->alert) {
+                shown->alert->dismiss(response);
+            }
+            if (own) {
+                own();
+            }
+        };
+        presented->actions.push_back(button->action);
+        titles.push_back(button->label);
+        ++response;
+    }
+    if (presented->alert) {
+        return; // shown once a presentation
+    }
+    context.afterUpdate([weak, title, message, titles] {
+        const auto shown = weak.lock();
+        if (!shown || shown->alert) {
+            return;
+        }
+        shown->alert = NSAlert::make();
+        shown->alert->setMessageText(title);
+        shown->alert->setInformativeText(message);
+        for (const auto& buttonTitle : titles) {
+            shown->alert->addButton(buttonTitle);
+        }
+        shown->alert->present([weak](NSModalResponse pressed) {
+            const auto shown = weak.lock();
+            const auto index = static_cast<std::size_t>(pressed - NSAlertFirstButtonReturn);
+            if (shown && pressed >= NSAlertFirstButtonReturn && index < shown->actions.size()) {
+                const auto action = shown->actions[index];
+                action();
+            }
+        });
+    });
+}
 
 TimelineView::TimelineView(Nanoseconds interval, std::function<View(Date)> content)
     : View(Build([interval, content = std::move(content)](ViewContext& context, Nodes& into) {
@@ -72,6 +138,7 @@ View confirmationDialog(View content, std::string title, Binding<bool> isPresent
                 isPresented.set(false);
             };
         }
+        detail::presentAsAlert(context, title, "", buttons);
         dialog->children = std::move(buttons);
         into.push_back(std::move(dialog));
     }));

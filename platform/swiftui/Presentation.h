@@ -33,4 +33,16 @@ View toolbar(View content, std::vector<View> items);
 // previews something else) the item is set back to none.
 View quickLookPreview(View content, Binding<std::optional<URL>> item);
 
+namespace detail {
+
+// What a view presents as an alert (`alert`, `confirmationDialog`) is also an alert of the
+// application while the view presents it: recorded and put to the responder as every alert
+// is. Pressing one of its buttons runs the matching one of `buttons`; clicking one of those
+// ends it with that button's answer; it ends when the view stops presenting it. Called
+// while building, once the buttons' actions are final.
+void presentAsAlert(ViewContext& context, const std::string& title, const std::string& message,
+                    const Nodes& buttons);
+
+} // namespace detail
+
 } // namespace zestrel::platform::swiftui

@@ -1,0 +1,44 @@
+#include "console/ConsoleResponder.h"
+
+#include "platform/appkit/NSAlert.h"
+
+#include <utility>
+
+namespace zestrel::console {
+
+using namespace zestrel::platform;
+
+void ConsoleResponder::enqueue(ModalAnswer answer) {
+    queued_.enqueue(std::move(answer));
+}
+
+std::optional<ModalAnswer> ConsoleResponder::answer(const NSAlert& alert) {
+    if (auto queued = queued_.answer(alert)) {
+        return queued;
+    }
+    std::erase_if(waiting_, [](const std::weak_ptr<NSAlert>& entry) {
+        const auto alert = entry.lock();
+        return !alert || !alert->isShowing();
+    });
+    waiting_.push_back(std::static_pointer_cast<NSAlert>(
+        std::const_pointer_cast<NSObject>(alert.shared_from_this())));
+    if (onWaiting_) {
+        onWaiting_(alert);
+    }
+    return std::nullopt;
+}
+
+std::optional<MenuPick> ConsoleResponder::pick(const NSMenu& menu) {
+    return queued_.pick(menu);
+}
+
+std::shared_ptr<NSAlert> ConsoleResponder::waitingAlert() {
+    for (auto it = waiting_.rbegin(); it != waiting_.rend(); ++it) {
+        if (auto alert = it->lock(); alert && alert->isShowing()) {
+            return alert;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace zestrel::console

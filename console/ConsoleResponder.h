@@ -1,0 +1,37 @@
+#pragma once
+
+#include "platform/appkit/ModalResponder.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace zestrel::console {
+
+// Stands in for the person at the app's alerts and menus: the answers queued with `answer`
+// go to the alerts in the order they appear. An alert that finds none waits for the person:
+// it is handed to the waiting handler (the terminal shows it) and answered later, with
+// `answer`, `click` or a line typed at the terminal. It outlives a relaunch; each new process
+// is given it. Main thread only.
+class ConsoleResponder final : public platform::ModalResponder {
+public:
+    void enqueue(platform::ModalAnswer answer);
+    std::optional<platform::ModalAnswer> answer(const platform::NSAlert& alert) override;
+    std::optional<platform::MenuPick> pick(const platform::NSMenu& menu) override;
+
+    // Told of each alert that waits for the person, as it appears.
+    void setOnWaiting(std::function<void(const platform::NSAlert&)> onWaiting) {
+        onWaiting_ = std::move(onWaiting);
+    }
+    // The latest alert that showed with no answer queued and is showing still; nothing when
+    // none is.
+    std::shared_ptr<platform::NSAlert> waitingAlert();
+
+private:
+    platform::ScriptedModalResponder queued_;
+    std::function<void(const platform::NSAlert&)> onWaiting_;
+    std::vector<std::weak_ptr<platform::NSAlert>> waiting_;
+};
+
+} // namespace zestrel::console
