@@ -201,7 +201,7 @@ TEST_F(DebugScreensTest, TheFilesPageListsTheAppsOwnFoldersInOrder) {
     env.desktop().launchOwnApplication();
     const fs::path container = env.home() / "Library" / "Containers" / id / "Data";
     EXPECT_EQ(roots(),
-              (std::vector<fs::path>{container, container / "Documents", pf::temporaryDirectory(),
+              (std::vector<fs::path>{container, container / "Documents", container / "tmp",
                                      container / "Library" / "Application Support",
                                      container / "Library" / "Caches", container / "Library"}));
 }
