@@ -118,6 +118,26 @@ TEST_F(ConsoleTest, ScriptWithAnUnknownCommandRunsNothing) {
     EXPECT_EQ(out_.str(), "");
 }
 
+TEST_F(ConsoleTest, MistakesAnywhereInAScriptAreFoundBeforeAnythingRuns) {
+    const std::string deep(50'000, '(');
+    const std::pair<std::string, std::string> mistakes[] = {
+        {"open finder $TMP/a/../../elsewhere", "test.zestrel:3: “$TMP/a/../../elsewhere” leads "
+                                               "outside $TMP"},
+        {"echo \"unfinished", "test.zestrel:3: the quoted word “\"unfinished” has no closing "
+                              "quote"},
+        {"defaults write deep " + deep + std::string(deep.size(), ')'),
+         "test.zestrel:3: “" + std::string(40, '(') +
+             "…” is not a property-list value: arrays nest deeper than 100 levels"},
+    };
+    for (const auto& [line, error] : mistakes) {
+        errors_.str("");
+        EXPECT_EQ(runScript("mkdir $TMP/made\necho ran\n" + line + "\n"), 1) << line;
+        EXPECT_THAT(errors_.str(), HasSubstr(error)) << line;
+        EXPECT_FALSE(fs::exists(tmp_ / "made")) << line;
+        EXPECT_EQ(out_.str(), "") << line;
+    }
+}
+
 TEST_F(ConsoleTest, ScriptStopsAtTheFirstFailingCommand) {
     EXPECT_EQ(runScript("mkdir $TMP/a\nopen finder $TMP/missing\nmkdir $TMP/b\n"), 1);
     EXPECT_THAT(errors_.str(), HasSubstr("test.zestrel:2: "));
@@ -341,6 +361,24 @@ TEST_F(ConsoleConfinementTest, NoCommandReachesOutsideTheFolder) {
     }
     EXPECT_THAT(errors_.str(), Not(HasSubstr(env_.home().string())));
     EXPECT_EQ(filesOutside(), before_);
+}
+
+TEST_F(ConsoleConfinementTest, WriteReplacesAHardLinkAndLeavesTheFileItShared) {
+    fs::create_hard_link(outside_ / "notes.txt", tmp_ / "hard-link");
+    ASSERT_EQ(runScript("write $TMP/hard-link overwritten\n"), 0) << errors_.str();
+    EXPECT_EQ(contentsOf(tmp_ / "hard-link"), "overwritten\n");
+    EXPECT_EQ(filesOutside(), before_);
+}
+
+TEST_F(ConsoleConfinementTest, AFolderWithLinkLoopsIsListedWithTheLinksAsLinks) {
+    fs::create_symlink("loop-b", tmp_ / "loop-a");
+    fs::create_symlink("loop-a", tmp_ / "loop-b");
+    fs::create_symlink("itself", tmp_ / "itself");
+    fs::create_directory(tmp_ / "folder");
+    ASSERT_EQ(runScript("show folder $TMP\n"), 0) << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("$TMP:\n  folder/\n  itself -> itself\n  loop-a -> loop-b\n"
+                                      "  loop-b -> loop-a\n  new-link -> "));
+    EXPECT_THAT(out_.str(), HasSubstr("  out-link -> " + outside_.string() + "\n"));
 }
 
 TEST_F(ConsoleConfinementTest, FileManagersStartInTheFolderAndPasteNothingFromOutside) {

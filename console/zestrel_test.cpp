@@ -212,12 +212,17 @@ TEST_F(ZestrelProgramTest, TheTemporaryFolderGoesAtTheEndUnlessKept) {
 
 TEST_F(ZestrelProgramTest, ANamedRootIsUsedAndLeftAsItIs) {
     const auto root = made(env_.home() / "work");
-    EXPECT_EQ(run({"--root", root.string(),
-                   script("write $TMP/a.txt x\nshow folder $TMP\nwrite $TMP/../mine/letter.txt x\n")
-                       .string()}),
-              1);
+    EXPECT_EQ(
+        run({"--root", root.string(), script("write $TMP/a.txt x\nshow folder $TMP\n").string()}),
+        0);
     EXPECT_THAT(run_->out, HasSubstr("wrote $TMP/a.txt (2 bytes)\n> show folder $TMP\n$TMP:\n"));
-    EXPECT_THAT(run_->err, HasSubstr(":3: “$TMP/../mine/letter.txt” leads outside $TMP"));
+    EXPECT_EQ(namesIn(root), std::vector<std::string>{"a.txt"});
+    // A path that leaves it is refused before anything runs.
+    EXPECT_EQ(run({"--root", root.string(),
+                   script("write $TMP/b.txt x\nwrite $TMP/../mine/letter.txt x\n").string()}),
+              1);
+    EXPECT_EQ(run_->out, "");
+    EXPECT_THAT(run_->err, HasSubstr(":2: “$TMP/../mine/letter.txt” leads outside $TMP"));
     EXPECT_EQ(namesIn(root), std::vector<std::string>{"a.txt"});
     EXPECT_THAT(namesIn(temporary_), IsEmpty());
     EXPECT_EQ(namesIn(neighbour_), std::vector<std::string>{"letter.txt"});
