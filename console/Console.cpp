@@ -8,6 +8,7 @@
 #include "platform/appkit/NSApplication.h"
 #include "platform/base/Error.h"
 #include "platform/base/RunLoop.h"
+#include "platform/base/StandardStreams.h"
 #include "platform/data/FileSafety.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/FileManagerApp.h"
@@ -18,6 +19,7 @@
 #include <mutex>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <utility>
 #include <vector>
 
@@ -36,6 +38,7 @@ std::string messageOf(const std::exception& error) {
 }
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kPrompt = "zestrel> ";
 
 } // namespace
 
@@ -46,6 +49,7 @@ Console::Console(fs::path temporaryFolder, std::ostream& out, std::ostream& erro
         throw CommandError(temporaryFolder.string() + " is not a folder");
     }
     Desktop::setCurrent(desktop_);
+    setStandardOutputWriter([this](std::string_view text) { holdAppPrints(text); });
     confineFileManagers();
     setUpProcess();
 }
@@ -97,7 +101,47 @@ void Console::setRunningLoop(RunLoop* loop) {
 }
 
 Console::~Console() {
+    // The app's process ends with the session, so what it prints on its way out is shown as
+    // its own too.
+    try {
+        desktop_->quitOwnApplication();
+    } catch (const std::exception& error) {
+        failed(messageOf(error));
+    }
+    writeAppPrints();
+    setStandardOutputWriter({});
     Desktop::setCurrent(nullptr);
+}
+
+void Console::holdAppPrints(std::string_view text) {
+    bool first = false;
+    {
+        std::lock_guard lock(printsMutex_);
+        first = appPrints_.empty();
+        appPrints_.append(text);
+    }
+    if (first && atPrompt_.load()) {
+        RunLoop::main().async([this] {
+            if (atPrompt_.load()) {
+                // On a line of their own, and the prompt again after them.
+                out_ << std::endl;
+                writeAppPrints();
+                out_ << kPrompt << std::flush;
+            }
+        });
+    }
+}
+
+void Console::writeAppPrints() {
+    std::string text;
+    {
+        std::lock_guard lock(printsMutex_);
+        text.swap(appPrints_);
+    }
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        say("  app prints: " + line);
+    }
 }
 
 int Console::runScript(std::istream& script, std::string_view name) {
@@ -136,13 +180,18 @@ int Console::runScript(std::istream& script, std::string_view name) {
             say("> " + line.text.substr(start, end - start + 1));
         }
         try {
-            if (!run(line.command)) {
+            const bool goOn = run(line.command);
+            if (goOn) {
+                RunLoop::main().runUntilIdle();
+                endIfTerminated();
+            }
+            writeAppPrints();
+            if (!goOn) {
                 break;
             }
-            RunLoop::main().runUntilIdle();
-            endIfTerminated();
         } catch (const std::exception& error) {
             setRunningLoop(nullptr);
+            writeAppPrints();
             errors_ << name << ":" << line.number << ": "
                     << shown(escapedControls(messageOf(error))) << std::endl;
             return 1;
@@ -157,8 +206,11 @@ int Console::runTerminal(std::istream& input) {
     Next next = Next::proceed;
     setRunningLoop(&RunLoop::main());
     std::function<void()> ask = [&] {
-        out_ << "zestrel> " << std::flush;
+        writeAppPrints();
+        out_ << kPrompt << std::flush;
+        atPrompt_.store(true);
         reader.request(RunLoop::main(), [&](std::optional<std::string> line) {
+            atPrompt_.store(false);
             if (!line) {
                 out_ << std::endl;
                 next = Next::end;
@@ -193,6 +245,7 @@ int Console::runTerminal(std::istream& input) {
             RunLoop::main().run();
         }
         if (interruption() != 0) {
+            atPrompt_.store(false);
             // The prompt waits on its line: the shell's own starts on the next.
             out_ << std::endl;
             setRunningLoop(nullptr);

@@ -96,6 +96,11 @@ private:
     std::string shown(std::string text) const;
     void say(const std::string& text);
     void failed(const std::string& message);
+    // What the app wrote to standard output (its heart line, the event-tap dump, the DEINIT
+    // lines) is held and written here, each line marked as the app's, after the reply of the
+    // command that set it off.
+    void holdAppPrints(std::string_view text);
+    void writeAppPrints();
 
     // Desktop and files (ConsoleDesktop.cpp): open, select, launch, activate and quit of
     // applications, mkdir, write, echo; `show` of what the desktop holds.
@@ -148,6 +153,10 @@ private:
     // Stands in for the user at alerts: `answer` queues what it presses. It outlives a
     // relaunch; each new process is given it.
     std::shared_ptr<platform::ScriptedModalResponder> responder_;
+    std::mutex printsMutex_;
+    std::string appPrints_; // guarded by printsMutex_
+    // The terminal waits at its prompt: what the app prints meanwhile is written at once.
+    std::atomic<bool> atPrompt_{false};
     std::atomic<int> interruption_{0};
     std::mutex loopMutex_;
     platform::RunLoop* loop_ = nullptr; // guarded by loopMutex_: the loop a driver runs

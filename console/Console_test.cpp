@@ -4,6 +4,7 @@
 #include "platform/appkit/NSAlert.h"
 #include "platform/base/Clock.h"
 #include "platform/base/RunLoop.h"
+#include "platform/base/StandardStreams.h"
 #include "platform/desktop/Accessibility.h"
 #include "platform/desktop/CarbonHotKeys.h"
 #include "platform/desktop/Desktop.h"
@@ -443,6 +444,28 @@ TEST_F(ConsoleTest, AnInterruptionEndsThePromptAsQuitDoes) {
     EXPECT_EQ(console_.runTerminal(*input), 128 + SIGINT);
     terminal->letGo();
     EXPECT_EQ(out_.str(), "zestrel> one\nzestrel> \n");
+}
+
+TEST_F(ConsoleTest, TheAppsPrintsAreMarkedAndFollowTheReplyOfTheirCommand) {
+    ASSERT_EQ(runScript("launch zestrel\nwait 2\nquit zestrel\necho after\n"), 0) << errors_.str();
+    EXPECT_THAT(out_.str(),
+                HasSubstr("> wait 2\n  app prints: ❤️ \n  app prints: EVENT TAPS\n"));
+    EXPECT_THAT(out_.str(),
+                ::testing::ContainsRegex("quit Zestrel \\(pid [0-9]+\\)\n"
+                                         "  app prints: DEINIT - AppEventTap\nafter\n"));
+}
+
+TEST_F(ConsoleTest, WhatTheAppPrintsWhileThePromptWaitsIsWrittenAtOnce) {
+    auto& loop = platform::RunLoop::main();
+    // Printed while nobody types; the interruption comes after it on the main run loop.
+    static auto* terminal = new SilentTerminal("echo one\n", [this, &loop] {
+        platform::writeStandardOutput("late line\n");
+        loop.async([this] { console_.interrupt(SIGINT); });
+    });
+    static auto* input = new std::istream(terminal);
+    EXPECT_EQ(console_.runTerminal(*input), 128 + SIGINT);
+    terminal->letGo();
+    EXPECT_EQ(out_.str(), "zestrel> one\nzestrel> \n  app prints: late line\nzestrel> \n");
 }
 
 TEST_F(ConsoleTest, AnInterruptedScriptRunsNoFurtherCommand) {
