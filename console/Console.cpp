@@ -285,6 +285,12 @@ bool Console::run(const Command& command) {
 }
 
 Console::Next Console::perform(const Command& command) {
+    const Next next = dispatch(command);
+    keepRecordsBounded();
+    return next;
+}
+
+Console::Next Console::dispatch(const Command& command) {
     switch (command.kind) {
     case CommandKind::open:
     case CommandKind::select:

@@ -4,10 +4,14 @@
 #include "platform/appkit/NSAlert.h"
 #include "platform/appkit/TextOutline.h"
 #include "platform/base/Clock.h"
+#include "platform/desktop/SimulatedApplication.h"
 
 #include <atomic>
+#include <cstddef>
+#include <deque>
 #include <filesystem>
 #include <iosfwd>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -46,6 +50,10 @@ public:
 
     platform::Desktop& desktop() { return *desktop_; }
 
+    // How many of the keys an application received `show keys` shows: the last ones, as the
+    // app's log keeps its last 10,000 lines.
+    static constexpr std::size_t kKeptKeys = 10'000;
+
     // Runs a whole script: every line is parsed first, so a script with a mistake runs
     // nothing; then each command is written ("> press cmd+x") and run, with what falls
     // due run after it. Stops at the first failing command, at `quit` or when interrupted.
@@ -78,6 +86,7 @@ private:
     // The driver (Console.cpp): runs each command through the family that owns it, and
     // keeps the own process, the session's paths and the output.
     Next perform(const Command& command);
+    Next dispatch(const Command& command);
     // `show X` goes to the family that owns X.
     void show(const Command& command);
     void confineFileManagers();
@@ -110,6 +119,10 @@ private:
 
     // Keys (ConsoleKeys.cpp): press, type, layout, `show keys`.
     void performKeys(const Command& command);
+    // Run after every command, so a long session keeps its memory: what the applications
+    // recorded of the keys they received moves into `receivedKeys_`, and what the desktop
+    // recorded of posted events, which nothing here shows, is forgotten.
+    void keepRecordsBounded();
     void press(const std::string& chord);
     void type(const std::string& text);
     void showKeys(const std::string& application);
@@ -148,6 +161,8 @@ private:
     // Whether the app's engine runs in the current process: `launch zestrel` starts it, a
     // relaunch starts it again, a quit ends it with the process.
     bool engineRunning_ = false;
+    // The keys each running application received, its last `kKeptKeys`, oldest first.
+    std::map<int, std::deque<platform::ReceivedKeyEvent>> receivedKeys_;
     std::vector<platform::NSAlert::Record> endedAlerts_;
     std::vector<platform::URL> endedOpenedURLs_;
     // Stands in for the user at alerts: `answer` queues what it presses. It outlives a

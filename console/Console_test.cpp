@@ -11,6 +11,7 @@
 #include "platform/desktop/EventSystem.h"
 #include "platform/desktop/FileManagerApp.h"
 #include "platform/desktop/NSPasteboard.h"
+#include "platform/desktop/SimulatedApplication.h"
 #include "platform/system/URLOpener.h"
 #include "platform/testing/TestEnvironment.h"
 
@@ -589,6 +590,26 @@ TEST_F(ConsoleTest, QuittingZestrelEndsItsProcessAndLaunchStartsANewOne) {
 
 namespace zestrel::console {
 namespace {
+
+TEST_F(ConsoleTest, AnApplicationsReceivedKeysAreKeptToTheLastOnes) {
+    const auto finder = console_.desktop().application<platform::SimulatedApplication>(
+        platform::kFinderBundleIdentifier);
+    constexpr std::uint16_t kKeyA = 0;
+    constexpr std::uint16_t kKeyZ = 6;
+    for (std::size_t i = 0; i < 3; ++i) {
+        finder->handleKeyEvent(kKeyZ, {}, "z");
+    }
+    for (std::size_t i = 0; i < Console::kKeptKeys; ++i) {
+        finder->handleKeyEvent(kKeyA, {}, "a");
+    }
+    ASSERT_EQ(runScript("show keys finder\npress b\nshow keys finder\n"), 0) << errors_.str();
+    const auto out = out_.str();
+    // The oldest went first; what the console keeps, the Finder's own record no longer holds.
+    EXPECT_THAT(out, HasSubstr("Finder received a, a,"));
+    EXPECT_THAT(out, Not(HasSubstr(" z")));
+    EXPECT_THAT(out, HasSubstr(", a, b\n"));
+    EXPECT_THAT(finder->receivedEvents(), ::testing::IsEmpty());
+}
 
 TEST_F(ConsoleTest, HotKeysAreListedAndAPressTheyTakeSaysSo) {
     using namespace platform;
