@@ -114,22 +114,25 @@ Console::~Console() {
 }
 
 void Console::holdAppPrints(std::string_view text) {
-    bool first = false;
     {
         std::lock_guard lock(printsMutex_);
-        first = appPrints_.empty();
         appPrints_.append(text);
+        if (appPrints_.empty() || !atPrompt_.load() || std::exchange(showingAtPrompt_, true)) {
+            return;
+        }
     }
-    if (first && atPrompt_.load()) {
-        RunLoop::main().async([this] {
-            if (atPrompt_.load()) {
-                // On a line of their own, and the prompt again after them.
-                out_ << std::endl;
-                writeAppPrints();
-                out_ << kPrompt << std::flush;
-            }
-        });
-    }
+    RunLoop::main().async([this] {
+        {
+            std::lock_guard lock(printsMutex_);
+            showingAtPrompt_ = false;
+        }
+        if (atPrompt_.load()) {
+            // On lines of their own, and the prompt again after them.
+            out_ << std::endl;
+            writeAppPrints();
+            out_ << kPrompt << std::flush;
+        }
+    });
 }
 
 void Console::writeAppPrints() {
@@ -209,6 +212,7 @@ int Console::runTerminal(std::istream& input) {
         writeAppPrints();
         out_ << kPrompt << std::flush;
         atPrompt_.store(true);
+        holdAppPrints({}); // what came in between
         reader.request(RunLoop::main(), [&](std::optional<std::string> line) {
             atPrompt_.store(false);
             if (!line) {

@@ -169,7 +169,8 @@ private:
     // relaunch; each new process is given it.
     std::shared_ptr<platform::ScriptedModalResponder> responder_;
     std::mutex printsMutex_;
-    std::string appPrints_; // guarded by printsMutex_
+    std::string appPrints_;        // guarded by printsMutex_
+    bool showingAtPrompt_ = false; // guarded by printsMutex_: a showing is on its way
     // The terminal waits at its prompt: what the app prints meanwhile is written at once.
     std::atomic<bool> atPrompt_{false};
     std::atomic<int> interruption_{0};
