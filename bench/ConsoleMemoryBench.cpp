@@ -4,6 +4,7 @@
 // session (the keys each application received, the app's log) is bounded, so the second half
 // adds nothing ("bytes_per_press" near 0).
 #include "app/DebugInfo.h"
+#include "bench/MemoryFigures.h"
 #include "console/Console.h"
 #include "console/ScriptCommand.h"
 #include "platform/base/RunLoop.h"
@@ -19,10 +20,6 @@
 namespace {
 
 namespace pf = zestrel::platform;
-
-double megabytes(std::optional<std::int64_t> bytes) {
-    return bytes ? static_cast<double>(*bytes) / (1024.0 * 1024.0) : -1;
-}
 
 void BM_ConsoleMemoryOverKeyPresses(benchmark::State& state) {
     for (auto _ : state) {
@@ -59,12 +56,9 @@ void BM_ConsoleMemoryOverKeyPresses(benchmark::State& state) {
             }
         }
         const auto afterAll = zestrel::physicalMemoryFootprint();
-        state.counters["MB_after_50000_presses"] = megabytes(afterHalf);
-        state.counters["MB_after_100000_presses"] = megabytes(afterAll);
-        if (afterHalf && afterAll) {
-            state.counters["bytes_per_press"] =
-                static_cast<double>(*afterAll - *afterHalf) / (kPresses / 2.0);
-        }
+        zestrel::bench::reportFootprint(state, "MB_after_50000_presses", afterHalf);
+        zestrel::bench::reportFootprint(state, "MB_after_100000_presses", afterAll);
+        zestrel::bench::reportGrowth(state, "bytes_per_press", afterHalf, afterAll, kPresses / 2.0);
     }
 }
 BENCHMARK(BM_ConsoleMemoryOverKeyPresses)->Unit(benchmark::kMillisecond)->Iterations(1);
