@@ -148,42 +148,44 @@ void Console::writeAppPrints() {
 }
 
 int Console::runScript(std::istream& script, std::string_view name) {
-    struct Line {
-        int number;
-        std::string text;
-        Command command;
-    };
-    std::vector<Line> lines;
+    // Every line is parsed before any runs, so a script with a mistake runs nothing. Only the
+    // text is kept, and each line is parsed again when it runs, so a long script takes no
+    // more memory than its text.
     std::string text;
-    for (int number = 1; std::getline(script, text); ++number) {
-        if (number == 1 && text.starts_with(kByteOrderMark)) {
-            text.erase(0, kByteOrderMark.size());
+    std::string line;
+    for (int number = 1; std::getline(script, line); ++number) {
+        if (number == 1 && line.starts_with(kByteOrderMark)) {
+            line.erase(0, kByteOrderMark.size());
         }
         try {
-            if (auto command = parseCommand(text)) {
-                lines.push_back({number, text, std::move(*command)});
-            }
+            parseCommand(line);
         } catch (const CommandError& error) {
             errors_ << name << ":" << number << ": " << escapedControls(error.what()) << std::endl;
             return 1;
         }
+        text += line;
+        text += '\n';
     }
     if (script.bad()) {
         errors_ << name << ": the script could not be read to its end" << std::endl;
         return 1;
     }
     setRunningLoop(&RunLoop::main());
-    for (const auto& line : lines) {
-        if (interruption() != 0) {
-            break;
+    std::string_view rest = text;
+    for (int number = 1; !rest.empty() && interruption() == 0; ++number) {
+        const auto lineText = rest.substr(0, rest.find('\n'));
+        rest.remove_prefix(lineText.size() + 1);
+        const auto command = parseCommand(lineText);
+        if (!command) {
+            continue;
         }
-        if (line.command.kind != CommandKind::echo) {
-            const auto start = line.text.find_first_not_of(" \t");
-            const auto end = line.text.find_last_not_of(" \t\r");
-            say("> " + line.text.substr(start, end - start + 1));
+        if (command->kind != CommandKind::echo) {
+            const auto first = lineText.find_first_not_of(" \t");
+            const auto last = lineText.find_last_not_of(" \t\r");
+            say("> " + std::string(lineText.substr(first, last - first + 1)));
         }
         try {
-            const bool goOn = run(line.command);
+            const bool goOn = run(*command);
             if (goOn) {
                 RunLoop::main().runUntilIdle();
                 endIfTerminated();
@@ -195,8 +197,8 @@ int Console::runScript(std::istream& script, std::string_view name) {
         } catch (const std::exception& error) {
             setRunningLoop(nullptr);
             writeAppPrints();
-            errors_ << name << ":" << line.number << ": "
-                    << shown(escapedControls(messageOf(error))) << std::endl;
+            errors_ << name << ":" << number << ": " << shown(escapedControls(messageOf(error)))
+                    << std::endl;
             return 1;
         }
     }
