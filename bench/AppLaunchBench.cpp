@@ -6,6 +6,7 @@
 #include "app/AppMain.h"
 #include "app/DebugInfo.h"
 #include "bench/Baseline.h"
+#include "bench/MemoryFigures.h"
 #include "cut_engine/AppPreferenceKeys.h"
 #include "platform/base/RunLoop.h"
 #include "platform/desktop/EventSystem.h"
@@ -19,6 +20,8 @@
 namespace {
 
 using zestrel::bench::Baselines;
+using zestrel::bench::reportFootprint;
+using zestrel::bench::reportGrowth;
 namespace pf = zestrel::platform;
 using Clock = std::chrono::steady_clock;
 
@@ -72,10 +75,6 @@ void press(std::uint16_t keyCode, pf::CGEventFlags flags) {
     }
 }
 
-double megabytes(std::optional<std::int64_t> bytes) {
-    return bytes ? static_cast<double>(*bytes) / (1024.0 * 1024.0) : -1;
-}
-
 void BM_MemoryAfterCuts(benchmark::State& state) {
     for (auto _ : state) {
         pf::testing::DesktopEnvironment env;
@@ -102,13 +101,10 @@ void BM_MemoryAfterCuts(benchmark::State& state) {
             }
         }
         const auto afterAll = zestrel::physicalMemoryFootprint();
-        state.counters["MB_after_launch"] = megabytes(afterLaunch);
-        state.counters["MB_after_10000_cuts"] = megabytes(afterFirst);
-        state.counters["MB_after_20000_cuts"] = megabytes(afterAll);
-        if (afterFirst && afterAll) {
-            state.counters["bytes_per_cut"] =
-                static_cast<double>(*afterAll - *afterFirst) / (kCuts / 2.0);
-        }
+        reportFootprint(state, "MB_after_launch", afterLaunch);
+        reportFootprint(state, "MB_after_10000_cuts", afterFirst);
+        reportFootprint(state, "MB_after_20000_cuts", afterAll);
+        reportGrowth(state, "bytes_per_cut", afterFirst, afterAll, kCuts / 2.0);
     }
 }
 BENCHMARK(BM_MemoryAfterCuts)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -12,6 +12,7 @@
 #include "platform/appkit/NSSharingServicePicker.h"
 #include "platform/base/Error.h"
 #include "platform/base/RunLoop.h"
+#include "platform/base/StandardStreams.h"
 #include "platform/data/FileSafety.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/FileManagerApp.h"
@@ -22,6 +23,7 @@
 #include <mutex>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <utility>
 #include <vector>
 
@@ -40,6 +42,7 @@ std::string messageOf(const std::exception& error) {
 }
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kPrompt = "zestrel> ";
 
 } // namespace
 
@@ -51,6 +54,7 @@ Console::Console(fs::path temporaryFolder, std::ostream& out, std::ostream& erro
     }
     responder_->setOnWaiting([this](const NSAlert& alert) { alertWaiting(alert); });
     Desktop::setCurrent(desktop_);
+    setStandardOutputWriter([this](std::string_view text) { holdAppPrints(text); });
     confineFileManagers();
     setUpProcess();
 }
@@ -102,54 +106,104 @@ void Console::setRunningLoop(RunLoop* loop) {
 }
 
 Console::~Console() {
+    // The app's process ends with the session, so what it prints on its way out is shown as
+    // its own too.
+    try {
+        desktop_->quitOwnApplication();
+    } catch (const std::exception& error) {
+        failed(messageOf(error));
+    }
+    writeAppPrints();
+    setStandardOutputWriter({});
     Desktop::setCurrent(nullptr);
 }
 
-int Console::runScript(std::istream& script, std::string_view name) {
-    struct Line {
-        int number;
-        std::string text;
-        Command command;
-    };
-    std::vector<Line> lines;
+void Console::holdAppPrints(std::string_view text) {
+    {
+        std::lock_guard lock(printsMutex_);
+        appPrints_.append(text);
+        if (appPrints_.empty() || !atPrompt_.load() || std::exchange(showingAtPrompt_, true)) {
+            return;
+        }
+    }
+    RunLoop::main().async([this] {
+        {
+            std::lock_guard lock(printsMutex_);
+            showingAtPrompt_ = false;
+        }
+        if (atPrompt_.load()) {
+            // On lines of their own, and the prompt again after them.
+            out_ << std::endl;
+            writeAppPrints();
+            out_ << kPrompt << std::flush;
+        }
+    });
+}
+
+void Console::writeAppPrints() {
     std::string text;
-    for (int number = 1; std::getline(script, text); ++number) {
-        if (number == 1 && text.starts_with(kByteOrderMark)) {
-            text.erase(0, kByteOrderMark.size());
+    {
+        std::lock_guard lock(printsMutex_);
+        text.swap(appPrints_);
+    }
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        say("  app prints: " + line);
+    }
+}
+
+int Console::runScript(std::istream& script, std::string_view name) {
+    // Every line is parsed before any runs, so a script with a mistake runs nothing. Only the
+    // text is kept, and each line is parsed again when it runs, so a long script takes no
+    // more memory than its text.
+    std::string text;
+    std::string line;
+    for (int number = 1; std::getline(script, line); ++number) {
+        if (number == 1 && line.starts_with(kByteOrderMark)) {
+            line.erase(0, kByteOrderMark.size());
         }
         try {
-            if (auto command = parseCommand(text)) {
-                lines.push_back({number, text, std::move(*command)});
-            }
+            parseCommand(line);
         } catch (const CommandError& error) {
             errors_ << name << ":" << number << ": " << escapedControls(error.what()) << std::endl;
             return 1;
         }
+        text += line;
+        text += '\n';
     }
     if (script.bad()) {
         errors_ << name << ": the script could not be read to its end" << std::endl;
         return 1;
     }
     setRunningLoop(&RunLoop::main());
-    for (const auto& line : lines) {
-        if (interruption() != 0) {
-            break;
+    std::string_view rest = text;
+    for (int number = 1; !rest.empty() && interruption() == 0; ++number) {
+        const auto lineText = rest.substr(0, rest.find('\n'));
+        rest.remove_prefix(lineText.size() + 1);
+        const auto command = parseCommand(lineText);
+        if (!command) {
+            continue;
         }
-        if (line.command.kind != CommandKind::echo) {
-            const auto start = line.text.find_first_not_of(" \t");
-            const auto end = line.text.find_last_not_of(" \t\r");
-            say("> " + line.text.substr(start, end - start + 1));
+        if (command->kind != CommandKind::echo) {
+            const auto first = lineText.find_first_not_of(" \t");
+            const auto last = lineText.find_last_not_of(" \t\r");
+            say("> " + std::string(lineText.substr(first, last - first + 1)));
         }
         try {
-            if (!run(line.command)) {
+            const bool goOn = run(*command);
+            if (goOn) {
+                RunLoop::main().runUntilIdle();
+                endIfTerminated();
+            }
+            writeAppPrints();
+            if (!goOn) {
                 break;
             }
-            RunLoop::main().runUntilIdle();
-            endIfTerminated();
         } catch (const std::exception& error) {
             setRunningLoop(nullptr);
-            errors_ << name << ":" << line.number << ": "
-                    << shown(escapedControls(messageOf(error))) << std::endl;
+            writeAppPrints();
+            errors_ << name << ":" << number << ": " << shown(escapedControls(messageOf(error)))
+                    << std::endl;
             return 1;
         }
     }
@@ -182,6 +236,7 @@ int Console::runTerminal(std::istream& input) {
             RunLoop::main().run();
         }
         if (interruption() != 0) {
+            atPrompt_.store(false);
             // The prompt waits on its line: the shell's own starts on the next.
             out_ << std::endl;
             return 128 + interruption();
@@ -213,7 +268,10 @@ void Console::ask() {
         return;
     }
     terminal_->asking = true;
-    out_ << "zestrel> " << std::flush;
+    writeAppPrints();
+    out_ << kPrompt << std::flush;
+    atPrompt_.store(true);
+    holdAppPrints({}); // what came in between
     terminal_->reader.request(
         RunLoop::main(), [this](std::optional<std::string> line) { takeLine(std::move(line)); });
 }
@@ -224,6 +282,7 @@ void Console::takeLine(std::optional<std::string> line) {
     }
     Terminal& terminal = *terminal_;
     terminal.asking = false;
+    atPrompt_.store(false);
     if (!line) {
         out_ << std::endl;
         settle(Next::end);
@@ -276,7 +335,7 @@ void Console::alertWaiting(const NSAlert& alert) {
     say("  buttons " + joined(buttons, ", ") +
         ": type one to press it, or a command (the alert waits for answer or click)");
     if (terminal_->asking) {
-        out_ << "zestrel> " << std::flush;
+        out_ << kPrompt << std::flush;
         return;
     }
     // A modal alert holds the command that showed it: the lines are read under it.
@@ -337,6 +396,12 @@ bool Console::run(const Command& command) {
 }
 
 Console::Next Console::perform(const Command& command) {
+    const Next next = dispatch(command);
+    keepRecordsBounded();
+    return next;
+}
+
+Console::Next Console::dispatch(const Command& command) {
     switch (command.kind) {
     case CommandKind::open:
     case CommandKind::select:

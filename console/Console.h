@@ -6,10 +6,14 @@
 #include "platform/appkit/NSSharingServicePicker.h"
 #include "platform/appkit/TextOutline.h"
 #include "platform/base/Clock.h"
+#include "platform/desktop/SimulatedApplication.h"
 
 #include <atomic>
+#include <cstddef>
+#include <deque>
 #include <filesystem>
 #include <iosfwd>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -50,6 +54,10 @@ public:
 
     platform::Desktop& desktop() { return *desktop_; }
 
+    // How many of the keys an application received `show keys` shows: the last ones, as the
+    // app's log keeps its last 10,000 lines.
+    static constexpr std::size_t kKeptKeys = 10'000;
+
     // Runs a whole script: every line is parsed first, so a script with a mistake runs
     // nothing; then each command is written ("> press cmd+x") and run, with what falls
     // due run after it. Stops at the first failing command, at `quit` or when interrupted.
@@ -87,6 +95,7 @@ private:
     // The driver (Console.cpp): runs each command through the family that owns it, and
     // keeps the own process, the session's paths and the output.
     Next perform(const Command& command);
+    Next dispatch(const Command& command);
     // `show X` goes to the family that owns X.
     void show(const Command& command);
     void confineFileManagers();
@@ -121,6 +130,12 @@ private:
     // alert waits or it has no such button.
     bool pressWaitingButton(const std::string& line);
 
+    // What the app wrote to standard output (its heart line, the event-tap dump, the DEINIT
+    // lines) is held and written here, each line marked as the app's, after the reply of the
+    // command that set it off.
+    void holdAppPrints(std::string_view text);
+    void writeAppPrints();
+
     // Desktop and files (ConsoleDesktop.cpp): open, select, launch, activate and quit of
     // applications, mkdir, write, echo; `show` of what the desktop holds.
     Next performDesktop(const Command& command);
@@ -129,6 +144,10 @@ private:
 
     // Keys (ConsoleKeys.cpp): press, type, layout, `show keys`.
     void performKeys(const Command& command);
+    // Run after every command, so a long session keeps its memory: what the applications
+    // recorded of the keys they received moves into `receivedKeys_`, and what the desktop
+    // recorded of posted events, which nothing here shows, is forgotten.
+    void keepRecordsBounded();
     void press(const std::string& chord);
     void type(const std::string& text);
     void showKeys(const std::string& application);
@@ -180,6 +199,8 @@ private:
     // Whether the app's engine runs in the current process: `launch zestrel` starts it, a
     // relaunch starts it again, a quit ends it with the process.
     bool engineRunning_ = false;
+    // The keys each running application received, its last `kKeptKeys`, oldest first.
+    std::map<int, std::deque<platform::ReceivedKeyEvent>> receivedKeys_;
     std::vector<platform::NSAlert::Record> endedAlerts_;
     std::vector<platform::URL> endedOpenedURLs_;
     std::vector<platform::ComposedEmail> endedMessages_;
@@ -188,6 +209,11 @@ private:
     std::shared_ptr<ConsoleResponder> responder_;
     // While the terminal runs.
     Terminal* terminal_ = nullptr;
+    std::mutex printsMutex_;
+    std::string appPrints_;        // guarded by printsMutex_
+    bool showingAtPrompt_ = false; // guarded by printsMutex_: a showing is on its way
+    // The terminal waits at its prompt: what the app prints meanwhile is written at once.
+    std::atomic<bool> atPrompt_{false};
     std::atomic<int> interruption_{0};
     std::mutex loopMutex_;
     platform::RunLoop* loop_ = nullptr; // guarded by loopMutex_: the loop a driver runs

@@ -17,7 +17,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
 #include <ostream>
 #include <sstream>
 #include <vector>
@@ -227,7 +226,16 @@ void Console::showDesktop(const Command& command) {
         }
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(folder)) {
-            names.push_back(entry.path().filename().string() + (entry.is_directory() ? "/" : ""));
+            // A link is listed as a link, so one that goes round in a loop or leads nowhere
+            // is listed too.
+            std::error_code error;
+            auto name = entry.path().filename().string();
+            if (entry.is_symlink(error)) {
+                name += " -> " + fs::read_symlink(entry.path(), error).string();
+            } else if (entry.is_directory(error)) {
+                name += "/";
+            }
+            names.push_back(std::move(name));
         }
         std::sort(names.begin(), names.end());
         say(folder.string() + (names.empty() ? ": empty" : ":"));
@@ -349,29 +357,26 @@ void Console::showDesktop(const Command& command) {
 }
 
 void Console::writeFile(const fs::path& file, const std::string& contents) {
-    const auto fail = [&](int error) {
-        return CommandError("cannot write " + file.string() + ": " + errnoText(error));
+    const auto fail = [&](const std::string& why) {
+        return CommandError("cannot write " + file.string() + ": " + why);
     };
     std::error_code error;
     fs::create_directories(file.parent_path(), error);
     if (error) {
-        throw CommandError("cannot write " + file.string() + ": " + error.message());
+        throw fail(error.message());
+    }
+    const auto status = fs::symlink_status(file, error);
+    if (fs::is_directory(status)) {
+        throw fail(errnoText(EISDIR));
     }
     // The path was resolved link by link: a link put in its place since is not followed.
-    FileDescriptor fd(
-        ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (fd.get() < 0) {
-        throw fail(errno);
+    if (fs::is_symlink(status)) {
+        throw fail(errnoText(ELOOP));
     }
-    for (std::size_t written = 0; written < contents.size();) {
-        const auto count = ::write(fd.get(), contents.data() + written, contents.size() - written);
-        if (count < 0 && errno != EINTR) {
-            throw fail(errno);
-        }
-        written += count < 0 ? 0 : static_cast<std::size_t>(count);
-    }
-    if (!fd.close()) {
-        throw fail(errno);
+    // A new file renamed over the old one: a hard link to a file elsewhere is replaced, and
+    // that file keeps what it held.
+    if (const auto failure = writeFileAtomically(file, Data(contents.begin(), contents.end()))) {
+        throw fail(*failure);
     }
 }
 

@@ -11,7 +11,9 @@
 #include "platform/desktop/SimulatedApplication.h"
 
 #include <algorithm>
+#include <deque>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <utility>
@@ -170,6 +172,31 @@ void Console::type(const std::string& text) {
         (app ? " received " + quotedString(received) : ""));
 }
 
+void Console::keepRecordsBounded() {
+    std::map<int, std::deque<ReceivedKeyEvent>> kept;
+    for (const auto& running : desktop_->runningApplications()) {
+        const int pid = running->processIdentifier();
+        const auto app = desktop_->application(pid);
+        if (!app) {
+            continue;
+        }
+        auto& keys = kept[pid];
+        if (const auto earlier = receivedKeys_.find(pid); earlier != receivedKeys_.end()) {
+            keys = std::move(earlier->second);
+        }
+        for (const auto& event : app->receivedEvents()) {
+            keys.push_back(event);
+            if (keys.size() > kKeptKeys) {
+                keys.pop_front();
+            }
+        }
+        app->clearReceivedEvents();
+    }
+    // The applications that quit take their keys with them.
+    receivedKeys_ = std::move(kept);
+    EventSystem::current()->clearPostedEvents();
+}
+
 void Console::showKeys(const std::string& application) {
     const auto identifier = bundleIdentifierOf(application);
     const auto running = desktop_->runningApplications(identifier);
@@ -180,8 +207,9 @@ void Console::showKeys(const std::string& application) {
     if (!app) {
         throw CommandError(nameOf(*running.front()) + " keeps no record of its keys");
     }
+    keepRecordsBounded();
     std::vector<std::string> keys;
-    for (const auto& event : app->receivedEvents()) {
+    for (const auto& event : receivedKeys_[running.front()->processIdentifier()]) {
         keys.push_back(describeKey(event.keyCode, event.modifierFlags, event.characters));
     }
     say(app->name() + " received " + (keys.empty() ? std::string("no keys") : joined(keys, ", ")));

@@ -40,6 +40,34 @@ void collectRows(const OutlineNode& node, std::vector<std::string>& rows) {
     }
 }
 
+// A row's title as a person may write it: the "…" that says the command asks for more is
+// optional.
+std::string_view withoutEllipsis(std::string_view title) {
+    constexpr std::string_view kEllipsis = "…";
+    return title.ends_with(kEllipsis) ? title.substr(0, title.size() - kEllipsis.size()) : title;
+}
+
+// The first row of the menu or its submenus, depth first, titled so and being a submenu or
+// not.
+const OutlineNode* findMenuRow(const OutlineNode& node, std::string_view title, bool submenu) {
+    if (node.kind == "item" && node.children.empty() != submenu &&
+        withoutEllipsis(node.label) == withoutEllipsis(title)) {
+        return &node;
+    }
+    for (const auto& child : node.children) {
+        if (const auto* found = findMenuRow(child, title, submenu)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+// A command titled so, or else a submenu.
+const OutlineNode* findMenuRow(const OutlineNode& menu, std::string_view title) {
+    const auto* row = findMenuRow(menu, title, false);
+    return row ? row : findMenuRow(menu, title, true);
+}
+
 // The labels a person can click in a window, in order.
 void collectClickable(const OutlineNode& node, std::vector<std::string>& labels) {
     if (node.click && !node.label.empty()) {
@@ -245,14 +273,24 @@ void Console::performMenusAndWindows(const Command& command) {
     if (command.kind == CommandKind::click && arguments[0] == "menu" && arguments.size() > 1) {
         const auto menu = menuOutline();
         const auto& title = arguments[1];
-        const auto* row = findNode(menu, title, [](const OutlineNode& node) {
-            return node.kind == "item" && node.children.empty();
-        });
+        const auto* row = findMenuRow(menu, title);
         if (!row) {
             std::vector<std::string> rows;
             collectRows(menu, rows);
             throw CommandError("the menu has no command “" + title +
                                "” (rows: " + joined(rows, ", ") + ")");
+        }
+        if (!row->children.empty()) {
+            std::vector<std::string> rows;
+            for (const auto& submenu : row->children) {
+                for (const auto& child : submenu.children) {
+                    if (child.kind == "item") {
+                        rows.push_back("“" + child.label + "”");
+                    }
+                }
+            }
+            throw CommandError("“" + row->label + "” is a submenu: click one of its rows (" +
+                               joined(rows, ", ") + ")");
         }
         if (!row->click) {
             throw CommandError("“" + title + "” is disabled");
@@ -262,7 +300,7 @@ void Console::performMenusAndWindows(const Command& command) {
                                                            : CGEventFlags{});
             row->click();
         }
-        say("clicked “" + title + "”" +
+        say("clicked “" + row->label + "”" +
             (arguments.size() == 4 ? " holding " + arguments[3] : std::string()));
         return;
     }

@@ -39,6 +39,22 @@ protected:
     Console console_;
 };
 
+TEST_F(ConsoleMenusAndWindowsTest, MenuRowsMatchWithOrWithoutTheirEllipsis) {
+    ASSERT_EQ(run("launch zestrel\nclick menu Settings\nexpect window \"Launch at login\"\n"
+                  "click menu \"Copy Debug Info…\"\nexpect pasteboard text Zestrel\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("clicked “Settings…”\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("clicked “Copy Debug Info”\n"));
+}
+
+TEST_F(ConsoleMenusAndWindowsTest, ASubmenuIsNotACommandAndItsRowsAreNamed) {
+    ASSERT_EQ(run("launch zestrel\nclick menu More\n"), 1);
+    EXPECT_THAT(errors_.str(),
+                HasSubstr("test.zestrel:2: “More” is a submenu: click one of its rows "
+                          "(“The App Does Not Work”, “Copy Debug Info”)"));
+}
+
 TEST_F(ConsoleMenusAndWindowsTest, UnknownTitlesLabelsAndWindowsNameWhatThereIs) {
     ASSERT_EQ(run("launch zestrel\nclick menu Nothing\n"), 1);
     EXPECT_THAT(errors_.str(), HasSubstr("test.zestrel:2: the menu has no command “Nothing” "

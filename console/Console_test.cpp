@@ -4,12 +4,14 @@
 #include "platform/appkit/NSAlert.h"
 #include "platform/base/Clock.h"
 #include "platform/base/RunLoop.h"
+#include "platform/base/StandardStreams.h"
 #include "platform/desktop/Accessibility.h"
 #include "platform/desktop/CarbonHotKeys.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/EventSystem.h"
 #include "platform/desktop/FileManagerApp.h"
 #include "platform/desktop/NSPasteboard.h"
+#include "platform/desktop/SimulatedApplication.h"
 #include "platform/system/URLOpener.h"
 #include "platform/testing/TestEnvironment.h"
 
@@ -116,6 +118,26 @@ TEST_F(ConsoleTest, ScriptWithAnUnknownCommandRunsNothing) {
     EXPECT_THAT(errors_.str(), HasSubstr("test.zestrel:4: unknown command “frobnicate”"));
     EXPECT_FALSE(fs::exists(tmp_ / "made"));
     EXPECT_EQ(out_.str(), "");
+}
+
+TEST_F(ConsoleTest, MistakesAnywhereInAScriptAreFoundBeforeAnythingRuns) {
+    const std::string deep(50'000, '(');
+    const std::pair<std::string, std::string> mistakes[] = {
+        {"open finder $TMP/a/../../elsewhere", "test.zestrel:3: “$TMP/a/../../elsewhere” leads "
+                                               "outside $TMP"},
+        {"echo \"unfinished", "test.zestrel:3: the quoted word “\"unfinished” has no closing "
+                              "quote"},
+        {"defaults write deep " + deep + std::string(deep.size(), ')'),
+         "test.zestrel:3: “" + std::string(40, '(') +
+             "…” is not a property-list value: arrays nest deeper than 100 levels"},
+    };
+    for (const auto& [line, error] : mistakes) {
+        errors_.str("");
+        EXPECT_EQ(runScript("mkdir $TMP/made\necho ran\n" + line + "\n"), 1) << line;
+        EXPECT_THAT(errors_.str(), HasSubstr(error)) << line;
+        EXPECT_FALSE(fs::exists(tmp_ / "made")) << line;
+        EXPECT_EQ(out_.str(), "") << line;
+    }
 }
 
 TEST_F(ConsoleTest, ScriptStopsAtTheFirstFailingCommand) {
@@ -343,6 +365,24 @@ TEST_F(ConsoleConfinementTest, NoCommandReachesOutsideTheFolder) {
     EXPECT_EQ(filesOutside(), before_);
 }
 
+TEST_F(ConsoleConfinementTest, WriteReplacesAHardLinkAndLeavesTheFileItShared) {
+    fs::create_hard_link(outside_ / "notes.txt", tmp_ / "hard-link");
+    ASSERT_EQ(runScript("write $TMP/hard-link overwritten\n"), 0) << errors_.str();
+    EXPECT_EQ(contentsOf(tmp_ / "hard-link"), "overwritten\n");
+    EXPECT_EQ(filesOutside(), before_);
+}
+
+TEST_F(ConsoleConfinementTest, AFolderWithLinkLoopsIsListedWithTheLinksAsLinks) {
+    fs::create_symlink("loop-b", tmp_ / "loop-a");
+    fs::create_symlink("loop-a", tmp_ / "loop-b");
+    fs::create_symlink("itself", tmp_ / "itself");
+    fs::create_directory(tmp_ / "folder");
+    ASSERT_EQ(runScript("show folder $TMP\n"), 0) << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("$TMP:\n  folder/\n  itself -> itself\n  loop-a -> loop-b\n"
+                                      "  loop-b -> loop-a\n  new-link -> "));
+    EXPECT_THAT(out_.str(), HasSubstr("  out-link -> " + outside_.string() + "\n"));
+}
+
 TEST_F(ConsoleConfinementTest, FileManagersStartInTheFolderAndPasteNothingFromOutside) {
     const auto finder = console_.desktop().application<platform::FileManagerApplication>(
         platform::kFinderBundleIdentifier);
@@ -405,6 +445,28 @@ TEST_F(ConsoleTest, AnInterruptionEndsThePromptAsQuitDoes) {
     EXPECT_EQ(console_.runTerminal(*input), 128 + SIGINT);
     terminal->letGo();
     EXPECT_EQ(out_.str(), "zestrel> one\nzestrel> \n");
+}
+
+TEST_F(ConsoleTest, TheAppsPrintsAreMarkedAndFollowTheReplyOfTheirCommand) {
+    ASSERT_EQ(runScript("launch zestrel\nwait 2\nquit zestrel\necho after\n"), 0) << errors_.str();
+    EXPECT_THAT(out_.str(),
+                HasSubstr("> wait 2\n  app prints: ❤️ \n  app prints: EVENT TAPS\n"));
+    EXPECT_THAT(out_.str(),
+                ::testing::ContainsRegex("quit Zestrel \\(pid [0-9]+\\)\n"
+                                         "  app prints: DEINIT - AppEventTap\nafter\n"));
+}
+
+TEST_F(ConsoleTest, WhatTheAppPrintsWhileThePromptWaitsIsWrittenAtOnce) {
+    auto& loop = platform::RunLoop::main();
+    // Printed while nobody types; the interruption comes after it on the main run loop.
+    static auto* terminal = new SilentTerminal("echo one\n", [this, &loop] {
+        platform::writeStandardOutput("late line\n");
+        loop.async([this] { console_.interrupt(SIGINT); });
+    });
+    static auto* input = new std::istream(terminal);
+    EXPECT_EQ(console_.runTerminal(*input), 128 + SIGINT);
+    terminal->letGo();
+    EXPECT_EQ(out_.str(), "zestrel> one\nzestrel> \n  app prints: late line\nzestrel> \n");
 }
 
 TEST_F(ConsoleTest, AnInterruptedScriptRunsNoFurtherCommand) {
@@ -610,6 +672,26 @@ TEST_F(ConsoleTest, QuittingZestrelEndsItsProcessAndLaunchStartsANewOne) {
 
 namespace zestrel::console {
 namespace {
+
+TEST_F(ConsoleTest, AnApplicationsReceivedKeysAreKeptToTheLastOnes) {
+    const auto finder = console_.desktop().application<platform::SimulatedApplication>(
+        platform::kFinderBundleIdentifier);
+    constexpr std::uint16_t kKeyA = 0;
+    constexpr std::uint16_t kKeyZ = 6;
+    for (std::size_t i = 0; i < 3; ++i) {
+        finder->handleKeyEvent(kKeyZ, {}, "z");
+    }
+    for (std::size_t i = 0; i < Console::kKeptKeys; ++i) {
+        finder->handleKeyEvent(kKeyA, {}, "a");
+    }
+    ASSERT_EQ(runScript("show keys finder\npress b\nshow keys finder\n"), 0) << errors_.str();
+    const auto out = out_.str();
+    // The oldest went first; what the console keeps, the Finder's own record no longer holds.
+    EXPECT_THAT(out, HasSubstr("Finder received a, a,"));
+    EXPECT_THAT(out, Not(HasSubstr(" z")));
+    EXPECT_THAT(out, HasSubstr(", a, b\n"));
+    EXPECT_THAT(finder->receivedEvents(), ::testing::IsEmpty());
+}
 
 TEST_F(ConsoleTest, HotKeysAreListedAndAPressTheyTakeSaysSo) {
     using namespace platform;

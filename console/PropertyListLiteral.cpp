@@ -28,7 +28,18 @@ public:
 
 private:
     [[noreturn]] void fail(const std::string& why) const {
-        throw CommandError("“" + std::string(whole_) + "” is not a property-list value: " + why +
+        // A long value is named by its start, cut between characters, so the message stays
+        // readable.
+        constexpr std::size_t kShown = 40;
+        std::string start(whole_);
+        if (whole_.size() > kShown) {
+            std::size_t end = kShown;
+            while (end > 0 && (static_cast<unsigned char>(whole_[end]) & 0xC0) == 0x80) {
+                --end;
+            }
+            start = std::string(whole_.substr(0, end)) + "…";
+        }
+        throw CommandError("“" + start + "” is not a property-list value: " + why +
                            " (write true, false, a number, a \"quoted string\" or an array "
                            "like (1, \"two\"))");
     }
@@ -118,6 +129,10 @@ private:
     }
 
     Value array() {
+        if (depth_ == kDeepestNesting) {
+            fail("arrays nest deeper than " + std::to_string(kDeepestNesting) + " levels");
+        }
+        const DepthGuard nested(depth_);
         text_.remove_prefix(1);
         Value::Array elements;
         skipSpaces();
@@ -160,8 +175,15 @@ private:
         fail("“" + std::string(word) + "” is not a number");
     }
 
+    struct DepthGuard {
+        explicit DepthGuard(int& counter) : depth(counter) { ++depth; }
+        ~DepthGuard() { --depth; }
+        int& depth;
+    };
+
     std::string_view text_;
     std::string_view whole_;
+    int depth_ = 0;
 };
 
 } // namespace

@@ -10,8 +10,12 @@ namespace zestrel::console {
 // Property-list values as a person writes them in a script: `true`, `false`, integers
 // (`42`, `-7`), reals (`0.5`, `-1e3`), strings in double quotes (with the escapes `\"`,
 // `\\`, `\n` and `\t`), and arrays in parentheses with commas between the elements
-// (`("a", 2, (true))`). Throws `CommandError` for anything else, or for text after the value.
+// (`("a", 2, (true))`). Throws `CommandError` for anything else, for text after the value, or
+// for arrays nested deeper than `kDeepestNesting`.
 platform::Value parsePropertyListLiteral(std::string_view text);
+
+// Far deeper than any setting needs, and far from what the reader's stack can take.
+inline constexpr int kDeepestNesting = 100;
 
 // A value written back in that form, so that what `defaults read` prints can be written
 // again. Dictionaries read `{"key" = value; ...}`, data `<0a1b>`, dates as their

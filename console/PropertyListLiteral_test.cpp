@@ -40,6 +40,27 @@ TEST(PropertyListLiteralTest, RefusesWhatIsNoValueWithTheReason) {
     }
 }
 
+TEST(PropertyListLiteralTest, DeepNestingIsRefusedWithoutExhaustingTheStack) {
+    const auto nested = [](int depth) {
+        return std::string(static_cast<std::size_t>(depth), '(') +
+               std::string(static_cast<std::size_t>(depth), ')');
+    };
+    EXPECT_EQ(propertyListLiteral(parsePropertyListLiteral(nested(kDeepestNesting))),
+              nested(kDeepestNesting));
+    for (const int depth : {kDeepestNesting + 1, 50'000}) {
+        try {
+            parsePropertyListLiteral(nested(depth));
+            ADD_FAILURE() << depth;
+        } catch (const CommandError& error) {
+            const std::string message = error.what();
+            EXPECT_THAT(message, HasSubstr("arrays nest deeper than 100 levels"));
+            // Named by its start, not written out whole.
+            EXPECT_THAT(message, HasSubstr("“" + std::string(40, '(') + "…”"));
+            EXPECT_LT(message.size(), 300u);
+        }
+    }
+}
+
 TEST(PropertyListLiteralTest, WritesDictionariesDataAndUnsignedNumbers) {
     EXPECT_EQ(propertyListLiteral(Value(Value::Dictionary{{"b", Value(1)}, {"a", Value("x")}})),
               "{\"a\" = \"x\"; \"b\" = 1; }");

@@ -28,15 +28,31 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
+// Whether the quote that opens `text` is closed further on (`\"` does not close it).
+bool quoteIsClosed(std::string_view text) {
+    for (std::size_t at = 1; at < text.size(); ++at) {
+        if (text[at] == '\\') {
+            ++at;
+        } else if (text[at] == '"') {
+            return true;
+        }
+    }
+    return false;
+}
+
+CommandError unclosedQuote(std::string_view text) {
+    return CommandError("the quoted word “" + std::string(text) + "” has no closing quote");
+}
+
 // Reads one word from the front of `text` and removes it with the spaces after it.
 std::string takeWord(std::string_view& text) {
     std::string word;
     if (!text.empty() && text.front() == '"') {
+        if (!quoteIsClosed(text)) {
+            throw unclosedQuote(text);
+        }
         text.remove_prefix(1);
         for (;;) {
-            if (text.empty()) {
-                throw CommandError("a quoted word has no closing quote");
-            }
             const char c = text.front();
             text.remove_prefix(1);
             if (c == '"') {
@@ -90,10 +106,14 @@ std::vector<std::string> words(std::string_view text) {
 }
 
 // A text argument: the rest of the line as written, or the word it holds when it is one
-// quoted word (so leading spaces and line breaks can be written).
+// quoted word (so leading spaces and line breaks can be written). A quote that opens the text
+// and is never closed is a mistake, not part of the text.
 std::string text(std::string_view rest) {
     rest = trimmed(rest);
     if (!rest.empty() && rest.front() == '"') {
+        if (!quoteIsClosed(rest)) {
+            throw unclosedQuote(rest);
+        }
         std::string_view probe = rest;
         try {
             auto word = takeWord(probe);
@@ -205,11 +225,25 @@ void expectWithin(const Syntax& syntax, const std::vector<std::string>& argument
     }
 }
 
-// A path is written from the session's folder, so a mistake is caught before anything runs;
-// where it really leads is checked when it runs.
+// A path is written from the session's folder and its `..` stay inside it, so a mistake is
+// caught before anything runs; where its links really lead is checked when it runs.
 void expectPath(const std::string& word) {
     if (!isSessionPath(word)) {
         throw CommandError("“" + word + "” is not in $TMP: paths start with $TMP/");
+    }
+    int depth = 0;
+    std::string_view rest = std::string_view(word).substr(kSessionFolder.size());
+    while (!rest.empty()) {
+        const auto slash = rest.find('/');
+        const auto component = rest.substr(0, slash);
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+        if (component == "..") {
+            if (--depth < 0) {
+                throw CommandError("“" + word + "” leads outside $TMP");
+            }
+        } else if (!component.empty() && component != ".") {
+            ++depth;
+        }
     }
 }
 

@@ -166,6 +166,30 @@ TEST(ScriptCommand, BrokenQuotesAreErrors) {
     EXPECT_THAT(errorOf("select \"a\\qb\""), HasSubstr("unknown escape"));
 }
 
+TEST(ScriptCommand, AQuoteThatOpensATextAndNeverClosesIsAnError) {
+    for (const auto* line : {"echo \"hello", "type \"abc", "write $TMP/a.txt \"text",
+                             "expect log \"CUT1", "expect pasteboard text \"x",
+                             "echo \"ends in an escaped quote\\\"", "click menu \"Settings"}) {
+        EXPECT_THAT(errorOf(line), HasSubstr("has no closing quote")) << line;
+    }
+    EXPECT_THAT(errorOf("click \"Show Debug Screen"),
+                HasSubstr("the quoted word “\"Show Debug Screen” has no closing quote"));
+    // A quote inside the text, or after a closed one, is the text's own.
+    EXPECT_EQ(parsed("echo say \"hi"), (Command{CommandKind::echo, {"say \"hi"}}));
+    EXPECT_EQ(parsed("echo \"a\" and \"b"), (Command{CommandKind::echo, {"\"a\" and \"b"}}));
+}
+
+TEST(ScriptCommand, AParentFolderThatLeavesTheSessionFolderIsRefusedWhenParsed) {
+    for (const auto* line :
+         {"mkdir $TMP/..", "open finder $TMP/../x", "write $TMP/a/../../b.txt x",
+          "show folder $TMP/./..", "expect missing $TMP/a/../..//b", "expect folder $TMP/../tmp"}) {
+        EXPECT_THAT(errorOf(line), HasSubstr("leads outside $TMP")) << line;
+    }
+    EXPECT_EQ(parsed("mkdir $TMP/a/../b").arguments, std::vector<std::string>{"$TMP/a/../b"});
+    EXPECT_EQ(parsed("show folder $TMP/a/..").arguments,
+              (std::vector<std::string>{"folder", "$TMP/a/.."}));
+}
+
 TEST(ScriptCommand, DefaultsAndExpectKeepTheirValueAsWritten) {
     EXPECT_EQ(parsed("defaults write newMethod true"),
               (Command{CommandKind::defaults, {"write", "newMethod", "true"}}));

@@ -203,6 +203,9 @@ TEST_F(ZestrelProgramTest, TheTemporaryFolderGoesAtTheEndUnlessKept) {
 
     EXPECT_EQ(run({"--keep", path.string()}), 1);
     EXPECT_THAT(run_->err, HasSubstr("zestrel: kept the temporary folder "));
+    // Where $TMP really is comes first, before the output that writes it as $TMP.
+    const auto named = "zestrel: $TMP is " + fs::canonical(temporary_).string() + "/zestrel-";
+    EXPECT_TRUE(run_->err.starts_with(named)) << run_->err;
     const auto kept = namesIn(temporary_);
     EXPECT_EQ(std::count_if(kept.begin(), kept.end(),
                             [](const std::string& name) { return name.ends_with("/tmp/a.txt"); }),
@@ -212,12 +215,17 @@ TEST_F(ZestrelProgramTest, TheTemporaryFolderGoesAtTheEndUnlessKept) {
 
 TEST_F(ZestrelProgramTest, ANamedRootIsUsedAndLeftAsItIs) {
     const auto root = made(env_.home() / "work");
-    EXPECT_EQ(run({"--root", root.string(),
-                   script("write $TMP/a.txt x\nshow folder $TMP\nwrite $TMP/../mine/letter.txt x\n")
-                       .string()}),
-              1);
+    EXPECT_EQ(
+        run({"--root", root.string(), script("write $TMP/a.txt x\nshow folder $TMP\n").string()}),
+        0);
     EXPECT_THAT(run_->out, HasSubstr("wrote $TMP/a.txt (2 bytes)\n> show folder $TMP\n$TMP:\n"));
-    EXPECT_THAT(run_->err, HasSubstr(":3: “$TMP/../mine/letter.txt” leads outside $TMP"));
+    EXPECT_EQ(namesIn(root), std::vector<std::string>{"a.txt"});
+    // A path that leaves it is refused before anything runs.
+    EXPECT_EQ(run({"--root", root.string(),
+                   script("write $TMP/b.txt x\nwrite $TMP/../mine/letter.txt x\n").string()}),
+              1);
+    EXPECT_EQ(run_->out, "");
+    EXPECT_THAT(run_->err, HasSubstr(":2: “$TMP/../mine/letter.txt” leads outside $TMP"));
     EXPECT_EQ(namesIn(root), std::vector<std::string>{"a.txt"});
     EXPECT_THAT(namesIn(temporary_), IsEmpty());
     EXPECT_EQ(namesIn(neighbour_), std::vector<std::string>{"letter.txt"});
@@ -308,6 +316,11 @@ TEST_F(ZestrelProgramTest, EveryExampleChecksItselfAndPasses) {
         EXPECT_EQ(run({example.string()}), 0) << example << "\n" << run_->err;
         EXPECT_THAT(run_->out, HasSubstr("> expect ")) << example << " checks nothing";
     }
+}
+
+TEST_F(ZestrelProgramTest, WhatTheAppPrintsAsTheSessionEndsIsMarkedAsItsOwn) {
+    EXPECT_EQ(run({script("launch zestrel\necho last\n").string()}), 0) << run_->err;
+    EXPECT_TRUE(run_->out.ends_with("\nlast\n  app prints: DEINIT - AppEventTap\n")) << run_->out;
 }
 
 TEST_F(ZestrelProgramTest, AnExpectationNotMetEndsTheProgramWithStatusOne) {

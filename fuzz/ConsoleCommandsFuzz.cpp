@@ -40,6 +40,13 @@ public:
         setenv("XDG_CONFIG_HOME", (base_ / "config").c_str(), 1);
         expected_ = snapshot();
     }
+    // Made once per process, and removed as the process ends.
+    ~Surroundings() {
+        std::error_code ignored;
+        fs::remove_all(base_, ignored);
+    }
+    Surroundings(const Surroundings&) = delete;
+    Surroundings& operator=(const Surroundings&) = delete;
 
     fs::path folder() const { return base_ / "tmp"; }
 

@@ -5,12 +5,12 @@
 #include "foundation/LaunchModes.h"
 #include "platform/appkit/NSAnimationContext.h"
 #include "platform/base/ProcessLocal.h"
+#include "platform/base/StandardStreams.h"
 #include "platform/concurrency/Continuation.h"
 #include "platform/desktop/NSWorkspace.h"
 
 #include <chrono>
 #include <cstdint>
-#include <iostream>
 #include <utility>
 
 namespace zestrel {
@@ -198,7 +198,7 @@ SwiftUIWindow::SwiftUIWindow(Passkey, std::type_index contentType)
       contentType_(contentType) {}
 
 SwiftUIWindow::~SwiftUIWindow() {
-    std::cout << "SwiftUIWindow - DEINIT\n";
+    pf::print("SwiftUIWindow - DEINIT");
 }
 
 void SwiftUIWindow::windowWillClose(const pf::Notification& /*notification*/) {

@@ -120,6 +120,8 @@ int run(const Options& options, zestrel::console::TerminationSignals& signals) {
     ScratchFolder scratch;
     if (options.keep) {
         scratch.keep();
+        // The output writes it as $TMP: where to find it afterwards is said first.
+        std::cerr << "zestrel: $TMP is " << fs::canonical(scratch.files()).string() << "\n";
     }
     setenv("XDG_CONFIG_HOME", scratch.defaults().c_str(), 1);
     fs::create_directories(scratch.home());

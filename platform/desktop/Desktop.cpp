@@ -798,6 +798,9 @@ void Desktop::setCopyLatency(const std::string& bundleIdentifier, Nanoseconds la
 
 void Desktop::log(std::string message) {
     MutexLock lock(mutex_);
+    if (log_.size() == kKeptLogLines) {
+        log_.erase(log_.begin());
+    }
     log_.push_back(std::move(message));
 }
 

@@ -14,6 +14,7 @@
 #include "platform/desktop/WindowServer.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -250,7 +251,9 @@ public:
     Nanoseconds copyLatency(const std::string& bundleIdentifier) const;
     void setCopyLatency(const std::string& bundleIdentifier, Nanoseconds latency);
 
-    // --- What the simulated applications did (clashes, failed copies), in order.
+    // --- What the simulated applications did (clashes, failed copies), in order: the last
+    // `kKeptLogLines`, so a long session keeps its memory.
+    static constexpr std::size_t kKeptLogLines = 10'000;
     void log(std::string message);
     std::vector<std::string> logLines() const;
 

@@ -355,5 +355,15 @@ TEST_F(DesktopTest, PostedKeysReachTheApplicationWithKeyboardFocus) {
               NSRunningApplication::current()->processIdentifier());
 }
 
+TEST_F(DesktopTest, TheLogKeepsItsLastLines) {
+    for (std::size_t i = 0; i <= Desktop::kKeptLogLines; ++i) {
+        env.desktop().log("line " + std::to_string(i));
+    }
+    const auto lines = env.desktop().logLines();
+    ASSERT_EQ(lines.size(), Desktop::kKeptLogLines);
+    EXPECT_EQ(lines.front(), "line 1");
+    EXPECT_EQ(lines.back(), "line " + std::to_string(Desktop::kKeptLogLines));
+}
+
 } // namespace
 } // namespace zestrel::platform
