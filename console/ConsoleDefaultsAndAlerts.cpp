@@ -147,7 +147,7 @@ void Console::showDefaultsAndAlerts(const std::string& what) {
             say(line);
         }
     } else if (what == "sounds") {
-        say("sounds: " + counted(SystemSoundServer::plays().size(), "play") + ", " +
+        say("sounds: " + counted(SystemSoundServer::playCount(), "play") + ", " +
             counted(SystemSoundServer::registeredSounds().size(), "sound") + " held");
     } else if (what == "opened") {
         const auto handed = handedOn();

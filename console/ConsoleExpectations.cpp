@@ -143,7 +143,7 @@ void Console::expect(const Command& command) {
                     " holds " + quotedString(text));
     } else if (what == "sounds") {
         const auto wanted = static_cast<std::size_t>(std::stoul(arguments[1]));
-        const auto played = SystemSoundServer::plays().size();
+        const auto played = SystemSoundServer::playCount();
         if (played != wanted) {
             throw unmet(counted(wanted, "sound") + " should have played; " +
                         counted(played, "sound") + " did");

@@ -2,6 +2,7 @@
 
 #include "console/KeyChord.h"
 #include "console/PropertyListLiteral.h"
+#include "platform/data/PropertyList.h"
 #include "platform/desktop/Desktop.h"
 
 #include <algorithm>
@@ -258,8 +259,19 @@ std::string literal(const Syntax& syntax, std::string_view rest) {
     if (rest.empty()) {
         throw CommandError("a value is missing; usage: " + std::string(syntax.usage));
     }
-    parsePropertyListLiteral(rest);
+    // The defaults database stops the process on what a property list cannot hold.
+    if (!platform::PropertyList::isValid(parsePropertyListLiteral(rest))) {
+        throw CommandError("a value's text is UTF-8 without NUL characters");
+    }
     return std::string(rest);
+}
+
+std::string defaultsKey(std::string_view& rest) {
+    auto key = takeWord(rest);
+    if (!platform::PropertyList::isValid(platform::Value(key))) {
+        throw CommandError("a defaults key is UTF-8 text without NUL characters");
+    }
+    return key;
 }
 
 // `defaults` and `expect`: a sub-command word, then words, text or a value by sub-command.
@@ -277,7 +289,7 @@ Command parseChecks(const Syntax& syntax, Command command, std::string_view rest
         if (rest.empty()) {
             throw usage();
         }
-        arguments.push_back(takeWord(rest));
+        arguments.push_back(defaultsKey(rest));
         if (what == "write") {
             arguments.push_back(literal(syntax, rest));
         } else if (!rest.empty()) {
@@ -300,7 +312,7 @@ Command parseChecks(const Syntax& syntax, Command command, std::string_view rest
         if (rest.empty()) {
             throw usage();
         }
-        arguments.push_back(takeWord(rest));
+        arguments.push_back(defaultsKey(rest));
         arguments.push_back(literal(syntax, rest));
         return command;
     }

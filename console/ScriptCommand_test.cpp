@@ -214,6 +214,18 @@ TEST(ScriptCommand, DefaultsAndExpectKeepTheirValueAsWritten) {
     EXPECT_EQ(parsed("press cmd+code:7"), (Command{CommandKind::press, {"cmd+code:7"}}));
 }
 
+TEST(ScriptCommand, KeysAndValuesADatabaseCannotHoldAreRefused) {
+    // The database would refuse it for good; the line is refused before anything runs.
+    for (const std::string& line : std::vector<std::string>{
+             "defaults write \"a\xff\" 1", std::string("defaults read \"a\0b\"", 19),
+             "defaults delete \xc3", "expect defaults \"\xe2\x82\" 1",
+             "defaults write k (\"a\xff\", 1)", "expect defaults k \"\xc3\""}) {
+        EXPECT_THROW(parseCommand(line), CommandError) << line;
+    }
+    EXPECT_EQ(parsed("defaults write \"caf\xc3\xa9\" 1"),
+              (Command{CommandKind::defaults, {"write", "caf\xc3\xa9", "1"}}));
+}
+
 TEST(ScriptCommand, MistakesInTheNewCommandsRunNothing) {
     EXPECT_THAT(errorOf("defaults write newMethod yes"), HasSubstr("needs double quotes"));
     EXPECT_THAT(errorOf("defaults write newMethod"), HasSubstr("a value is missing"));

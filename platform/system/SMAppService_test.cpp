@@ -1,5 +1,6 @@
 #include "platform/system/SMAppService.h"
 
+#include "platform/base/Bundle.h"
 #include "platform/system/NSTask.h"
 #include "platform/system/SystemSound.h"
 #include "platform/testing/TestEnvironment.h"
@@ -56,6 +57,30 @@ TEST_F(SystemServicesTest, SoundsAreMadeFromWaveFilesOnly) {
     environment.runUntilIdle();
     EXPECT_TRUE(completed); // an unknown sound never leaves its caller waiting
     EXPECT_TRUE(SystemSoundServer::plays().empty());
+}
+
+TEST_F(SystemServicesTest, ALongSessionKeepsItsLastPlaysAndCountsThemAll) {
+    const auto file = environment.home() / "cut.wav";
+    const auto data = Bundle::main()->dataAsset("CutSound");
+    ASSERT_TRUE(data.has_value());
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data->data()),
+               static_cast<std::streamsize>(data->size()));
+    SystemSoundID sound = 0;
+    ASSERT_EQ(AudioServicesCreateSystemSoundID(URL::fileURL(file.string()), sound),
+              kAudioServicesNoError);
+    const auto total = SystemSoundServer::kKeptPlays + 5;
+    const auto start = clock().uptime();
+    for (std::size_t play = 0; play < total; ++play) {
+        AudioServicesPlaySystemSoundWithCompletion(sound, {});
+        environment.advance(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(SystemSoundServer::playCount(), total);
+    const auto kept = SystemSoundServer::plays();
+    ASSERT_EQ(kept.size(), SystemSoundServer::kKeptPlays);
+    // The oldest went first: the first kept play is the sixth, the last kept the last.
+    EXPECT_EQ(kept.front().startedAt - start, std::chrono::milliseconds(5));
+    EXPECT_EQ(kept.back().startedAt - start, std::chrono::milliseconds(total - 1));
 }
 
 TEST_F(SystemServicesTest, LauncherSeamSeesTheTask) {

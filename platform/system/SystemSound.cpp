@@ -4,6 +4,7 @@
 #include "platform/base/ProcessLocal.h"
 #include "platform/base/RunLoop.h"
 
+#include <deque>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -20,7 +21,8 @@ struct Server {
     Mutex mutex;
     SystemSoundID nextID GUARDED_BY(mutex) = 4096; // the system's own sounds sit below
     std::map<SystemSoundID, Sound> sounds GUARDED_BY(mutex);
-    std::vector<SystemSoundPlay> plays GUARDED_BY(mutex);
+    std::deque<SystemSoundPlay> plays GUARDED_BY(mutex);
+    std::uint64_t playCount GUARDED_BY(mutex) = 0;
     OSStatus failureStatus GUARDED_BY(mutex) = kAudioServicesNoError;
     int failuresLeft GUARDED_BY(mutex) = 0;
 };
@@ -77,6 +79,10 @@ void play(SystemSoundID sound, bool alert, AudioServicesSystemSoundCompletion co
             duration = found->second.duration;
             state.plays.push_back(
                 {sound, found->second.file, alert, clock().uptime(), found->second.duration});
+            ++state.playCount;
+            if (state.plays.size() > SystemSoundServer::kKeptPlays) {
+                state.plays.pop_front();
+            }
         }
     }
     if (!completion) {
@@ -139,7 +145,13 @@ void AudioServicesPlayAlertSoundWithCompletion(SystemSoundID sound,
 std::vector<SystemSoundPlay> SystemSoundServer::plays() {
     auto& state = *server();
     MutexLock lock(state.mutex);
-    return state.plays;
+    return {state.plays.begin(), state.plays.end()};
+}
+
+std::uint64_t SystemSoundServer::playCount() {
+    auto& state = *server();
+    MutexLock lock(state.mutex);
+    return state.playCount;
 }
 
 std::vector<SystemSoundID> SystemSoundServer::registeredSounds() {

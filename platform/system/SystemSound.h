@@ -3,6 +3,7 @@
 #include "platform/base/Clock.h"
 #include "platform/base/Value.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -47,8 +48,12 @@ struct SystemSoundPlay {
 
 class SystemSoundServer {
 public:
-    // Every play so far in this process, oldest first.
+    // The plays kept, so a long session keeps its memory: the last `kKeptPlays`.
+    static constexpr std::size_t kKeptPlays = 10'000;
+    // The last `kKeptPlays` plays in this process, oldest first.
     static std::vector<SystemSoundPlay> plays();
+    // Every play so far in this process, also those no longer kept.
+    static std::uint64_t playCount();
     // The sounds registered and not yet disposed of.
     static std::vector<SystemSoundID> registeredSounds();
     static std::optional<URL> fileOfSound(SystemSoundID sound);
