@@ -152,9 +152,8 @@ constexpr std::array kSyntax = {
            "switches the keyboard layout"},
     Syntax{"wait", CommandKind::wait, "wait SECONDS", "lets time pass"},
     Syntax{"show", CommandKind::show,
-           "show pasteboard|folder PATH|apps|taps|hotkeys|windows|log|frontmost|keys "
-           "APP|defaults|alerts|"
-           "sounds|opened|menu|window [TITLE]|dock",
+           "show pasteboard|folder PATH|apps|taps|hotkeys|windows|log|frontmost|keys APP|"
+           "defaults|alerts|sounds|opened|menu|window [TITLE]|dock",
            "shows the desktop's or the app's state"},
     Syntax{"mkdir", CommandKind::mkdir, "mkdir PATH", "makes a folder"},
     Syntax{"write", CommandKind::write, "write PATH TEXT", "writes a file"},
