@@ -137,7 +137,7 @@ TEST_F(NSHostingViewTest, EachRepresentedViewLiesInAHostOfItsOwnInTheTreesOrder)
     EXPECT_NE(hosts[1]->className().find("ViewHost"), std::string::npos);
     EXPECT_EQ(view->representedViews(), (std::vector<std::shared_ptr<NSView>>{first, second}));
     // A host covers the hosting view and shows nothing of its own.
-    EXPECT_EQ(view->convertPoint(CGPoint{}, second.get()), CGPoint(10, 20));
+    EXPECT_EQ(view->convertPoint(CGPoint{}, second.get()), (CGPoint{10, 20}));
     view->setFrame(CGRect(0, 0, 500, 100));
     EXPECT_EQ(second->visibleRect(), second->bounds());
     view->host()->click("Both");
