@@ -18,6 +18,7 @@
 #include "platform/desktop/FileManagerApp.h"
 #include "platform/system/URLOpener.h"
 
+#include <csignal>
 #include <functional>
 #include <istream>
 #include <mutex>
@@ -398,6 +399,7 @@ bool Console::run(const Command& command) {
 Console::Next Console::perform(const Command& command) {
     const Next next = dispatch(command);
     keepRecordsBounded();
+    noticeClosedOutput();
     return next;
 }
 
@@ -574,6 +576,15 @@ std::string Console::shown(std::string text) const {
 
 void Console::say(const std::string& text) {
     out_ << shown(escapedControls(text)) << std::endl;
+    noticeClosedOutput();
+}
+
+void Console::noticeClosedOutput() {
+    // Nobody reads on (a pipe closed early): the session ends as a broken pipe ends a
+    // program, but the way `quit` ends it, so its folders go too.
+    if (!out_ && interruption() == 0) {
+        interrupt(SIGPIPE);
+    }
 }
 
 void Console::failed(const std::string& message) {

@@ -113,6 +113,8 @@ private:
     std::filesystem::path path(const std::string& argument) const;
     std::string shown(std::string text) const;
     void say(const std::string& text);
+    // Ends the session when the output can no longer be written.
+    void noticeClosedOutput();
     void failed(const std::string& message);
     // `help`: every command's syntax, or one command's with what it does.
     void help(const Command& command);

@@ -88,6 +88,11 @@ public:
         return true;
     }
     void signal(int number) { ::kill(pid_, number); }
+    // The reader goes away, as `head` does once it has its lines.
+    void closeOutput() {
+        ::close(std::exchange(output_, -1));
+        done_[0] = true;
+    }
     // Ends the input (or, when the program is to end by itself, waits for that first), reads
     // everything and answers the exit status (minus the signal when one ended the program
     // unhandled).
@@ -102,7 +107,9 @@ public:
         }
         int status = 0;
         ::waitpid(std::exchange(pid_, -1), &status, 0);
-        ::close(output_);
+        if (output_ >= 0) {
+            ::close(output_);
+        }
         ::close(errors_);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
     }
@@ -270,6 +277,16 @@ TEST_F(ZestrelProgramTest, SignalsEndTheSessionAsQuitDoes) {
         EXPECT_THAT(program->err, HasSubstr("zestrel: ended by SIG"));
         EXPECT_THAT(namesIn(temporary_), IsEmpty());
     }
+}
+
+TEST_F(ZestrelProgramTest, AnOutputNobodyReadsEndsTheSessionAndItsFolderGoes) {
+    auto program = start({});
+    program->write("echo one\n");
+    ASSERT_TRUE(program->awaitOutput("one")) << program->err;
+    program->closeOutput();
+    program->write("echo two\n");
+    EXPECT_EQ(program->finish(false), 128 + SIGPIPE);
+    EXPECT_THAT(namesIn(temporary_), IsEmpty());
 }
 
 TEST_F(ZestrelProgramTest, AnAlertTheAppWaitsOnIsShownAndAnsweredFromTheTerminal) {

@@ -160,6 +160,9 @@ int run(const Options& options, zestrel::console::TerminationSignals& signals) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A closed output is seen as a failed write, which ends the session with its folders
+    // removed (status 128 + SIGPIPE); the signal would end the program where it stands.
+    std::signal(SIGPIPE, SIG_IGN);
     Options options;
     if (const auto status = parseOptions(argc, argv, options)) {
         return *status;
