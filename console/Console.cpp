@@ -186,9 +186,7 @@ int Console::runScript(std::istream& script, std::string_view name) {
             continue;
         }
         if (command->kind != CommandKind::echo) {
-            const auto first = lineText.find_first_not_of(" \t");
-            const auto last = lineText.find_last_not_of(" \t\r");
-            say("> " + std::string(lineText.substr(first, last - first + 1)));
+            say("> " + std::string(trimmed(lineText)));
         }
         try {
             const bool goOn = run(*command);
@@ -290,7 +288,12 @@ void Console::takeLine(std::optional<std::string> line) {
     } else {
         ++terminal.running;
         try {
-            if (!pressWaitingButton(*line)) {
+            // A button's title as typed, quoted or not.
+            auto typed = trimmed(*line);
+            if (typed.size() >= 2 && typed.front() == '"' && typed.back() == '"') {
+                typed = typed.substr(1, typed.size() - 2);
+            }
+            if (!pressWaitingButton(std::string(typed))) {
                 if (auto command = parseCommand(*line)) {
                     settle(perform(*command));
                 }
@@ -347,19 +350,10 @@ void Console::alertWaiting(const NSAlert& alert) {
     });
 }
 
-bool Console::pressWaitingButton(const std::string& line) {
+bool Console::pressWaitingButton(const std::string& title) {
     const auto alert = responder_->waitingAlert();
     if (!alert) {
         return false;
-    }
-    const auto start = line.find_first_not_of(" \t");
-    const auto end = line.find_last_not_of(" \t\r");
-    if (start == std::string::npos) {
-        return false;
-    }
-    std::string title = line.substr(start, end - start + 1);
-    if (title.size() >= 2 && title.front() == '"' && title.back() == '"') {
-        title = title.substr(1, title.size() - 2);
     }
     for (const auto& button : alert->buttons()) {
         if (button->title() == title) {
@@ -499,18 +493,10 @@ void Console::startEngine() {
 void Console::endIfTerminated() {
     if (engineRunning_ && NSApp().isTerminated() && desktop_->ownApplication()) {
         // What it showed and opened on its way out stays for the script to check.
-        for (auto& alert : NSAlert::shownAlerts()) {
-            endedAlerts_.push_back(std::move(alert));
-        }
-        for (auto& url : URLOpener::openedURLs()) {
-            endedOpenedURLs_.push_back(std::move(url));
-        }
-        for (auto& message : MailComposeService::composedMessages()) {
-            endedMessages_.push_back(std::move(message));
-        }
-        for (auto& showing : NSSharingServicePicker::showings()) {
-            endedShowings_.push_back(std::move(showing));
-        }
+        endedAlerts_ = shownAlerts();
+        endedOpenedURLs_ = openedURLs();
+        endedMessages_ = composedMessages();
+        endedShowings_ = shareShowings();
         // It asked the workspace for a new instance of itself before it ended (a relaunch):
         // the new one starts as from the Finder.
         if (desktop_->relaunchRequested()) {

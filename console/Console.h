@@ -128,9 +128,9 @@ private:
     // An alert appeared with no answer queued: the terminal shows it, and asks for a line
     // when the app waits on it.
     void alertWaiting(const platform::NSAlert& alert);
-    // Presses the waiting alert's button named by `line` (quoted or not); false when no
-    // alert waits or it has no such button.
-    bool pressWaitingButton(const std::string& line);
+    // Presses the waiting alert's button titled so; false when no alert waits or it has no
+    // such button.
+    bool pressWaitingButton(const std::string& title);
 
     // What the app wrote to standard output (its heart line, the event-tap dump, the DEINIT
     // lines) is held and written here, each line marked as the app's, after the reply of the

@@ -14,7 +14,6 @@
 #include "platform/system/URLOpener.h"
 
 #include <algorithm>
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -28,22 +27,10 @@ namespace {
 
 // A text quoted, up to its first line break or its 60th character; the rest is counted.
 std::string abridged(const std::string& text) {
-    constexpr std::size_t kShown = 60;
-    std::size_t characters = 0;
-    std::optional<std::size_t> cut;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) {
-            continue; // inside a character
-        }
-        ++characters;
-        if (!cut && (characters > kShown || text[i] == '\n')) {
-            cut = i;
-        }
-    }
-    if (!cut) {
-        return quotedString(text);
-    }
-    return quotedString(text.substr(0, *cut) + "…") + " (" + counted(characters, "character") + ")";
+    const auto start = startOf(text, 60, true);
+    return start == text
+               ? quotedString(text)
+               : quotedString(start) + " (" + counted(characterCount(text), "character") + ")";
 }
 
 } // namespace
@@ -88,15 +75,8 @@ void Console::performDefaultsAndAlerts(const Command& command) {
     }
     case CommandKind::answer: {
         // The alert that waits for the person takes it, when it has that button.
-        if (const auto waiting = responder_->waitingAlert()) {
-            for (const auto& button : waiting->buttons()) {
-                if (button->title() == arguments[0]) {
-                    say("pressed " + quotedString(arguments[0]) + " at the alert " +
-                        quotedString(waiting->messageText()));
-                    waiting->respond(ModalAnswer::button(arguments[0]));
-                    return;
-                }
-            }
+        if (pressWaitingButton(arguments[0])) {
+            return;
         }
         responder_->enqueue(ModalAnswer::button(arguments[0]));
         say("the next alert is answered " + quotedString(arguments[0]));
@@ -159,35 +139,19 @@ void Console::showDefaultsAndAlerts(const std::string& what) {
 }
 
 std::vector<NSAlert::Record> Console::shownAlerts() const {
-    auto alerts = endedAlerts_;
-    for (auto& alert : NSAlert::shownAlerts()) {
-        alerts.push_back(std::move(alert));
-    }
-    return alerts;
+    return followedBy(endedAlerts_, NSAlert::shownAlerts());
 }
 
 std::vector<URL> Console::openedURLs() const {
-    auto urls = endedOpenedURLs_;
-    for (auto& url : URLOpener::openedURLs()) {
-        urls.push_back(std::move(url));
-    }
-    return urls;
+    return followedBy(endedOpenedURLs_, URLOpener::openedURLs());
 }
 
 std::vector<ComposedEmail> Console::composedMessages() const {
-    auto messages = endedMessages_;
-    for (auto& message : MailComposeService::composedMessages()) {
-        messages.push_back(std::move(message));
-    }
-    return messages;
+    return followedBy(endedMessages_, MailComposeService::composedMessages());
 }
 
 std::vector<NSSharingServicePicker::Showing> Console::shareShowings() const {
-    auto showings = endedShowings_;
-    for (auto& showing : NSSharingServicePicker::showings()) {
-        showings.push_back(std::move(showing));
-    }
-    return showings;
+    return followedBy(endedShowings_, NSSharingServicePicker::showings());
 }
 
 std::vector<Console::HandedOn> Console::handedOn() const {

@@ -18,7 +18,6 @@
 #include "platform/swiftui/NSHostingView.h"
 
 #include <algorithm>
-#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -85,8 +84,8 @@ struct Match {
 };
 
 void collectMatches(const OutlineNode& node, const std::string& label,
-                    const std::function<bool(const OutlineNode&)>& accepts,
-                    std::vector<const OutlineNode*>& path, std::vector<Match>& matches) {
+                    bool (*accepts)(const OutlineNode&), std::vector<const OutlineNode*>& path,
+                    std::vector<Match>& matches) {
     if (node.label == label && accepts(node)) {
         matches.push_back({&node, path});
     }
@@ -149,6 +148,26 @@ std::string placeOf(const Match& match) {
         }
     }
     return "the window";
+}
+
+// What `click`, `toggle` and `pick` act on, and how a message names it.
+struct ControlKind {
+    const char* verb;
+    const char* noun;
+    const char* nouns;
+    bool (*accepts)(const OutlineNode&);
+};
+
+const ControlKind& controlKind(CommandKind command) {
+    static const ControlKind click{"click", "control", "controls",
+                                   [](const OutlineNode& node) { return bool(node.click); }};
+    static const ControlKind toggle{"toggle", "switch", "switches", [](const OutlineNode& node) {
+                                        return node.click &&
+                                               (node.hasTrait("on") || node.hasTrait("off"));
+                                    }};
+    static const ControlKind pick{"pick", "picker", "pickers",
+                                  [](const OutlineNode& node) { return node.kind == "picker"; }};
+    return command == CommandKind::click ? click : command == CommandKind::toggle ? toggle : pick;
 }
 
 } // namespace
@@ -323,20 +342,12 @@ void Console::performMenusAndWindows(const Command& command) {
     } else {
         shown.push_back(outline(*front));
     }
-    const auto what = command.kind == CommandKind::click    ? std::string("control")
-                      : command.kind == CommandKind::toggle ? std::string("switch")
-                                                            : std::string("picker");
-    const std::function<bool(const OutlineNode&)> accepts =
-        command.kind == CommandKind::click
-            ? [](const OutlineNode& node) { return bool(node.click); }
-        : command.kind == CommandKind::toggle
-            ? [](const OutlineNode&
-                     node) { return node.click && (node.hasTrait("on") || node.hasTrait("off")); }
-            : [](const OutlineNode& node) { return node.kind == "picker"; };
+    const ControlKind& kind = controlKind(command.kind);
+    const std::string what(kind.noun);
     std::vector<Match> matches;
     for (const auto& root : shown) {
         std::vector<const OutlineNode*> path;
-        collectMatches(root, label, accepts, path, matches);
+        collectMatches(root, label, kind.accepts, path, matches);
     }
     if (within) {
         const bool any = !matches.empty();
@@ -361,13 +372,9 @@ void Console::performMenusAndWindows(const Command& command) {
         for (const auto& match : matches) {
             places.push_back(match.node->kind + " in " + placeOf(match));
         }
-        const std::string verb = command.kind == CommandKind::click    ? "click"
-                                 : command.kind == CommandKind::toggle ? "toggle"
-                                                                       : "pick";
-        const std::string whats = command.kind == CommandKind::toggle ? "switches" : what + "s";
         throw CommandError(
-            std::to_string(matches.size()) + " " + whats + " are labelled “" + label +
-            "”: " + joined(places, ", ") + "; say which with " + verb + " " + quotedString(label) +
+            std::to_string(matches.size()) + " " + kind.nouns + " are labelled “" + label + "”: " +
+            joined(places, ", ") + "; say which with " + kind.verb + " " + quotedString(label) +
             (command.kind == CommandKind::pick ? " " + quotedString(arguments[1]) : std::string()) +
             " in \"TEXT\", TEXT being what its row, section or window shows");
     }

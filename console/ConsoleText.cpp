@@ -3,6 +3,7 @@
 #include "console/ScriptCommand.h"
 #include "platform/appkit/TextOutline.h"
 #include "platform/base/Bundle.h"
+#include "platform/base/UTF8.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/NSRunningApplication.h"
 
@@ -53,6 +54,36 @@ std::string withPid(const NSRunningApplication& app) {
 std::string processNamed(const Desktop& desktop, int processIdentifier) {
     const auto app = desktop.runningApplication(processIdentifier);
     return app ? withPid(*app) : "pid " + std::to_string(processIdentifier);
+}
+
+std::string_view trimmed(std::string_view text) {
+    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && isSpace(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isSpace(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+std::string startOf(std::string_view text, std::size_t characters, bool toLineBreak) {
+    std::size_t count = 0;
+    for (std::size_t at = 0; at < text.size(); ++count) {
+        if (count == characters || (toLineBreak && text[at] == '\n')) {
+            return std::string(text.substr(0, at)) + "…";
+        }
+        at += platform::decodeUTF8(text, at).length;
+    }
+    return std::string(text);
+}
+
+std::size_t characterCount(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t at = 0; at < text.size(); ++count) {
+        at += platform::decodeUTF8(text, at).length;
+    }
+    return count;
 }
 
 std::string firstLabel(const OutlineNode& node, const OutlineNode* skip) {

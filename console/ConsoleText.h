@@ -3,6 +3,7 @@
 #include "foundation/TextUtilities.h"
 
 #include <cstddef>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,22 @@ namespace zestrel::console {
 // Every character below a space (and DEL) written as an escape, so that one line of output
 // stays one line whatever a name holds.
 std::string escapedControls(const std::string& text);
+
+// The text without the spaces, tabs and line breaks around it.
+std::string_view trimmed(std::string_view text);
+
+// The start of `text`: up to its `characters`th character, and with `toLineBreak` up to its
+// first line break, then "…" when anything is left out. Cut between characters.
+std::string startOf(std::string_view text, std::size_t characters, bool toLineBreak = false);
+// The characters in `text`, a sequence that is not UTF-8 counting as one.
+std::size_t characterCount(std::string_view text);
+
+// `later` after `earlier`, moved: what ended processes kept, then what the current one has.
+template <typename T> std::vector<T> followedBy(std::vector<T> earlier, std::vector<T> later) {
+    earlier.insert(earlier.end(), std::make_move_iterator(later.begin()),
+                   std::make_move_iterator(later.end()));
+    return earlier;
+}
 
 // "1 file", "2 files".
 std::string counted(std::size_t count, const std::string& noun);

@@ -573,9 +573,10 @@ TEST_F(ConsoleTest, AlertsTheAppsWindowsShowAreListedMetAndAnswered) {
                                       "buttons \"Delete\", \"Cancel\", answered \"Cancel\"\n"));
     // An answer queued before is the next alert's, as for every alert.
     out_.str("");
-    ASSERT_EQ(runScript("answer \"Reveal “DiagnosticReports” Directory\"\n"
-                        "click \"Send Crash Log\"\nshow alerts\nexpect log Finder did not reveal\n"),
-              0)
+    ASSERT_EQ(
+        runScript("answer \"Reveal “DiagnosticReports” Directory\"\n"
+                  "click \"Send Crash Log\"\nshow alerts\nexpect log Finder did not reveal\n"),
+        0)
         << errors_.str();
     EXPECT_THAT(out_.str(), HasSubstr("the next alert is answered"));
     EXPECT_THAT(out_.str(), HasSubstr("  3. warning \"How to send crash log\" \"Find the files "));

@@ -1,5 +1,6 @@
 #include "console/PropertyListLiteral.h"
 
+#include "console/ConsoleText.h"
 #include "console/ScriptCommand.h"
 
 #include <charconv>
@@ -28,18 +29,8 @@ public:
 
 private:
     [[noreturn]] void fail(const std::string& why) const {
-        // A long value is named by its start, cut between characters, so the message stays
-        // readable.
-        constexpr std::size_t kShown = 40;
-        std::string start(whole_);
-        if (whole_.size() > kShown) {
-            std::size_t end = kShown;
-            while (end > 0 && (static_cast<unsigned char>(whole_[end]) & 0xC0) == 0x80) {
-                --end;
-            }
-            start = std::string(whole_.substr(0, end)) + "…";
-        }
-        throw CommandError("“" + start + "” is not a property-list value: " + why +
+        // A long value is named by its start, so the message stays readable.
+        throw CommandError("“" + startOf(whole_, 40) + "” is not a property-list value: " + why +
                            " (write true, false, a number, a \"quoted string\" or an array "
                            "like (1, \"two\"))");
     }

@@ -1,5 +1,6 @@
 #include "console/ScriptCommand.h"
 
+#include "console/ConsoleText.h"
 #include "console/KeyChord.h"
 #include "console/PropertyListLiteral.h"
 #include "platform/data/PropertyList.h"
@@ -17,16 +18,6 @@ namespace {
 
 bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && isSpace(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isSpace(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
 }
 
 // Whether the quote that opens `text` is closed further on (`\"` does not close it).

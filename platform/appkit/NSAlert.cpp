@@ -272,9 +272,8 @@ void NSAlert::finishRun(NSModalResponse response) {
 void NSAlert::buttonClicked(NSModalResponse response) {
     if (showing_ && presented_) {
         auto self = shared_from_this();
-        presented_ = false;
         const auto completion = std::exchange(presentedCompletion_, nullptr);
-        finishRun(response);
+        dismiss(response);
         if (completion) {
             completion(response);
         }

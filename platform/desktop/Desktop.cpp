@@ -799,14 +799,14 @@ void Desktop::setCopyLatency(const std::string& bundleIdentifier, Nanoseconds la
 void Desktop::log(std::string message) {
     MutexLock lock(mutex_);
     if (log_.size() == kKeptLogLines) {
-        log_.erase(log_.begin());
+        log_.pop_front();
     }
     log_.push_back(std::move(message));
 }
 
 std::vector<std::string> Desktop::logLines() const {
     MutexLock lock(mutex_);
-    return log_;
+    return {log_.begin(), log_.end()};
 }
 
 } // namespace zestrel::platform

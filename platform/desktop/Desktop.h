@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -296,7 +297,7 @@ private:
     std::function<void()> ownReopenHandler_ GUARDED_BY(mutex_);
     std::vector<PendingWork> pending_ GUARDED_BY(mutex_);
     std::uint64_t nextSequence_ GUARDED_BY(mutex_) = 0;
-    std::vector<std::string> log_ GUARDED_BY(mutex_);
+    std::deque<std::string> log_ GUARDED_BY(mutex_);
     std::map<std::string, Nanoseconds> copyLatencies_ GUARDED_BY(mutex_);
 
     WindowServer windowServer_;
