@@ -1,8 +1,9 @@
-// Scripts of console commands run on the simulated desktop inside a fresh folder: whatever
-// they say, nothing outside that folder changes. A sentinel file, a HOME with a file of its
-// own (where the file managers would once start) sit around it, and the names in the
-// working folder (where a relative path would once land) are there too; all are compared
-// after every input.
+// Scripts of console commands run on the simulated desktop inside a fresh folder, with the
+// app's own folders set up as the program sets them up: whatever they say, nothing outside
+// those changes. A sentinel file and a person's home folder with a file of its own (where
+// the file managers would once start) sit around them, and the names in the working folder
+// (where a relative path would once land) are there too; all are compared after every input.
+#include "console/AppEnvironment.h"
 #include "console/Console.h"
 #include "fuzz/FuzzInput.h"
 #include "platform/base/Clock.h"
@@ -32,12 +33,8 @@ public:
         }
         base_ = fs::canonical(pattern);
         fs::create_directories(base_ / "home" / "Documents");
-        fs::create_directories(base_ / "config");
         std::ofstream(base_ / "sentinel.txt") << "beside the folder";
         std::ofstream(base_ / "home" / "notes.txt") << "in the home folder";
-        setenv("HOME", (base_ / "home").c_str(), 1);
-        // The simulated machine's defaults are the program's own, not what is guarded.
-        setenv("XDG_CONFIG_HOME", (base_ / "config").c_str(), 1);
         expected_ = snapshot();
     }
     // Made once per process, and removed as the process ends.
@@ -49,13 +46,15 @@ public:
     Surroundings& operator=(const Surroundings&) = delete;
 
     fs::path folder() const { return base_ / "tmp"; }
+    // The app's home and defaults are the program's own, not what is guarded.
+    fs::path appFolders() const { return base_ / "app"; }
 
     // Every item around the session's folder, with what the files hold.
     std::map<std::string, std::string> snapshot() const {
         std::map<std::string, std::string> items;
         for (auto at = fs::recursive_directory_iterator(base_);
              at != fs::recursive_directory_iterator(); ++at) {
-            if (at->path() == folder() || at->path() == base_ / "config") {
+            if (at->path() == folder() || at->path() == appFolders()) {
                 at.disable_recursion_pending();
                 continue;
             }
@@ -91,6 +90,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static Surroundings surroundings;
     fs::remove_all(surroundings.folder());
     fs::create_directory(surroundings.folder());
+    // Each script starts as the program does, with nothing the one before left the app.
+    fs::remove_all(surroundings.appFolders());
+    console::installAppEnvironment(surroundings.appFolders());
 
     // A fixed virtual clock, as scripts run, so `wait` takes no real time.
     platform::installClock(std::make_shared<platform::VirtualClock>(

@@ -1,5 +1,6 @@
 // The zestrel program: a simulated desktop driven by a script or from the terminal. The
 // command line is the desktop's: `zestrel [--keep | --root DIR] [SCRIPT]`.
+#include "console/AppEnvironment.h"
 #include "console/Console.h"
 #include "console/ScriptFile.h"
 #include "console/TerminationSignals.h"
@@ -33,9 +34,9 @@ constexpr std::string_view kUsage =
     "              is removed at the end\n"
     "Commands reach only what is inside $TMP. Ctrl+C ends the session as `quit` does.\n";
 
-// The session's own folder: $TMP for the commands (unless a folder is named), and the
-// simulated machine's defaults database, so nothing is written into the user's own.
-// Removed at the end unless kept.
+// The session's own folder: $TMP for the commands (unless a folder is named), and the app's
+// home and defaults database, so nothing is written into the user's own. Removed at the end
+// unless kept.
 class ScratchFolder {
 public:
     ScratchFolder() {
@@ -58,10 +59,8 @@ public:
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
+    fs::path root() const { return root_; }
     fs::path files() const { return root_ / "tmp"; }
-    fs::path defaults() const { return root_ / "defaults"; }
-    // The app's home: its data, caches, documents and Trash stay out of the person's own.
-    fs::path home() const { return root_ / "home"; }
     void keep() { keep_ = true; }
 
 private:
@@ -123,11 +122,7 @@ int run(const Options& options, zestrel::console::TerminationSignals& signals) {
         // The output writes it as $TMP: where to find it afterwards is said first.
         std::cerr << "zestrel: $TMP is " << fs::canonical(scratch.files()).string() << "\n";
     }
-    setenv("XDG_CONFIG_HOME", scratch.defaults().c_str(), 1);
-    fs::create_directories(scratch.home());
-    setenv("HOME", scratch.home().c_str(), 1);
-    setenv("XDG_DATA_HOME", (scratch.home() / ".local" / "share").c_str(), 1);
-    setenv("XDG_CACHE_HOME", (scratch.home() / ".cache").c_str(), 1);
+    zestrel::console::installAppEnvironment(scratch.root());
     if (options.scriptPath) {
         // Scripts run on a virtual clock starting now, so `wait` takes no real time, and their
         // tasks run on the main run loop in order, so a script runs the same way every time.
