@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -355,6 +356,40 @@ TEST_F(AppMainTest, QuitEndsTheAppAndAboutStaysAboveOtherWindows) {
     EXPECT_EQ((*about)->level().rawValue, pf::NSWindow::Level::modalPanel.rawValue);
     ASSERT_TRUE(clickMenu("Quit Zestrel"));
     EXPECT_TRUE(pf::NSApp().isTerminated());
+}
+
+// The launch's check that the icon shows in the menu bar, against what the person did.
+class MenuBarIconCheckTest : public AppMainTest {
+protected:
+    static bool alerted() {
+        const auto alerts = pf::NSAlert::shownAlerts();
+        return std::any_of(alerts.begin(), alerts.end(), [](const pf::NSAlert::Record& alert) {
+            return alert.messageText == "Zestrel Menu Bar Item Did Not Appear";
+        });
+    }
+};
+
+TEST_F(MenuBarIconCheckTest, AnIconHiddenInSettingsBeforeTheCheckRaisesNoAlert) {
+    launch();
+    env.advance(std::chrono::seconds(1));
+    ASSERT_TRUE(clickMenu("Settings…"));
+    env.runUntilIdle();
+    const auto settings = pf::swiftui::launchedApp()->scenes->settingsWindow();
+    ASSERT_NE(settings, nullptr);
+    ASSERT_TRUE(pf::click(pf::outline(*settings), "Show menu bar icon"));
+    env.runUntilIdle();
+    ASSERT_EQ(menuBarItem(), nullptr);
+    env.advance(std::chrono::seconds(10));
+    EXPECT_FALSE(alerted());
+}
+
+TEST_F(MenuBarIconCheckTest, AnIconTheMenuBarHasNoRoomForRaisesTheAlert) {
+    launch();
+    env.advance(std::chrono::seconds(1));
+    ASSERT_NE(menuBarItem(), nullptr);
+    menuBarItem()->button()->window()->setOccluded(true);
+    env.advance(std::chrono::seconds(10));
+    EXPECT_TRUE(alerted());
 }
 
 TEST_F(AppMainTest, AtRestTheAppDoesNothing) {

@@ -6,6 +6,7 @@
 #include "platform/desktop/NSScreen.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace zestrel::platform {
 namespace {
@@ -113,12 +114,27 @@ void NSStatusItem::setLength(CGFloat length) {
 }
 
 void NSStatusItem::setVisible(bool visible) {
-    if (visible == visible_) {
+    if (visible == visible_ || removed_) {
         return;
     }
     observers_.performChange({"isVisible", "visible"}, [&] { visible_ = visible; });
     if (auto bar = statusBar()) {
         bar->relayout();
+    }
+}
+
+void NSStatusItem::leaveBar() {
+    if (removed_) {
+        return;
+    }
+    removed_ = true;
+    if (visible_) {
+        observers_.performChange({"isVisible", "visible"}, [&] { visible_ = false; });
+    }
+    // Whoever still holds the item must not find a button window left behind off screen.
+    if (auto window = std::exchange(window_, nullptr)) {
+        window->orderOut();
+        window->setContentView(nullptr);
     }
 }
 
@@ -154,8 +170,8 @@ void NSStatusBar::removeStatusItem(const std::shared_ptr<NSStatusItem>& item) {
         auto alive = entry.lock();
         return !alive || alive == item;
     });
-    if (item && item->window_) {
-        item->window_->orderOut();
+    if (item) {
+        item->leaveBar();
     }
     relayout();
 }

@@ -62,7 +62,8 @@ public:
     void setAutosaveName(std::string name) { autosaveName_ = std::move(name); }
 
     // Whether the item is in the menu bar (the user can drag it out). Observable by key-value
-    // observation under "isVisible" (and "visible").
+    // observation under "isVisible" (and "visible"). An item the bar removed reads false and
+    // stays out: showing again takes a new item.
     bool isVisible() const { return visible_; }
     void setVisible(bool visible);
     KeyValueObservationToken addObserver(std::string keyPath, NSKeyValueObservingOptions options,
@@ -72,6 +73,8 @@ public:
 private:
     friend class NSStatusBar;
     void place(CGFloat x);
+    // Out of the bar for good: hidden, and its button in no window, as an item never shown.
+    void leaveBar();
 
     std::weak_ptr<NSStatusBar> statusBar_;
     CGFloat length_;
@@ -80,6 +83,7 @@ private:
     std::shared_ptr<NSMenu> menu_;
     std::string autosaveName_;
     bool visible_ = true;
+    bool removed_ = false;
     KeyValueObserverRegistry observers_;
 };
 

@@ -54,6 +54,36 @@ TEST(NSStatusBarTest, VisibilityIsObservable) {
     EXPECT_THAT(seen, ElementsAre(Value(true), Value(false), Value(true)));
 }
 
+TEST(NSStatusBarTest, ARemovedItemReadsAsNotShownWhileItsHolderKeepsIt) {
+    testing::TestEnvironment env;
+    auto bar = NSStatusBar::system();
+    auto item = bar->statusItem(NSVariableStatusItemLength);
+    auto other = bar->statusItem(NSVariableStatusItemLength);
+    std::weak_ptr<NSWindow> window = item->button()->window();
+    std::vector<Value> seen;
+    auto token = item->addObserver("isVisible", NSKeyValueObservingOptionNew,
+                                   [&](const KeyValueNotification& note) {
+                                       seen.push_back(note.change.at(NSKeyValueChangeNewKey));
+                                   });
+
+    bar->removeStatusItem(item);
+    EXPECT_THAT(bar->items(), ElementsAre(other));
+    EXPECT_FALSE(item->isVisible());
+    EXPECT_THAT(seen, ElementsAre(Value(false)));
+    ASSERT_NE(item->button(), nullptr);
+    EXPECT_EQ(item->button()->window(), nullptr);
+    EXPECT_TRUE(window.expired()) << "its window leaves the screen and the application";
+    EXPECT_TRUE(other->button()->window()->isVisible());
+
+    // Out of the bar for good: asking it to show again, or removing it again, changes nothing.
+    item->setVisible(true);
+    bar->removeStatusItem(item);
+    EXPECT_FALSE(item->isVisible());
+    EXPECT_EQ(item->button()->window(), nullptr);
+    EXPECT_THAT(seen, ElementsAre(Value(false)));
+    item->removeObserver(token);
+}
+
 TEST(NSStatusBarTest, ClickingTheButtonOpensTheMenuOrRunsTheAction) {
     testing::TestEnvironment env;
     auto item = NSStatusBar::system()->statusItem(NSVariableStatusItemLength);
