@@ -5,21 +5,64 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace zestrel::console {
 
-std::string readScriptFile(const std::filesystem::path& path) {
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) {
-        throw CommandError(path.string() + " is a folder, not a script");
+namespace {
+
+// What a file that is not a regular one is, as the refusal names it.
+std::optional<std::string> kindOtherThanFile(mode_t mode) {
+    if (S_ISREG(mode)) {
+        return std::nullopt;
     }
+    if (S_ISDIR(mode)) {
+        return "a folder";
+    }
+    if (S_ISFIFO(mode)) {
+        return "a named pipe";
+    }
+    if (S_ISSOCK(mode)) {
+        return "a socket";
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return "a device";
+    }
+    return "a special file";
+}
+
+CommandError notAScript(const std::filesystem::path& path, const std::string& kind) {
+    return CommandError(path.string() + " is " + kind + ", not a script");
+}
+
+} // namespace
+
+std::string readScriptFile(const std::filesystem::path& path) {
     const auto failed = [&](int error) {
         return CommandError("cannot read " + path.string() + ": " + platform::errnoText(error));
     };
-    platform::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Opening does not wait (a named pipe would wait for a writer for ever), and what was
+    // opened is what is checked, so nothing can take the file's place in between.
+    platform::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0) {
+        const int error = errno;
+        // A socket cannot be opened at all, and a folder one may not read is still a folder.
+        struct stat status {};
+        if (::stat(path.c_str(), &status) == 0) {
+            if (const auto kind = kindOtherThanFile(status.st_mode)) {
+                throw notAScript(path, *kind);
+            }
+        }
+        throw failed(error);
+    }
+    struct stat status {};
+    if (::fstat(fd.get(), &status) != 0) {
         throw failed(errno);
+    }
+    if (const auto kind = kindOtherThanFile(status.st_mode)) {
+        throw notAScript(path, *kind);
     }
     std::string text;
     char buffer[64 * 1024];

@@ -16,6 +16,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -77,16 +78,10 @@ public:
     void write(const std::string& text) {
         ASSERT_EQ(::write(input_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
     }
-    // Reads until the standard output holds `text`, or the program ends, or a long while.
-    bool awaitOutput(const std::string& text) {
-        const auto deadline = std::chrono::steady_clock::now() + 60s;
-        while (out.find(text) == std::string::npos) {
-            if (std::chrono::steady_clock::now() > deadline || !readSome()) {
-                return false;
-            }
-        }
-        return true;
-    }
+    // Reads until the standard output (or error) holds `text`, or the program ends, or a long
+    // while.
+    bool awaitOutput(const std::string& text) { return await(out, text); }
+    bool awaitErrors(const std::string& text) { return await(err, text); }
     void signal(int number) { ::kill(pid_, number); }
     // The reader goes away, as `head` does once it has its lines.
     void closeOutput() {
@@ -125,6 +120,15 @@ private:
         }
         list.push_back(nullptr);
         return list;
+    }
+    bool await(const std::string& stream, const std::string& text) {
+        const auto deadline = std::chrono::steady_clock::now() + 60s;
+        while (stream.find(text) == std::string::npos) {
+            if (std::chrono::steady_clock::now() > deadline || !readSome()) {
+                return false;
+            }
+        }
+        return true;
     }
     // False once both outputs have ended.
     bool readSome() {
@@ -265,6 +269,23 @@ TEST_F(ZestrelProgramTest, AScriptThatIsNoScriptIsAnErrorAndABomIsNot) {
                        .string()}),
               0);
     EXPECT_EQ(run_->out, "hello\n");
+}
+
+TEST_F(ZestrelProgramTest, WhatIsNoFileIsRefusedWithoutWaitingOnIt) {
+    const auto pipe = env_.home() / "f.zestrel";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    run_ = start({pipe.string()});
+    if (!run_->awaitErrors("\n")) {
+        // Still waiting for a writer: one that comes and goes lets the program end.
+        ADD_FAILURE() << "the program waits on a named pipe";
+        ::close(::open(pipe.c_str(), O_WRONLY | O_NONBLOCK));
+    }
+    EXPECT_EQ(run_->finish(), 2);
+    EXPECT_EQ(run_->err, "zestrel: " + pipe.string() + " is a named pipe, not a script\n");
+
+    EXPECT_EQ(run({"/dev/null"}), 2);
+    EXPECT_EQ(run_->err, "zestrel: /dev/null is a device, not a script\n");
+    EXPECT_THAT(namesIn(temporary_), IsEmpty());
 }
 
 TEST_F(ZestrelProgramTest, SignalsEndTheSessionAsQuitDoes) {
