@@ -335,11 +335,26 @@ TEST_F(ZestrelProgramTest, AnAlertTheAppWaitsOnIsShownAndAnsweredFromTheTerminal
     EXPECT_THAT(namesIn(temporary_), IsEmpty());
 }
 
-TEST_F(ZestrelProgramTest, AnUnknownOptionIsNamedBeforeTheUsage) {
-    EXPECT_EQ(run({"--bogus"}), 2);
-    EXPECT_THAT(run_->err, ::testing::StartsWith("zestrel: unknown option “--bogus”\nusage: "));
-    EXPECT_EQ(run({"a.zestrel", "b.zestrel"}), 2);
-    EXPECT_THAT(run_->err, ::testing::StartsWith("usage: "));
+TEST_F(ZestrelProgramTest, WhatIsWrongOnTheCommandLineIsSaidBeforeTheUsage) {
+    const auto root = made(env_.home() / "work").string();
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--bogus"}, "unknown option “--bogus”"},
+        {{"a.zestrel", "b.zestrel"}, "one script at a time (“a.zestrel” and “b.zestrel”)"},
+        {{"--root"}, "--root needs a folder"},
+        {{"--root", "--keep", "a.zestrel"}, "--root needs a folder"},
+        {{"--keep", "--root", root},
+         "--keep and --root cannot go together: a folder you name is never removed"},
+        {{"--root", root, "--keep"},
+         "--keep and --root cannot go together: a folder you name is never removed"},
+        {{"--root", root, "--root", "/elsewhere"},
+         "one --root at a time (“" + root + "” and “/elsewhere”)"},
+    };
+    for (const auto& [arguments, reason] : cases) {
+        EXPECT_EQ(run(arguments), 2) << reason;
+        EXPECT_THAT(run_->err, ::testing::StartsWith("zestrel: " + reason + "\nusage: "));
+        EXPECT_EQ(run_->out, "");
+    }
+    EXPECT_THAT(namesIn(temporary_), IsEmpty());
 }
 
 TEST_F(ZestrelProgramTest, EveryExampleChecksItselfAndPasses) {

@@ -74,26 +74,45 @@ struct Options {
     std::optional<std::string> scriptPath;
 };
 
+// What is wrong with the command line, then how the program is called; the exit status.
+int refuse(const std::string& reason) {
+    std::cerr << "zestrel: " << reason << "\n" << kUsage;
+    return 2;
+}
+
+std::string both(std::string_view first, std::string_view second) {
+    return "(“" + std::string(first) + "” and “" + std::string(second) + "”)";
+}
+
 // The options, or an exit status when the program ends here.
 std::optional<int> parseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
-        if (argument == "--keep" && !options.root) {
-            options.keep = true;
-        } else if (argument == "--root" && i + 1 < argc && !options.keep && !options.root) {
-            options.root = argv[++i];
-        } else if (argument == "--help" || argument == "-h") {
+        if (argument == "--help" || argument == "-h") {
             std::cout << kUsage;
             return 0;
-        } else if (!argument.starts_with("-") && !options.scriptPath) {
-            options.scriptPath = std::string(argument);
-        } else {
-            if (argument.starts_with("-") && argument != "--keep" && argument != "--root") {
-                std::cerr << "zestrel: unknown option “" << argument << "”\n";
+        } else if (argument == "--keep") {
+            options.keep = true;
+        } else if (argument == "--root") {
+            // An option is not taken for the folder: a folder named "-x" is written "./-x".
+            if (i + 1 == argc || std::string_view(argv[i + 1]).starts_with("-")) {
+                return refuse("--root needs a folder");
             }
-            std::cerr << kUsage;
-            return 2;
+            const std::string_view folder = argv[++i];
+            if (options.root) {
+                return refuse("one --root at a time " + both(options.root->string(), folder));
+            }
+            options.root = folder;
+        } else if (argument.starts_with("-")) {
+            return refuse("unknown option “" + std::string(argument) + "”");
+        } else if (options.scriptPath) {
+            return refuse("one script at a time " + both(*options.scriptPath, argument));
+        } else {
+            options.scriptPath = std::string(argument);
         }
+    }
+    if (options.keep && options.root) {
+        return refuse("--keep and --root cannot go together: a folder you name is never removed");
     }
     return std::nullopt;
 }
