@@ -32,7 +32,8 @@ OutlineNode outline(const NSDockTile& tile) {
         node.children.push_back(outline(*content));
     }
     for (const auto& text : tile.pictureTexts()) {
-        node.children.push_back(OutlineNode{"text", text, {}, {}, {}});
+        node.children.emplace_back().kind = "text";
+        node.children.back().label = text;
     }
     return node;
 }

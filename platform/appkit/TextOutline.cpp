@@ -210,7 +210,8 @@ OutlineNode outline(NSAlert& alert) {
     }
     // Made from the alert itself, so that looking at an alert never lays it out.
     if (!alert.informativeText().empty()) {
-        node.children.push_back(OutlineNode{"text", alert.informativeText(), {}, {}, {}});
+        node.children.emplace_back().kind = "text";
+        node.children.back().label = alert.informativeText();
     }
     if (auto accessory = alert.accessoryView()) {
         node.children.push_back(outline(*accessory));

@@ -22,6 +22,9 @@ struct OutlineNode {
     std::vector<std::string> traits; // "key", "default", "on", "disabled", "⌘,", ...
     std::vector<OutlineNode> children;
     std::function<void()> click; // empty: the node cannot be clicked
+    // What else the user reads of it, written among the traits too: the title of a menu
+    // that shows only its icon.
+    std::string detail;
 
     // `kind "label" [trait, trait]`, the label left out when empty.
     std::string line() const;

@@ -89,7 +89,9 @@ public:
     void describeOutline(OutlineNode& node) const override {
         node.kind = "segmented control";
         for (std::size_t i = 0; i < labels_.size(); ++i) {
-            OutlineNode segment{"segment", labels_[i], {}, {}, {}};
+            OutlineNode segment;
+            segment.kind = "segment";
+            segment.label = labels_[i];
             if (static_cast<std::int64_t>(i) == selected_) {
                 segment.traits.emplace_back("selected");
             }

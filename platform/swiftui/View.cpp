@@ -47,6 +47,7 @@ void appendNodes(const Nodes& nodes, const std::vector<Modifier>& inherited, boo
             line.traits.push_back(node->destination);
         }
         if (!node->detail.empty()) {
+            line.detail = node->detail;
             line.traits.push_back(node->detail);
         }
         if (node->kind == "Option") {
