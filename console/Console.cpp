@@ -5,6 +5,7 @@
 #include "console/ConsoleText.h"
 #include "console/LineReader.h"
 #include "console/PropertyListLiteral.h"
+#include "console/ScriptFile.h"
 #include "platform/appkit/MailComposeService.h"
 #include "platform/appkit/ModalResponder.h"
 #include "platform/appkit/NSAlert.h"
@@ -19,6 +20,7 @@
 #include "platform/system/URLOpener.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <functional>
 #include <istream>
 #include <mutex>
@@ -42,18 +44,43 @@ std::string messageOf(const std::exception& error) {
     return error.what();
 }
 
+// An alert's buttons as messages list them.
+std::string buttonsOf(const NSAlert& alert) {
+    std::vector<std::string> titles;
+    for (const auto& button : alert.buttons()) {
+        titles.push_back(button->title());
+    }
+    return quotedList(titles);
+}
+
+// The app's home, where its data, caches and Trash lie: the HOME it runs with.
+fs::path appHome() {
+    const char* home = std::getenv("HOME");
+    return home && *home ? realPath(home) : fs::path();
+}
+
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kPrompt = "zestrel> ";
 
 } // namespace
 
 Console::Console(fs::path temporaryFolder, std::ostream& out, std::ostream& errors)
-    : temporaryFolder_(realPath(temporaryFolder)), out_(out), errors_(errors),
+    : temporaryFolder_(realPath(temporaryFolder)), appHome_(appHome()), out_(out), errors_(errors),
       desktop_(Desktop::make()), responder_(std::make_shared<ConsoleResponder>()) {
     if (!fs::is_directory(temporaryFolder_)) {
         throw CommandError(temporaryFolder.string() + " is not a folder");
     }
     responder_->setOnWaiting([this](const NSAlert& alert) { alertWaiting(alert); });
+    responder_->setOnMismatch([this](const NSAlert& alert, const std::string& title) {
+        const auto message = noSuchButton(alert, title);
+        // At the prompt the alert waits for a better answer; a script fails once the command
+        // that showed it ends.
+        if (terminal_) {
+            failed(message);
+        } else if (!mismatch_) {
+            mismatch_ = message;
+        }
+    });
     Desktop::setCurrent(desktop_);
     setStandardOutputWriter([this](std::string_view text) { holdAppPrints(text); });
     confineFileManagers();
@@ -195,12 +222,15 @@ int Console::runScript(std::istream& script, std::string_view name) {
                 endIfTerminated();
             }
             writeAppPrints();
+            reportUnansweredAlerts();
+            failIfAnswerMismatched();
             if (!goOn) {
                 break;
             }
         } catch (const std::exception& error) {
             setRunningLoop(nullptr);
             writeAppPrints();
+            reportUnansweredAlerts();
             errors_ << name << ":" << number << ": " << shown(escapedControls(messageOf(error)))
                     << std::endl;
             return 1;
@@ -211,7 +241,8 @@ int Console::runScript(std::istream& script, std::string_view name) {
 }
 
 struct Console::Terminal {
-    explicit Terminal(std::istream& input) : reader(input) {}
+    // A line typed may be as long as a whole script, and no longer.
+    explicit Terminal(std::istream& input) : reader(input, kLargestScript) {}
     LineReader reader;
     bool asking = false; // a line is asked for
     // Commands running: more than one while the app waits on an alert and lines are read
@@ -271,20 +302,25 @@ void Console::ask() {
     out_ << kPrompt << std::flush;
     atPrompt_.store(true);
     holdAppPrints({}); // what came in between
-    terminal_->reader.request(
-        RunLoop::main(), [this](std::optional<std::string> line) { takeLine(std::move(line)); });
+    terminal_->reader.request(RunLoop::main(),
+                              [this](LineReader::Line line) { takeLine(std::move(line)); });
 }
 
-void Console::takeLine(std::optional<std::string> line) {
+void Console::takeLine(LineReader::Line read) {
     if (!terminal_) {
         return;
     }
     Terminal& terminal = *terminal_;
     terminal.asking = false;
     atPrompt_.store(false);
+    const auto& line = read.text;
     if (!line) {
         out_ << std::endl;
         settle(Next::end);
+    } else if (read.tooLong != 0) {
+        failed("the line “" + startOf(*line, 40) +
+               "” is too long: " + counted(read.tooLong, "byte") + ", over the " +
+               std::to_string(kLargestScript / (1024 * 1024)) + " MB a script may hold");
     } else {
         ++terminal.running;
         try {
@@ -330,13 +366,9 @@ void Console::alertWaiting(const NSAlert& alert) {
     if (!terminal_) {
         return; // a script's alert waits as it always has
     }
-    std::vector<std::string> buttons;
-    for (const auto& button : alert.buttons()) {
-        buttons.push_back(quotedString(button->title()));
-    }
     say("alert " + quotedString(alert.messageText()) +
         (alert.informativeText().empty() ? "" : " " + quotedString(alert.informativeText())));
-    say("  buttons " + joined(buttons, ", ") +
+    say("  buttons " + buttonsOf(alert) +
         ": type one to press it, or a command (the alert waits for answer or click)");
     if (terminal_->asking) {
         out_ << kPrompt << std::flush;
@@ -348,6 +380,28 @@ void Console::alertWaiting(const NSAlert& alert) {
             ask();
         }
     });
+}
+
+std::string Console::noSuchButton(const NSAlert& alert, const std::string& title) {
+    return "the alert " + quotedString(alert.messageText()) + " has no button " +
+           quotedString(title) + " (its buttons: " + buttonsOf(alert) + ")";
+}
+
+void Console::failIfAnswerMismatched() {
+    if (auto message = std::exchange(mismatch_, std::nullopt)) {
+        throw CommandError(*message);
+    }
+}
+
+void Console::reportUnansweredAlerts() {
+    const auto alerts = shownAlerts();
+    for (std::size_t i = 0; i < alerts.size(); ++i) {
+        if (alerts[i].unattended && reportedUnanswered_.insert(i).second) {
+            say("nobody answered the alert " + quotedString(alerts[i].messageText) + " (buttons " +
+                quotedList(alerts[i].buttons) +
+                "): answer \"BUTTON\" goes before the command that shows it");
+        }
+    }
 }
 
 bool Console::pressWaitingButton(const std::string& title) {
@@ -394,6 +448,7 @@ Console::Next Console::perform(const Command& command) {
     const Next next = dispatch(command);
     keepRecordsBounded();
     noticeClosedOutput();
+    failIfAnswerMismatched();
     return next;
 }
 
@@ -552,10 +607,21 @@ fs::path Console::path(const std::string& argument) const {
 }
 
 std::string Console::shown(std::string text) const {
-    // Paths in the session's folder read as they were written.
-    const std::string folder = temporaryFolder_.string();
-    for (auto at = text.find(folder); at != std::string::npos; at = text.find(folder, at)) {
-        text.replace(at, folder.size(), "$TMP");
+    // Paths in the session's folder read as they were written, and those in the app's home
+    // read the same on every run. The longer first: one folder may lie in the other.
+    std::pair<std::string, std::string_view> folders[] = {{temporaryFolder_.string(), "$TMP"},
+                                                          {appHome_.string(), "$HOME"}};
+    if (folders[1].first.size() > folders[0].first.size()) {
+        std::swap(folders[0], folders[1]);
+    }
+    for (const auto& [folder, name] : folders) {
+        if (folder.empty() || folder == "/") {
+            continue;
+        }
+        for (auto at = text.find(folder); at != std::string::npos; at = text.find(folder, at)) {
+            text.replace(at, folder.size(), name);
+            at += name.size();
+        }
     }
     return text;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "console/LineReader.h"
 #include "console/ScriptCommand.h"
 #include "platform/appkit/MailComposeService.h"
 #include "platform/appkit/NSAlert.h"
@@ -17,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,13 +31,12 @@ class RunLoop;
 namespace zestrel::console {
 
 class ConsoleResponder;
-class LineReader;
 
 // The simulated desktop driven by commands: it makes a standard desktop (the Finder
 // frontmost, this program running), makes it current, and runs commands on it, writing
 // each one's result as text (control characters escaped, so a name is one line). `$TMP` in
 // a command stands for the session's folder, and paths in the output are written back
-// with it.
+// with it (and those in the app's home with `$HOME`).
 //
 // Nothing outside that folder is reachable: every path a command names must lead into it
 // after `..` and symbolic links are followed, or the command fails and changes nothing;
@@ -46,7 +47,7 @@ class LineReader;
 class Console {
 public:
     // `temporaryFolder` is the session's folder, `$TMP`; it must exist. Throws when it is not
-    // a folder.
+    // a folder. The app's home is the HOME it runs with, written `$HOME` in the output.
     Console(std::filesystem::path temporaryFolder, std::ostream& out, std::ostream& errors);
     ~Console();
     Console(const Console&) = delete;
@@ -122,7 +123,7 @@ private:
     // The terminal (Console.cpp): asks for the next line unless one is asked for already,
     // and takes it as a button of the waiting alert or as a command.
     void ask();
-    void takeLine(std::optional<std::string> line);
+    void takeLine(LineReader::Line line);
     // The first `next` that is not `proceed` stands until the driver acts on it.
     void settle(Next next);
     // An alert appeared with no answer queued: the terminal shows it, and asks for a line
@@ -131,6 +132,13 @@ private:
     // Presses the waiting alert's button titled so; false when no alert waits or it has no
     // such button.
     bool pressWaitingButton(const std::string& title);
+    // The message for an answer that names a button `alert` does not have.
+    static std::string noSuchButton(const platform::NSAlert& alert, const std::string& title);
+    // A script's answer that met an alert without its button fails the command that showed
+    // the alert.
+    void failIfAnswerMismatched();
+    // A script's alerts that ended because nobody answered them, each said once.
+    void reportUnansweredAlerts();
 
     // What the app wrote to standard output (its heart line, the event-tap dump, the DEINIT
     // lines) is held and written here, each line marked as the app's, after the reply of the
@@ -195,6 +203,8 @@ private:
     void expect(const Command& command);
 
     std::filesystem::path temporaryFolder_;
+    // Written `$HOME` in the output.
+    std::filesystem::path appHome_;
     std::ostream& out_;
     std::ostream& errors_;
     std::shared_ptr<platform::Desktop> desktop_;
@@ -209,6 +219,8 @@ private:
     std::vector<platform::NSSharingServicePicker::Showing> endedShowings_;
     // Stands in for the user at alerts: `answer` queues what it presses.
     std::shared_ptr<ConsoleResponder> responder_;
+    std::optional<std::string> mismatch_;
+    std::set<std::size_t> reportedUnanswered_;
     // While the terminal runs.
     Terminal* terminal_ = nullptr;
     std::mutex printsMutex_;

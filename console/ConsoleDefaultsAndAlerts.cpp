@@ -78,6 +78,9 @@ void Console::performDefaultsAndAlerts(const Command& command) {
         if (pressWaitingButton(arguments[0])) {
             return;
         }
+        if (const auto alert = responder_->waitingAlert()) {
+            throw CommandError(noSuchButton(*alert, arguments[0]));
+        }
         responder_->enqueue(ModalAnswer::button(arguments[0]));
         say("the next alert is answered " + quotedString(arguments[0]));
         break;
@@ -109,11 +112,7 @@ void Console::showDefaultsAndAlerts(const std::string& what) {
             if (!alert.informativeText.empty()) {
                 line += " " + quotedString(alert.informativeText);
             }
-            std::vector<std::string> buttons;
-            for (const auto& button : alert.buttons) {
-                buttons.push_back(quotedString(button));
-            }
-            line += " buttons " + (buttons.empty() ? std::string("none") : joined(buttons, ", "));
+            line += " buttons " + quotedList(alert.buttons);
             if (alert.unattended) {
                 line += ", nobody answered";
             } else if (!alert.response) {

@@ -1,13 +1,13 @@
 #include "console/Console.h"
 
 #include "console/ConsoleText.h"
+#include "console/FileReplacement.h"
 #include "console/KeyChord.h"
 #include "console/PropertyListLiteral.h"
 #include "foundation/Logger.h"
 #include "platform/appkit/NSWindow.h"
 #include "platform/appkit/TextOutline.h"
 #include "platform/base/Bundle.h"
-#include "platform/data/FileSafety.h"
 #include "platform/desktop/CarbonHotKeys.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/EventTap.h"
@@ -16,7 +16,6 @@
 #include "platform/desktop/NSPasteboard.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <ostream>
 #include <sstream>
 #include <vector>
@@ -304,7 +303,14 @@ void Console::showDesktop(const Command& command) {
                 (hotKey.heard ? ", enabled" : ", not listened to"));
         }
     } else if (what == "windows") {
-        say("windows, front to back:");
+        // Every application's windows in one order: a higher level is in front, and within a
+        // level the active application's windows lead, as activating brings them forward.
+        struct Listed {
+            std::int64_t level;
+            bool own;
+            std::string line;
+        };
+        std::vector<Listed> listed;
         for (const auto& window : desktop_->windowServer().windows()) {
             if (!window.isOnScreen) {
                 continue;
@@ -317,10 +323,10 @@ void Console::showDesktop(const Command& command) {
             line << " layer " << window.layer << " at " << window.bounds.origin.x << ","
                  << window.bounds.origin.y << " size " << window.bounds.size.width << "x"
                  << window.bounds.size.height;
-            say(line.str());
+            listed.push_back({window.layer, false, line.str()});
         }
-        // The app's own windows, panels and popovers, front to back; its alerts are `show
-        // alerts`'s. One without a title is known by the first text it shows.
+        // The app's own windows, panels and popovers; its alerts are `show alerts`'s. One
+        // without a title is known by the first text it shows.
         const auto own = desktop_->ownApplication();
         for (const auto& window : appWindows()) {
             if (window->isSheet() || window->className() == "_NSAlertPanel") {
@@ -337,7 +343,19 @@ void Console::showDesktop(const Command& command) {
             }
             line << " level " << window->level().rawValue << " size " << window->frame().size.width
                  << "x" << window->frame().size.height << (window->isKeyWindow() ? ", key" : "");
-            say(line.str());
+            listed.push_back({window->level().rawValue, true, line.str()});
+        }
+        const bool ownInFront = own && own == desktop_->frontmostApplication();
+        std::stable_sort(listed.begin(), listed.end(),
+                         [ownInFront](const Listed& a, const Listed& b) {
+                             if (a.level != b.level) {
+                                 return a.level > b.level;
+                             }
+                             return a.own != b.own && a.own == ownInFront;
+                         });
+        say("windows, front to back:");
+        for (const auto& window : listed) {
+            say(window.line);
         }
     } else if (what == "log") {
         const auto desktopLines = desktop_->logLines();
@@ -357,26 +375,8 @@ void Console::showDesktop(const Command& command) {
 }
 
 void Console::writeFile(const fs::path& file, const std::string& contents) {
-    const auto fail = [&](const std::string& why) {
-        return CommandError("cannot write " + file.string() + ": " + why);
-    };
-    std::error_code error;
-    fs::create_directories(file.parent_path(), error);
-    if (error) {
-        throw fail(error.message());
-    }
-    const auto status = fs::symlink_status(file, error);
-    if (fs::is_directory(status)) {
-        throw fail(errnoText(EISDIR));
-    }
-    // The path was resolved link by link: a link put in its place since is not followed.
-    if (fs::is_symlink(status)) {
-        throw fail(errnoText(ELOOP));
-    }
-    // A new file renamed over the old one: a hard link to a file elsewhere is replaced, and
-    // that file keeps what it held.
-    if (const auto failure = writeFileAtomically(file, Data(contents.begin(), contents.end()))) {
-        throw fail(*failure);
+    if (const auto failure = replaceFileWithin(temporaryFolder_, file, contents)) {
+        throw CommandError("cannot write " + file.string() + ": " + *failure);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "console/PropertyListLiteral.h"
 #include "hotkeys/LegacyHotkeyNames.h"
 #include "hotkeys/RecorderViews.h"
+#include "platform/appkit/NSAlert.h"
 #include "platform/appkit/NSApplication.h"
 #include "platform/appkit/NSDockTile.h"
 #include "platform/appkit/NSMenu.h"
@@ -40,10 +41,14 @@ void collectRows(const OutlineNode& node, std::vector<std::string>& rows) {
 }
 
 // A row's title as a person may write it: the "…" that says the command asks for more is
-// optional.
+// optional, and may be typed as three dots.
 std::string_view withoutEllipsis(std::string_view title) {
-    constexpr std::string_view kEllipsis = "…";
-    return title.ends_with(kEllipsis) ? title.substr(0, title.size() - kEllipsis.size()) : title;
+    for (const std::string_view ellipsis : {"…", "..."}) {
+        if (title.ends_with(ellipsis)) {
+            return title.substr(0, title.size() - ellipsis.size());
+        }
+    }
+    return title;
 }
 
 // The first row of the menu or its submenus, depth first, titled so and being a submenu or
@@ -96,18 +101,14 @@ void collectMatches(const OutlineNode& node, const std::string& label,
     path.pop_back();
 }
 
-// Whether what `node` shows, leaving out `control`, holds `text`: its labels and traits.
+// Whether what `node` shows, leaving out `control`, holds `text`: the texts a person reads,
+// not the traits (a font, a state) that describe how they look.
 bool shows(const OutlineNode& node, const std::string& text, const OutlineNode* control) {
     if (&node == control) {
         return false;
     }
-    if (node.label.find(text) != std::string::npos) {
+    if (node.label.find(text) != std::string::npos || node.detail.find(text) != std::string::npos) {
         return true;
-    }
-    for (const auto& trait : node.traits) {
-        if (trait.find(text) != std::string::npos) {
-            return true;
-        }
     }
     return std::any_of(node.children.begin(), node.children.end(),
                        [&](const OutlineNode& child) { return shows(child, text, control); });
@@ -148,6 +149,49 @@ std::string placeOf(const Match& match) {
         }
     }
     return "the window";
+}
+
+// The showing alert whose panel `window` is; none when it is no alert's.
+std::shared_ptr<NSAlert> alertShownIn(const NSWindow& window) {
+    if (window.className() != "_NSAlertPanel") {
+        return nullptr;
+    }
+    for (const auto& alert : NSAlert::showingAlerts()) {
+        if (alert->window().get() == &window) {
+            return alert;
+        }
+    }
+    return nullptr;
+}
+
+// A window as a message names it: an alert by its text, a window by its title, one without
+// a title by what it shows or else its level.
+std::string windowName(NSWindow& window) {
+    if (const auto alert = alertShownIn(window)) {
+        return "the alert " + quotedString(alert->messageText());
+    }
+    if (!window.title().empty()) {
+        return "“" + window.title() + "”";
+    }
+    const auto shown = outline(window);
+    const auto text = firstLabel(shown);
+    return "the untitled " + shown.kind +
+           (text.empty() ? " at level " + std::to_string(window.level().rawValue)
+                         : " showing " + quotedString(text));
+}
+
+// The first alert shown in the outline (as a sheet, or presented by a view), which is all a
+// person can click while it shows.
+const OutlineNode* alertIn(const OutlineNode& node) {
+    if (node.kind == "alert") {
+        return &node;
+    }
+    for (const auto& child : node.children) {
+        if (const auto* found = alertIn(child)) {
+            return found;
+        }
+    }
+    return nullptr;
 }
 
 // What `click`, `toggle` and `pick` act on, and how a message names it.
@@ -210,14 +254,14 @@ std::shared_ptr<NSWindow> Console::appWindow(const std::optional<std::string>& t
                    ? key
                    : windows.front();
     }
-    std::vector<std::string> titles;
+    std::vector<std::string> names;
     for (const auto& window : windows) {
         if (window->title() == *title) {
             return window;
         }
-        titles.push_back("“" + window->title() + "”");
+        names.push_back(windowName(*window));
     }
-    throw CommandError("no window titled “" + *title + "” (windows: " + joined(titles, ", ") + ")");
+    throw CommandError("no window titled “" + *title + "” (windows: " + joined(names, ", ") + ")");
 }
 
 void Console::openDebugWindow() {
@@ -327,12 +371,11 @@ void Console::performMenusAndWindows(const Command& command) {
         closeWindow(arguments.size() > 1 ? std::optional(arguments[1]) : std::nullopt);
         return;
     }
-    const auto& label = arguments[0];
-    const std::size_t words = command.kind == CommandKind::pick ? 2 : 1;
+    const auto words = controlWords(command);
+    const auto& label = words.label;
+    const auto& within = words.within;
     // `in TEXT`: the control inside the row, section or window that shows TEXT, in any of
     // the app's windows; else one of the frontmost window's.
-    const std::optional<std::string> within =
-        arguments.size() == words + 2 ? std::optional(arguments.back()) : std::nullopt;
     const auto front = appWindow(std::nullopt);
     std::vector<OutlineNode> shown;
     if (within) {
@@ -358,26 +401,50 @@ void Console::performMenusAndWindows(const Command& command) {
         }
     }
     if (matches.empty()) {
+        if (const auto* alert = within ? nullptr : alertIn(shown.front())) {
+            std::vector<std::string> buttons;
+            collectClickable(*alert, buttons);
+            throw CommandError("the alert " + quotedString(alert->label) + " has no " + what +
+                               " “" + label + "” (it offers " +
+                               (buttons.empty() ? std::string("nothing") : joined(buttons, ", ")) +
+                               ")");
+        }
         std::vector<std::string> labels;
         for (const auto& root : shown) {
             collectClickable(root, labels);
         }
         throw CommandError((within ? std::string("no window of the app has a ")
-                                   : "the window “" + front->title() + "” has no ") +
+                                   : "the window " + windowName(*front) + " has no ") +
                            what + " “" + label + "” (" + (within ? "they offer " : "it offers ") +
                            (labels.empty() ? std::string("nothing") : joined(labels, ", ")) + ")");
     }
-    if (matches.size() > 1) {
+    const std::size_t ordinal = words.ordinal.value_or(1);
+    if (ordinal > matches.size() || (matches.size() > 1 && !words.ordinal)) {
+        // Numbered in the outline's order, so `#N` picks one that no shown text tells apart.
         std::vector<std::string> places;
-        for (const auto& match : matches) {
-            places.push_back(match.node->kind + " in " + placeOf(match));
+        for (std::size_t i = 0; i < matches.size(); ++i) {
+            places.push_back("#" + std::to_string(i + 1) + " " + matches[i].node->kind + " in " +
+                             placeOf(matches[i]));
         }
+        const std::string named =
+            std::string(kind.verb) + " " + quotedString(label) +
+            (words.choice ? " " + quotedString(*words.choice) : std::string());
+        const std::string counted =
+            matches.size() == 1 ? "1 " + what + " is"
+                                : std::to_string(matches.size()) + " " + kind.nouns + " are";
         throw CommandError(
-            std::to_string(matches.size()) + " " + kind.nouns + " are labelled “" + label + "”: " +
-            joined(places, ", ") + "; say which with " + kind.verb + " " + quotedString(label) +
-            (command.kind == CommandKind::pick ? " " + quotedString(arguments[1]) : std::string()) +
-            " in \"TEXT\", TEXT being what its row, section or window shows");
+            (ordinal > matches.size() ? "there is no #" + std::to_string(ordinal) + ": "
+                                      : std::string()) +
+            counted + " labelled “" + label + "”" +
+            (within ? " in what shows “" + *within + "”" : std::string()) + ": " +
+            joined(places, ", ") + "; say which with " +
+            (within
+                 ? named + " in " + quotedString(*within) + " #N"
+                 : named + " in \"TEXT\", TEXT being what its row, section or window shows, or " +
+                       named + " #N") +
+            ", N its number here");
     }
+    matches = {matches[ordinal - 1]};
     const OutlineNode& node = *matches.front().node;
     if (command.kind == CommandKind::click) {
         // The click may change what the outline was made of; run a copy.
@@ -390,7 +457,7 @@ void Console::performMenusAndWindows(const Command& command) {
         click();
         say("switched “" + label + "” " + (wasOn ? "off" : "on"));
     } else {
-        const auto& choice = arguments[1];
+        const auto& choice = *words.choice;
         const auto* option = findNode(node, choice, [](const OutlineNode& candidate) {
             return candidate.kind == "option" && bool(candidate.click);
         });
@@ -410,9 +477,19 @@ void Console::performMenusAndWindows(const Command& command) {
 
 void Console::closeWindow(const std::optional<std::string>& title) {
     const auto window = appWindow(title);
-    const auto name = window->title();
+    const auto name = windowName(*window);
+    // The app waits for an answer there: closing the panel, or the window the alert is shown
+    // over, would leave it waiting for good.
+    if (alertShownIn(*window)) {
+        throw CommandError("the app waits on " + name + ": answer it first");
+    }
+    const auto shown = outline(*window);
+    if (const auto* alert = alertIn(shown)) {
+        throw CommandError("the app waits on the alert " + quotedString(alert->label) + " over " +
+                           name + ": answer it first");
+    }
     if (window == NSApp().modalWindow()) {
-        throw CommandError("the app waits on this window: answer its alert first");
+        throw CommandError("the app waits on " + name + ": answer its alert first");
     }
     // As its close button does; a window without one closes as the app closes it.
     if (window->styleMask().contains(NSWindow::StyleMask::closable)) {
@@ -421,9 +498,9 @@ void Console::closeWindow(const std::optional<std::string>& title) {
         window->close();
     }
     if (window->isVisible()) {
-        throw CommandError("“" + name + "” did not close");
+        throw CommandError(name + " did not close");
     }
-    say("closed “" + name + "”");
+    say("closed " + name);
 }
 
 } // namespace zestrel::console

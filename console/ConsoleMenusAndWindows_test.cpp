@@ -1,7 +1,9 @@
 #include "console/Console.h"
 
 #include "platform/appkit/NSApplication.h"
+#include "platform/base/Clock.h"
 #include "platform/data/UserDefaults.h"
+#include "platform/desktop/Accessibility.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gmock/gmock.h>
@@ -46,6 +48,10 @@ TEST_F(ConsoleMenusAndWindowsTest, MenuRowsMatchWithOrWithoutTheirEllipsis) {
         << errors_.str();
     EXPECT_THAT(out_.str(), HasSubstr("clicked “Settings…”\n"));
     EXPECT_THAT(out_.str(), HasSubstr("clicked “Copy Debug Info”\n"));
+    // Three dots typed for the ellipsis.
+    out_.str("");
+    ASSERT_EQ(run("click menu \"Send Feedback...\"\n"), 0) << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("clicked “Send Feedback…”\n"));
 }
 
 TEST_F(ConsoleMenusAndWindowsTest, ASubmenuIsNotACommandAndItsRowsAreNamed) {
@@ -158,11 +164,28 @@ TEST_F(ConsoleMenusAndWindowsTest, ALabelSeveralControlsShareIsNamedByWhatItIsIn
         << errors_.str();
     // Every stored setting has its Delete: none is taken for the first one.
     ASSERT_EQ(run("click Delete\n"), 1);
-    EXPECT_THAT(errors_.str(), HasSubstr("controls are labelled “Delete”: button in row "
-                                         "“QV_App_runOnce__switchToNewMethod32425”, button in "
+    EXPECT_THAT(errors_.str(), HasSubstr("controls are labelled “Delete”: #1 button in row "
+                                         "“QV_App_runOnce__switchToNewMethod32425”, #2 button in "
                                          "row “QV_App_runOnce__switchToNewMethod755435”,"));
     EXPECT_THAT(errors_.str(), HasSubstr("say which with click \"Delete\" in \"TEXT\""));
     EXPECT_FALSE(defaults->object("QV_App_runOnce__switchToNewMethod32425").isAbsent());
+
+    // Two rows show the text: neither is taken for the other, and the number says which.
+    errors_.str("");
+    ASSERT_EQ(run("click Delete in QV_App_runOnce__switchToNewMethod\n"), 1);
+    EXPECT_THAT(errors_.str(),
+                HasSubstr("2 controls are labelled “Delete” in what shows "
+                          "“QV_App_runOnce__switchToNewMethod”: #1 button in row "
+                          "“QV_App_runOnce__switchToNewMethod32425”, #2 button in row "
+                          "“QV_App_runOnce__switchToNewMethod755435”; say which with click "
+                          "\"Delete\" in \"QV_App_runOnce__switchToNewMethod\" #N"));
+    EXPECT_FALSE(defaults->object("QV_App_runOnce__switchToNewMethod32425").isAbsent());
+    EXPECT_FALSE(defaults->object("QV_App_runOnce__switchToNewMethod755435").isAbsent());
+    ASSERT_EQ(run("click Delete in QV_App_runOnce__switchToNewMethod #3\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("there is no #3: 2 controls are labelled “Delete”"));
+    ASSERT_EQ(run("click Delete in QV_App_runOnce__switchToNewMethod #2\n"), 0) << errors_.str();
+    EXPECT_FALSE(defaults->object("QV_App_runOnce__switchToNewMethod32425").isAbsent());
+    EXPECT_TRUE(defaults->object("QV_App_runOnce__switchToNewMethod755435").isAbsent());
 
     errors_.str("");
     ASSERT_EQ(run("click Delete in QV_launchCount\n"), 0) << errors_.str();
@@ -174,6 +197,11 @@ TEST_F(ConsoleMenusAndWindowsTest, ALabelSeveralControlsShareIsNamedByWhatItIsIn
                   "1.0.0\n"),
               0)
         << errors_.str();
+
+    // Only what a row shows counts, not how it is drawn: every value is in a monospaced font.
+    ASSERT_EQ(run("click Copy in monospaced\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("no control “Copy” is in a row, section or window that "
+                                         "shows “monospaced”"));
 
     ASSERT_EQ(run("click Delete in \"no such row\"\n"), 1);
     EXPECT_THAT(errors_.str(),
@@ -198,10 +226,25 @@ TEST_F(ConsoleMenusAndWindowsTest, TheAppsWindowsAreListedAndClosed) {
               0)
         << errors_.str();
     const auto listed = out_.str();
-    EXPECT_THAT(listed, HasSubstr("  102 Finder \"tmp\" layer 0 at "));
-    EXPECT_THAT(listed, HasSubstr("  Zestrel window \"Zestrel 1.0.0 — Debug\" level 3 size "));
-    EXPECT_THAT(listed, HasSubstr("  Zestrel window \"Zestrel Settings\" level 3 size "));
-    EXPECT_THAT(listed, HasSubstr("  Zestrel window \"Record Shortcut\" level 0 size "));
+    const auto finder = listed.find("  102 Finder \"tmp\" layer 0 at ");
+    const auto debug = listed.find("  Zestrel window \"Zestrel 1.0.0 — Debug\" level 3 size ");
+    const auto settings = listed.find("  Zestrel window \"Zestrel Settings\" level 3 size ");
+    const auto recorder = listed.find("  Zestrel window \"Record Shortcut\" level 0 size ");
+    ASSERT_NE(finder, std::string::npos);
+    ASSERT_NE(debug, std::string::npos);
+    ASSERT_NE(settings, std::string::npos);
+    ASSERT_NE(recorder, std::string::npos);
+    // Front to back: Zestrel is active, so its window of the Finder's level is in front too.
+    EXPECT_LT(debug, settings);
+    EXPECT_LT(settings, recorder);
+    EXPECT_LT(recorder, finder);
+    // With the Finder active, its window comes before Zestrel's of the same level only.
+    out_.str("");
+    ASSERT_EQ(run("activate finder\nshow windows\nactivate zestrel\n"), 0) << errors_.str();
+    const auto behind = out_.str();
+    EXPECT_LT(behind.find("\"Zestrel Settings\" level 3"), behind.find("102 Finder \"tmp\""));
+    EXPECT_LT(behind.find("102 Finder \"tmp\""), behind.find("\"Record Shortcut\" level 0"));
+    out_.str("");
 
     out_.str("");
     ASSERT_EQ(run("close window \"Zestrel Settings\"\nclose window\nshow windows\n"), 0)
@@ -213,6 +256,49 @@ TEST_F(ConsoleMenusAndWindowsTest, TheAppsWindowsAreListedAndClosed) {
 
     ASSERT_EQ(run("close window Elsewhere\n"), 1);
     EXPECT_THAT(errors_.str(), HasSubstr("no window titled “Elsewhere” (windows: "));
+    EXPECT_THAT(errors_.str(), HasSubstr("the untitled popover showing \"Hello, I'm Zestrel\""));
+    EXPECT_THAT(errors_.str(), Not(HasSubstr("“”")));
+}
+
+TEST_F(ConsoleMenusAndWindowsTest, AnAlertIsNamedByItsTextAndItsWindowStaysOpenUnderIt) {
+    const std::string alert =
+        "the alert \"If you need to access the menu bar icon, launch the app to reveal it for 5 "
+        "seconds.\"";
+    ASSERT_EQ(run("launch zestrel\nclick menu Settings…\ntoggle \"Show menu bar icon\"\n"), 0)
+        << errors_.str();
+    ASSERT_EQ(run("click Nope\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr(alert + " has no control “Nope” (it offers “OK”)"));
+    errors_.str("");
+    ASSERT_EQ(run("close window \"Zestrel Settings\"\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("the app waits on " + alert +
+                                         " over “Zestrel Settings”: answer it first"));
+    ASSERT_EQ(run("expect window Zestrel Settings\nclick OK\nclose window \"Zestrel Settings\"\n"),
+              0)
+        << errors_.str();
+}
+
+TEST_F(ConsoleMenusAndWindowsTest, ThePanelOfAnAlertTheAppWaitsOnIsNotClosed) {
+    // On the real clock, as at the terminal, the alert waits for the person for as long as
+    // it takes.
+    platform::installClock(std::make_shared<platform::RealClock>());
+    const std::shared_ptr<void> restore(nullptr, [this](void*) {
+        platform::installClock(
+            std::shared_ptr<platform::VirtualClock>(&env_.clock(), [](platform::VirtualClock*) {}));
+    });
+    platform::Accessibility::current()->setTrusted(false);
+    std::istringstream in("launch zestrel\nshow windows\nclose window\nshow alerts\n"
+                          "\"Quit and Open System Settings\"\n");
+    console_.runTerminal(in);
+    EXPECT_THAT(errors_.str(), HasSubstr("error: the app waits on the alert \"Zestrel requires "
+                                         "accessibility access.\": answer it first"));
+    EXPECT_THAT(out_.str(), HasSubstr("buttons \"Quit and Open System Settings\", showing\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("pressed \"Quit and Open System Settings\" at the alert"));
+}
+
+TEST_F(ConsoleMenusAndWindowsTest, TheAppsHomeReadsAsHome) {
+    ASSERT_EQ(run("launch zestrel\nopen debug window\nshow window\n"), 0) << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("fileDialogDefaultDirectory(\"$HOME/Downloads\")"));
+    EXPECT_THAT(out_.str(), Not(HasSubstr(env_.home().string())));
 }
 
 } // namespace

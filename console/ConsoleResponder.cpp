@@ -2,6 +2,7 @@
 
 #include "platform/appkit/NSAlert.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace zestrel::console {
@@ -14,7 +15,15 @@ void ConsoleResponder::enqueue(ModalAnswer answer) {
 
 std::optional<ModalAnswer> ConsoleResponder::answer(const NSAlert& alert) {
     if (auto queued = queued_.answer(alert)) {
-        return queued;
+        const auto* title = std::get_if<std::string>(&queued->choice);
+        const auto& buttons = alert.buttons();
+        if (!title || std::any_of(buttons.begin(), buttons.end(),
+                                  [&](const auto& button) { return button->title() == *title; })) {
+            return queued;
+        }
+        if (onMismatch_) {
+            onMismatch_(alert, *title);
+        }
     }
     std::erase_if(waiting_, [](const std::weak_ptr<NSAlert>& entry) {
         const auto alert = entry.lock();

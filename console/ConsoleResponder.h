@@ -5,12 +5,15 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace zestrel::console {
 
 // Stands in for the person at the app's alerts and menus: the answers queued with `answer`
-// go to the alerts in the order they appear. An alert that finds none waits for the person:
+// go to the alerts in the order they appear. An answer that names a button the alert does
+// not have is a mistake of the script: it is reported, and the alert waits as one that found
+// no answer. An alert that finds none waits for the person:
 // it is handed to the waiting handler (the terminal shows it) and answered later, with
 // `answer`, `click` or a line typed at the terminal. It outlives a relaunch; each new process
 // is given it. Main thread only.
@@ -24,6 +27,11 @@ public:
     void setOnWaiting(std::function<void(const platform::NSAlert&)> onWaiting) {
         onWaiting_ = std::move(onWaiting);
     }
+    // Told of each queued answer that met an alert without its button, with the title.
+    void
+    setOnMismatch(std::function<void(const platform::NSAlert&, const std::string&)> onMismatch) {
+        onMismatch_ = std::move(onMismatch);
+    }
     // The latest alert that showed with no answer queued and is showing still; nothing when
     // none is.
     std::shared_ptr<platform::NSAlert> waitingAlert();
@@ -31,6 +39,7 @@ public:
 private:
     platform::ScriptedModalResponder queued_;
     std::function<void(const platform::NSAlert&)> onWaiting_;
+    std::function<void(const platform::NSAlert&, const std::string&)> onMismatch_;
     std::vector<std::weak_ptr<platform::NSAlert>> waiting_;
 };
 

@@ -1,5 +1,6 @@
 #include "console/ConsoleText.h"
 
+#include "console/PropertyListLiteral.h"
 #include "console/ScriptCommand.h"
 #include "platform/appkit/TextOutline.h"
 #include "platform/base/Bundle.h"
@@ -16,8 +17,27 @@ using namespace zestrel::platform;
 std::string escapedControls(const std::string& text) {
     std::string out;
     out.reserve(text.size());
-    for (const char c : text) {
+    const auto escapeByte = [&out](unsigned char byte) {
+        char escape[5];
+        std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+        out += escape;
+    };
+    for (std::size_t at = 0; at < text.size();) {
+        const char c = text[at];
         const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x80) {
+            // A name's bytes that are no UTF-8 would garble the terminal: shown one by one.
+            const auto character = platform::decodeUTF8(text, at);
+            for (std::size_t i = 0; i < character.length; ++i) {
+                if (character.isWellFormed) {
+                    out += text[at + i];
+                } else {
+                    escapeByte(static_cast<unsigned char>(text[at + i]));
+                }
+            }
+            at += character.length;
+            continue;
+        }
         if (c == '\n') {
             out += "\\n";
         } else if (c == '\t') {
@@ -25,14 +45,21 @@ std::string escapedControls(const std::string& text) {
         } else if (c == '\r') {
             out += "\\r";
         } else if (byte < 0x20 || byte == 0x7F) {
-            char escape[5];
-            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
-            out += escape;
+            escapeByte(byte);
         } else {
             out += c;
         }
+        ++at;
     }
     return out;
+}
+
+std::string quotedList(const std::vector<std::string>& texts) {
+    std::vector<std::string> quoted;
+    for (const auto& text : texts) {
+        quoted.push_back(quotedString(text));
+    }
+    return quoted.empty() ? std::string("none") : joined(quoted, ", ");
 }
 
 std::string counted(std::size_t count, const std::string& noun) {

@@ -18,8 +18,9 @@ struct OutlineNode;
 // whichever command writes it. Internal to the console.
 namespace zestrel::console {
 
-// Every character below a space (and DEL) written as an escape, so that one line of output
-// stays one line whatever a name holds.
+// Every character below a space (and DEL) written as an escape, and each byte that is not
+// part of UTF-8 as `\xFF`, so that one line of output stays one readable line whatever a
+// name holds.
 std::string escapedControls(const std::string& text);
 
 // The text without the spaces, tabs and line breaks around it.
@@ -37,6 +38,9 @@ template <typename T> std::vector<T> followedBy(std::vector<T> earlier, std::vec
                    std::make_move_iterator(later.end()));
     return earlier;
 }
+
+// Each text quoted, in order: `"OK", "Cancel"`; "none" for no text.
+std::string quotedList(const std::vector<std::string>& texts);
 
 // "1 file", "2 files".
 std::string counted(std::size_t count, const std::string& noun);

@@ -1,7 +1,10 @@
 #include "console/Console.h"
 
+#include "console/ScriptFile.h"
+
 #include "foundation/Logger.h"
 #include "platform/appkit/NSAlert.h"
+#include "platform/base/Bundle.h"
 #include "platform/base/Clock.h"
 #include "platform/base/RunLoop.h"
 #include "platform/base/StandardStreams.h"
@@ -12,6 +15,7 @@
 #include "platform/desktop/FileManagerApp.h"
 #include "platform/desktop/NSPasteboard.h"
 #include "platform/desktop/SimulatedApplication.h"
+#include "platform/system/SystemSound.h"
 #include "platform/system/URLOpener.h"
 #include "platform/testing/TestEnvironment.h"
 
@@ -29,6 +33,7 @@
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace zestrel::console {
@@ -262,6 +267,7 @@ TEST_F(ConsoleTest, AByteOrderMarkIsSkipped) {
 }
 
 TEST_F(ConsoleTest, NamesAreShownOnOneLine) {
+    std::ofstream(tmp_ / "not\xFFUTF-8");
     ASSERT_EQ(runScript(R"(write "$TMP/two\tparts" x
 write "$TMP/line\nbreak"
 open finder $TMP
@@ -279,9 +285,25 @@ echo "a\nb"
     EXPECT_THAT(out_.str(), HasSubstr("Finder selected line\\nbreak\n"));
     EXPECT_THAT(out_.str(), HasSubstr("): 1 item\n"));
     EXPECT_THAT(out_.str(), HasSubstr("public.utf8-plain-text: line\\nbreak\n"));
-    EXPECT_THAT(out_.str(), HasSubstr("$TMP:\n  line\\nbreak\n  two\\tparts\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("$TMP:\n  line\\nbreak\n  not\\xFFUTF-8\n  two\\tparts\n"));
     // What a script echoes is its own text.
     EXPECT_THAT(out_.str(), HasSubstr("\na\nb\n"));
+}
+
+TEST_F(ConsoleTest, WriteMakesAFileAsAnyNewFileIsMade) {
+    const mode_t before = ::umask(022);
+    EXPECT_EQ(runScript("write $TMP/new.txt x\n"), 0) << errors_.str();
+    ::umask(before);
+    EXPECT_EQ(fs::status(tmp_ / "new.txt").permissions(), fs::perms(0644));
+}
+
+TEST_F(ConsoleTest, ALineTooLongForAScriptIsRefusedAtThePromptAndTheNextIsRead) {
+    const std::string line = "echo " + std::string(kLargestScript, 'x');
+    EXPECT_EQ(runTerminal(line + "\necho after\n"), 0);
+    EXPECT_EQ(errors_.str(), "error: the line “echo " + std::string(35, 'x') +
+                                 "…” is too long: " + std::to_string(line.size()) +
+                                 " bytes, over the 16 MB a script may hold\n");
+    EXPECT_THAT(out_.str(), HasSubstr("zestrel> after\n"));
 }
 
 TEST_F(ConsoleTest, AFailedWriteSaysWhy) {
@@ -380,7 +402,8 @@ TEST_F(ConsoleConfinementTest, AFolderWithLinkLoopsIsListedWithTheLinksAsLinks) 
     ASSERT_EQ(runScript("show folder $TMP\n"), 0) << errors_.str();
     EXPECT_THAT(out_.str(), HasSubstr("$TMP:\n  folder/\n  itself -> itself\n  loop-a -> loop-b\n"
                                       "  loop-b -> loop-a\n  new-link -> "));
-    EXPECT_THAT(out_.str(), HasSubstr("  out-link -> " + outside_.string() + "\n"));
+    // Here the test's home is the app's, so its path reads as $HOME.
+    EXPECT_THAT(out_.str(), HasSubstr("  out-link -> $HOME/outside\n"));
 }
 
 TEST_F(ConsoleConfinementTest, FileManagersStartInTheFolderAndPasteNothingFromOutside) {
@@ -581,6 +604,86 @@ TEST_F(ConsoleTest, AlertsTheAppsWindowsShowAreListedMetAndAnswered) {
     EXPECT_THAT(out_.str(), HasSubstr("the next alert is answered"));
     EXPECT_THAT(out_.str(), HasSubstr("  3. warning \"How to send crash log\" \"Find the files "));
     EXPECT_THAT(out_.str(), HasSubstr("answered \"Reveal “DiagnosticReports” Directory\"\n"));
+}
+
+TEST_F(ConsoleTest, AnAnswerNamingNoButtonOfItsAlertFailsWhereItMeetsIt) {
+    const std::string noNope =
+        "the alert " + kHideIconAlert + " has no button \"Nope\" (its buttons: \"OK\")";
+    // Queued before: the command that shows the alert fails.
+    EXPECT_EQ(runScript("launch zestrel\nclick menu Settings…\nanswer \"Nope\"\n"
+                        "toggle \"Show menu bar icon\"\necho after\n"),
+              1);
+    EXPECT_EQ(errors_.str(), "test.zestrel:4: " + noNope + "\n");
+    EXPECT_THAT(out_.str(), Not(HasSubstr("after")));
+    // Given while it waits: the answer fails, and the alert waits on for a better one.
+    errors_.str("");
+    out_.str("");
+    EXPECT_EQ(runScript("answer Nope\n"), 1);
+    EXPECT_EQ(errors_.str(), "test.zestrel:1: " + noNope + "\n");
+    ASSERT_EQ(runScript("show alerts\nanswer OK\n"), 0) << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("buttons \"OK\", showing\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("pressed \"OK\" at the alert"));
+
+    // At the prompt the mistake is said, and the alert waits on.
+    out_.str("");
+    errors_.str("");
+    EXPECT_EQ(runTerminal("answer Nope\ntoggle \"Show menu bar icon\"\n"
+                          "toggle \"Show menu bar icon\"\nanswer Nope\nshow alerts\nOK\n"),
+              0);
+    EXPECT_EQ(errors_.str(), "error: " + noNope + "\nerror: " + noNope + "\n");
+    EXPECT_THAT(out_.str(), HasSubstr("the next alert is answered \"Nope\"\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("  buttons \"OK\": type one to press it"));
+    EXPECT_THAT(out_.str(), HasSubstr("buttons \"OK\", showing\nzestrel> pressed \"OK\""));
+}
+
+TEST_F(ConsoleTest, AScriptSaysOnceWhichAlertNobodyAnswered) {
+    EXPECT_EQ(runScript("accessibility untrusted\nlaunch zestrel\necho next\nshow alerts\n"), 0)
+        << errors_.str();
+    const std::string said = "nobody answered the alert \"Zestrel requires accessibility access.\" "
+                             "(buttons \"Quit and Open System Settings\"): answer \"BUTTON\" goes "
+                             "before the command that shows it\n";
+    EXPECT_THAT(out_.str(), HasSubstr(said + "next\n"));
+    EXPECT_EQ(out_.str().find(said), out_.str().rfind(said));
+    // An alert answered as queued says nothing of the kind.
+    out_.str("");
+    EXPECT_EQ(runScript("answer \"Quit and Open System Settings\"\nlaunch zestrel\n"), 0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("quit Zestrel"));
+    EXPECT_THAT(out_.str(), Not(HasSubstr("nobody answered")));
+}
+
+TEST_F(ConsoleTest, ExpectationsOfTextsAndCountsAreExact) {
+    const auto file = env_.home() / "cut.wav";
+    const auto data = platform::Bundle::main()->dataAsset("CutSound");
+    ASSERT_TRUE(data.has_value());
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data->data()),
+               static_cast<std::streamsize>(data->size()));
+    platform::SystemSoundID sound = 0;
+    ASSERT_EQ(
+        platform::AudioServicesCreateSystemSoundID(platform::URL::fileURL(file.string()), sound),
+        platform::kAudioServicesNoError);
+    // More than are kept: every play counts.
+    for (std::size_t play = 0; play <= platform::SystemSoundServer::kKeptPlays; ++play) {
+        platform::AudioServicesPlaySystemSoundWithCompletion(sound, {});
+    }
+    const auto pasteboard = console_.desktop().generalPasteboard();
+    pasteboard->clearContents();
+    pasteboard->setString("Call the bank", platform::NSPasteboardType::string);
+    EXPECT_EQ(runScript("expect sounds 10001\nexpect pasteboard text the bank\n"), 0)
+        << errors_.str();
+    const std::pair<const char*, const char*> unmet[] = {
+        {"expect sounds 10000", "10000 sounds should have played; 10001 sounds did"},
+        {"expect sounds 10002", "10002 sounds should have played; 10001 sounds did"},
+        {"expect pasteboard text the shop",
+         "the pasteboard's text should hold \"the shop\"; it holds 13 characters"},
+    };
+    for (const auto& [line, message] : unmet) {
+        errors_.str("");
+        EXPECT_EQ(runScript(std::string(line) + "\n"), 1) << line;
+        EXPECT_EQ(errors_.str(),
+                  std::string("test.zestrel:1: expectation not met: ") + message + "\n");
+    }
 }
 
 TEST_F(ConsoleTest, TheTerminalShowsAWaitingAlertAndTakesItsButtonFromTheNextLine) {

@@ -3,12 +3,13 @@
 #include "platform/base/RunLoop.h"
 
 #include <istream>
+#include <string>
 #include <utility>
 
 namespace zestrel::console {
 
-LineReader::LineReader(std::istream& input)
-    : state_(std::make_shared<State>(input)), thread_([state = state_] { read(*state); }) {}
+LineReader::LineReader(std::istream& input, std::size_t limit)
+    : state_(std::make_shared<State>(input, limit)), thread_([state = state_] { read(*state); }) {}
 
 LineReader::~LineReader() {
     bool reading = false;
@@ -48,18 +49,45 @@ void LineReader::read(State& state) {
             deliver = std::exchange(state.deliver, nullptr);
             state.reading = true;
         }
-        std::string line;
-        std::optional<std::string> got;
-        if (std::getline(state.input, line)) {
-            got = std::move(line);
-        }
+        Line got = readLine(state.input, state.limit);
         std::lock_guard lock(state.mutex);
         state.reading = false;
         if (state.finished) {
             return;
         }
-        loop->async([deliver = std::move(deliver), got = std::move(got)] { deliver(got); });
+        loop->async([deliver = std::move(deliver), got = std::move(got)]() mutable {
+            deliver(std::move(got));
+        });
     }
+}
+
+LineReader::Line LineReader::readLine(std::istream& input, std::size_t limit) {
+    Line line;
+    std::string text;
+    std::size_t length = 0;
+    auto* buffer = input.rdbuf();
+    for (;;) {
+        const auto c = buffer->sbumpc();
+        if (c == std::char_traits<char>::eof()) {
+            input.setstate(std::ios::eofbit);
+            if (length == 0) {
+                return line; // the end of input
+            }
+            break;
+        }
+        if (c == '\n') {
+            break;
+        }
+        if (++length <= limit) {
+            text += std::char_traits<char>::to_char_type(c);
+        } else if (text.size() > kKeptStart) {
+            // Only its start is kept, to name it.
+            std::string(text, 0, kKeptStart).swap(text);
+        }
+    }
+    line.tooLong = length > limit ? length : 0;
+    line.text = std::move(text);
+    return line;
 }
 
 } // namespace zestrel::console

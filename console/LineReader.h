@@ -1,6 +1,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstddef>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -16,12 +17,22 @@ class RunLoop;
 namespace zestrel::console {
 
 // Reads the terminal on a thread of its own, one line when asked, and hands it to the main
-// run loop: the main thread never blocks on input, so timers fire between commands.
+// run loop: the main thread never blocks on input, so timers fire between commands. A line
+// longer than the limit is read to its end but not kept, so no line typed or pasted can
+// take more memory than that.
 class LineReader {
 public:
-    using Deliver = std::function<void(std::optional<std::string>)>;
+    // How much of a line over the limit is kept, to name it.
+    static constexpr std::size_t kKeptStart = 256;
+    struct Line {
+        // Nothing at the end of input; only the start of a line over the limit.
+        std::optional<std::string> text;
+        // The length of a line over the limit, in bytes; 0 for one within it.
+        std::size_t tooLong = 0;
+    };
+    using Deliver = std::function<void(Line)>;
 
-    explicit LineReader(std::istream& input);
+    LineReader(std::istream& input, std::size_t limit);
     // A session ended by a signal may be waiting for a line that never comes: the thread is
     // then left to end with the process, and delivers nothing.
     ~LineReader();
@@ -35,8 +46,9 @@ public:
 private:
     // Shared with the thread, which may outlive the reader.
     struct State {
-        explicit State(std::istream& input) : input(input) {}
+        State(std::istream& input, std::size_t limit) : input(input), limit(limit) {}
         std::istream& input;
+        const std::size_t limit;
         std::mutex mutex;
         std::condition_variable wake;
         bool finished = false; // guarded by mutex
@@ -46,6 +58,7 @@ private:
     };
 
     static void read(State& state);
+    static Line readLine(std::istream& input, std::size_t limit);
 
     std::shared_ptr<State> state_;
     std::thread thread_;

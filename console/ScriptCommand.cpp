@@ -20,16 +20,16 @@ bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// Whether the quote that opens `text` is closed further on (`\"` does not close it).
-bool quoteIsClosed(std::string_view text) {
+// Where the quote that opens `text` is closed (`\"` does not close it); npos when never.
+std::size_t closingQuote(std::string_view text) {
     for (std::size_t at = 1; at < text.size(); ++at) {
         if (text[at] == '\\') {
             ++at;
         } else if (text[at] == '"') {
-            return true;
+            return at;
         }
     }
-    return false;
+    return std::string_view::npos;
 }
 
 CommandError unclosedQuote(std::string_view text) {
@@ -40,7 +40,7 @@ CommandError unclosedQuote(std::string_view text) {
 std::string takeWord(std::string_view& text) {
     std::string word;
     if (!text.empty() && text.front() == '"') {
-        if (!quoteIsClosed(text)) {
+        if (closingQuote(text) == std::string_view::npos) {
             throw unclosedQuote(text);
         }
         text.remove_prefix(1);
@@ -98,22 +98,18 @@ std::vector<std::string> words(std::string_view text) {
 }
 
 // A text argument: the rest of the line as written, or the word it holds when it is one
-// quoted word (so leading spaces and line breaks can be written). A quote that opens the text
-// and is never closed is a mistake, not part of the text.
+// quoted word (so leading spaces and line breaks can be written, and an escape it does not
+// know is a mistake, as in any quoted word). A quote that opens the text and is never closed
+// is a mistake, not part of the text.
 std::string text(std::string_view rest) {
     rest = trimmed(rest);
     if (!rest.empty() && rest.front() == '"') {
-        if (!quoteIsClosed(rest)) {
+        const auto close = closingQuote(rest);
+        if (close == std::string_view::npos) {
             throw unclosedQuote(rest);
         }
-        std::string_view probe = rest;
-        try {
-            auto word = takeWord(probe);
-            if (probe.empty()) {
-                return word;
-            }
-        } catch (const CommandError&) {
-            // Not one quoted word: the quotes are part of the text.
+        if (close + 1 == rest.size()) {
+            return takeWord(rest);
         }
     }
     return std::string(rest);
@@ -165,12 +161,13 @@ constexpr std::array kSyntax = {
            "window TEXT|sounds N",
            "checks the state; a script stops with the reason when it is not so"},
     Syntax{"click", CommandKind::click,
-           "click menu \"TITLE\" [holding MODIFIERS] | click \"LABEL\" [in \"TEXT\"]",
+           "click menu \"TITLE\" [holding MODIFIERS] | click \"LABEL\" [in \"TEXT\"] [#N]",
            "chooses a command of the app's menu, or clicks a control of its frontmost window "
-           "(in TEXT: inside the row, section or window that shows TEXT)"},
-    Syntax{"toggle", CommandKind::toggle, "toggle \"LABEL\" [in \"TEXT\"]",
+           "(in TEXT: inside the row, section or window that shows TEXT; #N: the Nth of the "
+           "controls so labelled)"},
+    Syntax{"toggle", CommandKind::toggle, "toggle \"LABEL\" [in \"TEXT\"] [#N]",
            "flips a switch of the app's frontmost window"},
-    Syntax{"pick", CommandKind::pick, "pick \"LABEL\" \"CHOICE\" [in \"TEXT\"]",
+    Syntax{"pick", CommandKind::pick, "pick \"LABEL\" \"CHOICE\" [in \"TEXT\"] [#N]",
            "chooses a picker's choice in the app's frontmost window"},
     Syntax{"record", CommandKind::record, "record shortcut cut|paste",
            "opens the shortcut recorder; the next key pressed is recorded"},
@@ -204,14 +201,49 @@ void expectOneOf(const Syntax& syntax, const std::string& value,
     }
 }
 
-// `count` words, optionally followed by `in TEXT`: the control inside what shows TEXT.
-void expectWithin(const Syntax& syntax, const std::vector<std::string>& arguments,
-                  std::size_t count) {
-    const bool within = arguments.size() == count + 2 && arguments[count] == "in";
-    if (arguments.size() != count && !within) {
+// Words meant as one title, written without the quotes that keep them together: the
+// message says how to write them. With quotes on the line, only the usage.
+CommandError severalWords(const Syntax& syntax, bool quoted, const std::string& line) {
+    if (quoted) {
+        return CommandError("usage: " + std::string(syntax.usage));
+    }
+    return CommandError("a title of several words goes in double quotes (" + line +
+                        "); usage: " + std::string(syntax.usage));
+}
+
+// `words` quoted as one title.
+std::string quotedTitle(const std::vector<std::string>& words) {
+    std::string title;
+    for (const auto& word : words) {
+        title += (title.empty() ? "" : " ") + word;
+    }
+    return "\"" + title + "\"";
+}
+
+// `count` words, optionally followed by `in TEXT`, then optionally by `#N`: the control
+// inside what shows TEXT, and the Nth of those that match.
+void expectControl(const Syntax& syntax, const std::vector<std::string>& arguments,
+                   std::size_t count, bool quoted) {
+    // As `controlWords` reads them: a number is last, after an odd count of further words.
+    const bool ordinal = (arguments.size() - count) % 2 == 1 && ordinalOf(arguments.back());
+    const std::size_t words = arguments.size() - (ordinal ? 1 : 0);
+    const bool within = words == count + 2 && arguments[count] == "in";
+    if (words != count && !within) {
+        // `click Copy Path`: one label, unquoted, as a person types it.
+        if (!quoted && count == 1) {
+            const bool numbered = ordinalOf(arguments.back()).has_value();
+            const auto end = arguments.end() - (numbered ? 1 : 0);
+            const auto in = std::find(arguments.begin() + 1, end, "in");
+            std::string line =
+                std::string(syntax.word) + " " + quotedTitle({arguments.begin(), in});
+            if (in != end) {
+                line += " in " + quotedTitle({in + 1, end});
+            }
+            throw severalWords(syntax, false, numbered ? line + " " + arguments.back() : line);
+        }
         throw CommandError("usage: " + std::string(syntax.usage));
     }
-    if (within && arguments.back().empty()) {
+    if (within && arguments[count + 1].empty()) {
         throw CommandError("“in” needs the text to look for; usage: " + std::string(syntax.usage));
     }
 }
@@ -346,6 +378,9 @@ Command parseChecks(const Syntax& syntax, Command command, std::string_view rest
 
 } // namespace
 
+CommandError::CommandError(const std::string& message)
+    : std::runtime_error(escapedControls(message)) {}
+
 std::span<const CommandSyntax> commandSyntaxes() {
     return kSyntax;
 }
@@ -354,6 +389,35 @@ const CommandSyntax* commandSyntax(std::string_view word) {
     const auto found = std::find_if(kSyntax.begin(), kSyntax.end(),
                                     [&](const Syntax& syntax) { return syntax.word == word; });
     return found == kSyntax.end() ? nullptr : &*found;
+}
+
+std::optional<std::size_t> ordinalOf(std::string_view word) {
+    if (word.size() < 2 || word.size() > 7 || word.front() != '#' || word[1] == '0' ||
+        !std::all_of(word.begin() + 1, word.end(), isDigit)) {
+        return std::nullopt;
+    }
+    std::size_t ordinal = 0;
+    std::from_chars(word.data() + 1, word.data() + word.size(), ordinal);
+    return ordinal;
+}
+
+ControlWords controlWords(const Command& command) {
+    const auto& arguments = command.arguments;
+    const std::size_t count = command.kind == CommandKind::pick ? 2 : 1;
+    ControlWords words;
+    words.label = arguments[0];
+    if (count == 2) {
+        words.choice = arguments[1];
+    }
+    // The parser let through `count` words, `in TEXT` after them, and `#N` last.
+    std::size_t end = arguments.size();
+    if (end > count && (end - count) % 2 == 1) {
+        words.ordinal = ordinalOf(arguments[--end]);
+    }
+    if (end == count + 2) {
+        words.within = arguments[count + 1];
+    }
+    return words;
 }
 
 bool isSessionPath(std::string_view word) {
@@ -464,6 +528,7 @@ std::optional<Command> parseCommand(std::string_view line) {
         arguments = words(rest);
         break;
     }
+    const bool quoted = rest.find('"') != std::string_view::npos;
 
     switch (syntax->kind) {
     case CommandKind::open:
@@ -501,30 +566,44 @@ std::optional<Command> parseCommand(std::string_view line) {
         applicationNamed(arguments[0]);
         break;
     case CommandKind::click:
-        expectCount(*syntax, arguments, 1, 4);
-        if (arguments[0] == "menu" && arguments.size() > 1) {
-            if (arguments.size() == 3 || (arguments.size() == 4 && arguments[2] != "holding")) {
-                throw CommandError("usage: " + std::string(syntax->usage));
+        if (!arguments.empty() && arguments[0] == "menu" && arguments.size() > 1) {
+            const bool holding =
+                arguments.size() >= 4 && arguments[arguments.size() - 2] == "holding";
+            const std::size_t titleEnd = arguments.size() - (holding ? 2 : 0);
+            if (titleEnd != 2) {
+                // Past the word "menu": the title, then what is held.
+                const auto title = arguments.begin() + 1;
+                throw severalWords(*syntax, quoted,
+                                   "click menu " + quotedTitle({title, title + (titleEnd - 1)}) +
+                                       (holding ? " holding " + arguments.back() : std::string()));
             }
-            if (arguments.size() == 4) {
+            if (holding) {
                 parseModifiers(arguments[3]);
             }
         } else {
-            expectWithin(*syntax, arguments, 1);
+            expectCount(*syntax, arguments, 1, std::numeric_limits<std::size_t>::max());
+            expectControl(*syntax, arguments, 1, quoted);
         }
         if (arguments.back().empty()) {
             throw CommandError("usage: " + std::string(syntax->usage));
         }
         break;
     case CommandKind::toggle:
-        expectWithin(*syntax, arguments, 1);
+        expectCount(*syntax, arguments, 1, std::numeric_limits<std::size_t>::max());
+        expectControl(*syntax, arguments, 1, quoted);
         break;
     case CommandKind::pick:
-        expectWithin(*syntax, arguments, 2);
+        expectCount(*syntax, arguments, 2, std::numeric_limits<std::size_t>::max());
+        expectControl(*syntax, arguments, 2, quoted);
         break;
     case CommandKind::close:
-        expectCount(*syntax, arguments, 1, 2);
+        expectCount(*syntax, arguments, 1, std::numeric_limits<std::size_t>::max());
         expectOneOf(*syntax, arguments[0], {"window"});
+        if (arguments.size() > 2) {
+            throw severalWords(*syntax, quoted,
+                               "close window " +
+                                   quotedTitle({arguments.begin() + 1, arguments.end()}));
+        }
         break;
     case CommandKind::help:
         expectCount(*syntax, arguments, 0, 1);
@@ -563,8 +642,13 @@ std::optional<Command> parseCommand(std::string_view line) {
         parseSeconds(arguments[0]);
         break;
     case CommandKind::show:
-        expectCount(*syntax, arguments, 1, 2);
-        if (arguments[0] == "window") {
+        expectCount(*syntax, arguments, 1, std::numeric_limits<std::size_t>::max());
+        if (!arguments.empty() && arguments[0] == "window") {
+            if (arguments.size() > 2) {
+                throw severalWords(*syntax, quoted,
+                                   "show window " +
+                                       quotedTitle({arguments.begin() + 1, arguments.end()}));
+            }
             break; // the frontmost window, or the one titled so
         }
         if (arguments[0] == "folder" || arguments[0] == "keys") {
@@ -594,7 +678,10 @@ std::optional<Command> parseCommand(std::string_view line) {
         parseSeconds(arguments[1]);
         break;
     case CommandKind::answer:
-        expectCount(*syntax, arguments, 1, 1);
+        expectCount(*syntax, arguments, 1, std::numeric_limits<std::size_t>::max());
+        if (arguments.size() > 1) {
+            throw severalWords(*syntax, quoted, "answer " + quotedTitle(arguments));
+        }
         if (arguments[0].empty()) {
             throw CommandError("usage: " + std::string(syntax->usage));
         }

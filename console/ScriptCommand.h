@@ -15,7 +15,9 @@ namespace zestrel::console {
 // does not understand. The message is written for the person who typed the line.
 class CommandError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    // Control characters and bytes that are not UTF-8 are escaped at once: the message
+    // travels as a C string, which a NUL in a name would cut short.
+    explicit CommandError(const std::string& message);
 };
 
 // The desktop commands of the console and of scripts.
@@ -78,6 +80,20 @@ struct Command {
 // `\n` and `\t`. A text argument is the rest of the line, unquoted when it is one quoted
 // word. Throws `CommandError` for anything it cannot run.
 std::optional<Command> parseCommand(std::string_view line);
+
+// `#N` after a control's words: the Nth of the controls that match, counted from 1;
+// nothing for any other word.
+std::optional<std::size_t> ordinalOf(std::string_view word);
+
+// What a parsed `click`, `toggle` or `pick` of a control names: its label (and a picker's
+// choice), the text `in` names, and the `#N` that picks one of several that match.
+struct ControlWords {
+    std::string label;
+    std::optional<std::string> choice;
+    std::optional<std::string> within;
+    std::optional<std::size_t> ordinal;
+};
+ControlWords controlWords(const Command& command);
 
 // What paths in commands start with: it stands for the session's folder.
 inline constexpr std::string_view kSessionFolder = "$TMP";

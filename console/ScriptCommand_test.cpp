@@ -265,6 +265,67 @@ TEST(ScriptCommand, ControlsMayBeNamedByWhatTheySitIn) {
     EXPECT_THAT(errorOf("click Delete in \"\""), HasSubstr("“in” needs the text to look for"));
 }
 
+TEST(ScriptCommand, ANumberPicksOneOfTheControlsSoLabelled) {
+    const auto words = [](std::string_view line) { return controlWords(parsed(line)); };
+    EXPECT_EQ(words("click \"Copy Path\" #2").ordinal, 2u);
+    EXPECT_EQ(words("click \"Copy Path\" #2").label, "Copy Path");
+    const auto within = words("click Copy in More #12");
+    EXPECT_EQ(within.within, "More");
+    EXPECT_EQ(within.ordinal, 12u);
+    const auto picked = words("pick Method Taps #1");
+    EXPECT_EQ(picked.choice, "Taps");
+    EXPECT_EQ(picked.ordinal, 1u);
+    EXPECT_FALSE(picked.within);
+    // Where a label or a text stands, "#2" is that label or text.
+    EXPECT_EQ(words("click \"#2\"").label, "#2");
+    EXPECT_FALSE(words("click \"#2\"").ordinal);
+    EXPECT_EQ(words("pick Method \"#2\"").choice, "#2");
+    EXPECT_EQ(words("click Copy in \"#2\"").within, "#2");
+    for (const char* line : {"click Copy #0", "click Copy #", "click Copy #2 #3", "toggle Sound #x",
+                             "click Copy #1234567"}) {
+        EXPECT_THAT(errorOf(line), HasSubstr("usage: ")) << line;
+    }
+}
+
+TEST(ScriptCommand, TitlesOfSeveralWordsWithoutQuotesAreToldToBeQuoted) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"click menu Send Feedback", "(click menu \"Send Feedback\")"},
+        {"click menu Share App holding ctrl+opt", "(click menu \"Share App\" holding ctrl+opt)"},
+        {"close window Zestrel Settings", "(close window \"Zestrel Settings\")"},
+        {"show window Zestrel Settings", "(show window \"Zestrel Settings\")"},
+        {"click Copy Path", "(click \"Copy Path\")"},
+        {"toggle Show menu bar icon in Zestrel Settings",
+         "(toggle \"Show menu bar icon\" in \"Zestrel Settings\")"},
+        {"click Copy Path #2", "(click \"Copy Path\" #2)"},
+        {"answer Not Now", "(answer \"Not Now\")"},
+    };
+    for (const auto& [line, hint] : cases) {
+        const auto error = errorOf(line);
+        EXPECT_THAT(
+            error, HasSubstr("a title of several words goes in double quotes " + std::string(hint)))
+            << line;
+        EXPECT_THAT(error, HasSubstr("; usage: ")) << line;
+    }
+    // Quotes written already: the usage alone.
+    EXPECT_THAT(errorOf("close window \"Zestrel\" Settings"),
+                ::testing::StartsWith("usage: close window"));
+}
+
+TEST(ScriptCommand, MessagesShowControlBytesEscapedAndWhole) {
+    EXPECT_THAT(errorOf(std::string_view("\0\1echo", 6)),
+                ::testing::StartsWith("unknown command “\\x00\\x01echo” (commands: open,"));
+    EXPECT_THAT(errorOf("frob\xFFnicate"), HasSubstr("unknown command “frob\\xFFnicate”"));
+}
+
+TEST(ScriptCommand, AQuotedTextRefusesAnEscapeItDoesNotKnow) {
+    EXPECT_THAT(errorOf("write $TMP/y \"a\\qb\""),
+                HasSubstr("unknown escape “\\q” in a quoted word"));
+    EXPECT_THAT(errorOf("echo \"\\x41\""), HasSubstr("unknown escape “\\x”"));
+    EXPECT_EQ(parsed("write $TMP/y \"a\\tb\"").arguments[1], "a\tb");
+    // Not one quoted word: the text as written, backslashes and all.
+    EXPECT_EQ(parsed("echo \"a\" \\q").arguments[0], "\"a\" \\q");
+}
+
 TEST(ScriptCommand, CloseTakesAWindowAndHelpACommand) {
     EXPECT_EQ(parsed("close window"), (Command{CommandKind::close, {"window"}}));
     EXPECT_EQ(parsed("close window \"Zestrel Settings\""),

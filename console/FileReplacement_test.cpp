@@ -1,0 +1,82 @@
+#include "console/FileReplacement.h"
+
+#include "platform/testing/TestEnvironment.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+
+namespace zestrel::console {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+class FileReplacementTest : public ::testing::Test {
+protected:
+    FileReplacementTest() : folder_(env_.home() / "session"), outside_(env_.home() / "outside") {
+        fs::create_directories(folder_);
+        fs::create_directories(outside_);
+        std::ofstream(outside_ / "notes.txt") << "outside";
+    }
+
+    static std::string contentsOf(const fs::path& file) {
+        std::ifstream in(file);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+
+    static mode_t modeOf(const fs::path& file) {
+        struct stat status {};
+        ::stat(file.c_str(), &status);
+        return status.st_mode & 07777;
+    }
+
+    platform::testing::TestEnvironment env_;
+    fs::path folder_;
+    fs::path outside_;
+};
+
+TEST_F(FileReplacementTest, ALinkAtThePathIsReplacedNeverWrittenThrough) {
+    // What a link put there after the path was checked leaves: the link goes, its target stays.
+    fs::create_symlink(outside_ / "notes.txt", folder_ / "notes.txt");
+    EXPECT_EQ(replaceFileWithin(folder_, folder_ / "notes.txt", "inside\n"), std::nullopt);
+    EXPECT_FALSE(fs::is_symlink(fs::symlink_status(folder_ / "notes.txt")));
+    EXPECT_EQ(contentsOf(folder_ / "notes.txt"), "inside\n");
+    EXPECT_EQ(contentsOf(outside_ / "notes.txt"), "outside");
+    // A link where a folder on the way was is not followed either.
+    fs::create_directory_symlink(outside_, folder_ / "sub");
+    const auto failure = replaceFileWithin(folder_, folder_ / "sub" / "notes.txt", "x");
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_THAT(*failure, HasSubstr("Not a directory"));
+    EXPECT_EQ(contentsOf(outside_ / "notes.txt"), "outside");
+    EXPECT_EQ(std::distance(fs::directory_iterator(outside_), fs::directory_iterator()), 1);
+}
+
+TEST_F(FileReplacementTest, ANewFileGetsTheUsualModeAndAReplacedOneKeepsItsOwn) {
+    const mode_t before = ::umask(027);
+    EXPECT_EQ(replaceFileWithin(folder_, folder_ / "a" / "b" / "new.txt", "new\n"), std::nullopt);
+    EXPECT_EQ(modeOf(folder_ / "a" / "b" / "new.txt"), 0640u);
+    EXPECT_EQ(modeOf(folder_ / "a"), 0750u);
+    std::ofstream(folder_ / "old.txt") << "old";
+    fs::permissions(folder_ / "old.txt", fs::perms(0604));
+    EXPECT_EQ(replaceFileWithin(folder_, folder_ / "old.txt", "replaced"), std::nullopt);
+    EXPECT_EQ(modeOf(folder_ / "old.txt"), 0604u);
+    EXPECT_EQ(contentsOf(folder_ / "old.txt"), "replaced");
+    ::umask(before);
+    // Nothing is left beside them.
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 2);
+}
+
+TEST_F(FileReplacementTest, AFolderInTheWayIsReported) {
+    fs::create_directory(folder_ / "folder");
+    EXPECT_EQ(replaceFileWithin(folder_, folder_ / "folder", "x"), "Is a directory");
+    EXPECT_THAT(replaceFileWithin(folder_, outside_ / "notes.txt", "x").value_or(""),
+                HasSubstr("is not inside"));
+    EXPECT_EQ(contentsOf(outside_ / "notes.txt"), "outside");
+}
+
+} // namespace
+} // namespace zestrel::console
