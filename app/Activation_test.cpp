@@ -120,6 +120,45 @@ TEST_F(ActivationTest, TheDebugWindowComesForwardInDebugMode) {
     EXPECT_TRUE(env.finder()->receivedEvents().empty());
 }
 
+TEST_F(ActivationTest, CommandWClosesTheAppsWindowsOneAfterAnother) {
+    launch();
+    clickMenu("Settings…");
+    env.runUntilIdle();
+    const auto settings = keyWindowTitled("Zestrel Settings");
+    ASSERT_NE(settings, nullptr);
+    clickMenu("Share App");
+    env.runUntilIdle();
+    const auto share = keyWindowTitled("Share Zestrel");
+    ASSERT_NE(share, nullptr);
+
+    press(kKeyW, pf::kCGEventFlagMaskCommand);
+    EXPECT_FALSE(share->isVisible());
+    EXPECT_EQ(keyWindowTitled("Zestrel Settings"), settings);
+    press(kKeyW, pf::kCGEventFlagMaskCommand);
+    EXPECT_FALSE(settings->isVisible());
+    EXPECT_EQ(pf::NSApp().keyWindow(), nullptr);
+    EXPECT_TRUE(env.finder()->receivedEvents().empty());
+}
+
+TEST_F(ActivationTest, TheUserDebugWindowTakesTheKeyboardBackWhenShareCloses) {
+    pf::NSEvent::setHeldModifierFlags(Flags::shift | Flags::control | Flags::option);
+    launch();
+    pf::NSEvent::setHeldModifierFlags({});
+    const auto debug = pf::NSApp().keyWindow();
+    ASSERT_NE(debug, nullptr);
+    ASSERT_TRUE(debug->title().ends_with(" — Debug")) << debug->title();
+    clickMenu("Share App");
+    env.runUntilIdle();
+    const auto share = keyWindowTitled("Share Zestrel");
+    ASSERT_NE(share, nullptr);
+
+    press(kKeyW, pf::kCGEventFlagMaskCommand);
+    EXPECT_FALSE(share->isVisible());
+    EXPECT_EQ(keyWindowTitled(debug->title()), debug);
+    EXPECT_TRUE(zestrelIsFrontmost());
+    EXPECT_TRUE(env.finder()->receivedEvents().empty());
+}
+
 TEST_F(ActivationTest, AReopenWithTheIconHiddenBringsSettingsForward) {
     Prefs::set(AppPreferences::hideMenuBarIcon(), true);
     launch();

@@ -118,6 +118,41 @@ TEST_F(AlertTest, SheetsAnswerThroughTheirCompletion) {
     EXPECT_TRUE(NSAlert::shownAlerts().back().asSheet);
 }
 
+TEST_F(AlertTest, TheWindowUnderAnAlertIsKeyAgainWhenItEnds) {
+    auto window = std::make_shared<NSWindow>(CGRect(0, 0, 500, 400), NSWindow::StyleMask::titled);
+    window->makeKeyAndOrderFront();
+
+    responder->enqueue(ModalAnswer::button(0, 1s));
+    threeButtons()->runModal();
+    EXPECT_EQ(NSApp().keyWindow(), window);
+    EXPECT_EQ(NSApp().mainWindow(), window);
+
+    responder->enqueue(ModalAnswer::button(0, 1s));
+    const auto sheet = threeButtons();
+    sheet->beginSheetModal(window, {});
+    EXPECT_EQ(NSApp().keyWindow(), sheet->window());
+    env.advance(1s);
+    EXPECT_EQ(NSApp().keyWindow(), window);
+}
+
+TEST_F(AlertTest, DuringAModalRunASheetEndingGivesTheKeyboardToTheModalWindowOnly) {
+    auto modal = std::make_shared<NSWindow>(CGRect(0, 0, 500, 400), NSWindow::StyleMask::titled);
+    auto floating = std::make_shared<NSPanel>(CGRect(0, 0, 100, 100), NSWindow::StyleMask::titled);
+    floating->setFloatingPanel(true);
+    floating->orderFront();
+    responder->enqueue(ModalAnswer::button(0, 1s));
+    const auto alert = threeButtons();
+    std::shared_ptr<NSWindow> keyAfterSheet;
+    DispatchQueue::main().async([&] {
+        alert->beginSheetModal(modal, [&](NSModalResponse) {
+            keyAfterSheet = NSApp().keyWindow();
+            NSApp().stopModal();
+        });
+    });
+    NSApp().runModal(modal);
+    EXPECT_EQ(keyAfterSheet, modal);
+}
+
 TEST_F(AlertTest, TheAccessoryViewWidensThePanel) {
     auto alert = threeButtons();
     alert->setAccessoryView(std::make_shared<NSView>(CGRect(0, 0, 600, 10)));

@@ -207,9 +207,45 @@ void NSApplication::windowDidAppear(const std::shared_ptr<NSWindow>& window) {
     onScreen_.push_back(window);
 }
 
-void NSApplication::windowDidDisappear(NSWindow& window) {
+void NSApplication::windowDidDisappear(NSWindow& window, bool wasKey, bool wasMain) {
     threadChecker_.check();
     std::erase_if(onScreen_, [&](const auto& entry) { return entry.get() == &window; });
+    passOnKeyAndMain(wasKey, wasMain);
+}
+
+void NSApplication::passOnKeyAndMain(bool key, bool main) {
+    // A process that ends takes its windows down one by one; none takes anything over.
+    if (terminated_) {
+        return;
+    }
+    const auto takesKey = [](const std::shared_ptr<NSWindow>& window) {
+        return window && window->isVisible() && window->canBecomeKeyWindow();
+    };
+    const auto keyOf = [&takesKey](const std::shared_ptr<NSWindow>& window) {
+        const auto sheet = window->attachedSheet();
+        return takesKey(sheet) ? sheet : window;
+    };
+    const auto ordered = orderedWindows();
+    if (key && !keyWindow()) {
+        std::shared_ptr<NSWindow> next;
+        if (const auto modal = modalWindow()) {
+            next = takesKey(keyOf(modal)) ? keyOf(modal) : nullptr;
+        } else if (const auto found = std::find_if(ordered.begin(), ordered.end(), takesKey);
+                   found != ordered.end()) {
+            next = keyOf(*found);
+        }
+        if (next) {
+            next->makeKeyWindow();
+        }
+    }
+    if (main && !mainWindow()) {
+        const auto found = std::find_if(ordered.begin(), ordered.end(), [](const auto& window) {
+            return window->isVisible() && window->canBecomeMainWindow();
+        });
+        if (found != ordered.end()) {
+            (*found)->makeMainWindow();
+        }
+    }
 }
 
 void NSApplication::windowWillBecomeKey(NSWindow& window) {
@@ -218,6 +254,20 @@ void NSApplication::windowWillBecomeKey(NSWindow& window) {
         old->resignKey();
     }
     keyWindow_ = window.self();
+}
+
+void NSApplication::windowDidResignKey(NSWindow& window) {
+    threadChecker_.check();
+    if (keyWindow_.lock().get() == &window) {
+        keyWindow_.reset();
+    }
+}
+
+void NSApplication::windowDidResignMain(NSWindow& window) {
+    threadChecker_.check();
+    if (mainWindow_.lock().get() == &window) {
+        mainWindow_.reset();
+    }
 }
 
 void NSApplication::windowWillBecomeMain(NSWindow& window) {

@@ -119,6 +119,7 @@ public:
     std::vector<std::shared_ptr<NSWindow>> windows() const;
     // The windows on screen, front to back.
     std::vector<std::shared_ptr<NSWindow>> orderedWindows() const;
+    // Nothing while no window is key (the last one left the screen, say).
     std::shared_ptr<NSWindow> keyWindow() const { return keyWindow_.lock(); }
     std::shared_ptr<NSWindow> mainWindow() const { return mainWindow_.lock(); }
     std::shared_ptr<NSWindow> windowWithWindowNumber(std::int64_t number) const;
@@ -203,9 +204,16 @@ private:
     friend class NSWindow;
     // Window bookkeeping told by the windows.
     void windowDidAppear(const std::shared_ptr<NSWindow>& window);
-    void windowDidDisappear(NSWindow& window);
+    // A key or main window that leaves the screen passes the part on (see passOnKeyAndMain).
+    void windowDidDisappear(NSWindow& window, bool wasKey, bool wasMain);
     void windowWillBecomeKey(NSWindow& window);
     void windowWillBecomeMain(NSWindow& window);
+    void windowDidResignKey(NSWindow& window);
+    void windowDidResignMain(NSWindow& window);
+    // As the window server does when the key (main) window goes: the frontmost window left on
+    // screen that can take the part takes it. During a modal run only the modal window (or
+    // its sheet) can take the keyboard; a window with a sheet hands it to the sheet.
+    void passOnKeyAndMain(bool key, bool main);
     void windowDidClose(NSWindow& window);
     void registerWindow(const std::shared_ptr<NSWindow>& window);
     std::int64_t nextWindowNumber() { return nextWindowNumber_++; }

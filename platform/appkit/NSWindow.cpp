@@ -190,6 +190,7 @@ void NSWindow::resignKey() {
         return;
     }
     key_ = false;
+    NSApp().windowDidResignKey(*this);
     if (auto delegate = this->delegate()) {
         delegate->windowDidResignKey(
             Notification{NSWindowDidResignKeyNotification, Value(self()), {}});
@@ -202,6 +203,7 @@ void NSWindow::resignMain() {
         return;
     }
     main_ = false;
+    NSApp().windowDidResignMain(*this);
     post(NSWindowDidResignMainNotification);
 }
 
@@ -210,13 +212,15 @@ void NSWindow::orderOut() {
         return;
     }
     auto me = self();
+    const bool wasKey = key_;
+    const bool wasMain = main_;
     resignKey();
     resignMain();
     visible_ = false;
     for (const auto& sheet : sheets()) {
         sheet->orderOut();
     }
-    NSApp().windowDidDisappear(*this);
+    NSApp().windowDidDisappear(*this, wasKey, wasMain);
     tellVisibilityObservers();
 }
 

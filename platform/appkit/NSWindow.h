@@ -169,6 +169,8 @@ public:
     void makeKeyAndOrderFront();
     void orderFront();
     void orderFrontRegardless() { orderFront(); }
+    // Off screen. A key (main) window hands the part to the frontmost window left that can
+    // take it; so do close and performClose, which come here.
     void orderOut();
     void makeKeyWindow();
     void makeMainWindow();

@@ -7,6 +7,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace zestrel::platform {
 namespace {
 
@@ -71,6 +73,80 @@ TEST(NSWindowTest, BorderlessWindowsDoNotBecomeKeyUnlessTheySaySo) {
         std::make_shared<KeyBorderless>(CGRect(0, 0, 10, 10), NSWindow::StyleMask::borderless);
     keyable->makeKeyAndOrderFront();
     EXPECT_TRUE(keyable->isKeyWindow());
+}
+
+// The ways a window leaves the screen, each of which hands the keyboard on when it was key.
+const std::pair<const char*, void (*)(NSWindow&)> kWaysToLeave[] = {
+    {"close", [](NSWindow& window) { window.close(); }},
+    {"performClose", [](NSWindow& window) { window.performClose(); }},
+    {"orderOut", [](NSWindow& window) { window.orderOut(); }},
+};
+
+TEST(NSWindowKeyHandoverTest, TheFrontmostWindowLeftTakesKeyAndMain) {
+    for (const auto& [way, leave] : kWaysToLeave) {
+        SCOPED_TRACE(way);
+        testing::TestEnvironment env;
+        auto back = titledWindow("Back");
+        auto front = titledWindow("Front");
+        auto closing = titledWindow("Closing");
+        back->makeKeyAndOrderFront();
+        front->makeKeyAndOrderFront();
+        closing->makeKeyAndOrderFront();
+        // In front of them all, a window that cannot take the keyboard.
+        auto borderless =
+            std::make_shared<NSPanel>(CGRect(0, 0, 10, 10), NSWindow::StyleMask::borderless);
+        borderless->setTitle("Borderless");
+        borderless->orderFront();
+        NotificationLog log;
+
+        leave(*closing);
+        EXPECT_EQ(NSApp().keyWindow(), front);
+        EXPECT_EQ(NSApp().mainWindow(), front);
+        EXPECT_TRUE(front->isKeyWindow());
+        EXPECT_FALSE(borderless->isKeyWindow());
+        EXPECT_THAT(log.names,
+                    ::testing::IsSupersetOf({"NSWindowDidResignKeyNotification Closing",
+                                             "NSWindowDidBecomeKeyNotification Front",
+                                             "NSWindowDidBecomeMainNotification Front"}));
+        // One that leaves without being key changes nothing.
+        back->close();
+        EXPECT_EQ(NSApp().keyWindow(), front);
+    }
+}
+
+TEST(NSWindowKeyHandoverTest, APanelTakesTheKeyboardAndTheWindowBehindItBecomesMain) {
+    testing::TestEnvironment env;
+    auto document = titledWindow("Document");
+    auto closing = titledWindow("Closing");
+    document->makeKeyAndOrderFront();
+    closing->makeKeyAndOrderFront();
+    auto palette = std::make_shared<NSPanel>(CGRect(0, 0, 100, 100), NSWindow::StyleMask::titled);
+    palette->setFloatingPanel(true);
+    palette->orderFront();
+
+    closing->close();
+    EXPECT_EQ(NSApp().keyWindow(), palette);
+    EXPECT_EQ(NSApp().mainWindow(), document) << "a panel is never main";
+
+    palette->close();
+    EXPECT_EQ(NSApp().keyWindow(), document);
+    // The last window that can take the keyboard goes: nobody is key, not even the gone one.
+    document->close();
+    EXPECT_EQ(NSApp().keyWindow(), nullptr);
+    EXPECT_EQ(NSApp().mainWindow(), nullptr);
+}
+
+TEST(NSWindowKeyHandoverTest, AnEndingProcessHandsNothingOn) {
+    testing::TestEnvironment env;
+    auto back = titledWindow("Back");
+    auto front = titledWindow("Front");
+    back->makeKeyAndOrderFront();
+    front->makeKeyAndOrderFront();
+    NotificationLog log;
+    NSApp().terminate();
+    EXPECT_FALSE(back->isVisible());
+    EXPECT_THAT(log.names,
+                ::testing::Not(::testing::Contains("NSWindowDidBecomeKeyNotification Back")));
 }
 
 class RefusingDelegate final : public NSWindowDelegate {
