@@ -204,6 +204,7 @@ int Console::runScript(std::istream& script, std::string_view name) {
         return 1;
     }
     setRunningLoop(&RunLoop::main());
+    mismatch_.reset(); // a session that failed before this script leaves none for it
     std::string_view rest = text;
     for (int number = 1; !rest.empty() && interruption() == 0; ++number) {
         const auto lineText = rest.substr(0, rest.find('\n'));
