@@ -63,6 +63,15 @@ protected:
         const auto window = pf::NSApp().keyWindow();
         return window && window->isVisible() && window->title() == title ? window : nullptr;
     }
+    // Opens the share window from the menu, then closes it with Command+W.
+    void shareAndCloseWithCommandW() {
+        clickMenu("Share App");
+        env.runUntilIdle();
+        const auto share = keyWindowTitled("Share Zestrel");
+        ASSERT_NE(share, nullptr);
+        press(kKeyW, pf::kCGEventFlagMaskCommand);
+        EXPECT_FALSE(share->isVisible());
+    }
 };
 
 TEST_F(ActivationTest, TheAppIsAnAccessoryAsItsBundleSays) {
@@ -126,13 +135,7 @@ TEST_F(ActivationTest, CommandWClosesTheAppsWindowsOneAfterAnother) {
     env.runUntilIdle();
     const auto settings = keyWindowTitled("Zestrel Settings");
     ASSERT_NE(settings, nullptr);
-    clickMenu("Share App");
-    env.runUntilIdle();
-    const auto share = keyWindowTitled("Share Zestrel");
-    ASSERT_NE(share, nullptr);
-
-    press(kKeyW, pf::kCGEventFlagMaskCommand);
-    EXPECT_FALSE(share->isVisible());
+    shareAndCloseWithCommandW();
     EXPECT_EQ(keyWindowTitled("Zestrel Settings"), settings);
     press(kKeyW, pf::kCGEventFlagMaskCommand);
     EXPECT_FALSE(settings->isVisible());
@@ -147,13 +150,7 @@ TEST_F(ActivationTest, TheUserDebugWindowTakesTheKeyboardBackWhenShareCloses) {
     const auto debug = pf::NSApp().keyWindow();
     ASSERT_NE(debug, nullptr);
     ASSERT_TRUE(debug->title().ends_with(" — Debug")) << debug->title();
-    clickMenu("Share App");
-    env.runUntilIdle();
-    const auto share = keyWindowTitled("Share Zestrel");
-    ASSERT_NE(share, nullptr);
-
-    press(kKeyW, pf::kCGEventFlagMaskCommand);
-    EXPECT_FALSE(share->isVisible());
+    shareAndCloseWithCommandW();
     EXPECT_EQ(keyWindowTitled(debug->title()), debug);
     EXPECT_TRUE(zestrelIsFrontmost());
     EXPECT_TRUE(env.finder()->receivedEvents().empty());

@@ -7,7 +7,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace zestrel::platform {
 namespace {
@@ -19,6 +21,16 @@ std::shared_ptr<NSWindow> titledWindow(std::string title) {
         CGRect(100, 100, 300, 200), NSWindow::StyleMask::titled | NSWindow::StyleMask::closable);
     window->setTitle(std::move(title));
     return window;
+}
+
+// Titled windows made key one after another, so the last is in front and key.
+std::vector<std::shared_ptr<NSWindow>> windowsBackToFront(std::vector<std::string> titles) {
+    std::vector<std::shared_ptr<NSWindow>> windows;
+    for (auto& title : titles) {
+        windows.push_back(titledWindow(std::move(title)));
+        windows.back()->makeKeyAndOrderFront();
+    }
+    return windows;
 }
 
 class NotificationLog {
@@ -86,12 +98,10 @@ TEST(NSWindowKeyHandoverTest, TheFrontmostWindowLeftTakesKeyAndMain) {
     for (const auto& [way, leave] : kWaysToLeave) {
         SCOPED_TRACE(way);
         testing::TestEnvironment env;
-        auto back = titledWindow("Back");
-        auto front = titledWindow("Front");
-        auto closing = titledWindow("Closing");
-        back->makeKeyAndOrderFront();
-        front->makeKeyAndOrderFront();
-        closing->makeKeyAndOrderFront();
+        const auto windows = windowsBackToFront({"Back", "Front", "Closing"});
+        const auto& back = windows[0];
+        const auto& front = windows[1];
+        const auto& closing = windows[2];
         // In front of them all, a window that cannot take the keyboard.
         auto borderless =
             std::make_shared<NSPanel>(CGRect(0, 0, 10, 10), NSWindow::StyleMask::borderless);
@@ -116,10 +126,9 @@ TEST(NSWindowKeyHandoverTest, TheFrontmostWindowLeftTakesKeyAndMain) {
 
 TEST(NSWindowKeyHandoverTest, APanelTakesTheKeyboardAndTheWindowBehindItBecomesMain) {
     testing::TestEnvironment env;
-    auto document = titledWindow("Document");
-    auto closing = titledWindow("Closing");
-    document->makeKeyAndOrderFront();
-    closing->makeKeyAndOrderFront();
+    const auto windows = windowsBackToFront({"Document", "Closing"});
+    const auto& document = windows[0];
+    const auto& closing = windows[1];
     auto palette = std::make_shared<NSPanel>(CGRect(0, 0, 100, 100), NSWindow::StyleMask::titled);
     palette->setFloatingPanel(true);
     palette->orderFront();
@@ -138,10 +147,8 @@ TEST(NSWindowKeyHandoverTest, APanelTakesTheKeyboardAndTheWindowBehindItBecomesM
 
 TEST(NSWindowKeyHandoverTest, AnEndingProcessHandsNothingOn) {
     testing::TestEnvironment env;
-    auto back = titledWindow("Back");
-    auto front = titledWindow("Front");
-    back->makeKeyAndOrderFront();
-    front->makeKeyAndOrderFront();
+    const auto windows = windowsBackToFront({"Back", "Front"});
+    const auto& back = windows[0];
     NotificationLog log;
     NSApp().terminate();
     EXPECT_FALSE(back->isVisible());
