@@ -387,10 +387,12 @@ void Console::performMenusAndWindows(const Command& command) {
     }
     const ControlKind& kind = controlKind(command.kind);
     const std::string what(kind.noun);
+    // An alert over the window takes every click until it is answered.
+    const OutlineNode* alert = within ? nullptr : alertIn(shown.front());
     std::vector<Match> matches;
     for (const auto& root : shown) {
         std::vector<const OutlineNode*> path;
-        collectMatches(root, label, kind.accepts, path, matches);
+        collectMatches(alert ? *alert : root, label, kind.accepts, path, matches);
     }
     if (within) {
         const bool any = !matches.empty();
@@ -401,7 +403,7 @@ void Console::performMenusAndWindows(const Command& command) {
         }
     }
     if (matches.empty()) {
-        if (const auto* alert = within ? nullptr : alertIn(shown.front())) {
+        if (alert) {
             std::vector<std::string> buttons;
             collectClickable(*alert, buttons);
             throw CommandError("the alert " + quotedString(alert->label) + " has no " + what +

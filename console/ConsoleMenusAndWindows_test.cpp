@@ -268,6 +268,10 @@ TEST_F(ConsoleMenusAndWindowsTest, AnAlertIsNamedByItsTextAndItsWindowStaysOpenU
         << errors_.str();
     ASSERT_EQ(run("click Nope\n"), 1);
     EXPECT_THAT(errors_.str(), HasSubstr(alert + " has no control “Nope” (it offers “OK”)"));
+    // What lies under it cannot be reached until it is answered.
+    ASSERT_EQ(run("toggle \"Show menu bar icon\"\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr(alert + " has no switch “Show menu bar icon”"));
+    EXPECT_EQ(run("expect defaults hideMenuBarIcon true\n"), 0);
     errors_.str("");
     ASSERT_EQ(run("close window \"Zestrel Settings\"\n"), 1);
     EXPECT_THAT(errors_.str(), HasSubstr("the app waits on " + alert +
