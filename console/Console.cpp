@@ -19,6 +19,7 @@
 #include "platform/desktop/FileManagerApp.h"
 #include "platform/system/URLOpener.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <functional>
@@ -53,10 +54,19 @@ std::string buttonsOf(const NSAlert& alert) {
     return quotedList(titles);
 }
 
-// The app's home, where its data, caches and Trash lie: the HOME it runs with.
-fs::path appHome() {
-    const char* home = std::getenv("HOME");
-    return home && *home ? realPath(home) : fs::path();
+// How the output writes the session's folder and the app's home (the HOME it runs with, where
+// its data, caches and Trash lie), so a session reads the same on every run. The longer
+// first: one folder may lie in the other.
+std::vector<std::pair<std::string, std::string>> namedFolders(const fs::path& temporaryFolder) {
+    std::vector<std::pair<std::string, std::string>> named{{temporaryFolder.string(), "$TMP"}};
+    if (const char* home = std::getenv("HOME"); home && *home) {
+        if (const auto real = realPath(home).string(); real != "/") {
+            named.emplace_back(real, "$HOME");
+        }
+    }
+    std::stable_sort(named.begin(), named.end(),
+                     [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
+    return named;
 }
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -65,8 +75,9 @@ constexpr std::string_view kPrompt = "zestrel> ";
 } // namespace
 
 Console::Console(fs::path temporaryFolder, std::ostream& out, std::ostream& errors)
-    : temporaryFolder_(realPath(temporaryFolder)), appHome_(appHome()), out_(out), errors_(errors),
-      desktop_(Desktop::make()), responder_(std::make_shared<ConsoleResponder>()) {
+    : temporaryFolder_(realPath(temporaryFolder)), namedFolders_(namedFolders(temporaryFolder_)),
+      out_(out), errors_(errors), desktop_(Desktop::make()),
+      responder_(std::make_shared<ConsoleResponder>()) {
     if (!fs::is_directory(temporaryFolder_)) {
         throw CommandError(temporaryFolder.string() + " is not a folder");
     }
@@ -608,17 +619,7 @@ fs::path Console::path(const std::string& argument) const {
 }
 
 std::string Console::shown(std::string text) const {
-    // Paths in the session's folder read as they were written, and those in the app's home
-    // read the same on every run. The longer first: one folder may lie in the other.
-    std::pair<std::string, std::string_view> folders[] = {{temporaryFolder_.string(), "$TMP"},
-                                                          {appHome_.string(), "$HOME"}};
-    if (folders[1].first.size() > folders[0].first.size()) {
-        std::swap(folders[0], folders[1]);
-    }
-    for (const auto& [folder, name] : folders) {
-        if (folder.empty() || folder == "/") {
-            continue;
-        }
+    for (const auto& [folder, name] : namedFolders_) {
         for (auto at = text.find(folder); at != std::string::npos; at = text.find(folder, at)) {
             text.replace(at, folder.size(), name);
             at += name.size();

@@ -21,6 +21,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zestrel::platform {
@@ -203,8 +204,8 @@ private:
     void expect(const Command& command);
 
     std::filesystem::path temporaryFolder_;
-    // Written `$HOME` in the output.
-    std::filesystem::path appHome_;
+    // Real paths the output writes by name (`$TMP`, `$HOME`), the longest first.
+    std::vector<std::pair<std::string, std::string>> namedFolders_;
     std::ostream& out_;
     std::ostream& errors_;
     std::shared_ptr<platform::Desktop> desktop_;

@@ -159,13 +159,6 @@ std::vector<Console::HandedOn> Console::handedOn() const {
         handed.push_back({url.absoluteString(), {url.absoluteString()}});
     }
     // A report handed on whole reads as its start and its length; `expect` sees all of it.
-    const auto quotedList = [](const std::vector<std::string>& texts) {
-        std::vector<std::string> quoted;
-        for (const auto& text : texts) {
-            quoted.push_back(abridged(text));
-        }
-        return quoted.empty() ? std::string("none") : joined(quoted, ", ");
-    };
     for (const auto& message : composedMessages()) {
         // Texts are the body; file URLs the attachments, by name.
         std::string body;
@@ -178,10 +171,10 @@ std::vector<Console::HandedOn> Console::handedOn() const {
             }
         }
         HandedOn item;
-        item.line = "Mail message to " + quotedList(message.recipients) + ", subject " +
+        item.line = "Mail message to " + quotedList(message.recipients, abridged) + ", subject " +
                     quotedString(message.subject) +
                     (body.empty() ? std::string() : ", body " + abridged(body)) + ", attachments " +
-                    quotedList(attachments);
+                    quotedList(attachments, abridged);
         item.texts = message.recipients;
         item.texts.push_back(message.subject);
         item.texts.push_back(body);
@@ -193,7 +186,7 @@ std::vector<Console::HandedOn> Console::handedOn() const {
             {"share picker" +
                  (showing.windowTitle.empty() ? std::string()
                                               : " in " + quotedString(showing.windowTitle)) +
-                 ", items " + quotedList(showing.items),
+                 ", items " + quotedList(showing.items, abridged),
              showing.items});
     }
     return handed;

@@ -54,10 +54,11 @@ std::string escapedControls(const std::string& text) {
     return out;
 }
 
-std::string quotedList(const std::vector<std::string>& texts) {
+std::string quotedList(const std::vector<std::string>& texts,
+                       std::string (*quote)(const std::string&)) {
     std::vector<std::string> quoted;
     for (const auto& text : texts) {
-        quoted.push_back(quotedString(text));
+        quoted.push_back(quote ? quote(text) : quotedString(text));
     }
     return quoted.empty() ? std::string("none") : joined(quoted, ", ");
 }

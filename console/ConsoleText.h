@@ -39,8 +39,10 @@ template <typename T> std::vector<T> followedBy(std::vector<T> earlier, std::vec
     return earlier;
 }
 
-// Each text quoted, in order: `"OK", "Cancel"`; "none" for no text.
-std::string quotedList(const std::vector<std::string>& texts);
+// Each text quoted, in order: `"OK", "Cancel"`; "none" for no text. `quote` quotes each (as
+// `quotedString` does when none is given).
+std::string quotedList(const std::vector<std::string>& texts,
+                       std::string (*quote)(const std::string&) = nullptr);
 
 // "1 file", "2 files".
 std::string counted(std::size_t count, const std::string& noun);

@@ -5,10 +5,10 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <iterator>
-#include <memory>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace zestrel::console {
 
@@ -45,17 +45,17 @@ std::optional<std::string> replaceFileWithin(const fs::path& folder, const fs::p
     if (relative.empty() || *relative.begin() == ".." || !relative.has_filename()) {
         return "it is not inside " + folder.string();
     }
-    auto within = std::make_unique<FileDescriptor>(openFolderAt(AT_FDCWD, folder.c_str()));
-    if (within->get() < 0) {
+    FileDescriptor within(openFolderAt(AT_FDCWD, folder.c_str()));
+    if (within.get() < 0) {
         return errnoText(errno);
     }
     for (auto part = relative.begin(); part != relative.end() && std::next(part) != relative.end();
          ++part) {
-        if (::mkdirat(within->get(), part->c_str(), 0777) != 0 && errno != EEXIST) {
+        if (::mkdirat(within.get(), part->c_str(), 0777) != 0 && errno != EEXIST) {
             return errnoText(errno);
         }
-        auto next = std::make_unique<FileDescriptor>(openFolderAt(within->get(), part->c_str()));
-        if (next->get() < 0) {
+        FileDescriptor next(openFolderAt(within.get(), part->c_str()));
+        if (next.get() < 0) {
             // A link where a folder was: not followed.
             return errnoText(errno == ELOOP ? ENOTDIR : errno);
         }
@@ -63,18 +63,18 @@ std::optional<std::string> replaceFileWithin(const fs::path& folder, const fs::p
     }
     const std::string name = relative.filename().string();
     struct stat old {};
-    const bool replacing = ::fstatat(within->get(), name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+    const bool replacing = ::fstatat(within.get(), name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
     if (replacing && S_ISDIR(old.st_mode)) {
         return errnoText(EISDIR);
     }
     std::string temporary;
-    FileDescriptor written(createBeside(within->get(), temporary));
+    FileDescriptor written(createBeside(within.get(), temporary));
     if (written.get() < 0) {
         return errnoText(errno);
     }
     const auto fail = [&] {
         const int saved = errno;
-        ::unlinkat(within->get(), temporary.c_str(), 0);
+        ::unlinkat(within.get(), temporary.c_str(), 0);
         return errnoText(saved);
     };
     if (replacing && S_ISREG(old.st_mode) && ::fchmod(written.get(), old.st_mode & 07777) != 0) {
@@ -88,10 +88,10 @@ std::optional<std::string> replaceFileWithin(const fs::path& folder, const fs::p
         done += count > 0 ? static_cast<std::size_t>(count) : 0;
     }
     if (::fsync(written.get()) != 0 || !written.close() ||
-        ::renameat(within->get(), temporary.c_str(), within->get(), name.c_str()) != 0) {
+        ::renameat(within.get(), temporary.c_str(), within.get(), name.c_str()) != 0) {
         return fail();
     }
-    ::fsync(within->get());
+    ::fsync(within.get());
     return std::nullopt;
 }
 

@@ -213,19 +213,21 @@ CommandError severalWords(const Syntax& syntax, bool quoted, const std::string& 
 
 // `words` quoted as one title.
 std::string quotedTitle(const std::vector<std::string>& words) {
-    std::string title;
-    for (const auto& word : words) {
-        title += (title.empty() ? "" : " ") + word;
-    }
-    return "\"" + title + "\"";
+    return "\"" + joined(words, " ") + "\"";
+}
+
+// Whether a control's words end in `#N`: only after an odd count of words past its label
+// (and choice), so "#2" where a label or a text stands is that label or text.
+bool endsInOrdinal(const std::vector<std::string>& arguments, std::size_t count) {
+    return arguments.size() > count && (arguments.size() - count) % 2 == 1 &&
+           ordinalOf(arguments.back());
 }
 
 // `count` words, optionally followed by `in TEXT`, then optionally by `#N`: the control
 // inside what shows TEXT, and the Nth of those that match.
 void expectControl(const Syntax& syntax, const std::vector<std::string>& arguments,
                    std::size_t count, bool quoted) {
-    // As `controlWords` reads them: a number is last, after an odd count of further words.
-    const bool ordinal = (arguments.size() - count) % 2 == 1 && ordinalOf(arguments.back());
+    const bool ordinal = endsInOrdinal(arguments, count);
     const std::size_t words = arguments.size() - (ordinal ? 1 : 0);
     const bool within = words == count + 2 && arguments[count] == "in";
     if (words != count && !within) {
@@ -411,7 +413,7 @@ ControlWords controlWords(const Command& command) {
     }
     // The parser let through `count` words, `in TEXT` after them, and `#N` last.
     std::size_t end = arguments.size();
-    if (end > count && (end - count) % 2 == 1) {
+    if (endsInOrdinal(arguments, count)) {
         words.ordinal = ordinalOf(arguments[--end]);
     }
     if (end == count + 2) {

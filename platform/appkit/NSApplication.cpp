@@ -229,7 +229,9 @@ void NSApplication::passOnKeyAndMain(bool key, bool main) {
     if (key && !keyWindow()) {
         std::shared_ptr<NSWindow> next;
         if (const auto modal = modalWindow()) {
-            next = takesKey(keyOf(modal)) ? keyOf(modal) : nullptr;
+            if (const auto candidate = keyOf(modal); takesKey(candidate)) {
+                next = candidate;
+            }
         } else if (const auto found = std::find_if(ordered.begin(), ordered.end(), takesKey);
                    found != ordered.end()) {
             next = keyOf(*found);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <unistd.h>
+#include <utility>
 
 namespace zestrel::platform {
 
@@ -15,6 +16,17 @@ public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
+    // Moving hands the descriptor over: one owner closes it.
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+        if (this != &other) {
+            if (fd_ >= 0) {
+                ::close(fd_);
+            }
+            fd_ = std::exchange(other.fd_, -1);
+        }
+        return *this;
+    }
     ~FileDescriptor() {
         if (fd_ >= 0) {
             ::close(fd_);
