@@ -126,10 +126,21 @@ int main(int argc, char** argv) {
     }
 
     int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    pid_t ended = 0;
+    do {
+        ended = waitpid(child, &status, 0);
+    } while (ended < 0 && errno == EINTR);
     int result = 0;
-    if (status != 0) {
+    if (ended < 0) {
+        // Without the child's status nothing is known of the runs. With SIGCHLD ignored by
+        // whoever started us the kernel reaps the child itself, and this is ECHILD once it
+        // has ended, so the temporary folder is still checked after it.
+        std::fprintf(stderr, "%s: cannot wait for the runs: %s\n", program.c_str(),
+                     std::strerror(errno));
+        result = 1;
+    } else if (status != 0 || *current >= 0) {
+        // Also a run that ended in the middle of an input, however it ended: its inputs
+        // were not all run.
         const auto failed = *current;
         std::fprintf(stderr, "%s: FAILED (%s) %s\n", program.c_str(), howItEnded(status).c_str(),
                      failed >= 0
