@@ -1,0 +1,145 @@
+// Alerts the app shows: answers queued for them or given while they wait, and what a script
+// or the prompt says of them.
+
+#include "console/Console.h"
+#include "console/ConsoleTestSupport.h"
+
+#include "platform/appkit/NSAlert.h"
+#include "platform/desktop/Desktop.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace zestrel::console {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+TEST_F(ConsoleTest, RefusedAccessQuitsTheAppAfterItsAlert) {
+    ASSERT_EQ(runScript("accessibility untrusted\nanswer \"Quit and Open System Settings\"\n"
+                        "launch zestrel\nexpect alert requires accessibility access.\n"
+                        "expect opened Privacy_Accessibility\nshow apps\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("quit Zestrel (pid "));
+    EXPECT_FALSE(console_.desktop().ownApplication());
+}
+
+TEST_F(ConsoleTest, AnswersGoToTheNextAlertsAndAlertsAreShown) {
+    ASSERT_EQ(runScript("answer \"Later\"\n"), 0);
+    auto alert = platform::NSAlert::make();
+    alert->setMessageText("Update now?");
+    alert->setInformativeText("A new version is out.");
+    alert->addButton("Now");
+    alert->addButton("Later");
+    EXPECT_EQ(alert->runModal(), platform::NSAlertFirstButtonReturn + 1);
+
+    ASSERT_EQ(runScript("show alerts\nexpect alert new version\n"), 0) << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("alerts:\n  1. warning \"Update now?\" \"A new version is "
+                                      "out.\" buttons \"Now\", \"Later\", answered \"Later\"\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("ok: alert \"Update now?\""));
+}
+
+TEST_F(ConsoleTest, AlertsTheAppsWindowsShowAreListedMetAndAnswered) {
+    // The hide-icon alert of Settings: answered at once, with the alert waiting.
+    ASSERT_EQ(runScript("launch zestrel\nclick menu Settings…\ntoggle \"Show menu bar icon\"\n"
+                        "show alerts\nexpect alert launch the app to reveal it\nanswer OK\n"
+                        "show alerts\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(),
+                HasSubstr("  1. warning " + kHideIconAlert + " buttons \"OK\", showing\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("pressed \"OK\" at the alert " + kHideIconAlert));
+    EXPECT_THAT(out_.str(),
+                HasSubstr("  1. warning " + kHideIconAlert + " buttons \"OK\", answered \"OK\"\n"));
+    ASSERT_EQ(runScript("expect window Zestrel Settings\n"), 0);
+    EXPECT_EQ(runScript("expect window If you need\n"), 1) << "the answer dismissed it";
+
+    // The debug window's confirmation, answered by a click on its button.
+    out_.str("");
+    ASSERT_EQ(runScript("open debug window\nclick \"Delete Data & Settings\"\n"
+                        "expect alert Delete all data and settings for Zestrel?\n"
+                        "click Cancel\nshow alerts\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("  2. warning \"Delete all data and settings for Zestrel?\" "
+                                      "buttons \"Delete\", \"Cancel\", answered \"Cancel\"\n"));
+    // An answer queued before is the next alert's, as for every alert.
+    out_.str("");
+    ASSERT_EQ(
+        runScript("answer \"Reveal “DiagnosticReports” Directory\"\n"
+                  "click \"Send Crash Log\"\nshow alerts\nexpect log Finder did not reveal\n"),
+        0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("the next alert is answered"));
+    EXPECT_THAT(out_.str(), HasSubstr("  3. warning \"How to send crash log\" \"Find the files "));
+    EXPECT_THAT(out_.str(), HasSubstr("answered \"Reveal “DiagnosticReports” Directory\"\n"));
+}
+
+TEST_F(ConsoleTest, AnAnswerNamingNoButtonOfItsAlertFailsWhereItMeetsIt) {
+    const std::string noNope =
+        "the alert " + kHideIconAlert + " has no button \"Nope\" (its buttons: \"OK\")";
+    // Queued before: the command that shows the alert fails.
+    EXPECT_EQ(runScript("launch zestrel\nclick menu Settings…\nanswer \"Nope\"\n"
+                        "toggle \"Show menu bar icon\"\necho after\n"),
+              1);
+    EXPECT_EQ(errors_.str(), "test.zestrel:4: " + noNope + "\n");
+    EXPECT_THAT(out_.str(), Not(HasSubstr("after")));
+    // Given while it waits: the answer fails, and the alert waits on for a better one.
+    errors_.str("");
+    out_.str("");
+    EXPECT_EQ(runScript("answer Nope\n"), 1);
+    EXPECT_EQ(errors_.str(), "test.zestrel:1: " + noNope + "\n");
+    ASSERT_EQ(runScript("show alerts\nanswer OK\n"), 0) << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("buttons \"OK\", showing\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("pressed \"OK\" at the alert"));
+
+    // At the prompt the mistake is said, and the alert waits on.
+    out_.str("");
+    errors_.str("");
+    EXPECT_EQ(runTerminal("answer Nope\ntoggle \"Show menu bar icon\"\n"
+                          "toggle \"Show menu bar icon\"\nanswer Nope\nshow alerts\nOK\n"),
+              0);
+    EXPECT_EQ(errors_.str(), "error: " + noNope + "\nerror: " + noNope + "\n");
+    EXPECT_THAT(out_.str(), HasSubstr("the next alert is answered \"Nope\"\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("  buttons \"OK\": type one to press it"));
+    EXPECT_THAT(out_.str(), HasSubstr("buttons \"OK\", showing\nzestrel> pressed \"OK\""));
+}
+
+TEST_F(ConsoleTest, AScriptSaysOnceWhichAlertNobodyAnswered) {
+    EXPECT_EQ(runScript("accessibility untrusted\nlaunch zestrel\necho next\nshow alerts\n"), 0)
+        << errors_.str();
+    const std::string said = "nobody answered the alert \"Zestrel requires accessibility access.\" "
+                             "(buttons \"Quit and Open System Settings\"): answer \"BUTTON\" goes "
+                             "before the command that shows it\n";
+    EXPECT_THAT(out_.str(), HasSubstr(said + "next\n"));
+    EXPECT_EQ(out_.str().find(said), out_.str().rfind(said));
+    // An alert answered as queued says nothing of the kind.
+    out_.str("");
+    EXPECT_EQ(runScript("answer \"Quit and Open System Settings\"\nlaunch zestrel\n"), 0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("quit Zestrel"));
+    EXPECT_THAT(out_.str(), Not(HasSubstr("nobody answered")));
+}
+
+TEST_F(ConsoleTest, TheTerminalShowsAWaitingAlertAndTakesItsButtonFromTheNextLine) {
+    EXPECT_EQ(runTerminal("launch zestrel\nclick menu Settings…\ntoggle \"Show menu bar icon\"\n"
+                          "show alerts\n\"OK\"\nshow alerts\nOK\n"),
+              0);
+    EXPECT_THAT(out_.str(),
+                HasSubstr("switched “Show menu bar icon” off\nalert " + kHideIconAlert +
+                          "\n  buttons \"OK\": type one to press it, or a command (the alert "
+                          "waits for answer or click)\nzestrel> "));
+    // A command typed meanwhile runs; then the button's name presses it.
+    EXPECT_THAT(out_.str(),
+                HasSubstr("buttons \"OK\", showing\nzestrel> pressed \"OK\" at the alert"));
+    EXPECT_THAT(out_.str(), HasSubstr("answered \"OK\"\n"));
+    // With no alert waiting, the word is a command again.
+    EXPECT_THAT(errors_.str(), HasSubstr("error: unknown command “OK”"));
+}
+
+} // namespace
+} // namespace zestrel::console

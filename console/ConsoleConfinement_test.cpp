@@ -1,0 +1,141 @@
+#include "console/Console.h"
+#include "console/ConsoleTestSupport.h"
+
+#include "platform/base/Value.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/FileManagerApp.h"
+#include "platform/desktop/NSPasteboard.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace zestrel::console {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+// A person's own files beside the session's folder, and ways a script could reach them.
+class ConsoleConfinementTest : public ConsoleTest {
+protected:
+    ConsoleConfinementTest() {
+        outside_ = madeFolder(env_.home() / "outside");
+        write(env_.home() / "notes.txt", "home notes");
+        write(outside_ / "notes.txt", "outside notes");
+        madeFolder(env_.home() / "tmpx");
+        fs::create_directory_symlink(outside_, tmp_ / "out-link");
+        fs::create_symlink(outside_ / "notes.txt", tmp_ / "notes-link");
+        fs::create_symlink(outside_ / "new.txt", tmp_ / "new-link");
+        before_ = filesOutside();
+    }
+
+    static void write(const fs::path& file, const std::string& contents) {
+        std::ofstream(file) << contents;
+    }
+
+    // Every item outside the session's folder with what it holds.
+    std::map<std::string, std::string> filesOutside() const {
+        std::map<std::string, std::string> files;
+        for (auto at = fs::recursive_directory_iterator(env_.home());
+             at != fs::recursive_directory_iterator(); ++at) {
+            if (at->path() == tmp_) {
+                at.disable_recursion_pending();
+                continue;
+            }
+            files[at->path().string()] = at->is_regular_file() ? contentsOf(at->path()) : "";
+        }
+        return files;
+    }
+
+    fs::path outside_;
+    std::map<std::string, std::string> before_;
+};
+
+TEST_F(ConsoleConfinementTest, NoCommandReachesOutsideTheFolder) {
+    const char* attempts[] = {
+        "select /outside/notes.txt",
+        "select ../notes.txt",
+        "select notes.txt",
+        "open finder $TMP/..",
+        "open finder $TMP/../outside",
+        "open finder $TMP/out-link",
+        "open forklift $TMP/missing/../../outside",
+        "mkdir $TMP/../made",
+        "mkdir $TMP/out-link/made",
+        "mkdir made",
+        "write notes.txt overwritten",
+        "write $TMP/../notes.txt overwritten",
+        "write $TMP/out-link/notes.txt overwritten",
+        "write $TMP/notes-link overwritten",
+        "write $TMP/new-link made",
+        "write $TMPx/a.txt made",
+        "show folder $TMP/out-link",
+        "open finder $TMP\nselect notes-link",
+        "open finder $TMP\nselect out-link",
+        "quit finder\nlaunch finder\nselect notes.txt",
+        "expect folder $TMP/out-link notes.txt",
+        "expect folder $TMP/.. tmp",
+        "expect missing $TMP/../nothing-here",
+        "expect missing $TMP/new-link",
+        "expect missing /nothing-here",
+    };
+    for (const char* script : attempts) {
+        errors_.str("");
+        EXPECT_EQ(runScript(script), 1) << script;
+        EXPECT_THAT(errors_.str(), HasSubstr("test.zestrel:")) << script;
+    }
+    EXPECT_THAT(errors_.str(), Not(HasSubstr(env_.home().string())));
+    EXPECT_EQ(filesOutside(), before_);
+}
+
+TEST_F(ConsoleConfinementTest, WriteReplacesAHardLinkAndLeavesTheFileItShared) {
+    fs::create_hard_link(outside_ / "notes.txt", tmp_ / "hard-link");
+    ASSERT_EQ(runScript("write $TMP/hard-link overwritten\n"), 0) << errors_.str();
+    EXPECT_EQ(contentsOf(tmp_ / "hard-link"), "overwritten\n");
+    EXPECT_EQ(filesOutside(), before_);
+}
+
+TEST_F(ConsoleConfinementTest, AFolderWithLinkLoopsIsListedWithTheLinksAsLinks) {
+    fs::create_symlink("loop-b", tmp_ / "loop-a");
+    fs::create_symlink("loop-a", tmp_ / "loop-b");
+    fs::create_symlink("itself", tmp_ / "itself");
+    fs::create_directory(tmp_ / "folder");
+    ASSERT_EQ(runScript("show folder $TMP\n"), 0) << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("$TMP:\n  folder/\n  itself -> itself\n  loop-a -> loop-b\n"
+                                      "  loop-b -> loop-a\n  new-link -> "));
+    // Here the test's home is the app's, so its path reads as $HOME.
+    EXPECT_THAT(out_.str(), HasSubstr("  out-link -> $HOME/outside\n"));
+}
+
+TEST_F(ConsoleConfinementTest, FileManagersStartInTheFolderAndPasteNothingFromOutside) {
+    const auto finder = console_.desktop().application<platform::FileManagerApplication>(
+        platform::kFinderBundleIdentifier);
+    EXPECT_EQ(finder->currentFolder(), tmp_);
+    ASSERT_EQ(runScript("launch forklift\nactivate forklift\n"), 0) << errors_.str();
+    EXPECT_EQ(
+        console_.desktop()
+            .application<platform::FileManagerApplication>(platform::kForkLiftBundleIdentifier)
+            ->currentFolder(),
+        tmp_);
+
+    // Outside files on the pasteboard, as another program could put them there.
+    auto item = std::make_shared<platform::NSPasteboardItem>();
+    item->setString(platform::URL::fileURL((outside_ / "notes.txt").string()).absoluteString(),
+                    platform::NSPasteboardType::fileURL);
+    console_.desktop().generalPasteboard()->clearContents();
+    console_.desktop().generalPasteboard()->writeObjects({item});
+    ASSERT_EQ(runScript("open finder $TMP\npress cmd+opt+v\nopen forklift $TMP\npress cmd+v\n"), 0)
+        << errors_.str();
+    EXPECT_FALSE(fs::exists(tmp_ / "notes.txt"));
+    EXPECT_EQ(filesOutside(), before_);
+}
+
+} // namespace
+} // namespace zestrel::console

@@ -1,0 +1,186 @@
+// The desktop a session drives: the app's process and its engine, its settings and what it
+// hands on, and the files a script writes and shows.
+
+#include "console/Console.h"
+#include "console/ConsoleTestSupport.h"
+
+#include "platform/desktop/Accessibility.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/FileManagerApp.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+
+namespace zestrel::console {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+TEST_F(ConsoleTest, CommandsNeedTheRightApplication) {
+    EXPECT_EQ(runScript("launch textedit\nselect a.txt\n"), 1);
+    EXPECT_THAT(errors_.str(),
+                HasSubstr("the frontmost application, TextEdit, is not a file manager"));
+}
+
+// The cut is only taken as the file manager's copy once its checks have seen the copy land.
+TEST_F(ConsoleTest, EnginePasteBeforeTheCutSettlesIsAPlainPaste) {
+    ASSERT_EQ(runScript("mkdir $TMP/to\nwrite $TMP/from/a.txt A\nopen finder $TMP/from\n"
+                        "select a.txt\nlaunch zestrel\npress cmd+x\nwait 0.1\n"
+                        "open finder $TMP/to\npress cmd+v\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+v → Finder received cmd+v\n"));
+    EXPECT_THAT(namesIn(tmp_ / "from"), ElementsAre("a.txt"));
+    EXPECT_THAT(namesIn(tmp_ / "to"), ElementsAre("a.txt"));
+}
+
+TEST_F(ConsoleTest, EngineRunsFromLaunchAndACopyForgetsTheCut) {
+    ASSERT_EQ(
+        runScript("mkdir $TMP/to\nwrite $TMP/from/a.txt A\nopen finder $TMP/from\n"
+                  "select a.txt\npress cmd+x\nlaunch zestrel\nlaunch zestrel\n"
+                  // Opened again, the app comes forward; the person goes back.
+                  "activate finder\npress cmd+x\nwait 1\npress cmd+c\nwait 1\nopen finder $TMP/to\n"
+                  "press cmd+v\n"),
+        0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("> press cmd+x\ncmd+x → Finder received cmd+x\n"))
+        << "before the launch keys pass untouched";
+    EXPECT_THAT(out_.str(), HasSubstr("> launch zestrel\nlaunched Zestrel (pid "));
+    EXPECT_THAT(out_.str(), HasSubstr("> launch zestrel\nZestrel already runs (pid "));
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+x → Finder received cmd+c\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("  log: \"CUT1\" 0\n> wait 1"));
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+v → Finder received cmd+v\n"));
+    EXPECT_THAT(namesIn(tmp_ / "from"), ElementsAre("a.txt"));
+    EXPECT_THAT(namesIn(tmp_ / "to"), ElementsAre("a.txt"));
+}
+
+TEST_F(ConsoleTest, RelaunchStartsTheEngineAgainAndKeepsTheDesktop) {
+    ASSERT_EQ(runScript("open finder $TMP\nlaunch zestrel\nwait 1\nrelaunch\nshow taps\n"
+                        "show frontmost\nwait 1\n"),
+              0)
+        << errors_.str();
+    const auto own = std::to_string(console_.desktop().ownApplication()->processIdentifier());
+    EXPECT_THAT(out_.str(), HasSubstr("Zestrel relaunched (pid " + own + ")"));
+    // The old process's tap went with it; the new process tapped the Finder again.
+    EXPECT_THAT(out_.str(), HasSubstr("event taps:\n  2. on Finder (pid 301), by Zestrel (pid " +
+                                      own + "), filter, key down\n> "));
+    EXPECT_THAT(out_.str(), HasSubstr("frontmost: Finder"));
+    EXPECT_EQ(console_.desktop()
+                  .application<platform::FileManagerApplication>(platform::kFinderBundleIdentifier)
+                  ->currentFolder(),
+              fs::absolute(tmp_).lexically_normal());
+}
+
+TEST_F(ConsoleTest, QuittingZestrelEndsItsProcessAndLaunchStartsANewOne) {
+    ASSERT_EQ(runScript("open finder $TMP\nlaunch zestrel\nquit zestrel\nshow taps\n"
+                        "launch zestrel\nshow frontmost\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("> quit zestrel\nquit Zestrel (pid "));
+    EXPECT_THAT(out_.str(), HasSubstr("event taps: none"));
+    EXPECT_THAT(out_.str(), HasSubstr("launched Zestrel (pid "));
+    EXPECT_TRUE(console_.desktop().ownApplication());
+}
+
+TEST_F(ConsoleTest, TheAppsPrintsAreMarkedAndFollowTheReplyOfTheirCommand) {
+    ASSERT_EQ(runScript("launch zestrel\nwait 2\nquit zestrel\necho after\n"), 0) << errors_.str();
+    EXPECT_THAT(out_.str(),
+                HasSubstr("> wait 2\n  app prints: ❤️ \n  app prints: EVENT TAPS\n"));
+    EXPECT_THAT(out_.str(),
+                ::testing::ContainsRegex("quit Zestrel \\(pid [0-9]+\\)\n"
+                                         "  app prints: DEINIT - AppEventTap\nafter\n"));
+}
+
+TEST_F(ConsoleTest, DefaultsAreWrittenReadDeletedAndKeptAcrossARelaunch) {
+    ASSERT_EQ(runScript("defaults write newMethod true\n"
+                        "defaults write names (\"a b\", 2, 0.5)\n"
+                        "defaults read newMethod\nshow defaults\n"
+                        "expect defaults newMethod true\n"
+                        "defaults delete newMethod\ndefaults read newMethod\n"
+                        "relaunch\nexpect defaults names (\"a b\",2,0.5)\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("> defaults read newMethod\nnewMethod = true\n"));
+    EXPECT_THAT(out_.str(), HasSubstr(":\n  names = (\"a b\", 2, 0.5)\n  newMethod = true\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("newMethod is not set"));
+    EXPECT_THAT(out_.str(), HasSubstr("ok: names = (\"a b\", 2, 0.5)"));
+}
+
+TEST_F(ConsoleTest, WhatTheAppHandsToMailAndToSharePickersIsShown) {
+    ASSERT_EQ(runScript("launch zestrel\nshow opened\nopen debug window\nclick Email\n"
+                        "click \"Show Debug Screen\"\nclick \"Share Debug Info\"\nshow opened\n"
+                        "expect opened debug-info.txt\nexpect opened Zestrel — Debug info\n"
+                        "expect opened Bundle Identifier: com.quorvik.Zestrel\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("opened: none\n"));
+    EXPECT_THAT(out_.str(),
+                HasSubstr("opened:\n  Mail message to \"support@zestrel.app\", subject \"Zestrel "
+                          "— Debug info\", attachments \"debug-info.txt\"\n  share picker in "
+                          "\"Dashboard\", items \"# Zestrel 1.0.0 (1)…\" ("));
+    EXPECT_THAT(out_.str(), HasSubstr("ok: opened Mail message to \"support@zestrel.app\""));
+    EXPECT_THAT(out_.str(), HasSubstr("ok: opened share picker in \"Dashboard\""));
+}
+
+TEST_F(ConsoleTest, AccessibilityAndTheCopyLatencyAreSettingsOfTheDesktop) {
+    ASSERT_EQ(runScript("accessibility untrusted\nlatency forklift 2\nlatency finder 0.3\n"
+                        "write $TMP/a.txt A\nopen finder $TMP\nselect a.txt\npress cmd+c\n"
+                        "wait 0.2\nexpect pasteboard empty\nwait 0.1\nexpect pasteboard files 1\n"),
+              0)
+        << errors_.str();
+    EXPECT_FALSE(platform::Accessibility::current()->isTrusted());
+    EXPECT_EQ(console_.desktop().copyLatency(platform::kForkLiftSetappBundleIdentifier),
+              std::chrono::seconds(2));
+    ASSERT_EQ(runScript("accessibility trusted\n"), 0);
+    EXPECT_TRUE(platform::Accessibility::current()->isTrusted());
+}
+
+TEST_F(ConsoleTest, NamesAreShownOnOneLine) {
+    std::ofstream(tmp_ / "not\xFFUTF-8");
+    ASSERT_EQ(runScript(R"(write "$TMP/two\tparts" x
+write "$TMP/line\nbreak"
+open finder $TMP
+select "line\nbreak"
+press cmd+c
+wait 1
+show pasteboard
+show folder $TMP
+echo "a\nb"
+)"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("wrote $TMP/two\\tparts (2 bytes)\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("wrote $TMP/line\\nbreak (0 bytes)\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("Finder selected line\\nbreak\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("): 1 item\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("public.utf8-plain-text: line\\nbreak\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("$TMP:\n  line\\nbreak\n  not\\xFFUTF-8\n  two\\tparts\n"));
+    // What a script echoes is its own text.
+    EXPECT_THAT(out_.str(), HasSubstr("\na\nb\n"));
+}
+
+TEST_F(ConsoleTest, WriteMakesAFileAsAnyNewFileIsMade) {
+    const mode_t before = ::umask(022);
+    EXPECT_EQ(runScript("write $TMP/new.txt x\n"), 0) << errors_.str();
+    ::umask(before);
+    EXPECT_EQ(fs::status(tmp_ / "new.txt").permissions(), fs::perms(0644));
+}
+
+TEST_F(ConsoleTest, AFailedWriteSaysWhy) {
+    fs::create_directory(tmp_ / "folder");
+    EXPECT_EQ(runScript("write $TMP/folder x\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("cannot write $TMP/folder: Is a directory"));
+    EXPECT_EQ(runScript("write $TMP/one.txt 1\nwrite $TMP/one.txt/two.txt 2\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("cannot write $TMP/one.txt/two.txt: Not a directory"));
+}
+
+} // namespace
+} // namespace zestrel::console

@@ -1,0 +1,101 @@
+// Expectations in a script: those that hold let it go on, one not met stops it and says why.
+
+#include "console/Console.h"
+#include "console/ConsoleTestSupport.h"
+
+#include "platform/base/Bundle.h"
+#include "platform/base/Value.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/NSPasteboard.h"
+#include "platform/system/SystemSound.h"
+#include "platform/system/URLOpener.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <fstream>
+#include <ios>
+#include <string>
+#include <utility>
+
+namespace zestrel::console {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+TEST_F(ConsoleTest, AnExpectationNotMetStopsTheScriptAndSaysWhy) {
+    ASSERT_EQ(runScript("write $TMP/a/x.txt X\n"), 0);
+    const std::pair<const char*, const char*> cases[] = {
+        {"expect folder $TMP/a y.txt", "$TMP/a should hold y.txt; it holds x.txt"},
+        {"expect folder $TMP/a", "$TMP/a should hold nothing; it holds x.txt"},
+        {"expect folder $TMP/a/x.txt", "$TMP/a/x.txt is not a folder"},
+        {"expect missing $TMP/a/x.txt", "there is a file at $TMP/a/x.txt"},
+        {"expect pasteboard files 1",
+         "the pasteboard should hold 1 file; it holds 0 items (0 files)"},
+        {"expect log CUT9", "no log line holds \"CUT9\""},
+        {"expect alert Quit", "no alert shown holds \"Quit\""},
+        {"expect opened mailto:", "nothing the app opened or handed on holds \"mailto:\""},
+        {"expect defaults newMethod true", "newMethod should be true; it is not set"},
+    };
+    for (const auto& [line, message] : cases) {
+        errors_.str("");
+        out_.str("");
+        EXPECT_EQ(runScript(std::string(line) + "\necho after\n"), 1) << line;
+        EXPECT_EQ(errors_.str(),
+                  std::string("test.zestrel:1: expectation not met: ") + message + "\n");
+        EXPECT_THAT(out_.str(), Not(HasSubstr("after")));
+    }
+}
+
+TEST_F(ConsoleTest, ExpectationsThatHoldLetTheScriptGoOn) {
+    platform::URLOpener::open(*platform::URL::parse("mailto:someone@example.com"));
+    ASSERT_EQ(runScript("expect pasteboard empty\nwrite $TMP/a/x.txt X\nmkdir $TMP/b\n"
+                        "open finder $TMP/a\nselect x.txt\npress cmd+c\nwait 0.1\n"
+                        "expect pasteboard files 1\nexpect folder $TMP/b\n"
+                        "expect missing $TMP/b/x.txt\nexpect folder $TMP/a x.txt\n"
+                        "expect opened someone@\nshow opened\nshow sounds\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("ok: the pasteboard holds 1 file"));
+    EXPECT_THAT(out_.str(), HasSubstr("opened:\n  mailto:someone@example.com\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("sounds: 0 plays, 0 sounds held"));
+}
+
+TEST_F(ConsoleTest, ExpectationsOfTextsAndCountsAreExact) {
+    const auto file = env_.home() / "cut.wav";
+    const auto data = platform::Bundle::main()->dataAsset("CutSound");
+    ASSERT_TRUE(data.has_value());
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data->data()),
+               static_cast<std::streamsize>(data->size()));
+    platform::SystemSoundID sound = 0;
+    ASSERT_EQ(
+        platform::AudioServicesCreateSystemSoundID(platform::URL::fileURL(file.string()), sound),
+        platform::kAudioServicesNoError);
+    // More than are kept: every play counts.
+    for (std::size_t play = 0; play <= platform::SystemSoundServer::kKeptPlays; ++play) {
+        platform::AudioServicesPlaySystemSoundWithCompletion(sound, {});
+    }
+    const auto pasteboard = console_.desktop().generalPasteboard();
+    pasteboard->clearContents();
+    pasteboard->setString("Call the bank", platform::NSPasteboardType::string);
+    EXPECT_EQ(runScript("expect sounds 10001\nexpect pasteboard text the bank\n"), 0)
+        << errors_.str();
+    const std::pair<const char*, const char*> unmet[] = {
+        {"expect sounds 10000", "10000 sounds should have played; 10001 sounds did"},
+        {"expect sounds 10002", "10002 sounds should have played; 10001 sounds did"},
+        {"expect pasteboard text the shop",
+         "the pasteboard's text should hold \"the shop\"; it holds 13 characters"},
+    };
+    for (const auto& [line, message] : unmet) {
+        errors_.str("");
+        EXPECT_EQ(runScript(std::string(line) + "\n"), 1) << line;
+        EXPECT_EQ(errors_.str(),
+                  std::string("test.zestrel:1: expectation not met: ") + message + "\n");
+    }
+}
+
+} // namespace
+} // namespace zestrel::console

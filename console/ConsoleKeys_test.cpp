@@ -1,0 +1,110 @@
+// Keys a script presses and types, what the applications received, and the hot keys that
+// take a press.
+
+#include "console/Console.h"
+#include "console/ConsoleTestSupport.h"
+
+#include "foundation/Logger.h"
+#include "platform/desktop/CarbonHotKeys.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/EventSystem.h"
+#include "platform/desktop/SimulatedApplication.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace zestrel::console {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+TEST_F(ConsoleTest, TextThatTheLayoutCannotTypeIsAnError) {
+    EXPECT_EQ(runScript("launch textedit\nlayout russian\ntype xyz\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("“x” cannot be typed on the Russian layout"));
+}
+
+TEST_F(ConsoleTest, PressTakesRawKeyCodesAndCapsLockAndPrintsWhatTheAppLogged) {
+    platform::EventSystem::current()->addForeignTap(
+        {.tappingProcess = 999,
+         .options = platform::kCGEventTapOptionDefault,
+         .eventsOfInterest = platform::CGEventMaskBit(platform::CGEventType::keyDown),
+         .callback = [](platform::CGEventTapProxy, platform::CGEventType,
+                        const platform::CGEventRef& event, void*) {
+             logBuffer().append("\"KEY\" " + std::to_string(event->keyCode()));
+             return event;
+         }});
+    ASSERT_EQ(runScript("layout russian\npress cmd+code:7\nlaunch textedit\npress caps+code:0\n"
+                        "show keys textedit\nexpect log \"KEY\" 0\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+code:7 → Finder received cmd+ч\n  log: \"KEY\" 7\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("TextEdit's text: \"Ф\""));
+}
+
+TEST_F(ConsoleTest, AnApplicationsReceivedKeysAreKeptToTheLastOnes) {
+    const auto finder = console_.desktop().application<platform::SimulatedApplication>(
+        platform::kFinderBundleIdentifier);
+    constexpr std::uint16_t kKeyA = 0;
+    constexpr std::uint16_t kKeyZ = 6;
+    for (std::size_t i = 0; i < 3; ++i) {
+        finder->handleKeyEvent(kKeyZ, {}, "z");
+    }
+    for (std::size_t i = 0; i < Console::kKeptKeys; ++i) {
+        finder->handleKeyEvent(kKeyA, {}, "a");
+    }
+    ASSERT_EQ(runScript("show keys finder\npress b\nshow keys finder\n"), 0) << errors_.str();
+    const auto out = out_.str();
+    // The oldest went first; what the console keeps, the Finder's own record no longer holds.
+    EXPECT_THAT(out, HasSubstr("Finder received a, a,"));
+    EXPECT_THAT(out, Not(HasSubstr(" z")));
+    EXPECT_THAT(out, HasSubstr(", a, b\n"));
+    EXPECT_THAT(finder->receivedEvents(), ::testing::IsEmpty());
+}
+
+TEST_F(ConsoleTest, HotKeysAreListedAndAPressTheyTakeSaysSo) {
+    using namespace platform;
+    EventHotKeyRef hotKey;
+    ASSERT_EQ(RegisterEventHotKey(7, cmdKey, {fourCharCode("QVKS"), 1}, GetEventDispatcherTarget(),
+                                  0, &hotKey),
+              noErr);
+    EXPECT_EQ(runScript("show hotkeys\npress cmd+x\npress cmd+c\n"), 0);
+    const std::string own = console_.desktop().ownApplication()->localizedName().value_or("");
+    const std::string pid =
+        std::to_string(console_.desktop().ownApplication()->processIdentifier());
+    EXPECT_THAT(out_.str(), HasSubstr("  cmd+x by " + own + " (pid " + pid +
+                                      "), id QVKS 1, not listened to\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+x → taken by the hot key of " + own));
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+c → Finder received cmd+c"));
+
+    UnregisterEventHotKey(hotKey);
+    out_.str("");
+    EXPECT_EQ(runScript("show hotkeys\n"), 0);
+    EXPECT_THAT(out_.str(), HasSubstr("hot keys: none"));
+}
+
+TEST_F(ConsoleTest, HotKeysWithModifierBitsNoKeyGivesAreListedWithThem) {
+    // Such a registration never matches a key, so it must not read as the plain combination.
+    using namespace platform;
+    EventHotKeyRef capsHeld;
+    EventHotKeyRef highBits;
+    ASSERT_EQ(RegisterEventHotKey(7, cmdKey | alphaLock, {fourCharCode("QVKS"), 1},
+                                  GetEventDispatcherTarget(), 0, &capsHeld),
+              noErr);
+    ASSERT_EQ(RegisterEventHotKey(9, shiftKey | 0x10000u | 0x1u, {fourCharCode("QVKS"), 2},
+                                  GetEventDispatcherTarget(), 0, &highBits),
+              noErr);
+    EXPECT_EQ(runScript("show hotkeys\npress cmd+x\n"), 0);
+    EXPECT_THAT(out_.str(), HasSubstr("  cmd+x with other modifier bits 0x400 by "));
+    EXPECT_THAT(out_.str(), HasSubstr("  shift+v with other modifier bits 0x10001 by "));
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+x → Finder received cmd+x"));
+    UnregisterEventHotKey(capsHeld);
+    UnregisterEventHotKey(highBits);
+}
+
+} // namespace
+} // namespace zestrel::console
