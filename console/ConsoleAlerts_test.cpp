@@ -2,7 +2,7 @@
 // or the prompt says of them.
 
 #include "console/Console.h"
-#include "console/ConsoleTestSupport.h"
+#include "console/ConsoleFixture_test.h"
 
 #include "platform/appkit/NSAlert.h"
 #include "platform/desktop/Desktop.h"

@@ -1,5 +1,5 @@
 #include "console/Console.h"
-#include "console/ConsoleTestSupport.h"
+#include "console/ConsoleFixture_test.h"
 
 #include "platform/base/Value.h"
 #include "platform/desktop/Desktop.h"

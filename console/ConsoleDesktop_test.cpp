@@ -2,7 +2,7 @@
 // hands on, and the files a script writes and shows.
 
 #include "console/Console.h"
-#include "console/ConsoleTestSupport.h"
+#include "console/ConsoleFixture_test.h"
 
 #include "platform/desktop/Accessibility.h"
 #include "platform/desktop/Desktop.h"

@@ -1,7 +1,7 @@
 // Expectations in a script: those that hold let it go on, one not met stops it and says why.
 
 #include "console/Console.h"
-#include "console/ConsoleTestSupport.h"
+#include "console/ConsoleFixture_test.h"
 
 #include "platform/base/Bundle.h"
 #include "platform/base/Value.h"

@@ -2,7 +2,7 @@
 // take a press.
 
 #include "console/Console.h"
-#include "console/ConsoleTestSupport.h"
+#include "console/ConsoleFixture_test.h"
 
 #include "foundation/Logger.h"
 #include "platform/desktop/CarbonHotKeys.h"

@@ -2,7 +2,7 @@
 // terminal's lines, and interruptions.
 
 #include "console/Console.h"
-#include "console/ConsoleTestSupport.h"
+#include "console/ConsoleFixture_test.h"
 #include "console/ScriptCommand.h"
 #include "console/ScriptFile.h"
 
