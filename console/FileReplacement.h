@@ -10,12 +10,21 @@ namespace zestrel::console {
 // Puts a new file holding `contents` in the place of `file`, a path inside `folder` (both
 // without links, as resolved when the command was checked). The folders on the way are
 // walked from `folder` without following a link, made where missing, and the new file is
-// made beside the path and renamed onto the path itself: a link put there since the check is
+// made beside the path and renamed onto the path itself: what is there, a link too, is
 // replaced, never written through, and a file hard-linked elsewhere keeps what it held. A
 // new file gets the mode any new file gets (0666 less the umask); one that replaces a file
-// keeps that file's mode. Answers the failure's text, or nothing when it is written.
+// keeps that file's mode. What a write of the same name left when it was killed goes first.
+// Answers the failure's text, or nothing when it is written.
 std::optional<std::string> replaceFileWithin(const std::filesystem::path& folder,
                                              const std::filesystem::path& file,
                                              std::string_view contents);
+
+// Makes the folders of `path`, a path inside `folder` or `folder` itself (both without links,
+// as resolved when the command was checked), walked from `folder` the same way: a link put
+// in place of a folder since the check is not followed ("Not a directory") and nothing is
+// made outside; each missing folder gets 0777 less the umask. A folder already at `path` is
+// fine; anything else there is "File exists". Answers the failure's text, or nothing.
+std::optional<std::string> makeFoldersWithin(const std::filesystem::path& folder,
+                                             const std::filesystem::path& path);
 
 } // namespace zestrel::console

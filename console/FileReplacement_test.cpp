@@ -78,5 +78,41 @@ TEST_F(FileReplacementTest, AFolderInTheWayIsReported) {
     EXPECT_EQ(contentsOf(outside_ / "notes.txt"), "outside");
 }
 
+TEST_F(FileReplacementTest, AWriteRemovesWhatAKilledWriteOfTheNameLeftBeside) {
+    std::ofstream(folder_ / ".notes.txt.Ab12Cd") << "half";
+    EXPECT_EQ(replaceFileWithin(folder_, folder_ / "notes.txt", "whole"), std::nullopt);
+    EXPECT_EQ(contentsOf(folder_ / "notes.txt"), "whole");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
+}
+
+TEST_F(FileReplacementTest, FoldersAreMadeWithTheUsualModeAndAnExistingOneIsFine) {
+    // A umask that a fixed 0755 or 0700 would not match.
+    const mode_t before = ::umask(002);
+    EXPECT_EQ(makeFoldersWithin(folder_, folder_ / "a" / "b" / "c"), std::nullopt);
+    ::umask(before);
+    EXPECT_TRUE(fs::is_directory(folder_ / "a" / "b" / "c"));
+    EXPECT_EQ(modeOf(folder_ / "a"), 0775u);
+    EXPECT_EQ(modeOf(folder_ / "a" / "b" / "c"), 0775u);
+    EXPECT_EQ(makeFoldersWithin(folder_, folder_ / "a" / "b"), std::nullopt);
+    EXPECT_EQ(makeFoldersWithin(folder_, folder_), std::nullopt);
+}
+
+TEST_F(FileReplacementTest, MakingFoldersNeverGoesThroughALink) {
+    fs::create_directory_symlink(outside_, folder_ / "sub");
+    EXPECT_EQ(makeFoldersWithin(folder_, folder_ / "sub" / "new"), "Not a directory");
+    // A link at the last name stands where a folder was: not a folder there already.
+    EXPECT_EQ(makeFoldersWithin(folder_, folder_ / "sub"), "Not a directory");
+    EXPECT_EQ(std::distance(fs::directory_iterator(outside_), fs::directory_iterator()), 1);
+}
+
+TEST_F(FileReplacementTest, AFileWhereAFolderGoesIsReported) {
+    std::ofstream(folder_ / "file") << "x";
+    EXPECT_EQ(makeFoldersWithin(folder_, folder_ / "file"), "File exists");
+    EXPECT_EQ(makeFoldersWithin(folder_, folder_ / "file" / "below"), "Not a directory");
+    EXPECT_THAT(makeFoldersWithin(folder_, outside_ / "new").value_or(""),
+                HasSubstr("is not inside"));
+    EXPECT_FALSE(fs::exists(outside_ / "new"));
+}
+
 } // namespace
 } // namespace zestrel::console

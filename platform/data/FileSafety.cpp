@@ -6,7 +6,10 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,11 +28,42 @@ std::string compactTimestamp(Date date) {
     return text;
 }
 
-// A write's temporary file: ".<name>.XXXXXX" beside the file, the X's made by mkstemp.
+// A write's temporary file: ".<name>.XXXXXX" beside the file, as mkstemp would name it.
 constexpr std::size_t kTemporarySuffixLength = 6;
+constexpr std::string_view kTemporaryLetters =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
-std::string temporaryPrefix(const fs::path& path) {
-    return "." + path.filename().string() + ".";
+std::string temporaryPrefix(std::string_view name) {
+    return "." + std::string(name) + ".";
+}
+
+bool isTemporaryName(std::string_view candidate, std::string_view prefix) {
+    return candidate.size() == prefix.size() + kTemporarySuffixLength &&
+           candidate.starts_with(prefix) &&
+           candidate.find_first_not_of(kTemporaryLetters, prefix.size()) == std::string_view::npos;
+}
+
+// There is no mkstempat: the letters are drawn here and the name taken with O_EXCL.
+FileDescriptor createTemporaryAt(int folder, std::string_view name, mode_t mode,
+                                 std::string& temporary) {
+    thread_local std::mt19937 random{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> letter(0, kTemporaryLetters.size() - 1);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = temporaryPrefix(name);
+        for (std::size_t i = 0; i < kTemporarySuffixLength; ++i) {
+            temporary += kTemporaryLetters[letter(random)];
+        }
+        const int fd = ::openat(folder, temporary.c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST) {
+            return FileDescriptor(fd);
+        }
+    }
+    return FileDescriptor(-1);
+}
+
+fs::path folderOf(const fs::path& path) {
+    return path.has_parent_path() ? path.parent_path() : fs::path(".");
 }
 
 } // namespace
@@ -38,34 +72,32 @@ std::string errnoText(int error) {
     return std::strerror(error);
 }
 
-// A temporary file in the same folder, flushed to the disk, then renamed over it.
-std::optional<std::string> writeFileAtomically(const fs::path& link, const Data& bytes) {
-    // Renaming over a link would replace the link and leave its target with the old bytes.
-    const fs::path path = resolvedFilePath(link);
-    std::error_code error;
-    fs::create_directories(path.parent_path(), error);
-    if (error) {
-        return "cannot create " + path.parent_path().string() + ": " + error.message();
-    }
-    std::string temporary =
-        path.parent_path() / (temporaryPrefix(path) + std::string(kTemporarySuffixLength, 'X'));
-    FileDescriptor file(::mkstemp(temporary.data()));
+std::string FileReplacementFailure::describe(const fs::path& folder) const {
+    return action + " " + (name.empty() ? folder : folder / name).string() + ": " +
+           errnoText(error);
+}
+
+std::optional<FileReplacementFailure> replaceFileAt(int folder, std::string_view name,
+                                                    std::span<const std::byte> bytes,
+                                                    mode_t newFileMode) {
+    std::string temporary;
+    FileDescriptor file = createTemporaryAt(folder, name, newFileMode, temporary);
     if (file.get() < 0) {
-        return "cannot create a temporary file in " + path.parent_path().string() + ": " +
-               errnoText(errno);
+        return FileReplacementFailure{"cannot create a temporary file in", "", errno};
     }
-    const auto fail = [&](std::string what) {
+    const auto fail = [&](std::string action) {
         const int saved = errno;
-        ::unlink(temporary.c_str());
-        return what + " " + temporary + ": " + errnoText(saved);
+        ::unlinkat(folder, temporary.c_str(), 0);
+        errno = saved;
+        return FileReplacementFailure{std::move(action), temporary, saved};
     };
-    // The new file keeps the permissions the old one had (mkstemp makes it private).
     struct stat old {};
-    if (::stat(path.c_str(), &old) == 0 && ::fchmod(file.get(), old.st_mode & 07777) != 0) {
+    const std::string target(name);
+    if (::fstatat(folder, target.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode) &&
+        ::fchmod(file.get(), old.st_mode & 07777) != 0) {
         return fail("cannot set the permissions of");
     }
-    std::size_t written = 0;
-    while (written < bytes.size()) {
+    for (std::size_t written = 0; written < bytes.size();) {
         const ssize_t count = ::write(file.get(), bytes.data() + written, bytes.size() - written);
         if (count < 0) {
             if (errno == EINTR) {
@@ -81,15 +113,38 @@ std::optional<std::string> writeFileAtomically(const fs::path& link, const Data&
     if (!file.close()) {
         return fail("cannot close");
     }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+    // A folder at the name is refused here (EISDIR), after the bytes were written in vain.
+    if (::renameat(folder, temporary.c_str(), folder, target.c_str()) != 0) {
         return fail("cannot rename");
     }
     // Make the rename itself durable; a failure here loses nothing already written.
-    FileDescriptor folder(::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY));
-    if (folder.get() >= 0) {
-        ::fsync(folder.get());
-    }
+    ::fsync(folder);
     return std::nullopt;
+}
+
+std::optional<std::string> writeFileAtomically(const fs::path& link, const Data& bytes) {
+    // Renaming over a link would replace the link and leave its target with the old bytes.
+    const fs::path path = resolvedFilePath(link);
+    const fs::path parent = folderOf(path);
+    std::error_code error;
+    fs::create_directories(parent, error);
+    if (error) {
+        errno = error.value();
+        return "cannot create " + parent.string() + ": " + error.message();
+    }
+    FileDescriptor folder(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0) {
+        return "cannot open " + parent.string() + ": " + errnoText(errno);
+    }
+    // Private when new, as the defaults database's files are.
+    const auto failure = replaceFileAt(folder.get(), path.filename().string(),
+                                       std::as_bytes(std::span(bytes)), 0600);
+    if (!failure) {
+        return std::nullopt;
+    }
+    std::string text = failure->describe(parent);
+    errno = failure->error;
+    return text;
 }
 
 fs::path resolvedFilePath(const fs::path& path) {
@@ -111,15 +166,30 @@ fs::path resolvedFilePath(const fs::path& path) {
 
 void removeStaleTemporaryFiles(const fs::path& path) {
     const fs::path file = resolvedFilePath(path);
-    const std::string prefix = temporaryPrefix(file);
-    std::error_code error;
-    for (fs::directory_iterator entry(file.parent_path(), error), end; !error && entry != end;
-         entry.increment(error)) {
-        const std::string name = entry->path().filename().string();
-        std::error_code kind;
-        if (name.size() == prefix.size() + kTemporarySuffixLength && name.starts_with(prefix) &&
-            entry->is_regular_file(kind)) {
-            ::unlink(entry->path().c_str());
+    const FileDescriptor folder(::open(folderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() >= 0) {
+        removeStaleTemporaryFilesAt(folder.get(), file.filename().string());
+    }
+}
+
+void removeStaleTemporaryFilesAt(int folder, std::string_view name) {
+    // A descriptor of its own, since closing the listing closes the descriptor it was given.
+    const int own = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (own < 0) {
+        return;
+    }
+    const std::unique_ptr<DIR, int (*)(DIR*)> listing(::fdopendir(own), ::closedir);
+    if (!listing) {
+        ::close(own);
+        return;
+    }
+    const std::string prefix = temporaryPrefix(name);
+    while (const dirent* entry = ::readdir(listing.get())) {
+        struct stat status {};
+        if (isTemporaryName(entry->d_name, prefix) &&
+            ::fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(status.st_mode)) {
+            ::unlinkat(folder, entry->d_name, 0);
         }
     }
 }

@@ -2,9 +2,13 @@
 
 #include "platform/base/Value.h"
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
+#include <sys/types.h>
 #include <unistd.h>
 #include <utility>
 
@@ -44,9 +48,32 @@ private:
     int fd_;
 };
 
-// Replaces `path` with `bytes` so that a reader sees either the old file or the new one.
+// Why a file could not be replaced: the step that failed, the file in the folder it acted on
+// and the error number.
+struct FileReplacementFailure {
+    std::string action; // as "cannot write"
+    std::string name;   // empty when the step acted on the folder itself
+    int error = 0;
+
+    // "cannot write <folder>/<name>: <error text>", for the folder's path.
+    std::string describe(const std::filesystem::path& folder) const;
+};
+
+// Replaces the entry `name` (a plain name) of the open folder `folder` with a file holding
+// `bytes`, so that a reader sees either the old file or the new one: a temporary
+// ".<name>.XXXXXX" beside it is written, flushed, renamed onto the name, and the folder
+// flushed. Whatever is at the name goes (a link too, never written through; a folder there is
+// refused), and a file hard-linked elsewhere keeps what it held. A replaced regular file keeps
+// its mode; a new file gets `newFileMode` less the umask. Nothing is left beside the name on a
+// failure. Returns the failure, or nothing.
+std::optional<FileReplacementFailure> replaceFileAt(int folder, std::string_view name,
+                                                    std::span<const std::byte> bytes,
+                                                    mode_t newFileMode);
+
+// Replaces `path` with `bytes` so that a reader sees either the old file or the new one,
+// making the folders on the way (a new file is private, 0600).
 // A symbolic link at `path` stays: the file it leads to is the one replaced. Returns the
-// failure's text, or nothing on success.
+// failure's text, or nothing on success, when errno also holds the failure's cause.
 std::optional<std::string> writeFileAtomically(const std::filesystem::path& path,
                                                const Data& bytes);
 
@@ -57,6 +84,10 @@ std::filesystem::path resolvedFilePath(const std::filesystem::path& path);
 // Removes the temporary files that writes of `path` left behind when the process died in the
 // middle of one. Call it before anything in this process writes `path`.
 void removeStaleTemporaryFiles(const std::filesystem::path& path);
+
+// The same for `name` in the open folder `folder`: removes the regular files named
+// ".<name>.XXXXXX" there, never a link, a folder or any other name.
+void removeStaleTemporaryFilesAt(int folder, std::string_view name);
 
 // Moves an unreadable file aside to "<path>.corrupt-<timestamp>" without replacing anything
 // already there: the user's bytes are never destroyed. Returns the new path.

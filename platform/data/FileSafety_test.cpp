@@ -1,0 +1,122 @@
+#include "platform/data/FileSafety.h"
+
+#include "platform/testing/TestEnvironment.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+
+namespace zestrel::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::UnorderedElementsAre;
+
+class FileSafetyTest : public ::testing::Test {
+protected:
+    FileSafetyTest() : folder_(env_.home() / "folder"), fd_(madeFolder(folder_)) {
+        fs::create_directories(env_.home() / "outside");
+        std::ofstream(outside()) << "outside";
+    }
+
+    static int madeFolder(const fs::path& path) {
+        fs::create_directories(path);
+        return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
+
+    fs::path outside() const { return env_.home() / "outside" / "target"; }
+
+    std::optional<FileReplacementFailure> replace(const char* name, std::string_view bytes,
+                                                  mode_t newFileMode) {
+        return replaceFileAt(fd_.get(), name, std::as_bytes(std::span(bytes)), newFileMode);
+    }
+
+    static std::string contentsOf(const fs::path& file) {
+        std::ifstream in(file);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+
+    static mode_t modeOf(const fs::path& file) {
+        struct stat status {};
+        ::lstat(file.c_str(), &status);
+        return status.st_mode & 07777;
+    }
+
+    std::vector<std::string> names() const {
+        std::vector<std::string> found;
+        for (const auto& entry : fs::directory_iterator(folder_)) {
+            found.push_back(entry.path().filename().string());
+        }
+        return found;
+    }
+
+    testing::TestEnvironment env_;
+    fs::path folder_;
+    FileDescriptor fd_;
+};
+
+TEST_F(FileSafetyTest, ANewFileGetsTheGivenModeAndAReplacedOneKeepsItsOwnAndItsLinksBytes) {
+    const mode_t before = ::umask(027);
+    EXPECT_EQ(replace("new", "new", 0666), std::nullopt);
+    EXPECT_EQ(modeOf(folder_ / "new"), 0640u);
+
+    std::ofstream(folder_ / "old") << "old";
+    fs::permissions(folder_ / "old", fs::perms(0604));
+    fs::create_hard_link(folder_ / "old", env_.home() / "outside" / "hard");
+    EXPECT_EQ(replace("old", "replaced", 0600), std::nullopt);
+    ::umask(before);
+    EXPECT_EQ(modeOf(folder_ / "old"), 0604u);
+    EXPECT_EQ(contentsOf(folder_ / "old"), "replaced");
+    EXPECT_EQ(contentsOf(env_.home() / "outside" / "hard"), "old");
+    EXPECT_THAT(names(), UnorderedElementsAre("new", "old"));
+}
+
+TEST_F(FileSafetyTest, ALinkAtTheNameIsReplacedNotWrittenThroughNorItsTargetsModeTaken) {
+    fs::permissions(outside(), fs::perms(0604));
+    fs::create_symlink(outside(), folder_ / "notes");
+    const mode_t before = ::umask(022);
+    EXPECT_EQ(replace("notes", "inside", 0600), std::nullopt);
+    ::umask(before);
+    EXPECT_FALSE(fs::is_symlink(fs::symlink_status(folder_ / "notes")));
+    EXPECT_EQ(contentsOf(folder_ / "notes"), "inside");
+    EXPECT_EQ(modeOf(folder_ / "notes"), 0600u);
+    EXPECT_EQ(contentsOf(outside()), "outside");
+}
+
+TEST_F(FileSafetyTest, AFailedReplacementLeavesNothingBesideAndSaysWhy) {
+    fs::create_directory(folder_ / "taken");
+    const auto failure = replace("taken", "bytes", 0600);
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->error, EISDIR);
+    EXPECT_THAT(names(), UnorderedElementsAre("taken"));
+    EXPECT_TRUE(fs::is_empty(folder_ / "taken"));
+
+    // The path form says which file and why, and leaves the cause in errno for its callers.
+    const auto text = writeFileAtomically(folder_ / "taken", Data{1});
+    const int error = errno;
+    EXPECT_THAT(text.value_or(""), HasSubstr(folder_.string() + "/.taken."));
+    EXPECT_THAT(text.value_or(""), HasSubstr(": Is a directory"));
+    EXPECT_EQ(error, EISDIR);
+    EXPECT_THAT(names(), UnorderedElementsAre("taken"));
+}
+
+TEST_F(FileSafetyTest, StaleTemporariesGoButNotLinksFoldersOrNearNames) {
+    for (const char* name : {".notes.Ab12Cd", ".notes.Ab12C", ".notes.Ab12Cde", ".other.Ab12Cd"}) {
+        std::ofstream(folder_ / name) << "x";
+    }
+    fs::create_symlink(outside(), folder_ / ".notes.x9Y8z7");
+    fs::create_directory(folder_ / ".notes.Qw12Er");
+    removeStaleTemporaryFilesAt(fd_.get(), "notes");
+    EXPECT_THAT(names(), UnorderedElementsAre(".notes.Ab12C", ".notes.Ab12Cde", ".other.Ab12Cd",
+                                              ".notes.x9Y8z7", ".notes.Qw12Er"));
+    EXPECT_EQ(contentsOf(outside()), "outside");
+}
+
+} // namespace
+} // namespace zestrel::platform
