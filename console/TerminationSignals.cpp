@@ -3,14 +3,16 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <system_error>
 #include <unistd.h>
+#include <utility>
 
 namespace zestrel::console {
 
 namespace {
 
-constexpr int kSignals[] = {SIGINT, SIGTERM};
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 struct sigaction previousActions[std::size(kSignals)];
 
 // The pipe the handler writes to; -1 while no watch is installed.
@@ -36,14 +38,22 @@ TerminationSignals::TerminationSignals() {
     }
     readEnd_ = ends[0];
     writeEnd_ = ends[1];
+    // A flood of signals while the watcher is busy must not block a handler on a full pipe;
+    // the bytes already there stand for them.
+    ::fcntl(writeEnd_, F_SETFL, O_NONBLOCK);
     signalPipe.store(writeEnd_);
     thread_ = std::thread([this] { watch(); });
     struct sigaction action = {};
     action.sa_handler = handleSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    action.sa_flags = SA_RESTART;
     for (std::size_t i = 0; i < std::size(kSignals); ++i) {
-        sigaction(kSignals[i], &action, &previousActions[i]);
+        // One ignored by whoever started the program stays ignored, as `nohup` asks of
+        // SIGHUP and a shell of a background job's SIGINT and SIGQUIT.
+        sigaction(kSignals[i], nullptr, &previousActions[i]);
+        if (previousActions[i].sa_handler != SIG_IGN) {
+            sigaction(kSignals[i], &action, nullptr);
+        }
     }
 }
 
@@ -53,7 +63,9 @@ TerminationSignals::~TerminationSignals() {
     }
     signalPipe.store(-1);
     const unsigned char stop = 0;
-    while (::write(writeEnd_, &stop, 1) < 0 && errno == EINTR) {
+    while (::write(writeEnd_, &stop, 1) < 0 && (errno == EINTR || errno == EAGAIN)) {
+        pollfd room = {writeEnd_, POLLOUT, 0};
+        ::poll(&room, 1, -1);
     }
     thread_.join();
     ::close(readEnd_);
@@ -63,9 +75,8 @@ TerminationSignals::~TerminationSignals() {
 void TerminationSignals::onSignal(std::function<void(int)> handler) {
     std::lock_guard lock(mutex_);
     handler_ = std::move(handler);
-    if (handler_ && received_.load() != 0 && !delivered_) {
-        delivered_ = true;
-        handler_(received_.load());
+    if (handler_ && undelivered_ != 0) {
+        handler_(std::exchange(undelivered_, 0));
     }
 }
 
@@ -80,10 +91,12 @@ void TerminationSignals::watch() {
             return;
         }
         std::lock_guard lock(mutex_);
-        received_.store(signal);
-        delivered_ = static_cast<bool>(handler_);
+        int none = 0;
+        received_.compare_exchange_strong(none, signal);
         if (handler_) {
             handler_(signal);
+        } else if (undelivered_ == 0) {
+            undelivered_ = signal;
         }
     }
 }

@@ -7,11 +7,13 @@
 
 namespace zestrel::console {
 
-// Turns SIGINT and SIGTERM into a call on a thread of its own, so the program ends the way
-// `quit` ends it rather than wherever the signal found it. The signal handler only writes
-// the signal's number to a pipe, which is all it may safely do; the thread reads it and
-// calls the handler given to `onSignal`. Each signal is caught once: a second one acts as
-// it would without this, so a program stuck on its way out can still be stopped.
+// Turns SIGINT, SIGTERM, SIGHUP and SIGQUIT into a call on a thread of its own, so the
+// program ends the way `quit` ends it rather than wherever the signal found it. The signal
+// handler only writes the signal's number to a pipe, which is all it may safely do; the
+// thread reads it and calls the handler given to `onSignal`. The signals stay caught until
+// this is destroyed: a second Ctrl+C while the program ends would otherwise cut the ending
+// short and leave its folders behind (SIGKILL still stops a program stuck on its way out).
+// A signal the program was started with ignored (`nohup`, a background job) stays ignored.
 //
 // One at a time in a process; made and destroyed on the main thread.
 class TerminationSignals {
@@ -24,11 +26,12 @@ public:
     TerminationSignals& operator=(const TerminationSignals&) = delete;
 
     // Calls `handler` with the signal's number for each signal from now on (on the
-    // watching thread), and at once for one that came before. Once this answers, the
-    // previous handler is no longer running and is never called again: an empty handler
-    // ends the calls before what they reach goes away.
+    // watching thread), and at once for the first of those that came while no handler was
+    // set. Once this answers, the previous handler is no longer running and is never called
+    // again: an empty handler ends the calls before what they reach goes away.
     void onSignal(std::function<void(int)> handler);
-    // The last signal received, or 0.
+    // The first signal received, the one that ended the session, or 0; later ones change
+    // nothing here.
     int received() const { return received_.load(); }
 
 private:
@@ -39,7 +42,7 @@ private:
     std::atomic<int> received_{0};
     std::mutex mutex_;
     std::function<void(int)> handler_; // guarded by mutex_, and called under it
-    bool delivered_ = false;           // guarded by mutex_: received_ was handled
+    int undelivered_ = 0;              // guarded by mutex_: came while there was no handler
     std::thread thread_;
 };
 

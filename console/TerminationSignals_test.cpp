@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <future>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 namespace zestrel::console {
 namespace {
@@ -14,21 +17,70 @@ using namespace std::chrono_literals;
 
 volatile std::sig_atomic_t handledBefore = 0;
 
-TEST(TerminationSignals, EachSignalReachesTheHandlerOnItsThread) {
+constexpr int kCaught[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+// Each test starts with the signals' default handling, whatever the suite was started with
+// (under `nohup` SIGHUP would be ignored, and stay so), and leaves it as it found it.
+class TerminationSignalsTest : public ::testing::Test {
+protected:
+    TerminationSignalsTest() {
+        for (std::size_t i = 0; i < std::size(kCaught); ++i) {
+            sigaction(kCaught[i], nullptr, &saved_[i]);
+            std::signal(kCaught[i], SIG_DFL);
+        }
+    }
+    ~TerminationSignalsTest() override {
+        for (std::size_t i = 0; i < std::size(kCaught); ++i) {
+            sigaction(kCaught[i], &saved_[i], nullptr);
+        }
+    }
+
+private:
+    struct sigaction saved_[std::size(kCaught)] = {};
+};
+
+TEST_F(TerminationSignalsTest, EachSignalReachesTheHandlerOnItsThread) {
     TerminationSignals signals;
-    for (const int signal : {SIGINT, SIGTERM}) {
+    for (const int signal : kCaught) {
         std::promise<int> got;
         signals.onSignal([&](int number) { got.set_value(number); });
         std::raise(signal);
         auto future = got.get_future();
         ASSERT_EQ(future.wait_for(30s), std::future_status::ready);
         EXPECT_EQ(future.get(), signal);
-        EXPECT_EQ(signals.received(), signal);
+        // The one that ended the session, whatever came after it.
+        EXPECT_EQ(signals.received(), SIGINT);
     }
     signals.onSignal(nullptr);
 }
 
-TEST(TerminationSignals, ASignalBeforeTheHandlerIsHandedOnWhenItComes) {
+TEST_F(TerminationSignalsTest, ASignalWhileTheSessionEndsIsCaughtToo) {
+    for (const int signal : kCaught) {
+        TerminationSignals signals;
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::vector<int> handled;
+        signals.onSignal([&](int number) {
+            std::lock_guard lock(mutex);
+            handled.push_back(number);
+            changed.notify_all();
+        });
+        const auto handledCount = [&](std::size_t count) {
+            std::unique_lock lock(mutex);
+            return changed.wait_for(lock, 30s, [&] { return handled.size() >= count; });
+        };
+        std::raise(signal);
+        ASSERT_TRUE(handledCount(1));
+        // Caught handlers that reset after one signal would end this process here.
+        std::raise(signal);
+        std::raise(SIGTERM);
+        ASSERT_TRUE(handledCount(3));
+        EXPECT_EQ(signals.received(), signal);
+        signals.onSignal(nullptr);
+    }
+}
+
+TEST_F(TerminationSignalsTest, ASignalBeforeTheHandlerIsHandedOnWhenItComes) {
     TerminationSignals signals;
     std::raise(SIGTERM);
     // Until the watching thread has seen it, nothing can be handed on; it is seen soon.
@@ -42,7 +94,7 @@ TEST(TerminationSignals, ASignalBeforeTheHandlerIsHandedOnWhenItComes) {
     signals.onSignal(nullptr);
 }
 
-TEST(TerminationSignals, TheHandlingBeforeComesBackAtTheEnd) {
+TEST_F(TerminationSignalsTest, TheHandlingBeforeComesBackAtTheEnd) {
     struct sigaction action = {};
     action.sa_handler = [](int) { handledBefore = 1; };
     sigemptyset(&action.sa_mask);
@@ -52,6 +104,21 @@ TEST(TerminationSignals, TheHandlingBeforeComesBackAtTheEnd) {
     std::raise(SIGTERM);
     EXPECT_EQ(handledBefore, 1);
     sigaction(SIGTERM, &saved, nullptr);
+}
+
+TEST_F(TerminationSignalsTest, ASignalIgnoredFromTheStartStaysIgnored) {
+    std::signal(SIGHUP, SIG_IGN);
+    {
+        TerminationSignals signals;
+        struct sigaction now = {};
+        sigaction(SIGHUP, nullptr, &now);
+        EXPECT_EQ(now.sa_handler, SIG_IGN);
+        sigaction(SIGINT, nullptr, &now);
+        EXPECT_NE(now.sa_handler, SIG_DFL);
+    }
+    struct sigaction after = {};
+    sigaction(SIGHUP, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, SIG_IGN);
 }
 
 } // namespace

@@ -32,11 +32,11 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
 
-// One run of the program, with pipes for its standard streams.
+// One run of the program, in `folder`, with pipes for its standard streams.
 class ProgramRun {
 public:
     ProgramRun(const std::vector<std::string>& arguments,
-               const std::map<std::string, std::string>& environment) {
+               const std::map<std::string, std::string>& environment, const fs::path& folder) {
         std::vector<std::string> words{ZESTREL_PROGRAM};
         words.insert(words.end(), arguments.begin(), arguments.end());
         std::vector<std::string> variables;
@@ -56,11 +56,25 @@ public:
         posix_spawn_file_actions_adddup2(&actions, in[0], 0);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
         const auto argv = pointers(words);
         const auto envp = pointers(variables);
-        EXPECT_EQ(posix_spawn(&pid_, words[0].c_str(), &actions, nullptr, argv.data(), envp.data()),
-                  0);
+        // The program catches the signals the tests send only where it was not started
+        // with them ignored: it starts with their default handling, however the suite runs.
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+            sigaddset(&defaults, signal);
+        }
+        posix_spawnattr_setsigdefault(&attributes, &defaults);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+        EXPECT_EQ(
+            posix_spawn(&pid_, words[0].c_str(), &actions, &attributes, argv.data(), envp.data()),
+            0);
         posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
         ::close(in[0]);
         ::close(out[1]);
         ::close(err[1]);
@@ -180,15 +194,28 @@ protected:
         return path;
     }
 
-    std::unique_ptr<ProgramRun> start(const std::vector<std::string>& arguments) {
-        return std::make_unique<ProgramRun>(
-            arguments, std::map<std::string, std::string>{{"TMPDIR", temporary_.string()},
-                                                          {"HOME", neighbour_.string()}});
+    // Run in the test's home, where nothing but the test's own files should lie.
+    std::unique_ptr<ProgramRun> start(const std::vector<std::string>& arguments,
+                                      std::map<std::string, std::string> environment = {}) {
+        environment.emplace("TMPDIR", temporary_.string());
+        environment.emplace("HOME", neighbour_.string());
+        return std::make_unique<ProgramRun>(arguments, environment, env_.home());
     }
 
-    int run(const std::vector<std::string>& arguments) {
-        run_ = start(arguments);
+    int run(const std::vector<std::string>& arguments,
+            const std::map<std::string, std::string>& environment = {}) {
+        run_ = start(arguments, environment);
         return run_->finish();
+    }
+
+    // A signal the program did not catch dumps its core here.
+    bool coreDumped() const {
+        for (const auto& entry : fs::directory_iterator(env_.home())) {
+            if (entry.path().filename().string().starts_with("core")) {
+                return true;
+            }
+        }
+        return false;
     }
 
     std::vector<std::string> namesIn(const fs::path& folder) const {
@@ -213,10 +240,19 @@ TEST_F(ZestrelProgramTest, TheTemporaryFolderGoesAtTheEndUnlessKept) {
     EXPECT_THAT(namesIn(temporary_), IsEmpty());
 
     EXPECT_EQ(run({"--keep", path.string()}), 1);
-    EXPECT_THAT(run_->err, HasSubstr("zestrel: kept the temporary folder "));
     // Where $TMP really is comes first, before the output that writes it as $TMP.
     const auto named = "zestrel: $TMP is " + fs::canonical(temporary_).string() + "/zestrel-";
-    EXPECT_TRUE(run_->err.starts_with(named)) << run_->err;
+    ASSERT_TRUE(run_->err.starts_with(named)) << run_->err;
+    const auto firstLine = run_->err.substr(0, run_->err.find('\n'));
+    const auto folder = fs::path(firstLine.substr(firstLine.find('/'))).parent_path().string();
+    // At the end, everything kept: the app's home and defaults as well as $TMP.
+    EXPECT_THAT(run_->err, HasSubstr("zestrel: kept the session's folder " + folder +
+                                     ", which holds\n  $TMP: " + folder +
+                                     "/tmp\n  the app's home ($HOME): " + folder +
+                                     "/home\n  the app's defaults: " + folder + "/defaults\n"));
+    for (const auto* part : {"tmp", "home", "defaults"}) {
+        EXPECT_TRUE(fs::is_directory(fs::path(folder) / part)) << part;
+    }
     const auto kept = namesIn(temporary_);
     EXPECT_EQ(std::count_if(kept.begin(), kept.end(),
                             [](const std::string& name) { return name.ends_with("/tmp/a.txt"); }),
@@ -248,14 +284,36 @@ TEST_F(ZestrelProgramTest, ANamedRootIsUsedAndLeftAsItIs) {
 }
 
 TEST_F(ZestrelProgramTest, TheAppsOwnFoldersLieInTheSessionNotInThePersonsHome) {
-    // The Files page makes the app's folders; "Delete App Data" moves them to the Trash.
-    EXPECT_EQ(run({script("launch zestrel\nopen debug window\nclick \"Show Debug Screen\"\n"
+    // The person's own folders, each of them set: none is where the app writes.
+    const std::map<std::string, std::string> persons = {
+        {"XDG_CONFIG_HOME", (neighbour_ / ".config").string()},
+        {"XDG_DATA_HOME", (neighbour_ / ".local" / "share").string()},
+        {"XDG_CACHE_HOME", (neighbour_ / ".cache").string()}};
+    // A default is stored; the cut sound's temporary item goes among the caches; the Files
+    // page makes the app's folders; "Delete App Data" moves them to the Trash.
+    EXPECT_EQ(run({script("launch zestrel\ndefaults write aKey \"a value\"\n"
+                          "mkdir $TMP/Inbox\nwrite $TMP/Inbox/a.txt A\nopen finder $TMP/Inbox\n"
+                          "select a.txt\npress cmd+x\nwait 1\nexpect sounds 1\n"
+                          "open debug window\nclick \"Show Debug Screen\"\n"
                           "click Files\nexpect window Empty\nclick Settings\n"
                           "click \"Delete App Data\"\n")
-                       .string()}),
+                       .string()},
+                  persons),
               0)
         << run_->err;
     EXPECT_EQ(namesIn(neighbour_), std::vector<std::string>{"letter.txt"});
+    EXPECT_THAT(namesIn(temporary_), IsEmpty());
+}
+
+TEST_F(ZestrelProgramTest, TheAppsHomeReadsAsHomeInsideANamedRoot) {
+    // The app's home lies in the program's own TMPDIR, named here as $TMP: of the two names
+    // that fit its path, the longer one is meant.
+    EXPECT_EQ(run({"--root", temporary_.string(),
+                   script("launch zestrel\nopen debug window\nshow window\n").string()}),
+              0)
+        << run_->err;
+    EXPECT_THAT(run_->out, HasSubstr("fileDialogDefaultDirectory(\"$HOME/Downloads\")"));
+    EXPECT_THAT(run_->out, Not(HasSubstr("$TMP/zestrel-")));
     EXPECT_THAT(namesIn(temporary_), IsEmpty());
 }
 
@@ -288,15 +346,41 @@ TEST_F(ZestrelProgramTest, WhatIsNoFileIsRefusedWithoutWaitingOnIt) {
     EXPECT_THAT(namesIn(temporary_), IsEmpty());
 }
 
+// Ctrl+C, a kill, the terminal closed, Ctrl+\ at the keyboard.
+const std::vector<std::pair<int, std::string>> kEndingSignals = {
+    {SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}, {SIGQUIT, "SIGQUIT"}};
+
 TEST_F(ZestrelProgramTest, SignalsEndTheSessionAsQuitDoes) {
-    for (const int signal : {SIGINT, SIGTERM}) {
+    for (const auto& [signal, name] : kEndingSignals) {
         auto program = start({});
         program->write("write $TMP/a.txt x\n");
         ASSERT_TRUE(program->awaitOutput("wrote $TMP/a.txt")) << program->err;
         program->signal(signal);
-        EXPECT_EQ(program->finish(false), 128 + signal);
-        EXPECT_THAT(program->err, HasSubstr("zestrel: ended by SIG"));
-        EXPECT_THAT(namesIn(temporary_), IsEmpty());
+        EXPECT_EQ(program->finish(false), 128 + signal) << name;
+        EXPECT_THAT(program->err, HasSubstr("zestrel: ended by " + name + "\n"));
+        EXPECT_THAT(namesIn(temporary_), IsEmpty()) << name;
+        EXPECT_FALSE(coreDumped()) << name;
+    }
+}
+
+TEST_F(ZestrelProgramTest, ASignalEndsAScriptWhileItRuns) {
+    // More output than a pipe holds: once the first line is read, the script waits on the
+    // reader, still running, until the signal has come.
+    std::string text = "write $TMP/a.txt x\n";
+    for (int line = 0; line < 20'000; ++line) {
+        text += "echo a line of output that fills the pipe to the reader\n";
+    }
+    text += "echo the end\n";
+    const auto path = script(text);
+    for (const auto& [signal, name] : kEndingSignals) {
+        auto program = start({path.string()});
+        ASSERT_TRUE(program->awaitOutput("a line of output")) << program->err;
+        program->signal(signal);
+        EXPECT_EQ(program->finish(false), 128 + signal) << name;
+        EXPECT_THAT(program->out, Not(HasSubstr("the end")));
+        EXPECT_THAT(program->err, HasSubstr("zestrel: ended by " + name + "\n"));
+        EXPECT_THAT(namesIn(temporary_), IsEmpty()) << name;
+        EXPECT_FALSE(coreDumped()) << name;
     }
 }
 
@@ -326,13 +410,16 @@ TEST_F(ZestrelProgramTest, AnAlertTheAppWaitsOnIsShownAndAnsweredFromTheTerminal
     EXPECT_EQ(program->finish(false), 0) << program->err;
     EXPECT_THAT(program->out, HasSubstr(", answered \"Quit and Open System Settings\"\n"));
 
-    // Ctrl+C still ends the session while the app waits on an alert.
-    auto waiting = start({});
-    waiting->write("accessibility untrusted\nlaunch zestrel\n");
-    ASSERT_TRUE(waiting->awaitOutput("type one to press it")) << waiting->err;
-    waiting->signal(SIGINT);
-    EXPECT_EQ(waiting->finish(false), 128 + SIGINT);
-    EXPECT_THAT(namesIn(temporary_), IsEmpty());
+    // A signal still ends the session while the app waits on an alert.
+    for (const int signal : {SIGINT, SIGHUP, SIGQUIT}) {
+        auto waiting = start({});
+        waiting->write("accessibility untrusted\nlaunch zestrel\n");
+        ASSERT_TRUE(waiting->awaitOutput("type one to press it")) << waiting->err;
+        waiting->signal(signal);
+        EXPECT_EQ(waiting->finish(false), 128 + signal);
+        EXPECT_THAT(namesIn(temporary_), IsEmpty());
+        EXPECT_FALSE(coreDumped());
+    }
 }
 
 TEST_F(ZestrelProgramTest, WhatIsWrongOnTheCommandLineIsSaidBeforeTheUsage) {

@@ -21,6 +21,8 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -29,16 +31,23 @@ namespace fs = std::filesystem;
 constexpr std::string_view kUsage =
     "usage: zestrel [--keep | --root DIR] [SCRIPT]\n"
     "  SCRIPT      desktop commands, one a line; without it they are read from the terminal\n"
-    "  --keep      keep the temporary folder ($TMP) at the end\n"
+    "  --keep      keep the session's folder at the end: $TMP, the app's home and defaults\n"
     "  --root DIR  use the existing folder DIR as $TMP instead of a temporary one; nothing\n"
     "              is removed at the end\n"
-    "Commands reach only what is inside $TMP. Ctrl+C ends the session as `quit` does.\n";
+    "Commands reach only what is inside $TMP. Ctrl+C or Ctrl+\\ ends the session as `quit`\n"
+    "does, and so does closing the terminal.\n";
 
 // The session's own folder: $TMP for the commands (unless a folder is named), and the app's
 // home and defaults database, so nothing is written into the user's own. Removed at the end
 // unless kept.
 class ScratchFolder {
 public:
+    // A folder the session keeps, as the end names it: what it is, and its real path.
+    struct Part {
+        std::string what;
+        fs::path path;
+    };
+
     ScratchFolder() {
         std::string pattern = (fs::temp_directory_path() / "zestrel-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) {
@@ -50,7 +59,11 @@ public:
     }
     ~ScratchFolder() {
         if (keep_) {
-            std::cerr << "zestrel: kept the temporary folder " << files().string() << "\n";
+            std::cerr << "zestrel: kept the session's folder " << realRoot_.string()
+                      << ", which holds\n";
+            for (const auto& [what, path] : keptParts_) {
+                std::cerr << "  " << what << ": " << path.string() << "\n";
+            }
             return;
         }
         std::error_code ignored;
@@ -61,11 +74,23 @@ public:
 
     fs::path root() const { return root_; }
     fs::path files() const { return root_ / "tmp"; }
-    void keep() { keep_ = true; }
+    // Keeps the folder and names its `parts` at the end, by their real paths (the temporary
+    // folder's own path may lead through a link). Throws `std::filesystem::filesystem_error`
+    // when a part is not there.
+    void keep(std::vector<Part> parts) {
+        realRoot_ = fs::canonical(root_);
+        for (auto& part : parts) {
+            part.path = fs::canonical(part.path);
+        }
+        keptParts_ = std::move(parts);
+        keep_ = true;
+    }
 
 private:
     fs::path root_;
     bool keep_ = false;
+    fs::path realRoot_;
+    std::vector<Part> keptParts_;
 };
 
 struct Options {
@@ -118,7 +143,18 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options) {
 }
 
 const char* nameOfSignal(int signal) {
-    return signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "a signal";
+    switch (signal) {
+    case SIGINT:
+        return "SIGINT";
+    case SIGTERM:
+        return "SIGTERM";
+    case SIGHUP:
+        return "SIGHUP";
+    case SIGQUIT:
+        return "SIGQUIT";
+    default:
+        return "a signal";
+    }
 }
 
 int run(const Options& options, zestrel::console::TerminationSignals& signals) {
@@ -136,12 +172,15 @@ int run(const Options& options, zestrel::console::TerminationSignals& signals) {
         root = fs::canonical(*options.root);
     }
     ScratchFolder scratch;
+    zestrel::console::installAppEnvironment(scratch.root());
     if (options.keep) {
-        scratch.keep();
+        // Named as the app's environment names them, so the list cannot drift from it.
+        scratch.keep({{"$TMP", scratch.files()},
+                      {"the app's home ($HOME)", std::getenv("HOME")},
+                      {"the app's defaults", std::getenv("XDG_CONFIG_HOME")}});
         // The output writes it as $TMP: where to find it afterwards is said first.
         std::cerr << "zestrel: $TMP is " << fs::canonical(scratch.files()).string() << "\n";
     }
-    zestrel::console::installAppEnvironment(scratch.root());
     if (options.scriptPath) {
         // Scripts run on a virtual clock starting now, so `wait` takes no real time, and their
         // tasks run on the main run loop in order, so a script runs the same way every time.
@@ -183,6 +222,7 @@ int main(int argc, char** argv) {
     }
     try {
         // From the start: a signal before the session runs ends it before its first command.
+        // To the end: one while the session's folders are being removed waits for that.
         zestrel::console::TerminationSignals signals;
         return run(options, signals);
     } catch (const std::exception& error) {
