@@ -56,12 +56,20 @@ std::string buttonsOf(const NSAlert& alert) {
 
 // How the output writes the session's folder and the app's home (the HOME it runs with, where
 // its data, caches and Trash lie), so a session reads the same on every run. The longer
-// first: one folder may lie in the other.
+// first: one folder may lie in the other. A folder whose name holds a control character or a
+// byte that is not UTF-8 is also known as an error message already escaped it.
 std::vector<std::pair<std::string, std::string>> namedFolders(const fs::path& temporaryFolder) {
-    std::vector<std::pair<std::string, std::string>> named{{temporaryFolder.string(), "$TMP"}};
+    std::vector<std::pair<std::string, std::string>> named;
+    const auto name = [&named](const std::string& real, const std::string& as) {
+        named.emplace_back(real, as);
+        if (auto escaped = escapedControls(real); escaped != real) {
+            named.emplace_back(std::move(escaped), as);
+        }
+    };
+    name(temporaryFolder.string(), "$TMP");
     if (const char* home = std::getenv("HOME"); home && *home) {
         if (const auto real = realPath(home).string(); real != "/") {
-            named.emplace_back(real, "$HOME");
+            name(real, "$HOME");
         }
     }
     std::stable_sort(named.begin(), named.end(),
@@ -84,6 +92,9 @@ Console::Console(fs::path temporaryFolder, std::ostream& out, std::ostream& erro
     responder_->setOnWaiting([this](const NSAlert& alert) { alertWaiting(alert); });
     responder_->setOnMismatch([this](const NSAlert& alert, const std::string& title) {
         const auto message = noSuchButton(alert, title);
+        // An answer did go before it: the alert is not one nobody answered. It is the one
+        // recorded last, as it is put to the responder once recorded.
+        reportedUnanswered_.insert(shownAlerts().size() - 1);
         // At the prompt the alert waits for a better answer; a script fails once the command
         // that showed it ends.
         if (terminal_) {
@@ -128,7 +139,9 @@ void Console::confineFileManagers() {
 }
 
 void Console::interrupt(int signal) {
-    interruption_.store(signal);
+    // The first ends the session; one that comes while it ends changes nothing.
+    int none = 0;
+    interruption_.compare_exchange_strong(none, signal);
     std::lock_guard lock(loopMutex_);
     if (loop_ != nullptr) {
         loop_->stop();
@@ -215,7 +228,9 @@ int Console::runScript(std::istream& script, std::string_view name) {
         return 1;
     }
     setRunningLoop(&RunLoop::main());
-    mismatch_.reset(); // a session that failed before this script leaves none for it
+    // A session that failed before this script leaves it no mismatch and no answers.
+    mismatch_.reset();
+    responder_->clearAnswers();
     std::string_view rest = text;
     for (int number = 1; !rest.empty() && interruption() == 0; ++number) {
         const auto lineText = rest.substr(0, rest.find('\n'));
@@ -227,6 +242,7 @@ int Console::runScript(std::istream& script, std::string_view name) {
         if (command->kind != CommandKind::echo) {
             say("> " + std::string(trimmed(lineText)));
         }
+        scriptLine_ = number;
         try {
             const bool goOn = run(*command);
             if (goOn) {
@@ -243,13 +259,30 @@ int Console::runScript(std::istream& script, std::string_view name) {
             setRunningLoop(nullptr);
             writeAppPrints();
             reportUnansweredAlerts();
-            errors_ << name << ":" << number << ": " << shown(escapedControls(messageOf(error)))
-                    << std::endl;
+            responder_->clearAnswers();
+            errors_ << name << ":" << number << ": " << readable(messageOf(error)) << std::endl;
             return 1;
         }
     }
     setRunningLoop(nullptr);
-    return interruption() != 0 ? 128 + interruption() : 0;
+    scriptLine_ = 0;
+    if (interruption() != 0) {
+        return 128 + interruption();
+    }
+    // An answer left over was meant for an alert that never came: the script is wrong.
+    const auto leftOver = responder_->queuedAnswers();
+    responder_->clearAnswers();
+    if (!leftOver.empty()) {
+        std::string message = "no alert took the answer " + quotedString(leftOver.front().button);
+        for (std::size_t i = 1; i < leftOver.size(); ++i) {
+            message += i == 1 ? "; nor " : ", ";
+            message += quotedString(leftOver[i].button) + " (line " +
+                       std::to_string(leftOver[i].line) + ")";
+        }
+        errors_ << name << ":" << leftOver.front().line << ": " << readable(message) << std::endl;
+        return 1;
+    }
+    return 0;
 }
 
 struct Console::Terminal {
@@ -534,7 +567,18 @@ void Console::wait(Nanoseconds duration) {
         RunLoopMode::defaultMode, [] { return false; }, duration);
 }
 
+void Console::keepWhatTheProcessShowed() {
+    if (!desktop_->ownApplication()) {
+        return;
+    }
+    endedAlerts_ = shownAlerts();
+    endedOpenedURLs_ = openedURLs();
+    endedMessages_ = composedMessages();
+    endedShowings_ = shareShowings();
+}
+
 void Console::relaunch() {
+    keepWhatTheProcessShowed();
     // The engine's taps belong to the process that ends, and so does its main run loop.
     std::unique_lock lock(loopMutex_);
     const bool running = loop_ != nullptr;
@@ -559,11 +603,6 @@ void Console::startEngine() {
 
 void Console::endIfTerminated() {
     if (engineRunning_ && NSApp().isTerminated() && desktop_->ownApplication()) {
-        // What it showed and opened on its way out stays for the script to check.
-        endedAlerts_ = shownAlerts();
-        endedOpenedURLs_ = openedURLs();
-        endedMessages_ = composedMessages();
-        endedShowings_ = shareShowings();
         // It asked the workspace for a new instance of itself before it ended (a relaunch):
         // the new one starts as from the Finder.
         if (desktop_->relaunchRequested()) {
@@ -582,6 +621,7 @@ void Console::quitOwn() {
         throw CommandError("Zestrel is not running");
     }
     const auto ended = withPid(*own);
+    keepWhatTheProcessShowed();
     engineRunning_ = false;
     std::unique_lock lock(loopMutex_);
     const bool running = loop_ != nullptr;
@@ -618,6 +658,19 @@ fs::path Console::path(const std::string& argument) const {
     return real;
 }
 
+fs::path Console::entryPath(const std::string& argument) const {
+    const auto slash = argument.rfind('/');
+    const auto name = slash == std::string::npos ? std::string() : argument.substr(slash + 1);
+    if (name.empty() || name == "." || name == "..") {
+        return path(argument);
+    }
+    return path(argument.substr(0, slash)) / name;
+}
+
+std::string Console::readable(const std::string& text) const {
+    return escapedControls(shown(text));
+}
+
 std::string Console::shown(std::string text) const {
     for (const auto& [folder, name] : namedFolders_) {
         for (auto at = text.find(folder); at != std::string::npos; at = text.find(folder, at)) {
@@ -629,7 +682,7 @@ std::string Console::shown(std::string text) const {
 }
 
 void Console::say(const std::string& text) {
-    out_ << shown(escapedControls(text)) << std::endl;
+    out_ << readable(text) << std::endl;
     noticeClosedOutput();
 }
 
@@ -642,7 +695,7 @@ void Console::noticeClosedOutput() {
 }
 
 void Console::failed(const std::string& message) {
-    errors_ << "error: " << shown(escapedControls(message)) << std::endl;
+    errors_ << "error: " << readable(message) << std::endl;
 }
 
 } // namespace zestrel::console

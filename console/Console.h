@@ -77,7 +77,8 @@ public:
     int runTerminal(std::istream& input);
 
     // Ends the session as `quit` does, from any thread (the program's signal watch): a
-    // `wait` or the prompt ends at once, a script runs no further command.
+    // `wait` or the prompt ends at once, a script runs no further command. The first signal
+    // is the one that ended it; later ones change nothing.
     void interrupt(int signal);
     // The signal that interrupted the session, or 0.
     int interruption() const;
@@ -104,6 +105,8 @@ private:
     void setRunningLoop(platform::RunLoop* loop);
     void relaunch();
     void quitOwn();
+    // Before the own process ends: what it showed and handed on stays listed.
+    void keepWhatTheProcessShowed();
     // Makes the app's controller, as the app's entry does; its launch runs once the main run
     // loop turns.
     void startEngine();
@@ -112,8 +115,16 @@ private:
     void setUpProcess();
     void wait(platform::Nanoseconds duration);
     std::string expand(const std::string& argument) const;
+    // The real path a `$TMP/...` word leads to after `..` and links are followed; throws
+    // `CommandError` when it leads outside the session's folder.
     std::filesystem::path path(const std::string& argument) const;
+    // The same for the folder the path names its last item in, and that item's name as
+    // written: what is there, a link too, is the item itself.
+    std::filesystem::path entryPath(const std::string& argument) const;
+    // The session's folder and the app's home written by name.
     std::string shown(std::string text) const;
+    // As the output writes a text: its folders by name, then escaped.
+    std::string readable(const std::string& text) const;
     void say(const std::string& text);
     // Ends the session when the output can no longer be written.
     void noticeClosedOutput();
@@ -198,6 +209,20 @@ private:
     std::shared_ptr<platform::NSWindow> appWindow(const std::optional<std::string>& title) const;
     // `close window [TITLE]`.
     void closeWindow(const std::optional<std::string>& title);
+    // What stands over a window of the app while an alert shows: a person reaches nothing
+    // it covers, only the alert. An app-modal run (an alert's or a dialog's) covers every
+    // other window of the app; an alert or confirmation dialog shown as a sheet or presented
+    // by a view covers its window. Nothing for a window nothing covers, or an alert's own.
+    struct Cover {
+        std::shared_ptr<platform::NSAlert> alert; // none for a dialog that is no alert
+        platform::OutlineNode node;               // what can be reached instead
+        std::string name;                         // as messages name it
+        bool modal = false;
+    };
+    std::optional<Cover> coverOf(platform::NSWindow& window) const;
+    // The alert that takes the app's keys now: the one that is or covers the key window while
+    // the app has the keyboard; none otherwise.
+    std::shared_ptr<platform::NSAlert> alertTakingKeys() const;
 
     // Expectations (ConsoleExpectations.cpp). Fails with `CommandError` when the
     // expectation is not met.
@@ -221,6 +246,8 @@ private:
     // Stands in for the user at alerts: `answer` queues what it presses.
     std::shared_ptr<ConsoleResponder> responder_;
     std::optional<std::string> mismatch_;
+    // The line of the script running now; 0 at the prompt.
+    int scriptLine_ = 0;
     std::set<std::size_t> reportedUnanswered_;
     // While the terminal runs.
     Terminal* terminal_ = nullptr;

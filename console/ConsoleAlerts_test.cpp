@@ -29,7 +29,8 @@ TEST_F(ConsoleTest, RefusedAccessQuitsTheAppAfterItsAlert) {
 }
 
 TEST_F(ConsoleTest, AnswersGoToTheNextAlertsAndAlertsAreShown) {
-    ASSERT_EQ(runScript("answer \"Later\"\n"), 0);
+    // At the prompt an answer waits for as long as it takes its alert to come.
+    ASSERT_EQ(runTerminal("answer \"Later\"\n"), 0);
     auto alert = platform::NSAlert::make();
     alert->setMessageText("Update now?");
     alert->setInformativeText("A new version is out.");
@@ -139,6 +140,55 @@ TEST_F(ConsoleTest, TheTerminalShowsAWaitingAlertAndTakesItsButtonFromTheNextLin
     EXPECT_THAT(out_.str(), HasSubstr("answered \"OK\"\n"));
     // With no alert waiting, the word is a command again.
     EXPECT_THAT(errors_.str(), HasSubstr("error: unknown command “OK”"));
+}
+
+TEST_F(ConsoleTest, AnAnswerNoAlertTookFailsTheScriptAndIsListedAtThePrompt) {
+    EXPECT_EQ(runScript("answer \"OK\"\necho done\n"), 1);
+    EXPECT_EQ(errors_.str(), "test.zestrel:1: no alert took the answer \"OK\"\n");
+    // Two answers, one alert: the second is named with its line.
+    errors_.str("");
+    EXPECT_EQ(runScript("launch zestrel\nclick menu Settings…\nanswer OK\nanswer Later\n"
+                        "answer Again\ntoggle \"Show menu bar icon\"\nshow alerts\n"),
+              1);
+    EXPECT_EQ(errors_.str(), "test.zestrel:4: no alert took the answer \"Later\"; nor "
+                             "\"Again\" (line 5)\n");
+    EXPECT_THAT(out_.str(), HasSubstr("buttons \"OK\", answered \"OK\"\n"));
+    // What a script left is not the next one's.
+    errors_.str("");
+    EXPECT_EQ(runScript("echo fine\n"), 0) << errors_.str();
+
+    // At the prompt the answers wait, and `show alerts` lists them.
+    out_.str("");
+    EXPECT_EQ(runTerminal("answer OK\nanswer \"Not Now\"\nshow alerts\n"), 0);
+    EXPECT_THAT(out_.str(),
+                HasSubstr("answers waiting for the next alerts: \"OK\", \"Not Now\"\n"));
+}
+
+TEST_F(ConsoleTest, AnAnswerWithoutItsButtonIsTheOneErrorSaid) {
+    // The alert gives up unanswered, but an answer did go before it: no advice to give one.
+    EXPECT_EQ(runScript("accessibility untrusted\nanswer Nope\nlaunch zestrel\n"), 1);
+    EXPECT_EQ(errors_.str(), "test.zestrel:3: the alert \"Zestrel requires accessibility "
+                             "access.\" has no button \"Nope\" (its buttons: \"Quit and Open "
+                             "System Settings\")\n");
+    EXPECT_THAT(out_.str(), Not(HasSubstr("nobody answered")));
+}
+
+TEST_F(ConsoleTest, EveryAlertNobodyAnsweredIsSaidOnceWhateverProcessShowedIt) {
+    // The recorder's refusal gives up unanswered and leaves the app running; the process
+    // then ends, and a new one shows the alert again.
+    const std::string refuse = "record shortcut cut\npress cmd+q\n";
+    EXPECT_EQ(runScript("launch zestrel\n" + refuse + "quit zestrel\nlaunch zestrel\n" + refuse +
+                        "relaunch\n" + refuse + "show alerts\n"),
+              0)
+        << errors_.str();
+    const std::string said = "nobody answered the alert \"This keyboard shortcut cannot be used";
+    std::size_t count = 0;
+    for (auto at = out_.str().find(said); at != std::string::npos;
+         at = out_.str().find(said, at + 1)) {
+        ++count;
+    }
+    EXPECT_EQ(count, 3u) << out_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("\n  3. warning \"This keyboard shortcut"));
 }
 
 } // namespace

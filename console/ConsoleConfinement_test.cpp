@@ -9,11 +9,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace zestrel::console {
 namespace {
@@ -73,8 +77,6 @@ TEST_F(ConsoleConfinementTest, NoCommandReachesOutsideTheFolder) {
         "write notes.txt overwritten",
         "write $TMP/../notes.txt overwritten",
         "write $TMP/out-link/notes.txt overwritten",
-        "write $TMP/notes-link overwritten",
-        "write $TMP/new-link made",
         "write $TMPx/a.txt made",
         "show folder $TMP/out-link",
         "open finder $TMP\nselect notes-link",
@@ -92,6 +94,48 @@ TEST_F(ConsoleConfinementTest, NoCommandReachesOutsideTheFolder) {
         EXPECT_THAT(errors_.str(), HasSubstr("test.zestrel:")) << script;
     }
     EXPECT_THAT(errors_.str(), Not(HasSubstr(env_.home().string())));
+    EXPECT_EQ(filesOutside(), before_);
+}
+
+TEST_F(ConsoleConfinementTest, WriteReplacesALinkAtThePathAndNeverWritesThroughIt) {
+    fs::create_directory(tmp_ / "inside");
+    write(tmp_ / "inside" / "target.txt", "target");
+    fs::create_symlink(tmp_ / "inside" / "target.txt", tmp_ / "inside-link");
+    ASSERT_EQ(runScript("write $TMP/inside-link replaced\nwrite $TMP/notes-link replaced\n"
+                        "write $TMP/new-link made\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("wrote $TMP/inside-link (9 bytes)\n"));
+    for (const char* name : {"inside-link", "notes-link", "new-link"}) {
+        EXPECT_FALSE(fs::is_symlink(tmp_ / name)) << name;
+    }
+    EXPECT_EQ(contentsOf(tmp_ / "notes-link"), "replaced\n");
+    EXPECT_EQ(contentsOf(tmp_ / "inside" / "target.txt"), "target");
+    EXPECT_EQ(filesOutside(), before_);
+}
+
+TEST_F(ConsoleConfinementTest, MkdirNeverMakesFoldersThroughALinkSwappedInAfterItsCheck) {
+    // Another process swaps a folder of the session for a link to outside and back, again
+    // and again, while mkdir lines run: a folder made through the link would land outside.
+    const auto swapped = tmp_ / "swapped";
+    const auto aside = tmp_ / "swapped-aside";
+    fs::create_directory(swapped);
+    fs::create_directory_symlink(outside_, aside);
+    const auto exchange = [&] {
+        return ::renameat2(AT_FDCWD, swapped.c_str(), AT_FDCWD, aside.c_str(), RENAME_EXCHANGE);
+    };
+    ASSERT_EQ(exchange(), 0) << "the file system swaps no names";
+    std::atomic<bool> done{false};
+    std::thread swapper([&] {
+        while (!done) {
+            exchange();
+        }
+    });
+    for (int line = 0; line < 300; ++line) {
+        runScript("mkdir $TMP/swapped/made" + std::to_string(line) + "/deeper\n");
+    }
+    done = true;
+    swapper.join();
     EXPECT_EQ(filesOutside(), before_);
 }
 

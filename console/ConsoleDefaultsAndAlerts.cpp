@@ -81,7 +81,7 @@ void Console::performDefaultsAndAlerts(const Command& command) {
         if (const auto alert = responder_->waitingAlert()) {
             throw CommandError(noSuchButton(*alert, arguments[0]));
         }
-        responder_->enqueue(ModalAnswer::button(arguments[0]));
+        responder_->enqueue({arguments[0], scriptLine_});
         say("the next alert is answered " + quotedString(arguments[0]));
         break;
     }
@@ -116,7 +116,7 @@ void Console::showDefaultsAndAlerts(const std::string& what) {
             if (alert.unattended) {
                 line += ", nobody answered";
             } else if (!alert.response) {
-                line += ", showing";
+                line += i < endedAlerts_.size() ? ", gone with its app" : ", showing";
             } else {
                 const auto index = *alert.response - NSAlertFirstButtonReturn;
                 line += index >= 0 && static_cast<std::size_t>(index) < alert.buttons.size()
@@ -124,6 +124,14 @@ void Console::showDefaultsAndAlerts(const std::string& what) {
                             : ", ended with response " + std::to_string(*alert.response);
             }
             say(line);
+        }
+        // Answers given before their alerts, which none has taken yet.
+        std::vector<std::string> queued;
+        for (const auto& answer : responder_->queuedAnswers()) {
+            queued.push_back(answer.button);
+        }
+        if (!queued.empty()) {
+            say("answers waiting for the next alerts: " + quotedList(queued));
         }
     } else if (what == "sounds") {
         say("sounds: " + counted(SystemSoundServer::playCount(), "play") + ", " +

@@ -187,20 +187,18 @@ Console::Next Console::performDesktop(const Command& command) {
         return Next::proceed;
     }
     case CommandKind::mkdir: {
+        // Made one name at a time from $TMP, never through a link: one put in place of a
+        // folder since the path was checked fails the command.
         const auto folder = path(arguments[0]);
-        std::error_code error;
-        fs::create_directories(folder, error);
-        if (!error && !fs::is_directory(folder, error)) {
-            error = std::make_error_code(std::errc::file_exists);
-        }
-        if (error) {
-            throw CommandError("cannot make " + folder.string() + ": " + error.message());
+        if (const auto failure = makeFoldersWithin(temporaryFolder_, folder)) {
+            throw CommandError("cannot make " + folder.string() + ": " + *failure);
         }
         say("made " + folder.string());
         return Next::proceed;
     }
     case CommandKind::write: {
-        const auto file = path(arguments[0]);
+        // What is at the path is replaced, a link too: a file is never written through one.
+        const auto file = entryPath(arguments[0]);
         const std::string contents = arguments[1].empty() ? "" : arguments[1] + "\n";
         writeFile(file, contents);
         say("wrote " + file.string() + " (" + counted(contents.size(), "byte") + ")");

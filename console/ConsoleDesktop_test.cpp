@@ -8,12 +8,16 @@
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/FileManagerApp.h"
 
+#include "platform/testing/TestEnvironment.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 
@@ -23,6 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 TEST_F(ConsoleTest, CommandsNeedTheRightApplication) {
     EXPECT_EQ(runScript("launch textedit\nselect a.txt\n"), 1);
@@ -180,6 +185,30 @@ TEST_F(ConsoleTest, AFailedWriteSaysWhy) {
     EXPECT_THAT(errors_.str(), HasSubstr("cannot write $TMP/folder: Is a directory"));
     EXPECT_EQ(runScript("write $TMP/one.txt 1\nwrite $TMP/one.txt/two.txt 2\n"), 1);
     EXPECT_THAT(errors_.str(), HasSubstr("cannot write $TMP/one.txt/two.txt: Not a directory"));
+}
+
+TEST(ConsoleNames, FoldersWhoseNamesNeedEscapesAreStillWrittenByName) {
+    platform::testing::TestEnvironment env;
+    // The session's folder and the app's home as a TMPDIR and a HOME may be named.
+    const auto tmp = env.home() / "tmp\tspot\xFF";
+    const auto home = env.home() / "home\tspot\xFE";
+    fs::create_directories(tmp);
+    fs::create_directories(home);
+    setenv("HOME", home.c_str(), 1);
+    std::ostringstream out;
+    std::ostringstream errors;
+    {
+        Console console(tmp, out, errors);
+        std::istringstream script("write $TMP/a.txt x\nshow folder $TMP\nlaunch zestrel\n"
+                                  "open debug window\nshow window\nmkdir $TMP/a.txt/b\n");
+        EXPECT_EQ(console.runScript(script, "test.zestrel"), 1);
+    }
+    EXPECT_THAT(out.str(), HasSubstr("wrote $TMP/a.txt (2 bytes)\n"));
+    EXPECT_THAT(out.str(), HasSubstr("\n$TMP:\n  a.txt\n"));
+    EXPECT_THAT(out.str(), HasSubstr("fileDialogDefaultDirectory(\"$HOME/Downloads\")"));
+    EXPECT_THAT(errors.str(), HasSubstr("test.zestrel:6: cannot make $TMP/a.txt/b: "));
+    // Neither folder's real name, as it is or escaped.
+    EXPECT_THAT(out.str() + errors.str(), Not(HasSubstr("spot")));
 }
 
 } // namespace

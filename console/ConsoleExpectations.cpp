@@ -27,6 +27,12 @@ void Console::expect(const Command& command) {
     const auto unmet = [](const std::string& message) {
         return CommandError("expectation not met: " + message);
     };
+    // A text is looked for as the replies show it (folders as `$TMP` and `$HOME`, control
+    // characters escaped), and as it is.
+    const auto showsText = [this](const std::string& held, const std::string& text) {
+        return held.find(text) != std::string::npos ||
+               readable(held).find(text) != std::string::npos;
+    };
     if (what == "folder") {
         const auto folder = path(arguments[1]);
         if (!fs::is_directory(folder)) {
@@ -65,7 +71,7 @@ void Console::expect(const Command& command) {
         if (arguments[1] == "text") {
             const auto& text = arguments[2];
             const auto held = pasteboard->stringForType(NSPasteboardType::string);
-            if (!held || held->find(text) == std::string::npos) {
+            if (!held || !showsText(*held, text)) {
                 throw unmet(
                     "the pasteboard's text should hold " + quotedString(text) + "; " +
                     (held ? "it holds " + counted(held->size(), "character") : "it holds no text"));
@@ -91,7 +97,7 @@ void Console::expect(const Command& command) {
             lines.push_back(entry);
         }
         const auto found = std::find_if(lines.begin(), lines.end(), [&](const std::string& line) {
-            return line.find(text) != std::string::npos;
+            return showsText(line, text);
         });
         if (found == lines.end()) {
             throw unmet("no log line holds " + quotedString(text));
@@ -100,8 +106,7 @@ void Console::expect(const Command& command) {
     } else if (what == "alert") {
         const auto& text = arguments[1];
         for (const auto& alert : shownAlerts()) {
-            if (alert.messageText.find(text) != std::string::npos ||
-                alert.informativeText.find(text) != std::string::npos) {
+            if (showsText(alert.messageText, text) || showsText(alert.informativeText, text)) {
                 say("ok: alert " + quotedString(alert.messageText));
                 return;
             }
@@ -111,7 +116,7 @@ void Console::expect(const Command& command) {
         const auto& text = arguments[1];
         for (const auto& item : handedOn()) {
             for (const auto& held : item.texts) {
-                if (held.find(text) != std::string::npos) {
+                if (showsText(held, text)) {
                     say("ok: opened " + item.line);
                     return;
                 }
@@ -132,7 +137,7 @@ void Console::expect(const Command& command) {
         for (const auto& root : shown) {
             std::istringstream lines(render(root));
             for (std::string line; std::getline(lines, line);) {
-                if (line.find(text) != std::string::npos) {
+                if (showsText(line, text)) {
                     const auto start = line.find_first_not_of(' ');
                     say("ok: " + what + " shows " + line.substr(start));
                     return;
@@ -154,7 +159,7 @@ void Console::expect(const Command& command) {
         const auto wanted = propertyListLiteral(parsePropertyListLiteral(arguments[2]));
         const auto value = UserDefaults::standard()->object(key);
         const auto actual = value.isAbsent() ? std::string("not set") : propertyListLiteral(value);
-        if (actual != wanted) {
+        if (actual != wanted && shown(actual) != wanted) {
             throw unmet(key + " should be " + wanted + "; it is " + actual);
         }
         say("ok: " + key + " = " + actual);

@@ -97,5 +97,21 @@ TEST_F(ConsoleTest, ExpectationsOfTextsAndCountsAreExact) {
     }
 }
 
+TEST_F(ConsoleTest, ExpectationsTakeTextsAsTheRepliesShowThem) {
+    ASSERT_EQ(
+        runScript("launch zestrel\nopen debug window\n"
+                  "expect window fileDialogDefaultDirectory(\"$HOME/Downloads\")\n"
+                  "answer \"Reveal “DiagnosticReports” Directory\"\nclick \"Send Crash Log\"\n"
+                  "expect log did not reveal $HOME/Library/Logs/DiagnosticReports\n"
+                  "click \"Show Debug Screen\"\nclick Files\nclick \"Copy Path\" #2\n"
+                  "expect pasteboard text $HOME/Documents/com.quorvik.Zestrel\n"),
+        0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("ok: logged Finder did not reveal $HOME/Library"));
+    // The real path still holds, as it always did.
+    const auto home = env_.home().string();
+    EXPECT_EQ(runScript("expect pasteboard text " + home + "/Documents\n"), 0) << errors_.str();
+}
+
 } // namespace
 } // namespace zestrel::console

@@ -4,10 +4,13 @@
 #include "console/KeyChord.h"
 #include "console/PropertyListLiteral.h"
 #include "foundation/Logger.h"
+#include "platform/appkit/ModalResponder.h"
+#include "platform/appkit/NSAlert.h"
 #include "platform/desktop/CarbonHotKeys.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/EventSystem.h"
 #include "platform/desktop/InputSource.h"
+#include "platform/desktop/NSEvent.h"
 #include "platform/desktop/SimulatedApplication.h"
 
 #include <algorithm>
@@ -27,6 +30,10 @@ using namespace zestrel::platform;
 
 namespace {
 
+constexpr std::uint16_t kReturnKey = 36;
+constexpr std::uint16_t kEnterKey = 76;
+constexpr std::uint16_t kEscapeKey = 53;
+
 // The characters of one UTF-8 text, each as its own string.
 std::vector<std::string> characters(const std::string& text) {
     std::vector<std::string> list;
@@ -42,9 +49,8 @@ std::vector<std::string> characters(const std::string& text) {
 // The key of the current layout that types `character`, and whether it needs Shift.
 std::optional<std::pair<std::uint16_t, bool>> keyTyping(const KeyboardLayout& layout,
                                                         const std::string& character) {
-    constexpr std::uint16_t kReturn = 36;
     if (character == "\n") {
-        return std::pair{kReturn, false};
+        return std::pair{kReturnKey, false};
     }
     for (const bool shift : {false, true}) {
         for (std::uint16_t code = 0; code < 128; ++code) {
@@ -56,6 +62,68 @@ std::optional<std::pair<std::uint16_t, bool>> keyTyping(const KeyboardLayout& la
     }
     return std::nullopt;
 }
+
+// While an alert is or covers the window with the keyboard, the app's keys reach the alert
+// alone: Return and Escape press its buttons, any other key does nothing. Taps, hot keys and
+// the app's own monitors see each key first, as they would: this monitor runs after them,
+// being added last, and only while the keys are pressed.
+class KeysToAlert {
+public:
+    explicit KeysToAlert(std::shared_ptr<NSAlert> alert) : alert_(std::move(alert)) {
+        if (alert_) {
+            monitor_ = NSEvent::addLocalMonitorForEvents(
+                NSEvent::maskFor(NSEvent::EventType::keyDown),
+                [this](const std::shared_ptr<NSEvent>& event) -> std::shared_ptr<NSEvent> {
+                    taken_.push_back(event->keyCode());
+                    return nullptr;
+                });
+        }
+    }
+    KeysToAlert(const KeysToAlert&) = delete;
+    KeysToAlert& operator=(const KeysToAlert&) = delete;
+    ~KeysToAlert() {
+        if (monitor_) {
+            NSEvent::removeMonitor(monitor_);
+        }
+    }
+
+    // Once the keys are in, the alert acts on them: what it made of them as the reply says
+    // it, or nothing when it took none.
+    std::optional<std::string> answer() {
+        if (taken_.empty()) {
+            return std::nullopt;
+        }
+        NSEvent::removeMonitor(std::exchange(monitor_, nullptr));
+        const std::string alert = "the alert " + quotedString(alert_->messageText());
+        for (const auto keyCode : taken_) {
+            const bool escape = keyCode == kEscapeKey;
+            if (!escape && keyCode != kReturnKey && keyCode != kEnterKey) {
+                continue;
+            }
+            // The first button answers Return, one titled "Cancel" Escape.
+            const auto& buttons = alert_->buttons();
+            const auto button =
+                escape
+                    ? std::find_if(buttons.begin(), buttons.end(),
+                                   [](const auto& button) { return button->title() == "Cancel"; })
+                    : buttons.begin();
+            if (button == buttons.end()) {
+                continue;
+            }
+            const auto title = (*button)->title();
+            if (alert_->respond(
+                    ModalAnswer::key(escape ? AlertKey::escapeKey : AlertKey::returnKey))) {
+                return "pressed " + quotedString(title) + " at " + alert;
+            }
+        }
+        return alert + " took the key and did nothing with it";
+    }
+
+private:
+    std::shared_ptr<NSAlert> alert_;
+    std::shared_ptr<NSObject> monitor_;
+    std::vector<std::uint16_t> taken_;
+};
 
 void postKey(std::uint16_t keyCode, CGEventFlags flags) {
     // A person at the keyboard: the events enter the stream at the hardware's end, where
@@ -102,6 +170,7 @@ void Console::press(const std::string& text) {
     const std::uint64_t logged = logBuffer().mark();
     const auto hotKeys = HotKeySystem::current();
     const auto consumedBefore = hotKeys->consumedCount();
+    KeysToAlert toAlert(alertTakingKeys());
     postKey(chord.keyCode, chord.flags);
     // What the app logged about the key, so a person sees what it made of it at once.
     const auto printLog = [&] {
@@ -121,6 +190,11 @@ void Console::press(const std::string& text) {
     }
     if (!target) {
         say(text + " → no application has keyboard focus");
+        printLog();
+        return;
+    }
+    if (const auto took = toAlert.answer()) {
+        say(text + " → " + nameOf(*target) + ": " + *took);
         printLog();
         return;
     }
@@ -155,11 +229,16 @@ void Console::type(const std::string& text) {
     const auto target = desktop_->runningApplication(pid);
     const auto app = desktop_->application(pid);
     const std::size_t before = app ? app->receivedEvents().size() : 0;
+    KeysToAlert toAlert(alertTakingKeys());
     for (const auto& [code, shift] : keys) {
         postKey(code, shift ? CGEventFlags::maskShift : CGEventFlags{});
     }
     if (!target) {
         say(quotedString(text) + " → no application has keyboard focus");
+        return;
+    }
+    if (const auto took = toAlert.answer()) {
+        say(quotedString(text) + " → " + nameOf(*target) + ": " + *took);
         return;
     }
     std::string received;

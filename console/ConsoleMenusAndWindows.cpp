@@ -14,6 +14,7 @@
 #include "platform/appkit/NSStatusBar.h"
 #include "platform/appkit/TextOutline.h"
 #include "platform/base/RunLoop.h"
+#include "platform/desktop/Desktop.h"
 #include "platform/desktop/NSEvent.h"
 #include "platform/swiftui/App.h"
 #include "platform/swiftui/NSHostingView.h"
@@ -180,10 +181,10 @@ std::string windowName(NSWindow& window) {
                          : " showing " + quotedString(text));
 }
 
-// The first alert shown in the outline (as a sheet, or presented by a view), which is all a
-// person can click while it shows.
+// The first alert or confirmation dialog shown in the outline (as a sheet, or presented by a
+// view), which is all a person can reach of the window while it shows.
 const OutlineNode* alertIn(const OutlineNode& node) {
-    if (node.kind == "alert") {
+    if (node.kind == "alert" || node.kind == "confirmation dialog") {
         return &node;
     }
     for (const auto& child : node.children) {
@@ -215,6 +216,55 @@ const ControlKind& controlKind(CommandKind command) {
 }
 
 } // namespace
+
+std::optional<Console::Cover> Console::coverOf(NSWindow& window) const {
+    if (alertShownIn(window)) {
+        return std::nullopt; // the alert itself
+    }
+    Cover cover;
+    // An app-modal run (an alert's or a dialog's) holds every other window of the app.
+    if (const auto modal = NSApp().modalWindow();
+        modal && modal.get() != &window && window.sheetParent() != modal) {
+        cover.alert = alertShownIn(*modal);
+        cover.node = cover.alert ? outline(*cover.alert) : outline(*modal);
+        cover.name = windowName(*modal);
+        cover.modal = true;
+        return cover;
+    }
+    // An alert or a confirmation dialog over the window: a sheet, or one a view presents.
+    const auto shown = outline(window);
+    const auto* alert = alertIn(shown);
+    if (!alert) {
+        return std::nullopt;
+    }
+    cover.node = *alert;
+    cover.name = "the alert " + quotedString(alert->label);
+    const auto showing = NSAlert::showingAlerts();
+    for (auto it = showing.rbegin(); it != showing.rend(); ++it) {
+        if ((*it)->messageText() == alert->label) {
+            cover.alert = *it;
+            break;
+        }
+    }
+    return cover;
+}
+
+std::shared_ptr<NSAlert> Console::alertTakingKeys() const {
+    const auto own = desktop_->ownApplication();
+    if (!engineRunning_ || !own ||
+        desktop_->keyboardFocusProcessIdentifier() != own->processIdentifier()) {
+        return nullptr;
+    }
+    const auto key = NSApp().keyWindow();
+    if (!key) {
+        return nullptr;
+    }
+    if (auto alert = alertShownIn(*key)) {
+        return alert;
+    }
+    const auto cover = coverOf(*key);
+    return cover ? cover->alert : nullptr;
+}
 
 OutlineNode Console::menuOutline() const {
     const auto* app = swiftui::launchedApp();
@@ -375,24 +425,41 @@ void Console::performMenusAndWindows(const Command& command) {
     const auto& label = words.label;
     const auto& within = words.within;
     // `in TEXT`: the control inside the row, section or window that shows TEXT, in any of
-    // the app's windows; else one of the frontmost window's.
+    // the app's windows; else one of the frontmost window's. What an alert covers is out of
+    // reach until it is answered: only the alert's own controls are there in its place.
     const auto front = appWindow(std::nullopt);
     std::vector<OutlineNode> shown;
+    std::vector<std::string> covered;
+    std::optional<std::string> frontCover;
+    const auto reach = [&](NSWindow& window) {
+        auto cover = coverOf(window);
+        if (!cover) {
+            shown.push_back(outline(window));
+            return;
+        }
+        covered.push_back(windowName(window) + " waits on " + cover->name);
+        frontCover = cover->name;
+        // An app-modal window is one of the app's windows itself.
+        if (!within || !cover->modal) {
+            shown.push_back(std::move(cover->node));
+        }
+    };
     if (within) {
         for (const auto& window : appWindows()) {
-            shown.push_back(outline(*window));
+            // A sheet is shown inside its window.
+            if (!window->isSheet()) {
+                reach(*window);
+            }
         }
     } else {
-        shown.push_back(outline(*front));
+        reach(*front);
     }
     const ControlKind& kind = controlKind(command.kind);
     const std::string what(kind.noun);
-    // An alert over the window takes every click until it is answered.
-    const OutlineNode* alert = within ? nullptr : alertIn(shown.front());
     std::vector<Match> matches;
     for (const auto& root : shown) {
         std::vector<const OutlineNode*> path;
-        collectMatches(alert ? *alert : root, label, kind.accepts, path, matches);
+        collectMatches(root, label, kind.accepts, path, matches);
     }
     if (within) {
         const bool any = !matches.empty();
@@ -403,11 +470,10 @@ void Console::performMenusAndWindows(const Command& command) {
         }
     }
     if (matches.empty()) {
-        if (alert) {
+        if (!within && frontCover) {
             std::vector<std::string> buttons;
-            collectClickable(*alert, buttons);
-            throw CommandError("the alert " + quotedString(alert->label) + " has no " + what +
-                               " “" + label + "” (it offers " +
+            collectClickable(shown.front(), buttons);
+            throw CommandError(*frontCover + " has no " + what + " “" + label + "” (it offers " +
                                (buttons.empty() ? std::string("nothing") : joined(buttons, ", ")) +
                                ")");
         }
@@ -415,10 +481,12 @@ void Console::performMenusAndWindows(const Command& command) {
         for (const auto& root : shown) {
             collectClickable(root, labels);
         }
-        throw CommandError((within ? std::string("no window of the app has a ")
-                                   : "the window " + windowName(*front) + " has no ") +
-                           what + " “" + label + "” (" + (within ? "they offer " : "it offers ") +
-                           (labels.empty() ? std::string("nothing") : joined(labels, ", ")) + ")");
+        throw CommandError(
+            (within ? std::string("no window of the app has a ")
+                    : "the window " + windowName(*front) + " has no ") +
+            what + " “" + label + "” (" + (within ? "they offer " : "it offers ") +
+            (labels.empty() ? std::string("nothing") : joined(labels, ", ")) + ")" +
+            (covered.empty() ? std::string() : "; " + joined(covered, ", ") + ": answer it first"));
     }
     const std::size_t ordinal = words.ordinal.value_or(1);
     if (ordinal > matches.size() || (matches.size() > 1 && !words.ordinal)) {
@@ -480,15 +548,14 @@ void Console::performMenusAndWindows(const Command& command) {
 void Console::closeWindow(const std::optional<std::string>& title) {
     const auto window = appWindow(title);
     const auto name = windowName(*window);
-    // The app waits for an answer there: closing the panel, or the window the alert is shown
-    // over, would leave it waiting for good.
+    // The app waits for an answer there: closing the panel, or a window the alert covers,
+    // would leave it waiting for good.
     if (alertShownIn(*window)) {
         throw CommandError("the app waits on " + name + ": answer it first");
     }
-    const auto shown = outline(*window);
-    if (const auto* alert = alertIn(shown)) {
-        throw CommandError("the app waits on the alert " + quotedString(alert->label) + " over " +
-                           name + ": answer it first");
+    if (const auto cover = coverOf(*window)) {
+        throw CommandError("the app waits on " + cover->name + " over " + name +
+                           ": answer it first");
     }
     if (window == NSApp().modalWindow()) {
         throw CommandError("the app waits on " + name + ": answer its alert first");

@@ -305,5 +305,59 @@ TEST_F(ConsoleMenusAndWindowsTest, TheAppsHomeReadsAsHome) {
     EXPECT_THAT(out_.str(), Not(HasSubstr(env_.home().string())));
 }
 
+const std::string kDeleteDialog = "the alert \"Delete all data and settings for Zestrel?\"";
+
+TEST_F(ConsoleMenusAndWindowsTest, WhatAnAlertCoversIsOutOfReachByEveryWay) {
+    ASSERT_EQ(run("launch zestrel\nclick menu Settings…\nopen debug window\n"
+                  "click \"Delete Data & Settings\"\n"),
+              0)
+        << errors_.str();
+    // A click on what the dialog covers, whatever shown text points at it.
+    const std::pair<const char*, const char*> refused[] = {
+        {"click Quit\n", " has no control “Quit” (it offers “Delete”, “Cancel”)"},
+        {"click Quit in \"Feedback\"\n", "“Zestrel 1.0.0 — Debug” waits on "},
+        {"close window\n", "the app waits on "},
+    };
+    for (const auto& [line, said] : refused) {
+        errors_.str("");
+        EXPECT_EQ(run(line), 1) << line;
+        EXPECT_THAT(errors_.str(), HasSubstr(said)) << line;
+        EXPECT_THAT(errors_.str(), HasSubstr(kDeleteDialog)) << line;
+    }
+    // Its keys: Command+Q, the Quit button's, and Command+W reach the dialog alone.
+    ASSERT_EQ(run("press cmd+q\npress cmd+w\nshow apps\nexpect window Delete all data\n"), 0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+q → Zestrel: " + kDeleteDialog +
+                                      " took the key and did nothing with it\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("Zestrel (com.quorvik.Zestrel)"));
+    // A window it does not cover is in reach.
+    ASSERT_EQ(run("toggle \"Play sound effect when cutting\" in \"Zestrel Settings\"\n"), 0)
+        << errors_.str();
+    // Escape answers it, and the window is free again.
+    ASSERT_EQ(run("press esc\nclose window\n"), 0) << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("esc → Zestrel: pressed \"Cancel\" at " + kDeleteDialog));
+}
+
+TEST_F(ConsoleMenusAndWindowsTest, TheIconAlertHoldsSettingsAgainstInAndCommandW) {
+    ASSERT_EQ(run("launch zestrel\nclick menu Settings…\ntoggle \"Show menu bar icon\"\n"), 0)
+        << errors_.str();
+    ASSERT_EQ(run("toggle \"Play sound effect when cutting\" in \"Launch at login\"\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("“Zestrel Settings” waits on the alert \"If you need"));
+    ASSERT_EQ(run("press cmd+w\nexpect window Play sound effect when cutting\" [on]\n"
+                  "press return\nexpect window Zestrel Settings\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("return → Zestrel: pressed \"OK\" at the alert"));
+}
+
+TEST_F(ConsoleMenusAndWindowsTest, AnAlertWhoseAppEndedIsNoLongerShowing) {
+    ASSERT_EQ(run("launch zestrel\nopen debug window\nclick \"Delete Data & Settings\"\n"
+                  "quit zestrel\nshow alerts\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("buttons \"Delete\", \"Cancel\", gone with its app\n"));
+    EXPECT_THAT(out_.str(), Not(HasSubstr(", showing")));
+}
+
 } // namespace
 } // namespace zestrel::console

@@ -9,20 +9,21 @@ namespace zestrel::console {
 
 using namespace zestrel::platform;
 
-void ConsoleResponder::enqueue(ModalAnswer answer) {
-    queued_.enqueue(std::move(answer));
+void ConsoleResponder::enqueue(Queued answer) {
+    queued_.push_back(std::move(answer));
 }
 
 std::optional<ModalAnswer> ConsoleResponder::answer(const NSAlert& alert) {
-    if (auto queued = queued_.answer(alert)) {
-        const auto* title = std::get_if<std::string>(&queued->choice);
+    if (!queued_.empty()) {
+        const auto title = std::move(queued_.front().button);
+        queued_.pop_front();
         const auto& buttons = alert.buttons();
-        if (!title || std::any_of(buttons.begin(), buttons.end(),
-                                  [&](const auto& button) { return button->title() == *title; })) {
-            return queued;
+        if (std::any_of(buttons.begin(), buttons.end(),
+                        [&](const auto& button) { return button->title() == title; })) {
+            return ModalAnswer::button(title);
         }
         if (onMismatch_) {
-            onMismatch_(alert, *title);
+            onMismatch_(alert, title);
         }
     }
     std::erase_if(waiting_, [](const std::weak_ptr<NSAlert>& entry) {
@@ -35,10 +36,6 @@ std::optional<ModalAnswer> ConsoleResponder::answer(const NSAlert& alert) {
         onWaiting_(alert);
     }
     return std::nullopt;
-}
-
-std::optional<MenuPick> ConsoleResponder::pick(const NSMenu& menu) {
-    return queued_.pick(menu);
 }
 
 std::shared_ptr<NSAlert> ConsoleResponder::waitingAlert() {

@@ -180,6 +180,8 @@ TEST_F(ConsoleTest, WhatTheAppPrintsWhileThePromptWaitsIsWrittenAtOnce) {
 
 TEST_F(ConsoleTest, AnInterruptedScriptRunsNoFurtherCommand) {
     console_.interrupt(SIGTERM);
+    // One that comes while the session ends does not change how it ended.
+    console_.interrupt(SIGINT);
     EXPECT_EQ(runScript("mkdir $TMP/made\n"), 128 + SIGTERM);
     EXPECT_FALSE(fs::exists(tmp_ / "made"));
 }

@@ -40,6 +40,11 @@ TEST(LineReader, ALineOverTheLimitIsSkippedAndNamedByItsStart) {
     EXPECT_EQ(lines[2].text, "after");
     EXPECT_EQ(lines[3].text, "last");
     EXPECT_FALSE(lines[4].text);
+    // Past a limit above what is kept to name it, only that much of the line stays.
+    const std::string longerLine(LineReader::kKeptStart * 8, 'z');
+    const auto kept = readAll(longerLine + "\n", LineReader::kKeptStart * 2);
+    EXPECT_EQ(kept[0].tooLong, longerLine.size());
+    EXPECT_EQ(kept[0].text, longerLine.substr(0, LineReader::kKeptStart));
     // Exactly at the limit is a line like any other.
     const auto atLimit = readAll(std::string(100, 'y') + "\n", 100);
     EXPECT_EQ(atLimit[0].tooLong, 0u);

@@ -216,6 +216,10 @@ std::string quotedTitle(const std::vector<std::string>& words) {
     return "\"" + joined(words, " ") + "\"";
 }
 
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 // Whether a control's words end in `#N`: only after an odd count of words past its label
 // (and choice), so "#2" where a label or a text stands is that label or text.
 bool endsInOrdinal(const std::vector<std::string>& arguments, std::size_t count) {
@@ -223,10 +227,41 @@ bool endsInOrdinal(const std::vector<std::string>& arguments, std::size_t count)
            ordinalOf(arguments.back());
 }
 
+// What is wrong with a last word meant as `#N` ("#0", "#-1", "#2x", "#9999999"); nothing
+// when it is a good one, or is no `#N` at all: "#" and a word, or "#2" where a text stands.
+std::optional<std::string> ordinalProblem(const std::vector<std::string>& arguments,
+                                          std::size_t count) {
+    if (arguments.size() <= count) {
+        return std::nullopt;
+    }
+    const std::string& word = arguments.back();
+    const bool meant = word.size() >= 2 && word.front() == '#' &&
+                       (isDigit(word[1]) || word[1] == '-' || word[1] == '+');
+    const std::size_t after = arguments.size() - count;
+    const bool textStandsThere = after % 2 == 0 && arguments[count] == "in";
+    if (!meant || textStandsThere || ordinalOf(word)) {
+        return std::nullopt;
+    }
+    const auto digits = std::string_view(word).substr(1);
+    if (!std::all_of(digits.begin(), digits.end(), isDigit)) {
+        return "“" + word + "” is no #N: N is a whole number, #1 for the first";
+    }
+    if (digits.find_first_not_of('0') == std::string_view::npos) {
+        return "“" + word + "” names no control: #N counts from #1";
+    }
+    if (digits.front() == '0') {
+        return "“" + word + "” is no #N: N is written without leading zeros";
+    }
+    return "“" + word + "” is too large: N is at most " + std::to_string(kLargestOrdinal);
+}
+
 // `count` words, optionally followed by `in TEXT`, then optionally by `#N`: the control
 // inside what shows TEXT, and the Nth of those that match.
 void expectControl(const Syntax& syntax, const std::vector<std::string>& arguments,
                    std::size_t count, bool quoted) {
+    if (const auto problem = ordinalProblem(arguments, count)) {
+        throw CommandError(*problem + "; usage: " + std::string(syntax.usage));
+    }
     const bool ordinal = endsInOrdinal(arguments, count);
     const std::size_t words = arguments.size() - (ordinal ? 1 : 0);
     const bool within = words == count + 2 && arguments[count] == "in";
@@ -270,10 +305,6 @@ void expectPath(const std::string& word) {
             ++depth;
         }
     }
-}
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
 }
 
 // A property-list value as written: the rest of the line, checked now so a mistake runs
@@ -394,8 +425,8 @@ const CommandSyntax* commandSyntax(std::string_view word) {
 }
 
 std::optional<std::size_t> ordinalOf(std::string_view word) {
-    if (word.size() < 2 || word.size() > 7 || word.front() != '#' || word[1] == '0' ||
-        !std::all_of(word.begin() + 1, word.end(), isDigit)) {
+    if (word.size() < 2 || word.size() > kLargestOrdinalDigits + 1 || word.front() != '#' ||
+        word[1] == '0' || !std::all_of(word.begin() + 1, word.end(), isDigit)) {
         return std::nullopt;
     }
     std::size_t ordinal = 0;

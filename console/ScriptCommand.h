@@ -81,6 +81,10 @@ struct Command {
 // word. Throws `CommandError` for anything it cannot run.
 std::optional<Command> parseCommand(std::string_view line);
 
+// `#N` has at most six digits: no window holds a million controls of one label.
+inline constexpr std::size_t kLargestOrdinalDigits = 6;
+inline constexpr std::size_t kLargestOrdinal = 999'999;
+
 // `#N` after a control's words: the Nth of the controls that match, counted from 1;
 // nothing for any other word.
 std::optional<std::size_t> ordinalOf(std::string_view word);

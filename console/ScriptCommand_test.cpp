@@ -7,6 +7,7 @@ namespace zestrel::console {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::StartsWith;
 
 Command parsed(std::string_view line) {
     auto command = parseCommand(line);
@@ -284,6 +285,17 @@ TEST(ScriptCommand, ANumberPicksOneOfTheControlsSoLabelled) {
     for (const char* line : {"click Copy #0", "click Copy #", "click Copy #2 #3", "toggle Sound #x",
                              "click Copy #1234567"}) {
         EXPECT_THAT(errorOf(line), HasSubstr("usage: ")) << line;
+    }
+    // What is wrong with N is said, not taken for a title to quote.
+    const std::pair<const char*, const char*> wrongNumbers[] = {
+        {"click Copy #0", "“#0” names no control: #N counts from #1"},
+        {"click Copy #-1", "“#-1” is no #N: N is a whole number, #1 for the first"},
+        {"pick Method Taps #2x", "“#2x” is no #N: N is a whole number, #1 for the first"},
+        {"click Copy in More #9999999", "“#9999999” is too large: N is at most 999999"},
+        {"click Copy Path #03", "“#03” is no #N: N is written without leading zeros"},
+    };
+    for (const auto& [line, said] : wrongNumbers) {
+        EXPECT_THAT(errorOf(line), StartsWith(std::string(said) + "; usage: ")) << line;
     }
 }
 
