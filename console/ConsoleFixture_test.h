@@ -5,6 +5,7 @@
 
 #include "console/Console.h"
 
+#include "platform/testing/FileContents.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -59,8 +60,7 @@ protected:
     }
 
     static std::string contentsOf(const std::filesystem::path& file) {
-        std::ifstream in(file);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return platform::testing::contentsOf(file);
     }
 
     platform::testing::TestEnvironment env_;

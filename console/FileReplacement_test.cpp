@@ -1,5 +1,6 @@
 #include "console/FileReplacement.h"
 
+#include "platform/testing/FileContents.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gmock/gmock.h>
@@ -13,6 +14,8 @@ namespace zestrel::console {
 namespace {
 
 namespace fs = std::filesystem;
+using platform::testing::contentsOf;
+using platform::testing::modeOf;
 using ::testing::HasSubstr;
 
 class FileReplacementTest : public ::testing::Test {
@@ -21,17 +24,6 @@ protected:
         fs::create_directories(folder_);
         fs::create_directories(outside_);
         std::ofstream(outside_ / "notes.txt") << "outside";
-    }
-
-    static std::string contentsOf(const fs::path& file) {
-        std::ifstream in(file);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-
-    static mode_t modeOf(const fs::path& file) {
-        struct stat status {};
-        ::stat(file.c_str(), &status);
-        return status.st_mode & 07777;
     }
 
     platform::testing::TestEnvironment env_;

@@ -1,5 +1,6 @@
 #include "platform/data/FileSafety.h"
 
+#include "platform/testing/FileContents.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gmock/gmock.h>
@@ -15,6 +16,8 @@ namespace zestrel::platform {
 namespace {
 
 namespace fs = std::filesystem;
+using platform::testing::contentsOf;
+using platform::testing::modeOf;
 using ::testing::HasSubstr;
 using ::testing::UnorderedElementsAre;
 
@@ -35,17 +38,6 @@ protected:
     std::optional<FileReplacementFailure> replace(const char* name, std::string_view bytes,
                                                   mode_t newFileMode) {
         return replaceFileAt(fd_.get(), name, std::as_bytes(std::span(bytes)), newFileMode);
-    }
-
-    static std::string contentsOf(const fs::path& file) {
-        std::ifstream in(file);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-
-    static mode_t modeOf(const fs::path& file) {
-        struct stat status {};
-        ::lstat(file.c_str(), &status);
-        return status.st_mode & 07777;
     }
 
     std::vector<std::string> names() const {
