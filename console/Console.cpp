@@ -257,6 +257,7 @@ int Console::runScript(std::istream& script, std::string_view name) {
             }
         } catch (const std::exception& error) {
             setRunningLoop(nullptr);
+            scriptLine_ = 0;
             writeAppPrints();
             reportUnansweredAlerts();
             responder_->clearAnswers();

@@ -100,13 +100,13 @@ public:
             if (!escape && keyCode != kReturnKey && keyCode != kEnterKey) {
                 continue;
             }
-            // The first button answers Return, one titled "Cancel" Escape.
+            // The button the key presses is the one whose key equivalent it is.
+            const std::string_view equivalent = escape ? "\x1b" : "\r";
             const auto& buttons = alert_->buttons();
             const auto button =
-                escape
-                    ? std::find_if(buttons.begin(), buttons.end(),
-                                   [](const auto& button) { return button->title() == "Cancel"; })
-                    : buttons.begin();
+                std::find_if(buttons.begin(), buttons.end(), [&](const auto& button) {
+                    return button->keyEquivalent() == equivalent;
+                });
             if (button == buttons.end()) {
                 continue;
             }
