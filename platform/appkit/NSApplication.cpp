@@ -185,6 +185,8 @@ void NSApplication::finishTermination() {
     }
     active_ = false;
     RunLoop::main().stop();
+    // The process exits here: the system takes what it held, and none of its code runs again.
+    Desktop::current()->endOwnProcess();
 }
 
 void NSApplication::registerWindow(const std::shared_ptr<NSWindow>& window) {

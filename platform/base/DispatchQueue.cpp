@@ -4,6 +4,7 @@
 #include "platform/base/MainThread.h"
 #include "platform/base/Mutex.h"
 #include "platform/base/ProcessLocal.h"
+#include "platform/base/ProcessTeardown.h"
 #include "platform/base/RunLoop.h"
 
 #include <fmt/format.h>
@@ -191,7 +192,8 @@ public:
 void finish(const std::shared_ptr<Impl>& queue, bool exclusive);
 
 void runBlock(const std::shared_ptr<Impl>& queue, std::function<void()>& block, bool exclusive) {
-    {
+    // The queues are the process's: what was left on them when it ended never runs.
+    if (!ProcessTeardown::hasEnded()) {
         RunningScope scope(queue.get(), exclusive);
         try {
             block();

@@ -1,5 +1,6 @@
 #include "platform/base/KeyValueObserving.h"
 #include "platform/base/Mutex.h"
+#include "platform/base/ProcessTeardown.h"
 
 #include <algorithm>
 #include <atomic>
@@ -37,6 +38,9 @@ KeyValueObservationToken KeyValueObserverRegistry::addObserver(std::string keyPa
     entry->options = options;
     entry->observer = std::move(observer);
     entry->context = context;
+    if (ProcessTeardown::hasEnded()) {
+        return KeyValueObservationToken{}; // an ended process observes nothing
+    }
     {
         MutexLock lock(mutex_);
         entry->id = nextId_++;
@@ -94,7 +98,8 @@ KeyValueObserverRegistry::entriesFor(const std::string& key) const {
 
 void KeyValueObserverRegistry::deliver(const Entry& entry, const std::string& key,
                                        Value::Dictionary change) const {
-    if (!entry.active) {
+    // Every observer is the process's: an ended one is told nothing.
+    if (!entry.active || ProcessTeardown::hasEnded()) {
         return;
     }
     KeyValueNotification notification{

@@ -2,6 +2,7 @@
 #include "platform/base/Mutex.h"
 
 #include "platform/base/ProcessLocal.h"
+#include "platform/base/ProcessTeardown.h"
 
 #include <algorithm>
 #include <atomic>
@@ -77,6 +78,10 @@ ObserverToken NotificationCenter::add(std::optional<std::string> name, Value obj
                                       std::optional<DispatchQueue> queue, Block block) {
     auto observer = std::make_shared<NotificationObserver>(std::move(name), std::move(object),
                                                            std::move(queue), std::move(block));
+    if (ProcessTeardown::hasEnded()) {
+        observer->active.store(false); // an ended process hears nothing
+        return observer;
+    }
     MutexLock lock(mutex_);
     observers_.push_back(observer);
     return observer;
@@ -97,6 +102,9 @@ void NotificationCenter::removeObserver(const ObserverToken& token) {
 }
 
 void NotificationCenter::post(const Notification& notification) {
+    if (ProcessTeardown::hasEnded()) {
+        return; // every observer here is the ended process's
+    }
     std::vector<ObserverToken> observers;
     {
         MutexLock lock(mutex_);
@@ -108,7 +116,7 @@ void NotificationCenter::post(const Notification& notification) {
         }
         if (observer->queue) {
             observer->queue->async([observer, notification] {
-                if (observer->active.load()) {
+                if (observer->active.load() && !ProcessTeardown::hasEnded()) {
                     (*observer->block)(notification);
                 }
             });

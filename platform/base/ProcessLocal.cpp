@@ -11,6 +11,8 @@ struct Registry {
     std::vector<std::function<void()>> resets GUARDED_BY(mutex);
 };
 
+std::atomic<std::uint64_t> generation{0};
+
 Registry& registry() {
     static Registry* const instance = new Registry; // never destroyed: locals may outlive main
     return *instance;
@@ -23,6 +25,10 @@ void detail::registerProcessLocalReset(std::function<void()> reset) {
     registry().resets.push_back(std::move(reset));
 }
 
+std::uint64_t detail::processGeneration() {
+    return generation.load(std::memory_order_acquire);
+}
+
 void resetProcess() {
     // A destructor may create or reset other locals, so take the list out first and
     // repeat until nothing new was created.
@@ -33,6 +39,7 @@ void resetProcess() {
             resets.swap(registry().resets);
         }
         if (resets.empty()) {
+            generation.fetch_add(1, std::memory_order_acq_rel);
             return;
         }
         for (auto it = resets.rbegin(); it != resets.rend(); ++it) {

@@ -3,6 +3,7 @@
 #include "platform/base/Mutex.h"
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -11,6 +12,8 @@ namespace zestrel::platform {
 namespace detail {
 // Every created process-local registers its reset here, in creation order.
 void registerProcessLocalReset(std::function<void()> reset);
+// Which process this is: `resetProcess()` starts the next one once the last local is gone.
+std::uint64_t processGeneration();
 } // namespace detail
 
 // A lazily created process-wide instance: created once on first use (thread-safe) and

@@ -4,6 +4,7 @@
 #include "platform/base/MainThread.h"
 #include "platform/base/Mutex.h"
 #include "platform/base/ProcessLocal.h"
+#include "platform/base/ProcessTeardown.h"
 #include "platform/base/Timer.h"
 
 #include <algorithm>
@@ -37,6 +38,12 @@ ProcessLocal<RunLoop>& mainLoop() {
     static auto* const instance = new ProcessLocal<RunLoop>([] {
         auto loop = std::make_unique<RunLoop>();
         detail::setMainThread(loop->thread());
+        // What waits on the loop is the process's: it goes when the process ends.
+        ProcessTeardown::add([] {
+            if (mainLoop().exists()) {
+                mainLoop()->discardAll();
+            }
+        });
         return loop;
     });
     return *instance;
@@ -206,7 +213,11 @@ private:
 RunLoop::RunLoop() : core_(std::make_shared<Core>()), thread_(std::this_thread::get_id()) {}
 
 RunLoop::~RunLoop() {
-    // Whatever is still queued dies outside the lock: its destructors may post.
+    discardAll();
+}
+
+void RunLoop::discardAll() {
+    // What was queued dies outside the lock: its destructors may post.
     std::map<Key, Core::QueuedBlock> blocks;
     std::map<Key, std::shared_ptr<Timer>> timers;
     std::map<Key, std::shared_ptr<RunLoopSource>> signalled;
@@ -223,6 +234,10 @@ RunLoop::~RunLoop() {
         for (auto& [key, timer] : timers) {
             timer->valid_ = false;
         }
+    }
+    for (auto& [source, entry] : sources) {
+        MutexLock lock(entry.source->mutex_);
+        entry.source->loop_.reset();
     }
 }
 

@@ -192,6 +192,11 @@ public:
     RunLoopMode currentMode() const;
     std::thread::id thread() const { return thread_; }
 
+    // Drops everything that waits on the loop, as the end of the process does: blocks not yet
+    // run, timers (which become invalid), sources and observers. A run in progress goes on,
+    // and what is posted afterwards runs as usual.
+    void discardAll();
+
     // Runs everything runnable now, including what that posts, and timers already due.
     // Does not move the clock.
     void runUntilIdle();

@@ -1,11 +1,13 @@
 #include "platform/desktop/CarbonHotKeys.h"
 
 #include "platform/base/MachineLocal.h"
+#include "platform/base/ProcessTeardown.h"
 #include "platform/base/RunLoop.h"
 #include "platform/desktop/EventSystem.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace zestrel::platform {
 namespace {
@@ -148,9 +150,14 @@ bool HotKeySystem::consume(const CGEvent& event) {
 }
 
 void HotKeySystem::setKeyboardGrab(KeyboardGrab grab) {
+    if (grab && ProcessTeardown::hasEnded()) {
+        return;
+    }
     auto shared = grab ? std::make_shared<const KeyboardGrab>(std::move(grab)) : nullptr;
+    const int owner = EventSystem::current()->ownProcessIdentifier();
     MutexLock lock(mutex_);
     grab_ = std::move(shared);
+    grabOwner_ = owner;
 }
 
 bool HotKeySystem::stage(const CGEvent& event) {
@@ -172,7 +179,11 @@ bool HotKeySystem::stage(const CGEvent& event) {
 
 void HotKeySystem::processDidQuit(int processIdentifier) {
     std::vector<EventHotKeyRef> gone; // released outside the lock
+    std::shared_ptr<const KeyboardGrab> grab;
     MutexLock lock(mutex_);
+    if (grabOwner_ == processIdentifier) {
+        grab = std::exchange(grab_, nullptr);
+    }
     for (auto it = hotKeys_.begin(); it != hotKeys_.end();) {
         if ((*it)->ownerProcessIdentifier == processIdentifier) {
             gone.push_back(std::move(*it));
@@ -253,6 +264,10 @@ OSStatus RegisterEventHotKey(UInt32 keyCode, UInt32 modifiers, EventHotKeyID hot
     if (!target || outRef == nullptr) {
         return paramErr;
     }
+    if (ProcessTeardown::hasEnded()) {
+        *outRef = nullptr;
+        return eventInternalErr; // the system holds nothing for a process that has ended
+    }
     auto hotKey = std::make_shared<EventHotKey>();
     hotKey->keyCode = keyCode;
     hotKey->modifiers = modifiers;
@@ -263,6 +278,10 @@ OSStatus RegisterEventHotKey(UInt32 keyCode, UInt32 modifiers, EventHotKeyID hot
         *outRef = nullptr;
         return status;
     }
+    // Whoever still holds the references, the process's hot keys go when it ends.
+    ProcessTeardown::addOnce(&machineLocal(), [pid = hotKey->ownerProcessIdentifier] {
+        HotKeySystem::current()->processDidQuit(pid);
+    });
     *outRef = std::move(hotKey);
     return noErr;
 }

@@ -30,7 +30,8 @@ using EventHotKeyRef = std::shared_ptr<EventHotKey>;
 // exactly this key code with exactly these Carbon modifier bits (Command, Shift, Option,
 // Control) stop in the key pipeline and reach `target` as hot-key pressed and released
 // events, on the main run loop. The same combination may be registered more than once; the
-// first registration gets the key. paramErr without a target or a place for the reference.
+// first registration gets the key. paramErr without a target or a place for the reference;
+// eventInternalErr once the process has ended.
 OSStatus RegisterEventHotKey(UInt32 keyCode, UInt32 modifiers, EventHotKeyID hotKeyID,
                              const EventTargetRef& target, OptionBits options,
                              EventHotKeyRef* outRef);
@@ -46,7 +47,9 @@ UInt32 carbonModifiers(CGEventFlags flags);
 
 // The machine's hot-key registrations and the rules the system applies to them. The hot-key
 // stage of the key pipeline asks it whether a key event belongs to a hot key. A
-// machine-level object: registrations of a process go when that process quits.
+// machine-level object: registrations of a process, and its keyboard grab, go when that
+// process ends (this program's through its teardown list, every process's when the desktop
+// terminates it), and a process that has ended registers nothing.
 class HotKeySystem {
 public:
     struct Registration {
@@ -70,7 +73,7 @@ public:
     // events are sent to the owner's target on the main run loop; key repeats are consumed
     // without an event.
     bool consume(const CGEvent& event);
-    // Every registration of the process goes.
+    // Every registration of the process goes, and its keyboard grab.
     void processDidQuit(int processIdentifier);
 
     // In registration order.
@@ -91,7 +94,8 @@ public:
     void failParameterReads(EventParamName name, OSStatus status);
 
     // While an application tracks a menu the keyboard is its own: key events the hot keys
-    // leave go to `grab` instead of the focused application. Nothing ends the grab.
+    // leave go to `grab` instead of the focused application. The grab is the calling
+    // process's: nothing ends it but a new grab, an empty one, or the end of the process.
     using KeyboardGrab = std::function<void(const CGEvent& event)>;
     void setKeyboardGrab(KeyboardGrab grab);
     // The whole stage: a hot key, else the grab; true when the event goes no further.
@@ -119,6 +123,7 @@ private:
     std::optional<bool> callerSandboxed_ GUARDED_BY(mutex_);
     std::map<EventParamName, OSStatus> parameterFailures_ GUARDED_BY(mutex_);
     std::shared_ptr<const KeyboardGrab> grab_ GUARDED_BY(mutex_);
+    int grabOwner_ GUARDED_BY(mutex_) = 0;
     OSStatus symbolicStatus_ GUARDED_BY(mutex_) = noErr;
     Value symbolicHotKeys_ GUARDED_BY(mutex_);
 };

@@ -5,13 +5,13 @@
 #include "platform/base/Error.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/ProcessLocal.h"
+#include "platform/base/ProcessTeardown.h"
 #include "platform/base/RunLoop.h"
 #include "platform/desktop/CarbonHotKeys.h"
 #include "platform/desktop/EventSystem.h"
 #include "platform/desktop/FileManagerApp.h"
 #include "platform/desktop/InputSource.h"
 #include "platform/desktop/NSWorkspace.h"
-#include "platform/desktop/ProcessTeardown.h"
 
 #include <algorithm>
 #include <tuple>
@@ -340,11 +340,12 @@ bool Desktop::terminate(int processIdentifier) {
     // What the system takes from a process that exits, before anyone hears it ended.
     if (isCurrent()) {
         if (own) {
-            ProcessTeardown::run();
+            endOwnProcess();
         }
         EventSystem::current()->removeTapsOfProcess(processIdentifier);
         HotKeySystem::current()->processDidQuit(processIdentifier);
     }
+    powerAssertions_.setAssertions(processIdentifier, Value());
     windowServer_.removeWindows(processIdentifier);
     ended.running->terminated_ = true;
     // The application active before it comes forward at once, with no moment without one.
@@ -400,6 +401,9 @@ bool Desktop::reopen(int processIdentifier, bool activates) {
 }
 
 void Desktop::setOwnReopenHandler(std::function<void()> handler) {
+    if (handler && ProcessTeardown::hasEnded()) {
+        return;
+    }
     MutexLock lock(mutex_);
     ownReopenHandler_ = std::move(handler);
 }
@@ -575,6 +579,24 @@ std::shared_ptr<NSRunningApplication> Desktop::launchOwnApplication(OwnLaunch la
     return running;
 }
 
+void Desktop::endOwnProcess() {
+    threadChecker_.check();
+    if (!isCurrent()) {
+        return;
+    }
+    ProcessTeardown::run();
+    std::function<void(std::uint16_t, NSEvent::ModifierFlags, const std::string&)> keyHandler;
+    std::function<void()> reopenHandler; // released outside the lock
+    {
+        MutexLock lock(mutex_);
+        keyHandler = std::exchange(ownKeyHandler_, nullptr);
+        reopenHandler = std::exchange(ownReopenHandler_, nullptr);
+    }
+    // The process's run loop dropped the machine's own work with its own: it is scheduled
+    // again, as for a new process.
+    processDidReset();
+}
+
 bool Desktop::quitOwnApplication() {
     threadChecker_.check();
     const auto running = ownApplication();
@@ -720,6 +742,9 @@ bool Desktop::deliverKeyEvent(int processIdentifier, std::uint16_t keyCode,
 
 void Desktop::setOwnKeyEventHandler(
     std::function<void(std::uint16_t, NSEvent::ModifierFlags, const std::string&)> handler) {
+    if (handler && ProcessTeardown::hasEnded()) {
+        return;
+    }
     MutexLock lock(mutex_);
     ownKeyHandler_ = std::move(handler);
 }

@@ -119,11 +119,11 @@ public:
                                                  bool activates = true, bool newInstance = false);
     std::shared_ptr<NSRunningApplication> launchAt(const URL& bundleURL, bool activates = true,
                                                    bool newInstance = false);
-    // Quits a process: its windows and event taps go, the terminate notification is posted,
-    // and when it was frontmost the application active before it comes to the front. For
-    // this program, the process's teardown list runs at once (`ProcessTeardown`); the rest
-    // of its state goes when the holder resets the process (`quitOwnApplication`). False
-    // when it does not run.
+    // Quits a process: first everything the system holds for it goes (its windows, event
+    // taps, hot keys, keyboard grab and power assertions; for this program `endOwnProcess`),
+    // then the application active before it comes to the front, if it was frontmost, and the
+    // terminate and activate notifications are posted. The rest of this program's state goes
+    // when the holder resets the process (`quitOwnApplication`). False when it does not run.
     bool terminate(int processIdentifier);
     bool activate(int processIdentifier);
     // Opens a running application again, as opening it from the Finder or the Dock does: it
@@ -168,6 +168,13 @@ public:
     std::shared_ptr<NSRunningApplication> ownApplication() const;
     // Starts this program's process on the desktop (once; later calls answer it as it is).
     std::shared_ptr<NSRunningApplication> launchOwnApplication(OwnLaunch launch = {});
+    // Ends this program's process as the system sees it when the process exits (its
+    // application terminates, or `terminate` quits it): `ProcessTeardown` runs, so its taps,
+    // hot keys, observers, monitors, timers and queued work go, none of its code runs again
+    // and nothing more is registered for it; the desktop hands it no more keys or reopen
+    // events. The desktop's own scheduled work stays. Its running application stays listed
+    // until it is terminated; its state, until the holder resets the process.
+    void endOwnProcess();
     // Quits this program's process and ends its state (`resetProcess()`): its taps,
     // observers, timers and run loop go. The desktop stays. Call it from outside any
     // run-loop turn. False when the program does not run.

@@ -2,8 +2,8 @@
 #include "platform/base/Mutex.h"
 
 #include "platform/base/ProcessLocal.h"
+#include "platform/base/ProcessTeardown.h"
 #include "platform/desktop/Accessibility.h"
-#include "platform/desktop/ProcessTeardown.h"
 
 #include <algorithm>
 #include <utility>
@@ -26,7 +26,6 @@ public:
         {
             MutexLock lock(mutex_);
             ports = std::exchange(ports_, {});
-            tornDownOnQuit_ = false;
         }
         for (const auto& weak : ports) {
             if (auto port = weak.lock()) {
@@ -40,7 +39,6 @@ public:
 private:
     Mutex mutex_;
     std::vector<std::weak_ptr<CFMachPort>> ports_ GUARDED_BY(mutex_);
-    bool tornDownOnQuit_ GUARDED_BY(mutex_) = false;
 };
 
 ProcessLocal<ProcessTaps>& processTaps() {
@@ -49,21 +47,17 @@ ProcessLocal<ProcessTaps>& processTaps() {
 }
 
 void ProcessTaps::add(const CFMachPortRef& port) {
-    bool first = false;
     {
         MutexLock lock(mutex_);
         std::erase_if(ports_, [](const auto& weak) { return weak.expired(); });
         ports_.push_back(port);
-        first = !std::exchange(tornDownOnQuit_, true);
     }
-    if (first) {
-        // The process's taps go as soon as it quits, not only when its state is dropped.
-        ProcessTeardown::add([] {
-            if (processTaps().exists()) {
-                processTaps()->invalidateAll();
-            }
-        });
-    }
+    // The process's taps go as soon as it ends, not only when its state is dropped.
+    ProcessTeardown::addOnce(&processTaps(), [] {
+        if (processTaps().exists()) {
+            processTaps()->invalidateAll();
+        }
+    });
 }
 
 bool mayCreateTap(CGEventTapOptions options) {
@@ -75,8 +69,9 @@ bool mayCreateTap(CGEventTapOptions options) {
 CFMachPortRef createTap(std::int32_t pid, CGEventTapLocation location, CGEventTapPlacement place,
                         CGEventTapOptions options, CGEventMask mask, CGEventTapCallBack callback,
                         void* userInfo) {
-    if (!callback || !mayCreateTap(options) || static_cast<std::uint32_t>(location) > 2 ||
-        static_cast<std::uint32_t>(place) > 1 || static_cast<std::uint32_t>(options) > 1) {
+    if (!callback || ProcessTeardown::hasEnded() || !mayCreateTap(options) ||
+        static_cast<std::uint32_t>(location) > 2 || static_cast<std::uint32_t>(place) > 1 ||
+        static_cast<std::uint32_t>(options) > 1) {
         return nullptr;
     }
     const auto system = EventSystem::current();

@@ -92,7 +92,8 @@ public:
 
     // A local monitor sees the events this application receives, before the application
     // does: it answers the event to go on with (the same or another), or nothing to swallow
-    // it. Monitors run in the order they were added; the token removes one. Process state.
+    // it. Monitors run in the order they were added; the token removes one. Process state:
+    // once the process has ended, none is added and none runs.
     using LocalMonitorHandler =
         std::function<std::shared_ptr<NSEvent>(const std::shared_ptr<NSEvent>& event)>;
     static std::shared_ptr<NSObject> addLocalMonitorForEvents(EventTypeMask mask,

@@ -1,4 +1,5 @@
 #include "platform/base/ProcessLocal.h"
+#include "platform/base/ProcessTeardown.h"
 #include "platform/desktop/CGEvent.h"
 #include "platform/desktop/CarbonEvents.h"
 #include "platform/desktop/CarbonHotKeys.h"
@@ -40,6 +41,9 @@ std::shared_ptr<NSObject> NSEvent::addLocalMonitorForEvents(EventTypeMask mask,
         return nullptr;
     }
     auto token = std::make_shared<LocalMonitorToken>();
+    if (ProcessTeardown::hasEnded()) {
+        return token; // an ended process sees no more events
+    }
     monitors().list.push_back(
         {token, mask, std::make_shared<const LocalMonitorHandler>(std::move(handler))});
     return token;
@@ -51,6 +55,9 @@ void NSEvent::removeMonitor(const std::shared_ptr<NSObject>& monitor) {
 }
 
 std::shared_ptr<NSEvent> NSEvent::runLocalMonitors(std::shared_ptr<NSEvent> event) {
+    if (ProcessTeardown::hasEnded()) {
+        return event;
+    }
     // A monitor added while this event is on its way sees the next one.
     const auto snapshot = monitors().list;
     for (const auto& entry : snapshot) {

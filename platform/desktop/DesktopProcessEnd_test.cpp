@@ -1,10 +1,15 @@
-#include "platform/desktop/ProcessTeardown.h"
+#include "platform/base/ProcessTeardown.h"
 
+#include "platform/base/KeyValueObserving.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/RunLoop.h"
+#include "platform/desktop/CarbonHotKeys.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/EventTap.h"
 #include "platform/desktop/FileManagerApp.h"
+#include "platform/desktop/InputSource.h"
+#include "platform/desktop/NSEvent.h"
+#include "platform/desktop/NSWorkspace.h"
 #include "platform/testing/DesktopEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +41,13 @@ protected:
     void pressC() {
         auto event = CGEventCreateKeyboardEvent(nullptr, testing::kVKC, true);
         EventSystem::current()->post(kCGHIDEventTap, event);
+    }
+    CFMachPortRef tapOnFinderAfterTheEnd() {
+        return CGEventTapCreateForPid(
+            env.finder()->processIdentifier(), kCGHeadInsertEventTap, kCGEventTapOptionDefault,
+            CGEventMaskBit(CGEventType::keyDown),
+            [](CGEventTapProxy, CGEventType, const CGEventRef& event, void*) { return event; },
+            nullptr);
     }
     std::uint32_t tapCount() {
         std::uint32_t count = 0;
@@ -106,6 +118,59 @@ TEST_F(ProcessEndTest, QuittingThisProgramEndsItsTimersAndObserversButNotTheDesk
     env.desktop().launch(kTextEditBundleIdentifier);
     EXPECT_EQ(heard, heardBefore);
     EXPECT_FALSE(env.desktop().quitOwnApplication());
+}
+
+TEST_F(ProcessEndTest, ThisProgramQuittingInFrontHearsNothingOfWhatComesForward) {
+    auto& desktop = env.desktop();
+    const auto own = desktop.ownApplication();
+    ASSERT_TRUE(desktop.activate(own->processIdentifier()));
+    int told = 0;
+    NSWorkspace::shared()->keyValueObservers().addObserver(
+        "frontmostApplication", NSKeyValueObservingOptionNew,
+        [&](const KeyValueNotification&) { ++told; });
+    NotificationCenter::workspaceCenter()->addObserver(std::nullopt, Value(),
+                                                       [&](const Notification&) { ++told; });
+
+    desktop.terminate(own->processIdentifier());
+    EXPECT_EQ(told, 0);
+    EXPECT_EQ(desktop.frontmostApplication()->bundleIdentifier(), kFinderBundleIdentifier);
+}
+
+TEST_F(ProcessEndTest, AnEndedProgramHoldsNothingAndRegistersNothing) {
+    auto& desktop = env.desktop();
+    const auto target = GetApplicationEventTarget();
+    EventHotKeyRef before;
+    ASSERT_EQ(RegisterEventHotKey(7, cmdKey, {fourCharCode("TEST"), 1}, target, 0, &before), noErr);
+    HotKeySystem::current()->setKeyboardGrab([](const CGEvent&) {});
+    int monitored = 0;
+    NSEvent::addLocalMonitorForEvents(NSEvent::kAnyEventMask,
+                                      [&](const std::shared_ptr<NSEvent>& event) {
+                                          ++monitored;
+                                          return event;
+                                      });
+    int ownKeys = 0;
+    desktop.setOwnKeyEventHandler([&](std::uint16_t, auto, const std::string&) { ++ownKeys; });
+    bool desktopWork = false;
+    desktop.after(1s, [&] { desktopWork = true; });
+
+    desktop.endOwnProcess();
+    EXPECT_TRUE(HotKeySystem::current()->registrations().empty());
+    EventHotKeyRef after;
+    EXPECT_EQ(RegisterEventHotKey(9, cmdKey, {fourCharCode("TEST"), 2}, target, 0, &after),
+              eventInternalErr);
+    EXPECT_TRUE(HotKeySystem::current()->registrations().empty());
+    EXPECT_EQ(tapOnFinderAfterTheEnd(), nullptr);
+    HotKeySystem::current()->setKeyboardGrab([](const CGEvent&) {});
+    pressC(); // neither grabbed nor seen by the monitor: it reaches the Finder
+    EXPECT_EQ(env.finder()->receivedEvents().size(), 1u);
+    desktop.setOwnKeyEventHandler([&](std::uint16_t, auto, const std::string&) { ++ownKeys; });
+    desktop.deliverKeyEvent(desktop.ownApplication()->processIdentifier(), 8, {}, "c");
+    NSEvent::runLocalMonitors(std::make_shared<NSEvent>(CGEvent(CGEventType::keyDown, 8, {}),
+                                                        InputSources::current()->currentLayout()));
+    EXPECT_EQ(monitored, 0);
+    EXPECT_EQ(ownKeys, 0);
+    env.advance(1s);
+    EXPECT_TRUE(desktopWork);
 }
 
 TEST_F(ProcessEndTest, TheCopyLatencyIsASettingOfTheInstalledFileManager) {

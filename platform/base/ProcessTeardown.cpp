@@ -1,8 +1,12 @@
-#include "platform/desktop/ProcessTeardown.h"
+#include "platform/base/ProcessTeardown.h"
 
 #include "platform/base/Mutex.h"
 #include "platform/base/ProcessLocal.h"
 
+#include <atomic>
+#include <cstdint>
+#include <limits>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -12,6 +16,7 @@ namespace {
 struct TeardownList {
     Mutex mutex;
     std::vector<std::function<void()>> work GUARDED_BY(mutex);
+    std::set<const void*> registries GUARDED_BY(mutex);
 };
 
 ProcessLocal<TeardownList>& teardownList() {
@@ -19,10 +24,18 @@ ProcessLocal<TeardownList>& teardownList() {
     return *instance;
 }
 
+// The generation of the process that ended. Not a process-local: the process stays ended
+// while its locals are destroyed, whatever order they go in, until the next one starts.
+std::atomic<std::uint64_t> endedGeneration{std::numeric_limits<std::uint64_t>::max()};
+
 } // namespace
 
 void ProcessTeardown::add(std::function<void()> work) {
     if (!work) {
+        return;
+    }
+    if (hasEnded()) {
+        work();
         return;
     }
     auto& list = *teardownList();
@@ -30,7 +43,19 @@ void ProcessTeardown::add(std::function<void()> work) {
     list.work.push_back(std::move(work));
 }
 
+void ProcessTeardown::addOnce(const void* registry, std::function<void()> work) {
+    {
+        auto& list = *teardownList();
+        MutexLock lock(list.mutex);
+        if (!list.registries.insert(registry).second) {
+            return;
+        }
+    }
+    add(std::move(work));
+}
+
 void ProcessTeardown::run() {
+    endedGeneration.store(detail::processGeneration(), std::memory_order_release);
     auto& list = *teardownList();
     for (;;) {
         std::function<void()> next;
@@ -44,6 +69,10 @@ void ProcessTeardown::run() {
         }
         next(); // outside the lock: the work may add more
     }
+}
+
+bool ProcessTeardown::hasEnded() {
+    return endedGeneration.load(std::memory_order_acquire) == detail::processGeneration();
 }
 
 } // namespace zestrel::platform
