@@ -177,8 +177,9 @@ TEST_F(ConsoleTest, EveryAlertNobodyAnsweredIsSaidOnceWhateverProcessShowedIt) {
     // The recorder's refusal gives up unanswered and leaves the app running; the process
     // then ends, and a new one shows the alert again.
     const std::string refuse = "record shortcut cut\npress cmd+q\n";
-    EXPECT_EQ(runScript("launch zestrel\n" + refuse + "quit zestrel\nlaunch zestrel\n" + refuse +
-                        "relaunch\n" + refuse + "show alerts\n"),
+    EXPECT_EQ(runScript(kHotkeyMethod + "launch zestrel\n" + refuse +
+                        "quit zestrel\nlaunch zestrel\n" + refuse + "relaunch\n" + refuse +
+                        "show alerts\n"),
               0)
         << errors_.str();
     const std::string said = "nobody answered the alert \"This keyboard shortcut cannot be used";

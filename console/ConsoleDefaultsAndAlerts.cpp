@@ -7,6 +7,7 @@
 #include "platform/appkit/ModalResponder.h"
 #include "platform/appkit/NSAlert.h"
 #include "platform/appkit/NSSharingServicePicker.h"
+#include "platform/appkit/NSSound.h"
 #include "platform/data/UserDefaults.h"
 #include "platform/desktop/Accessibility.h"
 #include "platform/desktop/Desktop.h"
@@ -135,7 +136,8 @@ void Console::showDefaultsAndAlerts(const std::string& what) {
         }
     } else if (what == "sounds") {
         say("sounds: " + counted(SystemSoundServer::playCount(), "play") + ", " +
-            counted(SystemSoundServer::registeredSounds().size(), "sound") + " held");
+            counted(SystemSoundServer::registeredSounds().size(), "sound") + " held, " +
+            counted(static_cast<std::size_t>(NSSound::beepCount()), "beep"));
     } else if (what == "opened") {
         const auto handed = handedOn();
         say(handed.empty() ? "opened: none" : "opened:");

@@ -100,6 +100,11 @@ private:
     bool released_ = false;
 };
 
+// Script lines that make the next launch run the hotkey method, the first launch's switch to
+// the event taps marked done.
+inline const std::string kHotkeyMethod =
+    "defaults write QV_App_runOnce__switchToNewMethod32425 true\ndefaults write newMethod false\n";
+
 // Settings' alert after the menu-bar icon is switched off, as the console quotes it.
 inline const std::string kHideIconAlert =
     "\"If you need to access the menu bar icon, launch the app to reveal it for 5 seconds.\"";

@@ -1,6 +1,7 @@
 #include "console/Console.h"
 
 #include "app/QVKit.h"
+#include "cut_engine/AppState.h"
 
 #include "console/ConsoleText.h"
 #include "console/KeyChord.h"
@@ -351,6 +352,13 @@ void Console::showMenusAndWindows(const Command& command) {
 void Console::recordShortcut(const std::string& name) {
     if (!engineRunning_) {
         throw CommandError("Zestrel is not running: launch it first (launch zestrel)");
+    }
+    // The taps disable the hotkeys, but a shortcut stored now would register its hot key at
+    // once and take that key from every app, which the app's own screens never let happen.
+    if (AppState::shared()->eventTap()) {
+        throw CommandError("Zestrel cuts with its event taps, which use no shortcut: record "
+                           "shortcut is for the hotkey method (defaults write newMethod false, "
+                           "then relaunch)");
     }
     const auto& hotkey = name == "cut" ? Hotkeys::Names::cut() : Hotkeys::Names::paste();
     // A window with the recorder, in front; a click in the field starts the recording, and

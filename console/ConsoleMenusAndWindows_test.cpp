@@ -1,4 +1,5 @@
 #include "console/Console.h"
+#include "console/ConsoleFixture_test.h"
 
 #include "platform/appkit/NSApplication.h"
 #include "platform/base/Clock.h"
@@ -94,11 +95,11 @@ TEST_F(ConsoleMenusAndWindowsTest, MenusNeedTheRunningAppAndItsIcon) {
 TEST_F(ConsoleMenusAndWindowsTest, ARecordedShortcutIsStoredAndARefusedOneLeavesTheOld) {
     ASSERT_EQ(run("show dock\n"), 1);
     EXPECT_THAT(errors_.str(), HasSubstr("Zestrel is not running"));
-    ASSERT_EQ(run("launch zestrel\nrecord shortcut paste\nanswer OK\npress cmd+q\n"
-                  "expect alert “Quit Zestrel” menu item\n"
-                  "expect defaults Hotkeys_paste "
-                  "\"{\\\"carbonKeyCode\\\":9,\\\"carbonModifiers\\\":256}\"\n"
-                  "press ctrl+cmd+p\nexpect window ⌃⌘P\n"),
+    ASSERT_EQ(run(kHotkeyMethod + "launch zestrel\nrecord shortcut paste\nanswer OK\npress cmd+q\n"
+                                  "expect alert “Quit Zestrel” menu item\n"
+                                  "expect defaults Hotkeys_paste "
+                                  "\"{\\\"carbonKeyCode\\\":9,\\\"carbonModifiers\\\":256}\"\n"
+                                  "press ctrl+cmd+p\nexpect window ⌃⌘P\n"),
               0)
         << errors_.str();
     EXPECT_THAT(out_.str(), HasSubstr("recording the shortcut “paste”"));
@@ -221,7 +222,8 @@ TEST_F(ConsoleMenusAndWindowsTest, InTheTitleOfAWindowBehindReachesItsControls) 
 }
 
 TEST_F(ConsoleMenusAndWindowsTest, TheAppsWindowsAreListedAndClosed) {
-    ASSERT_EQ(run("launch zestrel\nwait 6\nclick menu Settings…\nrecord shortcut cut\n"
+    ASSERT_EQ(run(kHotkeyMethod +
+                  "launch zestrel\nwait 6\nclick menu Settings…\nrecord shortcut cut\n"
                   "open debug window\nshow windows\n"),
               0)
         << errors_.str();
