@@ -220,6 +220,12 @@ private:
         bool modal = false;
     };
     std::optional<Cover> coverOf(platform::NSWindow& window) const;
+    // What an app-modal run holds beyond the windows: the app's menu-bar menu and every way
+    // into its windows (a reopen, the debug window, the shortcut recorder). It is named by its
+    // alert, also when that is a sheet over the window the run is for. None without such a run.
+    std::optional<Cover> modalCover() const;
+    // Throws naming the alert while an app-modal run holds the app.
+    void requireAppInReach() const;
     // The alert that takes the app's keys now: the one that is or covers the key window while
     // the app has the keyboard; none otherwise.
     std::shared_ptr<platform::NSAlert> alertTakingKeys() const;
