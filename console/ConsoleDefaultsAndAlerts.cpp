@@ -117,7 +117,7 @@ void Console::showDefaultsAndAlerts(const std::string& what) {
             if (alert.unattended) {
                 line += ", nobody answered";
             } else if (!alert.response) {
-                line += i < endedAlerts_.size() ? ", gone with its app" : ", showing";
+                line += goneWithItsApp(i, alert) ? ", gone with its app" : ", showing";
             } else {
                 const auto index = *alert.response - NSAlertFirstButtonReturn;
                 line += index >= 0 && static_cast<std::size_t>(index) < alert.buttons.size()
@@ -149,6 +149,10 @@ void Console::showDefaultsAndAlerts(const std::string& what) {
 
 std::vector<NSAlert::Record> Console::shownAlerts() const {
     return followedBy(endedAlerts_, NSAlert::shownAlerts());
+}
+
+bool Console::goneWithItsApp(std::size_t index, const NSAlert::Record& alert) const {
+    return index < endedAlerts_.size() && !alert.response;
 }
 
 std::vector<URL> Console::openedURLs() const {
