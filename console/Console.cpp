@@ -110,6 +110,7 @@ Console::Console(fs::path temporaryFolder, std::ostream& out, std::ostream& erro
 }
 
 void Console::setUpProcess() {
+    endingUnanswered_.clear();
     ModalResponder::setCurrent(responder_);
 }
 
@@ -259,7 +260,7 @@ int Console::runScript(std::istream& script, std::string_view name) {
             setRunningLoop(nullptr);
             scriptLine_ = 0;
             writeAppPrints();
-            reportUnansweredAlerts();
+            reportUnansweredAlerts(true);
             responder_->clearAnswers();
             errors_ << name << ":" << number << ": " << readable(messageOf(error)) << std::endl;
             return 1;
@@ -270,6 +271,7 @@ int Console::runScript(std::istream& script, std::string_view name) {
     if (interruption() != 0) {
         return 128 + interruption();
     }
+    reportUnansweredAlerts(true);
     // An answer left over was meant for an alert that never came: the script is wrong.
     const auto leftOver = responder_->queuedAnswers();
     responder_->clearAnswers();
@@ -395,6 +397,9 @@ void Console::takeLine(LineReader::Line read) {
         settle(Next::end);
     }
     if (terminal.next != Next::proceed) {
+        if (terminal.next == Next::relaunch || terminal.next == Next::quitOwn) {
+            noteAlertsEndingWithTheApp();
+        }
         // Also ends a modal run the app waits in; the driver then acts on it.
         RunLoop::main().stop();
     } else if (terminal.running == 0 || (NSApp().modalWindow() && responder_->waitingAlert())) {
@@ -439,10 +444,14 @@ void Console::failIfAnswerMismatched() {
     }
 }
 
-void Console::reportUnansweredAlerts() {
+void Console::reportUnansweredAlerts(bool scriptEnds) {
     const auto alerts = shownAlerts();
     for (std::size_t i = 0; i < alerts.size(); ++i) {
-        if (alerts[i].unattended && reportedUnanswered_.insert(i).second) {
+        // One shown over a window never gives up, as nothing waits on it: it is said when its
+        // app or the script ends.
+        const bool unanswered = alerts[i].unattended || goneWithItsApp(i, alerts[i]) ||
+                                (scriptEnds && !alerts[i].response);
+        if (unanswered && reportedUnanswered_.insert(i).second) {
             say("nobody answered the alert " + quotedString(alerts[i].messageText) + " (buttons " +
                 quotedList(alerts[i].buttons) +
                 "): answer \"BUTTON\" goes before the command that shows it");
@@ -568,11 +577,29 @@ void Console::wait(Nanoseconds duration) {
         RunLoopMode::defaultMode, [] { return false; }, duration);
 }
 
+void Console::noteAlertsEndingWithTheApp() {
+    // Noted again as the commands under a modal run unwind, by which time the run answered.
+    const auto alerts = NSAlert::shownAlerts();
+    for (std::size_t i = 0; i < alerts.size(); ++i) {
+        if (!alerts[i].response) {
+            endingUnanswered_.insert(i);
+        }
+    }
+}
+
 void Console::keepWhatTheProcessShowed() {
     if (!desktop_->ownApplication()) {
         return;
     }
-    endedAlerts_ = shownAlerts();
+    // A modal run stopped for the end answers "aborted"; nobody answered it.
+    auto alerts = NSAlert::shownAlerts();
+    for (const auto index : std::exchange(endingUnanswered_, {})) {
+        if (index < alerts.size() && alerts[index].response == NSModalResponseAbort &&
+            !alerts[index].unattended) {
+            alerts[index].response.reset();
+        }
+    }
+    endedAlerts_ = followedBy(std::move(endedAlerts_), std::move(alerts));
     endedOpenedURLs_ = openedURLs();
     endedMessages_ = composedMessages();
     endedShowings_ = shareShowings();

@@ -107,6 +107,9 @@ private:
     void quitOwn();
     // Before the own process ends: what it showed and handed on stays listed.
     void keepWhatTheProcessShowed();
+    // The driver begins to end the own process: the alerts it shows unanswered end with it,
+    // whatever their modal runs answer as they are stopped and unwind.
+    void noteAlertsEndingWithTheApp();
     // Makes the app's controller, as the app's entry does; its launch runs once the main run
     // loop turns.
     void startEngine();
@@ -149,8 +152,9 @@ private:
     // A script's answer that met an alert without its button fails the command that showed
     // the alert.
     void failIfAnswerMismatched();
-    // A script's alerts that ended because nobody answered them, each said once.
-    void reportUnansweredAlerts();
+    // A script's alerts that ended because nobody answered them, or whose app ended before
+    // anyone did, each said once; when the script ends, also those still showing unanswered.
+    void reportUnansweredAlerts(bool scriptEnds = false);
 
     // What the app wrote to standard output (its heart line, the event-tap dump, the DEINIT
     // lines) is held and written here, each line marked as the app's, after the reply of the
@@ -180,6 +184,8 @@ private:
     void showDefaultsAndAlerts(const std::string& what);
     // Of this process and of the processes that ended themselves, in order.
     std::vector<platform::NSAlert::Record> shownAlerts() const;
+    // The alert `shownAlerts()[index]` showed unanswered in a process that has ended.
+    bool goneWithItsApp(std::size_t index, const platform::NSAlert::Record& alert) const;
     std::vector<platform::URL> openedURLs() const;
     std::vector<platform::ComposedEmail> composedMessages() const;
     std::vector<platform::NSSharingServicePicker::Showing> shareShowings() const;
@@ -220,6 +226,12 @@ private:
         bool modal = false;
     };
     std::optional<Cover> coverOf(platform::NSWindow& window) const;
+    // What an app-modal run holds beyond the windows: the app's menu-bar menu and every way
+    // into its windows (a reopen, the debug window, the shortcut recorder). It is named by its
+    // alert, also when that is a sheet over the window the run is for. None without such a run.
+    std::optional<Cover> modalCover() const;
+    // Throws naming the alert while an app-modal run holds the app.
+    void requireAppInReach() const;
     // The alert that takes the app's keys now: the one that is or covers the key window while
     // the app has the keyboard; none otherwise.
     std::shared_ptr<platform::NSAlert> alertTakingKeys() const;
@@ -249,6 +261,8 @@ private:
     // The line of the script running now; 0 at the prompt.
     int scriptLine_ = 0;
     std::set<std::size_t> reportedUnanswered_;
+    // Of the own process's alerts, those unanswered when the driver began to end it.
+    std::set<std::size_t> endingUnanswered_;
     // While the terminal runs.
     Terminal* terminal_ = nullptr;
     std::mutex printsMutex_;

@@ -177,18 +177,45 @@ TEST_F(ConsoleTest, EveryAlertNobodyAnsweredIsSaidOnceWhateverProcessShowedIt) {
     // The recorder's refusal gives up unanswered and leaves the app running; the process
     // then ends, and a new one shows the alert again.
     const std::string refuse = "record shortcut cut\npress cmd+q\n";
-    EXPECT_EQ(runScript("launch zestrel\n" + refuse + "quit zestrel\nlaunch zestrel\n" + refuse +
-                        "relaunch\n" + refuse + "show alerts\n"),
+    EXPECT_EQ(runScript(kHotkeyMethod + "launch zestrel\n" + refuse +
+                        "quit zestrel\nlaunch zestrel\n" + refuse + "relaunch\n" + refuse +
+                        "show alerts\n"),
               0)
         << errors_.str();
     const std::string said = "nobody answered the alert \"This keyboard shortcut cannot be used";
-    std::size_t count = 0;
-    for (auto at = out_.str().find(said); at != std::string::npos;
-         at = out_.str().find(said, at + 1)) {
-        ++count;
-    }
-    EXPECT_EQ(count, 3u) << out_.str();
+    EXPECT_EQ(occurrences(out_.str(), said), 3u) << out_.str();
     EXPECT_THAT(out_.str(), HasSubstr("\n  3. warning \"This keyboard shortcut"));
+}
+
+TEST_F(ConsoleTest, AnAlertOverAWindowNobodyAnsweredIsSaidWhenTheScriptOrItsAppEnds) {
+    const std::string said = "nobody answered the alert " + kHideIconAlert + " (buttons \"OK\")";
+    const std::string showIt =
+        "launch zestrel\nclick menu Settings…\ntoggle \"Show menu bar icon\"\n";
+    // Nothing waits on it, so it waits on past the ten minutes; the script's end says it.
+    EXPECT_EQ(runScript(showIt + "wait 700\nshow alerts\n"), 0) << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr(" buttons \"OK\", showing\n" + said));
+    EXPECT_EQ(occurrences(out_.str(), said), 1u) << out_.str();
+    // Its app ends first: said then, once, and listed as gone with it.
+    out_.str("");
+    EXPECT_EQ(runScript("quit zestrel\ndefaults write hideMenuBarIcon false\n" + showIt +
+                        "relaunch\necho after\nshow alerts\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr(said + ": answer \"BUTTON\" goes before the command that "
+                                             "shows it\nafter\n"));
+    EXPECT_EQ(occurrences(out_.str(), said), 1u) << out_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("  2. warning " + kHideIconAlert +
+                                      " buttons \"OK\", gone with its app\n"));
+}
+
+TEST_F(ConsoleTest, AnAppModalAlertWhoseAppQuitIsGoneWithIt) {
+    // At the prompt the app is quit while it waits on its alert.
+    const auto realClock = onTheRealClock(env_);
+    EXPECT_EQ(runTerminal("accessibility untrusted\nlaunch zestrel\nquit zestrel\nshow alerts\n"),
+              0);
+    EXPECT_THAT(out_.str(), HasSubstr("buttons \"Quit and Open System Settings\", gone with its "
+                                      "app\n"));
+    EXPECT_THAT(out_.str(), Not(HasSubstr("ended with response")));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "platform/appkit/ModalResponder.h"
 #include "platform/appkit/NSAlert.h"
 #include "platform/appkit/NSSharingServicePicker.h"
+#include "platform/appkit/NSSound.h"
 #include "platform/data/UserDefaults.h"
 #include "platform/desktop/Accessibility.h"
 #include "platform/desktop/Desktop.h"
@@ -116,7 +117,7 @@ void Console::showDefaultsAndAlerts(const std::string& what) {
             if (alert.unattended) {
                 line += ", nobody answered";
             } else if (!alert.response) {
-                line += i < endedAlerts_.size() ? ", gone with its app" : ", showing";
+                line += goneWithItsApp(i, alert) ? ", gone with its app" : ", showing";
             } else {
                 const auto index = *alert.response - NSAlertFirstButtonReturn;
                 line += index >= 0 && static_cast<std::size_t>(index) < alert.buttons.size()
@@ -135,7 +136,8 @@ void Console::showDefaultsAndAlerts(const std::string& what) {
         }
     } else if (what == "sounds") {
         say("sounds: " + counted(SystemSoundServer::playCount(), "play") + ", " +
-            counted(SystemSoundServer::registeredSounds().size(), "sound") + " held");
+            counted(SystemSoundServer::registeredSounds().size(), "sound") + " held, " +
+            counted(static_cast<std::size_t>(NSSound::beepCount()), "beep"));
     } else if (what == "opened") {
         const auto handed = handedOn();
         say(handed.empty() ? "opened: none" : "opened:");
@@ -147,6 +149,10 @@ void Console::showDefaultsAndAlerts(const std::string& what) {
 
 std::vector<NSAlert::Record> Console::shownAlerts() const {
     return followedBy(endedAlerts_, NSAlert::shownAlerts());
+}
+
+bool Console::goneWithItsApp(std::size_t index, const NSAlert::Record& alert) const {
+    return index < endedAlerts_.size() && !alert.response;
 }
 
 std::vector<URL> Console::openedURLs() const {

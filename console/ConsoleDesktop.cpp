@@ -141,6 +141,9 @@ Console::Next Console::performDesktop(const Command& command) {
             return Next::proceed;
         }
         if (!running.empty()) {
+            if (own) {
+                requireAppInReach();
+            }
             // Opening a running application again, as from the Finder: it is reopened.
             desktop_->reopen(running.front()->processIdentifier());
             say(nameOf(*running.front()) + " already runs (pid " +
@@ -160,6 +163,9 @@ Console::Next Console::performDesktop(const Command& command) {
         const auto running = desktop_->runningApplications(identifier);
         if (running.empty()) {
             throw CommandError("“" + arguments[0] + "” is not running");
+        }
+        if (identifier == Bundle::main()->bundleIdentifier()) {
+            requireAppInReach();
         }
         desktop_->reopen(running.front()->processIdentifier());
         say("reopened " + withPid(*running.front()));

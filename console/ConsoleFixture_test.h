@@ -5,6 +5,7 @@
 
 #include "console/Console.h"
 
+#include "platform/base/Clock.h"
 #include "platform/testing/FileContents.h"
 #include "platform/testing/TestEnvironment.h"
 
@@ -12,10 +13,12 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstddef>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <streambuf>
@@ -99,6 +102,31 @@ private:
     std::condition_variable wake_;
     bool released_ = false;
 };
+
+// Runs the rest of a test on the real clock, as the terminal does, so that an app-modal alert
+// waits for the lines typed under it instead of giving up; the test's virtual clock comes back
+// when the result goes.
+[[nodiscard]] inline std::shared_ptr<void> onTheRealClock(platform::testing::TestEnvironment& env) {
+    platform::installClock(std::make_shared<platform::RealClock>());
+    return std::shared_ptr<void>(nullptr, [&env](void*) {
+        platform::installClock(
+            std::shared_ptr<platform::VirtualClock>(&env.clock(), [](platform::VirtualClock*) {}));
+    });
+}
+
+// How many times `text` holds `part`.
+inline std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// Script lines that make the next launch run the hotkey method, the first launch's switch to
+// the event taps marked done.
+inline const std::string kHotkeyMethod =
+    "defaults write QV_App_runOnce__switchToNewMethod32425 true\ndefaults write newMethod false\n";
 
 // Settings' alert after the menu-bar icon is switched off, as the console quotes it.
 inline const std::string kHideIconAlert =

@@ -6,6 +6,7 @@
 #include "foundation/Logger.h"
 #include "platform/appkit/ModalResponder.h"
 #include "platform/appkit/NSAlert.h"
+#include "platform/base/RunLoop.h"
 #include "platform/desktop/CarbonHotKeys.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/EventSystem.h"
@@ -185,6 +186,9 @@ void Console::press(const std::string& text) {
         const auto hotKey = hotKeys->lastConsumed();
         say(text + " → taken by the hot key of " +
             processNamed(*desktop_, hotKey->ownerProcessIdentifier));
+        // Its owner's handler runs from the main queue: run now, what it logs is the key's, as
+        // a tap's lines are.
+        RunLoop::main().runUntilIdle();
         printLog();
         return;
     }

@@ -106,5 +106,38 @@ TEST_F(ConsoleTest, HotKeysWithModifierBitsNoKeyGivesAreListedWithThem) {
     UnregisterEventHotKey(highBits);
 }
 
+TEST_F(ConsoleTest, APressAHotKeyTakesShowsWhatItsHandlerLogged) {
+    ASSERT_EQ(runScript(kHotkeyMethod + "mkdir $TMP/A\nwrite $TMP/A/a.txt a\nlaunch zestrel\n"
+                                        "open finder $TMP/A\nselect a.txt\npress cmd+x\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+x → taken by the hot key of Zestrel (pid "));
+    EXPECT_THAT(out_.str(), HasSubstr("\n  log: \"CUT1\" "));
+}
+
+TEST_F(ConsoleTest, TheRecordersBeepIsASoundAScriptSees) {
+    ASSERT_EQ(runScript(kHotkeyMethod + "launch zestrel\nrecord shortcut cut\npress a\n"
+                                        "show sounds\nexpect sounds 1\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("sounds: 0 plays, 0 sounds held, 1 beep\n"));
+    EXPECT_EQ(runScript("expect sounds 0\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("0 sounds should have played; 1 sound did"));
+}
+
+TEST_F(ConsoleTest, NoShortcutIsRecordedWhileTheEventTapsCut) {
+    // A stored shortcut would register its hot key and take Command+V from every app.
+    EXPECT_EQ(runScript("launch zestrel\nrecord shortcut paste\n"), 1);
+    EXPECT_THAT(errors_.str(),
+                HasSubstr("test.zestrel:2: Zestrel cuts with its event taps, which use no "
+                          "shortcut: record shortcut is for the hotkey method"));
+    errors_.str("");
+    ASSERT_EQ(runScript("show windows\nshow hotkeys\nlaunch textedit\npress cmd+v\n"), 0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), Not(HasSubstr("Record Shortcut")));
+    EXPECT_THAT(out_.str(), HasSubstr("hot keys: none"));
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+v → TextEdit received cmd+v"));
+}
+
 } // namespace
 } // namespace zestrel::console

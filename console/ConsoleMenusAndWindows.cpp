@@ -1,6 +1,7 @@
 #include "console/Console.h"
 
 #include "app/QVKit.h"
+#include "cut_engine/AppState.h"
 
 #include "console/ConsoleText.h"
 #include "console/KeyChord.h"
@@ -221,15 +222,10 @@ std::optional<Console::Cover> Console::coverOf(NSWindow& window) const {
     if (alertShownIn(window)) {
         return std::nullopt; // the alert itself
     }
-    Cover cover;
     // An app-modal run (an alert's or a dialog's) holds every other window of the app.
     if (const auto modal = NSApp().modalWindow();
         modal && modal.get() != &window && window.sheetParent() != modal) {
-        cover.alert = alertShownIn(*modal);
-        cover.node = cover.alert ? outline(*cover.alert) : outline(*modal);
-        cover.name = windowName(*modal);
-        cover.modal = true;
-        return cover;
+        return modalCover();
     }
     // An alert or a confirmation dialog over the window: a sheet, or one a view presents.
     const auto shown = outline(window);
@@ -237,6 +233,7 @@ std::optional<Console::Cover> Console::coverOf(NSWindow& window) const {
     if (!alert) {
         return std::nullopt;
     }
+    Cover cover;
     cover.node = *alert;
     cover.name = "the alert " + quotedString(alert->label);
     const auto showing = NSAlert::showingAlerts();
@@ -247,6 +244,29 @@ std::optional<Console::Cover> Console::coverOf(NSWindow& window) const {
         }
     }
     return cover;
+}
+
+std::optional<Console::Cover> Console::modalCover() const {
+    const auto modal = engineRunning_ ? NSApp().modalWindow() : nullptr;
+    if (!modal) {
+        return std::nullopt;
+    }
+    // A run for a window with an alert over it (the recorder's refusal) waits on that alert.
+    auto cover = coverOf(*modal);
+    if (!cover) {
+        cover.emplace();
+        cover->alert = alertShownIn(*modal);
+        cover->node = cover->alert ? outline(*cover->alert) : outline(*modal);
+        cover->name = windowName(*modal);
+    }
+    cover->modal = true;
+    return cover;
+}
+
+void Console::requireAppInReach() const {
+    if (const auto cover = modalCover()) {
+        throw CommandError("the app waits on " + cover->name + ": answer it first");
+    }
 }
 
 std::shared_ptr<NSAlert> Console::alertTakingKeys() const {
@@ -318,6 +338,7 @@ void Console::openDebugWindow() {
     if (!engineRunning_ || !swiftui::launchedApp()) {
         throw CommandError("Zestrel is not running: launch it first (launch zestrel)");
     }
+    requireAppInReach();
     QVKit::openUserDebugWindowAsync();
     // Shown on the main queue and then in a main-actor task: both run now.
     RunLoop::main().runUntilIdle();
@@ -352,6 +373,14 @@ void Console::recordShortcut(const std::string& name) {
     if (!engineRunning_) {
         throw CommandError("Zestrel is not running: launch it first (launch zestrel)");
     }
+    requireAppInReach();
+    // The taps disable the hotkeys, but a shortcut stored now would register its hot key at
+    // once and take that key from every app, which the app's own screens never let happen.
+    if (AppState::shared()->eventTap()) {
+        throw CommandError("Zestrel cuts with its event taps, which use no shortcut: record "
+                           "shortcut is for the hotkey method (defaults write newMethod false, "
+                           "then relaunch)");
+    }
     const auto& hotkey = name == "cut" ? Hotkeys::Names::cut() : Hotkeys::Names::paste();
     // A window with the recorder, in front; a click in the field starts the recording, and
     // the next keys a person presses go to it.
@@ -385,6 +414,7 @@ void Console::performMenusAndWindows(const Command& command) {
     }
     if (command.kind == CommandKind::click && arguments[0] == "menu" && arguments.size() > 1) {
         const auto menu = menuOutline();
+        requireAppInReach();
         const auto& title = arguments[1];
         const auto* row = findMenuRow(menu, title);
         if (!row) {

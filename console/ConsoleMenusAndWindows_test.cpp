@@ -1,7 +1,7 @@
 #include "console/Console.h"
+#include "console/ConsoleFixture_test.h"
 
 #include "platform/appkit/NSApplication.h"
-#include "platform/base/Clock.h"
 #include "platform/data/UserDefaults.h"
 #include "platform/desktop/Accessibility.h"
 #include "platform/testing/TestEnvironment.h"
@@ -94,11 +94,11 @@ TEST_F(ConsoleMenusAndWindowsTest, MenusNeedTheRunningAppAndItsIcon) {
 TEST_F(ConsoleMenusAndWindowsTest, ARecordedShortcutIsStoredAndARefusedOneLeavesTheOld) {
     ASSERT_EQ(run("show dock\n"), 1);
     EXPECT_THAT(errors_.str(), HasSubstr("Zestrel is not running"));
-    ASSERT_EQ(run("launch zestrel\nrecord shortcut paste\nanswer OK\npress cmd+q\n"
-                  "expect alert “Quit Zestrel” menu item\n"
-                  "expect defaults Hotkeys_paste "
-                  "\"{\\\"carbonKeyCode\\\":9,\\\"carbonModifiers\\\":256}\"\n"
-                  "press ctrl+cmd+p\nexpect window ⌃⌘P\n"),
+    ASSERT_EQ(run(kHotkeyMethod + "launch zestrel\nrecord shortcut paste\nanswer OK\npress cmd+q\n"
+                                  "expect alert “Quit Zestrel” menu item\n"
+                                  "expect defaults Hotkeys_paste "
+                                  "\"{\\\"carbonKeyCode\\\":9,\\\"carbonModifiers\\\":256}\"\n"
+                                  "press ctrl+cmd+p\nexpect window ⌃⌘P\n"),
               0)
         << errors_.str();
     EXPECT_THAT(out_.str(), HasSubstr("recording the shortcut “paste”"));
@@ -221,7 +221,8 @@ TEST_F(ConsoleMenusAndWindowsTest, InTheTitleOfAWindowBehindReachesItsControls) 
 }
 
 TEST_F(ConsoleMenusAndWindowsTest, TheAppsWindowsAreListedAndClosed) {
-    ASSERT_EQ(run("launch zestrel\nwait 6\nclick menu Settings…\nrecord shortcut cut\n"
+    ASSERT_EQ(run(kHotkeyMethod +
+                  "launch zestrel\nwait 6\nclick menu Settings…\nrecord shortcut cut\n"
                   "open debug window\nshow windows\n"),
               0)
         << errors_.str();
@@ -284,11 +285,7 @@ TEST_F(ConsoleMenusAndWindowsTest, AnAlertIsNamedByItsTextAndItsWindowStaysOpenU
 TEST_F(ConsoleMenusAndWindowsTest, ThePanelOfAnAlertTheAppWaitsOnIsNotClosed) {
     // On the real clock, as at the terminal, the alert waits for the person for as long as
     // it takes.
-    platform::installClock(std::make_shared<platform::RealClock>());
-    const std::shared_ptr<void> restore(nullptr, [this](void*) {
-        platform::installClock(
-            std::shared_ptr<platform::VirtualClock>(&env_.clock(), [](platform::VirtualClock*) {}));
-    });
+    const auto realClock = onTheRealClock(env_);
     platform::Accessibility::current()->setTrusted(false);
     std::istringstream in("launch zestrel\nshow windows\nclose window\nshow alerts\n"
                           "\"Quit and Open System Settings\"\n");
@@ -297,6 +294,47 @@ TEST_F(ConsoleMenusAndWindowsTest, ThePanelOfAnAlertTheAppWaitsOnIsNotClosed) {
                                          "accessibility access.\": answer it first"));
     EXPECT_THAT(out_.str(), HasSubstr("buttons \"Quit and Open System Settings\", showing\n"));
     EXPECT_THAT(out_.str(), HasSubstr("pressed \"Quit and Open System Settings\" at the alert"));
+}
+
+TEST_F(ConsoleMenusAndWindowsTest, AnAppModalAlertHoldsTheMenuAndEveryWayIntoTheWindows) {
+    // The Accessibility alert, over no other window of the app: all a person can do is answer.
+    const auto realClock = onTheRealClock(env_);
+    platform::Accessibility::current()->setTrusted(false);
+    const std::string ways =
+        "click menu Settings…\nclick menu \"Quit Zestrel\"\nopen debug window\n"
+        "reopen zestrel\nlaunch zestrel\nrecord shortcut cut\n";
+    std::istringstream in("launch zestrel\n" + ways + "show windows\nshow apps\n" +
+                          "\"Quit and Open System Settings\"\n");
+    console_.runTerminal(in);
+    EXPECT_EQ(occurrences(errors_.str(), "error: the app waits on the alert \"Zestrel requires "
+                                         "accessibility access.\": answer it first\n"),
+              6u)
+        << errors_.str();
+    for (const char* acted :
+         {"clicked", "Zestrel Settings", "reopened", "Zestrel shows", "recording the shortcut"}) {
+        EXPECT_THAT(out_.str(), Not(HasSubstr(acted))) << acted;
+    }
+    // Still running under it, until the answer quits it.
+    EXPECT_THAT(out_.str(), HasSubstr("Zestrel (com.quorvik.Zestrel)"));
+    EXPECT_THAT(out_.str(), HasSubstr("pressed \"Quit and Open System Settings\" at the alert"));
+}
+
+TEST_F(ConsoleMenusAndWindowsTest, AnAppModalAlertOverTheRecorderHoldsTheAppsOtherWindows) {
+    // The recorder's refusal runs app-modally for its window, with Settings open beside it.
+    const auto realClock = onTheRealClock(env_);
+    const std::string refusal = "the alert \"This keyboard shortcut cannot be used as it's already "
+                                "used by the “Quit Zestrel” menu item.\"";
+    std::istringstream in(
+        kHotkeyMethod + "launch zestrel\nclick menu Settings…\nrecord shortcut cut\npress cmd+q\n"
+                        "toggle \"Show menu bar icon\" in \"Zestrel Settings\"\nclick menu About\n"
+                        "OK\nclick menu About\n");
+    console_.runTerminal(in);
+    EXPECT_THAT(errors_.str(), HasSubstr("“Zestrel Settings” waits on " + refusal));
+    EXPECT_THAT(errors_.str(),
+                HasSubstr("error: the app waits on " + refusal + ": answer it first\n"));
+    EXPECT_EQ(occurrences(out_.str(), "clicked “About”"), 1u) << out_.str();
+    EXPECT_EQ(platform::UserDefaults::standard()->object("hideMenuBarIcon").asBool(),
+              std::optional<bool>(false));
 }
 
 TEST_F(ConsoleMenusAndWindowsTest, TheAppsHomeReadsAsHome) {
