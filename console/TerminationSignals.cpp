@@ -12,7 +12,17 @@ namespace zestrel::console {
 
 namespace {
 
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+struct Caught {
+    int number;
+    const char* name;
+};
+// SIGPIPE is not among them: a closed output is seen as a failed write. Nor is SIGXFSZ: a
+// file over the size limit is a write that fails, and the command says so.
+constexpr Caught kSignals[] = {
+    {SIGINT, "SIGINT"},   {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"},   {SIGQUIT, "SIGQUIT"},
+    {SIGUSR1, "SIGUSR1"}, {SIGUSR2, "SIGUSR2"}, {SIGALRM, "SIGALRM"}, {SIGVTALRM, "SIGVTALRM"},
+    {SIGPROF, "SIGPROF"}, {SIGXCPU, "SIGXCPU"},
+};
 struct sigaction previousActions[std::size(kSignals)];
 
 // The pipe the handler writes to; -1 while no watch is installed.
@@ -21,8 +31,7 @@ static_assert(std::atomic<int>::is_always_lock_free);
 
 void handleSignal(int signal) {
     const int savedErrno = errno;
-    const int fd = signalPipe.load();
-    if (fd >= 0) {
+    if (const int fd = signalPipe.load(); fd >= 0) {
         const auto byte = static_cast<unsigned char>(signal);
         [[maybe_unused]] const auto ignored = ::write(fd, &byte, 1);
     }
@@ -50,16 +59,16 @@ TerminationSignals::TerminationSignals() {
     for (std::size_t i = 0; i < std::size(kSignals); ++i) {
         // One ignored by whoever started the program stays ignored, as `nohup` asks of
         // SIGHUP and a shell of a background job's SIGINT and SIGQUIT.
-        sigaction(kSignals[i], nullptr, &previousActions[i]);
+        sigaction(kSignals[i].number, nullptr, &previousActions[i]);
         if (previousActions[i].sa_handler != SIG_IGN) {
-            sigaction(kSignals[i], &action, nullptr);
+            sigaction(kSignals[i].number, &action, nullptr);
         }
     }
 }
 
 TerminationSignals::~TerminationSignals() {
     for (std::size_t i = 0; i < std::size(kSignals); ++i) {
-        sigaction(kSignals[i], &previousActions[i], nullptr);
+        sigaction(kSignals[i].number, &previousActions[i], nullptr);
     }
     signalPipe.store(-1);
     const unsigned char stop = 0;
@@ -70,6 +79,15 @@ TerminationSignals::~TerminationSignals() {
     thread_.join();
     ::close(readEnd_);
     ::close(writeEnd_);
+}
+
+const char* TerminationSignals::nameOf(int signal) {
+    for (const auto& caught : kSignals) {
+        if (caught.number == signal) {
+            return caught.name;
+        }
+    }
+    return "a signal";
 }
 
 void TerminationSignals::onSignal(std::function<void(int)> handler) {

@@ -17,7 +17,8 @@ using namespace std::chrono_literals;
 
 volatile std::sig_atomic_t handledBefore = 0;
 
-constexpr int kCaught[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr int kCaught[] = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGUSR1,
+                           SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU};
 
 // Each test starts with the signals' default handling, whatever the suite was started with
 // (under `nohup` SIGHUP would be ignored, and stay so), and leaves it as it found it.

@@ -16,6 +16,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,6 +32,13 @@ using namespace std::chrono_literals;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
+
+// Every signal that ends a session: Ctrl+C, a kill, the terminal closed, Ctrl+\ at the
+// keyboard, and those whose default action would end the program where it stands.
+const std::vector<std::pair<int, std::string>> kEndingSignals = {
+    {SIGINT, "SIGINT"},   {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"},   {SIGQUIT, "SIGQUIT"},
+    {SIGUSR1, "SIGUSR1"}, {SIGUSR2, "SIGUSR2"}, {SIGALRM, "SIGALRM"}, {SIGVTALRM, "SIGVTALRM"},
+    {SIGPROF, "SIGPROF"}, {SIGXCPU, "SIGXCPU"}};
 
 // One run of the program, in `folder`, with pipes for its standard streams.
 class ProgramRun {
@@ -65,9 +73,10 @@ public:
         posix_spawnattr_init(&attributes);
         sigset_t defaults;
         sigemptyset(&defaults);
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        for (const auto& [signal, name] : kEndingSignals) {
             sigaddset(&defaults, signal);
         }
+        sigaddset(&defaults, SIGXFSZ);
         posix_spawnattr_setsigdefault(&attributes, &defaults);
         posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
         EXPECT_EQ(
@@ -346,10 +355,6 @@ TEST_F(ZestrelProgramTest, WhatIsNoFileIsRefusedWithoutWaitingOnIt) {
     EXPECT_THAT(namesIn(temporary_), IsEmpty());
 }
 
-// Ctrl+C, a kill, the terminal closed, Ctrl+\ at the keyboard.
-const std::vector<std::pair<int, std::string>> kEndingSignals = {
-    {SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}, {SIGQUIT, "SIGQUIT"}};
-
 TEST_F(ZestrelProgramTest, SignalsEndTheSessionAsQuitDoes) {
     for (const auto& [signal, name] : kEndingSignals) {
         auto program = start({});
@@ -382,6 +387,27 @@ TEST_F(ZestrelProgramTest, ASignalEndsAScriptWhileItRuns) {
         EXPECT_THAT(namesIn(temporary_), IsEmpty()) << name;
         EXPECT_FALSE(coreDumped()) << name;
     }
+}
+
+TEST_F(ZestrelProgramTest, AFileOverTheSizeLimitFailsItsWriteAndLeavesNothingBehind) {
+    const auto root = made(env_.home() / "work");
+    const auto path = script("write $TMP/small.txt x\nwrite $TMP/big.txt " +
+                             std::string(200 * 1024, 'x') + "\necho never\n");
+    {
+        // As `ulimit -f 100` in the shell that starts it: the program inherits the limit.
+        rlimit saved = {};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit lowered = {100 * 1024, saved.rlim_max};
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lowered), 0);
+        run_ = start({"--root", root.string(), path.string()});
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+    }
+    EXPECT_EQ(run_->finish(), 1);
+    EXPECT_THAT(run_->err, HasSubstr(":2: cannot write $TMP/big.txt: File too large\n"));
+    EXPECT_THAT(run_->out, Not(HasSubstr("never")));
+    EXPECT_EQ(namesIn(root), std::vector<std::string>{"small.txt"});
+    EXPECT_THAT(namesIn(temporary_), IsEmpty());
+    EXPECT_FALSE(coreDumped());
 }
 
 TEST_F(ZestrelProgramTest, AnOutputNobodyReadsEndsTheSessionAndItsFolderGoes) {

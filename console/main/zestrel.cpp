@@ -142,21 +142,6 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options) {
     return std::nullopt;
 }
 
-const char* nameOfSignal(int signal) {
-    switch (signal) {
-    case SIGINT:
-        return "SIGINT";
-    case SIGTERM:
-        return "SIGTERM";
-    case SIGHUP:
-        return "SIGHUP";
-    case SIGQUIT:
-        return "SIGQUIT";
-    default:
-        return "a signal";
-    }
-}
-
 int run(const Options& options, zestrel::console::TerminationSignals& signals) {
     using namespace zestrel::platform;
     std::istringstream script;
@@ -204,7 +189,8 @@ int run(const Options& options, zestrel::console::TerminationSignals& signals) {
     installClock(nullptr);
     // Also one that came while the session was ending on its own: the caller asked for it.
     if (const int signal = signals.received(); signal != 0) {
-        std::cerr << "zestrel: ended by " << nameOfSignal(signal) << "\n";
+        std::cerr << "zestrel: ended by " << zestrel::console::TerminationSignals::nameOf(signal)
+                  << "\n";
         return 128 + signal;
     }
     return status;
@@ -216,6 +202,9 @@ int main(int argc, char** argv) {
     // A closed output is seen as a failed write, which ends the session with its folders
     // removed (status 128 + SIGPIPE); the signal would end the program where it stands.
     std::signal(SIGPIPE, SIG_IGN);
+    // So is a file over the size limit (`ulimit -f`): the command writing it fails, and what
+    // it began is removed.
+    std::signal(SIGXFSZ, SIG_IGN);
     Options options;
     if (const auto status = parseOptions(argc, argv, options)) {
         return *status;
