@@ -2,8 +2,10 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <system_error>
 #include <unistd.h>
 #include <utility>
@@ -25,12 +27,19 @@ constexpr Caught kSignals[] = {
 };
 struct sigaction previousActions[std::size(kSignals)];
 
-// The pipe the handler writes to; -1 while no watch is installed.
+// The pipe the handler writes to and the event it sets; -1 while no watch is installed.
 std::atomic<int> signalPipe{-1};
+std::atomic<int> signalledEvent{-1};
 static_assert(std::atomic<int>::is_always_lock_free);
 
 void handleSignal(int signal) {
     const int savedErrno = errno;
+    // Set here rather than by the watching thread, so a wait on it ends even while that
+    // thread is busy.
+    if (const int fd = signalledEvent.load(); fd >= 0) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const auto ignored = ::write(fd, &one, sizeof one);
+    }
     if (const int fd = signalPipe.load(); fd >= 0) {
         const auto byte = static_cast<unsigned char>(signal);
         [[maybe_unused]] const auto ignored = ::write(fd, &byte, 1);
@@ -47,9 +56,17 @@ TerminationSignals::TerminationSignals() {
     }
     readEnd_ = ends[0];
     writeEnd_ = ends[1];
+    signalled_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (signalled_ < 0) {
+        const int error = errno;
+        ::close(readEnd_);
+        ::close(writeEnd_);
+        throw std::system_error(error, std::generic_category(), "cannot watch for signals");
+    }
     // A flood of signals while the watcher is busy must not block a handler on a full pipe;
     // the bytes already there stand for them.
     ::fcntl(writeEnd_, F_SETFL, O_NONBLOCK);
+    signalledEvent.store(signalled_);
     signalPipe.store(writeEnd_);
     thread_ = std::thread([this] { watch(); });
     struct sigaction action = {};
@@ -71,6 +88,7 @@ TerminationSignals::~TerminationSignals() {
         sigaction(kSignals[i].number, &previousActions[i], nullptr);
     }
     signalPipe.store(-1);
+    signalledEvent.store(-1);
     const unsigned char stop = 0;
     while (::write(writeEnd_, &stop, 1) < 0 && (errno == EINTR || errno == EAGAIN)) {
         pollfd room = {writeEnd_, POLLOUT, 0};
@@ -79,6 +97,7 @@ TerminationSignals::~TerminationSignals() {
     thread_.join();
     ::close(readEnd_);
     ::close(writeEnd_);
+    ::close(signalled_);
 }
 
 const char* TerminationSignals::nameOf(int signal) {

@@ -35,6 +35,9 @@ public:
     // The first signal received, the one that ended the session, or 0; later ones change
     // nothing here.
     int received() const { return received_.load(); }
+    // Polls readable from the first signal on, and stays so: a wait that polls it too (an
+    // output blocked on a reader that never comes) ends when the session does.
+    int signalledDescriptor() const { return signalled_; }
 
     // "SIGTERM" for a signal this catches; "a signal" for any other.
     static const char* nameOf(int signal);
@@ -44,6 +47,7 @@ private:
 
     int readEnd_ = -1;
     int writeEnd_ = -1;
+    int signalled_ = -1;
     std::atomic<int> received_{0};
     std::mutex mutex_;
     std::function<void(int)> handler_; // guarded by mutex_, and called under it

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
@@ -16,9 +17,12 @@
 #include <poll.h>
 #include <spawn.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -106,6 +110,27 @@ public:
     bool awaitOutput(const std::string& text) { return await(out, text); }
     bool awaitErrors(const std::string& text) { return await(err, text); }
     void signal(int number) { ::kill(pid_, number); }
+    // Waits, reading nothing, until the output pipe is full: the program waits on its reader.
+    // Full means the pipe holds its size only when every write filled its pages to the end.
+    bool awaitFullOutput() {
+        const int size = ::fcntl(output_, F_GETPIPE_SZ);
+        const auto deadline = std::chrono::steady_clock::now() + 60s;
+        for (int held = 0; ::ioctl(output_, FIONREAD, &held) == 0 && held < size;) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return true;
+    }
+    // Whether the program ends within `limit`, without anything read.
+    bool endsWithin(std::chrono::milliseconds limit) {
+        const int process = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
+        pollfd ended = {process, POLLIN, 0};
+        const bool ends = ::poll(&ended, 1, static_cast<int>(limit.count())) == 1;
+        ::close(process);
+        return ends;
+    }
     // The reader goes away, as `head` does once it has its lines.
     void closeOutput() {
         ::close(std::exchange(output_, -1));
@@ -386,6 +411,25 @@ TEST_F(ZestrelProgramTest, ASignalEndsAScriptWhileItRuns) {
         EXPECT_THAT(program->err, HasSubstr("zestrel: ended by " + name + "\n"));
         EXPECT_THAT(namesIn(temporary_), IsEmpty()) << name;
         EXPECT_FALSE(coreDumped()) << name;
+    }
+}
+
+TEST_F(ZestrelProgramTest, ASignalEndsASessionWhoseOutputNobodyReads) {
+    // Each line a pipe's page, so a full pipe holds exactly its size.
+    std::string text;
+    for (int line = 0; line < 1'000; ++line) {
+        text += "echo " + std::string(PIPE_BUF - 1, 'x') + "\n";
+    }
+    const auto path = script(text);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        auto program = start({path.string()});
+        ASSERT_TRUE(program->awaitFullOutput());
+        program->signal(signal);
+        EXPECT_TRUE(program->endsWithin(10s)) << signal;
+        EXPECT_EQ(program->finish(false), 128 + signal);
+        EXPECT_THAT(program->err, HasSubstr("zestrel: ended by "));
+        EXPECT_THAT(namesIn(temporary_), IsEmpty()) << signal;
+        EXPECT_FALSE(coreDumped()) << signal;
     }
 }
 

@@ -2,6 +2,7 @@
 // command line is the desktop's: `zestrel [--keep | --root DIR] [SCRIPT]`.
 #include "console/AppEnvironment.h"
 #include "console/Console.h"
+#include "console/InterruptibleOutput.h"
 #include "console/ScriptFile.h"
 #include "console/TerminationSignals.h"
 #include "platform/base/Clock.h"
@@ -21,6 +22,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -142,6 +144,23 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options) {
     return std::nullopt;
 }
 
+// Points a standard stream at `buffer` while it lives; the stream's own comes back at the end.
+class RedirectedStream {
+public:
+    RedirectedStream(std::ostream& stream, std::streambuf& buffer)
+        : stream_(stream), previous_(stream.rdbuf(&buffer)) {}
+    ~RedirectedStream() {
+        stream_.flush();
+        stream_.rdbuf(previous_);
+    }
+    RedirectedStream(const RedirectedStream&) = delete;
+    RedirectedStream& operator=(const RedirectedStream&) = delete;
+
+private:
+    std::ostream& stream_;
+    std::streambuf* previous_;
+};
+
 int run(const Options& options, zestrel::console::TerminationSignals& signals) {
     using namespace zestrel::platform;
     std::istringstream script;
@@ -213,6 +232,11 @@ int main(int argc, char** argv) {
         // From the start: a signal before the session runs ends it before its first command.
         // To the end: one while the session's folders are being removed waits for that.
         zestrel::console::TerminationSignals signals;
+        // A reader that stops reading holds the session only until a signal ends it.
+        zestrel::console::InterruptibleOutput output(STDOUT_FILENO, signals.signalledDescriptor());
+        zestrel::console::InterruptibleOutput errors(STDERR_FILENO, signals.signalledDescriptor());
+        const RedirectedStream toOutput(std::cout, output);
+        const RedirectedStream toErrors(std::cerr, errors);
         return run(options, signals);
     } catch (const std::exception& error) {
         std::cerr << "zestrel: " << error.what() << "\n";
