@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <ostream>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
 // Desktop and files: the applications, the file managers' folders, the session's files,
@@ -210,10 +211,22 @@ Console::Next Console::performDesktop(const Command& command) {
         say("wrote " + file.string() + " (" + counted(contents.size(), "byte") + ")");
         return Next::proceed;
     }
-    case CommandKind::echo:
-        // The script's own text, line breaks and all.
-        out_ << shown(expand(arguments[0])) << std::endl;
+    case CommandKind::echo: {
+        // The script's own text, line breaks and all; any other control is escaped as in
+        // every reply, so a script cannot send the terminal an escape sequence.
+        const std::string text = shown(expand(arguments[0]));
+        for (std::string_view rest = text;;) {
+            const auto lineBreak = rest.find('\n');
+            out_ << escapedControls(std::string(rest.substr(0, lineBreak)));
+            if (lineBreak == std::string_view::npos) {
+                break;
+            }
+            out_ << '\n';
+            rest.remove_prefix(lineBreak + 1);
+        }
+        out_ << std::endl;
         return Next::proceed;
+    }
     default:
         break;
     }

@@ -159,7 +159,8 @@ wait 1
 show pasteboard
 show folder $TMP
 echo "a\nb"
-)"),
+)"
+                        "echo \x1B]0;title\x07\xFF\tend\n"),
               0)
         << errors_.str();
     EXPECT_THAT(out_.str(), HasSubstr("wrote $TMP/two\\tparts (2 bytes)\n"));
@@ -168,8 +169,9 @@ echo "a\nb"
     EXPECT_THAT(out_.str(), HasSubstr("): 1 item\n"));
     EXPECT_THAT(out_.str(), HasSubstr("public.utf8-plain-text: line\\nbreak\n"));
     EXPECT_THAT(out_.str(), HasSubstr("$TMP:\n  line\\nbreak\n  not\\xFFUTF-8\n  two\\tparts\n"));
-    // What a script echoes is its own text.
-    EXPECT_THAT(out_.str(), HasSubstr("\na\nb\n"));
+    // What a script echoes is its own text, its line breaks too; but as in every reply, no
+    // control or broken byte reaches the terminal as it is.
+    EXPECT_THAT(out_.str(), HasSubstr("\na\nb\n\\x1B]0;title\\x07\\xFF\\tend\n"));
 }
 
 TEST_F(ConsoleTest, WriteMakesAFileAsAnyNewFileIsMade) {

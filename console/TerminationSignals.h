@@ -7,13 +7,15 @@
 
 namespace zestrel::console {
 
-// Turns SIGINT, SIGTERM, SIGHUP and SIGQUIT into a call on a thread of its own, so the
-// program ends the way `quit` ends it rather than wherever the signal found it. The signal
-// handler only writes the signal's number to a pipe, which is all it may safely do; the
-// thread reads it and calls the handler given to `onSignal`. The signals stay caught until
-// this is destroyed: a second Ctrl+C while the program ends would otherwise cut the ending
-// short and leave its folders behind (SIGKILL still stops a program stuck on its way out).
-// A signal the program was started with ignored (`nohup`, a background job) stays ignored.
+// Turns the signals that end a session (Ctrl+C's SIGINT, SIGTERM, SIGHUP, SIGQUIT and the
+// others the .cpp lists), whose default action would end the program where it stands, into a
+// call on a thread of its own, so the program ends the way `quit` ends it instead, its
+// folders removed and no core left. The signal handler only writes the signal's number to
+// a pipe, which is all it may safely do; the thread reads it and calls the handler given to
+// `onSignal`. The signals stay caught until this is destroyed: a second Ctrl+C while the
+// program ends would otherwise cut the ending short and leave its folders behind (SIGKILL
+// still stops a program stuck on its way out). A signal the program was started with
+// ignored (`nohup`, a background job) stays ignored.
 //
 // One at a time in a process; made and destroyed on the main thread.
 class TerminationSignals {
@@ -33,12 +35,19 @@ public:
     // The first signal received, the one that ended the session, or 0; later ones change
     // nothing here.
     int received() const { return received_.load(); }
+    // Polls readable from the first signal on, and stays so: a wait that polls it too (an
+    // output blocked on a reader that never comes) ends when the session does.
+    int signalledDescriptor() const { return signalled_; }
+
+    // "SIGTERM" for a signal this catches; "a signal" for any other.
+    static const char* nameOf(int signal);
 
 private:
     void watch();
 
     int readEnd_ = -1;
     int writeEnd_ = -1;
+    int signalled_ = -1;
     std::atomic<int> received_{0};
     std::mutex mutex_;
     std::function<void(int)> handler_; // guarded by mutex_, and called under it

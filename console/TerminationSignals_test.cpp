@@ -7,6 +7,7 @@
 #include <csignal>
 #include <future>
 #include <mutex>
+#include <poll.h>
 #include <thread>
 #include <vector>
 
@@ -17,7 +18,8 @@ using namespace std::chrono_literals;
 
 volatile std::sig_atomic_t handledBefore = 0;
 
-constexpr int kCaught[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr int kCaught[] = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGUSR1,
+                           SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU};
 
 // Each test starts with the signals' default handling, whatever the suite was started with
 // (under `nohup` SIGHUP would be ignored, and stay so), and leaves it as it found it.
@@ -91,6 +93,17 @@ TEST_F(TerminationSignalsTest, ASignalBeforeTheHandlerIsHandedOnWhenItComes) {
     int handled = 0;
     signals.onSignal([&](int number) { handled = number; });
     EXPECT_EQ(handled, SIGTERM);
+    signals.onSignal(nullptr);
+}
+
+TEST_F(TerminationSignalsTest, TheSignalledDescriptorPollsReadableFromTheFirstSignalOn) {
+    TerminationSignals signals;
+    pollfd signalled = {signals.signalledDescriptor(), POLLIN, 0};
+    EXPECT_EQ(::poll(&signalled, 1, 0), 0);
+    std::raise(SIGUSR1);
+    // Set by the handler itself, before the watching thread has seen anything.
+    EXPECT_EQ(::poll(&signalled, 1, 0), 1);
+    EXPECT_EQ(::poll(&signalled, 1, 0), 1);
     signals.onSignal(nullptr);
 }
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
@@ -16,8 +17,12 @@
 #include <poll.h>
 #include <spawn.h>
 #include <string>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -31,6 +36,13 @@ using namespace std::chrono_literals;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
+
+// Every signal that ends a session: Ctrl+C, a kill, the terminal closed, Ctrl+\ at the
+// keyboard, and those whose default action would end the program where it stands.
+const std::vector<std::pair<int, std::string>> kEndingSignals = {
+    {SIGINT, "SIGINT"},   {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"},   {SIGQUIT, "SIGQUIT"},
+    {SIGUSR1, "SIGUSR1"}, {SIGUSR2, "SIGUSR2"}, {SIGALRM, "SIGALRM"}, {SIGVTALRM, "SIGVTALRM"},
+    {SIGPROF, "SIGPROF"}, {SIGXCPU, "SIGXCPU"}};
 
 // One run of the program, in `folder`, with pipes for its standard streams.
 class ProgramRun {
@@ -65,9 +77,10 @@ public:
         posix_spawnattr_init(&attributes);
         sigset_t defaults;
         sigemptyset(&defaults);
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        for (const auto& [signal, name] : kEndingSignals) {
             sigaddset(&defaults, signal);
         }
+        sigaddset(&defaults, SIGXFSZ);
         posix_spawnattr_setsigdefault(&attributes, &defaults);
         posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
         EXPECT_EQ(
@@ -97,6 +110,27 @@ public:
     bool awaitOutput(const std::string& text) { return await(out, text); }
     bool awaitErrors(const std::string& text) { return await(err, text); }
     void signal(int number) { ::kill(pid_, number); }
+    // Waits, reading nothing, until the output pipe is full: the program waits on its reader.
+    // Full means the pipe holds its size only when every write filled its pages to the end.
+    bool awaitFullOutput() {
+        const int size = ::fcntl(output_, F_GETPIPE_SZ);
+        const auto deadline = std::chrono::steady_clock::now() + 60s;
+        for (int held = 0; ::ioctl(output_, FIONREAD, &held) == 0 && held < size;) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return true;
+    }
+    // Whether the program ends within `limit`, without anything read.
+    bool endsWithin(std::chrono::milliseconds limit) {
+        const int process = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
+        pollfd ended = {process, POLLIN, 0};
+        const bool ends = ::poll(&ended, 1, static_cast<int>(limit.count())) == 1;
+        ::close(process);
+        return ends;
+    }
     // The reader goes away, as `head` does once it has its lines.
     void closeOutput() {
         ::close(std::exchange(output_, -1));
@@ -346,10 +380,6 @@ TEST_F(ZestrelProgramTest, WhatIsNoFileIsRefusedWithoutWaitingOnIt) {
     EXPECT_THAT(namesIn(temporary_), IsEmpty());
 }
 
-// Ctrl+C, a kill, the terminal closed, Ctrl+\ at the keyboard.
-const std::vector<std::pair<int, std::string>> kEndingSignals = {
-    {SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}, {SIGQUIT, "SIGQUIT"}};
-
 TEST_F(ZestrelProgramTest, SignalsEndTheSessionAsQuitDoes) {
     for (const auto& [signal, name] : kEndingSignals) {
         auto program = start({});
@@ -382,6 +412,46 @@ TEST_F(ZestrelProgramTest, ASignalEndsAScriptWhileItRuns) {
         EXPECT_THAT(namesIn(temporary_), IsEmpty()) << name;
         EXPECT_FALSE(coreDumped()) << name;
     }
+}
+
+TEST_F(ZestrelProgramTest, ASignalEndsASessionWhoseOutputNobodyReads) {
+    // Each line a pipe's page, so a full pipe holds exactly its size.
+    std::string text;
+    for (int line = 0; line < 1'000; ++line) {
+        text += "echo " + std::string(PIPE_BUF - 1, 'x') + "\n";
+    }
+    const auto path = script(text);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        auto program = start({path.string()});
+        ASSERT_TRUE(program->awaitFullOutput());
+        program->signal(signal);
+        EXPECT_TRUE(program->endsWithin(10s)) << signal;
+        EXPECT_EQ(program->finish(false), 128 + signal);
+        EXPECT_THAT(program->err, HasSubstr("zestrel: ended by "));
+        EXPECT_THAT(namesIn(temporary_), IsEmpty()) << signal;
+        EXPECT_FALSE(coreDumped()) << signal;
+    }
+}
+
+TEST_F(ZestrelProgramTest, AFileOverTheSizeLimitFailsItsWriteAndLeavesNothingBehind) {
+    const auto root = made(env_.home() / "work");
+    const auto path = script("write $TMP/small.txt x\nwrite $TMP/big.txt " +
+                             std::string(200 * 1024, 'x') + "\necho never\n");
+    {
+        // As `ulimit -f 100` in the shell that starts it: the program inherits the limit.
+        rlimit saved = {};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit lowered = {100 * 1024, saved.rlim_max};
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lowered), 0);
+        run_ = start({"--root", root.string(), path.string()});
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+    }
+    EXPECT_EQ(run_->finish(), 1);
+    EXPECT_THAT(run_->err, HasSubstr(":2: cannot write $TMP/big.txt: File too large\n"));
+    EXPECT_THAT(run_->out, Not(HasSubstr("never")));
+    EXPECT_EQ(namesIn(root), std::vector<std::string>{"small.txt"});
+    EXPECT_THAT(namesIn(temporary_), IsEmpty());
+    EXPECT_FALSE(coreDumped());
 }
 
 TEST_F(ZestrelProgramTest, AnOutputNobodyReadsEndsTheSessionAndItsFolderGoes) {

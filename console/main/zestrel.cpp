@@ -2,6 +2,7 @@
 // command line is the desktop's: `zestrel [--keep | --root DIR] [SCRIPT]`.
 #include "console/AppEnvironment.h"
 #include "console/Console.h"
+#include "console/InterruptibleOutput.h"
 #include "console/ScriptFile.h"
 #include "console/TerminationSignals.h"
 #include "platform/base/Clock.h"
@@ -21,6 +22,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -142,20 +144,22 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options) {
     return std::nullopt;
 }
 
-const char* nameOfSignal(int signal) {
-    switch (signal) {
-    case SIGINT:
-        return "SIGINT";
-    case SIGTERM:
-        return "SIGTERM";
-    case SIGHUP:
-        return "SIGHUP";
-    case SIGQUIT:
-        return "SIGQUIT";
-    default:
-        return "a signal";
+// Points a standard stream at `buffer` while it lives; the stream's own comes back at the end.
+class RedirectedStream {
+public:
+    RedirectedStream(std::ostream& stream, std::streambuf& buffer)
+        : stream_(stream), previous_(stream.rdbuf(&buffer)) {}
+    ~RedirectedStream() {
+        stream_.flush();
+        stream_.rdbuf(previous_);
     }
-}
+    RedirectedStream(const RedirectedStream&) = delete;
+    RedirectedStream& operator=(const RedirectedStream&) = delete;
+
+private:
+    std::ostream& stream_;
+    std::streambuf* previous_;
+};
 
 int run(const Options& options, zestrel::console::TerminationSignals& signals) {
     using namespace zestrel::platform;
@@ -204,7 +208,8 @@ int run(const Options& options, zestrel::console::TerminationSignals& signals) {
     installClock(nullptr);
     // Also one that came while the session was ending on its own: the caller asked for it.
     if (const int signal = signals.received(); signal != 0) {
-        std::cerr << "zestrel: ended by " << nameOfSignal(signal) << "\n";
+        std::cerr << "zestrel: ended by " << zestrel::console::TerminationSignals::nameOf(signal)
+                  << "\n";
         return 128 + signal;
     }
     return status;
@@ -216,6 +221,9 @@ int main(int argc, char** argv) {
     // A closed output is seen as a failed write, which ends the session with its folders
     // removed (status 128 + SIGPIPE); the signal would end the program where it stands.
     std::signal(SIGPIPE, SIG_IGN);
+    // So is a file over the size limit (`ulimit -f`): the command writing it fails, and what
+    // it began is removed.
+    std::signal(SIGXFSZ, SIG_IGN);
     Options options;
     if (const auto status = parseOptions(argc, argv, options)) {
         return *status;
@@ -224,6 +232,11 @@ int main(int argc, char** argv) {
         // From the start: a signal before the session runs ends it before its first command.
         // To the end: one while the session's folders are being removed waits for that.
         zestrel::console::TerminationSignals signals;
+        // A reader that stops reading holds the session only until a signal ends it.
+        zestrel::console::InterruptibleOutput output(STDOUT_FILENO, signals.signalledDescriptor());
+        zestrel::console::InterruptibleOutput errors(STDERR_FILENO, signals.signalledDescriptor());
+        const RedirectedStream toOutput(std::cout, output);
+        const RedirectedStream toErrors(std::cerr, errors);
         return run(options, signals);
     } catch (const std::exception& error) {
         std::cerr << "zestrel: " << error.what() << "\n";
