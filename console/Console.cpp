@@ -399,6 +399,11 @@ void Console::takeLine(LineReader::Line read) {
     if (terminal.next != Next::proceed) {
         if (terminal.next == Next::relaunch || terminal.next == Next::quitOwn) {
             noteAlertsEndingWithTheApp();
+            // The process ends now, not once a modal run it waits in has unwound: the code
+            // after that run finds it ended, and does nothing.
+            if (desktop_->ownApplication()) {
+                desktop_->endOwnProcess();
+            }
         }
         // Also ends a modal run the app waits in; the driver then acts on it.
         RunLoop::main().stop();

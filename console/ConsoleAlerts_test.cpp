@@ -211,11 +211,14 @@ TEST_F(ConsoleTest, AnAlertOverAWindowNobodyAnsweredIsSaidWhenTheScriptOrItsAppE
 TEST_F(ConsoleTest, AnAppModalAlertWhoseAppQuitIsGoneWithIt) {
     // At the prompt the app is quit while it waits on its alert.
     const auto realClock = onTheRealClock(env_);
-    EXPECT_EQ(runTerminal("accessibility untrusted\nlaunch zestrel\nquit zestrel\nshow alerts\n"),
+    EXPECT_EQ(runTerminal("accessibility untrusted\nlaunch zestrel\nquit zestrel\nshow alerts\n"
+                          "show opened\n"),
               0);
     EXPECT_THAT(out_.str(), HasSubstr("buttons \"Quit and Open System Settings\", gone with its "
                                       "app\n"));
     EXPECT_THAT(out_.str(), Not(HasSubstr("ended with response")));
+    // Ended as it waited: what its code does after the alert is not done.
+    EXPECT_THAT(out_.str(), HasSubstr("opened: none"));
 }
 
 } // namespace

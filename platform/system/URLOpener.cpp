@@ -1,8 +1,8 @@
 #include "platform/system/URLOpener.h"
 
-#include "platform/base/ProcessLocal.h"
-
 #include "platform/base/Mutex.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/base/ProcessTeardown.h"
 
 namespace zestrel::platform {
 namespace {
@@ -26,6 +26,9 @@ URLOpener::Handler& handler() REQUIRES(handlerMutex) {
 } // namespace
 
 bool URLOpener::open(const URL& url) {
+    if (ProcessTeardown::hasEnded()) {
+        return false; // what is left of an ended process's code opens nothing
+    }
     {
         auto& state = *record();
         MutexLock lock(state.mutex);

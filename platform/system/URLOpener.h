@@ -13,7 +13,8 @@ class URLOpener {
 public:
     using Handler = std::function<bool(const URL&)>;
 
-    // Whether the URL was opened: the handler's answer, true without one.
+    // Whether the URL was opened: the handler's answer, true without one; false, and nothing
+    // recorded, once the process has ended.
     static bool open(const URL& url);
     // URLs opened in this process, in order.
     static std::vector<URL> openedURLs();
