@@ -1,5 +1,7 @@
 #include "console/FileReplacement.h"
 
+#include "platform/data/FileSafety.h"
+
 #include "platform/testing/FileContents.h"
 #include "platform/testing/TestEnvironment.h"
 
@@ -9,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <sys/stat.h>
+#include <utility>
 
 namespace zestrel::console {
 namespace {
@@ -71,10 +74,25 @@ TEST_F(FileReplacementTest, AFolderInTheWayIsReported) {
 }
 
 TEST_F(FileReplacementTest, AWriteRemovesWhatAKilledWriteOfTheNameLeftBeside) {
-    std::ofstream(folder_ / ".notes.txt.Ab12Cd") << "half";
+    std::ofstream(folder_ / platform::temporaryNameFor("notes.txt")) << "half";
     EXPECT_EQ(replaceFileWithin(folder_, folder_ / "notes.txt", "whole"), std::nullopt);
     EXPECT_EQ(contentsOf(folder_ / "notes.txt"), "whole");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
+}
+
+TEST_F(FileReplacementTest, AWriteLeavesAPersonsFilesBesideItsTarget) {
+    // Names as a person gives them, some of the form this program's temporaries once had.
+    const std::pair<const char*, const char*> cases[] = {{"report", ".report.backup"},
+                                                         {"notes.txt", ".notes.txt.Draft1"},
+                                                         {"notes.txt", ".notes.txt.Ab12Cd"},
+                                                         {"a", ".a.ab-cd!"},
+                                                         {"a", ".a.123456"},
+                                                         {"a", ".a.aaaaaa"}};
+    for (const auto& [target, beside] : cases) {
+        std::ofstream(folder_ / beside) << "important";
+        EXPECT_EQ(replaceFileWithin(folder_, folder_ / target, "draft"), std::nullopt);
+        EXPECT_EQ(contentsOf(folder_ / beside), "important") << beside;
+    }
 }
 
 TEST_F(FileReplacementTest, FoldersAreMadeWithTheUsualModeAndAnExistingOneIsFine) {
