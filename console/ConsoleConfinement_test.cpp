@@ -16,6 +16,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -137,6 +138,40 @@ TEST_F(ConsoleConfinementTest, MkdirNeverMakesFoldersThroughALinkSwappedInAfterI
     done = true;
     swapper.join();
     EXPECT_EQ(filesOutside(), before_);
+}
+
+TEST_F(ConsoleConfinementTest, ReadsNeverLookThroughALinkSwappedInAfterTheirCheck) {
+    // The same swap while `show folder` and the expectations read: what is outside must never
+    // be listed or found as if it were in the session's folder.
+    const auto swapped = tmp_ / "swapped";
+    const auto aside = tmp_ / "swapped-aside";
+    fs::create_directory(swapped);
+    write(swapped / "inside.txt", "inside");
+    fs::create_directory_symlink(outside_, aside);
+    const auto exchange = [&] {
+        return ::renameat2(AT_FDCWD, swapped.c_str(), AT_FDCWD, aside.c_str(), RENAME_EXCHANGE);
+    };
+    ASSERT_EQ(exchange(), 0) << "the file system swaps no names";
+    std::atomic<bool> done{false};
+    std::thread swapper([&] {
+        while (!done) {
+            exchange();
+        }
+    });
+    for (int line = 0; line < 300; ++line) {
+        runScript("show folder $TMP/swapped\nexpect folder $TMP/swapped notes.txt\n");
+        runScript("expect missing $TMP/swapped/notes.txt\n");
+    }
+    done = true;
+    swapper.join();
+    // Said once each, not with the whole output.
+    const auto holds = [](const std::ostringstream& text, const char* part) {
+        return text.str().find(part) != std::string::npos;
+    };
+    EXPECT_TRUE(holds(out_, "\n  inside.txt\n")) << "the folder was listed at times";
+    EXPECT_FALSE(holds(out_, "\n  notes.txt\n"));
+    EXPECT_FALSE(holds(out_, "holds notes.txt"));
+    EXPECT_FALSE(holds(errors_, "there is a file at $TMP/swapped/notes.txt"));
 }
 
 TEST_F(ConsoleConfinementTest, WriteReplacesAHardLinkAndLeavesTheFileItShared) {

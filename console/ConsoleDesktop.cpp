@@ -8,6 +8,7 @@
 #include "platform/appkit/NSWindow.h"
 #include "platform/appkit/TextOutline.h"
 #include "platform/base/Bundle.h"
+#include "platform/data/FileSafety.h"
 #include "platform/desktop/CarbonHotKeys.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/EventTap.h"
@@ -16,6 +17,7 @@
 #include "platform/desktop/NSPasteboard.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <ostream>
 #include <sstream>
 #include <string_view>
@@ -237,21 +239,21 @@ void Console::showDesktop(const Command& command) {
     const auto& what = command.arguments[0];
     if (what == "folder") {
         const auto folder = path(command.arguments[1]);
-        if (!fs::is_directory(folder)) {
-            throw CommandError(folder.string() + " is not a folder");
+        std::vector<FolderEntry> entries;
+        if (const int error = listFolderWithin(temporaryFolder_, folder, entries)) {
+            throw CommandError(folder.string() +
+                               (error == ENOTDIR ? " is not a folder" : ": " + errnoText(error)));
         }
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder)) {
+        for (auto& entry : entries) {
             // A link is listed as a link, so one that goes round in a loop or leads nowhere
             // is listed too.
-            std::error_code error;
-            auto name = entry.path().filename().string();
-            if (entry.is_symlink(error)) {
-                name += " -> " + fs::read_symlink(entry.path(), error).string();
-            } else if (entry.is_directory(error)) {
-                name += "/";
+            if (entry.isLink()) {
+                entry.name += " -> " + entry.linkTarget;
+            } else if (entry.isFolder()) {
+                entry.name += "/";
             }
-            names.push_back(std::move(name));
+            names.push_back(std::move(entry.name));
         }
         std::sort(names.begin(), names.end());
         say(folder.string() + (names.empty() ? ": empty" : ":"));

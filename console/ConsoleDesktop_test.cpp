@@ -187,6 +187,9 @@ TEST_F(ConsoleTest, AFailedWriteSaysWhy) {
     EXPECT_THAT(errors_.str(), HasSubstr("cannot write $TMP/folder: Is a directory"));
     EXPECT_EQ(runScript("write $TMP/one.txt 1\nwrite $TMP/one.txt/two.txt 2\n"), 1);
     EXPECT_THAT(errors_.str(), HasSubstr("cannot write $TMP/one.txt/two.txt: Not a directory"));
+    EXPECT_EQ(runScript("write $TMP/new/ x\n"), 1);
+    EXPECT_THAT(errors_.str(), HasSubstr("“$TMP/new/” names a folder"));
+    EXPECT_EQ(namesIn(tmp_), (std::vector<std::string>{"folder", "one.txt"}));
 }
 
 TEST(ConsoleNames, FoldersWhoseNamesNeedEscapesAreStillWrittenByName) {
@@ -211,6 +214,22 @@ TEST(ConsoleNames, FoldersWhoseNamesNeedEscapesAreStillWrittenByName) {
     EXPECT_THAT(errors.str(), HasSubstr("test.zestrel:6: cannot make $TMP/a.txt/b: "));
     // Neither folder's real name, as it is or escaped.
     EXPECT_THAT(out.str() + errors.str(), Not(HasSubstr("spot")));
+}
+
+TEST(ConsoleNames, FileURLsWriteTheFoldersByNameWhereTheyArePercentEncoded) {
+    platform::testing::TestEnvironment env;
+    const auto tmp = env.home() / "tmp 100% \tspot";
+    fs::create_directories(tmp);
+    std::ostringstream out;
+    std::ostringstream errors;
+    {
+        Console console(tmp, out, errors);
+        std::istringstream script("write $TMP/a.txt x\nopen finder $TMP\nselect a.txt\n"
+                                  "press cmd+c\nwait 1\nshow pasteboard\n");
+        EXPECT_EQ(console.runScript(script, "test.zestrel"), 0) << errors.str();
+    }
+    EXPECT_THAT(out.str(), HasSubstr("public.file-url: file://$TMP/a.txt\n"));
+    EXPECT_THAT(out.str(), Not(HasSubstr("spot")));
 }
 
 } // namespace

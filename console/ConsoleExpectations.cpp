@@ -1,18 +1,23 @@
 #include "console/Console.h"
 
 #include "console/ConsoleText.h"
+#include "console/FileReplacement.h"
 #include "console/PropertyListLiteral.h"
 #include "foundation/Logger.h"
 #include "platform/appkit/NSAlert.h"
 #include "platform/appkit/NSSound.h"
+#include "platform/data/FileSafety.h"
 #include "platform/data/UserDefaults.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/NSPasteboard.h"
 #include "platform/system/SystemSound.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 // Expectations: a script checks itself, and stops with the reason at the first that is not
@@ -36,12 +41,14 @@ void Console::expect(const Command& command) {
     };
     if (what == "folder") {
         const auto folder = path(arguments[1]);
-        if (!fs::is_directory(folder)) {
-            throw unmet(folder.string() + " is not a folder");
+        std::vector<FolderEntry> entries;
+        if (const int error = listFolderWithin(temporaryFolder_, folder, entries)) {
+            throw unmet(folder.string() +
+                        (error == ENOTDIR ? " is not a folder" : ": " + errnoText(error)));
         }
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder)) {
-            names.push_back(entry.path().filename().string());
+        for (auto& entry : entries) {
+            names.push_back(std::move(entry.name));
         }
         std::vector<std::string> wanted(arguments.begin() + 2, arguments.end());
         std::sort(names.begin(), names.end());
@@ -57,11 +64,13 @@ void Console::expect(const Command& command) {
             (names.empty() ? std::string("nothing") : joined(names, ", ")));
     } else if (what == "missing") {
         const auto item = path(arguments[1]);
-        std::error_code error;
-        const auto status = fs::symlink_status(item, error);
-        if (fs::exists(status)) {
-            throw unmet("there is a " + std::string(fs::is_directory(status) ? "folder" : "file") +
-                        " at " + item.string());
+        std::optional<mode_t> found;
+        if (const int error = lookWithin(temporaryFolder_, item, found)) {
+            throw CommandError("cannot look at " + item.string() + ": " + errnoText(error));
+        }
+        if (found) {
+            throw unmet("there is a " + std::string(S_ISDIR(*found) ? "folder" : "file") + " at " +
+                        item.string());
         }
         say("ok: nothing at " + item.string());
     } else if (what == "pasteboard") {

@@ -1,6 +1,7 @@
 #include "console/FileReplacement.h"
 
 #include "platform/data/FileSafety.h"
+#include "platform/data/FolderWalk.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -17,10 +18,6 @@ using platform::FileDescriptor;
 
 namespace {
 
-int openFolderAt(int folder, const char* name) {
-    return ::openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-}
-
 // `path` as seen from `folder`, or nothing when it leads outside.
 std::optional<fs::path> relativeWithin(const fs::path& folder, const fs::path& path) {
     auto relative = path.lexically_normal().lexically_relative(folder.lexically_normal());
@@ -30,24 +27,20 @@ std::optional<fs::path> relativeWithin(const fs::path& folder, const fs::path& p
     return relative;
 }
 
-// Moves `within` down the names of `relative` one at a time, making each missing folder (0777
-// less the umask) and never following a link. Answers the failure's errno, or 0.
-int walkDown(FileDescriptor& within, const fs::path& relative) {
-    for (const auto& part : relative) {
-        if (part.empty() || part == ".") {
-            continue;
-        }
-        if (::mkdirat(within.get(), part.c_str(), 0777) != 0 && errno != EEXIST) {
-            return errno;
-        }
-        FileDescriptor next(openFolderAt(within.get(), part.c_str()));
-        if (next.get() < 0) {
-            // A link where a folder was: not followed.
-            return errno == ELOOP ? ENOTDIR : errno;
-        }
-        within = std::move(next);
+// Opens `folder` and walks down `relative` from it (see `openFolderBelow`). Answers the
+// failure's errno, or 0.
+int openWithin(const fs::path& folder, const fs::path& relative, FileDescriptor& within,
+               bool make) {
+    FileDescriptor top(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (top.get() < 0) {
+        return errno;
     }
-    return 0;
+    return platform::openFolderBelow(top.get(), relative, within, make);
+}
+
+// A link where a folder was is "Not a directory", as the system calls a file there.
+int asFolderError(int error) {
+    return error == ELOOP ? ENOTDIR : error;
 }
 
 } // namespace
@@ -61,12 +54,9 @@ std::optional<std::string> replaceFileWithin(const fs::path& folder, const fs::p
     if (*relative == ".") {
         return errnoText(EISDIR);
     }
-    FileDescriptor within(openFolderAt(AT_FDCWD, folder.c_str()));
-    if (within.get() < 0) {
-        return errnoText(errno);
-    }
-    if (const int error = walkDown(within, relative->parent_path())) {
-        return errnoText(error);
+    FileDescriptor within(-1);
+    if (const int error = openWithin(folder, relative->parent_path(), within, true)) {
+        return errnoText(asFolderError(error));
     }
     const std::string name = relative->filename().string();
     platform::removeStaleTemporaryFilesAt(within.get(), name);
@@ -85,24 +75,54 @@ std::optional<std::string> makeFoldersWithin(const fs::path& folder, const fs::p
     if (!relative->has_filename()) {
         relative = relative->parent_path(); // "a/b/" names the folder b
     }
-    FileDescriptor within(openFolderAt(AT_FDCWD, folder.c_str()));
-    if (within.get() < 0) {
-        return errnoText(errno);
+    FileDescriptor within(-1);
+    if (const int error = openWithin(folder, relative->parent_path(), within, true)) {
+        return errnoText(asFolderError(error));
     }
-    if (const int error = walkDown(within, relative->parent_path())) {
-        return errnoText(error);
-    }
-    const fs::path last = relative->filename();
-    if (const int error = walkDown(within, last)) {
+    FileDescriptor made(-1);
+    if (const int error =
+            platform::openFolderBelow(within.get(), relative->filename(), made, true)) {
         // A file there already is in the way; a link there stands where a folder was.
-        struct stat status {};
-        const bool fileInTheWay =
-            error == ENOTDIR &&
-            ::fstatat(within.get(), last.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-            !S_ISLNK(status.st_mode);
-        return errnoText(fileInTheWay ? EEXIST : error);
+        return errnoText(error == ENOTDIR ? EEXIST : error == ELOOP ? ENOTDIR : error);
     }
     return std::nullopt;
+}
+
+int listFolderWithin(const fs::path& folder, const fs::path& path,
+                     std::vector<platform::FolderEntry>& entries) {
+    const auto relative = relativeWithin(folder, path);
+    if (!relative) {
+        return ENOTDIR;
+    }
+    FileDescriptor within(-1);
+    const int error = openWithin(folder, *relative, within, false);
+    if (error != 0) {
+        return error == ENOENT ? ENOTDIR : asFolderError(error);
+    }
+    return platform::listFolder(within.get(), entries);
+}
+
+int lookWithin(const fs::path& folder, const fs::path& path, std::optional<mode_t>& found) {
+    found.reset();
+    const auto relative = relativeWithin(folder, path);
+    if (!relative) {
+        return ENOTDIR;
+    }
+    FileDescriptor within(-1);
+    const int error = openWithin(folder, relative->parent_path(), within, false);
+    if (error == ENOENT || error == ENOTDIR) {
+        return 0; // nothing there: no folder on the way, or a file in its place
+    }
+    if (error != 0) {
+        return asFolderError(error);
+    }
+    struct stat status {};
+    if (::fstatat(within.get(), relative->filename().c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+        found = status.st_mode;
+    } else if (errno != ENOENT) {
+        return errno;
+    }
+    return 0;
 }
 
 } // namespace zestrel::console

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "platform/data/FolderWalk.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
+#include <vector>
 
 namespace zestrel::console {
 
@@ -26,5 +30,18 @@ std::optional<std::string> replaceFileWithin(const std::filesystem::path& folder
 // fine; anything else there is "File exists". Answers the failure's text, or nothing.
 std::optional<std::string> makeFoldersWithin(const std::filesystem::path& folder,
                                              const std::filesystem::path& path);
+
+// The items of the folder `path`, a path inside `folder` or `folder` itself (both without
+// links, as resolved when the command was checked), reached from `folder` the same way: a link
+// put in place of a folder since the check is not followed, so nothing outside is read.
+// Answers the failure's errno (ENOTDIR for a link, a file or a missing folder), or 0.
+int listFolderWithin(const std::filesystem::path& folder, const std::filesystem::path& path,
+                     std::vector<platform::FolderEntry>& entries);
+
+// What is at `path` inside `folder`, looked at the same way and never followed if a link:
+// nothing when nothing is there (also when a file stands on the way). Answers the failure's
+// errno (ENOTDIR for a link on the way), or 0.
+int lookWithin(const std::filesystem::path& folder, const std::filesystem::path& path,
+               std::optional<mode_t>& found);
 
 } // namespace zestrel::console

@@ -1,14 +1,20 @@
 #include "console/FileReplacement.h"
 
+#include "platform/data/FileSafety.h"
+
 #include "platform/testing/FileContents.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sys/stat.h>
+#include <utility>
+#include <vector>
 
 namespace zestrel::console {
 namespace {
@@ -71,10 +77,25 @@ TEST_F(FileReplacementTest, AFolderInTheWayIsReported) {
 }
 
 TEST_F(FileReplacementTest, AWriteRemovesWhatAKilledWriteOfTheNameLeftBeside) {
-    std::ofstream(folder_ / ".notes.txt.Ab12Cd") << "half";
+    std::ofstream(folder_ / platform::temporaryNameFor("notes.txt")) << "half";
     EXPECT_EQ(replaceFileWithin(folder_, folder_ / "notes.txt", "whole"), std::nullopt);
     EXPECT_EQ(contentsOf(folder_ / "notes.txt"), "whole");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
+}
+
+TEST_F(FileReplacementTest, AWriteLeavesAPersonsFilesBesideItsTarget) {
+    // Names as a person gives them, some of the form this program's temporaries once had.
+    const std::pair<const char*, const char*> cases[] = {{"report", ".report.backup"},
+                                                         {"notes.txt", ".notes.txt.Draft1"},
+                                                         {"notes.txt", ".notes.txt.Ab12Cd"},
+                                                         {"a", ".a.ab-cd!"},
+                                                         {"a", ".a.123456"},
+                                                         {"a", ".a.aaaaaa"}};
+    for (const auto& [target, beside] : cases) {
+        std::ofstream(folder_ / beside) << "important";
+        EXPECT_EQ(replaceFileWithin(folder_, folder_ / target, "draft"), std::nullopt);
+        EXPECT_EQ(contentsOf(folder_ / beside), "important") << beside;
+    }
 }
 
 TEST_F(FileReplacementTest, FoldersAreMadeWithTheUsualModeAndAnExistingOneIsFine) {
@@ -104,6 +125,37 @@ TEST_F(FileReplacementTest, AFileWhereAFolderGoesIsReported) {
     EXPECT_THAT(makeFoldersWithin(folder_, outside_ / "new").value_or(""),
                 HasSubstr("is not inside"));
     EXPECT_FALSE(fs::exists(outside_ / "new"));
+}
+
+TEST_F(FileReplacementTest, ReadsGoThroughNoLinkAndSayWhatIsThere) {
+    fs::create_directories(folder_ / "sub");
+    std::ofstream(folder_ / "sub" / "inside.txt") << "inside";
+    std::ofstream(folder_ / "file") << "x";
+    fs::create_directory_symlink(outside_, folder_ / "link");
+    std::vector<platform::FolderEntry> entries;
+    EXPECT_EQ(listFolderWithin(folder_, folder_ / "sub", entries), 0);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].name, "inside.txt");
+    for (const char* notAFolder : {"link", "file", "missing", "link/deeper"}) {
+        entries.clear();
+        EXPECT_EQ(listFolderWithin(folder_, folder_ / notAFolder, entries), ENOTDIR) << notAFolder;
+        EXPECT_TRUE(entries.empty()) << notAFolder;
+    }
+
+    // What is at a path: the item itself, a link too; nothing past a file or a missing folder;
+    // a link on the way is not looked through.
+    const std::pair<const char*, std::optional<mode_t>> items[] = {
+        {"sub/inside.txt", S_IFREG}, {"sub", S_IFDIR},
+        {"link", S_IFLNK},           {"missing", std::nullopt},
+        {"missing/x", std::nullopt}, {"file/x", std::nullopt}};
+    for (const auto& [item, kind] : items) {
+        std::optional<mode_t> found;
+        EXPECT_EQ(lookWithin(folder_, folder_ / item, found), 0) << item;
+        EXPECT_EQ(found ? std::optional<mode_t>(*found & S_IFMT) : std::nullopt, kind) << item;
+    }
+    std::optional<mode_t> found;
+    EXPECT_EQ(lookWithin(folder_, folder_ / "link" / "notes.txt", found), ENOTDIR);
+    EXPECT_FALSE(found.has_value());
 }
 
 } // namespace

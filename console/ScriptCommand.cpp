@@ -554,6 +554,11 @@ std::optional<Command> parseCommand(std::string_view line) {
         }
         auto path = takeWord(rest);
         expectPath(path);
+        // A path that ends in "/" (or "." or "..") names a folder, never a file to make.
+        const auto last = std::string_view(path).substr(path.rfind('/') + 1);
+        if (path == kSessionFolder || last.empty() || last == "." || last == "..") {
+            throw CommandError("“" + path + "” names a folder: write takes a file's path");
+        }
         arguments = {std::move(path), text(rest)};
         return command;
     }

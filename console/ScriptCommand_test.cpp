@@ -187,6 +187,10 @@ TEST(ScriptCommand, AParentFolderThatLeavesTheSessionFolderIsRefusedWhenParsed) 
         EXPECT_THAT(errorOf(line), HasSubstr("leads outside $TMP")) << line;
     }
     EXPECT_EQ(parsed("mkdir $TMP/a/../b").arguments, std::vector<std::string>{"$TMP/a/../b"});
+    for (const auto* line : {"write $TMP/new/ x", "write $TMP/ x", "write $TMP x",
+                             "write $TMP/a/. x", "write $TMP/a/b/.. x", "write \"$TMP/a b/\""}) {
+        EXPECT_THAT(errorOf(line), HasSubstr("names a folder: write takes a file's path")) << line;
+    }
     EXPECT_EQ(parsed("show folder $TMP/a/..").arguments,
               (std::vector<std::string>{"folder", "$TMP/a/.."}));
 }

@@ -1,14 +1,14 @@
 #include "platform/data/FileSafety.h"
 
 #include "platform/base/Clock.h"
+#include "platform/data/FolderWalk.h"
 
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
-#include <dirent.h>
 #include <fcntl.h>
-#include <memory>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,31 +28,54 @@ std::string compactTimestamp(Date date) {
     return text;
 }
 
-// A write's temporary file: ".<name>.XXXXXX" beside the file, as mkstemp would name it.
-constexpr std::size_t kTemporarySuffixLength = 6;
-constexpr std::string_view kTemporaryLetters =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+// A write's temporary file beside its target: a fixed prefix, sixteen random hexadecimal
+// digits, and sixteen more that seal them to the target's name (a hash of both). A person
+// would not choose such a name, it does not grow with the target's (so any name the file
+// system takes can be written), and the seal tells the temporaries of one target apart from
+// anything else: only they are ever removed as a dead write's.
+constexpr std::string_view kTemporaryPrefix = ".zestrel-write-";
+constexpr std::size_t kTokenDigits = 16;
+constexpr std::string_view kHexDigits = "0123456789abcdef";
 
-std::string temporaryPrefix(std::string_view name) {
-    return "." + std::string(name) + ".";
+// FNV-1a, 64 bits: no library call, since the defaults are written from exit handlers and
+// fatal paths where a crypto library may already be torn down.
+std::uint64_t sealOf(std::string_view token, std::string_view name) {
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    const auto mix = [&hash](std::string_view bytes) {
+        for (const char byte : bytes) {
+            hash = (hash ^ static_cast<unsigned char>(byte)) * 0x100000001b3ULL;
+        }
+    };
+    mix(token);
+    mix("/"); // no name holds one, so token and name cannot run into each other
+    mix(name);
+    return hash;
 }
 
-bool isTemporaryName(std::string_view candidate, std::string_view prefix) {
-    return candidate.size() == prefix.size() + kTemporarySuffixLength &&
-           candidate.starts_with(prefix) &&
-           candidate.find_first_not_of(kTemporaryLetters, prefix.size()) == std::string_view::npos;
+std::string sealedTemporaryName(std::string_view token, std::string_view name) {
+    std::string temporary = std::string(kTemporaryPrefix) + std::string(token);
+    const std::uint64_t seal = sealOf(token, name);
+    for (int shift = 60; shift >= 0; shift -= 4) {
+        temporary += kHexDigits[(seal >> shift) & 0xF];
+    }
+    return temporary;
 }
 
-// There is no mkstempat: the letters are drawn here and the name taken with O_EXCL.
+bool isTemporaryOf(std::string_view candidate, std::string_view name) {
+    if (candidate.size() != kTemporaryPrefix.size() + 2 * kTokenDigits ||
+        !candidate.starts_with(kTemporaryPrefix)) {
+        return false;
+    }
+    const auto token = candidate.substr(kTemporaryPrefix.size(), kTokenDigits);
+    return token.find_first_not_of(kHexDigits) == std::string_view::npos &&
+           candidate == sealedTemporaryName(token, name);
+}
+
+// There is no mkstempat: the name is drawn here and taken with O_EXCL.
 FileDescriptor createTemporaryAt(int folder, std::string_view name, mode_t mode,
                                  std::string& temporary) {
-    thread_local std::mt19937 random{std::random_device{}()};
-    std::uniform_int_distribution<std::size_t> letter(0, kTemporaryLetters.size() - 1);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = temporaryPrefix(name);
-        for (std::size_t i = 0; i < kTemporarySuffixLength; ++i) {
-            temporary += kTemporaryLetters[letter(random)];
-        }
+        temporary = temporaryNameFor(name);
         const int fd = ::openat(folder, temporary.c_str(),
                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST) {
@@ -67,6 +90,16 @@ fs::path folderOf(const fs::path& path) {
 }
 
 } // namespace
+
+std::string temporaryNameFor(std::string_view name) {
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> digit(0, kHexDigits.size() - 1);
+    std::string token;
+    for (std::size_t i = 0; i < kTokenDigits; ++i) {
+        token += kHexDigits[digit(random)];
+    }
+    return sealedTemporaryName(token, name);
+}
 
 std::string errnoText(int error) {
     return std::strerror(error);
@@ -173,23 +206,11 @@ void removeStaleTemporaryFiles(const fs::path& path) {
 }
 
 void removeStaleTemporaryFilesAt(int folder, std::string_view name) {
-    // A descriptor of its own, since closing the listing closes the descriptor it was given.
-    const int own = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (own < 0) {
-        return;
-    }
-    const std::unique_ptr<DIR, int (*)(DIR*)> listing(::fdopendir(own), ::closedir);
-    if (!listing) {
-        ::close(own);
-        return;
-    }
-    const std::string prefix = temporaryPrefix(name);
-    while (const dirent* entry = ::readdir(listing.get())) {
-        struct stat status {};
-        if (isTemporaryName(entry->d_name, prefix) &&
-            ::fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(status.st_mode)) {
-            ::unlinkat(folder, entry->d_name, 0);
+    std::vector<FolderEntry> entries;
+    listFolder(folder, entries);
+    for (const auto& entry : entries) {
+        if (S_ISREG(entry.mode) && isTemporaryOf(entry.name, name)) {
+            ::unlinkat(folder, entry.name.c_str(), 0);
         }
     }
 }

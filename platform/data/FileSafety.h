@@ -60,8 +60,8 @@ struct FileReplacementFailure {
 };
 
 // Replaces the entry `name` (a plain name) of the open folder `folder` with a file holding
-// `bytes`, so that a reader sees either the old file or the new one: a temporary
-// ".<name>.XXXXXX" beside it is written, flushed, renamed onto the name, and the folder
+// `bytes`, so that a reader sees either the old file or the new one: a temporary beside it
+// (`temporaryNameFor(name)`) is written, flushed, renamed onto the name, and the folder
 // flushed. Whatever is at the name goes (a link too, never written through; a folder there is
 // refused), and a file hard-linked elsewhere keeps what it held. A replaced regular file keeps
 // its mode; a new file gets `newFileMode` less the umask. Nothing is left beside the name on a
@@ -85,9 +85,14 @@ std::filesystem::path resolvedFilePath(const std::filesystem::path& path);
 // middle of one. Call it before anything in this process writes `path`.
 void removeStaleTemporaryFiles(const std::filesystem::path& path);
 
-// The same for `name` in the open folder `folder`: removes the regular files named
-// ".<name>.XXXXXX" there, never a link, a folder or any other name.
+// The same for `name` in the open folder `folder`: removes the regular files there whose
+// names only a write of `name` gives its temporary, never a link, a folder, a temporary of
+// another name or any name a person chose.
 void removeStaleTemporaryFilesAt(int folder, std::string_view name);
+
+// A fresh name for the temporary of a write of `name`: ".zestrel-write-" and 32 hexadecimal
+// digits, the last 16 sealing the first to `name`; always 47 bytes, however long `name` is.
+std::string temporaryNameFor(std::string_view name);
 
 // Moves an unreadable file aside to "<path>.corrupt-<timestamp>" without replacing anything
 // already there: the user's bytes are never destroyed. Returns the new path.

@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <fcntl.h>
 #include <fstream>
@@ -20,6 +22,7 @@ using platform::testing::contentsOf;
 using platform::testing::modeOf;
 using ::testing::HasSubstr;
 using ::testing::UnorderedElementsAre;
+using ::testing::UnorderedElementsAreArray;
 
 class FileSafetyTest : public ::testing::Test {
 protected:
@@ -92,22 +95,68 @@ TEST_F(FileSafetyTest, AFailedReplacementLeavesNothingBesideAndSaysWhy) {
     // The path form says which file and why, and leaves the cause in errno for its callers.
     const auto text = writeFileAtomically(folder_ / "taken", Data{1});
     const int error = errno;
-    EXPECT_THAT(text.value_or(""), HasSubstr(folder_.string() + "/.taken."));
+    EXPECT_THAT(text.value_or(""), HasSubstr(folder_.string() + "/.zestrel-write-"));
     EXPECT_THAT(text.value_or(""), HasSubstr(": Is a directory"));
     EXPECT_EQ(error, EISDIR);
     EXPECT_THAT(names(), UnorderedElementsAre("taken"));
 }
 
-TEST_F(FileSafetyTest, StaleTemporariesGoButNotLinksFoldersOrNearNames) {
-    for (const char* name : {".notes.Ab12Cd", ".notes.Ab12C", ".notes.Ab12Cde", ".other.Ab12Cd"}) {
-        std::ofstream(folder_ / name) << "x";
+TEST_F(FileSafetyTest, OnlyTheTemporariesAWriteOfTheNameMakesGoAsStale) {
+    const std::string dead = temporaryNameFor("notes");
+    const std::string alsoDead = temporaryNameFor("notes");
+    const std::string ofA = temporaryNameFor("a");
+    std::string capitals = dead;
+    std::transform(
+        capitals.begin() + static_cast<std::ptrdiff_t>(capitals.rfind('-') + 1), capitals.end(),
+        capitals.begin() + static_cast<std::ptrdiff_t>(capitals.rfind('-') + 1), ::toupper);
+    std::string broken = dead;
+    broken.back() = broken.back() == '0' ? '1' : '0';
+    const std::string linked = temporaryNameFor("notes");
+    const std::string folder = temporaryNameFor("notes");
+    // What a person may have named so, or no write of "notes" or "a" leaves.
+    const std::vector<std::string> kept = {".notes.Ab12Cd",
+                                           ".notes.backup",
+                                           ".notes.Draft1",
+                                           ".notes.ab-cd!",
+                                           ".a.ab-cd!",
+                                           ".a.backup",
+                                           ".a.123456",
+                                           "notes.Ab12Cd",
+                                           ".zestrel-write-notes",
+                                           temporaryNameFor("notes.txt"),
+                                           temporaryNameFor(".notes"),
+                                           capitals,
+                                           broken,
+                                           dead.substr(0, dead.size() - 1),
+                                           dead + "0",
+                                           ofA + "a"};
+    for (const auto& name : kept) {
+        std::ofstream(folder_ / name) << "a person's";
     }
-    fs::create_symlink(outside(), folder_ / ".notes.x9Y8z7");
-    fs::create_directory(folder_ / ".notes.Qw12Er");
+    for (const auto& name : {dead, alsoDead, ofA}) {
+        std::ofstream(folder_ / name) << "half written";
+    }
+    fs::create_symlink(outside(), folder_ / linked);
+    fs::create_directory(folder_ / folder);
+
     removeStaleTemporaryFilesAt(fd_.get(), "notes");
-    EXPECT_THAT(names(), UnorderedElementsAre(".notes.Ab12C", ".notes.Ab12Cde", ".other.Ab12Cd",
-                                              ".notes.x9Y8z7", ".notes.Qw12Er"));
+    removeStaleTemporaryFilesAt(fd_.get(), "a");
+    auto left = kept;
+    left.push_back(linked);
+    left.push_back(folder);
+    EXPECT_THAT(names(), UnorderedElementsAreArray(left));
     EXPECT_EQ(contentsOf(outside()), "outside");
+}
+
+TEST_F(FileSafetyTest, ANameAsLongAsTheFileSystemTakesIsReplacedWithAShortTemporary) {
+    const std::string longest(255, 'n');
+    EXPECT_EQ(temporaryNameFor(longest).size(), temporaryNameFor("n").size());
+    for (const std::string& name : {std::string(248, 'n'), longest}) {
+        EXPECT_EQ(replace(name.c_str(), "first", 0600), std::nullopt) << name.size();
+        EXPECT_EQ(replace(name.c_str(), "second", 0600), std::nullopt) << name.size();
+        EXPECT_EQ(contentsOf(folder_ / name), "second");
+    }
+    EXPECT_EQ(names().size(), 2u);
 }
 
 } // namespace

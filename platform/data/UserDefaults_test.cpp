@@ -3,6 +3,7 @@
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/base/RunLoop.h"
+#include "platform/data/FileSafety.h"
 #include "platform/data/PropertyList.h"
 #include "platform/testing/TestEnvironment.h"
 
@@ -447,13 +448,16 @@ TEST_F(UserDefaultsTest, AFailedWriteStaysPendingUntilTheFolderCanBeMade) {
 
 TEST_F(UserDefaultsTest, TemporaryFilesOfDeadWritesAreRemovedWhenTheDomainLoads) {
     writeFile(fileOf("com.quorvik.Zestrel"), PropertyList::encodeBinary(Value::Dictionary{}));
-    const std::vector<std::string> others = {".group.a.plist.Ab12Cd", ".com.quorvik.Zestrel.plist",
-                                             "com.quorvik.Zestrel.plist.Ab12Cd", "notes.txt"};
+    // Another domain's temporary, and names only a person gives (a write's temporaries once
+    // took the last form): kept.
+    const std::vector<std::string> others = {
+        temporaryNameFor("group.a.plist"), ".com.quorvik.Zestrel.plist",
+        "com.quorvik.Zestrel.plist.Ab12Cd", ".com.quorvik.Zestrel.plist.Ab12Cd", "notes.txt"};
     for (const std::string& name : others) {
         writeFile(preferences() / name, Data{1});
     }
-    writeFile(preferences() / ".com.quorvik.Zestrel.plist.Ab12Cd", Data(1 << 20, 7));
-    writeFile(preferences() / ".com.quorvik.Zestrel.plist.x9Y8z7", Data{1});
+    writeFile(preferences() / temporaryNameFor("com.quorvik.Zestrel.plist"), Data(1 << 20, 7));
+    writeFile(preferences() / temporaryNameFor("com.quorvik.Zestrel.plist"), Data{1});
 
     UserDefaults::standard();
     std::vector<std::string> names;

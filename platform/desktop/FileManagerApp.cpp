@@ -1,14 +1,18 @@
 #include "platform/desktop/FileManagerApp.h"
 
 #include "platform/base/Error.h"
+#include "platform/data/FolderWalk.h"
 #include "platform/data/UserDirectories.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/NSPasteboard.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <deque>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace zestrel::platform {
@@ -34,6 +38,11 @@ Error fileError(const std::string& description, const fs::path& path, int code =
 fs::path itemName(const fs::path& path) {
     auto normal = path.lexically_normal();
     return normal.has_filename() ? normal.filename() : normal.parent_path().filename();
+}
+
+// Why a folder could not be opened one name at a time.
+std::string walkFailure(int error) {
+    return error == ELOOP ? "a symbolic link stands in its way" : errnoText(error);
 }
 
 bool isPlainName(const std::string& name) {
@@ -119,6 +128,11 @@ void FileManagerApplication::didLaunch() {
         openWindow(background);
     }
     folder_ = root_.value_or(homeDirectory());
+    try {
+        realFolder_ = realPath(folder_);
+    } catch (const Error&) {
+        realFolder_ = folder_; // a home it cannot examine: opening it fails later, saying so
+    }
     ServerWindow browser;
     browser.name = itemName(folder_).string();
     browser.bounds = CGRect(180, 120, 920, 560);
@@ -126,14 +140,13 @@ void FileManagerApplication::didLaunch() {
 }
 
 void FileManagerApplication::openFolder(const fs::path& folder) {
-    std::error_code error;
-    if (!fs::is_directory(folder, error)) {
-        throw fileError("“" + folder.string() + "” is not a folder.", folder);
-    }
-    if (root_ && !isWithin(realPath(folder), *root_)) {
+    const auto real = realPath(folder);
+    if (root_ && !isWithin(real, *root_)) {
         throw fileError("“" + folder.string() + "” is outside “" + root_->string() + "”.", folder,
                         kNoPermissionError);
     }
+    opened(real, folder);
+    realFolder_ = real;
     folder_ = fs::absolute(folder).lexically_normal();
     selection_.clear();
     if (auto desktop = this->desktop()) {
@@ -144,6 +157,7 @@ void FileManagerApplication::openFolder(const fs::path& folder) {
 }
 
 void FileManagerApplication::select(const std::vector<std::string>& names) {
+    const auto folder = opened(realFolder_, folder_);
     std::vector<fs::path> chosen;
     for (const auto& name : names) {
         if (!isPlainName(name)) {
@@ -152,11 +166,11 @@ void FileManagerApplication::select(const std::vector<std::string>& names) {
                             folder_, kInvalidFileNameError);
         }
         auto path = folder_ / name;
-        std::error_code error;
-        if (!fs::exists(fs::symlink_status(path, error))) {
+        struct stat status {};
+        if (::fstatat(folder.get(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
             throw fileError("“" + name + "” is not in “" + folder_.string() + "”.", path);
         }
-        if (root_ && !isWithin(realPath(path), *root_)) {
+        if (root_ && !isWithin(realPath(realFolder_ / name), *root_)) {
             throw fileError("“" + name + "” leads outside “" + root_->string() + "”.", path,
                             kNoPermissionError);
         }
@@ -166,10 +180,11 @@ void FileManagerApplication::select(const std::vector<std::string>& names) {
 }
 
 void FileManagerApplication::selectAll() {
+    std::vector<FolderEntry> entries;
+    listFolder(opened(realFolder_, folder_).get(), entries);
     std::vector<fs::path> all;
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(folder_, error)) {
-        all.push_back(entry.path());
+    for (const auto& entry : entries) {
+        all.push_back(folder_ / entry.name);
     }
     std::sort(all.begin(), all.end());
     selection_ = std::move(all);
@@ -193,10 +208,17 @@ void FileManagerApplication::copySelection() {
     if (!desktop || selection_.empty()) {
         return; // nothing selected: the pasteboard stays as it is
     }
+    // A folder's URL ends in a slash; a link is an item of its own, never looked through.
+    FileDescriptor folder(-1);
+    openFolderBelow(AT_FDCWD, realFolder_, folder);
     std::vector<URL> urls;
     for (const auto& path : selection_) {
-        std::error_code error;
-        urls.push_back(URL::fileURL(path.string(), fs::is_directory(path, error)));
+        struct stat status {};
+        const bool isFolder =
+            folder.get() >= 0 &&
+            ::fstatat(folder.get(), path.filename().c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISDIR(status.st_mode);
+        urls.push_back(URL::fileURL(path.string(), isFolder));
     }
     auto self = std::static_pointer_cast<FileManagerApplication>(shared_from_this());
     desktop->after(copyLatency(), [weak = std::weak_ptr(self), urls] {
@@ -231,69 +253,91 @@ void FileManagerApplication::paste(bool move) {
     if (!desktop) {
         return;
     }
+    const auto urls = desktop->generalPasteboard()->readFileURLs();
+    if (urls.empty()) {
+        return;
+    }
+    // Everything is done in open folders, one name at a time and never through a link: a
+    // folder swapped for a link since it was checked is refused, not followed elsewhere.
+    FileDescriptor into(-1);
+    if (const int error = openFolderBelow(AT_FDCWD, realFolder_, into)) {
+        log("did not paste into “" + folder_.string() + "”: " + walkFailure(error));
+        return;
+    }
     std::vector<fs::path> pasted;
-    for (const auto& url : desktop->generalPasteboard()->readFileURLs()) {
+    for (const auto& url : urls) {
         const fs::path source = fs::path(url.path()).lexically_normal();
-        const fs::path name = itemName(source);
-        const fs::path target = folder_ / name;
-        std::error_code error;
-        if (!fs::exists(fs::symlink_status(source, error))) {
+        const std::string name = itemName(source).string();
+        // The item itself, not what it links to: a link is copied and moved as a link.
+        fs::path from;
+        try {
+            from = realPath(source.parent_path());
+        } catch (const Error& error) {
+            log("did not paste “" + name + "”: " + error.localizedDescription());
+            continue;
+        }
+        if (const auto why = refusal(from / name)) {
+            log("did not paste “" + name + "”: " + *why);
+            continue;
+        }
+        FileDescriptor fromFolder(-1);
+        struct stat status {};
+        int error = openFolderBelow(AT_FDCWD, from, fromFolder);
+        if (error == 0 &&
+            ::fstatat(fromFolder.get(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            error = errno;
+        }
+        if (error == ENOENT || error == ENOTDIR) {
             log("did not paste “" + source.string() + "”: it no longer exists");
             continue;
         }
-        if (fs::exists(fs::symlink_status(target, error))) {
-            log("did not paste “" + name.string() +
-                "”: an item with that name already exists in “" + folder_.string() + "”");
+        if (error != 0) {
+            log("did not paste “" + name + "”: " + walkFailure(error));
             continue;
         }
-        if (const auto why = refusal(source)) {
-            log("did not paste “" + name.string() + "”: " + *why);
+        if (::fstatat(into.get(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+            log("did not paste “" + name + "”: an item with that name already exists in “" +
+                folder_.string() + "”");
             continue;
         }
-        if (move) {
-            fs::rename(source, target, error);
-            if (error == std::errc::cross_device_link) {
-                error.clear();
-                fs::copy(source, target,
-                         fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
-                if (!error) {
-                    fs::remove_all(source, error);
-                }
-            }
-        } else {
-            fs::copy(source, target, fs::copy_options::recursive | fs::copy_options::copy_symlinks,
-                     error);
-        }
-        if (error) {
+        error = move ? moveItemAt(fromFolder.get(), name, into.get())
+                     : copyItemAt(fromFolder.get(), name, into.get());
+        if (error != 0) {
             log(std::string("did not ") + (move ? "move" : "copy") + " “" + source.string() +
-                "”: " + error.message());
+                "”: " + errnoText(error));
             continue;
         }
-        pasted.push_back(target);
+        pasted.push_back(folder_ / name);
     }
     if (!pasted.empty()) {
         selection_ = std::move(pasted);
     }
 }
 
-std::optional<std::string> FileManagerApplication::refusal(const fs::path& source) const {
+std::optional<std::string> FileManagerApplication::refusal(const fs::path& item) const {
     try {
-        // The item itself, not what it links to: a link is copied and moved as a link.
-        const auto item = realPath(source.parent_path()) / itemName(source);
-        const auto folder = realPath(folder_);
-        if (root_ && (!isWithin(item, *root_) || !isWithin(realPath(source), *root_))) {
+        if (root_ && (!isWithin(item, *root_) || !isWithin(realPath(item), *root_))) {
             return "it lies outside “" + root_->string() + "”";
         }
-        if (root_ && !isWithin(folder, *root_)) {
-            return "“" + folder_.string() + "” lies outside “" + root_->string() + "”";
-        }
-        if (isWithin(folder, item)) {
+        if (isWithin(realFolder_, item)) {
             return std::string("a folder cannot go inside itself");
         }
     } catch (const Error& error) {
         return error.localizedDescription();
     }
     return std::nullopt;
+}
+
+FileDescriptor FileManagerApplication::opened(const fs::path& real, const fs::path& shown) {
+    FileDescriptor folder(-1);
+    if (const int error = openFolderBelow(AT_FDCWD, real, folder)) {
+        if (error == ENOENT || error == ENOTDIR) {
+            throw fileError("“" + shown.string() + "” is not a folder.", shown);
+        }
+        throw fileError("“" + shown.string() + "” cannot be opened: " + walkFailure(error) + ".",
+                        shown, kNoPermissionError);
+    }
+    return folder;
 }
 
 void FileManagerApplication::log(const std::string& message) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/base/Clock.h"
+#include "platform/data/FileSafety.h"
 #include "platform/desktop/SimulatedApplication.h"
 
 #include <chrono>
@@ -34,6 +35,11 @@ bool isWithin(const std::filesystem::path& path, const std::filesystem::path& fo
 // A confined file manager (`confine`) stays inside one folder, as the console's sandbox
 // needs: it starts there, and refuses to show, select or paste anything whose real path
 // leads out of it.
+//
+// Its files are worked on in open folders, one name at a time and never through a link (see
+// `FolderWalk.h`): the current folder is opened along its real path as found when it was
+// shown, and a pasted item's folder along its own, so a folder swapped for a link meanwhile
+// fails the work on it (logged) and nothing lands, or is read, where the link leads.
 class FileManagerApplication final : public SimulatedApplication {
 public:
     // The Finder also draws the desktop: a desktop-icons window over the main screen.
@@ -75,12 +81,18 @@ protected:
 
 private:
     void log(const std::string& message) const;
-    // Why `source` must not be pasted into the current folder, if it must not.
-    std::optional<std::string> refusal(const std::filesystem::path& source) const;
+    // Why `item` (the real path of its folder, and its name) must not be pasted into the
+    // current folder, if it must not.
+    std::optional<std::string> refusal(const std::filesystem::path& item) const;
+    // The folder at the real path `real`, opened one name at a time; throws an error naming
+    // it as `shown` when it cannot be.
+    static FileDescriptor opened(const std::filesystem::path& real,
+                                 const std::filesystem::path& shown);
 
     const bool drawsDesktop_;
     std::optional<std::filesystem::path> root_;
     std::filesystem::path folder_;
+    std::filesystem::path realFolder_; // where `folder_` really was when it was shown
     std::vector<std::filesystem::path> selection_;
     std::optional<Nanoseconds> latency_;
     CGWindowID window_ = kCGNullWindowID;

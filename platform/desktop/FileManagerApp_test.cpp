@@ -1,11 +1,17 @@
 #include "platform/desktop/FileManagerApp.h"
 
+#include "platform/desktop/NSPasteboard.h"
 #include "platform/desktop/NSWorkspace.h"
 #include "platform/testing/DesktopEnvironment.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <iterator>
+#include <thread>
 
 namespace zestrel::platform {
 namespace {
@@ -242,6 +248,77 @@ TEST_F(ConfinedFileManagerTest, PastesNothingFromOutside) {
     EXPECT_EQ(env.desktop().logLines()[0],
               "Finder: did not paste “private.txt”: it lies outside “" +
                   fs::canonical(source).string() + "”");
+}
+
+TEST_F(ConfinedFileManagerTest, AFolderSwappedForALinkSinceItWasShownIsNotWorkedIn) {
+    const auto elsewhere = env.makeFolder("Elsewhere");
+    env.writeFile(elsewhere / "private.txt", "private");
+    fs::create_directory(source / "Shown");
+    finder->openFolder(source / "Shown");
+    fs::rename(source / "Shown", source / "Moved");
+    fs::create_directory_symlink(elsewhere, source / "Shown");
+
+    EXPECT_THROW(finder->selectAll(), Error);
+    EXPECT_THROW(finder->select({"private.txt"}), Error);
+    auto item = std::make_shared<NSPasteboardItem>();
+    item->setString(URL::fileURL((source / "a.txt").string()).absoluteString(),
+                    NSPasteboardType::fileURL);
+    pasteboard->clearContents();
+    pasteboard->writeObjects({item});
+    finder->paste(false);
+    finder->paste(true);
+    EXPECT_TRUE(fs::exists(source / "a.txt"));
+    EXPECT_TRUE(fs::is_empty(source / "Moved"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(elsewhere), fs::directory_iterator()), 1);
+    ASSERT_FALSE(env.desktop().logLines().empty());
+    EXPECT_EQ(env.desktop().logLines().back(), "Finder: did not paste into “" +
+                                                   (fs::canonical(source) / "Shown").string() +
+                                                   "”: a symbolic link stands in its way");
+}
+
+// Another process swaps the folder pasted into for a link to outside and back, again and
+// again, while many files are moved or copied into it: none may land where the link leads.
+TEST_F(ConfinedFileManagerTest, APasteNeverLandsThroughALinkSwappedInForItsFolder) {
+    const auto elsewhere = env.makeFolder("Elsewhere");
+    const auto into = source / "Into";
+    const auto aside = source / "Aside";
+    fs::create_directory(into);
+    fs::create_directory_symlink(elsewhere, aside);
+    const auto exchange = [&] {
+        return ::renameat2(AT_FDCWD, into.c_str(), AT_FDCWD, aside.c_str(), RENAME_EXCHANGE);
+    };
+    ASSERT_EQ(exchange(), 0) << "the file system swaps no names";
+    for (int round = 0; round < 10; ++round) {
+        const auto files = source / ("Files" + std::to_string(round));
+        std::vector<std::string> names;
+        for (int i = 0; i < 50; ++i) {
+            names.push_back("f" + std::to_string(round) + "-" + std::to_string(i));
+            env.writeFile(files / names.back(), "x");
+        }
+        finder->openFolder(files);
+        finder->select(names);
+        finder->copySelection();
+        env.advance(finder->copyLatency());
+        if (fs::is_symlink(into)) {
+            exchange();
+        }
+        finder->openFolder(into);
+        std::atomic<bool> done{false};
+        std::atomic<int> swaps{0};
+        std::thread swapper([&] {
+            while (!done) {
+                exchange();
+                ++swaps;
+            }
+        });
+        while (swaps < 1) {
+            std::this_thread::yield();
+        }
+        finder->paste(/*move=*/round % 2 == 0);
+        done = true;
+        swapper.join();
+    }
+    EXPECT_TRUE(fs::is_empty(elsewhere));
 }
 
 TEST_F(FileManagerTest, BothForkLiftEditionsAreFileManagers) {
