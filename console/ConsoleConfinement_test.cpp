@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -43,6 +44,28 @@ protected:
 
     static void write(const fs::path& file, const std::string& contents) {
         std::ofstream(file) << contents;
+    }
+
+    // Runs `work` while another process swaps the folder $TMP/swapped for a link to outside
+    // and back, again and again.
+    void whileSwappedForALinkOutside(const std::function<void()>& work) {
+        const auto swapped = tmp_ / "swapped";
+        const auto aside = tmp_ / "swapped-aside";
+        fs::create_directory_symlink(outside_, aside);
+        const auto exchange = [&] {
+            return ::renameat2(AT_FDCWD, swapped.c_str(), AT_FDCWD, aside.c_str(),
+                               RENAME_EXCHANGE);
+        };
+        ASSERT_EQ(exchange(), 0) << "the file system swaps no names";
+        std::atomic<bool> done{false};
+        std::thread swapper([&] {
+            while (!done) {
+                exchange();
+            }
+        });
+        work();
+        done = true;
+        swapper.join();
     }
 
     // Every item outside the session's folder with what it holds.
@@ -116,54 +139,26 @@ TEST_F(ConsoleConfinementTest, WriteReplacesALinkAtThePathAndNeverWritesThroughI
 }
 
 TEST_F(ConsoleConfinementTest, MkdirNeverMakesFoldersThroughALinkSwappedInAfterItsCheck) {
-    // Another process swaps a folder of the session for a link to outside and back, again
-    // and again, while mkdir lines run: a folder made through the link would land outside.
-    const auto swapped = tmp_ / "swapped";
-    const auto aside = tmp_ / "swapped-aside";
-    fs::create_directory(swapped);
-    fs::create_directory_symlink(outside_, aside);
-    const auto exchange = [&] {
-        return ::renameat2(AT_FDCWD, swapped.c_str(), AT_FDCWD, aside.c_str(), RENAME_EXCHANGE);
-    };
-    ASSERT_EQ(exchange(), 0) << "the file system swaps no names";
-    std::atomic<bool> done{false};
-    std::thread swapper([&] {
-        while (!done) {
-            exchange();
+    // A folder made through the link would land outside.
+    fs::create_directory(tmp_ / "swapped");
+    whileSwappedForALinkOutside([&] {
+        for (int line = 0; line < 300; ++line) {
+            runScript("mkdir $TMP/swapped/made" + std::to_string(line) + "/deeper\n");
         }
     });
-    for (int line = 0; line < 300; ++line) {
-        runScript("mkdir $TMP/swapped/made" + std::to_string(line) + "/deeper\n");
-    }
-    done = true;
-    swapper.join();
     EXPECT_EQ(filesOutside(), before_);
 }
 
 TEST_F(ConsoleConfinementTest, ReadsNeverLookThroughALinkSwappedInAfterTheirCheck) {
-    // The same swap while `show folder` and the expectations read: what is outside must never
-    // be listed or found as if it were in the session's folder.
-    const auto swapped = tmp_ / "swapped";
-    const auto aside = tmp_ / "swapped-aside";
-    fs::create_directory(swapped);
-    write(swapped / "inside.txt", "inside");
-    fs::create_directory_symlink(outside_, aside);
-    const auto exchange = [&] {
-        return ::renameat2(AT_FDCWD, swapped.c_str(), AT_FDCWD, aside.c_str(), RENAME_EXCHANGE);
-    };
-    ASSERT_EQ(exchange(), 0) << "the file system swaps no names";
-    std::atomic<bool> done{false};
-    std::thread swapper([&] {
-        while (!done) {
-            exchange();
+    // What is outside must never be listed or found as if it were in the session's folder.
+    fs::create_directory(tmp_ / "swapped");
+    write(tmp_ / "swapped" / "inside.txt", "inside");
+    whileSwappedForALinkOutside([&] {
+        for (int line = 0; line < 300; ++line) {
+            runScript("show folder $TMP/swapped\nexpect folder $TMP/swapped notes.txt\n");
+            runScript("expect missing $TMP/swapped/notes.txt\n");
         }
     });
-    for (int line = 0; line < 300; ++line) {
-        runScript("show folder $TMP/swapped\nexpect folder $TMP/swapped notes.txt\n");
-        runScript("expect missing $TMP/swapped/notes.txt\n");
-    }
-    done = true;
-    swapper.join();
     // Said once each, not with the whole output.
     const auto holds = [](const std::ostringstream& text, const char* part) {
         return text.str().find(part) != std::string::npos;
