@@ -116,7 +116,6 @@ Console::Console(fs::path temporaryFolder, std::ostream& out, std::ostream& erro
 }
 
 void Console::setUpProcess() {
-    endingUnanswered_.clear();
     ModalResponder::setCurrent(responder_);
 }
 
@@ -404,9 +403,8 @@ void Console::takeLine(LineReader::Line read) {
     }
     if (terminal.next != Next::proceed) {
         if (terminal.next == Next::relaunch || terminal.next == Next::quitOwn) {
-            noteAlertsEndingWithTheApp();
             // The process ends now, not once a modal run it waits in has unwound: the code
-            // after that run finds it ended, and does nothing.
+            // after that run finds it ended, and does nothing, and its alerts stay unanswered.
             if (desktop_->ownApplication()) {
                 desktop_->endOwnProcess();
             }
@@ -588,29 +586,11 @@ void Console::wait(Nanoseconds duration) {
         RunLoopMode::defaultMode, [] { return false; }, duration);
 }
 
-void Console::noteAlertsEndingWithTheApp() {
-    // Noted again as the commands under a modal run unwind, by which time the run answered.
-    const auto alerts = NSAlert::shownAlerts();
-    for (std::size_t i = 0; i < alerts.size(); ++i) {
-        if (!alerts[i].response) {
-            endingUnanswered_.insert(i);
-        }
-    }
-}
-
 void Console::keepWhatTheProcessShowed() {
     if (!desktop_->ownApplication()) {
         return;
     }
-    // A modal run stopped for the end answers "aborted"; nobody answered it.
-    auto alerts = NSAlert::shownAlerts();
-    for (const auto index : std::exchange(endingUnanswered_, {})) {
-        if (index < alerts.size() && alerts[index].response == NSModalResponseAbort &&
-            !alerts[index].unattended) {
-            alerts[index].response.reset();
-        }
-    }
-    endedAlerts_ = followedBy(std::move(endedAlerts_), std::move(alerts));
+    endedAlerts_ = shownAlerts();
     endedOpenedURLs_ = openedURLs();
     endedMessages_ = composedMessages();
     endedShowings_ = shareShowings();

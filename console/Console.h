@@ -107,9 +107,6 @@ private:
     void quitOwn();
     // Before the own process ends: what it showed and handed on stays listed.
     void keepWhatTheProcessShowed();
-    // The driver begins to end the own process: the alerts it shows unanswered end with it,
-    // whatever their modal runs answer as they are stopped and unwind.
-    void noteAlertsEndingWithTheApp();
     // Makes the app's controller, as the app's entry does; its launch runs once the main run
     // loop turns.
     void startEngine();
@@ -261,8 +258,6 @@ private:
     // The line of the script running now; 0 at the prompt.
     int scriptLine_ = 0;
     std::set<std::size_t> reportedUnanswered_;
-    // Of the own process's alerts, those unanswered when the driver began to end it.
-    std::set<std::size_t> endingUnanswered_;
     // While the terminal runs.
     Terminal* terminal_ = nullptr;
     std::mutex printsMutex_;

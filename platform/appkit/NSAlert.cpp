@@ -2,6 +2,7 @@
 
 #include "platform/appkit/NSApplication.h"
 #include "platform/base/ProcessLocal.h"
+#include "platform/base/ProcessTeardown.h"
 #include "platform/base/RunLoop.h"
 
 #include <algorithm>
@@ -261,7 +262,10 @@ void NSAlert::finishRun(NSModalResponse response) {
     });
     if (recordIndex_ < alerts.records.size()) {
         Record& record = alerts.records[recordIndex_];
-        record.response = response;
+        // A run that ends because its process did was answered by nobody.
+        if (!ProcessTeardown::hasEnded()) {
+            record.response = response;
+        }
         record.unattended = unattended_;
         if (showsSuppressionButton_) {
             record.suppressed = suppressionButton()->state() == NSControlStateValue::on;

@@ -32,7 +32,7 @@ public:
         bool showsSuppressionButton = false;
         std::string suppressionTitle;
         bool asSheet = false;
-        // Set when the alert ended.
+        // Set when the alert ended, unless its process ended first.
         std::optional<NSModalResponse> response;
         std::optional<bool> suppressed; // the check box state, when it showed
         // Nobody answered on the virtual clock and it gave up.
