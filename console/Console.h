@@ -7,6 +7,7 @@
 #include "platform/appkit/NSSharingServicePicker.h"
 #include "platform/appkit/TextOutline.h"
 #include "platform/base/Clock.h"
+#include "platform/data/FolderWalk.h"
 #include "platform/desktop/SimulatedApplication.h"
 
 #include <atomic>
@@ -164,6 +165,10 @@ private:
     Next performDesktop(const Command& command);
     void showDesktop(const Command& command);
     void writeFile(const std::filesystem::path& file, const std::string& contents);
+    // The items of `folder`, a folder of the session read from `$TMP` one name at a time;
+    // throws, after `failure`, why it cannot be read.
+    std::vector<platform::FolderEntry> itemsOf(const std::filesystem::path& folder,
+                                               const std::string& failure = "") const;
 
     // Keys (ConsoleKeys.cpp): press, type, layout, `show keys`.
     void performKeys(const Command& command);

@@ -239,13 +239,8 @@ void Console::showDesktop(const Command& command) {
     const auto& what = command.arguments[0];
     if (what == "folder") {
         const auto folder = path(command.arguments[1]);
-        std::vector<FolderEntry> entries;
-        if (const int error = listFolderWithin(temporaryFolder_, folder, entries)) {
-            throw CommandError(folder.string() +
-                               (error == ENOTDIR ? " is not a folder" : ": " + errnoText(error)));
-        }
         std::vector<std::string> names;
-        for (auto& entry : entries) {
+        for (auto& entry : itemsOf(folder)) {
             // A link is listed as a link, so one that goes round in a loop or leads nowhere
             // is listed too.
             if (entry.isLink()) {
@@ -391,6 +386,15 @@ void Console::showDesktop(const Command& command) {
             }
         }
     }
+}
+
+std::vector<FolderEntry> Console::itemsOf(const fs::path& folder, const std::string& failure) const {
+    std::vector<FolderEntry> entries;
+    if (const int error = listFolderWithin(temporaryFolder_, folder, entries)) {
+        throw CommandError(failure + folder.string() +
+                           (error == ENOTDIR ? " is not a folder" : ": " + errnoText(error)));
+    }
+    return entries;
 }
 
 void Console::writeFile(const fs::path& file, const std::string& contents) {

@@ -13,7 +13,6 @@
 #include "platform/system/SystemSound.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -41,13 +40,8 @@ void Console::expect(const Command& command) {
     };
     if (what == "folder") {
         const auto folder = path(arguments[1]);
-        std::vector<FolderEntry> entries;
-        if (const int error = listFolderWithin(temporaryFolder_, folder, entries)) {
-            throw unmet(folder.string() +
-                        (error == ENOTDIR ? " is not a folder" : ": " + errnoText(error)));
-        }
         std::vector<std::string> names;
-        for (auto& entry : entries) {
+        for (auto& entry : itemsOf(folder, "expectation not met: ")) {
             names.push_back(std::move(entry.name));
         }
         std::vector<std::string> wanted(arguments.begin() + 2, arguments.end());

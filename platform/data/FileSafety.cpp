@@ -105,6 +105,20 @@ std::string errnoText(int error) {
     return std::strerror(error);
 }
 
+int writeAll(int fd, const char* bytes, std::size_t size) {
+    for (std::size_t written = 0; written < size;) {
+        const ssize_t count = ::write(fd, bytes + written, size - written);
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        written += static_cast<std::size_t>(count);
+    }
+    return 0;
+}
+
 std::string FileReplacementFailure::describe(const fs::path& folder) const {
     return action + " " + (name.empty() ? folder : folder / name).string() + ": " +
            errnoText(error);
@@ -130,15 +144,10 @@ std::optional<FileReplacementFailure> replaceFileAt(int folder, std::string_view
         ::fchmod(file.get(), old.st_mode & 07777) != 0) {
         return fail("cannot set the permissions of");
     }
-    for (std::size_t written = 0; written < bytes.size();) {
-        const ssize_t count = ::write(file.get(), bytes.data() + written, bytes.size() - written);
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return fail("cannot write");
-        }
-        written += static_cast<std::size_t>(count);
+    if (const int error =
+            writeAll(file.get(), reinterpret_cast<const char*>(bytes.data()), bytes.size())) {
+        errno = error;
+        return fail("cannot write");
     }
     if (::fsync(file.get()) != 0) {
         return fail("cannot flush");

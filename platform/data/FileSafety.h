@@ -100,4 +100,8 @@ std::optional<std::filesystem::path> moveFileAside(const std::filesystem::path& 
 
 std::string errnoText(int error);
 
+// Writes all of `bytes` to the descriptor, again after a short write or an interruption.
+// Answers the errno of a failed write, or 0.
+int writeAll(int fd, const char* bytes, std::size_t size);
+
 } // namespace zestrel::platform

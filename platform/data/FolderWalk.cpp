@@ -35,16 +35,8 @@ int copyBytes(int from, int to) {
             }
             return errno;
         }
-        for (ssize_t written = 0; written < count;) {
-            const ssize_t more =
-                ::write(to, buffer.data() + written, static_cast<std::size_t>(count - written));
-            if (more < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return errno;
-            }
-            written += more;
+        if (const int error = writeAll(to, buffer.data(), static_cast<std::size_t>(count))) {
+            return error;
         }
     }
 }
