@@ -581,7 +581,8 @@ std::shared_ptr<NSRunningApplication> Desktop::launchOwnApplication(OwnLaunch la
 
 void Desktop::endOwnProcess() {
     threadChecker_.check();
-    if (!isCurrent()) {
+    // Once is all: its application's termination may have ended it before the desktop quits it.
+    if (!isCurrent() || ProcessTeardown::hasEnded()) {
         return;
     }
     ProcessTeardown::run();
