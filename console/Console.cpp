@@ -12,6 +12,7 @@
 #include "platform/appkit/NSApplication.h"
 #include "platform/appkit/NSSharingServicePicker.h"
 #include "platform/base/Error.h"
+#include "platform/base/ProcessTeardown.h"
 #include "platform/base/RunLoop.h"
 #include "platform/base/StandardStreams.h"
 #include "platform/data/FileSafety.h"
@@ -184,7 +185,7 @@ void Console::holdAppPrints(std::string_view text) {
             return;
         }
     }
-    RunLoop::main().async([this] {
+    RunLoop::main().machineAsync([this] {
         {
             std::lock_guard lock(printsMutex_);
             showingAtPrompt_ = false;
@@ -402,14 +403,17 @@ void Console::takeLine(LineReader::Line read) {
         settle(Next::end);
     }
     if (terminal.next != Next::proceed) {
-        if (terminal.next == Next::relaunch || terminal.next == Next::quitOwn) {
-            // The process ends now, not once a modal run it waits in has unwound: the code
-            // after that run finds it ended, and does nothing, and its alerts stay unanswered.
-            if (desktop_->ownApplication()) {
-                desktop_->endOwnProcess();
-            }
+        // The process ends now, where its code stands: a modal run it waits in stops as soon
+        // as this line's work returns, so nothing its code would do after that run is done,
+        // and its alerts stay unanswered. So it does when the session ends while its code
+        // waits under this line; otherwise the session's owner ends it.
+        const bool endsProcess =
+            terminal.next == Next::relaunch || terminal.next == Next::quitOwn ||
+            (terminal.next == Next::end && ProcessTeardown::processFramesOnStack());
+        if (endsProcess && desktop_->ownApplication()) {
+            desktop_->endOwnProcess();
         }
-        // Also ends a modal run the app waits in; the driver then acts on it.
+        // The driver's run ends, and the driver acts on it.
         RunLoop::main().stop();
     } else if (terminal.running == 0 || (NSApp().modalWindow() && responder_->waitingAlert())) {
         ask();
@@ -435,7 +439,7 @@ void Console::alertWaiting(const NSAlert& alert) {
         return;
     }
     // A modal alert holds the command that showed it: the lines are read under it.
-    RunLoop::main().async([this] {
+    RunLoop::main().machineAsync([this] {
         if (terminal_ && NSApp().modalWindow() && responder_->waitingAlert()) {
             ask();
         }
@@ -598,15 +602,7 @@ void Console::keepWhatTheProcessShowed() {
 
 void Console::relaunch() {
     keepWhatTheProcessShowed();
-    // The engine's taps belong to the process that ends, and so does its main run loop.
-    std::unique_lock lock(loopMutex_);
-    const bool running = loop_ != nullptr;
-    loop_ = nullptr;
-    lock.unlock();
     const auto relaunched = desktop_->relaunchOwnApplication();
-    if (running) {
-        setRunningLoop(&RunLoop::main());
-    }
     setUpProcess();
     if (engineRunning_) {
         startEngine();
@@ -616,7 +612,7 @@ void Console::relaunch() {
 }
 
 void Console::startEngine() {
-    launchApp();
+    ProcessTeardown::callIn(launchApp);
     engineRunning_ = true;
 }
 
@@ -642,14 +638,7 @@ void Console::quitOwn() {
     const auto ended = withPid(*own);
     keepWhatTheProcessShowed();
     engineRunning_ = false;
-    std::unique_lock lock(loopMutex_);
-    const bool running = loop_ != nullptr;
-    loop_ = nullptr;
-    lock.unlock();
     desktop_->quitOwnApplication();
-    if (running) {
-        setRunningLoop(&RunLoop::main());
-    }
     setUpProcess();
     say("quit " + ended);
 }

@@ -591,11 +591,13 @@ void Console::closeWindow(const std::optional<std::string>& title) {
         throw CommandError("the app waits on " + name + ": answer its alert first");
     }
     // As its close button does; a window without one closes as the app closes it.
-    if (window->styleMask().contains(NSWindow::StyleMask::closable)) {
-        window->performClose();
-    } else {
-        window->close();
-    }
+    ProcessTeardown::callIn([&] {
+        if (window->styleMask().contains(NSWindow::StyleMask::closable)) {
+            window->performClose();
+        } else {
+            window->close();
+        }
+    });
     if (window->isVisible()) {
         throw CommandError(name + " did not close");
     }

@@ -55,7 +55,8 @@ void LineReader::read(State& state) {
         if (state.finished) {
             return;
         }
-        loop->async([deliver = std::move(deliver), got = std::move(got)]() mutable {
+        // The machine's work: no end of the app's process drops a line typed.
+        loop->machineAsync([deliver = std::move(deliver), got = std::move(got)]() mutable {
             deliver(std::move(got));
         });
     }

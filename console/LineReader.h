@@ -39,8 +39,9 @@ public:
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
 
-    // `deliver` runs on `loop` with the next line, or with nothing at the end of input. The
-    // loop must stay until then or until the reader goes.
+    // `deliver` runs on `loop`, as the machine's work, with the next line, or with nothing at
+    // the end of input. The loop (the machine's, which no end of the app's process destroys)
+    // must stay until then or until the reader goes.
     void request(platform::RunLoop& loop, Deliver deliver);
 
 private:

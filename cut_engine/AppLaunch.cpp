@@ -19,6 +19,7 @@
 #include "platform/base/DispatchQueue.h"
 #include "platform/base/Locale.h"
 #include "platform/base/MainThread.h"
+#include "platform/base/ProcessTeardown.h"
 #include "platform/base/StandardStreams.h"
 #include "platform/desktop/Accessibility.h"
 #include "preferences/PrefsPublisher.h"
@@ -272,6 +273,8 @@ pf::Task<void> showWelcomePopoverWhenVisible(std::shared_ptr<pf::NSStatusItem> i
     try {
         auto wait = [item] { return waitUntilVisible(item); };
         co_await withTimeout(kWelcomePopoverWait, std::move(wait));
+    } catch (const pf::ProcessStop&) {
+        throw;
     } catch (...) {
         visible = false;
     }

@@ -2,6 +2,7 @@
 
 #include "platform/base/Clock.h"
 #include "platform/base/Error.h"
+#include "platform/base/ProcessTeardown.h"
 #include "platform/concurrency/AnyCancellable.h"
 #include "platform/concurrency/Task.h"
 #include "platform/concurrency/TaskGroup.h"
@@ -41,6 +42,8 @@ platform::Task<void> forEachElement(Sequence sequence, Body body, std::string_vi
         std::optional<typename Sequence::Element> element;
         try {
             element = co_await iterator.next();
+        } catch (const platform::ProcessStop&) {
+            throw;
         } catch (...) {
             reportStreamError(std::current_exception(), file, line);
             co_return;

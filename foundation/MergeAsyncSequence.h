@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundation/AsyncStreamUtilities.h"
+#include "platform/base/ProcessTeardown.h"
 #include "platform/concurrency/AsyncStream.h"
 #include "platform/concurrency/Task.h"
 #include "platform/concurrency/TaskGroup.h"
@@ -44,6 +45,8 @@ private:
             }
         } catch (const platform::Error&) {
             co_return false;
+        } catch (const platform::ProcessStop&) {
+            throw;
         } catch (...) {
             // Anything else is a fault of the base: reported, then it ends the base as an
             // error does, so the merged stream still finishes.

@@ -2,6 +2,7 @@
 
 #include "platform/base/Error.h"
 #include "platform/base/Mutex.h"
+#include "platform/base/ProcessTeardown.h"
 
 #include <any>
 #include <functional>
@@ -37,6 +38,8 @@ public:
                     value = result;
                     return result;
                 }
+            } catch (const platform::ProcessStop&) {
+                throw;
             } catch (...) {
                 platform::fatal("Once.run: the closure threw; a run-once closure must not fail");
             }

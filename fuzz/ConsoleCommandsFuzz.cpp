@@ -106,6 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         console.runScript(script, "fuzz");
     }
     platform::resetProcess();
+    platform::RunLoop::resetMain(); // each script runs on a machine of its own
     platform::installClock(nullptr);
     surroundings.check();
     return 0;

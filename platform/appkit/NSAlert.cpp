@@ -298,9 +298,13 @@ NSModalResponse NSAlert::runModal() {
     layout();
     auto panel = window();
     beginRun(false);
-    const NSModalResponse response = NSApp().runModal(panel);
-    panel->orderOut();
-    finishRun(response);
+    NSModalResponse response = NSModalResponseAbort;
+    // Also when the end of its process stops the run: the alert goes, answered by nobody.
+    const std::shared_ptr<void> closing(nullptr, [&](void*) {
+        panel->orderOut();
+        finishRun(response);
+    });
+    response = NSApp().runModal(panel);
     return response;
 }
 
@@ -381,7 +385,8 @@ bool NSAlert::respond(const ModalAnswer& answer) {
     if (!target) {
         return false;
     }
-    target->performClick();
+    // A person's answer: what the button does runs as the app's code.
+    ProcessTeardown::callIn([&] { target->performClick(); });
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/appkit/NSMenu.h"
 #include "platform/base/Bundle.h"
 #include "platform/base/ProcessLocal.h"
+#include "platform/base/ProcessTeardown.h"
 #include "platform/base/RunLoop.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/NSRunningApplication.h"
@@ -184,9 +185,16 @@ void NSApplication::finishTermination() {
         window->orderOut();
     }
     active_ = false;
-    RunLoop::main().stop();
+    // The process's end stops the runs its code waits in, but for the app's main run, and
+    // for code the machine did not call into as the process's (a test driving the app by
+    // hand): those need the loop told. A stop asked for otherwise would be left for the
+    // machine's next run.
+    if (running_ || !ProcessTeardown::inProcessCode()) {
+        RunLoop::main().stop();
+    }
     // The process exits here: the system takes what it held, and none of its code runs again.
     Desktop::current()->endOwnProcess();
+    ProcessTeardown::stopIfEnded();
 }
 
 void NSApplication::registerWindow(const std::shared_ptr<NSWindow>& window) {
@@ -325,20 +333,19 @@ NSModalResponse NSApplication::runModal(const std::shared_ptr<NSWindow>& window)
     auto session = std::make_shared<ModalSession>();
     session->window = window;
     modalSessions_.push_back(session);
+    // Also when the process's end stops the run: nothing waits on it any more.
+    const std::shared_ptr<void> ended(
+        nullptr, [this, session](void*) { std::erase(modalSessions_, session); });
     if (window) {
         window->makeKeyAndOrderFront();
     }
     const auto result = RunLoop::main().runInMode(
         RunLoopMode::modalPanel, [&] { return session->response.has_value() || terminated_; });
-    std::erase(modalSessions_, session);
-    if (!session->response) {
-        session->response = NSModalResponseAbort;
-    }
     // A stop meant for the run this one interrupted, or the end of the process, goes on to it.
     if (result == RunLoop::RunResult::stopped || terminated_) {
         RunLoop::main().stop();
     }
-    return *session->response;
+    return session->response.value_or(NSModalResponseAbort);
 }
 
 void NSApplication::stopModal(NSModalResponse code) {

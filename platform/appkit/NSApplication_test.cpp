@@ -150,17 +150,19 @@ TEST(NSApplicationTest, AModalRunNothingCanEndAbortsOnTheVirtualClock) {
     EXPECT_EQ(NSApp().runModal(window), NSModalResponseAbort);
 }
 
-TEST(NSApplicationTest, TerminatingDuringAModalRunEndsItAndTheMainRun) {
+TEST(NSApplicationTest, TerminatingDuringAModalRunStopsTheCodeThatWaitedAndEndsTheMainRun) {
     testing::TestEnvironment env;
     auto window = std::make_shared<NSPanel>(CGRect(0, 0, 100, 100), NSWindow::StyleMask::titled);
-    NSModalResponse response = 0;
+    bool codeAfterTheRun = false;
     DispatchQueue::main().async([&] {
         DispatchQueue::main().asyncAfter(1s, [] { NSApp().terminate(); });
-        response = NSApp().runModal(window);
+        NSApp().runModal(window);
+        codeAfterTheRun = true;
     });
     NSApp().run();
-    EXPECT_EQ(response, NSModalResponseAbort);
+    EXPECT_FALSE(codeAfterTheRun);
     EXPECT_TRUE(NSApp().isTerminated());
+    EXPECT_FALSE(NSApp().modalWindow());
     EXPECT_FALSE(window->isVisible());
 }
 

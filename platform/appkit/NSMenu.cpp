@@ -202,22 +202,26 @@ bool NSMenu::popUp(const std::shared_ptr<NSMenuItem>& /*positioningItem*/, CGPoi
         // Nobody else can pick on the virtual clock: run what is due now, then close.
         limit = Nanoseconds(0);
     }
-    const auto result = RunLoop::main().runInMode(
-        RunLoopMode::eventTracking, [this] { return !tracking_; }, limit);
-    if (pickTimer) {
-        pickTimer->invalidate();
+    {
+        // The menu closes also when the end of its process stops the run.
+        const std::shared_ptr<void> closing(nullptr, [&](void*) {
+            if (pickTimer) {
+                pickTimer->invalidate();
+            }
+            tracking_ = false;
+            std::erase_if(trackingStack().menus, [&](const std::weak_ptr<NSMenu>& entry) {
+                auto menu = entry.lock();
+                return !menu || menu == self;
+            });
+            NSApplication::shared().endEventTracking();
+        });
+        const auto result = RunLoop::main().runInMode(
+            RunLoopMode::eventTracking, [this] { return !tracking_; }, limit);
+        if (result == RunLoop::RunResult::stopped) {
+            // The stop was meant for the run the menu interrupted.
+            RunLoop::main().stop();
+        }
     }
-    if (result == RunLoop::RunResult::stopped) {
-        // The stop was meant for the run the menu interrupted.
-        RunLoop::main().stop();
-    }
-
-    tracking_ = false;
-    std::erase_if(trackingStack().menus, [&](const std::weak_ptr<NSMenu>& entry) {
-        auto menu = entry.lock();
-        return !menu || menu == self;
-    });
-    NSApplication::shared().endEventTracking();
     NotificationCenter::defaultCenter()->post(NSMenuDidEndTrackingNotification, Value(self));
     if (auto delegate = this->delegate()) {
         delegate->menuDidClose(*this);

@@ -1,9 +1,14 @@
 #pragma once
 
+#include "platform/base/ProcessTeardown.h"
+
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace zestrel::platform {
@@ -13,6 +18,27 @@ class NSMenu;
 class NSView;
 class NSWindow;
 
+// A person's click on a node of the outline. The window server hands it to the app, so it
+// runs as the app's code (`ProcessTeardown::callIn`): an app that ends in it stops there.
+class OutlineClick {
+public:
+    OutlineClick() = default;
+    OutlineClick(std::nullptr_t) {} // NOLINT: as a std::function is emptied
+    template <class Action>
+    requires(!std::is_same_v<std::decay_t<Action>, OutlineClick> && std::is_invocable_v<Action&>)
+        OutlineClick(Action action)
+        : action_(std::move(action)) {} // NOLINT: made from a lambda
+    explicit operator bool() const { return bool(action_); }
+    void operator()() const {
+        if (action_) {
+            ProcessTeardown::callIn(action_);
+        }
+    }
+
+private:
+    std::function<void()> action_;
+};
+
 // One line of the text outline that stands in for what is on screen: what tests assert on
 // and what the console shows. A node that can be clicked (a menu item, a button, a check
 // box) carries the click.
@@ -21,7 +47,7 @@ struct OutlineNode {
     std::string label;               // the title or text the user reads; may be empty
     std::vector<std::string> traits; // "key", "default", "on", "disabled", "⌘,", ...
     std::vector<OutlineNode> children;
-    std::function<void()> click; // empty: the node cannot be clicked
+    OutlineClick click; // empty: the node cannot be clicked
     // What else the user reads of it, written among the traits too: the title of a menu
     // that shows only its icon.
     std::string detail;

@@ -192,18 +192,21 @@ public:
 void finish(const std::shared_ptr<Impl>& queue, bool exclusive);
 
 void runBlock(const std::shared_ptr<Impl>& queue, std::function<void()>& block, bool exclusive) {
-    // The queues are the process's: what was left on them when it ended never runs.
-    if (!ProcessTeardown::hasEnded()) {
+    // The queues are the process's: what was left on them when it ended never runs, and one
+    // that runs when it ends stops where it stands.
+    ProcessTeardown::callIn([&] {
         RunningScope scope(queue.get(), exclusive);
         try {
             block();
+        } catch (const ProcessStop&) {
+            throw;
         } catch (const std::exception& error) {
             fatal(fmt::format("Uncaught exception in a block on queue \"{}\": {}", queue->label,
                               error.what()));
         } catch (...) {
             fatal(fmt::format("Uncaught exception in a block on queue \"{}\"", queue->label));
         }
-    }
+    });
     block = nullptr; // what it captured goes before the next block starts
     finish(queue, exclusive);
 }

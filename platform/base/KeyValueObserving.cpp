@@ -105,7 +105,8 @@ void KeyValueObserverRegistry::deliver(const Entry& entry, const std::string& ke
     KeyValueNotification notification{
         key, std::const_pointer_cast<NSObject>(owner_.weak_from_this().lock()), std::move(change),
         entry.context};
-    entry.observer(notification);
+    // The machine's changes (the desktop's frontmost application) call into the process here.
+    ProcessTeardown::callIn([&] { entry.observer(notification); });
 }
 
 void KeyValueObserverRegistry::performChange(const std::vector<std::string>& keys,

@@ -121,7 +121,8 @@ void NotificationCenter::post(const Notification& notification) {
                 }
             });
         } else {
-            (*observer->block)(notification);
+            // The machine's posts (the desktop's) call into the process here.
+            ProcessTeardown::callIn([&] { (*observer->block)(notification); });
         }
     }
 }

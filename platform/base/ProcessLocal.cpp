@@ -1,5 +1,7 @@
 #include "platform/base/ProcessLocal.h"
+#include "platform/base/Error.h"
 #include "platform/base/Mutex.h"
+#include "platform/base/ProcessTeardown.h"
 
 #include <vector>
 
@@ -30,6 +32,11 @@ std::uint64_t detail::processGeneration() {
 }
 
 void resetProcess() {
+    // Its objects go only once none of its code is running: a frame still on the stack would
+    // go on in freed state.
+    if (ProcessTeardown::processFramesOnStack()) {
+        fatal("resetProcess() was called while the process's code is on the stack.");
+    }
     // A destructor may create or reset other locals, so take the list out first and
     // repeat until nothing new was created.
     for (;;) {

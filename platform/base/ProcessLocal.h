@@ -63,7 +63,9 @@ private:
 };
 
 // Destroys every process-local in reverse order of creation, as if the process ended:
-// how tests isolate themselves and how a simulated relaunch starts a fresh process.
+// how tests isolate themselves and how a simulated relaunch starts a fresh process. Called
+// only from the machine's code, with none of the process's frames on the stack; it stops
+// the program otherwise.
 void resetProcess();
 
 } // namespace zestrel::platform

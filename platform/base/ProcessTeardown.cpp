@@ -75,4 +75,23 @@ bool ProcessTeardown::hasEnded() {
     return endedGeneration.load(std::memory_order_acquire) == detail::processGeneration();
 }
 
+ProcessTeardown::Frames& ProcessTeardown::currentFrames() {
+    thread_local Frames frames;
+    return frames;
+}
+
+ProcessTeardown::MachineWork::MachineWork() : wasInProcess_(currentFrames().inProcess) {
+    currentFrames().inProcess = false;
+}
+
+ProcessTeardown::MachineWork::~MachineWork() {
+    currentFrames().inProcess = wasInProcess_;
+}
+
+void ProcessTeardown::stopIfEnded() {
+    if (refuses()) {
+        throw ProcessStop{};
+    }
+}
+
 } // namespace zestrel::platform

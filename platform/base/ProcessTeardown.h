@@ -1,21 +1,35 @@
 #pragma once
 
 #include <functional>
+#include <utility>
 
 namespace zestrel::platform {
 
-// The end of this program's process, as the system sees it: from the moment it ends (its
-// application terminates, or the desktop quits it) the process holds nothing of the
-// system's and runs none of its code again, although its state lives on until its holder
-// resets it (`resetProcess()`).
+// Thrown where the code of an ended process stands, so that none of it goes on: it unwinds
+// the process's frames to the place where the machine called into the process
+// (`ProcessTeardown::callIn`), and ends there. It is no `std::exception`, so code that
+// handles errors does not take it; code that catches everything passes it on
+// (`catch (const ProcessStop&) { throw; }` before its `catch (...)`).
+struct ProcessStop final {};
+
+// The end of this program's process, as the system sees it. The machine (the desktop, the
+// other applications, the console, the run loop they all post to) outlives every process;
+// the process is the app's code and what it holds.
 //
-// Every registry that holds something for the process takes part, in one of two ways:
-// - a registry of the machine (event taps, hot keys) adds an entry to the list, which the
-//   end runs, and refuses to register anything for an ended process;
-// - a registry of the process (notification centres, key-value observers, event monitors,
-//   dispatch queues) asks `hasEnded()` and then calls nothing and takes nothing new; the
-//   main run loop drops what waits on it.
-// A new process (after the reset) starts with an empty list, not ended.
+// From the moment the process ends (its application terminates, or the desktop quits it):
+// - its code stops where it stands. Every place where the machine calls into the process
+//   (event delivery, the run loop's blocks, timers, sources and observers, notification and
+//   key-value observers, the launch, a person's click) goes through `callIn`, and a run the
+//   process waits in (an alert, a menu) stops when the machine's work it served returns
+//   (`stopIfEnded`). No frame of its code goes on after the end;
+// - it holds nothing of the system's and runs none of its code again: every registry that
+//   holds something for it either adds an entry to the list, which the end runs (event
+//   taps, hot keys, the run loop's items), or asks `hasEnded()` and calls nothing and takes
+//   nothing new (centres, observers, monitors, queues);
+// - what its code still asks (from a thread of its own) has no effect: `refuses()`.
+// Its state lives on until its holder resets it (`resetProcess()`), which may happen only
+// once none of its frames is on the stack. A new process starts with an empty list, not
+// ended.
 class ProcessTeardown {
 public:
     // Adds work to the current process's list; after the end it runs at once.
@@ -25,10 +39,84 @@ public:
     static void addOnce(const void* registry, std::function<void()> work);
     // Ends the process: from now on `hasEnded()`. Then runs the list, last added first, and
     // empties it; work added meanwhile runs too. Ending an ended process again does nothing
-    // more than that.
+    // more than that. It never stops the caller: the machine's work that ends a process (the
+    // desktop quitting it) goes on to its end, and the process's own code stops where it
+    // next meets `stopIfEnded`.
     static void run();
     // Whether the current process has ended; it stays ended while its state is reset.
     static bool hasEnded();
+
+    // The machine calls into the process: runs `call` as the process's code, unless the
+    // process has ended (then nothing runs). A stop raised inside ends here. Called from the
+    // process's own code it is a plain call, and a stop goes on to where the machine called
+    // in. Answers whether `call` ran to its end.
+    template <class Call> static bool callIn(Call&& call) {
+        Frames& frames = currentFrames();
+        if (frames.inProcess) {
+            std::forward<Call>(call)();
+            return true;
+        }
+        if (hasEnded()) {
+            return false;
+        }
+        const Entered entered(frames);
+        try {
+            std::forward<Call>(call)();
+        } catch (const ProcessStop&) {
+            return false;
+        }
+        return true;
+    }
+
+    // The machine's own work run while the process's code waits under it (the console's
+    // line in an alert's run, the desktop's work): it is no code of the process, so an end
+    // does not stop it, and what it asks is never refused.
+    class MachineWork {
+    public:
+        MachineWork();
+        ~MachineWork();
+        MachineWork(const MachineWork&) = delete;
+        MachineWork& operator=(const MachineWork&) = delete;
+
+    private:
+        bool wasInProcess_;
+    };
+
+    // Stops the process's code here once its process has ended: throws `ProcessStop` when
+    // the code running on this thread is an ended process's. Nothing in the machine's code.
+    static void stopIfEnded();
+    // Whether the code running on this thread is the process's (the machine called into it).
+    static bool inProcessCode() { return currentFrames().inProcess; }
+    // Whether a frame of the process is anywhere on this thread's stack.
+    static bool processFramesOnStack() { return currentFrames().depth > 0; }
+    // Whether what the calling code asks is refused: it is an ended process's.
+    static bool refuses() { return inProcessCode() && hasEnded(); }
+
+private:
+    // Where this thread stands: in the process's code or the machine's, and how many times
+    // the machine called into the process on the way.
+    struct Frames {
+        bool inProcess = false;
+        int depth = 0;
+    };
+    static Frames& currentFrames();
+
+    class Entered {
+    public:
+        explicit Entered(Frames& frames) : frames_(frames) {
+            frames_.inProcess = true;
+            ++frames_.depth;
+        }
+        ~Entered() {
+            --frames_.depth;
+            frames_.inProcess = false;
+        }
+        Entered(const Entered&) = delete;
+        Entered& operator=(const Entered&) = delete;
+
+    private:
+        Frames& frames_;
+    };
 };
 
 } // namespace zestrel::platform

@@ -62,21 +62,93 @@ TEST_F(ProcessTeardownTest, TheEndLastsUntilTheNextProcessAndTakesWorkAddedLateA
     EXPECT_EQ(ran.size(), 3u); // the new process's list starts empty
 }
 
-TEST_F(ProcessTeardownTest, NothingThatWaitedOnTheRunLoopRunsAfterTheEnd) {
+TEST_F(ProcessTeardownTest, NothingOfTheProcessRunsOnTheLoopAfterTheEndAndTheMachinesWorkGoesOn) {
     int ran = 0;
+    int machine = 0;
     RunLoop::main().async([&] { ++ran; });
     DispatchQueue::main().asyncAfter(1s, [&] { ++ran; });
     const auto timer = Timer::scheduledTimer(500ms, true, [&](Timer&) { ++ran; });
+    RunLoop::main().machineAsyncAt(clock().uptime() + 1s, [&] { ++machine; });
 
     ProcessTeardown::run();
     EXPECT_FALSE(timer->isValid());
+    // What it asks afterwards is refused.
+    RunLoop::main().async([&] { ++ran; });
+    const auto late = Timer::scheduledTimer(100ms, false, [&](Timer&) { ++ran; });
+    EXPECT_FALSE(late->isValid());
+    EXPECT_EQ(RunLoop::main().pendingItems().size(), 1u);
     env.advance(2s);
     EXPECT_EQ(ran, 0);
-    EXPECT_TRUE(RunLoop::main().pendingItems().empty());
-    // Its holder's work goes on.
-    RunLoop::main().async([&] { ran = 10; });
+    EXPECT_EQ(machine, 1);
+    RunLoop::main().machineAsync([&] { machine = 10; });
     RunLoop::main().runUntilIdle();
-    EXPECT_EQ(ran, 10);
+    EXPECT_EQ(machine, 10);
+    // The next process's work runs again.
+    resetProcess();
+    RunLoop::main().async([&] { ran = 20; });
+    RunLoop::main().runUntilIdle();
+    EXPECT_EQ(ran, 20);
+}
+
+TEST_F(ProcessTeardownTest, AnEndStopsTheProcesssCodeWhereItStandsAndTheMachineGoesOn) {
+    std::vector<std::string> ran;
+    const auto waitInARun = [] {
+        RunLoop::main().runInMode(RunLoopMode::modalPanel, [] { return false; });
+    };
+    // Two runs of the process stacked, as an alert over an alert; the machine's work served
+    // under them ends the process.
+    DispatchQueue::main().async([&] {
+        ran.push_back("outer waits");
+        RunLoop::main().add(Timer::make(1s, false,
+                                        [&](Timer&) {
+                                            ran.push_back("inner waits");
+                                            RunLoop::main().machineAsync([&] {
+                                                ProcessTeardown::run();
+                                                ran.push_back("the machine goes on");
+                                            });
+                                            try {
+                                                waitInARun();
+                                            } catch (const std::exception&) {
+                                                ran.push_back("taken for an error");
+                                            }
+                                            ran.push_back("inner goes on");
+                                        }),
+                            RunLoopMode::common);
+        waitInARun();
+        ran.push_back("outer goes on");
+    });
+    bool machineAfter = false;
+    RunLoop::main().machineAsyncAt(clock().uptime() + 2s, [&] { machineAfter = true; });
+    env.advance(3s);
+    EXPECT_EQ(ran, (std::vector<std::string>{"outer waits", "inner waits", "the machine goes on"}));
+    EXPECT_TRUE(machineAfter);
+    EXPECT_FALSE(ProcessTeardown::processFramesOnStack());
+    // The machine calls into it no more.
+    bool called = false;
+    EXPECT_FALSE(ProcessTeardown::callIn([&] { called = true; }));
+    EXPECT_FALSE(called);
+}
+
+TEST_F(ProcessTeardownTest, ProcessCodeThatEndsItsProcessGoesNoFurther) {
+    std::vector<std::string> ran;
+    RunLoop::main().async([&] {
+        ProcessTeardown::callIn([&] { ran.push_back("a call of its own is a plain call"); });
+        ProcessTeardown::run();
+        ran.push_back("the end itself returns");
+        ProcessTeardown::stopIfEnded();
+        ran.push_back("goes on");
+    });
+    env.runUntilIdle();
+    EXPECT_EQ(ran, (std::vector<std::string>{"a call of its own is a plain call",
+                                             "the end itself returns"}));
+    // The machine's code is never stopped.
+    EXPECT_NO_THROW(ProcessTeardown::stopIfEnded());
+}
+
+TEST(ProcessTeardownDeathTest, TheProcessIsNotResetWhileItsCodeIsOnTheStack) {
+    testing::TestEnvironment env;
+    EXPECT_DEATH(ProcessTeardown::callIn([] { resetProcess(); }),
+                 "while the process's code is on the stack");
 }
 
 TEST_F(ProcessTeardownTest, AnEndedProcessHearsAndObservesNothingOldOrNew) {

@@ -34,19 +34,16 @@ constexpr unsigned maskOf(RunLoopMode mode) {
     return 0;
 }
 
-ProcessLocal<RunLoop>& mainLoop() {
-    static auto* const instance = new ProcessLocal<RunLoop>([] {
-        auto loop = std::make_unique<RunLoop>();
-        detail::setMainThread(loop->thread());
-        // What waits on the loop is the process's: it goes when the process ends.
-        ProcessTeardown::add([] {
-            if (mainLoop().exists()) {
-                mainLoop()->discardAll();
-            }
-        });
-        return loop;
-    });
-    return *instance;
+// The machine's loop: made on first use, replaced only by `RunLoop::resetMain()`.
+struct MainLoopHolder {
+    Mutex mutex;
+    std::unique_ptr<RunLoop> loop GUARDED_BY(mutex);
+    std::atomic<RunLoop*> current{nullptr};
+};
+
+MainLoopHolder& mainLoopHolder() {
+    static auto* const holder = new MainLoopHolder; // posted to until the very end
+    return *holder;
 }
 
 } // namespace
@@ -68,10 +65,11 @@ struct RunLoop::Core {
         unsigned modes;
     };
 
-    // A block on the main queue and where it was posted from.
+    // A block on the main queue, where it was posted from, and whose it is.
     struct QueuedBlock {
         std::function<void()> block;
         CallSite site;
+        bool machine = false;
     };
 
     mutable Mutex mutex;
@@ -86,6 +84,8 @@ struct RunLoop::Core {
     RunLoopMode mode GUARDED_BY(mutex) = RunLoopMode::defaultMode;
     bool stopRequested GUARDED_BY(mutex) = false;
     bool wakePending GUARDED_BY(mutex) = false;
+    // The process whose end drops its items from this loop is arranged for.
+    std::atomic<std::uint64_t> endArrangedFor{~std::uint64_t{0}};
 
     Key nextKey(Nanoseconds deadline) REQUIRES(mutex) { return Key{deadline, nextSequence++}; }
 
@@ -181,6 +181,7 @@ struct RunLoop::Core {
 
 struct RunLoop::Item {
     std::function<void()> block;
+    bool machine = false; // a block of the machine's
     std::shared_ptr<Timer> timer;
     std::shared_ptr<RunLoopSource> source;
 };
@@ -217,20 +218,32 @@ RunLoop::~RunLoop() {
 }
 
 void RunLoop::discardAll() {
+    discard(*core_, false);
+}
+
+void RunLoop::discard(Core& core, bool processOnly) {
     // What was queued dies outside the lock: its destructors may post.
-    std::map<Key, Core::QueuedBlock> blocks;
+    std::vector<Core::QueuedBlock> blocks;
     std::map<Key, std::shared_ptr<Timer>> timers;
     std::map<Key, std::shared_ptr<RunLoopSource>> signalled;
     std::map<const RunLoopSource*, Core::SourceEntry> sources;
     std::vector<Core::ObserverEntry> observers;
     {
-        MutexLock lock(core_->mutex);
-        blocks.swap(core_->blocks);
-        timers.swap(core_->timers);
-        core_->timerEntries.clear();
-        signalled.swap(core_->signalled);
-        sources.swap(core_->sources);
-        observers.swap(core_->observers);
+        MutexLock lock(core.mutex);
+        for (auto it = core.blocks.begin(); it != core.blocks.end();) {
+            if (processOnly && it->second.machine) {
+                ++it;
+            } else {
+                blocks.push_back(std::move(it->second));
+                it = core.blocks.erase(it);
+            }
+        }
+        // Timers, sources and observers are all the process's.
+        timers.swap(core.timers);
+        core.timerEntries.clear();
+        signalled.swap(core.signalled);
+        sources.swap(core.sources);
+        observers.swap(core.observers);
         for (auto& [key, timer] : timers) {
             timer->valid_ = false;
         }
@@ -242,34 +255,80 @@ void RunLoop::discardAll() {
 }
 
 RunLoop& RunLoop::main() {
-    return mainLoop().get();
-}
-
-void RunLoop::async(std::function<void()> block, const char* file, int line) {
-    if (!block) {
-        return;
+    MainLoopHolder& holder = mainLoopHolder();
+    if (RunLoop* loop = holder.current.load(std::memory_order_acquire)) {
+        return *loop;
     }
-    const Nanoseconds now = clock().uptime();
-    MutexLock lock(core_->mutex);
-    core_->blocks.emplace(core_->nextKey(now), Core::QueuedBlock{std::move(block), {file, line}});
-    core_->wakeLocked();
+    MutexLock lock(holder.mutex);
+    if (!holder.loop) {
+        holder.loop = std::make_unique<RunLoop>();
+        detail::setMainThread(holder.loop->thread());
+        holder.current.store(holder.loop.get(), std::memory_order_release);
+    }
+    return *holder.loop;
 }
 
-void RunLoop::asyncAt(Nanoseconds deadline, std::function<void()> block, const char* file,
-                      int line) {
-    if (!block) {
+void RunLoop::resetMain() {
+    MainLoopHolder& holder = mainLoopHolder();
+    std::unique_ptr<RunLoop> old; // destroyed outside the lock: what it drops may post
+    {
+        MutexLock lock(holder.mutex);
+        holder.current.store(nullptr, std::memory_order_release);
+        old = std::move(holder.loop);
+    }
+}
+
+bool RunLoop::takesProcessItem() {
+    if (ProcessTeardown::hasEnded()) {
+        return false;
+    }
+    const std::uint64_t generation = detail::processGeneration();
+    if (core_->endArrangedFor.exchange(generation, std::memory_order_acq_rel) != generation) {
+        ProcessTeardown::addOnce(core_.get(), [weak = std::weak_ptr<Core>(core_)] {
+            if (const auto core = weak.lock()) {
+                discard(*core, true);
+            }
+        });
+    }
+    return true;
+}
+
+void RunLoop::post(Nanoseconds deadline, std::function<void()> block, bool machine, CallSite site) {
+    if (!block || (!machine && !takesProcessItem())) {
         return;
     }
     const Nanoseconds now = clock().uptime();
     MutexLock lock(core_->mutex);
     core_->blocks.emplace(core_->nextKey(std::max(deadline, now)),
-                          Core::QueuedBlock{std::move(block), {file, line}});
+                          Core::QueuedBlock{std::move(block), site, machine});
     core_->wakeLocked();
+}
+
+void RunLoop::async(std::function<void()> block, const char* file, int line) {
+    post(Nanoseconds{0}, std::move(block), false, {file, line});
+}
+
+void RunLoop::asyncAt(Nanoseconds deadline, std::function<void()> block, const char* file,
+                      int line) {
+    post(deadline, std::move(block), false, {file, line});
+}
+
+void RunLoop::machineAsync(std::function<void()> block, const char* file, int line) {
+    post(Nanoseconds{0}, std::move(block), true, {file, line});
+}
+
+void RunLoop::machineAsyncAt(Nanoseconds deadline, std::function<void()> block, const char* file,
+                             int line) {
+    post(deadline, std::move(block), true, {file, line});
 }
 
 void RunLoop::add(const std::shared_ptr<Timer>& timer, RunLoopMode mode) {
     threadChecker_.check();
     if (!timer || !timer->valid_) {
+        return;
+    }
+    if (!takesProcessItem()) {
+        timer->valid_ = false;
         return;
     }
     MutexLock lock(core_->mutex);
@@ -303,7 +362,7 @@ void RunLoop::removeTimer(const std::shared_ptr<Core>& core, Timer& timer) {
 
 void RunLoop::add(const std::shared_ptr<RunLoopSource>& source, RunLoopMode mode) {
     threadChecker_.check();
-    if (!source || !source->isValid()) {
+    if (!source || !source->isValid() || !takesProcessItem()) {
         return;
     }
     MutexLock sourceLock(source->mutex_);
@@ -413,7 +472,7 @@ void RunLoopSource::invalidate() {
 
 void RunLoop::add(const std::shared_ptr<RunLoopObserver>& observer, RunLoopMode mode) {
     threadChecker_.check();
-    if (!observer) {
+    if (!observer || !takesProcessItem()) {
         return;
     }
     MutexLock lock(core_->mutex);
@@ -499,7 +558,7 @@ void RunLoop::notify(RunLoopActivity activity) {
         if (observer->repeats_ && !observer->isValid()) {
             continue;
         }
-        observer->callback_(activity);
+        ProcessTeardown::callIn([&] { observer->callback_(activity); });
     }
 }
 
@@ -535,6 +594,7 @@ std::optional<RunLoop::Item> RunLoop::takeNext(std::uint64_t sequenceLimit) {
     switch (kind) {
     case Kind::block:
         item.block = std::move(core_->blocks.begin()->second.block);
+        item.machine = core_->blocks.begin()->second.machine;
         core_->blocks.erase(core_->blocks.begin());
         break;
     case Kind::timer: {
@@ -567,18 +627,21 @@ std::optional<RunLoop::Item> RunLoop::takeNext(std::uint64_t sequenceLimit) {
 
 void RunLoop::perform(Item& item) {
     ++performed_;
-    if (item.block) {
+    if (item.block && item.machine) {
+        const ProcessTeardown::MachineWork machine;
         item.block();
+    } else if (item.block) {
+        ProcessTeardown::callIn(item.block);
     } else if (item.timer) {
         if (!item.timer->valid_) {
             return;
         }
-        item.timer->callBlock();
+        ProcessTeardown::callIn([&timer = *item.timer] { timer.callBlock(); });
         if (!item.timer->repeats_) {
             item.timer->invalidate();
         }
     } else if (item.source && item.source->isValid()) {
-        item.source->perform_();
+        ProcessTeardown::callIn(item.source->perform_);
     }
 }
 
@@ -625,6 +688,8 @@ bool RunLoop::drain(const std::function<bool()>& done, bool honourStop) {
         bool ran = false;
         while (auto item = takeNext(limit)) {
             perform(*item);
+            // A run the process's code waits in goes no further once the process has ended.
+            ProcessTeardown::stopIfEnded();
             ran = true;
             if (finished()) {
                 return true;
@@ -685,6 +750,7 @@ void RunLoop::advance(Nanoseconds duration) {
 
 void RunLoop::run() {
     threadChecker_.check();
+    ProcessTeardown::stopIfEnded();
     ModeScope scope(core_->mutex, &core_->mode, RunLoopMode::defaultMode);
     notify(RunLoopActivity::entry);
     for (;;) {
@@ -722,6 +788,7 @@ RunLoop::RunResult RunLoop::runInMode(RunLoopMode mode, const std::function<bool
     if (mode == RunLoopMode::common) {
         fatal("A run loop cannot run in the common modes, only in one of them.");
     }
+    ProcessTeardown::stopIfEnded();
     ModeScope scope(core_->mutex, &core_->mode, mode);
     const std::shared_ptr<VirtualClock> virtualTime = virtualClock();
     std::optional<Nanoseconds> limit;

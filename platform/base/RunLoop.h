@@ -2,7 +2,10 @@
 
 // Everything the program does later ends up as an item of the main run loop, run on the main
 // thread when a driver (`run()`, a modal run, or a test's `TestEnvironment::advance`) turns
-// it. Five ways in:
+// it. The loop is the machine's: the desktop and the console post to it too, and no end or
+// relaunch of the app's process destroys it. What the process puts on it (its main queue,
+// timers, sources, observers) is its own and goes with it (see `ProcessTeardown`). Five
+// ways in for the process:
 //
 //   1. A block on the main queue:      DispatchQueue::main().async([] { ... });
 //                                      RunLoop::main().asyncAt(deadline, [] { ... });
@@ -19,7 +22,8 @@
 //                                      });
 //
 // Posting (1, 4, 5) and signalling (3) are open to every thread; adding timers and sources,
-// and running the loop, belong to the main thread and stop the process elsewhere.
+// and running the loop, belong to the main thread and stop the process elsewhere. The
+// machine's own work goes in by `machineAsync` and `machineAsyncAt`.
 
 #include "platform/base/CallSite.h"
 #include "platform/base/Clock.h"
@@ -133,6 +137,13 @@ private:
 // removing timers, sources and observers and running the loop belong to the loop's thread,
 // and stop the process when called from another. Nothing posted ever runs inline: it runs
 // when a driver turns the loop.
+//
+// Whose an item is decides what an end does to it. The process's (`async`, `asyncAt`,
+// timers, sources, observers) run as its code (`ProcessTeardown::callIn`); at its end they
+// are dropped, timers made invalid, and afterwards nothing of it is taken. The machine's
+// (`machineAsync`, `machineAsyncAt`) run as the machine's code and are never dropped by an
+// end. A run entered by the process's code (an alert's, a menu's) stops its code once the
+// process has ended, as soon as the item it performed returns.
 class RunLoop {
 public:
     enum class RunResult {
@@ -147,8 +158,13 @@ public:
     RunLoop(const RunLoop&) = delete;
     RunLoop& operator=(const RunLoop&) = delete;
 
-    // The process's main run loop, created on first use; its thread is the main thread.
+    // The machine's main run loop, created on first use; its thread is the main thread. It
+    // lives until `resetMain()`, whatever happens to the process.
     static RunLoop& main();
+    // Replaces the main run loop by a fresh one, as a new machine has: for test fixtures and
+    // harnesses that start a machine per case, between cases. Nothing may hold on to the old
+    // one.
+    static void resetMain();
     // The run loop of the calling thread: only the main thread has one here.
     static RunLoop& current() { return main(); }
 
@@ -159,6 +175,12 @@ public:
     // counts as now).
     void asyncAt(Nanoseconds deadline, std::function<void()> block,
                  const char* file = __builtin_FILE(), int line = __builtin_LINE());
+    // The same for the machine's own work (the desktop, the console): it runs as the
+    // machine's code, and no end of the process drops it.
+    void machineAsync(std::function<void()> block, const char* file = __builtin_FILE(),
+                      int line = __builtin_LINE());
+    void machineAsyncAt(Nanoseconds deadline, std::function<void()> block,
+                        const char* file = __builtin_FILE(), int line = __builtin_LINE());
 
     // The loop keeps a timer until it is invalidated or, when not repeating, has fired.
     // Adding in more modes widens the set of modes it fires in.
@@ -192,9 +214,9 @@ public:
     RunLoopMode currentMode() const;
     std::thread::id thread() const { return thread_; }
 
-    // Drops everything that waits on the loop, as the end of the process does: blocks not yet
-    // run, timers (which become invalid), sources and observers. A run in progress goes on,
-    // and what is posted afterwards runs as usual.
+    // Drops everything that waits on the loop, the machine's work too: blocks not yet run,
+    // timers (which become invalid), sources and observers. A run in progress goes on, and
+    // what is posted afterwards runs as usual.
     void discardAll();
 
     // Runs everything runnable now, including what that posts, and timers already due.
@@ -226,6 +248,12 @@ private:
     struct Item;
 
     static void removeTimer(const std::shared_ptr<Core>& core, Timer& timer);
+    // What the process left on the loop goes: its blocks, timers, sources and observers.
+    static void discard(Core& core, bool processOnly);
+    // Whether the loop takes an item of the process: not once it has ended. The first item
+    // of each process arranges for its items to go at its end.
+    bool takesProcessItem();
+    void post(Nanoseconds deadline, std::function<void()> block, bool machine, CallSite site);
     static void signalSource(const std::shared_ptr<Core>& core,
                              const std::shared_ptr<RunLoopSource>& source);
 

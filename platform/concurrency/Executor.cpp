@@ -3,6 +3,7 @@
 #include "platform/base/Error.h"
 #include "platform/base/Mutex.h"
 #include "platform/base/ProcessLocal.h"
+#include "platform/base/ProcessTeardown.h"
 #include "platform/base/RunLoop.h"
 
 #include <algorithm>
@@ -20,6 +21,8 @@ namespace {
 void runJob(const Executor::Job& job) {
     try {
         job();
+    } catch (const ProcessStop&) {
+        throw; // the process ended in the job: it stops where the machine called into it
     } catch (const std::exception& error) {
         fatal(std::string("Uncaught exception in a task job: ") + error.what());
     } catch (...) {

@@ -4,6 +4,7 @@
 #include "platform/base/Clock.h"
 #include "platform/base/Error.h"
 #include "platform/base/Mutex.h"
+#include "platform/base/ProcessTeardown.h"
 #include "platform/concurrency/Executor.h"
 
 #include <atomic>
@@ -547,6 +548,8 @@ struct MainActor {
             } else {
                 result.emplace(body());
             }
+        } catch (const ProcessStop&) {
+            throw; // the process ended: no hop back, its code goes no further
         } catch (...) {
             error = std::current_exception();
         }

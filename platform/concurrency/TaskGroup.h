@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/base/Mutex.h"
+#include "platform/base/ProcessTeardown.h"
 #include "platform/concurrency/Task.h"
 
 #include <deque>
@@ -63,6 +64,8 @@ RootCoroutine runGroupChild(std::shared_ptr<GroupShared<T>> group, F operation) 
         } else {
             outcome.value.emplace(co_await operation());
         }
+    } catch (const ProcessStop&) {
+        throw; // the process ended: its code goes no further
     } catch (...) {
         outcome.error = std::current_exception();
     }
@@ -189,6 +192,8 @@ withThrowingTaskGroup(Body body) {
         } else {
             result.emplace(co_await body(group));
         }
+    } catch (const ProcessStop&) {
+        throw;
     } catch (...) {
         error = std::current_exception();
     }
@@ -199,6 +204,8 @@ withThrowingTaskGroup(Body body) {
         try {
             auto outcome = co_await group.next();
             more = outcome.has_value();
+        } catch (const ProcessStop&) {
+            throw;
         } catch (...) {
             // The outcomes nobody asked for are dropped.
         }

@@ -155,9 +155,14 @@ void HotKeySystem::setKeyboardGrab(KeyboardGrab grab) {
     }
     auto shared = grab ? std::make_shared<const KeyboardGrab>(std::move(grab)) : nullptr;
     const int owner = EventSystem::current()->ownProcessIdentifier();
-    MutexLock lock(mutex_);
-    grab_ = std::move(shared);
-    grabOwner_ = owner;
+    {
+        MutexLock lock(mutex_);
+        grab_ = shared;
+        grabOwner_ = owner;
+    }
+    if (shared) {
+        goesWithProcess(owner);
+    }
 }
 
 bool HotKeySystem::stage(const CGEvent& event) {
@@ -175,6 +180,13 @@ bool HotKeySystem::stage(const CGEvent& event) {
     }
     (*grab)(event);
     return true;
+}
+
+void HotKeySystem::goesWithProcess(int processIdentifier) {
+    // Whoever still holds the references, what the process holds goes when it ends.
+    ProcessTeardown::addOnce(&machineLocal(), [processIdentifier] {
+        HotKeySystem::current()->processDidQuit(processIdentifier);
+    });
 }
 
 void HotKeySystem::processDidQuit(int processIdentifier) {
@@ -278,10 +290,7 @@ OSStatus RegisterEventHotKey(UInt32 keyCode, UInt32 modifiers, EventHotKeyID hot
         *outRef = nullptr;
         return status;
     }
-    // Whoever still holds the references, the process's hot keys go when it ends.
-    ProcessTeardown::addOnce(&machineLocal(), [pid = hotKey->ownerProcessIdentifier] {
-        HotKeySystem::current()->processDidQuit(pid);
-    });
+    HotKeySystem::goesWithProcess(hotKey->ownerProcessIdentifier);
     *outRef = std::move(hotKey);
     return noErr;
 }

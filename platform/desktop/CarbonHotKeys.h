@@ -75,6 +75,9 @@ public:
     bool consume(const CGEvent& event);
     // Every registration of the process goes, and its keyboard grab.
     void processDidQuit(int processIdentifier);
+    // Arranges for that to happen at the end of the current process (once per process), for
+    // a hot key or a grab it made.
+    static void goesWithProcess(int processIdentifier);
 
     // In registration order.
     std::vector<Registration> registrations() const;

@@ -360,6 +360,10 @@ bool Desktop::terminate(int processIdentifier) {
     if (next) {
         postWorkspaceNotification(NSWorkspaceDidActivateApplicationNotification, next);
     }
+    // This program's own code that quit it goes no further than this.
+    if (own) {
+        ProcessTeardown::stopIfEnded();
+    }
     return true;
 }
 
@@ -394,7 +398,7 @@ bool Desktop::reopen(int processIdentifier, bool activates) {
             handler = ownReopenHandler_;
         }
         if (handler) {
-            handler();
+            ProcessTeardown::callIn(handler);
         }
     }
     return true;
@@ -593,9 +597,6 @@ void Desktop::endOwnProcess() {
         keyHandler = std::exchange(ownKeyHandler_, nullptr);
         reopenHandler = std::exchange(ownReopenHandler_, nullptr);
     }
-    // The process's run loop dropped the machine's own work with its own: it is scheduled
-    // again, as for a new process.
-    processDidReset();
 }
 
 bool Desktop::quitOwnApplication() {
@@ -610,7 +611,6 @@ bool Desktop::quitOwnApplication() {
         relaunchRequested_ = false;
     }
     resetProcess();
-    processDidReset();
     return true;
 }
 
@@ -624,7 +624,6 @@ std::shared_ptr<NSRunningApplication> Desktop::relaunchOwnApplication(OwnLaunch 
         relaunchRequested_ = false;
     }
     resetProcess();
-    processDidReset();
     return launchOwnApplication(launch);
 }
 
@@ -731,7 +730,7 @@ bool Desktop::deliverKeyEvent(int processIdentifier, std::uint16_t keyCode,
             handler = ownKeyHandler_;
         }
         if (handler) {
-            handler(keyCode, modifierFlags, characters);
+            ProcessTeardown::callIn([&] { handler(keyCode, modifierFlags, characters); });
         }
         return true;
     }
@@ -754,57 +753,12 @@ void Desktop::setOwnKeyEventHandler(
 
 void Desktop::after(Nanoseconds delay, std::function<void()> work) {
     threadChecker_.check();
-    const Nanoseconds deadline = clock().uptime() + std::max(delay, Nanoseconds(0));
-    {
-        MutexLock lock(mutex_);
-        pending_.push_back({deadline, nextSequence_++, std::move(work)});
-    }
-    arm(deadline);
-}
-
-void Desktop::arm(Nanoseconds deadline) {
-    RunLoop::main().asyncAt(deadline, [weak = weak_from_this()] {
-        if (auto desktop = weak.lock()) {
-            desktop->runDueWork();
-        }
-    });
-}
-
-void Desktop::processDidReset() {
-    std::vector<Nanoseconds> deadlines;
-    {
-        MutexLock lock(mutex_);
-        for (const auto& work : pending_) {
-            deadlines.push_back(work.deadline);
-        }
-    }
-    for (auto deadline : deadlines) {
-        arm(deadline);
-    }
-}
-
-void Desktop::runDueWork() {
-    for (;;) {
-        std::function<void()> work;
-        {
-            MutexLock lock(mutex_);
-            const auto now = clock().uptime();
-            auto due = pending_.end();
-            for (auto it = pending_.begin(); it != pending_.end(); ++it) {
-                if (it->deadline <= now &&
-                    (due == pending_.end() || std::tie(it->deadline, it->sequence) <
-                                                  std::tie(due->deadline, due->sequence))) {
-                    due = it;
-                }
-            }
-            if (due == pending_.end()) {
-                return;
-            }
-            work = std::move(due->work);
-            pending_.erase(due);
-        }
-        work();
-    }
+    RunLoop::main().machineAsyncAt(clock().uptime() + std::max(delay, Nanoseconds(0)),
+                                   [weak = weak_from_this(), work = std::move(work)] {
+                                       if (weak.lock()) {
+                                           work();
+                                       }
+                                   });
 }
 
 // --- Copy latency

@@ -65,12 +65,13 @@ struct OwnLaunch {
 // pasteboards, the code signatures, the login session, the power assertions, and the key
 // delivery to applications.
 //
-// The desktop outlives the program's process: a relaunch (`relaunchOwnApplication`)
-// ends the process state with `resetProcess()` and keeps the desktop, its running
-// applications, windows, pasteboard and files. What belongs to a process (the workspace
-// notification centre, the workspace's observers, the main run loop) is the current
-// process's: the desktop posts to whichever centre and workspace are current when a change
-// happens, and only while it is the current desktop.
+// The desktop is part of the machine and outlives the program's process: a relaunch
+// (`relaunchOwnApplication`) ends the process state with `resetProcess()` and keeps the
+// desktop, its running applications, windows, pasteboard and files, and the main run loop
+// with the desktop's own work on it. What belongs to a process (the workspace notification
+// centre, the workspace's observers) is the current process's: the desktop posts to
+// whichever centre and workspace are current when a change happens, and only while it is
+// the current desktop.
 //
 // The desktop is driven from the main thread; the window server and the pasteboards may
 // be read from any thread. The first thread that changes it (installs, launches, quits,
@@ -247,12 +248,10 @@ public:
         std::function<void(std::uint16_t, NSEvent::ModifierFlags, const std::string&)> handler);
 
     // --- Time
-    // Runs `work` on the main run loop after `delay` on the process's clock. The work is
-    // the desktop's, so a relaunch of this program does not lose it.
+    // Runs `work` on the main run loop after `delay` on the machine's clock, while the
+    // desktop lives. The work is the desktop's, so no end or relaunch of this program's
+    // process loses it.
     void after(Nanoseconds delay, std::function<void()> work);
-    // Schedules the pending work again on a new process's run loop; the relaunch does it,
-    // a holder that resets the process by hand calls it.
-    void processDidReset();
 
     // --- How long a file manager takes to put a copy on the pasteboard: a setting of the
     // installed application, so each launch of it copies that slowly (default 50 ms).
@@ -271,11 +270,6 @@ private:
         std::shared_ptr<NSRunningApplication> running;
         std::shared_ptr<SimulatedApplication> application;
     };
-    struct PendingWork {
-        Nanoseconds deadline;
-        std::uint64_t sequence;
-        std::function<void()> work;
-    };
 
     bool isCurrent() const;
     int nextProcessIdentifier();
@@ -284,8 +278,6 @@ private:
     void changeFrontmost(const std::shared_ptr<NSRunningApplication>& app);
     void postWorkspaceNotification(const std::string& name,
                                    const std::shared_ptr<NSRunningApplication>& app) const;
-    void arm(Nanoseconds deadline);
-    void runDueWork();
 
     mutable Mutex mutex_; // guards the tables below, never held while calling out
     std::map<std::string, InstalledApplication> installed_ GUARDED_BY(mutex_);
@@ -302,8 +294,6 @@ private:
     std::function<void(std::uint16_t, NSEvent::ModifierFlags, const std::string&)>
         ownKeyHandler_ GUARDED_BY(mutex_);
     std::function<void()> ownReopenHandler_ GUARDED_BY(mutex_);
-    std::vector<PendingWork> pending_ GUARDED_BY(mutex_);
-    std::uint64_t nextSequence_ GUARDED_BY(mutex_) = 0;
     std::deque<std::string> log_ GUARDED_BY(mutex_);
     std::map<std::string, Nanoseconds> copyLatencies_ GUARDED_BY(mutex_);
 

@@ -72,6 +72,25 @@ TEST_F(ProcessEndTest, QuittingThisProgramTakesItsTapsAtOnce) {
     EXPECT_EQ(env.finder()->receivedEvents().size(), 2u); // the keys still reach the Finder
 }
 
+TEST_F(ProcessEndTest, TheEndAloneTakesTheProcesssTapsAndAGrabWithoutHotKeys) {
+    // No desktop quits anything here: what goes, goes by the process's own teardown.
+    const auto port = tapOnFinder();
+    pressC();
+    ASSERT_EQ(tapped, 1);
+    int grabbed = 0;
+    HotKeySystem::current()->setKeyboardGrab([&](const CGEvent&) { ++grabbed; });
+    pressC(); // the grab takes it before the taps
+    ASSERT_EQ(grabbed, 1);
+
+    ProcessTeardown::run();
+    EXPECT_FALSE(CFMachPortIsValid(port));
+    EXPECT_EQ(tapCount(), 0u);
+    pressC();
+    EXPECT_EQ(tapped, 1);
+    EXPECT_EQ(grabbed, 1);
+    EXPECT_EQ(env.finder()->receivedEvents().size(), 2u);
+}
+
 TEST_F(ProcessEndTest, QuittingAnotherApplicationTakesItsTaps) {
     const auto overlay = env.desktop().launch(kOverlayBundleIdentifier, false);
     EventSystem::current()->addForeignTap({.tappingProcess = overlay->processIdentifier()});

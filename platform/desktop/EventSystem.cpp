@@ -2,6 +2,7 @@
 #include "platform/base/Mutex.h"
 
 #include "platform/base/MachineLocal.h"
+#include "platform/base/ProcessTeardown.h"
 
 #include "platform/base/RunLoop.h"
 
@@ -17,13 +18,25 @@ MachineLocal<EventSystem>& machineLocal() {
     return *local;
 }
 
-// A tap that throws cannot lose the key: the event goes on as it came.
+// A tap that throws cannot lose the key: the event goes on as it came. So it does when the
+// tap's process ends in its callback: the callback stops there, and the tap is gone.
 CGEventRef callTap(const EventTapEntry& tap, const CGEventRef& event) {
-    try {
-        return tap.callback(&tap, event->type(), event, tap.userInfo);
-    } catch (...) {
+    CGEventRef answer = event;
+    const auto call = [&] {
+        try {
+            answer = tap.callback(&tap, event->type(), event, tap.userInfo);
+        } catch (const ProcessStop&) {
+            throw;
+        } catch (...) {
+            answer = event;
+        }
+    };
+    if (tap.foreign) {
+        call(); // another process's
+    } else if (!ProcessTeardown::callIn(call)) {
         return event;
     }
+    return answer;
 }
 
 } // namespace

@@ -112,6 +112,7 @@ TestEnvironment::TestEnvironment()
     : captures_(std::make_shared<Captures>()),
       clock_(std::make_shared<VirtualClock>(Date::fromTimeIntervalSince1970(kFixedDateSince1970))) {
     resetProcess();
+    RunLoop::resetMain(); // a new machine: nothing an earlier test left on its loop runs here
     Desktop::setCurrent(nullptr); // a test that needs one gets a fresh desktop
     installClock(clock_);
     // Held keys and the bundle outlive a process, so a test starts from none and the real one.
@@ -167,6 +168,7 @@ TestEnvironment::TestEnvironment()
 
 TestEnvironment::~TestEnvironment() {
     resetProcess();
+    RunLoop::resetMain();
     Desktop::setCurrent(nullptr);
     setGlobalExecutorMode(GlobalExecutorMode::threadPool);
     NSEvent::setHeldModifierFlags(NSEvent::ModifierFlags{});
