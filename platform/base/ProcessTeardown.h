@@ -48,11 +48,12 @@ public:
 
     // The machine calls into the process: runs `call` as the process's code, unless the
     // process has ended (then nothing runs). A stop raised inside ends here. Called from the
-    // process's own code it is a plain call, and a stop goes on to where the machine called
-    // in. Answers whether `call` ran to its end.
+    // process's own code it is a plain call (which an ended process does not make), and a
+    // stop goes on to where the machine called in. Answers whether `call` ran to its end.
     template <class Call> static bool callIn(Call&& call) {
         Frames& frames = currentFrames();
         if (frames.inProcess) {
+            stopIfEnded();
             std::forward<Call>(call)();
             return true;
         }

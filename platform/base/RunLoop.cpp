@@ -65,11 +65,13 @@ struct RunLoop::Core {
         unsigned modes;
     };
 
-    // A block on the main queue, where it was posted from, and whose it is.
+    // A block on the main queue, where it was posted from, and whose it is: the machine's,
+    // or a process's (by its generation).
     struct QueuedBlock {
         std::function<void()> block;
         CallSite site;
         bool machine = false;
+        std::uint64_t generation = 0;
     };
 
     mutable Mutex mutex;
@@ -181,7 +183,8 @@ struct RunLoop::Core {
 
 struct RunLoop::Item {
     std::function<void()> block;
-    bool machine = false; // a block of the machine's
+    bool machine = false;         // a block of the machine's
+    std::uint64_t generation = 0; // else of this process
     std::shared_ptr<Timer> timer;
     std::shared_ptr<RunLoopSource> source;
 };
@@ -299,8 +302,9 @@ void RunLoop::post(Nanoseconds deadline, std::function<void()> block, bool machi
     }
     const Nanoseconds now = clock().uptime();
     MutexLock lock(core_->mutex);
-    core_->blocks.emplace(core_->nextKey(std::max(deadline, now)),
-                          Core::QueuedBlock{std::move(block), site, machine});
+    core_->blocks.emplace(
+        core_->nextKey(std::max(deadline, now)),
+        Core::QueuedBlock{std::move(block), site, machine, detail::processGeneration()});
     core_->wakeLocked();
 }
 
@@ -595,6 +599,7 @@ std::optional<RunLoop::Item> RunLoop::takeNext(std::uint64_t sequenceLimit) {
     case Kind::block:
         item.block = std::move(core_->blocks.begin()->second.block);
         item.machine = core_->blocks.begin()->second.machine;
+        item.generation = core_->blocks.begin()->second.generation;
         core_->blocks.erase(core_->blocks.begin());
         break;
     case Kind::timer: {
@@ -630,7 +635,9 @@ void RunLoop::perform(Item& item) {
     if (item.block && item.machine) {
         const ProcessTeardown::MachineWork machine;
         item.block();
-    } else if (item.block) {
+    } else if (item.block && item.generation == detail::processGeneration()) {
+        // One posted from another thread as its process ended may have missed the end's
+        // sweep: it is that process's all the same, and no later one's.
         ProcessTeardown::callIn(item.block);
     } else if (item.timer) {
         if (!item.timer->valid_) {
