@@ -131,6 +131,12 @@ public:
         ::close(process);
         return ends;
     }
+    // Sends `number` again and again, as a key held down does, until the program ends.
+    void flood(int number) {
+        while (!endsWithin(0ms)) {
+            signal(number);
+        }
+    }
     // The reader goes away, as `head` does once it has its lines.
     void closeOutput() {
         ::close(std::exchange(output_, -1));
@@ -430,6 +436,20 @@ TEST_F(ZestrelProgramTest, ASignalEndsASessionWhoseOutputNobodyReads) {
         EXPECT_THAT(program->err, HasSubstr("zestrel: ended by "));
         EXPECT_THAT(namesIn(temporary_), IsEmpty()) << signal;
         EXPECT_FALSE(coreDumped()) << signal;
+    }
+}
+
+TEST_F(ZestrelProgramTest, AFloodOfSignalsEndsWithTheFirstOnesStatusAndNoCore) {
+    // Ctrl+\ or Ctrl+C held down: signals come on while the session ends, and after.
+    for (const auto& [signal, name] :
+         {std::pair{SIGQUIT, "SIGQUIT"}, std::pair{SIGINT, "SIGINT"}}) {
+        auto program = start({});
+        ASSERT_TRUE(program->awaitOutput("zestrel> ")) << program->err;
+        program->flood(signal);
+        EXPECT_EQ(program->finish(false), 128 + signal) << name;
+        EXPECT_THAT(program->err, HasSubstr(std::string("zestrel: ended by ") + name + "\n"));
+        EXPECT_THAT(namesIn(temporary_), IsEmpty()) << name;
+        EXPECT_FALSE(coreDumped()) << name;
     }
 }
 
