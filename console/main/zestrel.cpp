@@ -11,8 +11,10 @@
 #include "platform/concurrency/Executor.h"
 #include "platform/data/UserDefaults.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -228,6 +230,26 @@ int session(int argc, char** argv, zestrel::console::TerminationSignals& signals
     }
 }
 
+// The status once everything is written: an output whose reader went away ends the program as
+// a broken pipe does (128 + SIGPIPE); one that failed otherwise (a full disk, a file over
+// `ulimit -f`) is an error, said on standard error when that can still be written.
+int statusOnceWritten(int status, const zestrel::console::InterruptibleOutput& output,
+                      const zestrel::console::InterruptibleOutput& errors) {
+    std::cout.flush();
+    std::cerr.flush();
+    for (const auto& [stream, name] :
+         {std::pair{&output, "standard output"}, std::pair{&errors, "standard error"}}) {
+        if (const int failure = stream->failure(); failure == EPIPE) {
+            return 128 + SIGPIPE;
+        } else if (failure != 0) {
+            std::cerr << "zestrel: cannot write the " << name << ": " << std::strerror(failure)
+                      << std::endl;
+            return 1;
+        }
+    }
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -253,7 +275,7 @@ int main(int argc, char** argv) {
     {
         const RedirectedStream toOutput(std::cout, output);
         const RedirectedStream toErrors(std::cerr, errors);
-        status = session(argc, argv, *signals);
+        status = statusOnceWritten(session(argc, argv, *signals), output, errors);
     }
     // Also one that came while the session was ending on its own, on whichever thread: the
     // caller asked for it. One from now on ends the program at once, with its own status.
