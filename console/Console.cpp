@@ -695,15 +695,17 @@ void Console::say(const std::string& text) {
 }
 
 void Console::noticeClosedOutput() {
-    // Nobody reads on (a pipe closed early): the session ends as a broken pipe ends a
-    // program, but the way `quit` ends it, so its folders go too.
-    if (!out_ && interruption() == 0) {
+    // Nobody reads on (a pipe closed early), or an output cannot be written (a full disk): the
+    // session ends as a broken pipe ends a program, but the way `quit` ends it, so its folders
+    // go too. The program then tells a reader gone from a write that failed.
+    if ((!out_ || !errors_) && interruption() == 0) {
         interrupt(SIGPIPE);
     }
 }
 
 void Console::failed(const std::string& message) {
     errors_ << "error: " << readable(message) << std::endl;
+    noticeClosedOutput();
 }
 
 } // namespace zestrel::console

@@ -53,7 +53,7 @@ bool InterruptibleOutput::writeOut(const char* data, std::size_t size) {
             if (errno == EINTR) {
                 continue;
             }
-            return false;
+            return failed(errno);
         }
         if (!stopped_ && (watched[1].revents & POLLIN) != 0) {
             stopped_ = true;
@@ -68,12 +68,19 @@ bool InterruptibleOutput::writeOut(const char* data, std::size_t size) {
             if (errno == EINTR || errno == EAGAIN) {
                 continue;
             }
-            return false;
+            return failed(errno);
         }
         data += count;
         size -= static_cast<std::size_t>(count);
     }
     return true;
+}
+
+bool InterruptibleOutput::failed(int error) {
+    if (failure_ == 0) {
+        failure_ = error;
+    }
+    return false;
 }
 
 } // namespace zestrel::console

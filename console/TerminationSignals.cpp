@@ -1,10 +1,12 @@
 #include "console/TerminationSignals.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <fcntl.h>
 #include <poll.h>
+#include <string_view>
 #include <sys/eventfd.h>
 #include <system_error>
 #include <unistd.h>
@@ -30,10 +32,56 @@ struct sigaction previousActions[std::size(kSignals)];
 // The pipe the handler writes to and the event it sets; -1 while no watch is installed.
 std::atomic<int> signalPipe{-1};
 std::atomic<int> signalledEvent{-1};
+// The first signal, noted by the handler itself so the program's status cannot miss one that
+// came while the watching thread had not yet looked; with kSettled once the program settled
+// on its status.
+std::atomic<int> firstSignal{0};
+constexpr int kSettled = 0x100;
 static_assert(std::atomic<int>::is_always_lock_free);
+
+const char* signalName(int signal) {
+    for (const auto& caught : kSignals) {
+        if (caught.number == signal) {
+            return caught.name;
+        }
+    }
+    return "a signal";
+}
+
+// Safe in a signal handler. Only what standard error takes at once: a reader that no longer
+// reads must not hold the end.
+void sayEndedBy(int signal) {
+    constexpr std::string_view kSaying = "zestrel: ended by ";
+    const std::string_view name = signalName(signal);
+    char line[kSaying.size() + 16];
+    const std::size_t size = kSaying.size() + name.size() + 1;
+    if (size > sizeof line) {
+        return;
+    }
+    kSaying.copy(line, kSaying.size());
+    name.copy(line + kSaying.size(), name.size());
+    line[size - 1] = '\n';
+    pollfd room = {STDERR_FILENO, POLLOUT, 0};
+    if (::poll(&room, 1, 0) == 1 && (room.revents & POLLOUT) != 0) {
+        [[maybe_unused]] const auto ignored = ::write(STDERR_FILENO, line, size);
+    }
+}
 
 void handleSignal(int signal) {
     const int savedErrno = errno;
+    int seen = 0;
+    if (!firstSignal.compare_exchange_strong(seen, signal)) {
+        if (seen == kSettled) {
+            // The program has settled on its status with no signal, and may be anywhere on
+            // its way out: this one is the status, as it would have been a moment before.
+            sayEndedBy(signal);
+            ::_exit(128 + signal);
+        }
+        if ((seen & kSettled) != 0) {
+            errno = savedErrno;
+            return; // the first one's status stands, and nothing is left to notify
+        }
+    }
     // Set here rather than by the watching thread, so a wait on it ends even while that
     // thread is busy.
     if (const int fd = signalledEvent.load(); fd >= 0) {
@@ -45,6 +93,12 @@ void handleSignal(int signal) {
         [[maybe_unused]] const auto ignored = ::write(fd, &byte, 1);
     }
     errno = savedErrno;
+}
+
+// Whether `action` is a handling of the program's own that may come back; the default one
+// never does.
+bool isHandler(const struct sigaction& action) {
+    return (action.sa_flags & SA_SIGINFO) != 0 || action.sa_handler != SIG_DFL;
 }
 
 } // namespace
@@ -68,6 +122,7 @@ TerminationSignals::TerminationSignals() {
     ::fcntl(writeEnd_, F_SETFL, O_NONBLOCK);
     signalledEvent.store(signalled_);
     signalPipe.store(writeEnd_);
+    firstSignal.store(0);
     thread_ = std::thread([this] { watch(); });
     struct sigaction action = {};
     action.sa_handler = handleSignal;
@@ -84,8 +139,12 @@ TerminationSignals::TerminationSignals() {
 }
 
 TerminationSignals::~TerminationSignals() {
+    // Before the pipe goes: from here on the handler no longer writes to it.
+    firstSignal.fetch_or(kSettled);
     for (std::size_t i = 0; i < std::size(kSignals); ++i) {
-        sigaction(kSignals[i].number, &previousActions[i], nullptr);
+        if (isHandler(previousActions[i])) {
+            sigaction(kSignals[i].number, &previousActions[i], nullptr);
+        }
     }
     signalPipe.store(-1);
     signalledEvent.store(-1);
@@ -100,13 +159,16 @@ TerminationSignals::~TerminationSignals() {
     ::close(signalled_);
 }
 
-const char* TerminationSignals::nameOf(int signal) {
-    for (const auto& caught : kSignals) {
-        if (caught.number == signal) {
-            return caught.name;
-        }
+int TerminationSignals::received() const {
+    return firstSignal.load() & ~kSettled;
+}
+
+int TerminationSignals::settle() {
+    const int first = firstSignal.fetch_or(kSettled) & ~kSettled;
+    if (const bool again = std::exchange(settled_, true); first != 0 && !again) {
+        sayEndedBy(first);
     }
-    return "a signal";
+    return first;
 }
 
 void TerminationSignals::onSignal(std::function<void(int)> handler) {
@@ -128,8 +190,6 @@ void TerminationSignals::watch() {
             return;
         }
         std::lock_guard lock(mutex_);
-        int none = 0;
-        received_.compare_exchange_strong(none, signal);
         if (handler_) {
             handler_(signal);
         } else if (undelivered_ == 0) {

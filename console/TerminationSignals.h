@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -10,19 +9,22 @@ namespace zestrel::console {
 // Turns the signals that end a session (Ctrl+C's SIGINT, SIGTERM, SIGHUP, SIGQUIT and the
 // others the .cpp lists), whose default action would end the program where it stands, into a
 // call on a thread of its own, so the program ends the way `quit` ends it instead, its
-// folders removed and no core left. The signal handler only writes the signal's number to
-// a pipe, which is all it may safely do; the thread reads it and calls the handler given to
-// `onSignal`. The signals stay caught until this is destroyed: a second Ctrl+C while the
-// program ends would otherwise cut the ending short and leave its folders behind (SIGKILL
-// still stops a program stuck on its way out). A signal the program was started with
-// ignored (`nohup`, a background job) stays ignored.
+// folders removed and no core left. The signal handler only notes the first signal and writes
+// the signal's number to a pipe, which is all it may safely do; the thread reads it and calls
+// the handler given to `onSignal`. The default actions never come back while the program runs:
+// a second Ctrl+C while the program ends would otherwise cut the ending short and leave its
+// folders behind, and a Ctrl+\ held down would leave a core (SIGKILL still stops a program
+// stuck on its way out). A signal the program was started with ignored (`nohup`, a background
+// job) stays ignored.
 //
 // One at a time in a process; made and destroyed on the main thread.
 class TerminationSignals {
 public:
     // Installs the handlers. Throws `std::system_error` when the pipe cannot be made.
     TerminationSignals();
-    // Restores the handling there was before and ends the thread.
+    // Settles (without saying so) unless `settle` did, ends the thread, and puts back the
+    // handlers there were before; a signal whose action was the default one stays caught, and
+    // from now on ends the program at once as `settle` says.
     ~TerminationSignals();
     TerminationSignals(const TerminationSignals&) = delete;
     TerminationSignals& operator=(const TerminationSignals&) = delete;
@@ -33,14 +35,18 @@ public:
     // again: an empty handler ends the calls before what they reach goes away.
     void onSignal(std::function<void(int)> handler);
     // The first signal received, the one that ended the session, or 0; later ones change
-    // nothing here.
-    int received() const { return received_.load(); }
+    // nothing here. Noted by the signal handler itself, so it is known here as soon as the
+    // handler has run, on whichever thread, before the watching thread has seen it.
+    int received() const;
+    // The program is about to return its status: answers the first signal received, having
+    // said "zestrel: ended by SIGTERM" on standard error (what fits there at once), or 0. The
+    // status is 128 + that signal's number whatever comes later: from now on a signal, when
+    // none came before, ends the program at once with 128 + its number, said the same way, and
+    // changes nothing when one did. Answers the same when called again, saying nothing.
+    int settle();
     // Polls readable from the first signal on, and stays so: a wait that polls it too (an
     // output blocked on a reader that never comes) ends when the session does.
     int signalledDescriptor() const { return signalled_; }
-
-    // "SIGTERM" for a signal this catches; "a signal" for any other.
-    static const char* nameOf(int signal);
 
 private:
     void watch();
@@ -48,7 +54,7 @@ private:
     int readEnd_ = -1;
     int writeEnd_ = -1;
     int signalled_ = -1;
-    std::atomic<int> received_{0};
+    bool settled_ = false;
     std::mutex mutex_;
     std::function<void(int)> handler_; // guarded by mutex_, and called under it
     int undelivered_ = 0;              // guarded by mutex_: came while there was no handler

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -85,15 +86,67 @@ TEST_F(TerminationSignalsTest, ASignalWhileTheSessionEndsIsCaughtToo) {
 TEST_F(TerminationSignalsTest, ASignalBeforeTheHandlerIsHandedOnWhenItComes) {
     TerminationSignals signals;
     std::raise(SIGTERM);
-    // Until the watching thread has seen it, nothing can be handed on; it is seen soon.
+    // Handed on at once when the watching thread has seen it already, or as soon as it does.
+    std::atomic<int> handled = 0;
+    signals.onSignal([&](int number) { handled = number; });
     const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (signals.received() == 0 && std::chrono::steady_clock::now() < deadline) {
+    while (handled == 0 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::yield();
     }
-    int handled = 0;
-    signals.onSignal([&](int number) { handled = number; });
     EXPECT_EQ(handled, SIGTERM);
     signals.onSignal(nullptr);
+}
+
+TEST_F(TerminationSignalsTest, TheFirstSignalIsTheStatusAsSoonAsItsHandlerHasRun) {
+    TerminationSignals signals;
+    // The handler runs before `raise` returns; the watching thread may not have looked yet,
+    // and the program may be settling on its status this very moment.
+    std::raise(SIGALRM);
+    std::raise(SIGINT);
+    EXPECT_EQ(signals.received(), SIGALRM);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(signals.settle(), SIGALRM);
+    EXPECT_EQ(signals.settle(), SIGALRM);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "zestrel: ended by SIGALRM\n");
+    signals.onSignal(nullptr);
+}
+
+TEST_F(TerminationSignalsTest, NoSignalTakesItsDefaultActionOnceTheWatchHasEnded) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct Case {
+        const char* what;
+        void (*program)();
+        int status;
+        const char* said;
+    };
+    const Case cases[] = {
+        // A Ctrl+\ held down: the default action would leave a core.
+        {"ended with none, then a flood",
+         [] {
+             { TerminationSignals signals; }
+             for (int i = 0; i < 100; ++i) {
+                 std::raise(SIGQUIT);
+             }
+         },
+         128 + SIGQUIT, "^zestrel: ended by SIGQUIT\n$"},
+        // The program returns the first one's status: later ones change nothing.
+        {"ended by one, then a flood",
+         [] {
+             {
+                 TerminationSignals signals;
+                 std::raise(SIGTERM);
+             }
+             for (int i = 0; i < 100; ++i) {
+                 std::raise(SIGQUIT);
+                 std::raise(SIGINT);
+             }
+             std::_Exit(128 + SIGTERM);
+         },
+         128 + SIGTERM, "^$"},
+    };
+    for (const auto& [what, program, status, said] : cases) {
+        EXPECT_EXIT(program(), ::testing::ExitedWithCode(status), said) << what;
+    }
 }
 
 TEST_F(TerminationSignalsTest, TheSignalledDescriptorPollsReadableFromTheFirstSignalOn) {

@@ -13,7 +13,9 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
+#include <optional>
 #include <poll.h>
 #include <spawn.h>
 #include <string>
@@ -44,12 +46,28 @@ const std::vector<std::pair<int, std::string>> kEndingSignals = {
     {SIGUSR1, "SIGUSR1"}, {SIGUSR2, "SIGUSR2"}, {SIGALRM, "SIGALRM"}, {SIGVTALRM, "SIGVTALRM"},
     {SIGPROF, "SIGPROF"}, {SIGXCPU, "SIGXCPU"}};
 
+// Where the program's standard output or error goes instead of a pipe to the test, and the
+// largest file it may write, as `ulimit -f` in the shell that starts it sets it: for the
+// program alone, the test's own limit stays as it is.
+struct Surroundings {
+    std::optional<fs::path> output = {};
+    std::optional<fs::path> errors = {};
+    std::optional<rlim_t> fileSizeLimit = {};
+};
+
 // One run of the program, in `folder`, with pipes for its standard streams.
 class ProgramRun {
 public:
     ProgramRun(const std::vector<std::string>& arguments,
-               const std::map<std::string, std::string>& environment, const fs::path& folder) {
-        std::vector<std::string> words{ZESTREL_PROGRAM};
+               const std::map<std::string, std::string>& environment, const fs::path& folder,
+               const Surroundings& surroundings = {}) {
+        std::vector<std::string> words;
+        if (surroundings.fileSizeLimit) {
+            // Sets the limit in the child, which then runs the program in its place.
+            words = {"/usr/bin/prlimit", "--fsize=" + std::to_string(*surroundings.fileSizeLimit),
+                     "--"};
+        }
+        words.push_back(ZESTREL_PROGRAM);
         words.insert(words.end(), arguments.begin(), arguments.end());
         std::vector<std::string> variables;
         for (char** at = environ; *at != nullptr; ++at) {
@@ -68,6 +86,14 @@ public:
         posix_spawn_file_actions_adddup2(&actions, in[0], 0);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+        for (const auto& [fd, path] :
+             {std::pair{1, &surroundings.output}, std::pair{2, &surroundings.errors}}) {
+            if (*path) {
+                posix_spawn_file_actions_addopen(&actions, fd, (*path)->c_str(),
+                                                 O_WRONLY | O_CREAT | O_TRUNC, 0600);
+                done_[fd - 1] = true;
+            }
+        }
         posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
         const auto argv = pointers(words);
         const auto envp = pointers(variables);
@@ -130,6 +156,12 @@ public:
         const bool ends = ::poll(&ended, 1, static_cast<int>(limit.count())) == 1;
         ::close(process);
         return ends;
+    }
+    // Sends `number` again and again, as a key held down does, until the program ends.
+    void flood(int number) {
+        while (!endsWithin(0ms)) {
+            signal(number);
+        }
     }
     // The reader goes away, as `head` does once it has its lines.
     void closeOutput() {
@@ -230,15 +262,17 @@ protected:
 
     // Run in the test's home, where nothing but the test's own files should lie.
     std::unique_ptr<ProgramRun> start(const std::vector<std::string>& arguments,
-                                      std::map<std::string, std::string> environment = {}) {
+                                      std::map<std::string, std::string> environment = {},
+                                      const Surroundings& surroundings = {}) {
         environment.emplace("TMPDIR", temporary_.string());
         environment.emplace("HOME", neighbour_.string());
-        return std::make_unique<ProgramRun>(arguments, environment, env_.home());
+        return std::make_unique<ProgramRun>(arguments, environment, env_.home(), surroundings);
     }
 
     int run(const std::vector<std::string>& arguments,
-            const std::map<std::string, std::string>& environment = {}) {
-        run_ = start(arguments, environment);
+            const std::map<std::string, std::string>& environment = {},
+            const Surroundings& surroundings = {}) {
+        run_ = start(arguments, environment, surroundings);
         return run_->finish();
     }
 
@@ -433,20 +467,25 @@ TEST_F(ZestrelProgramTest, ASignalEndsASessionWhoseOutputNobodyReads) {
     }
 }
 
+TEST_F(ZestrelProgramTest, AFloodOfSignalsEndsWithTheFirstOnesStatusAndNoCore) {
+    // Ctrl+\ or Ctrl+C held down: signals come on while the session ends, and after.
+    for (const auto& [signal, name] :
+         {std::pair{SIGQUIT, "SIGQUIT"}, std::pair{SIGINT, "SIGINT"}}) {
+        auto program = start({});
+        ASSERT_TRUE(program->awaitOutput("zestrel> ")) << program->err;
+        program->flood(signal);
+        EXPECT_EQ(program->finish(false), 128 + signal) << name;
+        EXPECT_THAT(program->err, HasSubstr(std::string("zestrel: ended by ") + name + "\n"));
+        EXPECT_THAT(namesIn(temporary_), IsEmpty()) << name;
+        EXPECT_FALSE(coreDumped()) << name;
+    }
+}
+
 TEST_F(ZestrelProgramTest, AFileOverTheSizeLimitFailsItsWriteAndLeavesNothingBehind) {
     const auto root = made(env_.home() / "work");
     const auto path = script("write $TMP/small.txt x\nwrite $TMP/big.txt " +
                              std::string(200 * 1024, 'x') + "\necho never\n");
-    {
-        // As `ulimit -f 100` in the shell that starts it: the program inherits the limit.
-        rlimit saved = {};
-        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-        rlimit lowered = {100 * 1024, saved.rlim_max};
-        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lowered), 0);
-        run_ = start({"--root", root.string(), path.string()});
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-    }
-    EXPECT_EQ(run_->finish(), 1);
+    EXPECT_EQ(run({"--root", root.string(), path.string()}, {}, {.fileSizeLimit = 100 * 1024}), 1);
     EXPECT_THAT(run_->err, HasSubstr(":2: cannot write $TMP/big.txt: File too large\n"));
     EXPECT_THAT(run_->out, Not(HasSubstr("never")));
     EXPECT_EQ(namesIn(root), std::vector<std::string>{"small.txt"});
@@ -462,6 +501,50 @@ TEST_F(ZestrelProgramTest, AnOutputNobodyReadsEndsTheSessionAndItsFolderGoes) {
     program->write("echo two\n");
     EXPECT_EQ(program->finish(false), 128 + SIGPIPE);
     EXPECT_THAT(namesIn(temporary_), IsEmpty());
+}
+
+TEST_F(ZestrelProgramTest, AnOutputThatFailsEndsTheSessionWithStatusOneAndSaysWhy) {
+    const auto written = env_.home() / "written.txt";
+    const auto lines = script("echo " + std::string(600, 'x') + "\nwrite $TMP/a.txt x\necho " +
+                              std::string(600, 'y') + "\necho never\n");
+    struct Case {
+        const char* what;
+        std::vector<std::string> arguments;
+        std::string input;
+        Surroundings surroundings;
+        std::string said;
+    };
+    const std::vector<Case> cases = {
+        {"a full disk",
+         {lines.string()},
+         "",
+         {.output = "/dev/full"},
+         "zestrel: cannot write the standard output: No space left on device\n"},
+        {"a file over the size limit",
+         {lines.string()},
+         "",
+         {.output = written, .fileSizeLimit = 1024},
+         "zestrel: cannot write the standard output: File too large\n"},
+        {"the prompt's output on a full disk",
+         {},
+         "echo never\nquit\n",
+         {.output = "/dev/full"},
+         "zestrel: cannot write the standard output: No space left on device\n"},
+        // Where the reason cannot be written, the status still tells.
+        {"the errors on a full disk", {}, "bogus\necho never\nquit\n", {.errors = "/dev/full"}, ""},
+    };
+    for (const auto& [what, arguments, input, surroundings, said] : cases) {
+        auto program = start(arguments, {}, surroundings);
+        program->write(input);
+        EXPECT_EQ(program->finish(), 1) << what;
+        EXPECT_EQ(program->err, said) << what;
+        EXPECT_THAT(program->out, Not(HasSubstr("never"))) << what;
+        EXPECT_THAT(namesIn(temporary_), IsEmpty()) << what;
+    }
+    std::ifstream file(written);
+    const std::string kept((std::istreambuf_iterator<char>(file)), {});
+    EXPECT_EQ(kept.size(), 1024u);
+    EXPECT_THAT(kept, Not(HasSubstr("never")));
 }
 
 TEST_F(ZestrelProgramTest, AnAlertTheAppWaitsOnIsShownAndAnsweredFromTheTerminal) {

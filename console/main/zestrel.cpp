@@ -11,8 +11,10 @@
 #include "platform/concurrency/Executor.h"
 #include "platform/data/UserDefaults.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -100,6 +102,12 @@ struct Options {
     std::optional<fs::path> root;
     std::optional<std::string> scriptPath;
 };
+
+// Why the program could not run; the exit status.
+int cannotRun(const std::exception& error) {
+    std::cerr << "zestrel: " << error.what() << "\n";
+    return 2;
+}
 
 // What is wrong with the command line, then how the program is called; the exit status.
 int refuse(const std::string& reason) {
@@ -206,11 +214,38 @@ int run(const Options& options, zestrel::console::TerminationSignals& signals) {
     UserDefaults::flushAll();
     resetProcess();
     installClock(nullptr);
-    // Also one that came while the session was ending on its own: the caller asked for it.
-    if (const int signal = signals.received(); signal != 0) {
-        std::cerr << "zestrel: ended by " << zestrel::console::TerminationSignals::nameOf(signal)
-                  << "\n";
-        return 128 + signal;
+    return status;
+}
+
+// The command line's session, with its exit status.
+int session(int argc, char** argv, zestrel::console::TerminationSignals& signals) {
+    Options options;
+    if (const auto status = parseOptions(argc, argv, options)) {
+        return *status;
+    }
+    try {
+        return run(options, signals);
+    } catch (const std::exception& error) {
+        return cannotRun(error);
+    }
+}
+
+// The status once everything is written: an output whose reader went away ends the program as
+// a broken pipe does (128 + SIGPIPE); one that failed otherwise (a full disk, a file over
+// `ulimit -f`) is an error, said on standard error when that can still be written.
+int statusOnceWritten(int status, const zestrel::console::InterruptibleOutput& output,
+                      const zestrel::console::InterruptibleOutput& errors) {
+    std::cout.flush();
+    std::cerr.flush();
+    for (const auto& [stream, name] :
+         {std::pair{&output, "standard output"}, std::pair{&errors, "standard error"}}) {
+        if (const int failure = stream->failure(); failure == EPIPE) {
+            return 128 + SIGPIPE;
+        } else if (failure != 0) {
+            std::cerr << "zestrel: cannot write the " << name << ": " << std::strerror(failure)
+                      << std::endl;
+            return 1;
+        }
     }
     return status;
 }
@@ -224,22 +259,28 @@ int main(int argc, char** argv) {
     // So is a file over the size limit (`ulimit -f`): the command writing it fails, and what
     // it began is removed.
     std::signal(SIGXFSZ, SIG_IGN);
-    Options options;
-    if (const auto status = parseOptions(argc, argv, options)) {
-        return *status;
-    }
+    // From the start: a signal before the session runs ends it before its first command.
+    // To the end: one while the session's folders are being removed waits for that, and one
+    // after that is the status still.
+    std::optional<zestrel::console::TerminationSignals> signals;
     try {
-        // From the start: a signal before the session runs ends it before its first command.
-        // To the end: one while the session's folders are being removed waits for that.
-        zestrel::console::TerminationSignals signals;
-        // A reader that stops reading holds the session only until a signal ends it.
-        zestrel::console::InterruptibleOutput output(STDOUT_FILENO, signals.signalledDescriptor());
-        zestrel::console::InterruptibleOutput errors(STDERR_FILENO, signals.signalledDescriptor());
+        signals.emplace();
+    } catch (const std::exception& error) {
+        return cannotRun(error);
+    }
+    // A reader that stops reading holds the session only until a signal ends it.
+    zestrel::console::InterruptibleOutput output(STDOUT_FILENO, signals->signalledDescriptor());
+    zestrel::console::InterruptibleOutput errors(STDERR_FILENO, signals->signalledDescriptor());
+    int status = 0;
+    {
         const RedirectedStream toOutput(std::cout, output);
         const RedirectedStream toErrors(std::cerr, errors);
-        return run(options, signals);
-    } catch (const std::exception& error) {
-        std::cerr << "zestrel: " << error.what() << "\n";
-        return 2;
+        status = statusOnceWritten(session(argc, argv, *signals), output, errors);
     }
+    // Also one that came while the session was ending on its own, on whichever thread: the
+    // caller asked for it. One from now on ends the program at once, with its own status.
+    if (const int signal = signals->settle(); signal != 0) {
+        return 128 + signal;
+    }
+    return status;
 }
