@@ -97,6 +97,20 @@ TEST_F(ConsoleTest, ExpectationsOfTextsAndCountsAreExact) {
     }
 }
 
+TEST_F(ConsoleTest, SoundsAndBeepsAreTheMachinesAndOutliveTheApp) {
+    // A cut plays the cut sound; the recorder beeps at a plain key. Then the app ends, in a
+    // relaunch and in a quit: what was heard stays heard.
+    ASSERT_EQ(runScript(kHotkeyMethod + "mkdir $TMP/A\nwrite $TMP/A/a.txt a\nlaunch zestrel\n"
+                                        "open finder $TMP/A\nselect a.txt\npress cmd+x\nwait 1\n"
+                                        "record shortcut cut\npress a\nexpect sounds 2\n"
+                                        "relaunch\nshow sounds\nexpect sounds 2\n"
+                                        "quit zestrel\nexpect sounds 2\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("sounds: 1 play, 0 sounds held, 1 beep\n"));
+    EXPECT_EQ(runScript("expect sounds 0\n"), 1);
+}
+
 TEST_F(ConsoleTest, ExpectationsTakeTextsAsTheRepliesShowThem) {
     ASSERT_EQ(
         runScript("launch zestrel\nopen debug window\n"
