@@ -14,12 +14,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace zestrel::console {
 namespace {
@@ -110,13 +114,54 @@ TEST_F(ConsoleTest, DefaultsAreWrittenReadDeletedAndKeptAcrossARelaunch) {
                         "defaults read newMethod\nshow defaults\n"
                         "expect defaults newMethod true\n"
                         "defaults delete newMethod\ndefaults read newMethod\n"
+                        "defaults delete newMethod\n"
                         "relaunch\nexpect defaults names (\"a b\",2,0.5)\n"),
               0)
         << errors_.str();
+    EXPECT_EQ(occurrences(out_.str(), "deleted newMethod"), 1u);
+    EXPECT_THAT(out_.str(), HasSubstr("newMethod is not in the defaults of com.quorvik.Zestrel: "
+                                      "nothing deleted\n"));
     EXPECT_THAT(out_.str(), HasSubstr("> defaults read newMethod\nnewMethod = true\n"));
     EXPECT_THAT(out_.str(), HasSubstr(":\n  names = (\"a b\", 2, 0.5)\n  newMethod = true\n"));
     EXPECT_THAT(out_.str(), HasSubstr("newMethod is not set"));
     EXPECT_THAT(out_.str(), HasSubstr("ok: names = (\"a b\", 2, 0.5)"));
+}
+
+TEST_F(ConsoleTest, ADefaultTheDatabaseCannotStoreFailsItsCommandWithTheReason) {
+    // The file size limit is a child's alone, which ignores SIGXFSZ as the program does: a
+    // write over the limit fails with EFBIG.
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(report[0]);
+        ::alarm(60); // a child that hangs ends, and so does the test
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1024, 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const int status = runScript("defaults write small 1\ndefaults write big \"" +
+                                     std::string(4096, 'x') + "\"\necho after\n");
+        const std::string text = std::to_string(status) + "\n" + errors_.str() + out_.str();
+        const bool written =
+            ::write(report[1], text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        ::_exit(written ? 0 : 1);
+    }
+    ::close(report[1]);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t count; (count = ::read(report[0], buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, static_cast<std::size_t>(count));
+    }
+    ::close(report[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << text;
+    EXPECT_THAT(text, ::testing::StartsWith("1\ntest.zestrel:2: big could not be stored: "));
+    EXPECT_THAT(text, HasSubstr("File too large"));
+    EXPECT_THAT(text, HasSubstr("\nsmall = 1\n"));
+    EXPECT_THAT(text, Not(HasSubstr("big = ")));
+    EXPECT_THAT(text, Not(HasSubstr("after")));
 }
 
 TEST_F(ConsoleTest, WhatTheAppHandsToMailAndToSharePickersIsShown) {
