@@ -17,6 +17,20 @@ namespace {
 
 class SystemServicesTest : public ::testing::Test {
 protected:
+    // The app's cut sound, registered from a file of the test's home.
+    SystemSoundID cutSound() {
+        const auto file = environment.home() / "cut.wav";
+        const auto data = Bundle::main()->dataAsset("CutSound");
+        EXPECT_TRUE(data.has_value());
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(data->data()),
+                   static_cast<std::streamsize>(data->size()));
+        SystemSoundID sound = 0;
+        EXPECT_EQ(AudioServicesCreateSystemSoundID(URL::fileURL(file.string()), sound),
+                  kAudioServicesNoError);
+        return sound;
+    }
+
     testing::TestEnvironment environment;
 };
 
@@ -62,15 +76,7 @@ TEST_F(SystemServicesTest, SoundsAreMadeFromWaveFilesOnly) {
 }
 
 TEST_F(SystemServicesTest, ALongSessionKeepsItsLastPlaysAndCountsThemAll) {
-    const auto file = environment.home() / "cut.wav";
-    const auto data = Bundle::main()->dataAsset("CutSound");
-    ASSERT_TRUE(data.has_value());
-    std::ofstream(file, std::ios::binary)
-        .write(reinterpret_cast<const char*>(data->data()),
-               static_cast<std::streamsize>(data->size()));
-    SystemSoundID sound = 0;
-    ASSERT_EQ(AudioServicesCreateSystemSoundID(URL::fileURL(file.string()), sound),
-              kAudioServicesNoError);
+    const auto sound = cutSound();
     const auto total = SystemSoundServer::kKeptPlays + 5;
     const auto start = clock().uptime();
     for (std::size_t play = 0; play < total; ++play) {
@@ -86,18 +92,7 @@ TEST_F(SystemServicesTest, ALongSessionKeepsItsLastPlaysAndCountsThemAll) {
 }
 
 TEST_F(SystemServicesTest, PlaysAreTheMachinesAndOutliveTheProcessThatPlayed) {
-    const auto file = environment.home() / "cut.wav";
-    const auto data = Bundle::main()->dataAsset("CutSound");
-    ASSERT_TRUE(data.has_value());
-    std::ofstream(file, std::ios::binary)
-        .write(reinterpret_cast<const char*>(data->data()),
-               static_cast<std::streamsize>(data->size()));
-    const auto playOnce = [&] {
-        SystemSoundID sound = 0;
-        ASSERT_EQ(AudioServicesCreateSystemSoundID(URL::fileURL(file.string()), sound),
-                  kAudioServicesNoError);
-        AudioServicesPlayAlertSoundWithCompletion(sound, {});
-    };
+    const auto playOnce = [&] { AudioServicesPlayAlertSoundWithCompletion(cutSound(), {}); };
     playOnce();
     ProcessTeardown::run();
     playOnce(); // what is left of the ended process's code is not heard
