@@ -127,5 +127,22 @@ TEST_F(ConsoleTest, ExpectationsTakeTextsAsTheRepliesShowThem) {
     EXPECT_EQ(runScript("expect pasteboard text " + home + "/Documents\n"), 0) << errors_.str();
 }
 
+TEST_F(ConsoleTest, AnExpectedTextReadsBackToOneText) {
+    const auto pasteboard = console_.desktop().generalPasteboard();
+    pasteboard->clearContents();
+    pasteboard->setString("line\nbreak, back\\slash", platform::NSPasteboardType::string);
+    // As the replies show it: a line break as \n, a backslash as \\.
+    EXPECT_EQ(runScript("expect pasteboard text line\\nbreak\n"
+                        "expect pasteboard text back\\\\slash\n"
+                        "expect pasteboard text \"line\\nbreak\"\n"),
+              0)
+        << errors_.str();
+    // Read back as the replies show them, these are other texts: not there.
+    for (const char* line :
+         {"expect pasteboard text back\\slash\n", "expect pasteboard text line\\\\nbreak\n"}) {
+        EXPECT_EQ(runScript(line), 1) << line;
+    }
+}
+
 } // namespace
 } // namespace zestrel::console
