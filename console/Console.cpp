@@ -43,6 +43,9 @@ std::string messageOf(const std::exception& error) {
     if (const auto* platformError = dynamic_cast<const Error*>(&error)) {
         return platformError->localizedDescription();
     }
+    if (const auto* commandError = dynamic_cast<const CommandError*>(&error)) {
+        return commandError->message();
+    }
     return error.what();
 }
 
@@ -224,7 +227,8 @@ int Console::runScript(std::istream& script, std::string_view name) {
         try {
             parseCommand(line);
         } catch (const CommandError& error) {
-            errors_ << name << ":" << number << ": " << escapedControls(error.what()) << std::endl;
+            errors_ << name << ":" << number << ": " << escapedControls(error.message())
+                    << std::endl;
             return 1;
         }
         text += line;

@@ -34,6 +34,15 @@ std::string abridged(const std::string& text) {
                : quotedString(start) + " (" + counted(characterCount(text), "character") + ")";
 }
 
+// A change the defaults database could not store fails its command: the app would see it
+// until it ends, and after a relaunch it would be gone.
+void requireStored(UserDefaults& defaults, const std::string& key) {
+    defaults.synchronize();
+    if (const auto failure = defaults.writeFailure()) {
+        throw CommandError(key + " could not be stored: " + *failure);
+    }
+}
+
 } // namespace
 
 void Console::performDefaultsAndAlerts(const Command& command) {
@@ -45,9 +54,17 @@ void Console::performDefaultsAndAlerts(const Command& command) {
         if (arguments[0] == "write") {
             const auto value = parsePropertyListLiteral(arguments[2]);
             defaults->set(value, key);
+            requireStored(*defaults, key);
             say(key + " = " + propertyListLiteral(value));
         } else if (arguments[0] == "delete") {
+            const auto domain = defaults->persistentDomain(defaults->domainName());
+            if (!domain || !domain->contains(key)) {
+                say(key + " is not in the defaults of " + defaults->domainName() +
+                    ": nothing deleted");
+                break;
+            }
             defaults->removeObject(key);
+            requireStored(*defaults, key);
             say("deleted " + key);
         } else {
             const auto value = defaults->object(key);

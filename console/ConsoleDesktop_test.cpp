@@ -3,6 +3,8 @@
 
 #include "console/Console.h"
 #include "console/ConsoleFixture_test.h"
+#include "console/ConsoleText.h"
+#include "console/PropertyListLiteral.h"
 
 #include "platform/desktop/Accessibility.h"
 #include "platform/desktop/Desktop.h"
@@ -14,12 +16,19 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace zestrel::console {
 namespace {
@@ -110,13 +119,54 @@ TEST_F(ConsoleTest, DefaultsAreWrittenReadDeletedAndKeptAcrossARelaunch) {
                         "defaults read newMethod\nshow defaults\n"
                         "expect defaults newMethod true\n"
                         "defaults delete newMethod\ndefaults read newMethod\n"
+                        "defaults delete newMethod\n"
                         "relaunch\nexpect defaults names (\"a b\",2,0.5)\n"),
               0)
         << errors_.str();
+    EXPECT_EQ(occurrences(out_.str(), "deleted newMethod"), 1u);
+    EXPECT_THAT(out_.str(), HasSubstr("newMethod is not in the defaults of com.quorvik.Zestrel: "
+                                      "nothing deleted\n"));
     EXPECT_THAT(out_.str(), HasSubstr("> defaults read newMethod\nnewMethod = true\n"));
     EXPECT_THAT(out_.str(), HasSubstr(":\n  names = (\"a b\", 2, 0.5)\n  newMethod = true\n"));
     EXPECT_THAT(out_.str(), HasSubstr("newMethod is not set"));
     EXPECT_THAT(out_.str(), HasSubstr("ok: names = (\"a b\", 2, 0.5)"));
+}
+
+TEST_F(ConsoleTest, ADefaultTheDatabaseCannotStoreFailsItsCommandWithTheReason) {
+    // The file size limit is a child's alone, which ignores SIGXFSZ as the program does: a
+    // write over the limit fails with EFBIG.
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(report[0]);
+        ::alarm(60); // a child that hangs ends, and so does the test
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1024, 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const int status = runScript("defaults write small 1\ndefaults write big \"" +
+                                     std::string(4096, 'x') + "\"\necho after\n");
+        const std::string text = std::to_string(status) + "\n" + errors_.str() + out_.str();
+        const bool written =
+            ::write(report[1], text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        ::_exit(written ? 0 : 1);
+    }
+    ::close(report[1]);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t count; (count = ::read(report[0], buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, static_cast<std::size_t>(count));
+    }
+    ::close(report[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << text;
+    EXPECT_THAT(text, ::testing::StartsWith("1\ntest.zestrel:2: big could not be stored: "));
+    EXPECT_THAT(text, HasSubstr("File too large"));
+    EXPECT_THAT(text, HasSubstr("\nsmall = 1\n"));
+    EXPECT_THAT(text, Not(HasSubstr("big = ")));
+    EXPECT_THAT(text, Not(HasSubstr("after")));
 }
 
 TEST_F(ConsoleTest, WhatTheAppHandsToMailAndToSharePickersIsShown) {
@@ -172,6 +222,82 @@ echo "a\nb"
     // What a script echoes is its own text, its line breaks too; but as in every reply, no
     // control or broken byte reaches the terminal as it is.
     EXPECT_THAT(out_.str(), HasSubstr("\na\nb\n\\x1B]0;title\\x07\\xFF\\tend\n"));
+}
+
+TEST(ConsoleText, EveryShownTextReadsBackToOneText) {
+    const std::pair<std::string, std::string> shown[] = {
+        {"a\nb", R"(a\nb)"},
+        {R"(a\nb)", R"(a\\nb)"},
+        {"\xFF", R"(\xFF)"},
+        {R"(\xFF)", R"(\\xFF)"},
+        // C1 controls, bidirectional marks, overrides and isolates, line and paragraph
+        // separators: escaped as the controls below a space are.
+        {"\xC2\x9B[31m \xC2\x85", R"(\u{9B}[31m \u{85})"},
+        {"\xE2\x80\xAE"
+         "abc\xE2\x80\xAC",
+         R"(\u{202E}abc\u{202C})"},
+        {"\xE2\x81\xA6\xE2\x81\xA9\xE2\x80\x8F\xD8\x9C", R"(\u{2066}\u{2069}\u{200F}\u{61C})"},
+        {"\xE2\x80\xA8\xE2\x80\xA9", R"(\u{2028}\u{2029})"},
+        {"caf\xC3\xA9 \xE2\x80\x94 \xE2\x80\x9C"
+         "a\xE2\x80\x9D",
+         "caf\xC3\xA9 \xE2\x80\x94 \xE2\x80\x9C"
+         "a\xE2\x80\x9D"},
+        // What `quotedString` wrote keeps its escapes; a quote that opens no literal is
+        // escaped when another quote follows it.
+        {quotedString("say \"hi\"\n") + " " + quotedString(R"(a\b)"), R"("say \"hi\"\n" "a\\b")"},
+        {quotedString("\x01\xE2\x80\xAE"), R"("\x01\u{202E}")"},
+        {"\"a\nb\" \"x", R"(\"a\nb" "x)"},
+        {R"("a\nb")", R"("a\nb")"},
+        {R"("a\qb")", R"(\"a\\qb")"},
+        {"5\" tall", "5\" tall"},
+    };
+    for (const auto& [text, expected] : shown) {
+        EXPECT_EQ(escapedControls(text), expected) << text;
+    }
+    // Every text of up to five of these characters shows as no other does.
+    const std::string alphabet[] = {"\"", "\\", "n", "\n", "\xC2\x85"};
+    std::map<std::string, std::string> seen;
+    std::vector<std::string> texts{""};
+    for (std::size_t length = 0; length < 5; ++length) {
+        std::vector<std::string> longer;
+        for (const auto& text : texts) {
+            for (const auto& character : alphabet) {
+                longer.push_back(text + character);
+            }
+        }
+        for (const auto& text : longer) {
+            const auto [at, isNew] = seen.emplace(escapedControls(text), text);
+            ASSERT_TRUE(isNew) << "\"" << text << "\" and \"" << at->second << "\" both show as "
+                               << at->first;
+        }
+        texts = std::move(longer);
+    }
+}
+
+TEST_F(ConsoleTest, ANameShowsAsNoOtherNameDoes) {
+    ASSERT_EQ(runScript("write \"$TMP/line/a\\nb\"\nwrite \"$TMP/slash/a\\\\nb\"\n"
+                        "show folder $TMP/line\nshow folder $TMP/slash\n"
+                        "expect folder $TMP/slash \"a\\\\nb\"\nexpect folder $TMP/line \"a\\nb\"\n"
+                        "echo C1 \xC2\x9B[2J bidi \xE2\x80\xAE"
+                        "cba \xE2\x80\xA8 end\n"
+                        "defaults write k \"a\\\\b\"\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("$TMP/line:\n  a\\nb\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("$TMP/slash:\n  a\\\\nb\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("ok: $TMP/slash holds a\\\\nb\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("\nC1 \\u{9B}[2J bidi \\u{202E}cba \\u{2028} end\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("\nk = \"a\\\\b\"\n"));
+    EXPECT_EQ(runScript("expect folder $TMP/line \"a\\\\nb\"\n"), 1);
+    EXPECT_THAT(errors_.str(),
+                HasSubstr("expectation not met: $TMP/line should hold a\\\\nb; it holds a\\nb\n"));
+    // A message is shown once: its backslashes are not doubled twice.
+    errors_.str("");
+    EXPECT_EQ(runScript("select \"a\\qb\"\n"), 1);
+    EXPECT_EQ(errors_.str(), "test.zestrel:1: unknown escape “\\\\q” in a quoted word\n");
+    errors_.str("");
+    EXPECT_EQ(runScript("mkdir $TMP/a\\b\nmkdir $TMP/a\\b/c\n"), 0) << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("made $TMP/a\\\\b/c\n"));
 }
 
 TEST_F(ConsoleTest, WriteMakesAFileAsAnyNewFileIsMade) {

@@ -33,10 +33,11 @@ void Console::expect(const Command& command) {
         return CommandError("expectation not met: " + message);
     };
     // A text is looked for as the replies show it (folders as `$TMP` and `$HOME`, control
-    // characters escaped), and as it is.
+    // characters and backslashes escaped), which reads back to one text; one that holds no
+    // backslash, and so no escape, also as it is.
     const auto showsText = [this](const std::string& held, const std::string& text) {
-        return held.find(text) != std::string::npos ||
-               readable(held).find(text) != std::string::npos;
+        return readable(held).find(text) != std::string::npos ||
+               (text.find('\\') == std::string::npos && held.find(text) != std::string::npos);
     };
     if (what == "folder") {
         const auto folder = path(arguments[1]);

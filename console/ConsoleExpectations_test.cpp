@@ -97,6 +97,20 @@ TEST_F(ConsoleTest, ExpectationsOfTextsAndCountsAreExact) {
     }
 }
 
+TEST_F(ConsoleTest, SoundsAndBeepsAreTheMachinesAndOutliveTheApp) {
+    // A cut plays the cut sound; the recorder beeps at a plain key. Then the app ends, in a
+    // relaunch and in a quit: what was heard stays heard.
+    ASSERT_EQ(runScript(kHotkeyMethod + "mkdir $TMP/A\nwrite $TMP/A/a.txt a\nlaunch zestrel\n"
+                                        "open finder $TMP/A\nselect a.txt\npress cmd+x\nwait 1\n"
+                                        "record shortcut cut\npress a\nexpect sounds 2\n"
+                                        "relaunch\nshow sounds\nexpect sounds 2\n"
+                                        "quit zestrel\nexpect sounds 2\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("sounds: 1 play, 0 sounds held, 1 beep\n"));
+    EXPECT_EQ(runScript("expect sounds 0\n"), 1);
+}
+
 TEST_F(ConsoleTest, ExpectationsTakeTextsAsTheRepliesShowThem) {
     ASSERT_EQ(
         runScript("launch zestrel\nopen debug window\n"
@@ -111,6 +125,23 @@ TEST_F(ConsoleTest, ExpectationsTakeTextsAsTheRepliesShowThem) {
     // The real path still holds, as it always did.
     const auto home = env_.home().string();
     EXPECT_EQ(runScript("expect pasteboard text " + home + "/Documents\n"), 0) << errors_.str();
+}
+
+TEST_F(ConsoleTest, AnExpectedTextReadsBackToOneText) {
+    const auto pasteboard = console_.desktop().generalPasteboard();
+    pasteboard->clearContents();
+    pasteboard->setString("line\nbreak, back\\slash", platform::NSPasteboardType::string);
+    // As the replies show it: a line break as \n, a backslash as \\.
+    EXPECT_EQ(runScript("expect pasteboard text line\\nbreak\n"
+                        "expect pasteboard text back\\\\slash\n"
+                        "expect pasteboard text \"line\\nbreak\"\n"),
+              0)
+        << errors_.str();
+    // Read back as the replies show them, these are other texts: not there.
+    for (const char* line :
+         {"expect pasteboard text back\\slash\n", "expect pasteboard text line\\\\nbreak\n"}) {
+        EXPECT_EQ(runScript(line), 1) << line;
+    }
 }
 
 } // namespace

@@ -8,48 +8,95 @@
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/NSRunningApplication.h"
 
-#include <cstdio>
+#include <fmt/format.h>
+
+#include <optional>
 
 namespace zestrel::console {
 
 using namespace zestrel::platform;
 
+namespace {
+
+// Characters a terminal acts on or hides, or that turn the text around it: the controls (C0,
+// DEL, C1), the bidirectional marks, embeddings, overrides and isolates, and the line and
+// paragraph separators.
+bool isEscapedCharacter(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+// Writes the character at `at` to `out`, escaped when it must be, and returns its length:
+// `\n`, `\t`, `\r`, `\x01` for the other controls below a space, `\xFF` for each byte that is
+// not part of UTF-8, `\u{202E}` for the others.
+std::size_t appendCharacter(std::string_view text, std::size_t at, std::string& out) {
+    const auto character = decodeUTF8(text, at);
+    const auto c = character.scalar;
+    if (!character.isWellFormed) {
+        for (std::size_t i = 0; i < character.length; ++i) {
+            out += fmt::format("\\x{:02X}", static_cast<unsigned char>(text[at + i]));
+        }
+    } else if (!isEscapedCharacter(c)) {
+        out.append(text.substr(at, character.length));
+    } else if (const auto letter = c < 0x80 ? escapeLetter(static_cast<char>(c)) : std::nullopt) {
+        out += '\\';
+        out += *letter;
+    } else if (c < 0x80) {
+        out += fmt::format("\\x{:02X}", static_cast<unsigned>(c));
+    } else {
+        out += fmt::format("\\u{{{:X}}}", static_cast<unsigned>(c));
+    }
+    return character.length;
+}
+
+// Where the quoted literal that opens at `at` ends (past its closing quote), as `quotedString`
+// writes one: a backslash starts one of its escapes, and no character it escapes stands in it
+// as it is. Nothing when no such literal opens there.
+std::optional<std::size_t> literalEnd(std::string_view text, std::size_t at) {
+    for (std::size_t i = at + 1; i < text.size(); ++i) {
+        if (text[i] == '"') {
+            return i + 1;
+        }
+        if (text[i] == '\\') {
+            if (++i == text.size() || !escapedCharacter(text[i])) {
+                return std::nullopt;
+            }
+        } else if (escapeLetter(text[i])) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 std::string escapedControls(const std::string& text) {
     std::string out;
     out.reserve(text.size());
-    const auto escapeByte = [&out](unsigned char byte) {
-        char escape[5];
-        std::snprintf(escape, sizeof escape, "\\x%02X", byte);
-        out += escape;
-    };
     for (std::size_t at = 0; at < text.size();) {
-        const char c = text[at];
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x80) {
-            // A name's bytes that are no UTF-8 would garble the terminal: shown one by one.
-            const auto character = platform::decodeUTF8(text, at);
-            for (std::size_t i = 0; i < character.length; ++i) {
-                if (character.isWellFormed) {
-                    out += text[at + i];
-                } else {
-                    escapeByte(static_cast<unsigned char>(text[at + i]));
+        if (text[at] == '"') {
+            // A quoted literal keeps its own escapes. A quote that opens none is escaped when
+            // another follows, so that what lies between cannot pass for one.
+            if (const auto end = literalEnd(text, at)) {
+                out += '"';
+                for (++at; at < *end;) {
+                    if (text[at] == '\\') {
+                        out.append(text, at, 2);
+                        at += 2;
+                    } else {
+                        at += appendCharacter(text, at, out);
+                    }
                 }
+            } else {
+                out += text.find('"', at + 1) == std::string::npos ? "\"" : "\\\"";
+                ++at;
             }
-            at += character.length;
-            continue;
-        }
-        if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            escapeByte(byte);
+        } else if (text[at] == '\\') {
+            out += "\\\\";
+            ++at;
         } else {
-            out += c;
+            at += appendCharacter(text, at, out);
         }
-        ++at;
     }
     return out;
 }

@@ -18,9 +18,12 @@ struct OutlineNode;
 // whichever command writes it. Internal to the console.
 namespace zestrel::console {
 
-// Every character below a space (and DEL) written as an escape, and each byte that is not
-// part of UTF-8 as `\xFF`, so that one line of output stays one readable line whatever a
-// name holds.
+// A text as every reply shows it: one line that sends the terminal nothing but text and
+// reads back to one text. The controls (`\n`, `\t`, `\r`, `\x01`, and C1 as `\u{9B}`), the
+// bidirectional marks and overrides and the line and paragraph separators (`\u{202E}`) are
+// escaped, and so is each byte that is not part of UTF-8 (`\xFF`). A literal that
+// `quotedString` wrote keeps its own escapes (`"say \"hi\""`); elsewhere a backslash is
+// written `\\`, and a quote that opens no such literal `\"` (unless no quote follows it).
 std::string escapedControls(const std::string& text);
 
 // The text without the spaces, tabs and line breaks around it.

@@ -7,12 +7,17 @@
 #include <cmath>
 #include <cstdio>
 #include <system_error>
+#include <utility>
 
 namespace zestrel::console {
 
 using platform::Value;
 
 namespace {
+
+// Each character a quoted string escapes, and the letter after the backslash.
+constexpr std::pair<char, char> kEscapes[] = {
+    {'\n', 'n'}, {'\t', 't'}, {'\r', 'r'}, {'"', '"'}, {'\\', '\\'}};
 
 class Parser {
 public:
@@ -97,25 +102,13 @@ private:
             if (text_.empty()) {
                 fail("a quoted string ends in a backslash");
             }
-            const char escaped = text_.front();
+            const char letter = text_.front();
             text_.remove_prefix(1);
-            switch (escaped) {
-            case 'n':
-                out += '\n';
-                break;
-            case 't':
-                out += '\t';
-                break;
-            case 'r':
-                out += '\r';
-                break;
-            case '"':
-            case '\\':
-                out += escaped;
-                break;
-            default:
-                fail(std::string("unknown escape “\\") + escaped + "”");
+            const auto escaped = escapedCharacter(letter);
+            if (!escaped) {
+                fail(std::string("unknown escape “\\") + letter + "”");
             }
+            out += *escaped;
         }
     }
 
@@ -183,18 +176,30 @@ Value parsePropertyListLiteral(std::string_view text) {
     return Parser(text).document();
 }
 
+std::optional<char> escapeLetter(char c) {
+    for (const auto& [character, letter] : kEscapes) {
+        if (c == character) {
+            return letter;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<char> escapedCharacter(char letter) {
+    for (const auto& [character, written] : kEscapes) {
+        if (letter == written) {
+            return character;
+        }
+    }
+    return std::nullopt;
+}
+
 std::string quotedString(const std::string& text) {
     std::string out = "\"";
     for (const char c : text) {
-        if (c == '"' || c == '\\') {
+        if (const auto letter = escapeLetter(c)) {
             out += '\\';
-            out += c;
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\r') {
-            out += "\\r";
+            out += *letter;
         } else {
             out += c;
         }

@@ -2,6 +2,7 @@
 
 #include "platform/base/Value.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,5 +24,9 @@ inline constexpr int kDeepestNesting = 100;
 std::string propertyListLiteral(const platform::Value& value);
 // A text in double quotes, written with those escapes and `\r`: in literals and messages.
 std::string quotedString(const std::string& text);
+// Those escapes: the letter a quoted string writes after a backslash for `c`, nothing for a
+// character it writes as it is; and the character an escape's letter stands for.
+std::optional<char> escapeLetter(char c);
+std::optional<char> escapedCharacter(char letter);
 
 } // namespace zestrel::console

@@ -412,7 +412,8 @@ Command parseChecks(const Syntax& syntax, Command command, std::string_view rest
 } // namespace
 
 CommandError::CommandError(const std::string& message)
-    : std::runtime_error(escapedControls(message)) {}
+    : std::runtime_error(escapedControls(message)),
+      message_(std::make_shared<const std::string>(message)) {}
 
 std::span<const CommandSyntax> commandSyntaxes() {
     return kSyntax;

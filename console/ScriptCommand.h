@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -15,9 +16,14 @@ namespace zestrel::console {
 // does not understand. The message is written for the person who typed the line.
 class CommandError : public std::runtime_error {
 public:
-    // Control characters and bytes that are not UTF-8 are escaped at once: the message
-    // travels as a C string, which a NUL in a name would cut short.
+    // `what()` is the message as a reply shows it: it travels as a C string, which a NUL in
+    // a name would cut short.
     explicit CommandError(const std::string& message);
+    // The message as it was written, for the console to show once.
+    const std::string& message() const { return *message_; }
+
+private:
+    std::shared_ptr<const std::string> message_; // copied without throwing, as errors are
 };
 
 // The desktop commands of the console and of scripts.

@@ -334,9 +334,10 @@ TEST(ScriptCommand, MessagesShowControlBytesEscapedAndWhole) {
 }
 
 TEST(ScriptCommand, AQuotedTextRefusesAnEscapeItDoesNotKnow) {
+    // The message shows the backslash escaped, as every reply does.
     EXPECT_THAT(errorOf("write $TMP/y \"a\\qb\""),
-                HasSubstr("unknown escape “\\q” in a quoted word"));
-    EXPECT_THAT(errorOf("echo \"\\x41\""), HasSubstr("unknown escape “\\x”"));
+                HasSubstr("unknown escape “\\\\q” in a quoted word"));
+    EXPECT_THAT(errorOf("echo \"\\x41\""), HasSubstr("unknown escape “\\\\x”"));
     EXPECT_EQ(parsed("write $TMP/y \"a\\tb\"").arguments[1], "a\tb");
     // Not one quoted word: the text as written, backslashes and all.
     EXPECT_EQ(parsed("echo \"a\" \\q").arguments[0], "\"a\" \\q");

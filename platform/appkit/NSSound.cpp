@@ -1,6 +1,7 @@
 #include "platform/appkit/NSSound.h"
 
-#include "platform/base/ProcessLocal.h"
+#include "platform/base/MachineLocal.h"
+#include "platform/base/ProcessTeardown.h"
 
 #include <atomic>
 
@@ -11,18 +12,25 @@ struct BeepCounter {
     std::atomic<int> count{0};
 };
 
-BeepCounter& counter() {
-    static auto* const local = new ProcessLocal<BeepCounter>();
-    return local->get();
+MachineLocal<BeepCounter>& counter() {
+    static auto* const local = new MachineLocal<BeepCounter>; // used until the very end
+    return *local;
 }
 } // namespace
 
 void NSSound::beep() {
-    ++counter().count;
+    // What is left of an ended process's code beeps no more.
+    if (!ProcessTeardown::hasEnded()) {
+        ++counter().current()->count;
+    }
 }
 
 int NSSound::beepCount() {
-    return counter().count.load();
+    return counter().current()->count.load();
+}
+
+void NSSound::forgetBeeps() {
+    counter().setCurrent(nullptr);
 }
 
 } // namespace zestrel::platform

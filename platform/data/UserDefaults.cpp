@@ -243,14 +243,21 @@ public:
 
     std::uint64_t writes() const { return writes_; }
 
+    std::optional<std::string> failureOf(const std::string& domain) const {
+        MutexLock lock(mutex_);
+        const auto found = domains_.find(domain);
+        return found == domains_.end() ? std::nullopt : found->second.failure;
+    }
+
 private:
     struct Domain {
         Value::Dictionary values;
         bool dirty = false;
         // False when a file is there that could not be read: it is never replaced.
         bool writable = true;
-        // A domain that keeps failing says so once, not at every attempt.
-        bool failureReported = false;
+        // Why the last attempt to write it failed; nothing once it was written. A domain that
+        // keeps failing says so once, not at every attempt.
+        std::optional<std::string> failure = std::nullopt;
     };
 
     bool flushWhileWriting() REQUIRES(writeMutex_) {
@@ -276,11 +283,13 @@ private:
                     continue;
                 }
                 succeeded = false;
-                if (!std::exchange(domain.failureReported, true)) {
-                    failures.push_back(fmt::format(
-                        "Could not write the preferences of {}: the file {} could not be read, "
-                        "so it is kept as it is",
-                        name, fileFor(name).string()));
+                const bool reported = domain.failure.has_value();
+                domain.failure =
+                    fmt::format("the file {} could not be read, so it is kept as it is",
+                                fileFor(name).string());
+                if (!reported) {
+                    failures.push_back(fmt::format("Could not write the preferences of {}: {}",
+                                                   name, *domain.failure));
                 }
             }
         }
@@ -293,14 +302,14 @@ private:
             }
             MutexLock lock(mutex_);
             Domain& domain = domains_[name];
+            const bool reported = std::exchange(domain.failure, failure).has_value();
             if (!failure) {
-                domain.failureReported = false;
                 ++writes_;
                 continue;
             }
             succeeded = false;
             domain.dirty = true;
-            if (!std::exchange(domain.failureReported, true)) {
+            if (!reported) {
                 failures.push_back(
                     fmt::format("Could not write the preferences of {}: {}", name, *failure));
             }
@@ -763,6 +772,10 @@ Value::Dictionary UserDefaults::volatileDomain(std::string_view name) const {
 
 bool UserDefaults::synchronize() {
     return database_->flush();
+}
+
+std::optional<std::string> UserDefaults::writeFailure() const {
+    return database_->failureOf(domainName_);
 }
 
 // MARK: Observation

@@ -110,6 +110,9 @@ public:
     // changes that cannot be kept because its file could not be read. Each failing domain
     // logs one warning until it is written again.
     bool synchronize();
+    // Why the suite's own domain could not be written when that was last tried (what a false
+    // `synchronize()` means for it); nothing once it was written.
+    std::optional<std::string> writeFailure() const;
 
     // MARK: Key-value observation of keys.
 

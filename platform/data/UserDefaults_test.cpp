@@ -30,6 +30,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+using ::testing::Optional;
 
 class UserDefaultsTest : public ::testing::Test {
 protected:
@@ -427,6 +428,7 @@ TEST_F(UserDefaultsTest, ADomainWhoseFileCannotBeReadIsNotSynchronizedAndSaysSoO
     EXPECT_EQ(environment.logLines().size(), 1u);
     EXPECT_THAT(environment.logLines().at(0),
                 HasSubstr("Could not write the preferences of com.quorvik.Zestrel"));
+    EXPECT_THAT(defaults->writeFailure(), Optional(HasSubstr("could not be read")));
     EXPECT_TRUE(fs::is_directory(fileOf("com.quorvik.Zestrel")));
     EXPECT_EQ(UserDefaults::fileWriteCount(), 0u);
 }
@@ -439,9 +441,12 @@ TEST_F(UserDefaultsTest, AFailedWriteStaysPendingUntilTheFolderCanBeMade) {
     EXPECT_FALSE(defaults->synchronize());
     EXPECT_FALSE(defaults->synchronize());
     EXPECT_EQ(environment.logLines().size(), 1u) << "a failing domain says so once";
+    EXPECT_THAT(defaults->writeFailure(), Optional(HasSubstr("Not a directory")));
+    EXPECT_EQ(UserDefaults::suite("other")->writeFailure(), std::nullopt);
 
     fs::remove(blocker);
     EXPECT_TRUE(defaults->synchronize());
+    EXPECT_EQ(defaults->writeFailure(), std::nullopt);
     EXPECT_EQ(PropertyList::decode(readFile(fileOf("com.quorvik.Zestrel"))),
               Value(Value::Dictionary{{"k", "kept"}}));
 }

@@ -1,6 +1,8 @@
 #include "platform/system/SMAppService.h"
 
 #include "platform/base/Bundle.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/base/ProcessTeardown.h"
 #include "platform/system/NSTask.h"
 #include "platform/system/SystemSound.h"
 #include "platform/testing/TestEnvironment.h"
@@ -15,6 +17,20 @@ namespace {
 
 class SystemServicesTest : public ::testing::Test {
 protected:
+    // The app's cut sound, registered from a file of the test's home.
+    SystemSoundID cutSound() {
+        const auto file = environment.home() / "cut.wav";
+        const auto data = Bundle::main()->dataAsset("CutSound");
+        EXPECT_TRUE(data.has_value());
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(data->data()),
+                   static_cast<std::streamsize>(data->size()));
+        SystemSoundID sound = 0;
+        EXPECT_EQ(AudioServicesCreateSystemSoundID(URL::fileURL(file.string()), sound),
+                  kAudioServicesNoError);
+        return sound;
+    }
+
     testing::TestEnvironment environment;
 };
 
@@ -60,15 +76,7 @@ TEST_F(SystemServicesTest, SoundsAreMadeFromWaveFilesOnly) {
 }
 
 TEST_F(SystemServicesTest, ALongSessionKeepsItsLastPlaysAndCountsThemAll) {
-    const auto file = environment.home() / "cut.wav";
-    const auto data = Bundle::main()->dataAsset("CutSound");
-    ASSERT_TRUE(data.has_value());
-    std::ofstream(file, std::ios::binary)
-        .write(reinterpret_cast<const char*>(data->data()),
-               static_cast<std::streamsize>(data->size()));
-    SystemSoundID sound = 0;
-    ASSERT_EQ(AudioServicesCreateSystemSoundID(URL::fileURL(file.string()), sound),
-              kAudioServicesNoError);
+    const auto sound = cutSound();
     const auto total = SystemSoundServer::kKeptPlays + 5;
     const auto start = clock().uptime();
     for (std::size_t play = 0; play < total; ++play) {
@@ -81,6 +89,20 @@ TEST_F(SystemServicesTest, ALongSessionKeepsItsLastPlaysAndCountsThemAll) {
     // The oldest went first: the first kept play is the sixth, the last kept the last.
     EXPECT_EQ(kept.front().startedAt - start, std::chrono::milliseconds(5));
     EXPECT_EQ(kept.back().startedAt - start, std::chrono::milliseconds(total - 1));
+}
+
+TEST_F(SystemServicesTest, PlaysAreTheMachinesAndOutliveTheProcessThatPlayed) {
+    const auto playOnce = [&] { AudioServicesPlayAlertSoundWithCompletion(cutSound(), {}); };
+    playOnce();
+    ProcessTeardown::run();
+    playOnce(); // what is left of the ended process's code is not heard
+    resetProcess();
+    EXPECT_TRUE(SystemSoundServer::registeredSounds().empty()); // the process's own
+    EXPECT_EQ(SystemSoundServer::playCount(), 1u);
+    playOnce();
+    EXPECT_EQ(SystemSoundServer::playCount(), 2u);
+    ASSERT_EQ(SystemSoundServer::plays().size(), 2u);
+    EXPECT_TRUE(SystemSoundServer::plays().front().alert);
 }
 
 TEST_F(SystemServicesTest, LauncherSeamSeesTheTask) {

@@ -1,7 +1,9 @@
 #include "platform/system/SystemSound.h"
 
+#include "platform/base/MachineLocal.h"
 #include "platform/base/Mutex.h"
 #include "platform/base/ProcessLocal.h"
+#include "platform/base/ProcessTeardown.h"
 #include "platform/base/RunLoop.h"
 
 #include <deque>
@@ -17,12 +19,11 @@ struct Sound {
     Nanoseconds duration{0};
 };
 
+// The process's sounds: registrations end with it.
 struct Server {
     Mutex mutex;
     SystemSoundID nextID GUARDED_BY(mutex) = 4096; // the system's own sounds sit below
     std::map<SystemSoundID, Sound> sounds GUARDED_BY(mutex);
-    std::deque<SystemSoundPlay> plays GUARDED_BY(mutex);
-    std::uint64_t playCount GUARDED_BY(mutex) = 0;
     OSStatus failureStatus GUARDED_BY(mutex) = kAudioServicesNoError;
     int failuresLeft GUARDED_BY(mutex) = 0;
 };
@@ -30,6 +31,18 @@ struct Server {
 ProcessLocal<Server>& server() {
     static auto* const instance = new ProcessLocal<Server>();
     return *instance;
+}
+
+// What the machine heard: it outlives every process that played.
+struct PlayRecord {
+    Mutex mutex;
+    std::deque<SystemSoundPlay> plays GUARDED_BY(mutex);
+    std::uint64_t count GUARDED_BY(mutex) = 0;
+};
+
+MachineLocal<PlayRecord>& playRecord() {
+    static auto* const local = new MachineLocal<PlayRecord>; // used until the very end
+    return *local;
 }
 
 std::uint32_t littleEndian(const Data& bytes, std::size_t offset, std::size_t size) {
@@ -70,26 +83,31 @@ std::optional<Nanoseconds> waveDuration(const Data& bytes) {
 }
 
 void play(SystemSoundID sound, bool alert, AudioServicesSystemSoundCompletion completion) {
-    std::optional<Nanoseconds> duration;
+    std::optional<SystemSoundPlay> played;
     {
         auto& state = *server();
         MutexLock lock(state.mutex);
         const auto found = state.sounds.find(sound);
         if (found != state.sounds.end()) {
-            duration = found->second.duration;
-            state.plays.push_back(
-                {sound, found->second.file, alert, clock().uptime(), found->second.duration});
-            ++state.playCount;
-            if (state.plays.size() > SystemSoundServer::kKeptPlays) {
-                state.plays.pop_front();
-            }
+            played = SystemSoundPlay{sound, found->second.file, alert, clock().uptime(),
+                                     found->second.duration};
+        }
+    }
+    // What is left of an ended process's code plays nothing the machine would hear.
+    if (played && !ProcessTeardown::hasEnded()) {
+        const auto record = playRecord().current();
+        MutexLock lock(record->mutex);
+        record->plays.push_back(*played);
+        ++record->count;
+        if (record->plays.size() > SystemSoundServer::kKeptPlays) {
+            record->plays.pop_front();
         }
     }
     if (!completion) {
         return;
     }
-    if (duration) {
-        RunLoop::main().asyncAt(clock().uptime() + *duration, std::move(completion));
+    if (played) {
+        RunLoop::main().asyncAt(played->startedAt + played->duration, std::move(completion));
     } else {
         RunLoop::main().async(std::move(completion));
     }
@@ -143,15 +161,19 @@ void AudioServicesPlayAlertSoundWithCompletion(SystemSoundID sound,
 }
 
 std::vector<SystemSoundPlay> SystemSoundServer::plays() {
-    auto& state = *server();
-    MutexLock lock(state.mutex);
-    return {state.plays.begin(), state.plays.end()};
+    const auto record = playRecord().current();
+    MutexLock lock(record->mutex);
+    return {record->plays.begin(), record->plays.end()};
 }
 
 std::uint64_t SystemSoundServer::playCount() {
-    auto& state = *server();
-    MutexLock lock(state.mutex);
-    return state.playCount;
+    const auto record = playRecord().current();
+    MutexLock lock(record->mutex);
+    return record->count;
+}
+
+void SystemSoundServer::forgetPlays() {
+    playRecord().setCurrent(nullptr);
 }
 
 std::vector<SystemSoundID> SystemSoundServer::registeredSounds() {

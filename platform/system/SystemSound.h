@@ -14,7 +14,8 @@ namespace zestrel::platform {
 // The audio system's system sounds: a sound is registered from a sound file and played
 // with a completion. Here a sound is "played" by recording the play; its completion runs on
 // the main run loop once the sound's duration has passed on the process's clock. Sound
-// identifiers belong to the process.
+// identifiers belong to the process; the record of plays belongs to the machine, so it
+// outlives the process that played (an end, a relaunch).
 using SystemSoundID = std::uint32_t;
 using OSStatus = std::int32_t;
 using AudioServicesSystemSoundCompletion = std::function<void()>;
@@ -50,11 +51,13 @@ class SystemSoundServer {
 public:
     // The plays kept, so a long session keeps its memory: the last `kKeptPlays`.
     static constexpr std::size_t kKeptPlays = 10'000;
-    // The last `kKeptPlays` plays in this process, oldest first.
+    // The last `kKeptPlays` plays on this machine, oldest first.
     static std::vector<SystemSoundPlay> plays();
-    // Every play so far in this process, also those no longer kept.
+    // Every play so far on this machine, also those no longer kept.
     static std::uint64_t playCount();
-    // The sounds registered and not yet disposed of.
+    // A fresh machine's record, with no play: what each test starts from.
+    static void forgetPlays();
+    // The sounds this process registered and has not disposed of.
     static std::vector<SystemSoundID> registeredSounds();
     static std::optional<URL> fileOfSound(SystemSoundID sound);
     // The next `count` registrations fail with `status`, whatever the file.

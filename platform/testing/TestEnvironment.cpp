@@ -1,6 +1,7 @@
 #include "platform/testing/TestEnvironment.h"
 #include "platform/base/Mutex.h"
 
+#include "platform/appkit/NSSound.h"
 #include "platform/base/Bundle.h"
 #include "platform/base/DispatchQueue.h"
 #include "platform/base/Locale.h"
@@ -15,6 +16,7 @@
 #include "platform/desktop/EventSystem.h"
 #include "platform/desktop/InputSource.h"
 #include "platform/desktop/NSEvent.h"
+#include "platform/system/SystemSound.h"
 
 #include <fmt/format.h>
 
@@ -53,6 +55,13 @@ void resetDesktopInput() {
     InputSources::setCurrent(nullptr);
     Accessibility::setCurrent(nullptr);
     Locale::setCurrentLanguageCode("en");
+}
+
+// What the machine heard outlives a process, so a test starts from a machine that heard
+// nothing.
+void forgetSounds() {
+    SystemSoundServer::forgetPlays();
+    NSSound::forgetBeeps();
 }
 
 std::optional<std::string> environmentValue(const char* name) {
@@ -119,6 +128,7 @@ TestEnvironment::TestEnvironment()
     NSEvent::setHeldModifierFlags(NSEvent::ModifierFlags{});
     Bundle::setMainForTesting(nullptr);
     resetDesktopInput();
+    forgetSounds();
     RunLoop::main(); // the test's thread is the main thread
     RunLoop::main().setStuckHandler([clock = clock_](std::string_view why) {
         printPendingWork(why, describePendingWork(clock->uptime()));
@@ -174,6 +184,7 @@ TestEnvironment::~TestEnvironment() {
     NSEvent::setHeldModifierFlags(NSEvent::ModifierFlags{});
     Bundle::setMainForTesting(nullptr);
     resetDesktopInput();
+    forgetSounds();
     setStandardOutputWriter({});
     setReportObserver({});
     setLogSink(nullptr);

@@ -1,5 +1,6 @@
 #include "platform/testing/TestEnvironment.h"
 
+#include "platform/appkit/NSSound.h"
 #include "platform/base/DispatchQueue.h"
 #include "platform/base/ReportSink.h"
 #include "platform/base/RunLoop.h"
@@ -8,6 +9,7 @@
 #include "platform/concurrency/Continuation.h"
 #include "platform/concurrency/Executor.h"
 #include "platform/concurrency/Task.h"
+#include "platform/system/SystemSound.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -45,6 +47,17 @@ TEST(TestEnvironment, StartsAtTheFixedDateInFreshFolders) {
     }
     EXPECT_FALSE(clock().isVirtual());
     EXPECT_EQ(std::getenv("HOME") ? std::getenv("HOME") : "", outerHome);
+}
+
+TEST(TestEnvironment, StartsOnAMachineThatHeardNoSound) {
+    {
+        TestEnvironment env;
+        NSSound::beep();
+        ASSERT_EQ(NSSound::beepCount(), 1);
+    }
+    TestEnvironment env;
+    EXPECT_EQ(NSSound::beepCount(), 0);
+    EXPECT_EQ(SystemSoundServer::playCount(), 0u);
 }
 
 TEST(TestEnvironment, CapturesLogsReportsAndStandardOutput) {
