@@ -3,6 +3,7 @@
 #include "platform/base/Error.h"
 
 #include "platform/base/Mutex.h"
+#include "platform/base/ProcessTeardown.h"
 
 namespace zestrel::platform {
 namespace {
@@ -14,6 +15,10 @@ std::function<void(const Error&)>& observer() REQUIRES(observerMutex) {
 } // namespace
 
 void deliverReport(const Error& report) {
+    // An ended process's code, still running on a thread of its own, reports nothing.
+    if (ProcessTeardown::refuses()) {
+        return;
+    }
     std::function<void(const Error&)> current;
     {
         MutexLock lock(observerMutex);

@@ -2,6 +2,7 @@
 
 #include "platform/base/Clock.h"
 #include "platform/base/Mutex.h"
+#include "platform/base/ProcessTeardown.h"
 
 #include <fmt/format.h>
 
@@ -291,6 +292,10 @@ void setLogSink(std::shared_ptr<LogSink> sink) {
 }
 
 void osLog(const OSLog& log, OSLogType type, std::string_view message) {
+    // An ended process's code, still running on a thread of its own, logs nothing.
+    if (ProcessTeardown::refuses()) {
+        return;
+    }
     currentSink()->write(LogRecord{log.subsystem, log.category, type, std::string(message)});
 }
 

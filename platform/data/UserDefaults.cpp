@@ -7,6 +7,7 @@
 #include "platform/base/Error.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/ProcessLocal.h"
+#include "platform/base/ProcessTeardown.h"
 #include "platform/base/UnifiedLog.h"
 #include "platform/data/FileSafety.h"
 #include "platform/data/PropertyList.h"
@@ -622,6 +623,10 @@ std::optional<URL> UserDefaults::url(std::string_view key) const {
 
 void UserDefaults::change(const std::vector<std::string>& keys,
                           const std::function<void()>& mutate) {
+    // What an ended process's code still asks from a thread of its own changes nothing.
+    if (ProcessTeardown::refuses()) {
+        return;
+    }
     observers_.performChange(keys, mutate);
     NotificationCenter::defaultCenter()->post(UserDefaultsDidChangeNotification,
                                               Value(shared_from_this()));

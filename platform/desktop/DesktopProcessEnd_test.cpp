@@ -1,8 +1,12 @@
 #include "platform/base/ProcessTeardown.h"
 
+#include "platform/base/DispatchQueue.h"
 #include "platform/base/KeyValueObserving.h"
 #include "platform/base/NotificationCenter.h"
+#include "platform/base/ReportSink.h"
 #include "platform/base/RunLoop.h"
+#include "platform/base/UnifiedLog.h"
+#include "platform/data/UserDefaults.h"
 #include "platform/desktop/CarbonHotKeys.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/EventTap.h"
@@ -16,6 +20,7 @@
 
 #include <array>
 #include <chrono>
+#include <future>
 
 namespace zestrel::platform {
 namespace {
@@ -89,6 +94,38 @@ TEST_F(ProcessEndTest, TheEndAloneTakesTheProcesssTapsAndAGrabWithoutHotKeys) {
     EXPECT_EQ(tapped, 1);
     EXPECT_EQ(grabbed, 1);
     EXPECT_EQ(env.finder()->receivedEvents().size(), 2u);
+}
+
+TEST_F(ProcessEndTest, WhatItsCodeStillAsksFromAThreadOfItsOwnHasNoEffect) {
+    const auto pasteboard = env.desktop().generalPasteboard();
+    const auto changes = pasteboard->changeCount();
+    const auto logLines = env.logLines().size();
+    DispatchQueue queue("com.example.work");
+    std::promise<void> started;
+    std::promise<void> release;
+    bool posted = false;
+    queue.async([&, wait = release.get_future().share()] {
+        started.set_value();
+        wait.wait(); // the process ends meanwhile
+        pasteboard->clearContents();
+        pasteboard->setString("late", NSPasteboardType::string);
+        UserDefaults::standard()->set(Value(true), "late");
+        osLog(OSLog{"com.example", "work"}, OSLogType::error, "late");
+        deliverReport(NSError::make(NSCocoaErrorDomain, 1));
+        DispatchQueue::main().async([&] { posted = true; });
+    });
+    started.get_future().wait();
+    ProcessTeardown::run();
+    release.set_value();
+    queue.sync([] {}); // after the block that went on
+    env.runUntilIdle();
+
+    EXPECT_EQ(pasteboard->changeCount(), changes);
+    EXPECT_FALSE(pasteboard->stringForType(NSPasteboardType::string));
+    EXPECT_TRUE(UserDefaults::standard()->object("late").isAbsent());
+    EXPECT_EQ(env.logLines().size(), logLines);
+    EXPECT_TRUE(env.reports().empty());
+    EXPECT_FALSE(posted);
 }
 
 TEST_F(ProcessEndTest, QuittingAnotherApplicationTakesItsTaps) {

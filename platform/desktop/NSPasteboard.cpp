@@ -1,5 +1,6 @@
 #include "platform/desktop/NSPasteboard.h"
 #include "platform/base/Mutex.h"
+#include "platform/base/ProcessTeardown.h"
 
 #include "platform/desktop/Desktop.h"
 
@@ -78,6 +79,10 @@ std::int64_t NSPasteboard::clearContents() {
 
 std::int64_t NSPasteboard::prepareForNewContents(ContentsOptions options) {
     MutexLock lock(mutex_);
+    // What an ended process's code still asks from a thread of its own changes nothing.
+    if (ProcessTeardown::refuses()) {
+        return changeCount_;
+    }
     items_.clear();
     options_ = options;
     return ++changeCount_;
@@ -109,6 +114,9 @@ std::vector<std::shared_ptr<NSPasteboardItem>> NSPasteboard::pasteboardItems() c
 }
 
 bool NSPasteboard::writeObjects(const std::vector<std::shared_ptr<NSPasteboardItem>>& items) {
+    if (ProcessTeardown::refuses()) {
+        return false;
+    }
     std::vector<Representations> copies;
     for (const auto& item : items) {
         if (!item) {
@@ -129,6 +137,9 @@ bool NSPasteboard::setString(const std::string& string, const NSPasteboardType& 
 }
 
 bool NSPasteboard::setData(Data data, const NSPasteboardType& type) {
+    if (ProcessTeardown::refuses()) {
+        return false;
+    }
     MutexLock lock(mutex_);
     if (items_.empty()) {
         items_.emplace_back();
