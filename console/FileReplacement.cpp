@@ -109,9 +109,11 @@ int lookWithin(const fs::path& folder, const fs::path& path, std::optional<mode_
         return ENOTDIR;
     }
     FileDescriptor within(-1);
+    // Only a name that is not there is nothing: a file or a link on the way (one swapped in
+    // and back again as it was looked at) tells nothing of what is at the path.
     const int error = openWithin(folder, relative->parent_path(), within, false);
-    if (error == ENOENT || error == ENOTDIR) {
-        return 0; // nothing there: no folder on the way, or a file in its place
+    if (error == ENOENT) {
+        return 0;
     }
     if (error != 0) {
         return asFolderError(error);

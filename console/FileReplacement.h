@@ -39,8 +39,8 @@ int listFolderWithin(const std::filesystem::path& folder, const std::filesystem:
                      std::vector<platform::FolderEntry>& entries);
 
 // What is at `path` inside `folder`, looked at the same way and never followed if a link:
-// nothing when nothing is there (also when a file stands on the way). Answers the failure's
-// errno (ENOTDIR for a link on the way), or 0.
+// nothing only when a name on the way, or the last, is not there (ENOENT). Answers the
+// failure's errno (ENOTDIR for a file or a link on the way), or 0.
 int lookWithin(const std::filesystem::path& folder, const std::filesystem::path& path,
                std::optional<mode_t>& found);
 

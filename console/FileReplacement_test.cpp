@@ -142,20 +142,22 @@ TEST_F(FileReplacementTest, ReadsGoThroughNoLinkAndSayWhatIsThere) {
         EXPECT_TRUE(entries.empty()) << notAFolder;
     }
 
-    // What is at a path: the item itself, a link too; nothing past a file or a missing folder;
-    // a link on the way is not looked through.
+    // What is at a path: the item itself, a link too; nothing past a missing folder; a file or
+    // a link on the way is not looked through and proves nothing absent.
     const std::pair<const char*, std::optional<mode_t>> items[] = {
-        {"sub/inside.txt", S_IFREG}, {"sub", S_IFDIR},
-        {"link", S_IFLNK},           {"missing", std::nullopt},
-        {"missing/x", std::nullopt}, {"file/x", std::nullopt}};
+        {"sub/inside.txt", S_IFREG}, {"sub", S_IFDIR}, {"link", S_IFLNK}, {"missing", std::nullopt},
+        {"missing/x", std::nullopt},
+    };
     for (const auto& [item, kind] : items) {
         std::optional<mode_t> found;
         EXPECT_EQ(lookWithin(folder_, folder_ / item, found), 0) << item;
         EXPECT_EQ(found ? std::optional<mode_t>(*found & S_IFMT) : std::nullopt, kind) << item;
     }
-    std::optional<mode_t> found;
-    EXPECT_EQ(lookWithin(folder_, folder_ / "link" / "notes.txt", found), ENOTDIR);
-    EXPECT_FALSE(found.has_value());
+    for (const char* item : {"link/notes.txt", "file/x"}) {
+        std::optional<mode_t> found;
+        EXPECT_EQ(lookWithin(folder_, folder_ / item, found), ENOTDIR) << item;
+        EXPECT_FALSE(found.has_value()) << item;
+    }
 }
 
 } // namespace

@@ -87,6 +87,10 @@ fs::path realPath(const fs::path& path) {
             throw fileError("“" + path.string() + "” goes round a loop of symbolic links.", path);
         }
         const fs::path target = fs::read_symlink(next, error);
+        if (error == std::errc::invalid_argument) {
+            pending.push_front(part); // no longer a link: looked at again
+            continue;
+        }
         if (error) {
             throw fileError("“" + next.string() + "” cannot be read: " + error.message() + ".",
                             next, kNoPermissionError);
