@@ -46,7 +46,8 @@ int asFolderError(int error) {
 } // namespace
 
 std::optional<std::string> replaceFileWithin(const fs::path& folder, const fs::path& file,
-                                             std::string_view contents) {
+                                             std::string_view contents,
+                                             platform::StaleTemporaryFiles& stale) {
     const auto relative = relativeWithin(folder, file);
     if (!relative || !relative->has_filename()) {
         return "it is not inside " + folder.string();
@@ -59,7 +60,7 @@ std::optional<std::string> replaceFileWithin(const fs::path& folder, const fs::p
         return errnoText(asFolderError(error));
     }
     const std::string name = relative->filename().string();
-    platform::removeStaleTemporaryFilesAt(within.get(), name);
+    stale.removeAt(within.get(), name);
     if (const auto failure =
             platform::replaceFileAt(within.get(), name, std::as_bytes(std::span(contents)), 0666)) {
         return errnoText(failure->error);

@@ -17,11 +17,13 @@ namespace zestrel::console {
 // made beside the path and renamed onto the path itself: what is there, a link too, is
 // replaced, never written through, and a file hard-linked elsewhere keeps what it held. A
 // new file gets the mode any new file gets (0666 less the umask); one that replaces a file
-// keeps that file's mode. What a write of the same name left when it was killed goes first.
-// Answers the failure's text, or nothing when it is written.
+// keeps that file's mode. What a write of the same name left when it was killed goes first,
+// as `stale` found it in the file's folder. Answers the failure's text, or nothing when it is
+// written.
 std::optional<std::string> replaceFileWithin(const std::filesystem::path& folder,
                                              const std::filesystem::path& file,
-                                             std::string_view contents);
+                                             std::string_view contents,
+                                             platform::StaleTemporaryFiles& stale);
 
 // Makes the folders of `path`, a path inside `folder` or `folder` itself (both without links,
 // as resolved when the command was checked), walked from `folder` the same way: a link put
