@@ -3,6 +3,8 @@
 #include "platform/desktop/NSPasteboard.h"
 #include "platform/desktop/NSWorkspace.h"
 #include "platform/testing/DesktopEnvironment.h"
+#include "platform/testing/ForeignFileSystemFolder.h"
+#include "platform/testing/Unprivileged.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
+#include <fstream>
 #include <iterator>
 #include <thread>
 
@@ -19,9 +22,11 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using testing::DesktopEnvironment;
+using testing::ForeignFileSystemFolder;
 using testing::kVKC;
 using testing::kVKV;
 using testing::kVKX;
+using testing::runUnprivileged;
 
 constexpr auto kCommand = NSEvent::ModifierFlags::command;
 constexpr auto kOption = NSEvent::ModifierFlags::option;
@@ -93,6 +98,70 @@ TEST_F(FileManagerTest, NothingSelectedOrAnotherChordLeavesThePasteboardAlone) {
     EXPECT_EQ(finder->receivedEvents().size(), 4u);
     EXPECT_EQ(finder->receivedEvents()[2], (ReceivedKeyEvent{kVKX, kCommand, "x"}));
     EXPECT_TRUE(fs::exists(source / "a.txt")); // Command+X is only recorded
+}
+
+TEST_F(FileManagerTest, ACopyLeavesOutWhatWentAndCopiesNothingFromAFolderItCannotOpen) {
+    finder->select({"a.txt", "Folder"});
+    fs::remove(source / "a.txt");
+    finder->copySelection();
+    env.advance(finder->copyLatency());
+    EXPECT_EQ(pasteboard->readFileURLs(),
+              (std::vector<URL>{URL::fileURL((source / "Folder").string(), true)}));
+    ASSERT_EQ(env.desktop().logLines().size(), 1u);
+    EXPECT_EQ(env.desktop().logLines()[0],
+              "Finder: did not copy “" + (source / "a.txt").string() + "”: it no longer exists");
+
+    // The folder shown, swapped for a link: a folder's URL would lose its slash.
+    fs::rename(source, target / "Moved");
+    fs::create_directory_symlink(target / "Moved", source);
+    const auto count = pasteboard->changeCount();
+    finder->copySelection();
+    env.advance(finder->copyLatency());
+    EXPECT_EQ(pasteboard->changeCount(), count);
+    EXPECT_EQ(env.desktop().logLines().back(), "Finder: did not copy from “" + source.string() +
+                                                   "”: a symbolic link stands in its way");
+}
+
+// A user whom permission bits bind: a folder it may read but not search cannot be listed.
+TEST_F(FileManagerTest, SelectingAllFailsWhereTheItemsCannotBeLookedAt) {
+    const auto user = env.home() / "user";
+    runUnprivileged(user, [&] {
+        fs::create_directory(user / "blind");
+        std::ofstream(user / "blind" / "unseen") << "unseen";
+        finder->openFolder(user / "blind");
+        fs::permissions(user / "blind", fs::perms(0444));
+        EXPECT_THROW(finder->selectAll(), Error);
+        EXPECT_TRUE(finder->selection().empty());
+    });
+}
+
+TEST_F(FileManagerTest, AMoveOntoAnotherFileSystemNamesWhatStayedWhereItWas) {
+    const ForeignFileSystemFolder foreign(source);
+    if (foreign.path().empty()) {
+        GTEST_SKIP() << "no second file system";
+    }
+    const auto user = fs::canonical(env.home()) / "user";
+    runUnprivileged(user, [&] {
+        fs::create_directories(user / "box" / "locked");
+        std::ofstream(user / "box" / "locked" / "kept") << "kept";
+        std::ofstream(user / "box" / "moved") << "moved";
+        fs::permissions(user / "box" / "locked", fs::perms(0555));
+        finder->openFolder(user);
+        finder->select({"box"});
+        finder->copySelection();
+        env.advance(finder->copyLatency());
+        finder->openFolder(foreign.path());
+        finder->paste(true);
+        EXPECT_EQ(DesktopEnvironment::readFile(foreign.path() / "box" / "locked" / "kept"), "kept");
+        EXPECT_FALSE(fs::exists(user / "box" / "moved"));
+        EXPECT_EQ(finder->selection(), (std::vector<fs::path>{foreign.path() / "box"}));
+        ASSERT_EQ(env.desktop().logLines().size(), 1u);
+        EXPECT_EQ(env.desktop().logLines()[0],
+                  "Finder: moved “" + (user / "box").string() +
+                      "” only in part: all of it was copied, but “" +
+                      (user / "box" / "locked" / "kept").string() +
+                      "” could not be removed where it was: Permission denied");
+    });
 }
 
 TEST_F(FileManagerTest, CommandVCopiesFilesAndFoldersIntoTheCurrentFolder) {
