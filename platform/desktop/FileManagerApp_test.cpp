@@ -14,6 +14,9 @@
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <thread>
 
 namespace zestrel::platform {
@@ -162,6 +165,56 @@ TEST_F(FileManagerTest, AMoveOntoAnotherFileSystemNamesWhatStayedWhereItWas) {
                       (user / "box" / "locked" / "kept").string() +
                       "” could not be removed where it was: Permission denied");
     });
+}
+
+// While held, names can be added to the folder and none removed (the append-only attribute,
+// which only root may set, on a file system that has it).
+class AppendOnly {
+public:
+    explicit AppendOnly(const fs::path& folder)
+        : folder_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        held_ = set(true);
+    }
+    ~AppendOnly() {
+        if (held_) {
+            set(false);
+        }
+    }
+    AppendOnly(const AppendOnly&) = delete;
+    AppendOnly& operator=(const AppendOnly&) = delete;
+    bool held() const { return held_; }
+
+private:
+    bool set(bool on) {
+        int flags = 0;
+        if (folder_.get() < 0 || ::ioctl(folder_.get(), FS_IOC_GETFLAGS, &flags) != 0) {
+            return false;
+        }
+        flags = on ? flags | FS_APPEND_FL : flags & ~FS_APPEND_FL;
+        return ::ioctl(folder_.get(), FS_IOC_SETFLAGS, &flags) == 0;
+    }
+
+    FileDescriptor folder_;
+    bool held_ = false;
+};
+
+TEST_F(FileManagerTest, AFailedCopySaysWhatItCouldNotRemoveOfWhatItMade) {
+    env.writeFile(source / "box" / "file", "file");
+    ASSERT_EQ(::mkfifo((source / "box" / "pipe").c_str(), 0600), 0);
+    copy(finder, {"box"});
+    finder->openFolder(target);
+    const AppendOnly appendOnly(target);
+    if (!appendOnly.held()) {
+        GTEST_SKIP() << "the target folder cannot be made append-only here";
+    }
+    env.press(*finder, kVKV, kCommand, "v");
+    ASSERT_EQ(env.desktop().logLines().size(), 1u);
+    EXPECT_EQ(env.desktop().logLines()[0],
+              "Finder: did not copy “" + (source / "box").string() +
+                  "”: Operation not supported, and what it had made of “" +
+                  (target / "box").string() +
+                  "” could not all be removed: Operation not permitted");
+    EXPECT_TRUE(fs::is_empty(target / "box"));
 }
 
 TEST_F(FileManagerTest, CommandVCopiesFilesAndFoldersIntoTheCurrentFolder) {
