@@ -243,6 +243,8 @@ private:
     void expect(const Command& command);
 
     std::filesystem::path temporaryFolder_;
+    // What killed writes left in the folders `write` writes in, each looked at once.
+    platform::StaleTemporaryFiles staleTemporaries_;
     // Real paths the output writes by name (`$TMP`, `$HOME`), the longest first.
     std::vector<std::pair<std::string, std::string>> namedFolders_;
     std::ostream& out_;

@@ -157,6 +157,7 @@ TEST_F(ConsoleConfinementTest, ReadsNeverLookThroughALinkSwappedInAfterTheirChec
         for (int line = 0; line < 300; ++line) {
             runScript("show folder $TMP/swapped\nexpect folder $TMP/swapped notes.txt\n");
             runScript("expect missing $TMP/swapped/notes.txt\n");
+            runScript("expect missing $TMP/swapped/inside.txt\n");
         }
     });
     // Said once each, not with the whole output.
@@ -167,6 +168,9 @@ TEST_F(ConsoleConfinementTest, ReadsNeverLookThroughALinkSwappedInAfterTheirChec
     EXPECT_FALSE(holds(out_, "\n  notes.txt\n"));
     EXPECT_FALSE(holds(out_, "holds notes.txt"));
     EXPECT_FALSE(holds(errors_, "there is a file at $TMP/swapped/notes.txt"));
+    // A link on the way is no proof that nothing is there.
+    EXPECT_TRUE(holds(errors_, "there is a file at $TMP/swapped/inside.txt"));
+    EXPECT_FALSE(holds(out_, "nothing at $TMP/swapped/inside.txt"));
 }
 
 TEST_F(ConsoleConfinementTest, WriteReplacesAHardLinkAndLeavesTheFileItShared) {

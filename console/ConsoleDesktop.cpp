@@ -398,7 +398,8 @@ std::vector<FolderEntry> Console::itemsOf(const fs::path& folder, const std::str
 }
 
 void Console::writeFile(const fs::path& file, const std::string& contents) {
-    if (const auto failure = replaceFileWithin(temporaryFolder_, file, contents)) {
+    if (const auto failure =
+            replaceFileWithin(temporaryFolder_, file, contents, staleTemporaries_)) {
         throw CommandError("cannot write " + file.string() + ": " + *failure);
     }
 }

@@ -46,7 +46,8 @@ int asFolderError(int error) {
 } // namespace
 
 std::optional<std::string> replaceFileWithin(const fs::path& folder, const fs::path& file,
-                                             std::string_view contents) {
+                                             std::string_view contents,
+                                             platform::StaleTemporaryFiles& stale) {
     const auto relative = relativeWithin(folder, file);
     if (!relative || !relative->has_filename()) {
         return "it is not inside " + folder.string();
@@ -59,7 +60,7 @@ std::optional<std::string> replaceFileWithin(const fs::path& folder, const fs::p
         return errnoText(asFolderError(error));
     }
     const std::string name = relative->filename().string();
-    platform::removeStaleTemporaryFilesAt(within.get(), name);
+    stale.removeAt(within.get(), name);
     if (const auto failure =
             platform::replaceFileAt(within.get(), name, std::as_bytes(std::span(contents)), 0666)) {
         return errnoText(failure->error);
@@ -109,9 +110,11 @@ int lookWithin(const fs::path& folder, const fs::path& path, std::optional<mode_
         return ENOTDIR;
     }
     FileDescriptor within(-1);
+    // Only a name that is not there is nothing: a file or a link on the way (one swapped in
+    // and back again as it was looked at) tells nothing of what is at the path.
     const int error = openWithin(folder, relative->parent_path(), within, false);
-    if (error == ENOENT || error == ENOTDIR) {
-        return 0; // nothing there: no folder on the way, or a file in its place
+    if (error == ENOENT) {
+        return 0;
     }
     if (error != 0) {
         return asFolderError(error);

@@ -17,11 +17,13 @@ namespace zestrel::console {
 // made beside the path and renamed onto the path itself: what is there, a link too, is
 // replaced, never written through, and a file hard-linked elsewhere keeps what it held. A
 // new file gets the mode any new file gets (0666 less the umask); one that replaces a file
-// keeps that file's mode. What a write of the same name left when it was killed goes first.
-// Answers the failure's text, or nothing when it is written.
+// keeps that file's mode. What a write of the same name left when it was killed goes first,
+// as `stale` found it in the file's folder. Answers the failure's text, or nothing when it is
+// written.
 std::optional<std::string> replaceFileWithin(const std::filesystem::path& folder,
                                              const std::filesystem::path& file,
-                                             std::string_view contents);
+                                             std::string_view contents,
+                                             platform::StaleTemporaryFiles& stale);
 
 // Makes the folders of `path`, a path inside `folder` or `folder` itself (both without links,
 // as resolved when the command was checked), walked from `folder` the same way: a link put
@@ -39,8 +41,8 @@ int listFolderWithin(const std::filesystem::path& folder, const std::filesystem:
                      std::vector<platform::FolderEntry>& entries);
 
 // What is at `path` inside `folder`, looked at the same way and never followed if a link:
-// nothing when nothing is there (also when a file stands on the way). Answers the failure's
-// errno (ENOTDIR for a link on the way), or 0.
+// nothing only when a name on the way, or the last, is not there (ENOENT). Answers the
+// failure's errno (ENOTDIR for a file or a link on the way), or 0.
 int lookWithin(const std::filesystem::path& folder, const std::filesystem::path& path,
                std::optional<mode_t>& found);
 

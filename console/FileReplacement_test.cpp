@@ -32,21 +32,27 @@ protected:
         std::ofstream(outside_ / "notes.txt") << "outside";
     }
 
+    // A `write` of the session in `folder_`.
+    std::optional<std::string> replaced(const fs::path& file, std::string_view contents) {
+        return replaceFileWithin(folder_, file, contents, stale_);
+    }
+
     platform::testing::TestEnvironment env_;
     fs::path folder_;
     fs::path outside_;
+    platform::StaleTemporaryFiles stale_;
 };
 
 TEST_F(FileReplacementTest, ALinkAtThePathIsReplacedNeverWrittenThrough) {
     // What a link put there after the path was checked leaves: the link goes, its target stays.
     fs::create_symlink(outside_ / "notes.txt", folder_ / "notes.txt");
-    EXPECT_EQ(replaceFileWithin(folder_, folder_ / "notes.txt", "inside\n"), std::nullopt);
+    EXPECT_EQ(replaced(folder_ / "notes.txt", "inside\n"), std::nullopt);
     EXPECT_FALSE(fs::is_symlink(fs::symlink_status(folder_ / "notes.txt")));
     EXPECT_EQ(contentsOf(folder_ / "notes.txt"), "inside\n");
     EXPECT_EQ(contentsOf(outside_ / "notes.txt"), "outside");
     // A link where a folder on the way was is not followed either.
     fs::create_directory_symlink(outside_, folder_ / "sub");
-    const auto failure = replaceFileWithin(folder_, folder_ / "sub" / "notes.txt", "x");
+    const auto failure = replaced(folder_ / "sub" / "notes.txt", "x");
     ASSERT_TRUE(failure.has_value());
     EXPECT_THAT(*failure, HasSubstr("Not a directory"));
     EXPECT_EQ(contentsOf(outside_ / "notes.txt"), "outside");
@@ -55,12 +61,12 @@ TEST_F(FileReplacementTest, ALinkAtThePathIsReplacedNeverWrittenThrough) {
 
 TEST_F(FileReplacementTest, ANewFileGetsTheUsualModeAndAReplacedOneKeepsItsOwn) {
     const mode_t before = ::umask(027);
-    EXPECT_EQ(replaceFileWithin(folder_, folder_ / "a" / "b" / "new.txt", "new\n"), std::nullopt);
+    EXPECT_EQ(replaced(folder_ / "a" / "b" / "new.txt", "new\n"), std::nullopt);
     EXPECT_EQ(modeOf(folder_ / "a" / "b" / "new.txt"), 0640u);
     EXPECT_EQ(modeOf(folder_ / "a"), 0750u);
     std::ofstream(folder_ / "old.txt") << "old";
     fs::permissions(folder_ / "old.txt", fs::perms(0604));
-    EXPECT_EQ(replaceFileWithin(folder_, folder_ / "old.txt", "replaced"), std::nullopt);
+    EXPECT_EQ(replaced(folder_ / "old.txt", "replaced"), std::nullopt);
     EXPECT_EQ(modeOf(folder_ / "old.txt"), 0604u);
     EXPECT_EQ(contentsOf(folder_ / "old.txt"), "replaced");
     ::umask(before);
@@ -70,17 +76,37 @@ TEST_F(FileReplacementTest, ANewFileGetsTheUsualModeAndAReplacedOneKeepsItsOwn) 
 
 TEST_F(FileReplacementTest, AFolderInTheWayIsReported) {
     fs::create_directory(folder_ / "folder");
-    EXPECT_EQ(replaceFileWithin(folder_, folder_ / "folder", "x"), "Is a directory");
-    EXPECT_THAT(replaceFileWithin(folder_, outside_ / "notes.txt", "x").value_or(""),
-                HasSubstr("is not inside"));
+    EXPECT_EQ(replaced(folder_ / "folder", "x"), "Is a directory");
+    EXPECT_THAT(replaced(outside_ / "notes.txt", "x").value_or(""), HasSubstr("is not inside"));
     EXPECT_EQ(contentsOf(outside_ / "notes.txt"), "outside");
 }
 
 TEST_F(FileReplacementTest, AWriteRemovesWhatAKilledWriteOfTheNameLeftBeside) {
     std::ofstream(folder_ / platform::temporaryNameFor("notes.txt")) << "half";
-    EXPECT_EQ(replaceFileWithin(folder_, folder_ / "notes.txt", "whole"), std::nullopt);
+    EXPECT_EQ(replaced(folder_ / "notes.txt", "whole"), std::nullopt);
     EXPECT_EQ(contentsOf(folder_ / "notes.txt"), "whole");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
+}
+
+TEST_F(FileReplacementTest, AFolderIsLookedAtOnceForWhatKilledWritesLeft) {
+    // Found by the first write into the folder, removed by the write of their own name.
+    const auto other = platform::temporaryNameFor("other.txt");
+    fs::create_directories(folder_ / "sub");
+    std::ofstream(folder_ / "sub" / other) << "half";
+    std::ofstream(folder_ / "sub" / platform::temporaryNameFor("later.txt")) << "half";
+    EXPECT_EQ(replaced(folder_ / "sub" / "first.txt", "first"), std::nullopt);
+    EXPECT_TRUE(fs::exists(folder_ / "sub" / other));
+    // One that comes after the look is not looked for again: no write lists its folder anew.
+    const auto afterwards = platform::temporaryNameFor("other.txt");
+    std::ofstream(folder_ / "sub" / afterwards) << "half";
+    EXPECT_EQ(replaced(folder_ / "sub" / "other.txt", "other"), std::nullopt);
+    EXPECT_EQ(replaced(folder_ / "sub" / "later.txt", "later"), std::nullopt);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_ / "sub")) {
+        names.push_back(entry.path().filename().string());
+    }
+    EXPECT_THAT(names,
+                ::testing::UnorderedElementsAre("first.txt", "other.txt", "later.txt", afterwards));
 }
 
 TEST_F(FileReplacementTest, AWriteLeavesAPersonsFilesBesideItsTarget) {
@@ -93,7 +119,7 @@ TEST_F(FileReplacementTest, AWriteLeavesAPersonsFilesBesideItsTarget) {
                                                          {"a", ".a.aaaaaa"}};
     for (const auto& [target, beside] : cases) {
         std::ofstream(folder_ / beside) << "important";
-        EXPECT_EQ(replaceFileWithin(folder_, folder_ / target, "draft"), std::nullopt);
+        EXPECT_EQ(replaced(folder_ / target, "draft"), std::nullopt);
         EXPECT_EQ(contentsOf(folder_ / beside), "important") << beside;
     }
 }
@@ -142,20 +168,22 @@ TEST_F(FileReplacementTest, ReadsGoThroughNoLinkAndSayWhatIsThere) {
         EXPECT_TRUE(entries.empty()) << notAFolder;
     }
 
-    // What is at a path: the item itself, a link too; nothing past a file or a missing folder;
-    // a link on the way is not looked through.
+    // What is at a path: the item itself, a link too; nothing past a missing folder; a file or
+    // a link on the way is not looked through and proves nothing absent.
     const std::pair<const char*, std::optional<mode_t>> items[] = {
-        {"sub/inside.txt", S_IFREG}, {"sub", S_IFDIR},
-        {"link", S_IFLNK},           {"missing", std::nullopt},
-        {"missing/x", std::nullopt}, {"file/x", std::nullopt}};
+        {"sub/inside.txt", S_IFREG}, {"sub", S_IFDIR}, {"link", S_IFLNK}, {"missing", std::nullopt},
+        {"missing/x", std::nullopt},
+    };
     for (const auto& [item, kind] : items) {
         std::optional<mode_t> found;
         EXPECT_EQ(lookWithin(folder_, folder_ / item, found), 0) << item;
         EXPECT_EQ(found ? std::optional<mode_t>(*found & S_IFMT) : std::nullopt, kind) << item;
     }
-    std::optional<mode_t> found;
-    EXPECT_EQ(lookWithin(folder_, folder_ / "link" / "notes.txt", found), ENOTDIR);
-    EXPECT_FALSE(found.has_value());
+    for (const char* item : {"link/notes.txt", "file/x"}) {
+        std::optional<mode_t> found;
+        EXPECT_EQ(lookWithin(folder_, folder_ / item, found), ENOTDIR) << item;
+        EXPECT_FALSE(found.has_value()) << item;
+    }
 }
 
 } // namespace

@@ -61,14 +61,50 @@ std::string sealedTemporaryName(std::string_view token, std::string_view name) {
     return temporary;
 }
 
+// Whether the name is of the form a write's temporary takes, for any target.
+bool isTemporaryName(std::string_view candidate) {
+    return candidate.size() == kTemporaryPrefix.size() + 2 * kTokenDigits &&
+           candidate.starts_with(kTemporaryPrefix) &&
+           candidate.find_first_not_of(kHexDigits, kTemporaryPrefix.size()) ==
+               std::string_view::npos;
+}
+
 bool isTemporaryOf(std::string_view candidate, std::string_view name) {
-    if (candidate.size() != kTemporaryPrefix.size() + 2 * kTokenDigits ||
-        !candidate.starts_with(kTemporaryPrefix)) {
-        return false;
+    return isTemporaryName(candidate) &&
+           candidate ==
+               sealedTemporaryName(candidate.substr(kTemporaryPrefix.size(), kTokenDigits), name);
+}
+
+// The regular files of the open folder that are named as a write's temporary, of any target;
+// nothing when it cannot be listed.
+std::optional<std::vector<std::string>> temporariesIn(int folder) {
+    std::vector<FolderEntry> entries;
+    if (listFolder(folder, entries) != 0) {
+        return std::nullopt;
     }
-    const auto token = candidate.substr(kTemporaryPrefix.size(), kTokenDigits);
-    return token.find_first_not_of(kHexDigits) == std::string_view::npos &&
-           candidate == sealedTemporaryName(token, name);
+    std::vector<std::string> found;
+    for (auto& entry : entries) {
+        if (S_ISREG(entry.mode) && isTemporaryName(entry.name)) {
+            found.push_back(std::move(entry.name));
+        }
+    }
+    return found;
+}
+
+// Removes the files of `found` that a write of `name` made, a regular file still, and takes
+// them out of `found`.
+void removeTemporariesOf(int folder, std::vector<std::string>& found, std::string_view name) {
+    std::erase_if(found, [&](const std::string& candidate) {
+        if (!isTemporaryOf(candidate, name)) {
+            return false;
+        }
+        struct stat status {};
+        if (::fstatat(folder, candidate.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(status.st_mode)) {
+            ::unlinkat(folder, candidate.c_str(), 0);
+        }
+        return true;
+    });
 }
 
 // There is no mkstempat: the name is drawn here and taken with O_EXCL.
@@ -215,13 +251,26 @@ void removeStaleTemporaryFiles(const fs::path& path) {
 }
 
 void removeStaleTemporaryFilesAt(int folder, std::string_view name) {
-    std::vector<FolderEntry> entries;
-    listFolder(folder, entries);
-    for (const auto& entry : entries) {
-        if (S_ISREG(entry.mode) && isTemporaryOf(entry.name, name)) {
-            ::unlinkat(folder, entry.name.c_str(), 0);
-        }
+    if (auto found = temporariesIn(folder)) {
+        removeTemporariesOf(folder, *found, name);
     }
+}
+
+void StaleTemporaryFiles::removeAt(int folder, std::string_view name) {
+    struct stat status {};
+    if (::fstat(folder, &status) != 0) {
+        return;
+    }
+    const std::pair key{status.st_dev, status.st_ino};
+    auto looked = found_.find(key);
+    if (looked == found_.end()) {
+        auto found = temporariesIn(folder);
+        if (!found) {
+            return; // looked at again by the next write
+        }
+        looked = found_.emplace(key, std::move(*found)).first;
+    }
+    removeTemporariesOf(folder, looked->second, name);
 }
 
 std::optional<fs::path> moveFileAside(const fs::path& path) {

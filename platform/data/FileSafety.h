@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -11,6 +12,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace zestrel::platform {
 
@@ -89,6 +91,21 @@ void removeStaleTemporaryFiles(const std::filesystem::path& path);
 // names only a write of `name` gives its temporary, never a link, a folder, a temporary of
 // another name or any name a person chose.
 void removeStaleTemporaryFilesAt(int folder, std::string_view name);
+
+// Removes what killed writes left beside their targets as `removeStaleTemporaryFilesAt` does,
+// looking in each folder once: the first write into a folder lists it and notes the
+// temporaries there; each write then removes only those of its own name, so the cost of a
+// write does not grow with the files beside it. A temporary that comes into a folder after its
+// look (another process killed in a write meanwhile) stays. One owner calls it, on one thread.
+class StaleTemporaryFiles {
+public:
+    // Before a write of `name` in the open folder `folder`.
+    void removeAt(int folder, std::string_view name);
+
+private:
+    // By folder (device and inode): what its look found and no write has removed yet.
+    std::map<std::pair<dev_t, ino_t>, std::vector<std::string>> found_;
+};
 
 // A fresh name for the temporary of a write of `name`: ".zestrel-write-" and 32 hexadecimal
 // digits, the last 16 sealing the first to `name`; always 47 bytes, however long `name` is.

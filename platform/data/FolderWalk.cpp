@@ -49,13 +49,40 @@ std::string linkTargetAt(int folder, const char* name, off_t size) {
     return target;
 }
 
+// What a copy made, item by item, with the identity of each one's source: a move removes at
+// its source only what it copied, never what came there since.
+struct CopiedItem {
+    std::string name;
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool isFolder = false;
+    std::vector<CopiedItem> inner;
+
+    void noteSource(const struct stat& status) {
+        device = status.st_dev;
+        inode = status.st_ino;
+        isFolder = S_ISDIR(status.st_mode);
+    }
+    bool isSourceOf(const struct stat& status) const {
+        return status.st_dev == device && status.st_ino == inode;
+    }
+};
+
+// Whether the entry `name` of `folder` is gone: a copy leaves out what went while it ran.
+bool wentAway(int folder, const char* name) {
+    struct stat status {};
+    return ::fstatat(folder, name, &status, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT;
+}
+
 // Copies the item, telling whether it made anything at `name` in `to` (so that only what it
-// made is removed on a failure).
-int copyItemInto(int from, const char* name, int to, bool& made) {
+// made is removed on a failure), and noting in `copied` what it copied.
+int copyItemInto(int from, const char* name, int to, bool& made, CopiedItem& copied) {
     struct stat status {};
     if (::fstatat(from, name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
         return errno;
     }
+    copied.name = name;
+    copied.noteSource(status);
     if (S_ISLNK(status.st_mode)) {
         const std::string target = linkTargetAt(from, name, status.st_size);
         if (target.empty()) {
@@ -66,9 +93,10 @@ int copyItemInto(int from, const char* name, int to, bool& made) {
     }
     if (S_ISDIR(status.st_mode)) {
         FileDescriptor source(::openat(from, name, kFolderFlags));
-        if (source.get() < 0) {
+        if (source.get() < 0 || ::fstat(source.get(), &status) != 0) {
             return errno;
         }
+        copied.noteSource(status);
         if (::mkdirat(to, name, 0700) != 0) {
             return errno;
         }
@@ -77,16 +105,22 @@ int copyItemInto(int from, const char* name, int to, bool& made) {
         std::vector<FolderEntry> entries;
         int error = copy.get() < 0 ? errno : listFolder(source.get(), entries);
         for (std::size_t i = 0; error == 0 && i < entries.size(); ++i) {
-            bool inner = false;
-            error = copyItemInto(source.get(), entries[i].name.c_str(), copy.get(), inner);
+            const char* entry = entries[i].name.c_str();
+            bool innerMade = false;
+            CopiedItem inner;
+            error = copyItemInto(source.get(), entry, copy.get(), innerMade, inner);
+            if (error == 0) {
+                copied.inner.push_back(std::move(inner));
+            } else if (!innerMade && wentAway(source.get(), entry)) {
+                error = 0;
+            }
         }
         if (error != 0) {
             return error;
         }
-        // Its own permissions last, so a folder that may not be written is filled first.
-        return ::fstat(source.get(), &status) != 0
-                   ? errno
-                   : errorOf(::fchmod(copy.get(), status.st_mode & 07777));
+        // Its own permissions once all in it is copied, so a folder that may not be written is
+        // filled first.
+        return errorOf(::fchmod(copy.get(), status.st_mode & 07777));
     }
     if (!S_ISREG(status.st_mode)) {
         return ENOTSUP;
@@ -102,6 +136,7 @@ int copyItemInto(int from, const char* name, int to, bool& made) {
     if (!S_ISREG(status.st_mode)) {
         return ENOTSUP;
     }
+    copied.noteSource(status);
     FileDescriptor copy(
         ::openat(to, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (copy.get() < 0) {
@@ -115,6 +150,84 @@ int copyItemInto(int from, const char* name, int to, bool& made) {
         return errno;
     }
     return copy.close() ? 0 : errno;
+}
+
+// Removes `name` of `folder` with all in it, as much of it as it can, answering the first
+// failure; what went meanwhile is removed already. With `unlock`, a folder first gets its
+// owner's full access, as a copy's own folders need when a later part of the copy failed.
+int removeTree(int folder, const char* name, bool unlock) {
+    struct stat status {};
+    if (::fstatat(folder, name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errno;
+    }
+    if (!S_ISDIR(status.st_mode)) {
+        return errorOf(::unlinkat(folder, name, 0));
+    }
+    if (unlock && (status.st_mode & S_IRWXU) != S_IRWXU) {
+        ::fchmodat(folder, name, S_IRWXU, AT_SYMLINK_NOFOLLOW);
+    }
+    FileDescriptor inner(::openat(folder, name, kFolderFlags));
+    std::vector<FolderEntry> entries;
+    int error = inner.get() < 0 ? errno : listFolder(inner.get(), entries);
+    for (const auto& entry : entries) {
+        if (const int failure = removeTree(inner.get(), entry.name.c_str(), unlock);
+            error == 0 && failure != ENOENT) {
+            error = failure;
+        }
+    }
+    const int removed = errorOf(::unlinkat(folder, name, AT_REMOVEDIR));
+    return error != 0 ? error : removed;
+}
+
+ItemTransfer copyNoting(int from, const std::string& name, int to, CopiedItem& copied) {
+    ItemTransfer transfer;
+    bool made = false;
+    transfer.error = copyItemInto(from, name.c_str(), to, made, copied);
+    if (transfer.error != 0 && made) {
+        if (const int error = removeTree(to, name.c_str(), true); error != ENOENT) {
+            transfer.cleanupError = error;
+        }
+    }
+    return transfer;
+}
+
+// Removes at its source what a copy copied (`shown` is its path from the moved item's name),
+// and only that: an item that went, or stands there as another one since, is no longer this
+// move's. Answers whether it is gone; what stays is noted in `transfer`.
+bool removeCopied(int folder, const CopiedItem& item, const std::string& shown,
+                  ItemTransfer& transfer) {
+    const auto stays = [&](int error) {
+        transfer.stayed.push_back(shown);
+        transfer.stayedError = transfer.stayedError != 0 ? transfer.stayedError : error;
+        return false;
+    };
+    struct stat status {};
+    if (::fstatat(folder, item.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errno == ENOENT || stays(errno);
+    }
+    if (!item.isSourceOf(status)) {
+        return true;
+    }
+    if (!item.isFolder) {
+        return ::unlinkat(folder, item.name.c_str(), 0) == 0 || stays(errno);
+    }
+    FileDescriptor inner(::openat(folder, item.name.c_str(), kFolderFlags));
+    if (inner.get() < 0) {
+        // Gone, or a link or a file in its place since the look.
+        return errno == ENOENT || errno == ELOOP || errno == ENOTDIR || stays(errno);
+    }
+    if (::fstat(inner.get(), &status) != 0) {
+        return stays(errno);
+    }
+    if (!item.isSourceOf(status)) {
+        return true;
+    }
+    bool emptied = true;
+    for (const auto& child : item.inner) {
+        emptied = removeCopied(inner.get(), child, shown + "/" + child.name, transfer) && emptied;
+    }
+    // A folder that still holds what stays is not named again.
+    return ::unlinkat(folder, item.name.c_str(), AT_REMOVEDIR) == 0 || (emptied && stays(errno));
 }
 
 } // namespace
@@ -170,10 +283,15 @@ int listFolder(int folder, std::vector<FolderEntry>& entries) {
             return errno;
         }
         const std::string_view name = entry->d_name;
-        struct stat status {};
-        if (name == "." || name == ".." ||
-            ::fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (name == "." || name == "..") {
             continue;
+        }
+        struct stat status {};
+        if (::fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno == ENOENT) {
+                continue; // gone since it was listed
+            }
+            return errno;
         }
         FolderEntry item{std::string(name), status.st_mode, {}};
         if (item.isLink()) {
@@ -183,16 +301,12 @@ int listFolder(int folder, std::vector<FolderEntry>& entries) {
     }
 }
 
-int copyItemAt(int from, const std::string& name, int to) {
-    bool made = false;
-    const int error = copyItemInto(from, name.c_str(), to, made);
-    if (error != 0 && made) {
-        removeItemAt(to, name);
-    }
-    return error;
+ItemTransfer copyItemAt(int from, const std::string& name, int to) {
+    CopiedItem copied;
+    return copyNoting(from, name, to, copied);
 }
 
-int moveItemAt(int from, const std::string& name, int to) {
+ItemTransfer moveItemAt(int from, const std::string& name, int to) {
     int error = errorOf(::renameat2(from, name.c_str(), to, name.c_str(), RENAME_NOREPLACE));
     if (error == EINVAL) {
         // A file system that cannot refuse to replace: look first, then rename.
@@ -202,29 +316,20 @@ int moveItemAt(int from, const std::string& name, int to) {
                     : errorOf(::renameat(from, name.c_str(), to, name.c_str()));
     }
     if (error != EXDEV) {
-        return error;
+        ItemTransfer transfer;
+        transfer.error = error;
+        return transfer;
     }
-    if (const int error = copyItemAt(from, name, to)) {
-        return error;
+    CopiedItem copied;
+    auto transfer = copyNoting(from, name, to, copied);
+    if (transfer.error == 0) {
+        removeCopied(from, copied, name, transfer);
     }
-    return removeItemAt(from, name);
+    return transfer;
 }
 
 int removeItemAt(int folder, const std::string& name) {
-    struct stat status {};
-    if (::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-        return errno;
-    }
-    if (!S_ISDIR(status.st_mode)) {
-        return errorOf(::unlinkat(folder, name.c_str(), 0));
-    }
-    FileDescriptor inner(::openat(folder, name.c_str(), kFolderFlags));
-    std::vector<FolderEntry> entries;
-    int error = inner.get() < 0 ? errno : listFolder(inner.get(), entries);
-    for (std::size_t i = 0; error == 0 && i < entries.size(); ++i) {
-        error = removeItemAt(inner.get(), entries[i].name);
-    }
-    return error != 0 ? error : errorOf(::unlinkat(folder, name.c_str(), AT_REMOVEDIR));
+    return removeTree(folder, name.c_str(), false);
 }
 
 } // namespace zestrel::platform

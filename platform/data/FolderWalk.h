@@ -12,7 +12,7 @@ namespace zestrel::platform {
 // Work on files through open folders, one name at a time and never through a symbolic link:
 // a link put in the place of a folder on the way, or of the item itself, is refused where it
 // stands, so nothing is read or done anywhere else. Each answers an error number, 0 when it
-// succeeded.
+// succeeded; a copy and a move answer how they ended.
 
 // Opens the folder `relative` below the open folder `from` (an absolute path: from the root),
 // each name opened without following a link: a link on the way is ELOOP, a file ENOTDIR, and
@@ -32,21 +32,37 @@ struct FolderEntry {
 };
 
 // The entries of the open folder `folder`, without "." and "..", in no set order. One that
-// goes while it is listed is left out.
+// goes while it is listed (ENOENT) is left out; any other failure to look at an entry fails
+// the listing.
 int listFolder(int folder, std::vector<FolderEntry>& entries);
+
+// How a copy or a move of an item ended.
+struct ItemTransfer {
+    // Why the item was not copied or moved; 0 when it was.
+    int error = 0;
+    // A failed copy or move removes again all it made; why it could not, when it could not.
+    int cleanupError = 0;
+    // A move onto another file system copies the item whole, then removes at its source what
+    // it copied, and only that. What it could not remove there (paths from the item's own
+    // name, each below its folder, the folders that then still hold them not named again),
+    // and why the first could not: these are in both places.
+    std::vector<std::string> stayed;
+    int stayedError = 0;
+};
 
 // Copies the item `name` of the open folder `from` into the open folder `to` under the same
 // name: a file with its bytes and permissions, a link as a link, a folder with everything in
-// it; anything else is ENOTSUP. Never replaces what is there (EEXIST). On a failure whatever
-// it made is removed again.
-int copyItemAt(int from, const std::string& name, int to);
+// it (an entry that goes meanwhile left out); anything else is ENOTSUP. Never replaces what is
+// there (EEXIST). A folder gets its permissions once all in it is copied. On a failure whatever
+// it made is removed again, its folders made writable for that first.
+ItemTransfer copyItemAt(int from, const std::string& name, int to);
 
 // Moves the item: renamed where that needs no replacing (EEXIST when something is there);
-// onto another file system, copied and then removed.
-int moveItemAt(int from, const std::string& name, int to);
+// onto another file system, copied and then removed where it was as above.
+ItemTransfer moveItemAt(int from, const std::string& name, int to);
 
 // Removes the item `name` of the open folder `folder`, a folder with everything in it; a link
-// is removed itself.
+// is removed itself. What cannot be removed stays and the first failure is answered.
 int removeItemAt(int folder, const std::string& name);
 
 } // namespace zestrel::platform

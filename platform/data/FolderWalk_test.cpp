@@ -1,16 +1,22 @@
 #include "platform/data/FolderWalk.h"
 
 #include "platform/testing/FileContents.h"
+#include "platform/testing/ForeignFileSystemFolder.h"
 #include "platform/testing/TestEnvironment.h"
+#include "platform/testing/Unprivileged.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <fcntl.h>
 #include <fstream>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <vector>
 
 namespace zestrel::platform {
@@ -18,8 +24,23 @@ namespace {
 
 namespace fs = std::filesystem;
 using platform::testing::contentsOf;
+using platform::testing::ForeignFileSystemFolder;
 using platform::testing::modeOf;
+using platform::testing::runUnprivileged;
 using ::testing::UnorderedElementsAre;
+
+// Bytes that a copy that stopped early, or wrote a piece twice, does not give back.
+std::string patterned(std::size_t size) {
+    std::string bytes(size, '\0');
+    std::uint32_t state = 2463534242u;
+    for (auto& byte : bytes) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        byte = static_cast<char>(state);
+    }
+    return bytes;
+}
 
 class FolderWalkTest : public ::testing::Test {
 protected:
@@ -34,6 +55,22 @@ protected:
 
     static FileDescriptor opened(const fs::path& folder) {
         return FileDescriptor(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    }
+
+    // The two folders `first` and `second` made in `folder`, in the order a listing gives them,
+    // which is the order a copy comes to them.
+    static std::pair<fs::path, fs::path> twoFoldersIn(const fs::path& folder) {
+        fs::create_directories(folder / "first");
+        fs::create_directories(folder / "second");
+        std::vector<FolderEntry> entries;
+        EXPECT_EQ(listFolder(opened(folder).get(), entries), 0);
+        for (const auto& entry : entries) {
+            if (entry.name == "first" || entry.name == "second") {
+                const auto other = entry.name == "first" ? "second" : "first";
+                return {folder / entry.name, folder / other};
+            }
+        }
+        return {};
     }
 
     static std::vector<std::string> namesIn(const fs::path& folder) {
@@ -77,7 +114,7 @@ TEST_F(FolderWalkTest, ACopyKeepsBytesPermissionsLinksAndFoldersAndMakesNothingE
     const auto from = opened(from_);
     const auto to = opened(to_);
 
-    EXPECT_EQ(copyItemAt(from.get(), "tree", to.get()), 0);
+    EXPECT_EQ(copyItemAt(from.get(), "tree", to.get()).error, 0);
     EXPECT_EQ(contentsOf(to_ / "tree" / "file"), "bytes");
     EXPECT_EQ(modeOf(to_ / "tree" / "file"), 0640u);
     EXPECT_EQ(modeOf(to_ / "tree" / "locked"), 0555u);
@@ -97,13 +134,138 @@ TEST_F(FolderWalkTest, NothingIsReplacedAndAFailedCopyLeavesNothingBehind) {
     const auto from = opened(from_);
     const auto to = opened(to_);
 
-    EXPECT_EQ(copyItemAt(from.get(), "taken", to.get()), EEXIST);
-    EXPECT_EQ(moveItemAt(from.get(), "taken", to.get()), EEXIST);
+    EXPECT_EQ(copyItemAt(from.get(), "taken", to.get()).error, EEXIST);
+    EXPECT_EQ(moveItemAt(from.get(), "taken", to.get()).error, EEXIST);
     EXPECT_EQ(contentsOf(to_ / "taken"), "old");
     EXPECT_EQ(contentsOf(from_ / "taken"), "new");
-    EXPECT_EQ(copyItemAt(from.get(), "half", to.get()), ENOTSUP);
+    EXPECT_EQ(copyItemAt(from.get(), "half", to.get()).error, ENOTSUP);
     EXPECT_THAT(namesIn(to_), UnorderedElementsAre("taken"));
-    EXPECT_EQ(copyItemAt(from.get(), "missing", to.get()), ENOENT);
+    EXPECT_EQ(copyItemAt(from.get(), "missing", to.get()).error, ENOENT);
+}
+
+TEST_F(FolderWalkTest, ACopyAndAMoveKeepEveryByteOfLargeFiles) {
+    const ForeignFileSystemFolder foreign(to_);
+    const auto from = opened(from_);
+    const auto to = opened(to_);
+    const auto elsewhere = opened(foreign.path());
+    for (const std::size_t size : {65535u, 65536u, 65537u, 3u * 1024 * 1024 + 7}) {
+        const auto name = "file-" + std::to_string(size);
+        const auto bytes = patterned(size);
+        std::ofstream(from_ / name, std::ios::binary) << bytes;
+        EXPECT_EQ(copyItemAt(from.get(), name, to.get()).error, 0);
+        // Compared, not printed.
+        EXPECT_TRUE(contentsOf(to_ / name) == bytes) << size;
+        if (!foreign.path().empty()) {
+            EXPECT_EQ(moveItemAt(from.get(), name, elsewhere.get()).error, 0);
+            EXPECT_TRUE(contentsOf(foreign.path() / name) == bytes) << size;
+            EXPECT_FALSE(fs::exists(from_ / name)) << size;
+        }
+    }
+}
+
+// A user whom permission bits bind meets a folder it may not open after a read-only folder of
+// its copy is complete.
+TEST_F(FolderWalkTest, AFailedCopyOrMoveRemovesAllItMadeItsReadOnlyFoldersToo) {
+    const ForeignFileSystemFolder foreign(from_);
+    const auto user = env_.home() / "user";
+    runUnprivileged(user, [&] {
+        const auto box = user / "box";
+        const auto [done, refused] = twoFoldersIn(box);
+        std::ofstream(done / "inner") << "inner";
+        for (int i = 0; i < 6; ++i) {
+            std::ofstream(box / ("file" + std::to_string(i))) << "six";
+        }
+        fs::permissions(done, fs::perms(0555));
+        fs::permissions(refused, fs::perms(0));
+        fs::create_directory(user / "to");
+        const auto from = opened(user);
+        const auto to = opened(user / "to");
+
+        const auto copy = copyItemAt(from.get(), "box", to.get());
+        EXPECT_EQ(copy.error, EACCES);
+        EXPECT_EQ(copy.cleanupError, 0);
+        EXPECT_TRUE(fs::is_empty(user / "to"));
+        if (!foreign.path().empty()) {
+            const auto move = moveItemAt(from.get(), "box", opened(foreign.path()).get());
+            EXPECT_EQ(move.error, EACCES);
+            EXPECT_EQ(move.cleanupError, 0);
+            EXPECT_TRUE(fs::is_empty(foreign.path()));
+            EXPECT_EQ(contentsOf(done / "inner"), "inner");
+        }
+    });
+}
+
+// The right to look at a folder's entries is taken away and given back, again and again, while
+// it is listed and copied: each listing or copy fails, or holds every entry.
+TEST_F(FolderWalkTest, AListingOrACopyThatSucceedsHoldsEveryEntry) {
+    constexpr std::size_t kEntries = 50;
+    const auto user = env_.home() / "user";
+    runUnprivileged(user, [&] {
+        const auto flipping = user / "box" / "flipping";
+        fs::create_directories(flipping);
+        for (std::size_t i = 0; i < kEntries; ++i) {
+            std::ofstream(flipping / std::to_string(i)) << "x";
+        }
+        fs::create_directory(user / "to");
+        std::atomic<bool> done{false};
+        // Closed for a moment now and then, so that some listings and copies succeed.
+        std::thread flipper([&] {
+            for (int turn = 0; !done; ++turn) {
+                ::chmod(flipping.c_str(), turn % 100 == 0 ? 0644 : 0755);
+            }
+            ::chmod(flipping.c_str(), 0755);
+        });
+        const auto from = opened(user);
+        const auto to = opened(user / "to");
+        for (int round = 0; round < 50 && !::testing::Test::HasFailure(); ++round) {
+            std::vector<FolderEntry> entries;
+            const auto folder = opened(user / "box");
+            FileDescriptor inner(::openat(folder.get(), "flipping", O_RDONLY | O_DIRECTORY));
+            if (inner.get() >= 0 && listFolder(inner.get(), entries) == 0) {
+                EXPECT_EQ(entries.size(), kEntries);
+            }
+            if (copyItemAt(from.get(), "box", to.get()).error == 0) {
+                ::chmod((user / "to" / "box" / "flipping").c_str(), 0755);
+                EXPECT_EQ(namesIn(user / "to" / "box" / "flipping").size(), kEntries);
+                EXPECT_EQ(removeItemAt(to.get(), "box"), 0);
+            }
+            EXPECT_TRUE(fs::is_empty(user / "to"));
+        }
+        done = true;
+        flipper.join();
+    });
+}
+
+// Another file system: a move copies, then removes at the source only what it copied.
+TEST_F(FolderWalkTest, AMoveOntoAnotherFileSystemRemovesOnlyWhatItCopied) {
+    const ForeignFileSystemFolder foreign(from_);
+    if (foreign.path().empty()) {
+        GTEST_SKIP() << "no second file system";
+    }
+    // What comes into the source while it moves is not the move's: it stays there.
+    fs::create_directories(from_ / "tree" / "busy");
+    for (int i = 0; i < 500; ++i) {
+        std::ofstream(from_ / "tree" / "busy" / ("old" + std::to_string(i))) << "old";
+    }
+    std::atomic<bool> done{false};
+    std::vector<std::string> added;
+    std::thread adder([&] {
+        for (int i = 0; !done; ++i) {
+            const auto name = "new" + std::to_string(i);
+            if (std::ofstream(from_ / "tree" / "busy" / name) << "new") {
+                added.push_back(name);
+            }
+        }
+    });
+    const auto move = moveItemAt(opened(from_).get(), "tree", opened(foreign.path()).get());
+    done = true;
+    adder.join();
+    EXPECT_EQ(move.error, 0);
+    const auto lost = std::count_if(added.begin(), added.end(), [&](const std::string& name) {
+        return !fs::exists(from_ / "tree" / "busy" / name) &&
+               !fs::exists(foreign.path() / "tree" / "busy" / name);
+    });
+    EXPECT_EQ(lost, 0) << "of " << added.size() << " items that came during the move";
 }
 
 TEST_F(FolderWalkTest, AMoveAndARemovalTakeALinkAsItself) {
@@ -113,7 +275,7 @@ TEST_F(FolderWalkTest, AMoveAndARemovalTakeALinkAsItself) {
     const auto from = opened(from_);
     const auto to = opened(to_);
 
-    EXPECT_EQ(moveItemAt(from.get(), "tree", to.get()), 0);
+    EXPECT_EQ(moveItemAt(from.get(), "tree", to.get()).error, 0);
     EXPECT_FALSE(fs::exists(from_ / "tree"));
     EXPECT_THAT(namesIn(to_), UnorderedElementsAre("tree", "tree/way-out", "tree/file-link"));
     EXPECT_EQ(removeItemAt(to.get(), "tree"), 0);

@@ -45,6 +45,19 @@ std::string walkFailure(int error) {
     return error == ELOOP ? "a symbolic link stands in its way" : errnoText(error);
 }
 
+// Paths below `folder` as a log line names them: the first few, and how many more.
+std::string listed(const std::vector<std::string>& paths, const fs::path& folder) {
+    constexpr std::size_t kNamed = 5;
+    std::string text;
+    for (std::size_t i = 0; i < paths.size() && i < kNamed; ++i) {
+        text += (i == 0 ? "“" : ", “") + (folder / paths[i]).string() + "”";
+    }
+    if (paths.size() > kNamed) {
+        text += " and " + std::to_string(paths.size() - kNamed) + " more";
+    }
+    return text;
+}
+
 bool isPlainName(const std::string& name) {
     return !name.empty() && name != "." && name != ".." &&
            name.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
@@ -87,6 +100,10 @@ fs::path realPath(const fs::path& path) {
             throw fileError("“" + path.string() + "” goes round a loop of symbolic links.", path);
         }
         const fs::path target = fs::read_symlink(next, error);
+        if (error == std::errc::invalid_argument) {
+            pending.push_front(part); // no longer a link: looked at again
+            continue;
+        }
         if (error) {
             throw fileError("“" + next.string() + "” cannot be read: " + error.message() + ".",
                             next, kNoPermissionError);
@@ -181,7 +198,10 @@ void FileManagerApplication::select(const std::vector<std::string>& names) {
 
 void FileManagerApplication::selectAll() {
     std::vector<FolderEntry> entries;
-    listFolder(opened(realFolder_, folder_).get(), entries);
+    if (const int error = listFolder(opened(realFolder_, folder_).get(), entries)) {
+        throw fileError("“" + folder_.string() + "” cannot be listed: " + errnoText(error) + ".",
+                        folder_, kNoPermissionError);
+    }
     std::vector<fs::path> all;
     for (const auto& entry : entries) {
         all.push_back(folder_ / entry.name);
@@ -208,17 +228,30 @@ void FileManagerApplication::copySelection() {
     if (!desktop || selection_.empty()) {
         return; // nothing selected: the pasteboard stays as it is
     }
-    // A folder's URL ends in a slash; a link is an item of its own, never looked through.
+    // A folder's URL ends in a slash; a link is an item of its own, never looked through. An
+    // item that went is left out; any other failure to look copies nothing.
     FileDescriptor folder(-1);
-    openFolderBelow(AT_FDCWD, realFolder_, folder);
+    if (const int error = openFolderBelow(AT_FDCWD, realFolder_, folder)) {
+        log("did not copy from “" + folder_.string() + "”: " + walkFailure(error));
+        return;
+    }
     std::vector<URL> urls;
     for (const auto& path : selection_) {
         struct stat status {};
-        const bool isFolder =
-            folder.get() >= 0 &&
-            ::fstatat(folder.get(), path.filename().c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISDIR(status.st_mode);
-        urls.push_back(URL::fileURL(path.string(), isFolder));
+        if (::fstatat(folder.get(), path.filename().c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            const int error = errno;
+            if (error == ENOENT) {
+                log("did not copy “" + path.string() + "”: it no longer exists");
+                continue;
+            }
+            log("did not copy from “" + folder_.string() + "”: “" + path.filename().string() +
+                "” cannot be examined: " + errnoText(error));
+            return;
+        }
+        urls.push_back(URL::fileURL(path.string(), S_ISDIR(status.st_mode)));
+    }
+    if (urls.empty()) {
+        return;
     }
     auto self = std::static_pointer_cast<FileManagerApplication>(shared_from_this());
     desktop->after(copyLatency(), [weak = std::weak_ptr(self), urls] {
@@ -300,12 +333,21 @@ void FileManagerApplication::paste(bool move) {
                 folder_.string() + "”");
             continue;
         }
-        error = move ? moveItemAt(fromFolder.get(), name, into.get())
-                     : copyItemAt(fromFolder.get(), name, into.get());
-        if (error != 0) {
+        const auto transfer = move ? moveItemAt(fromFolder.get(), name, into.get())
+                                   : copyItemAt(fromFolder.get(), name, into.get());
+        if (transfer.error != 0) {
             log(std::string("did not ") + (move ? "move" : "copy") + " “" + source.string() +
-                "”: " + errnoText(error));
+                "”: " + errnoText(transfer.error) +
+                (transfer.cleanupError == 0
+                     ? std::string()
+                     : ", and what it had made of “" + (folder_ / name).string() +
+                           "” could not all be removed: " + errnoText(transfer.cleanupError)));
             continue;
+        }
+        if (!transfer.stayed.empty()) {
+            log("moved “" + source.string() + "” only in part: all of it was copied, but " +
+                listed(transfer.stayed, source.parent_path()) +
+                " could not be removed where it was: " + errnoText(transfer.stayedError));
         }
         pasted.push_back(folder_ / name);
     }

@@ -30,7 +30,9 @@ bool isWithin(const std::filesystem::path& path, const std::filesystem::path& fo
 // pasteboard's files into the current folder and Command+Option+V moves them; the pasted items
 // become the selection. A name that already exists in the folder is never overwritten, and a folder
 // never goes inside itself (also not through a symbolic link): that item is skipped and the
-// reason written to the desktop's log.
+// reason written to the desktop's log. An item that fails to copy leaves nothing of it behind
+// (the log says when it could not remove all it made); one moved onto another file system is
+// copied, then removed where it was, and the log names what of it could not be.
 //
 // A confined file manager (`confine`) stays inside one folder, as the console's sandbox
 // needs: it starts there, and refuses to show, select or paste anything whose real path
@@ -61,6 +63,7 @@ public:
     // anything but a plain name (a `/`, `.` or `..`), and for an item that leads out of the
     // confinement; the selection is then unchanged.
     void select(const std::vector<std::string>& names);
+    // Selects every item of the current folder; throws an error when it cannot be listed.
     void selectAll();
     // Full paths, in the order selected.
     const std::vector<std::filesystem::path>& selection() const { return selection_; }
@@ -71,7 +74,8 @@ public:
 
     CGWindowID browserWindow() const { return window_; }
 
-    // What the keys do, callable directly.
+    // What the keys do, callable directly. A copy leaves out a selected item that went; any
+    // other failure to look at the selection copies nothing (logged).
     void copySelection();
     void paste(bool move);
 

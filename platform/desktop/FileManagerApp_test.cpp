@@ -3,6 +3,8 @@
 #include "platform/desktop/NSPasteboard.h"
 #include "platform/desktop/NSWorkspace.h"
 #include "platform/testing/DesktopEnvironment.h"
+#include "platform/testing/ForeignFileSystemFolder.h"
+#include "platform/testing/Unprivileged.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +12,11 @@
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
+#include <fstream>
 #include <iterator>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <thread>
 
 namespace zestrel::platform {
@@ -19,9 +25,11 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using testing::DesktopEnvironment;
+using testing::ForeignFileSystemFolder;
 using testing::kVKC;
 using testing::kVKV;
 using testing::kVKX;
+using testing::runUnprivileged;
 
 constexpr auto kCommand = NSEvent::ModifierFlags::command;
 constexpr auto kOption = NSEvent::ModifierFlags::option;
@@ -93,6 +101,120 @@ TEST_F(FileManagerTest, NothingSelectedOrAnotherChordLeavesThePasteboardAlone) {
     EXPECT_EQ(finder->receivedEvents().size(), 4u);
     EXPECT_EQ(finder->receivedEvents()[2], (ReceivedKeyEvent{kVKX, kCommand, "x"}));
     EXPECT_TRUE(fs::exists(source / "a.txt")); // Command+X is only recorded
+}
+
+TEST_F(FileManagerTest, ACopyLeavesOutWhatWentAndCopiesNothingFromAFolderItCannotOpen) {
+    finder->select({"a.txt", "Folder"});
+    fs::remove(source / "a.txt");
+    finder->copySelection();
+    env.advance(finder->copyLatency());
+    EXPECT_EQ(pasteboard->readFileURLs(),
+              (std::vector<URL>{URL::fileURL((source / "Folder").string(), true)}));
+    ASSERT_EQ(env.desktop().logLines().size(), 1u);
+    EXPECT_EQ(env.desktop().logLines()[0],
+              "Finder: did not copy “" + (source / "a.txt").string() + "”: it no longer exists");
+
+    // The folder shown, swapped for a link: a folder's URL would lose its slash.
+    fs::rename(source, target / "Moved");
+    fs::create_directory_symlink(target / "Moved", source);
+    const auto count = pasteboard->changeCount();
+    finder->copySelection();
+    env.advance(finder->copyLatency());
+    EXPECT_EQ(pasteboard->changeCount(), count);
+    EXPECT_EQ(env.desktop().logLines().back(), "Finder: did not copy from “" + source.string() +
+                                                   "”: a symbolic link stands in its way");
+}
+
+// A user whom permission bits bind: a folder it may read but not search cannot be listed.
+TEST_F(FileManagerTest, SelectingAllFailsWhereTheItemsCannotBeLookedAt) {
+    const auto user = env.home() / "user";
+    runUnprivileged(user, [&] {
+        fs::create_directory(user / "blind");
+        std::ofstream(user / "blind" / "unseen") << "unseen";
+        finder->openFolder(user / "blind");
+        fs::permissions(user / "blind", fs::perms(0444));
+        EXPECT_THROW(finder->selectAll(), Error);
+        EXPECT_TRUE(finder->selection().empty());
+    });
+}
+
+TEST_F(FileManagerTest, AMoveOntoAnotherFileSystemNamesWhatStayedWhereItWas) {
+    const ForeignFileSystemFolder foreign(source);
+    if (foreign.path().empty()) {
+        GTEST_SKIP() << "no second file system";
+    }
+    const auto user = fs::canonical(env.home()) / "user";
+    runUnprivileged(user, [&] {
+        fs::create_directories(user / "box" / "locked");
+        std::ofstream(user / "box" / "locked" / "kept") << "kept";
+        std::ofstream(user / "box" / "moved") << "moved";
+        fs::permissions(user / "box" / "locked", fs::perms(0555));
+        finder->openFolder(user);
+        finder->select({"box"});
+        finder->copySelection();
+        env.advance(finder->copyLatency());
+        finder->openFolder(foreign.path());
+        finder->paste(true);
+        EXPECT_EQ(DesktopEnvironment::readFile(foreign.path() / "box" / "locked" / "kept"), "kept");
+        EXPECT_FALSE(fs::exists(user / "box" / "moved"));
+        EXPECT_EQ(finder->selection(), (std::vector<fs::path>{foreign.path() / "box"}));
+        ASSERT_EQ(env.desktop().logLines().size(), 1u);
+        EXPECT_EQ(env.desktop().logLines()[0],
+                  "Finder: moved “" + (user / "box").string() +
+                      "” only in part: all of it was copied, but “" +
+                      (user / "box" / "locked" / "kept").string() +
+                      "” could not be removed where it was: Permission denied");
+    });
+}
+
+// While held, names can be added to the folder and none removed (the append-only attribute,
+// which only root may set, on a file system that has it).
+class AppendOnly {
+public:
+    explicit AppendOnly(const fs::path& folder)
+        : folder_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        held_ = set(true);
+    }
+    ~AppendOnly() {
+        if (held_) {
+            set(false);
+        }
+    }
+    AppendOnly(const AppendOnly&) = delete;
+    AppendOnly& operator=(const AppendOnly&) = delete;
+    bool held() const { return held_; }
+
+private:
+    bool set(bool on) {
+        int flags = 0;
+        if (folder_.get() < 0 || ::ioctl(folder_.get(), FS_IOC_GETFLAGS, &flags) != 0) {
+            return false;
+        }
+        flags = on ? flags | FS_APPEND_FL : flags & ~FS_APPEND_FL;
+        return ::ioctl(folder_.get(), FS_IOC_SETFLAGS, &flags) == 0;
+    }
+
+    FileDescriptor folder_;
+    bool held_ = false;
+};
+
+TEST_F(FileManagerTest, AFailedCopySaysWhatItCouldNotRemoveOfWhatItMade) {
+    env.writeFile(source / "box" / "file", "file");
+    ASSERT_EQ(::mkfifo((source / "box" / "pipe").c_str(), 0600), 0);
+    copy(finder, {"box"});
+    finder->openFolder(target);
+    const AppendOnly appendOnly(target);
+    if (!appendOnly.held()) {
+        GTEST_SKIP() << "the target folder cannot be made append-only here";
+    }
+    env.press(*finder, kVKV, kCommand, "v");
+    ASSERT_EQ(env.desktop().logLines().size(), 1u);
+    EXPECT_EQ(env.desktop().logLines()[0],
+              "Finder: did not copy “" + (source / "box").string() +
+                  "”: Operation not supported, and what it had made of “" +
+                  (target / "box").string() +
+                  "” could not all be removed: Operation not permitted");
+    EXPECT_TRUE(fs::is_empty(target / "box"));
 }
 
 TEST_F(FileManagerTest, CommandVCopiesFilesAndFoldersIntoTheCurrentFolder) {
