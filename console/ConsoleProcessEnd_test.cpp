@@ -3,84 +3,19 @@
 // it had never run, or reach the process that replaced it.
 
 #include "console/Console.h"
+#include "console/ProcessEnd_test.h"
 
-#include "platform/appkit/NSApplication.h"
-#include "platform/base/DispatchQueue.h"
-#include "platform/base/KeyValueObserving.h"
-#include "platform/base/NotificationCenter.h"
-#include "platform/base/Timer.h"
-#include "platform/desktop/CarbonHotKeys.h"
 #include "platform/desktop/Desktop.h"
-#include "platform/desktop/EventTap.h"
-#include "platform/desktop/NSEvent.h"
-#include "platform/desktop/NSWorkspace.h"
-#include "platform/desktop/SimulatedApplication.h"
-#include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
-#include <atomic>
 #include <cctype>
-#include <chrono>
-#include <cstdint>
-#include <filesystem>
-#include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace zestrel::console {
 namespace {
-
-namespace pf = platform;
-using namespace std::chrono_literals;
-
-// Registers in the current process one of everything the system calls back (a key-value
-// observer of the workspace, an observer on each notification centre, an event monitor, a
-// timer, a delayed block on the main queue) and counts the calls that come once the process
-// it was registered for no longer runs: its application is gone, or, for what the run loop
-// calls, it has terminated (what the termination itself posts on its way is still its own).
-class ProcessProbe {
-public:
-    ProcessProbe(pf::Desktop& desktop, int processIdentifier)
-        : desktop_(desktop), pid_(processIdentifier) {
-        const auto told = [this] { noteCall(false); };
-        const auto called = [this] { noteCall(true); };
-        pf::NSWorkspace::shared()->keyValueObservers().addObserver(
-            "frontmostApplication", pf::NSKeyValueObservingOptionNew,
-            [told](const pf::KeyValueNotification&) { told(); });
-        for (const auto& center :
-             {pf::NotificationCenter::defaultCenter(), pf::NotificationCenter::workspaceCenter(),
-              pf::NotificationCenter::distributedCenter()}) {
-            tokens_.push_back(
-                center->addObserver(std::nullopt, pf::Value(), [told](const auto&) { told(); }));
-        }
-        monitor_ = pf::NSEvent::addLocalMonitorForEvents(
-            pf::NSEvent::kAnyEventMask, [told](const std::shared_ptr<pf::NSEvent>& event) {
-                told();
-                return event;
-            });
-        timer_ = pf::Timer::scheduledTimer(500ms, true, [called](pf::Timer&) { called(); });
-        pf::DispatchQueue::main().asyncAfter(1500ms, called);
-    }
-
-    int callsAfterItsEnd() const { return callsAfterEnd_; }
-
-private:
-    void noteCall(bool byTheRunLoop) {
-        if (!desktop_.runningApplication(pid_) || (byTheRunLoop && pf::NSApp().isTerminated())) {
-            ++callsAfterEnd_;
-        }
-    }
-
-    pf::Desktop& desktop_;
-    const int pid_;
-    std::vector<pf::ObserverToken> tokens_;
-    std::shared_ptr<pf::NSObject> monitor_;
-    std::shared_ptr<pf::Timer> timer_;
-    int callsAfterEnd_ = 0;
-};
 
 enum class Method { eventTaps, hotkeys };
 enum class Front { zestrel, finder, other };
@@ -133,46 +68,6 @@ constexpr const char* kAfterwards = "layout german\nlayout us\nlaunch textedit\n
                                     "quit finder\nlaunch finder\nopen finder $TMP/A\n"
                                     "select f.txt\npress cmd+x\nwait 1\nopen finder $TMP/B\n"
                                     "press cmd+v\nwait 1\nactivate textedit\nwait 2\n";
-
-// A machine of its own for each row: a fresh desktop, defaults and session folder.
-struct Session {
-    Session()
-        : tmp(env.home() / "tmp"),
-          console((std::filesystem::create_directories(tmp), tmp), out, errors) {}
-
-    int run(const std::string& script) {
-        std::istringstream in(script);
-        return console.runScript(in, "test.zestrel");
-    }
-    std::vector<std::string> namesIn(const std::string& folder) const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(tmp / folder)) {
-            names.push_back(entry.path().filename().string());
-        }
-        return names;
-    }
-
-    pf::testing::TestEnvironment env;
-    std::filesystem::path tmp;
-    std::ostringstream out;
-    std::ostringstream errors;
-    Console console;
-};
-
-// Process identifiers of every hot key's and event tap's owner.
-std::vector<int> registeredOwners() {
-    std::vector<int> owners;
-    for (const auto& hotKey : pf::HotKeySystem::current()->registrations()) {
-        owners.push_back(hotKey.ownerProcessIdentifier);
-    }
-    std::array<pf::CGEventTapInformation, 16> taps{};
-    std::uint32_t count = 0;
-    pf::CGGetEventTapList(static_cast<std::uint32_t>(taps.size()), taps.data(), &count);
-    for (std::uint32_t i = 0; i < count; ++i) {
-        owners.push_back(taps[i].tappingProcess);
-    }
-    return owners;
-}
 
 void endAndCheck(const Ending& ending, Method method, Front front) {
     SCOPED_TRACE(std::string(method == Method::hotkeys ? "hotkeys" : "event taps") +
