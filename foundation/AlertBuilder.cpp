@@ -153,8 +153,11 @@ NSModalResponse runModal(const AlertOptions& options, const AlertRunOptions& run
     }
     NSModalResponse response;
     if (run.window) {
-        alert->beginSheetModal(run.window, [token, modalWindow](NSModalResponse code) {
-            if (*token && NSApp().modalWindow() == modalWindow) {
+        // The window keeps the sheet's completion: a weak one, or the window would keep itself
+        // when the run ends without the sheet's end (as the end of the process stops it).
+        alert->beginSheetModal(run.window, [token, window = std::weak_ptr(modalWindow)](
+                                               NSModalResponse code) {
+            if (*token && NSApp().modalWindow() == window.lock()) {
                 NSApp().stopModal(code);
             }
         });

@@ -37,6 +37,8 @@ void resetProcess() {
     if (ProcessTeardown::processFramesOnStack()) {
         fatal("resetProcess() was called while the process's code is on the stack.");
     }
+    // Its destructors run as its code: an ended process logs or changes nothing in them.
+    const ProcessTeardown::Destruction destruction;
     // A destructor may create or reset other locals, so take the list out first and
     // repeat until nothing new was created.
     for (;;) {

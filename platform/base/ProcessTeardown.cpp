@@ -88,8 +88,21 @@ ProcessTeardown::MachineWork::~MachineWork() {
     currentFrames().inProcess = wasInProcess_;
 }
 
+ProcessTeardown::Destruction::Destruction()
+    : wasInProcess_(currentFrames().inProcess), wasDestroying_(currentFrames().destroying) {
+    Frames& frames = currentFrames();
+    frames.inProcess = hasEnded();
+    frames.destroying = true;
+}
+
+ProcessTeardown::Destruction::~Destruction() {
+    Frames& frames = currentFrames();
+    frames.inProcess = wasInProcess_;
+    frames.destroying = wasDestroying_;
+}
+
 void ProcessTeardown::stopIfEnded() {
-    if (refuses()) {
+    if (refuses() && !currentFrames().destroying) {
         throw ProcessStop{};
     }
 }

@@ -83,6 +83,20 @@ public:
         bool wasInProcess_;
     };
 
+    // The destruction of an ended process's objects (`resetProcess()`): what their
+    // destructors ask is that process's, and refused; no stop is raised in a destructor.
+    class Destruction {
+    public:
+        Destruction();
+        ~Destruction();
+        Destruction(const Destruction&) = delete;
+        Destruction& operator=(const Destruction&) = delete;
+
+    private:
+        bool wasInProcess_;
+        bool wasDestroying_;
+    };
+
     // Stops the process's code here once its process has ended: throws `ProcessStop` when
     // the code running on this thread is an ended process's. Nothing in the machine's code.
     static void stopIfEnded();
@@ -98,6 +112,7 @@ private:
     // the machine called into the process on the way.
     struct Frames {
         bool inProcess = false;
+        bool destroying = false;
         int depth = 0;
     };
     static Frames& currentFrames();

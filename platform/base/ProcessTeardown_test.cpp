@@ -6,6 +6,7 @@
 #include "platform/base/ProcessLocal.h"
 #include "platform/base/RunLoop.h"
 #include "platform/base/Timer.h"
+#include "platform/base/UnifiedLog.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -143,6 +144,21 @@ TEST_F(ProcessTeardownTest, ProcessCodeThatEndsItsProcessGoesNoFurther) {
                                              "the end itself returns"}));
     // The machine's code is never stopped.
     EXPECT_NO_THROW(ProcessTeardown::stopIfEnded());
+}
+
+TEST_F(ProcessTeardownTest, TheObjectsOfAnEndedProcessLogNothingAsTheyGo) {
+    struct LogsAsItGoes {
+        ~LogsAsItGoes() { osLog(OSLog{"com.example", "test"}, OSLogType::info, "going"); }
+    };
+    static ProcessLocal<LogsAsItGoes> object;
+    object.get();
+    resetProcess(); // a process that did not end: a reset is all there is of it
+    EXPECT_EQ(env.logLines(), std::vector<std::string>{"going"});
+
+    object.get();
+    ProcessTeardown::run();
+    resetProcess();
+    EXPECT_EQ(env.logLines().size(), 1u);
 }
 
 TEST(ProcessTeardownDeathTest, TheProcessIsNotResetWhileItsCodeIsOnTheStack) {
