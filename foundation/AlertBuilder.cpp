@@ -155,12 +155,12 @@ NSModalResponse runModal(const AlertOptions& options, const AlertRunOptions& run
     if (run.window) {
         // The window keeps the sheet's completion: a weak one, or the window would keep itself
         // when the run ends without the sheet's end (as the end of the process stops it).
-        alert->beginSheetModal(run.window, [token, window = std::weak_ptr(modalWindow)](
-                                               NSModalResponse code) {
-            if (*token && NSApp().modalWindow() == window.lock()) {
-                NSApp().stopModal(code);
-            }
-        });
+        alert->beginSheetModal(run.window,
+                               [token, window = std::weak_ptr(modalWindow)](NSModalResponse code) {
+                                   if (*token && NSApp().modalWindow() == window.lock()) {
+                                       NSApp().stopModal(code);
+                                   }
+                               });
         response = NSApp().runModal(run.window);
         *token = false;
         // A run aborted from outside leaves no sheet behind.
