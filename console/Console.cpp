@@ -60,16 +60,13 @@ std::string buttonsOf(const NSAlert& alert) {
 
 // How the output writes the session's folder and the app's home (the HOME it runs with, where
 // its data, caches and Trash lie), so a session reads the same on every run. The longer
-// first: one folder may lie in the other. A folder whose name holds a control character or a
-// byte that is not UTF-8 is also known as an error message already escaped it, and one whose
-// name a file URL percent-encodes (a space, a tab, "%") as that URL writes it.
+// first: one folder may lie in the other. A folder whose name a file URL percent-encodes (a
+// space, a tab, "%") is also known as that URL writes it. Texts are named before they are
+// escaped, so no escaped form of a folder is needed.
 std::vector<std::pair<std::string, std::string>> namedFolders(const fs::path& temporaryFolder) {
     std::vector<std::pair<std::string, std::string>> named;
     const auto name = [&named](const std::string& real, const std::string& as) {
         named.emplace_back(real, as);
-        if (auto escaped = escapedControls(real); escaped != real) {
-            named.emplace_back(std::move(escaped), as);
-        }
         constexpr std::string_view kFileScheme = "file://";
         if (auto encoded = URL::fileURL(real).absoluteString().substr(kFileScheme.size());
             encoded != real) {

@@ -80,26 +80,13 @@ ProcessTeardown::Frames& ProcessTeardown::currentFrames() {
     return frames;
 }
 
-ProcessTeardown::MachineWork::MachineWork() : wasInProcess_(currentFrames().inProcess) {
-    currentFrames().inProcess = false;
-}
-
-ProcessTeardown::MachineWork::~MachineWork() {
-    currentFrames().inProcess = wasInProcess_;
-}
+ProcessTeardown::MachineWork::MachineWork()
+    : FrameScope({.inProcess = false,
+                  .destroying = currentFrames().destroying,
+                  .depth = currentFrames().depth}) {}
 
 ProcessTeardown::Destruction::Destruction()
-    : wasInProcess_(currentFrames().inProcess), wasDestroying_(currentFrames().destroying) {
-    Frames& frames = currentFrames();
-    frames.inProcess = hasEnded();
-    frames.destroying = true;
-}
-
-ProcessTeardown::Destruction::~Destruction() {
-    Frames& frames = currentFrames();
-    frames.inProcess = wasInProcess_;
-    frames.destroying = wasDestroying_;
-}
+    : FrameScope({.inProcess = hasEnded(), .destroying = true, .depth = currentFrames().depth}) {}
 
 void ProcessTeardown::stopIfEnded() {
     if (refuses() && !currentFrames().destroying) {

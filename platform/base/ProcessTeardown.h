@@ -31,6 +31,28 @@ struct ProcessStop final {};
 // once none of its frames is on the stack. A new process starts with an empty list, not
 // ended.
 class ProcessTeardown {
+    // Where this thread stands: in the process's code or the machine's (and destroying an
+    // ended process's objects), and how many times the machine called into the process on
+    // the way.
+    struct Frames {
+        bool inProcess = false;
+        bool destroying = false;
+        int depth = 0;
+    };
+    static Frames& currentFrames();
+
+    // Where this thread stands, changed for the scope's life.
+    class FrameScope {
+    public:
+        explicit FrameScope(Frames changed) : saved_(std::exchange(currentFrames(), changed)) {}
+        ~FrameScope() { currentFrames() = saved_; }
+        FrameScope(const FrameScope&) = delete;
+        FrameScope& operator=(const FrameScope&) = delete;
+
+    private:
+        Frames saved_;
+    };
+
 public:
     // Adds work to the current process's list; after the end it runs at once.
     static void add(std::function<void()> work);
@@ -60,7 +82,8 @@ public:
         if (hasEnded()) {
             return false;
         }
-        const Entered entered(frames);
+        const FrameScope entered(
+            {.inProcess = true, .destroying = false, .depth = frames.depth + 1});
         try {
             std::forward<Call>(call)();
         } catch (const ProcessStop&) {
@@ -72,29 +95,16 @@ public:
     // The machine's own work run while the process's code waits under it (the console's
     // line in an alert's run, the desktop's work): it is no code of the process, so an end
     // does not stop it, and what it asks is never refused.
-    class MachineWork {
+    class MachineWork : FrameScope {
     public:
         MachineWork();
-        ~MachineWork();
-        MachineWork(const MachineWork&) = delete;
-        MachineWork& operator=(const MachineWork&) = delete;
-
-    private:
-        bool wasInProcess_;
     };
 
     // The destruction of an ended process's objects (`resetProcess()`): what their
     // destructors ask is that process's, and refused; no stop is raised in a destructor.
-    class Destruction {
+    class Destruction : FrameScope {
     public:
         Destruction();
-        ~Destruction();
-        Destruction(const Destruction&) = delete;
-        Destruction& operator=(const Destruction&) = delete;
-
-    private:
-        bool wasInProcess_;
-        bool wasDestroying_;
     };
 
     // Stops the process's code here once its process has ended: throws `ProcessStop` when
@@ -106,33 +116,6 @@ public:
     static bool processFramesOnStack() { return currentFrames().depth > 0; }
     // Whether what the calling code asks is refused: it is an ended process's.
     static bool refuses() { return inProcessCode() && hasEnded(); }
-
-private:
-    // Where this thread stands: in the process's code or the machine's, and how many times
-    // the machine called into the process on the way.
-    struct Frames {
-        bool inProcess = false;
-        bool destroying = false;
-        int depth = 0;
-    };
-    static Frames& currentFrames();
-
-    class Entered {
-    public:
-        explicit Entered(Frames& frames) : frames_(frames) {
-            frames_.inProcess = true;
-            ++frames_.depth;
-        }
-        ~Entered() {
-            --frames_.depth;
-            frames_.inProcess = false;
-        }
-        Entered(const Entered&) = delete;
-        Entered& operator=(const Entered&) = delete;
-
-    private:
-        Frames& frames_;
-    };
 };
 
 } // namespace zestrel::platform

@@ -65,13 +65,12 @@ struct RunLoop::Core {
         unsigned modes;
     };
 
-    // A block on the main queue, where it was posted from, and whose it is: the machine's,
-    // or a process's (by its generation).
+    // A block on the main queue, where it was posted from, and whose it is: the generation of
+    // the process that posted it, or none for the machine's.
     struct QueuedBlock {
         std::function<void()> block;
         CallSite site;
-        bool machine = false;
-        std::uint64_t generation = 0;
+        std::optional<std::uint64_t> process;
     };
 
     mutable Mutex mutex;
@@ -182,9 +181,7 @@ struct RunLoop::Core {
 };
 
 struct RunLoop::Item {
-    std::function<void()> block;
-    bool machine = false;         // a block of the machine's
-    std::uint64_t generation = 0; // else of this process
+    Core::QueuedBlock queued;
     std::shared_ptr<Timer> timer;
     std::shared_ptr<RunLoopSource> source;
 };
@@ -217,10 +214,6 @@ private:
 RunLoop::RunLoop() : core_(std::make_shared<Core>()), thread_(std::this_thread::get_id()) {}
 
 RunLoop::~RunLoop() {
-    discardAll();
-}
-
-void RunLoop::discardAll() {
     discard(*core_, false);
 }
 
@@ -234,7 +227,7 @@ void RunLoop::discard(Core& core, bool processOnly) {
     {
         MutexLock lock(core.mutex);
         for (auto it = core.blocks.begin(); it != core.blocks.end();) {
-            if (processOnly && it->second.machine) {
+            if (processOnly && !it->second.process) {
                 ++it;
             } else {
                 blocks.push_back(std::move(it->second));
@@ -286,7 +279,9 @@ bool RunLoop::takesProcessItem() {
         return false;
     }
     const std::uint64_t generation = detail::processGeneration();
-    if (core_->endArrangedFor.exchange(generation, std::memory_order_acq_rel) != generation) {
+    // Read first: posts of the same process leave the shared line alone.
+    if (core_->endArrangedFor.load(std::memory_order_acquire) != generation &&
+        core_->endArrangedFor.exchange(generation, std::memory_order_acq_rel) != generation) {
         ProcessTeardown::addOnce(core_.get(), [weak = std::weak_ptr<Core>(core_)] {
             if (const auto core = weak.lock()) {
                 discard(*core, true);
@@ -304,7 +299,8 @@ void RunLoop::post(Nanoseconds deadline, std::function<void()> block, bool machi
     MutexLock lock(core_->mutex);
     core_->blocks.emplace(
         core_->nextKey(std::max(deadline, now)),
-        Core::QueuedBlock{std::move(block), site, machine, detail::processGeneration()});
+        Core::QueuedBlock{std::move(block), site,
+                          machine ? std::nullopt : std::optional(detail::processGeneration())});
     core_->wakeLocked();
 }
 
@@ -597,9 +593,7 @@ std::optional<RunLoop::Item> RunLoop::takeNext(std::uint64_t sequenceLimit) {
     Item item;
     switch (kind) {
     case Kind::block:
-        item.block = std::move(core_->blocks.begin()->second.block);
-        item.machine = core_->blocks.begin()->second.machine;
-        item.generation = core_->blocks.begin()->second.generation;
+        item.queued = std::move(core_->blocks.begin()->second);
         core_->blocks.erase(core_->blocks.begin());
         break;
     case Kind::timer: {
@@ -632,13 +626,14 @@ std::optional<RunLoop::Item> RunLoop::takeNext(std::uint64_t sequenceLimit) {
 
 void RunLoop::perform(Item& item) {
     ++performed_;
-    if (item.block && item.machine) {
+    const auto& block = item.queued.block;
+    if (block && !item.queued.process) {
         const ProcessTeardown::MachineWork machine;
-        item.block();
-    } else if (item.block && item.generation == detail::processGeneration()) {
+        block();
+    } else if (block && item.queued.process == detail::processGeneration()) {
         // One posted from another thread as its process ended may have missed the end's
         // sweep: it is that process's all the same, and no later one's.
-        ProcessTeardown::callIn(item.block);
+        ProcessTeardown::callIn(block);
     } else if (item.timer) {
         if (!item.timer->valid_) {
             return;

@@ -214,11 +214,6 @@ public:
     RunLoopMode currentMode() const;
     std::thread::id thread() const { return thread_; }
 
-    // Drops everything that waits on the loop, the machine's work too: blocks not yet run,
-    // timers (which become invalid), sources and observers. A run in progress goes on, and
-    // what is posted afterwards runs as usual.
-    void discardAll();
-
     // Runs everything runnable now, including what that posts, and timers already due.
     // Does not move the clock.
     void runUntilIdle();
@@ -248,7 +243,8 @@ private:
     struct Item;
 
     static void removeTimer(const std::shared_ptr<Core>& core, Timer& timer);
-    // What the process left on the loop goes: its blocks, timers, sources and observers.
+    // What waits on the loop goes, timers made invalid: the process's blocks, timers,
+    // sources and observers, or (for the loop's end) the machine's blocks too.
     static void discard(Core& core, bool processOnly);
     // Whether the loop takes an item of the process: not once it has ended. The first item
     // of each process arranges for its items to go at its end.
