@@ -101,7 +101,7 @@ Console::Console(fs::path temporaryFolder, std::ostream& out, std::ostream& erro
         const auto message = noSuchButton(alert, title);
         // An answer did go before it: the alert is not one nobody answered. It is the one
         // recorded last, as it is put to the responder once recorded.
-        reportedUnanswered_.insert(shownAlerts().size() - 1);
+        reportedUnanswered_.insert(shownAlertCount() - 1);
         // At the prompt the alert waits for a better answer; a script fails once the command
         // that showed it ends.
         if (terminal_) {
@@ -459,18 +459,28 @@ void Console::failIfAnswerMismatched() {
 }
 
 void Console::reportUnansweredAlerts(bool scriptEnds) {
-    const auto alerts = shownAlerts();
-    for (std::size_t i = 0; i < alerts.size(); ++i) {
+    // An answered alert stays answered and one is said once, so a look goes through only the
+    // alerts still open and those shown since: its cost does not grow with a long session.
+    for (const auto count = shownAlertCount(); alertsLookedAt_ < count; ++alertsLookedAt_) {
+        alertsStillOpen_.push_back(alertsLookedAt_);
+    }
+    std::vector<std::size_t> stillOpen;
+    for (const auto i : alertsStillOpen_) {
+        const auto alert = shownAlert(i);
         // One shown over a window never gives up, as nothing waits on it: it is said when its
         // app or the script ends.
-        const bool unanswered = alerts[i].unattended || goneWithItsApp(i, alerts[i]) ||
-                                (scriptEnds && !alerts[i].response);
+        const bool unanswered =
+            alert.unattended || goneWithItsApp(i, alert) || (scriptEnds && !alert.response);
         if (unanswered && reportedUnanswered_.insert(i).second) {
-            say("nobody answered the alert " + quotedString(alerts[i].messageText) + " (buttons " +
-                quotedList(alerts[i].buttons) +
+            say("nobody answered the alert " + quotedString(alert.messageText) + " (buttons " +
+                quotedList(alert.buttons) +
                 "): answer \"BUTTON\" goes before the command that shows it");
         }
+        if (!alert.response && !reportedUnanswered_.contains(i)) {
+            stillOpen.push_back(i);
+        }
     }
+    alertsStillOpen_ = std::move(stillOpen);
 }
 
 bool Console::pressWaitingButton(const std::string& title) {
@@ -595,7 +605,9 @@ void Console::keepWhatTheProcessShowed() {
     if (!desktop_->ownApplication()) {
         return;
     }
-    endedAlerts_ = shownAlerts();
+    // Appended, not copied whole again: a relaunch costs what its own process showed.
+    const auto shown = NSAlert::shownAlerts();
+    endedAlerts_.insert(endedAlerts_.end(), shown.begin(), shown.end());
     endedOpenedURLs_ = openedURLs();
     endedMessages_ = composedMessages();
     endedShowings_ = shareShowings();

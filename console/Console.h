@@ -186,6 +186,9 @@ private:
     void showDefaultsAndAlerts(const std::string& what);
     // Of this process and of the processes that ended themselves, in order.
     std::vector<platform::NSAlert::Record> shownAlerts() const;
+    // How many that is, and the one at `index` of them, without copying the others.
+    std::size_t shownAlertCount() const;
+    platform::NSAlert::Record shownAlert(std::size_t index) const;
     // The alert `shownAlerts()[index]` showed unanswered in a process that has ended.
     bool goneWithItsApp(std::size_t index, const platform::NSAlert::Record& alert) const;
     std::vector<platform::URL> openedURLs() const;
@@ -265,6 +268,11 @@ private:
     // The line of the script running now; 0 at the prompt.
     int scriptLine_ = 0;
     std::set<std::size_t> reportedUnanswered_;
+    // How many of `shownAlerts()` were looked at for those nobody answered, and of those the
+    // ones that may still have to be said (not answered, not said): only these and the alerts
+    // shown since can change what a look finds.
+    std::size_t alertsLookedAt_ = 0;
+    std::vector<std::size_t> alertsStillOpen_;
     // While the terminal runs.
     Terminal* terminal_ = nullptr;
     std::mutex printsMutex_;

@@ -221,5 +221,17 @@ TEST_F(ConsoleTest, AnAppModalAlertWhoseAppQuitIsGoneWithIt) {
     EXPECT_THAT(out_.str(), HasSubstr("opened: none"));
 }
 
+TEST_F(ConsoleTest, ACommandLooksOnlyAtTheAlertsThatMayHaveChanged) {
+    // However many alerts a long session showed, what a command looks at stays the same.
+    std::string rounds = "launch zestrel\nopen debug window\n";
+    for (int round = 0; round < 100; ++round) {
+        rounds += "click \"Delete Data & Settings\"\nclick Cancel\n";
+    }
+    ASSERT_EQ(runScript(rounds), 0) << errors_.str();
+    const auto before = platform::NSAlert::recordsCopied();
+    ASSERT_EQ(runScript("click \"Delete Data & Settings\"\nclick Cancel\n"), 0) << errors_.str();
+    EXPECT_LE(platform::NSAlert::recordsCopied() - before, 4u);
+}
+
 } // namespace
 } // namespace zestrel::console

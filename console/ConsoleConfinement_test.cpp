@@ -173,6 +173,25 @@ TEST_F(ConsoleConfinementTest, ReadsNeverLookThroughALinkSwappedInAfterTheirChec
     EXPECT_FALSE(holds(out_, "nothing at $TMP/swapped/inside.txt"));
 }
 
+TEST_F(ConsoleConfinementTest, ExpectMissingNeverResolvesALinkAtOrOnItsPath) {
+    fs::create_directory(tmp_ / "real");
+    fs::create_directory_symlink(tmp_ / "real", tmp_ / "in-link");
+    fs::create_symlink(tmp_ / "nowhere", tmp_ / "dangling");
+    const std::pair<const char*, const char*> cases[] = {
+        {"$TMP/dangling", "expectation not met: there is a link at $TMP/dangling"},
+        {"$TMP/in-link", "expectation not met: there is a link at $TMP/in-link"},
+        {"$TMP/in-link/y", "cannot look at $TMP/in-link/y: Not a directory"},
+        {"$TMP/in-link/../y", "cannot look at $TMP/in-link/../y: Not a directory"},
+        {"$TMP/real/..", "expectation not met: there is a folder at $TMP/real/.."},
+    };
+    for (const auto& [path, message] : cases) {
+        errors_.str("");
+        EXPECT_EQ(runScript("expect missing " + std::string(path) + "\n"), 1) << path;
+        EXPECT_EQ(errors_.str(), "test.zestrel:1: " + std::string(message) + "\n");
+    }
+    EXPECT_EQ(runScript("expect missing $TMP/real/../y\n"), 0) << errors_.str();
+}
+
 TEST_F(ConsoleConfinementTest, WriteReplacesAHardLinkAndLeavesTheFileItShared) {
     fs::create_hard_link(outside_ / "notes.txt", tmp_ / "hard-link");
     ASSERT_EQ(runScript("write $TMP/hard-link overwritten\n"), 0) << errors_.str();

@@ -168,6 +168,15 @@ std::vector<NSAlert::Record> Console::shownAlerts() const {
     return followedBy(endedAlerts_, NSAlert::shownAlerts());
 }
 
+std::size_t Console::shownAlertCount() const {
+    return endedAlerts_.size() + NSAlert::shownAlertCount();
+}
+
+NSAlert::Record Console::shownAlert(std::size_t index) const {
+    return index < endedAlerts_.size() ? endedAlerts_[index]
+                                       : NSAlert::shownAlert(index - endedAlerts_.size()).value();
+}
+
 bool Console::goneWithItsApp(std::size_t index, const NSAlert::Record& alert) const {
     return index < endedAlerts_.size() && !alert.response;
 }

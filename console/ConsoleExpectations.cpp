@@ -58,16 +58,23 @@ void Console::expect(const Command& command) {
         say("ok: " + folder.string() + " holds " +
             (names.empty() ? std::string("nothing") : joined(names, ", ")));
     } else if (what == "missing") {
-        const auto item = path(arguments[1]);
+        // The path as it is named, never resolved through a link first: a link at it, leading
+        // anywhere or nowhere, is something there, and one on the way proves nothing absent.
+        const auto& item = arguments[1];
+        if (!isSessionPath(item)) {
+            throw CommandError("“" + item + "” is not in $TMP: paths start with $TMP/");
+        }
         std::optional<mode_t> found;
-        if (const int error = lookWithin(temporaryFolder_, item, found)) {
-            throw CommandError("cannot look at " + item.string() + ": " + errnoText(error));
+        if (const int error =
+                lookWithin(temporaryFolder_,
+                           temporaryFolder_.string() + item.substr(kSessionFolder.size()), found)) {
+            throw CommandError("cannot look at " + item + ": " + errnoText(error));
         }
         if (found) {
-            throw unmet("there is a " + std::string(S_ISDIR(*found) ? "folder" : "file") + " at " +
-                        item.string());
+            const auto kind = S_ISDIR(*found) ? "folder" : S_ISLNK(*found) ? "link" : "file";
+            throw unmet("there is a " + std::string(kind) + " at " + item);
         }
-        say("ok: nothing at " + item.string());
+        say("ok: nothing at " + item);
     } else if (what == "pasteboard") {
         const auto pasteboard = desktop_->generalPasteboard();
         const auto items = pasteboard->pasteboardItems().size();

@@ -3,6 +3,7 @@
 #include "platform/data/FileSafety.h"
 #include "platform/data/FolderWalk.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <span>
@@ -105,26 +106,51 @@ int listFolderWithin(const fs::path& folder, const fs::path& path,
 
 int lookWithin(const fs::path& folder, const fs::path& path, std::optional<mode_t>& found) {
     found.reset();
-    const auto relative = relativeWithin(folder, path);
-    if (!relative) {
+    const auto [inFolder, inPath] =
+        std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+    if (inFolder != folder.end()) {
         return ENOTDIR;
     }
-    FileDescriptor within(-1);
-    // Only a name that is not there is nothing: a file or a link on the way (one swapped in
-    // and back again as it was looked at) tells nothing of what is at the path.
-    const int error = openWithin(folder, relative->parent_path(), within, false);
-    if (error == ENOENT) {
-        return 0;
+    std::vector<fs::path> names;
+    for (auto part = inPath; part != path.end(); ++part) {
+        if (!part->empty() && *part != ".") {
+            names.push_back(*part);
+        }
     }
-    if (error != 0) {
-        return asFolderError(error);
-    }
-    struct stat status {};
-    if (::fstatat(within.get(), relative->filename().c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
-        found = status.st_mode;
-    } else if (errno != ENOENT) {
+    // The folders walked into, `folder` first: a `..` goes back out of the last one, which
+    // the walk reached without a link, so it never leaves `folder` however its names move.
+    std::vector<FileDescriptor> walked;
+    walked.emplace_back(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (walked.back().get() < 0) {
         return errno;
     }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const bool last = i + 1 == names.size();
+        if (names[i] == "..") {
+            if (walked.size() == 1) {
+                return ENOTDIR;
+            }
+            walked.pop_back();
+            continue;
+        }
+        if (last) {
+            struct stat status {};
+            if (::fstatat(walked.back().get(), names[i].c_str(), &status, AT_SYMLINK_NOFOLLOW) ==
+                0) {
+                found = status.st_mode;
+                return 0;
+            }
+            return errno == ENOENT ? 0 : errno;
+        }
+        FileDescriptor next(-1);
+        // Only a name that is not there is nothing: a file or a link on the way (one swapped
+        // in and back again as it was looked at) tells nothing of what is at the path.
+        if (const int error = platform::openFolderBelow(walked.back().get(), names[i], next)) {
+            return error == ENOENT ? 0 : asFolderError(error);
+        }
+        walked.push_back(std::move(next));
+    }
+    found = S_IFDIR; // the path names a folder the walk stands in
     return 0;
 }
 

@@ -40,9 +40,11 @@ std::optional<std::string> makeFoldersWithin(const std::filesystem::path& folder
 int listFolderWithin(const std::filesystem::path& folder, const std::filesystem::path& path,
                      std::vector<platform::FolderEntry>& entries);
 
-// What is at `path` inside `folder`, looked at the same way and never followed if a link:
-// nothing only when a name on the way, or the last, is not there (ENOENT). Answers the
-// failure's errno (ENOTDIR for a file or a link on the way), or 0.
+// What is at `path`, a path inside `folder` as it is named (its links not resolved), walked
+// from `folder` one name at a time, a `..` back out of the folder walked into last; the last
+// name is looked at itself, never followed if a link: nothing only when a name on the way, or
+// the last, is not there (ENOENT). Answers the failure's errno (ENOTDIR for a file or a link
+// on the way, or a path leading out of `folder`), or 0.
 int lookWithin(const std::filesystem::path& folder, const std::filesystem::path& path,
                std::optional<mode_t>& found);
 

@@ -15,6 +15,7 @@ namespace {
 struct AlertBook {
     std::vector<std::weak_ptr<NSAlert>> showing;
     std::vector<NSAlert::Record> records;
+    std::uint64_t recordsCopied = 0;
 };
 
 AlertBook& book() {
@@ -401,7 +402,26 @@ std::vector<std::shared_ptr<NSAlert>> NSAlert::showingAlerts() {
 }
 
 std::vector<NSAlert::Record> NSAlert::shownAlerts() {
-    return book().records;
+    auto& alerts = book();
+    alerts.recordsCopied += alerts.records.size();
+    return alerts.records;
+}
+
+std::size_t NSAlert::shownAlertCount() {
+    return book().records.size();
+}
+
+std::optional<NSAlert::Record> NSAlert::shownAlert(std::size_t index) {
+    auto& alerts = book();
+    if (index >= alerts.records.size()) {
+        return std::nullopt;
+    }
+    ++alerts.recordsCopied;
+    return alerts.records[index];
+}
+
+std::uint64_t NSAlert::recordsCopied() {
+    return book().recordsCopied;
 }
 
 } // namespace zestrel::platform

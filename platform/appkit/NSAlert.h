@@ -7,6 +7,7 @@
 #include "platform/base/Error.h"
 #include "platform/base/Timer.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -105,6 +106,13 @@ public:
     static std::vector<std::shared_ptr<NSAlert>> showingAlerts();
     // Every alert shown in this process, in order.
     static std::vector<Record> shownAlerts();
+    // How many that is, and the one at `index` in that order (nothing past the last), for a
+    // caller that looks again and again at only what is new or may still change.
+    static std::size_t shownAlertCount();
+    static std::optional<Record> shownAlert(std::size_t index);
+    // How many records `shownAlerts` and `shownAlert` copied out in this process: what the
+    // looks cost.
+    static std::uint64_t recordsCopied();
 
 private:
     // `unattendedLimit`: on the virtual clock the run gives up when nobody answers.
