@@ -10,6 +10,8 @@
 #include "platform/concurrency/Executor.h"
 #include "platform/concurrency/Task.h"
 #include "platform/system/SystemSound.h"
+#include "platform/testing/FileContents.h"
+#include "platform/testing/Unprivileged.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -18,6 +20,7 @@
 #include <functional>
 #include <future>
 #include <optional>
+#include <vector>
 
 namespace zestrel::platform::testing {
 namespace {
@@ -58,6 +61,22 @@ TEST(TestEnvironment, StartsOnAMachineThatHeardNoSound) {
     TestEnvironment env;
     EXPECT_EQ(NSSound::beepCount(), 0);
     EXPECT_EQ(SystemSoundServer::playCount(), 0u);
+}
+
+// With its own folders private, as a TMPDIR inside a home is, another user's part of a test
+// opens none of them.
+TEST(TestEnvironment, AnUnprivilegedPartChangesNoFolderAboveItsOwn) {
+    TestEnvironment env;
+    const auto modes = [&] {
+        std::vector<mode_t> all;
+        for (auto at = env.home(); at != at.root_path(); at = at.parent_path()) {
+            all.push_back(modeOf(at));
+        }
+        return all;
+    };
+    const auto before = modes();
+    runUnprivileged([](const std::filesystem::path&) {});
+    EXPECT_EQ(modes(), before);
 }
 
 TEST(TestEnvironment, CapturesLogsReportsAndStandardOutput) {
