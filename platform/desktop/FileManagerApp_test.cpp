@@ -132,9 +132,15 @@ TEST_F(FileManagerTest, SelectingAllFailsWhereTheItemsCannotBeLookedAt) {
         fs::create_directory(user / "blind");
         std::ofstream(user / "blind" / "unseen") << "unseen";
         finder->openFolder(user / "blind");
+        finder->select({"unseen"});
         fs::permissions(user / "blind", fs::perms(0444));
         EXPECT_THROW(finder->selectAll(), Error);
-        EXPECT_TRUE(finder->selection().empty());
+        EXPECT_EQ(finder->selection(), (std::vector<fs::path>{user / "blind" / "unseen"}));
+        finder->copySelection();
+        EXPECT_EQ(
+            env.desktop().logLines(),
+            (std::vector<std::string>{"Finder: did not copy from “" + (user / "blind").string() +
+                                      "”: “unseen” cannot be examined: Permission denied"}));
     });
 }
 
