@@ -172,6 +172,39 @@ TEST_F(FileManagerTest, AMoveOntoAnotherFileSystemNamesWhatStayedWhereItWas) {
     });
 }
 
+// What is changed at the source while a move onto another file system runs is not lost: it
+// stays there, with the folders that hold it, and its copy holds it as it was read.
+TEST_F(FileManagerTest, AMoveOntoAnotherFileSystemLeavesWhatChangedMeanwhileWhereItWas) {
+    const ForeignFileSystemFolder foreign(source);
+    if (foreign.path().empty()) {
+        GTEST_SKIP() << "no second file system";
+    }
+    const auto box = source / "box";
+    env.writeFile(box / "grown", "one\n");
+    env.writeFile(box / "inner" / "rewritten", "alpha");
+    env.writeFile(box / "inner" / "kept", "kept");
+    // Written long ago: a rewrite of the same size shows in its time, however coarse the clock.
+    fs::last_write_time(box / "inner" / "rewritten", fs::file_time_type::clock::now() - 1h);
+    copy(finder, {"box"});
+    finder->openFolder(foreign.path());
+    finder->setMoveCopiedHook([&] {
+        std::ofstream(box / "grown", std::ios::app) << "two\n";
+        std::ofstream(box / "inner" / "rewritten") << "ALPHA";
+    });
+    finder->paste(true);
+    EXPECT_EQ(DesktopEnvironment::readFile(box / "grown"), "one\ntwo\n");
+    EXPECT_EQ(DesktopEnvironment::readFile(box / "inner" / "rewritten"), "ALPHA");
+    EXPECT_EQ(DesktopEnvironment::readFile(foreign.path() / "box" / "grown"), "one\n");
+    EXPECT_FALSE(fs::exists(box / "inner" / "kept"));
+    EXPECT_EQ(env.desktop().logLines(),
+              std::vector<std::string>{
+                  "Finder: moved “" + box.string() +
+                  "” only in part: what changed during the move stayed where it was, and its "
+                  "copy holds it as it was before: “" +
+                  (box / "grown").string() + "”, “" + (box / "inner" / "rewritten").string() +
+                  "”"});
+}
+
 // While held, names can be added to the folder and none removed (the append-only attribute,
 // which only root may set, on a file system that has it).
 class AppendOnly {
