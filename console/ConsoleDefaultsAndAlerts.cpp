@@ -11,10 +11,13 @@
 #include "platform/data/UserDefaults.h"
 #include "platform/desktop/Accessibility.h"
 #include "platform/desktop/Desktop.h"
+#include "platform/desktop/FileManagerApp.h"
 #include "platform/system/SystemSound.h"
 #include "platform/system/URLOpener.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -34,12 +37,27 @@ std::string abridged(const std::string& text) {
                : quotedString(start) + " (" + counted(characterCount(text), "character") + ")";
 }
 
-// A change the defaults database could not store fails its command: the app would see it
-// until it ends, and after a relaunch it would be gone.
-void requireStored(UserDefaults& defaults, const std::string& key) {
-    defaults.synchronize();
-    if (const auto failure = defaults.writeFailure()) {
-        throw CommandError(key + " could not be stored: " + *failure);
+// The defaults lie beside the app's home: their file is named from it, so that the output
+// writes it from `$HOME`, the same on every run.
+std::string fromHome(const std::filesystem::path& file) {
+    const char* home = std::getenv("HOME");
+    try {
+        if (home && *home) {
+            const auto real = realPath(home);
+            return (real / realPath(file).lexically_relative(real)).string();
+        }
+    } catch (const Error&) {
+    }
+    return file.string();
+}
+
+// A change (an absent value deletes the key) is made only once the defaults database has
+// stored it; else its command fails and the defaults stay as they were, in the app and in
+// their file.
+void requireStored(UserDefaults& defaults, const Value& value, const std::string& key) {
+    if (const auto failure = defaults.store(value, key)) {
+        throw CommandError(key + " could not be stored: cannot write " + fromHome(defaults.file()) +
+                           ": " + *failure);
     }
 }
 
@@ -53,8 +71,7 @@ void Console::performDefaultsAndAlerts(const Command& command) {
         const auto& key = arguments[1];
         if (arguments[0] == "write") {
             const auto value = parsePropertyListLiteral(arguments[2]);
-            defaults->set(value, key);
-            requireStored(*defaults, key);
+            requireStored(*defaults, value, key);
             say(key + " = " + propertyListLiteral(value));
         } else if (arguments[0] == "delete") {
             const auto domain = defaults->persistentDomain(defaults->domainName());
@@ -63,8 +80,7 @@ void Console::performDefaultsAndAlerts(const Command& command) {
                     ": nothing deleted");
                 break;
             }
-            defaults->removeObject(key);
-            requireStored(*defaults, key);
+            requireStored(*defaults, Value(), key);
             say("deleted " + key);
         } else {
             const auto value = defaults->object(key);

@@ -212,7 +212,10 @@ std::optional<std::string> writeFileAtomically(const fs::path& link, const Data&
     }
     FileDescriptor folder(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() < 0) {
-        return "cannot open " + parent.string() + ": " + errnoText(errno);
+        const int cause = errno;
+        std::string text = "cannot open " + parent.string() + ": " + errnoText(cause);
+        errno = cause;
+        return text;
     }
     // Private when new, as the defaults database's files are.
     const auto failure = replaceFileAt(folder.get(), path.filename().string(),

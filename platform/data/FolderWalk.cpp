@@ -49,22 +49,33 @@ std::string linkTargetAt(int folder, const char* name, off_t size) {
     return target;
 }
 
-// What a copy made, item by item, with the identity of each one's source: a move removes at
-// its source only what it copied, never what came there since.
+// What a copy made, item by item, with the identity of each one's source and its state as the
+// copy read it: a move removes at its source only what it copied, never what came there since
+// nor what changed since it was read.
 struct CopiedItem {
     std::string name;
     dev_t device = 0;
     ino_t inode = 0;
     bool isFolder = false;
+    off_t size = 0;
+    // Not the status change time: removing one hard link of a file changes it for the others.
+    timespec modified{};
     std::vector<CopiedItem> inner;
 
     void noteSource(const struct stat& status) {
         device = status.st_dev;
         inode = status.st_ino;
         isFolder = S_ISDIR(status.st_mode);
+        size = status.st_size;
+        modified = status.st_mtim;
     }
     bool isSourceOf(const struct stat& status) const {
         return status.st_dev == device && status.st_ino == inode;
+    }
+    // A folder's own times change as its copied items are removed: what is in it is compared.
+    bool changedSince(const struct stat& status) const {
+        return !isFolder && (status.st_size != size || status.st_mtim.tv_sec != modified.tv_sec ||
+                             status.st_mtim.tv_nsec != modified.tv_nsec);
     }
 };
 
@@ -136,6 +147,7 @@ int copyItemInto(int from, const char* name, int to, bool& made, CopiedItem& cop
     if (!S_ISREG(status.st_mode)) {
         return ENOTSUP;
     }
+    // Before the bytes are read: a change while they are makes the file one changed since.
     copied.noteSource(status);
     FileDescriptor copy(
         ::openat(to, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
@@ -193,7 +205,8 @@ ItemTransfer copyNoting(int from, const std::string& name, int to, CopiedItem& c
 
 // Removes at its source what a copy copied (`shown` is its path from the moved item's name),
 // and only that: an item that went, or stands there as another one since, is no longer this
-// move's. Answers whether it is gone; what stays is noted in `transfer`.
+// move's, and one changed since it was read stays (its copy holds it as it was read). Answers
+// whether it is gone; what stays is noted in `transfer`.
 bool removeCopied(int folder, const CopiedItem& item, const std::string& shown,
                   ItemTransfer& transfer) {
     const auto stays = [&](int error) {
@@ -207,6 +220,10 @@ bool removeCopied(int folder, const CopiedItem& item, const std::string& shown,
     }
     if (!item.isSourceOf(status)) {
         return true;
+    }
+    if (item.changedSince(status)) {
+        transfer.changed.push_back(shown);
+        return false;
     }
     if (!item.isFolder) {
         return ::unlinkat(folder, item.name.c_str(), 0) == 0 || stays(errno);
@@ -306,7 +323,8 @@ ItemTransfer copyItemAt(int from, const std::string& name, int to) {
     return copyNoting(from, name, to, copied);
 }
 
-ItemTransfer moveItemAt(int from, const std::string& name, int to) {
+ItemTransfer moveItemAt(int from, const std::string& name, int to,
+                        const std::function<void()>& copiedHook) {
     int error = errorOf(::renameat2(from, name.c_str(), to, name.c_str(), RENAME_NOREPLACE));
     if (error == EINVAL) {
         // A file system that cannot refuse to replace: look first, then rename.
@@ -323,7 +341,11 @@ ItemTransfer moveItemAt(int from, const std::string& name, int to) {
     CopiedItem copied;
     auto transfer = copyNoting(from, name, to, copied);
     if (transfer.error == 0) {
+        if (copiedHook) {
+            copiedHook();
+        }
         removeCopied(from, copied, name, transfer);
+        std::sort(transfer.changed.begin(), transfer.changed.end());
     }
     return transfer;
 }

@@ -3,6 +3,7 @@
 #include "platform/data/FileSafety.h"
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -48,6 +49,10 @@ struct ItemTransfer {
     // and why the first could not: these are in both places.
     std::vector<std::string> stayed;
     int stayedError = 0;
+    // What such a move left at its source since it changed after the copy read it (its size or
+    // times are not those the copy saw), with the folders that hold it: there it is as it is
+    // now, and its copy holds it as it was read. Paths as in `stayed`.
+    std::vector<std::string> changed;
 };
 
 // Copies the item `name` of the open folder `from` into the open folder `to` under the same
@@ -58,8 +63,10 @@ struct ItemTransfer {
 ItemTransfer copyItemAt(int from, const std::string& name, int to);
 
 // Moves the item: renamed where that needs no replacing (EEXIST when something is there);
-// onto another file system, copied and then removed where it was as above.
-ItemTransfer moveItemAt(int from, const std::string& name, int to);
+// onto another file system, copied and then removed where it was as above. `copiedHook` is a
+// test's way in: called between such a copy and the removal of its source.
+ItemTransfer moveItemAt(int from, const std::string& name, int to,
+                        const std::function<void()>& copiedHook = nullptr);
 
 // Removes the item `name` of the open folder `folder`, a folder with everything in it; a link
 // is removed itself. What cannot be removed stays and the first failure is answered.

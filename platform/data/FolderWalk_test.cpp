@@ -167,8 +167,7 @@ TEST_F(FolderWalkTest, ACopyAndAMoveKeepEveryByteOfLargeFiles) {
 // its copy is complete.
 TEST_F(FolderWalkTest, AFailedCopyOrMoveRemovesAllItMadeItsReadOnlyFoldersToo) {
     const ForeignFileSystemFolder foreign(from_);
-    const auto user = env_.home() / "user";
-    runUnprivileged(user, [&] {
+    runUnprivileged([&](const fs::path& user) {
         const auto box = user / "box";
         const auto [done, refused] = twoFoldersIn(box);
         std::ofstream(done / "inner") << "inner";
@@ -199,8 +198,7 @@ TEST_F(FolderWalkTest, AFailedCopyOrMoveRemovesAllItMadeItsReadOnlyFoldersToo) {
 // it is listed and copied: each listing or copy fails, or holds every entry.
 TEST_F(FolderWalkTest, AListingOrACopyThatSucceedsHoldsEveryEntry) {
     constexpr std::size_t kEntries = 50;
-    const auto user = env_.home() / "user";
-    runUnprivileged(user, [&] {
+    runUnprivileged([&](const fs::path& user) {
         const auto flipping = user / "box" / "flipping";
         fs::create_directories(flipping);
         for (std::size_t i = 0; i < kEntries; ++i) {

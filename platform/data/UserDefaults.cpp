@@ -226,6 +226,34 @@ public:
         }
     }
 
+    // Writes the domain's file now as `edit` leaves the domain, which stays as it is in memory
+    // (`update` makes the edit there). Answers why it could not be written.
+    template <class Edit>
+    std::optional<std::string> writeEdited(const std::string& name, Edit&& edit) {
+        MutexLock writing(writeMutex_);
+        Value::Dictionary values;
+        {
+            MutexLock lock(mutex_);
+            const Domain& domain = domains_[name];
+            if (!domain.writable) {
+                return "it could not be read, so it is kept as it is";
+            }
+            values = domain.values;
+        }
+        edit(values);
+        try {
+            if (writeFileAtomically(fileFor(name), PropertyList::encodeBinary(values))) {
+                return errnoText(errno);
+            }
+        } catch (const Error& error) {
+            return error.localizedDescription();
+        }
+        ++writes_;
+        MutexLock lock(mutex_);
+        domains_[name].failure = std::nullopt;
+        return std::nullopt;
+    }
+
     // Writes every changed domain; false when one could not be written (it stays pending).
     bool flush() {
         MutexLock writing(writeMutex_);
@@ -621,6 +649,21 @@ std::optional<URL> UserDefaults::url(std::string_view key) const {
 
 // MARK: Writing
 
+namespace {
+
+void checkStorable(const Value& value, const std::string& key) {
+    // The key goes into the domain's list as well: one that a list cannot hold would make
+    // every later write of the domain fail, so it is refused as a bad value is (and shown
+    // escaped, since a NUL would cut the message).
+    const bool keyIsValid = PropertyList::isValid(Value(key));
+    if (!keyIsValid || !PropertyList::isValid(value)) {
+        fatal(fmt::format("Attempt to insert non-property list object {} for key {}",
+                          value.describe(), keyIsValid ? key : Value(key).debugDescribe()));
+    }
+}
+
+} // namespace
+
 void UserDefaults::change(const std::vector<std::string>& keys,
                           const std::function<void()>& mutate) {
     // What an ended process's code still asks from a thread of its own changes nothing.
@@ -639,18 +682,39 @@ void UserDefaults::setObject(const Value& input, std::string_view key) {
         return;
     }
     const std::string name(key);
-    // The key goes into the domain's list as well: one that a list cannot hold would make
-    // every later write of the domain fail, so it is refused as a bad value is (and shown
-    // escaped, since a NUL would cut the message).
-    const bool keyIsValid = PropertyList::isValid(Value(name));
-    if (!keyIsValid || !PropertyList::isValid(value)) {
-        fatal(fmt::format("Attempt to insert non-property list object {} for key {}",
-                          value.describe(), keyIsValid ? name : Value(name).debugDescribe()));
-    }
+    checkStorable(value, name);
     change({name}, [&] {
         database_->update(domainName_,
                           [&](Value::Dictionary& values) { values.insert_or_assign(name, value); });
     });
+}
+
+std::optional<std::string> UserDefaults::store(const Value& input, std::string_view key) {
+    const Value& value = input.flattened();
+    const std::string name(key);
+    if (!value.isAbsent()) {
+        checkStorable(value, name);
+    }
+    if (ProcessTeardown::refuses()) {
+        return std::string("its process has ended");
+    }
+    const auto edit = [&](Value::Dictionary& values) {
+        if (value.isAbsent()) {
+            values.erase(name);
+        } else {
+            values.insert_or_assign(name, value);
+        }
+    };
+    if (auto failure = database_->writeEdited(domainName_, edit)) {
+        return failure;
+    }
+    // Then made as any change is: the domain is written again, with what else changed meanwhile.
+    change({name}, [&] { database_->update(domainName_, edit); });
+    return std::nullopt;
+}
+
+std::filesystem::path UserDefaults::file() const {
+    return database_->fileFor(domainName_);
 }
 
 void UserDefaults::set(const Value& value, std::string_view key) {

@@ -5,6 +5,7 @@
 #include "platform/base/Value.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -89,6 +90,11 @@ public:
     void setObject(const Value& value, std::string_view key);
     // As `setObject`, except that a URL is kept as its absolute text.
     void set(const Value& value, std::string_view key);
+    // Sets `key` (an absent value removes it) only once its domain is stored so: the domain's
+    // file is written now, and the change is made, and reported, only when it was. Answers why
+    // it could not be, when the domain is as it was, in memory and in its file; later changes
+    // are judged on their own. A value or key as `setObject` refuses stops the process.
+    std::optional<std::string> store(const Value& value, std::string_view key);
     // Registered defaults stay readable.
     void removeObject(std::string_view key);
     // Removes, one by one, every key that `dictionaryRepresentation()` lists.
@@ -113,6 +119,8 @@ public:
     // Why the suite's own domain could not be written when that was last tried (what a false
     // `synchronize()` means for it); nothing once it was written.
     std::optional<std::string> writeFailure() const;
+    // The file its own domain is kept in.
+    std::filesystem::path file() const;
 
     // MARK: Key-value observation of keys.
 

@@ -333,7 +333,7 @@ void FileManagerApplication::paste(bool move) {
                 folder_.string() + "”");
             continue;
         }
-        const auto transfer = move ? moveItemAt(fromFolder.get(), name, into.get())
+        const auto transfer = move ? moveItemAt(fromFolder.get(), name, into.get(), moveCopiedHook_)
                                    : copyItemAt(fromFolder.get(), name, into.get());
         if (transfer.error != 0) {
             log(std::string("did not ") + (move ? "move" : "copy") + " “" + source.string() +
@@ -348,6 +348,12 @@ void FileManagerApplication::paste(bool move) {
             log("moved “" + source.string() + "” only in part: all of it was copied, but " +
                 listed(transfer.stayed, source.parent_path()) +
                 " could not be removed where it was: " + errnoText(transfer.stayedError));
+        }
+        if (!transfer.changed.empty()) {
+            log("moved “" + source.string() +
+                "” only in part: what changed during the move stayed where it was, and its copy "
+                "holds it as it was before: " +
+                listed(transfer.changed, source.parent_path()));
         }
         pasted.push_back(folder_ / name);
     }

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,7 +33,8 @@ bool isWithin(const std::filesystem::path& path, const std::filesystem::path& fo
 // never goes inside itself (also not through a symbolic link): that item is skipped and the
 // reason written to the desktop's log. An item that fails to copy leaves nothing of it behind
 // (the log says when it could not remove all it made); one moved onto another file system is
-// copied, then removed where it was, and the log names what of it could not be.
+// copied, then removed where it was, and the log names what of it could not be, and what
+// changed since the copy read it: that stays where it was, and its copy holds it as it was.
 //
 // A confined file manager (`confine`) stays inside one folder, as the console's sandbox
 // needs: it starts there, and refuses to show, select or paste anything whose real path
@@ -79,6 +81,10 @@ public:
     void copySelection();
     void paste(bool move);
 
+    // A test's way in: called in each move onto another file system between the copy and the
+    // removal of its source.
+    void setMoveCopiedHook(std::function<void()> hook) { moveCopiedHook_ = std::move(hook); }
+
 protected:
     void didLaunch() override;
     void keyDown(const ReceivedKeyEvent& event) override;
@@ -99,6 +105,7 @@ private:
     std::filesystem::path realFolder_; // where `folder_` really was when it was shown
     std::vector<std::filesystem::path> selection_;
     std::optional<Nanoseconds> latency_;
+    std::function<void()> moveCopiedHook_;
     CGWindowID window_ = kCGNullWindowID;
 };
 

@@ -125,16 +125,22 @@ TEST_F(FileManagerTest, ACopyLeavesOutWhatWentAndCopiesNothingFromAFolderItCanno
                                                    "”: a symbolic link stands in its way");
 }
 
-// A user whom permission bits bind: a folder it may read but not search cannot be listed.
+// A user whom permission bits bind: a folder it may read but not search cannot be listed, and
+// what was selected in it is not copied as if it had gone.
 TEST_F(FileManagerTest, SelectingAllFailsWhereTheItemsCannotBeLookedAt) {
-    const auto user = env.home() / "user";
-    runUnprivileged(user, [&] {
+    runUnprivileged([&](const fs::path& user) {
         fs::create_directory(user / "blind");
         std::ofstream(user / "blind" / "unseen") << "unseen";
         finder->openFolder(user / "blind");
+        finder->select({"unseen"});
         fs::permissions(user / "blind", fs::perms(0444));
         EXPECT_THROW(finder->selectAll(), Error);
-        EXPECT_TRUE(finder->selection().empty());
+        EXPECT_EQ(finder->selection(), (std::vector<fs::path>{user / "blind" / "unseen"}));
+        finder->copySelection();
+        EXPECT_EQ(
+            env.desktop().logLines(),
+            (std::vector<std::string>{"Finder: did not copy from “" + (user / "blind").string() +
+                                      "”: “unseen” cannot be examined: Permission denied"}));
     });
 }
 
@@ -143,8 +149,7 @@ TEST_F(FileManagerTest, AMoveOntoAnotherFileSystemNamesWhatStayedWhereItWas) {
     if (foreign.path().empty()) {
         GTEST_SKIP() << "no second file system";
     }
-    const auto user = fs::canonical(env.home()) / "user";
-    runUnprivileged(user, [&] {
+    runUnprivileged([&](const fs::path& user) {
         fs::create_directories(user / "box" / "locked");
         std::ofstream(user / "box" / "locked" / "kept") << "kept";
         std::ofstream(user / "box" / "moved") << "moved";
@@ -165,6 +170,39 @@ TEST_F(FileManagerTest, AMoveOntoAnotherFileSystemNamesWhatStayedWhereItWas) {
                       (user / "box" / "locked" / "kept").string() +
                       "” could not be removed where it was: Permission denied");
     });
+}
+
+// What is changed at the source while a move onto another file system runs is not lost: it
+// stays there, with the folders that hold it, and its copy holds it as it was read.
+TEST_F(FileManagerTest, AMoveOntoAnotherFileSystemLeavesWhatChangedMeanwhileWhereItWas) {
+    const ForeignFileSystemFolder foreign(source);
+    if (foreign.path().empty()) {
+        GTEST_SKIP() << "no second file system";
+    }
+    const auto box = source / "box";
+    env.writeFile(box / "grown", "one\n");
+    env.writeFile(box / "inner" / "rewritten", "alpha");
+    env.writeFile(box / "inner" / "kept", "kept");
+    // Written long ago: a rewrite of the same size shows in its time, however coarse the clock.
+    fs::last_write_time(box / "inner" / "rewritten", fs::file_time_type::clock::now() - 1h);
+    copy(finder, {"box"});
+    finder->openFolder(foreign.path());
+    finder->setMoveCopiedHook([&] {
+        std::ofstream(box / "grown", std::ios::app) << "two\n";
+        std::ofstream(box / "inner" / "rewritten") << "ALPHA";
+    });
+    finder->paste(true);
+    EXPECT_EQ(DesktopEnvironment::readFile(box / "grown"), "one\ntwo\n");
+    EXPECT_EQ(DesktopEnvironment::readFile(box / "inner" / "rewritten"), "ALPHA");
+    EXPECT_EQ(DesktopEnvironment::readFile(foreign.path() / "box" / "grown"), "one\n");
+    EXPECT_FALSE(fs::exists(box / "inner" / "kept"));
+    EXPECT_EQ(env.desktop().logLines(),
+              std::vector<std::string>{
+                  "Finder: moved “" + box.string() +
+                  "” only in part: what changed during the move stayed where it was, and its "
+                  "copy holds it as it was before: “" +
+                  (box / "grown").string() + "”, “" + (box / "inner" / "rewritten").string() +
+                  "”"});
 }
 
 // While held, names can be added to the folder and none removed (the append-only attribute,

@@ -1,6 +1,7 @@
 #include "platform/testing/TestEnvironment.h"
 
 #include "platform/appkit/NSSound.h"
+#include "platform/base/Bundle.h"
 #include "platform/base/DispatchQueue.h"
 #include "platform/base/ReportSink.h"
 #include "platform/base/RunLoop.h"
@@ -10,14 +11,18 @@
 #include "platform/concurrency/Executor.h"
 #include "platform/concurrency/Task.h"
 #include "platform/system/SystemSound.h"
+#include "platform/testing/FileContents.h"
+#include "platform/testing/Unprivileged.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <future>
 #include <optional>
+#include <vector>
 
 namespace zestrel::platform::testing {
 namespace {
@@ -53,11 +58,38 @@ TEST(TestEnvironment, StartsOnAMachineThatHeardNoSound) {
     {
         TestEnvironment env;
         NSSound::beep();
+        const auto sound = Bundle::main()->dataAsset("CutSound");
+        ASSERT_TRUE(sound.has_value());
+        const auto file = env.home() / "cut.wav";
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(sound->data()),
+                   static_cast<std::streamsize>(sound->size()));
+        SystemSoundID played = 0;
+        ASSERT_EQ(AudioServicesCreateSystemSoundID(URL::fileURL(file.string()), played),
+                  kAudioServicesNoError);
+        AudioServicesPlaySystemSoundWithCompletion(played, nullptr);
         ASSERT_EQ(NSSound::beepCount(), 1);
+        ASSERT_EQ(SystemSoundServer::playCount(), 1u);
     }
     TestEnvironment env;
     EXPECT_EQ(NSSound::beepCount(), 0);
     EXPECT_EQ(SystemSoundServer::playCount(), 0u);
+}
+
+// With its own folders private, as a TMPDIR inside a home is, another user's part of a test
+// opens none of them.
+TEST(TestEnvironment, AnUnprivilegedPartChangesNoFolderAboveItsOwn) {
+    TestEnvironment env;
+    const auto modes = [&] {
+        std::vector<mode_t> all;
+        for (auto at = env.home(); at != at.root_path(); at = at.parent_path()) {
+            all.push_back(modeOf(at));
+        }
+        return all;
+    };
+    const auto before = modes();
+    runUnprivileged([](const std::filesystem::path&) {});
+    EXPECT_EQ(modes(), before);
 }
 
 TEST(TestEnvironment, CapturesLogsReportsAndStandardOutput) {

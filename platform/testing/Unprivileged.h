@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <functional>
 #include <grp.h>
+#include <memory>
+#include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,26 +30,45 @@ inline void unlockFolders(const std::filesystem::path& path) {
     }
 }
 
+// Whether every folder from the root down to `folder` may be read and searched by others.
+inline bool othersReach(const std::filesystem::path& folder) {
+    for (auto at = folder;; at = at.parent_path()) {
+        struct stat status {};
+        if (::stat(at.c_str(), &status) != 0 ||
+            (status.st_mode & (S_IROTH | S_IXOTH)) != (S_IROTH | S_IXOTH)) {
+            return false;
+        }
+        if (at == at.root_path()) {
+            return true;
+        }
+    }
+}
+
 // Runs `body` in a child process as a user whom permission bits bind: as the unprivileged
-// user `nobody` when this test runs as root, which ignores them. `body` works in `folder`, a
-// new folder that user owns (its parents are made readable for it), whose folders are all
-// unlocked again afterwards; its failed expectations fail the test.
-inline void runUnprivileged(const std::filesystem::path& folder,
-                            const std::function<void()>& body) {
+// user `nobody` when this test runs as root, which ignores them. `body` works in a new folder
+// it is given, which that user owns; afterwards it is removed with all in it. Nothing outside
+// it is changed: for root it is made in the machine's shared temporary folder `/tmp`, where
+// every folder on the way is open to others already (the test is skipped where it is not); for
+// anyone else, in TMPDIR. `body`'s failed expectations fail the test.
+inline void runUnprivileged(const std::function<void(const std::filesystem::path&)>& body) {
+    namespace fs = std::filesystem;
     constexpr uid_t kNobody = 65534;
     const bool root = ::geteuid() == 0;
-    std::filesystem::create_directories(folder);
+    const fs::path place = root ? fs::path("/tmp") : fs::temp_directory_path();
+    if (root && !othersReach(place)) {
+        GTEST_SKIP() << place << " is closed to other users";
+    }
+    std::string pattern = (place / "zestrel-user-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr) << "cannot make a folder in " << place;
+    const fs::path folder = fs::canonical(pattern);
+    // Removed however the test ends, an assertion's early return too.
+    const std::shared_ptr<void> removal(nullptr, [&folder](void*) {
+        unlockFolders(folder);
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+    });
     if (root) {
         ASSERT_EQ(::chown(folder.c_str(), kNobody, kNobody), 0);
-        for (auto parent = folder.parent_path(); parent != parent.root_path();
-             parent = parent.parent_path()) {
-            struct stat status {};
-            ASSERT_EQ(::stat(parent.c_str(), &status), 0);
-            // Readable too: the folder walk opens each folder on the way.
-            if ((status.st_mode & (S_IROTH | S_IXOTH)) != (S_IROTH | S_IXOTH)) {
-                ASSERT_EQ(::chmod(parent.c_str(), (status.st_mode & 07777) | S_IROTH | S_IXOTH), 0);
-            }
-        }
     }
     std::fflush(nullptr); // or the child writes again what this process has not written yet
     const pid_t child = ::fork();
@@ -57,7 +79,7 @@ inline void runUnprivileged(const std::filesystem::path& folder,
             ::_exit(2);
         }
         try {
-            body();
+            body(folder);
         } catch (const std::exception& error) {
             ADD_FAILURE() << "thrown: " << error.what();
         } catch (...) {
@@ -70,7 +92,6 @@ inline void runUnprivileged(const std::filesystem::path& folder,
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
         << "the unprivileged part failed (status " << status << ")";
-    unlockFolders(folder);
 }
 
 } // namespace zestrel::platform::testing
