@@ -314,8 +314,10 @@ std::string nextProcessCutsAndPastes(const Modal& modal, bool relaunched) {
 
 void endWhileItWaits(const Modal& modal, End end, bool atThePrompt, const char* next = "",
                      const char* error = "") {
+    // The end, and what a person types right after it.
+    const std::string ending = endingCommand(modal, end) + next;
     SCOPED_TRACE(std::string(atThePrompt ? "at the prompt, " : "in a script, ") + "ended by " +
-                 endingCommand(modal, end) + next);
+                 ending);
     Session session;
     ASSERT_EQ(session.run(std::string("mkdir $TMP/A\nmkdir $TMP/B\nwrite $TMP/A/f.txt hi\n") +
                           modal.before),
@@ -340,12 +342,12 @@ void endWhileItWaits(const Modal& modal, End end, bool atThePrompt, const char* 
     // The state right before the end and right after it; at the prompt the lines are typed
     // while the alert waits. A script's answer ends the app as its alert shows.
     const bool typedUnderTheAlert = atThePrompt || modal.overWindow;
-    const std::string lines =
-        typedUnderTheAlert ? modal.show + std::string(kTextEditInFront) +
-                                 (modal.quitButton ? "accessibility trusted\n" : "") +
-                                 state(modal) + endingCommand(modal, end) + next + state(modal)
-                           : kTextEditInFront + state(modal) + "answer \"" + modal.quitButton +
-                                 "\"\n" + modal.show + state(modal);
+    const std::string lines = typedUnderTheAlert
+                                  ? modal.show + std::string(kTextEditInFront) +
+                                        (modal.quitButton ? "accessibility trusted\n" : "") +
+                                        state(modal) + ending + state(modal)
+                                  : kTextEditInFront + state(modal) + "answer \"" +
+                                        modal.quitButton + "\"\n" + modal.show + state(modal);
     // Then once more when its end has surely come, before the next process acts.
     const std::string settle = "wait 3\n" + state(modal);
     std::optional<ProcessProbe> probe;
@@ -445,8 +447,8 @@ TEST_P(EveryModalRun, StopsWhereItStandsWhenTheProcessEnds) {
             endWhileItWaits(modal, end, false);
         }
     }
-    for (const auto& [next, error] : kAfterTheStackedQuit) {
-        if (modal.stacked) {
+    if (modal.stacked) {
+        for (const auto& [next, error] : kAfterTheStackedQuit) {
             endWhileItWaits(modal, End::itsOwnQuit, true, next, error);
         }
     }
@@ -456,6 +458,21 @@ INSTANTIATE_TEST_SUITE_P(ConsoleModalEnd, EveryModalRun, ::testing::ValuesIn(kMo
                          [](const ::testing::TestParamInfo<Modal>& info) {
                              return std::string(info.param.name);
                          });
+
+// The session ending (end of input, `quit`) while the app waits on its app-modal alert ends the
+// process there: what its code does after the alert (opening System Settings) is not done.
+TEST(SessionEnd, WhileAnAppModalAlertWaitsEndsTheProcessThere) {
+    for (const std::string end : {"", "quit\n"}) {
+        Session session;
+        {
+            const auto realClock = onTheRealClock(session.env);
+            std::istringstream in("accessibility untrusted\nlaunch zestrel\n" + end);
+            session.console.runTerminal(in);
+        }
+        session.run("show opened\n");
+        EXPECT_THAT(session.out.str(), HasSubstr("opened: none")) << end;
+    }
+}
 
 } // namespace
 } // namespace zestrel::console

@@ -3,17 +3,14 @@
 // it had never run, or reach the process that replaced it.
 
 #include "console/Console.h"
-#include "console/ConsoleFixture_test.h"
 #include "console/ProcessEnd_test.h"
 
 #include "platform/desktop/Desktop.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cctype>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -138,21 +135,6 @@ INSTANTIATE_TEST_SUITE_P(WaysToEnd, EveryEnding, ::testing::ValuesIn(kEndings),
                              }
                              return name;
                          });
-
-// The session ending (end of input, `quit`) while the app waits on its app-modal alert ends the
-// process there: what its code does after the alert (opening System Settings) is not done.
-TEST(SessionEnd, WhileAnAppModalAlertWaitsEndsTheProcessThere) {
-    for (const std::string end : {"", "quit\n"}) {
-        Session session;
-        {
-            const auto realClock = onTheRealClock(session.env);
-            std::istringstream in("accessibility untrusted\nlaunch zestrel\n" + end);
-            session.console.runTerminal(in);
-        }
-        session.run("show opened\n");
-        EXPECT_THAT(session.out.str(), ::testing::HasSubstr("opened: none")) << end;
-    }
-}
 
 } // namespace
 } // namespace zestrel::console
