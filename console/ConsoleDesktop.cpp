@@ -389,8 +389,7 @@ void Console::showDesktop(const Command& command) {
     }
 }
 
-std::vector<FolderEntry> Console::itemsOf(const fs::path& folder,
-                                          const std::string& failure) const {
+std::vector<FolderEntry> Console::itemsOf(const fs::path& folder, const std::string& failure) const {
     std::vector<FolderEntry> entries;
     if (const int error = listFolderWithin(temporaryFolder_, folder, entries)) {
         throw CommandError(failure + folder.string() +
