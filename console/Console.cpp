@@ -304,6 +304,8 @@ struct Console::Terminal {
     // under it.
     int running = 0;
     Next next = Next::proceed;
+    // A line that came while an end was met and not yet finished: taken once it is.
+    std::optional<LineReader::Line> held;
 };
 
 int Console::runTerminal(std::istream& input) {
@@ -343,7 +345,14 @@ int Console::runTerminal(std::istream& input) {
             } catch (const std::exception& error) {
                 failed(messageOf(error));
             }
-            ask();
+            if (auto held = std::exchange(terminal.held, std::nullopt)) {
+                takeLine(std::move(*held));
+            } else if (terminal.asking) {
+                // Asked for under the alerts that went with the app: still wanted.
+                out_ << kPrompt << std::flush;
+            } else {
+                ask();
+            }
         }
     }
 }
@@ -368,6 +377,15 @@ void Console::takeLine(LineReader::Line read) {
     Terminal& terminal = *terminal_;
     terminal.asking = false;
     atPrompt_.store(false);
+    // The app has ended under an earlier line (however deep in its alerts) and is not yet
+    // wound up: this line waits until the driver has finished that end, so it meets the
+    // desktop without the app.
+    if (terminal.next != Next::proceed || (engineRunning_ && NSApp().isTerminated())) {
+        terminal.held = std::move(read);
+        settle(Next::appEnded);
+        RunLoop::main().stop();
+        return;
+    }
     const auto& line = read.text;
     if (!line) {
         out_ << std::endl;

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
 #include <map>
 #include <memory>
@@ -33,6 +34,11 @@ class RunLoop;
 namespace zestrel::console {
 
 class ConsoleResponder;
+
+// Runs the app's own code (building, showing or running its views) as the machine calls into
+// its process (`ProcessTeardown::callIn`). Throws `CommandError`, as for an app that does not
+// run, when its process has ended, before the call or in it.
+void runAppCode(const std::function<void()>& code);
 
 // The simulated desktop driven by commands: it makes a standard desktop (the Finder
 // frontmost, this program running), makes it current, and runs commands on it, writing
@@ -211,6 +217,8 @@ private:
     void showMenusAndWindows(const Command& command);
     // A window with the shortcut recorder for the hotkey, recording.
     void recordShortcut(const std::string& name);
+    // The app's code of it: the recorder made, shown and started.
+    void startRecording(const std::string& name);
     platform::OutlineNode menuOutline() const;
     // `open debug window`: the user debug window, as launching with Shift+Control+Option
     // held opens it.

@@ -346,7 +346,8 @@ void Console::showDesktop(const Command& command) {
             if (window->isSheet() || window->className() == "_NSAlertPanel") {
                 continue;
             }
-            const auto shown = outline(*window);
+            OutlineNode shown;
+            runAppCode([&] { shown = outline(*window); });
             std::ostringstream line;
             line << "  " << (own ? nameOf(*own) : std::string("Zestrel")) << " " << shown.kind
                  << " " << quotedString(window->title());

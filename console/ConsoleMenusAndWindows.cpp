@@ -14,6 +14,7 @@
 #include "platform/appkit/NSMenu.h"
 #include "platform/appkit/NSStatusBar.h"
 #include "platform/appkit/TextOutline.h"
+#include "platform/base/ProcessTeardown.h"
 #include "platform/base/RunLoop.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/NSEvent.h"
@@ -31,6 +32,15 @@ namespace zestrel::console {
 using namespace zestrel::platform;
 
 namespace {
+
+constexpr const char* kNotRunning = "Zestrel is not running: launch it first (launch zestrel)";
+
+// What the app shows, as its views build it.
+template <class Shown> OutlineNode outlineOf(Shown& shown) {
+    OutlineNode node;
+    runAppCode([&] { node = outline(shown); });
+    return node;
+}
 
 // Every row of a menu and its submenus, in order, for the message naming what exists.
 void collectRows(const OutlineNode& node, std::vector<std::string>& rows) {
@@ -175,7 +185,7 @@ std::string windowName(NSWindow& window) {
     if (!window.title().empty()) {
         return "“" + window.title() + "”";
     }
-    const auto shown = outline(window);
+    const auto shown = outlineOf(window);
     const auto text = firstLabel(shown);
     return "the untitled " + shown.kind +
            (text.empty() ? " at level " + std::to_string(window.level().rawValue)
@@ -228,7 +238,7 @@ std::optional<Console::Cover> Console::coverOf(NSWindow& window) const {
         return modalCover();
     }
     // An alert or a confirmation dialog over the window: a sheet, or one a view presents.
-    const auto shown = outline(window);
+    const auto shown = outlineOf(window);
     const auto* alert = alertIn(shown);
     if (!alert) {
         return std::nullopt;
@@ -256,7 +266,7 @@ std::optional<Console::Cover> Console::modalCover() const {
     if (!cover) {
         cover.emplace();
         cover->alert = alertShownIn(*modal);
-        cover->node = cover->alert ? outline(*cover->alert) : outline(*modal);
+        cover->node = cover->alert ? outlineOf(*cover->alert) : outlineOf(*modal);
         cover->name = windowName(*modal);
     }
     cover->modal = true;
@@ -289,14 +299,19 @@ std::shared_ptr<NSAlert> Console::alertTakingKeys() const {
 OutlineNode Console::menuOutline() const {
     const auto* app = swiftui::launchedApp();
     if (!engineRunning_ || !app) {
-        throw CommandError("Zestrel is not running: launch it first (launch zestrel)");
+        throw CommandError(kNotRunning);
     }
-    const auto item = app->scenes->menuBarItem();
-    if (!item || !item->menu()) {
+    std::optional<OutlineNode> menu;
+    runAppCode([&] {
+        if (const auto item = app->scenes->menuBarItem(); item && item->menu()) {
+            menu = outline(*item->menu());
+        }
+    });
+    if (!menu) {
         throw CommandError("Zestrel's menu-bar icon is hidden: reopen the app to reveal it "
                            "(reopen zestrel)");
     }
-    return outline(*item->menu());
+    return std::move(*menu);
 }
 
 std::vector<std::shared_ptr<NSWindow>> Console::appWindows() const {
@@ -336,10 +351,10 @@ std::shared_ptr<NSWindow> Console::appWindow(const std::optional<std::string>& t
 
 void Console::openDebugWindow() {
     if (!engineRunning_ || !swiftui::launchedApp()) {
-        throw CommandError("Zestrel is not running: launch it first (launch zestrel)");
+        throw CommandError(kNotRunning);
     }
     requireAppInReach();
-    QVKit::openUserDebugWindowAsync();
+    runAppCode(QVKit::openUserDebugWindowAsync);
     // Shown on the main queue and then in a main-actor task: both run now.
     RunLoop::main().runUntilIdle();
     const auto key = NSApp().keyWindow();
@@ -356,11 +371,11 @@ void Console::showMenusAndWindows(const Command& command) {
         shown = render(menuOutline());
     } else if (what == "dock") {
         if (!engineRunning_) {
-            throw CommandError("Zestrel is not running: launch it first (launch zestrel)");
+            throw CommandError(kNotRunning);
         }
-        shown = render(outline(*NSApp().dockTile()));
+        shown = render(outlineOf(*NSApp().dockTile()));
     } else {
-        shown = render(outline(*appWindow(
+        shown = render(outlineOf(*appWindow(
             command.arguments.size() > 1 ? std::optional(command.arguments[1]) : std::nullopt)));
     }
     std::istringstream lines(shown);
@@ -371,9 +386,14 @@ void Console::showMenusAndWindows(const Command& command) {
 
 void Console::recordShortcut(const std::string& name) {
     if (!engineRunning_) {
-        throw CommandError("Zestrel is not running: launch it first (launch zestrel)");
+        throw CommandError(kNotRunning);
     }
     requireAppInReach();
+    runAppCode([&] { startRecording(name); });
+    say("recording the shortcut “" + name + "”: the next key pressed is recorded");
+}
+
+void Console::startRecording(const std::string& name) {
     // The taps disable the hotkeys, but a shortcut stored now would register its hot key at
     // once and take that key from every app, which the app's own screens never let happen.
     if (AppState::shared()->eventTap()) {
@@ -403,7 +423,6 @@ void Console::recordShortcut(const std::string& name) {
     if (!recorder || !window->makeFirstResponder(recorder) || !recorder->isRecording()) {
         throw CommandError("the shortcut recorder did not start recording");
     }
-    say("recording the shortcut “" + name + "”: the next key pressed is recorded");
 }
 
 void Console::performMenusAndWindows(const Command& command) {
@@ -464,7 +483,7 @@ void Console::performMenusAndWindows(const Command& command) {
     const auto reach = [&](NSWindow& window) {
         auto cover = coverOf(window);
         if (!cover) {
-            shown.push_back(outline(window));
+            shown.push_back(outlineOf(window));
             return;
         }
         covered.push_back(windowName(window) + " waits on " + cover->name);
@@ -602,6 +621,12 @@ void Console::closeWindow(const std::optional<std::string>& title) {
         throw CommandError(name + " did not close");
     }
     say("closed " + name);
+}
+
+void runAppCode(const std::function<void()>& code) {
+    if (!ProcessTeardown::callIn(code)) {
+        throw CommandError(kNotRunning);
+    }
 }
 
 } // namespace zestrel::console

@@ -30,6 +30,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zestrel::console {
@@ -234,6 +235,15 @@ std::string endingCommand(const Modal& modal, End end) {
     return "";
 }
 
+// What a person types right after the stacked alerts' own Quit, and the error it meets.
+constexpr const char* kNotRunning = "error: Zestrel is not running: launch it first (launch "
+                                    "zestrel)\n";
+const std::vector<std::pair<const char*, const char*>> kAfterTheStackedQuit{
+    {"show apps\n", ""},
+    {"click menu Settings…\n", kNotRunning},
+    {"record shortcut cut\n", kNotRunning},
+    {"open debug window\n", kNotRunning}};
+
 // TextEdit in front with its text selected, where a key the ended process posted would land.
 constexpr const char* kTextEditInFront = "launch textedit\ntype hello\npress cmd+a\n";
 
@@ -302,9 +312,12 @@ std::string nextProcessCutsAndPastes(const Modal& modal, bool relaunched) {
                     "press cmd+v\nwait 1\nexpect folder $TMP/B f.txt\nexpect folder $TMP/A\n";
 }
 
-void endWhileItWaits(const Modal& modal, End end, bool atThePrompt) {
+void endWhileItWaits(const Modal& modal, End end, bool atThePrompt, const char* next = "",
+                     const char* error = "") {
+    // The end, and what a person types right after it.
+    const std::string ending = endingCommand(modal, end) + next;
     SCOPED_TRACE(std::string(atThePrompt ? "at the prompt, " : "in a script, ") + "ended by " +
-                 endingCommand(modal, end));
+                 ending);
     Session session;
     ASSERT_EQ(session.run(std::string("mkdir $TMP/A\nmkdir $TMP/B\nwrite $TMP/A/f.txt hi\n") +
                           modal.before),
@@ -332,7 +345,7 @@ void endWhileItWaits(const Modal& modal, End end, bool atThePrompt) {
     const std::string lines = typedUnderTheAlert
                                   ? modal.show + std::string(kTextEditInFront) +
                                         (modal.quitButton ? "accessibility trusted\n" : "") +
-                                        state(modal) + endingCommand(modal, end) + state(modal)
+                                        state(modal) + ending + state(modal)
                                   : kTextEditInFront + state(modal) + "answer \"" +
                                         modal.quitButton + "\"\n" + modal.show + state(modal);
     // Then once more when its end has surely come, before the next process acts.
@@ -351,9 +364,16 @@ void endWhileItWaits(const Modal& modal, End end, bool atThePrompt) {
         probe.emplace(desktop, ended, 10ms);
         ASSERT_EQ(session.run(lines + settle), 0) << session.errors.str();
     }
-    EXPECT_EQ(session.errors.str(), "");
+    EXPECT_EQ(session.errors.str(), error);
     watch.expectNothingAfterTheEnd();
     const std::string output = session.out.str();
+    if (*next) {
+        // The end was finished before the next line ran: the first listing comes after it.
+        const auto listed = output.find("running applications:");
+        EXPECT_LT(output.find("quit Zestrel (pid "), listed);
+        EXPECT_THAT(output.substr(listed, output.find("[state", listed) - listed),
+                    Not(HasSubstr(" Zestrel (")));
+    }
     // The end was said, and the program answered the commands after it: at the prompt the
     // applications it lists are those left running.
     EXPECT_THAT(output, HasSubstr(relaunches ? "relaunched (pid " : "quit Zestrel (pid "));
@@ -427,12 +447,32 @@ TEST_P(EveryModalRun, StopsWhereItStandsWhenTheProcessEnds) {
             endWhileItWaits(modal, end, false);
         }
     }
+    if (modal.stacked) {
+        for (const auto& [next, error] : kAfterTheStackedQuit) {
+            endWhileItWaits(modal, End::itsOwnQuit, true, next, error);
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(ConsoleModalEnd, EveryModalRun, ::testing::ValuesIn(kModals),
                          [](const ::testing::TestParamInfo<Modal>& info) {
                              return std::string(info.param.name);
                          });
+
+// The session ending (end of input, `quit`) while the app waits on its app-modal alert ends the
+// process there: what its code does after the alert (opening System Settings) is not done.
+TEST(SessionEnd, WhileAnAppModalAlertWaitsEndsTheProcessThere) {
+    for (const std::string end : {"", "quit\n"}) {
+        Session session;
+        {
+            const auto realClock = onTheRealClock(session.env);
+            std::istringstream in("accessibility untrusted\nlaunch zestrel\n" + end);
+            session.console.runTerminal(in);
+        }
+        session.run("show opened\n");
+        EXPECT_THAT(session.out.str(), HasSubstr("opened: none")) << end;
+    }
+}
 
 } // namespace
 } // namespace zestrel::console
