@@ -8,9 +8,14 @@ namespace zestrel::platform {
 // Thrown where the code of an ended process stands, so that none of it goes on: it unwinds
 // the process's frames to the place where the machine called into the process
 // (`ProcessTeardown::callIn`), and ends there. It is no `std::exception`, so code that
-// handles errors does not take it; code that catches everything passes it on
-// (`catch (const ProcessStop&) { throw; }` before its `catch (...)`).
-struct ProcessStop final {};
+// handles errors does not take it. Code that catches everything passes it on in one way:
+// `passOn()` first in its `catch (...)`, or a block that ends by rethrowing what it caught
+// (`scripts/check-catches` holds every catch-all to that).
+struct ProcessStop final {
+    // Throws the exception being handled on when it is a stop; returns otherwise. Only in a
+    // handler: a `catch` block, or a coroutine promise's `unhandled_exception()`.
+    static void passOn();
+};
 
 // The end of this program's process, as the system sees it. The machine (the desktop, the
 // other applications, the console, the run loop they all post to) outlives every process;
