@@ -1,5 +1,6 @@
 #include "platform/base/ProcessTeardown.h"
 
+#include "platform/base/Clock.h"
 #include "platform/base/DispatchQueue.h"
 #include "platform/base/KeyValueObserving.h"
 #include "platform/base/NotificationCenter.h"
@@ -12,8 +13,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <future>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zestrel::platform {
@@ -190,9 +194,12 @@ TEST_F(ProcessTeardownTest, BlocksLeftOnTheProcesssQueuesNeverRun) {
     DispatchQueue queue("com.example.work");
     std::promise<void> release;
     std::promise<void> started;
+    bool wentOn = false;
     queue.async([&, wait = release.get_future().share()] {
         started.set_value();
         wait.wait();
+        DispatchQueue::main().sync([] {}); // refused: the wait ends at once, and so does the code
+        wentOn = true;
     });
     bool left = false;
     queue.async([&] { left = true; });
@@ -202,6 +209,40 @@ TEST_F(ProcessTeardownTest, BlocksLeftOnTheProcesssQueuesNeverRun) {
     release.set_value();
     queue.sync([] {}); // after the block that was left
     EXPECT_FALSE(left);
+    EXPECT_FALSE(wentOn);
+}
+
+// The end, and the next process, come between a post's look at its process and its queueing,
+// as when another thread ends the process then.
+class EndingClock final : public Clock {
+public:
+    EndingClock(std::shared_ptr<Clock> clock, std::function<void()> end)
+        : clock_(std::move(clock)), end_(std::move(end)) {}
+    Nanoseconds uptime() const override {
+        if (const auto end = std::exchange(end_, nullptr)) {
+            end();
+        }
+        return clock_->uptime();
+    }
+    Date now() const override { return clock_->now(); }
+    bool isVirtual() const override { return clock_->isVirtual(); }
+
+private:
+    std::shared_ptr<Clock> clock_;
+    mutable std::function<void()> end_;
+};
+
+TEST_F(ProcessTeardownTest, ABlockPostedAsItsProcessEndsRunsInNoLaterProcess) {
+    const std::shared_ptr<VirtualClock> time = virtualClock();
+    installClock(std::make_shared<EndingClock>(time, [] {
+        ProcessTeardown::run();
+        resetProcess();
+    }));
+    bool ran = false;
+    RunLoop::main().async([&] { ran = true; });
+    installClock(time);
+    env.runUntilIdle();
+    EXPECT_FALSE(ran);
 }
 
 } // namespace
