@@ -100,6 +100,9 @@ TEST_F(ProcessTeardownTest, AnEndStopsTheProcesssCodeWhereItStandsAndTheMachineG
     const auto waitInARun = [] {
         RunLoop::main().runInMode(RunLoopMode::modalPanel, [] { return false; });
     };
+    const auto logs = [](const char* text) {
+        osLog(OSLog{"com.example", "test"}, OSLogType::info, text);
+    };
     // Two runs of the process stacked, as an alert over an alert; the machine's work served
     // under them ends the process.
     DispatchQueue::main().async([&] {
@@ -110,6 +113,7 @@ TEST_F(ProcessTeardownTest, AnEndStopsTheProcesssCodeWhereItStandsAndTheMachineG
                                             RunLoop::main().machineAsync([&] {
                                                 ProcessTeardown::run();
                                                 ran.push_back("the machine goes on");
+                                                logs("heard");
                                             });
                                             try {
                                                 waitInARun();
@@ -127,6 +131,7 @@ TEST_F(ProcessTeardownTest, AnEndStopsTheProcesssCodeWhereItStandsAndTheMachineG
     env.advance(3s);
     EXPECT_EQ(ran, (std::vector<std::string>{"outer waits", "inner waits", "the machine goes on"}));
     EXPECT_TRUE(machineAfter);
+    EXPECT_EQ(env.logLines(), std::vector<std::string>{"heard"}); // the machine's asks stand
     EXPECT_FALSE(ProcessTeardown::processFramesOnStack());
     // The machine calls into it no more.
     bool called = false;
@@ -137,11 +142,14 @@ TEST_F(ProcessTeardownTest, AnEndStopsTheProcesssCodeWhereItStandsAndTheMachineG
 TEST_F(ProcessTeardownTest, ProcessCodeThatEndsItsProcessGoesNoFurther) {
     std::vector<std::string> ran;
     RunLoop::main().async([&] {
-        ProcessTeardown::callIn([&] { ran.push_back("a call of its own is a plain call"); });
-        ProcessTeardown::run();
-        ran.push_back("the end itself returns");
-        ProcessTeardown::stopIfEnded();
-        ran.push_back("goes on");
+        ProcessTeardown::callIn([&] {
+            ran.push_back("a call of its own is a plain call");
+            ProcessTeardown::run();
+            ran.push_back("the end itself returns");
+            ProcessTeardown::stopIfEnded();
+            ran.push_back("goes on");
+        });
+        ran.push_back("its caller goes on");
     });
     env.runUntilIdle();
     EXPECT_EQ(ran, (std::vector<std::string>{"a call of its own is a plain call",
