@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 #include <future>
 #include <memory>
 #include <string>
@@ -220,32 +219,29 @@ TEST_F(ProcessTeardownTest, BlocksLeftOnTheProcesssQueuesNeverRun) {
     EXPECT_FALSE(wentOn);
 }
 
-// The end, and the next process, come between a post's look at its process and its queueing,
-// as when another thread ends the process then.
+// Ends the process, and starts the next, the first time it is read: between a post's look at
+// its process and its queueing, as when another thread ends the process then.
 class EndingClock final : public Clock {
 public:
-    EndingClock(std::shared_ptr<Clock> clock, std::function<void()> end)
-        : clock_(std::move(clock)), end_(std::move(end)) {}
+    explicit EndingClock(std::shared_ptr<Clock> clock) : clock_(std::move(clock)) {}
     Nanoseconds uptime() const override {
-        if (const auto end = std::exchange(end_, nullptr)) {
-            end();
+        if (!std::exchange(ended_, true)) {
+            ProcessTeardown::run();
+            resetProcess();
         }
         return clock_->uptime();
     }
     Date now() const override { return clock_->now(); }
-    bool isVirtual() const override { return clock_->isVirtual(); }
+    bool isVirtual() const override { return true; }
 
 private:
     std::shared_ptr<Clock> clock_;
-    mutable std::function<void()> end_;
+    mutable bool ended_ = false;
 };
 
 TEST_F(ProcessTeardownTest, ABlockPostedAsItsProcessEndsRunsInNoLaterProcess) {
     const std::shared_ptr<VirtualClock> time = virtualClock();
-    installClock(std::make_shared<EndingClock>(time, [] {
-        ProcessTeardown::run();
-        resetProcess();
-    }));
+    installClock(std::make_shared<EndingClock>(time));
     bool ran = false;
     RunLoop::main().async([&] { ran = true; });
     installClock(time);
