@@ -273,9 +273,8 @@ pf::Task<void> showWelcomePopoverWhenVisible(std::shared_ptr<pf::NSStatusItem> i
     try {
         auto wait = [item] { return waitUntilVisible(item); };
         co_await withTimeout(kWelcomePopoverWait, std::move(wait));
-    } catch (const pf::ProcessStop&) {
-        throw;
     } catch (...) {
+        pf::ProcessStop::passOn();
         visible = false;
     }
     if (!visible) {

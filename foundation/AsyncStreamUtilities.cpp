@@ -2,6 +2,7 @@
 
 #include "foundation/ErrorReporter.h"
 #include "foundation/GeneralError.h"
+#include "platform/base/ProcessTeardown.h"
 
 #include <exception>
 #include <string>
@@ -27,6 +28,7 @@ void reportStreamError(const std::exception_ptr& thrown, std::string_view file, 
             GeneralError::make(std::string("Async stream should not throw: ") + exception.what()),
             {}, file, line);
     } catch (...) {
+        platform::ProcessStop::passOn();
         reportError(GeneralError::make("Async stream should not throw: an exception of unknown "
                                        "type"),
                     {}, file, line);

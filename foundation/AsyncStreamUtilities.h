@@ -42,9 +42,8 @@ platform::Task<void> forEachElement(Sequence sequence, Body body, std::string_vi
         std::optional<typename Sequence::Element> element;
         try {
             element = co_await iterator.next();
-        } catch (const platform::ProcessStop&) {
-            throw;
         } catch (...) {
+            platform::ProcessStop::passOn();
             reportStreamError(std::current_exception(), file, line);
             co_return;
         }

@@ -45,9 +45,8 @@ private:
             }
         } catch (const platform::Error&) {
             co_return false;
-        } catch (const platform::ProcessStop&) {
-            throw;
         } catch (...) {
+            platform::ProcessStop::passOn();
             // Anything else is a fault of the base: reported, then it ends the base as an
             // error does, so the merged stream still finishes.
             detail::reportStreamError(std::current_exception(), __builtin_FILE(), __builtin_LINE());

@@ -38,9 +38,8 @@ public:
                     value = result;
                     return result;
                 }
-            } catch (const platform::ProcessStop&) {
-                throw;
             } catch (...) {
+                platform::ProcessStop::passOn();
                 platform::fatal("Once.run: the closure threw; a run-once closure must not fail");
             }
         }

@@ -1,6 +1,7 @@
 #include "hotkeys/Shortcut.h"
 
 #include "hotkeys/Hotkeys.h"
+#include "platform/base/ProcessTeardown.h"
 #include "platform/data/JSONCoder.h"
 #include "platform/data/UserDefaults.h"
 
@@ -130,6 +131,7 @@ std::optional<Shortcut> getShortcut(const Name& name) {
     try {
         return platform::JSONDecoder().decode<Shortcut>(*text);
     } catch (...) {
+        platform::ProcessStop::passOn();
         return std::nullopt;
     }
 }
@@ -148,6 +150,7 @@ std::optional<std::string> storedText(const Shortcut& shortcut) {
     try {
         return platform::JSONEncoder().encodeToString(shortcut);
     } catch (...) {
+        platform::ProcessStop::passOn();
         return std::nullopt;
     }
 }

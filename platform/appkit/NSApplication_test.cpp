@@ -1,6 +1,7 @@
 #include "platform/appkit/NSApplication.h"
 
 #include "platform/appkit/NSMenu.h"
+#include "platform/appkit/NSSound.h"
 #include "platform/base/DispatchQueue.h"
 #include "platform/base/RunLoop.h"
 #include "platform/base/Timer.h"
@@ -82,8 +83,15 @@ TEST(NSApplicationTest, TerminateEndsTheRunAndLetsTheHolderSeeIt) {
     auto& app = NSApp();
     app.setDelegate(delegate);
     // On the virtual clock the main run moves on by posts only.
-    DispatchQueue::main().async([&] { app.terminate(); });
+    bool returned = false;
+    DispatchQueue::main().async([&] {
+        app.terminate();
+        returned = true;
+    });
     app.run(); // returns because the app terminated: the test goes on
+    EXPECT_FALSE(returned);
+    NSSound::beep(); // what is left of the ended process is not heard
+    EXPECT_EQ(NSSound::beepCount(), 0);
     EXPECT_TRUE(app.isTerminated());
     EXPECT_FALSE(app.isRunning());
     EXPECT_EQ(delegate->didFinish, 1);

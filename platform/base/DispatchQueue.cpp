@@ -198,12 +198,11 @@ void runBlock(const std::shared_ptr<Impl>& queue, std::function<void()>& block, 
         RunningScope scope(queue.get(), exclusive);
         try {
             block();
-        } catch (const ProcessStop&) {
-            throw;
         } catch (const std::exception& error) {
             fatal(fmt::format("Uncaught exception in a block on queue \"{}\": {}", queue->label,
                               error.what()));
         } catch (...) {
+            ProcessStop::passOn();
             fatal(fmt::format("Uncaught exception in a block on queue \"{}\"", queue->label));
         }
     });
@@ -382,24 +381,47 @@ void DispatchQueue::syncBlock(const std::function<void()>& block, DispatchWorkIt
             Mutex mutex;
             std::condition_variable_any doneChanged;
             bool done GUARDED_BY(mutex) = false;
-            std::exception_ptr error;
+            bool ran GUARDED_BY(mutex) = false;
+            std::exception_ptr error GUARDED_BY(mutex);
+
+            void finish(bool blockRan, std::exception_ptr thrown = nullptr) {
+                MutexLock lock(mutex);
+                if (!done) {
+                    done = true;
+                    ran = blockRan;
+                    error = std::move(thrown);
+                    doneChanged.notify_one();
+                }
+            }
         };
-        auto state = std::make_shared<State>();
+        // Wakes the caller also when the block never runs: the main queue drops it with its
+        // ended process (refused when posted, or left at the end), or stopped in it.
+        struct Settle {
+            std::shared_ptr<State> state = std::make_shared<State>();
+            ~Settle() { state->finish(false); }
+        };
+        auto settle = std::make_shared<Settle>();
+        const std::shared_ptr<State> state = settle->state;
         RunLoop::main().async(
-            [state, &block] {
+            [settle, &block] {
+                std::exception_ptr error;
                 try {
                     block();
                 } catch (...) {
-                    state->error = std::current_exception();
+                    ProcessStop::passOn();
+                    error = std::current_exception();
                 }
-                MutexLock lock(state->mutex);
-                state->done = true;
-                state->doneChanged.notify_one();
+                settle->state->finish(true, error);
             },
             site.file, site.line);
+        settle.reset();
         MutexLock lock(state->mutex);
         while (!(state->done)) {
             lock.wait(state->doneChanged);
+        }
+        if (!state->ran) {
+            // The caller is the ended process's code: it stops here as well.
+            throw ProcessStop{};
         }
         if (state->error) {
             std::rethrow_exception(state->error);

@@ -100,7 +100,9 @@ public:
 
     // Runs `f` on the queue and waits for it; returns its result and passes on what it
     // throws. Calling it from a block of the same serial queue (or of a barrier on the same
-    // concurrent queue) would wait for ever: that stops the process.
+    // concurrent queue) would wait for ever: that stops the process. A block the main queue
+    // drops with its ended process (or stopped in) never finishes: the caller, that process's
+    // code on a thread of its own, stops there too (`ProcessStop`), at once.
     template <class F>
     std::invoke_result_t<F&> sync(F&& f, DispatchWorkItemFlags flags = DispatchWorkItemFlags::none,
                                   const char* file = __builtin_FILE(),

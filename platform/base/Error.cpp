@@ -1,5 +1,6 @@
 #include "platform/base/Error.h"
 
+#include "platform/base/ProcessTeardown.h"
 #include "platform/base/UnifiedLog.h"
 
 #include <algorithm>
@@ -75,6 +76,7 @@ const char* Error::what() const noexcept {
             what_ = localizedDescription();
         }
     } catch (...) {
+        ProcessStop::passOn();
         return "error";
     }
     return what_.c_str();

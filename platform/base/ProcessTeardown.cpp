@@ -88,6 +88,16 @@ ProcessTeardown::MachineWork::MachineWork()
 ProcessTeardown::Destruction::Destruction()
     : FrameScope({.inProcess = hasEnded(), .destroying = true, .depth = currentFrames().depth}) {}
 
+void ProcessStop::passOn() {
+    try {
+        throw;
+    } catch (const ProcessStop&) {
+        throw;
+    } catch (...) {
+        // anything else stays with the caller's handler
+    }
+}
+
 void ProcessTeardown::stopIfEnded() {
     if (refuses() && !currentFrames().destroying) {
         throw ProcessStop{};

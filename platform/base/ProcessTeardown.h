@@ -8,9 +8,14 @@ namespace zestrel::platform {
 // Thrown where the code of an ended process stands, so that none of it goes on: it unwinds
 // the process's frames to the place where the machine called into the process
 // (`ProcessTeardown::callIn`), and ends there. It is no `std::exception`, so code that
-// handles errors does not take it; code that catches everything passes it on
-// (`catch (const ProcessStop&) { throw; }` before its `catch (...)`).
-struct ProcessStop final {};
+// handles errors does not take it. Code that catches everything passes it on in one way:
+// `passOn()` first in its `catch (...)`, or a block that ends by rethrowing what it caught
+// (`scripts/check-catches` holds every catch-all to that).
+struct ProcessStop final {
+    // Throws the exception being handled on when it is a stop; returns otherwise. Only in a
+    // handler: a `catch` block, or a coroutine promise's `unhandled_exception()`.
+    static void passOn();
+};
 
 // The end of this program's process, as the system sees it. The machine (the desktop, the
 // other applications, the console, the run loop they all post to) outlives every process;
@@ -19,14 +24,16 @@ struct ProcessStop final {};
 // From the moment the process ends (its application terminates, or the desktop quits it):
 // - its code stops where it stands. Every place where the machine calls into the process
 //   (event delivery, the run loop's blocks, timers, sources and observers, notification and
-//   key-value observers, the launch, a person's click) goes through `callIn`, and a run the
-//   process waits in (an alert, a menu) stops when the machine's work it served returns
-//   (`stopIfEnded`). No frame of its code goes on after the end;
+//   key-value observers, the launch, a person's click, and on its own threads the dispatch
+//   queues' blocks and the task pool's jobs) goes through `callIn`, and a run the process
+//   waits in (an alert, a menu) stops when the machine's work it served returns
+//   (`stopIfEnded`). No frame of its code on the main thread goes on after the end;
 // - it holds nothing of the system's and runs none of its code again: every registry that
 //   holds something for it either adds an entry to the list, which the end runs (event
 //   taps, hot keys, the run loop's items), or asks `hasEnded()` and calls nothing and takes
 //   nothing new (centres, observers, monitors, queues);
-// - what its code still asks (from a thread of its own) has no effect: `refuses()`.
+// - what its code still asks (from a thread of its own) has no effect: `refuses()`; a wait
+//   on the main queue (`sync`) stops it there.
 // Its state lives on until its holder resets it (`resetProcess()`), which may happen only
 // once none of its frames is on the stack. A new process starts with an empty list, not
 // ended.

@@ -1,5 +1,6 @@
 #include "platform/base/ProcessTeardown.h"
 
+#include "platform/base/Clock.h"
 #include "platform/base/DispatchQueue.h"
 #include "platform/base/KeyValueObserving.h"
 #include "platform/base/NotificationCenter.h"
@@ -13,7 +14,9 @@
 
 #include <chrono>
 #include <future>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zestrel::platform {
@@ -96,6 +99,9 @@ TEST_F(ProcessTeardownTest, AnEndStopsTheProcesssCodeWhereItStandsAndTheMachineG
     const auto waitInARun = [] {
         RunLoop::main().runInMode(RunLoopMode::modalPanel, [] { return false; });
     };
+    const auto logs = [](const char* text) {
+        osLog(OSLog{"com.example", "test"}, OSLogType::info, text);
+    };
     // Two runs of the process stacked, as an alert over an alert; the machine's work served
     // under them ends the process.
     DispatchQueue::main().async([&] {
@@ -106,6 +112,7 @@ TEST_F(ProcessTeardownTest, AnEndStopsTheProcesssCodeWhereItStandsAndTheMachineG
                                             RunLoop::main().machineAsync([&] {
                                                 ProcessTeardown::run();
                                                 ran.push_back("the machine goes on");
+                                                logs("heard");
                                             });
                                             try {
                                                 waitInARun();
@@ -123,6 +130,7 @@ TEST_F(ProcessTeardownTest, AnEndStopsTheProcesssCodeWhereItStandsAndTheMachineG
     env.advance(3s);
     EXPECT_EQ(ran, (std::vector<std::string>{"outer waits", "inner waits", "the machine goes on"}));
     EXPECT_TRUE(machineAfter);
+    EXPECT_EQ(env.logLines(), std::vector<std::string>{"heard"}); // the machine's asks stand
     EXPECT_FALSE(ProcessTeardown::processFramesOnStack());
     // The machine calls into it no more.
     bool called = false;
@@ -133,11 +141,14 @@ TEST_F(ProcessTeardownTest, AnEndStopsTheProcesssCodeWhereItStandsAndTheMachineG
 TEST_F(ProcessTeardownTest, ProcessCodeThatEndsItsProcessGoesNoFurther) {
     std::vector<std::string> ran;
     RunLoop::main().async([&] {
-        ProcessTeardown::callIn([&] { ran.push_back("a call of its own is a plain call"); });
-        ProcessTeardown::run();
-        ran.push_back("the end itself returns");
-        ProcessTeardown::stopIfEnded();
-        ran.push_back("goes on");
+        ProcessTeardown::callIn([&] {
+            ran.push_back("a call of its own is a plain call");
+            ProcessTeardown::run();
+            ran.push_back("the end itself returns");
+            ProcessTeardown::stopIfEnded();
+            ran.push_back("goes on");
+        });
+        ran.push_back("its caller goes on");
     });
     env.runUntilIdle();
     EXPECT_EQ(ran, (std::vector<std::string>{"a call of its own is a plain call",
@@ -190,9 +201,12 @@ TEST_F(ProcessTeardownTest, BlocksLeftOnTheProcesssQueuesNeverRun) {
     DispatchQueue queue("com.example.work");
     std::promise<void> release;
     std::promise<void> started;
+    bool wentOn = false;
     queue.async([&, wait = release.get_future().share()] {
         started.set_value();
         wait.wait();
+        DispatchQueue::main().sync([] {}); // refused: the wait ends at once, and so does the code
+        wentOn = true;
     });
     bool left = false;
     queue.async([&] { left = true; });
@@ -202,6 +216,37 @@ TEST_F(ProcessTeardownTest, BlocksLeftOnTheProcesssQueuesNeverRun) {
     release.set_value();
     queue.sync([] {}); // after the block that was left
     EXPECT_FALSE(left);
+    EXPECT_FALSE(wentOn);
+}
+
+// Ends the process, and starts the next, the first time it is read: between a post's look at
+// its process and its queueing, as when another thread ends the process then.
+class EndingClock final : public Clock {
+public:
+    explicit EndingClock(std::shared_ptr<Clock> clock) : clock_(std::move(clock)) {}
+    Nanoseconds uptime() const override {
+        if (!std::exchange(ended_, true)) {
+            ProcessTeardown::run();
+            resetProcess();
+        }
+        return clock_->uptime();
+    }
+    Date now() const override { return clock_->now(); }
+    bool isVirtual() const override { return true; }
+
+private:
+    std::shared_ptr<Clock> clock_;
+    mutable bool ended_ = false;
+};
+
+TEST_F(ProcessTeardownTest, ABlockPostedAsItsProcessEndsRunsInNoLaterProcess) {
+    const std::shared_ptr<VirtualClock> time = virtualClock();
+    installClock(std::make_shared<EndingClock>(time));
+    bool ran = false;
+    RunLoop::main().async([&] { ran = true; });
+    installClock(time);
+    env.runUntilIdle();
+    EXPECT_FALSE(ran);
 }
 
 } // namespace

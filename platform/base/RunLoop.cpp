@@ -274,11 +274,11 @@ void RunLoop::resetMain() {
     }
 }
 
-bool RunLoop::takesProcessItem() {
-    if (ProcessTeardown::hasEnded()) {
-        return false;
-    }
+std::optional<std::uint64_t> RunLoop::takesProcessItem() {
     const std::uint64_t generation = detail::processGeneration();
+    if (ProcessTeardown::hasEnded()) {
+        return std::nullopt;
+    }
     // Read first: posts of the same process leave the shared line alone.
     if (core_->endArrangedFor.load(std::memory_order_acquire) != generation &&
         core_->endArrangedFor.exchange(generation, std::memory_order_acq_rel) != generation) {
@@ -288,19 +288,28 @@ bool RunLoop::takesProcessItem() {
             }
         });
     }
-    return true;
+    return generation;
 }
 
 void RunLoop::post(Nanoseconds deadline, std::function<void()> block, bool machine, CallSite site) {
-    if (!block || (!machine && !takesProcessItem())) {
+    if (!block) {
+        return;
+    }
+    // The process the block is of: the one that was there when it was posted.
+    std::optional<std::uint64_t> process;
+    if (!machine && !(process = takesProcessItem())) {
         return;
     }
     const Nanoseconds now = clock().uptime();
+    std::function<void()> refused; // dies after the lock: its captures may post
     MutexLock lock(core_->mutex);
-    core_->blocks.emplace(
-        core_->nextKey(std::max(deadline, now)),
-        Core::QueuedBlock{std::move(block), site,
-                          machine ? std::nullopt : std::optional(detail::processGeneration())});
+    // Posted from another thread as its process ended: the end's sweep may be past already.
+    if (process && (*process != detail::processGeneration() || ProcessTeardown::hasEnded())) {
+        refused = std::move(block);
+        return;
+    }
+    core_->blocks.emplace(core_->nextKey(std::max(deadline, now)),
+                          Core::QueuedBlock{std::move(block), site, process});
     core_->wakeLocked();
 }
 

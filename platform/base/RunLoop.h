@@ -246,9 +246,9 @@ private:
     // What waits on the loop goes, timers made invalid: the process's blocks, timers,
     // sources and observers, or (for the loop's end) the machine's blocks too.
     static void discard(Core& core, bool processOnly);
-    // Whether the loop takes an item of the process: not once it has ended. The first item
-    // of each process arranges for its items to go at its end.
-    bool takesProcessItem();
+    // Whether the loop takes an item of the process (the process it is of), not once it has
+    // ended. The first item of each process arranges for its items to go at its end.
+    std::optional<std::uint64_t> takesProcessItem();
     void post(Nanoseconds deadline, std::function<void()> block, bool machine, CallSite site);
     static void signalSource(const std::shared_ptr<Core>& core,
                              const std::shared_ptr<RunLoopSource>& source);

@@ -17,15 +17,15 @@
 namespace zestrel::platform {
 namespace {
 
-// Jobs must not throw: a task keeps its errors in its own result.
+// Jobs must not throw: a task keeps its errors in its own result. A stop (the process ended
+// in the job) goes on to where the machine called into the process.
 void runJob(const Executor::Job& job) {
     try {
         job();
-    } catch (const ProcessStop&) {
-        throw; // the process ended in the job: it stops where the machine called into it
     } catch (const std::exception& error) {
         fatal(std::string("Uncaught exception in a task job: ") + error.what());
     } catch (...) {
+        ProcessStop::passOn();
         fatal("Uncaught exception in a task job");
     }
 }
@@ -38,8 +38,11 @@ public:
     bool isMain() const override { return true; }
 };
 
-// A few threads taking jobs by priority, then in submission order. Destroying the pool runs
-// what is still queued, then joins the threads.
+// A few threads taking jobs by priority, then in submission order. The threads are the
+// process's: each job runs through the call-in, so once the process has ended a running job's
+// asks are refused (it stops at its next call that would wait on the process) and no job
+// queued or submitted afterwards runs. Destroying the pool runs what is still queued (nothing,
+// after an end), then joins the threads.
 class TaskThreadPool {
 public:
     TaskThreadPool() {
@@ -120,7 +123,10 @@ private:
                 job = std::move(const_cast<Entry&>(jobs_.top()).job);
                 jobs_.pop();
             }
-            runJob(job);
+            ProcessTeardown::callIn([&job] { runJob(job); });
+            // What the job held (its task's frames) goes as the process's objects go.
+            const ProcessTeardown::Destruction going;
+            job = nullptr;
         }
     }
 

@@ -255,7 +255,12 @@ struct RootCoroutine {
         };
         Final final_suspend() noexcept { return {}; }
         void return_void() {}
-        void unhandled_exception() { std::terminate(); } // the bodies catch everything
+        // The bodies catch every error. A stop goes on out of the job that resumed the task,
+        // to where the machine called into the process, and the task ends there unfinished.
+        void unhandled_exception() {
+            ProcessStop::passOn();
+            std::terminate();
+        }
     };
     std::coroutine_handle<promise_type> handle;
 };
@@ -331,6 +336,7 @@ RootCoroutine runOperation(std::shared_ptr<TaskState<T>> state, F operation) {
             state->succeed(co_await operation());
         }
     } catch (...) {
+        ProcessStop::passOn();
         state->fail(std::current_exception());
     }
 }
@@ -548,9 +554,8 @@ struct MainActor {
             } else {
                 result.emplace(body());
             }
-        } catch (const ProcessStop&) {
-            throw; // the process ended: no hop back, its code goes no further
         } catch (...) {
+            ProcessStop::passOn(); // the process ended: no hop back, its code goes no further
             error = std::current_exception();
         }
         co_await detail::HopAwaiter(home);

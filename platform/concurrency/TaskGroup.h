@@ -64,9 +64,8 @@ RootCoroutine runGroupChild(std::shared_ptr<GroupShared<T>> group, F operation) 
         } else {
             outcome.value.emplace(co_await operation());
         }
-    } catch (const ProcessStop&) {
-        throw; // the process ended: its code goes no further
     } catch (...) {
+        ProcessStop::passOn(); // the process ended: its code goes no further
         outcome.error = std::current_exception();
     }
     group->childFinished(std::move(outcome));
@@ -192,9 +191,8 @@ withThrowingTaskGroup(Body body) {
         } else {
             result.emplace(co_await body(group));
         }
-    } catch (const ProcessStop&) {
-        throw;
     } catch (...) {
+        ProcessStop::passOn();
         error = std::current_exception();
     }
     if (error) {
@@ -204,9 +202,8 @@ withThrowingTaskGroup(Body body) {
         try {
             auto outcome = co_await group.next();
             more = outcome.has_value();
-        } catch (const ProcessStop&) {
-            throw;
         } catch (...) {
+            ProcessStop::passOn();
             // The outcomes nobody asked for are dropped.
         }
     }

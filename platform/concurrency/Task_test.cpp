@@ -2,8 +2,11 @@
 
 #include "platform/base/MainThread.h"
 #include "platform/base/ProcessLocal.h"
+#include "platform/base/ProcessTeardown.h"
+#include "platform/base/UnifiedLog.h"
 #include "platform/concurrency/Continuation.h"
 #include "platform/concurrency/TaskGroup.h"
+#include "platform/data/UserDefaults.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -386,6 +389,23 @@ TEST_F(TaskTest, CancellingTheOwnerCancelsTheGroupsChildren) {
     EXPECT_TRUE(owner.isFinished());
 }
 
+TEST_F(TaskTest, AStopInAGroupChildEndsItsJobAndTheProgramGoesOn) {
+    bool parentWentOn = false;
+    Task<void>::run([&]() -> Task<void> {
+        co_await withThrowingTaskGroup<void>([](ThrowingTaskGroup<void>& group) -> Task<void> {
+            group.addTask([]() -> Task<void> {
+                ProcessTeardown::run();
+                ProcessTeardown::stopIfEnded(); // as at its next call into the platform
+                co_return;
+            });
+            co_await group.next();
+        });
+        parentWentOn = true;
+    });
+    env.runUntilIdle();
+    EXPECT_FALSE(parentWentOn);
+}
+
 // The global executor on real threads: continuations resumed and tasks cancelled from other
 // threads while the tasks run.
 class TaskThreadPoolTest : public TaskTest {
@@ -467,6 +487,33 @@ TEST_F(TaskThreadPoolTest, CancellationRacingTheEndOfTheWaitResumesOnce) {
     canceller.join();
     allDone.get_future().wait();
     EXPECT_EQ(resumed.load(), kTasks);
+}
+
+TEST_F(TaskThreadPoolTest, TheEndRefusesWhatARunningJobAsksAndRunsNoJobAfterIt) {
+    std::promise<void> started;
+    std::promise<void> release;
+    std::promise<void> finished;
+    Task<void>::run([&, released = release.get_future().share()]() -> Task<void> {
+        started.set_value();
+        released.wait();
+        osLog(OSLog{"com.example", "test"}, OSLogType::info, "late");
+        UserDefaults::standard()->set(Value(true), "late");
+        finished.set_value();
+        co_return;
+    });
+    started.get_future().wait();
+    ProcessTeardown::run();
+    bool startedAfter = false;
+    Task<void>::run([&]() -> Task<void> {
+        startedAfter = true;
+        co_return;
+    });
+    release.set_value();
+    finished.get_future().wait();
+    EXPECT_TRUE(env.logLines().empty());
+    EXPECT_TRUE(UserDefaults::standard()->object("late").isAbsent());
+    resetProcess(); // joins the pool's threads
+    EXPECT_FALSE(startedAfter);
 }
 
 } // namespace

@@ -25,9 +25,8 @@ CGEventRef callTap(const EventTapEntry& tap, const CGEventRef& event) {
     const auto call = [&] {
         try {
             answer = tap.callback(&tap, event->type(), event, tap.userInfo);
-        } catch (const ProcessStop&) {
-            throw;
         } catch (...) {
+            ProcessStop::passOn();
             answer = event;
         }
     };

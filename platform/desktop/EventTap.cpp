@@ -173,10 +173,8 @@ CFRunLoopSourceRef CFMachPortCreateRunLoopSource(const void* /*allocator*/,
             const auto notice = std::make_shared<CGEvent>(type, 0, CGEventFlags{});
             try {
                 tap->callback(tap.get(), type, notice, tap->userInfo);
-            } catch (const ProcessStop&) {
-                throw;
             } catch (...) {
-                // what a callback answers to a notice is not used
+                ProcessStop::passOn(); // what a callback answers to a notice is not used
             }
         }
     });

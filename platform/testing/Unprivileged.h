@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/base/ProcessTeardown.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -83,6 +85,7 @@ inline void runUnprivileged(const std::function<void(const std::filesystem::path
         } catch (const std::exception& error) {
             ADD_FAILURE() << "thrown: " << error.what();
         } catch (...) {
+            platform::ProcessStop::passOn();
             ADD_FAILURE() << "thrown";
         }
         std::fflush(nullptr);
