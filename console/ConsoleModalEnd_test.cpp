@@ -45,8 +45,9 @@ using ::testing::Not;
 using namespace std::chrono_literals;
 
 // What the machine holds that the app's process could still change unseen by the replies:
-// its defaults, the files under its home (the session's folder aside, and the defaults' own
-// file, written when the process's state goes), and the log lines and reports so far.
+// its defaults, every file and folder under its home, its temporary items among them (the
+// session's folder aside, and the defaults' own file, written when the process's state goes),
+// and the log lines and reports so far.
 struct Traces {
     pf::Value defaults;
     std::map<std::string, std::string> files;
@@ -68,6 +69,8 @@ Traces tracesOf(const pf::testing::TestEnvironment& env, pf::Value defaults) {
          it != fs::recursive_directory_iterator(); ++it) {
         if (it->path() == env.home() / "tmp" || it->path() == preferences) {
             it.disable_recursion_pending();
+        } else if (it->is_directory()) {
+            traces.files.emplace(fs::relative(it->path(), env.home()).string() + "/", "");
         } else if (it->is_regular_file()) {
             traces.files[fs::relative(it->path(), env.home()).string()] =
                 pf::testing::contentsOf(it->path());
@@ -451,6 +454,24 @@ TEST_P(EveryModalRun, StopsWhereItStandsWhenTheProcessEnds) {
         for (const auto& [next, error] : kAfterTheStackedQuit) {
             endWhileItWaits(modal, End::itsOwnQuit, true, next, error);
         }
+    }
+}
+
+// Ended while its cut's sound still plays: the sound's temporary item stays in its home as its
+// objects go, until the machine clears it.
+TEST(ConsoleModalEnd, AnEndRightAfterACutLeavesTheSoundsTemporaryItem) {
+    for (const char* end : {"relaunch\n", "quit zestrel\n"}) {
+        SCOPED_TRACE(end);
+        Session session;
+        const EndWatch watch(session.env);
+        ASSERT_EQ(session.run(std::string("mkdir $TMP/A\nwrite $TMP/A/f.txt hi\nlaunch zestrel\n"
+                                          "open finder $TMP/A\nselect f.txt\npress cmd+x\n"
+                                          "show sounds\n") +
+                              end),
+                  0)
+            << session.errors.str();
+        EXPECT_THAT(session.out.str(), HasSubstr("1 sound held"));
+        watch.expectNothingAfterTheEnd();
     }
 }
 

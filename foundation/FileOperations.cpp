@@ -1,6 +1,7 @@
 #include "foundation/FileOperations.h"
 
 #include "platform/base/CocoaError.h"
+#include "platform/data/FileChangeGate.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -32,10 +33,18 @@ std::int64_t writeErrorCode(int posixCode) {
     }
 }
 
+[[noreturn]] void throwFolderError(const platform::URL& url, const std::error_code& error) {
+    throw platform::fileError(writeErrorCode(error.value()), url, error.value(),
+                              platform::FileErrorVariant::folder);
+}
+
 } // namespace
 
 void createDirectory(const platform::URL& url, bool withIntermediateDirectories) {
     const fs::path path = url.path();
+    if (const std::error_code refused = platform::FileChangeGate::check()) {
+        throwFolderError(url, refused);
+    }
     std::error_code error;
     if (withIntermediateDirectories) {
         if (fs::exists(path, error) && !fs::is_directory(path, error)) {
@@ -48,8 +57,7 @@ void createDirectory(const platform::URL& url, bool withIntermediateDirectories)
         error = std::make_error_code(std::errc::file_exists);
     }
     if (error) {
-        throw platform::fileError(writeErrorCode(error.value()), url, error.value(),
-                                  platform::FileErrorVariant::folder);
+        throwFolderError(url, error);
     }
 }
 

@@ -21,7 +21,7 @@ const std::array<std::string, 14>& rawValues() {
 }
 
 // The temporary directory of each sound this process made, removed when the sound is
-// disposed of.
+// disposed of (those of an ended process stay until the machine clears them).
 struct SoundDirectories {
     platform::Mutex mutex;
     std::map<platform::SystemSoundID, std::shared_ptr<TemporaryDirectory>>

@@ -3,6 +3,7 @@
 #include "foundation/FileOperations.h"
 #include "platform/base/CocoaError.h"
 #include "platform/base/ProcessLocal.h"
+#include "platform/data/FileChangeGate.h"
 #include "platform/data/NSFileManager.h"
 #include "services/FileSystem.h"
 
@@ -101,6 +102,9 @@ platform::URL makeFallbackTemporaryDirectory() {
 }
 
 void writeFileContents(const platform::URL& file, std::string_view bytes) {
+    if (const std::error_code refused = platform::FileChangeGate::check()) {
+        throw platform::fileError(platform::NSFileWriteUnknownError, file, refused.value());
+    }
     errno = 0;
     std::ofstream stream(file.path(), std::ios::binary | std::ios::trunc);
     if (stream) {

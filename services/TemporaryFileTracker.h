@@ -40,7 +40,8 @@ private:
     platform::ObserverToken cancellable_;
 };
 
-// A directory removed, with what it holds, when its owner releases it (failures ignored).
+// A directory removed, with what it holds, when its owner releases it (failures ignored). One
+// an ended process held stays: its objects change no file as they go.
 class TemporaryDirectory {
 public:
     explicit TemporaryDirectory(platform::URL url) : url_(std::move(url)) {}

@@ -4,6 +4,7 @@
 #include "platform/base/Clock.h"
 #include "platform/base/Mutex.h"
 #include "platform/base/ProcessLocal.h"
+#include "platform/data/FileChangeGate.h"
 #include "platform/data/UserDirectories.h"
 
 #include <algorithm>
@@ -51,6 +52,13 @@ std::int64_t writeCode(int posixCode) {
 [[noreturn]] void throwFileError(std::int64_t code, const URL& url, int posixCode,
                                  FileErrorVariant variant = FileErrorVariant::file) {
     throw fileError(code, url, posixCode, variant);
+}
+
+// Throws the error of a change to `url` that the gate refuses.
+void admitChange(const URL& url, FileErrorVariant variant) {
+    if (const std::error_code refused = FileChangeGate::check()) {
+        throwFileError(writeCode(refused.value()), url, refused.value(), variant);
+    }
 }
 
 // "2026-01-15T11:00:00" in local time, as trash information files keep it.
@@ -225,6 +233,7 @@ URL NSFileManager::URLForDirectory(NSSearchPathDirectory directory,
         break;
     case NSSearchPathDirectory::itemReplacementDirectory: {
         const fs::path parent = fs::path(temporaryDirectory().path()) / "TemporaryItems";
+        admitChange(URL::fileURL(parent.string(), true), FileErrorVariant::folder);
         std::error_code error;
         fs::create_directories(parent, error);
         const auto name = Bundle::main()->infoDictionary().find(kCFBundleNameKey);
@@ -242,6 +251,7 @@ URL NSFileManager::URLForDirectory(NSSearchPathDirectory directory,
     }
     const URL url = URL::fileURL(path.string(), true);
     if (create) {
+        admitChange(url, FileErrorVariant::folder);
         std::error_code error;
         fs::create_directories(path, error);
         if (error) {
@@ -255,8 +265,10 @@ URL NSFileManager::temporaryDirectory() const {
     const auto container = sandboxContainer();
     const fs::path folder = container ? *container / "tmp" : platform::temporaryDirectory();
     // The system keeps the folder there for the app; a new home has to make it first.
-    std::error_code ignored;
-    fs::create_directories(folder, ignored);
+    if (!FileChangeGate::check()) {
+        std::error_code ignored;
+        fs::create_directories(folder, ignored);
+    }
     return URL::fileURL(folder.string(), true);
 }
 
@@ -271,6 +283,7 @@ void NSFileManager::removeItemAtURL(const URL& url) {
     if (!fs::exists(fs::symlink_status(path, error))) {
         throwFileError(NSFileNoSuchFileError, url, ENOENT, FileErrorVariant::remove);
     }
+    admitChange(url, FileErrorVariant::remove);
     if (unremovableFolder(path.has_filename() ? path : path.parent_path())) {
         throwFileError(NSFileWriteNoPermissionError, url, EACCES, FileErrorVariant::remove);
     }
@@ -329,6 +342,7 @@ URL NSFileManager::trashItemAtURL(const URL& url) {
     if (!fs::exists(fs::symlink_status(original, error))) {
         throwFileError(NSFileNoSuchFileError, url, ENOENT, FileErrorVariant::trash);
     }
+    admitChange(url, FileErrorVariant::trash);
     const fs::path trash = xdgDataHome() / "Trash";
     fs::create_directories(trash / "files", error);
     fs::create_directories(trash / "info", error);

@@ -55,6 +55,10 @@ inline constexpr const char* NSURLIsWritableKey = "NSURLIsWritableKey";
 // the readable and writable resource values, listing a folder and removing an item follow
 // the permission bits of the class the user falls in (owner, group, others), so a program
 // run as root sees a folder it cannot read as a user would.
+//
+// An ended process's code makes, changes and removes nothing here (`FileChangeGate`): its
+// removals, trash and folders fail with 513 and EPERM under it, and `temporaryDirectory()`
+// makes no folder.
 class NSFileManager {
 public:
     static NSFileManager& defaultManager();

@@ -1,5 +1,9 @@
 #include "platform/data/NSFileManager.h"
 
+#include "platform/base/DispatchQueue.h"
+#include "platform/base/ProcessLocal.h"
+#include "platform/base/ProcessTeardown.h"
+#include "platform/base/RunLoop.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +12,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -114,6 +120,49 @@ TEST_F(NSFileManagerTest, RemovingNeedsEveryFolderItChangesToBeWritable) {
     EXPECT_FALSE(fs::exists(folder / "empty"));
     manager.removeItemAtURL(url(folder / "a.txt"));
     EXPECT_FALSE(fs::exists(folder / "a.txt"));
+}
+
+// An ended process changes no file, neither its code after the end, nor a thread of its, nor
+// its objects as they go; the machine's work under its code still does.
+TEST_F(NSFileManagerTest, AnEndedProcessChangesNoFileAndTheMachineStillDoes) {
+    // For each file the test makes: 0 once removed, the error's code while it stays, else -1.
+    std::map<std::string, std::int64_t> codes;
+    const auto remove = [&](const std::string& name) {
+        std::ofstream(root / name) << name;
+        try {
+            manager.removeItemAtURL(url(root / name));
+            codes[name] = fs::exists(root / name) ? -1 : 0;
+        } catch (const Error& error) {
+            codes[name] = fs::exists(root / name) ? error.nsError()->code() : -1;
+        }
+    };
+    struct AsItGoes {
+        ~AsItGoes() { goes(); }
+        std::function<void()> goes;
+    };
+    static ProcessLocal<AsItGoes> object;
+    object->goes = [&] { remove("destructor"); };
+    DispatchQueue queue("com.example.files");
+    std::promise<void> started, ended, done;
+    queue.async([&, wait = ended.get_future().share()] {
+        started.set_value();
+        wait.wait();
+        remove("thread");
+        done.set_value();
+    });
+    started.get_future().wait();
+    RunLoop::main().async([&] {
+        ProcessTeardown::run();
+        remove("main");
+        const ProcessTeardown::MachineWork machine;
+        remove("machine");
+    });
+    env.runUntilIdle();
+    ended.set_value();
+    done.get_future().wait();
+    resetProcess();
+    EXPECT_EQ(codes, (std::map<std::string, std::int64_t>{
+                         {"destructor", 513}, {"machine", 0}, {"main", 513}, {"thread", 513}}));
 }
 
 // What a person reads when a file call fails: the item's name and what went wrong, with the

@@ -1,5 +1,7 @@
 #include "platform/data/XAttr.h"
 
+#include "platform/data/FileChangeGate.h"
+
 #include <string>
 #include <sys/xattr.h>
 
@@ -39,6 +41,10 @@ int setxattr(const char* path, const char* name, const void* value, std::size_t 
              std::uint32_t position, int options) {
     if (position != 0) {
         errno = EINVAL;
+        return -1;
+    }
+    if (const std::error_code refused = FileChangeGate::check()) {
+        errno = refused.value();
         return -1;
     }
     const std::string stored = storedName(name);

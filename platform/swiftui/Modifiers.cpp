@@ -1,4 +1,5 @@
 #include "platform/appkit/NSSavePanel.h"
+#include "platform/data/FileChangeGate.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/swiftui/Presentation.h"
 #include "platform/swiftui/Text.h"
@@ -187,7 +188,7 @@ Error fileWriteError(const URL& url) {
 }
 
 FileExportResult writeExport(const std::optional<std::string>& document, const URL& url) {
-    if (!document) {
+    if (!document || FileChangeGate::check()) {
         return fileWriteError(url);
     }
     std::ofstream file(url.path(), std::ios::binary | std::ios::trunc);

@@ -3,6 +3,7 @@
 #include "platform/base/Bundle.h"
 #include "platform/base/Mutex.h"
 #include "platform/base/ProcessLocal.h"
+#include "platform/data/FileChangeGate.h"
 #include "platform/data/FileSafety.h"
 #include "platform/data/UserDirectories.h"
 
@@ -79,6 +80,9 @@ void SMAppService::registerAndReturnError() const {
     if (status() == Status::enabled) {
         throw serviceError(kSMErrorAlreadyRegistered);
     }
+    if (const std::error_code refused = FileChangeGate::check()) {
+        throw serviceError(kSMErrorInternalFailure, refused.value());
+    }
     std::error_code error;
     const fs::path executable = fs::read_symlink("/proc/self/exe", error);
     const auto name = Bundle::main()->infoDictionary().find(kCFBundleNameKey);
@@ -101,8 +105,8 @@ void SMAppService::registerAndReturnError() const {
 
 void SMAppService::unregisterAndReturnError() const {
     throwInjectedFailure(Operation::unregistering);
-    std::error_code error;
-    if (!fs::remove(autostartEntryPath(), error)) {
+    std::error_code error = FileChangeGate::check();
+    if (error || !fs::remove(autostartEntryPath(), error)) {
         throw error ? serviceError(kSMErrorInternalFailure, error.value())
                     : serviceError(kSMErrorJobNotFound);
     }
