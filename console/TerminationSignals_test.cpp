@@ -129,6 +129,16 @@ TEST_F(TerminationSignalsTest, NoSignalTakesItsDefaultActionOnceTheWatchHasEnded
              }
          },
          128 + SIGQUIT, "^zestrel: ended by SIGQUIT\n$"},
+        // The program's last look found none: one that comes after it is the status still.
+        {"settled with none, then one",
+         [] {
+             TerminationSignals signals;
+             if (signals.settle() == 0) {
+                 std::raise(SIGTERM);
+             }
+             signals.onSignal(nullptr);
+         },
+         128 + SIGTERM, "^zestrel: ended by SIGTERM\n$"},
         // The program returns the first one's status: later ones change nothing.
         {"ended by one, then a flood",
          [] {
@@ -147,6 +157,30 @@ TEST_F(TerminationSignalsTest, NoSignalTakesItsDefaultActionOnceTheWatchHasEnded
     for (const auto& [what, program, status, said] : cases) {
         EXPECT_EXIT(program(), ::testing::ExitedWithCode(status), said) << what;
     }
+}
+
+TEST_F(TerminationSignalsTest, EverySignalThatWouldEndTheProgramIsCaughtFromTheStart) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // Each ends with its status said, as `main` ends: the watch settled on it.
+    const auto caughtFromTheStart = [](int signal) {
+        TerminationSignals::hold();
+        std::raise(signal);
+        TerminationSignals signals;
+        std::_Exit(128 + signals.settle());
+    };
+    EXPECT_EXIT(caughtFromTheStart(SIGQUIT), ::testing::ExitedWithCode(128 + SIGQUIT),
+                "^zestrel: ended by SIGQUIT\n$");
+    EXPECT_EXIT(caughtFromTheStart(SIGRTMIN + 2), ::testing::ExitedWithCode(128 + SIGRTMIN + 2),
+                "^zestrel: ended by SIGRTMIN\\+2\n$");
+    EXPECT_EXIT(caughtFromTheStart(SIGRTMAX - 1), ::testing::ExitedWithCode(128 + SIGRTMAX - 1),
+                "^zestrel: ended by SIGRTMAX-1\n$");
+    // A fault of the program's own still ends it there, with its core.
+    EXPECT_EXIT(
+        {
+            TerminationSignals signals;
+            std::abort();
+        },
+        ::testing::KilledBySignal(SIGABRT), "");
 }
 
 TEST_F(TerminationSignalsTest, TheSignalledDescriptorPollsReadableFromTheFirstSignalOn) {

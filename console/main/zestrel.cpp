@@ -253,6 +253,8 @@ int statusOnceWritten(int status, const zestrel::console::InterruptibleOutput& o
 } // namespace
 
 int main(int argc, char** argv) {
+    // From the first instruction: a signal before the handlers are in place waits for them.
+    zestrel::console::TerminationSignals::hold();
     // A closed output is seen as a failed write, which ends the session with its folders
     // removed (status 128 + SIGPIPE); the signal would end the program where it stands.
     std::signal(SIGPIPE, SIG_IGN);
