@@ -64,11 +64,13 @@ const std::vector<std::pair<int, std::string>> kEndingSignals = [] {
 
 // Where the program's standard output or error goes instead of a pipe to the test, and the
 // largest file it may write, as `ulimit -f` in the shell that starts it sets it: for the
-// program alone, the test's own limit stays as it is.
+// program alone, the test's own limit stays as it is. The standard streams closed for it, as
+// `<&-` does.
 struct Surroundings {
     std::optional<fs::path> output = {};
     std::optional<fs::path> errors = {};
     std::optional<rlim_t> fileSizeLimit = {};
+    std::vector<int> closed = {};
 };
 
 // One run of the program, in `folder`, with pipes for its standard streams.
@@ -107,6 +109,12 @@ public:
             if (*path) {
                 posix_spawn_file_actions_addopen(&actions, fd, (*path)->c_str(),
                                                  O_WRONLY | O_CREAT | O_TRUNC, 0600);
+                done_[fd - 1] = true;
+            }
+        }
+        for (const int fd : surroundings.closed) {
+            posix_spawn_file_actions_addclose(&actions, fd);
+            if (fd > 0) {
                 done_[fd - 1] = true;
             }
         }
@@ -561,6 +569,38 @@ TEST_F(ZestrelProgramTest, AnOutputThatFailsEndsTheSessionWithStatusOneAndSaysWh
     const std::string kept((std::istreambuf_iterator<char>(file)), {});
     EXPECT_EQ(kept.size(), 1024u);
     EXPECT_THAT(kept, Not(HasSubstr("never")));
+}
+
+TEST_F(ZestrelProgramTest, AClosedStandardStreamIsAnEndOfInputOrAnOutputThatFails) {
+    const auto failing = env_.home() / "failing.zestrel";
+    std::ofstream(failing) << "bogus\n";
+    const auto lines = script("echo hello\nwrite $TMP/a.txt x\n");
+    const std::string unwritable =
+        "zestrel: cannot write the standard output: Bad file descriptor\n";
+    struct Case {
+        std::vector<int> closed;
+        std::vector<std::string> arguments;
+        int status;
+        std::string out;
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {{0}, {}, 0, "zestrel> \n", ""},
+        {{1}, {lines.string()}, 1, "", unwritable},
+        {{2}, {failing.string()}, 1, "", ""},
+        {{0, 1}, {}, 1, "", unwritable},
+    };
+    for (const auto& [closed, arguments, status, out, err] : cases) {
+        auto program = start(arguments, {}, {.closed = closed});
+        if (!program->endsWithin(30s)) {
+            ADD_FAILURE() << "the program waits, " << closed.back() << " closed";
+            program->signal(SIGKILL);
+        }
+        EXPECT_EQ(program->finish(false), status) << closed.back();
+        EXPECT_EQ(program->out, out) << closed.back();
+        EXPECT_EQ(program->err, err) << closed.back();
+        EXPECT_THAT(namesIn(temporary_), IsEmpty());
+    }
 }
 
 TEST_F(ZestrelProgramTest, AnAlertTheAppWaitsOnIsShownAndAnsweredFromTheTerminal) {

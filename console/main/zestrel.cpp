@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <fcntl.h>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -230,6 +231,26 @@ int session(int argc, char** argv, zestrel::console::TerminationSignals& signals
     }
 }
 
+// A standard stream closed by whoever started the program keeps its number taken by a
+// descriptor that behaves as closed (/dev/null opened the other way: a read or a write fails),
+// so no descriptor of the program's own (the signal watch's pipe) ever takes it and is read or
+// written as that stream. A closed input is then an end of input, and a closed output one that
+// fails, as any other. Throws `std::system_error` when one cannot be held.
+void holdClosedStandardStreams() {
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
+            continue;
+        }
+        // Those below are open by now, so this number is the lowest free one.
+        const int held = ::open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+        if (held < 0 || (held != fd && (::dup2(held, fd) != fd || ::close(held) != 0))) {
+            throw std::system_error(errno, std::generic_category(),
+                                    "cannot hold the closed standard stream " + std::to_string(fd) +
+                                        " with /dev/null");
+        }
+    }
+}
+
 // The status once everything is written: an output whose reader went away ends the program as
 // a broken pipe does (128 + SIGPIPE); one that failed otherwise (a full disk, a file over
 // `ulimit -f`) is an error, said on standard error when that can still be written.
@@ -255,6 +276,11 @@ int statusOnceWritten(int status, const zestrel::console::InterruptibleOutput& o
 int main(int argc, char** argv) {
     // From the first instruction: a signal before the handlers are in place waits for them.
     zestrel::console::TerminationSignals::hold();
+    try {
+        holdClosedStandardStreams();
+    } catch (const std::exception& error) {
+        return cannotRun(error);
+    }
     // A closed output is seen as a failed write, which ends the session with its folders
     // removed (status 128 + SIGPIPE); the signal would end the program where it stands.
     std::signal(SIGPIPE, SIG_IGN);
