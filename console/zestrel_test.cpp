@@ -65,12 +65,13 @@ const std::vector<std::pair<int, std::string>> kEndingSignals = [] {
 // Where the program's standard output or error goes instead of a pipe to the test, and the
 // largest file it may write, as `ulimit -f` in the shell that starts it sets it: for the
 // program alone, the test's own limit stays as it is. The standard streams closed for it, as
-// `<&-` does.
+// `<&-` does; and whether permission bits bind it, as a root without its powers.
 struct Surroundings {
     std::optional<fs::path> output = {};
     std::optional<fs::path> errors = {};
     std::optional<rlim_t> fileSizeLimit = {};
     std::vector<int> closed = {};
+    bool boundByPermissions = false;
 };
 
 // One run of the program, in `folder`, with pipes for its standard streams.
@@ -84,6 +85,10 @@ public:
             // Sets the limit in the child, which then runs the program in its place.
             words = {"/usr/bin/prlimit", "--fsize=" + std::to_string(*surroundings.fileSizeLimit),
                      "--"};
+        }
+        if (surroundings.boundByPermissions && ::geteuid() == 0) {
+            words.insert(words.end(),
+                         {"/usr/bin/setpriv", "--inh-caps=-all", "--bounding-set=-all", "--"});
         }
         words.push_back(ZESTREL_PROGRAM);
         words.insert(words.end(), arguments.begin(), arguments.end());
@@ -350,6 +355,20 @@ TEST_F(ZestrelProgramTest, TheTemporaryFolderGoesAtTheEndUnlessKept) {
                             [](const std::string& name) { return name.ends_with("/tmp/a.txt"); }),
               1);
     EXPECT_EQ(namesIn(neighbour_), std::vector<std::string>{"letter.txt"});
+}
+
+TEST_F(ZestrelProgramTest, ASessionFolderThatCannotBeRemovedIsSaid) {
+    auto program = start({}, {}, {.boundByPermissions = true});
+    program->write("mkdir $TMP/locked\nwrite $TMP/locked/a.txt x\n");
+    ASSERT_TRUE(program->awaitOutput("wrote $TMP/locked/a.txt")) << program->err;
+    const auto folder = fs::canonical(fs::directory_iterator(temporary_)->path());
+    const auto locked = folder / "tmp" / "locked";
+    fs::permissions(locked, fs::perms::owner_write, fs::perm_options::remove);
+    EXPECT_EQ(program->finish(), 1);
+    EXPECT_EQ(program->err, "zestrel: cannot remove the session's folder " + folder.string() +
+                                ": Permission denied\n");
+    EXPECT_TRUE(fs::exists(locked / "a.txt"));
+    fs::permissions(locked, fs::perms::owner_write, fs::perm_options::add);
 }
 
 TEST_F(ZestrelProgramTest, ANamedRootIsUsedAndLeftAsItIs) {

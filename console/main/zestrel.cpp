@@ -63,16 +63,33 @@ public:
         fs::create_directories(files());
     }
     ~ScratchFolder() {
+        if (!ended_) {
+            end();
+        }
+    }
+    // Removes the folder, or names what is kept of it. Answers false when the folder cannot
+    // be removed (a folder in it made read-only from outside), having said so.
+    bool end() {
+        ended_ = true;
         if (keep_) {
             std::cerr << "zestrel: kept the session's folder " << realRoot_.string()
                       << ", which holds\n";
             for (const auto& [what, path] : keptParts_) {
                 std::cerr << "  " << what << ": " << path.string() << "\n";
             }
-            return;
+            return true;
         }
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
+        std::error_code unnamed;
+        // Named by its real path, as a kept one is.
+        const auto named = fs::weakly_canonical(root_, unnamed);
+        std::error_code error;
+        if (fs::remove_all(root_, error); !error) {
+            return true;
+        }
+        std::cerr << "zestrel: cannot remove the session's folder "
+                  << (named.empty() ? root_ : named).string() << ": " << error.message()
+                  << std::endl;
+        return false;
     }
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
@@ -94,6 +111,7 @@ public:
 private:
     fs::path root_;
     bool keep_ = false;
+    bool ended_ = false;
     fs::path realRoot_;
     std::vector<Part> keptParts_;
 };
@@ -215,6 +233,9 @@ int run(const Options& options, zestrel::console::TerminationSignals& signals) {
     UserDefaults::flushAll();
     resetProcess();
     installClock(nullptr);
+    if (!scratch.end() && status == 0) {
+        status = 1;
+    }
     return status;
 }
 
