@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <string_view>
 #include <sys/eventfd.h>
 #include <system_error>
@@ -16,18 +17,54 @@ namespace zestrel::console {
 
 namespace {
 
-struct Caught {
-    int number;
-    const char* name;
-};
-// SIGPIPE is not among them: a closed output is seen as a failed write. Nor is SIGXFSZ: a
-// file over the size limit is a write that fails, and the command says so.
-constexpr Caught kSignals[] = {
-    {SIGINT, "SIGINT"},   {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"},   {SIGQUIT, "SIGQUIT"},
-    {SIGUSR1, "SIGUSR1"}, {SIGUSR2, "SIGUSR2"}, {SIGALRM, "SIGALRM"}, {SIGVTALRM, "SIGVTALRM"},
-    {SIGPROF, "SIGPROF"}, {SIGXCPU, "SIGXCPU"},
-};
-struct sigaction previousActions[std::size(kSignals)];
+// Whether the default action of `signal` ends the program and it is caught here. SIGPIPE and
+// SIGXFSZ are handled apart: a closed output is seen as a failed write, and a file over the
+// size limit is a write that fails, which the command says.
+bool endsTheProgram(int signal) {
+    switch (signal) {
+    case SIGKILL:
+    case SIGSTOP: // cannot be caught
+    case SIGPIPE:
+    case SIGXFSZ:
+    case SIGCHLD:
+    case SIGCONT:
+    case SIGURG:
+    case SIGWINCH: // ignored by default
+    case SIGTSTP:
+    case SIGTTIN:
+    case SIGTTOU: // stop
+        return false;
+    default:
+        // Those between the last standard one and SIGRTMIN are the C library's own.
+        return (signal >= 1 && signal <= SIGSYS) || (signal >= SIGRTMIN && signal <= SIGRTMAX);
+    }
+}
+
+// A program error's signal: the kernel sends it for a fault, and `abort` raises its own.
+bool isFault(int signal) {
+    return signal == SIGILL || signal == SIGTRAP || signal == SIGABRT || signal == SIGBUS ||
+           signal == SIGFPE || signal == SIGSEGV || signal == SIGSYS;
+}
+
+struct sigaction previousActions[NSIG];
+bool caught[NSIG];
+// As SIGRTMIN and SIGRTMAX say, read outside the handler.
+std::atomic<int> realTimeFirst{0};
+std::atomic<int> realTimeLast{0};
+// What the calling thread blocked before `hold`, while it holds.
+sigset_t maskBeforeHold;
+bool held = false;
+
+sigset_t endingSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal = 1; signal < NSIG; ++signal) {
+        if (endsTheProgram(signal)) {
+            sigaddset(&set, signal);
+        }
+    }
+    return set;
+}
 
 // The pipe the handler writes to and the event it sets; -1 while no watch is installed.
 std::atomic<int> signalPipe{-1};
@@ -38,37 +75,81 @@ std::atomic<int> signalledEvent{-1};
 std::atomic<int> firstSignal{0};
 constexpr int kSettled = 0x100;
 static_assert(std::atomic<int>::is_always_lock_free);
+static_assert(NSIG <= kSettled);
 
-const char* signalName(int signal) {
-    for (const auto& caught : kSignals) {
-        if (caught.number == signal) {
-            return caught.name;
-        }
+// Safe in a signal handler: writes the signal's name as `kill -l` gives it into `to`, which
+// holds 16 characters, and answers its length.
+std::size_t nameOf(int signal, char* to) {
+    static constexpr std::string_view kNames[] = {
+        "",          "SIGHUP",  "SIGINT",    "SIGQUIT", "SIGILL",   "SIGTRAP", "SIGABRT", "SIGBUS",
+        "SIGFPE",    "SIGKILL", "SIGUSR1",   "SIGSEGV", "SIGUSR2",  "SIGPIPE", "SIGALRM", "SIGTERM",
+        "SIGSTKFLT", "SIGCHLD", "SIGCONT",   "SIGSTOP", "SIGTSTP",  "SIGTTIN", "SIGTTOU", "SIGURG",
+        "SIGXCPU",   "SIGXFSZ", "SIGVTALRM", "SIGPROF", "SIGWINCH", "SIGIO",   "SIGPWR",  "SIGSYS"};
+    static_assert(std::size(kNames) == SIGSYS + 1);
+    if (signal >= 1 && signal <= SIGSYS) {
+        return kNames[signal].copy(to, kNames[signal].size());
     }
-    return "a signal";
+    // Counted from the nearer end of the real-time ones.
+    std::string_view base = "SIGRTMIN";
+    char sign = '+';
+    const int first = realTimeFirst.load();
+    const int last = realTimeLast.load();
+    int offset = signal - first;
+    if (offset > (last - first) / 2) {
+        base = "SIGRTMAX";
+        sign = '-';
+        offset = last - signal;
+    }
+    std::size_t size = base.copy(to, base.size());
+    if (offset > 0) {
+        to[size++] = sign;
+        if (offset >= 10) {
+            to[size++] = static_cast<char>('0' + offset / 10 % 10);
+        }
+        to[size++] = static_cast<char>('0' + offset % 10);
+    }
+    return size;
 }
 
 // Safe in a signal handler. Only what standard error takes at once: a reader that no longer
 // reads must not hold the end.
 void sayEndedBy(int signal) {
     constexpr std::string_view kSaying = "zestrel: ended by ";
-    const std::string_view name = signalName(signal);
-    char line[kSaying.size() + 16];
-    const std::size_t size = kSaying.size() + name.size() + 1;
-    if (size > sizeof line) {
-        return;
-    }
-    kSaying.copy(line, kSaying.size());
-    name.copy(line + kSaying.size(), name.size());
-    line[size - 1] = '\n';
+    char line[kSaying.size() + 16 + 1];
+    std::size_t size = kSaying.copy(line, kSaying.size());
+    size += nameOf(signal, line + size);
+    line[size++] = '\n';
     pollfd room = {STDERR_FILENO, POLLOUT, 0};
     if (::poll(&room, 1, 0) == 1 && (room.revents & POLLOUT) != 0) {
         [[maybe_unused]] const auto ignored = ::write(STDERR_FILENO, line, size);
     }
 }
 
-void handleSignal(int signal) {
+// A fault of the program's own (or its `abort`) takes the handling there was before: a
+// crash reporter's, or the default action, which leaves the core to look into.
+void passOnFault(int signal, siginfo_t* info, void* context) {
+    const struct sigaction& previous = previousActions[signal];
+    if ((previous.sa_flags & SA_SIGINFO) != 0) {
+        previous.sa_sigaction(signal, info, context);
+    } else if (previous.sa_handler != SIG_DFL && previous.sa_handler != SIG_IGN) {
+        previous.sa_handler(signal);
+    } else {
+        // Blocked while this runs: it ends the program as soon as the handler returns.
+        struct sigaction defaults = {};
+        defaults.sa_handler = SIG_DFL;
+        sigemptyset(&defaults.sa_mask);
+        sigaction(signal, &defaults, nullptr);
+        ::raise(signal);
+    }
+}
+
+void handleSignal(int signal, siginfo_t* info, void* context) {
     const int savedErrno = errno;
+    if (isFault(signal) && (info == nullptr || info->si_code > 0 || info->si_pid == ::getpid())) {
+        passOnFault(signal, info, context);
+        errno = savedErrno;
+        return;
+    }
     int seen = 0;
     if (!firstSignal.compare_exchange_strong(seen, signal)) {
         if (seen == kSettled) {
@@ -103,10 +184,30 @@ bool isHandler(const struct sigaction& action) {
 
 } // namespace
 
+void TerminationSignals::hold() {
+    const sigset_t ending = endingSignals();
+    if (!held && pthread_sigmask(SIG_BLOCK, &ending, &maskBeforeHold) == 0) {
+        held = true;
+    }
+}
+
+namespace {
+
+// What `hold` held comes now: to the handlers when they are in place, or by its default action.
+void letGo() {
+    if (std::exchange(held, false)) {
+        pthread_sigmask(SIG_SETMASK, &maskBeforeHold, nullptr);
+    }
+}
+
+} // namespace
+
 TerminationSignals::TerminationSignals() {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
-        throw std::system_error(errno, std::generic_category(), "cannot watch for signals");
+        const int error = errno;
+        letGo();
+        throw std::system_error(error, std::generic_category(), "cannot watch for signals");
     }
     readEnd_ = ends[0];
     writeEnd_ = ends[1];
@@ -115,6 +216,7 @@ TerminationSignals::TerminationSignals() {
         const int error = errno;
         ::close(readEnd_);
         ::close(writeEnd_);
+        letGo();
         throw std::system_error(error, std::generic_category(), "cannot watch for signals");
     }
     // A flood of signals while the watcher is busy must not block a handler on a full pipe;
@@ -123,27 +225,32 @@ TerminationSignals::TerminationSignals() {
     signalledEvent.store(signalled_);
     signalPipe.store(writeEnd_);
     firstSignal.store(0);
+    realTimeFirst.store(SIGRTMIN);
+    realTimeLast.store(SIGRTMAX);
     thread_ = std::thread([this] { watch(); });
     struct sigaction action = {};
-    action.sa_handler = handleSignal;
+    action.sa_sigaction = handleSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+    // On the alternate stack where there is one, so a crash reporter passed a stack overflow
+    // still runs.
+    action.sa_flags = SA_SIGINFO | SA_RESTART | SA_ONSTACK;
+    for (int signal = 1; signal < NSIG; ++signal) {
         // One ignored by whoever started the program stays ignored, as `nohup` asks of
         // SIGHUP and a shell of a background job's SIGINT and SIGQUIT.
-        sigaction(kSignals[i].number, nullptr, &previousActions[i]);
-        if (previousActions[i].sa_handler != SIG_IGN) {
-            sigaction(kSignals[i].number, &action, nullptr);
-        }
+        caught[signal] = endsTheProgram(signal) &&
+                         sigaction(signal, nullptr, &previousActions[signal]) == 0 &&
+                         previousActions[signal].sa_handler != SIG_IGN &&
+                         sigaction(signal, &action, nullptr) == 0;
     }
+    letGo();
 }
 
 TerminationSignals::~TerminationSignals() {
     // Before the pipe goes: from here on the handler no longer writes to it.
     firstSignal.fetch_or(kSettled);
-    for (std::size_t i = 0; i < std::size(kSignals); ++i) {
-        if (isHandler(previousActions[i])) {
-            sigaction(kSignals[i].number, &previousActions[i], nullptr);
+    for (int signal = 1; signal < NSIG; ++signal) {
+        if (caught[signal] && isHandler(previousActions[signal])) {
+            sigaction(signal, &previousActions[signal], nullptr);
         }
     }
     signalPipe.store(-1);

@@ -6,20 +6,26 @@
 
 namespace zestrel::console {
 
-// Turns the signals that end a session (Ctrl+C's SIGINT, SIGTERM, SIGHUP, SIGQUIT and the
-// others the .cpp lists), whose default action would end the program where it stands, into a
-// call on a thread of its own, so the program ends the way `quit` ends it instead, its
-// folders removed and no core left. The signal handler only notes the first signal and writes
-// the signal's number to a pipe, which is all it may safely do; the thread reads it and calls
-// the handler given to `onSignal`. The default actions never come back while the program runs:
-// a second Ctrl+C while the program ends would otherwise cut the ending short and leave its
-// folders behind, and a Ctrl+\ held down would leave a core (SIGKILL still stops a program
-// stuck on its way out). A signal the program was started with ignored (`nohup`, a background
-// job) stays ignored.
+// Turns every signal whose default action would end the program where it stands (Ctrl+C's
+// SIGINT, SIGTERM, SIGHUP, SIGQUIT, the real-time ones...) into a call on a thread of its own,
+// so the program ends the way `quit` ends it instead, its folders removed and no core left.
+// Not SIGPIPE and SIGXFSZ, which the program ignores to see a failed write instead; nor a
+// fault of the program's own (SIGSEGV, `abort`), which takes the handling there was before;
+// the same signal sent by another process is caught. The signal handler only notes the first
+// signal and writes the signal's number to a pipe, which is all it may safely do; the thread
+// reads it and calls the handler given to `onSignal`. The default actions never come back
+// while the program runs: a second Ctrl+C while the program ends would otherwise cut the
+// ending short and leave its folders behind, and a Ctrl+\ held down would leave a core
+// (SIGKILL still stops a program stuck on its way out). A signal the program was started with
+// ignored (`nohup`, a background job) stays ignored.
 //
 // One at a time in a process; made and destroyed on the main thread.
 class TerminationSignals {
 public:
+    // Holds every signal caught here for the calling thread until the handlers are in place,
+    // so one that comes first waits for them instead of taking its default action: called
+    // first thing in `main`. The constructor lets them go, as does its failure.
+    static void hold();
     // Installs the handlers. Throws `std::system_error` when the pipe cannot be made.
     TerminationSignals();
     // Settles (without saying so) unless `settle` did, ends the thread, and puts back the

@@ -129,6 +129,16 @@ TEST_F(TerminationSignalsTest, NoSignalTakesItsDefaultActionOnceTheWatchHasEnded
              }
          },
          128 + SIGQUIT, "^zestrel: ended by SIGQUIT\n$"},
+        // The program's last look found none: one that comes after it is the status still.
+        {"settled with none, then one",
+         [] {
+             TerminationSignals signals;
+             if (signals.settle() == 0) {
+                 std::raise(SIGTERM);
+             }
+             signals.onSignal(nullptr);
+         },
+         128 + SIGTERM, "^zestrel: ended by SIGTERM\n$"},
         // The program returns the first one's status: later ones change nothing.
         {"ended by one, then a flood",
          [] {
@@ -147,6 +157,25 @@ TEST_F(TerminationSignalsTest, NoSignalTakesItsDefaultActionOnceTheWatchHasEnded
     for (const auto& [what, program, status, said] : cases) {
         EXPECT_EXIT(program(), ::testing::ExitedWithCode(status), said) << what;
     }
+}
+
+TEST_F(TerminationSignalsTest, ASignalHeldFromTheStartEndsTheProgramAsAnyDoes) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            TerminationSignals::hold();
+            std::raise(SIGQUIT);
+            TerminationSignals signals;
+            std::_Exit(128 + signals.settle());
+        },
+        ::testing::ExitedWithCode(128 + SIGQUIT), "^zestrel: ended by SIGQUIT\n$");
+    // A fault of the program's own still ends it there, with its core.
+    EXPECT_EXIT(
+        {
+            TerminationSignals signals;
+            std::abort();
+        },
+        ::testing::KilledBySignal(SIGABRT), "");
 }
 
 TEST_F(TerminationSignalsTest, TheSignalledDescriptorPollsReadableFromTheFirstSignalOn) {

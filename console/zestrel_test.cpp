@@ -25,6 +25,7 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -39,20 +40,39 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
 
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define ZESTREL_THREAD_SANITIZED
+#endif
+#endif
+
 // Every signal that ends a session: Ctrl+C, a kill, the terminal closed, Ctrl+\ at the
 // keyboard, and those whose default action would end the program where it stands.
-const std::vector<std::pair<int, std::string>> kEndingSignals = {
-    {SIGINT, "SIGINT"},   {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"},   {SIGQUIT, "SIGQUIT"},
-    {SIGUSR1, "SIGUSR1"}, {SIGUSR2, "SIGUSR2"}, {SIGALRM, "SIGALRM"}, {SIGVTALRM, "SIGVTALRM"},
-    {SIGPROF, "SIGPROF"}, {SIGXCPU, "SIGXCPU"}};
+const std::vector<std::pair<int, std::string>> kEndingSignals = [] {
+    std::vector<std::pair<int, std::string>> signals = {
+        {SIGINT, "SIGINT"},       {SIGTERM, "SIGTERM"},         {SIGHUP, "SIGHUP"},
+        {SIGQUIT, "SIGQUIT"},     {SIGUSR1, "SIGUSR1"},         {SIGUSR2, "SIGUSR2"},
+        {SIGALRM, "SIGALRM"},     {SIGVTALRM, "SIGVTALRM"},     {SIGPROF, "SIGPROF"},
+        {SIGXCPU, "SIGXCPU"},     {SIGPWR, "SIGPWR"},           {SIGIO, "SIGIO"},
+        {SIGSTKFLT, "SIGSTKFLT"}, {SIGRTMIN + 1, "SIGRTMIN+1"}, {SIGRTMAX - 1, "SIGRTMAX-1"}};
+#ifndef ZESTREL_THREAD_SANITIZED
+    // A program error's signal, sent by another. ThreadSanitizer runs its handler at once,
+    // even inside its own runtime, where the handler then waits on the runtime's lock.
+    signals.insert(signals.end(), {{SIGSEGV, "SIGSEGV"}, {SIGABRT, "SIGABRT"}});
+#endif
+    return signals;
+}();
 
 // Where the program's standard output or error goes instead of a pipe to the test, and the
 // largest file it may write, as `ulimit -f` in the shell that starts it sets it: for the
-// program alone, the test's own limit stays as it is.
+// program alone, the test's own limit stays as it is. The standard streams closed for it, as
+// `<&-` does; and whether permission bits bind it, as a root without its powers.
 struct Surroundings {
     std::optional<fs::path> output = {};
     std::optional<fs::path> errors = {};
     std::optional<rlim_t> fileSizeLimit = {};
+    std::vector<int> closed = {};
+    bool boundByPermissions = false;
 };
 
 // One run of the program, in `folder`, with pipes for its standard streams.
@@ -66,6 +86,10 @@ public:
             // Sets the limit in the child, which then runs the program in its place.
             words = {"/usr/bin/prlimit", "--fsize=" + std::to_string(*surroundings.fileSizeLimit),
                      "--"};
+        }
+        if (surroundings.boundByPermissions && ::geteuid() == 0) {
+            words.insert(words.end(),
+                         {"/usr/bin/setpriv", "--inh-caps=-all", "--bounding-set=-all", "--"});
         }
         words.push_back(ZESTREL_PROGRAM);
         words.insert(words.end(), arguments.begin(), arguments.end());
@@ -91,6 +115,12 @@ public:
             if (*path) {
                 posix_spawn_file_actions_addopen(&actions, fd, (*path)->c_str(),
                                                  O_WRONLY | O_CREAT | O_TRUNC, 0600);
+                done_[fd - 1] = true;
+            }
+        }
+        for (const int fd : surroundings.closed) {
+            posix_spawn_file_actions_addclose(&actions, fd);
+            if (fd > 0) {
                 done_[fd - 1] = true;
             }
         }
@@ -328,6 +358,20 @@ TEST_F(ZestrelProgramTest, TheTemporaryFolderGoesAtTheEndUnlessKept) {
     EXPECT_EQ(namesIn(neighbour_), std::vector<std::string>{"letter.txt"});
 }
 
+TEST_F(ZestrelProgramTest, ASessionFolderThatCannotBeRemovedIsSaid) {
+    auto program = start({}, {}, {.boundByPermissions = true});
+    program->write("mkdir $TMP/locked\nwrite $TMP/locked/a.txt x\n");
+    ASSERT_TRUE(program->awaitOutput("wrote $TMP/locked/a.txt")) << program->err;
+    const auto folder = fs::canonical(fs::directory_iterator(temporary_)->path());
+    const auto locked = folder / "tmp" / "locked";
+    fs::permissions(locked, fs::perms::owner_write, fs::perm_options::remove);
+    EXPECT_EQ(program->finish(), 1);
+    EXPECT_EQ(program->err, "zestrel: cannot remove the session's folder " + folder.string() +
+                                ": Permission denied\n");
+    EXPECT_TRUE(fs::exists(locked / "a.txt"));
+    fs::permissions(locked, fs::perms::owner_write, fs::perm_options::add);
+}
+
 TEST_F(ZestrelProgramTest, ANamedRootIsUsedAndLeftAsItIs) {
     const auto root = made(env_.home() / "work");
     EXPECT_EQ(
@@ -545,6 +589,29 @@ TEST_F(ZestrelProgramTest, AnOutputThatFailsEndsTheSessionWithStatusOneAndSaysWh
     const std::string kept((std::istreambuf_iterator<char>(file)), {});
     EXPECT_EQ(kept.size(), 1024u);
     EXPECT_THAT(kept, Not(HasSubstr("never")));
+}
+
+TEST_F(ZestrelProgramTest, AClosedStandardStreamIsAnEndOfInputOrAnOutputThatFails) {
+    const auto path = script("echo hello\nselect nothing\n").string();
+    const std::string unwritable =
+        "zestrel: cannot write the standard output: Bad file descriptor\n";
+    // Those closed, whether the script runs (or the prompt), the status and what is said.
+    const std::vector<std::tuple<std::vector<int>, bool, int, std::string>> cases = {
+        {{0}, false, 0, ""},
+        {{1}, true, 1, unwritable},
+        {{2}, true, 1, ""},
+        {{0, 1}, false, 1, unwritable}};
+    for (const auto& [closed, scripted, status, said] : cases) {
+        auto program = start(scripted ? std::vector{path} : std::vector<std::string>{}, {},
+                             {.closed = closed});
+        if (!program->endsWithin(30s)) {
+            ADD_FAILURE() << "the program waits, " << closed.back() << " closed";
+            program->signal(SIGKILL);
+        }
+        EXPECT_EQ(program->finish(false), status) << closed.back();
+        EXPECT_EQ(program->err, said) << closed.back();
+        EXPECT_THAT(namesIn(temporary_), IsEmpty());
+    }
 }
 
 TEST_F(ZestrelProgramTest, AnAlertTheAppWaitsOnIsShownAndAnsweredFromTheTerminal) {

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <fcntl.h>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -62,16 +63,33 @@ public:
         fs::create_directories(files());
     }
     ~ScratchFolder() {
+        if (!ended_) {
+            end();
+        }
+    }
+    // Removes the folder, or names what is kept of it. Answers false when the folder cannot
+    // be removed (a folder in it made read-only from outside), having said so.
+    bool end() {
+        ended_ = true;
         if (keep_) {
             std::cerr << "zestrel: kept the session's folder " << realRoot_.string()
                       << ", which holds\n";
             for (const auto& [what, path] : keptParts_) {
                 std::cerr << "  " << what << ": " << path.string() << "\n";
             }
-            return;
+            return true;
         }
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
+        std::error_code unnamed;
+        // Named by its real path, as a kept one is.
+        const auto named = fs::weakly_canonical(root_, unnamed);
+        std::error_code error;
+        if (fs::remove_all(root_, error); !error) {
+            return true;
+        }
+        std::cerr << "zestrel: cannot remove the session's folder "
+                  << (named.empty() ? root_ : named).string() << ": " << error.message()
+                  << std::endl;
+        return false;
     }
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
@@ -93,6 +111,7 @@ public:
 private:
     fs::path root_;
     bool keep_ = false;
+    bool ended_ = false;
     fs::path realRoot_;
     std::vector<Part> keptParts_;
 };
@@ -214,6 +233,9 @@ int run(const Options& options, zestrel::console::TerminationSignals& signals) {
     UserDefaults::flushAll();
     resetProcess();
     installClock(nullptr);
+    if (!scratch.end() && status == 0) {
+        status = 1;
+    }
     return status;
 }
 
@@ -227,6 +249,26 @@ int session(int argc, char** argv, zestrel::console::TerminationSignals& signals
         return run(options, signals);
     } catch (const std::exception& error) {
         return cannotRun(error);
+    }
+}
+
+// A standard stream closed by whoever started the program keeps its number taken by a
+// descriptor that behaves as closed (/dev/null opened the other way: a read or a write fails),
+// so no descriptor of the program's own (the signal watch's pipe) ever takes it and is read or
+// written as that stream. A closed input is then an end of input, and a closed output one that
+// fails, as any other. Throws `std::system_error` when one cannot be held.
+void holdClosedStandardStreams() {
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
+            continue;
+        }
+        // Those below are open by now, so this number is the lowest free one.
+        const int held = ::open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+        if (held < 0 || (held != fd && (::dup2(held, fd) != fd || ::close(held) != 0))) {
+            throw std::system_error(errno, std::generic_category(),
+                                    "cannot hold the closed standard stream " + std::to_string(fd) +
+                                        " with /dev/null");
+        }
     }
 }
 
@@ -253,6 +295,13 @@ int statusOnceWritten(int status, const zestrel::console::InterruptibleOutput& o
 } // namespace
 
 int main(int argc, char** argv) {
+    // From the first instruction: a signal before the handlers are in place waits for them.
+    zestrel::console::TerminationSignals::hold();
+    try {
+        holdClosedStandardStreams();
+    } catch (const std::exception& error) {
+        return cannotRun(error);
+    }
     // A closed output is seen as a failed write, which ends the session with its folders
     // removed (status 128 + SIGPIPE); the signal would end the program where it stands.
     std::signal(SIGPIPE, SIG_IGN);
