@@ -63,24 +63,10 @@ template <int roundsBefore> void roundsAfter(benchmark::State& state) {
     }
 }
 
-void BM_AlertRoundsAfterNone(benchmark::State& state) {
-    roundsAfter<0>(state);
-}
-BENCHMARK(BM_AlertRoundsAfterNone)->Unit(benchmark::kMillisecond)->Iterations(1);
-
-void BM_AlertRoundsAfter1000(benchmark::State& state) {
-    roundsAfter<1'000>(state);
-}
-BENCHMARK(BM_AlertRoundsAfter1000)->Unit(benchmark::kMillisecond)->Iterations(1);
-
-void BM_AlertRoundsAfter4000(benchmark::State& state) {
-    roundsAfter<4'000>(state);
-}
-BENCHMARK(BM_AlertRoundsAfter4000)->Unit(benchmark::kMillisecond)->Iterations(1);
-
-void BM_AlertRoundsAfter8000(benchmark::State& state) {
-    roundsAfter<8'000>(state);
-}
-BENCHMARK(BM_AlertRoundsAfter8000)->Unit(benchmark::kMillisecond)->Iterations(1);
+// The baseline first: the others are ratios to it.
+BENCHMARK_TEMPLATE(roundsAfter, 0)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK_TEMPLATE(roundsAfter, 1'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK_TEMPLATE(roundsAfter, 4'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK_TEMPLATE(roundsAfter, 8'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace

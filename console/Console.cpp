@@ -74,10 +74,8 @@ std::vector<std::pair<std::string, std::string>> namedFolders(const fs::path& te
         }
     };
     name(temporaryFolder.string(), "$TMP");
-    if (const char* home = std::getenv("HOME"); home && *home) {
-        if (const auto real = realPath(home).string(); real != "/") {
-            name(real, "$HOME");
-        }
+    if (const auto home = appHome(); home && *home != "/") {
+        name(home->string(), "$HOME");
     }
     std::stable_sort(named.begin(), named.end(),
                      [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
@@ -684,13 +682,23 @@ std::string Console::expand(const std::string& argument) const {
     return out;
 }
 
-fs::path Console::path(const std::string& argument) const {
+std::optional<fs::path> appHome() {
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) {
+        return std::nullopt;
+    }
+    return realPath(home);
+}
+
+fs::path Console::writtenPath(const std::string& argument) const {
     if (!isSessionPath(argument)) {
         throw CommandError("“" + argument + "” is not in $TMP: paths start with $TMP/");
     }
-    const auto written =
-        fs::path(temporaryFolder_.string() + argument.substr(kSessionFolder.size()));
-    auto real = realPath(written);
+    return temporaryFolder_.string() + argument.substr(kSessionFolder.size());
+}
+
+fs::path Console::path(const std::string& argument) const {
+    auto real = realPath(writtenPath(argument));
     if (!isWithin(real, temporaryFolder_)) {
         throw CommandError("“" + argument + "” leads outside $TMP");
     }

@@ -40,6 +40,18 @@ class ConsoleResponder;
 // run, when its process has ended, before the call or in it.
 void runAppCode(const std::function<void()>& code);
 
+// The real path of the HOME the app runs with (where its data, caches and Trash lie), when
+// it has one. Throws as `platform::realPath` does.
+std::optional<std::filesystem::path> appHome();
+
+// What the app shows of `shown` (a window, an alert, a menu, the Dock tile), as its views
+// build it: run as the app's code.
+template <class Shown> platform::OutlineNode outlineOf(Shown& shown) {
+    platform::OutlineNode node;
+    runAppCode([&] { node = outline(shown); }); // found beside the shown type
+    return node;
+}
+
 // The simulated desktop driven by commands: it makes a standard desktop (the Finder
 // frontmost, this program running), makes it current, and runs commands on it, writing
 // each one's result as text (control characters escaped, so a name is one line). `$TMP` in
@@ -125,6 +137,9 @@ private:
     // The real path a `$TMP/...` word leads to after `..` and links are followed; throws
     // `CommandError` when it leads outside the session's folder.
     std::filesystem::path path(const std::string& argument) const;
+    // The path a `$TMP/...` word names, as written (nothing followed); throws `CommandError`
+    // when the word does not start with `$TMP`.
+    std::filesystem::path writtenPath(const std::string& argument) const;
     // The same for the folder the path names its last item in, and that item's name as
     // written: what is there, a link too, is the item itself.
     std::filesystem::path entryPath(const std::string& argument) const;

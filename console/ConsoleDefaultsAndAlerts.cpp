@@ -16,7 +16,6 @@
 #include "platform/system/URLOpener.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <utility>
 #include <vector>
@@ -40,11 +39,9 @@ std::string abridged(const std::string& text) {
 // The defaults lie beside the app's home: their file is named from it, so that the output
 // writes it from `$HOME`, the same on every run.
 std::string fromHome(const std::filesystem::path& file) {
-    const char* home = std::getenv("HOME");
     try {
-        if (home && *home) {
-            const auto real = realPath(home);
-            return (real / realPath(file).lexically_relative(real)).string();
+        if (const auto home = appHome()) {
+            return (*home / realPath(file).lexically_relative(*home)).string();
         }
     } catch (const Error&) {
     }

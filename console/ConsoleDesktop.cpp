@@ -346,8 +346,7 @@ void Console::showDesktop(const Command& command) {
             if (window->isSheet() || window->className() == "_NSAlertPanel") {
                 continue;
             }
-            OutlineNode shown;
-            runAppCode([&] { shown = outline(*window); });
+            const auto shown = outlineOf(*window);
             std::ostringstream line;
             line << "  " << (own ? nameOf(*own) : std::string("Zestrel")) << " " << shown.kind
                  << " " << quotedString(window->title());
@@ -389,7 +388,8 @@ void Console::showDesktop(const Command& command) {
     }
 }
 
-std::vector<FolderEntry> Console::itemsOf(const fs::path& folder, const std::string& failure) const {
+std::vector<FolderEntry> Console::itemsOf(const fs::path& folder,
+                                          const std::string& failure) const {
     std::vector<FolderEntry> entries;
     if (const int error = listFolderWithin(temporaryFolder_, folder, entries)) {
         throw CommandError(failure + folder.string() +

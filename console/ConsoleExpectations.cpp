@@ -61,13 +61,8 @@ void Console::expect(const Command& command) {
         // The path as it is named, never resolved through a link first: a link at it, leading
         // anywhere or nowhere, is something there, and one on the way proves nothing absent.
         const auto& item = arguments[1];
-        if (!isSessionPath(item)) {
-            throw CommandError("“" + item + "” is not in $TMP: paths start with $TMP/");
-        }
         std::optional<mode_t> found;
-        if (const int error =
-                lookWithin(temporaryFolder_,
-                           temporaryFolder_.string() + item.substr(kSessionFolder.size()), found)) {
+        if (const int error = lookWithin(temporaryFolder_, writtenPath(item), found)) {
             throw CommandError("cannot look at " + item + ": " + errnoText(error));
         }
         if (found) {

@@ -3,7 +3,6 @@
 #include "console/Console.h"
 #include "console/ConsoleFixture_test.h"
 
-#include "platform/base/Bundle.h"
 #include "platform/base/Value.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/NSPasteboard.h"
@@ -14,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <fstream>
 #include <ios>
 #include <string>
 #include <utility>
@@ -64,16 +62,7 @@ TEST_F(ConsoleTest, ExpectationsThatHoldLetTheScriptGoOn) {
 }
 
 TEST_F(ConsoleTest, ExpectationsOfTextsAndCountsAreExact) {
-    const auto file = env_.home() / "cut.wav";
-    const auto data = platform::Bundle::main()->dataAsset("CutSound");
-    ASSERT_TRUE(data.has_value());
-    std::ofstream(file, std::ios::binary)
-        .write(reinterpret_cast<const char*>(data->data()),
-               static_cast<std::streamsize>(data->size()));
-    platform::SystemSoundID sound = 0;
-    ASSERT_EQ(
-        platform::AudioServicesCreateSystemSoundID(platform::URL::fileURL(file.string()), sound),
-        platform::kAudioServicesNoError);
+    const auto sound = env_.cutSound();
     // More than are kept: every play counts.
     for (std::size_t play = 0; play <= platform::SystemSoundServer::kKeptPlays; ++play) {
         platform::AudioServicesPlaySystemSoundWithCompletion(sound, {});

@@ -35,13 +35,6 @@ namespace {
 
 constexpr const char* kNotRunning = "Zestrel is not running: launch it first (launch zestrel)";
 
-// What the app shows, as its views build it.
-template <class Shown> OutlineNode outlineOf(Shown& shown) {
-    OutlineNode node;
-    runAppCode([&] { node = outline(shown); });
-    return node;
-}
-
 // Every row of a menu and its submenus, in order, for the message naming what exists.
 void collectRows(const OutlineNode& node, std::vector<std::string>& rows) {
     for (const auto& child : node.children) {

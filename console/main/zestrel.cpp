@@ -60,6 +60,8 @@ public:
                                     "cannot create a temporary folder");
         }
         root_ = pattern;
+        // Named by its real path at the end (the temporary folder's own may lead through a link).
+        realRoot_ = fs::canonical(root_);
         fs::create_directories(files());
     }
     ~ScratchFolder() {
@@ -79,16 +81,12 @@ public:
             }
             return true;
         }
-        std::error_code unnamed;
-        // Named by its real path, as a kept one is.
-        const auto named = fs::weakly_canonical(root_, unnamed);
         std::error_code error;
         if (fs::remove_all(root_, error); !error) {
             return true;
         }
-        std::cerr << "zestrel: cannot remove the session's folder "
-                  << (named.empty() ? root_ : named).string() << ": " << error.message()
-                  << std::endl;
+        std::cerr << "zestrel: cannot remove the session's folder " << realRoot_.string() << ": "
+                  << error.message() << std::endl;
         return false;
     }
     ScratchFolder(const ScratchFolder&) = delete;
@@ -100,7 +98,6 @@ public:
     // folder's own path may lead through a link). Throws `std::filesystem::filesystem_error`
     // when a part is not there.
     void keep(std::vector<Part> parts) {
-        realRoot_ = fs::canonical(root_);
         for (auto& part : parts) {
             part.path = fs::canonical(part.path);
         }

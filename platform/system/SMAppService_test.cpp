@@ -1,6 +1,5 @@
 #include "platform/system/SMAppService.h"
 
-#include "platform/base/Bundle.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/base/ProcessTeardown.h"
 #include "platform/system/NSTask.h"
@@ -17,20 +16,6 @@ namespace {
 
 class SystemServicesTest : public ::testing::Test {
 protected:
-    // The app's cut sound, registered from a file of the test's home.
-    SystemSoundID cutSound() {
-        const auto file = environment.home() / "cut.wav";
-        const auto data = Bundle::main()->dataAsset("CutSound");
-        EXPECT_TRUE(data.has_value());
-        std::ofstream(file, std::ios::binary)
-            .write(reinterpret_cast<const char*>(data->data()),
-                   static_cast<std::streamsize>(data->size()));
-        SystemSoundID sound = 0;
-        EXPECT_EQ(AudioServicesCreateSystemSoundID(URL::fileURL(file.string()), sound),
-                  kAudioServicesNoError);
-        return sound;
-    }
-
     testing::TestEnvironment environment;
 };
 
@@ -76,7 +61,7 @@ TEST_F(SystemServicesTest, SoundsAreMadeFromWaveFilesOnly) {
 }
 
 TEST_F(SystemServicesTest, ALongSessionKeepsItsLastPlaysAndCountsThemAll) {
-    const auto sound = cutSound();
+    const auto sound = environment.cutSound();
     const auto total = SystemSoundServer::kKeptPlays + 5;
     const auto start = clock().uptime();
     for (std::size_t play = 0; play < total; ++play) {
@@ -92,7 +77,9 @@ TEST_F(SystemServicesTest, ALongSessionKeepsItsLastPlaysAndCountsThemAll) {
 }
 
 TEST_F(SystemServicesTest, PlaysAreTheMachinesAndOutliveTheProcessThatPlayed) {
-    const auto playOnce = [&] { AudioServicesPlayAlertSoundWithCompletion(cutSound(), {}); };
+    const auto playOnce = [&] {
+        AudioServicesPlayAlertSoundWithCompletion(environment.cutSound(), {});
+    };
     playOnce();
     ProcessTeardown::run();
     playOnce(); // what is left of the ended process's code is not heard

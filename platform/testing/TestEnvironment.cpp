@@ -23,6 +23,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <stdexcept>
 #include <string_view>
 
@@ -198,6 +199,23 @@ TestEnvironment::~TestEnvironment() {
     }
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);
+}
+
+SystemSoundID TestEnvironment::cutSound() {
+    const auto data = Bundle::main()->dataAsset("CutSound");
+    if (!data) {
+        throw std::runtime_error("the bundle has no CutSound");
+    }
+    const auto file = home_ / "cut.wav";
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data->data()),
+               static_cast<std::streamsize>(data->size()));
+    SystemSoundID sound = 0;
+    if (AudioServicesCreateSystemSoundID(URL::fileURL(file.string()), sound) !=
+        kAudioServicesNoError) {
+        throw std::runtime_error("the cut sound cannot be registered");
+    }
+    return sound;
 }
 
 void TestEnvironment::runUntilIdle() {

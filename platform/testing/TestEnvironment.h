@@ -7,6 +7,7 @@
 #include "platform/base/Clock.h"
 #include "platform/base/Error.h"
 #include "platform/base/UnifiedLog.h"
+#include "platform/system/SystemSound.h"
 
 #include <filesystem>
 #include <memory>
@@ -33,6 +34,10 @@ public:
     VirtualClock& clock() { return *clock_; }
     const std::filesystem::path& home() const { return home_; }
     const std::filesystem::path& configHome() const { return configHome_; }
+
+    // The app's cut sound, registered with the audio system from a file of `home()`. Throws
+    // when it cannot be.
+    SystemSoundID cutSound();
 
     // Drivers of the main run loop: run what is runnable now; move the virtual clock
     // forward, running what falls due on the way. Jobs of tasks on the global executor are

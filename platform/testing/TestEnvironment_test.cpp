@@ -1,7 +1,6 @@
 #include "platform/testing/TestEnvironment.h"
 
 #include "platform/appkit/NSSound.h"
-#include "platform/base/Bundle.h"
 #include "platform/base/DispatchQueue.h"
 #include "platform/base/ReportSink.h"
 #include "platform/base/RunLoop.h"
@@ -18,7 +17,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <future>
 #include <optional>
@@ -58,16 +56,7 @@ TEST(TestEnvironment, StartsOnAMachineThatHeardNoSound) {
     {
         TestEnvironment env;
         NSSound::beep();
-        const auto sound = Bundle::main()->dataAsset("CutSound");
-        ASSERT_TRUE(sound.has_value());
-        const auto file = env.home() / "cut.wav";
-        std::ofstream(file, std::ios::binary)
-            .write(reinterpret_cast<const char*>(sound->data()),
-                   static_cast<std::streamsize>(sound->size()));
-        SystemSoundID played = 0;
-        ASSERT_EQ(AudioServicesCreateSystemSoundID(URL::fileURL(file.string()), played),
-                  kAudioServicesNoError);
-        AudioServicesPlaySystemSoundWithCompletion(played, nullptr);
+        AudioServicesPlaySystemSoundWithCompletion(env.cutSound(), nullptr);
         ASSERT_EQ(NSSound::beepCount(), 1);
         ASSERT_EQ(SystemSoundServer::playCount(), 1u);
     }
