@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
 #include <memory>
 #include <unistd.h>
 #include <utility>
@@ -58,8 +59,14 @@ struct CopiedItem {
     ino_t inode = 0;
     bool isFolder = false;
     off_t size = 0;
-    // Not the status change time: removing one hard link of a file changes it for the others.
     timespec modified{};
+    // Set by the system at every change of the bytes or of the status (times, mode, links,
+    // extended attributes) and by no one else, so a rewrite that puts the size and the
+    // modification time back still shows in it; compared to the nanosecond, since a change
+    // after a look at the file gets a time of its own however soon it comes (Linux 6.13 on).
+    // Our copy only reads, which sets the access time alone. Removing a hard link of the file
+    // elsewhere sets it too: the file then stays as changed, the side that loses nothing.
+    timespec statusChanged{};
     std::vector<CopiedItem> inner;
 
     void noteSource(const struct stat& status) {
@@ -68,16 +75,40 @@ struct CopiedItem {
         isFolder = S_ISDIR(status.st_mode);
         size = status.st_size;
         modified = status.st_mtim;
+        statusChanged = status.st_ctim;
     }
     bool isSourceOf(const struct stat& status) const {
         return status.st_dev == device && status.st_ino == inode;
     }
-    // A folder's own times change as its copied items are removed: what is in it is compared.
-    bool changedSince(const struct stat& status) const {
-        return !isFolder && (status.st_size != size || status.st_mtim.tv_sec != modified.tv_sec ||
-                             status.st_mtim.tv_nsec != modified.tv_nsec);
+    // A folder's own times are not compared, as an entry made and removed again sets them: its
+    // entries are, one by one, and one that came since keeps it. `unlinked` is the time this
+    // move's own removal of another link of the file set, if it did.
+    bool changedSince(const struct stat& status, const timespec* unlinked) const {
+        return !isFolder && (status.st_size != size || !sameTime(status.st_mtim, modified) ||
+                             !sameTime(status.st_ctim, unlinked ? *unlinked : statusChanged));
+    }
+
+    static bool sameTime(const timespec& a, const timespec& b) {
+        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
     }
 };
+
+// Removing a hard link sets the status-change time of the file's other links: the time this
+// move's own removals set, by file, so that a link it removes later is compared with it.
+using OwnUnlinks = std::map<std::pair<dev_t, ino_t>, timespec>;
+
+int unlinkNoting(int folder, const CopiedItem& item, nlink_t links, OwnUnlinks& unlinked) {
+    FileDescriptor file(
+        links > 1 ? ::openat(folder, item.name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC) : -1);
+    if (::unlinkat(folder, item.name.c_str(), 0) != 0) {
+        return errno;
+    }
+    struct stat status {};
+    if (file.get() >= 0 && ::fstat(file.get(), &status) == 0 && item.isSourceOf(status)) {
+        unlinked[{item.device, item.inode}] = status.st_ctim;
+    }
+    return 0;
+}
 
 // Whether the entry `name` of `folder` is gone: a copy leaves out what went while it ran.
 bool wentAway(int folder, const char* name) {
@@ -204,11 +235,11 @@ ItemTransfer copyNoting(int from, const std::string& name, int to, CopiedItem& c
 }
 
 // Removes at its source what a copy copied (`shown` is its path from the moved item's name),
-// and only that: an item that went, or stands there as another one since, is no longer this
-// move's, and one changed since it was read stays (its copy holds it as it was read). Answers
-// whether it is gone; what stays is noted in `transfer`.
+// and only that: an item that went is no longer this move's, and one that stands there as
+// another one since, or changed since it was read, stays (its copy holds it as it was read).
+// Answers whether it is gone; what stays is noted in `transfer`.
 bool removeCopied(int folder, const CopiedItem& item, const std::string& shown,
-                  ItemTransfer& transfer) {
+                  ItemTransfer& transfer, OwnUnlinks& unlinked) {
     const auto stays = [&](int error) {
         transfer.stayed.push_back(shown);
         transfer.stayedError = transfer.stayedError != 0 ? transfer.stayedError : error;
@@ -218,30 +249,35 @@ bool removeCopied(int folder, const CopiedItem& item, const std::string& shown,
     if (::fstatat(folder, item.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         return errno == ENOENT || stays(errno);
     }
-    if (!item.isSourceOf(status)) {
-        return true;
-    }
-    if (item.changedSince(status)) {
+    const auto changed = [&] {
         transfer.changed.push_back(shown);
         return false;
+    };
+    const auto own = unlinked.find({item.device, item.inode});
+    if (!item.isSourceOf(status) ||
+        item.changedSince(status, own == unlinked.end() ? nullptr : &own->second)) {
+        return changed();
     }
     if (!item.isFolder) {
-        return ::unlinkat(folder, item.name.c_str(), 0) == 0 || stays(errno);
+        const int error = unlinkNoting(folder, item, status.st_nlink, unlinked);
+        return error == 0 || stays(error);
     }
     FileDescriptor inner(::openat(folder, item.name.c_str(), kFolderFlags));
     if (inner.get() < 0) {
         // Gone, or a link or a file in its place since the look.
-        return errno == ENOENT || errno == ELOOP || errno == ENOTDIR || stays(errno);
+        const int error = errno;
+        return error == ENOENT || (error == ELOOP || error == ENOTDIR ? changed() : stays(error));
     }
     if (::fstat(inner.get(), &status) != 0) {
         return stays(errno);
     }
     if (!item.isSourceOf(status)) {
-        return true;
+        return changed();
     }
     bool emptied = true;
     for (const auto& child : item.inner) {
-        emptied = removeCopied(inner.get(), child, shown + "/" + child.name, transfer) && emptied;
+        emptied = removeCopied(inner.get(), child, shown + "/" + child.name, transfer, unlinked) &&
+                  emptied;
     }
     // A folder that still holds what stays is not named again.
     return ::unlinkat(folder, item.name.c_str(), AT_REMOVEDIR) == 0 || (emptied && stays(errno));
@@ -344,7 +380,8 @@ ItemTransfer moveItemAt(int from, const std::string& name, int to,
         if (copiedHook) {
             copiedHook();
         }
-        removeCopied(from, copied, name, transfer);
+        OwnUnlinks unlinked;
+        removeCopied(from, copied, name, transfer, unlinked);
         std::sort(transfer.changed.begin(), transfer.changed.end());
     }
     return transfer;

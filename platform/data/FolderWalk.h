@@ -49,9 +49,10 @@ struct ItemTransfer {
     // and why the first could not: these are in both places.
     std::vector<std::string> stayed;
     int stayedError = 0;
-    // What such a move left at its source since it changed after the copy read it (its size or
-    // times are not those the copy saw), with the folders that hold it: there it is as it is
-    // now, and its copy holds it as it was read. Paths as in `stayed`.
+    // What such a move left at its source since it changed after the copy read it (another
+    // item stands there now, or its size or times, its status-change time too, are not those
+    // the copy saw), with the folders that hold it: there it is as it is now, and its copy
+    // holds it as it was read. Paths as in `stayed`.
     std::vector<std::string> changed;
 };
 

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -179,29 +180,73 @@ TEST_F(FileManagerTest, AMoveOntoAnotherFileSystemLeavesWhatChangedMeanwhileWher
     if (foreign.path().empty()) {
         GTEST_SKIP() << "no second file system";
     }
+    // Each file, what is done to it after the copy, within the same second and with its times
+    // then put back to the nanosecond (as `touch -r` does), and what it then holds at its
+    // source: nothing where it was moved.
+    struct Row {
+        fs::path file;
+        std::string text;
+        std::function<void(const fs::path&)> change;
+        std::string stays;
+    };
+    const std::vector<Row> rows{
+        {"inner/rewritten", "alpha", [](const fs::path& f) { std::ofstream(f) << "ALPHA"; },
+         "ALPHA"},
+        {"inner/remade", "alpha", // its number is often given again to the file made next
+         [](const fs::path& f) {
+             fs::remove(f);
+             std::ofstream(f) << "ALPHA";
+         },
+         "ALPHA"},
+        {"saved", "alpha", // written beside and renamed onto it, as editors save
+         [](const fs::path& f) {
+             std::ofstream(f.string() + "~") << "ALPHA";
+             fs::rename(f.string() + "~", f);
+         },
+         "ALPHA"},
+        {"grown", "one\n", [](const fs::path& f) { std::ofstream(f, std::ios::app) << "two\n"; },
+         "one\ntwo\n"},
+        {"inner/kept", "kept", nullptr, ""},
+        // Two links of one file: the move's own removal of the first changes the other's status.
+        {"linked", "linked", nullptr, ""},
+        {"inner/linked-too", "linked", nullptr, ""},
+    };
     const auto box = source / "box";
-    env.writeFile(box / "grown", "one\n");
-    env.writeFile(box / "inner" / "rewritten", "alpha");
-    env.writeFile(box / "inner" / "kept", "kept");
-    // Written long ago: a rewrite of the same size shows in its time, however coarse the clock.
-    fs::last_write_time(box / "inner" / "rewritten", fs::file_time_type::clock::now() - 1h);
+    for (const auto& row : rows) {
+        env.writeFile(box / row.file, row.text);
+    }
+    fs::remove(box / "inner" / "linked-too");
+    fs::create_hard_link(box / "linked", box / "inner" / "linked-too");
     copy(finder, {"box"});
     finder->openFolder(foreign.path());
     finder->setMoveCopiedHook([&] {
-        std::ofstream(box / "grown", std::ios::app) << "two\n";
-        std::ofstream(box / "inner" / "rewritten") << "ALPHA";
+        for (const auto& row : rows) {
+            const auto file = box / row.file;
+            struct stat was {};
+            if (row.change && ::stat(file.c_str(), &was) == 0) {
+                row.change(file);
+                const timespec times[] = {was.st_atim, was.st_mtim};
+                EXPECT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0) << row.file;
+            }
+        }
     });
     finder->paste(true);
-    EXPECT_EQ(DesktopEnvironment::readFile(box / "grown"), "one\ntwo\n");
-    EXPECT_EQ(DesktopEnvironment::readFile(box / "inner" / "rewritten"), "ALPHA");
-    EXPECT_EQ(DesktopEnvironment::readFile(foreign.path() / "box" / "grown"), "one\n");
-    EXPECT_FALSE(fs::exists(box / "inner" / "kept"));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file.string());
+        EXPECT_EQ(DesktopEnvironment::readFile(foreign.path() / "box" / row.file), row.text);
+        if (row.stays.empty()) {
+            EXPECT_FALSE(fs::exists(box / row.file));
+        } else {
+            EXPECT_EQ(DesktopEnvironment::readFile(box / row.file), row.stays);
+        }
+    }
     EXPECT_EQ(env.desktop().logLines(),
               std::vector<std::string>{
                   "Finder: moved “" + box.string() +
                   "” only in part: what changed during the move stayed where it was, and its "
                   "copy holds it as it was before: “" +
-                  (box / "grown").string() + "”, “" + (box / "inner" / "rewritten").string() +
+                  (box / "grown").string() + "”, “" + (box / "inner" / "remade").string() + "”, “" +
+                  (box / "inner" / "rewritten").string() + "”, “" + (box / "saved").string() +
                   "”"});
 }
 
