@@ -114,9 +114,28 @@ std::optional<std::string> frontmostBundleIdentifier() {
     return frontmost ? frontmost->bundleIdentifier() : std::nullopt;
 }
 
+std::vector<Hotkeys::Name> methodHotkeys() {
+    return {Hotkeys::Names::cut(), Hotkeys::Names::paste()};
+}
+
+// The hotkeys are ours only while a served file manager is in front; elsewhere Command+X
+// and Command+V belong to the application.
+void applyFrontmostRule(const std::shared_ptr<pf::NSRunningApplication>& application) {
+    if (application && isServedFileManager(application->bundleIdentifier())) {
+        Hotkeys::enable(methodHotkeys());
+    } else {
+        Hotkeys::disable(methodHotkeys());
+    }
+}
+
 // A key-down and its key-up from one combined-session source that lets local mouse and
-// system-defined events through meanwhile; without a source they are posted bare.
+// system-defined events through meanwhile; without a source they are posted bare. Both
+// hotkeys stand aside while the keys pass, or a shortcut recorded as the very key posted
+// would take it back (a cut on Command+C, for ever). They return only where the frontmost
+// rule says: a warning on the way may have brought this app forward, and Command+X in its
+// own windows is not ours.
 void postKeystroke(std::uint16_t keyCode, pf::CGEventFlags flags, pf::CGEventTapLocation at) {
+    Hotkeys::disable(methodHotkeys());
     const auto source = pf::CGEventSourceCreate(pf::kCGEventSourceStateCombinedSessionState);
     if (source) {
         pf::CGEventSourceSetLocalEventsFilterDuringSuppressionState(
@@ -133,17 +152,7 @@ void postKeystroke(std::uint16_t keyCode, pf::CGEventFlags flags, pf::CGEventTap
         pf::CGEventSetFlags(event, flags);
         pf::CGEventPost(at, event);
     }
-}
-
-// The hotkeys are ours only while a served file manager is in front; elsewhere Command+X
-// and Command+V belong to the application.
-void applyFrontmostRule(const std::shared_ptr<pf::NSRunningApplication>& application) {
-    const std::vector<Hotkeys::Name> names{Hotkeys::Names::cut(), Hotkeys::Names::paste()};
-    if (application && isServedFileManager(application->bundleIdentifier())) {
-        Hotkeys::enable(names);
-    } else {
-        Hotkeys::disable(names);
-    }
+    applyFrontmostRule(pf::NSWorkspace::shared()->frontmostApplication());
 }
 
 // Checks at 0.2, 0.4 and 1.0 s after the cut follow the file manager's copy onto the
@@ -302,11 +311,7 @@ void AppState::handleLegacyCut(const std::shared_ptr<PendingCut>& pending) {
     if (QVApp::runOnce(identifier)) {
         showDidNotCutAlert(isKnownOverlayApp, owner);
     }
-    Hotkeys::disable({Hotkeys::Names::cut()});
     postKeystroke(kKeyCodeX, kCommand, pf::kCGHIDEventTap);
-    // The alert may have brought this app forward: the hotkey comes back only where the
-    // rule says, or Command+X would be swallowed in our own windows.
-    applyFrontmostRule(pf::NSWorkspace::shared()->frontmostApplication());
 }
 
 void AppState::showDidNotCutAlert(bool isKnownOverlayApp,
@@ -380,9 +385,7 @@ void AppState::handleLegacyPaste(const std::shared_ptr<PendingCut>& pending) {
         postKeystroke(kKeyCodeV, kCommandOption, pf::kCGAnnotatedSessionEventTap);
     } else {
         log({"SIMULATE PASTE"});
-        Hotkeys::disable({Hotkeys::Names::paste()});
         postKeystroke(kKeyCodeV, kCommand, pf::kCGAnnotatedSessionEventTap);
-        Hotkeys::enable({Hotkeys::Names::paste()});
     }
     pending->forget();
 }

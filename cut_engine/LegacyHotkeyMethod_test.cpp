@@ -1,12 +1,14 @@
 // The legacy hotkey method on the simulated desktop: the hotkeys follow the frontmost
 // application, a cut posts Command+C, a paste Command+Option+V or a plain Command+V, and a
-// Command+X meant for a window above the Finder is handed on with one warning.
+// Command+X meant for a window above the Finder is handed on with one warning; no key it
+// posts comes back to its own hotkeys.
 #include "cut_engine/AppPreferenceKeys.h"
 #include "cut_engine/AppState.h"
 
 #include "foundation/QVApp.h"
 #include "foundation/StableHash.h"
 #include "hotkeys/Hotkeys.h"
+#include "hotkeys/LegacyHotkeyNames.h"
 #include "platform/appkit/NSAlert.h"
 #include "platform/appkit/NSApplication.h"
 #include "platform/base/DispatchQueue.h"
@@ -40,6 +42,8 @@ constexpr auto kCommand = NSEvent::ModifierFlags::command;
 constexpr auto kOption = NSEvent::ModifierFlags::option;
 const Hotkeys::Shortcut kCommandX(7, 256);
 const Hotkeys::Shortcut kCommandV(9, 256);
+const Hotkeys::Shortcut kCommandC(8, 256);
+const Hotkeys::Shortcut kCommandOptionV(9, 2304);
 
 class LegacyHotkeyMethodTest : public ::testing::Test {
 protected:
@@ -224,6 +228,46 @@ TEST_F(LegacyHotkeyMethodTest, APasteOverAChangedPasteboardIsPlainAndKeepsTheHot
     EXPECT_TRUE(Hotkeys::isRegistered(kCommandV));
     EXPECT_TRUE(fs::exists(source / "a.txt"));
 }
+
+// Shortcuts recorded as the very keys the method posts: a posted key never comes back to
+// either hotkey.
+struct RecordedOverPostedKeys {
+    const char* name;
+    Hotkeys::Shortcut cut;
+    Hotkeys::Shortcut paste;
+};
+
+void PrintTo(const RecordedOverPostedKeys& keys, std::ostream* out) {
+    *out << keys.name;
+}
+
+class LegacyHotkeyMethodRecordedTest
+    : public LegacyHotkeyMethodTest,
+      public ::testing::WithParamInterface<RecordedOverPostedKeys> {};
+
+TEST_P(LegacyHotkeyMethodRecordedTest, ACutCopiesOnceAndThePasteMoves) {
+    const auto& [name, cut, paste] = GetParam();
+    Hotkeys::storeShortcut(cut, Hotkeys::Names::cut());
+    Hotkeys::storeShortcut(paste, Hotkeys::Names::paste());
+    for (const auto& shortcut : {cut, paste}) {
+        press(shortcut.carbonKeyCode, modifierFlags(shortcut.carbonModifiers));
+        env.advance(1s);
+        finder->openFolder(target);
+    }
+    EXPECT_THAT(finder->receivedEvents(),
+                ElementsAre(ReceivedKeyEvent{kVKC, kCommand, "c"},
+                            ReceivedKeyEvent{kVKV, kCommand | kOption, "v"}));
+    EXPECT_FALSE(fs::exists(source / "a.txt"));
+    EXPECT_TRUE(fs::exists(target / "a.txt"));
+    EXPECT_TRUE(Hotkeys::isRegistered(cut) && Hotkeys::isRegistered(paste));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RecordedShortcuts, LegacyHotkeyMethodRecordedTest,
+    ::testing::Values(RecordedOverPostedKeys{"CutOnCommandC", kCommandC, kCommandV},
+                      RecordedOverPostedKeys{"PasteOnCommandOptionV", kCommandX, kCommandOptionV},
+                      RecordedOverPostedKeys{"PasteOnCommandC", kCommandX, kCommandC}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LegacyHotkeyMethodTest, OnlyTheLatestCutsChecksUpdateTheCount) {
     press(kVKX);
