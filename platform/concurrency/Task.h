@@ -285,7 +285,12 @@ public:
         void await_resume() noexcept {}
     };
     Final final_suspend() noexcept { return {}; }
-    void unhandled_exception() { error_ = std::current_exception(); }
+    // A stop leaves at once, to whatever resumed the coroutine (the awaiting one that started
+    // it, or a job); the awaiting coroutine rethrows any other error as it goes on.
+    void unhandled_exception() {
+        ProcessStop::passOn();
+        error_ = std::current_exception();
+    }
 
     // Runs the coroutine inside the awaiting one; whether the awaiting one stays suspended.
     bool startFrom(std::coroutine_handle<> self, std::coroutine_handle<> awaiting) {

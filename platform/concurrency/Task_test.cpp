@@ -3,15 +3,19 @@
 #include "platform/base/MainThread.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/base/ProcessTeardown.h"
+#include "platform/base/RunLoop.h"
 #include "platform/base/UnifiedLog.h"
 #include "platform/concurrency/Continuation.h"
 #include "platform/concurrency/TaskGroup.h"
+#include "platform/data/NSFileManager.h"
 #include "platform/data/UserDefaults.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <future>
 #include <string>
 #include <thread>
@@ -26,8 +30,40 @@ bool isCancellation(const Error& error) {
     return error.is<CancellationError>();
 }
 
+// Asks, as it goes, for a log line, a defaults write and the removal of a file of the home.
+struct AsksAsItGoes {
+    std::filesystem::path file;
+    std::promise<void> gone;
+    ~AsksAsItGoes() {
+        osLog(OSLog{"com.example", "test"}, OSLogType::info, "gone");
+        UserDefaults::standard()->set(Value(true), "gone");
+        try {
+            NSFileManager::defaultManager().removeItemAtURL(URL::fileURL(file.string()));
+        } catch (const Error&) {
+            // refused: the file stays
+        }
+        gone.set_value();
+    }
+};
+
 class TaskTest : public ::testing::Test {
 protected:
+    // One that the frames of a task hold alone, its file made, and the future of its going.
+    std::pair<std::shared_ptr<AsksAsItGoes>, std::future<void>> asksAsItGoes() {
+        auto asks = std::make_shared<AsksAsItGoes>();
+        asks->file = env.home() / "kept";
+        std::ofstream(asks->file) << "kept";
+        auto gone = asks->gone.get_future();
+        return {std::move(asks), std::move(gone)};
+    }
+    // None of what it asked as it went took effect.
+    void expectRefused(std::future<void>& gone) {
+        ASSERT_EQ(gone.wait_for(10s), std::future_status::ready);
+        EXPECT_EQ(env.logLines(), std::vector<std::string>{});
+        EXPECT_TRUE(UserDefaults::standard()->object("gone").isAbsent());
+        EXPECT_TRUE(std::filesystem::exists(env.home() / "kept"));
+    }
+
     testing::TestEnvironment env;
     std::vector<std::string> events;
 };
@@ -389,21 +425,58 @@ TEST_F(TaskTest, CancellingTheOwnerCancelsTheGroupsChildren) {
     EXPECT_TRUE(owner.isFinished());
 }
 
+// A stop ends the job it is raised in, wherever it is raised in a group: none of the code
+// after it runs, and the machine goes on with its work. Raised in a child, it ends the child
+// unfinished: the group is not told, and its owner waits, as the process's other suspended
+// tasks do, until the process is reset. Raised in the owner's code in the group, it leaves
+// the owner's frames, which go with the job.
 TEST_F(TaskTest, AStopInAGroupChildEndsItsJobAndTheProgramGoesOn) {
-    bool parentWentOn = false;
-    Task<void>::run([&]() -> Task<void> {
-        co_await withThrowingTaskGroup<void>([](ThrowingTaskGroup<void>& group) -> Task<void> {
-            group.addTask([]() -> Task<void> {
-                ProcessTeardown::run();
-                ProcessTeardown::stopIfEnded(); // as at its next call into the platform
-                co_return;
+    for (const bool inChild : {true, false}) {
+        SCOPED_TRACE(inChild ? "stopped in a child" : "stopped in the group's body");
+        events.clear();
+        int ownerGone = 0;
+        const auto stop = [&](const char* after) {
+            ProcessTeardown::run();
+            ProcessTeardown::stopIfEnded(); // as at its next call into the platform
+            events.push_back(after);
+        };
+        Task<void>::run([&]() -> Task<void> {
+            DestructionProbe probe{&ownerGone};
+            co_await withThrowingTaskGroup<void>([&](ThrowingTaskGroup<void>& group) -> Task<void> {
+                group.addTask([&]() -> Task<void> {
+                    if (inChild) {
+                        stop("child went on");
+                    }
+                    co_return;
+                });
+                if (!inChild) {
+                    stop("body went on");
+                }
+                co_await group.next();
+                events.push_back("owner went on");
             });
-            co_await group.next();
         });
-        parentWentOn = true;
+        RunLoop::main().machineAsyncAt(clock().uptime() + 1s,
+                                       [&] { events.push_back("machine went on"); });
+        env.advance(2s);
+        EXPECT_EQ(events, std::vector<std::string>{"machine went on"});
+        EXPECT_EQ(ownerGone, inChild ? 0 : 1);
+        resetProcess();
+        EXPECT_EQ(ownerGone, 1);
+    }
+}
+
+// What the frames of a task stopped in its job hold goes as an ended process's objects go: on
+// the main run loop, inside the call-in of the job, and what it asks as it goes is refused.
+TEST_F(TaskTest, WhatAStoppedJobsFramesHoldAsksNothingAsItGoes) {
+    auto [asks, gone] = asksAsItGoes();
+    Task<void>::run([asks = std::move(asks)]() -> Task<void> {
+        ProcessTeardown::run();
+        ProcessTeardown::stopIfEnded(); // as at its next call into the platform
+        co_return;
     });
     env.runUntilIdle();
-    EXPECT_FALSE(parentWentOn);
+    expectRefused(gone);
 }
 
 // The global executor on real threads: continuations resumed and tasks cancelled from other
@@ -514,6 +587,24 @@ TEST_F(TaskThreadPoolTest, TheEndRefusesWhatARunningJobAsksAndRunsNoJobAfterIt) 
     EXPECT_TRUE(UserDefaults::standard()->object("late").isAbsent());
     resetProcess(); // joins the pool's threads
     EXPECT_FALSE(startedAfter);
+}
+
+// The same on a thread of the pool, which lets go of the job after its call-in.
+TEST_F(TaskThreadPoolTest, WhatAStoppedJobsFramesHoldAsksNothingAsItGoes) {
+    auto [asks, gone] = asksAsItGoes();
+    std::promise<void> started;
+    std::promise<void> ended;
+    Task<void>::run(
+        [asks = std::move(asks), &started, ended = ended.get_future().share()]() -> Task<void> {
+            started.set_value();
+            ended.wait();
+            ProcessTeardown::stopIfEnded(); // as at its next call into the platform
+            co_return;
+        });
+    started.get_future().wait();
+    ProcessTeardown::run();
+    ended.set_value();
+    expectRefused(gone);
 }
 
 } // namespace

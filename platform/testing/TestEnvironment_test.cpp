@@ -14,12 +14,18 @@
 #include "platform/testing/Unprivileged.h"
 
 #include <gmock/gmock.h>
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <future>
+#include <map>
+#include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace zestrel::platform::testing {
@@ -66,19 +72,77 @@ TEST(TestEnvironment, StartsOnAMachineThatHeardNoSound) {
 }
 
 // With its own folders private, as a TMPDIR inside a home is, another user's part of a test
-// opens none of them.
+// opens none of them, nor any other folder above its own: each keeps its mode, seen from the
+// part as it runs and after it. It still reaches its own folder.
 TEST(TestEnvironment, AnUnprivilegedPartChangesNoFolderAboveItsOwn) {
+    namespace fs = std::filesystem;
     TestEnvironment env;
+    const fs::path privateTemp = env.home() / "Library" / "Caches" / "tmp";
+    fs::create_directories(privateTemp);
+    for (auto at = privateTemp; at != env.home().parent_path(); at = at.parent_path()) {
+        fs::permissions(at, fs::perms::owner_all);
+    }
+    setenv("TMPDIR", privateTemp.c_str(), 1); // the environment puts it back
+    // Every folder from the private chain and from the shared temporary folder up.
     const auto modes = [&] {
-        std::vector<mode_t> all;
-        for (auto at = env.home(); at != at.root_path(); at = at.parent_path()) {
-            all.push_back(modeOf(at));
+        std::map<fs::path, mode_t> all;
+        for (const fs::path& start : {privateTemp, fs::path("/tmp")}) {
+            for (auto at = start;; at = at.parent_path()) {
+                all.emplace(at, modeOf(at));
+                if (at == at.root_path()) {
+                    break;
+                }
+            }
         }
         return all;
     };
     const auto before = modes();
-    runUnprivileged([](const std::filesystem::path&) {});
+    runUnprivileged([&before](const fs::path& own) {
+        std::ofstream(own / "note") << "note";
+        EXPECT_EQ(contentsOf(own / "note"), "note");
+        for (auto at = own.parent_path();; at = at.parent_path()) {
+            ASSERT_TRUE(before.contains(at)) << at << " was made for the part";
+            EXPECT_EQ(modeOf(at), before.at(at)) << at;
+            if (at == at.root_path()) {
+                break;
+            }
+        }
+    });
     EXPECT_EQ(modes(), before);
+}
+
+// A part that cannot run says so where ctest shows it: the test is skipped, and under CI,
+// where every part must run, it fails. Root's part cannot run where its shared folder is
+// closed to the user it runs as.
+TEST(TestEnvironment, AnUnprivilegedPartThatCannotRunSkipsTheTestOrFailsItUnderCI) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root's part works in a shared folder";
+    }
+    TestEnvironment env;
+    const auto closed = env.home() / "closed";
+    std::filesystem::create_directory(closed);
+    std::filesystem::permissions(closed, std::filesystem::perms::owner_all);
+    const char* ci = std::getenv("CI");
+    const std::shared_ptr<void> restore(
+        nullptr, [saved = ci ? std::optional<std::string>(ci) : std::nullopt](void*) {
+            saved ? setenv("CI", saved->c_str(), 1) : unsetenv("CI");
+        });
+    for (const bool underCI : {false, true}) {
+        setenv("CI", underCI ? "true" : "false", 1);
+        ::testing::TestPartResultArray results;
+        {
+            const ::testing::ScopedFakeTestPartResultReporter reporter(&results);
+            // Run, it would end its process with a status the helper reports as a failure.
+            runUnprivileged([](const std::filesystem::path&) { ::_exit(3); }, closed);
+        }
+        ASSERT_EQ(results.size(), 1) << "under CI: " << underCI;
+        EXPECT_EQ(results.GetTestPartResult(0).type(),
+                  underCI ? ::testing::TestPartResult::kNonFatalFailure
+                          : ::testing::TestPartResult::kSkip);
+        EXPECT_THAT(results.GetTestPartResult(0).message(),
+                    HasSubstr("the unprivileged part cannot run: " + closed.string() +
+                              " is closed to other users"));
+    }
 }
 
 TEST(TestEnvironment, CapturesLogsReportsAndStandardOutput) {
