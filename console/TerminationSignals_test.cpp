@@ -198,7 +198,7 @@ TEST_F(TerminationSignalsTest, AFaultOfTheProgramsOwnTakesItsDefaultAction) {
         {
             TerminationSignals signals;
             std::signal(SIGALRM, SIG_DFL);
-            ::alarm(30);
+            ::alarm(20);
             // A write no sanitizer checks first, and which the system refuses.
             void* page = ::mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
             *static_cast<volatile char*>(page) = 1;

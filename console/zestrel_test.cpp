@@ -576,11 +576,13 @@ TEST_F(ZestrelProgramTest, SignalsEndTheSessionAsQuitDoes) {
 
 TEST_F(ZestrelProgramTest, ASignalThatEndsNothingLeavesTheSessionGoingOn) {
     auto program = start({});
+    // Once the program is up: before `main`, these take their default action, which ends nothing.
+    ASSERT_TRUE(program->awaitOutput("zestrel> ")) << program->err;
     for (const int signal : kHarmlessSignals) {
         program->signal(signal);
         const auto reply = "after " + std::to_string(signal);
         program->write("echo " + reply + "\n");
-        EXPECT_TRUE(program->awaitOutput(reply + "\n")) << signal;
+        ASSERT_TRUE(program->awaitOutput(reply + "\n")) << signal << program->err;
     }
     program->write("quit\n");
     EXPECT_EQ(program->finish(false), 0);

@@ -221,7 +221,8 @@ int statusOnceWritten(int status, const zestrel::console::InterruptibleOutput& o
 } // namespace
 
 int main(int argc, char** argv) {
-    // From the first instruction: a signal before the handlers are in place waits for them.
+    // From main's first line (before it, while the loader runs, a signal takes its default
+    // action): a signal before the handlers are in place waits for them.
     zestrel::console::TerminationSignals::hold();
     try {
         holdClosedStandardStreams();
