@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <optional>
@@ -20,6 +21,7 @@
 #include <spawn.h>
 #include <string>
 #include <sys/ioctl.h>
+#include <sys/ptrace.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -58,10 +60,20 @@ const std::vector<std::pair<int, std::string>> kEndingSignals = [] {
 #ifndef ZESTREL_THREAD_SANITIZED
     // A program error's signal, sent by another. ThreadSanitizer runs its handler at once,
     // even inside its own runtime, where the handler then waits on the runtime's lock.
-    signals.insert(signals.end(), {{SIGSEGV, "SIGSEGV"}, {SIGABRT, "SIGABRT"}});
+    signals.insert(signals.end(), {{SIGSEGV, "SIGSEGV"},
+                                   {SIGABRT, "SIGABRT"},
+                                   {SIGILL, "SIGILL"},
+                                   {SIGTRAP, "SIGTRAP"},
+                                   {SIGBUS, "SIGBUS"},
+                                   {SIGFPE, "SIGFPE"},
+                                   {SIGSYS, "SIGSYS"}});
 #endif
     return signals;
 }();
+
+// Signals whose default action ends nothing: a resized terminal, a child's end, a continue,
+// urgent data on a socket.
+constexpr int kHarmlessSignals[] = {SIGWINCH, SIGCHLD, SIGCONT, SIGURG};
 
 // Where the program's standard output or error goes instead of a pipe to the test, and the
 // largest file it may write, as `ulimit -f` in the shell that starts it sets it: for the
@@ -73,7 +85,12 @@ struct Surroundings {
     std::optional<rlim_t> fileSizeLimit = {};
     std::vector<int> closed = {};
     bool boundByPermissions = false;
+    // Stopped at its first instruction, for `ProgramRun::traceUntil`; with pipes only.
+    bool traced = false;
 };
+
+// The exit status of a program that could not be traced.
+constexpr int kUntraceable = 126;
 
 // One run of the program, in `folder`, with pipes for its standard streams.
 class ProgramRun {
@@ -136,12 +153,41 @@ public:
         for (const auto& [signal, name] : kEndingSignals) {
             sigaddset(&defaults, signal);
         }
+        for (const int signal : kHarmlessSignals) {
+            sigaddset(&defaults, signal);
+        }
         sigaddset(&defaults, SIGXFSZ);
         posix_spawnattr_setsigdefault(&attributes, &defaults);
         posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-        EXPECT_EQ(
-            posix_spawn(&pid_, words[0].c_str(), &actions, &attributes, argv.data(), envp.data()),
-            0);
+        if (surroundings.traced) {
+            // As posix_spawn does it, with nothing blocked, then traced from the first
+            // instruction on.
+            pid_ = ::fork();
+            if (pid_ == 0) {
+                ::dup2(in[0], 0);
+                ::dup2(out[1], 1);
+                ::dup2(err[1], 2);
+                struct sigaction byDefault = {};
+                byDefault.sa_handler = SIG_DFL;
+                for (int signal = 1; signal < NSIG; ++signal) {
+                    if (sigismember(&defaults, signal) == 1) {
+                        sigaction(signal, &byDefault, nullptr);
+                    }
+                }
+                sigset_t none;
+                sigemptyset(&none);
+                if (::chdir(folder.c_str()) != 0 || sigprocmask(SIG_SETMASK, &none, nullptr) != 0 ||
+                    ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) {
+                    ::_exit(kUntraceable);
+                }
+                ::execve(words[0].c_str(), argv.data(), envp.data());
+                ::_exit(127);
+            }
+        } else {
+            EXPECT_EQ(posix_spawn(&pid_, words[0].c_str(), &actions, &attributes, argv.data(),
+                                  envp.data()),
+                      0);
+        }
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attributes);
         ::close(in[0]);
@@ -152,7 +198,7 @@ public:
         errors_ = err[0];
     }
     ~ProgramRun() {
-        if (pid_ > 0) {
+        if (pid_ > 0 && !ended_) {
             ::kill(pid_, SIGKILL);
             finish();
         }
@@ -161,6 +207,36 @@ public:
     void write(const std::string& text) {
         ASSERT_EQ(::write(input_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
     }
+    // A program started `traced` runs with its main thread stopped at each system call it
+    // enters until `stopHere` answers true for one (looking at the program as it stands
+    // there), then on, no longer traced. False when the program ended first, or when it could
+    // not be traced (the exit status says so).
+    bool traceUntil(const std::function<bool(const __ptrace_syscall_info&)>& stopHere) {
+        int signal = 0;
+        for (bool started = false;; started = true) {
+            if (started && ::ptrace(PTRACE_SYSCALL, pid_, nullptr, signal) != 0) {
+                return false;
+            }
+            int status = 0;
+            if (::waitpid(pid_, &status, 0) != pid_ || !WIFSTOPPED(status)) {
+                ended_ = status;
+                return false;
+            }
+            signal = 0;
+            if (!started) {
+                // Stopped by its exec.
+                ::ptrace(PTRACE_SETOPTIONS, pid_, nullptr,
+                         PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
+            } else if (WSTOPSIG(status) != (SIGTRAP | 0x80)) {
+                signal = WSTOPSIG(status); // the program's own, delivered on
+            } else if (__ptrace_syscall_info call = {};
+                       ::ptrace(PTRACE_GET_SYSCALL_INFO, pid_, sizeof call, &call) > 0 &&
+                       call.op == PTRACE_SYSCALL_INFO_ENTRY && stopHere(call)) {
+                return ::ptrace(PTRACE_DETACH, pid_, nullptr, 0) == 0;
+            }
+        }
+    }
+    pid_t pid() const { return pid_; }
     // Reads until the standard output (or error) holds `text`, or the program ends, or a long
     // while.
     bool awaitOutput(const std::string& text) { return await(out, text); }
@@ -210,8 +286,11 @@ public:
         if (input_ >= 0) {
             ::close(std::exchange(input_, -1));
         }
-        int status = 0;
-        ::waitpid(std::exchange(pid_, -1), &status, 0);
+        int status = ended_.value_or(0);
+        if (!ended_) {
+            ::waitpid(pid_, &status, 0);
+        }
+        pid_ = -1;
         if (output_ >= 0) {
             ::close(output_);
         }
@@ -266,6 +345,8 @@ private:
     }
 
     pid_t pid_ = -1;
+    // The status of a program that ended while traced.
+    std::optional<int> ended_;
     int input_ = -1;
     int output_ = -1;
     int errors_ = -1;
@@ -304,6 +385,28 @@ protected:
             const Surroundings& surroundings = {}) {
         run_ = start(arguments, environment, surroundings);
         return run_->finish();
+    }
+
+    // Whether `signal` is blocked for the program's main thread.
+    static bool blocked(pid_t pid, int signal) {
+        const auto main = std::to_string(pid);
+        std::ifstream status("/proc/" + main + "/task/" + main + "/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.starts_with("SigBlk:")) {
+                return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1) & 1) != 0;
+            }
+        }
+        return false;
+    }
+
+    // The text at `address` in the program's memory.
+    static std::string textIn(pid_t pid, std::uint64_t address) {
+        char text[256] = {};
+        const int memory = ::open(("/proc/" + std::to_string(pid) + "/mem").c_str(), O_RDONLY);
+        [[maybe_unused]] const auto read =
+            ::pread(memory, text, sizeof text - 1, static_cast<off_t>(address));
+        ::close(memory);
+        return text;
     }
 
     // A signal the program did not catch dumps its core here.
@@ -469,6 +572,66 @@ TEST_F(ZestrelProgramTest, SignalsEndTheSessionAsQuitDoes) {
         EXPECT_THAT(namesIn(temporary_), IsEmpty()) << name;
         EXPECT_FALSE(coreDumped()) << name;
     }
+}
+
+TEST_F(ZestrelProgramTest, ASignalThatEndsNothingLeavesTheSessionGoingOn) {
+    auto program = start({});
+    // Once the program is up: before `main`, these take their default action, which ends nothing.
+    ASSERT_TRUE(program->awaitOutput("zestrel> ")) << program->err;
+    for (const int signal : kHarmlessSignals) {
+        program->signal(signal);
+        const auto reply = "after " + std::to_string(signal);
+        program->write("echo " + reply + "\n");
+        ASSERT_TRUE(program->awaitOutput(reply + "\n")) << signal << program->err;
+    }
+    program->write("quit\n");
+    EXPECT_EQ(program->finish(false), 0);
+    EXPECT_EQ(program->err, "");
+}
+
+TEST_F(ZestrelProgramTest, ASignalBeforeTheHandlersAreInPlaceWaitsForThem) {
+    // Looked at as the program installs SIGTERM's handler: held since main's first line.
+    auto program = start({}, {}, {.traced = true});
+    std::optional<bool> held;
+    program->traceUntil([&](const __ptrace_syscall_info& call) {
+        if (call.entry.nr != SYS_rt_sigaction || call.entry.args[0] != SIGTERM ||
+            call.entry.args[1] == 0) {
+            return false;
+        }
+        held = blocked(program->pid(), SIGTERM);
+        return true;
+    });
+    const int status = program->finish();
+    if (status == kUntraceable) {
+        GTEST_SKIP() << "the program cannot be traced here";
+    }
+    ASSERT_TRUE(held.has_value()) << "no handler for SIGTERM";
+    EXPECT_TRUE(*held);
+    EXPECT_EQ(status, 0) << program->err;
+}
+
+TEST_F(ZestrelProgramTest, ASignalWhileTheSessionsFolderIsRemovedIsTheStatus) {
+    auto program = start({script("write $TMP/marker.txt x\n").string()}, {}, {.traced = true});
+    bool sent = false;
+    program->traceUntil([&](const __ptrace_syscall_info& call) {
+        // The session's folder is removed one name at a time, from the folder it lies in.
+        if (call.entry.nr != SYS_unlinkat ||
+            !textIn(program->pid(), call.entry.args[1]).ends_with("marker.txt")) {
+            return false;
+        }
+        // To the thread that removes it: handled as soon as it goes on.
+        sent = ::syscall(SYS_tgkill, program->pid(), program->pid(), SIGTERM) == 0;
+        return true;
+    });
+    const int status = program->finish(false);
+    if (status == kUntraceable) {
+        GTEST_SKIP() << "the program cannot be traced here";
+    }
+    ASSERT_TRUE(sent) << program->err;
+    EXPECT_EQ(status, 128 + SIGTERM);
+    EXPECT_THAT(program->err, HasSubstr("zestrel: ended by SIGTERM\n"));
+    EXPECT_THAT(namesIn(temporary_), IsEmpty());
+    EXPECT_FALSE(coreDumped());
 }
 
 TEST_F(ZestrelProgramTest, ASignalEndsAScriptWhileItRuns) {

@@ -3,6 +3,7 @@
 #include "console/AppEnvironment.h"
 #include "console/Console.h"
 #include "console/InterruptibleOutput.h"
+#include "console/ScratchFolder.h"
 #include "console/ScriptFile.h"
 #include "console/TerminationSignals.h"
 #include "platform/base/Clock.h"
@@ -27,7 +28,6 @@
 #include <system_error>
 #include <unistd.h>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -41,77 +41,6 @@ constexpr std::string_view kUsage =
     "              is removed at the end\n"
     "Commands reach only what is inside $TMP. Ctrl+C or Ctrl+\\ ends the session as `quit`\n"
     "does, and so does closing the terminal.\n";
-
-// The session's own folder: $TMP for the commands (unless a folder is named), and the app's
-// home and defaults database, so nothing is written into the user's own. Removed at the end
-// unless kept.
-class ScratchFolder {
-public:
-    // A folder the session keeps, as the end names it: what it is, and its real path.
-    struct Part {
-        std::string what;
-        fs::path path;
-    };
-
-    ScratchFolder() {
-        std::string pattern = (fs::temp_directory_path() / "zestrel-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            throw std::system_error(errno, std::generic_category(),
-                                    "cannot create a temporary folder");
-        }
-        root_ = pattern;
-        // Named by its real path at the end (the temporary folder's own may lead through a link).
-        realRoot_ = fs::canonical(root_);
-        fs::create_directories(files());
-    }
-    ~ScratchFolder() {
-        if (!ended_) {
-            end();
-        }
-    }
-    // Removes the folder, or names what is kept of it. Answers false when the folder cannot
-    // be removed (a folder in it made read-only from outside), having said so.
-    bool end() {
-        ended_ = true;
-        if (keep_) {
-            std::cerr << "zestrel: kept the session's folder " << realRoot_.string()
-                      << ", which holds\n";
-            for (const auto& [what, path] : keptParts_) {
-                std::cerr << "  " << what << ": " << path.string() << "\n";
-            }
-            return true;
-        }
-        std::error_code error;
-        if (fs::remove_all(root_, error); !error) {
-            return true;
-        }
-        std::cerr << "zestrel: cannot remove the session's folder " << realRoot_.string() << ": "
-                  << error.message() << std::endl;
-        return false;
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    fs::path root() const { return root_; }
-    fs::path files() const { return root_ / "tmp"; }
-    // Keeps the folder and names its `parts` at the end, by their real paths (the temporary
-    // folder's own path may lead through a link). Throws `std::filesystem::filesystem_error`
-    // when a part is not there.
-    void keep(std::vector<Part> parts) {
-        for (auto& part : parts) {
-            part.path = fs::canonical(part.path);
-        }
-        keptParts_ = std::move(parts);
-        keep_ = true;
-    }
-
-private:
-    fs::path root_;
-    bool keep_ = false;
-    bool ended_ = false;
-    fs::path realRoot_;
-    std::vector<Part> keptParts_;
-};
 
 struct Options {
     bool keep = false;
@@ -199,7 +128,7 @@ int run(const Options& options, zestrel::console::TerminationSignals& signals) {
         }
         root = fs::canonical(*options.root);
     }
-    ScratchFolder scratch;
+    zestrel::console::ScratchFolder scratch;
     zestrel::console::installAppEnvironment(scratch.root());
     if (options.keep) {
         // Named as the app's environment names them, so the list cannot drift from it.
@@ -292,7 +221,8 @@ int statusOnceWritten(int status, const zestrel::console::InterruptibleOutput& o
 } // namespace
 
 int main(int argc, char** argv) {
-    // From the first instruction: a signal before the handlers are in place waits for them.
+    // From main's first line (before it, while the loader runs, a signal takes its default
+    // action): a signal before the handlers are in place waits for them.
     zestrel::console::TerminationSignals::hold();
     try {
         holdClosedStandardStreams();

@@ -215,6 +215,7 @@ constexpr std::size_t kMaximumFatalHooks = 8;
 std::array<std::atomic<void (*)()>, kMaximumFatalHooks> fatalHooks{};
 std::atomic<std::size_t> fatalHookCount{0};
 std::atomic<bool> runningFatalHooks{false};
+std::atomic<void (*)()> fatalEnd{nullptr};
 
 } // namespace
 
@@ -224,6 +225,10 @@ void addFatalHook(void (*hook)()) {
         fatal("Too many hooks for fatal errors.");
     }
     fatalHooks[slot].store(hook);
+}
+
+void setFatalEnd(void (*end)()) {
+    fatalEnd.store(end);
 }
 
 [[noreturn]] void fatal(std::string_view message) {
@@ -238,6 +243,9 @@ void addFatalHook(void (*hook)()) {
                 hook();
             }
         }
+    }
+    if (const auto end = fatalEnd.load()) {
+        end();
     }
     std::abort();
 }

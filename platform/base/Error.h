@@ -161,11 +161,16 @@ public:
 };
 
 // Stops the process with a message (Swift's `fatalError`): logs it, prints it to
-// standard error and aborts.
+// standard error and aborts, or ends as `setFatalEnd` says.
 [[noreturn]] void fatal(std::string_view message);
 
 // Adds work that `fatal()` does before it aborts, such as writing what would otherwise be
-// lost. Hooks run in the order added; a `fatal()` reached from a hook aborts at once.
+// lost. Hooks run in the order added; a `fatal()` reached from a hook ends at once.
 void addFatalHook(void (*hook)());
+
+// How `fatal()` ends the process once its hooks have run, instead of aborting: for a program
+// that cleans up as at any failed end. `end` must not return; a `fatal()` reached from a hook
+// or from `end` itself comes straight to it again. nullptr brings the abort back.
+void setFatalEnd(void (*end)());
 
 } // namespace zestrel::platform
