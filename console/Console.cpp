@@ -590,6 +590,10 @@ Console::Next Console::dispatch(const Command& command) {
         help(command);
         return Next::proceed;
     case CommandKind::relaunch:
+        // With none of the app running there is nothing to restart, and none is started.
+        if (!engineRunning_) {
+            throw CommandError(kAppNotRunning);
+        }
         return Next::relaunch;
     case CommandKind::end:
         return Next::end;

@@ -35,6 +35,10 @@ namespace zestrel::console {
 
 class ConsoleResponder;
 
+// What a command that needs the app's process says while it does not run.
+inline constexpr const char* kAppNotRunning =
+    "Zestrel is not running: launch it first (launch zestrel)";
+
 // Runs the app's own code (building, showing or running its views) as the machine calls into
 // its process (`ProcessTeardown::callIn`). Throws `CommandError`, as for an app that does not
 // run, when its process has ended, before the call or in it.
