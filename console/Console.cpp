@@ -625,12 +625,14 @@ void Console::keepWhatTheProcessShowed() {
     if (!desktop_->ownApplication()) {
         return;
     }
-    // Appended, not copied whole again: a relaunch costs what its own process showed.
-    const auto shown = NSAlert::shownAlerts();
-    endedAlerts_.insert(endedAlerts_.end(), shown.begin(), shown.end());
-    endedOpenedURLs_ = openedURLs();
-    endedMessages_ = composedMessages();
-    endedShowings_ = shareShowings();
+    // Appended, not copied whole again: an end costs what its own process showed.
+    const auto append = [](auto& kept, const auto& shown) {
+        kept.insert(kept.end(), shown.begin(), shown.end());
+    };
+    append(endedAlerts_, NSAlert::shownAlerts());
+    append(endedOpenedURLs_, URLOpener::openedURLs());
+    append(endedMessages_, MailComposeService::composedMessages());
+    append(endedShowings_, NSSharingServicePicker::showings());
 }
 
 void Console::relaunch() {

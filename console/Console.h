@@ -209,7 +209,7 @@ private:
     // accessibility, latency, answer; `show defaults|alerts|sounds|opened`.
     void performDefaultsAndAlerts(const Command& command);
     void showDefaultsAndAlerts(const std::string& what);
-    // Of this process and of the processes that ended themselves, in order.
+    // Of this process and of the processes that ended, in order.
     std::vector<platform::NSAlert::Record> shownAlerts() const;
     // How many that is, and the one at `index` of them, without copying the others.
     std::size_t shownAlertCount() const;
@@ -225,9 +225,15 @@ private:
         std::string line;
         std::vector<std::string> texts;
     };
+    static HandedOn handedOnOf(const platform::URL& url);
+    static HandedOn handedOnOf(const platform::ComposedEmail& message);
+    static HandedOn handedOnOf(const platform::NSSharingServicePicker::Showing& showing);
     // The URLs the app opened, the messages it gave Mail's compose service (recipients,
     // subject, body, attachments) and the items it gave share pickers, each in order.
     std::vector<HandedOn> handedOn() const;
+    // The most recent of the URLs that `matches`, else of the messages, else of the share
+    // pickers' items; taken one at a time, so a look copies only what it passes.
+    std::optional<HandedOn> lastHandedOn(const std::function<bool(const HandedOn&)>& matches) const;
 
     // Menus and windows (ConsoleMenusAndWindows.cpp): `click`, `toggle`, `pick`, `record
     // shortcut`; `show menu|window|dock`. The menu is the app's menu-bar menu as a person sees it;
