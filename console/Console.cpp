@@ -148,9 +148,28 @@ void Console::interrupt(int signal) {
     int none = 0;
     interruption_.compare_exchange_strong(none, signal);
     std::lock_guard lock(loopMutex_);
-    if (loop_ != nullptr) {
-        loop_->stop();
+    if (loop_ == nullptr) {
+        return;
     }
+    // The run to stop may be one the app's code waits in (an alert's): stopped, its code would
+    // go on after the alert. So the process ends first, where it stands, as `quit` ends it
+    // there; that is done on the loop's thread, from inside the innermost run, and then the
+    // driver's run stops.
+    loop_->machineAsync([this, session = std::weak_ptr<void>(session_)] {
+        if (!session.lock()) {
+            return; // the console has gone
+        }
+        {
+            std::lock_guard stillRunning(loopMutex_);
+            if (loop_ == nullptr) {
+                return; // the driver has ended meanwhile: there is no run to stop
+            }
+        }
+        if (ProcessTeardown::processFramesOnStack() && desktop_->ownApplication()) {
+            desktop_->endOwnProcess();
+        }
+        RunLoop::main().stop();
+    });
 }
 
 int Console::interruption() const {
@@ -163,6 +182,10 @@ void Console::setRunningLoop(RunLoop* loop) {
 }
 
 Console::~Console() {
+    {
+        std::lock_guard lock(loopMutex_);
+        session_.reset();
+    }
     // The app's process ends with the session, so what it prints on its way out is shown as
     // its own too.
     try {

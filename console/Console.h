@@ -99,9 +99,10 @@ public:
     // signal when interrupted.
     int runTerminal(std::istream& input);
 
-    // Ends the session as `quit` does, from any thread (the program's signal watch): a
-    // `wait` or the prompt ends at once, a script runs no further command. The first signal
-    // is the one that ended it; later ones change nothing.
+    // Ends the session as `quit` does, from any thread (the program's signal watch): the
+    // app's process, when its code waits under the command running (in an alert), ends
+    // there; a `wait` or the prompt ends at once, a script runs no further command. The
+    // first signal is the one that ended it; later ones change nothing.
     void interrupt(int signal);
     // The signal that interrupted the session, or 0.
     int interruption() const;
@@ -316,6 +317,8 @@ private:
     std::atomic<int> interruption_{0};
     std::mutex loopMutex_;
     platform::RunLoop* loop_ = nullptr; // guarded by loopMutex_: the loop a driver runs
+    // Lives as long as the console: what `interrupt` posts to the loop does nothing after.
+    std::shared_ptr<void> session_ = std::make_shared<int>(); // guarded by loopMutex_
 };
 
 } // namespace zestrel::console
