@@ -148,9 +148,28 @@ void Console::interrupt(int signal) {
     int none = 0;
     interruption_.compare_exchange_strong(none, signal);
     std::lock_guard lock(loopMutex_);
-    if (loop_ != nullptr) {
-        loop_->stop();
+    if (loop_ == nullptr) {
+        return;
     }
+    // The run to stop may be one the app's code waits in (an alert's): stopped, its code would
+    // go on after the alert. So the process ends first, where it stands, as `quit` ends it
+    // there; that is done on the loop's thread, from inside the innermost run, and then the
+    // driver's run stops.
+    loop_->machineAsync([this, session = std::weak_ptr<void>(session_)] {
+        if (!session.lock()) {
+            return; // the console has gone
+        }
+        {
+            std::lock_guard stillRunning(loopMutex_);
+            if (loop_ == nullptr) {
+                return; // the driver has ended meanwhile: there is no run to stop
+            }
+        }
+        if (ProcessTeardown::processFramesOnStack() && desktop_->ownApplication()) {
+            desktop_->endOwnProcess();
+        }
+        RunLoop::main().stop();
+    });
 }
 
 int Console::interruption() const {
@@ -163,6 +182,10 @@ void Console::setRunningLoop(RunLoop* loop) {
 }
 
 Console::~Console() {
+    {
+        std::lock_guard lock(loopMutex_);
+        session_.reset();
+    }
     // The app's process ends with the session, so what it prints on its way out is shown as
     // its own too.
     try {
@@ -590,6 +613,10 @@ Console::Next Console::dispatch(const Command& command) {
         help(command);
         return Next::proceed;
     case CommandKind::relaunch:
+        // With none of the app running there is nothing to restart, and none is started.
+        if (!engineRunning_) {
+            throw CommandError(kAppNotRunning);
+        }
         return Next::relaunch;
     case CommandKind::end:
         return Next::end;
@@ -621,12 +648,14 @@ void Console::keepWhatTheProcessShowed() {
     if (!desktop_->ownApplication()) {
         return;
     }
-    // Appended, not copied whole again: a relaunch costs what its own process showed.
-    const auto shown = NSAlert::shownAlerts();
-    endedAlerts_.insert(endedAlerts_.end(), shown.begin(), shown.end());
-    endedOpenedURLs_ = openedURLs();
-    endedMessages_ = composedMessages();
-    endedShowings_ = shareShowings();
+    // Appended, not copied whole again: an end costs what its own process showed.
+    const auto append = [](auto& kept, const auto& shown) {
+        kept.insert(kept.end(), shown.begin(), shown.end());
+    };
+    append(endedAlerts_, NSAlert::shownAlerts());
+    append(endedOpenedURLs_, URLOpener::openedURLs());
+    append(endedMessages_, MailComposeService::composedMessages());
+    append(endedShowings_, NSSharingServicePicker::showings());
 }
 
 void Console::relaunch() {

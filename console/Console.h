@@ -35,6 +35,10 @@ namespace zestrel::console {
 
 class ConsoleResponder;
 
+// What a command that needs the app's process says while it does not run.
+inline constexpr const char* kAppNotRunning =
+    "Zestrel is not running: launch it first (launch zestrel)";
+
 // Runs the app's own code (building, showing or running its views) as the machine calls into
 // its process (`ProcessTeardown::callIn`). Throws `CommandError`, as for an app that does not
 // run, when its process has ended, before the call or in it.
@@ -95,9 +99,10 @@ public:
     // signal when interrupted.
     int runTerminal(std::istream& input);
 
-    // Ends the session as `quit` does, from any thread (the program's signal watch): a
-    // `wait` or the prompt ends at once, a script runs no further command. The first signal
-    // is the one that ended it; later ones change nothing.
+    // Ends the session as `quit` does, from any thread (the program's signal watch): the
+    // app's process, when its code waits under the command running (in an alert), ends
+    // there; a `wait` or the prompt ends at once, a script runs no further command. The
+    // first signal is the one that ended it; later ones change nothing.
     void interrupt(int signal);
     // The signal that interrupted the session, or 0.
     int interruption() const;
@@ -205,7 +210,7 @@ private:
     // accessibility, latency, answer; `show defaults|alerts|sounds|opened`.
     void performDefaultsAndAlerts(const Command& command);
     void showDefaultsAndAlerts(const std::string& what);
-    // Of this process and of the processes that ended themselves, in order.
+    // Of this process and of the processes that ended, in order.
     std::vector<platform::NSAlert::Record> shownAlerts() const;
     // How many that is, and the one at `index` of them, without copying the others.
     std::size_t shownAlertCount() const;
@@ -221,9 +226,15 @@ private:
         std::string line;
         std::vector<std::string> texts;
     };
+    static HandedOn handedOnOf(const platform::URL& url);
+    static HandedOn handedOnOf(const platform::ComposedEmail& message);
+    static HandedOn handedOnOf(const platform::NSSharingServicePicker::Showing& showing);
     // The URLs the app opened, the messages it gave Mail's compose service (recipients,
     // subject, body, attachments) and the items it gave share pickers, each in order.
     std::vector<HandedOn> handedOn() const;
+    // The most recent of the URLs that `matches`, else of the messages, else of the share
+    // pickers' items; taken one at a time, so a look copies only what it passes.
+    std::optional<HandedOn> lastHandedOn(const std::function<bool(const HandedOn&)>& matches) const;
 
     // Menus and windows (ConsoleMenusAndWindows.cpp): `click`, `toggle`, `pick`, `record
     // shortcut`; `show menu|window|dock`. The menu is the app's menu-bar menu as a person sees it;
@@ -306,6 +317,8 @@ private:
     std::atomic<int> interruption_{0};
     std::mutex loopMutex_;
     platform::RunLoop* loop_ = nullptr; // guarded by loopMutex_: the loop a driver runs
+    // Lives as long as the console: what `interrupt` posts to the loop does nothing after.
+    std::shared_ptr<void> session_ = std::make_shared<int>(); // guarded by loopMutex_
 };
 
 } // namespace zestrel::console

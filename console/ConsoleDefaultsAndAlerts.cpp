@@ -17,6 +17,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -206,43 +208,86 @@ std::vector<NSSharingServicePicker::Showing> Console::shareShowings() const {
     return followedBy(endedShowings_, NSSharingServicePicker::showings());
 }
 
+// What the app handed on, as `show opened` writes it and as `expect opened` reads it. A report
+// handed on whole reads as its start and its length; `expect` sees all of it.
+Console::HandedOn Console::handedOnOf(const URL& url) {
+    return {url.absoluteString(), {url.absoluteString()}};
+}
+
+Console::HandedOn Console::handedOnOf(const ComposedEmail& message) {
+    // Texts are the body; file URLs the attachments, by name.
+    std::string body;
+    std::vector<std::string> attachments;
+    for (const auto& item : message.items) {
+        if (const auto* url = item.asURL()) {
+            attachments.push_back(url->lastPathComponent());
+        } else if (const auto* text = item.asString()) {
+            body += *text;
+        }
+    }
+    HandedOn handed;
+    handed.line = "Mail message to " + quotedList(message.recipients, abridged) + ", subject " +
+                  quotedString(message.subject) +
+                  (body.empty() ? std::string() : ", body " + abridged(body)) + ", attachments " +
+                  quotedList(attachments, abridged);
+    handed.texts = message.recipients;
+    handed.texts.push_back(message.subject);
+    handed.texts.push_back(body);
+    handed.texts.insert(handed.texts.end(), attachments.begin(), attachments.end());
+    return handed;
+}
+
+Console::HandedOn Console::handedOnOf(const NSSharingServicePicker::Showing& showing) {
+    return {"share picker" +
+                (showing.windowTitle.empty() ? std::string()
+                                             : " in " + quotedString(showing.windowTitle)) +
+                ", items " + quotedList(showing.items, abridged),
+            showing.items};
+}
+
 std::vector<Console::HandedOn> Console::handedOn() const {
     std::vector<HandedOn> handed;
     for (const auto& url : openedURLs()) {
-        handed.push_back({url.absoluteString(), {url.absoluteString()}});
+        handed.push_back(handedOnOf(url));
     }
-    // A report handed on whole reads as its start and its length; `expect` sees all of it.
     for (const auto& message : composedMessages()) {
-        // Texts are the body; file URLs the attachments, by name.
-        std::string body;
-        std::vector<std::string> attachments;
-        for (const auto& item : message.items) {
-            if (const auto* url = item.asURL()) {
-                attachments.push_back(url->lastPathComponent());
-            } else if (const auto* text = item.asString()) {
-                body += *text;
-            }
-        }
-        HandedOn item;
-        item.line = "Mail message to " + quotedList(message.recipients, abridged) + ", subject " +
-                    quotedString(message.subject) +
-                    (body.empty() ? std::string() : ", body " + abridged(body)) + ", attachments " +
-                    quotedList(attachments, abridged);
-        item.texts = message.recipients;
-        item.texts.push_back(message.subject);
-        item.texts.push_back(body);
-        item.texts.insert(item.texts.end(), attachments.begin(), attachments.end());
-        handed.push_back(std::move(item));
+        handed.push_back(handedOnOf(message));
     }
     for (const auto& showing : shareShowings()) {
-        handed.push_back(
-            {"share picker" +
-                 (showing.windowTitle.empty() ? std::string()
-                                              : " in " + quotedString(showing.windowTitle)) +
-                 ", items " + quotedList(showing.items, abridged),
-             showing.items});
+        handed.push_back(handedOnOf(showing));
     }
     return handed;
+}
+
+std::optional<Console::HandedOn>
+Console::lastHandedOn(const std::function<bool(const HandedOn&)>& matches) const {
+    // The current process's items taken one at a time, then the ended processes' kept here,
+    // each the most recent first: a look goes no further back than what it finds.
+    const auto find = [&matches](std::size_t count, const auto& current,
+                                 const auto& ended) -> std::optional<HandedOn> {
+        for (auto index = count; index-- > 0;) {
+            if (const auto item = current(index)) {
+                if (auto handed = handedOnOf(*item); matches(handed)) {
+                    return handed;
+                }
+            }
+        }
+        for (auto item = ended.rbegin(); item != ended.rend(); ++item) {
+            if (auto handed = handedOnOf(*item); matches(handed)) {
+                return handed;
+            }
+        }
+        return std::nullopt;
+    };
+    if (auto found = find(URLOpener::openedURLCount(), URLOpener::openedURL, endedOpenedURLs_)) {
+        return found;
+    }
+    if (auto found = find(MailComposeService::composedMessageCount(),
+                          MailComposeService::composedMessage, endedMessages_)) {
+        return found;
+    }
+    return find(NSSharingServicePicker::showingCount(), NSSharingServicePicker::showing,
+                endedShowings_);
 }
 
 } // namespace zestrel::console

@@ -93,6 +93,25 @@ TEST_F(ConsoleTest, RelaunchStartsTheEngineAgainAndKeepsTheDesktop) {
               fs::absolute(tmp_).lexically_normal());
 }
 
+TEST_F(ConsoleTest, RelaunchWhileTheAppDoesNotRunSaysSoAndChangesNothing) {
+    const std::string notRunning = "Zestrel is not running: launch it first (launch zestrel)\n";
+    const auto own = [this] { return console_.desktop().ownApplication(); };
+    // Not launched yet: its process stays as it was, and no code of it runs.
+    const int before = own()->processIdentifier();
+    EXPECT_EQ(runScript("relaunch\n"), 1);
+    EXPECT_EQ(errors_.str(), "test.zestrel:1: " + notRunning);
+    ASSERT_TRUE(own());
+    EXPECT_EQ(own()->processIdentifier(), before);
+    // Quit: none starts, at the prompt either.
+    errors_.str("");
+    ASSERT_EQ(runScript("launch zestrel\nquit zestrel\n"), 0) << errors_.str();
+    EXPECT_EQ(runScript("relaunch\n"), 1);
+    EXPECT_EQ(runTerminal("relaunch\nshow apps\n"), 0);
+    EXPECT_EQ(errors_.str(), "test.zestrel:1: " + notRunning + "error: " + notRunning);
+    EXPECT_FALSE(own());
+    EXPECT_THAT(out_.str(), Not(HasSubstr("relaunched")));
+}
+
 TEST_F(ConsoleTest, QuittingZestrelEndsItsProcessAndLaunchStartsANewOne) {
     ASSERT_EQ(runScript("open finder $TMP\nlaunch zestrel\nquit zestrel\nshow taps\n"
                         "launch zestrel\nshow frontmost\n"),
@@ -120,7 +139,7 @@ TEST_F(ConsoleTest, DefaultsAreWrittenReadDeletedAndKeptAcrossARelaunch) {
                         "expect defaults newMethod true\n"
                         "defaults delete newMethod\ndefaults read newMethod\n"
                         "defaults delete newMethod\n"
-                        "relaunch\nexpect defaults names (\"a b\",2,0.5)\n"),
+                        "launch zestrel\nrelaunch\nexpect defaults names (\"a b\",2,0.5)\n"),
               0)
         << errors_.str();
     EXPECT_EQ(occurrences(out_.str(), "deleted newMethod"), 1u);
@@ -153,7 +172,7 @@ TEST_F(ConsoleTest, ADefaultTheDatabaseCannotStoreFailsItsCommandWithTheReason) 
         ::setrlimit(RLIMIT_FSIZE, &none);
         statuses += std::to_string(runScript("defaults delete small\n"));
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        statuses += std::to_string(runScript("defaults read small\nrelaunch\n"
+        statuses += std::to_string(runScript("defaults read small\nlaunch zestrel\nrelaunch\n"
                                              "defaults read small\ndefaults read big\n"));
         const std::string text = statuses + "\n" + errors_.str() + out_.str();
         const bool written =

@@ -112,7 +112,10 @@ void Console::expect(const Command& command) {
         say("ok: logged " + logMessage(*found));
     } else if (what == "alert") {
         const auto& text = arguments[1];
-        for (const auto& alert : shownAlerts()) {
+        // The most recent first, one at a time: a check copies no more of a long session's
+        // alerts than it passes on its way to the one it finds.
+        for (auto index = shownAlertCount(); index-- > 0;) {
+            const auto alert = shownAlert(index);
             if (showsText(alert.messageText, text) || showsText(alert.informativeText, text)) {
                 say("ok: alert " + quotedString(alert.messageText));
                 return;
@@ -121,15 +124,14 @@ void Console::expect(const Command& command) {
         throw unmet("no alert shown holds " + quotedString(text));
     } else if (what == "opened") {
         const auto& text = arguments[1];
-        for (const auto& item : handedOn()) {
-            for (const auto& held : item.texts) {
-                if (showsText(held, text)) {
-                    say("ok: opened " + item.line);
-                    return;
-                }
-            }
+        const auto found = lastHandedOn([&](const HandedOn& item) {
+            return std::any_of(item.texts.begin(), item.texts.end(),
+                               [&](const std::string& held) { return showsText(held, text); });
+        });
+        if (!found) {
+            throw unmet("nothing the app opened or handed on holds " + quotedString(text));
         }
-        throw unmet("nothing the app opened or handed on holds " + quotedString(text));
+        say("ok: opened " + found->line);
     } else if (what == "menu" || what == "window") {
         const auto& text = arguments[1];
         // What a person would see: a row of the menu or its submenus, a line of a window.

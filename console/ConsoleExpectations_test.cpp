@@ -3,6 +3,7 @@
 #include "console/Console.h"
 #include "console/ConsoleFixture_test.h"
 
+#include "platform/appkit/NSAlert.h"
 #include "platform/base/Value.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/NSPasteboard.h"
@@ -59,6 +60,32 @@ TEST_F(ConsoleTest, ExpectationsThatHoldLetTheScriptGoOn) {
     EXPECT_THAT(out_.str(), HasSubstr("ok: the pasteboard holds 1 file"));
     EXPECT_THAT(out_.str(), HasSubstr("opened:\n  mailto:someone@example.com\n"));
     EXPECT_THAT(out_.str(), HasSubstr("sounds: 0 plays, 0 sounds held"));
+}
+
+TEST_F(ConsoleTest, AnExpectationNamesTheMostRecentThatHoldsItsText) {
+    // Two of each in the process that ended and two in the one after it.
+    const auto show = [](const std::string& text, const std::string& path) {
+        const auto alert = platform::NSAlert::make();
+        alert->setMessageText(text);
+        alert->addButton("OK");
+        alert->present({});
+        platform::URLOpener::open(*platform::URL::parse("https://example.com/" + path));
+    };
+    ASSERT_EQ(runScript("launch zestrel\n"), 0) << errors_.str();
+    show("Version 1 is out", "old/1");
+    show("Version 2 is out", "old/2");
+    ASSERT_EQ(runScript("relaunch\n"), 0) << errors_.str();
+    show("Release 3 is out", "new/3");
+    show("Release 4 is out", "new/4");
+    ASSERT_EQ(runScript("expect alert is out\nexpect opened example.com\n"
+                        "expect alert Version\nexpect opened /old/\n"
+                        "expect alert Version 1\nexpect opened /old/1\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("ok: alert \"Release 4 is out\"\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("ok: opened https://example.com/new/4\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("ok: alert \"Version 2 is out\"\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("ok: opened https://example.com/old/2\n"));
 }
 
 TEST_F(ConsoleTest, ExpectationsOfTextsAndCountsAreExact) {

@@ -33,8 +33,6 @@ using namespace zestrel::platform;
 
 namespace {
 
-constexpr const char* kNotRunning = "Zestrel is not running: launch it first (launch zestrel)";
-
 // Every row of a menu and its submenus, in order, for the message naming what exists.
 void collectRows(const OutlineNode& node, std::vector<std::string>& rows) {
     for (const auto& child : node.children) {
@@ -292,7 +290,7 @@ std::shared_ptr<NSAlert> Console::alertTakingKeys() const {
 OutlineNode Console::menuOutline() const {
     const auto* app = swiftui::launchedApp();
     if (!engineRunning_ || !app) {
-        throw CommandError(kNotRunning);
+        throw CommandError(kAppNotRunning);
     }
     std::optional<OutlineNode> menu;
     runAppCode([&] {
@@ -344,7 +342,7 @@ std::shared_ptr<NSWindow> Console::appWindow(const std::optional<std::string>& t
 
 void Console::openDebugWindow() {
     if (!engineRunning_ || !swiftui::launchedApp()) {
-        throw CommandError(kNotRunning);
+        throw CommandError(kAppNotRunning);
     }
     requireAppInReach();
     runAppCode(QVKit::openUserDebugWindowAsync);
@@ -364,7 +362,7 @@ void Console::showMenusAndWindows(const Command& command) {
         shown = render(menuOutline());
     } else if (what == "dock") {
         if (!engineRunning_) {
-            throw CommandError(kNotRunning);
+            throw CommandError(kAppNotRunning);
         }
         shown = render(outlineOf(*NSApp().dockTile()));
     } else {
@@ -379,7 +377,7 @@ void Console::showMenusAndWindows(const Command& command) {
 
 void Console::recordShortcut(const std::string& name) {
     if (!engineRunning_) {
-        throw CommandError(kNotRunning);
+        throw CommandError(kAppNotRunning);
     }
     requireAppInReach();
     runAppCode([&] { startRecording(name); });
@@ -618,7 +616,7 @@ void Console::closeWindow(const std::optional<std::string>& title) {
 
 void runAppCode(const std::function<void()>& code) {
     if (!ProcessTeardown::callIn(code)) {
-        throw CommandError(kNotRunning);
+        throw CommandError(kAppNotRunning);
     }
 }
 

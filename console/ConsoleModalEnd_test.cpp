@@ -8,23 +8,30 @@
 #include "console/ConsoleFixture_test.h"
 #include "console/ProcessEnd_test.h"
 
+#include "platform/appkit/NSAlert.h"
 #include "platform/base/Bundle.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/base/ProcessTeardown.h"
 #include "platform/base/Value.h"
 #include "platform/data/PropertyList.h"
 #include "platform/data/UserDefaults.h"
+#include "platform/desktop/CGEvent.h"
 #include "platform/desktop/Desktop.h"
+#include "platform/desktop/EventSystem.h"
+#include "platform/system/URLOpener.h"
 #include "platform/testing/FileContents.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <istream>
 #include <map>
 #include <memory>
 #include <optional>
@@ -480,18 +487,69 @@ INSTANTIATE_TEST_SUITE_P(ConsoleModalEnd, EveryModalRun, ::testing::ValuesIn(kMo
                              return std::string(info.param.name);
                          });
 
-// The session ending (end of input, `quit`) while the app waits on its app-modal alert ends the
-// process there: what its code does after the alert (opening System Settings) is not done.
+// The session ending while the app waits on its app-modal alert, by the end of input, `quit`
+// or a signal (which comes on a thread of its own, the program's signal watch), ends the
+// process there: what its code does after the alert is not done. The Accessibility check opens
+// no System Settings, and the warning that it did not cut posts no Command+X.
 TEST(SessionEnd, WhileAnAppModalAlertWaitsEndsTheProcessThere) {
-    for (const std::string end : {"", "quit\n"}) {
-        Session session;
-        {
-            const auto realClock = onTheRealClock(session.env);
-            std::istringstream in("accessibility untrusted\nlaunch zestrel\n" + end);
-            session.console.runTerminal(in);
+    enum class End { endOfInput, quit, signal };
+    const char* const endNames[] = {"the end of input", "quit", "a signal"};
+    constexpr std::int64_t kKeyX = 7;
+    for (const Modal& modal : kModals) {
+        if (!modal.quitButton && !modal.panel) {
+            continue; // nothing its code does after these alerts would show
         }
-        session.run("show opened\n");
-        EXPECT_THAT(session.out.str(), HasSubstr("opened: none")) << end;
+        for (const End end : {End::endOfInput, End::quit, End::signal}) {
+            SCOPED_TRACE(std::string(modal.name) + ", ended by " + endNames[static_cast<int>(end)]);
+            Session session;
+            ASSERT_EQ(
+                session.run(std::string("mkdir $TMP/A\nwrite $TMP/A/f.txt hi\n") + modal.before), 0)
+                << session.errors.str();
+            // Every Command+X that enters the key pipeline: the person's, and any the app posts.
+            auto commandXs = std::make_shared<int>(0);
+            pf::EventSystem::current()->addForeignTap(
+                {.tappingProcess = 900,
+                 .location = pf::kCGHIDEventTap,
+                 .eventsOfInterest = pf::CGEventMaskBit(pf::CGEventType::keyDown),
+                 .callback = [commandXs](pf::CGEventTapProxy, pf::CGEventType,
+                                         const pf::CGEventRef& event, void*) {
+                     if (pf::CGEventGetIntegerValueField(event, pf::kCGKeyboardEventKeycode) ==
+                             kKeyX &&
+                         pf::CGEventGetFlags(event).contains(pf::kCGEventFlagMaskCommand)) {
+                         ++*commandXs;
+                     }
+                     return event;
+                 }});
+            const std::string lines = modal.show + std::string(end == End::quit ? "quit\n" : "");
+            int status = -1;
+            {
+                // On the real clock, as a terminal runs, so that the alert waits.
+                const auto realClock = onTheRealClock(session.env);
+                if (end == End::signal) {
+                    // Asked for the line after those, the reader's thread sends the signal
+                    // while the alert waits. Neither terminal nor stream is ever destroyed:
+                    // the reader may still be finishing with them.
+                    auto* terminal = new SilentTerminal(
+                        lines, [&console = session.console] { console.interrupt(SIGTERM); });
+                    static auto* const kept = new std::vector<std::istream*>();
+                    kept->push_back(new std::istream(terminal));
+                    status = session.console.runTerminal(*kept->back());
+                    terminal->letGo();
+                } else {
+                    std::istringstream in(lines);
+                    status = session.console.runTerminal(in);
+                }
+            }
+            EXPECT_EQ(status, end == End::signal ? 128 + SIGTERM : 0);
+            // Its alert waited unanswered when the end came.
+            const auto alerts = pf::NSAlert::shownAlerts();
+            ASSERT_FALSE(alerts.empty());
+            EXPECT_THAT(alerts.back().messageText + alerts.back().informativeText,
+                        HasSubstr(modal.alert));
+            EXPECT_FALSE(alerts.back().response);
+            EXPECT_EQ(pf::URLOpener::openedURLCount(), 0u);
+            EXPECT_EQ(*commandXs, static_cast<int>(occurrences(modal.show, "press cmd+x")));
+        }
     }
 }
 

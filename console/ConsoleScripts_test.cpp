@@ -135,9 +135,10 @@ TEST_F(ConsoleTest, TerminalPromptsRunsEachLineAndGoesOnAfterErrors) {
 }
 
 TEST_F(ConsoleTest, TerminalFiresTimersBetweenCommandsAndSurvivesARelaunch) {
-    EXPECT_EQ(runTerminal("write $TMP/a.txt A\nopen finder $TMP\nselect a.txt\npress cmd+c\n"
-                          "wait 0.5\nshow pasteboard\nrelaunch\nwait 0.5\necho done\n"),
-              0);
+    EXPECT_EQ(
+        runTerminal("write $TMP/a.txt A\nopen finder $TMP\nselect a.txt\npress cmd+c\n"
+                    "wait 0.5\nshow pasteboard\nlaunch zestrel\nrelaunch\nwait 0.5\necho done\n"),
+        0);
     EXPECT_EQ(errors_.str(), "");
     EXPECT_THAT(out_.str(), HasSubstr("public.file-url: file://$TMP/a.txt"));
     EXPECT_THAT(out_.str(), HasSubstr("relaunched"));

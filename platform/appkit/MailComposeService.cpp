@@ -41,6 +41,18 @@ std::vector<ComposedEmail> MailComposeService::composedMessages() {
     return state().composed;
 }
 
+std::size_t MailComposeService::composedMessageCount() {
+    return state().composed.size();
+}
+
+std::optional<ComposedEmail> MailComposeService::composedMessage(std::size_t index) {
+    const auto& composed = state().composed;
+    if (index >= composed.size()) {
+        return std::nullopt;
+    }
+    return composed[index];
+}
+
 void MailComposeService::record(ComposedEmail message) {
     state().composed.push_back(std::move(message));
 }

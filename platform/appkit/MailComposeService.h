@@ -2,6 +2,8 @@
 
 #include "platform/base/Value.h"
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,9 @@ public:
 
     // In the order they were opened.
     static std::vector<ComposedEmail> composedMessages();
+    // How many that is, and the one at `index` (nothing past the last), one at a time.
+    static std::size_t composedMessageCount();
+    static std::optional<ComposedEmail> composedMessage(std::size_t index);
     static void record(ComposedEmail message);
 };
 

@@ -15,7 +15,6 @@ namespace {
 struct AlertBook {
     std::vector<std::weak_ptr<NSAlert>> showing;
     std::vector<NSAlert::Record> records;
-    std::uint64_t recordsCopied = 0;
 };
 
 AlertBook& book() {
@@ -402,9 +401,7 @@ std::vector<std::shared_ptr<NSAlert>> NSAlert::showingAlerts() {
 }
 
 std::vector<NSAlert::Record> NSAlert::shownAlerts() {
-    auto& alerts = book();
-    alerts.recordsCopied += alerts.records.size();
-    return alerts.records;
+    return book().records;
 }
 
 std::size_t NSAlert::shownAlertCount() {
@@ -416,12 +413,7 @@ std::optional<NSAlert::Record> NSAlert::shownAlert(std::size_t index) {
     if (index >= alerts.records.size()) {
         return std::nullopt;
     }
-    ++alerts.recordsCopied;
     return alerts.records[index];
-}
-
-std::uint64_t NSAlert::recordsCopied() {
-    return book().recordsCopied;
 }
 
 } // namespace zestrel::platform

@@ -110,9 +110,6 @@ public:
     // caller that looks again and again at only what is new or may still change.
     static std::size_t shownAlertCount();
     static std::optional<Record> shownAlert(std::size_t index);
-    // How many records `shownAlerts` and `shownAlert` copied out in this process: what the
-    // looks cost.
-    static std::uint64_t recordsCopied();
 
 private:
     // `unattendedLimit`: on the virtual clock the run gives up when nobody answers.

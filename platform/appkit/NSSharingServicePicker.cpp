@@ -44,4 +44,16 @@ std::vector<NSSharingServicePicker::Showing> NSSharingServicePicker::showings() 
     return recorded();
 }
 
+std::size_t NSSharingServicePicker::showingCount() {
+    return recorded().size();
+}
+
+std::optional<NSSharingServicePicker::Showing> NSSharingServicePicker::showing(std::size_t index) {
+    const auto& showings = recorded();
+    if (index >= showings.size()) {
+        return std::nullopt;
+    }
+    return showings[index];
+}
+
 } // namespace zestrel::platform

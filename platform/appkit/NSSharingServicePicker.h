@@ -3,7 +3,9 @@
 #include "platform/base/Geometry.h"
 #include "platform/base/Value.h"
 
+#include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,9 @@ public:
     };
     // The showings of this process, in order.
     static std::vector<Showing> showings();
+    // How many that is, and the one at `index` (nothing past the last), one at a time.
+    static std::size_t showingCount();
+    static std::optional<Showing> showing(std::size_t index);
 
 private:
     std::vector<Value> items_;

@@ -48,6 +48,21 @@ std::vector<URL> URLOpener::openedURLs() {
     return state.opened;
 }
 
+std::size_t URLOpener::openedURLCount() {
+    auto& state = *record();
+    MutexLock lock(state.mutex);
+    return state.opened.size();
+}
+
+std::optional<URL> URLOpener::openedURL(std::size_t index) {
+    auto& state = *record();
+    MutexLock lock(state.mutex);
+    if (index >= state.opened.size()) {
+        return std::nullopt;
+    }
+    return state.opened[index];
+}
+
 void URLOpener::setHandler(Handler newHandler) {
     MutexLock lock(handlerMutex);
     handler() = std::move(newHandler);

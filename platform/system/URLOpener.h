@@ -2,7 +2,9 @@
 
 #include "platform/base/Value.h"
 
+#include <cstddef>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace zestrel::platform {
@@ -18,6 +20,10 @@ public:
     static bool open(const URL& url);
     // URLs opened in this process, in order.
     static std::vector<URL> openedURLs();
+    // How many that is, and the one at `index` in that order (nothing past the last), for a
+    // caller that looks at a few without copying them all.
+    static std::size_t openedURLCount();
+    static std::optional<URL> openedURL(std::size_t index);
     // Set for the machine: it survives `resetProcess()`. An empty handler removes it.
     static void setHandler(Handler handler);
 };
