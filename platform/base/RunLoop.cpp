@@ -218,6 +218,12 @@ RunLoop::~RunLoop() {
 }
 
 void RunLoop::discard(Core& core, bool processOnly) {
+    // What an ended process queued goes as its objects go: what their destructors ask is
+    // refused. Made first, so it outlives what it covers.
+    std::optional<ProcessTeardown::Destruction> going;
+    if (processOnly) {
+        going.emplace();
+    }
     // What was queued dies outside the lock: its destructors may post.
     std::vector<Core::QueuedBlock> blocks;
     std::map<Key, std::shared_ptr<Timer>> timers;
@@ -641,8 +647,12 @@ void RunLoop::perform(Item& item) {
         block();
     } else if (block && item.queued.process == detail::processGeneration()) {
         // One posted from another thread as its process ended may have missed the end's
-        // sweep: it is that process's all the same, and no later one's.
-        ProcessTeardown::callIn(block);
+        // sweep: it is that process's all the same, and no later one's. Its captures go inside
+        // the call too: once the block has ended its process, what they ask is refused.
+        ProcessTeardown::callIn([&queued = item.queued.block] {
+            const std::function<void()> run = std::move(queued);
+            run();
+        });
     } else if (item.timer) {
         if (!item.timer->valid_) {
             return;

@@ -30,29 +30,10 @@ void runJob(const Executor::Job& job) {
     }
 }
 
-// Lets go of a job: what it held (its task's frames, when it was the last to hold them) goes
-// as the process's objects go, so that after an end their destructors' asks are refused and
-// no stop is raised in them.
-void release(Executor::Job& job) {
-    const ProcessTeardown::Destruction going;
-    job = nullptr;
-}
-
-// Runs a job the main run loop calls into the process with, and lets go of it there, also
-// when a stop leaves it: after the call-in, the loop's own code would destroy its frames.
-void runAndRelease(Executor::Job& job) {
-    struct Releasing {
-        Executor::Job& job;
-        ~Releasing() { release(job); }
-    } const releasing{job};
-    runJob(job);
-}
-
 class MainExecutor final : public Executor {
 public:
     void enqueue(Job job, TaskPriority, CallSite site) override {
-        RunLoop::main().async([job = std::move(job)]() mutable { runAndRelease(job); }, site.file,
-                              site.line);
+        RunLoop::main().async([job = std::move(job)] { runJob(job); }, site.file, site.line);
     }
     bool isMain() const override { return true; }
 };
@@ -143,7 +124,9 @@ private:
                 jobs_.pop();
             }
             ProcessTeardown::callIn([&job] { runJob(job); });
-            release(job);
+            // What the job held (its task's frames) goes as the process's objects go.
+            const ProcessTeardown::Destruction going;
+            job = nullptr;
         }
     }
 
@@ -170,8 +153,7 @@ class GlobalExecutor final : public Executor {
 public:
     void enqueue(Job job, TaskPriority priority, CallSite site) override {
         if (mode.load(std::memory_order_acquire) == GlobalExecutorMode::mainRunLoop) {
-            RunLoop::main().async([job = std::move(job)]() mutable { runAndRelease(job); },
-                                  site.file, site.line);
+            RunLoop::main().async([job = std::move(job)] { runJob(job); }, site.file, site.line);
         } else {
             threadPool().submit(std::move(job), priority, site);
         }

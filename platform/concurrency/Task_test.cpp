@@ -479,6 +479,13 @@ TEST_F(TaskTest, WhatAStoppedJobsFramesHoldAsksNothingAsItGoes) {
     expectRefused(gone);
 }
 
+TEST_F(TaskTest, WhatAJobTheEndDropsHoldsAsksNothingAsItGoes) {
+    auto [asks, gone] = asksAsItGoes();
+    Task<void>::run([asks = std::move(asks)]() -> Task<void> { co_return; });
+    ProcessTeardown::run(); // the machine ends the process before the job runs
+    expectRefused(gone);
+}
+
 // The global executor on real threads: continuations resumed and tasks cancelled from other
 // threads while the tasks run.
 class TaskThreadPoolTest : public TaskTest {
