@@ -1,5 +1,6 @@
 // The program as a person runs it: the built `zestrel`, in a child process whose temporary
 // folder (TMPDIR) and HOME are the test's own.
+#include "platform/testing/CannotRunHere.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gmock/gmock.h>
@@ -603,7 +604,7 @@ TEST_F(ZestrelProgramTest, ASignalBeforeTheHandlersAreInPlaceWaitsForThem) {
     });
     const int status = program->finish();
     if (status == kUntraceable) {
-        GTEST_SKIP() << "the program cannot be traced here";
+        return platform::testing::cannotRunHere("the program cannot be traced here");
     }
     ASSERT_TRUE(held.has_value()) << "no handler for SIGTERM";
     EXPECT_TRUE(*held);
@@ -625,7 +626,7 @@ TEST_F(ZestrelProgramTest, ASignalWhileTheSessionsFolderIsRemovedIsTheStatus) {
     });
     const int status = program->finish(false);
     if (status == kUntraceable) {
-        GTEST_SKIP() << "the program cannot be traced here";
+        return platform::testing::cannotRunHere("the program cannot be traced here");
     }
     ASSERT_TRUE(sent) << program->err;
     EXPECT_EQ(status, 128 + SIGTERM);

@@ -1,6 +1,7 @@
 #include "platform/appkit/MailComposeService.h"
 
 #include "platform/base/ProcessLocal.h"
+#include "platform/base/Records.h"
 
 #include <utility>
 
@@ -46,11 +47,7 @@ std::size_t MailComposeService::composedMessageCount() {
 }
 
 std::optional<ComposedEmail> MailComposeService::composedMessage(std::size_t index) {
-    const auto& composed = state().composed;
-    if (index >= composed.size()) {
-        return std::nullopt;
-    }
-    return composed[index];
+    return recordAt(state().composed, index);
 }
 
 void MailComposeService::record(ComposedEmail message) {

@@ -3,6 +3,7 @@
 #include "platform/appkit/NSApplication.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/base/ProcessTeardown.h"
+#include "platform/base/Records.h"
 #include "platform/base/RunLoop.h"
 
 #include <algorithm>
@@ -409,11 +410,7 @@ std::size_t NSAlert::shownAlertCount() {
 }
 
 std::optional<NSAlert::Record> NSAlert::shownAlert(std::size_t index) {
-    auto& alerts = book();
-    if (index >= alerts.records.size()) {
-        return std::nullopt;
-    }
-    return alerts.records[index];
+    return recordAt(book().records, index);
 }
 
 } // namespace zestrel::platform

@@ -3,6 +3,7 @@
 #include "platform/appkit/NSView.h"
 #include "platform/appkit/NSWindow.h"
 #include "platform/base/ProcessLocal.h"
+#include "platform/base/Records.h"
 
 namespace zestrel::platform {
 
@@ -49,11 +50,7 @@ std::size_t NSSharingServicePicker::showingCount() {
 }
 
 std::optional<NSSharingServicePicker::Showing> NSSharingServicePicker::showing(std::size_t index) {
-    const auto& showings = recorded();
-    if (index >= showings.size()) {
-        return std::nullopt;
-    }
-    return showings[index];
+    return recordAt(recorded(), index);
 }
 
 } // namespace zestrel::platform

@@ -466,24 +466,27 @@ TEST_F(TaskTest, AStopInAGroupChildEndsItsJobAndTheProgramGoesOn) {
     }
 }
 
-// What the frames of a task stopped in its job hold goes as an ended process's objects go: on
-// the main run loop, inside the call-in of the job, and what it asks as it goes is refused.
+// What the frames of a task hold goes as an ended process's objects go, on the main run loop,
+// whether the task stopped in its job or the end dropped the job before it ran: what it asks
+// as it goes is refused.
 TEST_F(TaskTest, WhatAStoppedJobsFramesHoldAsksNothingAsItGoes) {
-    auto [asks, gone] = asksAsItGoes();
-    Task<void>::run([asks = std::move(asks)]() -> Task<void> {
-        ProcessTeardown::run();
-        ProcessTeardown::stopIfEnded(); // as at its next call into the platform
-        co_return;
-    });
-    env.runUntilIdle();
-    expectRefused(gone);
-}
-
-TEST_F(TaskTest, WhatAJobTheEndDropsHoldsAsksNothingAsItGoes) {
-    auto [asks, gone] = asksAsItGoes();
-    Task<void>::run([asks = std::move(asks)]() -> Task<void> { co_return; });
-    ProcessTeardown::run(); // the machine ends the process before the job runs
-    expectRefused(gone);
+    for (const bool stoppedInItsJob : {true, false}) {
+        SCOPED_TRACE(stoppedInItsJob ? "stopped in its job" : "dropped by the end");
+        auto [asks, gone] = asksAsItGoes();
+        Task<void>::run([asks = std::move(asks), stoppedInItsJob]() -> Task<void> {
+            if (stoppedInItsJob) {
+                ProcessTeardown::run();
+                ProcessTeardown::stopIfEnded(); // as at its next call into the platform
+            }
+            co_return;
+        });
+        if (!stoppedInItsJob) {
+            ProcessTeardown::run(); // the machine ends the process before the job runs
+        }
+        env.runUntilIdle();
+        expectRefused(gone);
+        resetProcess();
+    }
 }
 
 // The global executor on real threads: continuations resumed and tasks cancelled from other

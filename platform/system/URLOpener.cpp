@@ -3,6 +3,7 @@
 #include "platform/base/Mutex.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/base/ProcessTeardown.h"
+#include "platform/base/Records.h"
 
 namespace zestrel::platform {
 namespace {
@@ -57,10 +58,7 @@ std::size_t URLOpener::openedURLCount() {
 std::optional<URL> URLOpener::openedURL(std::size_t index) {
     auto& state = *record();
     MutexLock lock(state.mutex);
-    if (index >= state.opened.size()) {
-        return std::nullopt;
-    }
-    return state.opened[index];
+    return recordAt(state.opened, index);
 }
 
 void URLOpener::setHandler(Handler newHandler) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/base/ProcessTeardown.h"
+#include "platform/testing/CannotRunHere.h"
 
 #include <gtest/gtest.h>
 
@@ -46,25 +47,13 @@ inline bool othersReach(const std::filesystem::path& folder) {
     }
 }
 
-// Says why the unprivileged part of the running test cannot run here. The test is skipped,
-// which ctest shows, and under CI (CI=true), where every part must run, it fails. Either way
-// only the helper returns: its caller goes on.
-inline void unprivilegedPartCannotRun(const std::string& why) {
-    const char* ci = std::getenv("CI");
-    if (ci != nullptr && std::string(ci) == "true") {
-        ADD_FAILURE() << "the unprivileged part cannot run: " << why;
-    } else {
-        GTEST_SKIP() << "the unprivileged part cannot run: " << why;
-    }
-}
-
 // Runs `body` in a child process as a user whom permission bits bind: as the unprivileged
 // user `nobody` when this test runs as root, which ignores them. `body` works in a new folder
 // it is given, which that user owns; afterwards it is removed with all in it. Nothing outside
 // it is changed: for root it is made in `shared`, the machine's shared temporary folder, where
 // every folder on the way is open to others already; for anyone else, in TMPDIR. Where root's
 // part cannot run (`shared` is closed to others, or the child cannot become `nobody`), the
-// test says so (`unprivilegedPartCannotRun`). `body`'s failed expectations fail the test.
+// test says so (`cannotRunHere`). `body`'s failed expectations fail the test.
 inline void runUnprivileged(const std::function<void(const std::filesystem::path&)>& body,
                             const std::filesystem::path& shared = "/tmp") {
     namespace fs = std::filesystem;
@@ -73,7 +62,8 @@ inline void runUnprivileged(const std::function<void(const std::filesystem::path
     const bool root = ::geteuid() == 0;
     const fs::path place = root ? shared : fs::temp_directory_path();
     if (root && !othersReach(place)) {
-        unprivilegedPartCannotRun(place.string() + " is closed to other users");
+        cannotRunHere("the unprivileged part cannot run: " + place.string() +
+                      " is closed to other users");
         return;
     }
     std::string pattern = (place / "zestrel-user-XXXXXX").string();
@@ -110,7 +100,8 @@ inline void runUnprivileged(const std::function<void(const std::filesystem::path
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     if (WIFEXITED(status) && WEXITSTATUS(status) == kCannotBecomeNobody) {
-        unprivilegedPartCannotRun("the test cannot run a process as the user nobody");
+        cannotRunHere("the unprivileged part cannot run: the test cannot run a process as "
+                      "the user nobody");
         return;
     }
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
