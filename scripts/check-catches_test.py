@@ -1,11 +1,15 @@
 #!/usr/bin/env python3
 """Plants catch-alls and promise handlers in scripts/check-catches and sees which it lets
 through: every way of passing the stop on passes, every way of keeping it is named with its
-line. ctest runs it (CheckCatches.NamesEveryPlantedFault); scripts/test runs the checker over
-the project's own code."""
+line, and the program fails where it names one. ctest runs it
+(CheckCatches.NamesEveryPlantedFault); scripts/test runs the checker over the project's own
+code."""
 import importlib.machinery
 import importlib.util
 import pathlib
+import subprocess
+import sys
+import tempfile
 import unittest
 
 CHECKER = pathlib.Path(__file__).resolve().parent / "check-catches"
@@ -59,6 +63,21 @@ FAULTS = {
 }
 
 
+
+def run_checker(files):
+    """Runs the checker as a program over a new git work tree holding `files` (name: text):
+    its exit status and what it printed."""
+    with tempfile.TemporaryDirectory() as tree:
+        subprocess.run(["git", "init", "-q", tree], check=True, capture_output=True)
+        for name, text in files.items():
+            path = pathlib.Path(tree, name)
+            path.parent.mkdir(parents=True, exist_ok=True)
+            path.write_text(text)
+        done = subprocess.run([sys.executable, str(CHECKER), tree], capture_output=True,
+                              text=True)
+        return done.returncode, done.stdout
+
+
 class CheckCatchesTest(unittest.TestCase):
     def test_every_way_of_passing_the_stop_on_passes(self):
         for case, (code, handlers) in PASSES.items():
@@ -73,6 +92,19 @@ class CheckCatchesTest(unittest.TestCase):
                 faults = checker.check("planted.cpp", code)[0]
                 self.assertEqual(len(faults), 1, faults)
                 self.assertTrue(faults[0].startswith(f"planted.cpp:{line}: "), faults[0])
+
+    def test_the_program_fails_where_it_names_a_fault(self):
+        # Every way of passing the stop on, and the one file allowed to end a stop.
+        clean = {f"platform/passes{index}.cpp": code
+                 for index, (code, _) in enumerate(PASSES.values())}
+        clean["platform/base/ProcessTeardown.cpp"] = "catch (const ProcessStop&) { return; }"
+        status, printed = run_checker(clean)
+        self.assertEqual(status, 0, printed)
+        for case, (code, line) in FAULTS.items():
+            with self.subTest(case):
+                status, printed = run_checker({**clean, "app/planted.h": code})
+                self.assertNotEqual(status, 0, printed)
+                self.assertIn(f"app/planted.h:{line}: ", printed)
 
 
 if __name__ == "__main__":
