@@ -113,7 +113,7 @@ TEST(TestEnvironment, AnUnprivilegedPartChangesNoFolderAboveItsOwn) {
 
 // A part that cannot run says so where ctest shows it: the test is skipped, and under CI,
 // where every part must run, it fails. Root's part cannot run where its shared folder is
-// closed to the user it runs as.
+// closed to the user it runs as, or where its child cannot become that user.
 TEST(TestEnvironment, AnUnprivilegedPartThatCannotRunSkipsTheTestOrFailsItUnderCI) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "only root's part works in a shared folder";
@@ -122,26 +122,40 @@ TEST(TestEnvironment, AnUnprivilegedPartThatCannotRunSkipsTheTestOrFailsItUnderC
     const auto closed = env.home() / "closed";
     std::filesystem::create_directory(closed);
     std::filesystem::permissions(closed, std::filesystem::perms::owner_all);
+    struct Row {
+        const char* why;
+        std::filesystem::path shared;
+        bool (*become)();
+        std::string said;
+    };
+    const std::vector<Row> rows{
+        {"closed shared folder", closed, becomeNobody,
+         "the unprivileged part cannot run: " + closed.string() + " is closed to other users"},
+        {"no switch of user", "/tmp", [] { return false; },
+         "the unprivileged part cannot run: the test cannot run a process as the user nobody"},
+    };
     const char* ci = std::getenv("CI");
     const std::shared_ptr<void> restore(
         nullptr, [saved = ci ? std::optional<std::string>(ci) : std::nullopt](void*) {
             saved ? setenv("CI", saved->c_str(), 1) : unsetenv("CI");
         });
-    for (const bool underCI : {false, true}) {
-        setenv("CI", underCI ? "true" : "false", 1);
-        ::testing::TestPartResultArray results;
-        {
-            const ::testing::ScopedFakeTestPartResultReporter reporter(&results);
-            // Run, it would end its process with a status the helper reports as a failure.
-            runUnprivileged([](const std::filesystem::path&) { ::_exit(3); }, closed);
+    for (const auto& row : rows) {
+        for (const bool underCI : {false, true}) {
+            SCOPED_TRACE(std::string(row.why) + (underCI ? ", under CI" : ""));
+            setenv("CI", underCI ? "true" : "false", 1);
+            ::testing::TestPartResultArray results;
+            {
+                const ::testing::ScopedFakeTestPartResultReporter reporter(&results);
+                // Run, it would end its process with a status the helper reports as a failure.
+                runUnprivileged([](const std::filesystem::path&) { ::_exit(3); }, row.shared,
+                                row.become);
+            }
+            ASSERT_EQ(results.size(), 1);
+            EXPECT_EQ(results.GetTestPartResult(0).type(),
+                      underCI ? ::testing::TestPartResult::kNonFatalFailure
+                              : ::testing::TestPartResult::kSkip);
+            EXPECT_THAT(results.GetTestPartResult(0).message(), HasSubstr(row.said));
         }
-        ASSERT_EQ(results.size(), 1) << "under CI: " << underCI;
-        EXPECT_EQ(results.GetTestPartResult(0).type(),
-                  underCI ? ::testing::TestPartResult::kNonFatalFailure
-                          : ::testing::TestPartResult::kSkip);
-        EXPECT_THAT(results.GetTestPartResult(0).message(),
-                    HasSubstr("the unprivileged part cannot run: " + closed.string() +
-                              " is closed to other users"));
     }
 }
 

@@ -47,17 +47,25 @@ inline bool othersReach(const std::filesystem::path& folder) {
     }
 }
 
+constexpr uid_t kNobody = 65534;
+
+// Makes the calling process the user `nobody`, with no other group; whether it could.
+inline bool becomeNobody() {
+    return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+}
+
 // Runs `body` in a child process as a user whom permission bits bind: as the unprivileged
-// user `nobody` when this test runs as root, which ignores them. `body` works in a new folder
-// it is given, which that user owns; afterwards it is removed with all in it. Nothing outside
-// it is changed: for root it is made in `shared`, the machine's shared temporary folder, where
-// every folder on the way is open to others already; for anyone else, in TMPDIR. Where root's
-// part cannot run (`shared` is closed to others, or the child cannot become `nobody`), the
-// test says so (`cannotRunHere`). `body`'s failed expectations fail the test.
+// user `nobody` when this test runs as root, which ignores them (the child calls `become`).
+// `body` works in a new folder it is given, which that user owns; afterwards it is removed
+// with all in it. Nothing outside it is changed: for root it is made in `shared`, the
+// machine's shared temporary folder, where every folder on the way is open to others already;
+// for anyone else, in TMPDIR. Where root's part cannot run (`shared` is closed to others, or
+// the child cannot become `nobody`), the test says so (`cannotRunHere`). `body`'s failed
+// expectations fail the test.
 inline void runUnprivileged(const std::function<void(const std::filesystem::path&)>& body,
-                            const std::filesystem::path& shared = "/tmp") {
+                            const std::filesystem::path& shared = "/tmp",
+                            bool (*become)() = becomeNobody) {
     namespace fs = std::filesystem;
-    constexpr uid_t kNobody = 65534;
     constexpr int kCannotBecomeNobody = 2;
     const bool root = ::geteuid() == 0;
     const fs::path place = root ? shared : fs::temp_directory_path();
@@ -82,8 +90,7 @@ inline void runUnprivileged(const std::function<void(const std::filesystem::path
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        if (root &&
-            (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
+        if (root && !become()) {
             ::_exit(kCannotBecomeNobody);
         }
         try {
