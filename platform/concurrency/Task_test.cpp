@@ -466,6 +466,43 @@ TEST_F(TaskTest, AStopInAGroupChildEndsItsJobAndTheProgramGoesOn) {
     }
 }
 
+// A stop raised in an awaited operation that a job resumed leaves from that job at once: the
+// coroutines awaiting the operation do not go on, not even to clean up on the way, as they
+// would with an error the operation kept for them; their frames go with the task.
+TEST_F(TaskTest, AStopInAnAwaitedOperationLeavesFromItsJobAndItsAwaitersDoNotGoOn) {
+    int awaitingGone = 0;
+    const auto operation = [&]() -> Task<int> {
+        co_await Task<>::yield(); // from here on a job resumes it, not the coroutine awaiting it
+        ProcessTeardown::run();
+        ProcessTeardown::stopIfEnded(); // as at its next call into the platform
+        events.push_back("operation went on");
+        co_return 1;
+    };
+    const auto awaiting = [&]() -> Task<int> {
+        try {
+            co_return co_await operation();
+        } catch (...) {
+            events.push_back("awaiting operation went on");
+            throw;
+        }
+    };
+    Task<void>::run([&]() -> Task<void> {
+        DestructionProbe probe{&awaitingGone};
+        try {
+            co_await awaiting();
+        } catch (...) {
+            events.push_back("task went on");
+            throw;
+        }
+    });
+    RunLoop::main().machineAsyncAt(clock().uptime() + 1s,
+                                   [&] { events.push_back("machine went on"); });
+    env.advance(2s);
+    EXPECT_EQ(events, std::vector<std::string>{"machine went on"});
+    resetProcess();
+    EXPECT_EQ(awaitingGone, 1);
+}
+
 // What the frames of a task hold goes as an ended process's objects go, on the main run loop,
 // whether the task stopped in its job or the end dropped the job before it ran: what it asks
 // as it goes is refused.
