@@ -2,6 +2,7 @@
 
 #include "platform/desktop/NSPasteboard.h"
 #include "platform/desktop/NSWorkspace.h"
+#include "platform/testing/CannotRunHere.h"
 #include "platform/testing/DesktopEnvironment.h"
 #include "platform/testing/ForeignFileSystemFolder.h"
 #include "platform/testing/Unprivileged.h"
@@ -25,6 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing::cannotRunHere;
 using testing::DesktopEnvironment;
 using testing::ForeignFileSystemFolder;
 using testing::kVKC;
@@ -148,7 +150,7 @@ TEST_F(FileManagerTest, SelectingAllFailsWhereTheItemsCannotBeLookedAt) {
 TEST_F(FileManagerTest, AMoveOntoAnotherFileSystemNamesWhatStayedWhereItWas) {
     const ForeignFileSystemFolder foreign(source);
     if (foreign.path().empty()) {
-        GTEST_SKIP() << "no second file system";
+        return cannotRunHere("no second file system to move onto");
     }
     runUnprivileged([&](const fs::path& user) {
         fs::create_directories(user / "box" / "locked");
@@ -178,7 +180,7 @@ TEST_F(FileManagerTest, AMoveOntoAnotherFileSystemNamesWhatStayedWhereItWas) {
 TEST_F(FileManagerTest, AMoveOntoAnotherFileSystemLeavesWhatChangedMeanwhileWhereItWas) {
     const ForeignFileSystemFolder foreign(source);
     if (foreign.path().empty()) {
-        GTEST_SKIP() << "no second file system";
+        return cannotRunHere("no second file system to move onto");
     }
     // Each file, what is done to it after the copy, within the same second and with its times
     // then put back to the nanosecond (as `touch -r` does), and what it then holds at its
@@ -288,7 +290,7 @@ TEST_F(FileManagerTest, AFailedCopySaysWhatItCouldNotRemoveOfWhatItMade) {
     finder->openFolder(target);
     const AppendOnly appendOnly(target);
     if (!appendOnly.held()) {
-        GTEST_SKIP() << "the target folder cannot be made append-only here";
+        return cannotRunHere("the target folder cannot be made append-only here");
     }
     env.press(*finder, kVKV, kCommand, "v");
     ASSERT_EQ(env.desktop().logLines().size(), 1u);
