@@ -63,7 +63,6 @@ FAULTS = {
 }
 
 
-
 def run_checker(files):
     """Runs the checker as a program over a new git work tree holding `files` (name: text):
     its exit status and what it printed."""
