@@ -89,7 +89,7 @@ constexpr std::string_view kPrompt = "zestrel> ";
 
 Console::Console(fs::path temporaryFolder, std::ostream& out, std::ostream& errors)
     : temporaryFolder_(realPath(temporaryFolder)), namedFolders_(namedFolders(temporaryFolder_)),
-      out_(out), errors_(errors), desktop_(Desktop::make()),
+      out_(out), errors_(errors), desktop_(Desktop::make(Desktop::OwnProcess::notLaunched)),
       responder_(std::make_shared<ConsoleResponder>()) {
     if (!fs::is_directory(temporaryFolder_)) {
         throw CommandError(temporaryFolder.string() + " is not a folder");

@@ -90,6 +90,14 @@ std::string describeData(const std::string& bytes) {
     return text ? bytes : "<" + std::to_string(bytes.size()) + " bytes>";
 }
 
+// Said of an application that does not run; this program's own says how to start it.
+CommandError notRunning(const std::string& named, const std::string& identifier) {
+    if (identifier == Bundle::main()->bundleIdentifier()) {
+        return CommandError(kAppNotRunning);
+    }
+    return CommandError("“" + named + "” is not running");
+}
+
 } // namespace
 
 Console::Next Console::performDesktop(const Command& command) {
@@ -132,8 +140,7 @@ Console::Next Console::performDesktop(const Command& command) {
         const bool own = identifier == Bundle::main()->bundleIdentifier();
         const auto running = desktop_->runningApplications(identifier);
         if (own && !engineRunning_) {
-            const auto launched =
-                running.empty() ? desktop_->launchOwnApplication() : running.front();
+            const auto launched = desktop_->launchOwnApplication();
             // Held through the launch's first turn, where the launch gestures are read.
             const HeldModifiers held(arguments.size() == 3 ? parseModifiers(arguments[2])
                                                            : CGEventFlags{});
@@ -165,7 +172,7 @@ Console::Next Console::performDesktop(const Command& command) {
         const auto identifier = bundleIdentifierOf(arguments[0]);
         const auto running = desktop_->runningApplications(identifier);
         if (running.empty()) {
-            throw CommandError("“" + arguments[0] + "” is not running");
+            throw notRunning(arguments[0], identifier);
         }
         if (identifier == Bundle::main()->bundleIdentifier()) {
             requireAppInReach();
@@ -179,7 +186,7 @@ Console::Next Console::performDesktop(const Command& command) {
         const auto identifier = bundleIdentifierOf(arguments[0]);
         const auto running = desktop_->runningApplications(identifier);
         if (running.empty()) {
-            throw CommandError("“" + arguments[0] + "” is not running");
+            throw notRunning(arguments[0], identifier);
         }
         const auto& app = *running.front();
         if (command.kind == CommandKind::activate) {

@@ -3,7 +3,9 @@
 #include "console/Console.h"
 #include "console/ConsoleFixture_test.h"
 
+#include "platform/appkit/MailComposeService.h"
 #include "platform/appkit/NSAlert.h"
+#include "platform/appkit/NSSharingServicePicker.h"
 #include "platform/base/Value.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/NSPasteboard.h"
@@ -63,25 +65,33 @@ TEST_F(ConsoleTest, ExpectationsThatHoldLetTheScriptGoOn) {
 }
 
 TEST_F(ConsoleTest, AnExpectationNamesTheMostRecentThatHoldsItsText) {
-    // Two of each in the process that ended and two in the one after it.
+    // Two of each in the first process, none in the second, two in the third: what the first
+    // showed and handed on is kept through both ends.
     const auto show = [](const std::string& text, const std::string& path) {
         const auto alert = platform::NSAlert::make();
         alert->setMessageText(text);
         alert->addButton("OK");
         alert->present({});
         platform::URLOpener::open(*platform::URL::parse("https://example.com/" + path));
+        platform::MailComposeService::record({{"team@example.com"}, "Mail of " + path, {}});
+        platform::NSSharingServicePicker({platform::Value("Shared " + path)})
+            .showRelativeToRect({}, nullptr, platform::NSRectEdge::minY);
     };
     ASSERT_EQ(runScript("launch zestrel\n"), 0) << errors_.str();
     show("Version 1 is out", "old/1");
     show("Version 2 is out", "old/2");
-    ASSERT_EQ(runScript("relaunch\n"), 0) << errors_.str();
+    ASSERT_EQ(runScript("relaunch\nrelaunch\n"), 0) << errors_.str();
     show("Release 3 is out", "new/3");
     show("Release 4 is out", "new/4");
     ASSERT_EQ(runScript("expect alert is out\nexpect opened example.com\n"
                         "expect alert Version\nexpect opened /old/\n"
-                        "expect alert Version 1\nexpect opened /old/1\n"),
+                        "expect alert Version 1\nexpect opened /old/1\n"
+                        "expect opened Mail of old/1\nexpect opened Shared old/1\n"),
               0)
         << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("ok: opened Mail message to \"team@example.com\", subject "
+                                      "\"Mail of old/1\""));
+    EXPECT_THAT(out_.str(), HasSubstr("ok: opened share picker, items \"Shared old/1\"\n"));
     EXPECT_THAT(out_.str(), HasSubstr("ok: alert \"Release 4 is out\"\n"));
     EXPECT_THAT(out_.str(), HasSubstr("ok: opened https://example.com/new/4\n"));
     EXPECT_THAT(out_.str(), HasSubstr("ok: alert \"Version 2 is out\"\n"));
@@ -146,11 +156,15 @@ TEST_F(ConsoleTest, ExpectationsTakeTextsAsTheRepliesShowThem) {
 TEST_F(ConsoleTest, AnExpectedTextReadsBackToOneText) {
     const auto pasteboard = console_.desktop().generalPasteboard();
     pasteboard->clearContents();
-    pasteboard->setString("line\nbreak, back\\slash", platform::NSPasteboardType::string);
-    // As the replies show it: a line break as \n, a backslash as \\.
+    pasteboard->setString("line\nbreak, back\\slash, \u202Eturned\x01",
+                          platform::NSPasteboardType::string);
+    // As the replies show it: a line break as \n, a backslash as \\, the others by number;
+    // in a quoted word too.
     EXPECT_EQ(runScript("expect pasteboard text line\\nbreak\n"
                         "expect pasteboard text back\\\\slash\n"
-                        "expect pasteboard text \"line\\nbreak\"\n"),
+                        "expect pasteboard text \"line\\nbreak\"\n"
+                        "expect pasteboard text \\u{202E}turned\\x01\n"
+                        "expect pasteboard text \"\\u{202e}turned\\x01\"\n"),
               0)
         << errors_.str();
     // Read back as the replies show them, these are other texts: not there.

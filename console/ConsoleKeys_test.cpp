@@ -68,6 +68,7 @@ TEST_F(ConsoleTest, AnApplicationsReceivedKeysAreKeptToTheLastOnes) {
 
 TEST_F(ConsoleTest, HotKeysAreListedAndAPressTheyTakeSaysSo) {
     using namespace platform;
+    ASSERT_EQ(runScript("launch zestrel\n"), 0) << errors_.str();
     EventHotKeyRef hotKey;
     ASSERT_EQ(RegisterEventHotKey(7, cmdKey, {fourCharCode("QVKS"), 1}, GetEventDispatcherTarget(),
                                   0, &hotKey),
@@ -76,8 +77,8 @@ TEST_F(ConsoleTest, HotKeysAreListedAndAPressTheyTakeSaysSo) {
     const std::string own = console_.desktop().ownApplication()->localizedName().value_or("");
     const std::string pid =
         std::to_string(console_.desktop().ownApplication()->processIdentifier());
-    EXPECT_THAT(out_.str(), HasSubstr("  cmd+x by " + own + " (pid " + pid +
-                                      "), id QVKS 1, not listened to\n"));
+    EXPECT_THAT(out_.str(),
+                HasSubstr("  cmd+x by " + own + " (pid " + pid + "), id QVKS 1, enabled\n"));
     EXPECT_THAT(out_.str(), HasSubstr("cmd+x → taken by the hot key of " + own));
     EXPECT_THAT(out_.str(), HasSubstr("cmd+c → Finder received cmd+c"));
 

@@ -346,7 +346,9 @@ void endWhileItWaits(const Modal& modal, End end, bool atThePrompt, const char* 
         });
     }
     auto& desktop = session.console.desktop();
-    const int ended = desktop.ownApplication()->processIdentifier();
+    // Where it is not launched yet, its process is started ahead of its code, which `launch
+    // zestrel` runs in it, so the probe knows the process to watch.
+    const int ended = desktop.launchOwnApplication()->processIdentifier();
     const EndWatch watch(session.env);
     const bool relaunches = end == End::relaunch;
     // The state right before the end and right after it; at the prompt the lines are typed

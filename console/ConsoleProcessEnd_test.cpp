@@ -86,7 +86,9 @@ void endAndCheck(const Ending& ending, Method method, Front front) {
     ASSERT_EQ(session.run(setUp), 0) << session.errors.str();
 
     auto& desktop = session.console.desktop();
-    const int ended = desktop.ownApplication()->processIdentifier();
+    // Where it is not launched yet, its process is started ahead of its code, which `launch
+    // zestrel` runs in it, so the probe knows the process to watch.
+    const int ended = desktop.launchOwnApplication()->processIdentifier();
     const ProcessProbe probe(desktop, ended);
     ASSERT_EQ(session.run(ending.end), 0) << session.errors.str();
     ASSERT_EQ(session.run(kAfterwards), 0) << session.errors.str();
@@ -120,7 +122,10 @@ class EveryEnding : public ::testing::TestWithParam<Ending> {};
 TEST_P(EveryEnding, LeavesNothingOfTheProcessAndEveryKeyToWhoeverIsInFront) {
     for (const Method method : {Method::eventTaps, Method::hotkeys}) {
         for (const Front front : {Front::zestrel, Front::finder, Front::other}) {
-            endAndCheck(GetParam(), method, front);
+            // Before its launch the app does not run, so it cannot be brought to the front.
+            if (!(GetParam().atLaunch && front == Front::zestrel)) {
+                endAndCheck(GetParam(), method, front);
+            }
         }
     }
 }

@@ -3,9 +3,15 @@
 #include "console/ConsoleText.h"
 #include "console/ScriptCommand.h"
 
+#include <fmt/format.h>
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <optional>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -102,13 +108,11 @@ private:
             if (text_.empty()) {
                 fail("a quoted string ends in a backslash");
             }
-            const char letter = text_.front();
-            text_.remove_prefix(1);
-            const auto escaped = escapedCharacter(letter);
-            if (!escaped) {
-                fail(std::string("unknown escape “\\") + letter + "”");
+            try {
+                out += takeEscape(text_);
+            } catch (const CommandError& error) {
+                fail(error.message());
             }
-            out += *escaped;
         }
     }
 
@@ -192,6 +196,87 @@ std::optional<char> escapedCharacter(char letter) {
         }
     }
     return std::nullopt;
+}
+
+namespace {
+
+// The number that the hexadecimal digits at the front of `text` write, when `digits` of them
+// (`exactly`) or 1 to `digits` are there; they are removed.
+std::optional<std::uint32_t> takeHexadecimal(std::string_view& text, std::size_t digits,
+                                             bool exactly) {
+    std::uint32_t number = 0;
+    const auto [end, failure] =
+        std::from_chars(text.data(), text.data() + std::min(digits, text.size()), number, 16);
+    const auto taken = static_cast<std::size_t>(end - text.data());
+    // from_chars takes a sign, which no escape has.
+    if (failure != std::errc() || taken == 0 || text.front() == '-' || text.front() == '+' ||
+        (exactly && taken != digits)) {
+        return std::nullopt;
+    }
+    text.remove_prefix(taken);
+    return number;
+}
+
+void appendUTF8(char32_t c, std::string& out) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+} // namespace
+
+std::string takeEscape(std::string_view& text) {
+    // Named without their backslash: the message shows a backslash doubled, as every reply.
+    const char letter = text.front();
+    text.remove_prefix(1);
+    if (const auto escaped = escapedCharacter(letter)) {
+        return std::string(1, *escaped);
+    }
+    if (letter == 'x') {
+        const auto byte = takeHexadecimal(text, 2, true);
+        if (!byte) {
+            throw CommandError("the escape “x” takes two hexadecimal digits, as in “xFF”");
+        }
+        if (*byte == 0) {
+            throw CommandError("a NUL character cannot be written");
+        }
+        return std::string(1, static_cast<char>(*byte));
+    }
+    if (letter == 'u') {
+        std::optional<std::uint32_t> number;
+        if (text.starts_with('{')) {
+            text.remove_prefix(1);
+            number = takeHexadecimal(text, 6, false);
+        }
+        if (!number || !text.starts_with('}')) {
+            throw CommandError("the escape “u” takes a character's hexadecimal number in "
+                               "braces, as in “u{202E}”");
+        }
+        text.remove_prefix(1);
+        if (*number == 0) {
+            throw CommandError("a NUL character cannot be written");
+        }
+        if (*number > 0x10FFFF || (*number >= 0xD800 && *number <= 0xDFFF)) {
+            throw CommandError("the escape “u{" + fmt::format("{:X}", *number) +
+                               "}” is no character");
+        }
+        std::string out;
+        appendUTF8(static_cast<char32_t>(*number), out);
+        return out;
+    }
+    throw CommandError("unknown escape “" + std::string(1, letter) + "” after a backslash");
 }
 
 std::string quotedString(const std::string& text) {

@@ -28,5 +28,11 @@ std::string quotedString(const std::string& text);
 // character it writes as it is; and the character an escape's letter stands for.
 std::optional<char> escapeLetter(char c);
 std::optional<char> escapedCharacter(char letter);
+// Reads the escape at the front of `text`, which follows a backslash in a quoted text, and
+// removes it: one of those letters, or one that replies write for what they escape, `x` and
+// two hexadecimal digits for a byte (`\xFF`) or `u` and a character's number in braces
+// (`\u{202E}`), so what a reply shows reads back to its text. Answers what it stands for.
+// Throws `CommandError` for an escape it does not know or a NUL, which no name or text holds.
+std::string takeEscape(std::string_view& text);
 
 } // namespace zestrel::console

@@ -57,22 +57,10 @@ std::string takeWord(std::string_view& text) {
             if (text.empty()) {
                 throw CommandError("a quoted word ends in a backslash");
             }
-            const char escaped = text.front();
-            text.remove_prefix(1);
-            switch (escaped) {
-            case 'n':
-                word += '\n';
-                break;
-            case 't':
-                word += '\t';
-                break;
-            case '"':
-            case '\\':
-                word += escaped;
-                break;
-            default:
-                throw CommandError(std::string("unknown escape “\\") + escaped +
-                                   "” in a quoted word");
+            try {
+                word += takeEscape(text);
+            } catch (const CommandError& error) {
+                throw CommandError(error.message() + " in a quoted word");
             }
         }
         if (!text.empty() && !isSpace(text.front())) {

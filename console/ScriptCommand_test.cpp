@@ -333,12 +333,28 @@ TEST(ScriptCommand, MessagesShowControlBytesEscapedAndWhole) {
     EXPECT_THAT(errorOf("frob\xFFnicate"), HasSubstr("unknown command “frob\\xFFnicate”"));
 }
 
-TEST(ScriptCommand, AQuotedTextRefusesAnEscapeItDoesNotKnow) {
-    // The message shows the backslash escaped, as every reply does.
+TEST(ScriptCommand, AQuotedTextReadsTheEscapesRepliesWrite) {
+    // What a reply shows reads back: the letters, a byte, a character by its number.
+    EXPECT_EQ(parsed("write $TMP/y \"a\\tb\\r\\x41\\xff\\u{202E}\\u{1F600}\"").arguments[1],
+              "a\tb\rA\xFF\u202E\U0001F600");
+    EXPECT_EQ(parsed("select \"a\\u{9B}b\"").arguments[0], "a\u009Bb");
+    // Named without the backslash, which a reply would show doubled.
     EXPECT_THAT(errorOf("write $TMP/y \"a\\qb\""),
-                HasSubstr("unknown escape “\\\\q” in a quoted word"));
-    EXPECT_THAT(errorOf("echo \"\\x41\""), HasSubstr("unknown escape “\\\\x”"));
-    EXPECT_EQ(parsed("write $TMP/y \"a\\tb\"").arguments[1], "a\tb");
+                HasSubstr("unknown escape “q” after a backslash in a quoted word"));
+    for (const char* bad :
+         {"\\x4", "\\xg1", "\\x+1", "\\u202E", "\\u{}", "\\u{1234567}", "\\u{12", "\\u{-1}"}) {
+        EXPECT_THAT(errorOf("echo \"" + std::string(bad) + "\""), HasSubstr("takes ")) << bad;
+    }
+    for (const char* notOne : {"\\u{D800}", "\\u{110000}"}) {
+        EXPECT_THAT(errorOf("echo \"" + std::string(notOne) + "\""), HasSubstr("is no character"))
+            << notOne;
+    }
+    // No name or text holds a NUL: a path would end there.
+    for (const char* nul : {"\\x00", "\\u{0}"}) {
+        EXPECT_THAT(errorOf("select \"a" + std::string(nul) + "b\""),
+                    HasSubstr("a NUL character cannot be written"))
+            << nul;
+    }
     // Not one quoted word: the text as written, backslashes and all.
     EXPECT_EQ(parsed("echo \"a\" \\q").arguments[0], "\"a\" \\q");
 }

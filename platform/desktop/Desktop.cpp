@@ -61,7 +61,7 @@ std::shared_ptr<Desktop> Desktop::makeEmpty() {
     return std::shared_ptr<Desktop>(new Desktop());
 }
 
-std::shared_ptr<Desktop> Desktop::make() {
+std::shared_ptr<Desktop> Desktop::make(OwnProcess own) {
     auto desktop = makeEmpty();
     desktop->install({kFinderBundleIdentifier,
                       "Finder",
@@ -106,7 +106,9 @@ std::shared_ptr<Desktop> Desktop::make() {
                       {},
                       maker<PanelApplication>()});
     desktop->launch(kFinderBundleIdentifier, true);
-    desktop->launchOwnApplication();
+    if (own == OwnProcess::running) {
+        desktop->launchOwnApplication();
+    }
     return desktop;
 }
 

@@ -78,10 +78,13 @@ struct OwnLaunch {
 // delivers events, schedules work) owns it; changing it from another stops the process.
 class Desktop : public std::enable_shared_from_this<Desktop> {
 public:
+    // Whether the standard machine starts with this program's process running, as a test of
+    // its code needs, or with it not yet launched, as a person finds it before opening it.
+    enum class OwnProcess { running, notLaunched };
     // A standard machine: one screen; the Finder, ForkLift (both editions), TextEdit, Mail,
-    // the overlay and panel applications and this program installed; the Finder and this
-    // program running, the Finder frontmost.
-    static std::shared_ptr<Desktop> make();
+    // the overlay and panel applications installed; the Finder running and frontmost; this
+    // program as `own` says (installed once it is launched).
+    static std::shared_ptr<Desktop> make(OwnProcess own = OwnProcess::running);
     // An empty machine: nothing installed or running, one screen.
     static std::shared_ptr<Desktop> makeEmpty();
 
