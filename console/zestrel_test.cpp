@@ -21,6 +21,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <string>
+#include <string_view>
 #include <sys/ioctl.h>
 #include <sys/ptrace.h>
 #include <sys/resource.h>
@@ -389,12 +390,17 @@ protected:
     }
 
     // Whether `signal` is blocked for the program's main thread.
-    static bool blocked(pid_t pid, int signal) {
+    static bool blocked(pid_t pid, int signal) { return inSignalSet(pid, "SigBlk:", signal); }
+    // Whether `signal` was sent to the program and no thread of it has taken it yet.
+    static bool pending(pid_t pid, int signal) { return inSignalSet(pid, "ShdPnd:", signal); }
+    // Whether the set of signals `field` in the main thread's status holds `signal`.
+    static bool inSignalSet(pid_t pid, std::string_view field, int signal) {
         const auto main = std::to_string(pid);
         std::ifstream status("/proc/" + main + "/task/" + main + "/status");
         for (std::string line; std::getline(status, line);) {
-            if (line.starts_with("SigBlk:")) {
-                return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1) & 1) != 0;
+            if (line.starts_with(field)) {
+                return (std::stoull(line.substr(field.size()), nullptr, 16) >> (signal - 1) & 1) !=
+                       0;
             }
         }
         return false;
@@ -686,6 +692,54 @@ TEST_F(ZestrelProgramTest, AFloodOfSignalsEndsWithTheFirstOnesStatusAndNoCore) {
         EXPECT_THAT(program->err, HasSubstr(std::string("zestrel: ended by ") + name + "\n"));
         EXPECT_THAT(namesIn(temporary_), IsEmpty()) << name;
         EXPECT_FALSE(coreDumped()) << name;
+    }
+}
+
+TEST_F(ZestrelProgramTest, TheFirstSignalTakenIsTheStatusAndOfTwoTogetherTheLowerNumbered) {
+    struct Case {
+        const char* what;
+        int first;
+        int second;
+        // Both sent while the program is stopped, so they wait for it together; otherwise the
+        // second once the program has taken the first.
+        bool together;
+        int status;
+        std::string said;
+    };
+    const Case cases[] = {
+        {"SIGINT and SIGQUIT together", SIGINT, SIGQUIT, true, 128 + SIGINT, "SIGINT"},
+        {"SIGQUIT and SIGINT together", SIGQUIT, SIGINT, true, 128 + SIGINT, "SIGINT"},
+        {"SIGQUIT, then SIGINT", SIGQUIT, SIGINT, false, 128 + SIGQUIT, "SIGQUIT"},
+        {"SIGTERM, then SIGHUP", SIGTERM, SIGHUP, false, 128 + SIGTERM, "SIGTERM"},
+    };
+    for (const auto& [what, first, second, together, status, said] : cases) {
+        // At the prompt, where the app's threads wait too.
+        auto program = start({});
+        program->write("launch zestrel\necho launched\n");
+        ASSERT_TRUE(program->awaitOutput("launched\nzestrel> ")) << program->err;
+        if (together) {
+            program->signal(SIGSTOP);
+            int stopped = 0;
+            ASSERT_EQ(::waitpid(program->pid(), &stopped, WUNTRACED), program->pid());
+            ASSERT_TRUE(WIFSTOPPED(stopped));
+        }
+        program->signal(first);
+        if (!together) {
+            const auto deadline = std::chrono::steady_clock::now() + 60s;
+            while (pending(program->pid(), first) && std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(10ms);
+            }
+            ASSERT_FALSE(pending(program->pid(), first)) << what;
+        }
+        program->signal(second);
+        if (together) {
+            EXPECT_TRUE(pending(program->pid(), first) && pending(program->pid(), second)) << what;
+            program->signal(SIGCONT);
+        }
+        EXPECT_EQ(program->finish(false), status) << what;
+        EXPECT_EQ(program->err, "zestrel: ended by " + said + "\n") << what;
+        EXPECT_THAT(namesIn(temporary_), IsEmpty()) << what;
+        EXPECT_FALSE(coreDumped()) << what;
     }
 }
 
