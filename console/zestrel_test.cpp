@@ -862,6 +862,8 @@ TEST_F(ZestrelProgramTest, AnAlertTheAppWaitsOnIsShownAndAnsweredFromTheTerminal
 
 TEST_F(ZestrelProgramTest, WhatIsWrongOnTheCommandLineIsSaidBeforeTheUsage) {
     const auto root = made(env_.home() / "work").string();
+    const auto missing = (env_.home() / "nowhere").string();
+    const auto file = script("echo hi\n").string();
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"--bogus"}, "unknown option “--bogus”"},
         {{"a.zestrel", "b.zestrel"}, "one script at a time (“a.zestrel” and “b.zestrel”)"},
@@ -873,6 +875,8 @@ TEST_F(ZestrelProgramTest, WhatIsWrongOnTheCommandLineIsSaidBeforeTheUsage) {
          "--keep and --root cannot go together: a folder you name is never removed"},
         {{"--root", root, "--root", "/elsewhere"},
          "one --root at a time (“" + root + "” and “/elsewhere”)"},
+        {{"--root", missing, file}, "--root " + missing + " is not a folder"},
+        {{"--root", file, file}, "--root " + file + " is not a folder"},
     };
     for (const auto& [arguments, reason] : cases) {
         EXPECT_EQ(run(arguments), 2) << reason;
