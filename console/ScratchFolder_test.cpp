@@ -2,9 +2,11 @@
 
 #include "platform/base/Error.h"
 #include "platform/testing/TestEnvironment.h"
+#include "platform/testing/Unprivileged.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -79,6 +81,30 @@ TEST(ScratchFolderTest, AFatalErrorEndsTheProgramAsAFailedEndDoes) {
             fs::remove_all(left.front());
         }
     }
+}
+
+// As at the end without a fatal error, a folder that cannot be removed is said: the person
+// has it to remove.
+TEST(ScratchFolderTest, AFatalErrorsEndSaysAFolderItCannotRemove) {
+    platform::testing::TestEnvironment env;
+    platform::testing::runUnprivileged([](const fs::path& user) {
+        ::setenv("TMPDIR", user.c_str(), 1);
+        EXPECT_EXIT(
+            {
+                ScratchFolder folder;
+                const auto locked = folder.files() / "locked";
+                fs::create_directory(locked);
+                std::ofstream(locked / "a.txt") << "x";
+                fs::permissions(locked, fs::perms::owner_write, fs::perm_options::remove);
+                platform::fatal("stuck");
+            },
+            ::testing::ExitedWithCode(1),
+            "^Fatal error: stuck\nzestrel: cannot remove the session's folder " + user.string() +
+                "/zestrel-[^/]+: Permission denied\n$");
+        const auto left = sessionFolders();
+        ASSERT_EQ(left.size(), 1u);
+        EXPECT_TRUE(fs::exists(left.front() / "tmp" / "locked" / "a.txt"));
+    });
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdint>
 #include <fcntl.h>
+#include <future>
 #include <poll.h>
 #include <pthread.h>
 #include <string_view>
@@ -61,6 +62,18 @@ sigset_t endingSignals() {
     for (int signal = 1; signal < NSIG; ++signal) {
         if (endsTheProgram(signal)) {
             sigaddset(&set, signal);
+        }
+    }
+    return set;
+}
+
+// The ending signals only the watching thread takes, and which wait while a handler runs: all
+// but a fault's, which must reach the thread whose fault it is.
+sigset_t watchedSignals() {
+    sigset_t set = endingSignals();
+    for (int signal = 1; signal < NSIG; ++signal) {
+        if (isFault(signal)) {
+            sigdelset(&set, signal);
         }
     }
     return set;
@@ -191,23 +204,25 @@ void TerminationSignals::hold() {
     }
 }
 
-namespace {
-
-// What `hold` held comes now: to the handlers when they are in place, or by its default action.
-void letGo() {
-    if (std::exchange(held, false)) {
-        pthread_sigmask(SIG_SETMASK, &maskBeforeHold, nullptr);
-    }
-}
-
-} // namespace
-
 TerminationSignals::TerminationSignals() {
+    if (held) {
+        maskBefore_ = maskBeforeHold;
+    } else {
+        pthread_sigmask(SIG_SETMASK, nullptr, &maskBefore_);
+    }
+    // Blocked here before the watching thread is made, so it does not take one before the
+    // handlers are in place.
+    const sigset_t watched = watchedSignals();
+    pthread_sigmask(SIG_BLOCK, &watched, nullptr);
+    // On a failure nothing stays held: what came goes by its default action.
+    const auto fail = [this](int error) {
+        held = false;
+        pthread_sigmask(SIG_SETMASK, &maskBefore_, nullptr);
+        throw std::system_error(error, std::generic_category(), "cannot watch for signals");
+    };
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
-        const int error = errno;
-        letGo();
-        throw std::system_error(error, std::generic_category(), "cannot watch for signals");
+        fail(errno);
     }
     readEnd_ = ends[0];
     writeEnd_ = ends[1];
@@ -216,21 +231,35 @@ TerminationSignals::TerminationSignals() {
         const int error = errno;
         ::close(readEnd_);
         ::close(writeEnd_);
-        letGo();
-        throw std::system_error(error, std::generic_category(), "cannot watch for signals");
+        fail(error);
     }
     // A flood of signals while the watcher is busy must not block a handler on a full pipe;
     // the bytes already there stand for them.
     ::fcntl(writeEnd_, F_SETFL, O_NONBLOCK);
+    std::promise<void> installed;
+    try {
+        thread_ = std::thread([this, installed = installed.get_future()] {
+            installed.wait();
+            // The one thread that takes them from now on, with what blocked the rest before.
+            pthread_sigmask(SIG_SETMASK, &maskBefore_, nullptr);
+            watch();
+        });
+    } catch (const std::system_error& error) {
+        ::close(readEnd_);
+        ::close(writeEnd_);
+        ::close(signalled_);
+        fail(error.code().value());
+    }
     signalledEvent.store(signalled_);
     signalPipe.store(writeEnd_);
     firstSignal.store(0);
     realTimeFirst.store(SIGRTMIN);
     realTimeLast.store(SIGRTMAX);
-    thread_ = std::thread([this] { watch(); });
     struct sigaction action = {};
     action.sa_sigaction = handleSignal;
-    sigemptyset(&action.sa_mask);
+    // One handler at a time, so the first one taken is the first noted: with none blocked, a
+    // second one pending would be delivered on top of the first's handler and run before it.
+    action.sa_mask = watched;
     // On the alternate stack where there is one, so a crash reporter passed a stack overflow
     // still runs.
     action.sa_flags = SA_SIGINFO | SA_RESTART | SA_ONSTACK;
@@ -242,7 +271,14 @@ TerminationSignals::TerminationSignals() {
                          previousActions[signal].sa_handler != SIG_IGN &&
                          sigaction(signal, &action, nullptr) == 0;
     }
-    letGo();
+    // What `hold` held comes now, on this thread alone, noted before this answers.
+    held = false;
+    pthread_sigmask(SIG_SETMASK, &maskBefore_, nullptr);
+    // From now on only the watching thread takes them, in the order the system gives them:
+    // two threads taking one each would each run its handler at once, the later one maybe
+    // first. Every thread made from here afterwards keeps them blocked as this one does.
+    pthread_sigmask(SIG_BLOCK, &watched, nullptr);
+    installed.set_value();
 }
 
 TerminationSignals::~TerminationSignals() {
@@ -253,6 +289,9 @@ TerminationSignals::~TerminationSignals() {
             sigaction(signal, &previousActions[signal], nullptr);
         }
     }
+    // This thread takes them again, now that nothing is left to order: one that waited for
+    // it comes now.
+    pthread_sigmask(SIG_SETMASK, &maskBefore_, nullptr);
     signalPipe.store(-1);
     signalledEvent.store(-1);
     const unsigned char stop = 0;

@@ -49,16 +49,37 @@ protected:
         }
     }
 
+    // Sent to the process, as another process sends it: taken by the watching thread.
+    static void send(int signal) { ::kill(::getpid(), signal); }
+
+    // Lets this thread take them too once the watch is in place, so that a `raise` here has
+    // run the handler when it answers; the watch's end gives this thread back its own mask.
+    static void takeThemHere() {
+        sigset_t caught;
+        sigemptyset(&caught);
+        for (const int signal : kCaught) {
+            sigaddset(&caught, signal);
+        }
+        pthread_sigmask(SIG_UNBLOCK, &caught, nullptr);
+    }
+
 private:
     struct sigaction saved_[std::size(kCaught)] = {};
 };
+
+// Whether `signal` is blocked for the calling thread.
+bool blockedHere(int signal) {
+    sigset_t mask;
+    pthread_sigmask(SIG_SETMASK, nullptr, &mask);
+    return sigismember(&mask, signal) == 1;
+}
 
 TEST_F(TerminationSignalsTest, EachSignalReachesTheHandlerOnItsThread) {
     TerminationSignals signals;
     for (const int signal : kCaught) {
         std::promise<int> got;
         signals.onSignal([&](int number) { got.set_value(number); });
-        std::raise(signal);
+        send(signal);
         auto future = got.get_future();
         ASSERT_EQ(future.wait_for(30s), std::future_status::ready);
         EXPECT_EQ(future.get(), signal);
@@ -83,11 +104,13 @@ TEST_F(TerminationSignalsTest, ASignalWhileTheSessionEndsIsCaughtToo) {
             std::unique_lock lock(mutex);
             return changed.wait_for(lock, 30s, [&] { return handled.size() >= count; });
         };
-        std::raise(signal);
+        send(signal);
         ASSERT_TRUE(handledCount(1));
         // Caught handlers that reset after one signal would end this process here.
-        std::raise(signal);
-        std::raise(SIGTERM);
+        // One at a time: two of a kind waiting together are one.
+        send(signal);
+        ASSERT_TRUE(handledCount(2));
+        send(SIGTERM);
         ASSERT_TRUE(handledCount(3));
         EXPECT_EQ(signals.received(), signal);
         signals.onSignal(nullptr);
@@ -96,7 +119,7 @@ TEST_F(TerminationSignalsTest, ASignalWhileTheSessionEndsIsCaughtToo) {
 
 TEST_F(TerminationSignalsTest, ASignalBeforeTheHandlerIsHandedOnWhenItComes) {
     TerminationSignals signals;
-    std::raise(SIGTERM);
+    send(SIGTERM);
     // Handed on at once when the watching thread has seen it already, or as soon as it does.
     std::atomic<int> handled = 0;
     signals.onSignal([&](int number) { handled = number; });
@@ -110,6 +133,7 @@ TEST_F(TerminationSignalsTest, ASignalBeforeTheHandlerIsHandedOnWhenItComes) {
 
 TEST_F(TerminationSignalsTest, TheFirstSignalIsTheStatusAsSoonAsItsHandlerHasRun) {
     TerminationSignals signals;
+    takeThemHere();
     // The handler runs before `raise` returns; the watching thread may not have looked yet,
     // and the program may be settling on its status this very moment.
     std::raise(SIGALRM);
@@ -120,6 +144,54 @@ TEST_F(TerminationSignalsTest, TheFirstSignalIsTheStatusAsSoonAsItsHandlerHasRun
     EXPECT_EQ(signals.settle(), SIGALRM);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "zestrel: ended by SIGALRM\n");
     signals.onSignal(nullptr);
+}
+
+// Of two that come together, before the first is taken, the lower-numbered counts first,
+// whichever was sent first: both are pending on this thread, which blocks them, and then let
+// go at once. The later one waits for the handler of the first: run on top of it, it would be
+// noted first.
+TEST_F(TerminationSignalsTest, OfTwoThatComeTogetherTheLowerNumberedCountsFirst) {
+    for (const auto& [first, second] : {std::pair{SIGINT, SIGQUIT}, std::pair{SIGQUIT, SIGINT}}) {
+        TerminationSignals signals;
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::vector<int> handled;
+        signals.onSignal([&](int number) {
+            std::lock_guard lock(mutex);
+            handled.push_back(number);
+            changed.notify_all();
+        });
+        ASSERT_TRUE(blockedHere(first) && blockedHere(second));
+        std::raise(first);
+        std::raise(second);
+        takeThemHere();
+        EXPECT_EQ(signals.received(), SIGINT) << first;
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, 30s, [&] { return handled.size() == 2; }));
+        EXPECT_EQ(handled, (std::vector{SIGINT, SIGQUIT})) << first;
+        lock.unlock();
+        signals.onSignal(nullptr);
+    }
+}
+
+// Only the watching thread takes them, so two cannot be handled at once on two threads, the
+// later one maybe first; but a fault must still reach the thread whose fault it is.
+TEST_F(TerminationSignalsTest, AThreadMadeAfterwardsLeavesThemToTheWatchButNotItsFaults) {
+    {
+        TerminationSignals signals;
+        std::thread([] {
+            for (const int signal : kCaught) {
+                EXPECT_TRUE(blockedHere(signal)) << signal;
+            }
+            for (const int fault : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGABRT, SIGSYS}) {
+                EXPECT_FALSE(blockedHere(fault)) << fault;
+            }
+        }).join();
+    }
+    // The thread that made the watch takes them again at its end.
+    for (const int signal : kCaught) {
+        EXPECT_FALSE(blockedHere(signal)) << signal;
+    }
 }
 
 TEST_F(TerminationSignalsTest, NoSignalTakesItsDefaultActionOnceTheWatchHasEnded) {
@@ -140,8 +212,19 @@ TEST_F(TerminationSignalsTest, NoSignalTakesItsDefaultActionOnceTheWatchHasEnded
              }
          },
          128 + SIGQUIT, "^zestrel: ended by SIGQUIT\n$"},
-        // The program's last look found none: one that comes after it is the status still.
+        // The program's last look found none: one that comes after it is the status still,
+        // whether the watching thread takes it or, sent to the main thread alone, it waits for
+        // the watch's end.
         {"settled with none, then one",
+         [] {
+             TerminationSignals signals;
+             if (signals.settle() == 0) {
+                 send(SIGTERM);
+             }
+             signals.onSignal(nullptr);
+         },
+         128 + SIGTERM, "^zestrel: ended by SIGTERM\n$"},
+        {"settled with none, then one to the main thread",
          [] {
              TerminationSignals signals;
              if (signals.settle() == 0) {
@@ -164,7 +247,10 @@ TEST_F(TerminationSignalsTest, NoSignalTakesItsDefaultActionOnceTheWatchHasEnded
          [] {
              {
                  TerminationSignals signals;
-                 std::raise(SIGTERM);
+                 send(SIGTERM);
+                 while (signals.received() == 0) {
+                     std::this_thread::yield();
+                 }
              }
              for (int i = 0; i < 100; ++i) {
                  std::raise(SIGQUIT);
@@ -210,6 +296,7 @@ TEST_F(TerminationSignalsTest, TheSignalledDescriptorPollsReadableFromTheFirstSi
     TerminationSignals signals;
     pollfd signalled = {signals.signalledDescriptor(), POLLIN, 0};
     EXPECT_EQ(::poll(&signalled, 1, 0), 0);
+    takeThemHere();
     std::raise(SIGUSR1);
     // Set by the handler itself, before the watching thread has seen anything.
     EXPECT_EQ(::poll(&signalled, 1, 0), 1);

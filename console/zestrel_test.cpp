@@ -21,6 +21,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <string>
+#include <string_view>
 #include <sys/ioctl.h>
 #include <sys/ptrace.h>
 #include <sys/resource.h>
@@ -389,12 +390,17 @@ protected:
     }
 
     // Whether `signal` is blocked for the program's main thread.
-    static bool blocked(pid_t pid, int signal) {
+    static bool blocked(pid_t pid, int signal) { return inSignalSet(pid, "SigBlk:", signal); }
+    // Whether `signal` was sent to the program and no thread of it has taken it yet.
+    static bool pending(pid_t pid, int signal) { return inSignalSet(pid, "ShdPnd:", signal); }
+    // Whether the set of signals `field` in the main thread's status holds `signal`.
+    static bool inSignalSet(pid_t pid, std::string_view field, int signal) {
         const auto main = std::to_string(pid);
         std::ifstream status("/proc/" + main + "/task/" + main + "/status");
         for (std::string line; std::getline(status, line);) {
-            if (line.starts_with("SigBlk:")) {
-                return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1) & 1) != 0;
+            if (line.starts_with(field)) {
+                return (std::stoull(line.substr(field.size()), nullptr, 16) >> (signal - 1) & 1) !=
+                       0;
             }
         }
         return false;
@@ -441,7 +447,10 @@ TEST_F(ZestrelProgramTest, TheTemporaryFolderGoesAtTheEndUnlessKept) {
     EXPECT_THAT(run_->err, HasSubstr("“letter.txt” is not in “$TMP”"));
     EXPECT_THAT(namesIn(temporary_), IsEmpty());
 
-    EXPECT_EQ(run({"--keep", path.string()}), 1);
+    // Reached through a link, the kept folders are named by their real paths all the same.
+    const auto link = env_.home() / "link";
+    fs::create_directory_symlink(temporary_, link);
+    EXPECT_EQ(run({"--keep", path.string()}, {{"TMPDIR", link.string()}}), 1);
     // Where $TMP really is comes first, before the output that writes it as $TMP.
     const auto named = "zestrel: $TMP is " + fs::canonical(temporary_).string() + "/zestrel-";
     ASSERT_TRUE(run_->err.starts_with(named)) << run_->err;
@@ -689,6 +698,54 @@ TEST_F(ZestrelProgramTest, AFloodOfSignalsEndsWithTheFirstOnesStatusAndNoCore) {
     }
 }
 
+TEST_F(ZestrelProgramTest, TheFirstSignalTakenIsTheStatusAndOfTwoTogetherTheLowerNumbered) {
+    struct Case {
+        const char* what;
+        int first;
+        int second;
+        // Both sent while the program is stopped, so they wait for it together; otherwise the
+        // second once the program has taken the first.
+        bool together;
+        int status;
+        std::string said;
+    };
+    const Case cases[] = {
+        {"SIGINT and SIGQUIT together", SIGINT, SIGQUIT, true, 128 + SIGINT, "SIGINT"},
+        {"SIGQUIT and SIGINT together", SIGQUIT, SIGINT, true, 128 + SIGINT, "SIGINT"},
+        {"SIGQUIT, then SIGINT", SIGQUIT, SIGINT, false, 128 + SIGQUIT, "SIGQUIT"},
+        {"SIGTERM, then SIGHUP", SIGTERM, SIGHUP, false, 128 + SIGTERM, "SIGTERM"},
+    };
+    for (const auto& [what, first, second, together, status, said] : cases) {
+        // At the prompt, where the app's threads wait too.
+        auto program = start({});
+        program->write("launch zestrel\necho launched\n");
+        ASSERT_TRUE(program->awaitOutput("launched\nzestrel> ")) << program->err;
+        if (together) {
+            program->signal(SIGSTOP);
+            int stopped = 0;
+            ASSERT_EQ(::waitpid(program->pid(), &stopped, WUNTRACED), program->pid());
+            ASSERT_TRUE(WIFSTOPPED(stopped));
+        }
+        program->signal(first);
+        if (!together) {
+            const auto deadline = std::chrono::steady_clock::now() + 60s;
+            while (pending(program->pid(), first) && std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(10ms);
+            }
+            ASSERT_FALSE(pending(program->pid(), first)) << what;
+        }
+        program->signal(second);
+        if (together) {
+            EXPECT_TRUE(pending(program->pid(), first) && pending(program->pid(), second)) << what;
+            program->signal(SIGCONT);
+        }
+        EXPECT_EQ(program->finish(false), status) << what;
+        EXPECT_EQ(program->err, "zestrel: ended by " + said + "\n") << what;
+        EXPECT_THAT(namesIn(temporary_), IsEmpty()) << what;
+        EXPECT_FALSE(coreDumped()) << what;
+    }
+}
+
 TEST_F(ZestrelProgramTest, AFileOverTheSizeLimitFailsItsWriteAndLeavesNothingBehind) {
     const auto root = made(env_.home() / "work");
     const auto path = script("write $TMP/small.txt x\nwrite $TMP/big.txt " +
@@ -808,6 +865,8 @@ TEST_F(ZestrelProgramTest, AnAlertTheAppWaitsOnIsShownAndAnsweredFromTheTerminal
 
 TEST_F(ZestrelProgramTest, WhatIsWrongOnTheCommandLineIsSaidBeforeTheUsage) {
     const auto root = made(env_.home() / "work").string();
+    const auto missing = (env_.home() / "nowhere").string();
+    const auto file = script("echo hi\n").string();
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"--bogus"}, "unknown option “--bogus”"},
         {{"a.zestrel", "b.zestrel"}, "one script at a time (“a.zestrel” and “b.zestrel”)"},
@@ -819,6 +878,8 @@ TEST_F(ZestrelProgramTest, WhatIsWrongOnTheCommandLineIsSaidBeforeTheUsage) {
          "--keep and --root cannot go together: a folder you name is never removed"},
         {{"--root", root, "--root", "/elsewhere"},
          "one --root at a time (“" + root + "” and “/elsewhere”)"},
+        {{"--root", missing, file}, "--root " + missing + " is not a folder"},
+        {{"--root", file, file}, "--root " + file + " is not a folder"},
     };
     for (const auto& [arguments, reason] : cases) {
         EXPECT_EQ(run(arguments), 2) << reason;

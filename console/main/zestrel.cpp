@@ -94,6 +94,9 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options) {
     if (options.keep && options.root) {
         return refuse("--keep and --root cannot go together: a folder you name is never removed");
     }
+    if (std::error_code error; options.root && !fs::is_directory(*options.root, error)) {
+        return refuse("--root " + options.root->string() + " is not a folder");
+    }
     return std::nullopt;
 }
 
@@ -122,10 +125,6 @@ int run(const Options& options, zestrel::console::TerminationSignals& signals) {
     }
     std::optional<fs::path> root;
     if (options.root) {
-        std::error_code error;
-        if (!fs::is_directory(*options.root, error)) {
-            throw std::runtime_error("--root " + options.root->string() + " is not a folder");
-        }
         root = fs::canonical(*options.root);
     }
     zestrel::console::ScratchFolder scratch;

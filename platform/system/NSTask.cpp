@@ -3,6 +3,7 @@
 #include "platform/base/Error.h"
 #include "platform/base/Mutex.h"
 
+#include <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -27,8 +28,17 @@ int spawn(const NSTask& task) {
         argv.push_back(argument.data());
     }
     argv.push_back(nullptr);
+    // The child starts with nothing blocked, whatever the launching thread blocks for its own
+    // reasons (a program that leaves its signals to one thread of its own).
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
     pid_t pid = 0;
-    const int status = posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), environ);
+    const int status = posix_spawn(&pid, path.c_str(), nullptr, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     if (status != 0) {
         Value::Dictionary userInfo{{NSFilePathErrorKey, Value(path)}};
         if (status == ENOENT) {
