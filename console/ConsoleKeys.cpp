@@ -4,8 +4,10 @@
 #include "console/KeyChord.h"
 #include "console/PropertyListLiteral.h"
 #include "foundation/Logger.h"
+#include "hotkeys/Hotkeys.h"
 #include "platform/appkit/ModalResponder.h"
 #include "platform/appkit/NSAlert.h"
+#include "platform/appkit/NSSound.h"
 #include "platform/base/RunLoop.h"
 #include "platform/desktop/CarbonHotKeys.h"
 #include "platform/desktop/Desktop.h"
@@ -126,6 +128,62 @@ private:
     std::vector<std::uint16_t> taken_;
 };
 
+// While a shortcut recorder records, the app's keys go to it before anything else of the app:
+// it records the key, or refuses it with a beep or an alert. Recording registers the new
+// shortcut at once, so its hot key may take the key's release: the reply names the recorder.
+class KeysToRecorder {
+public:
+    explicit KeysToRecorder(bool recording) {
+        if (!recording) {
+            return;
+        }
+        beeps_ = NSSound::beepCount();
+        alerts_ = NSAlert::shownAlertCount();
+        center_ = NotificationCenter::defaultCenter();
+        token_ = center_->addObserver(
+            Hotkeys::shortcutByNameDidChange, Value(), [this](const Notification& notification) {
+                if (!recorded_) {
+                    recorded_ = Hotkeys::nameFromNotification(notification);
+                }
+            });
+    }
+    KeysToRecorder(const KeysToRecorder&) = delete;
+    KeysToRecorder& operator=(const KeysToRecorder&) = delete;
+    ~KeysToRecorder() {
+        if (token_) {
+            center_->removeObserver(token_);
+        }
+    }
+
+    // What the recorder made of the keys; nothing when none recorded or it let them pass.
+    std::optional<std::string> answer() const {
+        if (!token_) {
+            return std::nullopt;
+        }
+        if (recorded_) {
+            const auto shortcut = Hotkeys::getShortcut(*recorded_);
+            return "the shortcut recorder recorded " +
+                   (shortcut ? shortcut->description() : std::string("nothing")) + " for “" +
+                   recorded_->rawValue() + "”";
+        }
+        if (const auto alert = NSAlert::shownAlert(alerts_)) {
+            return "the shortcut recorder refused it with the alert " +
+                   quotedString(alert->messageText);
+        }
+        if (NSSound::beepCount() != beeps_) {
+            return std::string("the shortcut recorder refused it with a beep");
+        }
+        return std::nullopt;
+    }
+
+private:
+    std::shared_ptr<NotificationCenter> center_;
+    ObserverToken token_;
+    std::optional<Hotkeys::Name> recorded_;
+    int beeps_ = 0;
+    std::size_t alerts_ = 0;
+};
+
 void postKey(std::uint16_t keyCode, CGEventFlags flags) {
     // A person at the keyboard: the events enter the stream at the hardware's end, where
     // every tap sees them.
@@ -172,6 +230,7 @@ void Console::press(const std::string& text) {
     const auto hotKeys = HotKeySystem::current();
     const auto consumedBefore = hotKeys->consumedCount();
     KeysToAlert toAlert(alertTakingKeys());
+    KeysToRecorder toRecorder(engineRunning_ && Hotkeys::isPaused());
     postKey(chord.keyCode, chord.flags);
     // What the app logged about the key, so a person sees what it made of it at once.
     const auto printLog = [&] {
@@ -182,6 +241,11 @@ void Console::press(const std::string& text) {
             }
         }
     };
+    if (const auto took = toRecorder.answer(); took && target) {
+        say(text + " → " + nameOf(*target) + ": " + *took);
+        printLog();
+        return;
+    }
     if (hotKeys->consumedCount() != consumedBefore) {
         const auto hotKey = hotKeys->lastConsumed();
         say(text + " → taken by the hot key of " +

@@ -3,6 +3,7 @@
 
 #include "console/Console.h"
 #include "console/ConsoleFixture_test.h"
+#include "console/ProcessEnd_test.h"
 
 #include "foundation/Logger.h"
 #include "platform/desktop/CarbonHotKeys.h"
@@ -16,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zestrel::console {
 namespace {
@@ -124,6 +126,64 @@ TEST_F(ConsoleTest, TheRecordersBeepIsASoundAScriptSees) {
     EXPECT_THAT(out_.str(), HasSubstr("sounds: 0 plays, 0 sounds held, 1 beep\n"));
     EXPECT_EQ(runScript("expect sounds 0\n"), 1);
     EXPECT_THAT(errors_.str(), HasSubstr("0 sounds should have played; 1 sound did"));
+}
+
+TEST_F(ConsoleTest, APressTheShortcutRecorderTookSaysWhatItMadeOfIt) {
+    ASSERT_EQ(runScript(kHotkeyMethod + "launch zestrel\nrecord shortcut cut\npress a\nanswer OK\n"
+                                        "press cmd+q\npress shift+cmd+k\n"
+                                        "record shortcut paste\npress shift+cmd+k\n"),
+              0)
+        << errors_.str();
+    const auto out = out_.str();
+    EXPECT_THAT(out, HasSubstr("\na → Zestrel: the shortcut recorder refused it with a beep\n"));
+    EXPECT_THAT(out, HasSubstr("\ncmd+q → Zestrel: the shortcut recorder refused it with the "
+                               "alert \"This keyboard shortcut cannot be used"));
+    // The shortcut is registered as soon as it is recorded, and takes the key's release.
+    EXPECT_THAT(out, HasSubstr("\nshift+cmd+k → Zestrel: the shortcut recorder recorded ⇧⌘K for "
+                               "“cut”\n"));
+    // The cut's hot key takes the key before the paste's recorder sees it.
+    EXPECT_THAT(out, HasSubstr("\nshift+cmd+k → taken by the hot key of Zestrel (pid "));
+}
+
+// Ways a recording is left waiting in the app, and the key that cuts afterwards.
+struct LeftRecording {
+    const char* name;
+    const char* commands;
+    const char* cutKey;
+};
+
+TEST(ConsoleRecorderTest, ARecordingEndsWhenAnotherAppComesForwardAndTheFinderKeepsItsHotKeys) {
+    const LeftRecording ways[] = {
+        {"left recording", "record shortcut cut\n", "cmd+x"},
+        // The recorded shortcut's hot key takes the key before the new recording sees it.
+        {"waiting on a key a hot key takes",
+         "record shortcut cut\npress shift+cmd+k\nrecord shortcut cut\npress shift+cmd+k\n",
+         "shift+cmd+k"},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.name);
+        Session session;
+        const std::string cutKey = way.cutKey;
+        ASSERT_EQ(
+            session.run(kHotkeyMethod +
+                        "mkdir $TMP/A\nmkdir $TMP/B\nwrite $TMP/A/f.txt hi\nlaunch zestrel\n" +
+                        way.commands + "open finder $TMP/A\nselect f.txt\npress " + cutKey +
+                        "\nwait 1\nshow window\nopen finder $TMP/B\npress cmd+v\nwait 1\n"
+                        "show keys finder\nactivate zestrel\nshow window\n"),
+            0)
+            << session.errors.str();
+        const auto out = session.out.str();
+        EXPECT_THAT(out, HasSubstr("\n" + cutKey + " → taken by the hot key of Zestrel (pid "));
+        EXPECT_THAT(out, HasSubstr("\n  log: \"CUT1\""));
+        EXPECT_THAT(out, HasSubstr("Finder received cmd+c, opt+cmd+v\n"));
+        EXPECT_EQ(session.namesIn("A"), std::vector<std::string>{});
+        EXPECT_EQ(session.namesIn("B"), std::vector<std::string>{"f.txt"});
+        // In the back the window is not key and the recorder has stopped; back in front the
+        // window is key again and the recorder waits for a click.
+        EXPECT_THAT(out, HasSubstr("> show window\nwindow \"Record Shortcut\"\n"));
+        EXPECT_THAT(out, HasSubstr("> show window\nwindow \"Record Shortcut\" [key]\n"));
+        EXPECT_THAT(out, Not(HasSubstr("[editing]")));
+    }
 }
 
 TEST_F(ConsoleTest, NoShortcutIsRecordedWhileTheEventTapsCut) {

@@ -325,10 +325,14 @@ std::shared_ptr<NSWindow> Console::appWindow(const std::optional<std::string>& t
         throw CommandError("Zestrel shows no window");
     }
     if (!title) {
-        const auto key = NSApp().keyWindow();
-        return key && std::find(windows.begin(), windows.end(), key) != windows.end()
-                   ? key
-                   : windows.front();
+        // With another application in front the app has no key window, but its main window is
+        // still the one it was used in.
+        for (const auto& chosen : {NSApp().keyWindow(), NSApp().mainWindow()}) {
+            if (chosen && std::find(windows.begin(), windows.end(), chosen) != windows.end()) {
+                return chosen;
+            }
+        }
+        return windows.front();
     }
     std::vector<std::string> names;
     for (const auto& window : windows) {

@@ -10,6 +10,7 @@
 #include "platform/desktop/NSRunningApplication.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace zestrel::platform {
 namespace {
@@ -81,6 +82,12 @@ void NSApplication::activate(bool /*ignoringOtherApps*/) {
         return;
     }
     active_ = true;
+    // The window that was key when the application went to the back takes the keyboard again,
+    // unless another took it meanwhile.
+    if (const auto window = std::exchange(keyBeforeDeactivation_, {}).lock();
+        window && window->isVisible() && !keyWindow()) {
+        window->makeKeyWindow();
+    }
     const Notification notification{NSApplicationDidBecomeActiveNotification, {}, {}};
     if (auto delegate = this->delegate()) {
         delegate->applicationDidBecomeActive(notification);
@@ -94,6 +101,12 @@ void NSApplication::deactivate() {
         return;
     }
     active_ = false;
+    // An application in the back has no key window: its key window resigns, as for any
+    // resign, so what lives on the keyboard (a field that records keys) lets go.
+    if (const auto window = keyWindow()) {
+        keyBeforeDeactivation_ = window;
+        window->resignKey();
+    }
     const Notification notification{NSApplicationDidResignActiveNotification, {}, {}};
     if (auto delegate = this->delegate()) {
         delegate->applicationDidResignActive(notification);

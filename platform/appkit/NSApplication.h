@@ -83,9 +83,11 @@ public:
     ActivationPolicy activationPolicy() const { return activationPolicy_; }
     bool setActivationPolicy(ActivationPolicy policy);
     bool isActive() const { return active_; }
-    // Becomes the active application (the did-become-active notification when it was not).
+    // Becomes the active application (the did-become-active notification when it was not);
+    // the window that was key when it was deactivated becomes key again.
     void activate(bool ignoringOtherApps);
     void activate() { activate(false); }
+    // The key window resigns key (notification and delegate) until the next activation.
     void deactivate();
     // Lets the named application take activation from this one when it asks; the desktop
     // reads the most recent yield.
@@ -119,7 +121,8 @@ public:
     std::vector<std::shared_ptr<NSWindow>> windows() const;
     // The windows on screen, front to back.
     std::vector<std::shared_ptr<NSWindow>> orderedWindows() const;
-    // Nothing while no window is key (the last one left the screen, say).
+    // Nothing while no window is key (the last one left the screen, or the application is
+    // in the back).
     std::shared_ptr<NSWindow> keyWindow() const { return keyWindow_.lock(); }
     std::shared_ptr<NSWindow> mainWindow() const { return mainWindow_.lock(); }
     std::shared_ptr<NSWindow> windowWithWindowNumber(std::int64_t number) const;
@@ -243,6 +246,8 @@ private:
     std::vector<std::weak_ptr<NSWindow>> windows_;
     std::vector<std::shared_ptr<NSWindow>> onScreen_; // back to front
     std::weak_ptr<NSWindow> keyWindow_;
+    // The key window the last deactivation took the keyboard from; activation gives it back.
+    std::weak_ptr<NSWindow> keyBeforeDeactivation_;
     std::weak_ptr<NSWindow> mainWindow_;
     std::int64_t nextWindowNumber_ = 1;
     std::shared_ptr<NSMenu> mainMenu_;

@@ -64,6 +64,76 @@ TEST(NSApplicationTest, ActivatingBringsThisProcessForwardEvenWhenAlreadyActive)
     EXPECT_EQ(frontmost(), own);
 }
 
+// What a window hears of its key status as its delegate and from the default centre, in the
+// order it heard it.
+class KeyStatusLog final : public NSWindowDelegate {
+public:
+    explicit KeyStatusLog(const std::shared_ptr<NSWindow>& window) {
+        for (const char* name :
+             {NSWindowDidBecomeKeyNotification, NSWindowDidResignKeyNotification}) {
+            tokens_.push_back(NotificationCenter::defaultCenter()->addObserver(
+                name, Value(), [this, window = window.get()](const Notification& note) {
+                    if (note.object.asObject<NSWindow>().get() == window) {
+                        heard.push_back(note.name);
+                    }
+                }));
+        }
+    }
+    ~KeyStatusLog() override {
+        for (const auto& token : tokens_) {
+            NotificationCenter::defaultCenter()->removeObserver(token);
+        }
+    }
+    void windowDidBecomeKey(const Notification&) override { heard.push_back("delegate: key"); }
+    void windowDidResignKey(const Notification&) override { heard.push_back("delegate: resigned"); }
+    std::vector<std::string> heard;
+
+private:
+    std::vector<ObserverToken> tokens_;
+};
+
+TEST(NSApplicationTest, InTheBackTheKeyWindowResignsAndTakesTheKeyboardBackInFront) {
+    testing::DesktopEnvironment env;
+    const int own = env.desktop().ownApplication()->processIdentifier();
+    const int finder =
+        env.desktop().runningApplications("com.apple.finder")[0]->processIdentifier();
+    auto& app = NSApp();
+    app.finishLaunching();
+    app.activate();
+    const auto window =
+        std::make_shared<NSWindow>(CGRect(0, 0, 300, 200), NSWindow::StyleMask::titled);
+    window->makeKeyAndOrderFront();
+    const auto log = std::make_shared<KeyStatusLog>(window);
+    window->setDelegate(log);
+
+    env.desktop().activate(finder);
+    EXPECT_FALSE(app.isActive());
+    EXPECT_FALSE(window->isKeyWindow());
+    EXPECT_EQ(app.keyWindow(), nullptr);
+    EXPECT_THAT(log->heard, ElementsAre("delegate: resigned", NSWindowDidResignKeyNotification));
+
+    log->heard.clear();
+    env.desktop().activate(own);
+    EXPECT_TRUE(window->isKeyWindow());
+    EXPECT_EQ(app.keyWindow(), window);
+    EXPECT_THAT(log->heard, ElementsAre("delegate: key", NSWindowDidBecomeKeyNotification));
+
+    // A window made key while the application was in the back keeps the keyboard; one that
+    // left the screen meanwhile does not take it back.
+    env.desktop().activate(finder);
+    const auto other =
+        std::make_shared<NSWindow>(CGRect(0, 0, 300, 200), NSWindow::StyleMask::titled);
+    other->makeKeyAndOrderFront();
+    env.desktop().activate(own);
+    EXPECT_EQ(app.keyWindow(), other);
+    EXPECT_FALSE(window->isKeyWindow());
+    env.desktop().activate(finder);
+    other->orderOut();
+    env.desktop().activate(own);
+    EXPECT_FALSE(other->isKeyWindow());
+    EXPECT_NE(app.keyWindow(), other);
+}
+
 class TerminationDelegate final : public NSApplicationDelegate {
 public:
     TerminateReply applicationShouldTerminate(NSApplication&) override { return reply; }
