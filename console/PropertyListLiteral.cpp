@@ -2,6 +2,7 @@
 
 #include "console/ConsoleText.h"
 #include "console/ScriptCommand.h"
+#include "platform/base/UTF8.h"
 
 #include <fmt/format.h>
 
@@ -208,31 +209,11 @@ std::optional<std::uint32_t> takeHexadecimal(std::string_view& text, std::size_t
     const auto [end, failure] =
         std::from_chars(text.data(), text.data() + std::min(digits, text.size()), number, 16);
     const auto taken = static_cast<std::size_t>(end - text.data());
-    // from_chars takes a sign, which no escape has.
-    if (failure != std::errc() || taken == 0 || text.front() == '-' || text.front() == '+' ||
-        (exactly && taken != digits)) {
+    if (failure != std::errc() || (exactly && taken != digits)) {
         return std::nullopt;
     }
     text.remove_prefix(taken);
     return number;
-}
-
-void appendUTF8(char32_t c, std::string& out) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 } // namespace
@@ -272,9 +253,7 @@ std::string takeEscape(std::string_view& text) {
             throw CommandError("the escape “u{" + fmt::format("{:X}", *number) +
                                "}” is no character");
         }
-        std::string out;
-        appendUTF8(static_cast<char32_t>(*number), out);
-        return out;
+        return platform::encodeUTF8(static_cast<char32_t>(*number));
     }
     throw CommandError("unknown escape “" + std::string(1, letter) + "” after a backslash");
 }

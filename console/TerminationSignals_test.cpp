@@ -8,6 +8,7 @@
 #include <csignal>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <poll.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
@@ -67,6 +68,36 @@ private:
     struct sigaction saved_[std::size(kCaught)] = {};
 };
 
+// Each signal handed to the handler given to `signals`, in order, until it is destroyed.
+class HandledSignals {
+public:
+    explicit HandledSignals(TerminationSignals& signals) : signals_(signals) {
+        signals_.onSignal([this](int number) {
+            std::lock_guard lock(mutex_);
+            handled_.push_back(number);
+            changed_.notify_all();
+        });
+    }
+    ~HandledSignals() { signals_.onSignal(nullptr); }
+    HandledSignals(const HandledSignals&) = delete;
+    HandledSignals& operator=(const HandledSignals&) = delete;
+
+    // Those handed on once `count` are, or nothing after 30 s.
+    std::optional<std::vector<int>> once(std::size_t count) {
+        std::unique_lock lock(mutex_);
+        if (!changed_.wait_for(lock, 30s, [&] { return handled_.size() >= count; })) {
+            return std::nullopt;
+        }
+        return handled_;
+    }
+
+private:
+    TerminationSignals& signals_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<int> handled_;
+};
+
 // Whether `signal` is blocked for the calling thread.
 bool blockedHere(int signal) {
     sigset_t mask;
@@ -92,28 +123,16 @@ TEST_F(TerminationSignalsTest, EachSignalReachesTheHandlerOnItsThread) {
 TEST_F(TerminationSignalsTest, ASignalWhileTheSessionEndsIsCaughtToo) {
     for (const int signal : kCaught) {
         TerminationSignals signals;
-        std::mutex mutex;
-        std::condition_variable changed;
-        std::vector<int> handled;
-        signals.onSignal([&](int number) {
-            std::lock_guard lock(mutex);
-            handled.push_back(number);
-            changed.notify_all();
-        });
-        const auto handledCount = [&](std::size_t count) {
-            std::unique_lock lock(mutex);
-            return changed.wait_for(lock, 30s, [&] { return handled.size() >= count; });
-        };
+        HandledSignals handled(signals);
         send(signal);
-        ASSERT_TRUE(handledCount(1));
+        ASSERT_TRUE(handled.once(1));
         // Caught handlers that reset after one signal would end this process here.
         // One at a time: two of a kind waiting together are one.
         send(signal);
-        ASSERT_TRUE(handledCount(2));
+        ASSERT_TRUE(handled.once(2));
         send(SIGTERM);
-        ASSERT_TRUE(handledCount(3));
+        ASSERT_TRUE(handled.once(3));
         EXPECT_EQ(signals.received(), signal);
-        signals.onSignal(nullptr);
     }
 }
 
@@ -153,24 +172,13 @@ TEST_F(TerminationSignalsTest, TheFirstSignalIsTheStatusAsSoonAsItsHandlerHasRun
 TEST_F(TerminationSignalsTest, OfTwoThatComeTogetherTheLowerNumberedCountsFirst) {
     for (const auto& [first, second] : {std::pair{SIGINT, SIGQUIT}, std::pair{SIGQUIT, SIGINT}}) {
         TerminationSignals signals;
-        std::mutex mutex;
-        std::condition_variable changed;
-        std::vector<int> handled;
-        signals.onSignal([&](int number) {
-            std::lock_guard lock(mutex);
-            handled.push_back(number);
-            changed.notify_all();
-        });
+        HandledSignals handled(signals);
         ASSERT_TRUE(blockedHere(first) && blockedHere(second));
         std::raise(first);
         std::raise(second);
         takeThemHere();
         EXPECT_EQ(signals.received(), SIGINT) << first;
-        std::unique_lock lock(mutex);
-        ASSERT_TRUE(changed.wait_for(lock, 30s, [&] { return handled.size() == 2; }));
-        EXPECT_EQ(handled, (std::vector{SIGINT, SIGQUIT})) << first;
-        lock.unlock();
-        signals.onSignal(nullptr);
+        EXPECT_EQ(handled.once(2), (std::vector{SIGINT, SIGQUIT})) << first;
     }
 }
 

@@ -52,6 +52,26 @@ UTF8Character decodeUTF8(std::string_view text, std::size_t position) {
     return {scalar, length, true};
 }
 
+std::string encodeUTF8(char32_t scalar) {
+    std::string out;
+    if (scalar < 0x80) {
+        out += static_cast<char>(scalar);
+    } else if (scalar < 0x800) {
+        out += static_cast<char>(0xC0 | (scalar >> 6));
+        out += static_cast<char>(0x80 | (scalar & 0x3F));
+    } else if (scalar < 0x10000) {
+        out += static_cast<char>(0xE0 | (scalar >> 12));
+        out += static_cast<char>(0x80 | ((scalar >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (scalar & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (scalar >> 18));
+        out += static_cast<char>(0x80 | ((scalar >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((scalar >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (scalar & 0x3F));
+    }
+    return out;
+}
+
 bool isValidUTF8(std::string_view text) {
     for (std::size_t position = 0; position < text.size();) {
         const UTF8Character character = decodeUTF8(text, position);

@@ -28,6 +28,10 @@ inline constexpr char32_t kReplacementCharacter = 0xFFFD;
 // The character that starts at `position` (which must be inside the text).
 UTF8Character decodeUTF8(std::string_view text, std::size_t position);
 
+// The UTF-8 bytes of `scalar`, which must be a Unicode scalar value (U+10FFFF at most, not a
+// surrogate).
+std::string encodeUTF8(char32_t scalar);
+
 // Well-formed UTF-8: no stray or missing continuation bytes, no overlong forms, surrogates
 // or code points above U+10FFFF.
 bool isValidUTF8(std::string_view text);

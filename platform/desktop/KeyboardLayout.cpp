@@ -1,5 +1,6 @@
 #include "platform/desktop/KeyboardLayout.h"
 
+#include "platform/base/UTF8.h"
 #include "platform/desktop/InputSource.h"
 
 #include <algorithm>
@@ -70,26 +71,6 @@ const ControlKey* controlKey(std::uint16_t keyCode) {
         std::find_if(std::begin(kControlKeys), std::end(kControlKeys),
                      [keyCode](const ControlKey& key) { return key.keyCode == keyCode; });
     return it == std::end(kControlKeys) ? nullptr : it;
-}
-
-std::string utf8(char32_t c) {
-    std::string out;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return out;
 }
 
 // The layouts' character keys are short UTF-8 texts, all in the Basic Multilingual Plane.
@@ -305,7 +286,7 @@ std::optional<std::string> KeyboardLayout::characters(std::uint16_t keyCode, boo
         return shifted ? key.shifted : key.plain;
     }
     if (const auto* control = controlKey(keyCode)) {
-        return utf8(shift ? control->shiftedEventCharacter : control->eventCharacter);
+        return encodeUTF8(shift ? control->shiftedEventCharacter : control->eventCharacter);
     }
     return std::nullopt;
 }
