@@ -10,6 +10,7 @@
 #include "platform/concurrency/Executor.h"
 #include "platform/concurrency/Task.h"
 #include "platform/system/SystemSound.h"
+#include "platform/testing/CannotRunHere.h"
 #include "platform/testing/FileContents.h"
 #include "platform/testing/Unprivileged.h"
 
@@ -116,7 +117,8 @@ TEST(TestEnvironment, AnUnprivilegedPartChangesNoFolderAboveItsOwn) {
 // closed to the user it runs as, or where its child cannot become that user.
 TEST(TestEnvironment, AnUnprivilegedPartThatCannotRunSkipsTheTestOrFailsItUnderCI) {
     if (::geteuid() != 0) {
-        GTEST_SKIP() << "only root's part works in a shared folder";
+        cannotRunHere("only root's part works in a shared folder");
+        return;
     }
     TestEnvironment env;
     const auto closed = env.home() / "closed";
