@@ -55,6 +55,7 @@ std::atomic<int> realTimeLast{0};
 // What the calling thread blocked before `hold`, while it holds.
 sigset_t maskBeforeHold;
 bool held = false;
+void (*startUpHook)() = nullptr;
 
 sigset_t endingSignals() {
     sigset_t set;
@@ -237,13 +238,20 @@ TerminationSignals::TerminationSignals() {
     // the bytes already there stand for them.
     ::fcntl(writeEnd_, F_SETFL, O_NONBLOCK);
     std::promise<void> installed;
+    std::promise<void> watching;
+    auto watchingNow = watching.get_future();
     try {
-        thread_ = std::thread([this, installed = installed.get_future()] {
-            installed.wait();
-            // The one thread that takes them from now on, with what blocked the rest before.
-            pthread_sigmask(SIG_SETMASK, &maskBefore_, nullptr);
-            watch();
-        });
+        thread_ = std::thread(
+            [this, installed = installed.get_future(), watching = std::move(watching)]() mutable {
+                installed.wait();
+                // The one thread that takes them from now on, with what blocked the rest before.
+                pthread_sigmask(SIG_SETMASK, &maskBefore_, nullptr);
+                if (startUpHook != nullptr) {
+                    startUpHook();
+                }
+                watching.set_value();
+                watch();
+            });
     } catch (const std::system_error& error) {
         ::close(readEnd_);
         ::close(writeEnd_);
@@ -278,7 +286,14 @@ TerminationSignals::TerminationSignals() {
     // two threads taking one each would each run its handler at once, the later one maybe
     // first. Every thread made from here afterwards keeps them blocked as this one does.
     pthread_sigmask(SIG_BLOCK, &watched, nullptr);
+    // Answers once the watching thread takes them: each step of the start-up is over before
+    // the next.
     installed.set_value();
+    watchingNow.wait();
+}
+
+void TerminationSignals::setStartUpHookForTesting(void (*hook)()) {
+    startUpHook = hook;
 }
 
 TerminationSignals::~TerminationSignals() {

@@ -63,6 +63,10 @@ public:
     // output blocked on a reader that never comes) ends when the session does.
     int signalledDescriptor() const { return signalled_; }
 
+    // Runs on the watching thread the moment it starts to take the signals, before the
+    // constructor answers, so that a test can raise one there. Null: nothing runs.
+    static void setStartUpHookForTesting(void (*hook)());
+
 private:
     void watch();
 

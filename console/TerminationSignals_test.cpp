@@ -250,6 +250,15 @@ TEST_F(TerminationSignalsTest, NoSignalTakesItsDefaultActionOnceTheWatchHasEnded
              std::_Exit(128 + signals.settle());
          },
          128 + SIGQUIT, "^zestrel: ended by SIGQUIT\n$"},
+        // One that comes the moment the watching thread starts to take them finds their
+        // handlers in place (SIGTERM: its default action leaves no core).
+        {"raised as the watching thread starts",
+         [] {
+             TerminationSignals::setStartUpHookForTesting([] { std::raise(SIGTERM); });
+             TerminationSignals signals;
+             std::_Exit(128 + signals.settle());
+         },
+         128 + SIGTERM, "^zestrel: ended by SIGTERM\n$"},
         // The program returns the first one's status: later ones change nothing.
         {"ended by one, then a flood",
          [] {

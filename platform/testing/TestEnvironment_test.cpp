@@ -18,11 +18,13 @@
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <future>
+#include <grp.h>
 #include <map>
 #include <memory>
 #include <optional>
@@ -110,6 +112,20 @@ TEST(TestEnvironment, AnUnprivilegedPartChangesNoFolderAboveItsOwn) {
         }
     });
     EXPECT_EQ(modes(), before);
+}
+
+// Root's part keeps none of root's groups: one would open to it what that group may reach.
+TEST(TestEnvironment, AnUnprivilegedPartHoldsNoOtherGroup) {
+    std::vector<gid_t> groups(std::max(::getgroups(0, nullptr), 0));
+    ::getgroups(static_cast<int>(groups.size()), groups.data());
+    const gid_t rootsGroup = 0;
+    if (::geteuid() != 0 || ::setgroups(1, &rootsGroup) != 0) {
+        cannotRunHere("only root's part gives up the groups it holds");
+        return;
+    }
+    const std::shared_ptr<void> restore(
+        nullptr, [&groups](void*) { ::setgroups(groups.size(), groups.data()); });
+    runUnprivileged([](const std::filesystem::path&) { EXPECT_EQ(::getgroups(0, nullptr), 0); });
 }
 
 // A part that cannot run says so where ctest shows it: the test is skipped, and under CI,
