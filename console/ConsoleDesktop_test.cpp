@@ -251,6 +251,7 @@ wait 1
 show pasteboard
 show folder $TMP
 echo "a\nb"
+echo "x\u{41}y" and "a\tb"
 )"
                         "echo \x1B]0;title\x07\xFF\tend\n"),
               0)
@@ -263,7 +264,8 @@ echo "a\nb"
     EXPECT_THAT(out_.str(), HasSubstr("$TMP:\n  line\\nbreak\n  not\\xFFUTF-8\n  two\\tparts\n"));
     // What a script echoes is its own text, its line breaks too; but as in every reply, no
     // control or broken byte reaches the terminal as it is.
-    EXPECT_THAT(out_.str(), HasSubstr("\na\nb\n\\x1B]0;title\\x07\\xFF\\tend\n"));
+    EXPECT_THAT(out_.str(),
+                HasSubstr("\na\nb\n\"x\\u{41}y\" and \"a\\tb\"\n\\x1B]0;title\\x07\\xFF\\tend\n"));
 }
 
 TEST(ConsoleText, EveryShownTextReadsBackToOneText) {
@@ -291,6 +293,11 @@ TEST(ConsoleText, EveryShownTextReadsBackToOneText) {
         {"\"a\nb\" \"x", R"(\"a\nb" "x)"},
         {R"("a\nb")", R"("a\nb")"},
         {R"("a\qb")", R"(\"a\\qb")"},
+        // A literal as a person types it keeps every escape a quoted word knows, also one
+        // whose character no text may hold; one a quoted word does not know opens none.
+        {R"("x\u{41}y" and "a\tb\r\xFF")", R"("x\u{41}y" and "a\tb\r\xFF")"},
+        {R"("\u{0}" "\x00" "\u{DFFF}")", R"("\u{0}" "\x00" "\u{DFFF}")"},
+        {R"("\u{12" "\x4")", R"(\"\\u{12" "\\x4")"},
         {"5\" tall", "5\" tall"},
     };
     for (const auto& [text, expected] : shown) {

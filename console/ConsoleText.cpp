@@ -50,17 +50,20 @@ std::size_t appendCharacter(std::string_view text, std::size_t at, std::string& 
 }
 
 // Where the quoted literal that opens at `at` ends (past its closing quote), as `quotedString`
-// writes one: a backslash starts one of its escapes, and no character it escapes stands in it
-// as it is. Nothing when no such literal opens there.
+// writes one or a person types one: a backslash starts an escape a quoted word knows, and no
+// character `quotedString` escapes stands in it as it is. Nothing when no such literal opens
+// there.
 std::optional<std::size_t> literalEnd(std::string_view text, std::size_t at) {
     for (std::size_t i = at + 1; i < text.size(); ++i) {
         if (text[i] == '"') {
             return i + 1;
         }
         if (text[i] == '\\') {
-            if (++i == text.size() || !escapedCharacter(text[i])) {
+            const auto escape = escapeAt(text.substr(i + 1));
+            if (!escape) {
                 return std::nullopt;
             }
+            i += escape->length;
         } else if (escapeLetter(text[i])) {
             return std::nullopt;
         }
