@@ -720,9 +720,7 @@ std::optional<fs::path> appHome() {
 }
 
 fs::path Console::writtenPath(const std::string& argument) const {
-    if (!isSessionPath(argument)) {
-        throw CommandError("“" + argument + "” is not in $TMP: paths start with $TMP/");
-    }
+    checkSessionPath(argument);
     return temporaryFolder_.string() + argument.substr(kSessionFolder.size());
 }
 
@@ -735,6 +733,7 @@ fs::path Console::path(const std::string& argument) const {
 }
 
 fs::path Console::entryPath(const std::string& argument) const {
+    checkSessionPath(argument); // the name too, which no folder's check sees
     const auto slash = argument.rfind('/');
     const auto name = slash == std::string::npos ? std::string() : argument.substr(slash + 1);
     if (name.empty() || name == "." || name == "..") {

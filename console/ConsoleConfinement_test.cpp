@@ -20,6 +20,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace zestrel::console {
 namespace {
@@ -53,8 +54,7 @@ protected:
         const auto aside = tmp_ / "swapped-aside";
         fs::create_directory_symlink(outside_, aside);
         const auto exchange = [&] {
-            return ::renameat2(AT_FDCWD, swapped.c_str(), AT_FDCWD, aside.c_str(),
-                               RENAME_EXCHANGE);
+            return ::renameat2(AT_FDCWD, swapped.c_str(), AT_FDCWD, aside.c_str(), RENAME_EXCHANGE);
         };
         ASSERT_EQ(exchange(), 0) << "the file system swaps no names";
         std::atomic<bool> done{false};
@@ -119,6 +119,21 @@ TEST_F(ConsoleConfinementTest, NoCommandReachesOutsideTheFolder) {
     }
     EXPECT_THAT(errors_.str(), Not(HasSubstr(env_.home().string())));
     EXPECT_EQ(filesOutside(), before_);
+}
+
+// The system reads a path up to its first NUL, so such a path names another item: refused
+// also in a command that was not parsed from a line.
+TEST_F(ConsoleTest, APathWithANulIsRefusedWhenItsCommandRuns) {
+    ASSERT_EQ(runScript("write $TMP/n kept\n"), 0) << errors_.str();
+    const auto withNul = [](const std::string& name) { return "$TMP/" + name + '\0' + "ul"; };
+    const Command commands[] = {{CommandKind::write, {withNul("n"), "replaced"}},
+                                {CommandKind::mkdir, {withNul("m")}},
+                                {CommandKind::expect, {"missing", withNul("gone")}}};
+    for (const auto& command : commands) {
+        EXPECT_THROW(console_.run(command), CommandError) << command.arguments.back();
+    }
+    EXPECT_EQ(namesIn(tmp_), std::vector<std::string>{"n"});
+    EXPECT_EQ(contentsOf(tmp_ / "n"), "kept\n");
 }
 
 TEST_F(ConsoleConfinementTest, WriteReplacesALinkAtThePathAndNeverWritesThroughIt) {

@@ -70,6 +70,9 @@ TEST_F(ConsoleTest, MistakesAnywhereInAScriptAreFoundBeforeAnythingRuns) {
                                                "outside $TMP"},
         {"echo \"unfinished", "test.zestrel:3: the quoted word “\"unfinished” has no closing "
                               "quote"},
+        // A NUL byte as it is, not as its escape: the file "n" would be written.
+        {"write $TMP/n" + std::string(1, '\0') + "ul hi",
+         "test.zestrel:3: “$TMP/n\\x00ul”: a NUL character cannot be written in a path"},
         {"defaults write deep " + deep + std::string(deep.size(), ')'),
          "test.zestrel:3: “" + std::string(40, '(') +
              "…” is not a property-list value: arrays nest deeper than 100 levels"},

@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace zestrel::console {
 namespace {
 
@@ -147,6 +150,15 @@ TEST(ScriptCommand, PathsStartInTheSessionFolder) {
         EXPECT_THAT(errorOf(line), HasSubstr("paths start with $TMP/")) << line;
     }
     EXPECT_EQ(parsed("mkdir $TMP").arguments, std::vector<std::string>{"$TMP"});
+    // The system reads a path up to a NUL: in any path, one is refused as its escape is.
+    for (const std::string line :
+         {"open finder $TMP/n", "mkdir $TMP/n", "write $TMP/n", "show folder $TMP/n",
+          "expect folder $TMP/n a", "expect missing $TMP/n"}) {
+        const auto withNul = line.substr(0, line.find("/n") + 2) + std::string("\0ul", 3) +
+                             line.substr(line.find("/n") + 2);
+        EXPECT_EQ(errorOf(withNul), "“$TMP/n\\x00ul”: a NUL character cannot be written in a path")
+            << line;
+    }
 }
 
 TEST(ScriptCommand, SelectTakesPlainNames) {
