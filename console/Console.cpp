@@ -73,7 +73,10 @@ std::vector<std::pair<std::string, std::string>> namedFolders(const fs::path& te
             named.emplace_back(std::move(encoded), as);
         }
     };
-    name(temporaryFolder.string(), "$TMP");
+    // The root folder holds every path: named, every "/" of a text would read "$TMP".
+    if (temporaryFolder != "/") {
+        name(temporaryFolder.string(), "$TMP");
+    }
     if (const auto home = appHome(); home && *home != "/") {
         name(home->string(), "$HOME");
     }
@@ -702,13 +705,7 @@ void Console::quitOwn() {
 }
 
 std::string Console::expand(const std::string& argument) const {
-    std::string out = argument;
-    const std::string folder = temporaryFolder_.string();
-    for (auto at = out.find("$TMP"); at != std::string::npos; at = out.find("$TMP", at)) {
-        out.replace(at, 4, folder);
-        at += folder.size();
-    }
-    return out;
+    return withPathNamed(argument, kSessionFolder, temporaryFolder_.string());
 }
 
 std::optional<fs::path> appHome() {
@@ -748,10 +745,7 @@ std::string Console::readable(const std::string& text) const {
 
 std::string Console::shown(std::string text) const {
     for (const auto& [folder, name] : namedFolders_) {
-        for (auto at = text.find(folder); at != std::string::npos; at = text.find(folder, at)) {
-            text.replace(at, folder.size(), name);
-            at += name.size();
-        }
+        text = withPathNamed(std::move(text), folder, name);
     }
     return text;
 }

@@ -323,6 +323,35 @@ TEST(ConsoleText, EveryShownTextReadsBackToOneText) {
     }
 }
 
+TEST(ConsoleText, AFolderIsNamedWhereAPathStartsWithIt) {
+    const std::pair<std::string, std::string> named[] = {
+        {"/d/plain", "$TMP"},
+        {"made /d/plain/q: it", "made $TMP/q: it"},
+        {"“/d/plain” \"/d/plain/a\" (/d/plain) x=/d/plain, y",
+         "“$TMP” \"$TMP/a\" ($TMP) x=$TMP, y"},
+        {"file:///d/plain/a\n/d/plain\t/d/plain:", "file://$TMP/a\n$TMP\t$TMP:"},
+        // Other paths that only hold its text.
+        {"/d/plainer/q /d/plain.bak /x/d/plain a/d/plain",
+         "/d/plainer/q /d/plain.bak /x/d/plain a/d/plain"},
+    };
+    for (const auto& [text, expected] : named) {
+        EXPECT_EQ(withPathNamed(text, "/d/plain", "$TMP"), expected) << text;
+    }
+    // Written back, `$TMP` is a path's start too; the root folder takes the "/" after it.
+    EXPECT_EQ(withPathNamed("$TMP $TMP/a $TMPer a$TMP", "$TMP", "/"), "/ /a $TMPer a$TMP");
+}
+
+TEST_F(ConsoleTest, TheSessionsFolderIsNamedOnlyWhereAPathStartsWithIt) {
+    // Beside it, in the app's home, which is named too.
+    const auto tmp = fs::canonical(tmp_).string();
+    fs::create_symlink(tmp + "er/q", tmp_ / "beside");
+    fs::create_symlink(tmp + "/q", tmp_ / "inside");
+    ASSERT_EQ(runScript("show folder $TMP\necho $TMPer/q a$TMP " + tmp + "er/q\n"), 0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("$TMP:\n  beside -> $HOME/tmper/q\n  inside -> $TMP/q\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("\n$TMPer/q a$TMP $HOME/tmper/q\n"));
+}
+
 TEST_F(ConsoleTest, ANameShowsAsNoOtherNameDoes) {
     ASSERT_EQ(runScript("write \"$TMP/line/a\\nb\"\nwrite \"$TMP/slash/a\\\\nb\"\n"
                         "show folder $TMP/line\nshow folder $TMP/slash\n"
@@ -389,6 +418,18 @@ TEST(ConsoleNames, FoldersWhoseNamesNeedEscapesAreStillWrittenByName) {
     EXPECT_THAT(errors.str(), HasSubstr("test.zestrel:6: cannot make $TMP/a.txt/b: "));
     // Neither folder's real name, as it is or escaped.
     EXPECT_THAT(out.str() + errors.str(), Not(HasSubstr("spot")));
+}
+
+TEST(ConsoleNames, WithTheRootFolderAsTheSessionsPathsAreShownAsTheyAre) {
+    platform::testing::TestEnvironment env;
+    std::ostringstream out;
+    std::ostringstream errors;
+    {
+        Console console("/", out, errors);
+        std::istringstream script("echo / a/b /etc $TMP $TMP/x\n");
+        EXPECT_EQ(console.runScript(script, "test.zestrel"), 0) << errors.str();
+    }
+    EXPECT_EQ(out.str(), "/ a/b /etc / /x\n");
 }
 
 TEST(ConsoleNames, FileURLsWriteTheFoldersByNameWhereTheyArePercentEncoded) {
