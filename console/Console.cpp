@@ -6,6 +6,7 @@
 #include "console/LineReader.h"
 #include "console/PropertyListLiteral.h"
 #include "console/ScriptFile.h"
+#include "foundation/Logger.h"
 #include "platform/appkit/MailComposeService.h"
 #include "platform/appkit/ModalResponder.h"
 #include "platform/appkit/NSAlert.h"
@@ -25,6 +26,7 @@
 #include <cstdlib>
 #include <functional>
 #include <istream>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <ostream>
@@ -84,6 +86,9 @@ std::vector<std::pair<std::string, std::string>> namedFolders(const fs::path& te
                      [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
     return named;
 }
+
+// The app's log shows as many lines as one process's buffer holds, ended processes' too.
+constexpr auto kKeptLogLines = static_cast<std::size_t>(LogBuffer::capacity);
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kPrompt = "zestrel> ";
@@ -659,6 +664,25 @@ void Console::keepWhatTheProcessShowed() {
     append(endedOpenedURLs_, URLOpener::openedURLs());
     append(endedMessages_, MailComposeService::composedMessages());
     append(endedShowings_, NSSharingServicePicker::showings());
+    // As a system log keeps a process's lines after its end; an ended process logs nothing
+    // more, so what it holds now is all it logged.
+    for (auto& entry : logBuffer().entries()) {
+        endedLog_.push_back(std::move(entry));
+    }
+    while (endedLog_.size() > kKeptLogLines) {
+        endedLog_.pop_front();
+    }
+}
+
+std::vector<std::string> Console::appLog() const {
+    auto current = logBuffer().entries();
+    const auto fromEnded =
+        std::min(endedLog_.size(), kKeptLogLines - std::min(kKeptLogLines, current.size()));
+    std::vector<std::string> lines(endedLog_.end() - static_cast<std::ptrdiff_t>(fromEnded),
+                                   endedLog_.end());
+    lines.insert(lines.end(), std::make_move_iterator(current.begin()),
+                 std::make_move_iterator(current.end()));
+    return lines;
 }
 
 void Console::relaunch() {

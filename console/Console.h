@@ -129,8 +129,12 @@ private:
     void setRunningLoop(platform::RunLoop* loop);
     void relaunch();
     void quitOwn();
-    // Before the own process ends: what it showed and handed on stays listed.
+    // Before the own process ends: what it showed and handed on stays listed, and what it
+    // logged stays in the log.
     void keepWhatTheProcessShowed();
+    // The app's log as `show log` and `expect log` see it, oldest first: the lines of the
+    // processes that ended, then the current one's, the last as many as one process keeps.
+    std::vector<std::string> appLog() const;
     // Makes the app's controller, as the app's entry does; its launch runs once the main run
     // loop turns.
     void startEngine();
@@ -296,6 +300,8 @@ private:
     std::vector<platform::URL> endedOpenedURLs_;
     std::vector<platform::ComposedEmail> endedMessages_;
     std::vector<platform::NSSharingServicePicker::Showing> endedShowings_;
+    // The last lines the ended processes logged, as many as `appLog` shows.
+    std::deque<std::string> endedLog_;
     // Stands in for the user at alerts: `answer` queues what it presses.
     std::shared_ptr<ConsoleResponder> responder_;
     std::optional<std::string> mismatch_;
