@@ -326,8 +326,12 @@ int Console::runScript(std::istream& script, std::string_view name) {
 
 struct Console::Terminal {
     // A line typed may be as long as a whole script, and no longer.
-    explicit Terminal(std::istream& input) : reader(input, kLargestScript) {}
+    Terminal(std::istream& input, Input from) : reader(input, kLargestScript), from(from) {}
     LineReader reader;
+    const Input from;
+    // The line taken last, which errors name.
+    std::size_t line = 0;
+    bool anyFailed = false;
     bool asking = false; // a line is asked for
     // Commands running: more than one while the app waits on an alert and lines are read
     // under it.
@@ -337,8 +341,8 @@ struct Console::Terminal {
     std::optional<LineReader::Line> held;
 };
 
-int Console::runTerminal(std::istream& input) {
-    Terminal terminal(input);
+int Console::runTerminal(std::istream& input, Input from) {
+    Terminal terminal(input, from);
     terminal_ = &terminal;
     // Gone before the reader is.
     const std::shared_ptr<void> leaving(nullptr, [this](void*) {
@@ -359,7 +363,9 @@ int Console::runTerminal(std::istream& input) {
         }
         const Next next = std::exchange(terminal.next, Next::proceed);
         if (next == Next::end) {
-            return 0;
+            // Read from no terminal, the session goes on after a failure as at the prompt, but
+            // whoever started it learns of the failure from its status, as from a script's.
+            return terminal.from == Input::notTerminal && terminal.anyFailed ? 1 : 0;
         }
         if (next == Next::relaunch || next == Next::quitOwn || next == Next::appEnded) {
             // Outside the loop's turn: ending the process ends its run loop.
@@ -415,6 +421,7 @@ void Console::takeLine(LineReader::Line read) {
         RunLoop::main().stop();
         return;
     }
+    terminal.line = read.number;
     const auto& line = read.text;
     if (!line) {
         out_ << std::endl;
@@ -789,7 +796,12 @@ void Console::noticeClosedOutput() {
 }
 
 void Console::failed(const std::string& message) {
-    errors_ << "error: " << readable(message) << std::endl;
+    if (terminal_ && terminal_->from == Input::notTerminal) {
+        terminal_->anyFailed = true;
+        errors_ << "stdin:" << terminal_->line << ": " << readable(message) << std::endl;
+    } else {
+        errors_ << "error: " << readable(message) << std::endl;
+    }
     noticeClosedOutput();
 }
 

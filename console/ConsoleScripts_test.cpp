@@ -27,6 +27,7 @@ namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
+using ::testing::StartsWith;
 
 TEST_F(ConsoleTest, CutAndPasteExampleMovesTheFiles) {
     ASSERT_EQ(runExample("cut-and-paste.zestrel"), 0) << errors_.str();
@@ -131,10 +132,27 @@ TEST_F(ConsoleTest, HelpListsEveryCommandAndTellsWhatOneDoes) {
 }
 
 TEST_F(ConsoleTest, TerminalPromptsRunsEachLineAndGoesOnAfterErrors) {
-    EXPECT_EQ(runTerminal("echo hello\nfrobnicate\n\nshow frontmost\nquit\necho never\n"), 0);
-    EXPECT_EQ(out_.str(), "zestrel> hello\nzestrel> zestrel> zestrel> frontmost: Finder (pid 301)\n"
-                          "zestrel> ");
-    EXPECT_THAT(errors_.str(), HasSubstr("error: unknown command “frobnicate”"));
+    // Typed at a terminal, an error is seen as it comes; read from an input that is none,
+    // each names its line, and the status tells that a command failed.
+    for (const auto from : {Console::Input::terminal, Console::Input::notTerminal}) {
+        const bool typed = from == Console::Input::terminal;
+        out_.str("");
+        errors_.str("");
+        std::istringstream in("echo hello\nfrobnicate\n\nshow frontmost\n"
+                              "expect folder $TMP a.txt\nquit\necho never\n");
+        EXPECT_EQ(console_.runTerminal(in, from), typed ? 0 : 1);
+        EXPECT_EQ(out_.str(),
+                  "zestrel> hello\nzestrel> zestrel> zestrel> frontmost: Finder (pid 301)\n"
+                  "zestrel> zestrel> ");
+        EXPECT_THAT(errors_.str(), StartsWith(std::string(typed ? "error" : "stdin:2") +
+                                              ": unknown command “frobnicate”"));
+        EXPECT_THAT(errors_.str(), HasSubstr(std::string(typed ? "\nerror" : "\nstdin:5") +
+                                             ": expectation not met: $TMP should hold a.txt; "
+                                             "it holds nothing\n"));
+    }
+    // Where nothing failed, it ends as well as at the terminal.
+    std::istringstream in("echo hello\n");
+    EXPECT_EQ(console_.runTerminal(in, Console::Input::notTerminal), 0);
 }
 
 TEST_F(ConsoleTest, TerminalFiresTimersBetweenCommandsAndSurvivesARelaunch) {
