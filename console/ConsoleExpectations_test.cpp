@@ -110,8 +110,7 @@ TEST_F(ConsoleTest, TheLogKeepsItsLastLinesThroughEveryEnd) {
     ASSERT_EQ(runScript("launch zestrel\n"), 0) << errors_.str();
     logMessage({"first process"});
     ASSERT_EQ(runScript("relaunch\nexpect log first process\n"), 0) << errors_.str();
-    // Lines of the process that ended, logged as its code stops and its objects go, are
-    // none of the log's.
+    // What the ended process asks to log as its code stops and its objects go is not logged.
     console_.desktop().endOwnProcess();
     {
         const platform::ProcessTeardown::Destruction asItsObjectsGo;

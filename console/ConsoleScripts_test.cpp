@@ -132,25 +132,19 @@ TEST_F(ConsoleTest, HelpListsEveryCommandAndTellsWhatOneDoes) {
 }
 
 TEST_F(ConsoleTest, TerminalPromptsRunsEachLineAndGoesOnAfterErrors) {
-    // Typed at a terminal, an error is seen as it comes; read from an input that is none,
-    // each names its line, and the status tells that a command failed.
+    // Read from an input that is no terminal, each error names its line, and the status tells
+    // that a command failed; where none did, it ends as well.
     for (const auto from : {Console::Input::terminal, Console::Input::notTerminal}) {
         const bool typed = from == Console::Input::terminal;
         out_.str("");
         errors_.str("");
-        std::istringstream in("echo hello\nfrobnicate\n\nshow frontmost\n"
-                              "expect folder $TMP a.txt\nquit\necho never\n");
+        std::istringstream in("echo hello\n\nfrobnicate\nshow frontmost\nquit\necho never\n");
         EXPECT_EQ(console_.runTerminal(in, from), typed ? 0 : 1);
-        EXPECT_EQ(out_.str(),
-                  "zestrel> hello\nzestrel> zestrel> zestrel> frontmost: Finder (pid 301)\n"
-                  "zestrel> zestrel> ");
-        EXPECT_THAT(errors_.str(), StartsWith(std::string(typed ? "error" : "stdin:2") +
+        EXPECT_EQ(out_.str(), "zestrel> hello\nzestrel> zestrel> zestrel> frontmost: Finder (pid "
+                              "301)\nzestrel> ");
+        EXPECT_THAT(errors_.str(), StartsWith(std::string(typed ? "error" : "stdin:3") +
                                               ": unknown command “frobnicate”"));
-        EXPECT_THAT(errors_.str(), HasSubstr(std::string(typed ? "\nerror" : "\nstdin:5") +
-                                             ": expectation not met: $TMP should hold a.txt; "
-                                             "it holds nothing\n"));
     }
-    // Where nothing failed, it ends as well as at the terminal.
     std::istringstream in("echo hello\n");
     EXPECT_EQ(console_.runTerminal(in, Console::Input::notTerminal), 0);
 }

@@ -3,9 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 namespace zestrel::console {
 namespace {
 
@@ -151,12 +148,12 @@ TEST(ScriptCommand, PathsStartInTheSessionFolder) {
     }
     EXPECT_EQ(parsed("mkdir $TMP").arguments, std::vector<std::string>{"$TMP"});
     // The system reads a path up to a NUL: in any path, one is refused as its escape is.
-    for (const std::string line :
-         {"open finder $TMP/n", "mkdir $TMP/n", "write $TMP/n", "show folder $TMP/n",
-          "expect folder $TMP/n a", "expect missing $TMP/n"}) {
-        const auto withNul = line.substr(0, line.find("/n") + 2) + std::string("\0ul", 3) +
-                             line.substr(line.find("/n") + 2);
-        EXPECT_EQ(errorOf(withNul), "“$TMP/n\\x00ul”: a NUL character cannot be written in a path")
+    for (const char* line :
+         {"open finder $TMP/n@", "mkdir $TMP/n@", "write $TMP/n@ x", "show folder $TMP/n@",
+          "expect folder $TMP/n@ a", "expect missing $TMP/n@"}) {
+        std::string withNul = line;
+        withNul[withNul.find('@')] = '\0';
+        EXPECT_THAT(errorOf(withNul), HasSubstr("a NUL character cannot be written in a path"))
             << line;
     }
 }
