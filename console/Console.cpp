@@ -6,6 +6,7 @@
 #include "console/LineReader.h"
 #include "console/PropertyListLiteral.h"
 #include "console/ScriptFile.h"
+#include "foundation/Logger.h"
 #include "platform/appkit/MailComposeService.h"
 #include "platform/appkit/ModalResponder.h"
 #include "platform/appkit/NSAlert.h"
@@ -25,6 +26,7 @@
 #include <cstdlib>
 #include <functional>
 #include <istream>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <ostream>
@@ -73,7 +75,10 @@ std::vector<std::pair<std::string, std::string>> namedFolders(const fs::path& te
             named.emplace_back(std::move(encoded), as);
         }
     };
-    name(temporaryFolder.string(), "$TMP");
+    // The root folder holds every path: named, every "/" of a text would read "$TMP".
+    if (temporaryFolder != "/") {
+        name(temporaryFolder.string(), "$TMP");
+    }
     if (const auto home = appHome(); home && *home != "/") {
         name(home->string(), "$HOME");
     }
@@ -81,6 +86,9 @@ std::vector<std::pair<std::string, std::string>> namedFolders(const fs::path& te
                      [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
     return named;
 }
+
+// The app's log shows as many lines as one process's buffer holds, ended processes' too.
+constexpr auto kKeptLogLines = static_cast<std::size_t>(LogBuffer::capacity);
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kPrompt = "zestrel> ";
@@ -318,8 +326,12 @@ int Console::runScript(std::istream& script, std::string_view name) {
 
 struct Console::Terminal {
     // A line typed may be as long as a whole script, and no longer.
-    explicit Terminal(std::istream& input) : reader(input, kLargestScript) {}
+    Terminal(std::istream& input, Input from) : reader(input, kLargestScript), from(from) {}
     LineReader reader;
+    const Input from;
+    // The line taken last, which errors name.
+    std::size_t line = 0;
+    bool anyFailed = false;
     bool asking = false; // a line is asked for
     // Commands running: more than one while the app waits on an alert and lines are read
     // under it.
@@ -329,8 +341,8 @@ struct Console::Terminal {
     std::optional<LineReader::Line> held;
 };
 
-int Console::runTerminal(std::istream& input) {
-    Terminal terminal(input);
+int Console::runTerminal(std::istream& input, Input from) {
+    Terminal terminal(input, from);
     terminal_ = &terminal;
     // Gone before the reader is.
     const std::shared_ptr<void> leaving(nullptr, [this](void*) {
@@ -351,7 +363,9 @@ int Console::runTerminal(std::istream& input) {
         }
         const Next next = std::exchange(terminal.next, Next::proceed);
         if (next == Next::end) {
-            return 0;
+            // Read from no terminal, the session goes on after a failure as at the prompt, but
+            // whoever started it learns of the failure from its status, as from a script's.
+            return terminal.from == Input::notTerminal && terminal.anyFailed ? 1 : 0;
         }
         if (next == Next::relaunch || next == Next::quitOwn || next == Next::appEnded) {
             // Outside the loop's turn: ending the process ends its run loop.
@@ -407,6 +421,7 @@ void Console::takeLine(LineReader::Line read) {
         RunLoop::main().stop();
         return;
     }
+    terminal.line = read.number;
     const auto& line = read.text;
     if (!line) {
         out_ << std::endl;
@@ -656,6 +671,25 @@ void Console::keepWhatTheProcessShowed() {
     append(endedOpenedURLs_, URLOpener::openedURLs());
     append(endedMessages_, MailComposeService::composedMessages());
     append(endedShowings_, NSSharingServicePicker::showings());
+    // As a system log keeps a process's lines after its end; an ended process logs nothing
+    // more, so what it holds now is all it logged.
+    for (auto& entry : logBuffer().entries()) {
+        endedLog_.push_back(std::move(entry));
+    }
+    while (endedLog_.size() > kKeptLogLines) {
+        endedLog_.pop_front();
+    }
+}
+
+std::vector<std::string> Console::appLog() const {
+    auto current = logBuffer().entries();
+    const auto fromEnded =
+        std::min(endedLog_.size(), kKeptLogLines - std::min(kKeptLogLines, current.size()));
+    std::vector<std::string> lines(endedLog_.end() - static_cast<std::ptrdiff_t>(fromEnded),
+                                   endedLog_.end());
+    lines.insert(lines.end(), std::make_move_iterator(current.begin()),
+                 std::make_move_iterator(current.end()));
+    return lines;
 }
 
 void Console::relaunch() {
@@ -702,13 +736,7 @@ void Console::quitOwn() {
 }
 
 std::string Console::expand(const std::string& argument) const {
-    std::string out = argument;
-    const std::string folder = temporaryFolder_.string();
-    for (auto at = out.find("$TMP"); at != std::string::npos; at = out.find("$TMP", at)) {
-        out.replace(at, 4, folder);
-        at += folder.size();
-    }
-    return out;
+    return withPathNamed(argument, kSessionFolder, temporaryFolder_.string());
 }
 
 std::optional<fs::path> appHome() {
@@ -720,9 +748,7 @@ std::optional<fs::path> appHome() {
 }
 
 fs::path Console::writtenPath(const std::string& argument) const {
-    if (!isSessionPath(argument)) {
-        throw CommandError("“" + argument + "” is not in $TMP: paths start with $TMP/");
-    }
+    checkSessionPath(argument);
     return temporaryFolder_.string() + argument.substr(kSessionFolder.size());
 }
 
@@ -735,6 +761,7 @@ fs::path Console::path(const std::string& argument) const {
 }
 
 fs::path Console::entryPath(const std::string& argument) const {
+    checkSessionPath(argument); // the name too, which no folder's check sees
     const auto slash = argument.rfind('/');
     const auto name = slash == std::string::npos ? std::string() : argument.substr(slash + 1);
     if (name.empty() || name == "." || name == "..") {
@@ -749,10 +776,7 @@ std::string Console::readable(const std::string& text) const {
 
 std::string Console::shown(std::string text) const {
     for (const auto& [folder, name] : namedFolders_) {
-        for (auto at = text.find(folder); at != std::string::npos; at = text.find(folder, at)) {
-            text.replace(at, folder.size(), name);
-            at += name.size();
-        }
+        text = withPathNamed(std::move(text), folder, name);
     }
     return text;
 }
@@ -772,7 +796,12 @@ void Console::noticeClosedOutput() {
 }
 
 void Console::failed(const std::string& message) {
-    errors_ << "error: " << readable(message) << std::endl;
+    if (terminal_ && terminal_->from == Input::notTerminal) {
+        terminal_->anyFailed = true;
+        errors_ << "stdin:" << terminal_->line << ": " << readable(message) << std::endl;
+    } else {
+        errors_ << "error: " << readable(message) << std::endl;
+    }
     noticeClosedOutput();
 }
 

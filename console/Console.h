@@ -90,14 +90,19 @@ public:
     // an error (written as "NAME:LINE: message"), or 128 + the signal when interrupted.
     int runScript(std::istream& script, std::string_view name);
 
+    // Where the prompt's lines come from: typed at a terminal, or read from a standard input
+    // that is none (a pipe, a file), where nobody sees an error as it comes.
+    enum class Input { terminal, notTerminal };
+
     // Reads commands from the terminal after the prompt "zestrel> " until `quit`, the end
     // of input or an interruption, with the main run loop running between them so timers
     // fire. Errors are written and the session goes on. An alert that no `answer` was
     // queued for is shown with its buttons, and the next line typed that names one of them
     // presses it; any other line is run as a command while the alert waits (for `answer`,
     // `click`, or a later line), also while the app waits on it. Answers 0, or 128 + the
-    // signal when interrupted.
-    int runTerminal(std::istream& input);
+    // signal when interrupted. From an input that is no terminal, each error names the
+    // input's line ("stdin:LINE: message"), and the answer is 1 when any command failed.
+    int runTerminal(std::istream& input, Input from = Input::terminal);
 
     // Ends the session as `quit` does, from any thread (the program's signal watch): the
     // app's process, when its code waits under the command running (in an alert), ends
@@ -129,8 +134,12 @@ private:
     void setRunningLoop(platform::RunLoop* loop);
     void relaunch();
     void quitOwn();
-    // Before the own process ends: what it showed and handed on stays listed.
+    // Before the own process ends: what it showed and handed on stays listed, and what it
+    // logged stays in the log.
     void keepWhatTheProcessShowed();
+    // The app's log as `show log` and `expect log` see it, oldest first: the lines of the
+    // processes that ended, then the current one's, the last as many as one process keeps.
+    std::vector<std::string> appLog() const;
     // Makes the app's controller, as the app's entry does; its launch runs once the main run
     // loop turns.
     void startEngine();
@@ -296,6 +305,8 @@ private:
     std::vector<platform::URL> endedOpenedURLs_;
     std::vector<platform::ComposedEmail> endedMessages_;
     std::vector<platform::NSSharingServicePicker::Showing> endedShowings_;
+    // The last lines the ended processes logged, as many as `appLog` shows.
+    std::deque<std::string> endedLog_;
     // Stands in for the user at alerts: `answer` queues what it presses.
     std::shared_ptr<ConsoleResponder> responder_;
     std::optional<std::string> mismatch_;

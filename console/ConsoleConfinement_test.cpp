@@ -53,8 +53,7 @@ protected:
         const auto aside = tmp_ / "swapped-aside";
         fs::create_directory_symlink(outside_, aside);
         const auto exchange = [&] {
-            return ::renameat2(AT_FDCWD, swapped.c_str(), AT_FDCWD, aside.c_str(),
-                               RENAME_EXCHANGE);
+            return ::renameat2(AT_FDCWD, swapped.c_str(), AT_FDCWD, aside.c_str(), RENAME_EXCHANGE);
         };
         ASSERT_EQ(exchange(), 0) << "the file system swaps no names";
         std::atomic<bool> done{false};
@@ -119,6 +118,14 @@ TEST_F(ConsoleConfinementTest, NoCommandReachesOutsideTheFolder) {
     }
     EXPECT_THAT(errors_.str(), Not(HasSubstr(env_.home().string())));
     EXPECT_EQ(filesOutside(), before_);
+}
+
+// The system reads a path up to its NUL: refused also in a command not parsed from a line.
+TEST_F(ConsoleTest, APathWithANulIsRefusedWhenItsCommandRuns) {
+    const std::string withNul("$TMP/n\0ul", 9);
+    EXPECT_THROW(console_.run({CommandKind::write, {withNul, "x"}}), CommandError);
+    EXPECT_THROW(console_.run({CommandKind::expect, {"missing", withNul}}), CommandError);
+    EXPECT_TRUE(namesIn(tmp_).empty());
 }
 
 TEST_F(ConsoleConfinementTest, WriteReplacesALinkAtThePathAndNeverWritesThroughIt) {

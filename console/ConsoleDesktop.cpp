@@ -4,7 +4,6 @@
 #include "console/FileReplacement.h"
 #include "console/KeyChord.h"
 #include "console/PropertyListLiteral.h"
-#include "foundation/Logger.h"
 #include "platform/appkit/NSWindow.h"
 #include "platform/appkit/TextOutline.h"
 #include "platform/base/Bundle.h"
@@ -384,7 +383,7 @@ void Console::showDesktop(const Command& command) {
         for (const auto& line : desktopLines) {
             say("  " + line);
         }
-        const auto entries = logBuffer().entries();
+        const auto entries = appLog();
         say(entries.empty() ? "app log: empty" : "app log:");
         for (const auto& entry : entries) {
             std::istringstream lines(logMessage(entry));

@@ -251,6 +251,7 @@ wait 1
 show pasteboard
 show folder $TMP
 echo "a\nb"
+echo "x\u{41}y" and "a\tb"
 )"
                         "echo \x1B]0;title\x07\xFF\tend\n"),
               0)
@@ -263,7 +264,8 @@ echo "a\nb"
     EXPECT_THAT(out_.str(), HasSubstr("$TMP:\n  line\\nbreak\n  not\\xFFUTF-8\n  two\\tparts\n"));
     // What a script echoes is its own text, its line breaks too; but as in every reply, no
     // control or broken byte reaches the terminal as it is.
-    EXPECT_THAT(out_.str(), HasSubstr("\na\nb\n\\x1B]0;title\\x07\\xFF\\tend\n"));
+    EXPECT_THAT(out_.str(),
+                HasSubstr("\na\nb\n\"x\\u{41}y\" and \"a\\tb\"\n\\x1B]0;title\\x07\\xFF\\tend\n"));
 }
 
 TEST(ConsoleText, EveryShownTextReadsBackToOneText) {
@@ -291,6 +293,11 @@ TEST(ConsoleText, EveryShownTextReadsBackToOneText) {
         {"\"a\nb\" \"x", R"(\"a\nb" "x)"},
         {R"("a\nb")", R"("a\nb")"},
         {R"("a\qb")", R"(\"a\\qb")"},
+        // A literal as a person types it keeps every escape a quoted word knows, also one
+        // whose character no text may hold; one a quoted word does not know opens none.
+        {R"("x\u{41}y" and "a\tb\r\xFF")", R"("x\u{41}y" and "a\tb\r\xFF")"},
+        {R"("\u{0}" "\x00" "\u{DFFF}")", R"("\u{0}" "\x00" "\u{DFFF}")"},
+        {R"("\u{12" "\x4")", R"(\"\\u{12" "\\x4")"},
         {"5\" tall", "5\" tall"},
     };
     for (const auto& [text, expected] : shown) {
@@ -314,6 +321,16 @@ TEST(ConsoleText, EveryShownTextReadsBackToOneText) {
         }
         texts = std::move(longer);
     }
+}
+
+TEST(ConsoleText, AFolderIsNamedWhereAPathStartsWithIt) {
+    EXPECT_EQ(
+        withPathNamed("/d/plain “/d/plain/a” (/d/plain) x=/d/plain, file:///d/plain/a\n/d/plain:",
+                      "/d/plain", "$TMP"),
+        "$TMP “$TMP/a” ($TMP) x=$TMP, file://$TMP/a\n$TMP:");
+    // Other paths that only hold its text.
+    const std::string others = "/d/plainer/q /d/plain.bak /x/d/plain a/d/plain";
+    EXPECT_EQ(withPathNamed(others, "/d/plain", "$TMP"), others);
 }
 
 TEST_F(ConsoleTest, ANameShowsAsNoOtherNameDoes) {
@@ -382,6 +399,20 @@ TEST(ConsoleNames, FoldersWhoseNamesNeedEscapesAreStillWrittenByName) {
     EXPECT_THAT(errors.str(), HasSubstr("test.zestrel:6: cannot make $TMP/a.txt/b: "));
     // Neither folder's real name, as it is or escaped.
     EXPECT_THAT(out.str() + errors.str(), Not(HasSubstr("spot")));
+}
+
+TEST(ConsoleNames, WithTheRootFolderAsTheSessionsPathsAreShownAsTheyAre) {
+    platform::testing::TestEnvironment env;
+    const auto home = fs::canonical(env.home()).string();
+    std::ostringstream out;
+    std::ostringstream errors;
+    {
+        Console console("/", out, errors);
+        std::istringstream script("echo / a/b $TMP $TMP/x $TMPer " + home + "er " + home + "/q\n");
+        EXPECT_EQ(console.runScript(script, "test.zestrel"), 0) << errors.str();
+    }
+    // The app's home is still named, where a path starts with it.
+    EXPECT_EQ(out.str(), "/ a/b / /x $TMPer " + home + "er $HOME/q\n");
 }
 
 TEST(ConsoleNames, FileURLsWriteTheFoldersByNameWhereTheyArePercentEncoded) {

@@ -3,7 +3,6 @@
 #include "console/ConsoleText.h"
 #include "console/FileReplacement.h"
 #include "console/PropertyListLiteral.h"
-#include "foundation/Logger.h"
 #include "platform/appkit/NSAlert.h"
 #include "platform/appkit/NSSound.h"
 #include "platform/data/FileSafety.h"
@@ -13,6 +12,7 @@
 #include "platform/system/SystemSound.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -99,14 +99,16 @@ void Console::expect(const Command& command) {
         }
     } else if (what == "log") {
         const auto& text = arguments[1];
+        // The most recent that holds it, in the order `show log` lists them: the desktop's
+        // lines, then the app's.
         auto lines = desktop_->logLines();
-        for (const auto& entry : logBuffer().entries()) {
-            lines.push_back(entry);
-        }
-        const auto found = std::find_if(lines.begin(), lines.end(), [&](const std::string& line) {
+        auto appLines = appLog();
+        lines.insert(lines.end(), std::make_move_iterator(appLines.begin()),
+                     std::make_move_iterator(appLines.end()));
+        const auto found = std::find_if(lines.rbegin(), lines.rend(), [&](const std::string& line) {
             return showsText(line, text);
         });
-        if (found == lines.end()) {
+        if (found == lines.rend()) {
             throw unmet("no log line holds " + quotedString(text));
         }
         say("ok: logged " + logMessage(*found));

@@ -3,9 +3,11 @@
 #include "console/Console.h"
 #include "console/ConsoleFixture_test.h"
 
+#include "foundation/Logger.h"
 #include "platform/appkit/MailComposeService.h"
 #include "platform/appkit/NSAlert.h"
 #include "platform/appkit/NSSharingServicePicker.h"
+#include "platform/base/ProcessTeardown.h"
 #include "platform/base/Value.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/NSPasteboard.h"
@@ -76,6 +78,7 @@ TEST_F(ConsoleTest, AnExpectationNamesTheMostRecentThatHoldsItsText) {
         platform::MailComposeService::record({{"team@example.com"}, "Mail of " + path, {}});
         platform::NSSharingServicePicker({platform::Value("Shared " + path)})
             .showRelativeToRect({}, nullptr, platform::NSRectEdge::minY);
+        logMessage({"Logged " + path});
     };
     ASSERT_EQ(runScript("launch zestrel\n"), 0) << errors_.str();
     show("Version 1 is out", "old/1");
@@ -83,12 +86,15 @@ TEST_F(ConsoleTest, AnExpectationNamesTheMostRecentThatHoldsItsText) {
     ASSERT_EQ(runScript("relaunch\nrelaunch\n"), 0) << errors_.str();
     show("Release 3 is out", "new/3");
     show("Release 4 is out", "new/4");
-    ASSERT_EQ(runScript("expect alert is out\nexpect opened example.com\n"
-                        "expect alert Version\nexpect opened /old/\n"
-                        "expect alert Version 1\nexpect opened /old/1\n"
-                        "expect opened Mail of old/1\nexpect opened Shared old/1\n"),
+    ASSERT_EQ(runScript("expect alert is out\nexpect opened example.com\nexpect log Logged\n"
+                        "expect alert Version\nexpect opened /old/\nexpect log Logged old\n"
+                        "expect alert Version 1\nexpect opened /old/1\nexpect log Logged old/1\n"
+                        "expect opened Mail of old/1\nexpect opened Shared old/1\nshow log\n"),
               0)
         << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("ok: logged \"Logged new/4\"\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("ok: logged \"Logged old/2\"\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("  \"Logged old/1\"\n  \"Logged old/2\"\n"));
     EXPECT_THAT(out_.str(), HasSubstr("ok: opened Mail message to \"team@example.com\", subject "
                                       "\"Mail of old/1\""));
     EXPECT_THAT(out_.str(), HasSubstr("ok: opened share picker, items \"Shared old/1\"\n"));
@@ -96,6 +102,28 @@ TEST_F(ConsoleTest, AnExpectationNamesTheMostRecentThatHoldsItsText) {
     EXPECT_THAT(out_.str(), HasSubstr("ok: opened https://example.com/new/4\n"));
     EXPECT_THAT(out_.str(), HasSubstr("ok: alert \"Version 2 is out\"\n"));
     EXPECT_THAT(out_.str(), HasSubstr("ok: opened https://example.com/old/2\n"));
+}
+
+// As a system log keeps them: what the ended processes logged, and the current one, up to as
+// many lines as one process's buffer holds; and nothing an ended process asks to log later.
+TEST_F(ConsoleTest, TheLogKeepsItsLastLinesThroughEveryEnd) {
+    ASSERT_EQ(runScript("launch zestrel\n"), 0) << errors_.str();
+    logMessage({"first process"});
+    ASSERT_EQ(runScript("relaunch\nexpect log first process\n"), 0) << errors_.str();
+    // What the ended process asks to log as its code stops and its objects go is not logged.
+    console_.desktop().endOwnProcess();
+    {
+        const platform::ProcessTeardown::Destruction asItsObjectsGo;
+        logMessage({"after its end"});
+    }
+    ASSERT_EQ(runScript("relaunch\nexpect log first process\n"), 0) << errors_.str();
+    EXPECT_EQ(runScript("expect log after its end\n"), 1);
+    // As many as one process keeps, in all: the oldest go.
+    for (std::ptrdiff_t line = 0; line < LogBuffer::capacity; ++line) {
+        logMessage({"third process"});
+    }
+    EXPECT_EQ(runScript("expect log first process\n"), 1);
+    ASSERT_EQ(runScript("quit zestrel\nexpect log third process\n"), 0) << errors_.str();
 }
 
 TEST_F(ConsoleTest, ExpectationsOfTextsAndCountsAreExact) {

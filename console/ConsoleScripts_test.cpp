@@ -27,6 +27,7 @@ namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
+using ::testing::StartsWith;
 
 TEST_F(ConsoleTest, CutAndPasteExampleMovesTheFiles) {
     ASSERT_EQ(runExample("cut-and-paste.zestrel"), 0) << errors_.str();
@@ -70,6 +71,9 @@ TEST_F(ConsoleTest, MistakesAnywhereInAScriptAreFoundBeforeAnythingRuns) {
                                                "outside $TMP"},
         {"echo \"unfinished", "test.zestrel:3: the quoted word “\"unfinished” has no closing "
                               "quote"},
+        // A NUL byte as it is, not as its escape: the file "n" would be written.
+        {"write $TMP/n" + std::string(1, '\0') + "ul hi",
+         "test.zestrel:3: “$TMP/n\\x00ul”: a NUL character cannot be written in a path"},
         {"defaults write deep " + deep + std::string(deep.size(), ')'),
          "test.zestrel:3: “" + std::string(40, '(') +
              "…” is not a property-list value: arrays nest deeper than 100 levels"},
@@ -128,10 +132,21 @@ TEST_F(ConsoleTest, HelpListsEveryCommandAndTellsWhatOneDoes) {
 }
 
 TEST_F(ConsoleTest, TerminalPromptsRunsEachLineAndGoesOnAfterErrors) {
-    EXPECT_EQ(runTerminal("echo hello\nfrobnicate\n\nshow frontmost\nquit\necho never\n"), 0);
-    EXPECT_EQ(out_.str(), "zestrel> hello\nzestrel> zestrel> zestrel> frontmost: Finder (pid 301)\n"
-                          "zestrel> ");
-    EXPECT_THAT(errors_.str(), HasSubstr("error: unknown command “frobnicate”"));
+    // Read from an input that is no terminal, each error names its line, and the status tells
+    // that a command failed; where none did, it ends as well.
+    for (const auto from : {Console::Input::terminal, Console::Input::notTerminal}) {
+        const bool typed = from == Console::Input::terminal;
+        out_.str("");
+        errors_.str("");
+        std::istringstream in("echo hello\n\nfrobnicate\nshow frontmost\nquit\necho never\n");
+        EXPECT_EQ(console_.runTerminal(in, from), typed ? 0 : 1);
+        EXPECT_EQ(out_.str(), "zestrel> hello\nzestrel> zestrel> zestrel> frontmost: Finder (pid "
+                              "301)\nzestrel> ");
+        EXPECT_THAT(errors_.str(), StartsWith(std::string(typed ? "error" : "stdin:3") +
+                                              ": unknown command “frobnicate”"));
+    }
+    std::istringstream in("echo hello\n");
+    EXPECT_EQ(console_.runTerminal(in, Console::Input::notTerminal), 0);
 }
 
 TEST_F(ConsoleTest, TerminalFiresTimersBetweenCommandsAndSurvivesARelaunch) {

@@ -10,6 +10,8 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
 
 namespace zestrel::console {
@@ -50,17 +52,20 @@ std::size_t appendCharacter(std::string_view text, std::size_t at, std::string& 
 }
 
 // Where the quoted literal that opens at `at` ends (past its closing quote), as `quotedString`
-// writes one: a backslash starts one of its escapes, and no character it escapes stands in it
-// as it is. Nothing when no such literal opens there.
+// writes one or a person types one: a backslash starts an escape a quoted word knows, and no
+// character `quotedString` escapes stands in it as it is. Nothing when no such literal opens
+// there.
 std::optional<std::size_t> literalEnd(std::string_view text, std::size_t at) {
     for (std::size_t i = at + 1; i < text.size(); ++i) {
         if (text[i] == '"') {
             return i + 1;
         }
         if (text[i] == '\\') {
-            if (++i == text.size() || !escapedCharacter(text[i])) {
+            const auto escape = escapeAt(text.substr(i + 1));
+            if (!escape) {
                 return std::nullopt;
             }
+            i += escape->length;
         } else if (escapeLetter(text[i])) {
             return std::nullopt;
         }
@@ -68,7 +73,51 @@ std::optional<std::size_t> literalEnd(std::string_view text, std::size_t at) {
     return std::nullopt;
 }
 
+// What replies put around a path besides white space: quotes, brackets and separators.
+constexpr std::string_view kAroundPaths[] = {"\"", "(", ")", "[", "]", "{", "}", "<", ">", ",",
+                                             ";",  ":", "=", "“", "”", "‘", "’", "«", "»"};
+
+bool isSpaceOrControl(char c) {
+    return static_cast<unsigned char>(c) <= ' ' || c == '\x7F';
+}
+
+bool startsPath(std::string_view before) {
+    if (before.empty() || isSpaceOrControl(before.back()) || before.ends_with("file://")) {
+        return true;
+    }
+    return std::any_of(std::begin(kAroundPaths), std::end(kAroundPaths),
+                       [&](std::string_view mark) { return before.ends_with(mark); });
+}
+
+bool endsPath(std::string_view after) {
+    if (after.empty() || after.front() == '/' || isSpaceOrControl(after.front())) {
+        return true;
+    }
+    return std::any_of(std::begin(kAroundPaths), std::end(kAroundPaths),
+                       [&](std::string_view mark) { return after.starts_with(mark); });
+}
+
 } // namespace
+
+std::string withPathNamed(std::string text, std::string_view path, std::string_view name) {
+    if (path.empty()) {
+        return text;
+    }
+    for (auto at = text.find(path); at != std::string::npos; at = text.find(path, at)) {
+        const std::string_view whole = text;
+        auto end = at + path.size();
+        if (!startsPath(whole.substr(0, at)) || !endsPath(whole.substr(end))) {
+            ++at;
+            continue;
+        }
+        if (name.ends_with('/') && end < text.size() && text[end] == '/') {
+            ++end;
+        }
+        text.replace(at, end - at, name);
+        at += name.size();
+    }
+    return text;
+}
 
 std::string escapedControls(const std::string& text) {
     std::string out;

@@ -26,6 +26,13 @@ namespace zestrel::console {
 // written `\\`, and a quote that opens no such literal `\"` (unless no quote follows it).
 std::string escapedControls(const std::string& text);
 
+// `text` with `name` written for `path` where it stands as a path or at a path's start: where
+// the text or a line starts, after white space, a quote, a bracket, `,`, `;`, `:`, `=` or
+// "file://", and up to a `/`, the text's end, white space or such a mark. So with the folder
+// `/d/plain`, `/d/plain/q` is named and `/d/plainer/q` or `a/d/plain` is not. A `/` that would
+// come twice where `name` ends in one is written once.
+std::string withPathNamed(std::string text, std::string_view path, std::string_view name);
+
 // The text without the spaces, tabs and line breaks around it.
 std::string_view trimmed(std::string_view text);
 

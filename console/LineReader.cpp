@@ -50,6 +50,7 @@ void LineReader::read(State& state) {
             state.reading = true;
         }
         Line got = readLine(state.input, state.limit);
+        got.number = ++state.linesRead;
         std::lock_guard lock(state.mutex);
         state.reading = false;
         if (state.finished) {

@@ -29,6 +29,8 @@ public:
         std::optional<std::string> text;
         // The length of a line over the limit, in bytes; 0 for one within it.
         std::size_t tooLong = 0;
+        // Its place in the input, counted from 1.
+        std::size_t number = 0;
     };
     using Deliver = std::function<void(Line)>;
 
@@ -56,6 +58,7 @@ private:
         bool reading = false;  // guarded by mutex
         platform::RunLoop* loop = nullptr;
         Deliver deliver;
+        std::size_t linesRead = 0; // the reading thread's own
     };
 
     static void read(State& state);

@@ -40,6 +40,10 @@ TEST(LineReader, ALineOverTheLimitIsSkippedAndNamedByItsStart) {
     EXPECT_EQ(lines[2].text, "after");
     EXPECT_EQ(lines[3].text, "last");
     EXPECT_FALSE(lines[4].text);
+    // Each is numbered by its place in the input, the long one too.
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(lines[i].number, i + 1);
+    }
     // Past a limit above what is kept to name it, only that much of the line stays.
     const std::string longerLine(LineReader::kKeptStart * 8, 'z');
     const auto kept = readAll(longerLine + "\n", LineReader::kKeptStart * 2);

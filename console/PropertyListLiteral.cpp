@@ -218,44 +218,61 @@ std::optional<std::uint32_t> takeHexadecimal(std::string_view& text, std::size_t
 
 } // namespace
 
-std::string takeEscape(std::string_view& text) {
-    // Named without their backslash: the message shows a backslash doubled, as every reply.
+std::optional<Escape> escapeAt(std::string_view text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    const std::string_view whole = text;
     const char letter = text.front();
     text.remove_prefix(1);
+    std::optional<std::uint32_t> number;
     if (const auto escaped = escapedCharacter(letter)) {
-        return std::string(1, *escaped);
+        number = static_cast<unsigned char>(*escaped);
+    } else if (letter == 'x') {
+        number = takeHexadecimal(text, 2, true);
+    } else if (letter == 'u' && text.starts_with('{')) {
+        text.remove_prefix(1);
+        number = takeHexadecimal(text, 6, false);
+        if (!text.starts_with('}')) {
+            return std::nullopt;
+        }
+        text.remove_prefix(1);
     }
-    if (letter == 'x') {
-        const auto byte = takeHexadecimal(text, 2, true);
-        if (!byte) {
+    if (!number) {
+        return std::nullopt;
+    }
+    return Escape{letter, *number, whole.size() - text.size()};
+}
+
+std::string takeEscape(std::string_view& text) {
+    // Named without their backslash: the message shows a backslash doubled, as every reply.
+    const auto escape = escapeAt(text);
+    if (!escape) {
+        if (text.front() == 'x') {
             throw CommandError("the escape “x” takes two hexadecimal digits, as in “xFF”");
         }
-        if (*byte == 0) {
-            throw CommandError("a NUL character cannot be written");
-        }
-        return std::string(1, static_cast<char>(*byte));
-    }
-    if (letter == 'u') {
-        std::optional<std::uint32_t> number;
-        if (text.starts_with('{')) {
-            text.remove_prefix(1);
-            number = takeHexadecimal(text, 6, false);
-        }
-        if (!number || !text.starts_with('}')) {
+        if (text.front() == 'u') {
             throw CommandError("the escape “u” takes a character's hexadecimal number in "
                                "braces, as in “u{202E}”");
         }
-        text.remove_prefix(1);
-        if (*number == 0) {
-            throw CommandError("a NUL character cannot be written");
-        }
-        if (*number > 0x10FFFF || (*number >= 0xD800 && *number <= 0xDFFF)) {
-            throw CommandError("the escape “u{" + fmt::format("{:X}", *number) +
-                               "}” is no character");
-        }
-        return platform::encodeUTF8(static_cast<char32_t>(*number));
+        throw CommandError("unknown escape “" + std::string(1, text.front()) +
+                           "” after a backslash");
     }
-    throw CommandError("unknown escape “" + std::string(1, letter) + "” after a backslash");
+    text.remove_prefix(escape->length);
+    if (escape->letter != 'x' && escape->letter != 'u') {
+        return std::string(1, static_cast<char>(escape->number));
+    }
+    if (escape->number == 0) {
+        throw CommandError("a NUL character cannot be written");
+    }
+    if (escape->letter == 'x') {
+        return std::string(1, static_cast<char>(escape->number));
+    }
+    if (escape->number > 0x10FFFF || (escape->number >= 0xD800 && escape->number <= 0xDFFF)) {
+        throw CommandError("the escape “u{" + fmt::format("{:X}", escape->number) +
+                           "}” is no character");
+    }
+    return platform::encodeUTF8(static_cast<char32_t>(escape->number));
 }
 
 std::string quotedString(const std::string& text) {

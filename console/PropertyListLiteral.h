@@ -2,6 +2,8 @@
 
 #include "platform/base/Value.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,11 +30,22 @@ std::string quotedString(const std::string& text);
 // character it writes as it is; and the character an escape's letter stands for.
 std::optional<char> escapeLetter(char c);
 std::optional<char> escapedCharacter(char letter);
+// An escape as written after the backslash in a quoted text: one of those letters, or one
+// that replies write for what they escape, `x` and two hexadecimal digits for a byte (`\xFF`)
+// or `u` and a character's number in braces (`\u{202E}`), so what a reply shows reads back to
+// its text. `number` is the character a letter stands for, the byte, or the character's
+// number; `length` what it takes after the backslash.
+struct Escape {
+    char letter = 0;
+    std::uint32_t number = 0;
+    std::size_t length = 0;
+};
+// The escape written at the front of `text`, whatever it stands for (a NUL too); nothing when
+// no escape is written there. Every reader of quoted texts knows escapes by this one.
+std::optional<Escape> escapeAt(std::string_view text);
 // Reads the escape at the front of `text`, which follows a backslash in a quoted text, and
-// removes it: one of those letters, or one that replies write for what they escape, `x` and
-// two hexadecimal digits for a byte (`\xFF`) or `u` and a character's number in braces
-// (`\u{202E}`), so what a reply shows reads back to its text. Answers what it stands for.
-// Throws `CommandError` for an escape it does not know or a NUL, which no name or text holds.
+// removes it. Answers what it stands for. Throws `CommandError` for an escape it does not
+// know, and for a NUL or a number that is no character, which no name or text holds.
 std::string takeEscape(std::string_view& text);
 
 } // namespace zestrel::console

@@ -273,28 +273,6 @@ void expectControl(const Syntax& syntax, const std::vector<std::string>& argumen
     }
 }
 
-// A path is written from the session's folder and its `..` stay inside it, so a mistake is
-// caught before anything runs; where its links really lead is checked when it runs.
-void expectPath(const std::string& word) {
-    if (!isSessionPath(word)) {
-        throw CommandError("“" + word + "” is not in $TMP: paths start with $TMP/");
-    }
-    int depth = 0;
-    std::string_view rest = std::string_view(word).substr(kSessionFolder.size());
-    while (!rest.empty()) {
-        const auto slash = rest.find('/');
-        const auto component = rest.substr(0, slash);
-        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
-        if (component == "..") {
-            if (--depth < 0) {
-                throw CommandError("“" + word + "” leads outside $TMP");
-            }
-        } else if (!component.empty() && component != ".") {
-            ++depth;
-        }
-    }
-}
-
 // A property-list value as written: the rest of the line, checked now so a mistake runs
 // nothing.
 std::string literal(const Syntax& syntax, std::string_view rest) {
@@ -385,7 +363,7 @@ Command parseChecks(const Syntax& syntax, Command command, std::string_view rest
         if (arguments.size() < 2 || (what == "missing" && arguments.size() != 2)) {
             throw usage();
         }
-        expectPath(arguments[1]);
+        checkSessionPath(arguments[1]);
         return command;
     }
     // pasteboard empty | pasteboard files N
@@ -445,6 +423,31 @@ ControlWords controlWords(const Command& command) {
 bool isSessionPath(std::string_view word) {
     return word.starts_with(kSessionFolder) &&
            (word.size() == kSessionFolder.size() || word[kSessionFolder.size()] == '/');
+}
+
+void checkSessionPath(std::string_view word) {
+    // The system reads a path only up to a NUL: what followed it would be dropped unsaid.
+    if (word.find('\0') != std::string_view::npos) {
+        throw CommandError("“" + std::string(word) +
+                           "”: a NUL character cannot be written in a path");
+    }
+    if (!isSessionPath(word)) {
+        throw CommandError("“" + std::string(word) + "” is not in $TMP: paths start with $TMP/");
+    }
+    int depth = 0;
+    std::string_view rest = std::string_view(word).substr(kSessionFolder.size());
+    while (!rest.empty()) {
+        const auto slash = rest.find('/');
+        const auto component = rest.substr(0, slash);
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+        if (component == "..") {
+            if (--depth < 0) {
+                throw CommandError("“" + std::string(word) + "” leads outside $TMP");
+            }
+        } else if (!component.empty() && component != ".") {
+            ++depth;
+        }
+    }
 }
 
 std::chrono::nanoseconds parseSeconds(std::string_view text) {
@@ -542,7 +545,7 @@ std::optional<Command> parseCommand(std::string_view line) {
             throw CommandError("usage: " + std::string(syntax->usage));
         }
         auto path = takeWord(rest);
-        expectPath(path);
+        checkSessionPath(path);
         // A path that ends in "/" (or "." or "..") names a folder, never a file to make.
         const auto last = std::string_view(path).substr(path.rfind('/') + 1);
         if (path == kSessionFolder || last.empty() || last == "." || last == "..") {
@@ -564,7 +567,7 @@ std::optional<Command> parseCommand(std::string_view line) {
             break;
         }
         expectOneOf(*syntax, arguments[0], {"finder", "forklift", "forklift-setapp"});
-        expectPath(arguments[1]);
+        checkSessionPath(arguments[1]);
         break;
     case CommandKind::select:
         expectCount(*syntax, arguments, 1, std::numeric_limits<std::size_t>::max());
@@ -646,7 +649,7 @@ std::optional<Command> parseCommand(std::string_view line) {
         break;
     case CommandKind::mkdir:
         expectCount(*syntax, arguments, 1, 1);
-        expectPath(arguments[0]);
+        checkSessionPath(arguments[0]);
         break;
     case CommandKind::quitApp:
         expectCount(*syntax, arguments, 0, 1);
@@ -683,7 +686,7 @@ std::optional<Command> parseCommand(std::string_view line) {
             if (arguments[0] == "keys") {
                 applicationNamed(arguments[1]);
             } else {
-                expectPath(arguments[1]);
+                checkSessionPath(arguments[1]);
             }
         } else {
             expectCount(*syntax, arguments, 1, 1);

@@ -109,6 +109,11 @@ ControlWords controlWords(const Command& command);
 inline constexpr std::string_view kSessionFolder = "$TMP";
 // Whether a path word is written from the session's folder (`$TMP` or `$TMP/...`).
 bool isSessionPath(std::string_view word);
+// Throws `CommandError` unless the path word is written from the session's folder, its `..`
+// stay inside it and it holds no NUL. Every path a command takes is read through this, when
+// its line is parsed (a script's before anything runs) and when it runs; where its links
+// really lead is checked then too.
+void checkSessionPath(std::string_view word);
 
 // The longest `wait`, about eleven days: far inside what the clock counts in nanoseconds.
 inline constexpr std::int64_t kLongestWaitSeconds = 1'000'000;

@@ -147,6 +147,15 @@ TEST(ScriptCommand, PathsStartInTheSessionFolder) {
         EXPECT_THAT(errorOf(line), HasSubstr("paths start with $TMP/")) << line;
     }
     EXPECT_EQ(parsed("mkdir $TMP").arguments, std::vector<std::string>{"$TMP"});
+    // The system reads a path up to a NUL: in any path, one is refused as its escape is.
+    for (const char* line :
+         {"open finder $TMP/n@", "mkdir $TMP/n@", "write $TMP/n@ x", "show folder $TMP/n@",
+          "expect folder $TMP/n@ a", "expect missing $TMP/n@"}) {
+        std::string withNul = line;
+        withNul[withNul.find('@')] = '\0';
+        EXPECT_THAT(errorOf(withNul), HasSubstr("a NUL character cannot be written in a path"))
+            << line;
+    }
 }
 
 TEST(ScriptCommand, SelectTakesPlainNames) {
@@ -338,6 +347,8 @@ TEST(ScriptCommand, AQuotedTextReadsTheEscapesRepliesWrite) {
     EXPECT_EQ(parsed("write $TMP/y \"a\\tb\\r\\x41\\xff\\u{202E}\\u{1F600}\"").arguments[1],
               "a\tb\rA\xFF\u202E\U0001F600");
     EXPECT_EQ(parsed("select \"a\\u{9B}b\"").arguments[0], "a\u009Bb");
+    EXPECT_EQ(parsed("select \"\\u{D7FF}\\u{E000}\\u{10FFFF}\"").arguments[0],
+              "\uD7FF\uE000\U0010FFFF");
     // Named without the backslash, which a reply would show doubled.
     EXPECT_THAT(errorOf("write $TMP/y \"a\\qb\""),
                 HasSubstr("unknown escape “q” after a backslash in a quoted word"));
@@ -345,7 +356,8 @@ TEST(ScriptCommand, AQuotedTextReadsTheEscapesRepliesWrite) {
          {"\\x4", "\\xg1", "\\x+1", "\\u202E", "\\u{}", "\\u{1234567}", "\\u{12", "\\u{-1}"}) {
         EXPECT_THAT(errorOf("echo \"" + std::string(bad) + "\""), HasSubstr("takes ")) << bad;
     }
-    for (const char* notOne : {"\\u{D800}", "\\u{110000}"}) {
+    // The surrogates from first to last, and past the last character.
+    for (const char* notOne : {"\\u{D800}", "\\u{DFFF}", "\\u{110000}"}) {
         EXPECT_THAT(errorOf("echo \"" + std::string(notOne) + "\""), HasSubstr("is no character"))
             << notOne;
     }

@@ -888,6 +888,13 @@ TEST_F(ZestrelProgramTest, AnExpectationNotMetEndsTheProgramWithStatusOne) {
     EXPECT_THAT(run_->err,
                 HasSubstr(":2: expectation not met: $TMP/a should hold b.txt; it holds nothing"));
     EXPECT_THAT(run_->out, Not(HasSubstr("never")));
+    // Read from a pipe, the session goes on as at the prompt and its status tells of it.
+    auto piped = start({});
+    piped->write("mkdir $TMP/a\nexpect folder $TMP/a b.txt\necho after\n");
+    EXPECT_EQ(piped->finish(), 1);
+    EXPECT_EQ(piped->err,
+              "stdin:2: expectation not met: $TMP/a should hold b.txt; it holds nothing\n");
+    EXPECT_THAT(piped->out, HasSubstr("zestrel> after\n"));
 }
 
 } // namespace

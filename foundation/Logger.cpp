@@ -4,6 +4,7 @@
 #include "foundation/QVApp.h"
 #include "platform/base/Clock.h"
 #include "platform/base/ProcessLocal.h"
+#include "platform/base/ProcessTeardown.h"
 
 #include <memory>
 #include <utility>
@@ -35,6 +36,11 @@ std::string logFileBaseName(std::string_view file) {
 
 void logMessage(std::initializer_list<platform::Value> items, platform::OSLogType type,
                 std::string_view function, std::string_view file, std::int64_t line) {
+    // An ended process's code, and its objects as they go, log nothing: not to the buffer
+    // either, which outlives the end until the process is reset, or is the next process's.
+    if (platform::ProcessTeardown::refuses()) {
+        return;
+    }
     std::string text;
     for (const auto& item : items) {
         if (&item != items.begin()) {

@@ -152,8 +152,11 @@ int run(const Options& options, zestrel::console::TerminationSignals& signals) {
         // The console goes first whichever way this scope ends.
         const std::shared_ptr<void> forwarding(nullptr,
                                                [&signals](void*) { signals.onSignal(nullptr); });
+        using Input = zestrel::console::Console::Input;
         status = options.scriptPath ? console.runScript(script, *options.scriptPath)
-                                    : console.runTerminal(std::cin);
+                                    : console.runTerminal(std::cin, ::isatty(STDIN_FILENO) == 1
+                                                                        ? Input::terminal
+                                                                        : Input::notTerminal);
     }
     UserDefaults::flushAll();
     resetProcess();

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <ios>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zestrel::platform {
@@ -56,6 +59,24 @@ TEST(UTF8Test, BrokenSequencesReadAsOneReplacementEach) {
     for (const Case& c : cases) {
         EXPECT_EQ(characters(c.bytes), c.read) << testing::PrintToString(c.bytes);
         EXPECT_FALSE(isValidUTF8(c.bytes)) << testing::PrintToString(c.bytes);
+    }
+}
+
+// The first and last code point of each length, and points of planes 4 to 7 and 12 to 15,
+// whose second byte shows whether the bits above it are masked off.
+TEST(UTF8Test, EachLengthIsEncodedByteForByte) {
+    const std::pair<char32_t, std::string> encoded[] = {
+        {0x0000, std::string(1, '\0')}, {0x007F, "\x7F"},
+        {0x0080, "\xC2\x80"},           {0x07FF, "\xDF\xBF"},
+        {0x0800, "\xE0\xA0\x80"},       {0xFFFF, "\xEF\xBF\xBF"},
+        {0x10000, "\xF0\x90\x80\x80"},  {0x40000, "\xF1\x80\x80\x80"},
+        {0x7FFFF, "\xF1\xBF\xBF\xBF"},  {0xC0000, "\xF3\x80\x80\x80"},
+        {0xFFFFF, "\xF3\xBF\xBF\xBF"},  {0x10FFFF, "\xF4\x8F\xBF\xBF"},
+    };
+    for (const auto& [scalar, bytes] : encoded) {
+        EXPECT_EQ(encodeUTF8(scalar), bytes) << std::hex << static_cast<std::uint32_t>(scalar);
+        EXPECT_EQ(characters(bytes), (Read{{scalar, bytes.size()}}))
+            << std::hex << static_cast<std::uint32_t>(scalar);
     }
 }
 
