@@ -271,6 +271,8 @@ private:
     std::optional<Cover> modalCover() const;
     // Throws naming the alert while an app-modal run holds the app.
     void requireAppInReach() const;
+    // A click in the app's window or alert while it is in the back brings it forward first.
+    void comeForwardForClick();
     // The alert that takes the app's keys now: the one that is or covers the key window while
     // the app has the keyboard; none otherwise.
     std::shared_ptr<platform::NSAlert> alertTakingKeys() const;

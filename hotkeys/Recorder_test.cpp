@@ -6,6 +6,7 @@
 #include "platform/appkit/NSMenu.h"
 #include "platform/appkit/NSSound.h"
 #include "platform/appkit/NSWindow.h"
+#include "platform/base/DispatchQueue.h"
 #include "platform/base/ProcessInfo.h"
 #include "platform/data/UserDefaults.h"
 #include "platform/desktop/CarbonHotKeys.h"
@@ -242,6 +243,20 @@ TEST_F(RecorderTest, AShortcutOfTheMainMenuIsRefusedNamingTheItem) {
     // Another chord with the same key is free.
     press(Hotkeys::Key::q.rawValue, kCommand | kOption);
     EXPECT_EQ(getShortcut(name), Shortcut(Hotkeys::Key::q, Flags::command | Flags::option));
+
+    // Answered once another application has come forward, the alert leaves no recording in
+    // the back: the window there is not key, and the hotkeys stay live for the one in front.
+    startRecording();
+    responder->enqueue(platform::ModalAnswer::button(0, std::chrono::seconds(1)));
+    platform::DispatchQueue::main().async([this] {
+        env.desktop().activate(
+            env.desktop().runningApplications("com.apple.finder")[0]->processIdentifier());
+    });
+    press(Hotkeys::Key::q.rawValue, kCommand);
+    ASSERT_EQ(alerts().size(), 2u);
+    EXPECT_FALSE(recorder->isRecording());
+    EXPECT_FALSE(isPaused());
+    EXPECT_EQ(window->firstResponder(), nullptr);
 }
 
 TEST_F(RecorderTest, OptionAloneIsAcceptedOutsideTheSandbox) {
