@@ -38,6 +38,8 @@ class ConsoleResponder;
 // What a command that needs the app's process says while it does not run.
 inline constexpr const char* kAppNotRunning =
     "Zestrel is not running: launch it first (launch zestrel)";
+// Said of an application that does not run; this program's own says how to start it.
+CommandError notRunning(const std::string& named, const std::string& identifier);
 
 // Runs the app's own code (building, showing or running its views) as the machine calls into
 // its process (`ProcessTeardown::callIn`). Throws `CommandError`, as for an app that does not
