@@ -42,16 +42,6 @@ TEST_F(ConsoleTest, AnswersGoToTheNextAlertsAndAlertsAreShown) {
     EXPECT_THAT(out_.str(), HasSubstr("alerts:\n  1. warning \"Update now?\" \"A new version is "
                                       "out.\" buttons \"Now\", \"Later\", answered \"Later\"\n"));
     EXPECT_THAT(out_.str(), HasSubstr("ok: alert \"Update now?\""));
-
-    // The answer to one the app shows in the back (the report its menu-bar menu copies) is a
-    // click in its window: the app comes forward first.
-    out_.str("");
-    ASSERT_EQ(runScript("launch zestrel\nanswer OK\nclick menu \"Share App\" holding ctrl+opt\n"
-                        "show frontmost\n"),
-              0)
-        << errors_.str();
-    EXPECT_THAT(out_.str(), HasSubstr("\nZestrel comes forward: the click is in its window\n"));
-    EXPECT_THAT(out_.str(), HasSubstr("frontmost: Zestrel (pid "));
 }
 
 TEST_F(ConsoleTest, AlertsTheAppsWindowsShowAreListedMetAndAnswered) {

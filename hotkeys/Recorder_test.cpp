@@ -244,19 +244,15 @@ TEST_F(RecorderTest, AShortcutOfTheMainMenuIsRefusedNamingTheItem) {
     press(Hotkeys::Key::q.rawValue, kCommand | kOption);
     EXPECT_EQ(getShortcut(name), Shortcut(Hotkeys::Key::q, Flags::command | Flags::option));
 
-    // Answered once another application has come forward, the alert leaves no recording in
-    // the back: the window there is not key, and the hotkeys stay live for the one in front.
+    // Answered once the Finder has come forward, the alert starts no recording in the back,
+    // where the window is not key: the hotkeys stay live for the application in front.
     startRecording();
     responder->enqueue(platform::ModalAnswer::button(0, std::chrono::seconds(1)));
-    platform::DispatchQueue::main().async([this] {
-        env.desktop().activate(
-            env.desktop().runningApplications("com.apple.finder")[0]->processIdentifier());
-    });
+    const auto finder = env.desktop().runningApplications("com.apple.finder")[0];
+    platform::DispatchQueue::main().async([&] { finder->activate(); });
     press(Hotkeys::Key::q.rawValue, kCommand);
-    ASSERT_EQ(alerts().size(), 2u);
     EXPECT_FALSE(recorder->isRecording());
     EXPECT_FALSE(isPaused());
-    EXPECT_EQ(window->firstResponder(), nullptr);
 }
 
 TEST_F(RecorderTest, OptionAloneIsAcceptedOutsideTheSandbox) {
