@@ -103,6 +103,7 @@ Console::Console(fs::path temporaryFolder, std::ostream& out, std::ostream& erro
         throw CommandError(temporaryFolder.string() + " is not a folder");
     }
     responder_->setOnWaiting([this](const NSAlert& alert) { alertWaiting(alert); });
+    responder_->setOnAnswering([this] { comeForwardForClick(); });
     responder_->setOnMismatch([this](const NSAlert& alert, const std::string& title) {
         const auto message = noSuchButton(alert, title);
         // An answer did go before it: the alert is not one nobody answered. It is the one
@@ -544,6 +545,7 @@ bool Console::pressWaitingButton(const std::string& title) {
     }
     for (const auto& button : alert->buttons()) {
         if (button->title() == title) {
+            comeForwardForClick();
             say("pressed " + quotedString(title) + " at the alert " +
                 quotedString(alert->messageText()));
             alert->respond(ModalAnswer::button(title));

@@ -38,6 +38,8 @@ class ConsoleResponder;
 // What a command that needs the app's process says while it does not run.
 inline constexpr const char* kAppNotRunning =
     "Zestrel is not running: launch it first (launch zestrel)";
+// Said of an application that does not run; this program's own says how to start it.
+CommandError notRunning(const std::string& named, const std::string& identifier);
 
 // Runs the app's own code (building, showing or running its views) as the machine calls into
 // its process (`ProcessTeardown::callIn`). Throws `CommandError`, as for an app that does not
@@ -280,6 +282,8 @@ private:
     std::optional<Cover> modalCover() const;
     // Throws naming the alert while an app-modal run holds the app.
     void requireAppInReach() const;
+    // A click in the app's window or alert while it is in the back brings it forward first.
+    void comeForwardForClick();
     // The alert that takes the app's keys now: the one that is or covers the key window while
     // the app has the keyboard; none otherwise.
     std::shared_ptr<platform::NSAlert> alertTakingKeys() const;

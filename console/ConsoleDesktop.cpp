@@ -89,15 +89,14 @@ std::string describeData(const std::string& bytes) {
     return text ? bytes : "<" + std::to_string(bytes.size()) + " bytes>";
 }
 
-// Said of an application that does not run; this program's own says how to start it.
+} // namespace
+
 CommandError notRunning(const std::string& named, const std::string& identifier) {
     if (identifier == Bundle::main()->bundleIdentifier()) {
         return CommandError(kAppNotRunning);
     }
     return CommandError("“" + named + "” is not running");
 }
-
-} // namespace
 
 Console::Next Console::performDesktop(const Command& command) {
     const auto& arguments = command.arguments;

@@ -129,8 +129,9 @@ private:
 };
 
 // While a shortcut recorder records, the app's keys go to it before anything else of the app:
-// it records the key, or refuses it with a beep or an alert. Recording registers the new
-// shortcut at once, so its hot key may take the key's release: the reply names the recorder.
+// it records the key, refuses it with a beep or an alert, or ends the recording (Escape, Tab).
+// Recording registers the new shortcut at once, so its hot key may take the key's release: the
+// reply names the recorder.
 class KeysToRecorder {
 public:
     explicit KeysToRecorder(bool recording) {
@@ -140,24 +141,32 @@ public:
         beeps_ = NSSound::beepCount();
         alerts_ = NSAlert::shownAlertCount();
         center_ = NotificationCenter::defaultCenter();
-        token_ = center_->addObserver(
+        tokens_.push_back(center_->addObserver(
             Hotkeys::shortcutByNameDidChange, Value(), [this](const Notification& notification) {
                 if (!recorded_) {
                     recorded_ = Hotkeys::nameFromNotification(notification);
                 }
-            });
+            }));
+        // An alert ends the recording and starts it again: what counts is the last word.
+        tokens_.push_back(center_->addObserver(Hotkeys::recorderActiveStatusDidChange, Value(),
+                                               [this](const Notification& notification) {
+                                                   const auto active =
+                                                       notification.userInfo.find("isActive");
+                                                   ended_ = active != notification.userInfo.end() &&
+                                                            !active->second.asBool().value_or(true);
+                                               }));
     }
     KeysToRecorder(const KeysToRecorder&) = delete;
     KeysToRecorder& operator=(const KeysToRecorder&) = delete;
     ~KeysToRecorder() {
-        if (token_) {
-            center_->removeObserver(token_);
+        for (const auto& token : tokens_) {
+            center_->removeObserver(token);
         }
     }
 
     // What the recorder made of the keys; nothing when none recorded or it let them pass.
     std::optional<std::string> answer() const {
-        if (!token_) {
+        if (tokens_.empty()) {
             return std::nullopt;
         }
         if (recorded_) {
@@ -170,16 +179,22 @@ public:
             return "the shortcut recorder refused it with the alert " +
                    quotedString(alert->messageText);
         }
-        if (NSSound::beepCount() != beeps_) {
-            return std::string("the shortcut recorder refused it with a beep");
+        if (const int beeps = NSSound::beepCount() - beeps_; beeps > 0) {
+            return beeps == 1 ? std::string("the shortcut recorder refused it with a beep")
+                              : "the shortcut recorder refused them with " + std::to_string(beeps) +
+                                    " beeps";
+        }
+        if (ended_) {
+            return std::string("the shortcut recorder ended the recording, recording nothing");
         }
         return std::nullopt;
     }
 
 private:
     std::shared_ptr<NotificationCenter> center_;
-    ObserverToken token_;
+    std::vector<ObserverToken> tokens_;
     std::optional<Hotkeys::Name> recorded_;
+    bool ended_ = false;
     int beeps_ = 0;
     std::size_t alerts_ = 0;
 };
@@ -298,11 +313,16 @@ void Console::type(const std::string& text) {
     const auto app = desktop_->application(pid);
     const std::size_t before = app ? app->receivedEvents().size() : 0;
     KeysToAlert toAlert(alertTakingKeys());
+    KeysToRecorder toRecorder(engineRunning_ && Hotkeys::isPaused());
     for (const auto& [code, shift] : keys) {
         postKey(code, shift ? CGEventFlags::maskShift : CGEventFlags{});
     }
     if (!target) {
         say(quotedString(text) + " → no application has keyboard focus");
+        return;
+    }
+    if (const auto took = toRecorder.answer()) {
+        say(quotedString(text) + " → " + nameOf(*target) + ": " + *took);
         return;
     }
     if (const auto took = toAlert.answer()) {
@@ -348,7 +368,7 @@ void Console::showKeys(const std::string& application) {
     const auto identifier = bundleIdentifierOf(application);
     const auto running = desktop_->runningApplications(identifier);
     if (running.empty()) {
-        throw CommandError("“" + application + "” is not running");
+        throw notRunning(application, identifier);
     }
     const auto app = desktop_->application(running.front()->processIdentifier());
     if (!app) {

@@ -66,6 +66,10 @@ TEST_F(ConsoleTest, AnApplicationsReceivedKeysAreKeptToTheLastOnes) {
     EXPECT_THAT(out, Not(HasSubstr(" z")));
     EXPECT_THAT(out, HasSubstr(", a, b\n"));
     EXPECT_THAT(finder->receivedEvents(), ::testing::IsEmpty());
+    // Before its launch this program's own has none to show, and the error says how to start it.
+    EXPECT_EQ(runScript("show keys zestrel\n"), 1);
+    EXPECT_EQ(errors_.str(),
+              "test.zestrel:1: Zestrel is not running: launch it first (launch zestrel)\n");
 }
 
 TEST_F(ConsoleTest, HotKeysAreListedAndAPressTheyTakeSaysSo) {
@@ -119,15 +123,23 @@ TEST_F(ConsoleTest, APressAHotKeyTakesShowsWhatItsHandlerLogged) {
 }
 
 TEST_F(ConsoleTest, APressTheRecorderTakesSaysWhatItMadeOfItAndItsBeepIsASoundAScriptSees) {
-    ASSERT_EQ(runScript(kHotkeyMethod + "launch zestrel\nrecord shortcut cut\npress a\n"
-                                        "show sounds\nexpect sounds 1\nanswer OK\npress cmd+q\n"
-                                        "press shift+cmd+k\nrecord shortcut paste\n"
-                                        "press shift+cmd+k\n"),
+    ASSERT_EQ(runScript(kHotkeyMethod +
+                        "launch zestrel\nrecord shortcut cut\npress a\ntype K\ntype ab\n"
+                        "show sounds\nexpect sounds 4\nanswer OK\npress cmd+q\n"
+                        "press shift+cmd+k\nrecord shortcut paste\n"
+                        "press shift+cmd+k\npress esc\npress esc\n"),
               0)
         << errors_.str();
     const auto out = out_.str();
     EXPECT_THAT(out, HasSubstr("\na → Zestrel: the shortcut recorder refused it with a beep\n"));
-    EXPECT_THAT(out, HasSubstr("sounds: 0 plays, 0 sounds held, 1 beep\n"));
+    EXPECT_THAT(out,
+                HasSubstr("\n\"K\" → Zestrel: the shortcut recorder refused it with a beep\n"));
+    EXPECT_THAT(out, HasSubstr("\n\"ab\" → Zestrel: the shortcut recorder refused them with 2 "
+                               "beeps\n"));
+    EXPECT_THAT(out, HasSubstr("sounds: 0 plays, 0 sounds held, 4 beeps\n"));
+    // Escape ends the recording; pressed again, it goes to the window.
+    EXPECT_THAT(out, HasSubstr("\nesc → Zestrel: the shortcut recorder ended the recording, "
+                               "recording nothing\n> press esc\nesc → Zestrel\n"));
     EXPECT_THAT(out, HasSubstr("\ncmd+q → Zestrel: the shortcut recorder refused it with the "
                                "alert \"This keyboard shortcut cannot be used"));
     // The shortcut is registered as soon as it is recorded, and takes the key's release.
@@ -136,7 +148,7 @@ TEST_F(ConsoleTest, APressTheRecorderTakesSaysWhatItMadeOfItAndItsBeepIsASoundAS
     // The cut's hot key takes the key before the paste's recorder sees it.
     EXPECT_THAT(out, HasSubstr("\nshift+cmd+k → taken by the hot key of Zestrel (pid "));
     EXPECT_EQ(runScript("expect sounds 0\n"), 1);
-    EXPECT_THAT(errors_.str(), HasSubstr("0 sounds should have played; 1 sound did"));
+    EXPECT_THAT(errors_.str(), HasSubstr("0 sounds should have played; 4 sounds did"));
 }
 
 // Ways a recording is left waiting in the app, and the key that cuts afterwards.
@@ -177,6 +189,28 @@ TEST(ConsoleRecorderTest, ARecordingEndsWhenAnotherAppComesForwardAndTheFinderKe
         EXPECT_THAT(out, HasSubstr("> show window\nwindow \"Record Shortcut\"\n"));
         EXPECT_THAT(out, HasSubstr("> show window\nwindow \"Record Shortcut\" [key]\n"));
         EXPECT_THAT(out, Not(HasSubstr("[editing]")));
+    }
+}
+
+TEST(ConsoleRecorderTest, AnAnswerOrAClickFromTheBackBringsTheAppForwardFirst) {
+    // With the Finder in front, an answer or a click is one in Zestrel's window, which comes
+    // forward first: the recorder's refusal answered so lets the recording go on in front.
+    const std::string refusal = "record shortcut cut\npress cmd+q\nactivate finder\n";
+    for (const std::string& way :
+         {refusal + "OK\n", refusal + "answer OK\n", refusal + "click OK\n",
+          std::string(
+              "click menu Settings…\nactivate finder\ntoggle \"Play sound effect when cutting\"\n"),
+          std::string("answer OK\nclick menu \"Share App\" holding ctrl+opt\n")}) {
+        SCOPED_TRACE(way);
+        Session session;
+        const auto realClock = onTheRealClock(session.env);
+        std::istringstream in(kHotkeyMethod + "launch zestrel\n" + way +
+                              "show frontmost\nshow window\n");
+        session.console.runTerminal(in);
+        const auto out = session.out.str();
+        EXPECT_THAT(out, HasSubstr("Zestrel comes forward: the click is in its window\n"));
+        EXPECT_THAT(out, HasSubstr("frontmost: Zestrel (pid "));
+        EXPECT_EQ(out.find("[editing]") != std::string::npos, way.starts_with(refusal));
     }
 }
 

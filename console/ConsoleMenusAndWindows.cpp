@@ -270,6 +270,18 @@ void Console::requireAppInReach() const {
     }
 }
 
+void Console::comeForwardForClick() {
+    const auto own = desktop_->ownApplication();
+    if (!engineRunning_ || !own || desktop_->frontmostApplication() == own) {
+        return;
+    }
+    // As the window server does with a click in a window of an application in the back: it
+    // comes forward first, so the click lands in a window with the keyboard.
+    if (desktop_->activate(own->processIdentifier())) {
+        say(nameOf(*own) + " comes forward: the click is in its window");
+    }
+}
+
 std::shared_ptr<NSAlert> Console::alertTakingKeys() const {
     const auto own = desktop_->ownApplication();
     if (!engineRunning_ || !own ||
@@ -560,6 +572,7 @@ void Console::performMenusAndWindows(const Command& command) {
     }
     matches = {matches[ordinal - 1]};
     const OutlineNode& node = *matches.front().node;
+    comeForwardForClick();
     if (command.kind == CommandKind::click) {
         // The click may change what the outline was made of; run a copy.
         const auto click = node.click;

@@ -327,7 +327,8 @@ TEST_F(ConsoleMenusAndWindowsTest, AnAppModalAlertOverTheRecorderHoldsTheAppsOth
     std::istringstream in(
         kHotkeyMethod + "launch zestrel\nclick menu Settings…\nrecord shortcut cut\npress cmd+q\n"
                         "toggle \"Show menu bar icon\" in \"Zestrel Settings\"\nclick menu About\n"
-                        "OK\nclick menu About\n");
+                        "press cmd+k\npress return\nshow window \"Record Shortcut\"\n"
+                        "click menu About\n");
     console_.runTerminal(in);
     EXPECT_THAT(errors_.str(), HasSubstr("“Zestrel Settings” waits on " + refusal));
     EXPECT_THAT(errors_.str(),
@@ -335,6 +336,14 @@ TEST_F(ConsoleMenusAndWindowsTest, AnAppModalAlertOverTheRecorderHoldsTheAppsOth
     EXPECT_EQ(occurrences(out_.str(), "clicked “About”"), 1u) << out_.str();
     EXPECT_EQ(platform::UserDefaults::standard()->object("hideMenuBarIcon").asBool(),
               std::optional<bool>(false));
+    // The recording ends around the alert: its keys go to the alert alone, none is recorded
+    // behind it, and the recording goes on once it is answered.
+    EXPECT_THAT(out_.str(), HasSubstr("cmd+k → Zestrel: " + refusal +
+                                      " took the key and did nothing with it\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("return → Zestrel: pressed \"OK\" at " + refusal +
+                                      "\ncmd+q → Zestrel: the shortcut recorder refused it with " +
+                                      refusal + "\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("    search field \"⌘X\" [editing]\n"));
 }
 
 TEST_F(ConsoleMenusAndWindowsTest, TheAppsHomeReadsAsHome) {
@@ -371,8 +380,12 @@ TEST_F(ConsoleMenusAndWindowsTest, WhatAnAlertCoversIsOutOfReachByEveryWay) {
     // A window it does not cover is in reach.
     ASSERT_EQ(run("toggle \"Play sound effect when cutting\" in \"Zestrel Settings\"\n"), 0)
         << errors_.str();
-    // Escape answers it, and the window is free again.
-    ASSERT_EQ(run("press esc\nclose window\n"), 0) << errors_.str();
+    // Escape answers it, and the window is free again; also when the window that had the
+    // keyboard closed while the app was in the back: coming forward, the one under it takes it.
+    ASSERT_EQ(run("click menu Settings…\nactivate finder\nclose window \"Zestrel Settings\"\n"
+                  "activate zestrel\npress esc\nclose window\n"),
+              0)
+        << errors_.str();
     EXPECT_THAT(out_.str(), HasSubstr("esc → Zestrel: pressed \"Cancel\" at " + kDeleteDialog));
 }
 

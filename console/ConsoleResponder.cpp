@@ -20,6 +20,9 @@ std::optional<ModalAnswer> ConsoleResponder::answer(const NSAlert& alert) {
         const auto& buttons = alert.buttons();
         if (std::any_of(buttons.begin(), buttons.end(),
                         [&](const auto& button) { return button->title() == title; })) {
+            if (onAnswering_) {
+                onAnswering_();
+            }
             return ModalAnswer::button(title);
         }
         if (onMismatch_) {

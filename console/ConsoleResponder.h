@@ -35,6 +35,10 @@ public:
     void setOnWaiting(std::function<void(const platform::NSAlert&)> onWaiting) {
         onWaiting_ = std::move(onWaiting);
     }
+    // Told of each queued answer as it goes to an alert with its button, before it is pressed.
+    void setOnAnswering(std::function<void()> onAnswering) {
+        onAnswering_ = std::move(onAnswering);
+    }
     // Told of each queued answer that met an alert without its button, with the title.
     void
     setOnMismatch(std::function<void(const platform::NSAlert&, const std::string&)> onMismatch) {
@@ -47,6 +51,7 @@ public:
 private:
     std::deque<Queued> queued_;
     std::function<void(const platform::NSAlert&)> onWaiting_;
+    std::function<void()> onAnswering_;
     std::function<void(const platform::NSAlert&, const std::string&)> onMismatch_;
     std::vector<std::weak_ptr<platform::NSAlert>> waiting_;
 };

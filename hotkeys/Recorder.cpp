@@ -204,6 +204,11 @@ bool RecorderCocoa::becomeFirstResponder() {
 }
 
 bool RecorderCocoa::startRecording() {
+    // Only the key window gets the keys: one that is not (its application in the back after
+    // an alert) would pause the hotkeys for keys it never sees.
+    if (const auto window = this->window(); window && !window->isKeyWindow()) {
+        return false;
+    }
     if (!NSSearchField::becomeFirstResponder()) {
         return false;
     }

@@ -59,7 +59,7 @@ public:
     // main queue, as when its window is shown or becomes key.
     void preventBecomingKey();
     void viewDidMoveToWindow() override;
-    // Becoming first responder starts recording.
+    // Becoming first responder starts recording; refused in a window that is not key.
     bool becomeFirstResponder() override;
     void endRecording();
     // The text becomes the stored shortcut's description, or empty.

@@ -6,6 +6,7 @@
 #include "platform/appkit/NSMenu.h"
 #include "platform/appkit/NSSound.h"
 #include "platform/appkit/NSWindow.h"
+#include "platform/base/DispatchQueue.h"
 #include "platform/base/ProcessInfo.h"
 #include "platform/data/UserDefaults.h"
 #include "platform/desktop/CarbonHotKeys.h"
@@ -242,6 +243,16 @@ TEST_F(RecorderTest, AShortcutOfTheMainMenuIsRefusedNamingTheItem) {
     // Another chord with the same key is free.
     press(Hotkeys::Key::q.rawValue, kCommand | kOption);
     EXPECT_EQ(getShortcut(name), Shortcut(Hotkeys::Key::q, Flags::command | Flags::option));
+
+    // Answered once the Finder has come forward, the alert starts no recording in the back,
+    // where the window is not key: the hotkeys stay live for the application in front.
+    startRecording();
+    responder->enqueue(platform::ModalAnswer::button(0, std::chrono::seconds(1)));
+    const auto finder = env.desktop().runningApplications("com.apple.finder")[0];
+    platform::DispatchQueue::main().async([&] { finder->activate(); });
+    press(Hotkeys::Key::q.rawValue, kCommand);
+    EXPECT_FALSE(recorder->isRecording());
+    EXPECT_FALSE(isPaused());
 }
 
 TEST_F(RecorderTest, OptionAloneIsAcceptedOutsideTheSandbox) {

@@ -17,7 +17,8 @@ std::shared_ptr<LocalEventMonitor> LocalEventMonitor::make(NSEvent::EventTypeMas
 }
 
 LocalEventMonitor::LocalEventMonitor(Key, NSEvent::EventTypeMask events, EventFilter callback)
-    : events_(events), callback_(std::move(callback)) {}
+    : events_(events),
+      callback_(callback ? std::make_shared<const EventFilter>(std::move(callback)) : nullptr) {}
 
 LocalEventMonitor::~LocalEventMonitor() {
     if (auto monitor = monitor_.lock()) {
@@ -34,7 +35,11 @@ std::shared_ptr<LocalEventMonitor> LocalEventMonitor::start() {
                 return event;
             }
             self->objectWillChange_.send(event);
-            return self->callback_ ? self->callback_(event) : event;
+            const auto callback = self->callback_;
+            // Not held while its callback runs: an owner that lets it go there (before an
+            // alert the callback runs) removes it at once, so that alert's keys do not reach it.
+            self.reset();
+            return callback ? (*callback)(event) : event;
         });
     return shared_from_this();
 }

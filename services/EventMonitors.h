@@ -22,7 +22,8 @@ using EventFilter =
 
 // The platform's local monitor: events addressed to this app, before the app sees them.
 // Every event seen is also sent on `objectWillChange`. Idle until start(); releasing it
-// removes the platform monitor.
+// removes the platform monitor, also from inside its own callback: from then on it sees no
+// event, not even one sent while that callback runs.
 class LocalEventMonitor : public std::enable_shared_from_this<LocalEventMonitor> {
     struct Key {
         explicit Key() = default;
@@ -48,7 +49,8 @@ public:
 
 private:
     platform::NSEvent::EventTypeMask events_;
-    EventFilter callback_;
+    // Shared with a call in progress, which may outlive the monitor.
+    std::shared_ptr<const EventFilter> callback_;
     std::weak_ptr<platform::NSObject> monitor_;
     platform::combine::PassthroughSubject<std::shared_ptr<platform::NSEvent>> objectWillChange_;
 };

@@ -46,6 +46,21 @@ TEST_F(EventMonitorsTest, ALocalMonitorPublishesEveryEventAndItsCallbackMaySwall
     passing.reset();
     EXPECT_EQ(app.sendEvent(event), event);
     EXPECT_EQ(published, (std::vector<std::uint16_t>{5}));
+
+    // One let go inside its own callback sees nothing from then on, not even the events of a
+    // run that callback goes on into (an alert's).
+    std::vector<std::uint16_t> seen;
+    std::shared_ptr<LocalEventMonitor> letGo;
+    letGo = LocalEventMonitor::make(kKeys, [&](const std::shared_ptr<NSEvent>& key) {
+                seen.push_back(key->keyCode());
+                letGo.reset();
+                if (key->keyCode() == 8) {
+                    app.sendEvent(makeEvent(platform::CGEventType::keyDown, 9));
+                }
+                return key;
+            })->start();
+    app.sendEvent(makeEvent(platform::CGEventType::keyDown, 8));
+    EXPECT_EQ(seen, (std::vector<std::uint16_t>{8}));
 }
 
 TEST_F(EventMonitorsTest, ARunLoopPassFiltersMaskedEventsAndPutsTheRestBackInOrder) {

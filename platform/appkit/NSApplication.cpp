@@ -82,11 +82,15 @@ void NSApplication::activate(bool /*ignoringOtherApps*/) {
         return;
     }
     active_ = true;
-    // The window that was key when the application went to the back takes the keyboard again,
-    // unless another took it meanwhile.
-    if (const auto window = std::exchange(keyBeforeDeactivation_, {}).lock();
-        window && window->isVisible() && !keyWindow()) {
-        window->makeKeyWindow();
+    // The window that was key when the application went to the back (or was made key there)
+    // takes the keyboard again. One that can no longer take it (closed, hidden) leaves it to
+    // the frontmost that can, as when a key window leaves the screen.
+    if (const auto window = std::exchange(keyBeforeDeactivation_, {}).lock(); !keyWindow()) {
+        if (window && window->isVisible() && window->canBecomeKeyWindow()) {
+            window->makeKeyWindow();
+        } else {
+            passOnKeyAndMain(true, false);
+        }
     }
     const Notification notification{NSApplicationDidBecomeActiveNotification, {}, {}};
     if (auto delegate = this->delegate()) {
@@ -112,6 +116,16 @@ void NSApplication::deactivate() {
         delegate->applicationDidResignActive(notification);
     }
     NotificationCenter::defaultCenter()->post(notification);
+}
+
+bool NSApplication::keepsKeyForActivation(NSWindow& window) {
+    threadChecker_.check();
+    const bool inTheBack = finishedLaunching_ && !active_ && !terminated_ &&
+                           NSRunningApplication::current() != nullptr;
+    if (inTheBack) {
+        keyBeforeDeactivation_ = window.self();
+    }
+    return inTheBack;
 }
 
 void NSApplication::yieldActivation(std::string toApplicationWithBundleIdentifier) {

@@ -84,10 +84,13 @@ public:
     bool setActivationPolicy(ActivationPolicy policy);
     bool isActive() const { return active_; }
     // Becomes the active application (the did-become-active notification when it was not);
-    // the window that was key when it was deactivated becomes key again.
+    // the window that was key when it was deactivated, or was made key while it was in the
+    // back, becomes key again; when that one can no longer be key, the frontmost window that
+    // can (a modal window or its sheet first) does.
     void activate(bool ignoringOtherApps);
     void activate() { activate(false); }
     // The key window resigns key (notification and delegate) until the next activation.
+    // Once launched, an application in the back has no key window at all.
     void deactivate();
     // Lets the named application take activation from this one when it asks; the desktop
     // reads the most recent yield.
@@ -210,6 +213,9 @@ private:
     // A key or main window that leaves the screen passes the part on (see passOnKeyAndMain).
     void windowDidDisappear(NSWindow& window, bool wasKey, bool wasMain);
     void windowWillBecomeKey(NSWindow& window);
+    // A launched application in the back (not active) has no key window: `window`, asked to
+    // become key, is kept to take the keyboard when the application comes forward. True then.
+    bool keepsKeyForActivation(NSWindow& window);
     void windowWillBecomeMain(NSWindow& window);
     void windowDidResignKey(NSWindow& window);
     void windowDidResignMain(NSWindow& window);
@@ -246,7 +252,8 @@ private:
     std::vector<std::weak_ptr<NSWindow>> windows_;
     std::vector<std::shared_ptr<NSWindow>> onScreen_; // back to front
     std::weak_ptr<NSWindow> keyWindow_;
-    // The key window the last deactivation took the keyboard from; activation gives it back.
+    // The key window the last deactivation took the keyboard from, or the last one asked to
+    // become key while in the back; activation gives it the keyboard.
     std::weak_ptr<NSWindow> keyBeforeDeactivation_;
     std::weak_ptr<NSWindow> mainWindow_;
     std::int64_t nextWindowNumber_ = 1;

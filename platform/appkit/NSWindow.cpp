@@ -168,6 +168,9 @@ void NSWindow::makeKeyWindow() {
         return;
     }
     auto me = self();
+    if (NSApp().keepsKeyForActivation(*this)) {
+        return;
+    }
     NSApp().windowWillBecomeKey(*this);
     key_ = true;
     if (auto delegate = this->delegate()) {

@@ -172,6 +172,8 @@ public:
     // Off screen. A key (main) window hands the part to the frontmost window left that can
     // take it; so do close and performClose, which come here.
     void orderOut();
+    // While its launched application is in the back, the window becomes key only when the
+    // application comes forward (the same for makeKeyAndOrderFront and a sheet's begin).
     void makeKeyWindow();
     void makeMainWindow();
     // Closes at once: will-close (delegate and notification), then off screen. A window
