@@ -28,6 +28,24 @@ TEST_F(ConsoleTest, RefusedAccessQuitsTheAppAfterItsAlert) {
     EXPECT_FALSE(console_.desktop().ownApplication());
 }
 
+// The reset offer runs on the main queue ahead of the rest of the launch, which waits for its
+// answer: no tap takes the Finder's keys until Cancel lets the launch go on.
+TEST_F(ConsoleTest, TheLaunchWaitsOnTheResetOfferAndGoesOnAfterCancel) {
+    ASSERT_EQ(runScript("mkdir $TMP/A\nwrite $TMP/A/f.txt hi\n"), 0) << errors_.str();
+    const auto realClock = onTheRealClock(env_);
+    ASSERT_EQ(runTerminal("launch zestrel holding shift+ctrl+opt+cmd\nshow taps\n"
+                          "open finder $TMP/A\nselect f.txt\npress cmd+x\nCancel\nshow taps\n"
+                          "activate finder\npress cmd+x\n"),
+              0);
+    const std::string out = out_.str();
+    const auto cancelled = out.find("pressed \"Cancel\" at the alert \"Are you sure");
+    ASSERT_NE(cancelled, std::string::npos) << out;
+    EXPECT_THAT(out.substr(0, cancelled), HasSubstr("event taps: none\n"));
+    EXPECT_THAT(out.substr(0, cancelled), HasSubstr("cmd+x → Finder received cmd+x\n"));
+    EXPECT_THAT(out.substr(cancelled), HasSubstr("1. on Finder (pid "));
+    EXPECT_THAT(out.substr(cancelled), HasSubstr("cmd+x → Finder received cmd+c\n"));
+}
+
 TEST_F(ConsoleTest, AnswersGoToTheNextAlertsAndAlertsAreShown) {
     // At the prompt an answer waits for as long as it takes its alert to come.
     ASSERT_EQ(runTerminal("answer \"Later\"\n"), 0);

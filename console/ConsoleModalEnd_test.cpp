@@ -182,7 +182,7 @@ struct Modal {
     const char* alert;
     // The alert's own button that ends the app.
     const char* quitButton = nullptr;
-    // Over another alert the app waits on, which a script's queued answer meets first.
+    // After another alert, which a script's queued answer meets first.
     bool stacked = false;
     // Shown over a window, which nothing waits on: a script goes on under it.
     bool overWindow = false;
@@ -223,9 +223,10 @@ const std::vector<Modal> kModals{
      .alert = "couldn’t be removed because you don’t have permission",
      .overWindow = true,
      .lockedFolder = true},
-    {.name = "TheResetOfferUnderTheAccessibilityAlert",
+    // The launch waits on the offer: the Accessibility check comes once it is answered.
+    {.name = "TheAccessibilityAlertAfterTheResetOffer",
      .before = "accessibility untrusted\n",
-     .show = "launch zestrel holding shift+ctrl+opt+cmd\n",
+     .show = "launch zestrel holding shift+ctrl+opt+cmd\nanswer Cancel\n",
      .alert = "requires accessibility access.",
      .quitButton = "Quit and Open System Settings",
      .stacked = true},
@@ -453,7 +454,7 @@ TEST_P(EveryModalRun, StopsWhereItStandsWhenTheProcessEnds) {
         endWhileItWaits(modal, end, true);
         const bool scriptGoesOn = modal.overWindow && end != End::itsOwnQuit;
         // The alert's own Quit, answered as the alert shows, is the end a script can give an
-        // app-modal alert; under the stacked ones the answer would meet the offer first.
+        // app-modal alert; after the offer the answer would meet the offer first.
         const bool answered = end == End::itsOwnQuit && !modal.stacked;
         if (scriptGoesOn || answered) {
             endWhileItWaits(modal, end, false);

@@ -8,6 +8,7 @@
 #include "platform/appkit/NSApplication.h"
 #include "platform/appkit/NSColor.h"
 #include "platform/base/DispatchQueue.h"
+#include "platform/base/RunLoop.h"
 
 namespace zestrel {
 namespace {
@@ -85,7 +86,9 @@ std::shared_ptr<platform::Timer> pollToAbort(std::function<bool()> shouldDismiss
                 return;
             }
             timer.invalidate();
-            platform::DispatchQueue::main().async([token, weakWindow] {
+            // Ended in the loop's next turn, in whatever mode it runs: a block on the main
+            // queue would wait behind the alert when a main-queue block runs it.
+            platform::RunLoop::main().performBlock([token, weakWindow] {
                 const auto window = weakWindow.lock();
                 if (*token && window && NSApp().modalWindow() == window) {
                     NSApp().abortModal();

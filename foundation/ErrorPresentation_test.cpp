@@ -3,6 +3,7 @@
 #include "foundation/GeneralError.h"
 #include "platform/appkit/NSAlert.h"
 #include "platform/appkit/NSApplication.h"
+#include "platform/base/RunLoop.h"
 #include "platform/testing/TestEnvironment.h"
 
 #include <gmock/gmock.h>
@@ -118,8 +119,8 @@ TEST_F(PresentationTest, ModalWithoutAWindowIsTheLegacyForm) {
 TEST_F(PresentationTest, ModalWithAWindowRunsAModalLoopUntilTheSheetEnds) {
     responder->enqueue(ModalAnswer::button("OK", 3s));
     std::shared_ptr<platform::NSWindow> modalDuringSheet;
-    platform::DispatchQueue::main().asyncAfter(1s,
-                                               [&] { modalDuringSheet = NSApp().modalWindow(); });
+    platform::RunLoop::main().machineAsyncAt(platform::clock().uptime() + 1s,
+                                             [&] { modalDuringSheet = NSApp().modalWindow(); });
     presentAsModal(error, window);
     env.advance(5s);
     EXPECT_EQ(modalDuringSheet, window);

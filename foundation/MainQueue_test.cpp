@@ -67,8 +67,9 @@ TEST_F(MainQueueTest, CommonModesTimerFiresOnceWhileAMenuTracksAndADefaultOneWai
     scheduledTimer(Duration::milliseconds(100), false,
                    [this](pf::Timer&) { record("default timer")(); });
     bool menuClosed = false;
-    asyncAfter(pf::DispatchQueue::main(), Duration::milliseconds(300),
-               [&menuClosed] { menuClosed = true; });
+    // The person closes the menu: the main queue waits on the block that tracks it.
+    pf::RunLoop::main().machineAsyncAt(pf::clock().uptime() + 300ms,
+                                       [&menuClosed] { menuClosed = true; });
     pf::DispatchQueue::main().async([&] {
         pf::RunLoop::main().runInMode(pf::RunLoopMode::eventTracking,
                                       [&menuClosed] { return menuClosed; });

@@ -5,6 +5,7 @@
 #include "platform/appkit/NSApplication.h"
 #include "platform/appkit/NSMenu.h"
 #include "platform/base/DispatchQueue.h"
+#include "platform/base/RunLoop.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/NSScreen.h"
 #include "platform/testing/DesktopEnvironment.h"
@@ -286,7 +287,8 @@ TEST_F(StatusItemVisibilityTest, TheAlertClosesWithinASecondOfTheItemShowing) {
     crowdOut();
     const auto check = startCheck();
     const auto window = item->button()->window();
-    pf::DispatchQueue::main().asyncAfter(7500ms, [window] { window->setOccluded(false); });
+    pf::RunLoop::main().machineAsyncAt(pf::clock().uptime() + 7500ms,
+                                       [window] { window->setOccluded(false); });
     env.advance(1h);
     ASSERT_EQ(NSAlert::shownAlerts().size(), 1u);
     EXPECT_EQ(NSAlert::shownAlerts()[0].response, pf::NSModalResponseAbort);
@@ -300,7 +302,8 @@ TEST_F(StatusItemVisibilityTest, WithAnAutoHidingMenuBarTheAlertShowsOnceAndNeve
     hideMenuBarAutomatically();
     crowdOut();
     const auto window = item->button()->window();
-    pf::DispatchQueue::main().asyncAfter(6s, [window] { window->setOccluded(false); });
+    pf::RunLoop::main().machineAsyncAt(pf::clock().uptime() + 6s,
+                                       [window] { window->setOccluded(false); });
     runCheck(std::nullopt, false, true);
     const auto alerts = NSAlert::shownAlerts();
     ASSERT_EQ(alerts.size(), 1u);

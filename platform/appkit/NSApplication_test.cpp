@@ -215,7 +215,9 @@ TEST(NSApplicationTest, TerminatingDuringAModalRunStopsTheCodeThatWaitedAndEndsT
     auto window = std::make_shared<NSPanel>(CGRect(0, 0, 100, 100), NSWindow::StyleMask::titled);
     bool codeAfterTheRun = false;
     DispatchQueue::main().async([&] {
-        DispatchQueue::main().asyncAfter(1s, [] { NSApp().terminate(); });
+        // A timer of the modal mode: the main queue waits while this block runs the window.
+        RunLoop::main().add(Timer::make(1.0, false, [](Timer&) { NSApp().terminate(); }),
+                            RunLoopMode::common);
         NSApp().runModal(window);
         codeAfterTheRun = true;
     });

@@ -332,7 +332,8 @@ void DispatchQueue::asyncAfter(DispatchTime deadline, std::function<void()> bloc
         RunLoop::main().asyncAt(deadline.uptime, std::move(block), file, line);
         return;
     }
-    RunLoop::main().asyncAt(
+    // The deadline is the clock's: another queue's block does not wait on the main queue.
+    RunLoop::main().performBlockAt(
         deadline.uptime,
         [queue = *this, block = std::move(block), file, line]() mutable {
             queue.async(std::move(block), DispatchWorkItemFlags::none, file, line);
@@ -350,7 +351,7 @@ void DispatchQueue::asyncAfter(DispatchTime deadline, const std::shared_ptr<Disp
             deadline, [item] { item->perform(); }, file, line);
         return;
     }
-    RunLoop::main().asyncAt(
+    RunLoop::main().performBlockAt(
         deadline.uptime,
         [queue = *this, item, file, line]() mutable { queue.async(item, file, line); }, file, line);
 }

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -206,6 +207,19 @@ TEST_F(DispatchQueueTest, DelayedBlockOnABackgroundQueueWaitsForTheVirtualClock)
     env.advance(100ms);
     queue.sync([] {});
     EXPECT_TRUE(ran.load());
+
+    // Its deadline does not wait behind a main-queue block that runs an alert.
+    ran = false;
+    queue.asyncAfter(500ms, [&] { ran = true; });
+    std::optional<bool> alertEnded;
+    DispatchQueue::main().async([&] {
+        alertEnded = RunLoop::main().runModal(RunLoopMode::modalPanel, [&] {
+            queue.sync([] {});
+            return ran.load();
+        });
+    });
+    env.runUntilIdle();
+    EXPECT_EQ(alertEnded, true);
 }
 
 TEST_F(DispatchQueueTest, MainSyncFromAnotherThreadRunsOnTheMainLoop) {

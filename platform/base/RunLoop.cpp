@@ -65,12 +65,14 @@ struct RunLoop::Core {
         unsigned modes;
     };
 
-    // A block on the main queue, where it was posted from, and whose it is: the generation of
-    // the process that posted it, or none for the machine's.
+    // A block on the loop, where it was posted from, and whose it is: the generation of
+    // the process that posted it, or none for the machine's; and whether it is a block of the
+    // process's main queue, which waits while another of them runs.
     struct QueuedBlock {
         std::function<void()> block;
         CallSite site;
         std::optional<std::uint64_t> process;
+        bool mainQueue = false;
     };
 
     mutable Mutex mutex;
@@ -85,10 +87,28 @@ struct RunLoop::Core {
     RunLoopMode mode GUARDED_BY(mutex) = RunLoopMode::defaultMode;
     bool stopRequested GUARDED_BY(mutex) = false;
     bool wakePending GUARDED_BY(mutex) = false;
+    // How many main-queue blocks are running, one inside the other's nested run: while any
+    // is, the main queue takes no other.
+    unsigned mainQueueRunning GUARDED_BY(mutex) = 0;
     // The process whose end drops its items from this loop is arranged for.
     std::atomic<std::uint64_t> endArrangedFor{~std::uint64_t{0}};
 
     Key nextKey(Nanoseconds deadline) REQUIRES(mutex) { return Key{deadline, nextSequence++}; }
+
+    // The first block the loop may take, due or not: past the main queue's while one of its
+    // blocks runs.
+    std::map<Key, QueuedBlock>::iterator firstTakenBlock() REQUIRES(mutex) {
+        if (mainQueueRunning == 0) {
+            return blocks.begin();
+        }
+        return std::find_if(blocks.begin(), blocks.end(),
+                            [](const auto& entry) { return !entry.second.mainQueue; });
+    }
+
+    std::optional<Nanoseconds> nextBlockDeadline() REQUIRES(mutex) {
+        const auto block = firstTakenBlock();
+        return block == blocks.end() ? std::nullopt : std::optional(block->first.deadline);
+    }
 
     void wakeLocked() REQUIRES(mutex) {
         wakePending = true;
@@ -152,8 +172,9 @@ struct RunLoop::Core {
 
     bool runnableNow(Nanoseconds now) REQUIRES(mutex) {
         const unsigned mask = maskOf(mode);
-        return (!blocks.empty() && blocks.begin()->first.deadline <= now) ||
-               dueTimer(now, mask) != timers.end() || signalledSource(mask) != signalled.end();
+        const std::optional<Nanoseconds> block = nextBlockDeadline();
+        return (block && *block <= now) || dueTimer(now, mask) != timers.end() ||
+               signalledSource(mask) != signalled.end();
     }
 
     std::optional<Nanoseconds> nextDeadline(Nanoseconds now) REQUIRES(mutex) {
@@ -164,8 +185,8 @@ struct RunLoop::Core {
                 next = deadline;
             }
         };
-        if (!blocks.empty()) {
-            consider(blocks.begin()->first.deadline);
+        if (const std::optional<Nanoseconds> block = nextBlockDeadline()) {
+            consider(*block);
         }
         for (const auto& [key, timer] : timers) {
             if (timerModes(*timer) & mask) {
@@ -187,6 +208,26 @@ struct RunLoop::Item {
 };
 
 namespace {
+
+// A main-queue block running: the queue takes no other until it returns (also by an
+// exception).
+class MainQueueRunning {
+public:
+    MainQueueRunning(Mutex& mutex, unsigned* running) : mutex_(mutex), running_(running) {
+        MutexLock lock(mutex_);
+        ++*running_;
+    }
+    ~MainQueueRunning() {
+        MutexLock lock(mutex_);
+        --*running_;
+    }
+    MainQueueRunning(const MainQueueRunning&) = delete;
+    MainQueueRunning& operator=(const MainQueueRunning&) = delete;
+
+private:
+    Mutex& mutex_;
+    unsigned* running_ PT_GUARDED_BY(mutex_);
+};
 
 // The mode of a run, restored when it ends (also by an exception from a callback).
 class ModeScope {
@@ -297,13 +338,14 @@ std::optional<std::uint64_t> RunLoop::takesProcessItem() {
     return generation;
 }
 
-void RunLoop::post(Nanoseconds deadline, std::function<void()> block, bool machine, CallSite site) {
+void RunLoop::post(Nanoseconds deadline, std::function<void()> block, Poster poster,
+                   CallSite site) {
     if (!block) {
         return;
     }
     // The process the block is of: the one that was there when it was posted.
     std::optional<std::uint64_t> process;
-    if (!machine && !(process = takesProcessItem())) {
+    if (poster != Poster::machine && !(process = takesProcessItem())) {
         return;
     }
     const Nanoseconds now = clock().uptime();
@@ -314,27 +356,37 @@ void RunLoop::post(Nanoseconds deadline, std::function<void()> block, bool machi
         refused = std::move(block);
         return;
     }
-    core_->blocks.emplace(core_->nextKey(std::max(deadline, now)),
-                          Core::QueuedBlock{std::move(block), site, process});
+    core_->blocks.emplace(
+        core_->nextKey(std::max(deadline, now)),
+        Core::QueuedBlock{std::move(block), site, process, poster == Poster::mainQueue});
     core_->wakeLocked();
 }
 
 void RunLoop::async(std::function<void()> block, const char* file, int line) {
-    post(Nanoseconds{0}, std::move(block), false, {file, line});
+    post(Nanoseconds{0}, std::move(block), Poster::mainQueue, {file, line});
 }
 
 void RunLoop::asyncAt(Nanoseconds deadline, std::function<void()> block, const char* file,
                       int line) {
-    post(deadline, std::move(block), false, {file, line});
+    post(deadline, std::move(block), Poster::mainQueue, {file, line});
+}
+
+void RunLoop::performBlock(std::function<void()> block, const char* file, int line) {
+    post(Nanoseconds{0}, std::move(block), Poster::process, {file, line});
+}
+
+void RunLoop::performBlockAt(Nanoseconds deadline, std::function<void()> block, const char* file,
+                             int line) {
+    post(deadline, std::move(block), Poster::process, {file, line});
 }
 
 void RunLoop::machineAsync(std::function<void()> block, const char* file, int line) {
-    post(Nanoseconds{0}, std::move(block), true, {file, line});
+    post(Nanoseconds{0}, std::move(block), Poster::machine, {file, line});
 }
 
 void RunLoop::machineAsyncAt(Nanoseconds deadline, std::function<void()> block, const char* file,
                              int line) {
-    post(deadline, std::move(block), true, {file, line});
+    post(deadline, std::move(block), Poster::machine, {file, line});
 }
 
 void RunLoop::add(const std::shared_ptr<Timer>& timer, RunLoopMode mode) {
@@ -590,8 +642,9 @@ std::optional<RunLoop::Item> RunLoop::takeNext(std::uint64_t sequenceLimit) {
             kind = candidate;
         }
     };
-    if (!core_->blocks.empty() && core_->blocks.begin()->first.deadline <= now) {
-        consider(core_->blocks.begin()->first, Kind::block);
+    const auto block = core_->firstTakenBlock();
+    if (block != core_->blocks.end() && block->first.deadline <= now) {
+        consider(block->first, Kind::block);
     }
     const auto timer = core_->dueTimer(now, mask);
     if (timer != core_->timers.end()) {
@@ -608,8 +661,8 @@ std::optional<RunLoop::Item> RunLoop::takeNext(std::uint64_t sequenceLimit) {
     Item item;
     switch (kind) {
     case Kind::block:
-        item.queued = std::move(core_->blocks.begin()->second);
-        core_->blocks.erase(core_->blocks.begin());
+        item.queued = std::move(block->second);
+        core_->blocks.erase(block);
         break;
     case Kind::timer: {
         item.timer = timer->second;
@@ -649,6 +702,10 @@ void RunLoop::perform(Item& item) {
         // One posted from another thread as its process ended may have missed the end's
         // sweep: it is that process's all the same, and no later one's. Its captures go inside
         // the call too: once the block has ended its process, what they ask is refused.
+        std::optional<MainQueueRunning> running;
+        if (item.queued.mainQueue) {
+            running.emplace(core_->mutex, &core_->mainQueueRunning);
+        }
         ProcessTeardown::callIn([&queued = item.queued.block] {
             const std::function<void()> run = std::move(queued);
             run();

@@ -9,6 +9,8 @@
 //
 //   1. A block on the main queue:      DispatchQueue::main().async([] { ... });
 //                                      RunLoop::main().asyncAt(deadline, [] { ... });
+//      or one that does not wait       RunLoop::main().performBlock([] { ... });
+//      behind the main queue's blocks (an event's dispatch, a deadline of the clock)
 //   2. A timer:                        auto timer = Timer::scheduledTimer(500ms, false,
 //                                          [](Timer&) { ... });  // keep `timer` to cancel
 //   3. A run-loop source, signalled    auto source = RunLoopSource::make([] { ... });
@@ -132,8 +134,10 @@ private:
 };
 
 // The main run loop: the main queue (blocks, run in every mode, in the order they fall
-// due and then in submission order), timers, sources and observers. Blocks are posted, and
-// sources signalled, from any thread, and stop() is called from any thread; adding and
+// due and then in submission order), timers, sources and observers. The main queue is
+// serial: while one of its blocks runs a nested run (an alert's), its other blocks wait
+// until that block returns; the machine's work and the process's other items go on. Blocks are
+// posted, and sources signalled, from any thread, and stop() is called from any thread; adding and
 // removing timers, sources and observers and running the loop belong to the loop's thread,
 // and stop the process when called from another. Nothing posted ever runs inline: it runs
 // when a driver turns the loop.
@@ -175,6 +179,13 @@ public:
     // counts as now).
     void asyncAt(Nanoseconds deadline, std::function<void()> block,
                  const char* file = __builtin_FILE(), int line = __builtin_LINE());
+    // The process's work that is not a main-queue block, such as an event's dispatch or a
+    // timer's firing: it runs in every mode, and a modal run begun by a main-queue block runs
+    // it as it runs the timers and sources of its mode.
+    void performBlock(std::function<void()> block, const char* file = __builtin_FILE(),
+                      int line = __builtin_LINE());
+    void performBlockAt(Nanoseconds deadline, std::function<void()> block,
+                        const char* file = __builtin_FILE(), int line = __builtin_LINE());
     // The same for the machine's own work (the desktop, the console): it runs as the
     // machine's code, and no end of the process drops it.
     void machineAsync(std::function<void()> block, const char* file = __builtin_FILE(),
@@ -249,7 +260,8 @@ private:
     // Whether the loop takes an item of the process (the process it is of), not once it has
     // ended. The first item of each process arranges for its items to go at its end.
     std::optional<std::uint64_t> takesProcessItem();
-    void post(Nanoseconds deadline, std::function<void()> block, bool machine, CallSite site);
+    enum class Poster { mainQueue, process, machine };
+    void post(Nanoseconds deadline, std::function<void()> block, Poster poster, CallSite site);
     static void signalSource(const std::shared_ptr<Core>& core,
                              const std::shared_ptr<RunLoopSource>& source);
 

@@ -117,7 +117,8 @@ TEST_F(RunLoopTest, CommonModeTimerFiresDuringNestedEventTrackingRunAndDefaultOn
         fired.push_back("default at " + std::to_string(elapsed() / 1ms));
     });
     bool menuClosed = false;
-    DispatchQueue::main().asyncAfter(300ms, [&] { menuClosed = true; });
+    // The person closes the menu: the main queue waits on the block that tracks it.
+    loop.machineAsyncAt(clock().uptime() + 300ms, [&] { menuClosed = true; });
     RunLoop::RunResult result{};
     DispatchQueue::main().async([&] {
         result = loop.runInMode(RunLoopMode::eventTracking, [&] { return menuClosed; });
@@ -128,6 +129,38 @@ TEST_F(RunLoopTest, CommonModeTimerFiresDuringNestedEventTrackingRunAndDefaultOn
     EXPECT_EQ(fired,
               (std::vector<std::string>{"common in 1", "menu closed at 300", "default at 300"}));
     EXPECT_EQ(loop.currentMode(), RunLoopMode::defaultMode);
+}
+
+// The main queue is serial: a nested run begun by one of its blocks takes no other block of
+// it until that block returns, while events, common-mode timers and the machine's work go
+// on. A nested run begun by anything else serves the main queue.
+TEST_F(RunLoopTest, ANestedRunBegunByAMainQueueBlockHoldsTheQueueUntilItReturns) {
+    auto nestedRun = [&](std::string name) {
+        return [this, name] {
+            bool answered = false;
+            loop.machineAsyncAt(clock().uptime() + 100ms, [&] {
+                ran.push_back("answered");
+                answered = true;
+            });
+            loop.runModal(RunLoopMode::modalPanel, [&] { return answered; });
+            ran.push_back(name + " returned");
+        };
+    };
+    loop.add(Timer::make(0.02, false, [&](Timer&) { ran.push_back("timer"); }),
+             RunLoopMode::common);
+    DispatchQueue::main().async(nestedRun("block"));
+    DispatchQueue::main().async(record("queued"));
+    DispatchQueue::main().asyncAfter(50ms, record("due meanwhile"));
+    loop.performBlock(record("event"));
+    env.runUntilIdle();
+    EXPECT_EQ(ran, (std::vector<std::string>{"event", "timer", "answered", "block returned",
+                                             "queued", "due meanwhile"}));
+
+    ran.clear();
+    loop.performBlock(nestedRun("event"));
+    DispatchQueue::main().async(record("queued"));
+    env.runUntilIdle();
+    EXPECT_EQ(ran, (std::vector<std::string>{"queued", "answered", "event returned"}));
 }
 
 TEST_F(RunLoopTest, NestedRunOnTheVirtualClockEndsByTimeoutOrWhenNothingCanHappen) {

@@ -153,7 +153,9 @@ class GlobalExecutor final : public Executor {
 public:
     void enqueue(Job job, TaskPriority priority, CallSite site) override {
         if (mode.load(std::memory_order_acquire) == GlobalExecutorMode::mainRunLoop) {
-            RunLoop::main().async([job = std::move(job)] { runJob(job); }, site.file, site.line);
+            // Stands in for the pool's threads: no main-queue block it waits behind.
+            RunLoop::main().performBlock([job = std::move(job)] { runJob(job); }, site.file,
+                                         site.line);
         } else {
             threadPool().submit(std::move(job), priority, site);
         }

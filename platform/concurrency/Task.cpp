@@ -291,7 +291,8 @@ bool SleepAwaiter::await_suspend(std::coroutine_handle<> handle) {
     if (state->end.hasFired()) {
         return false; // cancelled already
     }
-    RunLoop::main().asyncAt(deadline_, [state] { state->end.fire(); });
+    // The clock's, not the main queue's: a task on another executor wakes whatever runs there.
+    RunLoop::main().performBlockAt(deadline_, [state] { state->end.fire(); });
     return state->end.arm(Resumer::forCurrent(handle));
 }
 

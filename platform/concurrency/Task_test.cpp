@@ -1,5 +1,6 @@
 #include "platform/concurrency/Task.h"
 
+#include "platform/base/DispatchQueue.h"
 #include "platform/base/MainThread.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/base/ProcessTeardown.h"
@@ -17,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -144,6 +146,24 @@ TEST_F(TaskTest, SleepEndsAtItsDeadlineOnTheVirtualClock) {
     EXPECT_FALSE(done);
     env.advance(1ns);
     EXPECT_TRUE(done);
+}
+
+// The main queue waits while one of its blocks runs an alert; a task of the global executor,
+// and its sleep, do not.
+TEST_F(TaskTest, AGlobalTaskSleepsAndGoesOnWhileAMainQueueBlockWaitsOnAnAlert) {
+    bool woke = false;
+    std::optional<bool> alertEnded;
+    DispatchQueue::main().async([&] {
+        alertEnded = RunLoop::main().runModal(RunLoopMode::modalPanel, [&] { return woke; });
+    });
+    const Nanoseconds start = clock().uptime();
+    Task<void>::run([&woke]() -> Task<void> {
+        co_await Task<>::sleep(1s);
+        woke = true;
+    });
+    env.runUntilIdle();
+    EXPECT_EQ(alertEnded, true);
+    EXPECT_EQ(clock().uptime() - start, 1s);
 }
 
 TEST_F(TaskTest, CancellingASleepingTaskEndsTheSleepAtOnceWithACancellationError) {

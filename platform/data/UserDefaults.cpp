@@ -8,6 +8,7 @@
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/base/ProcessTeardown.h"
+#include "platform/base/RunLoop.h"
 #include "platform/base/UnifiedLog.h"
 #include "platform/data/FileSafety.h"
 #include "platform/data/PropertyList.h"
@@ -418,8 +419,9 @@ private:
 };
 
 void DefaultsDatabase::scheduleFlush() {
-    // One write at the end of the run-loop turn serves every change made until then.
-    DispatchQueue::main().async([weak = weak_from_this()] {
+    // One write at the end of the run-loop turn serves every change made until then, also
+    // while a main-queue block waits on an alert.
+    RunLoop::main().performBlock([weak = weak_from_this()] {
         if (const auto database = weak.lock()) {
             database->flush();
         }

@@ -1,5 +1,6 @@
 #include "platform/data/UserDefaults.h"
 
+#include "platform/base/DispatchQueue.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/ProcessLocal.h"
 #include "platform/base/RunLoop.h"
@@ -20,6 +21,7 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -312,6 +314,16 @@ TEST_F(UserDefaultsTest, ABurstOfWritesCostsOneFileWriteAtTheEndOfTheTurn) {
     EXPECT_EQ(UserDefaults::fileWriteCount(), 2u);
     EXPECT_EQ(PropertyList::decode(readFile(fileOf("com.quorvik.Zestrel"))),
               Value(Value::Dictionary{}));
+
+    // The turn's write comes also while a main-queue block waits on an alert.
+    std::optional<bool> writtenDuringTheAlert;
+    DispatchQueue::main().async([&] {
+        defaults->setObject(1, "during");
+        writtenDuringTheAlert = RunLoop::main().runModal(
+            RunLoopMode::modalPanel, [] { return UserDefaults::fileWriteCount() == 3u; });
+    });
+    RunLoop::main().runUntilIdle();
+    EXPECT_EQ(writtenDuringTheAlert, true);
 }
 
 TEST_F(UserDefaultsTest, SynchronizeWritesAtOnceAndTheScheduledTurnThenHasNothingToDo) {

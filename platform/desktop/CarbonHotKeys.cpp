@@ -124,7 +124,8 @@ bool HotKeySystem::consume(const CGEvent& event) {
     }
     const UInt32 kind = type == CGEventType::keyDown ? kEventHotKeyPressed : kEventHotKeyReleased;
     std::weak_ptr<HotKeySystem> weakSystem = machineLocal().current();
-    RunLoop::main().async([weakSystem, hotKey, kind, failures = std::move(failures)] {
+    // An event the dispatcher hands on: it goes on while a main-queue block runs an alert.
+    RunLoop::main().performBlock([weakSystem, hotKey, kind, failures = std::move(failures)] {
         auto system = weakSystem.lock();
         auto target = hotKey->target.lock();
         if (!system || !target) {

@@ -1,15 +1,20 @@
 #include "platform/desktop/CarbonHotKeys.h"
 
+#include "platform/base/DispatchQueue.h"
+#include "platform/base/RunLoop.h"
 #include "platform/desktop/EventSystem.h"
 #include "platform/testing/DesktopEnvironment.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
 namespace zestrel::platform {
 namespace {
+
+using namespace std::chrono_literals;
 
 constexpr OSType kSignature = fourCharCode("TEST");
 constexpr EventTypeSpec kHotKeyTypes[] = {{kEventClassKeyboard, kEventHotKeyPressed},
@@ -69,6 +74,21 @@ TEST_F(CarbonHotKeysTest, ARegisteredCombinationStopsAtTheStageAndReachesItsOwne
 
     EXPECT_EQ(heard, (std::vector<std::string>{"handler down 1", "handler up 1"}));
     EXPECT_TRUE(finderKeys().empty());
+}
+
+// The dispatcher hands a hot key on in every mode: also while a main-queue block runs an alert,
+// which holds the main queue's other blocks.
+TEST_F(CarbonHotKeysTest, AHotKeyReachesItsOwnerWhileAMainQueueBlockWaitsOnAnAlert) {
+    listen();
+    registerKey(7, cmdKey, 1);
+    RunLoop::main().machineAsyncAt(clock().uptime() + 1s,
+                                   [this] { press(testing::kVKX, kCGEventFlagMaskCommand); });
+    DispatchQueue::main().async([this] {
+        RunLoop::main().runModal(RunLoopMode::modalPanel, [this] { return heard.size() == 2; });
+        heard.push_back("alert ended");
+    });
+    env.runUntilIdle();
+    EXPECT_EQ(heard, (std::vector<std::string>{"handler down 1", "handler up 1", "alert ended"}));
 }
 
 TEST_F(CarbonHotKeysTest, OnlyTheExactModifierBitsMatch) {

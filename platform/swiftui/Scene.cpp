@@ -1,7 +1,7 @@
 #include "platform/swiftui/Scene.h"
 
 #include "platform/appkit/NSApplication.h"
-#include "platform/base/DispatchQueue.h"
+#include "platform/base/RunLoop.h"
 #include "platform/concurrency/ObservationRegistrar.h"
 #include "platform/swiftui/NSHostingView.h"
 
@@ -88,7 +88,7 @@ void SceneHost::evaluate() {
     const std::vector<Scene> scenes =
         withObservationTracking([this] { return body_(); },
                                 [weak = weak_from_this()] {
-                                    DispatchQueue::main().async([weak] {
+                                    RunLoop::main().performBlock([weak] {
                                         if (auto host = weak.lock()) {
                                             host->evaluate();
                                         }

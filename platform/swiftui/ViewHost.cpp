@@ -1,7 +1,7 @@
 #include "platform/swiftui/ViewHost.h"
 #include "platform/base/Mutex.h"
 
-#include "platform/base/DispatchQueue.h"
+#include "platform/base/RunLoop.h"
 
 #include <algorithm>
 #include <utility>
@@ -296,7 +296,8 @@ void ViewHost::invalidate(const std::string& component) {
         }
         scheduled_ = true;
     }
-    DispatchQueue::main().async([weak = weak_from_this()] {
+    // Views update as the loop turns, also while a main-queue block waits on an alert.
+    RunLoop::main().performBlock([weak = weak_from_this()] {
         if (auto host = weak.lock()) {
             host->update();
         }

@@ -1,5 +1,7 @@
 #include "platform/swiftui/ViewHost.h"
 
+#include "platform/base/DispatchQueue.h"
+#include "platform/base/RunLoop.h"
 #include "platform/concurrency/ObservationRegistrar.h"
 #include "platform/swiftui/Containers.h"
 
@@ -10,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 namespace zestrel::platform::swiftui {
@@ -97,8 +100,15 @@ TEST_F(ViewHostTest, ActingByLabelChangesStateAndTheBodyFollowsOnTheNextTurn) {
     EXPECT_TRUE(changes->empty());                          // the body has not run yet
     env.runUntilIdle();
     EXPECT_EQ(*changes, (std::vector<bool>{true}));
-    EXPECT_TRUE(host->toggle("Switch"));
+    // Also while a main-queue block waits on an alert.
+    std::optional<bool> followedDuringTheAlert;
+    DispatchQueue::main().async([&] {
+        EXPECT_TRUE(host->toggle("Switch"));
+        followedDuringTheAlert =
+            RunLoop::main().runModal(RunLoopMode::modalPanel, [&] { return changes->size() == 2; });
+    });
     env.runUntilIdle();
+    EXPECT_EQ(followedDuringTheAlert, true);
     EXPECT_EQ(*changes, (std::vector<bool>{true, false}));
 }
 
