@@ -44,6 +44,17 @@ TEST_F(ConsoleTest, CommandsNeedTheRightApplication) {
                 HasSubstr("the frontmost application, TextEdit, is not a file manager"));
 }
 
+TEST_F(ConsoleTest, ASelectionHoldsAnItemOnce) {
+    for (const std::string manager : {"finder", "forklift"}) {
+        errors_.str("");
+        EXPECT_EQ(runScript("write $TMP/a.txt A\nopen " + manager +
+                            " $TMP\nselect a.txt\nselect a.txt a.txt\n"),
+                  1);
+        EXPECT_EQ(errors_.str(), "test.zestrel:4: “a.txt” is named twice: a selection holds an "
+                                 "item once.\n");
+    }
+}
+
 // The cut is only taken as the file manager's copy once its checks have seen the copy land.
 TEST_F(ConsoleTest, EnginePasteBeforeTheCutSettlesIsAPlainPaste) {
     ASSERT_EQ(runScript("mkdir $TMP/to\nwrite $TMP/from/a.txt A\nopen finder $TMP/from\n"
