@@ -366,8 +366,10 @@ TEST_F(ConsoleTest, ANameShowsAsNoOtherNameDoes) {
     EXPECT_EQ(runScript("select \"a\\\\b/c\"\n"), 1);
     EXPECT_THAT(errors_.str(), ::testing::StartsWith("test.zestrel:1: “a\\\\b/c” is not a name:"));
     errors_.str("");
-    EXPECT_EQ(runScript("mkdir $TMP/a\\b\nmkdir $TMP/a\\b/c\n"), 0) << errors_.str();
-    EXPECT_THAT(out_.str(), HasSubstr("made $TMP/a\\\\b/c\n"));
+    EXPECT_EQ(runScript("mkdir $TMP/a\\b\nmkdir $TMP/a\\b/c\nmkdir $TMP/a\\b/c\n"), 0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("made $TMP/a\\\\b/c\n> mkdir $TMP/a\\\\b/c\n"
+                                      "$TMP/a\\\\b/c was already there\n"));
 }
 
 TEST_F(ConsoleTest, WriteMakesAFileAsAnyNewFileIsMade) {
