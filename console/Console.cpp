@@ -675,7 +675,7 @@ void Console::keepWhatTheProcessShowed() {
     append(endedShowings_, NSSharingServicePicker::showings());
     // As a system log keeps a process's lines after its end; an ended process logs nothing
     // more, so what it holds now is all it logged.
-    for (auto& entry : logBuffer().entries()) {
+    for (auto& entry : logBuffer().orderedEntries()) {
         endedLog_.push_back(std::move(entry));
     }
     while (endedLog_.size() > kKeptLogLines) {
@@ -683,12 +683,12 @@ void Console::keepWhatTheProcessShowed() {
     }
 }
 
-std::vector<std::string> Console::appLog() const {
-    auto current = logBuffer().entries();
+std::vector<LoggedLine> Console::appLog() const {
+    auto current = logBuffer().orderedEntries();
     const auto fromEnded =
         std::min(endedLog_.size(), kKeptLogLines - std::min(kKeptLogLines, current.size()));
-    std::vector<std::string> lines(endedLog_.end() - static_cast<std::ptrdiff_t>(fromEnded),
-                                   endedLog_.end());
+    std::vector<LoggedLine> lines(endedLog_.end() - static_cast<std::ptrdiff_t>(fromEnded),
+                                  endedLog_.end());
     lines.insert(lines.end(), std::make_move_iterator(current.begin()),
                  std::make_move_iterator(current.end()));
     return lines;

@@ -7,6 +7,7 @@
 #include "platform/appkit/NSSharingServicePicker.h"
 #include "platform/appkit/TextOutline.h"
 #include "platform/base/Clock.h"
+#include "platform/base/UnifiedLog.h"
 #include "platform/data/FolderWalk.h"
 #include "platform/desktop/SimulatedApplication.h"
 
@@ -141,7 +142,7 @@ private:
     void keepWhatTheProcessShowed();
     // The app's log as `show log` and `expect log` see it, oldest first: the lines of the
     // processes that ended, then the current one's, the last as many as one process keeps.
-    std::vector<std::string> appLog() const;
+    std::vector<platform::LoggedLine> appLog() const;
     // Makes the app's controller, as the app's entry does; its launch runs once the main run
     // loop turns.
     void startEngine();
@@ -310,7 +311,7 @@ private:
     std::vector<platform::ComposedEmail> endedMessages_;
     std::vector<platform::NSSharingServicePicker::Showing> endedShowings_;
     // The last lines the ended processes logged, as many as `appLog` shows.
-    std::deque<std::string> endedLog_;
+    std::deque<platform::LoggedLine> endedLog_;
     // Stands in for the user at alerts: `answer` queues what it presses.
     std::shared_ptr<ConsoleResponder> responder_;
     std::optional<std::string> mismatch_;

@@ -386,7 +386,7 @@ void Console::showDesktop(const Command& command) {
         const auto entries = appLog();
         say(entries.empty() ? "app log: empty" : "app log:");
         for (const auto& entry : entries) {
-            std::istringstream lines(logMessage(entry));
+            std::istringstream lines(logMessage(entry.text));
             for (std::string line; std::getline(lines, line);) {
                 say("  " + line);
             }
