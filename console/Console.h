@@ -104,7 +104,10 @@ public:
     // presses it; any other line is run as a command while the alert waits (for `answer`,
     // `click`, or a later line), also while the app waits on it. Answers 0, or 128 + the
     // signal when interrupted. From an input that is no terminal, each error names the
-    // input's line ("stdin:LINE: message"), and the answer is 1 when any command failed.
+    // input's line ("stdin:LINE: message"), and the answer is 1 when any command failed. A
+    // UTF-8 byte-order mark at the very start of the input is skipped. An input that cannot
+    // be read on (its stream buffer throws) ends the session there, saying why, and the
+    // answer is 2, as for a script that cannot be read.
     int runTerminal(std::istream& input, Input from = Input::terminal);
 
     // Ends the session as `quit` does, from any thread (the program's signal watch): the
