@@ -333,6 +333,8 @@ struct Console::Terminal {
     // The line taken last, which errors name.
     std::size_t line = 0;
     bool anyFailed = false;
+    // The input could not be read on: the session ends as a script that cannot be read does.
+    bool unreadable = false;
     bool asking = false; // a line is asked for
     // Commands running: more than one while the app waits on an alert and lines are read
     // under it.
@@ -364,6 +366,9 @@ int Console::runTerminal(std::istream& input, Input from) {
         }
         const Next next = std::exchange(terminal.next, Next::proceed);
         if (next == Next::end) {
+            if (terminal.unreadable) {
+                return 2;
+            }
             // Read from no terminal, the session goes on after a failure as at the prompt, but
             // whoever started it learns of the failure from its status, as from a script's.
             return terminal.from == Input::notTerminal && terminal.anyFailed ? 1 : 0;
@@ -423,8 +428,18 @@ void Console::takeLine(LineReader::Line read) {
         return;
     }
     terminal.line = read.number;
-    const auto& line = read.text;
-    if (!line) {
+    auto& line = read.text;
+    // An editor's mark at the very start of what is read, as of a script; a line pasted at the
+    // terminal from such a file starts with it too, and nobody types it.
+    if (read.number == 1 && line && line->starts_with(kByteOrderMark)) {
+        line->erase(0, kByteOrderMark.size());
+    }
+    if (read.failure) {
+        out_ << std::endl;
+        terminal.unreadable = true;
+        failed("cannot read the standard input: " + *read.failure);
+        settle(Next::end);
+    } else if (!line) {
         out_ << std::endl;
         settle(Next::end);
     } else if (read.tooLong != 0) {
@@ -675,7 +690,7 @@ void Console::keepWhatTheProcessShowed() {
     append(endedShowings_, NSSharingServicePicker::showings());
     // As a system log keeps a process's lines after its end; an ended process logs nothing
     // more, so what it holds now is all it logged.
-    for (auto& entry : logBuffer().entries()) {
+    for (auto& entry : logBuffer().orderedEntries()) {
         endedLog_.push_back(std::move(entry));
     }
     while (endedLog_.size() > kKeptLogLines) {
@@ -683,12 +698,12 @@ void Console::keepWhatTheProcessShowed() {
     }
 }
 
-std::vector<std::string> Console::appLog() const {
-    auto current = logBuffer().entries();
+std::vector<LoggedLine> Console::appLog() const {
+    auto current = logBuffer().orderedEntries();
     const auto fromEnded =
         std::min(endedLog_.size(), kKeptLogLines - std::min(kKeptLogLines, current.size()));
-    std::vector<std::string> lines(endedLog_.end() - static_cast<std::ptrdiff_t>(fromEnded),
-                                   endedLog_.end());
+    std::vector<LoggedLine> lines(endedLog_.end() - static_cast<std::ptrdiff_t>(fromEnded),
+                                  endedLog_.end());
     lines.insert(lines.end(), std::make_move_iterator(current.begin()),
                  std::make_move_iterator(current.end()));
     return lines;

@@ -7,6 +7,7 @@
 #include "platform/appkit/NSSharingServicePicker.h"
 #include "platform/appkit/TextOutline.h"
 #include "platform/base/Clock.h"
+#include "platform/base/UnifiedLog.h"
 #include "platform/data/FolderWalk.h"
 #include "platform/desktop/SimulatedApplication.h"
 
@@ -103,7 +104,10 @@ public:
     // presses it; any other line is run as a command while the alert waits (for `answer`,
     // `click`, or a later line), also while the app waits on it. Answers 0, or 128 + the
     // signal when interrupted. From an input that is no terminal, each error names the
-    // input's line ("stdin:LINE: message"), and the answer is 1 when any command failed.
+    // input's line ("stdin:LINE: message"), and the answer is 1 when any command failed. A
+    // UTF-8 byte-order mark at the very start of the input is skipped. An input that cannot
+    // be read on (its stream buffer throws) ends the session there, saying why, and the
+    // answer is 2, as for a script that cannot be read.
     int runTerminal(std::istream& input, Input from = Input::terminal);
 
     // Ends the session as `quit` does, from any thread (the program's signal watch): the
@@ -141,7 +145,7 @@ private:
     void keepWhatTheProcessShowed();
     // The app's log as `show log` and `expect log` see it, oldest first: the lines of the
     // processes that ended, then the current one's, the last as many as one process keeps.
-    std::vector<std::string> appLog() const;
+    std::vector<platform::LoggedLine> appLog() const;
     // Makes the app's controller, as the app's entry does; its launch runs once the main run
     // loop turns.
     void startEngine();
@@ -310,7 +314,7 @@ private:
     std::vector<platform::ComposedEmail> endedMessages_;
     std::vector<platform::NSSharingServicePicker::Showing> endedShowings_;
     // The last lines the ended processes logged, as many as `appLog` shows.
-    std::deque<std::string> endedLog_;
+    std::deque<platform::LoggedLine> endedLog_;
     // Stands in for the user at alerts: `answer` queues what it presses.
     std::shared_ptr<ConsoleResponder> responder_;
     std::optional<std::string> mismatch_;

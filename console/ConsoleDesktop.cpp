@@ -204,10 +204,11 @@ Console::Next Console::performDesktop(const Command& command) {
         // Made one name at a time from $TMP, never through a link: one put in place of a
         // folder since the path was checked fails the command.
         const auto folder = path(arguments[0]);
-        if (const auto failure = makeFoldersWithin(temporaryFolder_, folder)) {
+        bool made = false;
+        if (const auto failure = makeFoldersWithin(temporaryFolder_, folder, &made)) {
             throw CommandError("cannot make " + folder.string() + ": " + *failure);
         }
-        say("made " + folder.string());
+        say(made ? "made " + folder.string() : folder.string() + " was already there");
         return Next::proceed;
     }
     case CommandKind::write: {
@@ -385,7 +386,7 @@ void Console::showDesktop(const Command& command) {
         const auto entries = appLog();
         say(entries.empty() ? "app log: empty" : "app log:");
         for (const auto& entry : entries) {
-            std::istringstream lines(logMessage(entry));
+            std::istringstream lines(logMessage(entry.text));
             for (std::string line; std::getline(lines, line);) {
                 say("  " + line);
             }

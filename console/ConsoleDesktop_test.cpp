@@ -44,6 +44,17 @@ TEST_F(ConsoleTest, CommandsNeedTheRightApplication) {
                 HasSubstr("the frontmost application, TextEdit, is not a file manager"));
 }
 
+TEST_F(ConsoleTest, ASelectionHoldsAnItemOnce) {
+    for (const std::string manager : {"finder", "forklift"}) {
+        errors_.str("");
+        EXPECT_EQ(runScript("write $TMP/a.txt A\nopen " + manager +
+                            " $TMP\nselect a.txt\nselect a.txt a.txt\n"),
+                  1);
+        EXPECT_EQ(errors_.str(), "test.zestrel:4: “a.txt” is named twice: a selection holds an "
+                                 "item once.\n");
+    }
+}
+
 // The cut is only taken as the file manager's copy once its checks have seen the copy land.
 TEST_F(ConsoleTest, EnginePasteBeforeTheCutSettlesIsAPlainPaste) {
     ASSERT_EQ(runScript("mkdir $TMP/to\nwrite $TMP/from/a.txt A\nopen finder $TMP/from\n"
@@ -355,8 +366,10 @@ TEST_F(ConsoleTest, ANameShowsAsNoOtherNameDoes) {
     EXPECT_EQ(runScript("select \"a\\\\b/c\"\n"), 1);
     EXPECT_THAT(errors_.str(), ::testing::StartsWith("test.zestrel:1: “a\\\\b/c” is not a name:"));
     errors_.str("");
-    EXPECT_EQ(runScript("mkdir $TMP/a\\b\nmkdir $TMP/a\\b/c\n"), 0) << errors_.str();
-    EXPECT_THAT(out_.str(), HasSubstr("made $TMP/a\\\\b/c\n"));
+    EXPECT_EQ(runScript("mkdir $TMP/a\\b\nmkdir $TMP/a\\b/c\nmkdir $TMP/a\\b/c\n"), 0)
+        << errors_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("made $TMP/a\\\\b/c\n> mkdir $TMP/a\\\\b/c\n"
+                                      "$TMP/a\\\\b/c was already there\n"));
 }
 
 TEST_F(ConsoleTest, WriteMakesAFileAsAnyNewFileIsMade) {

@@ -99,19 +99,22 @@ void Console::expect(const Command& command) {
         }
     } else if (what == "log") {
         const auto& text = arguments[1];
-        // The most recent that holds it, in the order `show log` lists them: the desktop's
-        // lines, then the app's.
-        auto lines = desktop_->logLines();
-        auto appLines = appLog();
-        lines.insert(lines.end(), std::make_move_iterator(appLines.begin()),
-                     std::make_move_iterator(appLines.end()));
-        const auto found = std::find_if(lines.rbegin(), lines.rend(), [&](const std::string& line) {
-            return showsText(line, text);
-        });
-        if (found == lines.rend()) {
-            throw unmet("no log line holds " + quotedString(text));
+        // The most recent that holds it, of the desktop's lines and the app's, as they came.
+        const auto desktopLines = desktop_->orderedLogLines();
+        const auto appLines = appLog();
+        auto desktopLine = desktopLines.rbegin();
+        auto appLine = appLines.rbegin();
+        while (desktopLine != desktopLines.rend() || appLine != appLines.rend()) {
+            const bool desktopNewer =
+                appLine == appLines.rend() ||
+                (desktopLine != desktopLines.rend() && desktopLine->order > appLine->order);
+            const auto& line = desktopNewer ? *desktopLine++ : *appLine++;
+            if (showsText(line.text, text)) {
+                say("ok: logged " + logMessage(line.text));
+                return;
+            }
         }
-        say("ok: logged " + logMessage(*found));
+        throw unmet("no log line holds " + quotedString(text));
     } else if (what == "alert") {
         const auto& text = arguments[1];
         // The most recent first, one at a time: a check copies no more of a long session's

@@ -80,19 +80,31 @@ TEST_F(ConsoleTest, AnExpectationNamesTheMostRecentThatHoldsItsText) {
             .showRelativeToRect({}, nullptr, platform::NSRectEdge::minY);
         logMessage({"Logged " + path});
     };
+    // The desktop's lines and the app's are one log as they came.
+    const auto logOnTheDesktop = [this](const std::string& line) {
+        console_.desktop().log("Finder: " + line);
+    };
     ASSERT_EQ(runScript("launch zestrel\n"), 0) << errors_.str();
     show("Version 1 is out", "old/1");
+    logOnTheDesktop("Logged old on the desktop");
     show("Version 2 is out", "old/2");
+    logOnTheDesktop("did not paste old/3");
     ASSERT_EQ(runScript("relaunch\nrelaunch\n"), 0) << errors_.str();
     show("Release 3 is out", "new/3");
+    logOnTheDesktop("did not paste new/3");
     show("Release 4 is out", "new/4");
+    logOnTheDesktop("Logged on the desktop");
     ASSERT_EQ(runScript("expect alert is out\nexpect opened example.com\nexpect log Logged\n"
+                        "expect log Logged new\nexpect log old\nexpect log new/\n"
                         "expect alert Version\nexpect opened /old/\nexpect log Logged old\n"
                         "expect alert Version 1\nexpect opened /old/1\nexpect log Logged old/1\n"
                         "expect opened Mail of old/1\nexpect opened Shared old/1\nshow log\n"),
               0)
         << errors_.str();
-    EXPECT_THAT(out_.str(), HasSubstr("ok: logged \"Logged new/4\"\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("ok: logged Finder: Logged on the desktop\n"
+                                      "> expect log Logged new\nok: logged \"Logged new/4\"\n"
+                                      "> expect log old\nok: logged Finder: did not paste old/3\n"
+                                      "> expect log new/\nok: logged \"Logged new/4\"\n"));
     EXPECT_THAT(out_.str(), HasSubstr("ok: logged \"Logged old/2\"\n"));
     EXPECT_THAT(out_.str(), HasSubstr("  \"Logged old/1\"\n  \"Logged old/2\"\n"));
     EXPECT_THAT(out_.str(), HasSubstr("ok: opened Mail message to \"team@example.com\", subject "

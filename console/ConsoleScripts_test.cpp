@@ -13,11 +13,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <istream>
+#include <sstream>
+#include <streambuf>
 #include <string>
+#include <system_error>
 #include <utility>
 
 namespace zestrel::console {
@@ -112,6 +116,48 @@ TEST_F(ConsoleTest, AByteOrderMarkIsSkipped) {
               0)
         << errors_.str();
     EXPECT_EQ(out_.str(), "hi\n");
+    // At the very start of what the prompt reads too, piped or pasted; only there.
+    for (const auto from : {Console::Input::terminal, Console::Input::notTerminal}) {
+        out_.str("");
+        errors_.str("");
+        std::istringstream in("\xEF\xBB\xBF"
+                              "echo hi\n\xEF\xBB\xBF"
+                              "echo again\n");
+        console_.runTerminal(in, from);
+        EXPECT_EQ(out_.str(), "zestrel> hi\nzestrel> zestrel> \n");
+        EXPECT_THAT(errors_.str(), HasSubstr(": unknown command “\xEF\xBB\xBF"
+                                             "echo”"));
+    }
+}
+
+// Serves its text, then fails as a device with an input error does.
+class FailingInput : public std::streambuf {
+public:
+    explicit FailingInput(std::string text) : text_(std::move(text)) {
+        setg(text_.data(), text_.data(), text_.data() + text_.size());
+    }
+
+protected:
+    int_type underflow() override { throw std::system_error(EIO, std::generic_category()); }
+
+private:
+    std::string text_;
+};
+
+TEST_F(ConsoleTest, AnInputThatCannotBeReadOnEndsTheSessionAsAScriptThatCannotBeRead) {
+    // What came before runs; the line the failure cut short does not.
+    for (const auto from : {Console::Input::terminal, Console::Input::notTerminal}) {
+        out_.str("");
+        errors_.str("");
+        FailingInput failing("echo one\nmkdir $TMP/cut");
+        std::istream in(&failing);
+        EXPECT_EQ(console_.runTerminal(in, from), 2);
+        EXPECT_EQ(out_.str(), "zestrel> one\nzestrel> \n");
+        EXPECT_EQ(errors_.str(),
+                  std::string(from == Console::Input::terminal ? "error" : "stdin:2") +
+                      ": cannot read the standard input: Input/output error\n");
+    }
+    EXPECT_FALSE(fs::exists(tmp_ / "cut"));
 }
 
 TEST_F(ConsoleTest, WaitMovesTheVirtualClock) {

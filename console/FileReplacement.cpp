@@ -69,7 +69,8 @@ std::optional<std::string> replaceFileWithin(const fs::path& folder, const fs::p
     return std::nullopt;
 }
 
-std::optional<std::string> makeFoldersWithin(const fs::path& folder, const fs::path& path) {
+std::optional<std::string> makeFoldersWithin(const fs::path& folder, const fs::path& path,
+                                             bool* made) {
     auto relative = relativeWithin(folder, path);
     if (!relative) {
         return "it is not inside " + folder.string();
@@ -81,11 +82,17 @@ std::optional<std::string> makeFoldersWithin(const fs::path& folder, const fs::p
     if (const int error = openWithin(folder, relative->parent_path(), within, true)) {
         return errnoText(asFolderError(error));
     }
-    FileDescriptor made(-1);
-    if (const int error =
-            platform::openFolderBelow(within.get(), relative->filename(), made, true)) {
+    const bool makes = ::mkdirat(within.get(), relative->filename().c_str(), 0777) == 0;
+    if (!makes && errno != EEXIST) {
+        return errnoText(errno);
+    }
+    FileDescriptor last(-1);
+    if (const int error = platform::openFolderBelow(within.get(), relative->filename(), last)) {
         // A file there already is in the way; a link there stands where a folder was.
         return errnoText(error == ENOTDIR ? EEXIST : error == ELOOP ? ENOTDIR : error);
+    }
+    if (made) {
+        *made = makes;
     }
     return std::nullopt;
 }

@@ -29,9 +29,11 @@ std::optional<std::string> replaceFileWithin(const std::filesystem::path& folder
 // as resolved when the command was checked), walked from `folder` the same way: a link put
 // in place of a folder since the check is not followed ("Not a directory") and nothing is
 // made outside; each missing folder gets 0777 less the umask. A folder already at `path` is
-// fine; anything else there is "File exists". Answers the failure's text, or nothing.
+// fine (`made`, when given, then says false); anything else there is "File exists". Answers
+// the failure's text, or nothing.
 std::optional<std::string> makeFoldersWithin(const std::filesystem::path& folder,
-                                             const std::filesystem::path& path);
+                                             const std::filesystem::path& path,
+                                             bool* made = nullptr);
 
 // The items of the folder `path`, a path inside `folder` or `folder` itself (both without
 // links, as resolved when the command was checked), reached from `folder` the same way: a link

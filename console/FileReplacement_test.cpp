@@ -127,13 +127,17 @@ TEST_F(FileReplacementTest, AWriteLeavesAPersonsFilesBesideItsTarget) {
 TEST_F(FileReplacementTest, FoldersAreMadeWithTheUsualModeAndAnExistingOneIsFine) {
     // A umask that a fixed 0755 or 0700 would not match.
     const mode_t before = ::umask(002);
-    EXPECT_EQ(makeFoldersWithin(folder_, folder_ / "a" / "b" / "c"), std::nullopt);
+    bool made = false;
+    EXPECT_EQ(makeFoldersWithin(folder_, folder_ / "a" / "b" / "c", &made), std::nullopt);
+    EXPECT_TRUE(made);
     ::umask(before);
     EXPECT_TRUE(fs::is_directory(folder_ / "a" / "b" / "c"));
     EXPECT_EQ(modeOf(folder_ / "a"), 0775u);
     EXPECT_EQ(modeOf(folder_ / "a" / "b" / "c"), 0775u);
-    EXPECT_EQ(makeFoldersWithin(folder_, folder_ / "a" / "b"), std::nullopt);
-    EXPECT_EQ(makeFoldersWithin(folder_, folder_), std::nullopt);
+    for (const auto& there : {folder_ / "a" / "b", folder_ / "a" / "b" / "c", folder_}) {
+        EXPECT_EQ(makeFoldersWithin(folder_, there, &made), std::nullopt) << there;
+        EXPECT_FALSE(made) << there;
+    }
 }
 
 TEST_F(FileReplacementTest, MakingFoldersNeverGoesThroughALink) {

@@ -2,6 +2,7 @@
 
 #include "platform/base/RunLoop.h"
 
+#include <exception>
 #include <istream>
 #include <string>
 #include <utility>
@@ -69,7 +70,14 @@ LineReader::Line LineReader::readLine(std::istream& input, std::size_t limit) {
     std::size_t length = 0;
     auto* buffer = input.rdbuf();
     for (;;) {
-        const auto c = buffer->sbumpc();
+        std::char_traits<char>::int_type c = 0;
+        try {
+            c = buffer->sbumpc();
+        } catch (const std::exception& error) {
+            input.setstate(std::ios::badbit);
+            line.failure = error.what();
+            return line;
+        }
         if (c == std::char_traits<char>::eof()) {
             input.setstate(std::ios::eofbit);
             if (length == 0) {

@@ -19,7 +19,8 @@ namespace zestrel::console {
 // Reads the terminal on a thread of its own, one line when asked, and hands it to the main
 // run loop: the main thread never blocks on input, so timers fire between commands. A line
 // longer than the limit is read to its end but not kept, so no line typed or pasted can
-// take more memory than that.
+// take more memory than that. A read that fails (the input's stream buffer throws) ends the
+// input there, with the reason: the line it cut short is not handed on.
 class LineReader {
 public:
     // How much of a line over the limit is kept, to name it.
@@ -27,6 +28,8 @@ public:
     struct Line {
         // Nothing at the end of input; only the start of a line over the limit.
         std::optional<std::string> text;
+        // Why the input could not be read on; then there is no text.
+        std::optional<std::string> failure;
         // The length of a line over the limit, in bytes; 0 for one within it.
         std::size_t tooLong = 0;
         // Its place in the input, counted from 1.

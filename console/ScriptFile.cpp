@@ -39,6 +39,13 @@ CommandError notAScript(const std::filesystem::path& path, const std::string& ki
 
 } // namespace
 
+void refuseFolderInput(int fd) {
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+        throw CommandError("the standard input is a folder, not a script");
+    }
+}
+
 std::string readScriptFile(const std::filesystem::path& path) {
     const auto failed = [&](int error) {
         return CommandError("cannot read " + path.string() + ": " + platform::errnoText(error));

@@ -16,4 +16,9 @@ inline constexpr std::size_t kLargestScript = 16 * 1024 * 1024;
 // over `kLargestScript`.
 std::string readScriptFile(const std::filesystem::path& path);
 
+// Refuses a standard input `fd` (read in place of a script) that is a folder, as a script
+// of that kind is refused: throws `CommandError` saying so. Every other kind (a terminal, a
+// pipe, a file, a device) is read as it comes.
+void refuseFolderInput(int fd);
+
 } // namespace zestrel::console

@@ -251,7 +251,9 @@ TEST_F(TerminationSignalsTest, NoSignalTakesItsDefaultActionOnceTheWatchHasEnded
          },
          128 + SIGQUIT, "^zestrel: ended by SIGQUIT\n$"},
         // One that comes the moment the watching thread starts to take them finds their
-        // handlers in place (SIGTERM: its default action leaves no core).
+        // handlers in place (SIGTERM: its default action leaves no core). They go in only
+        // once the watcher waits for them, so a watcher that took them without waiting would
+        // meet none, however the threads run.
         {"raised as the watching thread starts",
          [] {
              TerminationSignals::setStartUpHookForTesting([] { std::raise(SIGTERM); });

@@ -82,6 +82,8 @@ constexpr int kHarmlessSignals[] = {SIGWINCH, SIGCHLD, SIGCONT, SIGURG};
 // program alone, the test's own limit stays as it is. The standard streams closed for it, as
 // `<&-` does; and whether permission bits bind it, as a root without its powers.
 struct Surroundings {
+    // What the standard input reads instead of a pipe from the test, opened with these flags.
+    std::optional<std::pair<fs::path, int>> input = {};
     std::optional<fs::path> output = {};
     std::optional<fs::path> errors = {};
     std::optional<rlim_t> fileSizeLimit = {};
@@ -129,6 +131,10 @@ public:
         posix_spawn_file_actions_adddup2(&actions, in[0], 0);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+        if (surroundings.input) {
+            posix_spawn_file_actions_addopen(&actions, 0, surroundings.input->first.c_str(),
+                                             surroundings.input->second, 0600);
+        }
         for (const auto& [fd, path] :
              {std::pair{1, &surroundings.output}, std::pair{2, &surroundings.errors}}) {
             if (*path) {
@@ -542,7 +548,7 @@ TEST_F(ZestrelProgramTest, TheAppsHomeReadsAsHomeInsideANamedRoot) {
     EXPECT_THAT(namesIn(temporary_), IsEmpty());
 }
 
-TEST_F(ZestrelProgramTest, AScriptThatIsNoScriptIsAnErrorAndABomIsNot) {
+TEST_F(ZestrelProgramTest, AnInputThatIsNoScriptIsAnErrorAndABomIsNot) {
     EXPECT_EQ(run({env_.home().string()}), 2);
     EXPECT_THAT(run_->err, HasSubstr("is a folder, not a script"));
     EXPECT_EQ(run({"/proc/self/mem"}), 2);
@@ -552,6 +558,19 @@ TEST_F(ZestrelProgramTest, AScriptThatIsNoScriptIsAnErrorAndABomIsNot) {
                        .string()}),
               0);
     EXPECT_EQ(run_->out, "hello\n");
+    // Piped, as a script is.
+    auto piped = start({});
+    piped->write("\xEF\xBB\xBF"
+                 "echo hello\n");
+    EXPECT_EQ(piped->finish(), 0);
+    EXPECT_EQ(piped->out, "zestrel> hello\nzestrel> \n");
+    // A standard input that is no script, or cannot be read, is refused as a script is.
+    EXPECT_EQ(run({}, {}, {.input = std::pair{env_.home(), O_RDONLY}}), 2);
+    EXPECT_EQ(run_->err, "zestrel: the standard input is a folder, not a script\n");
+    EXPECT_EQ(run_->out, "");
+    EXPECT_EQ(run({}, {}, {.input = std::pair{env_.home() / "written", O_WRONLY | O_CREAT}}), 2);
+    EXPECT_EQ(run_->err, "stdin:1: cannot read the standard input: Bad file descriptor\n");
+    EXPECT_THAT(namesIn(temporary_), IsEmpty());
 }
 
 TEST_F(ZestrelProgramTest, WhatIsNoFileIsRefusedWithoutWaitingOnIt) {

@@ -78,18 +78,33 @@ void addBreadcrumb(std::string_view message,
 
 LogBuffer::LogBuffer() {
     ring_.reserve(capacity);
+    orders_.reserve(capacity);
 }
 
 void LogBuffer::append(std::string entry) {
     UnfairLockGuard lock(lock_);
     ++appended_;
+    const auto order = platform::nextLogOrder();
     if (ring_.size() < static_cast<std::size_t>(capacity)) {
         ring_.push_back(std::move(entry));
+        orders_.push_back(order);
         return;
     }
     // The pushed-out entry is freed after the lock is released, when `entry` goes.
     std::swap(ring_[head_], entry);
+    orders_[head_] = order;
     head_ = (head_ + 1) % ring_.size();
+}
+
+std::vector<platform::LoggedLine> LogBuffer::orderedEntries() const {
+    UnfairLockGuard lock(lock_);
+    std::vector<platform::LoggedLine> copy;
+    copy.reserve(ring_.size());
+    for (std::size_t i = 0; i < ring_.size(); ++i) {
+        const auto at = (head_ + i) % ring_.size();
+        copy.push_back({orders_[at], ring_[at]});
+    }
+    return copy;
 }
 
 std::vector<std::string> LogBuffer::entries() const {
@@ -123,6 +138,7 @@ std::vector<std::string> LogBuffer::entriesSince(std::uint64_t mark) const {
 void LogBuffer::clear() {
     UnfairLockGuard lock(lock_);
     ring_.clear(); // keeps the reserved storage
+    orders_.clear();
     head_ = 0;
 }
 

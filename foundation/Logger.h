@@ -46,6 +46,8 @@ public:
     // Once full, each new entry pushes out the oldest.
     void append(std::string entry);
     std::vector<std::string> entries() const;
+    // The same, each with its place among every line logged on the machine.
+    std::vector<platform::LoggedLine> orderedEntries() const;
     // A mark for `entriesSince`: how many entries were ever appended.
     std::uint64_t mark() const;
     // The entries appended after `mark` that are still held, oldest first.
@@ -56,6 +58,7 @@ private:
     // A ring over storage reserved once: `head_` is the oldest entry once it is full.
     mutable UnfairLock lock_;
     std::vector<std::string> ring_ GUARDED_BY(lock_);
+    std::vector<std::uint64_t> orders_ GUARDED_BY(lock_); // each entry's, as `ring_` holds them
     std::size_t head_ GUARDED_BY(lock_) = 0;
     std::uint64_t appended_ GUARDED_BY(lock_) = 0;
 };

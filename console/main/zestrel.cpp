@@ -2,6 +2,7 @@
 // command line is the desktop's: `zestrel [--keep | --root DIR] [SCRIPT]`.
 #include "console/AppEnvironment.h"
 #include "console/Console.h"
+#include "console/DescriptorInput.h"
 #include "console/InterruptibleOutput.h"
 #include "console/ScratchFolder.h"
 #include "console/ScriptFile.h"
@@ -46,6 +47,8 @@ struct Options {
     bool keep = false;
     std::optional<fs::path> root;
     std::optional<std::string> scriptPath;
+    // Closed by whoever started the program: the end of input.
+    bool inputClosed = false;
 };
 
 // Why the program could not run; the exit status.
@@ -117,11 +120,27 @@ private:
     std::streambuf* previous_;
 };
 
+// The standard input as the console reads it: as it comes, where a read that fails is told
+// from the end of input; a closed input is the end of input. The reader may be left waiting
+// for a line when a signal ends the session, and still be reading as the program exits, so
+// the stream is never destroyed, as `std::cin` is not.
+std::istream& standardInput(bool closed) {
+    if (closed) {
+        static auto* const none = new std::istringstream;
+        return *none;
+    }
+    static auto* const buffer = new zestrel::console::DescriptorInput(STDIN_FILENO);
+    static auto* const input = new std::istream(buffer);
+    return *input;
+}
+
 int run(const Options& options, zestrel::console::TerminationSignals& signals) {
     using namespace zestrel::platform;
     std::istringstream script;
     if (options.scriptPath) {
         script.str(zestrel::console::readScriptFile(*options.scriptPath));
+    } else if (!options.inputClosed) {
+        zestrel::console::refuseFolderInput(STDIN_FILENO);
     }
     std::optional<fs::path> root;
     if (options.root) {
@@ -153,10 +172,11 @@ int run(const Options& options, zestrel::console::TerminationSignals& signals) {
         const std::shared_ptr<void> forwarding(nullptr,
                                                [&signals](void*) { signals.onSignal(nullptr); });
         using Input = zestrel::console::Console::Input;
-        status = options.scriptPath ? console.runScript(script, *options.scriptPath)
-                                    : console.runTerminal(std::cin, ::isatty(STDIN_FILENO) == 1
-                                                                        ? Input::terminal
-                                                                        : Input::notTerminal);
+        status = options.scriptPath
+                     ? console.runScript(script, *options.scriptPath)
+                     : console.runTerminal(standardInput(options.inputClosed),
+                                           ::isatty(STDIN_FILENO) == 1 ? Input::terminal
+                                                                       : Input::notTerminal);
     }
     UserDefaults::flushAll();
     resetProcess();
@@ -168,8 +188,10 @@ int run(const Options& options, zestrel::console::TerminationSignals& signals) {
 }
 
 // The command line's session, with its exit status.
-int session(int argc, char** argv, zestrel::console::TerminationSignals& signals) {
+int session(int argc, char** argv, bool inputClosed,
+            zestrel::console::TerminationSignals& signals) {
     Options options;
+    options.inputClosed = inputClosed;
     if (const auto status = parseOptions(argc, argv, options)) {
         return *status;
     }
@@ -184,12 +206,15 @@ int session(int argc, char** argv, zestrel::console::TerminationSignals& signals
 // descriptor that behaves as closed (/dev/null opened the other way: a read or a write fails),
 // so no descriptor of the program's own (the signal watch's pipe) ever takes it and is read or
 // written as that stream. A closed input is then an end of input, and a closed output one that
-// fails, as any other. Throws `std::system_error` when one cannot be held.
-void holdClosedStandardStreams() {
+// fails, as any other. Answers whether the input was closed. Throws `std::system_error` when
+// one cannot be held.
+bool holdClosedStandardStreams() {
+    bool inputClosed = false;
     for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
         if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
             continue;
         }
+        inputClosed = inputClosed || fd == STDIN_FILENO;
         // Those below are open by now, so this number is the lowest free one.
         const int held = ::open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
         if (held < 0 || (held != fd && (::dup2(held, fd) != fd || ::close(held) != 0))) {
@@ -198,6 +223,7 @@ void holdClosedStandardStreams() {
                                         " with /dev/null");
         }
     }
+    return inputClosed;
 }
 
 // The status once everything is written: an output whose reader went away ends the program as
@@ -226,8 +252,9 @@ int main(int argc, char** argv) {
     // From main's first line (before it, while the loader runs, a signal takes its default
     // action): a signal before the handlers are in place waits for them.
     zestrel::console::TerminationSignals::hold();
+    bool inputClosed = false;
     try {
-        holdClosedStandardStreams();
+        inputClosed = holdClosedStandardStreams();
     } catch (const std::exception& error) {
         return cannotRun(error);
     }
@@ -253,7 +280,7 @@ int main(int argc, char** argv) {
     {
         const RedirectedStream toOutput(std::cout, output);
         const RedirectedStream toErrors(std::cerr, errors);
-        status = statusOnceWritten(session(argc, argv, *signals), output, errors);
+        status = statusOnceWritten(session(argc, argv, inputClosed, *signals), output, errors);
     }
     // Also one that came while the session was ending on its own, on whichever thread: the
     // caller asked for it. One from now on ends the program at once, with its own status.

@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
@@ -297,6 +298,11 @@ void osLog(const OSLog& log, OSLogType type, std::string_view message) {
         return;
     }
     currentSink()->write(LogRecord{log.subsystem, log.category, type, std::string(message)});
+}
+
+std::uint64_t nextLogOrder() {
+    static std::atomic<std::uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
 }
 
 } // namespace zestrel::platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -49,5 +50,16 @@ void setLogSink(std::shared_ptr<LogSink> sink);
 
 // `os_log(type, log: log, "%@", message)`.
 void osLog(const OSLog& log, OSLogType type, std::string_view message);
+
+// A line of a log kept in memory (the app's buffer, the desktop's log), with its place among
+// every such line logged on the machine, so the lines of several logs read in the order they
+// came.
+struct LoggedLine {
+    std::uint64_t order = 0;
+    std::string text;
+};
+// The next place: larger than every one answered before, on any thread, across the ends of
+// the app's process.
+std::uint64_t nextLogOrder();
 
 } // namespace zestrel::platform

@@ -783,10 +783,20 @@ void Desktop::log(std::string message) {
     if (log_.size() == kKeptLogLines) {
         log_.pop_front();
     }
-    log_.push_back(std::move(message));
+    log_.push_back({nextLogOrder(), std::move(message)});
 }
 
 std::vector<std::string> Desktop::logLines() const {
+    MutexLock lock(mutex_);
+    std::vector<std::string> lines;
+    lines.reserve(log_.size());
+    for (const auto& line : log_) {
+        lines.push_back(line.text);
+    }
+    return lines;
+}
+
+std::vector<LoggedLine> Desktop::orderedLogLines() const {
     MutexLock lock(mutex_);
     return {log_.begin(), log_.end()};
 }

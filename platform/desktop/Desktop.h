@@ -3,6 +3,7 @@
 #include "platform/base/Clock.h"
 #include "platform/base/Mutex.h"
 #include "platform/base/ThreadChecker.h"
+#include "platform/base/UnifiedLog.h"
 #include "platform/desktop/AppleEvent.h"
 #include "platform/desktop/CGEvent.h"
 #include "platform/desktop/NSEvent.h"
@@ -266,6 +267,8 @@ public:
     static constexpr std::size_t kKeptLogLines = 10'000;
     void log(std::string message);
     std::vector<std::string> logLines() const;
+    // The same, each with its place among every line logged on the machine (the app's too).
+    std::vector<LoggedLine> orderedLogLines() const;
 
 private:
     Desktop();
@@ -297,7 +300,7 @@ private:
     std::function<void(std::uint16_t, NSEvent::ModifierFlags, const std::string&)>
         ownKeyHandler_ GUARDED_BY(mutex_);
     std::function<void()> ownReopenHandler_ GUARDED_BY(mutex_);
-    std::deque<std::string> log_ GUARDED_BY(mutex_);
+    std::deque<LoggedLine> log_ GUARDED_BY(mutex_);
     std::map<std::string, Nanoseconds> copyLatencies_ GUARDED_BY(mutex_);
 
     WindowServer windowServer_;

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <deque>
 #include <fcntl.h>
+#include <set>
+#include <string_view>
 #include <sys/stat.h>
 #include <system_error>
 
@@ -176,6 +178,7 @@ void FileManagerApplication::openFolder(const fs::path& folder) {
 void FileManagerApplication::select(const std::vector<std::string>& names) {
     const auto folder = opened(realFolder_, folder_);
     std::vector<fs::path> chosen;
+    std::set<std::string_view> named;
     for (const auto& name : names) {
         if (!isPlainName(name)) {
             throw fileError("“" + name + "” is not the name of an item in “" + folder_.string() +
@@ -183,6 +186,12 @@ void FileManagerApplication::select(const std::vector<std::string>& names) {
                             folder_, kInvalidFileNameError);
         }
         auto path = folder_ / name;
+        // A plain name is the one way to name an item of the folder: the same name is the
+        // same item.
+        if (!named.insert(name).second) {
+            throw fileError("“" + name + "” is named twice: a selection holds an item once.", path,
+                            kInvalidFileNameError);
+        }
         struct stat status {};
         if (::fstatat(folder.get(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
             throw fileError("“" + name + "” is not in “" + folder_.string() + "”.", path);

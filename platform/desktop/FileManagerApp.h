@@ -62,8 +62,9 @@ public:
     // error when the path is not a folder or leads out of the confinement.
     void openFolder(const std::filesystem::path& folder);
     // Selects items of the current folder by name. Throws an error for a name not there, for
-    // anything but a plain name (a `/`, `.` or `..`), and for an item that leads out of the
-    // confinement; the selection is then unchanged.
+    // anything but a plain name (a `/`, `.` or `..`), for a name given twice (a selection
+    // holds an item once), and for an item that leads out of the confinement; the selection
+    // is then unchanged.
     void select(const std::vector<std::string>& names);
     // Selects every item of the current folder; throws an error when it cannot be listed.
     void selectAll();

@@ -381,7 +381,7 @@ TEST_F(FileManagerTest, AFolderIsNeverPastedInsideItselfThroughALink) {
 
 TEST_F(FileManagerTest, SelectTakesOnlyNamesOfTheCurrentFolder) {
     finder->select({"a.txt"});
-    for (const char* name : {"../Target", "/etc", "Folder/inner.txt", ".", "..", ""}) {
+    for (const char* name : {"../Target", "/etc", "Folder/inner.txt", ".", "..", "", "Folder"}) {
         EXPECT_THROW(finder->select({"Folder", name}), Error) << name;
     }
     EXPECT_EQ(finder->selection(), (std::vector<fs::path>{source / "a.txt"}));
