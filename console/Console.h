@@ -280,10 +280,16 @@ private:
     // into its windows (a reopen, the debug window, the shortcut recorder). It is named by its
     // alert, also when that is a sheet over the window the run is for. None without such a run.
     std::optional<Cover> modalCover() const;
+    // The window the alert shows over, as a sheet or presented by a view: a click at the alert
+    // is in that window. None for an app-modal alert or one not on screen.
+    std::shared_ptr<platform::NSWindow> windowUnder(const platform::NSAlert& alert) const;
     // Throws naming the alert while an app-modal run holds the app.
     void requireAppInReach() const;
-    // A click in the app's window or alert while it is in the back brings it forward first.
-    void comeForwardForClick();
+    // A click in a window of the app makes it key and brings it to the front of the app's
+    // windows (its sheet takes the keyboard over it); while the app is in the back, the app
+    // comes forward first with that window key. Without a window, the click is at the alert
+    // the person answers.
+    void comeForwardForClick(std::shared_ptr<platform::NSWindow> window = nullptr);
     // The alert that takes the app's keys now: the one that is or covers the key window while
     // the app has the keyboard; none otherwise.
     std::shared_ptr<platform::NSAlert> alertTakingKeys() const;

@@ -194,13 +194,26 @@ TEST(ConsoleRecorderTest, ARecordingEndsWhenAnotherAppComesForwardAndTheFinderKe
 
 TEST(ConsoleRecorderTest, AnAnswerOrAClickFromTheBackBringsTheAppForwardFirst) {
     // With the Finder in front, an answer or a click is one in Zestrel's window, which comes
-    // forward first: the recorder's refusal answered so lets the recording go on in front.
+    // forward first with that window key: the recorder's refusal answered so lets the
+    // recording go on in front, and the alert a switch shows in a window behind takes Return.
     const std::string refusal = "record shortcut cut\npress cmd+q\nactivate finder\n";
-    for (const std::string& way :
-         {refusal + "OK\n", refusal + "answer OK\n", refusal + "click OK\n",
-          std::string(
-              "click menu Settings…\nactivate finder\ntoggle \"Play sound effect when cutting\"\n"),
-          std::string("answer OK\nclick menu \"Share App\" holding ctrl+opt\n")}) {
+    const std::string recording = "> window \"Record Shortcut\" [key";
+    const std::pair<std::string, std::string> ways[] = {
+        {refusal + "OK\n", recording},
+        {refusal + "answer OK\n", recording},
+        {refusal + "click OK\n", recording},
+        {"click menu Settings…\nactivate finder\ntoggle \"Play sound effect when cutting\"\n",
+         "> window \"Zestrel Settings\" [key"},
+        {"answer OK\nclick menu \"Share App\" holding ctrl+opt\n",
+         "clicked “Share App” holding ctrl+opt\nZestrel comes forward"},
+        {"click menu Settings…\nopen debug window\nactivate finder\n"
+         "toggle \"Show menu bar icon\" in \"Zestrel Settings\"\npress return\n",
+         "> return → Zestrel: pressed \"OK\" at the alert \"If you need"},
+        {"click menu Settings…\ntoggle \"Show menu bar icon\"\nopen debug window\n"
+         "activate finder\nOK\n",
+         "> window \"Zestrel Settings\" [key"},
+    };
+    for (const auto& [way, shown] : ways) {
         SCOPED_TRACE(way);
         Session session;
         const auto realClock = onTheRealClock(session.env);
@@ -210,6 +223,7 @@ TEST(ConsoleRecorderTest, AnAnswerOrAClickFromTheBackBringsTheAppForwardFirst) {
         const auto out = session.out.str();
         EXPECT_THAT(out, HasSubstr("Zestrel comes forward: the click is in its window\n"));
         EXPECT_THAT(out, HasSubstr("frontmost: Zestrel (pid "));
+        EXPECT_THAT(out, HasSubstr(shown));
         EXPECT_EQ(out.find("[editing]") != std::string::npos, way.starts_with(refusal));
     }
 }

@@ -212,6 +212,13 @@ private:
     void windowDidAppear(const std::shared_ptr<NSWindow>& window);
     // A key or main window that leaves the screen passes the part on (see passOnKeyAndMain).
     void windowDidDisappear(NSWindow& window, bool wasKey, bool wasMain);
+    // A person's mouse-down in `window`, as the window server and the window take it: the window
+    // comes to the front of the application's windows, its sheets with it, and takes the
+    // keyboard, or its sheet does (a window under its sheet hands it over); one that cannot
+    // become key (a panel that becomes key only when a view needs the keyboard) leaves it where
+    // it is. In the back, it is the window that takes the keyboard when the application comes
+    // forward. A window a modal run holds takes no click.
+    void windowClicked(NSWindow& window);
     void windowWillBecomeKey(NSWindow& window);
     // A launched application in the back (not active) has no key window: `window`, asked to
     // become key, is kept to take the keyboard when the application comes forward. True then.
