@@ -34,6 +34,7 @@ class RunLoop;
 namespace zestrel::console {
 
 class ConsoleResponder;
+struct KeyChord;
 
 // What a command that needs the app's process says while it does not run.
 inline constexpr const char* kAppNotRunning =
@@ -215,6 +216,18 @@ private:
     void keepRecordsBounded();
     void press(const std::string& chord);
     void type(const std::string& text);
+    // Who has the keyboard, what one key came to, and the typing of one `type`.
+    struct KeyTarget;
+    struct KeyOutcome;
+    struct Typing;
+    KeyTarget keyTarget() const;
+    // A key pressed and let go as a person does, through every tap, with `target` the
+    // keyboard's.
+    KeyOutcome pressKey(const KeyChord& chord, const KeyTarget& target);
+    // Types the typing's keys from the next one on, each once the one before is handled.
+    void typeOn(const std::shared_ptr<Typing>& typing);
+    // What the keys came to, those that came to the same together, as the reply says it.
+    static std::string describeTyping(const std::vector<KeyOutcome>& parts);
     void showKeys(const std::string& application);
 
     // The app's defaults and alerts (ConsoleDefaultsAndAlerts.cpp): defaults,

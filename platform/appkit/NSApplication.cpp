@@ -394,9 +394,16 @@ NSModalResponse NSApplication::runModal(const std::shared_ptr<NSWindow>& window)
     auto session = std::make_shared<ModalSession>();
     session->window = window;
     modalSessions_.push_back(session);
-    // Also when the process's end stops the run: nothing waits on it any more.
-    const std::shared_ptr<void> ended(
-        nullptr, [this, session](void*) { std::erase(modalSessions_, session); });
+    // Also when the process's end stops the run: nothing waits on it any more, and the events
+    // that waited for it are taken where it returns to.
+    const std::shared_ptr<void> ended(nullptr, [this, session](void*) {
+        std::erase(modalSessions_, session);
+        if (!hasStoppedModalRun()) {
+            for (auto& event : std::exchange(eventsAfterStoppedRuns_, {})) {
+                RunLoop::main().machineAsync(std::move(event));
+            }
+        }
+    });
     if (window) {
         window->makeKeyAndOrderFront();
     }
@@ -424,6 +431,20 @@ std::shared_ptr<NSWindow> NSApplication::modalWindow() const {
         }
     }
     return nullptr;
+}
+
+bool NSApplication::hasStoppedModalRun() const {
+    return std::any_of(modalSessions_.begin(), modalSessions_.end(),
+                       [](const auto& session) { return session->response.has_value(); });
+}
+
+void NSApplication::takeNextEvent(std::function<void()> event) {
+    threadChecker_.check();
+    if (hasStoppedModalRun()) {
+        eventsAfterStoppedRuns_.push_back(std::move(event));
+    } else {
+        RunLoop::main().machineAsync(std::move(event));
+    }
 }
 
 bool NSApplication::presentError(const Error& error) {

@@ -146,6 +146,16 @@ public:
     void abortModal() { stopModal(NSModalResponseAbort); }
     // The window of the innermost modal run; nothing when none runs.
     std::shared_ptr<NSWindow> modalWindow() const;
+    // Whether a modal run has been stopped and has yet to return: the code after it is still
+    // to run.
+    bool hasStoppedModalRun() const;
+    // A person's next event, as the stand-in's event queue hands it on: a modal run that has
+    // been stopped takes no further event, so the next one is taken where the run returns to,
+    // after the code that follows it. Runs `event` as the machine's work
+    // (`RunLoop::machineAsync`) on a later turn of the main run loop; while a stopped run has
+    // yet to return, once the last of them has, however it returns (the end of the process
+    // too).
+    void takeNextEvent(std::function<void()> event);
 
     // --- Events
     // While a menu tracks, the keyboard is the application's: key events wait in its queue
@@ -266,6 +276,8 @@ private:
     std::int64_t nextWindowNumber_ = 1;
     std::shared_ptr<NSMenu> mainMenu_;
     std::vector<std::shared_ptr<ModalSession>> modalSessions_;
+    // Events that wait for the stopped modal runs to return.
+    std::vector<std::function<void()>> eventsAfterStoppedRuns_;
     std::deque<std::shared_ptr<NSEvent>> eventQueue_;
     std::shared_ptr<NSEvent> currentEvent_;
     int eventTrackingDepth_ = 0;

@@ -186,6 +186,32 @@ TEST(NSApplicationTest, AClickMakesItsWindowKeyInFrontOrItsSheetAndFromTheBackOn
     EXPECT_NE(app.orderedWindows().front(), back);
 }
 
+TEST(NSApplicationTest, TheEventAfterOneThatStoppedARunIsTakenWhereTheRunReturns) {
+    testing::TestEnvironment env;
+    auto& app = NSApp();
+    std::vector<std::string> order;
+    RunLoop::main().machineAsync([&] {
+        app.stopModal();
+        app.takeNextEvent([&] { order.push_back("next event"); });
+        // A turn of the loop under the stopped run takes nothing of it.
+        RunLoop::main().runUntilIdle();
+        order.push_back("stopping event handled");
+    });
+    app.runModal(std::make_shared<NSPanel>(CGRect(0, 0, 200, 100), NSWindow::StyleMask::titled));
+    order.push_back("code after the run");
+    RunLoop::main().runUntilIdle();
+    EXPECT_THAT(order, ElementsAre("stopping event handled", "code after the run", "next event"));
+    // Also when the event that stopped the run ended the process: it goes to whoever is left.
+    RunLoop::main().machineAsync([&] {
+        app.stopModal();
+        app.takeNextEvent([&] { order.push_back("event after the end"); });
+        app.terminate();
+    });
+    app.runModal(std::make_shared<NSPanel>(CGRect(0, 0, 200, 100), NSWindow::StyleMask::titled));
+    RunLoop::main().runUntilIdle();
+    EXPECT_EQ(order.back(), "event after the end");
+}
+
 class TerminationDelegate final : public NSApplicationDelegate {
 public:
     TerminateReply applicationShouldTerminate(NSApplication&) override { return reply; }
