@@ -35,6 +35,7 @@ class RunLoop;
 namespace zestrel::console {
 
 class ConsoleResponder;
+struct KeyChord;
 
 // What a command that needs the app's process says while it does not run.
 inline constexpr const char* kAppNotRunning =
@@ -219,6 +220,18 @@ private:
     void keepRecordsBounded();
     void press(const std::string& chord);
     void type(const std::string& text);
+    // Who has the keyboard, what one key came to, and the typing of one `type`.
+    struct KeyTarget;
+    struct KeyOutcome;
+    struct Typing;
+    KeyTarget keyTarget() const;
+    // A key pressed and let go as a person does, through every tap, with `target` the
+    // keyboard's.
+    KeyOutcome pressKey(const KeyChord& chord, const KeyTarget& target);
+    // Types the typing's keys from the next one on, each once the one before is handled.
+    void typeOn(const std::shared_ptr<Typing>& typing);
+    // What the keys came to, those that came to the same together, as the reply says it.
+    static std::string describeTyping(const std::vector<KeyOutcome>& parts);
     void showKeys(const std::string& application);
 
     // The app's defaults and alerts (ConsoleDefaultsAndAlerts.cpp): defaults,
@@ -284,10 +297,16 @@ private:
     // into its windows (a reopen, the debug window, the shortcut recorder). It is named by its
     // alert, also when that is a sheet over the window the run is for. None without such a run.
     std::optional<Cover> modalCover() const;
+    // The window the alert shows over, as a sheet or presented by a view: a click at the alert
+    // is in that window. None for an app-modal alert or one not on screen.
+    std::shared_ptr<platform::NSWindow> windowUnder(const platform::NSAlert& alert) const;
     // Throws naming the alert while an app-modal run holds the app.
     void requireAppInReach() const;
-    // A click in the app's window or alert while it is in the back brings it forward first.
-    void comeForwardForClick();
+    // A click in a window of the app makes it key and brings it to the front of the app's
+    // windows (its sheet takes the keyboard over it); while the app is in the back, the app
+    // comes forward first with that window key. Without a window, the click is at the alert
+    // the person answers.
+    void comeForwardForClick(std::shared_ptr<platform::NSWindow> window = nullptr);
     // The alert that takes the app's keys now: the one that is or covers the key window while
     // the app has the keyboard; none otherwise.
     std::shared_ptr<platform::NSAlert> alertTakingKeys() const;

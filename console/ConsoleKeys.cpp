@@ -7,6 +7,7 @@
 #include "hotkeys/Hotkeys.h"
 #include "platform/appkit/ModalResponder.h"
 #include "platform/appkit/NSAlert.h"
+#include "platform/appkit/NSApplication.h"
 #include "platform/appkit/NSSound.h"
 #include "platform/base/RunLoop.h"
 #include "platform/desktop/CarbonHotKeys.h"
@@ -69,7 +70,7 @@ std::optional<std::pair<std::uint16_t, bool>> keyTyping(const KeyboardLayout& la
 // While an alert is or covers the window with the keyboard, the app's keys reach the alert
 // alone: Return and Escape press its buttons, any other key does nothing. Taps, hot keys and
 // the app's own monitors see each key first, as they would: this monitor runs after them,
-// being added last, and only while the keys are pressed.
+// being added last, and only while the key is pressed.
 class KeysToAlert {
 public:
     explicit KeysToAlert(std::shared_ptr<NSAlert> alert) : alert_(std::move(alert)) {
@@ -90,8 +91,8 @@ public:
         }
     }
 
-    // Once the keys are in, the alert acts on them: what it made of them as the reply says
-    // it, or nothing when it took none.
+    // Once the key is in, the alert acts on it: what it made of it as the reply says it, or
+    // nothing when it took none.
     std::optional<std::string> answer() {
         if (taken_.empty()) {
             return std::nullopt;
@@ -116,16 +117,21 @@ public:
             const auto title = (*button)->title();
             if (alert_->respond(
                     ModalAnswer::key(escape ? AlertKey::escapeKey : AlertKey::returnKey))) {
+                pressed_ = true;
                 return "pressed " + quotedString(title) + " at " + alert;
             }
         }
         return alert + " took the key and did nothing with it";
     }
 
+    // Whether the answer pressed one of the alert's buttons.
+    bool pressed() const { return pressed_; }
+
 private:
     std::shared_ptr<NSAlert> alert_;
     std::shared_ptr<NSObject> monitor_;
     std::vector<std::uint16_t> taken_;
+    bool pressed_ = false;
 };
 
 // While a shortcut recorder records, the app's keys go to it before anything else of the app:
@@ -164,28 +170,32 @@ public:
         }
     }
 
-    // What the recorder made of the keys; nothing when none recorded or it let them pass.
-    std::optional<std::string> answer() const {
+    // What the recorder made of the key, its words after "the shortcut recorder"; its beeps
+    // are counted apart, as several keys' beeps are said together. Nothing when it recorded
+    // none or let the key pass.
+    struct Answer {
+        std::string said;
+        int beeps = 0;
+    };
+    std::optional<Answer> answer() const {
         if (tokens_.empty()) {
             return std::nullopt;
         }
         if (recorded_) {
+            // Delete clears the shortcut, which the recorder tells as it tells a new one.
             const auto shortcut = Hotkeys::getShortcut(*recorded_);
-            return "the shortcut recorder recorded " +
-                   (shortcut ? shortcut->description() : std::string("nothing")) + " for “" +
-                   recorded_->rawValue() + "”";
+            return Answer{(shortcut ? "recorded " + shortcut->description()
+                                    : std::string("cleared the shortcut")) +
+                          " for “" + recorded_->rawValue() + "”"};
         }
         if (const auto alert = NSAlert::shownAlert(alerts_)) {
-            return "the shortcut recorder refused it with the alert " +
-                   quotedString(alert->messageText);
+            return Answer{"refused it with the alert " + quotedString(alert->messageText)};
         }
         if (const int beeps = NSSound::beepCount() - beeps_; beeps > 0) {
-            return beeps == 1 ? std::string("the shortcut recorder refused it with a beep")
-                              : "the shortcut recorder refused them with " + std::to_string(beeps) +
-                                    " beeps";
+            return Answer{{}, beeps};
         }
         if (ended_) {
-            return std::string("the shortcut recorder ended the recording, recording nothing");
+            return Answer{"ended the recording, recording nothing"};
         }
         return std::nullopt;
     }
@@ -235,108 +245,253 @@ void Console::performKeys(const Command& command) {
     }
 }
 
-void Console::press(const std::string& text) {
-    const KeyChord chord = parseKeyChord(text);
-    const int pid = desktop_->keyboardFocusProcessIdentifier();
-    const auto target = desktop_->runningApplication(pid);
-    const auto app = desktop_->application(pid);
-    const std::size_t before = app ? app->receivedEvents().size() : 0;
-    const std::uint64_t logged = logBuffer().mark();
+// Who has the keyboard: the application with the focus (none: pid -1), and the alert of this
+// program that takes its keys there.
+struct Console::KeyTarget {
+    int pid = -1;
+    std::string name;
+    std::shared_ptr<SimulatedApplication> app; // one that records the keys it received
+    bool own = false;
+    std::shared_ptr<NSAlert> alert;
+    // What the alert was looked for with: the app's key window and how many alerts it showed.
+    std::weak_ptr<NSWindow> keyWindow;
+    std::size_t alertsShown = 0;
+};
+
+// What one key came to, as replies say it: the one thing that took it, in the order they take
+// it, else the application with the focus.
+struct Console::KeyOutcome {
+    enum class Taker { application, hotKey, recorder, alert };
+    std::string target; // empty: no application had the keyboard focus
+    Taker taker = Taker::application;
+    // The hot key's owner, the recorder's words (after "the shortcut recorder"), or the alert's.
+    std::string said;
+    int beeps = 0;          // the recorder refused it with so many beeps
+    std::string alert;      // the alert that took it, as named
+    bool pressed = false;   // and pressed one of its buttons
+    bool keepsKeys = false; // the target records the keys it received, these on:
+    std::size_t receivedFrom = 0;
+    std::string characters; // what they typed, for `type`
+};
+
+// One `type`: its keys, pressed in turn, and what they came to so far, keys that came to the
+// same said together.
+struct Console::Typing {
+    std::string text;
+    std::vector<std::pair<std::uint16_t, bool>> keys; // with Shift or not
+    std::size_t typed = 0;
+    std::vector<KeyOutcome> parts;
+    std::optional<KeyTarget> target;
+
+    // Adds what a key came to: the recorder's beeps counted, what an application received as
+    // one, an alert by what its last key did there.
+    void add(KeyOutcome outcome) {
+        using Taker = KeyOutcome::Taker;
+        auto* last = parts.empty() ? nullptr : &parts.back();
+        if (!last || last->target != outcome.target || last->taker != outcome.taker) {
+            parts.push_back(std::move(outcome));
+        } else if (outcome.taker == Taker::application) {
+            last->characters += outcome.characters;
+        } else if (outcome.beeps > 0 && last->beeps > 0) {
+            last->beeps += outcome.beeps;
+        } else if (outcome.taker == Taker::alert && outcome.alert == last->alert &&
+                   !last->pressed) {
+            *last = std::move(outcome);
+        } else if (outcome.said != last->said || outcome.beeps != last->beeps) {
+            parts.push_back(std::move(outcome));
+        }
+    }
+};
+
+namespace {
+
+std::string refusedWithBeeps(int beeps) {
+    return beeps == 1 ? std::string("refused it with a beep")
+                      : "refused them with " + std::to_string(beeps) + " beeps";
+}
+
+} // namespace
+
+Console::KeyTarget Console::keyTarget() const {
+    KeyTarget target;
+    target.pid = desktop_->keyboardFocusProcessIdentifier();
+    if (const auto running = desktop_->runningApplication(target.pid)) {
+        target.name = nameOf(*running);
+        target.app = desktop_->application(target.pid);
+        target.own = engineRunning_ && running == desktop_->ownApplication();
+    } else {
+        target.pid = -1;
+    }
+    target.alert = alertTakingKeys();
+    if (target.own) {
+        target.keyWindow = NSApp().keyWindow();
+        target.alertsShown = NSAlert::shownAlertCount();
+    }
+    return target;
+}
+
+Console::KeyOutcome Console::pressKey(const KeyChord& chord, const KeyTarget& target) {
+    using Taker = KeyOutcome::Taker;
+    const std::size_t before = target.app ? target.app->receivedEvents().size() : 0;
     const auto hotKeys = HotKeySystem::current();
     const auto consumedBefore = hotKeys->consumedCount();
-    KeysToAlert toAlert(alertTakingKeys());
-    KeysToRecorder toRecorder(engineRunning_ && Hotkeys::isPaused());
+    KeysToAlert toAlert(target.alert);
+    KeysToRecorder toRecorder(target.own && Hotkeys::isPaused());
     postKey(chord.keyCode, chord.flags);
-    // What the app logged about the key, so a person sees what it made of it at once.
-    const auto printLog = [&] {
-        for (const auto& entry : logBuffer().entriesSince(logged)) {
-            std::istringstream lines(logMessage(entry));
-            for (std::string line; std::getline(lines, line);) {
-                say("  log: " + line);
-            }
-        }
-    };
-    if (const auto took = toRecorder.answer(); took && target) {
-        say(text + " → " + nameOf(*target) + ": " + *took);
-        printLog();
-        return;
+    KeyOutcome outcome;
+    outcome.target = target.name;
+    if (const auto took = toRecorder.answer()) {
+        outcome.taker = Taker::recorder;
+        outcome.said = took->said;
+        outcome.beeps = took->beeps;
+    } else if (hotKeys->consumedCount() != consumedBefore) {
+        outcome.taker = Taker::hotKey;
+        outcome.said = processNamed(*desktop_, hotKeys->lastConsumed()->ownerProcessIdentifier);
+    } else if (const auto took = toAlert.answer()) {
+        outcome.taker = Taker::alert;
+        outcome.said = *took;
+        outcome.alert = quotedString(target.alert->messageText());
+        outcome.pressed = toAlert.pressed();
+    } else if (target.app) {
+        outcome.keepsKeys = true;
+        outcome.receivedFrom = before;
     }
-    if (hotKeys->consumedCount() != consumedBefore) {
-        const auto hotKey = hotKeys->lastConsumed();
-        say(text + " → taken by the hot key of " +
-            processNamed(*desktop_, hotKey->ownerProcessIdentifier));
+    return outcome;
+}
+
+void Console::press(const std::string& text) {
+    using Taker = KeyOutcome::Taker;
+    const KeyChord chord = parseKeyChord(text);
+    const std::uint64_t logged = logBuffer().mark();
+    const auto target = keyTarget();
+    const auto outcome = pressKey(chord, target);
+    if (outcome.taker == Taker::hotKey) {
+        say(text + " → taken by the hot key of " + outcome.said);
         // Its owner's handler runs from the main queue: run now, what it logs is the key's, as
         // a tap's lines are.
         RunLoop::main().runUntilIdle();
-        printLog();
-        return;
-    }
-    if (!target) {
+    } else if (outcome.target.empty()) {
         say(text + " → no application has keyboard focus");
-        printLog();
-        return;
+    } else if (outcome.taker == Taker::recorder) {
+        say(text + " → " + outcome.target + ": the shortcut recorder " +
+            (outcome.beeps > 0 ? refusedWithBeeps(outcome.beeps) : outcome.said));
+    } else if (outcome.taker == Taker::alert) {
+        say(text + " → " + outcome.target + ": " + outcome.said);
+    } else if (!outcome.keepsKeys) {
+        say(text + " → " + outcome.target);
+    } else {
+        std::vector<std::string> keys;
+        const auto& received = target.app->receivedEvents();
+        for (auto key = received.begin() + static_cast<std::ptrdiff_t>(outcome.receivedFrom);
+             key != received.end(); ++key) {
+            keys.push_back(describeKey(key->keyCode, key->modifierFlags, key->characters));
+        }
+        say(text + " → " + outcome.target +
+            (keys.empty() ? " received nothing" : " received " + joined(keys, ", ")));
     }
-    if (const auto took = toAlert.answer()) {
-        say(text + " → " + nameOf(*target) + ": " + *took);
-        printLog();
-        return;
+    // What the app logged about the key, so a person sees what it made of it at once.
+    for (const auto& entry : logBuffer().entriesSince(logged)) {
+        std::istringstream lines(logMessage(entry));
+        for (std::string line; std::getline(lines, line);) {
+            say("  log: " + line);
+        }
     }
-    if (!app) {
-        say(text + " → " + nameOf(*target));
-        printLog();
-        return;
-    }
-    const auto& received = app->receivedEvents();
-    std::vector<std::string> keys;
-    for (std::size_t i = before; i < received.size(); ++i) {
-        keys.push_back(
-            describeKey(received[i].keyCode, received[i].modifierFlags, received[i].characters));
-    }
-    say(text + " → " + nameOf(*target) +
-        (keys.empty() ? " received nothing" : " received " + joined(keys, ", ")));
-    printLog();
 }
 
 void Console::type(const std::string& text) {
     const auto layout = InputSources::current()->currentLayout();
-    std::vector<std::pair<std::uint16_t, bool>> keys;
+    auto typing = std::make_shared<Typing>();
+    typing->text = text;
     for (const auto& character : characters(text)) {
         const auto key = keyTyping(*layout, character);
         if (!key) {
             throw CommandError("“" + character + "” cannot be typed on the " +
                                layout->localizedName() + " layout");
         }
-        keys.push_back(*key);
+        typing->keys.push_back(*key);
     }
-    const int pid = desktop_->keyboardFocusProcessIdentifier();
-    const auto target = desktop_->runningApplication(pid);
-    const auto app = desktop_->application(pid);
-    const std::size_t before = app ? app->receivedEvents().size() : 0;
-    KeysToAlert toAlert(alertTakingKeys());
-    KeysToRecorder toRecorder(engineRunning_ && Hotkeys::isPaused());
-    for (const auto& [code, shift] : keys) {
-        postKey(code, shift ? CGEventFlags::maskShift : CGEventFlags{});
-    }
-    if (!target) {
-        say(quotedString(text) + " → no application has keyboard focus");
-        return;
-    }
-    if (const auto took = toRecorder.answer()) {
-        say(quotedString(text) + " → " + nameOf(*target) + ": " + *took);
-        return;
-    }
-    if (const auto took = toAlert.answer()) {
-        say(quotedString(text) + " → " + nameOf(*target) + ": " + *took);
-        return;
-    }
-    std::string received;
-    if (app) {
-        for (std::size_t i = before; i < app->receivedEvents().size(); ++i) {
-            received += app->receivedEvents()[i].characters;
+    typeOn(typing);
+}
+
+void Console::typeOn(const std::shared_ptr<Typing>& typing) {
+    for (; typing->typed < typing->keys.size(); ++typing->typed) {
+        // A key ended a modal run the typing runs under (Return answered an alert): the run
+        // takes no more keys, so the next is taken where it returns to, after the code that
+        // follows it (a recording goes on). The reply comes with the last key.
+        if (engineRunning_ && NSApp().hasStoppedModalRun()) {
+            std::weak_ptr<void> session;
+            {
+                std::lock_guard lock(loopMutex_);
+                session = session_;
+            }
+            NSApp().takeNextEvent([this, session, typing] {
+                if (session.lock()) {
+                    typeOn(typing);
+                }
+            });
+            return;
         }
+        // Who has the keyboard is looked up again when the focus, the app's key window or its
+        // alerts change, not at every key.
+        auto& target = typing->target;
+        if (!target || target->pid != desktop_->keyboardFocusProcessIdentifier() ||
+            (target->own && (target->keyWindow.lock() != NSApp().keyWindow() ||
+                             target->alertsShown != NSAlert::shownAlertCount() ||
+                             (target->alert && !target->alert->isShowing())))) {
+            target = keyTarget();
+        }
+        const auto& [code, shift] = typing->keys[typing->typed];
+        auto outcome = pressKey({code, shift ? CGEventFlags::maskShift : CGEventFlags{}}, *target);
+        if (outcome.keepsKeys) {
+            const auto& received = target->app->receivedEvents();
+            for (auto key = received.begin() + static_cast<std::ptrdiff_t>(outcome.receivedFrom);
+                 key != received.end(); ++key) {
+                outcome.characters += key->characters;
+            }
+        }
+        typing->add(std::move(outcome));
     }
-    say(quotedString(text) + " → " + nameOf(*target) +
-        (app ? " received " + quotedString(received) : ""));
+    say(quotedString(typing->text) + " → " + describeTyping(typing->parts));
+}
+
+std::string Console::describeTyping(const std::vector<KeyOutcome>& parts) {
+    using Taker = KeyOutcome::Taker;
+    std::vector<std::string> said;
+    const KeyOutcome* previous = nullptr;
+    for (const auto& part : parts) {
+        // The same application goes on: it is named once, and so is its recorder.
+        const bool goesOn = previous && previous->target == part.target;
+        std::string text;
+        switch (part.taker) {
+        case Taker::hotKey:
+            text = "taken by the hot key of " + part.said;
+            break;
+        case Taker::recorder:
+            text = goesOn && previous->taker == Taker::recorder ? "" : "the shortcut recorder ";
+            text += part.beeps > 0 ? refusedWithBeeps(part.beeps) : part.said;
+            break;
+        case Taker::alert:
+            text = part.said;
+            break;
+        case Taker::application:
+            if (part.target.empty()) {
+                text = "no application has keyboard focus";
+            } else if (part.keepsKeys) {
+                text = part.target + " received " + quotedString(part.characters);
+            } else if (parts.size() > 1) {
+                continue; // it tells nothing of the keys, beside what does
+            } else {
+                text = part.target;
+            }
+            break;
+        }
+        if ((part.taker == Taker::recorder || part.taker == Taker::alert) && !goesOn) {
+            text = part.target + ": " + text;
+        }
+        said.push_back(std::move(text));
+        previous = &part;
+    }
+    return joined(said, ", then ");
 }
 
 void Console::keepRecordsBounded() {

@@ -127,7 +127,8 @@ TEST_F(ConsoleTest, APressTheRecorderTakesSaysWhatItMadeOfItAndItsBeepIsASoundAS
                         "launch zestrel\nrecord shortcut cut\npress a\ntype K\ntype ab\n"
                         "show sounds\nexpect sounds 4\nanswer OK\npress cmd+q\n"
                         "press shift+cmd+k\nrecord shortcut paste\n"
-                        "press shift+cmd+k\npress esc\npress esc\n"),
+                        "press shift+cmd+k\npress esc\npress esc\n"
+                        "record shortcut cut\npress delete\ntype \"ab\\tc\"\n"),
               0)
         << errors_.str();
     const auto out = out_.str();
@@ -147,8 +148,13 @@ TEST_F(ConsoleTest, APressTheRecorderTakesSaysWhatItMadeOfItAndItsBeepIsASoundAS
                                "“cut”\n"));
     // The cut's hot key takes the key before the paste's recorder sees it.
     EXPECT_THAT(out, HasSubstr("\nshift+cmd+k → taken by the hot key of Zestrel (pid "));
+    // Delete clears the shortcut; typed keys are said in turn, Tab ending the recording.
+    EXPECT_THAT(out, HasSubstr("\ndelete → Zestrel: the shortcut recorder cleared the shortcut "
+                               "for “cut”\n"));
+    EXPECT_THAT(out, HasSubstr("\n\"ab\\tc\" → Zestrel: the shortcut recorder refused them with 2 "
+                               "beeps, then ended the recording, recording nothing\n"));
     EXPECT_EQ(runScript("expect sounds 0\n"), 1);
-    EXPECT_THAT(errors_.str(), HasSubstr("0 sounds should have played; 4 sounds did"));
+    EXPECT_THAT(errors_.str(), HasSubstr("0 sounds should have played; 6 sounds did"));
 }
 
 // Ways a recording is left waiting in the app, and the key that cuts afterwards.
@@ -194,13 +200,26 @@ TEST(ConsoleRecorderTest, ARecordingEndsWhenAnotherAppComesForwardAndTheFinderKe
 
 TEST(ConsoleRecorderTest, AnAnswerOrAClickFromTheBackBringsTheAppForwardFirst) {
     // With the Finder in front, an answer or a click is one in Zestrel's window, which comes
-    // forward first: the recorder's refusal answered so lets the recording go on in front.
+    // forward first with that window key: the recorder's refusal answered so lets the
+    // recording go on in front, and the alert a switch shows in a window behind takes Return.
     const std::string refusal = "record shortcut cut\npress cmd+q\nactivate finder\n";
-    for (const std::string& way :
-         {refusal + "OK\n", refusal + "answer OK\n", refusal + "click OK\n",
-          std::string(
-              "click menu Settings…\nactivate finder\ntoggle \"Play sound effect when cutting\"\n"),
-          std::string("answer OK\nclick menu \"Share App\" holding ctrl+opt\n")}) {
+    const std::string recording = "> window \"Record Shortcut\" [key";
+    const std::pair<std::string, std::string> ways[] = {
+        {refusal + "OK\n", recording},
+        {refusal + "answer OK\n", recording},
+        {refusal + "click OK\n", recording},
+        {"click menu Settings…\nactivate finder\ntoggle \"Play sound effect when cutting\"\n",
+         "> window \"Zestrel Settings\" [key"},
+        {"answer OK\nclick menu \"Share App\" holding ctrl+opt\n",
+         "clicked “Share App” holding ctrl+opt\nZestrel comes forward"},
+        {"click menu Settings…\nopen debug window\nactivate finder\n"
+         "toggle \"Show menu bar icon\" in \"Zestrel Settings\"\npress return\n",
+         "> return → Zestrel: pressed \"OK\" at the alert \"If you need"},
+        {"click menu Settings…\ntoggle \"Show menu bar icon\"\nopen debug window\n"
+         "activate finder\nOK\n",
+         "> window \"Zestrel Settings\" [key"},
+    };
+    for (const auto& [way, shown] : ways) {
         SCOPED_TRACE(way);
         Session session;
         const auto realClock = onTheRealClock(session.env);
@@ -210,7 +229,33 @@ TEST(ConsoleRecorderTest, AnAnswerOrAClickFromTheBackBringsTheAppForwardFirst) {
         const auto out = session.out.str();
         EXPECT_THAT(out, HasSubstr("Zestrel comes forward: the click is in its window\n"));
         EXPECT_THAT(out, HasSubstr("frontmost: Zestrel (pid "));
+        EXPECT_THAT(out, HasSubstr(shown));
         EXPECT_EQ(out.find("[editing]") != std::string::npos, way.starts_with(refusal));
+    }
+}
+
+TEST(ConsoleRecorderTest, KeysTypedAfterAnAlertsAnswerReachWhatIsBehindIt) {
+    // Return ends the alert's run; the code after it runs before the next key is taken: the
+    // recording goes on, or the app has quit and the Finder comes forward.
+    const std::pair<std::string, std::string> ways[] = {
+        {kHotkeyMethod + "launch zestrel\nrecord shortcut cut\npress cmd+q\ntype \"a\\nb\"\n",
+         "\"a\\nb\" → Zestrel: pressed \"OK\" at the alert \"This keyboard shortcut cannot be "
+         "used as it's already used by the “Quit Zestrel” menu item.\", then the shortcut "
+         "recorder refused it with a beep\n"},
+        {"accessibility untrusted\nlaunch zestrel\ntype \"\\nq\"\n",
+         "\"\\nq\" → Zestrel: pressed \"Quit and Open System Settings\" at the alert \"Zestrel "
+         "requires accessibility access.\", then Finder received \"q\"\n"},
+    };
+    for (const auto& [way, said] : ways) {
+        SCOPED_TRACE(way);
+        Session session;
+        const auto realClock = onTheRealClock(session.env);
+        std::istringstream in(way + "show sounds\nshow keys finder\n");
+        session.console.runTerminal(in);
+        EXPECT_THAT(session.out.str(), HasSubstr(said));
+        EXPECT_THAT(session.out.str(), HasSubstr(way.starts_with("accessibility")
+                                                     ? "Finder received q\n"
+                                                     : "sounds: 0 plays, 0 sounds held, 1 beep\n"));
     }
 }
 

@@ -85,21 +85,23 @@ void collectClickable(const OutlineNode& node, std::vector<std::string>& labels)
     }
 }
 
-// A control a command may mean, with what it sits in, outermost first.
+// A control a command may mean, with what it sits in, outermost first, and the window it is
+// in (its index among those reached).
 struct Match {
     const OutlineNode* node;
     std::vector<const OutlineNode*> ancestors;
+    std::size_t window = 0;
 };
 
 void collectMatches(const OutlineNode& node, const std::string& label,
-                    bool (*accepts)(const OutlineNode&), std::vector<const OutlineNode*>& path,
-                    std::vector<Match>& matches) {
+                    bool (*accepts)(const OutlineNode&), std::size_t window,
+                    std::vector<const OutlineNode*>& path, std::vector<Match>& matches) {
     if (node.label == label && accepts(node)) {
-        matches.push_back({&node, path});
+        matches.push_back({&node, path, window});
     }
     path.push_back(&node);
     for (const auto& child : node.children) {
-        collectMatches(child, label, accepts, path, matches);
+        collectMatches(child, label, accepts, window, path, matches);
     }
     path.pop_back();
 }
@@ -264,20 +266,42 @@ std::optional<Console::Cover> Console::modalCover() const {
     return cover;
 }
 
+std::shared_ptr<NSWindow> Console::windowUnder(const NSAlert& alert) const {
+    for (const auto& window : appWindows()) {
+        if (const auto cover = coverOf(*window);
+            cover && !cover->modal && cover->alert.get() == &alert) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
 void Console::requireAppInReach() const {
     if (const auto cover = modalCover()) {
         throw CommandError("the app waits on " + cover->name + ": answer it first");
     }
 }
 
-void Console::comeForwardForClick() {
+void Console::comeForwardForClick(std::shared_ptr<NSWindow> window) {
     const auto own = desktop_->ownApplication();
-    if (!engineRunning_ || !own || desktop_->frontmostApplication() == own) {
+    if (!engineRunning_ || !own) {
         return;
     }
-    // As the window server does with a click in a window of an application in the back: it
-    // comes forward first, so the click lands in a window with the keyboard.
-    if (desktop_->activate(own->processIdentifier())) {
+    // At the alert the person answers, the latest shown: the window under it, whose sheet or
+    // view shows it; an app-modal one, or one not yet on screen (an answer queued for it),
+    // takes the keyboard as the app comes forward or it shows.
+    if (const auto showing = NSAlert::showingAlerts(); !window && !showing.empty()) {
+        window = windowUnder(*showing.back());
+    }
+    // As the window server does with a click: the window comes to the front of the app's
+    // windows and takes the keyboard (its sheet does, over it), and an application in the back
+    // comes forward with that window key, so the click lands in a window with the keyboard.
+    if (window && window->isVisible()) {
+        runAppCode([&] {
+            window->sendEvent(*NSEvent::mouseEvent(NSEvent::EventType::leftMouseDown, CGPoint{}));
+        });
+    }
+    if (desktop_->frontmostApplication() != own && desktop_->activate(own->processIdentifier())) {
         say(nameOf(*own) + " comes forward: the click is in its window");
     }
 }
@@ -485,37 +509,42 @@ void Console::performMenusAndWindows(const Command& command) {
     // reach until it is answered: only the alert's own controls are there in its place.
     const auto front = appWindow(std::nullopt);
     std::vector<OutlineNode> shown;
+    // The window a click on each of them lands in.
+    std::vector<std::shared_ptr<NSWindow>> clicked;
     std::vector<std::string> covered;
     std::optional<std::string> frontCover;
-    const auto reach = [&](NSWindow& window) {
-        auto cover = coverOf(window);
+    const auto reach = [&](const std::shared_ptr<NSWindow>& window) {
+        auto cover = coverOf(*window);
         if (!cover) {
-            shown.push_back(outlineOf(window));
+            shown.push_back(outlineOf(*window));
+            clicked.push_back(window);
             return;
         }
-        covered.push_back(windowName(window) + " waits on " + cover->name);
+        covered.push_back(windowName(*window) + " waits on " + cover->name);
         frontCover = cover->name;
         // An app-modal window is one of the app's windows itself.
         if (!within || !cover->modal) {
             shown.push_back(std::move(cover->node));
+            // In the window under the alert, which takes the keyboard with it.
+            clicked.push_back(cover->modal ? NSApp().modalWindow() : window);
         }
     };
     if (within) {
         for (const auto& window : appWindows()) {
             // A sheet is shown inside its window.
             if (!window->isSheet()) {
-                reach(*window);
+                reach(window);
             }
         }
     } else {
-        reach(*front);
+        reach(front);
     }
     const ControlKind& kind = controlKind(command.kind);
     const std::string what(kind.noun);
     std::vector<Match> matches;
-    for (const auto& root : shown) {
+    for (std::size_t root = 0; root < shown.size(); ++root) {
         std::vector<const OutlineNode*> path;
-        collectMatches(root, label, kind.accepts, path, matches);
+        collectMatches(shown[root], label, kind.accepts, root, path, matches);
     }
     if (within) {
         const bool any = !matches.empty();
@@ -572,7 +601,7 @@ void Console::performMenusAndWindows(const Command& command) {
     }
     matches = {matches[ordinal - 1]};
     const OutlineNode& node = *matches.front().node;
-    comeForwardForClick();
+    comeForwardForClick(clicked[matches.front().window]);
     if (command.kind == CommandKind::click) {
         // The click may change what the outline was made of; run a copy.
         const auto click = node.click;

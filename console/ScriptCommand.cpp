@@ -611,6 +611,13 @@ std::optional<Command> parseCommand(std::string_view line) {
                 parseModifiers(arguments[3]);
             }
         } else {
+            // `click menu` alone names no command of the menu; a control so labelled is
+            // `click "menu"`.
+            if (arguments.size() == 1 && arguments[0] == "menu" && !quoted) {
+                throw CommandError("click menu needs the title of a command of the menu; "
+                                   "usage: " +
+                                   std::string(syntax->usage));
+            }
             expectCount(*syntax, arguments, 1, std::numeric_limits<std::size_t>::max());
             expectControl(*syntax, arguments, 1, quoted);
         }

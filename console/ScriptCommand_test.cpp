@@ -258,6 +258,10 @@ TEST(ScriptCommand, MistakesInTheNewCommandsRunNothing) {
     EXPECT_THAT(errorOf("latency textedit 1"), HasSubstr("“textedit” is not understood"));
     EXPECT_THAT(errorOf("latency finder soon"), HasSubstr("is not a number of seconds"));
     EXPECT_THAT(errorOf("answer"), HasSubstr("usage: answer"));
+    EXPECT_THAT(errorOf("click menu"),
+                StartsWith("click menu needs the title of a command of the menu; usage: click "
+                           "menu \"TITLE\" [holding MODIFIERS]"));
+    EXPECT_EQ(parsed("click \"menu\""), (Command{CommandKind::click, {"menu"}}));
     EXPECT_THAT(errorOf("press cmd+code:128"), HasSubstr("not a key code from 0 to 127"));
     EXPECT_THAT(errorOf("press code:"), HasSubstr("not a key code"));
     EXPECT_THAT(errorOf("show sound"), HasSubstr("“sound” is not understood"));

@@ -250,18 +250,25 @@ void NSApplication::windowDidDisappear(NSWindow& window, bool wasKey, bool wasMa
     passOnKeyAndMain(wasKey, wasMain);
 }
 
+namespace {
+
+bool takesKey(const std::shared_ptr<NSWindow>& window) {
+    return window && window->isVisible() && window->canBecomeKeyWindow();
+}
+
+// Where the keyboard goes when it goes to `window`: to its sheet first, which covers it.
+std::shared_ptr<NSWindow> keyOf(const std::shared_ptr<NSWindow>& window) {
+    const auto sheet = window->attachedSheet();
+    return takesKey(sheet) ? sheet : window;
+}
+
+} // namespace
+
 void NSApplication::passOnKeyAndMain(bool key, bool main) {
     // A process that ends takes its windows down one by one; none takes anything over.
     if (terminated_) {
         return;
     }
-    const auto takesKey = [](const std::shared_ptr<NSWindow>& window) {
-        return window && window->isVisible() && window->canBecomeKeyWindow();
-    };
-    const auto keyOf = [&takesKey](const std::shared_ptr<NSWindow>& window) {
-        const auto sheet = window->attachedSheet();
-        return takesKey(sheet) ? sheet : window;
-    };
     const auto ordered = orderedWindows();
     if (key && !keyWindow()) {
         std::shared_ptr<NSWindow> next;
@@ -285,6 +292,33 @@ void NSApplication::passOnKeyAndMain(bool key, bool main) {
             (*found)->makeMainWindow();
         }
     }
+}
+
+void NSApplication::windowClicked(NSWindow& window) {
+    threadChecker_.check();
+    if (terminated_) {
+        return;
+    }
+    const auto clicked = window.self();
+    const auto parent = clicked->sheetParent();
+    const auto front = parent ? parent : clicked;
+    // A modal run takes no clicks in the windows it holds.
+    if (const auto modal = modalWindow(); modal && modal != front) {
+        return;
+    }
+    // The window's sheets move with it, in front of it.
+    front->orderFront();
+    for (const auto& sheet : front->sheets()) {
+        sheet->orderFront();
+    }
+    const auto panel = std::dynamic_pointer_cast<NSPanel>(clicked);
+    if (panel && panel->becomesKeyOnlyIfNeeded()) {
+        return; // none of the stand-in's views needs the keyboard
+    }
+    if (const auto key = parent ? clicked : keyOf(front); takesKey(key)) {
+        key->makeKeyWindow();
+    }
+    front->makeMainWindow();
 }
 
 void NSApplication::windowWillBecomeKey(NSWindow& window) {
@@ -360,9 +394,16 @@ NSModalResponse NSApplication::runModal(const std::shared_ptr<NSWindow>& window)
     auto session = std::make_shared<ModalSession>();
     session->window = window;
     modalSessions_.push_back(session);
-    // Also when the process's end stops the run: nothing waits on it any more.
-    const std::shared_ptr<void> ended(
-        nullptr, [this, session](void*) { std::erase(modalSessions_, session); });
+    // Also when the process's end stops the run: nothing waits on it any more, and the events
+    // that waited for it are taken where it returns to.
+    const std::shared_ptr<void> ended(nullptr, [this, session](void*) {
+        std::erase(modalSessions_, session);
+        if (!hasStoppedModalRun()) {
+            for (auto& event : std::exchange(eventsAfterStoppedRuns_, {})) {
+                RunLoop::main().machineAsync(std::move(event));
+            }
+        }
+    });
     if (window) {
         window->makeKeyAndOrderFront();
     }
@@ -390,6 +431,20 @@ std::shared_ptr<NSWindow> NSApplication::modalWindow() const {
         }
     }
     return nullptr;
+}
+
+bool NSApplication::hasStoppedModalRun() const {
+    return std::any_of(modalSessions_.begin(), modalSessions_.end(),
+                       [](const auto& session) { return session->response.has_value(); });
+}
+
+void NSApplication::takeNextEvent(std::function<void()> event) {
+    threadChecker_.check();
+    if (hasStoppedModalRun()) {
+        eventsAfterStoppedRuns_.push_back(std::move(event));
+    } else {
+        RunLoop::main().machineAsync(std::move(event));
+    }
 }
 
 bool NSApplication::presentError(const Error& error) {

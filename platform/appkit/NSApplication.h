@@ -146,6 +146,16 @@ public:
     void abortModal() { stopModal(NSModalResponseAbort); }
     // The window of the innermost modal run; nothing when none runs.
     std::shared_ptr<NSWindow> modalWindow() const;
+    // Whether a modal run has been stopped and has yet to return: the code after it is still
+    // to run.
+    bool hasStoppedModalRun() const;
+    // A person's next event, as the stand-in's event queue hands it on: a modal run that has
+    // been stopped takes no further event, so the next one is taken where the run returns to,
+    // after the code that follows it. Runs `event` as the machine's work
+    // (`RunLoop::machineAsync`) on a later turn of the main run loop; while a stopped run has
+    // yet to return, once the last of them has, however it returns (the end of the process
+    // too).
+    void takeNextEvent(std::function<void()> event);
 
     // --- Events
     // While a menu tracks, the keyboard is the application's: key events wait in its queue
@@ -212,6 +222,13 @@ private:
     void windowDidAppear(const std::shared_ptr<NSWindow>& window);
     // A key or main window that leaves the screen passes the part on (see passOnKeyAndMain).
     void windowDidDisappear(NSWindow& window, bool wasKey, bool wasMain);
+    // A person's mouse-down in `window`, as the window server and the window take it: the window
+    // comes to the front of the application's windows, its sheets with it, and takes the
+    // keyboard, or its sheet does (a window under its sheet hands it over); one that cannot
+    // become key (a panel that becomes key only when a view needs the keyboard) leaves it where
+    // it is. In the back, it is the window that takes the keyboard when the application comes
+    // forward. A window a modal run holds takes no click.
+    void windowClicked(NSWindow& window);
     void windowWillBecomeKey(NSWindow& window);
     // A launched application in the back (not active) has no key window: `window`, asked to
     // become key, is kept to take the keyboard when the application comes forward. True then.
@@ -259,6 +276,8 @@ private:
     std::int64_t nextWindowNumber_ = 1;
     std::shared_ptr<NSMenu> mainMenu_;
     std::vector<std::shared_ptr<ModalSession>> modalSessions_;
+    // Events that wait for the stopped modal runs to return.
+    std::vector<std::function<void()>> eventsAfterStoppedRuns_;
     std::deque<std::shared_ptr<NSEvent>> eventQueue_;
     std::shared_ptr<NSEvent> currentEvent_;
     int eventTrackingDepth_ = 0;

@@ -101,7 +101,8 @@ TEST(NSApplicationTest, InTheBackTheKeyWindowResignsAndTakesTheKeyboardBackInFro
 
     // A window made key while the application is in the back is not key there: it takes the
     // keyboard once the application comes forward. One that left the screen meanwhile leaves
-    // it to the frontmost window that can take it, as when a key window closes in front.
+    // it to the frontmost window that can take it, as when a key window closes in front, a
+    // sheet before its window; so does one that can no longer be key.
     env.desktop().activate(finder);
     const auto other =
         std::make_shared<NSWindow>(CGRect(0, 0, 300, 200), NSWindow::StyleMask::titled);
@@ -110,10 +111,105 @@ TEST(NSApplicationTest, InTheBackTheKeyWindowResignsAndTakesTheKeyboardBackInFro
     env.desktop().activate(own);
     EXPECT_EQ(app.keyWindow(), other);
     EXPECT_FALSE(window->isKeyWindow());
+    const auto sheet =
+        std::make_shared<NSWindow>(CGRect(0, 0, 200, 100), NSWindow::StyleMask::titled);
+    window->beginSheet(sheet);
+    other->makeKeyAndOrderFront();
+    window->orderFront(); // in front of its sheet in the order the windows were put there
     env.desktop().activate(finder);
     other->orderOut();
     env.desktop().activate(own);
+    EXPECT_EQ(app.keyWindow(), sheet);
+    env.desktop().activate(finder);
+    sheet->setStyleMask(NSWindow::StyleMask::borderless);
+    env.desktop().activate(own);
     EXPECT_EQ(app.keyWindow(), window);
+}
+
+TEST(NSApplicationTest, AClickMakesItsWindowKeyInFrontOrItsSheetAndFromTheBackOnceItComesForward) {
+    testing::DesktopEnvironment env;
+    const int own = env.desktop().ownApplication()->processIdentifier();
+    const int finder =
+        env.desktop().runningApplications("com.apple.finder")[0]->processIdentifier();
+    auto& app = NSApp();
+    app.finishLaunching();
+    app.activate();
+    const auto titled = [] {
+        return std::make_shared<NSWindow>(CGRect(0, 0, 300, 200), NSWindow::StyleMask::titled);
+    };
+    const auto click = [](const std::shared_ptr<NSWindow>& window) {
+        window->sendEvent(*NSEvent::mouseEvent(NSEvent::EventType::leftMouseDown, CGPoint{}));
+    };
+    const auto back = titled();
+    const auto front = titled();
+    back->makeKeyAndOrderFront();
+    front->makeKeyAndOrderFront();
+    click(back);
+    EXPECT_EQ(app.keyWindow(), back);
+    EXPECT_EQ(app.mainWindow(), back);
+    EXPECT_EQ(app.orderedWindows().front(), back);
+
+    // A window under its sheet hands it the keyboard, and the sheet comes forward with it.
+    const auto sheet = titled();
+    front->beginSheet(sheet);
+    click(back);
+    click(front);
+    EXPECT_EQ(app.keyWindow(), sheet);
+    EXPECT_EQ(app.mainWindow(), front);
+    EXPECT_EQ(app.orderedWindows(), (std::vector<std::shared_ptr<NSWindow>>{sheet, front, back}));
+
+    // A panel that becomes key only when a view needs the keyboard comes forward alone.
+    const auto palette =
+        std::make_shared<NSPanel>(CGRect(0, 0, 100, 100), NSWindow::StyleMask::titled);
+    palette->setBecomesKeyOnlyIfNeeded(true);
+    palette->orderFront();
+    click(back);
+    click(palette);
+    EXPECT_EQ(app.keyWindow(), back);
+    EXPECT_EQ(app.orderedWindows().front(), palette);
+
+    // From the back, the clicked window takes the keyboard as the application comes forward.
+    env.desktop().activate(finder);
+    click(front);
+    EXPECT_EQ(app.keyWindow(), nullptr);
+    env.desktop().activate(own);
+    EXPECT_EQ(app.keyWindow(), sheet);
+
+    // A window a modal run holds takes no click.
+    const auto alert =
+        std::make_shared<NSPanel>(CGRect(0, 0, 200, 100), NSWindow::StyleMask::titled);
+    DispatchQueue::main().async([&] {
+        click(back);
+        app.stopModal();
+    });
+    app.runModal(alert);
+    EXPECT_NE(app.orderedWindows().front(), back);
+}
+
+TEST(NSApplicationTest, TheEventAfterOneThatStoppedARunIsTakenWhereTheRunReturns) {
+    testing::TestEnvironment env;
+    auto& app = NSApp();
+    std::vector<std::string> order;
+    RunLoop::main().machineAsync([&] {
+        app.stopModal();
+        app.takeNextEvent([&] { order.push_back("next event"); });
+        // A turn of the loop under the stopped run takes nothing of it.
+        RunLoop::main().runUntilIdle();
+        order.push_back("stopping event handled");
+    });
+    app.runModal(std::make_shared<NSPanel>(CGRect(0, 0, 200, 100), NSWindow::StyleMask::titled));
+    order.push_back("code after the run");
+    RunLoop::main().runUntilIdle();
+    EXPECT_THAT(order, ElementsAre("stopping event handled", "code after the run", "next event"));
+    // Also when the event that stopped the run ended the process: it goes to whoever is left.
+    RunLoop::main().machineAsync([&] {
+        app.stopModal();
+        app.takeNextEvent([&] { order.push_back("event after the end"); });
+        app.terminate();
+    });
+    app.runModal(std::make_shared<NSPanel>(CGRect(0, 0, 200, 100), NSWindow::StyleMask::titled));
+    RunLoop::main().runUntilIdle();
+    EXPECT_EQ(order.back(), "event after the end");
 }
 
 class TerminationDelegate final : public NSApplicationDelegate {

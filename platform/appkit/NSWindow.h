@@ -220,9 +220,10 @@ public:
     std::shared_ptr<NSTextView> fieldEditor(bool createFlag);
 
     // --- Keys, actions and controllers (NSWindowActions.cpp)
-    // An event for this window, counted. A key down is offered to the first responder's key
-    // equivalents when it is a view, then goes to the first responder's `keyDown` (a text
-    // view types it), through the chain to the window.
+    // An event for this window, counted. A mouse-down brings the window to the front and makes
+    // it key, as a click does (see NSApplication). A key down is offered to the first
+    // responder's key equivalents when it is a view, then goes to the first responder's
+    // `keyDown` (a text view types it), through the chain to the window.
     virtual void sendEvent(const NSEvent& event);
     // Moves the focus to the next (or previous) view of the content view that accepts it,
     // in the order of the view tree, round from the last to the first.

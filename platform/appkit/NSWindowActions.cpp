@@ -57,6 +57,11 @@ bool offerKeyEquivalent(const std::shared_ptr<NSView>& view, const NSEvent& even
 
 void NSWindow::sendEvent(const NSEvent& event) {
     ++deliveredEvents_;
+    if (event.type() == NSEvent::EventType::leftMouseDown ||
+        event.type() == NSEvent::EventType::rightMouseDown) {
+        NSApp().windowClicked(*this);
+        return;
+    }
     if (event.type() != NSEvent::EventType::keyDown) {
         return;
     }

@@ -322,14 +322,7 @@ bool Desktop::terminate(int processIdentifier) {
         std::erase(activationOrder_, processIdentifier);
         wasFrontmost = frontmost_ == ended.running;
         if (wasFrontmost) {
-            for (auto pid = activationOrder_.rbegin(); pid != activationOrder_.rend() && !next;
-                 ++pid) {
-                for (const auto& process : processes_) {
-                    if (process.running->processIdentifier() == *pid) {
-                        next = process.running;
-                    }
-                }
-            }
+            next = lastActiveOtherThan(processIdentifier);
         }
         if (ended.running->bundleIdentifier() == ownBundleIdentifier_) {
             ownLaunchEvent_ = nullptr;
@@ -681,8 +674,26 @@ std::optional<Value::Dictionary> Desktop::signingInformation(int processIdentifi
 
 // --- Keys
 
+std::shared_ptr<NSRunningApplication> Desktop::lastActiveOtherThan(int processIdentifier) const {
+    for (auto pid = activationOrder_.rbegin(); pid != activationOrder_.rend(); ++pid) {
+        for (const auto& process : processes_) {
+            if (*pid != processIdentifier && process.running->processIdentifier() == *pid) {
+                return process.running;
+            }
+        }
+    }
+    return nullptr;
+}
+
 int Desktop::keyboardFocusProcessIdentifier() const {
-    auto front = frontmostApplication();
+    const bool ownEnded = isCurrent() && ProcessTeardown::hasEnded();
+    MutexLock lock(mutex_);
+    auto front = frontmost_;
+    // This program's process has ended and is not yet quit: it takes no more keys, and the
+    // application that comes forward once it is quit has the keyboard already.
+    if (front && ownEnded && front->bundleIdentifier() == ownBundleIdentifier_) {
+        front = lastActiveOtherThan(front->processIdentifier());
+    }
     return front ? front->processIdentifier() : -1;
 }
 

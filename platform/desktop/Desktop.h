@@ -235,7 +235,8 @@ public:
     std::optional<Value::Dictionary> signingInformation(int processIdentifier) const;
 
     // --- Keys
-    // The process with keyboard focus: the frontmost application's; -1 when none.
+    // The process with keyboard focus: the frontmost application's, or, once this program's
+    // process has ended and until it is quit, the one that comes forward then; -1 when none.
     int keyboardFocusProcessIdentifier() const;
     // Takes the key events that reach the end of the current event system's pipeline and
     // answers it which process has keyboard focus. Done when the desktop becomes current;
@@ -289,6 +290,10 @@ private:
     std::map<std::string, InstalledApplication> installed_ GUARDED_BY(mutex_);
     std::vector<Process> processes_ GUARDED_BY(mutex_);   // launch order
     std::vector<int> activationOrder_ GUARDED_BY(mutex_); // most recent last
+    // The most recently active application but the one given: the one that comes forward
+    // when that one quits.
+    std::shared_ptr<NSRunningApplication> lastActiveOtherThan(int processIdentifier) const
+        REQUIRES(mutex_);
     std::shared_ptr<NSRunningApplication> frontmost_ GUARDED_BY(mutex_);
     int nextPid_ GUARDED_BY(mutex_) = 301;
     std::optional<std::string> ownBundleIdentifier_ GUARDED_BY(mutex_);
