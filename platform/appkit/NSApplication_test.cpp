@@ -73,14 +73,21 @@ public:
     std::vector<std::string> heard;
 };
 
-TEST(NSApplicationTest, InTheBackTheKeyWindowResignsAndTakesTheKeyboardBackInFront) {
+// The application launched and in front, the Finder running behind it.
+class NSApplicationInFrontTest : public ::testing::Test {
+protected:
+    NSApplicationInFrontTest() {
+        app.finishLaunching();
+        app.activate();
+    }
     testing::DesktopEnvironment env;
     const int own = env.desktop().ownApplication()->processIdentifier();
     const int finder =
         env.desktop().runningApplications("com.apple.finder")[0]->processIdentifier();
-    auto& app = NSApp();
-    app.finishLaunching();
-    app.activate();
+    NSApplication& app = NSApp();
+};
+
+TEST_F(NSApplicationInFrontTest, InTheBackTheKeyWindowResignsAndTakesTheKeyboardBackInFront) {
     const auto window =
         std::make_shared<NSWindow>(CGRect(0, 0, 300, 200), NSWindow::StyleMask::titled);
     window->makeKeyAndOrderFront();
@@ -126,14 +133,8 @@ TEST(NSApplicationTest, InTheBackTheKeyWindowResignsAndTakesTheKeyboardBackInFro
     EXPECT_EQ(app.keyWindow(), window);
 }
 
-TEST(NSApplicationTest, AClickMakesItsWindowKeyInFrontOrItsSheetAndFromTheBackOnceItComesForward) {
-    testing::DesktopEnvironment env;
-    const int own = env.desktop().ownApplication()->processIdentifier();
-    const int finder =
-        env.desktop().runningApplications("com.apple.finder")[0]->processIdentifier();
-    auto& app = NSApp();
-    app.finishLaunching();
-    app.activate();
+TEST_F(NSApplicationInFrontTest,
+       AClickMakesItsWindowKeyInFrontOrItsSheetAndFromTheBackOnceItComesForward) {
     const auto titled = [] {
         return std::make_shared<NSWindow>(CGRect(0, 0, 300, 200), NSWindow::StyleMask::titled);
     };
