@@ -2,12 +2,10 @@
 
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <csignal>
 #include <cstdint>
 #include <fcntl.h>
-#include <memory>
-#include <mutex>
+#include <future>
 #include <poll.h>
 #include <pthread.h>
 #include <string_view>
@@ -58,44 +56,6 @@ std::atomic<int> realTimeLast{0};
 sigset_t maskBeforeHold;
 bool held = false;
 void (*startUpHook)() = nullptr;
-
-// The watching thread's start, step by step with the constructor's: the watcher comes to wait
-// for the handlers, and only then are they installed, so however the two threads run, it
-// takes no signal before they are in place.
-class StartUp {
-public:
-    // The watcher: says it waits, and waits until they are in place.
-    void waitForHandlers() {
-        std::unique_lock lock(mutex_);
-        waiting_ = true;
-        changed_.notify_all();
-        changed_.wait(lock, [this] { return installed_; });
-    }
-    void nowWatching() {
-        std::lock_guard lock(mutex_);
-        watching_ = true;
-        changed_.notify_all();
-    }
-    // The constructor: until the watcher waits (or, had it not waited, watches already).
-    void awaitWatcher() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return waiting_ || watching_; });
-    }
-    // Lets it go, and answers once it watches.
-    void handlersInstalled() {
-        std::unique_lock lock(mutex_);
-        installed_ = true;
-        changed_.notify_all();
-        changed_.wait(lock, [this] { return watching_; });
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool waiting_ = false;
-    bool installed_ = false;
-    bool watching_ = false;
-};
 
 sigset_t endingSignals() {
     sigset_t set;
@@ -277,26 +237,35 @@ TerminationSignals::TerminationSignals() {
     // A flood of signals while the watcher is busy must not block a handler on a full pipe;
     // the bytes already there stand for them.
     ::fcntl(writeEnd_, F_SETFL, O_NONBLOCK);
-    const auto startUp = std::make_shared<StartUp>();
+    // The watching thread's start, step by step with this one's: it comes to wait for the
+    // handlers, and only then are they installed, so however the two threads run, it takes no
+    // signal before they are in place.
+    std::promise<void> waiting;
+    std::promise<void> installed;
+    std::promise<void> watching;
+    auto waitingNow = waiting.get_future();
+    auto watchingNow = watching.get_future();
     try {
-        thread_ = std::thread([this, startUp] {
-            startUp->waitForHandlers();
-            // The one thread that takes them from now on, with what blocked the rest before.
-            pthread_sigmask(SIG_SETMASK, &maskBefore_, nullptr);
-            if (startUpHook != nullptr) {
-                startUpHook();
-            }
-            startUp->nowWatching();
-            watch();
-        });
+        thread_ =
+            std::thread([this, waiting = std::move(waiting), installed = installed.get_future(),
+                         watching = std::move(watching)]() mutable {
+                waiting.set_value();
+                installed.wait();
+                // The one thread that takes them from now on, with what blocked the rest before.
+                pthread_sigmask(SIG_SETMASK, &maskBefore_, nullptr);
+                if (startUpHook != nullptr) {
+                    startUpHook();
+                }
+                watching.set_value();
+                watch();
+            });
     } catch (const std::system_error& error) {
         ::close(readEnd_);
         ::close(writeEnd_);
         ::close(signalled_);
         fail(error.code().value());
     }
-    // However the two threads run, the watcher waits for the handlers before they go in.
-    startUp->awaitWatcher();
+    waitingNow.wait();
     signalledEvent.store(signalled_);
     signalPipe.store(writeEnd_);
     firstSignal.store(0);
@@ -327,7 +296,8 @@ TerminationSignals::TerminationSignals() {
     pthread_sigmask(SIG_BLOCK, &watched, nullptr);
     // Answers once the watching thread takes them: each step of the start-up is over before
     // the next.
-    startUp->handlersInstalled();
+    installed.set_value();
+    watchingNow.wait();
 }
 
 void TerminationSignals::setStartUpHookForTesting(void (*hook)()) {
