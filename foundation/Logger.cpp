@@ -78,21 +78,19 @@ void addBreadcrumb(std::string_view message,
 
 LogBuffer::LogBuffer() {
     ring_.reserve(capacity);
-    orders_.reserve(capacity);
 }
 
 void LogBuffer::append(std::string entry) {
     UnfairLockGuard lock(lock_);
     ++appended_;
-    const auto order = platform::nextLogOrder();
+    // Numbered under the lock, so the ring's order is the numbers' order.
+    platform::LoggedLine line{platform::nextLogOrder(), std::move(entry)};
     if (ring_.size() < static_cast<std::size_t>(capacity)) {
-        ring_.push_back(std::move(entry));
-        orders_.push_back(order);
+        ring_.push_back(std::move(line));
         return;
     }
-    // The pushed-out entry is freed after the lock is released, when `entry` goes.
-    std::swap(ring_[head_], entry);
-    orders_[head_] = order;
+    // The pushed-out entry is freed after the lock is released, when `line` goes.
+    std::swap(ring_[head_], line);
     head_ = (head_ + 1) % ring_.size();
 }
 
@@ -100,10 +98,8 @@ std::vector<platform::LoggedLine> LogBuffer::orderedEntries() const {
     UnfairLockGuard lock(lock_);
     std::vector<platform::LoggedLine> copy;
     copy.reserve(ring_.size());
-    for (std::size_t i = 0; i < ring_.size(); ++i) {
-        const auto at = (head_ + i) % ring_.size();
-        copy.push_back({orders_[at], ring_[at]});
-    }
+    copy.insert(copy.end(), ring_.begin() + static_cast<std::ptrdiff_t>(head_), ring_.end());
+    copy.insert(copy.end(), ring_.begin(), ring_.begin() + static_cast<std::ptrdiff_t>(head_));
     return copy;
 }
 
@@ -111,8 +107,9 @@ std::vector<std::string> LogBuffer::entries() const {
     UnfairLockGuard lock(lock_);
     std::vector<std::string> copy;
     copy.reserve(ring_.size());
-    copy.insert(copy.end(), ring_.begin() + static_cast<std::ptrdiff_t>(head_), ring_.end());
-    copy.insert(copy.end(), ring_.begin(), ring_.begin() + static_cast<std::ptrdiff_t>(head_));
+    for (std::size_t i = 0; i < ring_.size(); ++i) {
+        copy.push_back(ring_[(head_ + i) % ring_.size()].text);
+    }
     return copy;
 }
 
@@ -130,7 +127,7 @@ std::vector<std::string> LogBuffer::entriesSince(std::uint64_t mark) const {
     std::vector<std::string> copy;
     copy.reserve(count);
     for (std::size_t i = ring_.size() - count; i < ring_.size(); ++i) {
-        copy.push_back(ring_[(head_ + i) % ring_.size()]);
+        copy.push_back(ring_[(head_ + i) % ring_.size()].text);
     }
     return copy;
 }
@@ -138,7 +135,6 @@ std::vector<std::string> LogBuffer::entriesSince(std::uint64_t mark) const {
 void LogBuffer::clear() {
     UnfairLockGuard lock(lock_);
     ring_.clear(); // keeps the reserved storage
-    orders_.clear();
     head_ = 0;
 }
 

@@ -57,8 +57,7 @@ public:
 private:
     // A ring over storage reserved once: `head_` is the oldest entry once it is full.
     mutable UnfairLock lock_;
-    std::vector<std::string> ring_ GUARDED_BY(lock_);
-    std::vector<std::uint64_t> orders_ GUARDED_BY(lock_); // each entry's, as `ring_` holds them
+    std::vector<platform::LoggedLine> ring_ GUARDED_BY(lock_);
     std::size_t head_ GUARDED_BY(lock_) = 0;
     std::uint64_t appended_ GUARDED_BY(lock_) = 0;
 };
