@@ -78,6 +78,8 @@ TEST_F(ConsoleTest, MistakesAnywhereInAScriptAreFoundBeforeAnythingRuns) {
         // A NUL byte as it is, not as its escape: the file "n" would be written.
         {"write $TMP/n" + std::string(1, '\0') + "ul hi",
          "test.zestrel:3: “$TMP/n\\x00ul”: a NUL character cannot be written in a path"},
+        {"echo n" + std::string(1, '\0') + "ul",
+         "test.zestrel:3: “n\\x00ul”: a NUL character cannot be written"},
         {"defaults write deep " + deep + std::string(deep.size(), ')'),
          "test.zestrel:3: “" + std::string(40, '(') +
              "…” is not a property-list value: arrays nest deeper than 100 levels"},

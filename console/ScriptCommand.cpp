@@ -509,7 +509,9 @@ std::optional<std::string> applicationNamed(std::string_view word) {
                        "or a bundle identifier)");
 }
 
-std::optional<Command> parseCommand(std::string_view line) {
+namespace {
+
+std::optional<Command> parseLine(std::string_view line) {
     std::string_view rest = trimmed(line);
     if (rest.empty() || rest.front() == '#') {
         return std::nullopt;
@@ -725,6 +727,23 @@ std::optional<Command> parseCommand(std::string_view line) {
         break;
     default:
         break;
+    }
+    return command;
+}
+
+} // namespace
+
+std::optional<Command> parseCommand(std::string_view line) {
+    auto command = parseLine(line);
+    // A NUL typed as it is, as its escape is: no name or text holds one. A path says so
+    // first, in its own words.
+    if (command) {
+        for (const auto& argument : command->arguments) {
+            if (argument.find('\0') != std::string::npos) {
+                throw CommandError("“" + startOf(argument, 40) +
+                                   "”: a NUL character cannot be written");
+            }
+        }
     }
     return command;
 }

@@ -84,7 +84,8 @@ struct Command {
 // Parses one line. Blank lines and lines starting with `#` give nothing. Words are
 // separated by spaces; a word in double quotes may hold spaces and the escapes `\"`, `\\`,
 // `\n` and `\t`. A text argument is the rest of the line, unquoted when it is one quoted
-// word. Throws `CommandError` for anything it cannot run.
+// word. Throws `CommandError` for anything it cannot run, a NUL in any word among them,
+// written as it is or as its escape.
 std::optional<Command> parseCommand(std::string_view line);
 
 // `#N` has at most six digits: no window holds a million controls of one label.

@@ -365,11 +365,19 @@ TEST(ScriptCommand, AQuotedTextReadsTheEscapesRepliesWrite) {
         EXPECT_THAT(errorOf("echo \"" + std::string(notOne) + "\""), HasSubstr("is no character"))
             << notOne;
     }
-    // No name or text holds a NUL: a path would end there.
+    // No name or text holds a NUL: a path would end there. Typed as it is, it is refused
+    // as its escape is, in a quoted word, a plain one and a text.
     for (const char* nul : {"\\x00", "\\u{0}"}) {
         EXPECT_THAT(errorOf("select \"a" + std::string(nul) + "b\""),
                     HasSubstr("a NUL character cannot be written"))
             << nul;
+    }
+    for (const char* line : {"echo a@b", "echo \"a@b\"", "type a@b", "write $TMP/x a@b",
+                             "select \"a@b\"", "click \"a@b\"", "expect log a@b", "answer a@b"}) {
+        std::string withNul = line;
+        withNul[withNul.find('@')] = '\0';
+        EXPECT_THAT(errorOf(withNul), HasSubstr("“a\\x00b”: a NUL character cannot be written"))
+            << line;
     }
     // Not one quoted word: the text as written, backslashes and all.
     EXPECT_EQ(parsed("echo \"a\" \\q").arguments[0], "\"a\" \\q");
