@@ -399,7 +399,9 @@ int Console::runTerminal(std::istream& input, Input from) {
 }
 
 void Console::ask() {
-    if (!terminal_ || terminal_->asking) {
+    // A command is finished only once the keys it handed on are pressed: until then no line
+    // is read, at whatever depth of alerts, so lines that come together run as at any pace.
+    if (!terminal_ || terminal_->asking || keysHandedOn_ > 0) {
         return;
     }
     terminal_->asking = true;
@@ -447,8 +449,7 @@ void Console::takeLine(LineReader::Line read) {
                "” is too long: " + counted(read.tooLong, "byte") + ", over the " +
                std::to_string(kLargestScript / (1024 * 1024)) + " MB a script may hold");
     } else {
-        ++terminal.running;
-        try {
+        runCommand([&] {
             // A button's title as typed, quoted or not.
             auto typed = trimmed(*line);
             if (typed.size() >= 2 && typed.front() == '"' && typed.back() == '"') {
@@ -459,17 +460,43 @@ void Console::takeLine(LineReader::Line read) {
                     settle(perform(*command));
                 }
             }
-            // What the command set off, so an app that ends itself because of it (Quit, a
-            // relaunch) ends before the next prompt.
-            RunLoop::main().runUntilIdle();
-            if (engineRunning_ && NSApp().isTerminated()) {
-                settle(Next::appEnded);
-            }
-        } catch (const std::exception& error) {
-            failed(messageOf(error));
-        }
-        --terminal.running;
+        });
+        return;
     }
+    afterCommand();
+}
+
+void Console::runCommand(const std::function<void()>& work) {
+    Terminal& terminal = *terminal_;
+    ++terminal.running;
+    try {
+        work();
+        // What the command set off, so an app that ends itself because of it (Quit, a
+        // relaunch) ends before the next prompt.
+        RunLoop::main().runUntilIdle();
+        if (engineRunning_ && NSApp().isTerminated()) {
+            settle(Next::appEnded);
+        }
+    } catch (const std::exception& error) {
+        failed(messageOf(error));
+    }
+    --terminal.running;
+    afterCommand();
+}
+
+void Console::goOnWithCommand(const std::function<void()>& work) {
+    if (!terminal_) {
+        work(); // a script's driver runs what falls due, and names its failure by its line
+        return;
+    }
+    runCommand(work);
+}
+
+void Console::afterCommand() {
+    if (!terminal_) {
+        return;
+    }
+    Terminal& terminal = *terminal_;
     if (interruption() != 0) {
         settle(Next::end);
     }

@@ -179,6 +179,15 @@ private:
     // and takes it as a button of the waiting alert or as a command.
     void ask();
     void takeLine(LineReader::Line line);
+    // Runs a command's work as a line's command runs (what it sets off included, its failure
+    // said and named by its line), then `afterCommand`.
+    void runCommand(const std::function<void()>& work);
+    // The rest of a command that was handed on (keys a `type` hands on past an alert's
+    // answer): at the terminal run as `runCommand` runs its line's; in a script, at once.
+    void goOnWithCommand(const std::function<void()>& work);
+    // After a command, or its rest: the end it met is acted on, or the next line is asked for
+    // once nothing else runs (or an alert waits under what does).
+    void afterCommand();
     // The first `next` that is not `proceed` stands until the driver acts on it.
     void settle(Next next);
     // An alert appeared with no answer queued: the terminal shows it, and asks for a line
@@ -347,6 +356,9 @@ private:
     std::vector<std::size_t> alertsStillOpen_;
     // While the terminal runs.
     Terminal* terminal_ = nullptr;
+    // The `type`s whose keys wait to be pressed until the modal runs they ended have returned:
+    // their commands have not finished, and no line is read.
+    std::size_t keysHandedOn_ = 0;
     std::mutex printsMutex_;
     std::string appPrints_;        // guarded by printsMutex_
     bool showingAtPrompt_ = false; // guarded by printsMutex_: a showing is on its way

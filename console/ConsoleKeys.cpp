@@ -271,6 +271,8 @@ struct Console::KeyOutcome {
     bool pressed = false;   // and pressed one of its buttons
     bool keepsKeys = false; // the target records the keys it received, these on:
     std::size_t receivedFrom = 0;
+    // This program's own app had no window to take it (it is in front with none key).
+    bool noWindow = false;
     std::string characters; // what they typed, for `type`
 };
 
@@ -279,6 +281,7 @@ struct Console::KeyOutcome {
 struct Console::Typing {
     std::string text;
     std::vector<std::pair<std::uint16_t, bool>> keys; // with Shift or not
+    std::vector<std::string> characters;              // what each key types
     std::size_t typed = 0;
     std::vector<KeyOutcome> parts;
     std::optional<KeyTarget> target;
@@ -288,7 +291,8 @@ struct Console::Typing {
     void add(KeyOutcome outcome) {
         using Taker = KeyOutcome::Taker;
         auto* last = parts.empty() ? nullptr : &parts.back();
-        if (!last || last->target != outcome.target || last->taker != outcome.taker) {
+        if (!last || last->target != outcome.target || last->taker != outcome.taker ||
+            last->noWindow != outcome.noWindow) {
             parts.push_back(std::move(outcome));
         } else if (outcome.taker == Taker::application) {
             last->characters += outcome.characters;
@@ -355,6 +359,8 @@ Console::KeyOutcome Console::pressKey(const KeyChord& chord, const KeyTarget& ta
     } else if (target.app) {
         outcome.keepsKeys = true;
         outcome.receivedFrom = before;
+    } else {
+        outcome.noWindow = target.own && !NSApp().keyWindow();
     }
     return outcome;
 }
@@ -409,6 +415,7 @@ void Console::type(const std::string& text) {
                                layout->localizedName() + " layout");
         }
         typing->keys.push_back(*key);
+        typing->characters.push_back(character);
     }
     typeOn(typing);
 }
@@ -424,9 +431,11 @@ void Console::typeOn(const std::shared_ptr<Typing>& typing) {
                 std::lock_guard lock(loopMutex_);
                 session = session_;
             }
+            ++keysHandedOn_;
             NSApp().takeNextEvent([this, session, typing] {
                 if (session.lock()) {
-                    typeOn(typing);
+                    --keysHandedOn_;
+                    goOnWithCommand([&] { typeOn(typing); });
                 }
             });
             return;
@@ -448,6 +457,8 @@ void Console::typeOn(const std::shared_ptr<Typing>& typing) {
                  key != received.end(); ++key) {
                 outcome.characters += key->characters;
             }
+        } else {
+            outcome.characters = typing->characters[typing->typed];
         }
         typing->add(std::move(outcome));
     }
@@ -476,12 +487,10 @@ std::string Console::describeTyping(const std::vector<KeyOutcome>& parts) {
         case Taker::application:
             if (part.target.empty()) {
                 text = "no application has keyboard focus";
-            } else if (part.keepsKeys) {
-                text = part.target + " received " + quotedString(part.characters);
-            } else if (parts.size() > 1) {
-                continue; // it tells nothing of the keys, beside what does
+            } else if (part.noWindow) {
+                text = part.target + " had no window to take " + quotedString(part.characters);
             } else {
-                text = part.target;
+                text = part.target + " received " + quotedString(part.characters);
             }
             break;
         }

@@ -3,6 +3,7 @@
 
 #include "console/Console.h"
 #include "console/ConsoleFixture_test.h"
+#include "console/LineReader.h"
 #include "console/ProcessEnd_test.h"
 
 #include "foundation/Logger.h"
@@ -148,11 +149,13 @@ TEST_F(ConsoleTest, APressTheRecorderTakesSaysWhatItMadeOfItAndItsBeepIsASoundAS
                                "“cut”\n"));
     // The cut's hot key takes the key before the paste's recorder sees it.
     EXPECT_THAT(out, HasSubstr("\nshift+cmd+k → taken by the hot key of Zestrel (pid "));
-    // Delete clears the shortcut; typed keys are said in turn, Tab ending the recording.
+    // Delete clears the shortcut; typed keys are said in turn, Tab ending the recording and
+    // the key after it going to the window.
     EXPECT_THAT(out, HasSubstr("\ndelete → Zestrel: the shortcut recorder cleared the shortcut "
                                "for “cut”\n"));
     EXPECT_THAT(out, HasSubstr("\n\"ab\\tc\" → Zestrel: the shortcut recorder refused them with 2 "
-                               "beeps, then ended the recording, recording nothing\n"));
+                               "beeps, then ended the recording, recording nothing, then Zestrel "
+                               "received \"c\"\n"));
     EXPECT_EQ(runScript("expect sounds 0\n"), 1);
     EXPECT_THAT(errors_.str(), HasSubstr("0 sounds should have played; 6 sounds did"));
 }
@@ -236,26 +239,46 @@ TEST(ConsoleRecorderTest, AnAnswerOrAClickFromTheBackBringsTheAppForwardFirst) {
 
 TEST(ConsoleRecorderTest, KeysTypedAfterAnAlertsAnswerReachWhatIsBehindIt) {
     // Return ends the alert's run; the code after it runs before the next key is taken: the
-    // recording goes on, or the app has quit and the Finder comes forward.
-    const std::pair<std::string, std::string> ways[] = {
-        {kHotkeyMethod + "launch zestrel\nrecord shortcut cut\npress cmd+q\ntype \"a\\nb\"\n",
+    // recording goes on, or the app has quit and the Finder comes forward. The command ends
+    // with its last key, also past two alerts, one in the other: the next line, read as soon
+    // as it is asked for, runs only after them.
+    struct Way {
+        std::string lines;
+        std::string said;
+        std::string after; // what the next lines show, after the reply
+    };
+    const Way ways[] = {
+        {kHotkeyMethod + "launch zestrel\nrecord shortcut cut\npress cmd+q\ntype \"a\\nb\"\n"
+                         "show sounds\n",
          "\"a\\nb\" → Zestrel: pressed \"OK\" at the alert \"This keyboard shortcut cannot be "
          "used as it's already used by the “Quit Zestrel” menu item.\", then the shortcut "
-         "recorder refused it with a beep\n"},
-        {"accessibility untrusted\nlaunch zestrel\ntype \"\\nq\"\n",
+         "recorder refused it with a beep\n",
+         "sounds: 0 plays, 0 sounds held, 1 beep\n"},
+        {"accessibility untrusted\nlaunch zestrel\ntype \"\\nq\"\nshow keys finder\n",
          "\"\\nq\" → Zestrel: pressed \"Quit and Open System Settings\" at the alert \"Zestrel "
-         "requires accessibility access.\", then Finder received \"q\"\n"},
+         "requires accessibility access.\", then Finder received \"q\"\n",
+         "Finder received q\n"},
+        {kHotkeyMethod + "launch textedit\nlaunch zestrel\nlaunch panel\n"
+                         "click menu \"Share App\" holding ctrl+opt\nactivate finder\n"
+                         "press cmd+x\ntype \"\\n\\nabc\"\nactivate textedit\nshow keys textedit\n",
+         "\"\\n\\nabc\" → Zestrel: pressed \"OK\" at the alert \"Did not cut because Finder "
+         "was not frontmost\", then pressed \"OK\" at the alert \"Debug info copied to the "
+         "clipboard\", then Zestrel had no window to take \"abc\"\n",
+         "TextEdit received no keys\n"},
     };
-    for (const auto& [way, said] : ways) {
-        SCOPED_TRACE(way);
+    LineReader::linesComeTogether = true;
+    const std::shared_ptr<void> apart(nullptr,
+                                      [](void*) { LineReader::linesComeTogether = false; });
+    for (const auto& [lines, said, after] : ways) {
+        SCOPED_TRACE(lines);
         Session session;
         const auto realClock = onTheRealClock(session.env);
-        std::istringstream in(way + "show sounds\nshow keys finder\n");
+        std::istringstream in(lines);
         session.console.runTerminal(in);
-        EXPECT_THAT(session.out.str(), HasSubstr(said));
-        EXPECT_THAT(session.out.str(), HasSubstr(way.starts_with("accessibility")
-                                                     ? "Finder received q\n"
-                                                     : "sounds: 0 plays, 0 sounds held, 1 beep\n"));
+        const auto out = session.out.str();
+        EXPECT_THAT(out, HasSubstr(said));
+        EXPECT_THAT(out, HasSubstr(after));
+        EXPECT_LT(out.find(said), out.find(after));
     }
 }
 

@@ -28,12 +28,14 @@ LineReader::~LineReader() {
 }
 
 void LineReader::request(platform::RunLoop& loop, Deliver deliver) {
-    {
-        std::lock_guard lock(state_->mutex);
-        state_->loop = &loop;
-        state_->deliver = std::move(deliver);
-    }
+    std::unique_lock lock(state_->mutex);
+    state_->loop = &loop;
+    state_->deliver = std::move(deliver);
+    const std::size_t handed = state_->delivered;
     state_->wake.notify_all();
+    if (linesComeTogether.load()) {
+        state_->wake.wait(lock, [&] { return state_->finished || state_->delivered > handed; });
+    }
 }
 
 void LineReader::read(State& state) {
@@ -61,6 +63,8 @@ void LineReader::read(State& state) {
         loop->machineAsync([deliver = std::move(deliver), got = std::move(got)]() mutable {
             deliver(std::move(got));
         });
+        ++state.delivered;
+        state.wake.notify_all();
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
@@ -49,6 +50,10 @@ public:
     // must stay until then or until the reader goes.
     void request(platform::RunLoop& loop, Deliver deliver);
 
+    // A test's way in: while set, `request` returns only once its line is on the loop, as
+    // when lines pasted or piped together are read faster than the commands run.
+    static inline std::atomic<bool> linesComeTogether{false};
+
 private:
     // Shared with the thread, which may outlive the reader.
     struct State {
@@ -61,6 +66,7 @@ private:
         bool reading = false;  // guarded by mutex
         platform::RunLoop* loop = nullptr;
         Deliver deliver;
+        std::size_t delivered = 0; // guarded by mutex: requests handed to their loop
         std::size_t linesRead = 0; // the reading thread's own
     };
 
