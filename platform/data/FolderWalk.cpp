@@ -1,6 +1,7 @@
 #include "platform/data/FolderWalk.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -48,6 +49,12 @@ std::string linkTargetAt(int folder, const char* name, off_t size) {
     const ssize_t length = ::readlinkat(folder, name, target.data(), target.size());
     target.resize(length < 0 ? 0 : static_cast<std::size_t>(length));
     return target;
+}
+
+// The times a copy sets, as `futimens` takes them: its source's modification time. Its access
+// time stays its own, since the copy's reading sets the source's too.
+std::array<timespec, 2> keptTimes(const struct stat& status) {
+    return {timespec{0, UTIME_OMIT}, status.st_mtim};
 }
 
 // What a copy made, item by item, with the identity of each one's source and its state as the
@@ -131,7 +138,12 @@ int copyItemInto(int from, const char* name, int to, bool& made, CopiedItem& cop
             return errno != 0 ? errno : EIO;
         }
         made = ::symlinkat(target.c_str(), to, name) == 0;
-        return made ? 0 : errno;
+        if (!made) {
+            return errno;
+        }
+        // Its own time where the system lets a link's be set: a refusal loses nothing of it.
+        ::utimensat(to, name, keptTimes(status).data(), AT_SYMLINK_NOFOLLOW);
+        return 0;
     }
     if (S_ISDIR(status.st_mode)) {
         FileDescriptor source(::openat(from, name, kFolderFlags));
@@ -160,9 +172,12 @@ int copyItemInto(int from, const char* name, int to, bool& made, CopiedItem& cop
         if (error != 0) {
             return error;
         }
-        // Its own permissions once all in it is copied, so a folder that may not be written is
-        // filled first.
-        return errorOf(::fchmod(copy.get(), status.st_mode & 07777));
+        // Its own permissions and time once all in it is copied, so a folder that may not be
+        // written is filled first, and the making of its entries does not set its time.
+        if (::fchmod(copy.get(), status.st_mode & 07777) != 0) {
+            return errno;
+        }
+        return errorOf(::futimens(copy.get(), keptTimes(status).data()));
     }
     if (!S_ISREG(status.st_mode)) {
         return ENOTSUP;
@@ -189,7 +204,8 @@ int copyItemInto(int from, const char* name, int to, bool& made, CopiedItem& cop
     if (const int error = copyBytes(source.get(), copy.get())) {
         return error;
     }
-    if (::fchmod(copy.get(), status.st_mode & 07777) != 0) {
+    if (::fchmod(copy.get(), status.st_mode & 07777) != 0 ||
+        ::futimens(copy.get(), keptTimes(status).data()) != 0) {
         return errno;
     }
     return copy.close() ? 0 : errno;

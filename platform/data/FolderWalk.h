@@ -57,10 +57,11 @@ struct ItemTransfer {
 };
 
 // Copies the item `name` of the open folder `from` into the open folder `to` under the same
-// name: a file with its bytes and permissions, a link as a link, a folder with everything in
-// it (an entry that goes meanwhile left out); anything else is ENOTSUP. Never replaces what is
-// there (EEXIST). A folder gets its permissions once all in it is copied. On a failure whatever
-// it made is removed again, its folders made writable for that first.
+// name: a file with its bytes, permissions and modification time, a link as a link with its own
+// modification time where the system lets it be set, a folder with everything in it (an entry
+// that goes meanwhile left out); anything else is ENOTSUP. Never replaces what is there
+// (EEXIST). A folder gets its permissions and modification time once all in it is copied. On a
+// failure whatever it made is removed again, its folders made writable for that first.
 ItemTransfer copyItemAt(int from, const std::string& name, int to);
 
 // Moves the item: renamed where that needs no replacing (EEXIST when something is there);

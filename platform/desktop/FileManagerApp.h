@@ -29,11 +29,12 @@ bool isWithin(const std::filesystem::path& path, const std::filesystem::path& fo
 // latency, as the real ones do a moment after the key. Shortcuts are matched as key
 // equivalents (the U.S. key positions on a layout without Latin letters). Command+V copies the
 // pasteboard's files into the current folder and Command+Option+V moves them; the pasted items
-// become the selection. A name that already exists in the folder is never overwritten, and a folder
-// never goes inside itself (also not through a symbolic link): that item is skipped and the
-// reason written to the desktop's log. An item that fails to copy leaves nothing of it behind
-// (the log says when it could not remove all it made); one moved onto another file system is
-// copied, then removed where it was, and the log names what of it could not be, and what
+// become the selection. A copy keeps each item's modification time (a link's own where the
+// system lets it be set), as a move does. A name that already exists in the folder is never
+// overwritten, and a folder never goes inside itself (also not through a symbolic link): that item
+// is skipped and the reason written to the desktop's log. An item that fails to copy leaves nothing
+// of it behind (the log says when it could not remove all it made); one moved onto another file
+// system is copied, then removed where it was, and the log names what of it could not be, and what
 // changed since the copy read it: that stays where it was, and its copy holds it as it was.
 //
 // A confined file manager (`confine`) stays inside one folder, as the console's sandbox

@@ -12,14 +12,17 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <linux/fs.h>
+#include <map>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <thread>
+#include <utility>
 
 namespace zestrel::platform {
 namespace {
@@ -36,6 +39,13 @@ using testing::runUnprivileged;
 
 constexpr auto kCommand = NSEvent::ModifierFlags::command;
 constexpr auto kOption = NSEvent::ModifierFlags::option;
+
+// An item's own modification time, to the nanosecond.
+std::pair<std::time_t, long> modifiedTimeOf(const fs::path& path) {
+    struct stat status {};
+    ::lstat(path.c_str(), &status);
+    return {status.st_mtim.tv_sec, status.st_mtim.tv_nsec};
+}
 
 class FileManagerTest : public ::testing::Test {
 protected:
@@ -55,6 +65,40 @@ protected:
         app->select(names);
         env.press(*app, kVKC, kCommand, "c");
         env.advance(app->copyLatency());
+    }
+
+    using Times = std::map<fs::path, std::pair<std::time_t, long>>;
+
+    // The named items of `source` and all in them, links as themselves, each given a
+    // modification time of its own in 2001: their times as read back (hard links share the
+    // last), by path below `source`.
+    Times aged(const std::vector<std::string>& names) const {
+        Times times;
+        for (const auto& name : names) {
+            times[name];
+            if (fs::is_directory(fs::symlink_status(source / name))) {
+                for (const auto& entry : fs::recursive_directory_iterator(source / name)) {
+                    times[entry.path().lexically_relative(source)];
+                }
+            }
+        }
+        long n = 0;
+        for (const auto& [item, unset] : times) {
+            const timespec set[] = {{0, UTIME_OMIT}, {981173106 + n, 123456789 - n}};
+            EXPECT_EQ(::utimensat(AT_FDCWD, (source / item).c_str(), set, AT_SYMLINK_NOFOLLOW), 0)
+                << item;
+            ++n;
+        }
+        for (auto& [item, time] : times) {
+            time = modifiedTimeOf(source / item);
+        }
+        return times;
+    }
+
+    static void expectTimesKept(const Times& times, const fs::path& in) {
+        for (const auto& [item, was] : times) {
+            EXPECT_EQ(modifiedTimeOf(in / item), was) << item;
+        }
     }
 
     DesktopEnvironment env;
@@ -176,7 +220,8 @@ TEST_F(FileManagerTest, AMoveOntoAnotherFileSystemNamesWhatStayedWhereItWas) {
 }
 
 // What is changed at the source while a move onto another file system runs is not lost: it
-// stays there, with the folders that hold it, and its copy holds it as it was read.
+// stays there, with the folders that hold it, and its copy holds it as it was read, its times
+// too.
 TEST_F(FileManagerTest, AMoveOntoAnotherFileSystemLeavesWhatChangedMeanwhileWhereItWas) {
     const ForeignFileSystemFolder foreign(source);
     if (foreign.path().empty()) {
@@ -219,6 +264,8 @@ TEST_F(FileManagerTest, AMoveOntoAnotherFileSystemLeavesWhatChangedMeanwhileWher
     }
     fs::remove(box / "inner" / "linked-too");
     fs::create_hard_link(box / "linked", box / "inner" / "linked-too");
+    fs::create_symlink("../saved", box / "inner" / "link");
+    const auto times = aged({"box"});
     copy(finder, {"box"});
     finder->openFolder(foreign.path());
     finder->setMoveCopiedHook([&] {
@@ -233,6 +280,7 @@ TEST_F(FileManagerTest, AMoveOntoAnotherFileSystemLeavesWhatChangedMeanwhileWher
         }
     });
     finder->paste(true);
+    expectTimesKept(times, foreign.path());
     for (const auto& row : rows) {
         SCOPED_TRACE(row.file.string());
         EXPECT_EQ(DesktopEnvironment::readFile(foreign.path() / "box" / row.file), row.text);
@@ -303,9 +351,13 @@ TEST_F(FileManagerTest, AFailedCopySaysWhatItCouldNotRemoveOfWhatItMade) {
 }
 
 TEST_F(FileManagerTest, CommandVCopiesFilesAndFoldersIntoTheCurrentFolder) {
+    fs::create_directory(source / "Folder" / "Sub");
+    fs::create_symlink("inner.txt", source / "Folder" / "link");
+    const auto times = aged({"a.txt", "Folder"});
     copy(finder, {"a.txt", "Folder"});
     finder->openFolder(target);
     env.press(*finder, kVKV, kCommand, "v");
+    expectTimesKept(times, target);
     EXPECT_EQ(DesktopEnvironment::readFile(target / "a.txt"), "alpha");
     EXPECT_EQ(DesktopEnvironment::readFile(target / "Folder" / "inner.txt"), "inner");
     EXPECT_TRUE(fs::exists(source / "a.txt"));
