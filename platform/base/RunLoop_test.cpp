@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <future>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -161,6 +162,15 @@ TEST_F(RunLoopTest, ANestedRunBegunByAMainQueueBlockHoldsTheQueueUntilItReturns)
     DispatchQueue::main().async(record("queued"));
     env.runUntilIdle();
     EXPECT_EQ(ran, (std::vector<std::string>{"queued", "answered", "event returned"}));
+
+    // A block that leaves by an exception, which the loop's driver passes on to be reported,
+    // holds the queue no longer.
+    ran.clear();
+    DispatchQueue::main().async([] { throw std::runtime_error("failed"); });
+    DispatchQueue::main().async(record("queued"));
+    EXPECT_THROW(env.runUntilIdle(), std::runtime_error);
+    env.runUntilIdle();
+    EXPECT_EQ(ran, (std::vector<std::string>{"queued"}));
 }
 
 TEST_F(RunLoopTest, NestedRunOnTheVirtualClockEndsByTimeoutOrWhenNothingCanHappen) {
