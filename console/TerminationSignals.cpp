@@ -56,6 +56,7 @@ std::atomic<int> realTimeLast{0};
 sigset_t maskBeforeHold;
 bool held = false;
 void (*startUpHook)() = nullptr;
+void (*installHook)() = nullptr;
 
 sigset_t endingSignals() {
     sigset_t set;
@@ -266,6 +267,9 @@ TerminationSignals::TerminationSignals() {
         fail(error.code().value());
     }
     waitingNow.wait();
+    if (installHook != nullptr) {
+        installHook();
+    }
     signalledEvent.store(signalled_);
     signalPipe.store(writeEnd_);
     firstSignal.store(0);
@@ -302,6 +306,10 @@ TerminationSignals::TerminationSignals() {
 
 void TerminationSignals::setStartUpHookForTesting(void (*hook)()) {
     startUpHook = hook;
+}
+
+void TerminationSignals::setInstallHookForTesting(void (*hook)()) {
+    installHook = hook;
 }
 
 TerminationSignals::~TerminationSignals() {

@@ -66,6 +66,10 @@ public:
     // Runs on the watching thread the moment it starts to take the signals, before the
     // constructor answers, so that a test can raise one there. Null: nothing runs.
     static void setStartUpHookForTesting(void (*hook)());
+    // A test's way in: runs on the constructing thread once the watching thread says it waits,
+    // just before the handlers go in, so that a test can hold them back there. Null: nothing
+    // runs.
+    static void setInstallHookForTesting(void (*hook)());
 
 private:
     void watch();

@@ -6,10 +6,15 @@
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <future>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <poll.h>
+#include <set>
+#include <string>
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <thread>
@@ -97,6 +102,36 @@ private:
     std::condition_variable changed_;
     std::vector<int> handled_;
 };
+
+// The ids of this process's threads, as the system lists them.
+std::set<std::string> threadIds() {
+    std::set<std::string> ids;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        ids.insert(entry.path().filename());
+    }
+    return ids;
+}
+
+// Whether the thread `id` of this process goes no further by itself: it sleeps in a wait, or
+// has ended.
+bool goesNoFurther(const std::string& id) {
+    std::ifstream stat("/proc/self/task/" + id + "/stat");
+    const std::string line{std::istreambuf_iterator<char>(stat), {}};
+    const auto name = line.rfind(')');
+    return !stat || (name != std::string::npos && line.compare(name, 4, ") S ") == 0);
+}
+
+std::set<std::string> threadsBefore;
+
+// Returns once every thread made since `threadsBefore` goes no further: one that sleeps in a
+// wait has done all it does before the wait ends.
+void untilTheNewThreadsSleep() {
+    for (const auto& id : threadIds()) {
+        while (!threadsBefore.contains(id) && !goesNoFurther(id)) {
+            std::this_thread::yield();
+        }
+    }
+}
 
 // Whether `signal` is blocked for the calling thread.
 bool blockedHere(int signal) {
@@ -251,12 +286,18 @@ TEST_F(TerminationSignalsTest, NoSignalTakesItsDefaultActionOnceTheWatchHasEnded
          },
          128 + SIGQUIT, "^zestrel: ended by SIGQUIT\n$"},
         // One that comes the moment the watching thread starts to take them finds their
-        // handlers in place (SIGTERM: its default action leaves no core). They go in only
-        // once the watcher waits for them, so a watcher that took them without waiting would
-        // meet none, however the threads run.
+        // handlers in place (SIGTERM: its default action leaves no core), and so does one sent
+        // while the watcher waits for them. They go in only once the watcher sleeps in that
+        // wait, so a watcher that took them without waiting, or before it, would meet none,
+        // however the threads run.
         {"raised as the watching thread starts",
          [] {
              TerminationSignals::setStartUpHookForTesting([] { std::raise(SIGTERM); });
+             threadsBefore = threadIds();
+             TerminationSignals::setInstallHookForTesting([] {
+                 untilTheNewThreadsSleep();
+                 send(SIGTERM);
+             });
              TerminationSignals signals;
              std::_Exit(128 + signals.settle());
          },

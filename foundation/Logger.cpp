@@ -6,11 +6,14 @@
 #include "platform/base/ProcessLocal.h"
 #include "platform/base/ProcessTeardown.h"
 
+#include <atomic>
 #include <memory>
 #include <utility>
 
 namespace zestrel {
 namespace {
+
+std::atomic<void (*)()> lockedHook{nullptr};
 
 const platform::OSLog& logObject() {
     static auto* const local = new platform::ProcessLocal<platform::OSLog>([] {
@@ -82,6 +85,9 @@ LogBuffer::LogBuffer() {
 
 void LogBuffer::append(std::string entry) {
     UnfairLockGuard lock(lock_);
+    if (const auto hook = lockedHook.load(std::memory_order_relaxed)) {
+        hook();
+    }
     ++appended_;
     // Numbered under the lock, so the ring's order is the numbers' order.
     platform::LoggedLine line{platform::nextLogOrder(), std::move(entry)};
@@ -136,6 +142,10 @@ void LogBuffer::clear() {
     UnfairLockGuard lock(lock_);
     ring_.clear(); // keeps the reserved storage
     head_ = 0;
+}
+
+void LogBuffer::setLockedHookForTesting(void (*hook)()) {
+    lockedHook.store(hook, std::memory_order_relaxed);
 }
 
 LogBuffer& logBuffer() {

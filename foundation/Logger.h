@@ -54,6 +54,10 @@ public:
     std::vector<std::string> entriesSince(std::uint64_t mark) const;
     void clear();
 
+    // A test's way in: runs in each append as soon as it holds the buffer's lock, before the
+    // entry is numbered. Null: nothing runs.
+    static void setLockedHookForTesting(void (*hook)());
+
 private:
     // A ring over storage reserved once: `head_` is the oldest entry once it is full.
     mutable UnfairLock lock_;

@@ -9,7 +9,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <thread>
 
 namespace zestrel {
@@ -183,6 +185,18 @@ TEST_F(LoggerTest, ConcurrentWritersKeepEachThreadsOrder) {
     for (int t = 0; t < kThreads; ++t) {
         EXPECT_TRUE(last[t] == -1 || last[t] == kPerThread - 1) << t;
     }
+
+    // A line is numbered only once its writer holds the buffer's lock, after any number taken
+    // there: numbered on the way to the lock, it would come in the ring after a line that the
+    // writer holding the lock numbered later.
+    static std::uint64_t takenUnderTheLock = 0;
+    LogBuffer::setLockedHookForTesting([] { takenUnderTheLock = platform::nextLogOrder(); });
+    logBuffer().append("numbered under the lock");
+    LogBuffer::setLockedHookForTesting(nullptr);
+    const auto ordered = logBuffer().orderedEntries();
+    EXPECT_GT(ordered.back().order, takenUnderTheLock);
+    EXPECT_TRUE(std::is_sorted(ordered.begin(), ordered.end(),
+                               [](const auto& a, const auto& b) { return a.order < b.order; }));
 }
 
 struct BreadcrumbCase {

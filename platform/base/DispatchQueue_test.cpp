@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
@@ -208,18 +209,26 @@ TEST_F(DispatchQueueTest, DelayedBlockOnABackgroundQueueWaitsForTheVirtualClock)
     queue.sync([] {});
     EXPECT_TRUE(ran.load());
 
-    // Its deadline does not wait behind a main-queue block that runs an alert.
-    ran = false;
-    queue.asyncAfter(500ms, [&] { ran = true; });
-    std::optional<bool> alertEnded;
-    DispatchQueue::main().async([&] {
-        alertEnded = RunLoop::main().runModal(RunLoopMode::modalPanel, [&] {
-            queue.sync([] {});
-            return ran.load();
+    // Its deadline does not wait behind a main-queue block that runs an alert, given with a
+    // block or with a work item.
+    for (const bool workItem : {false, true}) {
+        ran = false;
+        if (workItem) {
+            queue.asyncAfter(DispatchTime::now() + 500ms,
+                             std::make_shared<DispatchWorkItem>([&] { ran = true; }));
+        } else {
+            queue.asyncAfter(500ms, [&] { ran = true; });
+        }
+        std::optional<bool> alertEnded;
+        DispatchQueue::main().async([&] {
+            alertEnded = RunLoop::main().runModal(RunLoopMode::modalPanel, [&] {
+                queue.sync([] {});
+                return ran.load();
+            });
         });
-    });
-    env.runUntilIdle();
-    EXPECT_EQ(alertEnded, true);
+        env.runUntilIdle();
+        EXPECT_EQ(alertEnded, true) << (workItem ? "work item" : "block");
+    }
 }
 
 TEST_F(DispatchQueueTest, MainSyncFromAnotherThreadRunsOnTheMainLoop) {

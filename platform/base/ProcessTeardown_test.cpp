@@ -155,6 +155,26 @@ TEST_F(ProcessTeardownTest, ProcessCodeThatEndsItsProcessGoesNoFurther) {
                                              "the end itself returns"}));
     // The machine's code is never stopped.
     EXPECT_NO_THROW(ProcessTeardown::stopIfEnded());
+
+    // A main-queue block served by a run of the process's own (an alert's, begun by an event)
+    // is called into plainly too: its stop goes on through the run, and it holds the main
+    // queue no longer, not for the next process either.
+    resetProcess();
+    ran.clear();
+    RunLoop::main().performBlock([&] {
+        RunLoop::main().runInMode(RunLoopMode::modalPanel, [] { return false; });
+        ran.push_back("the alert's caller goes on");
+    });
+    DispatchQueue::main().async([&] {
+        ProcessTeardown::run();
+        ProcessTeardown::stopIfEnded();
+        ran.push_back("goes on");
+    });
+    env.runUntilIdle();
+    resetProcess();
+    DispatchQueue::main().async([&] { ran.push_back("the next process's block"); });
+    env.runUntilIdle();
+    EXPECT_EQ(ran, (std::vector<std::string>{"the next process's block"}));
 }
 
 TEST_F(ProcessTeardownTest, TheObjectsOfAnEndedProcessLogNothingAsTheyGo) {

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <future>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -161,6 +162,30 @@ TEST_F(RunLoopTest, ANestedRunBegunByAMainQueueBlockHoldsTheQueueUntilItReturns)
     DispatchQueue::main().async(record("queued"));
     env.runUntilIdle();
     EXPECT_EQ(ran, (std::vector<std::string>{"queued", "answered", "event returned"}));
+
+    // Nor one begun by a timer's callback or a source's.
+    ran.clear();
+    loop.add(Timer::make(1ms, false, [run = nestedRun("timer")](Timer&) { run(); }),
+             RunLoopMode::common);
+    DispatchQueue::main().asyncAfter(2ms, record("queued"));
+    env.advance(1ms);
+    EXPECT_EQ(ran, (std::vector<std::string>{"queued", "answered", "timer returned"}));
+    ran.clear();
+    const auto source = RunLoopSource::make(nestedRun("source"));
+    loop.add(source, RunLoopMode::common);
+    source->signal();
+    DispatchQueue::main().async(record("queued"));
+    env.runUntilIdle();
+    EXPECT_EQ(ran, (std::vector<std::string>{"queued", "answered", "source returned"}));
+
+    // A block that leaves by an exception, which the loop's driver passes on to be reported,
+    // holds the queue no longer.
+    ran.clear();
+    DispatchQueue::main().async([] { throw std::runtime_error("failed"); });
+    DispatchQueue::main().async(record("queued"));
+    EXPECT_THROW(env.runUntilIdle(), std::runtime_error);
+    env.runUntilIdle();
+    EXPECT_EQ(ran, (std::vector<std::string>{"queued"}));
 }
 
 TEST_F(RunLoopTest, NestedRunOnTheVirtualClockEndsByTimeoutOrWhenNothingCanHappen) {
