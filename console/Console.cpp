@@ -493,9 +493,6 @@ void Console::goOnWithCommand(const std::function<void()>& work) {
 }
 
 void Console::afterCommand() {
-    if (!terminal_) {
-        return;
-    }
     Terminal& terminal = *terminal_;
     if (interruption() != 0) {
         settle(Next::end);

@@ -280,8 +280,12 @@ struct Console::KeyOutcome {
 // same said together.
 struct Console::Typing {
     std::string text;
-    std::vector<std::pair<std::uint16_t, bool>> keys; // with Shift or not
-    std::vector<std::string> characters;              // what each key types
+    struct Key {
+        std::uint16_t code = 0;
+        bool shift = false;
+        std::string character; // what it types
+    };
+    std::vector<Key> keys;
     std::size_t typed = 0;
     std::vector<KeyOutcome> parts;
     std::optional<KeyTarget> target;
@@ -414,8 +418,7 @@ void Console::type(const std::string& text) {
             throw CommandError("“" + character + "” cannot be typed on the " +
                                layout->localizedName() + " layout");
         }
-        typing->keys.push_back(*key);
-        typing->characters.push_back(character);
+        typing->keys.push_back({key->first, key->second, character});
     }
     typeOn(typing);
 }
@@ -449,16 +452,17 @@ void Console::typeOn(const std::shared_ptr<Typing>& typing) {
                              (target->alert && !target->alert->isShowing())))) {
             target = keyTarget();
         }
-        const auto& [code, shift] = typing->keys[typing->typed];
-        auto outcome = pressKey({code, shift ? CGEventFlags::maskShift : CGEventFlags{}}, *target);
+        const auto& key = typing->keys[typing->typed];
+        auto outcome =
+            pressKey({key.code, key.shift ? CGEventFlags::maskShift : CGEventFlags{}}, *target);
         if (outcome.keepsKeys) {
             const auto& received = target->app->receivedEvents();
-            for (auto key = received.begin() + static_cast<std::ptrdiff_t>(outcome.receivedFrom);
-                 key != received.end(); ++key) {
-                outcome.characters += key->characters;
+            for (auto event = received.begin() + static_cast<std::ptrdiff_t>(outcome.receivedFrom);
+                 event != received.end(); ++event) {
+                outcome.characters += event->characters;
             }
         } else {
-            outcome.characters = typing->characters[typing->typed];
+            outcome.characters = key.character;
         }
         typing->add(std::move(outcome));
     }
